@@ -1,0 +1,27 @@
+#include "app/AppSetup.h"
+
+#include "app/Formats.h"
+#include "app/UiProfile.h"
+
+#include <QGuiApplication>
+#include <QIcon>
+#include <QTextCodec>
+#include <QThreadPool>
+
+namespace AppSetup {
+
+void setUtf8Codec()
+{
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+}
+
+void run()
+{
+    QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/icons/application_icon.png")));
+    UiProfile::setup();
+    QThreadPool::globalInstance()->setMaxThreadCount(kMaxPoolThreads);
+    Formats::init();
+    setUtf8Codec();
+}
+
+} // namespace AppSetup

@@ -1,0 +1,168 @@
+#include "app/AppSetup.h"
+#include "app/Formats.h"
+#include "app/UiProfile.h"
+
+#include <QApplication>
+#include <QDirIterator>
+#include <QFile>
+#include <QImageReader>
+#include <QMovie>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTextCodec>
+#include <QThreadPool>
+
+#include "support/Fixtures.h"
+
+class TestApp : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void profile_data();
+    void profile();
+    void suffixLists_data();
+    void suffixLists();
+    void rawSuffix_data();
+    void rawSuffix();
+    void startupState();
+    void resourcesUsedInCodeLoad();
+};
+
+void TestApp::initTestCase()
+{
+    AppSetup::run();
+}
+
+void TestApp::profile_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<qreal>("dpi");
+    QTest::addColumn<bool>("small");
+    QTest::addColumn<int>("body");
+    QTest::addColumn<int>("list");
+    QTest::addColumn<int>("large");
+
+    QTest::newRow("1600x1000 compact") << 1600 << 1000 << 96.0 << true << 15 << 12 << 17;
+    QTest::newRow("1601x890 normal") << 1601 << 890 << 96.0 << false << 15 << 14 << 18;
+    QTest::newRow("1601x889 compact") << 1601 << 889 << 96.0 << true << 15 << 12 << 17;
+    QTest::newRow("compact ignores dpi") << 1366 << 728 << 192.0 << true << 15 << 12 << 17;
+    QTest::newRow("normal dpi 143") << 1920 << 1040 << 143.0 << false << 15 << 14 << 18;
+    QTest::newRow("normal dpi 144") << 1920 << 1040 << 144.0 << false << 18 << 16 << 20;
+}
+
+void TestApp::profile()
+{
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(qreal, dpi);
+    QFETCH(bool, small);
+    QFETCH(int, body);
+    QFETCH(int, list);
+    QFETCH(int, large);
+
+    const UiProfile::Profile p = UiProfile::choose(width, height, dpi);
+    QCOMPARE(p.smallScreen, small);
+    QCOMPARE(p.fonts.body, body);
+    QCOMPARE(p.fonts.list, list);
+    QCOMPARE(p.fonts.large, large);
+}
+
+void TestApp::suffixLists_data()
+{
+    QTest::addColumn<QStringList>("list");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("last");
+
+    QTest::newRow("browse") << Formats::browseSuffixes() << 88 << "bmp" << "xpm";
+    QTest::newRow("open") << Formats::openSuffixes() << 32 << "bmp" << "dcr";
+    QTest::newRow("raw") << Formats::rawSuffixes() << 50 << "raw" << "sti";
+    QTest::newRow("compress") << Formats::compressSuffixes() << 3 << "png" << "jpeg";
+    QTest::newRow("rotate") << Formats::rotateSuffixes() << 4 << "bmp" << "png";
+}
+
+void TestApp::suffixLists()
+{
+    QFETCH(QStringList, list);
+    QFETCH(int, size);
+    QFETCH(QString, first);
+    QFETCH(QString, last);
+
+    QCOMPARE(list.size(), size);
+    QCOMPARE(list.first(), first);
+    QCOMPARE(list.last(), last);
+    QCOMPARE(list.removeDuplicates(), 0);
+    for (const QString &s : qAsConst(list))
+        QCOMPARE(s, s.toLower());
+}
+
+void TestApp::rawSuffix_data()
+{
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<bool>("raw");
+    QTest::newRow("NEF") << "NEF" << true;
+    QTest::newRow("nef") << "nef" << true;
+    QTest::newRow("Dng") << "Dng" << true;
+    QTest::newRow("jpg") << "jpg" << false;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("partial") << "ne" << false;
+}
+
+void TestApp::rawSuffix()
+{
+    QFETCH(QString, suffix);
+    QFETCH(bool, raw);
+    QCOMPARE(Formats::isRawSuffix(suffix), raw);
+}
+
+void TestApp::startupState()
+{
+    QCOMPARE(QThreadPool::globalInstance()->maxThreadCount(), AppSetup::kMaxPoolThreads);
+    QCOMPARE(QTextCodec::codecForLocale()->name(), QByteArray("UTF-8"));
+    QCOMPARE(UiProfile::bodyFont().family(), QStringLiteral("Microsoft YaHei"));
+    // The offscreen platform reports an 800 x 600 screen.
+    QVERIFY(UiProfile::isSmallScreen());
+    QCOMPARE(UiProfile::bodyFont().pixelSize(), 15);
+    QVERIFY(!QApplication::windowIcon().isNull());
+}
+
+// Every resource path written in the sources must load as a real picture.
+void TestApp::resourcesUsedInCodeLoad()
+{
+    const QString srcDir = Fixtures::testsDir() + QStringLiteral("/../src");
+    const QRegularExpression pathRe(QStringLiteral(":/icons/icons/[A-Za-z0-9_.-]+\\.(png|gif)"));
+    QSet<QString> paths;
+    QDirIterator it(srcDir, {QStringLiteral("*.cpp"), QStringLiteral("*.h"), QStringLiteral("*.qrc")},
+                    QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile file(it.next());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(file.readAll());
+        auto m = pathRe.globalMatch(text);
+        while (m.hasNext())
+            paths.insert(m.next().captured(0));
+        // The bundle's own entries, written relative to the prefix.
+        if (it.fileName().endsWith(QLatin1String(".qrc"))) {
+            const QRegularExpression fileRe(QStringLiteral("<file>(icons/[^<]+)</file>"));
+            auto f = fileRe.globalMatch(text);
+            while (f.hasNext())
+                paths.insert(QStringLiteral(":/icons/") + f.next().captured(1));
+        }
+    }
+    QVERIFY2(paths.size() >= 60, qPrintable(QString::number(paths.size())));
+    for (const QString &path : qAsConst(paths)) {
+        QImageReader reader(path);
+        const QImage image = reader.read();
+        QVERIFY2(!image.isNull(), qPrintable(path + QLatin1String(": ") + reader.errorString()));
+        QVERIFY2(image.width() >= 16 && image.height() >= 16 && image.width() <= 1024, qPrintable(path));
+    }
+    QMovie loading(QStringLiteral(":/icons/icons/loading.gif"));
+    QVERIFY(loading.isValid());
+    QVERIFY2(loading.frameCount() > 4, "the loading animation has too few frames");
+}
+
+QTEST_MAIN(TestApp)
+#include "tst_app.moc"

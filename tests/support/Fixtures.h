@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QColor>
+#include <QSize>
+#include <QString>
+
+// Small generated inputs for the tests: images written by Qt, camera RAW (DNG)
+// files written by mkdng.py.
+namespace Fixtures {
+
+// Writes a width x height image filled with colour; the format follows the suffix.
+// Returns false when Qt could not write it.
+bool writeImage(const QString &path, const QSize &size, const QColor &colour = QColor(200, 60, 40));
+
+// Writes a minimal DNG that LibRaw decodes (four colour bands, brighter downwards).
+bool writeDng(const QString &path, int width, int height);
+
+// Writes raw bytes to path (for corrupt or empty files).
+bool writeBytes(const QString &path, const QByteArray &bytes);
+
+// Size of the image stored at path, read by content; invalid when unreadable.
+QSize imageSize(const QString &path);
+
+// The format Qt detects from the content ("png", "jpeg", ...); empty when unreadable.
+QByteArray imageFormat(const QString &path);
+
+// The tests folder in the source tree (where mkdng.py lives).
+QString testsDir();
+
+// build/bin: the application folder of every test program.
+QString binDir();
+
+} // namespace Fixtures
