@@ -201,10 +201,12 @@ bool SeeImgMainWT::eventFilter(QObject *watched, QEvent *event)
             const QWidget *source = static_cast<QWidget *>(watched);
             updateArrows(source->mapTo(this, pos).x());
         } else if (event->type() == QEvent::Wheel && watched == view->viewport()) {
-            // The view would scroll on the wheel; here the wheel zooms.
+            // The view would scroll on the wheel; here the wheel zooms. Accepted, or
+            // Qt hands a real wheel event on to this widget and it zooms twice.
             auto *wheel = static_cast<QWheelEvent *>(event);
             if (!imgPath.isEmpty())
                 zoomAt(wheel->position(), wheel->angleDelta().y() > 0);
+            wheel->accept();
             return true;
         }
     }

@@ -17,6 +17,7 @@
 #include <QTest>
 #include <QThreadPool>
 #include <QWheelEvent>
+#include <QSpontaneKeyEvent>
 
 #include <cmath>
 
@@ -43,11 +44,14 @@ void sendMouseMove(QWidget *target, const QPoint &pos)
     QApplication::sendEvent(target, &move);
 }
 
+// Delivered as a spontaneous event, so Qt propagates it as it does a real wheel
+// turn when the first receiver does not accept it.
 void sendWheel(QWidget *target, const QPoint &pos, int deltaY)
 {
     QWheelEvent wheel(QPointF(pos), QPointF(target->mapToGlobal(pos)), QPoint(), QPoint(0, deltaY), Qt::NoButton,
                       Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(target, &wheel);
+    QSpontaneKeyEvent::setSpontaneous(&wheel);
+    QApplication::instance()->notify(target, &wheel);
 }
 
 bool waitForLoad(SeeImgMainWT &view)
