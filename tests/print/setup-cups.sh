@@ -75,7 +75,8 @@ EOF
   echo $! > "$dir/cupsd.pid"
 
   local waited=0
-  until lpstat -r >/dev/null 2>&1; do
+  # lpstat -r exits 0 either way; its text tells.
+  until [ "$(lpstat -r 2>/dev/null)" = "scheduler is running" ]; do
     kill -0 "$(cat "$dir/cupsd.pid")" 2>/dev/null || fail "cupsd exited: $(cat "$dir/log/cupsd.out")"
     [ $waited -lt $((WAIT_SECONDS * 10)) ] || { stop_server; fail "cupsd did not answer in ${WAIT_SECONDS}s"; }
     sleep 0.1
