@@ -47,6 +47,8 @@ PrintDialog::PrintDialog(QWidget *parent)
     previewView = new QGraphicsView(previewScene_, this);
     previewView->setRenderHint(QPainter::SmoothPixmapTransform);
     previewView->setStyleSheet(QStringLiteral("QGraphicsView{border:0px;}"));
+    // A grey desk, so the white sheet stands out from the view.
+    previewScene_->setBackgroundBrush(QColor(0xF2, 0xF5, 0xF7));
 
     photoSizeBox_->addItems(PrintLayout::photoNames());
     photoSizeBox_->setCurrentIndex(PrintLayout::kFitPhotoIndex);
@@ -71,6 +73,17 @@ PrintDialog::PrintDialog(QWidget *parent)
 
     auto *printButton = new QPushButton(QStringLiteral("打印"), this);
     auto *setupButton = new QPushButton(QStringLiteral("高级设置"), this);
+    // Sized and styled like the fields above them, the print button in the
+    // confirmation blue of the message dialog.
+    for (QPushButton *button : {printButton, setupButton}) {
+        button->setFont(UiProfile::bodyFont());
+        button->setFixedHeight(UiProfile::pick(35, 45));
+        button->setCursor(Qt::PointingHandCursor);
+    }
+    printButton->setStyleSheet(QStringLiteral(
+        "QPushButton{background:#2F69F2;border-radius:5px;color:white;}QPushButton:hover{background:#487FFF;}"));
+    setupButton->setStyleSheet(QStringLiteral("QPushButton{background:white;border:1px solid #027DF0;border-radius:5px;"
+                                              "color:#484848;}QPushButton:hover{background:#F2F5F7;}"));
     auto *buttons = new QHBoxLayout;
     buttons->setContentsMargins(0, 0, 0, 0);
     buttons->addWidget(printButton);
@@ -276,6 +289,8 @@ void PrintDialog::printImage()
 
 void PrintDialog::openPageSetup()
 {
+    // Set up the printer chosen in the box, not whichever the printer held before.
+    choosePrinter();
     QPageSetupDialog dialog(printer_.get(), this);
     dialog.exec();
 }

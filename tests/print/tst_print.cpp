@@ -76,6 +76,7 @@ private slots:
     void preview();
     void noPrinter_data();
     void noPrinter();
+    void failedPrintReported();
     void printToPdf_data();
     void printToPdf();
     void photoPlacementOnPaper();
@@ -264,12 +265,14 @@ void TestPrint::preview_data()
     QTest::addColumn<int>("paper");
     QTest::addColumn<int>("photo");
     QTest::addColumn<int>("pictures");
+    QTest::addColumn<bool>("pictureFirst"); // handed over before the dialog shows
 
-    QTest::newRow("A4 fitted") << kA4 << kFit << 1;
-    QTest::newRow("A4 1寸") << kA4 << kOneInch << 64;
-    QTest::newRow("A5 5寸") << kA5 << kFiveInch << 4;
-    QTest::newRow("A6 5寸") << kA6 << kFiveInch << 1;
-    QTest::newRow("A6 fitted") << kA6 << kFit << 1;
+    QTest::newRow("A4 fitted") << kA4 << kFit << 1 << false;
+    QTest::newRow("A4 1寸") << kA4 << kOneInch << 64 << false;
+    QTest::newRow("A5 5寸") << kA5 << kFiveInch << 4 << false;
+    QTest::newRow("A6 5寸") << kA6 << kFiveInch << 1 << false;
+    QTest::newRow("A6 fitted") << kA6 << kFit << 1 << false;
+    QTest::newRow("A4 1寸, picture before show") << kA4 << kOneInch << 64 << true;
 }
 
 void TestPrint::preview()
@@ -277,14 +280,22 @@ void TestPrint::preview()
     QFETCH(int, paper);
     QFETCH(int, photo);
     QFETCH(int, pictures);
+    QFETCH(bool, pictureFirst);
 
     PrintDialog dialog(nullptr);
+    if (pictureFirst) {
+        dialog.setPixmap(::photo(QSize(300, 400)));
+        dialog.photoSizeBox()->setCurrentIndex(photo);
+        dialog.paperBox()->setCurrentIndex(paper);
+    }
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    dialog.setPixmap(::photo(QSize(300, 400)));
-    // Through the boxes, as the user changes them.
-    dialog.photoSizeBox()->setCurrentIndex(photo);
-    dialog.paperBox()->setCurrentIndex(paper);
+    if (!pictureFirst) {
+        dialog.setPixmap(::photo(QSize(300, 400)));
+        // Through the boxes, as the user changes them.
+        dialog.photoSizeBox()->setCurrentIndex(photo);
+        dialog.paperBox()->setCurrentIndex(paper);
+    }
 
     QList<QGraphicsRectItem *> sheets;
     QList<QGraphicsPixmapItem *> drawn;
@@ -335,6 +346,15 @@ void TestPrint::noPrinter()
     // Not handed an empty name, which would turn it into a PDF writer without a file.
     QCOMPARE(dialog.printer()->printerName(), before);
     QCOMPARE(dialog.printer()->printerState(), QPrinter::Idle);
+}
+
+void TestPrint::failedPrintReported()
+{
+    PrintDialog dialog(nullptr);
+    dialog.setPixmap(photo());
+    const QString path = printToFile(dialog, QStringLiteral("no-such-folder/out.pdf"), 300);
+    QVERIFY(!QFile::exists(path));
+    QCOMPARE(messages(dialog), QStringList{QStringLiteral("打印失败，请检查打印机！")});
 }
 
 void TestPrint::printToPdf_data()
