@@ -71,8 +71,13 @@ EOF
   cp "$dir/cupsd.conf" "$dir/etc/cupsd.conf"
 
   # -f: stay in the foreground so the pid is ours to stop; -c/-s: private files.
-  cupsd -f -c "$dir/cupsd.conf" -s "$dir/cups-files.conf" >"$dir/log/cupsd.out" 2>&1 &
-  echo $! > "$dir/cupsd.pid"
+  cupsd -f -c "$dir/cupsd.conf" -s "$dir/cups-files.conf" </dev/null >"$dir/log/cupsd.out" 2>&1 &
+  local pid=$!
+  echo $pid > "$dir/cupsd.pid"
+  # Should the caller die without calling stop, the server goes with it.
+  local owner=$PPID
+  ( while kill -0 "$owner" 2>/dev/null && kill -0 "$pid" 2>/dev/null; do sleep 1; done
+    kill -TERM "$pid" 2>/dev/null ) </dev/null >/dev/null 2>&1 &
 
   local waited=0
   # lpstat -r exits 0 either way; its text tells.

@@ -324,15 +324,21 @@ void TestPrint::preview()
 void TestPrint::noPrinter_data()
 {
     QTest::addColumn<QStringList>("listed");
+    QTest::addColumn<QString>("message");
 
-    QTest::newRow("none installed") << QStringList();
-    QTest::newRow("none selected")
-        << QStringList{QStringLiteral("OneNote"), QStringLiteral("Microsoft Print to PDF")};
+    const QString none = QStringLiteral("没有可用的打印机，请先安装打印机！");
+    QTest::newRow("none installed") << QStringList() << none;
+    QTest::newRow("none selected") << QStringList{QStringLiteral("OneNote"), QStringLiteral("Microsoft Print to PDF")}
+                                   << none;
+    // Listed when the dialog opened, removed since.
+    QTest::newRow("selected one gone") << QStringList{QStringLiteral("Quorvane_Removed_Queue")}
+                                       << QStringLiteral("打印机不可用，请检查打印机！");
 }
 
 void TestPrint::noPrinter()
 {
     QFETCH(QStringList, listed);
+    QFETCH(QString, message);
 
     PrintDialog dialog(nullptr);
     dialog.setPixmap(photo());
@@ -342,7 +348,7 @@ void TestPrint::noPrinter()
     const QString before = dialog.printer()->printerName();
     dialog.printImage();
 
-    QCOMPARE(messages(dialog), QStringList{QStringLiteral("没有可用的打印机，请先安装打印机！")});
+    QCOMPARE(messages(dialog), QStringList{message});
     // Not handed an empty name, which would turn it into a PDF writer without a file.
     QCOMPARE(dialog.printer()->printerName(), before);
     QCOMPARE(dialog.printer()->printerState(), QPrinter::Idle);
