@@ -27,6 +27,23 @@ namespace {
 constexpr int kGreyscaleIndex = 1; // "灰度"
 constexpr int kMaxCopies = 10000;
 
+QString printStartedText() { return QStringLiteral("开始打印文件"); }
+QString noPrinterText() { return QStringLiteral("没有可用的打印机，请先安装打印机！"); }
+QString printerGoneText() { return QStringLiteral("打印机不可用，请检查打印机！"); }
+QString printFailedText() { return QStringLiteral("打印失败，请检查打印机！"); }
+
+void logPrintGrid(const PrintLayout::Grid &grid, const QSizeF &sheet, const QSizeF &paperMillimetres)
+{
+    qDebug() << "rect width:" << sheet.width() << ",rect height:" << sheet.height() << ",paperWidth:" << sheet.width()
+             << ",paperHeight:" << sheet.height();
+    qDebug() << "cols=========:" << int(sheet.width() / grid.photo.width())
+             << ",rows===========:" << int(sheet.height() / grid.photo.height()) << ",paperWidth:" << sheet.width()
+             << ",photoWidth:" << grid.photo.width();
+    qDebug() << "paper mills width:" << paperMillimetres.width() << ",paperWidth:" << sheet.width()
+             << ",photoWidth:" << grid.photo.width() << ",spacing x:" << grid.x.spacing
+             << ",spacing y:" << grid.y.spacing;
+}
+
 } // namespace
 
 PrintDialog::PrintDialog(QWidget *parent)
@@ -223,6 +240,21 @@ bool PrintDialog::choosePrinter()
     return printer_->outputFormat() == QPrinter::NativeFormat && printer_->printerName() == name;
 }
 
+void PrintDialog::tell(const QString &text)
+{
+    (new MyDialog(text, this))->show();
+}
+
+void PrintDialog::configurePrinter(const QSizeF &paperMillimetres)
+{
+    printer_->setCopyCount(copiesFromText(copiesField_->text()));
+    printer_->setColorMode(colourModeBox_->currentIndex() == kGreyscaleIndex ? QPrinter::GrayScale
+                                                                             : QPrinter::Color);
+    printer_->setFullPage(true);
+    printer_->setPageSize(QPageSize(paperMillimetres, QPageSize::Millimeter, QString(), QPageSize::FuzzyMatch));
+    printer_->setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+}
+
 void PrintDialog::printImage()
 {
     if (picture.isNull())
@@ -231,26 +263,17 @@ void PrintDialog::printImage()
     // instead of announcing a print that never happens.
     if (!choosePrinter()) {
         const bool none = printerBox_->currentIndex() < 0 || printerBox_->currentText().isEmpty();
-        (new MyDialog(none ? QStringLiteral("没有可用的打印机，请先安装打印机！")
-                           : QStringLiteral("打印机不可用，请检查打印机！"),
-                      this))
-            ->show();
+        tell(none ? noPrinterText() : printerGoneText());
         return;
     }
     const QImage image = picture.toImage().convertToFormat(QImage::Format_ARGB32);
-
     const int photoIndex = photoSizeBox_->currentIndex();
     const QSizeF paperMillimetres = PrintLayout::paperMillimetres(paperBox_->currentIndex());
-    printer_->setCopyCount(copiesFromText(copiesField_->text()));
-    printer_->setColorMode(colourModeBox_->currentIndex() == kGreyscaleIndex ? QPrinter::GrayScale
-                                                                             : QPrinter::Color);
-    printer_->setFullPage(true);
-    printer_->setPageSize(QPageSize(paperMillimetres, QPageSize::Millimeter, QString(), QPageSize::FuzzyMatch));
-    printer_->setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+    configurePrinter(paperMillimetres);
 
     QPainter painter;
     if (!painter.begin(printer_.get())) {
-        (new MyDialog(QStringLiteral("打印失败，请检查打印机！"), this))->show();
+        tell(printFailedText());
         return;
     }
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
@@ -258,16 +281,8 @@ void PrintDialog::printImage()
     QSizeF sheet;
     if (photoIndex != PrintLayout::kFitPhotoIndex) {
         sheet = printer_->paperRect(QPrinter::DevicePixel).size();
-        const PrintLayout::Grid grid =
-            PrintLayout::printGrid(sheet, PrintLayout::photoMillimetres(photoIndex), dpi);
-        qDebug() << "rect width:" << sheet.width() << ",rect height:" << sheet.height()
-                 << ",paperWidth:" << sheet.width() << ",paperHeight:" << sheet.height();
-        qDebug() << "cols=========:" << int(sheet.width() / grid.photo.width())
-                 << ",rows===========:" << int(sheet.height() / grid.photo.height())
-                 << ",paperWidth:" << sheet.width() << ",photoWidth:" << grid.photo.width();
-        qDebug() << "paper mills width:" << paperMillimetres.width() << ",paperWidth:" << sheet.width()
-                 << ",photoWidth:" << grid.photo.width() << ",spacing x:" << grid.x.spacing
-                 << ",spacing y:" << grid.y.spacing;
+        logPrintGrid(PrintLayout::printGrid(sheet, PrintLayout::photoMillimetres(photoIndex), dpi), sheet,
+                     paperMillimetres);
     } else {
         sheet = printer_->pageRect(QPrinter::DevicePixel).size();
     }
@@ -283,8 +298,8 @@ void PrintDialog::printImage()
         for (const QRectF &rect : rects)
             painter.drawImage(rect, drawn);
     }
-    const bool sent = painter.end();
-    (new MyDialog(sent ? QStringLiteral("开始打印文件") : QStringLiteral("打印失败，请检查打印机！"), this))->show();
+    // Announced once the job is handed over, so a refused job is not reported as started.
+    tell(painter.end() ? printStartedText() : printFailedText());
 }
 
 void PrintDialog::openPageSetup()

@@ -54,6 +54,10 @@ private:
     // A PDF file set up on the printer is printed as it is; otherwise the printer
     // box must name a printer.
     bool choosePrinter();
+    // Paper, margins, copies and colour mode of the next print.
+    void configurePrinter(const QSizeF &paperMillimetres);
+    // A message box over the dialog.
+    void tell(const QString &text);
 
     QGraphicsView *previewView;
     QGraphicsScene *previewScene_;
