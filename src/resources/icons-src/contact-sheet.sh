@@ -31,7 +31,7 @@ tile() {
 for f in "$icons"/*.png "$icons"/loading.gif; do
     name=$(basename "${f%.*}")
     src=$f
-    [ "${f##*.}" = gif ] && src="$f[9]"
+    [ "${f##*.}" = gif ] && src="${f}[9]"
     bg=$(backdrop "$name")
     tile "$src" 64 white "$tmp/$name-a.png"
     tile "$src" 32 white "$tmp/$name-b.png"

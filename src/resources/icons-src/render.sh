@@ -20,11 +20,18 @@ trap 'rm -rf "$tmp"' EXIT
 command -v rsvg-convert >/dev/null || { echo "rsvg-convert missing: apt-get install librsvg2-bin" >&2; exit 1; }
 command -v convert >/dev/null || { echo "convert missing: apt-get install imagemagick" >&2; exit 1; }
 
-GREY='#484848'
-BLUE='#027DF0'
-WHITE='#FFFFFF'
-LIGHT='#C0C4CC'
-SHADE='rgba(0,0,0,0.38)'
+# colour NAME: the palette entry the manifest below refers to.
+colour() {
+    case $1 in
+    grey) echo '#484848' ;;
+    blue) echo '#027DF0' ;;
+    white) echo '#FFFFFF' ;;
+    light) echo '#C0C4CC' ;;
+    shade) echo 'rgba(0,0,0,0.38)' ;; # translucent disc over the picture
+    -) echo none ;;                    # full-colour source, nothing to tint
+    *) echo "unknown colour $1" >&2; exit 1 ;;
+    esac
+}
 
 # tint SOURCE COLOUR: the source with currentColor replaced, on stdout.
 tint() {
@@ -37,73 +44,73 @@ render() {
 }
 
 # Picture names are fixed by the code (":/icons/icons/NAME").
-# name              source          colour  size
-while read -r name src colour size; do
+# name              source          tone    size
+while read -r name src tone size; do
     case $name in '' | '#'*) continue ;; esac
-    eval "colour=$colour"
-    render "$name" "$src" "$colour" "$size"
+    tint=$(colour "$tone")
+    render "$name" "$src" "$tint" "$size"
 done <<'EOF'
 # Tool strip: drawn by style-sheet `image:`, scaled down into the button.
-1_1                 actual_size     $GREY   64
-1_1_p               actual_size     $BLUE   64
-screen              fit_screen      $GREY   64
-screen_p            fit_screen      $BLUE   64
-bigger_1            zoom_in         $GREY   64
-bigger_1_h          zoom_in         $BLUE   64
-smaller_1           zoom_out        $GREY   64
-smaller_1_h         zoom_out        $BLUE   64
-leftxuan            rotate_left     $GREY   64
-leftxuan_p          rotate_left     $BLUE   64
-rightxuan           rotate_right    $GREY   64
-rightxuan_p         rotate_right    $BLUE   64
-printer             printer         $GREY   64
-printer_p           printer         $BLUE   64
-prev                prev            $GREY   64
-prev_p              prev            $BLUE   64
-next                next            $GREY   64
-next_p              next            $BLUE   64
+1_1                 actual_size     grey    64
+1_1_p               actual_size     blue    64
+screen              fit_screen      grey    64
+screen_p            fit_screen      blue    64
+bigger_1            zoom_in         grey    64
+bigger_1_h          zoom_in         blue    64
+smaller_1           zoom_out        grey    64
+smaller_1_h         zoom_out        blue    64
+leftxuan            rotate_left     grey    64
+leftxuan_p          rotate_left     blue    64
+rightxuan           rotate_right    grey    64
+rightxuan_p         rotate_right    blue    64
+printer             printer         grey    64
+printer_p           printer         blue    64
+prev                prev            grey    64
+prev_p              prev            blue    64
+next                next            grey    64
+next_p              next            blue    64
 # Arrow buttons over the picture.
-left_c              overlay_left    $SHADE  64
-left_c_p            overlay_left    $BLUE   64
-right_c             overlay_right   $SHADE  64
-right_c_p           overlay_right   $BLUE   64
+left_c              overlay_left    shade   64
+left_c_p            overlay_left    blue    64
+right_c             overlay_right   shade   64
+right_c_p           overlay_right   blue    64
 # Icons shown at 24-36 px: 72 px halves and thirds cleanly.
-chfmt_1             convert         $GREY   72
-chfmt_1_p           convert         $BLUE   72
-ch_format           convert         $GREY   72
-ch_format_p         convert         $BLUE   72
-size_1              resize          $GREY   72
-size_1_p            resize          $BLUE   72
-size_updating       resize          $GREY   72
-size_updating_p     resize          $BLUE   72
-pichuli             batch           $GREY   72
-pichuli_p           batch           $BLUE   72
-AI_fix              ai_fix          $GREY   72
-AI_fix_p            ai_fix          $BLUE   72
-zip                 compress        $GREY   72
-zip_p               compress        $BLUE   72
-rotating            rotate          $GREY   72
-rotating_p          rotate          $BLUE   72
+chfmt_1             convert         grey    72
+chfmt_1_p           convert         blue    72
+ch_format           convert         grey    72
+ch_format_p         convert         blue    72
+size_1              resize          grey    72
+size_1_p            resize          blue    72
+size_updating       resize          grey    72
+size_updating_p     resize          blue    72
+pichuli             batch           grey    72
+pichuli_p           batch           blue    72
+AI_fix              ai_fix          grey    72
+AI_fix_p            ai_fix          blue    72
+zip                 compress        grey    72
+zip_p               compress        blue    72
+rotating            rotate          grey    72
+rotating_p          rotate          blue    72
 # Icons on a 16 px grid (default button icon size): 64 px is an exact 4x.
-min_black           minimise        $GREY   64
-max_white           maximise        $GREY   64
-normal_white        restore         $GREY   64
-close_dialog        close           $GREY   64
-close_white         close           $WHITE  64
-addfile             file_add        $WHITE  64
-adddir              folder_add      $WHITE  64
-clear               trash           $WHITE  64
-delitem             trash           $GREY   64
-itemdirdisable      folder          $LIGHT  64
-itemdirenable       folder          $BLUE   64
-change_dir_title    folder          $GREY   64
-change_dir          folder_change   $BLUE   64
-dir                 folder_open     $BLUE   64
-setting             gear            $GREY   64
+min_black           minimise        grey    64
+max_white           maximise        grey    64
+normal_white        restore         grey    64
+close_dialog        close           grey    64
+close_white         close           white   64
+addfile             file_add        white   64
+adddir              folder_add      white   64
+clear               trash           white   64
+delitem             trash           grey    64
+itemdirdisable      folder          light   64
+itemdirenable       folder          blue    64
+change_dir_title    folder          grey    64
+change_dir          folder_change   blue    64
+dir                 folder_open     blue    64
+setting             gear            grey    64
 # Combo-box arrows: a sub-control takes the picture's own size, so these are
 # rendered at their display size.
-down_arrow          down_arrow      $GREY   20
-down_arrow_small    down_arrow      $GREY   16
+down_arrow          down_arrow      grey    20
+down_arrow_small    down_arrow      grey    16
 # Full-colour pictures.
 note                info            -       64
 center_add          picture_add     -       160
@@ -121,12 +128,14 @@ rsvg-convert -w 70 -h 70 -f png "$here/app.svg" |
 frames=36
 i=0
 while [ $i -lt $frames ]; do
-    set -- $(awk -v i=$i -v n=$frames 'BEGIN {
+    read -r dash rot <<ARC
+$(awk -v i=$i -v n=$frames 'BEGIN {
         pi = 3.14159265358979; c = 2 * pi * 22; t = i / n
         f = 0.16 + 0.22 * (1 - cos(2 * pi * t))
         rot = 360 * t - 90 - f * 180
         printf "%.3f %.3f\n", f * c, rot }')
-    sed -e "s|@DASH@|$1|" -e "s|@ROT@|$2|" "$here/loading.svg" |
+ARC
+    sed -e "s|@DASH@|$dash|" -e "s|@ROT@|$rot|" "$here/loading.svg" |
         rsvg-convert -w 64 -h 64 -b white -f png -o "$tmp/frame-$(printf %02d $i).png"
     i=$((i + 1))
 done
