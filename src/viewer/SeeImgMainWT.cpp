@@ -315,6 +315,10 @@ void SeeImgMainWT::loadRawAsync()
     loading->show();
     loading->raise();
     removePicture();
+    // Nothing is shown while decoding; printing or fitting must not see the old picture.
+    picture = QPixmap();
+    oriWidth = 0;
+    oriHeight = 0;
     // Let the label paint before the pool takes the decode; user input waits, so
     // no click can start another load from inside this one.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);

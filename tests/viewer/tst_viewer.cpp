@@ -583,7 +583,12 @@ void TestViewer::lateRawResultDropped()
     QVERIFY(Fixtures::writeImage(png, QSize(33, 22)));
 
     ShownView shown;
+    shown.view.showImg(png);
     shown.view.showImg(raw);
+    // Nothing is shown while the decode runs.
+    QVERIFY(shown.view.currentPixmap().isNull());
+    QCOMPARE(shown.view.pictureSize(), QSizeF(0, 0));
+    QVERIFY(shown.view.graphicsView()->scene()->items().isEmpty());
     shown.view.showImg(png); // before the decode can have come back
     QVERIFY(shown.view.loadingLabel()->isHidden());
     QVERIFY(QThreadPool::globalInstance()->waitForDone(20000));
