@@ -12,7 +12,6 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     // Icon, size profile and fonts, pool limit, suffix lists, UTF-8 codec.
     AppSetup::run();
-    AppSetup::setUtf8Codec();
 
     // The platform's default family would draw Japanese glyph variants here; ask for
     // the same Simplified Chinese face as the rest of the window.
