@@ -8,7 +8,15 @@
 namespace FolderBrowser {
 
 // Names of the plain files in dirPath whose suffix (any case) is a browse suffix,
-// in natural order.
+// in the order the file system lists them. Plain files and links to them; hidden
+// names (a leading dot) are left out.
+QStringList listImageNames(const QString &dirPath);
+
+// The same listing through QDirIterator: what listImageNames falls back to where it
+// has no faster way, and what it must agree with.
+QStringList listImageNamesPortable(const QString &dirPath);
+
+// The same names in natural order.
 QStringList imageNames(const QString &dirPath);
 
 // The absolute path of the image offset places (+1 or -1) from currentPath in its

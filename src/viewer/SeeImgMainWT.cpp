@@ -382,9 +382,13 @@ void SeeImgMainWT::setPicture(QPixmap pixmap)
     if (!picture.isNull()) {
         pixmapItem = new QGraphicsPixmapItem(picture);
         pixmapItem->setTransformationMode(Qt::SmoothTransformation);
+        // The default mask shape builds a path from every pixel's alpha (a tenth of a
+        // PNG's decode time, again on the first mouse move); nothing here hit-tests
+        // the picture, and the fit covers the whole picture, transparent edges too.
+        pixmapItem->setShapeMode(QGraphicsPixmapItem::BoundingRectShape);
         scene->setSceneRect(pixmapItem->boundingRect());
         scene->addItem(pixmapItem);
-        view->fitInView(pixmapItem, Qt::KeepAspectRatio);
+        view->fitInView(pixmapItem->boundingRect(), Qt::KeepAspectRatio);
     }
     zoomFactorValue = 1.0;
     if (ZoomModel::showsAtActualSize(QSizeF(oriWidth, oriHeight), view->size())) {

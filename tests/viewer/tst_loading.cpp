@@ -16,6 +16,11 @@
 #include <QTest>
 #include <QThreadPool>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include "support/Fixtures.h"
 #include "support/ShownView.h"
 
@@ -40,6 +45,8 @@ private slots:
     void naturalOrder_data();
     void naturalOrder();
     void browsing();
+    void listingFilter();
+    void orderFollowsRenames();
     void dropShowsFirstUrlOnly();
     void dropFolder();
 
@@ -196,6 +203,54 @@ void TestLoading::browsing()
         QVERIFY(view.nextImg());
         QCOMPARE(view.imgFilePath(), dir.absoluteFilePath(names.at(upper + 1)));
     }
+}
+
+// The fast listing reads the entry types itself; it has to keep exactly the entries
+// QDir::Files keeps.
+void TestLoading::listingFilter()
+{
+    const QString dirPath = tmp.filePath(QStringLiteral("kinds"));
+    QVERIFY(QDir().mkpath(dirPath));
+    const QDir dir(dirPath);
+    for (const char *name : {"plain.jpg", "UPPER.PNG", "Mixed.TiFf", ".hidden.jpg", "no-suffix", "name.", "photo.jpg.txt",
+                             "截图 1.webp"})
+        QVERIFY(Fixtures::writeBytes(dir.filePath(QString::fromUtf8(name)), "x"));
+    QVERIFY(dir.mkpath(QStringLiteral("folder.jpg")));
+    const auto path = [&](const char *name) { return QFile::encodeName(dir.filePath(QLatin1String(name))); };
+    QCOMPARE(::symlink("plain.jpg", path("link-to-file.jpg")), 0);
+    QCOMPARE(::symlink("folder.jpg", path("link-to-folder.jpg")), 0);
+    QCOMPARE(::symlink("missing.jpg", path("broken-link.jpg")), 0);
+    QCOMPARE(::mkfifo(path("pipe.jpg"), 0600), 0);
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    qstrncpy(address.sun_path, path("socket.png").constData(), sizeof address.sun_path);
+    QCOMPARE(::bind(sock, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+
+    QStringList fast = FolderBrowser::listImageNames(dirPath);
+    QStringList portable = FolderBrowser::listImageNamesPortable(dirPath);
+    ::close(sock);
+    fast.sort();
+    portable.sort();
+    QCOMPARE(fast, portable);
+    QCOMPARE(fast, (QStringList{"Mixed.TiFf", "UPPER.PNG", "link-to-file.jpg", "plain.jpg", "截图 1.webp"}));
+}
+
+// The order is kept between steps while the listing stays the same; a rename that
+// keeps the number of files still shows.
+void TestLoading::orderFollowsRenames()
+{
+    const QString dirPath = tmp.filePath(QStringLiteral("renames"));
+    QVERIFY(QDir().mkpath(dirPath));
+    QDir dir(dirPath);
+    for (const char *name : {"a1.jpg", "a2.jpg", "a3.jpg"})
+        QVERIFY(Fixtures::writeBytes(dir.filePath(QLatin1String(name)), "x"));
+    QCOMPARE(FolderBrowser::imageNames(dirPath), (QStringList{"a1.jpg", "a2.jpg", "a3.jpg"}));
+    QCOMPARE(FolderBrowser::imageNames(dirPath), (QStringList{"a1.jpg", "a2.jpg", "a3.jpg"}));
+    QVERIFY(dir.rename(QStringLiteral("a2.jpg"), QStringLiteral("a20.jpg")));
+    QCOMPARE(FolderBrowser::imageNames(dirPath), (QStringList{"a1.jpg", "a3.jpg", "a20.jpg"}));
+    // The same names in another folder are that folder's, not a cached answer.
+    QCOMPARE(FolderBrowser::imageNames(tmp.filePath(QStringLiteral("nowhere"))), QStringList());
 }
 
 void TestLoading::dropShowsFirstUrlOnly()

@@ -1,0 +1,115 @@
+// Opening a picture in the viewer against the bare decode of the same bytes.
+//
+//   bench_viewer_open CACHE_DIR
+//
+// Ours: SeeImgMainWT::showImg(path) until the picture is in the scene and the view
+// has painted it once (offscreen). Floor: QImageReader decoding the file's bytes,
+// already in memory, with the format named (no detection, no file access). Both run
+// in turn in the same process; figures are medians.
+
+#include "bench_viewer_common.h"
+
+#include "viewer/SeeImgMainWT.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QGraphicsView>
+#include <QImageReader>
+
+namespace {
+
+struct Case
+{
+    QString name;
+    QString path;
+    QByteArray format;
+};
+
+// The floor: the decoder alone on bytes already in memory.
+QSize decodeFloor(const QByteArray &bytes, const QByteArray &format, ViewerBench::Samples *samples)
+{
+    ViewerBench::Stopwatch watch;
+    QByteArray shared = bytes; // the reader only reads; no copy is made
+    QBuffer buffer(&shared);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format);
+    QImage image;
+    reader.read(&image);
+    if (samples)
+        samples->add(watch);
+    return image.size();
+}
+
+void openInView(SeeImgMainWT &view, const QString &path, const QString &tiny, ViewerBench::Samples *samples)
+{
+    // Start from a tiny picture so freeing the previous large one is not counted.
+    view.showImg(tiny);
+    QCoreApplication::processEvents();
+
+    ViewerBench::Stopwatch watch;
+    view.showImg(path);
+    view.graphicsView()->viewport()->repaint();
+    if (samples)
+        samples->add(watch);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    const QString cache = ViewerBench::startUp(argc, argv, "bench_viewer_open CACHE_DIR");
+    if (cache.isEmpty())
+        return 2;
+    const QVector<Case> cases = {
+        {QStringLiteral("open-jpeg"), ViewerBench::photoJpeg(cache), "jpeg"},
+        {QStringLiteral("open-png"),
+         ViewerBench::cachedPhoto(cache, QStringLiteral("photo-4000x3000-alpha.png"), QSize(4000, 3000), true, "png", -1),
+         "png"},
+        {QStringLiteral("open-webp"),
+         ViewerBench::cachedPhoto(cache, QStringLiteral("photo-4000x3000.webp"), QSize(4000, 3000), false, "webp", 90),
+         "webp"},
+    };
+    const QString tiny = ViewerBench::cachedPhoto(cache, QStringLiteral("tiny.png"), QSize(10, 10), false, "png", -1);
+
+    SeeImgMainWT view;
+    if (!ViewerBench::showAtViewerSize(view))
+        return 1;
+
+    const int rounds = ViewerBench::runs(9);
+    const QString only = qEnvironmentVariable("BENCH_ONLY");
+    for (const Case &c : cases) {
+        if (c.path.isEmpty())
+            return 1;
+        if (!only.isEmpty() && !only.split(QLatin1Char(',')).contains(c.name))
+            continue;
+        QFile file(c.path);
+        if (!file.open(QIODevice::ReadOnly))
+            return 1;
+        const QByteArray bytes = file.readAll();
+        // Warm-up: plugins loaded, file in the page cache.
+        const QSize decoded = decodeFloor(bytes, c.format, nullptr);
+        openInView(view, c.path, tiny, nullptr);
+        if (view.pictureSize() != QSizeF(decoded) || decoded.isEmpty()) {
+            ViewerBench::progress(QStringLiteral("%1: the view shows %2 x %3, the decoder gives %4 x %5")
+                                      .arg(c.name)
+                                      .arg(view.pictureSize().width())
+                                      .arg(view.pictureSize().height())
+                                      .arg(decoded.width())
+                                      .arg(decoded.height()));
+            return 1;
+        }
+
+        const auto samples = ViewerBench::alternate(
+            rounds, {[&](ViewerBench::Samples &s) { openInView(view, c.path, tiny, &s); },
+                     [&](ViewerBench::Samples &s) { decodeFloor(bytes, c.format, &s); }});
+        ViewerBench::Figure(c.name)
+            .compare(samples[0], samples[1])
+            .add(QStringLiteral("target_ratio"), 1.15)
+            .add(QStringLiteral("pixels"), QStringLiteral("%1x%2").arg(decoded.width()).arg(decoded.height()))
+            .add(QStringLiteral("bytes"), bytes.size())
+            .add(QStringLiteral("runs"), rounds)
+            .print();
+    }
+    return 0;
+}
