@@ -28,7 +28,7 @@ struct Case
 // The floor: the decoder alone on bytes already in memory.
 QSize decodeFloor(const QByteArray &bytes, const QByteArray &format, ViewerBench::Samples *samples)
 {
-    ViewerBench::Stopwatch watch;
+    ViewerBench::Stopwatch watch(CLOCK_PROCESS_CPUTIME_ID);
     QByteArray shared = bytes; // the reader only reads; no copy is made
     QBuffer buffer(&shared);
     buffer.open(QIODevice::ReadOnly);
@@ -46,7 +46,7 @@ void openInView(SeeImgMainWT &view, const QString &path, const QString &tiny, Vi
     view.showImg(tiny);
     QCoreApplication::processEvents();
 
-    ViewerBench::Stopwatch watch;
+    ViewerBench::Stopwatch watch(CLOCK_PROCESS_CPUTIME_ID);
     view.showImg(path);
     view.graphicsView()->viewport()->repaint();
     if (samples)

@@ -332,6 +332,10 @@ void SeeImgMainWT::loadSync()
 {
     // A RAW decode still running belongs to a path that is no longer current.
     loading->hide();
+    // The old picture goes before the new one is decoded, so stepping through large
+    // photos holds one decoded picture at a time, not two. Nothing paints meanwhile.
+    removePicture();
+    picture = QPixmap();
 
     QImage image;
     QFile file(imgPath);
@@ -347,7 +351,6 @@ void SeeImgMainWT::loadSync()
     }
     QPixmap pixmap = QPixmap::fromImage(std::move(image));
     qDebug() << "oriWidth:" << pixmap.width() << ",oriHeight:" << pixmap.height();
-    removePicture();
     setPicture(std::move(pixmap));
 }
 

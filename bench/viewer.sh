@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# The viewer's benchmarks: one JSON object per figure on stdout, progress on stderr.
+#
+#   bench/viewer.sh [open] [step] [raw] [launch]      (default: all four)
+#
+#   open    open-jpeg, open-png, open-webp: showImg() until painted, against the decoder
+#   step    step-1000, step-10000, step-50000: nextImg() in folders of that many images
+#   raw     raw-24mp: the RAW load task against LibRaw's dcraw_emu
+#   launch  rss-jpeg and start: the real viewer showing a 6000 x 4000 JPEG
+#
+# Environment: BENCH_RUNS (rounds per figure; each program has its own default),
+# BENCH_CACHE (generated inputs, kept between runs; default build/bench-cache),
+# QUORVANE_BUILD_DIR (default build).
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+build="${QUORVANE_BUILD_DIR:-$root/build}"
+cache="${BENCH_CACHE:-$build/bench-cache}/viewer"
+bin="$build/bin"
+
+"$root/scripts/build" >&2
+mkdir -p "$cache"
+export QT_QPA_PLATFORM=offscreen
+
+# The viewer logs every load; only the benchmarks' own progress lines ("# ...")
+# reach the terminal.
+run() {
+  "$@" 2> >(grep --line-buffered '^#' >&2 || true)
+}
+
+dng() {
+  local file="$cache/raw-6000x4000.dng"
+  if [ ! -f "$file" ]; then
+    echo "# writing $file" >&2
+    python3 "$root/tests/support/mkdng.py" "$file.part" 6000 4000
+    mv "$file.part" "$file"
+  fi
+  echo "$file"
+}
+
+parts=("$@")
+[ ${#parts[@]} -gt 0 ] || parts=(open step raw launch)
+echo "# $(uptime)" >&2
+for part in "${parts[@]}"; do
+  case "$part" in
+    open) run "$bin/bench_viewer_open" "$cache" ;;
+    step) run "$bin/bench_viewer_step" "$cache" 1000 10000 50000 ;;
+    raw) run "$bin/bench_viewer_raw" "$(dng)" ;;
+    launch) run "$bin/bench_viewer_launch" "$bin/quorvane" "$cache" ;;
+    *) echo "usage: bench/viewer.sh [open] [step] [raw] [launch]" >&2; exit 2 ;;
+  esac
+done
+echo "# $(uptime)" >&2
