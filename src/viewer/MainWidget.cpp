@@ -6,6 +6,7 @@
 #include "chrome/MyDialog.h"
 #include "chrome/TitleBar.h"
 #include "chrome/Toast.h"
+#include "print/PrintDialog.h"
 #include "viewer/SeeImgMainWT.h"
 #include "viewer/ZoomModel.h"
 
@@ -164,6 +165,9 @@ void MainWidget::onPrintBtnClicked(bool)
 {
     if (!hasImage())
         return;
+    auto *dialog = new PrintDialog(this);
+    dialog->show();
+    dialog->setPixmap(imageView->currentPixmap());
 }
 
 void MainWidget::onSetScale(double scale)

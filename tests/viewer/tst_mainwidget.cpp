@@ -4,6 +4,7 @@
 #include "chrome/MyDialog.h"
 #include "chrome/TitleBar.h"
 #include "chrome/Toast.h"
+#include "print/PrintDialog.h"
 #include "viewer/LaunchArgs.h"
 #include "viewer/MainWidget.h"
 #include "viewer/SeeImgMainWT.h"
@@ -66,6 +67,7 @@ private slots:
     void rotateButtons();
     void browsingToasts();
     void aiFixShowsDialog();
+    void printOpensDialogWithPicture();
     void dragBand_data();
     void dragBand();
     void commandLinePathInChinese();
@@ -109,6 +111,21 @@ void TestMainWidget::emptyPathButtonsDoNothing()
     QCOMPARE(window->view()->zoomFactor(), 1.0);
     QCOMPARE(window->sizeMode(), 1);
     QVERIFY(window->view()->imgFilePath().isEmpty());
+    QVERIFY(window->findChildren<PrintDialog *>().isEmpty());
+}
+
+void TestMainWidget::printOpensDialogWithPicture()
+{
+    window->view()->setImgPath(tmp.filePath(QStringLiteral("a2.png")));
+    window->showDefaultImg();
+    window->footer()->printBtn()->click();
+    const QList<PrintDialog *> dialogs = window->findChildren<PrintDialog *>();
+    QCOMPARE(dialogs.size(), 1);
+    QVERIFY(dialogs.first()->isVisible());
+    QVERIFY(!dialogs.first()->isModal());
+    QCOMPARE(dialogs.first()->windowTitle(), QStringLiteral("打印图片"));
+    // The preview shows the sheet and the fitted picture.
+    QVERIFY(dialogs.first()->previewScene()->items().size() >= 2);
 }
 
 void TestMainWidget::zoomButtonsAndToast()
