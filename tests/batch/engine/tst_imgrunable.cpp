@@ -30,6 +30,7 @@ private slots:
     void pngquantStatus_data();
     void pngquantStatus();
     void progressRunsToNinetyOneThenHundred();
+    void childEnvironment();
     void reportLine();
     void reportIsPostedWhenConfigured();
     void reportWaitIsBounded();
@@ -245,6 +246,19 @@ void TestImgRunable::progressRunsToNinetyOneThenHundred()
     expected << 100;
     QCOMPARE(result.progress, expected);
     QVERIFY(!result.progressAfterDone);
+}
+
+void TestImgRunable::childEnvironment()
+{
+    // Ten children on two cores: one thread each, run in the application folder.
+    QTemporaryDir out;
+    ToolLocator::setOverride(ToolLocator::Tool::ImageMagick,
+                             writeTool(dir_.path(), "env",
+                                       "printf '%s %s %s' \"$MAGICK_THREAD_LIMIT\" \"$OMP_NUM_THREADS\" \"$(pwd)\" "
+                                       "> \"$OUT\""));
+    const WorkerResult result = runWorker(settingsFor(BatchOp::Convert, 2), source("env.jpg"), out.path());
+    QVERIFY(result.success);
+    QCOMPARE(QString::fromUtf8(readAll(result.path)), "1 1 " + QCoreApplication::applicationDirPath());
 }
 
 void TestImgRunable::reportLine()
