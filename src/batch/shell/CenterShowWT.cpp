@@ -1,0 +1,59 @@
+#include "app/StyledBackground.h"
+#include "batch/shell/CenterShowWT.h"
+
+#include "batch/shell/CenterShowForCenterWT.h"
+#include "batch/shell/DragAcceptance.h"
+
+#include <QDebug>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QVBoxLayout>
+
+CenterShowWT::CenterShowWT(const QString &hintText, QWidget *parent)
+    : QWidget(parent)
+    , center(new CenterShowForCenterWT(this))
+{
+    setStyleSheet(QStringLiteral("CenterShowWT{background-color:white;border:2px solid #E4E4E4;border-radius:8px;}"));
+    center->setNoteText(hintText);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(1, 1, 1, 1);
+    layout->addStretch();
+    layout->addWidget(center, 0, Qt::AlignCenter);
+    layout->addStretch();
+
+    setAcceptDrops(true);
+}
+
+void CenterShowWT::setAcceptedSuffixes(const QStringList &list)
+{
+    suffixes = list;
+}
+
+const QStringList &CenterShowWT::acceptedSuffixes() const
+{
+    return suffixes;
+}
+
+CenterShowForCenterWT *CenterShowWT::centerWidget() const
+{
+    return center;
+}
+
+void CenterShowWT::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (event->mimeData()->hasUrls() && DragAcceptance::acceptsUrls(event->mimeData()->urls(), suffixes))
+        event->acceptProposedAction();
+}
+
+void CenterShowWT::dropEvent(QDropEvent *event)
+{
+    qDebug() << "drop event";
+    emit drapAndDrop(event->mimeData()->urls());
+}
+
+void CenterShowWT::paintEvent(QPaintEvent *)
+{
+    StyledBackground::paint(this);
+}
