@@ -163,7 +163,7 @@ void TestImgThread::twentyFiveFilesOnTenThreads()
 {
     // The real ImageMagick behind a wrapper that logs when each run starts and ends.
     const QString log = dir_.filePath("runs.log");
-    const QByteArray wrapper = "echo s >> '" + log.toUtf8() + "'\nsleep 0.3\n'" + realMagick_.toUtf8()
+    const QByteArray wrapper = "echo s >> '" + log.toUtf8() + "'\nsleep 1\n'" + realMagick_.toUtf8()
         + "' \"$@\"\nstatus=$?\necho e >> '" + log.toUtf8() + "'\nexit $status";
     ToolLocator::setOverride(ToolLocator::Tool::ImageMagick, writeTool(dir_.path(), "logged-magick", wrapper));
     QStringList sources;
@@ -241,7 +241,7 @@ void TestImgThread::pageClosedMidRun()
 {
     QFETCH(QString, page);
     ToolLocator::setOverride(ToolLocator::Tool::ImageMagick,
-                             writeTool(dir_.path(), "slow-copy", "sleep 1\ncp \"$IN\" \"$OUT\""));
+                             writeTool(dir_.path(), "slow-copy", "sleep 2\ncp \"$IN\" \"$OUT\""));
     QTemporaryDir out;
     Page listener;
     QObject *owner = page == "widget" ? new QWidget : new QObject;
