@@ -158,6 +158,8 @@ void TestImgRunable::toolOutcome_data()
     QTest::newRow("Warning: compression fails") << capitalWarning << compress << "w.jpg" << false << QStringList();
     QTest::newRow("warning: compression succeeds") << kCopy + "\necho 'warning: x' >&2" << compress << "w.jpg"
                                                    << true << QStringList{"w.jpg"};
+    QTest::newRow("undecodable bytes before a warning") << kCopy + "\nprintf 'convert: \\377\\376\\300 warning\\n' >&2"
+                                                        << convert << "u.jpg" << true << QStringList{"u.png"};
     QTest::newRow("error text fails") << kCopy + "\necho 'convert: improper image header' >&2" << convert << "e.jpg"
                                       << false << QStringList();
     QTest::newRow("exit 1 with a file and no text fails") << kCopy + "\nexit 1" << convert << "e.jpg" << false
