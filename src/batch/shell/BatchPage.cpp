@@ -218,7 +218,7 @@ bool BatchPage::canStart(const QString &emptyRequest)
     return true;
 }
 
-bool BatchPage::startJob(const BatchJobSettings &settings, const QString &exportDir, EmptyListPolicy policy)
+bool BatchPage::startJob(const JobSettings &settings, const QString &exportDir, EmptyListPolicy policy)
 {
     auto fileList = std::make_unique<QList<QMap<QString, QString>>>();
     for (int row = 0; row < center->rowCount(); ++row) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "batch/engine/BatchTypes.h"
+
 #include <QList>
 #include <QString>
 #include <QUrl>
@@ -7,20 +9,6 @@
 
 class BatchCenterWT;
 class OperBtnBar;
-
-// What a page's start slot hands to the batch job, besides the file list and the
-// output folder.
-struct BatchJobSettings
-{
-    int imgType = 0;      // 0 convert/resize, 3 compress, 4 rotate and flip
-    int formatIndex = 50; // 0-8 output format, 50 keeps the source's format
-    int qualityValue = -1;
-    int zoomWidth = -1;
-    int zoomHeight = -1;
-    QString rotateDegree;
-    bool isFlop = false;
-    bool isFlip = false;
-};
 
 // The page of the batch toolbox (the …MainWT classes derive from it): file bar
 // above a centre area, the common slots, drag and drop on the whole page, and the
@@ -34,7 +22,8 @@ struct BatchJobSettings
 //   2. Derive the page from BatchPage; in its constructor create the centre area
 //      and call setupPage(centre, SLOT(yourStartSlot())).
 //   3. The start slot: `if (!canStart(QStringLiteral("请添加要转换的文件！"))) return;`
-//      read the panel into a BatchJobSettings, then
+//      read the panel into a JobSettings (batch/engine/BatchTypes.h: set imgType,
+//      formatIndex and what else the page passes), then
 //      `startJob(settings, panel->exportDir())` (SkipIfEmpty for a page that
 //      starts nothing when every file is missing).
 //   4. Optional hooks: override resultArrived() to add cells when a row's result
@@ -87,7 +76,7 @@ protected:
     bool canStart(const QString &emptyRequest);
     // Sends the rows whose files still exist to a new job (the others are marked
     // "原文件不存在！") and starts it. False when nothing was started.
-    bool startJob(const BatchJobSettings &settings, const QString &exportDir,
+    bool startJob(const JobSettings &settings, const QString &exportDir,
                   EmptyListPolicy policy = StartEvenIfEmpty);
 
     // A file's result has been stored in its row; the default logs the path.

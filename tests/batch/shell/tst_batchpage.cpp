@@ -33,10 +33,11 @@ public:
         auto *centre = new BatchCenterWT(QStringLiteral("hint"), Formats::openSuffixes(), columns, this);
         centre->setParamPanel(new BatchParamWT(QStringLiteral("开始转换"), centre));
         setupPage(centre, SLOT(start()));
+        settings.imgType = BatchOp::Convert;
         settings.formatIndex = 2; // png
     }
 
-    BatchJobSettings settings;
+    JobSettings settings;
     QList<int> resultRows;
 
 public slots:

@@ -19,8 +19,8 @@ void CHFMainWT::chFormat()
     if (!canStart(QStringLiteral("请添加要转换的文件！")))
         return;
     const CHFParamWT *param = centre->paramWidget();
-    BatchJobSettings settings;
-    settings.imgType = 0;
+    JobSettings settings;
+    settings.imgType = BatchOp::Convert;
     settings.formatIndex = param->formatIndex();
     settings.zoomWidth = param->zoomWidth();
     settings.zoomHeight = param->zoomHeight();
