@@ -3,6 +3,7 @@
 #include "batch/shell/BatchCenterWT.h"
 #include "batch/shell/BatchPage.h"
 #include "batch/shell/BatchParamWT.h"
+#include "batch/shell/CenterShowWT.h"
 #include "batch/shell/DragAcceptance.h"
 #include "batch/shell/MyTable.h"
 
@@ -183,8 +184,15 @@ void TestBatchPage::folderOrder()
     QCOMPARE(chosen.centerWidget()->sourcePath(0), dir.filePath(QStringLiteral("A.jpg")));
     QVERIFY(!chosen.centerWidget()->isEmptyViewShown());
 
+    // The same folder dropped on the drop area, next to a URL that is not a local file.
     FrameworkPage dropped(BatchColumns::standard());
-    dropped.onDragAndDrop({QUrl::fromLocalFile(dir.path()), QUrl(QStringLiteral("https://example.org/x.jpg"))});
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(dir.path()), QUrl(QStringLiteral("https://example.org/x.jpg"))});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(dropped.centerWidget()->dropArea(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(dropped.centerWidget()->dropArea(), &drop);
     QCOMPARE(columnTexts(dropped.centerWidget(), 1), expected);
 
     FrameworkPage empty(BatchColumns::standard());
