@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QLabel>
 #include <QMimeData>
 #include <QProgressBar>
@@ -17,6 +18,7 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <algorithm>
 
 #include "support/BatchTestKit.h"
@@ -39,13 +41,14 @@ public:
     }
 
     JobSettings settings;
+    EmptyListPolicy policy = StartEvenIfEmpty;
     QList<int> resultRows;
 
 public slots:
     void start()
     {
         if (canStart(QStringLiteral("请添加要转换的文件！")))
-            startJob(settings, centerWidget()->paramPanel()->exportDir());
+            startJob(settings, centerWidget()->paramPanel()->exportDir(), policy);
     }
 
 protected:
@@ -104,6 +107,8 @@ private slots:
     void resultsUseTheLayoutColumns();
     void openItemDirOpensTheOutputFolder();
     void clearDuringRunKeepsOldResultsOffNewRows();
+    void everyFileMissing_data();
+    void everyFileMissing();
 
 private:
     QTemporaryDir home;
@@ -324,6 +329,37 @@ void TestBatchPage::clearDuringRunKeepsOldResultsOffNewRows()
     QCOMPARE(page.resultRows, (QList<int>{0, 1}));
     QVERIFY(centre->outputPath(0).contains(QStringLiteral("new1")));
     QCOMPARE(centre->progressBar(1)->value(), 100);
+}
+
+void TestBatchPage::everyFileMissing_data()
+{
+    QTest::addColumn<int>("policy");
+    QTest::addColumn<bool>("started");
+    QTest::newRow("start even if empty") << int(BatchPage::StartEvenIfEmpty) << true;
+    QTest::newRow("skip if empty") << int(BatchPage::SkipIfEmpty) << false;
+}
+
+void TestBatchPage::everyFileMissing()
+{
+    QFETCH(int, policy);
+    QFETCH(bool, started);
+
+    QTemporaryDir dir;
+    FrameworkPage page(sixColumns());
+    page.policy = BatchPage::EmptyListPolicy(policy);
+    QVERIFY(Fixtures::writeBytes(dir.filePath(QStringLiteral("a.png")), "x"));
+    page.addOneFile(dir.filePath(QStringLiteral("a.png")));
+    QVERIFY(QFile::remove(dir.filePath(QStringLiteral("a.png"))));
+
+    page.start();
+    QCOMPARE(page.centerWidget()->rowWarning(0)->text(), QStringLiteral("原文件不存在！"));
+    QCOMPARE(page.isJobRunning(), started);
+    QCOMPARE(page.findChildren<QThread *>().size(), started ? 1 : 0);
+    QTRY_VERIFY_WITH_TIMEOUT(!page.isJobRunning(), 20000);
+    // Nothing blocks the next start.
+    page.start();
+    QVERIFY(BatchTestKit::shownDialogTexts().isEmpty());
+    QVERIFY(BatchTestKit::waitForJobEnd(&page));
 }
 
 QTEST_MAIN(TestBatchPage)

@@ -90,6 +90,10 @@ void TestConvertPage::panelAtStart()
     QCOMPARE(param->exportDir(), defaultExportDir());
     QVERIFY(param->findChild<QWidget *>(QStringLiteral("gridWidget")));
     QVERIFY(param->findChild<QWidget *>(QStringLiteral("parHeaderWidget")));
+
+    UrlCatcher catcher;
+    param->exportFile()->openDirBtn()->click();
+    QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(defaultExportDir())});
 }
 
 void TestConvertPage::sizeComboClearsTheFields()
