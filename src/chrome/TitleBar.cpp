@@ -1,0 +1,153 @@
+#include "chrome/TitleBar.h"
+
+#include "app/StyledBackground.h"
+#include "app/UiProfile.h"
+#include "chrome/CloseBtn.h"
+#include "chrome/ProcessExit.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVariant>
+
+namespace {
+const char *const kMaxIcon = ":/icons/icons/max_white.png";
+const char *const kRestoreIcon = ":/icons/icons/normal_white.png";
+} // namespace
+
+TitleBar::TitleBar(QWidget *parent)
+    : QWidget(parent)
+    , iconLabel(new QLabel(this))
+    , productLabel(new QLabel(QStringLiteral("Pelmora图片查看器"), this))
+    , fileNameLabel(new QLabel(this))
+    , minButton(new QPushButton(this))
+    , maximizeButton(new QPushButton(this))
+    , closeBtn(new CloseBtn(QStringLiteral(":/icons/icons/close_white.png"),
+                            QStringLiteral(":/icons/icons/close_dialog.png"), this))
+{
+    setObjectName(QStringLiteral("titleBar"));
+    setFixedHeight(UiProfile::pick(45, 60));
+
+    iconLabel->setPixmap(QPixmap(QStringLiteral(":/icons/icons/title_icon.png")));
+    iconLabel->setFixedSize(40, 35);
+    iconLabel->setScaledContents(true);
+    iconLabel->setStyleSheet(QStringLiteral("QLabel{border-radius:8px;}"));
+
+    productLabel->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    productLabel->setFont(UiProfile::bodyFont());
+    productLabel->setStyleSheet(QStringLiteral("QLabel{color:#484848;}"));
+
+    const QSize buttonSize = UiProfile::isSmallScreen() ? QSize(40, 45) : QSize(45, 60);
+    const QString buttonStyle = QStringLiteral(
+        "QPushButton{border:0px;border-radius: none; background-color:none;}QPushButton:hover{background-color:%1;}");
+    minButton->setFixedSize(buttonSize);
+    minButton->setObjectName(QStringLiteral("minimizeButton"));
+    minButton->setIcon(QIcon(QStringLiteral(":/icons/icons/min_black.png")));
+    maximizeButton->setFixedSize(buttonSize);
+    maximizeButton->setObjectName(QStringLiteral("maxButton"));
+    // The window starts maximised, so the button offers to restore it.
+    setMaxIcon(QLatin1String(kRestoreIcon));
+    for (QPushButton *button : {minButton, maximizeButton})
+        button->setStyleSheet(buttonStyle.arg(QStringLiteral("#E7EAED")));
+    closeBtn->setFixedSize(buttonSize);
+    closeBtn->setObjectName(QStringLiteral("closeButton"));
+    closeBtn->setIcon(QIcon(QStringLiteral(":/icons/icons/close_dialog.png")));
+    closeBtn->setStyleSheet(buttonStyle.arg(QStringLiteral("#CB3B3B")));
+
+    fileNameLabel->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    fileNameLabel->setFont(UiProfile::bodyFont());
+
+    auto *left = new QHBoxLayout;
+    left->setContentsMargins(5, 0, 0, 0);
+    left->setSpacing(5);
+    left->addWidget(iconLabel);
+    left->addWidget(productLabel);
+    left->addStretch();
+
+    auto *right = new QHBoxLayout;
+    right->setContentsMargins(5, 0, 0, 0);
+    right->setSpacing(5);
+    right->addStretch();
+    right->addWidget(minButton);
+    right->addWidget(maximizeButton);
+    right->addWidget(closeBtn);
+
+    auto *grid = new QGridLayout(this);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->addLayout(left, 0, 0);
+    grid->addWidget(fileNameLabel, 0, 1);
+    grid->addLayout(right, 0, 2);
+    grid->setColumnStretch(0, 10);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(2, 10);
+
+    QPalette pal = palette();
+    pal.setColor(QPalette::All, QPalette::Window, QColor(247, 249, 252));
+    setPalette(pal);
+    setAutoFillBackground(true);
+    setProperty("titleBar", true);
+
+    for (QPushButton *button : {minButton, maximizeButton, static_cast<QPushButton *>(closeBtn)})
+        connect(button, SIGNAL(clicked(bool)), this, SLOT(onClicked()));
+}
+
+void TitleBar::setTitleText(const QString &text)
+{
+    fileNameLabel->setText(text);
+}
+
+QString TitleBar::titleText() const
+{
+    return fileNameLabel->text();
+}
+
+QPushButton *TitleBar::minimizeButton() const { return minButton; }
+QPushButton *TitleBar::maxButton() const { return maximizeButton; }
+QPushButton *TitleBar::closeButton() const { return closeBtn; }
+QString TitleBar::maxButtonIcon() const { return maxIconPath; }
+
+void TitleBar::setMaxIcon(const QString &path)
+{
+    maxIconPath = path;
+    maximizeButton->setIcon(QIcon(path));
+}
+
+void TitleBar::toggleMaximized()
+{
+    QWidget *win = window();
+    if (win->isMaximized()) {
+        win->showNormal();
+        setMaxIcon(QLatin1String(kMaxIcon));
+    } else {
+        win->showMaximized();
+        setMaxIcon(QLatin1String(kRestoreIcon));
+    }
+}
+
+void TitleBar::onClicked()
+{
+    QWidget *win = window();
+    if (!win->isWindow())
+        return;
+    QObject *button = sender();
+    if (button == minButton) {
+        win->showMinimized();
+    } else if (button == closeBtn) {
+        win->close();
+        ProcessExit::now(1);
+    } else if (button == maximizeButton) {
+        toggleMaximized();
+    }
+}
+
+void TitleBar::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    toggleMaximized();
+    QWidget::mouseDoubleClickEvent(event);
+}
+
+void TitleBar::paintEvent(QPaintEvent *)
+{
+    StyledBackground::paint(this);
+}

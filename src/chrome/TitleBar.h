@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QWidget>
+
+class CloseBtn;
+class QLabel;
+class QPushButton;
+
+// The frameless main window's title bar: product name, current file name and the
+// minimise, maximise/restore and close buttons.
+class TitleBar : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TitleBar(QWidget *parent);
+
+    void setTitleText(const QString &text);
+    QString titleText() const;
+
+    QPushButton *minimizeButton() const;
+    QPushButton *maxButton() const;
+    QPushButton *closeButton() const;
+    // Resource path of the icon the maximise button shows.
+    QString maxButtonIcon() const;
+
+public slots:
+    void onClicked();
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    void toggleMaximized();
+    void setMaxIcon(const QString &path);
+
+    QLabel *iconLabel;
+    QLabel *productLabel;
+    QLabel *fileNameLabel;
+    QPushButton *minButton;
+    QPushButton *maximizeButton;
+    CloseBtn *closeBtn;
+    QString maxIconPath;
+};

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QDialog>
+#include <QTimer>
+
+class QLabel;
+class QPropertyAnimation;
+
+// A transient notice centred on its parent: fades in, stays for a while, fades out.
+class Toast : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit Toast(QWidget *parent);
+
+    // Shows text for duration ms. While the toast is up only the text changes and
+    // the time starts again.
+    void showToast(const QString &text, int duration);
+
+    QString text() const;
+    int remainingTime() const;
+    QPropertyAnimation *fadeInAnimation() const;
+
+public slots:
+    void toastHide();
+
+private:
+    QLabel *label;
+    QWidget *parentWindow;
+    QTimer hideTimer;
+    QPropertyAnimation *fadeIn;
+};

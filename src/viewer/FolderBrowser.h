@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Previous/next image of a folder. The listing is read anew on every step so files
+// added or removed in the meantime count.
+namespace FolderBrowser {
+
+// Names of the plain files in dirPath whose suffix (any case) is a browse suffix,
+// in natural order.
+QStringList imageNames(const QString &dirPath);
+
+// The absolute path of the image offset places (+1 or -1) from currentPath in its
+// folder; empty when there is none (no wrap-around). A file missing from the listing
+// counts as standing before the first entry: +1 gives the first image, -1 nothing.
+QString neighbour(const QString &currentPath, int offset);
+
+} // namespace FolderBrowser

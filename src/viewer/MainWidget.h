@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QFrame>
+
+class MainFooterWidget;
+class SeeImgMainWT;
+class TitleBar;
+class Toast;
+
+// The frameless viewer window: title bar, image view and tool strip. It drags
+// itself by the top band and turns the tool strip's buttons into view actions.
+class MainWidget : public QFrame
+{
+    Q_OBJECT
+
+public:
+    explicit MainWidget(QWidget *parent = nullptr);
+
+    TitleBar *titleBar() const;
+    MainFooterWidget *footer() const;
+    SeeImgMainWT *view() const;
+    Toast *toast() const;
+    int sizeMode() const;
+
+public slots:
+    void onChangeSizeBtnClicked(bool checked);
+    void onChFmtBtnClicked(bool checked);
+    void onPichuliBtnClicker(bool checked);
+    void onAIFixBtnClicked(bool checked);
+    void onXuanBtnClicked(bool checked);
+    void onScaleChangeBtnClicked(bool checked);
+    void onNextPrevBtnClicked(bool checked);
+    void onPrintBtnClicked(bool checked);
+    void onSetScale(double scale);
+    void setImgName(const QString &path);
+    void showDefaultImg();
+    void onToOriginBtnClicked(bool checked);
+    void onToScreenBtnClicked(bool checked);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+
+private:
+    bool hasImage() const;
+    void connectButtons();
+
+    TitleBar *title;
+    MainFooterWidget *footerWidget = nullptr;
+    Toast *toastWidget;
+    QWidget *contentWidget = nullptr;
+    int sizeModeValue = 1;
+    int minWidth;
+    int minHeight;
+    int dragTop = 0;
+    int dragBottom = 60;
+    int pressX = 0;
+    int pressY = 0;
+    bool dragging = false;
+    SeeImgMainWT *imageView;
+};

@@ -1,0 +1,44 @@
+#include "viewer/ZoomModel.h"
+
+#include <QString>
+
+#include <algorithm>
+
+namespace ZoomModel {
+
+Step stepUp(double factor)
+{
+    if (factor >= kMax)
+        return {1.0, factor};
+    if (kStep * factor > kMax)
+        return {kMax / factor, kMax};
+    return {kStep, factor * kStep};
+}
+
+Step stepDown(double factor)
+{
+    if (factor <= kMin)
+        return {1.0, factor};
+    if (factor / kStep < kMin)
+        return {kMin / factor, kMin};
+    return {1.0 / kStep, factor / kStep};
+}
+
+bool showsAtActualSize(const QSizeF &picture, const QSize &view)
+{
+    return picture.width() < view.width() && picture.height() < view.height();
+}
+
+double fitFactor(const QSizeF &picture, const QSize &view)
+{
+    if (picture.width() <= 0 || picture.height() <= 0)
+        return 1.0;
+    return std::min(view.width() / picture.width(), view.height() / picture.height());
+}
+
+QString percentText(double factor)
+{
+    return QString::number(static_cast<long long>(factor * 100)) + QLatin1Char('%');
+}
+
+} // namespace ZoomModel

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QSize>
+#include <QSizeF>
+
+// The viewer's zoom arithmetic. The zoom factor is bookkeeping beside the view's
+// transform: a load sets it to 1.0 even when the picture was fitted, so every step
+// is relative ("scale the view by scaleBy"), never an absolute transform.
+namespace ZoomModel {
+
+constexpr double kStep = 1.08;
+constexpr double kMin = 0.1;
+constexpr double kMax = 8.0;
+
+struct Step
+{
+    double scaleBy; // relative factor to apply to the view; 1.0 when nothing changes
+    double factor;  // the zoom factor after the step
+};
+
+// One step up: multiply by kStep, but stop exactly at kMax.
+Step stepUp(double factor);
+
+// One step down: divide by kStep, but stop exactly at kMin.
+Step stepDown(double factor);
+
+// True when the picture fits inside the view at 1:1 (both sides strictly smaller),
+// so it is shown at actual size rather than fitted.
+bool showsAtActualSize(const QSizeF &picture, const QSize &view);
+
+// The zoom at which the picture fits the view keeping its aspect ratio; 1.0 for a
+// picture without pixels, which has no meaningful fit.
+double fitFactor(const QSizeF &picture, const QSize &view);
+
+// The toast text for a zoom factor: whole percent, truncated toward zero.
+QString percentText(double factor);
+
+} // namespace ZoomModel

@@ -1,0 +1,179 @@
+#include "app/AppSetup.h"
+#include "chrome/MyDialog.h"
+#include "chrome/TitleBar.h"
+#include "chrome/Toast.h"
+#include "viewer/MainWidget.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPointer>
+#include <QProcess>
+#include <QPropertyAnimation>
+#include <QPushButton>
+#include <QTest>
+#include <QThread>
+#include <QThreadPool>
+
+#include "support/SelfChild.h"
+
+namespace {
+
+const char *const kCloseMode = "--close-main-window";
+
+class Sleeper : public QRunnable
+{
+public:
+    void run() override { QThread::sleep(60); }
+};
+
+// Child mode: the main window closed through its title bar, optionally while a
+// pool thread is busy (a RAW decode or a batch worker).
+int closeChild(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    AppSetup::run();
+    MainWidget window;
+    window.showMaximized();
+    if (argc >= 3 && qstrcmp(argv[2], "busy") == 0)
+        QThreadPool::globalInstance()->start(new Sleeper);
+    QCoreApplication::processEvents();
+    window.titleBar()->closeButton()->click();
+    return 0; // not reached: the close button ends the process
+}
+
+} // namespace
+
+class TestChrome : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void closeButtonExitsWithOne_data();
+    void closeButtonExitsWithOne();
+    void maximiseToggle();
+    void secondToastReplacesText();
+    void toastFadesOutThenHides();
+    void dialogKeepsFixedSize();
+};
+
+void TestChrome::initTestCase()
+{
+    AppSetup::run();
+}
+
+void TestChrome::closeButtonExitsWithOne_data()
+{
+    QTest::addColumn<QString>("poolState");
+    QTest::newRow("idle") << "idle";
+    QTest::newRow("pool busy") << "busy";
+}
+
+void TestChrome::closeButtonExitsWithOne()
+{
+    QFETCH(QString, poolState);
+
+    QProcess child;
+    QElapsedTimer clock;
+    clock.start();
+    // A busy pool must not hold the exit back (its worker sleeps for a minute).
+    QVERIFY(SelfChild::run(child, {QLatin1String(kCloseMode), poolState}));
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.exitCode(), 1);
+    QVERIFY(clock.elapsed() < 30000);
+}
+
+void TestChrome::maximiseToggle()
+{
+    MainWidget window;
+    window.showMaximized();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    TitleBar *bar = window.titleBar();
+    QCOMPARE(bar->maxButtonIcon(), QStringLiteral(":/icons/icons/normal_white.png"));
+
+    // A double click on the file-name label reaches the title bar.
+    QLabel *fileName = bar->findChildren<QLabel *>().at(2);
+    QTest::mouseDClick(fileName, Qt::LeftButton);
+    QVERIFY(!window.isMaximized());
+    QCOMPARE(bar->maxButtonIcon(), QStringLiteral(":/icons/icons/max_white.png"));
+    QTest::mouseDClick(bar, Qt::LeftButton, Qt::NoModifier, QPoint(bar->width() / 2, 5));
+    QVERIFY(window.isMaximized());
+    QCOMPARE(bar->maxButtonIcon(), QStringLiteral(":/icons/icons/normal_white.png"));
+
+    bar->maxButton()->click();
+    QVERIFY(!window.isMaximized());
+    QCOMPARE(bar->maxButtonIcon(), QStringLiteral(":/icons/icons/max_white.png"));
+    bar->maxButton()->click();
+    QVERIFY(window.isMaximized());
+    QCOMPARE(bar->maxButtonIcon(), QStringLiteral(":/icons/icons/normal_white.png"));
+
+    bar->minimizeButton()->click();
+    QVERIFY(window.isMinimized());
+}
+
+void TestChrome::secondToastReplacesText()
+{
+    QWidget owner;
+    owner.setGeometry(100, 100, 600, 400);
+    owner.show();
+    Toast toast(&owner);
+    toast.showToast(QStringLiteral("108%"), 5000);
+    QVERIFY(toast.isVisible());
+    QVERIFY(qAbs(toast.geometry().center().x() - owner.geometry().center().x()) <= 1);
+    QVERIFY(qAbs(toast.geometry().center().y() - owner.geometry().center().y()) <= 1);
+    QCOMPARE(toast.fadeInAnimation()->state(), QAbstractAnimation::Running);
+
+    QTRY_COMPARE(toast.fadeInAnimation()->state(), QAbstractAnimation::Stopped);
+    const int before = toast.remainingTime();
+    toast.showToast(QStringLiteral("已经是最后一张图片了"), 5000);
+    QCOMPARE(toast.text(), QStringLiteral("已经是最后一张图片了"));
+    QCOMPARE(toast.fadeInAnimation()->state(), QAbstractAnimation::Stopped); // no second fade-in
+    QVERIFY(toast.remainingTime() > before);                                 // the time starts again
+    QCOMPARE(toast.windowOpacity(), 1.0);
+}
+
+void TestChrome::toastFadesOutThenHides()
+{
+    Toast toast(nullptr);
+    toast.showToast(QStringLiteral("100%"), 5000);
+    QTRY_COMPARE(toast.windowOpacity(), 1.0);
+
+    // What the hide timer calls: a fade-out, and only at its end the toast hides.
+    toast.toastHide();
+    QVERIFY(toast.isVisible());
+    // A toast asked for while fading out only changes the text; it goes with the fade.
+    toast.showToast(QStringLiteral("92%"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(toast.isHidden(), 3000);
+    QCOMPARE(toast.text(), QStringLiteral("92%"));
+    QCOMPARE(toast.windowOpacity(), 0.0);
+    toast.toastHide(); // already hidden: nothing happens
+    QVERIFY(toast.isHidden());
+
+    // Shown again, it fades in from transparent, and its timer hides it.
+    toast.showToast(QStringLiteral("again"), 100);
+    QVERIFY(toast.isVisible());
+    QVERIFY(toast.windowOpacity() < 1.0);
+    QTRY_VERIFY_WITH_TIMEOUT(toast.isHidden(), 5000);
+}
+
+void TestChrome::dialogKeepsFixedSize()
+{
+    QWidget owner;
+    owner.show();
+    const QString longText = QString(QStringLiteral("这是一段很长的提示文字，")).repeated(40)
+                           + QString(300, QLatin1Char('x'));
+    QPointer<MyDialog> dialog = new MyDialog(longText, &owner);
+    dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(dialog));
+    QCOMPARE(dialog->size(), QSize(450, 200));
+    QCOMPARE(dialog->windowModality(), Qt::ApplicationModal);
+    QCOMPARE(dialog->windowTitle(), QStringLiteral("提示"));
+
+    dialog->findChild<QPushButton *>()->click();
+    QTRY_VERIFY(dialog.isNull()); // deletes itself once closed
+}
+
+QUORVANE_TEST_MAIN_WITH_CHILD(TestChrome, kCloseMode, closeChild)
+
+#include "tst_chrome.moc"

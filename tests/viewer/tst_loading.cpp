@@ -1,0 +1,341 @@
+#include "app/AppSetup.h"
+#include "batch/shell/CenterShowWT.h"
+#include "viewer/FolderBrowser.h"
+#include "viewer/ImageLoadTask.h"
+#include "viewer/NaturalOrder.h"
+#include "viewer/SeeImgMainWT.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QGraphicsScene>
+#include <QGraphicsView>
+#include <QLabel>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThreadPool>
+
+#include "support/Fixtures.h"
+#include "support/ShownView.h"
+
+namespace {
+
+bool waitForLoad(SeeImgMainWT &view)
+{
+    return QTest::qWaitFor([&] { return view.loadingLabel()->isHidden(); }, 20000);
+}
+
+} // namespace
+
+class TestLoading : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void undecodableFiles_data();
+    void undecodableFiles();
+    void naturalOrder_data();
+    void naturalOrder();
+    void browsing();
+    void dropShowsFirstUrlOnly();
+    void dropFolder();
+
+    void rawDecodes();
+    void brokenRaw_data();
+    void brokenRaw();
+    void lateRawResultDropped();
+
+private:
+    QTemporaryDir tmp;
+};
+
+void TestLoading::initTestCase()
+{
+    AppSetup::run();
+    QVERIFY(tmp.isValid());
+}
+
+// --- loading ------------------------------------------------------------
+
+void TestLoading::undecodableFiles_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes"); // "<dir>": a folder, "<missing>": no file
+
+    QTemporaryDir scratch;
+    const QString jpeg = scratch.filePath(QStringLiteral("whole.jpg"));
+    QVERIFY(Fixtures::writeImage(jpeg, QSize(64, 64)));
+    QFile file(jpeg);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray whole = file.readAll();
+
+    QByteArray noise(4096, Qt::Uninitialized);
+    for (int i = 0; i < noise.size(); ++i)
+        noise[i] = char((i * 7919 + 13) % 251);
+
+    QTest::newRow("zero bytes") << "empty.jpg" << QByteArray();
+    QTest::newRow("jpeg header only") << "cut.jpg" << whole.left(120);
+    QTest::newRow("random bytes as png") << "noise.png" << noise;
+    QTest::newRow("random bytes as gif") << "noise.gif" << noise;
+    QTest::newRow("no dot at all") << "README" << QByteArray("plain text");
+    QTest::newRow("folder") << "photos.jpg" << QByteArray("<dir>");
+    QTest::newRow("missing") << "gone.png" << QByteArray("<missing>");
+}
+
+void TestLoading::undecodableFiles()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+
+    const QString path = tmp.filePath(QStringLiteral("bad/") + name);
+    QVERIFY(QDir().mkpath(tmp.filePath(QStringLiteral("bad"))));
+    if (bytes == "<dir>")
+        QVERIFY(QDir().mkpath(path));
+    else if (bytes != "<missing>")
+        QVERIFY(Fixtures::writeBytes(path, bytes));
+
+    ShownView shown;
+    QSignalSpy announced(&shown.view, SIGNAL(setImgFilePath(QString)));
+    shown.view.showImg(path);
+    QCOMPARE(announced.count(), 1);
+    QCOMPARE(announced.at(0).at(0).toString(), path);
+    QCOMPARE(shown.view.imgFilePath(), path);
+    QCOMPARE(shown.view.pictureSize(), QSizeF(0, 0));
+    QVERIFY(shown.view.currentPixmap().isNull());
+    QVERIFY(shown.view.graphicsView()->scene()->items().isEmpty());
+    QVERIFY(shown.view.loadingLabel()->isHidden());
+    QVERIFY(!shown.view.graphicsView()->isHidden());
+}
+
+// --- browsing -----------------------------------------------------------
+
+void TestLoading::naturalOrder_data()
+{
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("digits by value")
+        << QStringList{"img10.jpg", "img2.jpg", "img1.png"} << QStringList{"img1.png", "img2.jpg", "img10.jpg"};
+    QTest::newRow("long runs") << QStringList{"p100.png", "p99.png", "p1000.png", "p9.png"}
+                               << QStringList{"p9.png", "p99.png", "p100.png", "p1000.png"};
+    // The collator finds these equal; code point order decides, whatever the input.
+    QTest::newRow("leading zeros, one order") << QStringList{"a1.png", "a01.png", "a001.png"}
+                                              << QStringList{"a001.png", "a01.png", "a1.png"};
+    QTest::newRow("leading zeros, other order") << QStringList{"a01.png", "a001.png", "a1.png"}
+                                                << QStringList{"a001.png", "a01.png", "a1.png"};
+}
+
+// Runs with LANG and LC_ALL empty under CTest: the C locale's collator would put
+// img10 before img2.
+void TestLoading::naturalOrder()
+{
+    QFETCH(QStringList, names);
+    QFETCH(QStringList, expected);
+    QVERIFY(NaturalOrder::collationLocale().language() != QLocale::C);
+    NaturalOrder::sort(names);
+    QCOMPARE(names, expected);
+}
+
+void TestLoading::browsing()
+{
+    const QString dirPath = tmp.filePath(QStringLiteral("browse"));
+    QVERIFY(QDir().mkpath(dirPath));
+    QDir dir(dirPath);
+    for (const char *name : {"img10.jpg", "img2.jpg", "img1.png", "IMG.JPG"})
+        QVERIFY(Fixtures::writeImage(dir.filePath(QLatin1String(name)), QSize(40, 30)));
+    QVERIFY(Fixtures::writeBytes(dir.filePath(QStringLiteral("notes.txt")), "x"));
+    QVERIFY(Fixtures::writeBytes(dir.filePath(QStringLiteral("shot.heic")), "x"));
+    QVERIFY(dir.mkdir(QStringLiteral("folder.jpg")));
+
+    const QStringList expected{"IMG.JPG", "img1.png", "img2.jpg", "img10.jpg"};
+    QCOMPARE(FolderBrowser::imageNames(dirPath), expected);
+
+    ShownView shown;
+    SeeImgMainWT &view = shown.view;
+    view.showImg(dir.filePath(QStringLiteral("img1.png")));
+    QVERIFY(view.nextImg());
+    QCOMPARE(view.imgFilePath(), dir.absoluteFilePath(QStringLiteral("img2.jpg")));
+    QCOMPARE(view.pictureSize(), QSizeF(40, 30));
+    QVERIFY(view.nextImg());
+    QCOMPARE(view.imgFilePath(), dir.absoluteFilePath(QStringLiteral("img10.jpg")));
+    QVERIFY(!view.nextImg()); // no wrap-around
+    QCOMPARE(view.imgFilePath(), dir.absoluteFilePath(QStringLiteral("img10.jpg")));
+    QVERIFY(view.prevImg());
+    QVERIFY(view.prevImg());
+    QVERIFY(view.prevImg());
+    QCOMPARE(view.imgFilePath(), dir.absoluteFilePath(QStringLiteral("IMG.JPG")));
+    QVERIFY(!view.prevImg());
+
+    // A file outside the list stands before the first entry.
+    view.showImg(dir.filePath(QStringLiteral("shot.heic")));
+    QVERIFY(!view.prevImg());
+    QVERIFY(view.nextImg());
+    QCOMPARE(view.imgFilePath(), dir.absoluteFilePath(QStringLiteral("IMG.JPG")));
+
+    // The listing is read on every step: a file removed meanwhile counts as outside,
+    // one added meanwhile is found.
+    view.showImg(dir.filePath(QStringLiteral("img2.jpg")));
+    QVERIFY(QFile::remove(dir.filePath(QStringLiteral("img2.jpg"))));
+    QVERIFY(Fixtures::writeImage(dir.filePath(QStringLiteral("img3.png")), QSize(10, 10)));
+    QVERIFY(!view.prevImg());
+    QVERIFY(view.nextImg());
+    QCOMPARE(view.imgFilePath(), dir.absoluteFilePath(QStringLiteral("IMG.JPG")));
+    QVERIFY(view.nextImg());
+    QVERIFY(view.nextImg());
+    QCOMPARE(view.imgFilePath(), dir.absoluteFilePath(QStringLiteral("img3.png")));
+
+    // The search is exact: a name differing only in case is another file.
+    QVERIFY(Fixtures::writeImage(dir.filePath(QStringLiteral("img.jpg")), QSize(10, 10)));
+    view.showImg(dir.filePath(QStringLiteral("IMG.JPG")));
+    const QStringList names = FolderBrowser::imageNames(dirPath);
+    const int upper = names.indexOf(QStringLiteral("IMG.JPG"));
+    QVERIFY(upper >= 0 && names.contains(QStringLiteral("img.jpg")));
+    if (upper + 1 < names.size()) {
+        QVERIFY(view.nextImg());
+        QCOMPARE(view.imgFilePath(), dir.absoluteFilePath(names.at(upper + 1)));
+    }
+}
+
+void TestLoading::dropShowsFirstUrlOnly()
+{
+    const QString first = tmp.filePath(QStringLiteral("drop1.png"));
+    const QString second = tmp.filePath(QStringLiteral("drop2.png"));
+    QVERIFY(Fixtures::writeImage(first, QSize(70, 50)));
+    QVERIFY(Fixtures::writeImage(second, QSize(20, 20)));
+
+    ShownView shown;
+    // A real drop on the empty-state area, through its signal.
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(first), QUrl::fromLocalFile(second)});
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(shown.view.dropArea(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(shown.view.dropArea(), &drop);
+
+    QCOMPARE(shown.view.imgFilePath(), first);
+    QCOMPARE(shown.view.pictureSize(), QSizeF(70, 50));
+    QVERIFY(shown.view.dropArea()->isHidden());
+    QVERIFY(!shown.view.graphicsView()->isHidden());
+
+    shown.view.onDragAndDrop({});
+    QCOMPARE(shown.view.imgFilePath(), first);
+}
+
+void TestLoading::dropFolder()
+{
+    const QString folder = tmp.filePath(QStringLiteral("dropped folder"));
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(Fixtures::writeImage(folder + QStringLiteral("/inside.png"), QSize(30, 30)));
+
+    ShownView shown;
+    shown.view.onDragAndDrop({QUrl::fromLocalFile(folder)});
+    QCOMPARE(shown.view.imgFilePath(), folder);
+    QCOMPARE(shown.view.pictureSize(), QSizeF(0, 0));
+    QVERIFY(shown.view.dropArea()->isHidden());
+}
+
+// --- RAW ----------------------------------------------------------------
+
+void TestLoading::rawDecodes()
+{
+    // A Chinese name: the path reaches LibRaw in the local 8-bit encoding.
+    const QString path = tmp.filePath(QStringLiteral("相机 原片.DNG"));
+    QVERIFY(Fixtures::writeDng(path, 96, 64));
+
+    ShownView shown;
+    shown.view.showImg(path);
+    QVERIFY(!shown.view.loadingLabel()->isHidden());
+    const QLabel *label = shown.view.loadingLabel();
+    QCOMPARE(label->pos(), QPoint((1200 - label->width()) / 2, (800 - label->height()) / 2));
+    QVERIFY(waitForLoad(shown.view));
+
+    const QSizeF size = shown.view.pictureSize();
+    QVERIFY2(size.width() >= 90 && size.width() <= 96 && size.height() >= 58 && size.height() <= 64,
+             qPrintable(QStringLiteral("%1x%2").arg(size.width()).arg(size.height())));
+    // Bands red, green, blue, grey from the left; brighter downwards.
+    const QImage image = shown.view.currentPixmap().toImage();
+    const QColor red = image.pixelColor(image.width() / 8, image.height() * 3 / 4);
+    const QColor blue = image.pixelColor(image.width() * 5 / 8, image.height() * 3 / 4);
+    QVERIFY2(red.red() > 2 * red.green() && red.red() > 2 * red.blue(), qPrintable(red.name()));
+    QVERIFY2(blue.blue() > 2 * blue.red() && blue.blue() > 2 * blue.green(), qPrintable(blue.name()));
+    QVERIFY(qGray(image.pixel(image.width() * 7 / 8, image.height() - 2))
+            > qGray(image.pixel(image.width() * 7 / 8, 1)));
+}
+
+void TestLoading::brokenRaw_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("keepBytes"); // of a valid DNG; -1: random bytes
+
+    QTest::newRow("zero bytes") << "empty.cr2" << 0;
+    QTest::newRow("random bytes") << "noise.nef" << -1;
+    QTest::newRow("header only") << "header.dng" << 400;
+    QTest::newRow("cut in the pixels") << "cut.dng" << 5000;
+}
+
+void TestLoading::brokenRaw()
+{
+    QFETCH(QString, name);
+    QFETCH(int, keepBytes);
+
+    const QString whole = tmp.filePath(QStringLiteral("whole.dng"));
+    QVERIFY(QFile::exists(whole) || Fixtures::writeDng(whole, 96, 64));
+    QFile file(whole);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QByteArray bytes = file.readAll();
+    if (keepBytes >= 0) {
+        bytes.truncate(keepBytes);
+    } else {
+        for (int i = 0; i < bytes.size(); ++i)
+            bytes[i] = char((i * 31 + 7) % 253);
+    }
+    const QString path = tmp.filePath(name);
+    QVERIFY(Fixtures::writeBytes(path, bytes));
+
+    // LibRaw hands back a 0 x 0 memory image for all of these; it must not be read.
+    QVERIFY(ImageLoadTask::decode(path).isNull());
+    ShownView shown;
+    shown.view.showImg(path);
+    QVERIFY(!shown.view.loadingLabel()->isHidden());
+    QVERIFY(waitForLoad(shown.view));
+    QCOMPARE(shown.view.pictureSize(), QSizeF(0, 0));
+    QVERIFY(shown.view.graphicsView()->scene()->items().isEmpty());
+}
+
+void TestLoading::lateRawResultDropped()
+{
+    const QString raw = tmp.filePath(QStringLiteral("late.dng"));
+    const QString png = tmp.filePath(QStringLiteral("now.png"));
+    QVERIFY(Fixtures::writeDng(raw, 96, 64));
+    QVERIFY(Fixtures::writeImage(png, QSize(33, 22)));
+
+    ShownView shown;
+    shown.view.showImg(png);
+    shown.view.showImg(raw);
+    // Nothing is shown while the decode runs.
+    QVERIFY(shown.view.currentPixmap().isNull());
+    QCOMPARE(shown.view.pictureSize(), QSizeF(0, 0));
+    QVERIFY(shown.view.graphicsView()->scene()->items().isEmpty());
+    shown.view.showImg(png); // before the decode can have come back
+    QVERIFY(shown.view.loadingLabel()->isHidden());
+    QVERIFY(QThreadPool::globalInstance()->waitForDone(20000));
+    QTest::qWait(50);
+    QCoreApplication::processEvents();
+    QCOMPARE(shown.view.pictureSize(), QSizeF(33, 22));
+    QCOMPARE(shown.view.graphicsView()->scene()->items().size(), 1);
+
+    // Results are matched by path; the image-only form still shows what it gets.
+    QImage other(12, 8, QImage::Format_RGB32);
+    other.fill(Qt::green);
+    shown.view.showRawImgAsync(other, tmp.filePath(QStringLiteral("elsewhere.dng")));
+    QCOMPARE(shown.view.pictureSize(), QSizeF(33, 22));
+    shown.view.showRawImgAsync(other);
+    QCOMPARE(shown.view.pictureSize(), QSizeF(12, 8));
+    QCOMPARE(shown.view.graphicsView()->scene()->items().size(), 1);
+}
+
+QTEST_MAIN(TestLoading)
+#include "tst_loading.moc"

@@ -1,0 +1,294 @@
+#include "app/AppSetup.h"
+#include "viewer/SeeImgMainWT.h"
+#include "viewer/ZoomModel.h"
+
+#include <QApplication>
+#include <QGraphicsView>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QSpontaneKeyEvent>
+#include <QWheelEvent>
+
+#include <cmath>
+
+#include "support/Fixtures.h"
+#include "support/ShownView.h"
+
+namespace {
+
+void sendMouseMove(QWidget *target, const QPoint &pos)
+{
+    QMouseEvent move(QEvent::MouseMove, pos, target->mapToGlobal(pos), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &move);
+}
+
+// Delivered as a spontaneous event, so Qt propagates it as it does a real wheel
+// turn when the first receiver does not accept it.
+void sendWheel(QWidget *target, const QPoint &pos, int deltaY)
+{
+    QWheelEvent wheel(QPointF(pos), QPointF(target->mapToGlobal(pos)), QPoint(), QPoint(0, deltaY), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QSpontaneKeyEvent::setSpontaneous(&wheel);
+    QApplication::instance()->notify(target, &wheel);
+}
+
+} // namespace
+
+class TestViewer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void zoomSteps_data();
+    void zoomSteps();
+    void zoomButtonsScaleTheView();
+    void fitOrActual_data();
+    void fitOrActual();
+    void fitWithoutPicture();
+    void rotateThenOrigin();
+    void wheelKeepsPointAndReports_data();
+    void wheelKeepsPointAndReports();
+    void arrowsInOuterTenths();
+
+private:
+    QTemporaryDir tmp;
+};
+
+void TestViewer::initTestCase()
+{
+    AppSetup::run();
+    QVERIFY(tmp.isValid());
+}
+
+// --- zoom model ---------------------------------------------------------
+
+void TestViewer::zoomSteps_data()
+{
+    QTest::addColumn<double>("start");
+    QTest::addColumn<int>("steps"); // positive: up, negative: down
+    QTest::addColumn<double>("expected");
+    QTest::addColumn<double>("lastScaleBy");
+
+    const double at27 = std::pow(1.08, 27);
+    const double at29 = std::pow(1.08, -29);
+    QTest::newRow("27 up") << 1.0 << 27 << at27 << 1.08;
+    QTest::newRow("28th up stops at 8") << 1.0 << 28 << 8.0 << 8.0 / at27;
+    QTest::newRow("past 8 nothing") << 1.0 << 40 << 8.0 << 1.0;
+    QTest::newRow("29 down") << 1.0 << -29 << at29 << 1.0 / 1.08;
+    QTest::newRow("30th down stops at 0.1") << 1.0 << -30 << 0.1 << 0.1 / at29;
+    QTest::newRow("past 0.1 nothing") << 1.0 << -45 << 0.1 << 1.0;
+    // A fit may leave the factor outside the bounds; steps start from there.
+    QTest::newRow("fitted below min, up") << 0.05 << 1 << 0.054 << 1.08;
+    QTest::newRow("fitted below min, down") << 0.05 << -1 << 0.05 << 1.0;
+    QTest::newRow("fitted above max, up") << 9.0 << 1 << 9.0 << 1.0;
+    QTest::newRow("fitted above max, down") << 9.0 << -1 << 9.0 / 1.08 << 1.0 / 1.08;
+}
+
+void TestViewer::zoomSteps()
+{
+    QFETCH(double, start);
+    QFETCH(int, steps);
+    QFETCH(double, expected);
+    QFETCH(double, lastScaleBy);
+
+    double factor = start;
+    ZoomModel::Step step{1.0, factor};
+    for (int i = 0; i < std::abs(steps); ++i) {
+        step = steps > 0 ? ZoomModel::stepUp(factor) : ZoomModel::stepDown(factor);
+        factor = step.factor;
+    }
+    if (expected == 8.0 || expected == 0.1)
+        QCOMPARE(factor, expected); // the bounds are reached exactly
+    else
+        QVERIFY2(std::abs(factor - expected) < 1e-9, qPrintable(QString::number(factor, 'g', 17)));
+    QVERIFY2(std::abs(step.scaleBy - lastScaleBy) < 1e-9, qPrintable(QString::number(step.scaleBy, 'g', 17)));
+    if (steps == 27)
+        QCOMPARE(ZoomModel::percentText(factor), QStringLiteral("798%"));
+}
+
+// The transform follows the bookkeeping: a fitted picture at zoomFactor 1.0 ends at
+// exactly 8 times its fitted scale.
+void TestViewer::zoomButtonsScaleTheView()
+{
+    ShownView shown;
+    const QString path = tmp.filePath(QStringLiteral("zoom.png"));
+    QVERIFY(Fixtures::writeImage(path, QSize(2400, 1600)));
+    shown.view.showImg(path);
+    QCOMPARE(shown.view.zoomFactor(), 1.0);
+    const double fitted = shown.view.graphicsView()->transform().m11();
+    QVERIFY(fitted < 0.6);
+
+    shown.view.zoomIn();
+    QCOMPARE(shown.view.zoomFactor(), 1.08);
+    QCOMPARE(ZoomModel::percentText(shown.view.zoomFactor()), QStringLiteral("108%"));
+    for (int i = 0; i < 40; ++i)
+        shown.view.zoomIn();
+    QCOMPARE(shown.view.zoomFactor(), 8.0);
+    QVERIFY(std::abs(shown.view.graphicsView()->transform().m11() - 8.0 * fitted) < 1e-9);
+    for (int i = 0; i < 80; ++i)
+        shown.view.zoomOut();
+    QCOMPARE(shown.view.zoomFactor(), 0.1);
+    QVERIFY(std::abs(shown.view.graphicsView()->transform().m11() - 0.1 * fitted) < 1e-9);
+}
+
+void TestViewer::fitOrActual_data()
+{
+    QTest::addColumn<QSize>("picture");
+    QTest::addColumn<bool>("actual");
+    QTest::newRow("800x600 actual") << QSize(800, 600) << true;
+    QTest::newRow("1199x799 actual") << QSize(1199, 799) << true;
+    QTest::newRow("1600x600 fitted") << QSize(1600, 600) << false;
+    QTest::newRow("equal width fitted") << QSize(1200, 600) << false;
+    QTest::newRow("equal height fitted") << QSize(600, 800) << false;
+}
+
+void TestViewer::fitOrActual()
+{
+    QFETCH(QSize, picture);
+    QFETCH(bool, actual);
+
+    ShownView shown;
+    const QString path = tmp.filePath(QStringLiteral("fit.png"));
+    QVERIFY(Fixtures::writeImage(path, picture));
+    shown.view.showImg(path);
+    QCOMPARE(shown.view.graphicsView()->size(), QSize(1200, 800));
+    QCOMPARE(shown.view.pictureSize(), QSizeF(picture));
+    QCOMPARE(shown.view.zoomFactor(), 1.0);
+    const QTransform t = shown.view.graphicsView()->transform();
+    if (actual) {
+        QVERIFY(t.isIdentity());
+    } else {
+        QVERIFY(t.m11() < 1.0);
+        const double fit = ZoomModel::fitFactor(QSizeF(picture), QSize(1200, 800));
+        // fitInView keeps a small margin, so the scale is at most the quotient.
+        QVERIFY(t.m11() <= fit && t.m11() > fit * 0.99);
+    }
+
+    // fitToScreen reports the fitted factor and sets it as the zoom.
+    QSignalSpy scale(&shown.view, SIGNAL(notifyScale(double)));
+    shown.view.fitToScreen();
+    QCOMPARE(scale.count(), 1);
+    QCOMPARE(scale.at(0).at(0).toDouble(), std::min(1200.0 / picture.width(), 800.0 / picture.height()));
+    QCOMPARE(shown.view.zoomFactor(), scale.at(0).at(0).toDouble());
+}
+
+void TestViewer::fitWithoutPicture()
+{
+    ShownView shown;
+    const QString path = tmp.filePath(QStringLiteral("nothing.jpg"));
+    QVERIFY(Fixtures::writeBytes(path, QByteArray()));
+    shown.view.showImg(path);
+    shown.view.rotateView(90);
+    shown.view.zoomIn();
+    const QTransform before = shown.view.graphicsView()->transform();
+
+    QSignalSpy scale(&shown.view, SIGNAL(notifyScale(double)));
+    shown.view.fitToScreen();
+    QCOMPARE(scale.count(), 1);
+    QCOMPARE(scale.at(0).at(0).toDouble(), 1.0);
+    QVERIFY(std::isfinite(shown.view.zoomFactor()));
+    QCOMPARE(shown.view.zoomFactor(), 1.08);
+    QCOMPARE(shown.view.graphicsView()->transform(), before);
+}
+
+void TestViewer::rotateThenOrigin()
+{
+    ShownView shown;
+    const QString path = tmp.filePath(QStringLiteral("rotate.png"));
+    QVERIFY(Fixtures::writeImage(path, QSize(3000, 1000)));
+    shown.view.showImg(path);
+    shown.view.zoomIn();
+    shown.view.rotateView(90);
+    QCOMPARE(shown.view.zoomFactor(), 1.08); // quarter turns keep the zoom
+    QVERIFY(std::abs(shown.view.graphicsView()->transform().m11()) < 1e-9);
+
+    // A fit keeps the turn; only toOrigin clears it.
+    shown.view.fitToScreen();
+    QVERIFY(std::abs(shown.view.graphicsView()->transform().m11()) < 1e-9);
+
+    QSignalSpy scale(&shown.view, SIGNAL(notifyScale(double)));
+    shown.view.toOrigin(true);
+    QVERIFY(shown.view.graphicsView()->transform().isIdentity());
+    QCOMPARE(shown.view.zoomFactor(), 1.0);
+    QCOMPARE(scale.count(), 1);
+    QCOMPARE(scale.at(0).at(0).toDouble(), 1.0);
+    shown.view.toOrigin(false);
+    QCOMPARE(scale.count(), 1);
+}
+
+void TestViewer::wheelKeepsPointAndReports_data()
+{
+    QTest::addColumn<int>("buttonSteps"); // zoom before the wheel turn
+    QTest::addColumn<int>("delta");
+    QTest::addColumn<double>("reported");
+    QTest::newRow("forward") << 10 << 120 << std::pow(1.08, 11);
+    QTest::newRow("back") << 10 << -120 << std::pow(1.08, 9);
+    QTest::newRow("horizontal only zooms down") << 10 << 0 << std::pow(1.08, 9);
+    QTest::newRow("at 8.0 still reports") << 40 << 120 << 8.0;
+}
+
+void TestViewer::wheelKeepsPointAndReports()
+{
+    QFETCH(int, buttonSteps);
+    QFETCH(int, delta);
+    QFETCH(double, reported);
+
+    ShownView shown;
+    const QString path = tmp.filePath(QStringLiteral("wheel.png"));
+    QVERIFY(Fixtures::writeImage(path, QSize(1800, 1200)));
+    shown.view.showImg(path);
+    for (int i = 0; i < buttonSteps; ++i)
+        shown.view.zoomIn();
+
+    QWidget *viewport = shown.view.graphicsView()->viewport();
+    const QPoint cursor(300, 250);
+    const QPointF before = shown.view.graphicsView()->mapToScene(cursor);
+    QSignalSpy scale(&shown.view, SIGNAL(notifyScale(double)));
+    sendWheel(viewport, cursor, delta);
+
+    QCOMPARE(scale.count(), 1);
+    QVERIFY(std::abs(scale.at(0).at(0).toDouble() - reported) < 1e-9);
+    const QPointF after = shown.view.graphicsView()->mapToScene(cursor);
+    // mapToScene works on whole view pixels: allow one pixel at the current zoom.
+    const double tolerance = 1.5 / shown.view.graphicsView()->transform().m11();
+    QVERIFY2(QLineF(before, after).length() < tolerance,
+             qPrintable(QStringLiteral("%1,%2 -> %3,%4").arg(before.x()).arg(before.y()).arg(after.x()).arg(after.y())));
+
+    // A later button zoom scales around the view centre, not an old one.
+    const QPoint centre = viewport->rect().center();
+    const QPointF centreBefore = shown.view.graphicsView()->mapToScene(centre);
+    shown.view.zoomOut();
+    QVERIFY(QLineF(centreBefore, shown.view.graphicsView()->mapToScene(centre)).length()
+            < 2.0 / shown.view.graphicsView()->transform().m11());
+}
+
+void TestViewer::arrowsInOuterTenths()
+{
+    ShownView shown(QSize(1000, 600));
+    const QString path = tmp.filePath(QStringLiteral("arrows.png"));
+    QVERIFY(Fixtures::writeImage(path, QSize(300, 200)));
+    shown.view.showImg(path);
+    QWidget *viewport = shown.view.graphicsView()->viewport();
+    QPushButton *left = shown.view.leftArrowBtn();
+    QPushButton *right = shown.view.rightArrowBtn();
+
+    sendMouseMove(viewport, QPoint(500, 300));
+    QVERIFY(left->isHidden() && right->isHidden());
+    sendMouseMove(viewport, QPoint(99, 300));
+    QVERIFY(!left->isHidden() && right->isHidden());
+    QCOMPARE(left->pos(), QPoint(30, (600 - left->height()) / 2));
+    sendMouseMove(viewport, QPoint(100, 300)); // exactly a tenth is the middle
+    QVERIFY(left->isHidden() && right->isHidden());
+    sendMouseMove(viewport, QPoint(901, 300));
+    QVERIFY(left->isHidden() && !right->isHidden());
+    QCOMPARE(right->pos(), QPoint(1000 - right->width() - 30, (600 - right->height()) / 2));
+    sendMouseMove(viewport, QPoint(500, 300));
+    QVERIFY(left->isHidden() && right->isHidden());
+}
+
+QTEST_MAIN(TestViewer)
+#include "tst_viewer.moc"
