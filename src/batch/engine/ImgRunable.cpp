@@ -4,7 +4,7 @@
 #include "batch/engine/BatchPaths.h"
 #include "batch/engine/CommandLists.h"
 #include "batch/engine/FailureReport.h"
-#include "batch/engine/InputAlias.h"
+#include "batch/engine/PathAlias.h"
 #include "batch/engine/ProcessRunner.h"
 #include "batch/engine/StagedOutput.h"
 #include "batch/engine/SuccessRule.h"
@@ -276,16 +276,18 @@ bool ImgRunable::runMagick(const QStringList &args, const QString &fmt, StagedOu
     logLines(CommandLists::debugLines(args.first(), args.last(), fmt, args));
 
     // The documented list names the real files. ImageMagick reads patterns into
-    // names ("%d", "[0]", "*"), so it gets a plain link for an awkward input and
-    // writes to the stage name, "%" doubled, instead of the final output.
-    const InputAlias input(args.first(), TempArea::jobTempDir());
-    if (input.path().isEmpty()) {
-        note(QStringLiteral("cannot give ImageMagick a safe name for ") + args.first());
+    // names ("%d", "[0]", "*"), so an awkward input or output folder is given to it
+    // as a plain link, and it writes to the stage name, not the final output.
+    const QFileInfo staged(stage.stagePath());
+    const PathAlias input(args.first(), TempArea::jobTempDir());
+    const PathAlias outputDir(staged.path(), TempArea::jobTempDir());
+    if (input.path().isEmpty() || outputDir.path().isEmpty()) {
+        note(QStringLiteral("cannot give ImageMagick plain names for ") + args.first());
         return false;
     }
     QStringList actual = args;
     actual.first() = input.path();
-    actual.last() = stage.magickStagePath();
+    actual.last() = outputDir.path() + QLatin1Char('/') + staged.fileName();
 
     const ToolRun result = runner->run(ToolLocator::program(ToolLocator::Tool::ImageMagick), actual);
     errorText += result.errorText;

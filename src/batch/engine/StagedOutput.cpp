@@ -34,11 +34,6 @@ StagedOutput::~StagedOutput()
         discard();
 }
 
-QString StagedOutput::magickStagePath() const
-{
-    return QString(stage_).replace(QLatin1Char('%'), QStringLiteral("%%"));
-}
-
 QStringList StagedOutput::writtenFiles() const
 {
     QStringList files;

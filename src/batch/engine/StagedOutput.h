@@ -22,10 +22,6 @@ public:
     QString finalPath() const { return final_; }
     QString stagePath() const { return stage_; }
 
-    // stagePath() as an ImageMagick output argument: "%" doubled so that it is
-    // taken literally (a folder may contain one).
-    QString magickStagePath() const;
-
     // True when the program left at least one non-empty file.
     bool present() const;
 

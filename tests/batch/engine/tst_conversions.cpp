@@ -178,15 +178,24 @@ void TestConversions::existingOutputIsNeverOverwritten()
 
 void TestConversions::percentInNames()
 {
-    // ImageMagick would write "100%d.png" as "1000.png", into "out0" for "out%d".
+    // ImageMagick would write "100%d.png" as "1000.png", into "out0" for "out%d",
+    // and with a "%" anywhere in the path it numbers no frames.
     QTemporaryDir root;
     const QString out = root.filePath("out%d");
     QVERIFY(QDir().mkdir(out));
     const WorkerResult result = runWorker(kToPng, image("100%d.jpg"), out);
     QVERIFY(result.success);
     QCOMPARE(result.path, out + "/100%d.png");
-    QCOMPARE(entriesBelow(root.path()), QStringList({"out%d", "out%d/100%d.png"}));
     QCOMPARE(Fixtures::imageSize(result.path), QSize(40, 20));
+
+    const QString gif = dir_.filePath("50%x.gif");
+    QVERIFY(magick({"-size", "12x8", "xc:red", "xc:lime", QString(gif).replace("%", "%%")}));
+    QVERIFY(QFile::exists(gif));
+    const WorkerResult frames = runWorker(kToPng, gif, out);
+    QVERIFY(frames.success);
+    QCOMPARE(frames.path, out + "/50%x/50%x.png");
+    QCOMPARE(entriesBelow(root.path()),
+             QStringList({"out%d", "out%d/100%d.png", "out%d/50%x", "out%d/50%x/50%x-0.png", "out%d/50%x/50%x-1.png"}));
 }
 
 void TestConversions::patternCharactersNeverReadAnotherFile()
@@ -233,14 +242,14 @@ void TestConversions::compressPng()
 void TestConversions::compressResizedPngLeavesNoIntermediate()
 {
     QTemporaryDir out;
-    const QStringList tempBefore = tempEntries();
+    QVERIFY(QDir(TempArea::jobTempDir()).removeRecursively()); // created when needed
     const WorkerResult result
         = runWorker(settingsFor(BatchOp::Compress, kKeepFormat, 60, 20), image("cr.png"), out.path());
     QVERIFY(result.success);
     QCOMPARE(Fixtures::imageSize(result.path), QSize(20, 10));
     QCOMPARE(QImage(result.path).pixel(2, 5), QColor(Qt::red).rgb());
     QCOMPARE(entriesBelow(out.path()), QStringList{"cr.png"});
-    QCOMPARE(tempEntries(), tempBefore);
+    QCOMPARE(tempEntries(), QStringList());
 }
 
 void TestConversions::compressJpeg()

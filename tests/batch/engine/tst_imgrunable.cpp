@@ -30,6 +30,7 @@ private slots:
     void pngquantStatus_data();
     void pngquantStatus();
     void progressRunsToNinetyOneThenHundred();
+    void childEnvironment();
     void reportLine();
     void reportIsPostedWhenConfigured();
     void reportWaitIsBounded();
@@ -157,6 +158,8 @@ void TestImgRunable::toolOutcome_data()
     QTest::newRow("Warning: compression fails") << capitalWarning << compress << "w.jpg" << false << QStringList();
     QTest::newRow("warning: compression succeeds") << kCopy + "\necho 'warning: x' >&2" << compress << "w.jpg"
                                                    << true << QStringList{"w.jpg"};
+    QTest::newRow("undecodable bytes before a warning") << kCopy + "\nprintf 'convert: \\377\\376\\300 warning\\n' >&2"
+                                                        << convert << "u.jpg" << true << QStringList{"u.png"};
     QTest::newRow("error text fails") << kCopy + "\necho 'convert: improper image header' >&2" << convert << "e.jpg"
                                       << false << QStringList();
     QTest::newRow("exit 1 with a file and no text fails") << kCopy + "\nexit 1" << convert << "e.jpg" << false
@@ -245,6 +248,19 @@ void TestImgRunable::progressRunsToNinetyOneThenHundred()
     expected << 100;
     QCOMPARE(result.progress, expected);
     QVERIFY(!result.progressAfterDone);
+}
+
+void TestImgRunable::childEnvironment()
+{
+    // Ten children on two cores: one thread each, run in the application folder.
+    QTemporaryDir out;
+    ToolLocator::setOverride(ToolLocator::Tool::ImageMagick,
+                             writeTool(dir_.path(), "env",
+                                       "printf '%s %s %s' \"$MAGICK_THREAD_LIMIT\" \"$OMP_NUM_THREADS\" \"$(pwd)\" "
+                                       "> \"$OUT\""));
+    const WorkerResult result = runWorker(settingsFor(BatchOp::Convert, 2), source("env.jpg"), out.path());
+    QVERIFY(result.success);
+    QCOMPARE(QString::fromUtf8(readAll(result.path)), "1 1 " + QCoreApplication::applicationDirPath());
 }
 
 void TestImgRunable::reportLine()

@@ -1,4 +1,4 @@
-#include "batch/engine/InputAlias.h"
+#include "batch/engine/PathAlias.h"
 
 #include "batch/engine/OutputNaming.h"
 
@@ -15,9 +15,9 @@ std::atomic_int linkCounter{0};
 
 } // namespace
 
-bool InputAlias::needsAlias(const QString &path)
+bool PathAlias::needsAlias(const QString &path)
 {
-    static const QString special = QStringLiteral("[]*?{}%");
+    const QLatin1String special("[]*?{}%");
     for (const QChar c : path) {
         if (special.contains(c))
             return true;
@@ -25,7 +25,7 @@ bool InputAlias::needsAlias(const QString &path)
     return false;
 }
 
-InputAlias::InputAlias(const QString &path, const QString &linkDir)
+PathAlias::PathAlias(const QString &path, const QString &linkDir)
 {
     if (!needsAlias(path)) {
         alias_ = path;
@@ -44,7 +44,7 @@ InputAlias::InputAlias(const QString &path, const QString &linkDir)
     alias_ = link_;
 }
 
-InputAlias::~InputAlias()
+PathAlias::~PathAlias()
 {
     if (!link_.isEmpty())
         QFile::remove(link_);
