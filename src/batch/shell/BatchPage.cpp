@@ -232,6 +232,7 @@ bool BatchPage::startJob(const JobSettings &settings, const QString &exportDir, 
         return false;
 
     jobRunning = true;
+    lastSettings = settings;
     auto *job = new ImgThread(settings.imgType, settings.formatIndex, settings.qualityValue, settings.zoomWidth,
                               settings.zoomHeight, settings.rotateDegree, settings.isFlop, settings.isFlip,
                               fileList.release(), exportDir, this);

@@ -46,6 +46,9 @@ public:
     BatchCenterWT *centerWidget() const { return center; }
     OperBtnBar *operBar() const { return bar; }
     bool isJobRunning() const { return jobRunning; }
+    // What the page handed to the job it started last (defaults until one starts):
+    // lets a caller see what a start read from the panel without running it twice.
+    const JobSettings &lastJobSettings() const { return lastSettings; }
 
     // Adds one file when its suffix is accepted (exact test on the lower-cased suffix).
     void addRow(const QString &path);
@@ -94,6 +97,7 @@ private:
     BatchCenterWT *center = nullptr;
     OperBtnBar *bar;
     bool jobRunning = false;
+    JobSettings lastSettings;
     // Bumped by clearTable(); a job's results count only while it is unchanged.
     quint64 tableGeneration = 0;
 };

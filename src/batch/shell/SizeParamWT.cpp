@@ -1,10 +1,9 @@
 #include "batch/shell/SizeParamWT.h"
 
+#include "batch/shell/BoundedIntValidator.h"
 #include "batch/shell/MyComboBox.h"
 #include "batch/shell/MyLineEdit.h"
 #include "batch/shell/ParamLabel.h"
-
-#include <QIntValidator>
 
 QList<SizeParamWT::SizePreset> SizeParamWT::originalOrCustom()
 {
@@ -24,8 +23,8 @@ SizeParamWT::SizeParamWT(const QString &startText, QWidget *parent)
     , widthLabel(new ParamLabel(QStringLiteral("宽度(像素)："), this))
     , heightLabel(new ParamLabel(QStringLiteral("高度(像素)："), this))
 {
-    widthEdit->setValidator(new QIntValidator(0, 10000, this));
-    heightEdit->setValidator(new QIntValidator(0, 10000, this));
+    widthEdit->setValidator(new BoundedIntValidator(0, 10000, this));
+    heightEdit->setValidator(new BoundedIntValidator(0, 10000, this));
     widthEdit->setPlaceholderText(QStringLiteral("为空则等比例计算宽度"));
     widthEdit->setToolTip(QStringLiteral("为空则等比例计算宽度"));
     heightEdit->setPlaceholderText(QStringLiteral("为空则等比例计算高度"));

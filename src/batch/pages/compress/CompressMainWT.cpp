@@ -1,32 +1,38 @@
 #include "batch/pages/compress/CompressMainWT.h"
 
-#include "app/Formats.h"
-#include "app/UiProfile.h"
-#include "batch/shell/BatchCenterWT.h"
-#include "batch/shell/BatchParamWT.h"
+#include "batch/pages/compress/CompressCenterWT.h"
+#include "batch/pages/compress/CompressParamWT.h"
 
-namespace {
-
-// The extra "压缩后大小" column moves status and buttons to columns 4 and 5.
-BatchColumns compressColumns()
-{
-    BatchColumns columns;
-    columns.headers = QStringList{QStringLiteral("编号"), QStringLiteral("文件名"), QStringLiteral("文件大小"),
-                                  QStringLiteral("压缩后大小"), QStringLiteral("状态"), QStringLiteral("操作")};
-    columns.widths = UiProfile::isSmallScreen() ? QList<int>{60, 150, 150, 150, 150, 80}
-                                                : QList<int>{80, 200, 200, 200, 200, 100};
-    columns.statusColumn = 4;
-    columns.buttonColumn = 5;
-    return columns;
-}
-
-} // namespace
+#include <QDebug>
 
 CompressMainWT::CompressMainWT(QWidget *parent)
     : BatchPage(parent)
+    , centre(new CompressCenterWT(this))
 {
-    auto *centre = new BatchCenterWT(QStringLiteral("支持 png，jpg，jpeg 格式的图片进行压缩"), Formats::compressSuffixes(),
-                                     compressColumns(), this);
-    centre->setParamPanel(new BatchParamWT(QStringLiteral("开始压缩"), centre));
-    setupPage(centre, nullptr);
+    setupPage(centre, SLOT(compress()));
+}
+
+void CompressMainWT::compress()
+{
+    if (!canStart(QStringLiteral("请添加要压缩的文件！")))
+        return;
+    const CompressParamWT *param = centre->paramWidget();
+    JobSettings settings;
+    settings.imgType = BatchOp::Compress;
+    settings.formatIndex = kKeepFormat;
+    settings.qualityValue = param->qualityValue();
+    settings.zoomWidth = param->zoomWidth();
+    settings.zoomHeight = param->zoomHeight();
+    startJob(settings, param->exportDir(), SkipIfEmpty);
+}
+
+void CompressMainWT::openItemDir()
+{
+    qDebug() << "================111111111111111111111111111=====================";
+    BatchPage::openItemDir();
+}
+
+void CompressMainWT::resultArrived(int row, const QString &exportFilePath, bool)
+{
+    centre->setCompressedSize(row, exportFilePath);
 }

@@ -2,12 +2,26 @@
 
 #include "batch/shell/BatchPage.h"
 
-// Placeholder until the page's own panel and start slot arrive: the framework page
-// with this tab's hint text and accepted suffixes.
+class CompressCenterWT;
+
+// The compression page: writes the listed PNG and JPEG files in their own format
+// at a chosen quality, optionally scaled, and shows each result's size.
 class CompressMainWT : public BatchPage
 {
     Q_OBJECT
 
 public:
     explicit CompressMainWT(QWidget *parent = nullptr);
+
+    CompressCenterWT *compressCenter() const { return centre; }
+
+public slots:
+    void compress();
+    void openItemDir() override;
+
+protected:
+    void resultArrived(int row, const QString &exportFilePath, bool isSuccess) override;
+
+private:
+    CompressCenterWT *centre;
 };

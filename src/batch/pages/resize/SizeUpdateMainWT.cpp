@@ -1,14 +1,28 @@
 #include "batch/pages/resize/SizeUpdateMainWT.h"
 
-#include "app/Formats.h"
-#include "batch/shell/BatchCenterWT.h"
-#include "batch/shell/BatchParamWT.h"
+#include "batch/pages/resize/SizeUpdateCenterWT.h"
+#include "batch/pages/resize/SizeUpdateParamWT.h"
+
+#include <QDebug>
 
 SizeUpdateMainWT::SizeUpdateMainWT(QWidget *parent)
     : BatchPage(parent)
+    , centre(new SizeUpdateCenterWT(this))
 {
-    auto *centre = new BatchCenterWT(QStringLiteral("支持 jpg，jpeg，png，raw，bmp，tif，tiff，webp 等上百种格式"),
-                                     Formats::openSuffixes(), BatchColumns::standard(), this);
-    centre->setParamPanel(new BatchParamWT(QStringLiteral("开始转换"), centre));
-    setupPage(centre, nullptr);
+    setupPage(centre, SLOT(sizeUpdate()));
+}
+
+void SizeUpdateMainWT::sizeUpdate()
+{
+    if (!canStart(QStringLiteral("请添加要转换的文件！")))
+        return;
+    const SizeUpdateParamWT *param = centre->paramWidget();
+    JobSettings settings;
+    settings.imgType = BatchOp::Convert;
+    settings.formatIndex = param->formatIndex();
+    settings.zoomWidth = param->zoomWidth();
+    settings.zoomHeight = param->zoomHeight();
+    qDebug() << "zoomWidth:" << settings.zoomWidth << ",zoomHeight:" << settings.zoomHeight
+             << ",widthText:" << param->widthText() << ",heightText:" << param->heightText();
+    startJob(settings, param->exportDir());
 }

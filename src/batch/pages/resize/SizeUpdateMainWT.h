@@ -2,12 +2,22 @@
 
 #include "batch/shell/BatchPage.h"
 
-// Placeholder until the page's own panel and start slot arrive: the framework page
-// with this tab's hint text and accepted suffixes.
+class SizeUpdateCenterWT;
+
+// The resize page: converts the listed images into one format, scaled to a
+// preset or custom size. Rows open the folder of their own output.
 class SizeUpdateMainWT : public BatchPage
 {
     Q_OBJECT
 
 public:
     explicit SizeUpdateMainWT(QWidget *parent = nullptr);
+
+    SizeUpdateCenterWT *sizeUpdateCenter() const { return centre; }
+
+public slots:
+    void sizeUpdate();
+
+private:
+    SizeUpdateCenterWT *centre;
 };
