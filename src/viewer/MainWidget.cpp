@@ -144,6 +144,10 @@ ChFmtMainWidget *MainWidget::openToolbox()
 {
     auto *toolbox = new ChFmtMainWidget(this);
     toolbox->clearAllPages();
+    // A child window is not placed by the window manager relative to its parent.
+    QRect area = toolbox->frameGeometry();
+    area.moveCenter(frameGeometry().center());
+    toolbox->move(area.topLeft());
     toolbox->show();
     return toolbox;
 }
