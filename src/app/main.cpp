@@ -1,5 +1,7 @@
 #include "app/AppSetup.h"
 #include "app/UiProfile.h"
+#include "batch/engine/ImgThread.h"
+#include "chrome/ProcessExit.h"
 #include "viewer/LaunchArgs.h"
 #include "viewer/MainWidget.h"
 #include "viewer/SeeImgMainWT.h"
@@ -17,6 +19,10 @@ int main(int argc, char *argv[])
     // the same Simplified Chinese face as the rest of the window.
     QFont font(UiProfile::uiFamily());
     font.setPointSize(10);
+
+    // The close button ends the process at once: running conversions are stopped
+    // and their partial outputs removed first.
+    ProcessExit::setBeforeExit([] { ImgThread::shutdownAll(); });
 
     MainWidget window;
     window.setFont(font);

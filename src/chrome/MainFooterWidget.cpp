@@ -32,7 +32,9 @@ QPushButton *makeIconButton(const QString &tip, const QString &image, const QStr
     button->setStyleSheet(QStringLiteral("QPushButton{border:0px;image:%3url(:/icons/icons/%1.png);}"
                                          "QPushButton:hover{background-color:#F2F5F7;image:%3url(:/icons/icons/%2.png);}")
                               .arg(image, hoverImage, separator));
-    button->setFixedSize(UiProfile::isSmallScreen() ? QSize(130, 40) : QSize(50, 50));
+    // Compact buttons are square too: eight buttons 130 wide do not fit a
+    // 1100-pixel strip and their hit areas would overlap.
+    button->setFixedSize(UiProfile::isSmallScreen() ? QSize(40, 40) : QSize(50, 50));
     button->setIconSize(QSize(iconSide, iconSide));
     return button;
 }

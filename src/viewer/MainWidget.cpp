@@ -1,11 +1,17 @@
 #include "viewer/MainWidget.h"
 
 #include "app/UiProfile.h"
+#include "batch/pages/convert/CHFMainWT.h"
+#include "batch/pages/resize/SizeUpdateMainWT.h"
+#include "batch/shell/ChFmtMainWidget.h"
+#include "batch/shell/ToolBar.h"
+#include "batch/shell/ToolBtn.h"
 #include "chrome/HoverPushButton.h"
 #include "chrome/MainFooterWidget.h"
 #include "chrome/MyDialog.h"
 #include "chrome/TitleBar.h"
 #include "chrome/Toast.h"
+#include "print/PrintDialog.h"
 #include "viewer/SeeImgMainWT.h"
 #include "viewer/ZoomModel.h"
 
@@ -117,10 +123,33 @@ void MainWidget::onChangeSizeBtnClicked(bool)
 
 void MainWidget::onChFmtBtnClicked(bool)
 {
+    ChFmtMainWidget *toolbox = openToolbox();
+    // The path is handed over even when empty; the page decides what it accepts.
+    const QString path = imageView->imgFilePath();
+    if (sender() == footerWidget->resizeBtn()) {
+        toolbox->toolBar()->button(ToolBar::ResizeTab)->slot_pressed();
+        toolbox->sizeUpdatePage()->addOneFile(path);
+    } else {
+        toolbox->toolBar()->button(ToolBar::ConvertTab)->slot_pressed();
+        toolbox->chFmtPage()->addOneFile(path);
+    }
 }
 
 void MainWidget::onPichuliBtnClicker(bool)
 {
+    openToolbox();
+}
+
+ChFmtMainWidget *MainWidget::openToolbox()
+{
+    auto *toolbox = new ChFmtMainWidget(this);
+    toolbox->clearAllPages();
+    // A child window is not placed by the window manager relative to its parent.
+    QRect area = toolbox->frameGeometry();
+    area.moveCenter(frameGeometry().center());
+    toolbox->move(area.topLeft());
+    toolbox->show();
+    return toolbox;
 }
 
 void MainWidget::onAIFixBtnClicked(bool)
@@ -164,6 +193,9 @@ void MainWidget::onPrintBtnClicked(bool)
 {
     if (!hasImage())
         return;
+    auto *dialog = new PrintDialog(this);
+    dialog->show();
+    dialog->setPixmap(imageView->currentPixmap());
 }
 
 void MainWidget::onSetScale(double scale)

@@ -2,6 +2,7 @@
 
 #include <QFrame>
 
+class ChFmtMainWidget;
 class MainFooterWidget;
 class SeeImgMainWT;
 class TitleBar;
@@ -46,6 +47,8 @@ protected:
 private:
     bool hasImage() const;
     void connectButtons();
+    // A new toolbox every time, cleared and shown (application-modal, deletes itself).
+    ChFmtMainWidget *openToolbox();
 
     TitleBar *title;
     MainFooterWidget *footerWidget = nullptr;

@@ -1,9 +1,16 @@
 #include "app/AppSetup.h"
+#include "batch/pages/convert/CHFMainWT.h"
+#include "batch/pages/resize/SizeUpdateMainWT.h"
+#include "batch/shell/BatchCenterWT.h"
+#include "batch/shell/ChFmtMainWidget.h"
+#include "batch/shell/ToolBar.h"
+#include "batch/shell/ToolBtn.h"
 #include "chrome/HoverPushButton.h"
 #include "chrome/MainFooterWidget.h"
 #include "chrome/MyDialog.h"
 #include "chrome/TitleBar.h"
 #include "chrome/Toast.h"
+#include "print/PrintDialog.h"
 #include "viewer/LaunchArgs.h"
 #include "viewer/MainWidget.h"
 #include "viewer/SeeImgMainWT.h"
@@ -66,6 +73,9 @@ private slots:
     void rotateButtons();
     void browsingToasts();
     void aiFixShowsDialog();
+    void printOpensDialogWithPicture();
+    void toolboxButtons_data();
+    void toolboxButtons();
     void dragBand_data();
     void dragBand();
     void commandLinePathInChinese();
@@ -109,6 +119,71 @@ void TestMainWidget::emptyPathButtonsDoNothing()
     QCOMPARE(window->view()->zoomFactor(), 1.0);
     QCOMPARE(window->sizeMode(), 1);
     QVERIFY(window->view()->imgFilePath().isEmpty());
+    QVERIFY(window->findChildren<PrintDialog *>().isEmpty());
+}
+
+void TestMainWidget::toolboxButtons_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<bool>("withImage");
+    QTest::addColumn<int>("tab");
+    QTest::addColumn<int>("convertRows");
+    QTest::addColumn<int>("resizeRows");
+
+    QTest::newRow("批处理 without image") << "批处理" << false << int(ToolBar::ConvertTab) << 0 << 0;
+    QTest::newRow("批处理 with image") << "批处理" << true << int(ToolBar::ConvertTab) << 0 << 0;
+    QTest::newRow("格式转换 hands the image over") << "格式转换" << true << int(ToolBar::ConvertTab) << 1 << 0;
+    QTest::newRow("更改尺寸 hands the image over") << "更改尺寸" << true << int(ToolBar::ResizeTab) << 0 << 1;
+    QTest::newRow("格式转换 without image") << "格式转换" << false << int(ToolBar::ConvertTab) << 0 << 0;
+}
+
+void TestMainWidget::toolboxButtons()
+{
+    QFETCH(QString, button);
+    QFETCH(bool, withImage);
+    QFETCH(int, tab);
+    QFETCH(int, convertRows);
+    QFETCH(int, resizeRows);
+
+    if (withImage) {
+        window->view()->setImgPath(tmp.filePath(QStringLiteral("a2.png")));
+        window->showDefaultImg();
+    }
+    MainFooterWidget *f = window->footer();
+    QPushButton *pressed = button == QStringLiteral("批处理") ? f->pichuliBtn()
+        : button == QStringLiteral("格式转换")                  ? f->chFmtBtn()
+                                                               : f->resizeBtn();
+    QCOMPARE(pressed->text(), button);
+    pressed->click();
+    pressed->click(); // every click makes a new toolbox
+
+    const QList<ChFmtMainWidget *> boxes = window->findChildren<ChFmtMainWidget *>();
+    QCOMPARE(boxes.size(), 2);
+    ChFmtMainWidget *box = boxes.last();
+    QVERIFY(box->isVisible());
+    QCOMPARE(box->windowModality(), Qt::ApplicationModal);
+    QCOMPARE(box->windowTitle(), QStringLiteral("批处理"));
+    for (int t = ToolBar::ConvertTab; t <= ToolBar::RotateTab; ++t)
+        QCOMPARE(box->toolBar()->button(ToolBar::Tab(t))->isSelected(), t == tab);
+    QCOMPARE(box->currentPage(), static_cast<QWidget *>(box->pageOf(box->toolBar()->button(ToolBar::Tab(tab)))));
+    QCOMPARE(box->chFmtPage()->centerWidget()->rowCount(), convertRows);
+    QCOMPARE(box->sizeUpdatePage()->centerWidget()->rowCount(), resizeRows);
+    for (ChFmtMainWidget *b : boxes)
+        b->close();
+}
+
+void TestMainWidget::printOpensDialogWithPicture()
+{
+    window->view()->setImgPath(tmp.filePath(QStringLiteral("a2.png")));
+    window->showDefaultImg();
+    window->footer()->printBtn()->click();
+    const QList<PrintDialog *> dialogs = window->findChildren<PrintDialog *>();
+    QCOMPARE(dialogs.size(), 1);
+    QVERIFY(dialogs.first()->isVisible());
+    QVERIFY(!dialogs.first()->isModal());
+    QCOMPARE(dialogs.first()->windowTitle(), QStringLiteral("打印图片"));
+    // The preview shows the sheet and the fitted picture.
+    QVERIFY(dialogs.first()->previewScene()->items().size() >= 2);
 }
 
 void TestMainWidget::zoomButtonsAndToast()

@@ -1,0 +1,46 @@
+#include "batch/engine/NameReservation.h"
+
+#include <QFileInfo>
+#include <QMutex>
+#include <QSet>
+
+namespace {
+
+QBasicMutex registryMutex;
+
+// Built when the library loads, not on first use: a worker may still release its
+// names while exit() destroys statics, and those made after the shutdown hook was
+// registered go first (see ImgThread).
+QSet<QString> claimedNames;
+
+QSet<QString> &registry()
+{
+    return claimedNames;
+}
+
+} // namespace
+
+NameReservation::~NameReservation()
+{
+    releaseAll();
+}
+
+QString NameReservation::claim(const std::function<QString(const OutputNaming::ExistsFn &)> &pick)
+{
+    QMutexLocker lock(&registryMutex);
+    const OutputNaming::ExistsFn exists = [](const QString &path) {
+        return registry().contains(path) || QFileInfo::exists(path) || QFileInfo(path).isSymLink();
+    };
+    const QString path = pick(exists);
+    registry().insert(path);
+    claimed_ << path;
+    return path;
+}
+
+void NameReservation::releaseAll()
+{
+    QMutexLocker lock(&registryMutex);
+    for (const QString &path : qAsConst(claimed_))
+        registry().remove(path);
+    claimed_.clear();
+}

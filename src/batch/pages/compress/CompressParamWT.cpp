@@ -1,0 +1,47 @@
+#include "batch/pages/compress/CompressParamWT.h"
+
+#include "app/UiProfile.h"
+#include "batch/shell/MyComboBox.h"
+#include "batch/shell/ParamLabel.h"
+
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+
+int compressQuality(int levelIndex)
+{
+    return 90 - 10 * levelIndex;
+}
+
+QStringList CompressParamWT::levelNames()
+{
+    return {QStringLiteral("90"), QStringLiteral("80(推荐)"), QStringLiteral("70(推荐)"),
+            QStringLiteral("60"), QStringLiteral("50"),       QStringLiteral("40"),
+            QStringLiteral("30"), QStringLiteral("20"),       QStringLiteral("10")};
+}
+
+CompressParamWT::CompressParamWT(QWidget *parent)
+    : SizeParamWT(QStringLiteral("开始压缩"), parent)
+    , levelCombo(new MyComboBox(this))
+    , hint(new QLabel(QStringLiteral("等级高，图片清晰，等级低，压缩率高"), this))
+{
+    settingTitle()->setStyleSheet(QStringLiteral("QPushButton{border:0px;}"));
+
+    levelCombo->addItems(levelNames());
+    levelCombo->setCurrentIndex(2);
+    hint->setFont(UiProfile::bodyFont());
+    hint->setStyleSheet(QStringLiteral("QLabel{color:#FF9F00;}"));
+    hint->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+
+    addField(0, new ParamLabel(QStringLiteral("压缩等级："), this), levelCombo);
+    grid()->addWidget(hint, 1, 0, 1, 4);
+    addSeparator(2);
+    addSizeRows(3, originalOrCustom());
+    grid()->setColumnStretch(0, 2);
+    grid()->setColumnStretch(1, 3);
+}
+
+int CompressParamWT::qualityValue() const
+{
+    return compressQuality(levelCombo->currentIndex());
+}

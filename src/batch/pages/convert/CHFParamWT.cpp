@@ -1,0 +1,37 @@
+#include "batch/pages/convert/CHFParamWT.h"
+
+#include "batch/shell/MyComboBox.h"
+#include "batch/shell/ParamLabel.h"
+
+#include <QGridLayout>
+
+QStringList CHFParamWT::formatNames()
+{
+    return {QStringLiteral("JPG"), QStringLiteral("JPEG"), QStringLiteral("PNG"),
+            QStringLiteral("BMP"), QStringLiteral("TIF"),  QStringLiteral("TIFF"),
+            QStringLiteral("WEBP"), QStringLiteral("TGA"), QStringLiteral("GIF")};
+}
+
+CHFParamWT::CHFParamWT(QWidget *parent)
+    : CHFParamWT(originalOrCustom(), parent)
+{
+}
+
+CHFParamWT::CHFParamWT(const QList<SizePreset> &presets, QWidget *parent)
+    : SizeParamWT(QStringLiteral("开始转换"), parent)
+    , formatCombo(new MyComboBox(this))
+{
+    formatCombo->addItems(formatNames());
+    formatCombo->setCurrentIndex(0);
+
+    addField(1, new ParamLabel(QStringLiteral("输出格式："), this), formatCombo);
+    addSeparator(2);
+    addSizeRows(3, presets);
+    grid()->setColumnStretch(0, 2);
+    grid()->setColumnStretch(1, 3);
+}
+
+int CHFParamWT::formatIndex() const
+{
+    return formatCombo->currentIndex();
+}

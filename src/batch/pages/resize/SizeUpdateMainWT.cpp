@@ -1,0 +1,28 @@
+#include "batch/pages/resize/SizeUpdateMainWT.h"
+
+#include "batch/pages/resize/SizeUpdateCenterWT.h"
+#include "batch/pages/resize/SizeUpdateParamWT.h"
+
+#include <QDebug>
+
+SizeUpdateMainWT::SizeUpdateMainWT(QWidget *parent)
+    : BatchPage(parent)
+    , centre(new SizeUpdateCenterWT(this))
+{
+    setupPage(centre, SLOT(sizeUpdate()));
+}
+
+void SizeUpdateMainWT::sizeUpdate()
+{
+    if (!canStart(QStringLiteral("请添加要转换的文件！")))
+        return;
+    const SizeUpdateParamWT *param = centre->paramWidget();
+    JobSettings settings;
+    settings.imgType = BatchOp::Convert;
+    settings.formatIndex = param->formatIndex();
+    settings.zoomWidth = param->zoomWidth();
+    settings.zoomHeight = param->zoomHeight();
+    qDebug() << "zoomWidth:" << settings.zoomWidth << ",zoomHeight:" << settings.zoomHeight
+             << ",widthText:" << param->widthText() << ",heightText:" << param->heightText();
+    startJob(settings, param->exportDir());
+}

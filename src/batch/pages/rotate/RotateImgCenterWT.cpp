@@ -1,0 +1,12 @@
+#include "batch/pages/rotate/RotateImgCenterWT.h"
+
+#include "app/Formats.h"
+#include "batch/pages/rotate/RotateImgParamWT.h"
+
+RotateImgCenterWT::RotateImgCenterWT(QWidget *parent)
+    : BatchCenterWT(QStringLiteral("支持 jpg，jpeg，png，bmp 格式的图片"), Formats::rotateSuffixes(),
+                    BatchColumns::standard(), parent)
+    , param(new RotateImgParamWT(this))
+{
+    setParamPanel(param);
+}

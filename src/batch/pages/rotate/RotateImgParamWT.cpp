@@ -1,0 +1,80 @@
+#include "batch/pages/rotate/RotateImgParamWT.h"
+
+#include "batch/shell/BoundedIntValidator.h"
+#include "batch/shell/MyComboBox.h"
+#include "batch/shell/MyLineEdit.h"
+#include "batch/shell/ParamLabel.h"
+
+#include <QGridLayout>
+
+namespace {
+
+MyComboBox *makeYesNoBox(QWidget *parent)
+{
+    auto *box = new MyComboBox(parent);
+    box->addItems({QStringLiteral("否"), QStringLiteral("是")});
+    box->setCurrentIndex(0);
+    return box;
+}
+
+} // namespace
+
+QStringList RotateImgParamWT::degreeNames()
+{
+    return {QStringLiteral("0度（不旋转）"), QStringLiteral("90度"), QStringLiteral("180度"),
+            QStringLiteral("270度"), QStringLiteral("自定义")};
+}
+
+QString RotateImgParamWT::presetAngle(int index)
+{
+    static const QStringList angles = {QStringLiteral("0"), QStringLiteral("90"), QStringLiteral("180"),
+                                       QStringLiteral("270"), QStringLiteral("")};
+    return index >= 0 && index < angles.size() ? angles.at(index) : QString();
+}
+
+RotateImgParamWT::RotateImgParamWT(QWidget *parent)
+    : BatchParamWT(QStringLiteral("开始旋转"), parent)
+    , degreeCombo(new MyComboBox(this))
+    , angleField(new MyLineEdit(this))
+    , flopCombo(makeYesNoBox(this))
+    , flipCombo(makeYesNoBox(this))
+{
+    degreeCombo->addItems(degreeNames());
+    degreeCombo->setCurrentIndex(0);
+    angleField->setValidator(new BoundedIntValidator(-360, 360, this));
+    angleField->setPlaceholderText(QStringLiteral("正数顺时针，负数逆时针"));
+    angleField->setToolTip(QStringLiteral("正数顺时针，负数逆时针"));
+
+    addField(0, new ParamLabel(QStringLiteral("旋转角度："), this), degreeCombo);
+    addField(1, new ParamLabel(QStringLiteral("角度大小："), this), angleField);
+    addSeparator(2);
+    addField(3, new ParamLabel(QStringLiteral("水平翻转："), this), flopCombo);
+    addField(4, new ParamLabel(QStringLiteral("垂直翻转："), this), flipCombo);
+    for (int column = 0; column < 4; ++column)
+        grid()->setColumnStretch(column, 1);
+
+    connect(degreeCombo, SIGNAL(currentIndexChanged(int)), this, SLOT(chooseSettingDegree(int)));
+    angleField->setText(QStringLiteral("0"));
+}
+
+QString RotateImgParamWT::rotateDegree() const
+{
+    return angleField->text();
+}
+
+bool RotateImgParamWT::isFlop() const
+{
+    return flopCombo->currentIndex() == 1;
+}
+
+bool RotateImgParamWT::isFlip() const
+{
+    return flipCombo->currentIndex() == 1;
+}
+
+void RotateImgParamWT::chooseSettingDegree(int index)
+{
+    const QString angle = presetAngle(index);
+    if (!angle.isNull())
+        angleField->setText(angle);
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "batch/shell/BatchParamWT.h"
+
+class MyComboBox;
+class MyLineEdit;
+
+// Settings of the rotate and flip page: an angle (presets write the field, the
+// field is what counts) and the two mirrors.
+class RotateImgParamWT : public BatchParamWT
+{
+    Q_OBJECT
+
+public:
+    // "0度（不旋转）", "90度", "180度", "270度", "自定义".
+    static QStringList degreeNames();
+    // The angle text a preset writes: "0", "90", "180", "270", "" for custom;
+    // a null string for an index outside the list (the field is then left alone).
+    static QString presetAngle(int index);
+
+    explicit RotateImgParamWT(QWidget *parent = nullptr);
+
+    MyComboBox *degreeBox() const { return degreeCombo; }
+    MyLineEdit *angleEdit() const { return angleField; }
+    MyComboBox *flopBox() const { return flopCombo; }
+    MyComboBox *flipBox() const { return flipCombo; }
+
+    // The angle exactly as typed; empty means no rotation argument at all.
+    QString rotateDegree() const;
+    bool isFlop() const;
+    bool isFlip() const;
+
+public slots:
+    void chooseSettingDegree(int index);
+
+private:
+    MyComboBox *degreeCombo;
+    MyLineEdit *angleField;
+    MyComboBox *flopCombo;
+    MyComboBox *flipCombo;
+};

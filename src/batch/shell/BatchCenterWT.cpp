@@ -1,0 +1,288 @@
+#include "batch/shell/BatchCenterWT.h"
+
+#include "app/UiProfile.h"
+#include "batch/shell/BatchParamWT.h"
+#include "batch/shell/CenterShowWT.h"
+#include "batch/shell/MyTable.h"
+
+#include <QDebug>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+
+namespace {
+
+const char *const kDirDisabledIcon = ":/icons/icons/itemdirdisable.png";
+const char *const kDirEnabledIcon = ":/icons/icons/itemdirenable.png";
+
+QTableWidgetItem *centredItem(const QString &text)
+{
+    auto *item = new QTableWidgetItem(text);
+    item->setTextAlignment(Qt::AlignCenter);
+    return item;
+}
+
+void setButtonIcon(QPushButton *button, const char *path)
+{
+    button->setIcon(QIcon(QLatin1String(path)));
+    // Lets a test or a screenshot script tell the two looks apart.
+    button->setProperty("iconPath", QLatin1String(path));
+}
+
+QPushButton *makeRowButton(const QString &name, QWidget *parent)
+{
+    auto *button = new QPushButton(parent);
+    button->setObjectName(name);
+    const int side = UiProfile::pick(35, 45);
+    button->setFixedSize(side, side);
+    button->setIconSize(QSize(side / 2, side / 2));
+    button->setStyleSheet(QStringLiteral("QPushButton{border:0px; background-color:white;}"));
+    button->setCursor(Qt::PointingHandCursor);
+    return button;
+}
+
+} // namespace
+
+BatchColumns BatchColumns::standard()
+{
+    BatchColumns columns;
+    columns.headers = QStringList{QStringLiteral("编号"), QStringLiteral("文件名"), QStringLiteral("文件大小"),
+                                  QStringLiteral("状态"), QStringLiteral("操作")};
+    columns.widths = UiProfile::isSmallScreen() ? QList<int>{80, 200, 200, 140, 100}
+                                                : QList<int>{80, 240, 240, 200, 200};
+    return columns;
+}
+
+BatchCenterWT::BatchCenterWT(const QString &hintText, const QStringList &acceptedSuffixes,
+                             const BatchColumns &columns, QWidget *parent)
+    : QWidget(parent)
+    , cols(columns)
+    , suffixes(acceptedSuffixes)
+    , fileTable(new MyTable(0, columns.headers.size(), this))
+    , dropWidget(new CenterShowWT(hintText, this))
+    , layout(new QHBoxLayout(this))
+{
+    dropWidget->setAcceptedSuffixes(suffixes);
+
+    fileTable->setHorizontalHeaderLabels(cols.headers);
+    for (int column = 0; column < cols.widths.size(); ++column)
+        fileTable->setColumnWidth(column, cols.widths.at(column));
+
+    const int width = UiProfile::pick(760, 1000);
+    dropWidget->setFixedWidth(width);
+    fileTable->setFixedWidth(width);
+
+    layout->setContentsMargins(10, 5, 10, 0);
+    layout->setSpacing(8);
+    layout->addWidget(dropWidget, 1);
+    layout->addWidget(fileTable);
+
+    showEmptyView();
+}
+
+void BatchCenterWT::setParamPanel(BatchParamWT *paramPanel)
+{
+    panel = paramPanel;
+    layout->addWidget(panel);
+}
+
+bool BatchCenterWT::acceptsPath(const QString &path, const QStringList &acceptedSuffixes)
+{
+    return acceptedSuffixes.contains(QFileInfo(path).suffix().toLower());
+}
+
+int BatchCenterWT::addRow(const QString &path)
+{
+    const QFileInfo info(path);
+    const QString suffix = info.suffix().toLower();
+    const int entry = suffixes.indexOf(suffix);
+    if (entry < 0)
+        return -1;
+    qDebug() << "suffix:" << suffix << ",fmtList:" << suffixes.at(entry);
+
+    const int row = fileTable->rowCount();
+    fileTable->insertRow(row);
+
+    QTableWidgetItem *number = centredItem(QString::number(row + 1));
+    number->setData(SourcePathRole, path);
+    fileTable->setItem(row, 0, number);
+    QTableWidgetItem *name = centredItem(info.fileName());
+    name->setToolTip(info.fileName());
+    fileTable->setItem(row, 1, name);
+    fileTable->setItem(row, 2, centredItem(QString::number(info.size() / 1024) + QStringLiteral(" KB")));
+    fileTable->setCellWidget(row, cols.statusColumn, makeStatusCell());
+    fileTable->setCellWidget(row, cols.buttonColumn, makeButtonCell());
+    fileTable->setRowHeight(row, UiProfile::pick(40, 50));
+    return row;
+}
+
+QWidget *BatchCenterWT::makeStatusCell()
+{
+    auto *cell = new QWidget;
+    cell->setObjectName(QStringLiteral("progressWidget"));
+    auto *bar = new QProgressBar(cell);
+    bar->setObjectName(QStringLiteral("progressBar"));
+    bar->setRange(0, 100);
+    bar->setAlignment(Qt::AlignCenter);
+    bar->setFont(UiProfile::listFont());
+    bar->setFixedHeight(UiProfile::pick(13, 15));
+    bar->setStyleSheet(QStringLiteral("QProgressBar{border-radius:3px;background-color:#CCCCCC;}"));
+    auto *warning = new QLabel(cell);
+    warning->setObjectName(QStringLiteral("rowWarning"));
+    warning->setAlignment(Qt::AlignCenter);
+    warning->setStyleSheet(QStringLiteral("QLabel{color:#484848;}"));
+    warning->hide();
+
+    auto *box = new QHBoxLayout(cell);
+    box->setSpacing(0);
+    box->setContentsMargins(0, 0, 0, 0);
+    box->addWidget(bar);
+    box->addWidget(warning);
+    return cell;
+}
+
+QWidget *BatchCenterWT::makeButtonCell()
+{
+    auto *cell = new QWidget;
+    QPushButton *openDir = makeRowButton(QStringLiteral("openDirBtn"), cell);
+    setButtonIcon(openDir, kDirDisabledIcon);
+    QPushButton *del = makeRowButton(QStringLiteral("delBtn"), cell);
+    setButtonIcon(del, ":/icons/icons/delitem.png");
+
+    auto *box = new QHBoxLayout(cell);
+    box->setSpacing(8);
+    box->setContentsMargins(0, 0, 0, 0);
+    box->setAlignment(Qt::AlignCenter);
+    box->addStretch();
+    box->addWidget(openDir);
+    box->addWidget(del);
+    box->addStretch();
+    return cell;
+}
+
+int BatchCenterWT::rowCount() const
+{
+    return fileTable->rowCount();
+}
+
+bool BatchCenterWT::hasRow(int row) const
+{
+    return row >= 0 && row < fileTable->rowCount();
+}
+
+QString BatchCenterWT::sourcePath(int row) const
+{
+    const QTableWidgetItem *item = fileTable->item(row, 0);
+    return item ? item->data(SourcePathRole).toString() : QString();
+}
+
+QString BatchCenterWT::outputPath(int row) const
+{
+    const QTableWidgetItem *item = fileTable->item(row, 0);
+    return item ? item->data(OutputPathRole).toString() : QString();
+}
+
+template<typename T>
+T *BatchCenterWT::cellChild(int row, int column, const char *name) const
+{
+    QWidget *cell = fileTable->cellWidget(row, column);
+    return cell ? cell->findChild<T *>(QLatin1String(name)) : nullptr;
+}
+
+QProgressBar *BatchCenterWT::progressBar(int row) const
+{
+    return cellChild<QProgressBar>(row, cols.statusColumn, "progressBar");
+}
+
+QLabel *BatchCenterWT::rowWarning(int row) const
+{
+    return cellChild<QLabel>(row, cols.statusColumn, "rowWarning");
+}
+
+QPushButton *BatchCenterWT::openDirButton(int row) const
+{
+    return cellChild<QPushButton>(row, cols.buttonColumn, "openDirBtn");
+}
+
+QPushButton *BatchCenterWT::deleteButton(int row) const
+{
+    return cellChild<QPushButton>(row, cols.buttonColumn, "delBtn");
+}
+
+void BatchCenterWT::setRowProgress(int row, int value)
+{
+    if (QProgressBar *bar = progressBar(row))
+        bar->setValue(value);
+}
+
+void BatchCenterWT::setRowWarning(int row, const QString &text)
+{
+    QLabel *warning = rowWarning(row);
+    QProgressBar *bar = progressBar(row);
+    if (!warning || !bar)
+        return;
+    warning->setText(text);
+    warning->show();
+    bar->hide();
+}
+
+void BatchCenterWT::setRowResult(int row, const QString &exportFilePath)
+{
+    if (QPushButton *button = openDirButton(row))
+        setButtonIcon(button, kDirEnabledIcon);
+    if (QTableWidgetItem *item = fileTable->item(row, 0))
+        item->setData(OutputPathRole, exportFilePath);
+}
+
+void BatchCenterWT::removeRowAt(int row)
+{
+    if (!hasRow(row))
+        return;
+    fileTable->removeRow(row);
+    if (fileTable->rowCount() == 0) {
+        showEmptyView();
+        return;
+    }
+    for (int r = 0; r < fileTable->rowCount(); ++r) {
+        if (QTableWidgetItem *item = fileTable->item(r, 0))
+            item->setText(QString::number(r + 1));
+    }
+}
+
+void BatchCenterWT::clearRows()
+{
+    fileTable->setRowCount(0);
+    fileTable->clearContents();
+    showEmptyView();
+}
+
+int BatchCenterWT::rowOfWidget(const QWidget *widget) const
+{
+    // Matched by cell rather than by the cell's position, which is only laid out
+    // once the table has been shown.
+    for (int row = 0; row < fileTable->rowCount(); ++row) {
+        const QWidget *cell = fileTable->cellWidget(row, cols.buttonColumn);
+        if (cell && (cell == widget || cell->isAncestorOf(widget)))
+            return row;
+    }
+    return -1;
+}
+
+void BatchCenterWT::showTableView()
+{
+    dropWidget->hide();
+    fileTable->show();
+}
+
+void BatchCenterWT::showEmptyView()
+{
+    fileTable->hide();
+    dropWidget->show();
+}
+
+bool BatchCenterWT::isEmptyViewShown() const
+{
+    return !dropWidget->isHidden();
+}

@@ -1,0 +1,100 @@
+#pragma once
+
+#include <QList>
+#include <QStringList>
+#include <QWidget>
+
+class BatchParamWT;
+class CenterShowWT;
+class MyTable;
+class QHBoxLayout;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+// Where a page's file table keeps what it knows, and which columns hold the
+// status and the row buttons. Most pages use standard(); a page with an extra
+// column (the compression page's "压缩后大小") lists its own headers and widths
+// and moves statusColumn/buttonColumn.
+struct BatchColumns
+{
+    QStringList headers;
+    QList<int> widths; // one per column, already picked for the size profile
+    int statusColumn = 3;
+    int buttonColumn = 4;
+
+    // "编号", "文件名", "文件大小", "状态", "操作".
+    static BatchColumns standard();
+};
+
+// The centre area of every batch page (the …CenterWT classes derive from it):
+// the drop area and the file table, exactly one of them visible, and the page's
+// parameter panel on the right. It owns the rows and their cells; what happens
+// on clicks, drops and job results is the page's business (BatchPage).
+class BatchCenterWT : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // Item data roles of a row's first cell.
+    enum { SourcePathRole = 20, OutputPathRole = 21 };
+
+    BatchCenterWT(const QString &hintText, const QStringList &acceptedSuffixes,
+                  const BatchColumns &columns = BatchColumns::standard(), QWidget *parent = nullptr);
+
+    // Called once by the subclass's constructor; the panel goes right of the table.
+    void setParamPanel(BatchParamWT *panel);
+    BatchParamWT *paramPanel() const { return panel; }
+
+    MyTable *table() const { return fileTable; }
+    CenterShowWT *dropArea() const { return dropWidget; }
+    const QStringList &acceptedSuffixes() const { return suffixes; }
+    const BatchColumns &columns() const { return cols; }
+
+    // True when the lower-cased suffix equals one accepted entry.
+    static bool acceptsPath(const QString &path, const QStringList &acceptedSuffixes);
+
+    // Appends a row for path when its suffix is accepted; returns its index or -1.
+    int addRow(const QString &path);
+    int rowCount() const;
+    bool hasRow(int row) const;
+    QString sourcePath(int row) const;
+    QString outputPath(int row) const;
+
+    void setRowProgress(int row, int value);
+    void setRowWarning(int row, const QString &text);
+    // A result arrived: the row remembers the output and its folder button lights up.
+    void setRowResult(int row, const QString &exportFilePath);
+    // Removes a row and renumbers the rest; the drop area returns when none is left.
+    void removeRowAt(int row);
+    void clearRows();
+
+    // The row whose cell widget holds widget (a row button), or -1.
+    int rowOfWidget(const QWidget *widget) const;
+
+    QProgressBar *progressBar(int row) const;
+    QLabel *rowWarning(int row) const;
+    QPushButton *openDirButton(int row) const;
+    QPushButton *deleteButton(int row) const;
+
+    void showTableView();
+    void showEmptyView();
+    bool isEmptyViewShown() const;
+
+protected:
+    // For a page that wants other stretch factors than the default.
+    QHBoxLayout *centerLayout() const { return layout; }
+
+private:
+    QWidget *makeStatusCell();
+    QWidget *makeButtonCell();
+    template<typename T>
+    T *cellChild(int row, int column, const char *name) const;
+
+    BatchColumns cols;
+    QStringList suffixes;
+    MyTable *fileTable;
+    CenterShowWT *dropWidget;
+    BatchParamWT *panel = nullptr;
+    QHBoxLayout *layout;
+};

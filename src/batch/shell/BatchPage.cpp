@@ -1,0 +1,282 @@
+#include "batch/shell/BatchPage.h"
+
+#include "app/StyledBackground.h"
+#include "batch/engine/ImgThread.h"
+#include "batch/shell/BatchCenterWT.h"
+#include "batch/shell/BatchParamWT.h"
+#include "batch/shell/CenterShowForCenterWT.h"
+#include "batch/shell/CenterShowWT.h"
+#include "batch/shell/DragAcceptance.h"
+#include "batch/shell/ExportFileWT.h"
+#include "batch/shell/OperBtn.h"
+#include "batch/shell/OperBtnBar.h"
+#include "batch/shell/SubmitBtn.h"
+#include "chrome/MyDialog.h"
+
+#include <QDebug>
+#include <QDesktopServices>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMimeData>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QVBoxLayout>
+#include <memory>
+
+BatchPage::BatchPage(QWidget *parent)
+    : QWidget(parent)
+    , bar(new OperBtnBar(this))
+{
+    setAcceptDrops(true);
+}
+
+BatchPage::~BatchPage()
+{
+    // A job still running must neither die with its page (its thread would be
+    // destroyed mid-run) nor leave a file half-written: it is cut loose, finishes
+    // its files and deletes itself; its signals have nowhere to go any more.
+    const QList<ImgThread *> jobs = findChildren<ImgThread *>(QString(), Qt::FindDirectChildrenOnly);
+    for (ImgThread *job : jobs)
+        job->detach();
+}
+
+void BatchPage::setupPage(BatchCenterWT *centre, const char *startSlot)
+{
+    center = centre;
+    setStyleSheet(QLatin1String(metaObject()->className()) + QStringLiteral("{background-color:white;}"));
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(bar);
+    layout->addWidget(center);
+
+    connect(bar->addFileBtn(), SIGNAL(clicked()), this, SLOT(addFile()));
+    connect(bar->clearBtn(), SIGNAL(clicked()), this, SLOT(clearTable()));
+    connect(bar->addDirBtn(), SIGNAL(clicked()), this, SLOT(addDir()));
+    if (startSlot && center->paramPanel())
+        connect(center->paramPanel()->startButton(), SIGNAL(clicked()), this, startSlot);
+    connect(center->dropArea()->centerWidget(), SIGNAL(clicked()), this, SLOT(addFile()));
+    connect(center->dropArea(), SIGNAL(drapAndDrop(QList<QUrl>)), this, SLOT(onDragAndDrop(QList<QUrl>)));
+}
+
+void BatchPage::addRow(const QString &path)
+{
+    const int row = center->addRow(path);
+    if (row < 0)
+        return;
+    connect(center->openDirButton(row), SIGNAL(clicked()), this, SLOT(openItemDir()));
+    connect(center->deleteButton(row), SIGNAL(clicked()), this, SLOT(deleteItem()));
+}
+
+void BatchPage::addOneFile(const QString &path)
+{
+    if (center->isEmptyViewShown())
+        center->showTableView();
+    addRow(path);
+}
+
+QStringList BatchPage::folderEntries(const QString &folder)
+{
+    QStringList paths;
+    const QFileInfoList entries =
+        QDir(folder).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+    for (const QFileInfo &entry : entries)
+        paths.append(entry.absoluteFilePath());
+    return paths;
+}
+
+void BatchPage::addFolder(const QString &folder)
+{
+    for (const QString &path : folderEntries(folder)) {
+        if (QFileInfo(path).isFile())
+            addRow(path);
+    }
+    if (center->rowCount() > 0 && center->isEmptyViewShown())
+        center->showTableView();
+}
+
+void BatchPage::setRowWarning(int row, const QString &text)
+{
+    center->setRowWarning(row, text);
+}
+
+void BatchPage::addFile()
+{
+    QString filter;
+    for (const QString &suffix : center->acceptedSuffixes())
+        filter += QStringLiteral("*.") + suffix + QLatin1Char(' ');
+
+    QFileDialog dialog(this, QStringLiteral("打开图片"),
+                       QStandardPaths::writableLocation(QStandardPaths::DesktopLocation), filter);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setViewMode(QFileDialog::Detail);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    if (center->isEmptyViewShown())
+        center->showTableView();
+    for (const QString &path : dialog.selectedFiles())
+        addRow(path);
+}
+
+void BatchPage::addDir()
+{
+    const QString folder =
+        ExportFileWT::askFolder(this, QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
+    if (folder.isEmpty()) {
+        qDebug() << "没有选择任何内容";
+        return;
+    }
+    addFolder(folder);
+}
+
+void BatchPage::clearTable()
+{
+    center->clearRows();
+    ++tableGeneration;
+}
+
+void BatchPage::deleteItem()
+{
+    if (jobRunning) {
+        showMessage(QStringLiteral("请等待程序执行完成！"));
+        return;
+    }
+    center->removeRowAt(senderRow());
+}
+
+void BatchPage::openItemDir()
+{
+    const int row = senderRow();
+    if (row < 0)
+        return;
+    const QString output = center->outputPath(row);
+    if (output.isEmpty())
+        return;
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(output).absolutePath()));
+}
+
+void BatchPage::setProgress(int progress, int rowIndex)
+{
+    center->setRowProgress(rowIndex, progress);
+}
+
+void BatchPage::done(QString exportFilePath, int rowIndex, bool isSuccess)
+{
+    if (rowIndex == -1) {
+        jobRunning = false;
+        return;
+    }
+    if (!center->hasRow(rowIndex))
+        return;
+    center->setRowResult(rowIndex, exportFilePath);
+    resultArrived(rowIndex, exportFilePath, isSuccess);
+    if (!isSuccess)
+        setRowWarning(rowIndex, QStringLiteral("转换失败！"));
+}
+
+void BatchPage::resultArrived(int, const QString &exportFilePath, bool)
+{
+    qDebug() << "export file path ================:" << exportFilePath;
+}
+
+void BatchPage::onDragAndDrop(QList<QUrl> urls)
+{
+    qDebug() << "on drag and drop event";
+    center->showTableView();
+    for (const QUrl &url : qAsConst(urls)) {
+        if (!url.isLocalFile())
+            continue;
+        const QString path = url.toLocalFile();
+        qDebug() << "file Path is :" << path;
+        const QFileInfo info(path);
+        if (info.isFile()) {
+            addRow(path);
+        } else if (info.isDir()) {
+            for (const QString &entry : folderEntries(path)) {
+                qDebug() << "subInfo:" << entry;
+                if (QFileInfo(entry).isFile())
+                    addRow(entry);
+            }
+        }
+    }
+}
+
+bool BatchPage::canStart(const QString &emptyRequest)
+{
+    if (center->rowCount() == 0) {
+        showMessage(emptyRequest);
+        return false;
+    }
+    if (jobRunning) {
+        showMessage(QStringLiteral("请等待程序执行完成！"));
+        return false;
+    }
+    return true;
+}
+
+bool BatchPage::startJob(const JobSettings &settings, const QString &exportDir, EmptyListPolicy policy)
+{
+    auto fileList = std::make_unique<QList<QMap<QString, QString>>>();
+    for (int row = 0; row < center->rowCount(); ++row) {
+        const QString path = center->sourcePath(row);
+        if (QFileInfo::exists(path))
+            fileList->append({{QStringLiteral("id"), QString::number(row)}, {QStringLiteral("path"), path}});
+        else
+            setRowWarning(row, QStringLiteral("原文件不存在！"));
+    }
+    if (fileList->isEmpty() && policy == SkipIfEmpty)
+        return false;
+
+    jobRunning = true;
+    lastSettings = settings;
+    auto *job = new ImgThread(settings.imgType, settings.formatIndex, settings.qualityValue, settings.zoomWidth,
+                              settings.zoomHeight, settings.rotateDegree, settings.isFlop, settings.isFlip,
+                              fileList.release(), exportDir, this);
+    // Row indices mean something only for the table the job was started on.
+    const quint64 generation = tableGeneration;
+    connect(job, &ImgThread::notifyParentProgress, this, [this, generation](int progress, int rowIndex) {
+        if (generation == tableGeneration)
+            setProgress(progress, rowIndex);
+    });
+    connect(job, &ImgThread::notifyParentDone, this,
+            [this, generation](const QString &exportFilePath, int rowIndex, bool isSuccess) {
+                if (rowIndex == -1 || generation == tableGeneration)
+                    done(exportFilePath, rowIndex, isSuccess);
+            });
+    connect(job, SIGNAL(finished()), job, SLOT(deleteLater()));
+    job->start();
+    return true;
+}
+
+int BatchPage::senderRow() const
+{
+    const auto *button = qobject_cast<const QWidget *>(sender());
+    return button ? center->rowOfWidget(button) : -1;
+}
+
+void BatchPage::showMessage(const QString &text)
+{
+    (new MyDialog(text, this))->show();
+}
+
+void BatchPage::dragEnterEvent(QDragEnterEvent *event)
+{
+    const QMimeData *data = event->mimeData();
+    if (data->hasUrls() && DragAcceptance::acceptsUrls(data->urls(), center->acceptedSuffixes()))
+        event->acceptProposedAction();
+}
+
+void BatchPage::dropEvent(QDropEvent *event)
+{
+    qDebug() << "drop event";
+    onDragAndDrop(event->mimeData()->urls());
+}
+
+void BatchPage::paintEvent(QPaintEvent *)
+{
+    StyledBackground::paint(this);
+}

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "batch/engine/BatchTypes.h"
+
+#include <QList>
+#include <QString>
+#include <QUrl>
+#include <QWidget>
+
+class BatchCenterWT;
+class OperBtnBar;
+
+// The page of the batch toolbox (the …MainWT classes derive from it): file bar
+// above a centre area, the common slots, drag and drop on the whole page, and the
+// start skeleton. Writing a page:
+//
+//   1. Derive the centre area from BatchCenterWT, passing the hint text, the
+//      accepted suffixes and, for a sixth column, its own BatchColumns (headers,
+//      widths, statusColumn, buttonColumn); create the panel (derived from
+//      BatchParamWT, or SizeParamWT for the width/height rows) and call
+//      setParamPanel().
+//   2. Derive the page from BatchPage; in its constructor create the centre area
+//      and call setupPage(centre, SLOT(yourStartSlot())).
+//   3. The start slot: `if (!canStart(QStringLiteral("请添加要转换的文件！"))) return;`
+//      read the panel into a JobSettings (batch/engine/BatchTypes.h: set imgType,
+//      formatIndex and what else the page passes), then
+//      `startJob(settings, panel->exportDir())` (SkipIfEmpty for a page that
+//      starts nothing when every file is missing).
+//   4. Optional hooks: override resultArrived() to add cells when a row's result
+//      comes in (the compression page's "压缩后大小"); override openItemDir() for
+//      another open-folder rule.
+//
+// A running job is matched to the table it was started on: clearing the table
+// ends that match, so late results never land on rows added afterwards. A page
+// destroyed while its job runs lets the job finish on its own.
+class BatchPage : public QWidget
+{
+    Q_OBJECT
+
+public:
+    enum EmptyListPolicy { StartEvenIfEmpty, SkipIfEmpty };
+
+    explicit BatchPage(QWidget *parent = nullptr);
+    ~BatchPage() override;
+
+    BatchCenterWT *centerWidget() const { return center; }
+    OperBtnBar *operBar() const { return bar; }
+    bool isJobRunning() const { return jobRunning; }
+    // What the page handed to the job it started last (defaults until one starts):
+    // lets a caller see what a start read from the panel without running it twice.
+    const JobSettings &lastJobSettings() const { return lastSettings; }
+
+    // Adds one file when its suffix is accepted (exact test on the lower-cased suffix).
+    void addRow(const QString &path);
+    // A file handed over from outside: shows the table, then addRow().
+    void addOneFile(const QString &path);
+    // What addDir() does with the chosen folder: its files, in name order ignoring case.
+    void addFolder(const QString &folder);
+    void setRowWarning(int row, const QString &text);
+
+    // The entries directly in folder, files and folders, in name order ignoring case.
+    static QStringList folderEntries(const QString &folder);
+
+public slots:
+    void addFile();
+    void addDir();
+    void clearTable();
+    void deleteItem();
+    virtual void openItemDir();
+    void setProgress(int progress, int rowIndex);
+    void done(QString exportFilePath, int rowIndex, bool isSuccess);
+    void onDragAndDrop(QList<QUrl> urls);
+
+protected:
+    // Lays out bar and centre and makes the connections every page has.
+    void setupPage(BatchCenterWT *centre, const char *startSlot);
+
+    // The refusals before a start: an empty table (emptyRequest) or a running job.
+    bool canStart(const QString &emptyRequest);
+    // Sends the rows whose files still exist to a new job (the others are marked
+    // "原文件不存在！") and starts it. False when nothing was started.
+    bool startJob(const JobSettings &settings, const QString &exportDir,
+                  EmptyListPolicy policy = StartEvenIfEmpty);
+
+    // A file's result has been stored in its row; the default logs the path.
+    virtual void resultArrived(int row, const QString &exportFilePath, bool isSuccess);
+
+    // The row of the row button that sent the current signal, or -1.
+    int senderRow() const;
+    void showMessage(const QString &text);
+
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    BatchCenterWT *center = nullptr;
+    OperBtnBar *bar;
+    bool jobRunning = false;
+    JobSettings lastSettings;
+    // Bumped by clearTable(); a job's results count only while it is unchanged.
+    quint64 tableGeneration = 0;
+};

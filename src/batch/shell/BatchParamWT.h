@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QWidget>
+
+class ExportFileWT;
+class QGridLayout;
+class QLabel;
+class QPushButton;
+class SubmitBtn;
+
+// The parameter panel skeleton every page shares: a framed box "parHeaderWidget"
+// with the "设置" strip, the page's settings grid ("gridWidget"), the "输出目录"
+// strip and the output-folder row, then the start button below the box. A page's
+// …ParamWT derives from it and fills grid() with its own rows; the output folder
+// starts at the default one.
+class BatchParamWT : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit BatchParamWT(const QString &startText, QWidget *parent = nullptr);
+
+    QGridLayout *grid() const { return gridLayout; }
+    ExportFileWT *exportFile() const { return exportRow; }
+    SubmitBtn *startButton() const { return submit; }
+    // The flat "设置" caption of the header strip (one page restyles it).
+    QPushButton *settingTitle() const { return settingButton; }
+
+    QString exportDir() const;
+
+protected:
+    // A caption in column 0 and a field across columns 1-3.
+    void addField(int row, QLabel *caption, QWidget *field);
+    // The thin rule between groups of settings, across all four columns.
+    void addSeparator(int row);
+
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QGridLayout *gridLayout;
+    ExportFileWT *exportRow;
+    SubmitBtn *submit;
+    QPushButton *settingButton;
+};

@@ -1,0 +1,83 @@
+#include "batch/shell/ChFmtMainWidget.h"
+
+#include "app/StyledBackground.h"
+#include "app/UiProfile.h"
+#include "batch/pages/compress/CompressMainWT.h"
+#include "batch/pages/convert/CHFMainWT.h"
+#include "batch/pages/resize/SizeUpdateMainWT.h"
+#include "batch/pages/rotate/RotateImgMainWT.h"
+#include "batch/shell/ToolBar.h"
+#include "batch/shell/ToolBtn.h"
+
+#include <QVBoxLayout>
+
+ChFmtMainWidget::ChFmtMainWidget(QWidget *parent)
+    : QWidget(parent)
+{
+    const int width = UiProfile::pick(1100, 1400);
+    const int height = UiProfile::pick(730, 900);
+    resize(width, height);
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
+    setWindowModality(Qt::ApplicationModal);
+    setMinimumSize(width, height);
+    setWindowTitle(QStringLiteral("批处理"));
+    QFont windowFont = font();
+    windowFont.setFamily(UiProfile::uiFamily());
+    setFont(windowFont);
+
+    chfPage = new CHFMainWT;
+    zipPage = new CompressMainWT;
+    rotPage = new RotateImgMainWT;
+    sizePage = new SizeUpdateMainWT;
+    tabBar = new ToolBar(this);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 20);
+    layout->addWidget(tabBar, 1);
+    for (BatchPage *page : pages())
+        layout->addWidget(page, 15);
+
+    setStyleSheet(QStringLiteral("ChFmtMainWidget{background-color:white;}"));
+    connect(tabBar, SIGNAL(siginalParent(ToolBtn *)), this, SLOT(switchTab(ToolBtn *)));
+
+    current = chfPage;
+    for (BatchPage *page : pages())
+        page->hide();
+    chfPage->show();
+
+    setAttribute(Qt::WA_DeleteOnClose);
+}
+
+QList<BatchPage *> ChFmtMainWidget::pages() const
+{
+    return {chfPage, zipPage, rotPage, sizePage};
+}
+
+void ChFmtMainWidget::clearAllPages()
+{
+    for (BatchPage *page : pages())
+        page->clearTable();
+}
+
+BatchPage *ChFmtMainWidget::pageOf(ToolBtn *btn) const
+{
+    BatchPage *const byTab[] = {chfPage, sizePage, zipPage, rotPage}; // ToolBar::Tab order
+    const int tab = tabBar->buttonList().indexOf(btn);
+    return tab < 0 ? nullptr : byTab[tab];
+}
+
+void ChFmtMainWidget::switchTab(ToolBtn *btn)
+{
+    BatchPage *page = pageOf(btn);
+    if (!page)
+        return;
+    for (BatchPage *other : pages())
+        other->hide();
+    page->show();
+    current = page;
+}
+
+void ChFmtMainWidget::paintEvent(QPaintEvent *)
+{
+    StyledBackground::paint(this);
+}

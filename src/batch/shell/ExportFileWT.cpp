@@ -1,0 +1,96 @@
+#include "batch/shell/ExportFileWT.h"
+
+#include "app/StyledBackground.h"
+#include "app/UiProfile.h"
+
+#include <QDebug>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QUrl>
+
+namespace {
+
+QPushButton *makeIconButton(const QString &iconPath, const QString &tip, QWidget *parent)
+{
+    auto *button = new QPushButton(QIcon(iconPath), QString(), parent);
+    const int side = UiProfile::pick(35, 40);
+    button->setFixedSize(side, side);
+    button->setIconSize(QSize(side * 3 / 5, side * 3 / 5));
+    button->setToolTip(tip);
+    button->setStyleSheet(QStringLiteral("QPushButton{background-color:white;border:0px;}"));
+    button->setCursor(Qt::PointingHandCursor);
+    return button;
+}
+
+} // namespace
+
+ExportFileWT::ExportFileWT(QWidget *parent)
+    : QWidget(parent)
+    , dirEdit(new QLineEdit(this))
+    , chooseBtn(makeIconButton(QStringLiteral(":/icons/icons/change_dir.png"), QStringLiteral("选择目录"), this))
+    , openBtn(makeIconButton(QStringLiteral(":/icons/icons/dir.png"), QStringLiteral("打开目录"), this))
+{
+    dirEdit->setReadOnly(true);
+    dirEdit->setStyleSheet(QStringLiteral("QLineEdit{color:#484848;border:0px;}"));
+    dirEdit->setFont(UiProfile::bodyFont());
+
+    auto *selectWT = new QWidget(this);
+    selectWT->setObjectName(QStringLiteral("selectWT"));
+    // The border of a plain QWidget only shows when it paints its styled background.
+    selectWT->setAttribute(Qt::WA_StyledBackground);
+    selectWT->setStyleSheet(QStringLiteral("QWidget#selectWT{border:1px solid #027DF0;border-radius:5px;}"));
+    selectWT->setFixedHeight(UiProfile::pick(40, 45));
+    auto *selectLayout = new QHBoxLayout(selectWT);
+    selectLayout->setSpacing(0);
+    selectLayout->setContentsMargins(5, 1, 5, 1);
+    selectLayout->addWidget(dirEdit);
+    selectLayout->addWidget(chooseBtn);
+
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(10, 0, 10, 0);
+    layout->addWidget(selectWT);
+    layout->addWidget(openBtn);
+
+    connect(chooseBtn, SIGNAL(clicked()), this, SLOT(onChooseDirClicked()));
+    connect(openBtn, SIGNAL(clicked()), this, SLOT(onOpenDirClicked()));
+}
+
+QString ExportFileWT::text() const
+{
+    return dirEdit->text();
+}
+
+void ExportFileWT::setText(const QString &folder)
+{
+    dirEdit->setText(folder);
+    dirEdit->setCursorPosition(0);
+}
+
+QString ExportFileWT::askFolder(QWidget *parent, const QString &startDir)
+{
+    return QFileDialog::getExistingDirectory(parent, QStringLiteral("选择目录"), startDir, QFileDialog::ShowDirsOnly);
+}
+
+void ExportFileWT::onChooseDirClicked()
+{
+    const QString folder = askFolder(this, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    if (folder.isEmpty()) {
+        qDebug() << "没有更改默认保存目录";
+        return;
+    }
+    setText(folder);
+}
+
+void ExportFileWT::onOpenDirClicked()
+{
+    QDesktopServices::openUrl(QUrl::fromLocalFile(text()));
+}
+
+void ExportFileWT::paintEvent(QPaintEvent *)
+{
+    StyledBackground::paint(this);
+}

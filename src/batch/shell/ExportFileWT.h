@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QWidget>
+
+class QLineEdit;
+class QPushButton;
+
+// The output-folder row of a parameter panel: the folder, a button to choose
+// another one and a button to open it.
+class ExportFileWT : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit ExportFileWT(QWidget *parent = nullptr);
+
+    QString text() const;
+    // Also puts the cursor at the start, so a long path shows its beginning.
+    void setText(const QString &folder);
+
+    // Asks for an existing folder, starting in startDir; empty when cancelled.
+    static QString askFolder(QWidget *parent, const QString &startDir);
+
+    QPushButton *chooseDirBtn() const { return chooseBtn; }
+    QPushButton *openDirBtn() const { return openBtn; }
+
+public slots:
+    void onChooseDirClicked();
+    void onOpenDirClicked();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QLineEdit *dirEdit;
+    QPushButton *chooseBtn;
+    QPushButton *openBtn;
+};

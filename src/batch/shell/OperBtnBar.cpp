@@ -1,0 +1,27 @@
+#include "batch/shell/OperBtnBar.h"
+
+#include "app/StyledBackground.h"
+#include "batch/shell/OperBtn.h"
+
+#include <QHBoxLayout>
+
+OperBtnBar::OperBtnBar(QWidget *parent)
+    : QWidget(parent)
+    , addFile(new OperBtn(QStringLiteral(":/icons/icons/addfile.png"), QStringLiteral("添加文件"), this))
+    , addDir(new OperBtn(QStringLiteral(":/icons/icons/adddir.png"), QStringLiteral("添加文件夹"), this))
+    , clear(new OperBtn(QStringLiteral(":/icons/icons/clear.png"), QStringLiteral("清空列表"), this))
+{
+    auto *layout = new QHBoxLayout(this);
+    // Lines the buttons up with the centre area's left edge.
+    layout->setContentsMargins(10, 10, 10, 5);
+    layout->setSpacing(10);
+    layout->addWidget(addFile);
+    layout->addWidget(addDir);
+    layout->addWidget(clear);
+    layout->addStretch();
+}
+
+void OperBtnBar::paintEvent(QPaintEvent *)
+{
+    StyledBackground::paint(this);
+}

@@ -1,0 +1,87 @@
+#include "batch/shell/SizeParamWT.h"
+
+#include "batch/shell/BoundedIntValidator.h"
+#include "batch/shell/MyComboBox.h"
+#include "batch/shell/MyLineEdit.h"
+#include "batch/shell/ParamLabel.h"
+
+QList<SizeParamWT::SizePreset> SizeParamWT::originalOrCustom()
+{
+    return {{QStringLiteral("原始尺寸"), OriginalSize}, {QStringLiteral("自定义"), CustomSize}};
+}
+
+int SizeParamWT::fieldValue(const QString &text)
+{
+    return text.isEmpty() ? -1 : text.toInt(nullptr, 10);
+}
+
+SizeParamWT::SizeParamWT(const QString &startText, QWidget *parent)
+    : BatchParamWT(startText, parent)
+    , sizeCombo(new MyComboBox(this))
+    , widthEdit(new MyLineEdit(this))
+    , heightEdit(new MyLineEdit(this))
+    , widthLabel(new ParamLabel(QStringLiteral("宽度(像素)："), this))
+    , heightLabel(new ParamLabel(QStringLiteral("高度(像素)："), this))
+{
+    widthEdit->setValidator(new BoundedIntValidator(0, 10000, this));
+    heightEdit->setValidator(new BoundedIntValidator(0, 10000, this));
+    widthEdit->setPlaceholderText(QStringLiteral("为空则等比例计算宽度"));
+    widthEdit->setToolTip(QStringLiteral("为空则等比例计算宽度"));
+    heightEdit->setPlaceholderText(QStringLiteral("为空则等比例计算高度"));
+    heightEdit->setToolTip(QStringLiteral("为空则等比例计算高度"));
+}
+
+QString SizeParamWT::widthText() const
+{
+    return widthEdit->text();
+}
+
+QString SizeParamWT::heightText() const
+{
+    return heightEdit->text();
+}
+
+void SizeParamWT::addSizeRows(int row, const QList<SizePreset> &presets)
+{
+    for (const SizePreset &preset : presets)
+        sizeCombo->addItem(preset.text, preset.code);
+    addField(row, new ParamLabel(QStringLiteral("设置大小："), this), sizeCombo);
+    addField(row + 1, widthLabel, widthEdit);
+    addField(row + 2, heightLabel, heightEdit);
+    connect(sizeCombo, SIGNAL(currentIndexChanged(int)), this, SLOT(chooseSettingSize(int)));
+    chooseSettingSize(sizeCombo->currentIndex());
+}
+
+void SizeParamWT::chooseSettingSize(int index)
+{
+    const int code = sizeCombo->itemData(index).toInt();
+    if (code == OriginalSize)
+        hideSizeRows();
+    else if (code == CustomSize)
+        showSizeRows();
+    else
+        applySizePreset(code);
+}
+
+void SizeParamWT::hideSizeRows()
+{
+    setSizeRowsVisible(false);
+}
+
+void SizeParamWT::showSizeRows()
+{
+    setSizeRowsVisible(true);
+}
+
+void SizeParamWT::setSizeRowsVisible(bool visible)
+{
+    for (QWidget *widget : {static_cast<QWidget *>(widthLabel), static_cast<QWidget *>(heightLabel),
+                            static_cast<QWidget *>(widthEdit), static_cast<QWidget *>(heightEdit)})
+        widget->setVisible(visible);
+    widthEdit->setText(QString());
+    heightEdit->setText(QString());
+}
+
+void SizeParamWT::applySizePreset(int)
+{
+}

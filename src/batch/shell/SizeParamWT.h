@@ -1,0 +1,67 @@
+#pragma once
+
+#include "batch/shell/BatchParamWT.h"
+
+#include <QList>
+
+class MyComboBox;
+class MyLineEdit;
+class ParamLabel;
+
+// A parameter panel with the size rows that the convert, resize and compression
+// pages share: "设置大小：" with a preset combo, then width and height fields that
+// are hidden for "原始尺寸" (code 0) and shown empty for "自定义" (code 50).
+// Other preset codes go to applySizePreset(), which the resize page overrides.
+class SizeParamWT : public BatchParamWT
+{
+    Q_OBJECT
+
+public:
+    struct SizePreset
+    {
+        QString text;
+        int code; // item data (Qt::UserRole) of the size combo
+    };
+
+    enum { OriginalSize = 0, CustomSize = 50 };
+
+    // "原始尺寸" and "自定义".
+    static QList<SizePreset> originalOrCustom();
+
+    // The job's value for a size field: -1 when empty, else the number.
+    static int fieldValue(const QString &text);
+
+    explicit SizeParamWT(const QString &startText, QWidget *parent = nullptr);
+
+    MyComboBox *sizeBox() const { return sizeCombo; }
+    MyLineEdit *zoomWidthEdit() const { return widthEdit; }
+    MyLineEdit *zoomHeightEdit() const { return heightEdit; }
+
+    QString widthText() const;
+    QString heightText() const;
+    int zoomWidth() const { return fieldValue(widthText()); }
+    int zoomHeight() const { return fieldValue(heightText()); }
+
+public slots:
+    void chooseSettingSize(int index);
+
+protected:
+    // Places the size combo at row and the width and height rows under it, fills
+    // the combo and shows the state of its first preset.
+    void addSizeRows(int row, const QList<SizePreset> &presets);
+
+    void hideSizeRows();
+    void showSizeRows();
+
+    // A preset other than original size and custom was chosen.
+    virtual void applySizePreset(int code);
+
+private:
+    void setSizeRowsVisible(bool visible);
+
+    MyComboBox *sizeCombo;
+    MyLineEdit *widthEdit;
+    MyLineEdit *heightEdit;
+    ParamLabel *widthLabel;
+    ParamLabel *heightLabel;
+};

@@ -1,0 +1,53 @@
+#include "batch/shell/ToolBar.h"
+
+#include "app/StyledBackground.h"
+#include "batch/shell/ToolBtn.h"
+
+#include <QHBoxLayout>
+
+ToolBar::ToolBar(QWidget *parent)
+    : QWidget(parent)
+{
+    struct TabInfo
+    {
+        const char *icon;
+        const char *text;
+    };
+    // In Tab order.
+    static const TabInfo tabs[] = {
+        {"ch_format", "格式转换"},
+        {"size_updating", "尺寸修改"},
+        {"zip", "图片压缩"},
+        {"rotating", "图片旋转"},
+    };
+
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    for (const TabInfo &tab : tabs) {
+        const QString base = QStringLiteral(":/icons/icons/") + QLatin1String(tab.icon);
+        auto *btn = new ToolBtn(base + QStringLiteral("_p.png"), base + QStringLiteral(".png"),
+                                QString::fromUtf8(tab.text), this);
+        connect(btn, SIGNAL(signal_parent(ToolBtn *)), this, SLOT(slot_set(ToolBtn *)));
+        buttons.append(btn);
+        layout->addWidget(btn);
+    }
+    layout->addStretch();
+    setStyleSheet(QStringLiteral("ToolBar{background-color:#EBEFF8;}"));
+
+    buttons.first()->slot_pressed();
+}
+
+void ToolBar::slot_set(ToolBtn *btn)
+{
+    for (ToolBtn *other : qAsConst(buttons)) {
+        if (other != btn)
+            other->unselect();
+    }
+    emit siginalParent(btn);
+}
+
+void ToolBar::paintEvent(QPaintEvent *)
+{
+    StyledBackground::paint(this);
+}

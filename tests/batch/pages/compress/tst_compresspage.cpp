@@ -1,0 +1,306 @@
+#include "app/AppSetup.h"
+#include "app/UiProfile.h"
+#include "batch/engine/ImgThread.h"
+#include "batch/pages/compress/CompressCenterWT.h"
+#include "batch/pages/compress/CompressMainWT.h"
+#include "batch/pages/compress/CompressParamWT.h"
+#include "batch/shell/CenterShowForCenterWT.h"
+#include "batch/shell/CenterShowWT.h"
+#include "batch/shell/ExportFileWT.h"
+#include "batch/shell/MyComboBox.h"
+#include "batch/shell/MyLineEdit.h"
+#include "batch/shell/MyTable.h"
+#include "batch/shell/SubmitBtn.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QImage>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "support/BatchTestKit.h"
+#include "support/Fixtures.h"
+
+namespace {
+
+// A photo-like picture: smooth colour ramps with a little per-pixel noise. As a
+// PNG it holds thousands of colours that pngquant maps well at level 70 but not
+// within 81-90, where pngquant gives up (status 99).
+QImage noisyRamp(const QSize &size)
+{
+    QRandomGenerator random(7);
+    QImage image(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            const int noise = random.bounded(-6, 7);
+            image.setPixel(x, y, qRgb(qBound(0, 255 * x / size.width() + noise, 255),
+                                      qBound(0, 255 * y / size.height() + noise, 255), qBound(0, 128 + noise, 255)));
+        }
+    }
+    return image;
+}
+
+QString kilobytes(const QString &path)
+{
+    return QString::number(QFileInfo(path).size() / 1024) + QStringLiteral(" KB");
+}
+
+} // namespace
+
+class TestCompressPage : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void levels();
+    void panelAtStart();
+    void startPassesTheSettings_data();
+    void startPassesTheSettings();
+    void startOnEmptyTableIsRefused();
+    void compressesPngAndJpeg();
+    void unreachableQualityKeepsTheSource();
+    void everyFileMissingStartsNothing();
+    void failedRowShowsZeroKilobytes();
+
+private:
+    QTemporaryDir home;
+};
+
+void TestCompressPage::initTestCase()
+{
+    QVERIFY(home.isValid());
+    BatchTestKit::useHome(home.path());
+    AppSetup::run();
+}
+
+void TestCompressPage::cleanup()
+{
+    BatchTestKit::closeDialogs();
+}
+
+void TestCompressPage::levels()
+{
+    const QStringList names = CompressParamWT::levelNames();
+    QCOMPARE(names.size(), 9);
+    for (int index = 0; index < names.size(); ++index)
+        QVERIFY2(names.at(index).startsWith(QString::number(compressQuality(index))), qPrintable(names.at(index)));
+    QCOMPARE(compressQuality(0), 90);
+    QCOMPARE(compressQuality(2), 70);
+    QCOMPARE(compressQuality(8), 10);
+}
+
+void TestCompressPage::panelAtStart()
+{
+    CompressMainWT page;
+    CompressCenterWT *centre = page.compressCenter();
+    const CompressParamWT *param = centre->paramWidget();
+    QCOMPARE(centre->acceptedSuffixes(), (QStringList{"png", "jpg", "jpeg"}));
+    QCOMPARE(centre->dropArea()->centerWidget()->findChild<QLabel *>(QStringLiteral("noteLable"))->text(),
+             QStringLiteral("支持 png，jpg，jpeg 格式的图片进行压缩"));
+    QCOMPARE(page.styleSheet(), QStringLiteral("CompressMainWT{background-color:white;}"));
+    QCOMPARE(centre->table()->columnCount(), 6);
+    QCOMPARE(centre->table()->horizontalHeaderItem(3)->text(), QStringLiteral("压缩后大小"));
+    QCOMPARE(centre->table()->horizontalHeaderItem(4)->text(), QStringLiteral("状态"));
+    const QList<int> widths = UiProfile::isSmallScreen() ? QList<int>{60, 150, 150, 150, 150, 80}
+                                                         : QList<int>{80, 200, 200, 200, 200, 100};
+    for (int column = 0; column < 5; ++column) // the last one stretches
+        QCOMPARE(centre->table()->columnWidth(column), widths.at(column));
+    // No stretch factors in the centre row.
+    auto *row = qobject_cast<QHBoxLayout *>(static_cast<QWidget *>(centre)->layout());
+    QVERIFY(row);
+    for (int i = 0; i < row->count(); ++i)
+        QCOMPARE(row->stretch(i), 0);
+
+    QCOMPARE(param->startButton()->text(), QStringLiteral("开始压缩"));
+    QCOMPARE(param->settingTitle()->styleSheet(), QStringLiteral("QPushButton{border:0px;}"));
+    QStringList levels;
+    for (int i = 0; i < param->levelBox()->count(); ++i)
+        levels.append(param->levelBox()->itemText(i));
+    QCOMPARE(levels, (QStringList{"90", "80(推荐)", "70(推荐)", "60", "50", "40", "30", "20", "10"}));
+    QCOMPARE(param->levelBox()->currentText(), QStringLiteral("70(推荐)"));
+    QCOMPARE(param->levelHint()->text(), QStringLiteral("等级高，图片清晰，等级低，压缩率高"));
+    QCOMPARE(param->levelHint()->styleSheet(), QStringLiteral("QLabel{color:#FF9F00;}"));
+    QCOMPARE(param->sizeBox()->count(), 2);
+    QCOMPARE(param->sizeBox()->currentText(), QStringLiteral("原始尺寸"));
+    QVERIFY(param->zoomWidthEdit()->isHidden());
+    QVERIFY(param->zoomHeightEdit()->isHidden());
+}
+
+void TestCompressPage::startPassesTheSettings_data()
+{
+    QTest::addColumn<int>("level");
+    QTest::addColumn<bool>("custom");
+    QTest::addColumn<QString>("width");
+    QTest::addColumn<int>("quality");
+    QTest::addColumn<int>("zoomWidth");
+
+    QTest::newRow("as opened") << -1 << false << "" << 70 << -1;
+    QTest::newRow("level 90") << 0 << false << "" << 90 << -1;
+    QTest::newRow("level 10") << 8 << false << "" << 10 << -1;
+    QTest::newRow("custom left empty") << -1 << true << "" << 70 << -1;
+    QTest::newRow("custom width") << 1 << true << "20" << 80 << 20;
+}
+
+void TestCompressPage::startPassesTheSettings()
+{
+    QFETCH(int, level);
+    QFETCH(bool, custom);
+    QFETCH(QString, width);
+    QFETCH(int, quality);
+    QFETCH(int, zoomWidth);
+
+    QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("s.png"));
+    QVERIFY(Fixtures::writeImage(source, QSize(40, 30)));
+    CompressMainWT page;
+    CompressParamWT *param = page.compressCenter()->paramWidget();
+    page.addOneFile(source);
+    if (level >= 0)
+        param->levelBox()->setCurrentIndex(level);
+    if (custom) {
+        param->sizeBox()->setCurrentIndex(1);
+        QVERIFY(!param->zoomWidthEdit()->isHidden());
+        QVERIFY(param->widthText().isEmpty() && param->heightText().isEmpty());
+        QTest::keyClicks(param->zoomWidthEdit(), width);
+    }
+
+    page.compress();
+    QVERIFY(page.isJobRunning());
+    const JobSettings settings = page.lastJobSettings();
+    QCOMPARE(settings.imgType, int(BatchOp::Compress));
+    QCOMPARE(settings.formatIndex, kKeepFormat);
+    QCOMPARE(settings.qualityValue, quality);
+    QCOMPARE(settings.zoomWidth, zoomWidth);
+    QCOMPARE(settings.zoomHeight, -1);
+    QVERIFY(settings.rotateDegree.isEmpty());
+    QVERIFY(!settings.isFlop);
+    QVERIFY(!settings.isFlip);
+    QVERIFY(BatchTestKit::waitForJobEnd(&page));
+}
+
+void TestCompressPage::startOnEmptyTableIsRefused()
+{
+    CompressMainWT page;
+    page.compressCenter()->paramWidget()->startButton()->click();
+    QCOMPARE(BatchTestKit::shownDialogTexts(), QStringList{QStringLiteral("请添加要压缩的文件！")});
+    QVERIFY(!page.isJobRunning());
+}
+
+void TestCompressPage::compressesPngAndJpeg()
+{
+    QTemporaryDir dir;
+    const QString png = dir.filePath(QStringLiteral("Ramp.PNG"));
+    const QString jpeg = dir.filePath(QStringLiteral("ramp.jpeg"));
+    QVERIFY(noisyRamp(QSize(200, 150)).save(png, "PNG"));
+    QVERIFY(noisyRamp(QSize(400, 300)).save(jpeg, "JPEG", 100));
+    UrlCatcher catcher;
+    CompressMainWT page;
+    CompressCenterWT *centre = page.compressCenter();
+    page.addOneFile(png);
+    page.addOneFile(jpeg);
+    QCOMPARE(centre->rowCount(), 2);
+    QVERIFY(!centre->table()->item(0, CompressCenterWT::CompressedSizeColumn));
+
+    centre->paramWidget()->startButton()->click();
+    QVERIFY(page.isJobRunning());
+    QVERIFY(BatchTestKit::waitForJobEnd(&page));
+
+    const QList<QByteArray> formats{"png", "jpeg"};
+    const QStringList sources{png, jpeg};
+    for (int row = 0; row < 2; ++row) {
+        QVERIFY(centre->rowWarning(row)->isHidden());
+        QCOMPARE(centre->progressBar(row)->value(), 100);
+        const QString output = centre->outputPath(row);
+        QCOMPARE(Fixtures::imageFormat(output), formats.at(row));
+        QCOMPARE(Fixtures::imageSize(output), Fixtures::imageSize(sources.at(row)));
+        QVERIFY2(QFileInfo(output).size() < QFileInfo(sources.at(row)).size(), qPrintable(output));
+        QCOMPARE(centre->table()->item(row, 2)->text(), kilobytes(sources.at(row)));
+        QCOMPARE(centre->table()->item(row, CompressCenterWT::CompressedSizeColumn)->text(), kilobytes(output));
+        QCOMPARE(centre->table()->item(row, CompressCenterWT::CompressedSizeColumn)->textAlignment(),
+                 int(Qt::AlignCenter));
+    }
+    // An upper-case suffix is written in lower case.
+    QCOMPARE(QFileInfo(centre->outputPath(0)).fileName(), QStringLiteral("Ramp.png"));
+    QCOMPARE(QFileInfo(centre->outputPath(1)).fileName(), QStringLiteral("ramp.jpeg"));
+
+    centre->openDirButton(1)->click();
+    QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(QFileInfo(centre->outputPath(1)).absolutePath())});
+}
+
+void TestCompressPage::unreachableQualityKeepsTheSource()
+{
+    QTemporaryDir dir;
+    const QString png = dir.filePath(QStringLiteral("noisy.png"));
+    QVERIFY(noisyRamp(QSize(200, 150)).save(png, "PNG"));
+    QFile in(png);
+    QVERIFY(in.open(QIODevice::ReadOnly));
+    const QByteArray sourceBytes = in.readAll();
+    CompressMainWT page;
+    CompressCenterWT *centre = page.compressCenter();
+    page.addOneFile(png);
+    centre->paramWidget()->levelBox()->setCurrentIndex(0); // "90"
+
+    page.compress();
+    QVERIFY(BatchTestKit::waitForJobEnd(&page));
+    // pngquant finds no palette good enough and writes nothing; the row keeps the
+    // source's bytes rather than failing or pointing at a missing file.
+    QVERIFY(centre->rowWarning(0)->isHidden());
+    QCOMPARE(centre->progressBar(0)->value(), 100);
+    QFile out(centre->outputPath(0));
+    QVERIFY(out.open(QIODevice::ReadOnly));
+    QCOMPARE(out.readAll(), sourceBytes);
+    QCOMPARE(centre->table()->item(0, CompressCenterWT::CompressedSizeColumn)->text(),
+             centre->table()->item(0, 2)->text());
+}
+
+void TestCompressPage::everyFileMissingStartsNothing()
+{
+    QTemporaryDir dir;
+    CompressMainWT page;
+    CompressCenterWT *centre = page.compressCenter();
+    for (const char *name : {"a.png", "b.jpg"}) {
+        QVERIFY(Fixtures::writeImage(dir.filePath(QLatin1String(name)), QSize(10, 10)));
+        page.addOneFile(dir.filePath(QLatin1String(name)));
+        QVERIFY(QFile::remove(dir.filePath(QLatin1String(name))));
+    }
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        page.compress();
+        QVERIFY(!page.isJobRunning());
+        QVERIFY(!page.findChild<ImgThread *>());
+        QVERIFY(BatchTestKit::shownDialogTexts().isEmpty());
+        for (int row = 0; row < 2; ++row) {
+            QCOMPARE(centre->rowWarning(row)->text(), QStringLiteral("原文件不存在！"));
+            QVERIFY(!centre->rowWarning(row)->isHidden());
+            QVERIFY(centre->progressBar(row)->isHidden());
+        }
+    }
+}
+
+void TestCompressPage::failedRowShowsZeroKilobytes()
+{
+    QTemporaryDir dir;
+    const QString broken = dir.filePath(QStringLiteral("broken.jpg"));
+    QVERIFY(Fixtures::writeBytes(broken, QByteArray(4096, '\x5a')));
+    CompressMainWT page;
+    CompressCenterWT *centre = page.compressCenter();
+    page.addOneFile(broken);
+
+    page.compress();
+    QVERIFY(BatchTestKit::waitForJobEnd(&page));
+    QCOMPARE(centre->rowWarning(0)->text(), QStringLiteral("转换失败！"));
+    QVERIFY(!centre->rowWarning(0)->isHidden());
+    QVERIFY(centre->progressBar(0)->isHidden());
+    QCOMPARE(centre->table()->item(0, 2)->text(), QStringLiteral("4 KB"));
+    QCOMPARE(centre->table()->item(0, CompressCenterWT::CompressedSizeColumn)->text(), QStringLiteral("0 KB"));
+    QVERIFY(!QFileInfo::exists(centre->outputPath(0)));
+}
+
+QTEST_MAIN(TestCompressPage)
+#include "tst_compresspage.moc"

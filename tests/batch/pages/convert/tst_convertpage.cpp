@@ -1,0 +1,292 @@
+#include "app/AppSetup.h"
+#include "batch/engine/ImgThread.h"
+#include "batch/pages/convert/CHFCenterWT.h"
+#include "batch/pages/convert/CHFMainWT.h"
+#include "batch/pages/convert/CHFParamWT.h"
+#include "batch/shell/CenterShowWT.h"
+#include "batch/shell/ExportFileWT.h"
+#include "batch/shell/MyComboBox.h"
+#include "batch/shell/MyTable.h"
+#include "batch/shell/MyLineEdit.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "support/BatchTestKit.h"
+#include "support/Fixtures.h"
+
+namespace {
+
+const QString kDirEnabled = QStringLiteral(":/icons/icons/itemdirenable.png");
+const QString kDirDisabled = QStringLiteral(":/icons/icons/itemdirdisable.png");
+
+QString iconOf(const QPushButton *button)
+{
+    return button->property("iconPath").toString();
+}
+
+} // namespace
+
+class TestConvertPage : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void panelAtStart();
+    void sizeComboClearsTheFields();
+    void sizeFieldValues_data();
+    void sizeFieldValues();
+    void startOnEmptyTableIsRefused();
+    void convertsToPng_data();
+    void convertsToPng();
+    void successFailureAndMissingInOneRun();
+    void runWithEveryRowMissingEndsAtOnce();
+    void unwritableOutputFolderFailsEveryRow();
+
+private:
+    QString defaultExportDir() const;
+    QTemporaryDir home;
+};
+
+void TestConvertPage::initTestCase()
+{
+    QVERIFY(home.isValid());
+    BatchTestKit::useHome(home.path());
+    AppSetup::run();
+}
+
+void TestConvertPage::cleanup()
+{
+    BatchTestKit::closeDialogs();
+}
+
+QString TestConvertPage::defaultExportDir() const
+{
+    return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation) + QStringLiteral("/Pelmora图片查看器");
+}
+
+void TestConvertPage::panelAtStart()
+{
+    CHFMainWT page;
+    const CHFParamWT *param = page.chfCenter()->paramWidget();
+    QCOMPARE(page.chfCenter()->dropArea()->acceptedSuffixes().size(), 32);
+    QStringList formats;
+    for (int i = 0; i < param->formatBox()->count(); ++i)
+        formats.append(param->formatBox()->itemText(i));
+    QCOMPARE(formats, (QStringList{"JPG", "JPEG", "PNG", "BMP", "TIF", "TIFF", "WEBP", "TGA", "GIF"}));
+    QCOMPARE(param->formatIndex(), 0);
+    QCOMPARE(param->sizeBox()->itemText(0), QStringLiteral("原始尺寸"));
+    QCOMPARE(param->sizeBox()->itemData(1).toInt(), 50);
+    QVERIFY(param->zoomWidthEdit()->isHidden());
+    QVERIFY(param->zoomHeightEdit()->isHidden());
+    QCOMPARE(param->exportDir(), defaultExportDir());
+    QVERIFY(param->findChild<QWidget *>(QStringLiteral("gridWidget")));
+    QVERIFY(param->findChild<QWidget *>(QStringLiteral("parHeaderWidget")));
+
+    UrlCatcher catcher;
+    param->exportFile()->openDirBtn()->click();
+    QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(defaultExportDir())});
+}
+
+void TestConvertPage::sizeComboClearsTheFields()
+{
+    CHFMainWT page;
+    CHFParamWT *param = page.chfCenter()->paramWidget();
+    MyLineEdit *width = param->zoomWidthEdit();
+    MyLineEdit *height = param->zoomHeightEdit();
+
+    param->sizeBox()->setCurrentIndex(1);
+    QVERIFY(!width->isHidden());
+    QVERIFY(!height->isHidden());
+    QTest::keyClicks(width, QStringLiteral("800"));
+    QTest::keyClicks(height, QStringLiteral("600"));
+    QCOMPARE(param->zoomWidth(), 800);
+
+    param->sizeBox()->setCurrentIndex(0);
+    QVERIFY(width->isHidden());
+    QVERIFY(width->text().isEmpty());
+    QVERIFY(height->text().isEmpty());
+
+    param->sizeBox()->setCurrentIndex(1);
+    QVERIFY(!width->isHidden());
+    QVERIFY(width->text().isEmpty());
+    QVERIFY(height->text().isEmpty());
+    QCOMPARE(param->zoomWidth(), -1);
+    QCOMPARE(param->zoomHeight(), -1);
+}
+
+void TestConvertPage::sizeFieldValues_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("kept");
+    QTest::addColumn<int>("value");
+
+    QTest::newRow("empty") << "" << "" << -1;
+    QTest::newRow("width") << "800" << "800" << 800;
+    QTest::newRow("zero") << "0" << "0" << 0;
+    QTest::newRow("top") << "10000" << "10000" << 10000;
+    QTest::newRow("negative") << "-5" << "5" << 5;
+}
+
+void TestConvertPage::sizeFieldValues()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, kept);
+    QFETCH(int, value);
+
+    CHFMainWT page;
+    CHFParamWT *param = page.chfCenter()->paramWidget();
+    param->sizeBox()->setCurrentIndex(1);
+    QTest::keyClicks(param->zoomWidthEdit(), typed);
+    QCOMPARE(param->widthText(), kept);
+    QCOMPARE(param->zoomWidth(), value);
+}
+
+void TestConvertPage::startOnEmptyTableIsRefused()
+{
+    CHFMainWT page;
+    page.chFormat();
+    QCOMPARE(BatchTestKit::shownDialogTexts(), QStringList{QStringLiteral("请添加要转换的文件！")});
+    QVERIFY(!page.isJobRunning());
+    QVERIFY(!page.findChild<ImgThread *>());
+}
+
+void TestConvertPage::convertsToPng_data()
+{
+    QTest::addColumn<QString>("width");
+    QTest::addColumn<QSize>("expected");
+
+    QTest::newRow("original size") << "" << QSize(200, 100);
+    QTest::newRow("custom width") << "50" << QSize(50, 25);
+}
+
+void TestConvertPage::convertsToPng()
+{
+    QFETCH(QString, width);
+    QFETCH(QSize, expected);
+
+    QTemporaryDir dir;
+    UrlCatcher catcher;
+    CHFMainWT page;
+    BatchCenterWT *centre = page.chfCenter();
+    CHFParamWT *param = page.chfCenter()->paramWidget();
+    for (const char *name : {"one.jpg", "two.JPG"}) {
+        QVERIFY(Fixtures::writeImage(dir.filePath(QLatin1String(name)), QSize(200, 100)));
+        page.addOneFile(dir.filePath(QLatin1String(name)));
+    }
+    param->formatBox()->setCurrentIndex(2);
+    if (!width.isEmpty()) {
+        param->sizeBox()->setCurrentIndex(1);
+        QTest::keyClicks(param->zoomWidthEdit(), width);
+    }
+
+    page.chFormat();
+    QVERIFY(page.isJobRunning());
+    // While it runs: no second start, no deleting.
+    page.chFormat();
+    centre->deleteButton(0)->click();
+    QCOMPARE(BatchTestKit::shownDialogTexts(),
+             (QStringList{QStringLiteral("请等待程序执行完成！"), QStringLiteral("请等待程序执行完成！")}));
+    QCOMPARE(centre->rowCount(), 2);
+    QCOMPARE(page.findChildren<ImgThread *>().size(), 1);
+    BatchTestKit::closeDialogs();
+
+    QVERIFY(BatchTestKit::waitForJobEnd(&page));
+    QVERIFY(QFileInfo(defaultExportDir()).isDir());
+    for (int row = 0; row < 2; ++row) {
+        QCOMPARE(centre->progressBar(row)->value(), 100);
+        QVERIFY(!centre->progressBar(row)->isHidden());
+        QVERIFY(centre->rowWarning(row)->isHidden());
+        QCOMPARE(iconOf(centre->openDirButton(row)), kDirEnabled);
+        const QString output = centre->outputPath(row);
+        QCOMPARE(QFileInfo(output).absolutePath(), defaultExportDir());
+        QCOMPARE(QFileInfo(output).suffix(), QStringLiteral("png"));
+        QCOMPARE(Fixtures::imageFormat(output), QByteArray("png"));
+        QCOMPARE(Fixtures::imageSize(output), expected);
+    }
+
+    // This page's folder buttons open the panel's output folder.
+    centre->openDirButton(1)->click();
+    QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(defaultExportDir())});
+}
+
+void TestConvertPage::successFailureAndMissingInOneRun()
+{
+    QTemporaryDir dir;
+    CHFMainWT page;
+    BatchCenterWT *centre = page.chfCenter();
+    QVERIFY(Fixtures::writeImage(dir.filePath(QStringLiteral("good.jpg")), QSize(64, 48)));
+    QVERIFY(Fixtures::writeBytes(dir.filePath(QStringLiteral("broken.jpg")), QByteArray(2048, '\x5a')));
+    QVERIFY(Fixtures::writeImage(dir.filePath(QStringLiteral("gone.jpg")), QSize(64, 48)));
+    for (const char *name : {"good.jpg", "broken.jpg", "gone.jpg"})
+        page.addOneFile(dir.filePath(QLatin1String(name)));
+    QVERIFY(QFile::remove(dir.filePath(QStringLiteral("gone.jpg"))));
+
+    page.chFormat();
+    // The missing row is marked at once and never sent.
+    QCOMPARE(centre->rowWarning(2)->text(), QStringLiteral("原文件不存在！"));
+    QVERIFY(!centre->rowWarning(2)->isHidden());
+    QVERIFY(centre->progressBar(2)->isHidden());
+    QVERIFY(BatchTestKit::waitForJobEnd(&page));
+
+    QCOMPARE(centre->progressBar(0)->value(), 100);
+    QVERIFY(centre->rowWarning(0)->isHidden());
+    QCOMPARE(Fixtures::imageFormat(centre->outputPath(0)), QByteArray("jpeg"));
+
+    QCOMPARE(centre->rowWarning(1)->text(), QStringLiteral("转换失败！"));
+    QVERIFY(!centre->rowWarning(1)->isHidden());
+    QVERIFY(centre->progressBar(1)->isHidden());
+    QCOMPARE(iconOf(centre->openDirButton(1)), kDirEnabled);
+
+    QVERIFY(centre->outputPath(2).isEmpty());
+    QCOMPARE(iconOf(centre->openDirButton(2)), kDirDisabled);
+    QCOMPARE(centre->rowWarning(2)->text(), QStringLiteral("原文件不存在！"));
+}
+
+void TestConvertPage::runWithEveryRowMissingEndsAtOnce()
+{
+    QTemporaryDir dir;
+    CHFMainWT page;
+    for (const char *name : {"x.jpg", "y.png"}) {
+        QVERIFY(Fixtures::writeBytes(dir.filePath(QLatin1String(name)), "x"));
+        page.addOneFile(dir.filePath(QLatin1String(name)));
+        QVERIFY(QFile::remove(dir.filePath(QLatin1String(name))));
+    }
+    page.chFormat();
+    QVERIFY(page.isJobRunning());
+    for (int row = 0; row < 2; ++row)
+        QCOMPARE(page.chfCenter()->rowWarning(row)->text(), QStringLiteral("原文件不存在！"));
+    QTRY_VERIFY_WITH_TIMEOUT(!page.isJobRunning(), 20000);
+    QVERIFY(BatchTestKit::shownDialogTexts().isEmpty());
+}
+
+void TestConvertPage::unwritableOutputFolderFailsEveryRow()
+{
+    QTemporaryDir dir;
+    CHFMainWT page;
+    BatchCenterWT *centre = page.chfCenter();
+    // A folder below a plain file cannot be created, whoever runs the test.
+    QVERIFY(Fixtures::writeBytes(dir.filePath(QStringLiteral("blocker")), "x"));
+    page.chfCenter()->paramWidget()->exportFile()->setText(dir.filePath(QStringLiteral("blocker/out")));
+    for (const char *name : {"p.jpg", "q.jpg"}) {
+        QVERIFY(Fixtures::writeImage(dir.filePath(QLatin1String(name)), QSize(30, 30)));
+        page.addOneFile(dir.filePath(QLatin1String(name)));
+    }
+    page.chFormat();
+    QVERIFY(BatchTestKit::waitForJobEnd(&page));
+    for (int row = 0; row < 2; ++row) {
+        QCOMPARE(centre->rowWarning(row)->text(), QStringLiteral("转换失败！"));
+        QVERIFY(!centre->rowWarning(row)->isHidden());
+    }
+}
+
+QTEST_MAIN(TestConvertPage)
+#include "tst_convertpage.moc"

@@ -1,0 +1,267 @@
+#include "app/AppSetup.h"
+#include "batch/pages/resize/SizeUpdateCenterWT.h"
+#include "batch/pages/resize/SizeUpdateMainWT.h"
+#include "batch/pages/resize/SizeUpdateParamWT.h"
+#include "batch/shell/CenterShowForCenterWT.h"
+#include "batch/shell/CenterShowWT.h"
+#include "batch/shell/ExportFileWT.h"
+#include "batch/shell/MyComboBox.h"
+#include "batch/shell/MyLineEdit.h"
+#include "batch/shell/SubmitBtn.h"
+
+#include <QFileInfo>
+#include <QIntValidator>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "support/BatchTestKit.h"
+#include "support/Fixtures.h"
+
+class TestResizePage : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void presetLookups_data();
+    void presetLookups();
+    void panelAtStart();
+    void startPassesTheFields_data();
+    void startPassesTheFields();
+    void sizeFieldsHoldOnlyTheRange_data();
+    void sizeFieldsHoldOnlyTheRange();
+    void startOnEmptyTableIsRefused();
+    void resizesToPresets_data();
+    void resizesToPresets();
+
+private:
+    QTemporaryDir home;
+};
+
+void TestResizePage::initTestCase()
+{
+    QVERIFY(home.isValid());
+    BatchTestKit::useHome(home.path());
+    AppSetup::run();
+}
+
+void TestResizePage::cleanup()
+{
+    BatchTestKit::closeDialogs();
+}
+
+void TestResizePage::presetLookups_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+
+    QTest::newRow("original") << 0 << -1 << -1;
+    QTest::newRow("computer") << 1 << 1024 << -1;
+    QTest::newRow("no preset 2") << 2 << -1 << -1;
+    QTest::newRow("phone") << 3 << 480 << -1;
+    QTest::newRow("sticker large") << 4 << 200 << -1;
+    QTest::newRow("sticker small") << 5 << 140 << -1;
+    QTest::newRow("id photo 1") << 6 << 295 << 413;
+    QTest::newRow("id photo 2") << 7 << 413 << 626;
+    QTest::newRow("custom") << 50 << -1 << -1;
+}
+
+void TestResizePage::presetLookups()
+{
+    QFETCH(int, code);
+    QFETCH(int, width);
+    QFETCH(int, height);
+
+    QCOMPARE(presetWidth(code), width);
+    QCOMPARE(presetHeight(code), height);
+}
+
+void TestResizePage::panelAtStart()
+{
+    SizeUpdateMainWT page;
+    const SizeUpdateParamWT *param = page.sizeUpdateCenter()->paramWidget();
+    QCOMPARE(page.sizeUpdateCenter()->acceptedSuffixes().size(), 32);
+    QCOMPARE(page.sizeUpdateCenter()->dropArea()->centerWidget()->findChild<QLabel *>(QStringLiteral("noteLable"))->text(),
+             QStringLiteral("支持 jpg，jpeg，png，raw，bmp，tif，tiff，webp 等上百种格式"));
+    QCOMPARE(page.styleSheet(), QStringLiteral("SizeUpdateMainWT{background-color:white;}"));
+    QCOMPARE(param->startButton()->text(), QStringLiteral("开始转换"));
+
+    QCOMPARE(param->formatBox()->count(), 9);
+    QCOMPARE(param->formatIndex(), 0);
+    QStringList presets;
+    QList<int> codes;
+    for (int i = 0; i < param->sizeBox()->count(); ++i) {
+        presets.append(param->sizeBox()->itemText(i));
+        codes.append(param->sizeBox()->itemData(i).toInt());
+    }
+    QCOMPARE(presets, (QStringList{"原始尺寸", "电脑尺寸", "手机尺寸", "微信表情(大)", "微信表情(小)", "证件照1寸",
+                                   "证件照2寸", "自定义"}));
+    QCOMPARE(codes, (QList<int>{0, 1, 3, 4, 5, 6, 7, 50}));
+    QCOMPARE(param->sizeBox()->currentIndex(), 0);
+    QVERIFY(param->zoomWidthEdit()->isHidden());
+    QVERIFY(param->zoomHeightEdit()->isHidden());
+    QCOMPARE(param->zoomWidthEdit()->placeholderText(), QStringLiteral("为空则等比例计算宽度"));
+    QCOMPARE(param->zoomHeightEdit()->toolTip(), QStringLiteral("为空则等比例计算高度"));
+    const auto *validator = qobject_cast<const QIntValidator *>(param->zoomWidthEdit()->validator());
+    QVERIFY(validator);
+    QCOMPARE(validator->bottom(), 0);
+    QCOMPARE(validator->top(), 10000);
+}
+
+void TestResizePage::startPassesTheFields_data()
+{
+    QTest::addColumn<int>("preset");     // size combo index
+    QTest::addColumn<QString>("edited"); // typed into the width field afterwards, replacing it
+    QTest::addColumn<bool>("shown");
+    QTest::addColumn<QString>("widthText");
+    QTest::addColumn<QString>("heightText");
+    QTest::addColumn<int>("zoomWidth");
+    QTest::addColumn<int>("zoomHeight");
+
+    QTest::newRow("原始尺寸") << 0 << "" << false << "" << "" << -1 << -1;
+    QTest::newRow("电脑尺寸") << 1 << "" << true << "1024" << "" << 1024 << -1;
+    QTest::newRow("手机尺寸") << 2 << "" << true << "480" << "" << 480 << -1;
+    QTest::newRow("微信表情(大)") << 3 << "" << true << "200" << "" << 200 << -1;
+    QTest::newRow("微信表情(小)") << 4 << "" << true << "140" << "" << 140 << -1;
+    QTest::newRow("证件照1寸") << 5 << "" << true << "295" << "413" << 295 << 413;
+    QTest::newRow("证件照2寸") << 6 << "" << true << "413" << "626" << 413 << 626;
+    QTest::newRow("自定义 left empty") << 7 << "" << true << "" << "" << -1 << -1;
+    QTest::newRow("电脑尺寸, width edited") << 1 << "800" << true << "800" << "" << 800 << -1;
+    QTest::newRow("证件照1寸, width edited to 0") << 5 << "0" << true << "0" << "413" << 0 << 413;
+}
+
+void TestResizePage::startPassesTheFields()
+{
+    QFETCH(int, preset);
+    QFETCH(QString, edited);
+    QFETCH(bool, shown);
+    QFETCH(QString, widthText);
+    QFETCH(QString, heightText);
+    QFETCH(int, zoomWidth);
+    QFETCH(int, zoomHeight);
+
+    QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("s.png"));
+    QVERIFY(Fixtures::writeImage(source, QSize(8, 6)));
+    SizeUpdateMainWT page;
+    SizeUpdateParamWT *param = page.sizeUpdateCenter()->paramWidget();
+    page.addOneFile(source);
+
+    // Start from an ID photo, which fills both fields: the chosen preset must
+    // replace what another one wrote.
+    param->sizeBox()->setCurrentIndex(preset == 6 ? 5 : 6);
+    param->sizeBox()->setCurrentIndex(preset);
+    if (!edited.isEmpty()) {
+        param->zoomWidthEdit()->clear();
+        QTest::keyClicks(param->zoomWidthEdit(), edited);
+    }
+    QCOMPARE(!param->zoomWidthEdit()->isHidden(), shown);
+    QCOMPARE(!param->zoomHeightEdit()->isHidden(), shown);
+    QCOMPARE(param->widthText(), widthText);
+    QCOMPARE(param->heightText(), heightText);
+    param->formatBox()->setCurrentIndex(3);
+
+    page.sizeUpdate();
+    QVERIFY(page.isJobRunning());
+    const JobSettings settings = page.lastJobSettings();
+    QCOMPARE(settings.imgType, int(BatchOp::Convert));
+    QCOMPARE(settings.formatIndex, 3);
+    QCOMPARE(settings.qualityValue, -1);
+    QCOMPARE(settings.zoomWidth, zoomWidth);
+    QCOMPARE(settings.zoomHeight, zoomHeight);
+    QVERIFY(settings.rotateDegree.isEmpty());
+    QVERIFY(!settings.isFlop);
+    QVERIFY(!settings.isFlip);
+    QVERIFY(BatchTestKit::waitForJobEnd(&page));
+}
+
+void TestResizePage::sizeFieldsHoldOnlyTheRange_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("kept");
+
+    QTest::newRow("top") << "10000" << "10000";
+    QTest::newRow("above top, same digits") << "10001" << "1000";
+    QTest::newRow("far above top") << "99999" << "9999";
+    QTest::newRow("negative") << "-5" << "5";
+}
+
+void TestResizePage::sizeFieldsHoldOnlyTheRange()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, kept);
+
+    SizeUpdateMainWT page;
+    SizeUpdateParamWT *param = page.sizeUpdateCenter()->paramWidget();
+    param->sizeBox()->setCurrentIndex(7);
+    QTest::keyClicks(param->zoomWidthEdit(), typed);
+    QTest::keyClicks(param->zoomHeightEdit(), typed);
+    QCOMPARE(param->widthText(), kept);
+    QCOMPARE(param->heightText(), kept);
+}
+
+void TestResizePage::startOnEmptyTableIsRefused()
+{
+    SizeUpdateMainWT page;
+    page.sizeUpdateCenter()->paramWidget()->startButton()->click();
+    QCOMPARE(BatchTestKit::shownDialogTexts(), QStringList{QStringLiteral("请添加要转换的文件！")});
+    QVERIFY(!page.isJobRunning());
+}
+
+void TestResizePage::resizesToPresets_data()
+{
+    QTest::addColumn<int>("preset");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QSize>("sourceSize");
+    QTest::addColumn<QSize>("expected");
+
+    // Exact size, aspect ratio given up.
+    QTest::newRow("证件照1寸") << 5 << "id.jpg" << QSize(600, 400) << QSize(295, 413);
+    // Width only: the height follows the aspect ratio.
+    QTest::newRow("电脑尺寸") << 1 << "desk.PNG" << QSize(2048, 1536) << QSize(1024, 768);
+}
+
+void TestResizePage::resizesToPresets()
+{
+    QFETCH(int, preset);
+    QFETCH(QString, source);
+    QFETCH(QSize, sourceSize);
+    QFETCH(QSize, expected);
+
+    QTemporaryDir dir;
+    UrlCatcher catcher;
+    SizeUpdateMainWT page;
+    BatchCenterWT *centre = page.sizeUpdateCenter();
+    SizeUpdateParamWT *param = page.sizeUpdateCenter()->paramWidget();
+    QVERIFY(Fixtures::writeImage(dir.filePath(source), sourceSize));
+    page.addOneFile(dir.filePath(source));
+    param->formatBox()->setCurrentIndex(2); // PNG
+    param->sizeBox()->setCurrentIndex(preset);
+
+    // Unfinished: the row's folder button does nothing.
+    centre->openDirButton(0)->click();
+    QVERIFY(catcher.urls.isEmpty());
+
+    param->startButton()->click();
+    QVERIFY(BatchTestKit::waitForJobEnd(&page));
+    QCOMPARE(centre->progressBar(0)->value(), 100);
+    QVERIFY(centre->rowWarning(0)->isHidden());
+    const QString output = centre->outputPath(0);
+    QCOMPARE(QFileInfo(output).suffix(), QStringLiteral("png"));
+    QCOMPARE(Fixtures::imageFormat(output), QByteArray("png"));
+    QCOMPARE(Fixtures::imageSize(output), expected);
+
+    // The row's own output folder, not the panel's text.
+    param->exportFile()->setText(dir.path());
+    centre->openDirButton(0)->click();
+    QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(QFileInfo(output).absolutePath())});
+}
+
+QTEST_MAIN(TestResizePage)
+#include "tst_resizepage.moc"

@@ -1,0 +1,269 @@
+#include "app/AppSetup.h"
+#include "batch/pages/rotate/RotateImgCenterWT.h"
+#include "batch/pages/rotate/RotateImgMainWT.h"
+#include "batch/pages/rotate/RotateImgParamWT.h"
+#include "batch/shell/CenterShowForCenterWT.h"
+#include "batch/shell/CenterShowWT.h"
+#include "batch/shell/MyComboBox.h"
+#include "batch/shell/MyLineEdit.h"
+#include "batch/shell/SubmitBtn.h"
+
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QImage>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "support/BatchTestKit.h"
+#include "support/Fixtures.h"
+
+namespace {
+
+// 4 x 2 pixels, every one a different colour, so any wrong turn or mirror shows.
+QImage asymmetric()
+{
+    QImage image(4, 2, QImage::Format_RGB32);
+    const QRgb colours[2][4] = {{qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255), qRgb(255, 255, 0)},
+                                {qRgb(0, 255, 255), qRgb(255, 0, 255), qRgb(255, 255, 255), qRgb(0, 0, 0)}};
+    for (int y = 0; y < 2; ++y) {
+        for (int x = 0; x < 4; ++x)
+            image.setPixel(x, y, colours[y][x]);
+    }
+    return image;
+}
+
+} // namespace
+
+class TestRotatePage : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void panelAtStart();
+    void angleField_data();
+    void angleField();
+    void startPassesTheSettings_data();
+    void startPassesTheSettings();
+    void startOnEmptyTableIsRefused();
+    void rotatesAndMirrors();
+    void rejectedAngleFailsEveryRow();
+
+private:
+    QTemporaryDir home;
+};
+
+void TestRotatePage::initTestCase()
+{
+    QVERIFY(home.isValid());
+    BatchTestKit::useHome(home.path());
+    AppSetup::run();
+}
+
+void TestRotatePage::cleanup()
+{
+    BatchTestKit::closeDialogs();
+}
+
+void TestRotatePage::panelAtStart()
+{
+    RotateImgMainWT page;
+    RotateImgCenterWT *centre = page.rotateCenter();
+    const RotateImgParamWT *param = centre->paramWidget();
+    QCOMPARE(centre->acceptedSuffixes(), (QStringList{"bmp", "jpeg", "jpg", "png"}));
+    QCOMPARE(centre->dropArea()->centerWidget()->findChild<QLabel *>(QStringLiteral("noteLable"))->text(),
+             QStringLiteral("支持 jpg，jpeg，png，bmp 格式的图片"));
+    QCOMPARE(page.styleSheet(), QStringLiteral("RotateImgMainWT{background-color:white;}"));
+    QCOMPARE(param->startButton()->text(), QStringLiteral("开始旋转"));
+
+    QStringList degrees;
+    for (int i = 0; i < param->degreeBox()->count(); ++i)
+        degrees.append(param->degreeBox()->itemText(i));
+    QCOMPARE(degrees, (QStringList{"0度（不旋转）", "90度", "180度", "270度", "自定义"}));
+    QCOMPARE(param->degreeBox()->currentIndex(), 0);
+    QCOMPARE(param->angleEdit()->text(), QStringLiteral("0"));
+    QVERIFY(!param->angleEdit()->isHidden());
+    QCOMPARE(param->angleEdit()->placeholderText(), QStringLiteral("正数顺时针，负数逆时针"));
+    QCOMPARE(param->angleEdit()->toolTip(), QStringLiteral("正数顺时针，负数逆时针"));
+    for (const MyComboBox *box : {param->flopBox(), param->flipBox()}) {
+        QCOMPARE(box->count(), 2);
+        QCOMPARE(box->itemText(0), QStringLiteral("否"));
+        QCOMPARE(box->itemText(1), QStringLiteral("是"));
+        QCOMPARE(box->currentIndex(), 0);
+    }
+    for (int column = 0; column < 4; ++column)
+        QCOMPARE(param->grid()->columnStretch(column), 1);
+}
+
+void TestRotatePage::angleField_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("kept");
+
+    QTest::newRow("negative") << "-90" << "-90";
+    QTest::newRow("top") << "360" << "360";
+    QTest::newRow("bottom") << "-360" << "-360";
+    QTest::newRow("above top") << "361" << "36";
+    QTest::newRow("three digits above top") << "999" << "99";
+    QTest::newRow("below bottom") << "-361" << "-36";
+    QTest::newRow("lone minus") << "-" << "-";
+    QTest::newRow("letters") << "abc" << "";
+}
+
+void TestRotatePage::angleField()
+{
+    QFETCH(QString, typed);
+    QFETCH(QString, kept);
+
+    RotateImgMainWT page;
+    RotateImgParamWT *param = page.rotateCenter()->paramWidget();
+    param->degreeBox()->setCurrentIndex(4);
+    QTest::keyClicks(param->angleEdit(), typed);
+    QCOMPARE(param->rotateDegree(), kept);
+    // Typing leaves the preset where it is.
+    QCOMPARE(param->degreeBox()->currentIndex(), 4);
+}
+
+void TestRotatePage::startPassesTheSettings_data()
+{
+    QTest::addColumn<int>("preset"); // -1: as opened
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("flop");
+    QTest::addColumn<int>("flip");
+    QTest::addColumn<QString>("degree");
+
+    QTest::newRow("as opened") << -1 << "" << 0 << 0 << "0";
+    QTest::newRow("90度") << 1 << "" << 0 << 0 << "90";
+    QTest::newRow("180度, flop") << 2 << "" << 1 << 0 << "180";
+    QTest::newRow("270度, flip") << 3 << "" << 0 << 1 << "270";
+    QTest::newRow("自定义 left empty, both mirrors") << 4 << "" << 1 << 1 << "";
+    QTest::newRow("自定义 typed") << 4 << "-45" << 0 << 0 << "-45";
+    QTest::newRow("lone minus passed as typed") << 4 << "-" << 0 << 0 << "-";
+    QTest::newRow("typed over 90度") << 1 << "45" << 0 << 0 << "45";
+}
+
+void TestRotatePage::startPassesTheSettings()
+{
+    QFETCH(int, preset);
+    QFETCH(QString, typed);
+    QFETCH(int, flop);
+    QFETCH(int, flip);
+    QFETCH(QString, degree);
+
+    QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("s.png"));
+    QVERIFY(Fixtures::writeImage(source, QSize(8, 6)));
+    RotateImgMainWT page;
+    RotateImgParamWT *param = page.rotateCenter()->paramWidget();
+    page.addOneFile(source);
+    if (preset >= 0)
+        param->degreeBox()->setCurrentIndex(preset);
+    if (!typed.isEmpty()) {
+        param->angleEdit()->clear();
+        QTest::keyClicks(param->angleEdit(), typed);
+    }
+    param->flopBox()->setCurrentIndex(flop);
+    param->flipBox()->setCurrentIndex(flip);
+    QCOMPARE(param->rotateDegree(), degree);
+    QCOMPARE(param->degreeBox()->currentIndex(), qMax(preset, 0));
+
+    page.rotate();
+    QVERIFY(page.isJobRunning());
+    const JobSettings settings = page.lastJobSettings();
+    QCOMPARE(settings.imgType, int(BatchOp::Rotate));
+    QCOMPARE(settings.formatIndex, kKeepFormat);
+    QCOMPARE(settings.qualityValue, -1);
+    QCOMPARE(settings.zoomWidth, -1);
+    QCOMPARE(settings.zoomHeight, -1);
+    QCOMPARE(settings.rotateDegree, degree);
+    QCOMPARE(settings.isFlop, flop == 1);
+    QCOMPARE(settings.isFlip, flip == 1);
+    QVERIFY(BatchTestKit::waitForJobEnd(&page));
+}
+
+void TestRotatePage::startOnEmptyTableIsRefused()
+{
+    RotateImgMainWT page;
+    page.rotateCenter()->paramWidget()->startButton()->click();
+    QCOMPARE(BatchTestKit::shownDialogTexts(), QStringList{QStringLiteral("请添加要转换的文件！")});
+    QVERIFY(!page.isJobRunning());
+}
+
+void TestRotatePage::rotatesAndMirrors()
+{
+    QTemporaryDir dir;
+    const QImage source = asymmetric();
+    const QString png = dir.filePath(QStringLiteral("corners.PNG"));
+    const QString bmp = dir.filePath(QStringLiteral("trip.2024.05.bmp"));
+    QVERIFY(source.save(png, "PNG"));
+    QVERIFY(Fixtures::writeImage(bmp, QSize(30, 20)));
+    UrlCatcher catcher;
+    RotateImgMainWT page;
+    RotateImgCenterWT *centre = page.rotateCenter();
+    RotateImgParamWT *param = centre->paramWidget();
+    page.addOneFile(png);
+    page.addOneFile(bmp);
+    param->degreeBox()->setCurrentIndex(1); // 90度
+    param->flopBox()->setCurrentIndex(1);
+
+    param->startButton()->click();
+    QVERIFY(BatchTestKit::waitForJobEnd(&page));
+    for (int row = 0; row < 2; ++row) {
+        QVERIFY(centre->rowWarning(row)->isHidden());
+        QCOMPARE(centre->progressBar(row)->value(), 100);
+    }
+
+    // Turned a quarter clockwise, then mirrored left-right.
+    const QString pngOut = centre->outputPath(0);
+    QCOMPARE(QFileInfo(pngOut).fileName(), QStringLiteral("corners.png"));
+    QCOMPARE(Fixtures::imageFormat(pngOut), QByteArray("png"));
+    const QImage turned(pngOut);
+    QCOMPARE(turned.size(), QSize(2, 4));
+    for (int y = 0; y < 4; ++y) {
+        for (int x = 0; x < 2; ++x) {
+            // Clockwise: rotated(x, y) = source(y, 1 - x); the flop reads rotated(1 - x, y).
+            const QRgb expected = source.pixel(y, x);
+            QCOMPARE(QColor(turned.pixel(x, y)), QColor(expected));
+        }
+    }
+
+    // Two dots: the name is cut at the first one; the format stays BMP.
+    const QString bmpOut = centre->outputPath(1);
+    QCOMPARE(QFileInfo(bmpOut).fileName(), QStringLiteral("trip.bmp"));
+    QCOMPARE(Fixtures::imageFormat(bmpOut), QByteArray("bmp"));
+    QCOMPARE(Fixtures::imageSize(bmpOut), QSize(20, 30));
+
+    centre->openDirButton(0)->click();
+    QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(QFileInfo(pngOut).absolutePath())});
+}
+
+void TestRotatePage::rejectedAngleFailsEveryRow()
+{
+    QTemporaryDir dir;
+    RotateImgMainWT page;
+    RotateImgCenterWT *centre = page.rotateCenter();
+    for (const char *name : {"r1.jpg", "r2.png"}) {
+        QVERIFY(Fixtures::writeImage(dir.filePath(QLatin1String(name)), QSize(16, 8)));
+        page.addOneFile(dir.filePath(QLatin1String(name)));
+    }
+    // The validator keeps this from being typed, but the start takes the text as
+    // it is and ImageMagick refuses it.
+    centre->paramWidget()->angleEdit()->setText(QStringLiteral("abc"));
+
+    page.rotate();
+    QCOMPARE(page.lastJobSettings().rotateDegree, QStringLiteral("abc"));
+    QVERIFY(BatchTestKit::waitForJobEnd(&page));
+    for (int row = 0; row < 2; ++row) {
+        QCOMPARE(centre->rowWarning(row)->text(), QStringLiteral("转换失败！"));
+        QVERIFY(!centre->rowWarning(row)->isHidden());
+        QVERIFY(centre->progressBar(row)->isHidden());
+        QVERIFY(!QFileInfo::exists(centre->outputPath(row)));
+    }
+}
+
+QTEST_MAIN(TestRotatePage)
+#include "tst_rotatepage.moc"

@@ -1,0 +1,366 @@
+#include "app/AppSetup.h"
+#include "app/Formats.h"
+#include "batch/shell/BatchCenterWT.h"
+#include "batch/shell/BatchPage.h"
+#include "batch/shell/BatchParamWT.h"
+#include "batch/shell/CenterShowWT.h"
+#include "batch/shell/DragAcceptance.h"
+#include "batch/shell/MyTable.h"
+
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QLabel>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <algorithm>
+
+#include "support/BatchTestKit.h"
+#include "support/Fixtures.h"
+
+// A page built from the framework alone, with either the usual five columns or a
+// sixth column in the middle (status and buttons at 4 and 5).
+class FrameworkPage : public BatchPage
+{
+    Q_OBJECT
+
+public:
+    explicit FrameworkPage(const BatchColumns &columns)
+    {
+        auto *centre = new BatchCenterWT(QStringLiteral("hint"), Formats::openSuffixes(), columns, this);
+        centre->setParamPanel(new BatchParamWT(QStringLiteral("开始转换"), centre));
+        setupPage(centre, SLOT(start()));
+        settings.imgType = BatchOp::Convert;
+        settings.formatIndex = 2; // png
+    }
+
+    JobSettings settings;
+    EmptyListPolicy policy = StartEvenIfEmpty;
+    QList<int> resultRows;
+
+public slots:
+    void start()
+    {
+        if (canStart(QStringLiteral("请添加要转换的文件！")))
+            startJob(settings, centerWidget()->paramPanel()->exportDir(), policy);
+    }
+
+protected:
+    void resultArrived(int row, const QString &exportFilePath, bool isSuccess) override
+    {
+        resultRows.append(row);
+        BatchPage::resultArrived(row, exportFilePath, isSuccess);
+    }
+};
+
+namespace {
+
+BatchColumns sixColumns()
+{
+    BatchColumns columns = BatchColumns::standard();
+    columns.headers.insert(3, QStringLiteral("压缩后大小"));
+    columns.widths.insert(3, 100);
+    columns.statusColumn = 4;
+    columns.buttonColumn = 5;
+    return columns;
+}
+
+QStringList columnTexts(const BatchCenterWT *centre, int column)
+{
+    QStringList texts;
+    for (int row = 0; row < centre->rowCount(); ++row)
+        texts.append(centre->table()->item(row, column)->text());
+    return texts;
+}
+
+QString iconOf(const QPushButton *button)
+{
+    return button->property("iconPath").toString();
+}
+
+const QString kDirEnabled = QStringLiteral(":/icons/icons/itemdirenable.png");
+const QString kDirDisabled = QStringLiteral(":/icons/icons/itemdirdisable.png");
+
+} // namespace
+
+Q_DECLARE_METATYPE(BatchColumns)
+
+class TestBatchPage : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void suffixFiltering_data();
+    void suffixFiltering();
+    void folderOrder();
+    void deleteRenumbers_data();
+    void deleteRenumbers();
+    void resultsUseTheLayoutColumns_data();
+    void resultsUseTheLayoutColumns();
+    void openItemDirOpensTheOutputFolder();
+    void clearDuringRunKeepsOldResultsOffNewRows();
+    void everyFileMissing_data();
+    void everyFileMissing();
+
+private:
+    QTemporaryDir home;
+};
+
+void TestBatchPage::initTestCase()
+{
+    QVERIFY(home.isValid());
+    BatchTestKit::useHome(home.path());
+    AppSetup::run();
+}
+
+void TestBatchPage::cleanup()
+{
+    BatchTestKit::closeDialogs();
+}
+
+void TestBatchPage::suffixFiltering_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<bool>("added");   // exact test of addRow
+    QTest::addColumn<bool>("dragged"); // lenient drag test
+
+    QTest::newRow("capital suffix") << "A.JPG" << true << true;
+    QTest::newRow("text file") << "notes.txt" << false << false;
+    QTest::newRow("no suffix") << "README" << false << true;
+    QTest::newRow("tail of jpeg") << "photo.peg" << false << true;
+    QTest::newRow("suffix with dash") << "shot.jpg-mobile" << true << true;
+}
+
+void TestBatchPage::suffixFiltering()
+{
+    QFETCH(QString, fileName);
+    QFETCH(bool, added);
+    QFETCH(bool, dragged);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(fileName);
+    QVERIFY(Fixtures::writeBytes(path, "x"));
+    const QList<QUrl> urls{QUrl::fromLocalFile(path)};
+
+    FrameworkPage page(BatchColumns::standard());
+    QCOMPARE(DragAcceptance::acceptsUrls(urls, Formats::openSuffixes()), dragged);
+
+    QMimeData mime;
+    mime.setUrls(urls);
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&page, &enter);
+    QCOMPARE(enter.isAccepted(), dragged);
+
+    // A drop that passed the lenient test shows the table even when addRow takes nothing.
+    if (dragged) {
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&page, &drop);
+        QVERIFY(!page.centerWidget()->isEmptyViewShown());
+        QCOMPARE(page.centerWidget()->rowCount(), added ? 1 : 0);
+    }
+
+    FrameworkPage direct(BatchColumns::standard());
+    direct.addRow(path);
+    QCOMPARE(direct.centerWidget()->rowCount(), added ? 1 : 0);
+}
+
+void TestBatchPage::folderOrder()
+{
+    QTemporaryDir dir;
+    for (const char *name : {"b.png", "A.jpg", "notes.txt", "Z.bmp", "c.JPG"})
+        QVERIFY(Fixtures::writeBytes(dir.filePath(QLatin1String(name)), "x"));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("d")));
+    QVERIFY(Fixtures::writeBytes(dir.filePath(QStringLiteral("d/e.jpg")), "x"));
+    const QStringList expected{QStringLiteral("A.jpg"), QStringLiteral("b.png"), QStringLiteral("c.JPG"),
+                               QStringLiteral("Z.bmp")};
+
+    FrameworkPage chosen(BatchColumns::standard());
+    chosen.addFolder(dir.path());
+    QCOMPARE(columnTexts(chosen.centerWidget(), 1), expected);
+    QCOMPARE(columnTexts(chosen.centerWidget(), 0), (QStringList{"1", "2", "3", "4"}));
+    QCOMPARE(chosen.centerWidget()->sourcePath(0), dir.filePath(QStringLiteral("A.jpg")));
+    QVERIFY(!chosen.centerWidget()->isEmptyViewShown());
+
+    // The same folder dropped on the drop area, next to a URL that is not a local file.
+    FrameworkPage dropped(BatchColumns::standard());
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(dir.path()), QUrl(QStringLiteral("https://example.org/x.jpg"))});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(dropped.centerWidget()->dropArea(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(dropped.centerWidget()->dropArea(), &drop);
+    QCOMPARE(columnTexts(dropped.centerWidget(), 1), expected);
+
+    FrameworkPage empty(BatchColumns::standard());
+    empty.addFolder(dir.filePath(QStringLiteral("d/none")));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("void")));
+    empty.addFolder(dir.filePath(QStringLiteral("void")));
+    QVERIFY(empty.centerWidget()->isEmptyViewShown());
+}
+
+void TestBatchPage::deleteRenumbers_data()
+{
+    QTest::addColumn<BatchColumns>("columns");
+    QTest::newRow("five columns") << BatchColumns::standard();
+    QTest::newRow("six columns") << sixColumns();
+}
+
+void TestBatchPage::deleteRenumbers()
+{
+    QFETCH(BatchColumns, columns);
+    QTemporaryDir dir;
+    FrameworkPage page(columns);
+    BatchCenterWT *centre = page.centerWidget();
+    for (const char *name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg"}) {
+        QVERIFY(Fixtures::writeBytes(dir.filePath(QLatin1String(name)), QByteArray(3000, 'x')));
+        page.addOneFile(dir.filePath(QLatin1String(name)));
+    }
+    QCOMPARE(centre->table()->item(0, 2)->text(), QStringLiteral("2 KB"));
+
+    centre->deleteButton(1)->click();
+    QCOMPARE(columnTexts(centre, 0), (QStringList{"1", "2", "3"}));
+    QCOMPARE(columnTexts(centre, 1), (QStringList{"a.jpg", "c.jpg", "d.jpg"}));
+    QCOMPARE(centre->sourcePath(1), dir.filePath(QStringLiteral("c.jpg")));
+    QVERIFY(BatchTestKit::shownDialogTexts().isEmpty());
+
+    // The buttons of the moved rows still find their own row.
+    centre->deleteButton(2)->click();
+    QCOMPARE(columnTexts(centre, 1), (QStringList{"a.jpg", "c.jpg"}));
+    centre->deleteButton(0)->click();
+    centre->deleteButton(0)->click();
+    QCOMPARE(centre->rowCount(), 0);
+    QVERIFY(centre->isEmptyViewShown());
+}
+
+void TestBatchPage::resultsUseTheLayoutColumns_data()
+{
+    deleteRenumbers_data();
+}
+
+void TestBatchPage::resultsUseTheLayoutColumns()
+{
+    QFETCH(BatchColumns, columns);
+    QTemporaryDir dir;
+    FrameworkPage page(columns);
+    BatchCenterWT *centre = page.centerWidget();
+    for (const char *name : {"a.png", "b.png"}) {
+        QVERIFY(Fixtures::writeBytes(dir.filePath(QLatin1String(name)), "x"));
+        page.addOneFile(dir.filePath(QLatin1String(name)));
+    }
+    QTableWidget *table = centre->table();
+    QCOMPARE(table->cellWidget(0, columns.statusColumn)->objectName(), QStringLiteral("progressWidget"));
+    QVERIFY(table->cellWidget(0, columns.buttonColumn)->findChild<QPushButton *>(QStringLiteral("openDirBtn")));
+    QVERIFY(!table->cellWidget(0, 3) || columns.statusColumn == 3);
+
+    page.setProgress(40, 0);
+    QCOMPARE(centre->progressBar(0)->value(), 40);
+
+    page.done(QStringLiteral("/out/b.png"), 1, false);
+    QCOMPARE(page.resultRows, QList<int>{1});
+    QCOMPARE(centre->outputPath(1), QStringLiteral("/out/b.png"));
+    QCOMPARE(iconOf(centre->openDirButton(1)), kDirEnabled);
+    QVERIFY(centre->progressBar(1)->isHidden());
+    QVERIFY(!centre->rowWarning(1)->isHidden());
+    QCOMPARE(centre->rowWarning(1)->text(), QStringLiteral("转换失败！"));
+    // The other row is untouched.
+    QCOMPARE(iconOf(centre->openDirButton(0)), kDirDisabled);
+    QVERIFY(centre->rowWarning(0)->isHidden());
+
+    // Results for rows that are not there are dropped.
+    page.done(QStringLiteral("/out/x.png"), 2, true);
+    page.setProgress(50, 7);
+    QCOMPARE(page.resultRows, QList<int>{1});
+}
+
+void TestBatchPage::openItemDirOpensTheOutputFolder()
+{
+    QTemporaryDir dir;
+    UrlCatcher catcher;
+    FrameworkPage page(BatchColumns::standard());
+    QVERIFY(Fixtures::writeBytes(dir.filePath(QStringLiteral("a.jpg")), "x"));
+    page.addOneFile(dir.filePath(QStringLiteral("a.jpg")));
+
+    page.centerWidget()->openDirButton(0)->click();
+    QVERIFY(catcher.urls.isEmpty());
+
+    page.done(dir.filePath(QStringLiteral("out/sub/a.png")), 0, true);
+    page.centerWidget()->openDirButton(0)->click();
+    QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(dir.filePath(QStringLiteral("out/sub")))});
+}
+
+void TestBatchPage::clearDuringRunKeepsOldResultsOffNewRows()
+{
+    QTemporaryDir dir;
+    FrameworkPage page(BatchColumns::standard());
+    BatchCenterWT *centre = page.centerWidget();
+    for (const char *name : {"old1.jpg", "old2.jpg", "new1.jpg", "new2.jpg"})
+        QVERIFY(Fixtures::writeImage(dir.filePath(QLatin1String(name)), QSize(40, 30)));
+    page.addOneFile(dir.filePath(QStringLiteral("old1.jpg")));
+    page.addOneFile(dir.filePath(QStringLiteral("old2.jpg")));
+    page.start();
+    QVERIFY(page.isJobRunning());
+    page.clearTable();
+    QVERIFY(centre->isEmptyViewShown());
+    page.addOneFile(dir.filePath(QStringLiteral("new1.jpg")));
+    page.addOneFile(dir.filePath(QStringLiteral("new2.jpg")));
+
+    QVERIFY(BatchTestKit::waitForJobEnd(&page));
+    QVERIFY(page.resultRows.isEmpty());
+    for (int row = 0; row < 2; ++row) {
+        QVERIFY(centre->outputPath(row).isEmpty());
+        QCOMPARE(iconOf(centre->openDirButton(row)), kDirDisabled);
+        QVERIFY(centre->rowWarning(row)->isHidden());
+        QVERIFY(centre->progressBar(row)->value() <= 0);
+    }
+
+    // The new rows convert normally in a run of their own.
+    page.start();
+    QVERIFY(BatchTestKit::waitForJobEnd(&page));
+    std::sort(page.resultRows.begin(), page.resultRows.end());
+    QCOMPARE(page.resultRows, (QList<int>{0, 1}));
+    QVERIFY(centre->outputPath(0).contains(QStringLiteral("new1")));
+    QCOMPARE(centre->progressBar(1)->value(), 100);
+}
+
+void TestBatchPage::everyFileMissing_data()
+{
+    QTest::addColumn<int>("policy");
+    QTest::addColumn<bool>("started");
+    QTest::newRow("start even if empty") << int(BatchPage::StartEvenIfEmpty) << true;
+    QTest::newRow("skip if empty") << int(BatchPage::SkipIfEmpty) << false;
+}
+
+void TestBatchPage::everyFileMissing()
+{
+    QFETCH(int, policy);
+    QFETCH(bool, started);
+
+    QTemporaryDir dir;
+    FrameworkPage page(sixColumns());
+    page.policy = BatchPage::EmptyListPolicy(policy);
+    QVERIFY(Fixtures::writeBytes(dir.filePath(QStringLiteral("a.png")), "x"));
+    page.addOneFile(dir.filePath(QStringLiteral("a.png")));
+    QVERIFY(QFile::remove(dir.filePath(QStringLiteral("a.png"))));
+
+    page.start();
+    QCOMPARE(page.centerWidget()->rowWarning(0)->text(), QStringLiteral("原文件不存在！"));
+    QCOMPARE(page.isJobRunning(), started);
+    QCOMPARE(page.findChildren<QThread *>().size(), started ? 1 : 0);
+    QTRY_VERIFY_WITH_TIMEOUT(!page.isJobRunning(), 20000);
+    // Nothing blocks the next start.
+    page.start();
+    QVERIFY(BatchTestKit::shownDialogTexts().isEmpty());
+    QVERIFY(BatchTestKit::waitForJobEnd(&page));
+}
+
+QTEST_MAIN(TestBatchPage)
+#include "tst_batchpage.moc"

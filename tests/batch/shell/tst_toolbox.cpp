@@ -1,0 +1,232 @@
+#include "app/AppSetup.h"
+#include "batch/engine/ImgThread.h"
+#include "batch/pages/compress/CompressMainWT.h"
+#include "batch/pages/convert/CHFCenterWT.h"
+#include "batch/pages/convert/CHFMainWT.h"
+#include "batch/pages/convert/CHFParamWT.h"
+#include "batch/pages/resize/SizeUpdateMainWT.h"
+#include "batch/pages/rotate/RotateImgMainWT.h"
+#include "batch/shell/BatchCenterWT.h"
+#include "batch/shell/ChFmtMainWidget.h"
+#include "batch/shell/MyComboBox.h"
+#include "batch/shell/MyTable.h"
+#include "batch/shell/ToolBar.h"
+#include "batch/shell/ToolBtn.h"
+
+#include <QDir>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "support/BatchTestKit.h"
+#include "support/Fixtures.h"
+
+namespace {
+
+QList<BatchPage *> allPages(const ChFmtMainWidget &box)
+{
+    return {box.chFmtPage(), box.sizeUpdatePage(), box.compressPage(), box.rotatePage()};
+}
+
+} // namespace
+
+class TestToolbox : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void freshToolbox();
+    void tabBar_data();
+    void tabBar();
+    void pressingTheSelectedTabChangesNothing();
+    void mainWindowHandOver_data();
+    void mainWindowHandOver();
+    void reopenedToolboxHasEmptyTables();
+    void closingWhileAJobRunsLetsItFinish();
+
+private:
+    QTemporaryDir home;
+};
+
+void TestToolbox::initTestCase()
+{
+    QVERIFY(home.isValid());
+    BatchTestKit::useHome(home.path());
+    AppSetup::run();
+}
+
+void TestToolbox::freshToolbox()
+{
+    ChFmtMainWidget box;
+    QCOMPARE(box.windowTitle(), QStringLiteral("批处理"));
+    QCOMPARE(box.windowModality(), Qt::ApplicationModal);
+    QVERIFY(box.testAttribute(Qt::WA_DeleteOnClose));
+    QVERIFY(!(box.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
+    QCOMPARE(box.currentPage(), box.chFmtPage());
+    QVERIFY(box.toolBar()->button(ToolBar::ConvertTab)->isSelected());
+    for (BatchPage *page : allPages(box)) {
+        QCOMPARE(page->isHidden(), page != box.chFmtPage());
+        QCOMPARE(page->centerWidget()->rowCount(), 0);
+        QVERIFY(page->centerWidget()->isEmptyViewShown());
+    }
+}
+
+void TestToolbox::tabBar_data()
+{
+    QTest::addColumn<int>("tab");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("page"); // index into allPages()
+
+    QTest::newRow("convert") << int(ToolBar::ConvertTab) << "格式转换" << 0;
+    QTest::newRow("resize") << int(ToolBar::ResizeTab) << "尺寸修改" << 1;
+    QTest::newRow("compress") << int(ToolBar::CompressTab) << "图片压缩" << 2;
+    QTest::newRow("rotate") << int(ToolBar::RotateTab) << "图片旋转" << 3;
+}
+
+void TestToolbox::tabBar()
+{
+    QFETCH(int, tab);
+    QFETCH(QString, text);
+    QFETCH(int, page);
+
+    ChFmtMainWidget box;
+    box.show();
+    // Start from another tab, so every row switches.
+    box.toolBar()->button(tab == ToolBar::RotateTab ? ToolBar::ResizeTab : ToolBar::RotateTab)->slot_pressed();
+
+    ToolBtn *btn = box.toolBar()->button(ToolBar::Tab(tab));
+    QCOMPARE(btn->text(), text);
+    QTest::mousePress(btn, Qt::LeftButton);
+    QTest::mouseRelease(btn, Qt::LeftButton);
+
+    const QList<BatchPage *> pages = allPages(box);
+    QCOMPARE(box.currentPage(), pages.at(page));
+    for (BatchPage *other : pages)
+        QCOMPARE(other->isVisible(), other == pages.at(page));
+    for (ToolBtn *each : box.toolBar()->buttonList()) {
+        QCOMPARE(each->isSelected(), each == btn);
+        QCOMPARE(each->property("iconPath").toString().endsWith(QStringLiteral("_p.png")), each == btn);
+    }
+}
+
+void TestToolbox::pressingTheSelectedTabChangesNothing()
+{
+    ChFmtMainWidget box;
+    box.show();
+    QSignalSpy spy(box.toolBar(), SIGNAL(siginalParent(ToolBtn *)));
+    ToolBtn *convert = box.toolBar()->button(ToolBar::ConvertTab);
+
+    QTest::mousePress(convert, Qt::LeftButton);
+    convert->slot_pressed();
+    QCOMPARE(spy.count(), 0);
+    QCOMPARE(box.currentPage(), box.chFmtPage());
+    QVERIFY(convert->isSelected());
+
+    box.switchTab(nullptr);
+    QCOMPARE(box.currentPage(), box.chFmtPage());
+}
+
+void TestToolbox::mainWindowHandOver_data()
+{
+    QTest::addColumn<int>("tab");
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<int>("rows");
+
+    QTest::newRow("convert") << int(ToolBar::ConvertTab) << "view.jpg" << 1;
+    QTest::newRow("resize") << int(ToolBar::ResizeTab) << "view.jpg" << 1;
+    QTest::newRow("resize, not accepted") << int(ToolBar::ResizeTab) << "view.txt" << 0;
+}
+
+void TestToolbox::mainWindowHandOver()
+{
+    QFETCH(int, tab);
+    QFETCH(QString, fileName);
+    QFETCH(int, rows);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(fileName);
+    QVERIFY(Fixtures::writeImage(path, QSize(20, 20)) || Fixtures::writeBytes(path, "x"));
+
+    // What the main window does for its "格式转换" and "更改尺寸" buttons.
+    QPointer<ChFmtMainWidget> box = new ChFmtMainWidget;
+    box->clearAllPages();
+    box->show();
+    box->toolBar()->button(ToolBar::Tab(tab))->slot_pressed();
+    BatchPage *page = tab == ToolBar::ConvertTab ? static_cast<BatchPage *>(box->chFmtPage())
+                                                 : static_cast<BatchPage *>(box->sizeUpdatePage());
+    page->addOneFile(path);
+
+    QCOMPARE(box->currentPage(), page);
+    QVERIFY(page->isVisible());
+    QVERIFY(box->toolBar()->button(ToolBar::Tab(tab))->isSelected());
+    QCOMPARE(box->toolBar()->button(ToolBar::ConvertTab)->isSelected(), tab == ToolBar::ConvertTab);
+    QVERIFY(!page->centerWidget()->isEmptyViewShown());
+    QCOMPARE(page->centerWidget()->rowCount(), rows);
+    if (rows)
+        QCOMPARE(page->centerWidget()->table()->item(0, 0)->text(), QStringLiteral("1"));
+
+    box->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(box.isNull());
+}
+
+void TestToolbox::reopenedToolboxHasEmptyTables()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("a.png"));
+    QVERIFY(Fixtures::writeImage(path, QSize(20, 20)));
+
+    QPointer<ChFmtMainWidget> first = new ChFmtMainWidget;
+    first->show();
+    for (BatchPage *page : allPages(*first))
+        page->addOneFile(path);
+    first->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(first.isNull());
+
+    ChFmtMainWidget second;
+    second.clearAllPages();
+    for (BatchPage *page : allPages(second)) {
+        QCOMPARE(page->centerWidget()->rowCount(), 0);
+        QVERIFY(page->centerWidget()->isEmptyViewShown());
+    }
+}
+
+void TestToolbox::closingWhileAJobRunsLetsItFinish()
+{
+    QTemporaryDir dir;
+    QPointer<ChFmtMainWidget> box = new ChFmtMainWidget;
+    box->show();
+    CHFMainWT *page = box->chFmtPage();
+    const QString exportDir = page->chfCenter()->paramWidget()->exportDir();
+    QVERIFY(exportDir.startsWith(home.path()));
+    for (const char *name : {"close1.jpg", "close2.jpg"}) {
+        QVERIFY(Fixtures::writeImage(dir.filePath(QLatin1String(name)), QSize(120, 80)));
+        page->addOneFile(dir.filePath(QLatin1String(name)));
+    }
+    page->chfCenter()->paramWidget()->formatBox()->setCurrentIndex(2); // PNG
+    page->chFormat();
+    QPointer<ImgThread> job = page->findChild<ImgThread *>();
+    QVERIFY(job);
+
+    box->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(box.isNull());
+    // The job outlived its page and deletes itself once its files are written.
+    QVERIFY(job);
+    QVERIFY(!job->parent());
+    QTRY_VERIFY_WITH_TIMEOUT(job.isNull(), 120000);
+
+    const QStringList outputs = QDir(exportDir).entryList({QStringLiteral("close*.png")}, QDir::Files, QDir::Name);
+    QCOMPARE(outputs.size(), 2);
+    for (const QString &name : outputs) {
+        QCOMPARE(Fixtures::imageFormat(QDir(exportDir).filePath(name)), QByteArray("png"));
+        QCOMPARE(Fixtures::imageSize(QDir(exportDir).filePath(name)), QSize(120, 80));
+    }
+}
+
+QTEST_MAIN(TestToolbox)
+#include "tst_toolbox.moc"
