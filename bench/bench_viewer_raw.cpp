@@ -8,13 +8,16 @@
 // the QImage) and the finished signal. Baseline: the whole run of `dcraw_emu FILE`
 // with default settings as a child process: start-up, the same LibRaw steps, and
 // writing the picture as a PPM file (into the page cache). CPU time counts every
-// thread of either side.
+// thread of either side. Beside it: the GUI thread's part once the task is done,
+// showRawImgAsync() with the decoded picture until painted.
 
 #include "bench_viewer_common.h"
 
 #include "viewer/ImageLoadTask.h"
+#include "viewer/SeeImgMainWT.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QGraphicsView>
 
 #include <spawn.h>
 #include <sys/resource.h>
@@ -30,7 +33,7 @@ double cpuMs(const rusage &usage)
            + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
 }
 
-QSize decodeOurs(const QString &path, ViewerBench::Samples *samples)
+QImage decodeOurs(const QString &path, ViewerBench::Samples *samples)
 {
     ImageLoadTask task(path);
     task.setAutoDelete(false);
@@ -40,7 +43,23 @@ QSize decodeOurs(const QString &path, ViewerBench::Samples *samples)
     task.run();
     if (samples)
         samples->add(watch);
-    return result.size();
+    return result;
+}
+
+ViewerBench::Samples showOnGuiThread(const QImage &image, int rounds)
+{
+    ViewerBench::Samples samples;
+    SeeImgMainWT view;
+    if (!ViewerBench::showAtViewerSize(view))
+        return samples;
+    view.showImg(QString()); // leaves the empty state: nothing to decode, the picture area shows
+    for (int round = 0; round < rounds; ++round) {
+        ViewerBench::Stopwatch watch(CLOCK_PROCESS_CPUTIME_ID);
+        view.showRawImgAsync(image);
+        view.graphicsView()->viewport()->repaint();
+        samples.add(watch);
+    }
+    return samples;
 }
 
 // dcraw_emu as a child, timed by the wall clock and by its own rusage.
@@ -68,16 +87,14 @@ bool runDcrawEmu(const QString &path, ViewerBench::Samples *samples)
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
-    if (argc < 2) {
-        ViewerBench::progress(QStringLiteral("usage: bench_viewer_raw DNG_FILE"));
+    QApplication app(argc, argv);
+    const QString path = ViewerBench::startUp(argc, argv, "bench_viewer_raw DNG_FILE");
+    if (path.isEmpty())
         return 2;
-    }
-    const QString path = QString::fromLocal8Bit(argv[1]);
 
     // Warm-up: the file in the page cache, both sides checked once.
-    const QSize decoded = decodeOurs(path, nullptr);
-    if (decoded.isEmpty() || !runDcrawEmu(path, nullptr)) {
+    const QImage decoded = decodeOurs(path, nullptr);
+    if (decoded.isNull() || !runDcrawEmu(path, nullptr)) {
         ViewerBench::progress(QStringLiteral("%1 does not decode").arg(path));
         return 1;
     }
@@ -85,15 +102,18 @@ int main(int argc, char *argv[])
     const int rounds = ViewerBench::runs(5);
     bool ok = true;
     const auto samples = ViewerBench::alternate(
-        rounds, {[&](ViewerBench::Samples &s) { ok = !decodeOurs(path, &s).isEmpty() && ok; },
+        rounds, {[&](ViewerBench::Samples &s) { ok = !decodeOurs(path, &s).isNull() && ok; },
                  [&](ViewerBench::Samples &s) { ok = runDcrawEmu(path, &s) && ok; }});
-    if (!ok)
+    const ViewerBench::Samples show = showOnGuiThread(decoded, rounds);
+    if (!ok || show.wall.isEmpty())
         return 1;
     ViewerBench::Figure(QStringLiteral("raw-24mp"))
         .compare(samples[0], samples[1])
         .add(QStringLiteral("target_ratio"), 1.1)
         .add(QStringLiteral("baseline_command"), QStringLiteral("dcraw_emu FILE"))
         .add(QStringLiteral("pixels"), QStringLiteral("%1x%2").arg(decoded.width()).arg(decoded.height()))
+        .add(QStringLiteral("gui_show"), show.wallMedian())
+        .add(QStringLiteral("gui_show_cpu"), show.cpuMedian())
         .add(QStringLiteral("runs"), rounds)
         .print();
     return 0;

@@ -11,6 +11,7 @@
 #include <QSpontaneKeyEvent>
 #include <QWheelEvent>
 
+#include <algorithm>
 #include <cmath>
 
 #include "support/Fixtures.h"
@@ -49,6 +50,7 @@ private slots:
     void fitOrActual_data();
     void fitOrActual();
     void fitWithoutPicture();
+    void fitCoversTransparentEdges();
     void rotateThenOrigin();
     void wheelKeepsPointAndReports_data();
     void wheelKeepsPointAndReports();
@@ -174,6 +176,23 @@ void TestViewer::fitOrActual()
     QCOMPARE(scale.count(), 1);
     QCOMPARE(scale.at(0).at(0).toDouble(), std::min(1200.0 / picture.width(), 800.0 / picture.height()));
     QCOMPARE(shown.view.zoomFactor(), scale.at(0).at(0).toDouble());
+}
+
+// The whole picture is fitted, not just its opaque part.
+void TestViewer::fitCoversTransparentEdges()
+{
+    QImage image(2400, 1600, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    for (int y = 750; y < 850; ++y)
+        std::fill_n(reinterpret_cast<QRgb *>(image.scanLine(y)) + 1100, 200, qRgba(200, 60, 40, 255));
+    const QString path = tmp.filePath(QStringLiteral("margins.png"));
+    QVERIFY(image.save(path));
+
+    ShownView shown;
+    shown.view.showImg(path);
+    QCOMPARE(shown.view.pictureSize(), QSizeF(2400, 1600));
+    const double scale = shown.view.graphicsView()->transform().m11();
+    QVERIFY(scale <= 0.5 && scale > 0.5 * 0.99);
 }
 
 void TestViewer::fitWithoutPicture()
