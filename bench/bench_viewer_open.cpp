@@ -5,7 +5,8 @@
 // Ours: SeeImgMainWT::showImg(path) until the picture is in the scene and the view
 // has painted it once (offscreen). Floor: QImageReader decoding the file's bytes,
 // already in memory, with the format named (no detection, no file access). Both run
-// in turn in the same process; figures are medians.
+// in turn in the same process; figures are medians of the wall clock and of the
+// process's CPU time (Qt may spread a large paint over worker threads).
 
 #include "bench_viewer_common.h"
 

@@ -10,7 +10,8 @@
 #
 # Environment: BENCH_RUNS (rounds per figure; each program has its own default),
 # BENCH_CACHE (generated inputs, kept between runs; default build/bench-cache),
-# QUORVANE_BUILD_DIR (default build).
+# QUORVANE_BUILD_DIR (default build), BENCH_ONLY (open: a comma-separated list of
+# figure names, e.g. open-png).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${QUORVANE_BUILD_DIR:-$root/build}"
