@@ -1,0 +1,146 @@
+#!/usr/bin/env python3
+"""Batch throughput benchmark: quorvane-batch against plain xargs loops.
+
+Prints one JSON object per line per figure. Runs alternate the commands so that
+drifting machine load hits them alike; figures are medians over the runs.
+
+Environment: BENCH_LARGE_COUNT (40), BENCH_SMALL_COUNT (300), BENCH_RUNS (3),
+BENCH_LARGE_SIZE (4000x3000), BENCH_SMALL_SIZE (256x256), BENCH_CACHE (generated
+inputs, kept between runs), BENCH_ONLY (large or small to run one half).
+"""
+
+import json
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+BIN = sys.argv[1]  # build/bin
+
+
+def env_int(name, default):
+    return int(os.environ.get(name, default))
+
+
+def tree_rss_kb(root):
+    """Sum of the resident set sizes of root and all its descendants, in KiB."""
+    children = {}
+    rss = {}
+    for entry in os.listdir('/proc'):
+        if not entry.isdigit():
+            continue
+        try:
+            with open(f'/proc/{entry}/stat') as f:
+                stat = f.read()
+            with open(f'/proc/{entry}/statm') as f:
+                pages = int(f.read().split()[1])
+        except OSError:
+            continue
+        # The command name may hold blanks and parentheses: fields follow the last ')'.
+        ppid = int(stat[stat.rindex(')') + 2:].split()[1])
+        children.setdefault(ppid, []).append(int(entry))
+        rss[int(entry)] = pages * os.sysconf('SC_PAGE_SIZE') // 1024
+    total, todo = 0, [root]
+    while todo:
+        pid = todo.pop()
+        total += rss.get(pid, 0)
+        todo.extend(children.get(pid, []))
+    return total
+
+
+def measure(command, env):
+    """Runs command (a shell line); returns (wall seconds, peak tree RSS in MiB)."""
+    start = time.monotonic()
+    process = subprocess.Popen(['sh', '-c', command], env=env, stdout=subprocess.DEVNULL)
+    peak = 0
+    while process.poll() is None:
+        peak = max(peak, tree_rss_kb(process.pid))
+        time.sleep(0.1)
+    wall = time.monotonic() - start
+    if process.returncode != 0:
+        sys.exit(f'batch bench: "{command}" ended with status {process.returncode}')
+    return wall, peak / 1024
+
+
+def make_inputs(folder, count, size):
+    width, height = size.split('x')
+    subprocess.run([os.path.join(BIN, 'bench_batch_images'), folder, str(count), width, height], check=True)
+    names = sorted(n for n in os.listdir(folder) if n.endswith('.jpg') and not n.endswith('.part.jpg'))
+    return names[:count]
+
+
+def compare(label, inputs, names, runs, scratch):
+    """Runs quorvane-batch and the xargs loops alternately; returns medians per command."""
+    cores = os.cpu_count() or 1
+    listing = os.path.join(scratch, f'{label}.list')
+    with open(listing, 'w') as f:
+        f.writelines(os.path.join(inputs, n) + '\n' for n in names)
+    # Only the listed files: the folder may hold more from an earlier, larger run.
+    inputs_folder = os.path.join(scratch, f'{label}-in')
+    shutil.rmtree(inputs_folder, ignore_errors=True)
+    os.makedirs(inputs_folder)
+    for n in names:
+        os.symlink(os.path.join(inputs, n), os.path.join(inputs_folder, n))
+    out = os.path.join(scratch, 'out')
+    env = dict(os.environ, HOME=scratch, OUT=out)
+    commands = {
+        'quorvane-batch': f'"{BIN}/quorvane-batch" convert -f png -o "$OUT" "{inputs_folder}"',
+    }
+    for n in sorted({cores, 10}):
+        commands[f'xargs -P {n}'] = (
+            f'xargs -P {n} -n 1 sh -c \'convert "$0" "$OUT/$(basename "${{0%.jpg}}").png"\' < "{listing}"')
+    results = {name: [] for name in commands}
+    order = list(commands)
+    for run in range(runs):
+        for name in order[run % len(order):] + order[:run % len(order)]:
+            shutil.rmtree(out, ignore_errors=True)
+            os.makedirs(out)
+            wall, rss = measure(commands[name], env)
+            produced = len([n for n in os.listdir(out) if n.endswith('.png')])
+            if produced != len(names):
+                sys.exit(f'batch bench: {name} wrote {produced} of {len(names)} files')
+            results[name].append((wall, rss))
+            print(f'# {label} run {run + 1}: {name}: {wall:.2f} s, {rss:.0f} MiB', file=sys.stderr, flush=True)
+    shutil.rmtree(out, ignore_errors=True)
+    return {name: (statistics.median(w for w, _ in r), statistics.median(m for _, m in r))
+            for name, r in results.items()}
+
+
+def report(name, medians, unit_index, unit, lower):
+    ours = medians['quorvane-batch'][unit_index]
+    loops = {k: v[unit_index] for k, v in medians.items() if k != 'quorvane-batch'}
+    best = min(loops, key=loops.get) if lower else max(loops, key=loops.get)
+    figure = {'name': name, 'value': round(ours, 3), 'unit': unit, 'baseline': round(loops[best], 3),
+              'baseline_command': best, 'ratio': round(ours / loops[best], 3)}
+    figure.update({f'median {k}': round(v, 3) for k, v in loops.items()})
+    print(json.dumps(figure), flush=True)
+
+
+def main():
+    runs = env_int('BENCH_RUNS', 3)
+    cache = os.environ.get('BENCH_CACHE', os.path.join(BIN, '..', 'bench-cache'))
+    only = os.environ.get('BENCH_ONLY', '')
+    with tempfile.TemporaryDirectory(prefix='quorvane-bench-') as scratch:
+        if only in ('', 'large'):
+            count = env_int('BENCH_LARGE_COUNT', 40)
+            folder = os.path.join(cache, 'large-' + os.environ.get('BENCH_LARGE_SIZE', '4000x3000'))
+            names = make_inputs(folder, count, os.environ.get('BENCH_LARGE_SIZE', '4000x3000'))
+            medians = compare('large', folder, names, runs, scratch)
+            report('convert-large', medians, 0, 's', True)
+            # The loop's memory is reported for scale; the better loop by time is the baseline.
+            best = min((k for k in medians if k != 'quorvane-batch'), key=lambda k: medians[k][0])
+            report('rss-large', {'quorvane-batch': medians['quorvane-batch'], best: medians[best]}, 1, 'MiB', True)
+        if only in ('', 'small'):
+            count = env_int('BENCH_SMALL_COUNT', 300)
+            size = os.environ.get('BENCH_SMALL_SIZE', '256x256')
+            folder = os.path.join(cache, 'small-' + size)
+            names = make_inputs(folder, count, size)
+            medians = compare('small', folder, names, runs, scratch)
+            report('convert-small', medians, 0, 's', True)
+
+
+if __name__ == '__main__':
+    main()
