@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Operation codes of a batch job (the job record's imgType).
+namespace BatchOp {
+constexpr int Convert = 0; // format conversion, also used by the resize page
+constexpr int Compress = 3;
+constexpr int Rotate = 4;
+} // namespace BatchOp
+
+// formatIndex value meaning "keep the source file's own format".
+constexpr int kKeepFormat = 50;
+
+// The settings of one job that every file of it shares (the job record without
+// its file list and output folder). -1 means "not given" for the integers.
+struct JobSettings
+{
+    int imgType = -1;
+    int formatIndex = -1;
+    int qualityValue = -1;
+    int zoomWidth = -1;
+    int zoomHeight = -1;
+    QString rotateDegree;
+    bool isFlop = false;
+    bool isFlip = false;
+};
+
+namespace BatchFormats {
+
+// Output format index 0-8 to output suffix; see formatTable().
+inline const QStringList &formatTable()
+{
+    static const QStringList table = {QStringLiteral("jpg"),  QStringLiteral("jpeg"), QStringLiteral("png"),
+                                      QStringLiteral("bmp"),  QStringLiteral("tif"),  QStringLiteral("tiff"),
+                                      QStringLiteral("webp"), QStringLiteral("tga"),  QStringLiteral("gif")};
+    return table;
+}
+
+// The suffix for formatIndex, or an empty string for an index outside the table.
+inline QString suffixForIndex(int formatIndex)
+{
+    return formatIndex >= 0 && formatIndex < formatTable().size() ? formatTable().at(formatIndex) : QString();
+}
+
+} // namespace BatchFormats

@@ -1,0 +1,79 @@
+#include "batch/engine/CommandLists.h"
+
+namespace CommandLists {
+
+namespace {
+
+bool endsWithAny(const QString &text, std::initializer_list<const char *> endings)
+{
+    for (const char *ending : endings) {
+        if (text.endsWith(QLatin1String(ending)))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+QStringList sizeArgs(int width, int height)
+{
+    const bool hasWidth = width != -1;
+    const bool hasHeight = height != -1;
+    if (hasWidth && hasHeight)
+        return {QStringLiteral("-resize"), QStringLiteral("%1x%2!").arg(width).arg(height)};
+    if (hasWidth)
+        return {QStringLiteral("-resize"), QString::number(width)};
+    if (hasHeight)
+        return {QStringLiteral("-resize"), QStringLiteral("x%1").arg(height)};
+    return {};
+}
+
+QStringList convertArgs(const JobSettings &settings, const QString &input, const QString &output,
+                        const QString &fmt)
+{
+    // The conditions test the whole path, not its suffix: "mytif" counts as a TIFF.
+    const QString lowerInput = input.toLower();
+    QStringList args{input};
+    if (settings.qualityValue != -1)
+        args << QStringLiteral("-quality") << QString::number(settings.qualityValue) + QLatin1Char('%');
+    if (endsWithAny(lowerInput, {"psd", "tif", "tiff"}))
+        args << QStringLiteral("-layers") << QStringLiteral("flatten");
+    args << sizeArgs(settings.zoomWidth, settings.zoomHeight);
+    if (!settings.rotateDegree.isEmpty())
+        args << QStringLiteral("-rotate") << settings.rotateDegree;
+    if (settings.isFlop)
+        args << QStringLiteral("-flop");
+    if (settings.isFlip)
+        args << QStringLiteral("-flip");
+    if (endsWithAny(lowerInput, {"png", "bmp"}) && (fmt == QLatin1String("jpg") || fmt == QLatin1String("jpeg")))
+        args << QStringLiteral("-background") << QStringLiteral("white") << QStringLiteral("-alpha")
+             << QStringLiteral("remove");
+    args << output;
+    return args;
+}
+
+QStringList pngArgs(int quality, const QString &input, const QString &output)
+{
+    QStringList args{input};
+    if (quality != -1)
+        args << QStringLiteral("--quality") << QString::number(quality);
+    args << QStringLiteral("--output") << output;
+    return args;
+}
+
+QStringList rawArgs(const QString &rawPath, const QString &jpegPath)
+{
+    return {rawPath, jpegPath};
+}
+
+QStringList debugLines(const QString &input, const QString &output, const QString &fmt,
+                       const QStringList &args)
+{
+    QStringList lines{QStringLiteral("===========图片路径为：") + input + QStringLiteral("转换后的路径为：") + output
+                      + QStringLiteral(",转换的格式为：") + fmt};
+    for (const QString &arg : args)
+        lines << QStringLiteral("===========================") + arg;
+    return lines;
+}
+
+} // namespace CommandLists

@@ -1,0 +1,353 @@
+#include "batch/engine/ImgRunable.h"
+
+#include "app/Formats.h"
+#include "batch/engine/BatchPaths.h"
+#include "batch/engine/CommandLists.h"
+#include "batch/engine/FailureReport.h"
+#include "batch/engine/InputAlias.h"
+#include "batch/engine/ProcessRunner.h"
+#include "batch/engine/StagedOutput.h"
+#include "batch/engine/SuccessRule.h"
+#include "batch/engine/TempArea.h"
+#include "batch/engine/ToolLocator.h"
+
+#include <QDateTime>
+#include <QDebug>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+#include <QTimer>
+
+#include <atomic>
+
+namespace {
+
+std::atomic_int runningWorkers{0};
+std::atomic_int progressIntervalMs{1000};
+
+// pngquant's status when the result would fall below the minimum quality; it
+// then writes nothing.
+constexpr int kPngquantQualityTooLow = 99;
+
+bool hasSize(int width, int height)
+{
+    return width != -1 || height != -1;
+}
+
+void logLines(const QStringList &lines)
+{
+    for (const QString &line : lines)
+        qDebug().noquote() << line;
+}
+
+bool nonEmptyFile(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.isFile() && info.size() > 0;
+}
+
+} // namespace
+
+ImgRunable::ImgRunable(int imgType, int formatIndex, int qualityValue, int zoomWidth, int zoomHeight,
+                       const QString &rotateDegree, bool isFlop, bool isFlip, int rowIndex,
+                       const QString &oriFilePath, const QString &exportDir, QObject *parent)
+    : QObject(parent)
+    , imgType(imgType)
+    , formatIndex(formatIndex)
+    , qualityValue(qualityValue)
+    , zoomWidth(zoomWidth)
+    , zoomHeight(zoomHeight)
+    , rotateDegree(rotateDegree)
+    , isFlop(isFlop)
+    , isFlip(isFlip)
+    , oriFilePath(oriFilePath)
+    , exportDir(exportDir)
+    , rowIndex(rowIndex)
+{
+    setAutoDelete(true);
+}
+
+ImgRunable::~ImgRunable() = default;
+
+int ImgRunable::runningCount()
+{
+    return runningWorkers;
+}
+
+void ImgRunable::setProgressInterval(int ms)
+{
+    progressIntervalMs = ms;
+}
+
+JobSettings ImgRunable::settings() const
+{
+    return {imgType, formatIndex, qualityValue, zoomWidth, zoomHeight, rotateDegree, isFlop, isFlip};
+}
+
+void ImgRunable::run()
+{
+    ++runningWorkers;
+    emitProgress(progressValue);
+    startProgress();
+    runner = std::make_unique<ProcessRunner>(BatchPaths::appDir());
+
+    // The programs run in the application folder: relative paths would name other files there.
+    if (!oriFilePath.isEmpty())
+        oriFilePath = QFileInfo(oriFilePath).absoluteFilePath();
+    if (!exportDir.isEmpty())
+        exportDir = QDir(exportDir).absolutePath();
+
+    QString outputPath;
+    if (oriFilePath.isEmpty() || exportDir.isEmpty())
+        note(QStringLiteral("no source file or no output folder given"));
+    else if (imgType == BatchOp::Compress)
+        outputPath = compress();
+    else if (imgType == BatchOp::Convert || imgType == BatchOp::Rotate)
+        outputPath = convertOrRotate();
+    else
+        note(QStringLiteral("unknown operation %1").arg(imgType));
+
+    stopProgress();
+    finish(outputPath);
+    runner.reset();
+    --runningWorkers;
+}
+
+void ImgRunable::startProgress()
+{
+    progressThread = std::make_unique<QThread>();
+    progressTimer = new QTimer;
+    progressTimer->setInterval(progressIntervalMs);
+    connect(progressTimer, &QTimer::timeout, this, &ImgRunable::progressRefresh, Qt::DirectConnection);
+    progressTimer->moveToThread(progressThread.get());
+    // Started and deleted inside the progress thread, which owns its timer id.
+    connect(progressThread.get(), &QThread::started, progressTimer, qOverload<>(&QTimer::start));
+    connect(progressThread.get(), &QThread::finished, progressTimer, &QObject::deleteLater);
+    progressThread->start(QThread::InheritPriority);
+}
+
+void ImgRunable::stopProgress()
+{
+    progressThread->quit();
+    progressThread->wait();
+    progressTimer = nullptr;
+    progressThread.reset();
+}
+
+void ImgRunable::progressRefresh()
+{
+    qDebug() << "timer timeout,progressValue:" << progressValue;
+    if (progressValue > 90) {
+        progressTimer->stop();
+        return;
+    }
+    qDebug() << "timer timeout ,progressValue:" << progressValue;
+    ++progressValue;
+    emitProgress(progressValue);
+}
+
+void ImgRunable::emitProgress(int value)
+{
+    // On shutdown nobody listens any more, and a blocking emit would only wait.
+    if (!ProcessRunner::stopRequested())
+        emit setProgress(value, rowIndex);
+}
+
+void ImgRunable::note(const QString &problem)
+{
+    programsOk = false;
+    errorText += problem + QLatin1Char('\n');
+}
+
+bool ImgRunable::claimTarget(const QString &fmt, OutputNaming::Target &target)
+{
+    if (fmt.isEmpty()) {
+        note(QStringLiteral("no output format"));
+        return false;
+    }
+    const QDateTime now = QDateTime::currentDateTime();
+    const JobSettings s = settings();
+    names.claim([&](const OutputNaming::ExistsFn &exists) {
+        target = OutputNaming::outputTarget(s, oriFilePath, exportDir, rowIndex, now, exists);
+        return target.claimPath();
+    });
+    if (!target.frameDir.isEmpty()) {
+        if (!QDir().mkdir(target.frameDir)) {
+            note(QStringLiteral("cannot create the folder ") + target.frameDir);
+            return false;
+        }
+        createdFrameDir = target.frameDir;
+    }
+    output = std::make_unique<StagedOutput>(target.outputPath);
+    return true;
+}
+
+QString ImgRunable::convertOrRotate()
+{
+    const JobSettings s = settings();
+    const QString fmt = OutputNaming::outputSuffix(s, oriFilePath);
+    OutputNaming::Target target;
+    if (!claimTarget(fmt, target))
+        return target.outputPath;
+
+    QString input = oriFilePath;
+    if (imgType == BatchOp::Convert && Formats::isRawSuffix(OutputNaming::sourceSuffix(oriFilePath))) {
+        input = decodeRaw(oriFilePath);
+        if (input.isEmpty())
+            return target.outputPath;
+    }
+    runMagick(CommandLists::convertArgs(s, input, target.outputPath, fmt), fmt, *output);
+    return target.outputPath;
+}
+
+QString ImgRunable::decodeRaw(const QString &rawPath)
+{
+    if (!TempArea::ensureJobTempDir()) {
+        note(QStringLiteral("cannot create the temporary folder ") + TempArea::jobTempDir());
+        return QString();
+    }
+    const QString tempDir = TempArea::jobTempDir();
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString folder = names.claim([&](const OutputNaming::ExistsFn &exists) {
+        return OutputNaming::rawIntermediateDir(tempDir, now, exists);
+    });
+    if (!QDir().mkdir(folder)) {
+        note(QStringLiteral("cannot create the folder ") + folder);
+        return QString();
+    }
+    const QString jpeg = folder + QStringLiteral(".jpg");
+    intermediates << folder << jpeg;
+
+    const QStringList args = CommandLists::rawArgs(rawPath, jpeg);
+    logLines(CommandLists::debugLines(rawPath, jpeg, QStringLiteral("jpg"), args));
+    const ToolRun result = runner->run(ToolLocator::program(ToolLocator::Tool::RawDecoder), args);
+    errorText += result.errorText;
+    if (!result.ok() || !nonEmptyFile(jpeg)) {
+        programsOk = false;
+        return QString();
+    }
+    return jpeg;
+}
+
+QString ImgRunable::compress()
+{
+    const JobSettings s = settings();
+    const QString fmt = OutputNaming::outputSuffix(s, oriFilePath);
+    qDebug() << "compress format is:" << fmt;
+    OutputNaming::Target target;
+    if (!claimTarget(fmt, target))
+        return target.outputPath;
+
+    if (fmt != QLatin1String("png")) {
+        runMagick(CommandLists::convertArgs(s, oriFilePath, target.outputPath, fmt), fmt, *output);
+        return target.outputPath;
+    }
+    if (!hasSize(zoomWidth, zoomHeight)) {
+        runPngquant(CommandLists::pngArgs(qualityValue, oriFilePath, target.outputPath), *output);
+        return target.outputPath;
+    }
+
+    // Resize first, into an intermediate file, then quantise that.
+    if (!TempArea::ensureJobTempDir()) {
+        note(QStringLiteral("cannot create the temporary folder ") + TempArea::jobTempDir());
+        return target.outputPath;
+    }
+    const QString tempDir = TempArea::jobTempDir();
+    const QString base = OutputNaming::baseName(imgType, oriFilePath);
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString resized = names.claim([&](const OutputNaming::ExistsFn &exists) {
+        return OutputNaming::compressIntermediate(tempDir, base, fmt, now, exists);
+    });
+    StagedOutput resizedStage(resized);
+    if (!runMagick(CommandLists::convertArgs(s, oriFilePath, resized, fmt), fmt, resizedStage))
+        return target.outputPath;
+    if (!resizedStage.present() || !resizedStage.commit()) {
+        note(QStringLiteral("the resized intermediate file is missing"));
+        return target.outputPath;
+    }
+    intermediates << resized;
+    runPngquant(CommandLists::pngArgs(qualityValue, resized, target.outputPath), *output);
+    return target.outputPath;
+}
+
+bool ImgRunable::runMagick(const QStringList &args, const QString &fmt, StagedOutput &stage)
+{
+    logLines(CommandLists::debugLines(args.first(), args.last(), fmt, args));
+
+    // The documented list names the real files. ImageMagick reads patterns into
+    // names ("%d", "[0]", "*"), so it gets a plain link for an awkward input and
+    // writes to the stage name, "%" doubled, instead of the final output.
+    const InputAlias input(args.first(), TempArea::jobTempDir());
+    if (input.path().isEmpty()) {
+        note(QStringLiteral("cannot give ImageMagick a safe name for ") + args.first());
+        return false;
+    }
+    QStringList actual = args;
+    actual.first() = input.path();
+    actual.last() = stage.magickStagePath();
+
+    const ToolRun result = runner->run(ToolLocator::program(ToolLocator::Tool::ImageMagick), actual);
+    errorText += result.errorText;
+    programsOk = programsOk && result.ok();
+    return result.ok();
+}
+
+bool ImgRunable::runPngquant(const QStringList &args, StagedOutput &stage)
+{
+    logLines(CommandLists::debugLines(args.first(), args.last(), QStringLiteral("png"), args));
+    QStringList actual = args;
+    actual.last() = stage.stagePath();
+
+    ToolRun result = runner->run(ToolLocator::program(ToolLocator::Tool::Pngquant), actual);
+    // The quality cannot be reached without going below the requested minimum:
+    // the best image that meets it is the input itself, so its bytes become the
+    // output and the row shows an unchanged size.
+    if (result.started && !result.crashed && !result.timedOut && !result.stopped
+        && result.exitCode == kPngquantQualityTooLow && QFile::copy(args.first(), stage.stagePath()))
+        result.exitCode = 0;
+    errorText += result.errorText;
+    programsOk = programsOk && result.ok();
+    return result.ok();
+}
+
+void ImgRunable::finish(const QString &outputPath)
+{
+    if (!errorText.isEmpty())
+        qDebug().noquote() << QStringLiteral("执行失败，执行结果为：") + errorText;
+
+    const bool present = output && output->present();
+    bool success = SuccessRule::succeeded(imgType, programsOk, present, errorText);
+    if (success && !output->commit()) {
+        errorText += QStringLiteral("cannot move the output into place\n");
+        success = false;
+    }
+    if (!success) {
+        if (output)
+            output->discard();
+        if (!createdFrameDir.isEmpty())
+            QDir(createdFrameDir).removeRecursively();
+    }
+    for (const QString &path : qAsConst(intermediates)) {
+        if (QFileInfo(path).isDir())
+            QDir().rmdir(path);
+        else
+            QFile::remove(path);
+    }
+    names.releaseAll();
+
+    if (ProcessRunner::stopRequested())
+        return;
+    if (success) {
+        emit setProgress(100, rowIndex);
+        emit done(outputPath, rowIndex, true);
+        return;
+    }
+    if (SuccessRule::wantsReport(imgType, success)) {
+        const QUrl url = FailureReport::endpoint();
+        if (url.isValid())
+            FailureReport::send(url, FailureReport::line(imgType, oriFilePath, QFileInfo(oriFilePath).size(),
+                                                         outputPath, zoomWidth, zoomHeight, errorText));
+    }
+    emit done(outputPath, rowIndex, false);
+}

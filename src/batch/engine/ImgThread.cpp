@@ -1,0 +1,162 @@
+#include "batch/engine/ImgThread.h"
+
+#include "batch/engine/BatchPaths.h"
+#include "batch/engine/ImgRunable.h"
+#include "batch/engine/ProcessRunner.h"
+#include "batch/engine/TempArea.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QSet>
+#include <QThreadPool>
+
+#include <cstdlib>
+#include <mutex>
+
+namespace {
+
+QBasicMutex jobsMutex;
+
+QSet<ImgThread *> &liveJobs()
+{
+    static QSet<ImgThread *> jobs;
+    return jobs;
+}
+
+void shutdownHook()
+{
+    ImgThread::shutdownAll();
+}
+
+// exit() runs atexit handlers and static destructors in reverse order of
+// registration. The global pool's destructor waits for every task; a worker
+// blocked on a queued call to the GUI thread would make it wait forever. So the
+// pool (and the job registry the hook reads) are created first and our hook
+// registered after them, to run before they go.
+void installShutdownHooks()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        QThreadPool::globalInstance();
+        liveJobs();
+        std::atexit(shutdownHook);
+        qAddPostRoutine(shutdownHook);
+    });
+    static std::once_flag appOnce;
+    if (QCoreApplication *app = QCoreApplication::instance()) {
+        std::call_once(appOnce,
+                       [app] { QObject::connect(app, &QCoreApplication::aboutToQuit, app, shutdownHook); });
+    }
+}
+
+} // namespace
+
+ImgThread::ImgThread(int imgType, int formatIndex, int qualityValue, int zoomWidth, int zoomHeight,
+                     const QString &rotateDegree, bool isFlop, bool isFlip,
+                     QList<QMap<QString, QString>> *fileList, const QString &exportDir, QObject *parent)
+    : QThread(parent)
+    , settings{imgType, formatIndex, qualityValue, zoomWidth, zoomHeight, rotateDegree, isFlop, isFlip}
+    , fileList(fileList)
+    , exportDir(exportDir)
+{
+    installShutdownHooks();
+    {
+        QMutexLocker lock(&jobsMutex);
+        liveJobs().insert(this);
+    }
+    // A parent emits destroyed() before it deletes its children: leave it then,
+    // so that a page closed mid-run never deletes a running thread.
+    if (parent) {
+        connect(parent, &QObject::destroyed, this, [this] {
+            if (isRunning())
+                detach();
+        }, Qt::DirectConnection);
+    }
+}
+
+ImgThread::~ImgThread()
+{
+    QMutexLocker lock(&jobsMutex);
+    liveJobs().remove(this);
+}
+
+void ImgThread::detach()
+{
+    setParent(nullptr);
+}
+
+void ImgThread::setParentProgress(int progress, int index)
+{
+    qDebug() << "=================progress:" << progress << ",index:" << index;
+    emit notifyParentProgress(progress, index);
+}
+
+void ImgThread::parentDone(QString filePath, int index, bool isSuccess)
+{
+    emit notifyParentDone(filePath, index, isSuccess);
+}
+
+void ImgThread::run()
+{
+    const int count = fileList ? fileList->size() : 0;
+    QMutexLocker lock(&dispatchMutex);
+    if (!QFileInfo::exists(exportDir))
+        QDir().mkpath(BatchPaths::defaultExportDir());
+    TempArea::jobStarted();
+
+    QThreadPool *pool = QThreadPool::globalInstance();
+    for (int i = 0; i < count && !ProcessRunner::stopRequested(); ++i) {
+        const QMap<QString, QString> &file = fileList->at(i);
+        const int rowIndex = file.value(QStringLiteral("id")).toInt(nullptr, 10);
+        auto worker = std::make_unique<ImgRunable>(
+            settings.imgType, settings.formatIndex, settings.qualityValue, settings.zoomWidth, settings.zoomHeight,
+            settings.rotateDegree, settings.isFlop, settings.isFlip, rowIndex, file.value(QStringLiteral("path")),
+            exportDir);
+        // Blocking: a file's result reaches the page before its worker ends, so
+        // before waitForDone() returns and before the end marker.
+        connect(worker.get(), &ImgRunable::setProgress, this, &ImgThread::setParentProgress,
+                Qt::BlockingQueuedConnection);
+        connect(worker.get(), &ImgRunable::done, this, &ImgThread::parentDone, Qt::BlockingQueuedConnection);
+        bool started = false;
+        while (!(started = pool->tryStart(worker.get())) && !ProcessRunner::stopRequested())
+            dispatchWait.wait(&dispatchMutex, 100);
+        if (started)
+            worker.release(); // the pool deletes it after run()
+    }
+    pool->waitForDone();
+    TempArea::jobEnded();
+    lock.unlock();
+    emit notifyParentDone(QString(), -1, true);
+}
+
+void ImgThread::shutdownAll(int timeoutMs)
+{
+    ProcessRunner::requestStop();
+    QElapsedTimer clock;
+    clock.start();
+    forever {
+        bool busy = ImgRunable::runningCount() > 0;
+        QList<ImgThread *> jobs;
+        {
+            QMutexLocker lock(&jobsMutex);
+            jobs = liveJobs().values();
+        }
+        for (ImgThread *job : qAsConst(jobs)) {
+            // A worker blocked in a queued call to a job waits for this thread to
+            // run it, which will not happen now: dropping the call wakes it.
+            QCoreApplication::removePostedEvents(job, QEvent::MetaCall);
+            if (!job->wait(0))
+                busy = true;
+        }
+        if (!busy)
+            return;
+        if (clock.elapsed() > timeoutMs) {
+            qDebug() << "batch shutdown: work still running after" << timeoutMs << "ms";
+            return;
+        }
+        QThread::msleep(5);
+    }
+}

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "batch/engine/BatchTypes.h"
+
+#include <QList>
+#include <QMap>
+#include <QMutex>
+#include <QString>
+#include <QThread>
+#include <QWaitCondition>
+
+#include <memory>
+
+// One batch job: hands every file of its list to an ImgRunable on the global
+// thread pool (at most 10 at once, shared with every other job), relays their
+// progress and results, and ends with the marker notifyParentDone("", -1, true)
+// after every file's own result.
+//
+// A page creates the job with itself as parent, connects notifyParentProgress,
+// notifyParentDone and finished() -> deleteLater(), then calls start().
+//
+// Closing a page while its job runs is safe: when the parent is destroyed the
+// job detaches itself (detach()), runs to its end with its signals going
+// nowhere, and deletes itself. Before the process exits while jobs may run, call
+// ImgThread::shutdownAll() (the viewer does so right before exit(1)); it is also
+// hooked to QCoreApplication::aboutToQuit, to the application's destruction and
+// to exit() as a safety net.
+class ImgThread : public QThread
+{
+    Q_OBJECT
+
+public:
+    // fileList: one map per file with the keys "id" (row index) and "path"; the
+    // job owns and deletes it.
+    ImgThread(int imgType, int formatIndex, int qualityValue, int zoomWidth, int zoomHeight,
+              const QString &rotateDegree, bool isFlop, bool isFlip, QList<QMap<QString, QString>> *fileList,
+              const QString &exportDir, QObject *parent = nullptr);
+    ~ImgThread() override;
+
+    // Leaves the parent's ownership so that the parent can be destroyed while the
+    // job runs; the job still deletes itself on finished(). Must be called on the
+    // thread the job object lives in (the GUI thread).
+    void detach();
+
+    // Ends all work of this process promptly: no further files start, running
+    // children are killed and their partial outputs removed, and workers blocked
+    // on a signal to a thread that no longer handles events are released. Waits
+    // at most timeoutMs for every job and worker to end. Afterwards no job can
+    // process files any more. Call on the GUI thread; never from a job's slot.
+    static void shutdownAll(int timeoutMs = 10000);
+
+signals:
+    void notifyParentProgress(int progress, int rowIndex);
+    void notifyParentDone(QString exportFilePath, int rowIndex, bool isSuccess);
+
+public slots:
+    void setParentProgress(int progress, int index);
+    void parentDone(QString filePath, int index, bool isSuccess);
+
+protected:
+    void run() override;
+
+private:
+    JobSettings settings; // imgType ... isFlip of the job record
+    std::unique_ptr<QList<QMap<QString, QString>>> fileList;
+    QString exportDir;
+    QMutex dispatchMutex;
+    QWaitCondition dispatchWait; // only for the timed wait while the pool is full
+};

@@ -1,0 +1,51 @@
+#include "batch/engine/InputAlias.h"
+
+#include "batch/engine/OutputNaming.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <atomic>
+
+namespace {
+
+std::atomic_int linkCounter{0};
+
+} // namespace
+
+bool InputAlias::needsAlias(const QString &path)
+{
+    static const QString special = QStringLiteral("[]*?{}%");
+    for (const QChar c : path) {
+        if (special.contains(c))
+            return true;
+    }
+    return false;
+}
+
+InputAlias::InputAlias(const QString &path, const QString &linkDir)
+{
+    if (!needsAlias(path)) {
+        alias_ = path;
+        return;
+    }
+    if (needsAlias(linkDir) || !QDir().mkpath(linkDir))
+        return;
+    const QString suffix = OutputNaming::sourceSuffix(path);
+    for (int attempt = 0; attempt < 100 && link_.isEmpty(); ++attempt) {
+        QString name = linkDir + QStringLiteral("/link-%1-%2").arg(QCoreApplication::applicationPid()).arg(++linkCounter);
+        if (!suffix.isEmpty() && !needsAlias(suffix))
+            name += QLatin1Char('.') + suffix;
+        if (QFile::link(QFileInfo(path).absoluteFilePath(), name))
+            link_ = name;
+    }
+    alias_ = link_;
+}
+
+InputAlias::~InputAlias()
+{
+    if (!link_.isEmpty())
+        QFile::remove(link_);
+}

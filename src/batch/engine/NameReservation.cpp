@@ -1,0 +1,42 @@
+#include "batch/engine/NameReservation.h"
+
+#include <QFileInfo>
+#include <QMutex>
+#include <QSet>
+
+namespace {
+
+QBasicMutex registryMutex;
+
+QSet<QString> &registry()
+{
+    static QSet<QString> names;
+    return names;
+}
+
+} // namespace
+
+NameReservation::~NameReservation()
+{
+    releaseAll();
+}
+
+QString NameReservation::claim(const std::function<QString(const OutputNaming::ExistsFn &)> &pick)
+{
+    QMutexLocker lock(&registryMutex);
+    const OutputNaming::ExistsFn exists = [](const QString &path) {
+        return registry().contains(path) || QFileInfo::exists(path) || QFileInfo(path).isSymLink();
+    };
+    const QString path = pick(exists);
+    registry().insert(path);
+    claimed_ << path;
+    return path;
+}
+
+void NameReservation::releaseAll()
+{
+    QMutexLocker lock(&registryMutex);
+    for (const QString &path : qAsConst(claimed_))
+        registry().remove(path);
+    claimed_.clear();
+}

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+
+// Whether one file of a batch succeeded.
+//
+// Error text alone cannot tell: ImageMagick exits 0 on warnings and 1 on errors,
+// pngquant fails silently with an exit status, a missing program says nothing,
+// and "-resize 0x0!" fails yet leaves a file. So a file succeeds only when every
+// program started, neither crashed nor timed out, exited with status 0, and left
+// a non-empty output. On top of that the error text must be harmless: empty, or
+// containing "warning" (any case for conversion and rotation, exact case for
+// compression).
+namespace SuccessRule {
+
+// The rule on the error text alone.
+bool errorTextAllows(int imgType, const QString &errorText);
+
+bool succeeded(int imgType, bool programsOk, bool outputPresent, const QString &errorText);
+
+// Failed conversions and rotations are reported (compression failures are not).
+bool wantsReport(int imgType, bool success);
+
+} // namespace SuccessRule

@@ -1,0 +1,78 @@
+#include "batch/engine/ToolLocator.h"
+
+#include "batch/engine/BatchPaths.h"
+
+#include <QFileInfo>
+#include <QHash>
+#include <QMutex>
+#include <QStandardPaths>
+
+namespace ToolLocator {
+
+namespace {
+
+QBasicMutex overrideMutex;
+QHash<int, QString> overrides;
+
+QString firstFound(const QString &appDir, const QStringList &inAppDir, const QStringList &onPath,
+                   const IsExecutableFn &isExecutable, const FindOnPathFn &findOnPath)
+{
+    for (const QString &name : inAppDir) {
+        const QString path = appDir + QLatin1Char('/') + name;
+        if (isExecutable(path))
+            return path;
+    }
+    for (const QString &name : onPath) {
+        const QString path = findOnPath(name);
+        if (!path.isEmpty())
+            return path;
+    }
+    return appDir + QLatin1Char('/') + inAppDir.first();
+}
+
+} // namespace
+
+QString locate(Tool tool, const QString &appDir, const IsExecutableFn &isExecutable,
+               const FindOnPathFn &findOnPath)
+{
+    switch (tool) {
+    case Tool::ImageMagick:
+        return firstFound(appDir, {QStringLiteral("magick")},
+                          {QStringLiteral("magick"), QStringLiteral("convert")}, isExecutable, findOnPath);
+    case Tool::Pngquant:
+        return firstFound(appDir, {QStringLiteral("pngquant.2.12.3"), QStringLiteral("pngquant")},
+                          {QStringLiteral("pngquant")}, isExecutable, findOnPath);
+    case Tool::RawDecoder:
+        return firstFound(appDir, {QStringLiteral("decoder/ConverterToJpg/ConvertToJpg")}, {}, isExecutable,
+                          findOnPath);
+    }
+    return QString();
+}
+
+QString program(Tool tool)
+{
+    {
+        QMutexLocker lock(&overrideMutex);
+        const QString path = overrides.value(int(tool));
+        if (!path.isEmpty())
+            return path;
+    }
+    return locate(
+        tool, BatchPaths::appDir(),
+        [](const QString &path) {
+            const QFileInfo info(path);
+            return info.isFile() && info.isExecutable();
+        },
+        [](const QString &name) { return QStandardPaths::findExecutable(name); });
+}
+
+void setOverride(Tool tool, const QString &path)
+{
+    QMutexLocker lock(&overrideMutex);
+    if (path.isEmpty())
+        overrides.remove(int(tool));
+    else
+        overrides.insert(int(tool), path);
+}
+
+} // namespace ToolLocator

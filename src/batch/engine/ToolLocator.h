@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+// Finds the external programs the batch engine runs.
+//   ImageMagick: "magick" in the application folder, else "magick" on PATH, else
+//                "convert" on PATH (ImageMagick 6 has no "magick").
+//   pngquant:    "pngquant.2.12.3" or "pngquant" in the application folder, else on PATH.
+//   RAW decoder: "decoder/ConverterToJpg/ConvertToJpg" in the application folder.
+namespace ToolLocator {
+
+enum class Tool { ImageMagick, Pngquant, RawDecoder };
+
+using IsExecutableFn = std::function<bool(const QString &path)>;
+using FindOnPathFn = std::function<QString(const QString &name)>; // empty when not found
+
+// The program for tool, looked up with the given checks. When nothing is found it
+// returns the first candidate, so starting it fails visibly instead of running
+// something else.
+QString locate(Tool tool, const QString &appDir, const IsExecutableFn &isExecutable,
+               const FindOnPathFn &findOnPath);
+
+// The program for tool in this process: an override if set, else locate() on the
+// application folder and PATH.
+QString program(Tool tool);
+
+// Replaces the lookup for tool (tests, embedding); an empty path restores it.
+void setOverride(Tool tool, const QString &path);
+
+} // namespace ToolLocator

@@ -1,0 +1,184 @@
+#include "batch/engine/BatchTypes.h"
+#include "batch/engine/CommandLists.h"
+#include "batch/engine/ToolLocator.h"
+
+#include <QTest>
+
+Q_DECLARE_METATYPE(JobSettings)
+
+// The argument lists the external programs get, row by row.
+class TestCommandLists : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void sizeArgs_data();
+    void sizeArgs();
+    void convertArgs_data();
+    void convertArgs();
+    void pngArgs_data();
+    void pngArgs();
+    void rawArgs();
+    void debugLines();
+    void locate_data();
+    void locate();
+};
+
+namespace {
+
+JobSettings job(int imgType, int quality = -1, int width = -1, int height = -1, const QString &rotate = QString(),
+                bool flop = false, bool flip = false)
+{
+    return {imgType, -1, quality, width, height, rotate, flop, flip};
+}
+
+QStringList words(const char *text)
+{
+    return QString::fromUtf8(text).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+void TestCommandLists::sizeArgs_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("none") << -1 << -1 << QStringList();
+    QTest::newRow("width only") << 800 << -1 << words("-resize 800");
+    QTest::newRow("height only") << -1 << 600 << words("-resize x600");
+    QTest::newRow("both, exact") << 1024 << 768 << words("-resize 1024x768!");
+    QTest::newRow("zero passed on") << 0 << 0 << words("-resize 0x0!");
+}
+
+void TestCommandLists::sizeArgs()
+{
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(QStringList, expected);
+    QCOMPARE(CommandLists::sizeArgs(width, height), expected);
+}
+
+void TestCommandLists::convertArgs_data()
+{
+    QTest::addColumn<JobSettings>("settings");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("fmt");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("plain conversion") << job(BatchOp::Convert) << "/s/a.jpg" << "png" << words("/s/a.jpg /o/out");
+    QTest::newRow("png to jpg, width only: background group last")
+        << job(BatchOp::Convert, -1, 800) << "/s/a.png" << "jpg"
+        << words("/s/a.png -resize 800 -background white -alpha remove /o/out");
+    QTest::newRow("bmp to jpeg gets the background group") << job(BatchOp::Convert) << "/s/a.BMP" << "jpeg"
+                                                            << words("/s/a.BMP -background white -alpha remove /o/out");
+    QTest::newRow("png to png has no background group") << job(BatchOp::Convert) << "/s/a.png" << "png"
+                                                         << words("/s/a.png /o/out");
+    QTest::newRow("tiff to jpg, exact size: flatten, no background")
+        << job(BatchOp::Convert, -1, 1024, 768) << "/s/a.tiff" << "jpg"
+        << words("/s/a.tiff -layers flatten -resize 1024x768! /o/out");
+    QTest::newRow("psd flattened, height only") << job(BatchOp::Convert, -1, -1, 300) << "/s/a.PSD" << "png"
+                                                 << words("/s/a.PSD -layers flatten -resize x300 /o/out");
+    QTest::newRow("tif") << job(BatchOp::Convert) << "/s/a.tif" << "png" << words("/s/a.tif -layers flatten /o/out");
+    QTest::newRow("path ending in tif without a dot") << job(BatchOp::Convert) << "/s/motif" << "png"
+                                                       << words("/s/motif -layers flatten /o/out");
+    QTest::newRow("rotate 90 with flop") << job(BatchOp::Rotate, -1, -1, -1, "90", true) << "/s/a.jpg" << "jpg"
+                                          << words("/s/a.jpg -rotate 90 -flop /o/out");
+    QTest::newRow("rotate text passed verbatim, both mirrors")
+        << job(BatchOp::Rotate, -1, -1, -1, "-12.5", true, true) << "/s/a.png" << "png"
+        << words("/s/a.png -rotate -12.5 -flop -flip /o/out");
+    QTest::newRow("flip only") << job(BatchOp::Rotate, -1, -1, -1, QString(), false, true) << "/s/a.bmp" << "bmp"
+                                << words("/s/a.bmp -flip /o/out");
+    QTest::newRow("compress jpeg, quality 80") << job(BatchOp::Compress, 80) << "/s/a.jpg" << "jpg"
+                                                << words("/s/a.jpg -quality 80% /o/out");
+    QTest::newRow("compress png with width: quality then size")
+        << job(BatchOp::Compress, 60, 300) << "/s/a.png" << "png" << words("/s/a.png -quality 60% -resize 300 /o/out");
+    QTest::newRow("every row") << job(BatchOp::Convert, 70, 10, 20, "180", true, true) << "/s/x.png.tiff" << "jpg"
+                                << words("/s/x.png.tiff -quality 70% -layers flatten -resize 10x20! -rotate 180 "
+                                         "-flop -flip /o/out");
+    QTest::newRow("png source by path, to jpg, everything")
+        << job(BatchOp::Convert, 70, 10, -1, "45", false, true) << "/s/x.png" << "jpg"
+        << words("/s/x.png -quality 70% -resize 10 -rotate 45 -flip -background white -alpha remove /o/out");
+}
+
+void TestCommandLists::convertArgs()
+{
+    QFETCH(JobSettings, settings);
+    QFETCH(QString, input);
+    QFETCH(QString, fmt);
+    QFETCH(QStringList, expected);
+    QCOMPARE(CommandLists::convertArgs(settings, input, QStringLiteral("/o/out"), fmt), expected);
+}
+
+void TestCommandLists::pngArgs_data()
+{
+    QTest::addColumn<int>("quality");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("quality 60") << 60 << words("/s/a.png --quality 60 --output /o/a.png");
+    QTest::newRow("no quality") << -1 << words("/s/a.png --output /o/a.png");
+}
+
+void TestCommandLists::pngArgs()
+{
+    QFETCH(int, quality);
+    QFETCH(QStringList, expected);
+    QCOMPARE(CommandLists::pngArgs(quality, QStringLiteral("/s/a.png"), QStringLiteral("/o/a.png")), expected);
+}
+
+void TestCommandLists::rawArgs()
+{
+    QCOMPARE(CommandLists::rawArgs(QStringLiteral("/s/a b.CR2"), QStringLiteral("/t/081530124.jpg")),
+             QStringList({QStringLiteral("/s/a b.CR2"), QStringLiteral("/t/081530124.jpg")}));
+}
+
+void TestCommandLists::debugLines()
+{
+    const QStringList args = CommandLists::convertArgs(job(BatchOp::Convert), QStringLiteral("/s/a.jpg"),
+                                                       QStringLiteral("/o/a.png"), QStringLiteral("png"));
+    QCOMPARE(CommandLists::debugLines(QStringLiteral("/s/a.jpg"), QStringLiteral("/o/a.png"), QStringLiteral("png"),
+                                      args),
+             QStringList({QStringLiteral("===========图片路径为：/s/a.jpg转换后的路径为：/o/a.png,转换的格式为：png"),
+                          QStringLiteral("===========================/s/a.jpg"),
+                          QStringLiteral("===========================/o/a.png")}));
+}
+
+void TestCommandLists::locate_data()
+{
+    QTest::addColumn<int>("tool");
+    QTest::addColumn<QStringList>("inAppDir");
+    QTest::addColumn<QStringList>("onPath");
+    QTest::addColumn<QString>("expected");
+    const int magick = int(ToolLocator::Tool::ImageMagick);
+    const int pngquant = int(ToolLocator::Tool::Pngquant);
+    const int raw = int(ToolLocator::Tool::RawDecoder);
+    QTest::newRow("magick beside the program wins") << magick << QStringList{"magick"}
+                                                     << QStringList{"magick", "convert"} << "/app/magick";
+    QTest::newRow("magick on PATH") << magick << QStringList() << QStringList{"magick", "convert"} << "/bin/magick";
+    QTest::newRow("ImageMagick 6: convert on PATH") << magick << QStringList() << QStringList{"convert"}
+                                                     << "/bin/convert";
+    QTest::newRow("no ImageMagick: a path that fails to start") << magick << QStringList() << QStringList()
+                                                                 << "/app/magick";
+    QTest::newRow("versioned pngquant first") << pngquant << QStringList{"pngquant", "pngquant.2.12.3"}
+                                               << QStringList{"pngquant"} << "/app/pngquant.2.12.3";
+    QTest::newRow("plain pngquant beside") << pngquant << QStringList{"pngquant"} << QStringList{"pngquant"}
+                                            << "/app/pngquant";
+    QTest::newRow("pngquant on PATH") << pngquant << QStringList() << QStringList{"pngquant"} << "/bin/pngquant";
+    QTest::newRow("decoder only beside the program")
+        << raw << QStringList() << QStringList{"ConvertToJpg"} << "/app/decoder/ConverterToJpg/ConvertToJpg";
+}
+
+void TestCommandLists::locate()
+{
+    QFETCH(int, tool);
+    QFETCH(QStringList, inAppDir);
+    QFETCH(QStringList, onPath);
+    QFETCH(QString, expected);
+    const QString found = ToolLocator::locate(
+        ToolLocator::Tool(tool), QStringLiteral("/app"),
+        [&](const QString &path) { return inAppDir.contains(path.mid(5)); },
+        [&](const QString &name) { return onPath.contains(name) ? QStringLiteral("/bin/") + name : QString(); });
+    QCOMPARE(found, expected);
+}
+
+QTEST_APPLESS_MAIN(TestCommandLists)
+#include "tst_commandlists.moc"

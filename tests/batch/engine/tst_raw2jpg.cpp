@@ -1,0 +1,208 @@
+#include "support/Fixtures.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+// ConvertToJpg, our RAW-to-JPEG program, run as the batch engine runs it.
+class TestRaw2Jpg : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void orientation_data();
+    void orientation();
+    void localEncodingPaths();
+    void failures_data();
+    void failures();
+
+private:
+    struct Run
+    {
+        int exitCode = -1;
+        QByteArray stdErr;
+    };
+    Run decode(const QStringList &args) const;
+    QString dng(int orientation = 1);
+
+    QTemporaryDir dir_;
+    QByteArray dngBytes_;
+};
+
+namespace {
+
+// Which of the four fixture bands a pixel shows.
+QChar bandOf(QRgb pixel)
+{
+    const int r = qRed(pixel), g = qGreen(pixel), b = qBlue(pixel);
+    if (qMax(r, qMax(g, b)) - qMin(r, qMin(g, b)) < 30)
+        return 'K'; // grey
+    if (r > g + 40 && r > b + 40)
+        return 'R';
+    if (g > r + 40 && g > b + 40)
+        return 'G';
+    if (b > r + 40 && b > g + 40)
+        return 'B';
+    return '?';
+}
+
+// Sets the TIFF orientation tag (274) of the first IFD of a little-endian DNG.
+bool setOrientation(QByteArray &bytes, int orientation)
+{
+    auto *data = reinterpret_cast<uchar *>(bytes.data());
+    const quint32 ifd = qFromLittleEndian<quint32>(data + 4);
+    const quint16 count = qFromLittleEndian<quint16>(data + ifd);
+    for (quint16 i = 0; i < count; ++i) {
+        uchar *entry = data + ifd + 2 + 12 * i;
+        if (qFromLittleEndian<quint16>(entry) == 274) {
+            qToLittleEndian<quint16>(quint16(orientation), entry + 8);
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+void TestRaw2Jpg::initTestCase()
+{
+    QVERIFY(dir_.isValid());
+    const QString path = dir_.filePath("source.dng");
+    QVERIFY(Fixtures::writeDng(path, 64, 48));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    dngBytes_ = file.readAll();
+}
+
+TestRaw2Jpg::Run TestRaw2Jpg::decode(const QStringList &args) const
+{
+    QProcess process;
+    process.start(Fixtures::binDir() + "/decoder/ConverterToJpg/ConvertToJpg", args);
+    Run run;
+    if (process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit)
+        run.exitCode = process.exitCode();
+    run.stdErr = process.readAllStandardError();
+    return run;
+}
+
+QString TestRaw2Jpg::dng(int orientation)
+{
+    QByteArray bytes = dngBytes_;
+    if (!setOrientation(bytes, orientation))
+        return QString();
+    const QString path = dir_.filePath(QStringLiteral("o%1.dng").arg(orientation));
+    return Fixtures::writeBytes(path, bytes) ? path : QString();
+}
+
+void TestRaw2Jpg::orientation_data()
+{
+    QTest::addColumn<int>("orientation");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<bool>("bandsAcross"); // bands run left to right (else top to bottom)
+    QTest::addColumn<int>("across");       // the other coordinate of the samples, on the bright side
+    QTest::addColumn<QString>("bands");
+    QTest::newRow("upright") << 1 << QSize(64, 48) << true << 40 << "RGBK";
+    QTest::newRow("upside down") << 3 << QSize(64, 48) << true << 8 << "KBGR";
+    QTest::newRow("turned right") << 6 << QSize(48, 64) << false << 8 << "RGBK";
+    QTest::newRow("turned left") << 8 << QSize(48, 64) << false << 40 << "KBGR";
+}
+
+void TestRaw2Jpg::orientation()
+{
+    QFETCH(int, orientation);
+    QFETCH(QSize, size);
+    QFETCH(bool, bandsAcross);
+    QFETCH(int, across);
+    QFETCH(QString, bands);
+
+    const QString source = dng(orientation);
+    QVERIFY(!source.isEmpty());
+    QTemporaryDir out;
+    const QString jpeg = out.filePath("out.jpg");
+    const Run run = decode({source, jpeg});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.stdErr.isEmpty(), run.stdErr.constData());
+    QCOMPARE(Fixtures::imageFormat(jpeg), QByteArray("jpeg"));
+    QCOMPARE(QDir(out.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"out.jpg"});
+
+    const QImage image(jpeg);
+    QCOMPARE(image.size(), size); // turned once, not twice
+    QString seen;
+    for (int i = 0; i < 4; ++i) {
+        const int along = 8 + 16 * i;
+        seen += bandOf(bandsAcross ? image.pixel(along, across) : image.pixel(across, along));
+    }
+    QCOMPARE(seen, bands);
+}
+
+void TestRaw2Jpg::localEncodingPaths()
+{
+    const QString source = dir_.filePath("相机 照片.dng");
+    QVERIFY(Fixtures::writeBytes(source, dngBytes_));
+    const QString jpeg = dir_.filePath("输出 图片.jpg");
+    QCOMPARE(decode({source, jpeg}).exitCode, 0);
+    QCOMPARE(Fixtures::imageSize(jpeg), QSize(64, 48));
+}
+
+void TestRaw2Jpg::failures_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("content"); // written to "in" unless null
+    QTest::addColumn<QString>("says");
+
+    const QByteArray none;
+    QTest::newRow("no arguments") << QStringList() << none << "two arguments";
+    QTest::newRow("one argument") << QStringList{"@in"} << dngBytes_ << "two arguments";
+    QTest::newRow("three arguments") << QStringList{"@in", "@out", "@out"} << dngBytes_ << "two arguments";
+    QTest::newRow("missing file") << QStringList{"@dir/absent.dng", "@out"} << none << "does not exist";
+    QTest::newRow("zero bytes") << QStringList{"@in", "@out"} << QByteArray("") << "empty";
+    QTest::newRow("truncated data") << QStringList{"@in", "@out"} << dngBytes_.left(dngBytes_.size() - 100)
+                                    << "truncated";
+    QTest::newRow("truncated header") << QStringList{"@in", "@out"} << dngBytes_.left(400) << "";
+    QTest::newRow("a folder") << QStringList{"@dir", "@out"} << none << "folder";
+
+    QTemporaryDir jpegDir;
+    const QString jpegPath = jpegDir.filePath("photo.jpg");
+    Fixtures::writeImage(jpegPath, QSize(16, 16));
+    QFile jpeg(jpegPath);
+    jpeg.open(QIODevice::ReadOnly);
+    QTest::newRow("a JPEG, not RAW") << QStringList{"@in", "@out"} << jpeg.readAll() << "not a RAW file";
+    QTest::newRow("output folder missing") << QStringList{"@in", "@dir/no/such/out.jpg"} << dngBytes_
+                                           << "cannot create the JPEG file";
+    QTest::newRow("warning in the name is not echoed")
+        << QStringList{"@dir/Warning.dng", "@out"} << none << "does not exist";
+}
+
+void TestRaw2Jpg::failures()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, says);
+
+    QTemporaryDir work;
+    const QString in = work.filePath("in.dng");
+    const QString out = work.filePath("out.jpg");
+    if (!content.isNull())
+        QVERIFY(Fixtures::writeBytes(in, content));
+    for (QString &arg : args)
+        arg = arg == "@in" ? in : arg == "@out" ? out : arg.replace("@dir", work.path());
+
+    const Run run = decode(args);
+    QVERIFY2(run.exitCode > 0, run.stdErr.constData());
+    QCOMPARE(run.stdErr.count('\n'), 1);
+    QVERIFY2(run.stdErr.startsWith("ConvertToJpg: "), run.stdErr.constData());
+    QVERIFY2(run.stdErr.contains(says.toUtf8()), run.stdErr.constData());
+    QVERIFY2(!run.stdErr.toLower().contains("warning"), run.stdErr.constData());
+    // Nothing written: no JPEG and no temporary file beside it.
+    QStringList left = QDir(work.path()).entryList(QDir::Files | QDir::Hidden);
+    left.removeAll("in.dng");
+    QCOMPARE(left, QStringList());
+}
+
+QTEST_GUILESS_MAIN(TestRaw2Jpg)
+#include "tst_raw2jpg.moc"
