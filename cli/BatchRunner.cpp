@@ -93,8 +93,8 @@ void BatchRunner::done(QString exportFilePath, int rowIndex, bool isSuccess)
 
 void BatchRunner::finish()
 {
-    m_progressShown = false;
     printLine(m_report.summaryLine());
+    m_progressShown = false;
     emit finished(m_report.exitStatus());
 }
 
