@@ -11,6 +11,7 @@ inputs, kept between runs), BENCH_ONLY (large or small to run one half).
 
 import json
 import os
+import resource
 import shutil
 import statistics
 import subprocess
@@ -18,7 +19,7 @@ import sys
 import tempfile
 import time
 
-BIN = sys.argv[1]  # build/bin
+BIN = os.path.abspath(sys.argv[1])  # build/bin
 
 
 def env_int(name, default):
@@ -52,7 +53,9 @@ def tree_rss_kb(root):
 
 
 def measure(command, env):
-    """Runs command (a shell line); returns (wall seconds, peak tree RSS in MiB)."""
+    """Runs command (a shell line); returns (wall seconds, peak tree RSS in MiB, CPU
+    seconds of the whole tree). CPU time shows the cost apart from the machine's load."""
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
     start = time.monotonic()
     process = subprocess.Popen(['sh', '-c', command], env=env, stdout=subprocess.DEVNULL)
     peak = 0
@@ -60,9 +63,11 @@ def measure(command, env):
         peak = max(peak, tree_rss_kb(process.pid))
         time.sleep(0.1)
     wall = time.monotonic() - start
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+    cpu = (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
     if process.returncode != 0:
         sys.exit(f'batch bench: "{command}" ended with status {process.returncode}')
-    return wall, peak / 1024
+    return wall, peak / 1024, cpu
 
 
 def make_inputs(folder, count, size):
@@ -98,14 +103,16 @@ def compare(label, inputs, names, runs, scratch):
         for name in order[run % len(order):] + order[:run % len(order)]:
             shutil.rmtree(out, ignore_errors=True)
             os.makedirs(out)
-            wall, rss = measure(commands[name], env)
+            wall, rss, cpu = measure(commands[name], env)
             produced = len([n for n in os.listdir(out) if n.endswith('.png')])
             if produced != len(names):
                 sys.exit(f'batch bench: {name} wrote {produced} of {len(names)} files')
-            results[name].append((wall, rss))
-            print(f'# {label} run {run + 1}: {name}: {wall:.2f} s, {rss:.0f} MiB', file=sys.stderr, flush=True)
+            results[name].append((wall, rss, cpu))
+            load = os.getloadavg()[0]
+            print(f'# {label} run {run + 1}: {name}: {wall:.2f} s, {rss:.0f} MiB, {cpu:.1f} s CPU, load {load:.2f}',
+                  file=sys.stderr, flush=True)
     shutil.rmtree(out, ignore_errors=True)
-    return {name: (statistics.median(w for w, _ in r), statistics.median(m for _, m in r))
+    return {name: tuple(statistics.median(sample[i] for sample in r) for i in range(3))
             for name, r in results.items()}
 
 
@@ -116,12 +123,15 @@ def report(name, medians, unit_index, unit, lower):
     figure = {'name': name, 'value': round(ours, 3), 'unit': unit, 'baseline': round(loops[best], 3),
               'baseline_command': best, 'ratio': round(ours / loops[best], 3)}
     figure.update({f'median {k}': round(v, 3) for k, v in loops.items()})
+    if unit == 's':
+        figure['cpu'] = round(medians['quorvane-batch'][2], 3)
+        figure['baseline_cpu'] = round(medians[best][2], 3)
     print(json.dumps(figure), flush=True)
 
 
 def main():
     runs = env_int('BENCH_RUNS', 3)
-    cache = os.environ.get('BENCH_CACHE', os.path.join(BIN, '..', 'bench-cache'))
+    cache = os.path.abspath(os.environ.get('BENCH_CACHE', os.path.join(BIN, '..', 'bench-cache')))
     only = os.environ.get('BENCH_ONLY', '')
     with tempfile.TemporaryDirectory(prefix='quorvane-bench-') as scratch:
         if only in ('', 'large'):

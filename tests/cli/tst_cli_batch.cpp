@@ -2,9 +2,12 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextCodec>
+
+#include <csignal>
 
 #include "support/Fixtures.h"
 
@@ -29,6 +32,8 @@ private slots:
     void helpAndVersion();
     void folderContributesItsFiles();
     void defaultOutputFolderAndUnicodeNames();
+    void progressLineOnlyOnATerminal();
+    void terminationEndsTheRunningTools();
 
 private:
     struct Run
@@ -38,6 +43,7 @@ private:
         QString errors;    // standard error
     };
     Run run(const QStringList &arguments);
+    void setUp(QProcess &process) const;
     QString path(const QString &name) const { return m_temp->filePath(name); }
 
     QScopedPointer<QTemporaryDir> m_temp;
@@ -73,6 +79,24 @@ QImage halves(const QSize &size)
     return image;
 }
 
+// The processes whose parent is pid.
+QList<qint64> childrenOf(qint64 pid)
+{
+    QList<qint64> children;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString &entry : entries) {
+        QFile stat("/proc/" + entry + "/stat");
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        // Fields after the command name, which may hold blanks: state, then the parent.
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields.at(1).toLongLong() == pid)
+            children << entry.toLongLong();
+    }
+    return children;
+}
+
 bool isRed(QRgb pixel)
 {
     return qRed(pixel) > 200 && qBlue(pixel) < 60;
@@ -92,9 +116,8 @@ void TestCliBatch::init()
     QVERIFY(m_temp->isValid());
 }
 
-TestCliBatch::Run TestCliBatch::run(const QStringList &arguments)
+void TestCliBatch::setUp(QProcess &process) const
 {
-    QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("HOME"), m_temp->path());
     env.remove(QStringLiteral("XDG_DESKTOP_DIR"));
@@ -102,6 +125,12 @@ TestCliBatch::Run TestCliBatch::run(const QStringList &arguments)
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
     process.setProcessEnvironment(env);
     process.setWorkingDirectory(m_temp->path());
+}
+
+TestCliBatch::Run TestCliBatch::run(const QStringList &arguments)
+{
+    QProcess process;
+    setUp(process);
     process.start(Fixtures::binDir() + "/quorvane-batch", arguments);
     Run result;
     if (!process.waitForFinished(300000) || process.exitStatus() != QProcess::NormalExit)
@@ -338,6 +367,49 @@ void TestCliBatch::defaultOutputFolderAndUnicodeNames()
     QCOMPARE(result.lines, QStringList({"ok " + source + " -> " + out, "1 succeeded, 0 failed, 0 skipped"}));
     QCOMPARE(result.status, 0);
     QCOMPARE(Fixtures::imageSize(out), QSize(16, 8));
+}
+
+void TestCliBatch::progressLineOnlyOnATerminal()
+{
+    const QString script = QStandardPaths::findExecutable(QStringLiteral("script"));
+    if (script.isEmpty())
+        QSKIP("script(1) is needed to give the program a terminal");
+    QVERIFY(Fixtures::writeImage(path("a.jpg"), QSize(16, 8)));
+
+    QProcess process;
+    setUp(process);
+    const QString command =
+        QStringLiteral("'%1/quorvane-batch' convert -o '%2' '%3'").arg(Fixtures::binDir(), path("out"), path("a.jpg"));
+    process.start(script, {"-qefc", command, "/dev/null"});
+    QVERIFY(process.waitForFinished(120000));
+    QCOMPARE(process.exitCode(), 0);
+    // Standard output and error share the terminal: each result line first wipes the
+    // progress line, and the summary does so last.
+    const QByteArray terminal = process.readAllStandardOutput();
+    QVERIFY2(terminal.contains("\r0 of 1 done"), terminal.constData());
+    QVERIFY2(terminal.contains("\r\x1b[Kok " + path("a.jpg").toUtf8()), terminal.constData());
+    QVERIFY2(terminal.endsWith("\r\x1b[K1 succeeded, 0 failed, 0 skipped\r\n"), terminal.constData());
+}
+
+void TestCliBatch::terminationEndsTheRunningTools()
+{
+    // Large enough that ImageMagick is still encoding when the signal comes.
+    QVERIFY(busyImage(QSize(3000, 2000)).save(path("big.jpg"), "JPEG", 95));
+
+    QProcess process;
+    setUp(process);
+    process.start(Fixtures::binDir() + "/quorvane-batch", {"convert", "-f", "png", "-o", path("out"), path("big.jpg")});
+    QVERIFY(process.waitForStarted());
+    QList<qint64> tools;
+    QTRY_VERIFY_WITH_TIMEOUT(!(tools = childrenOf(process.processId())).isEmpty(), 30000);
+
+    QCOMPARE(::kill(pid_t(process.processId()), SIGTERM), 0);
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 128 + SIGTERM);
+    for (const qint64 tool : qAsConst(tools))
+        QVERIFY2(!QFileInfo::exists(QStringLiteral("/proc/%1").arg(tool)), "a tool outlived the program");
+    QCOMPARE(QDir(path("out")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestCliBatch)
