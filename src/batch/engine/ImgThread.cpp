@@ -1,5 +1,6 @@
 #include "batch/engine/ImgThread.h"
 
+#include "app/Formats.h"
 #include "batch/engine/BatchPaths.h"
 #include "batch/engine/ImgRunable.h"
 #include "batch/engine/ProcessRunner.h"
@@ -34,14 +35,16 @@ void shutdownHook()
 // exit() runs atexit handlers and static destructors in reverse order of
 // registration. The global pool's destructor waits for every task; a worker
 // blocked on a queued call to the GUI thread would make it wait forever. So the
-// pool (and the job registry the hook reads) are created first and our hook
-// registered after them, to run before they go.
+// pool, the job registry and the lists workers read are created first and our
+// hook registered after them: it runs, and the workers end, before they go.
 void installShutdownHooks()
 {
     static std::once_flag once;
     std::call_once(once, [] {
         QThreadPool::globalInstance();
         liveJobs();
+        Formats::init();
+        BatchFormats::formatTable();
         std::atexit(shutdownHook);
         qAddPostRoutine(shutdownHook);
     });

@@ -17,7 +17,7 @@ std::atomic_int linkCounter{0};
 
 bool InputAlias::needsAlias(const QString &path)
 {
-    static const QString special = QStringLiteral("[]*?{}%");
+    const QLatin1String special("[]*?{}%");
     for (const QChar c : path) {
         if (special.contains(c))
             return true;

@@ -8,10 +8,14 @@ namespace {
 
 QBasicMutex registryMutex;
 
+// Built when the library loads, not on first use: a worker may still release its
+// names while exit() destroys statics, and those made after the shutdown hook was
+// registered go first (see ImgThread).
+QSet<QString> claimedNames;
+
 QSet<QString> &registry()
 {
-    static QSet<QString> names;
-    return names;
+    return claimedNames;
 }
 
 } // namespace

@@ -65,9 +65,14 @@ QString baseName(int imgType, const QString &source)
 
 bool writesFrameFolder(int imgType, const QString &source)
 {
-    static const QStringList multiFrame = {QStringLiteral("psd"), QStringLiteral("tif"), QStringLiteral("tiff"),
-                                           QStringLiteral("webp"), QStringLiteral("gif")};
-    return imgType == BatchOp::Convert && multiFrame.contains(sourceSuffix(source));
+    if (imgType != BatchOp::Convert)
+        return false;
+    const QString suffix = sourceSuffix(source);
+    for (const char *multiFrame : {"psd", "tif", "tiff", "webp", "gif"}) {
+        if (suffix == QLatin1String(multiFrame))
+            return true;
+    }
+    return false;
 }
 
 QString freeName(const QString &dir, const QString &stem, const QString &suffix, const ExistsFn &exists)

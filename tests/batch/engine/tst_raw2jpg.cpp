@@ -1,3 +1,4 @@
+#include "support/EngineHarness.h"
 #include "support/Fixtures.h"
 
 #include <QDir>
@@ -35,21 +36,6 @@ private:
 };
 
 namespace {
-
-// Which of the four fixture bands a pixel shows.
-QChar bandOf(QRgb pixel)
-{
-    const int r = qRed(pixel), g = qGreen(pixel), b = qBlue(pixel);
-    if (qMax(r, qMax(g, b)) - qMin(r, qMin(g, b)) < 30)
-        return 'K'; // grey
-    if (r > g + 40 && r > b + 40)
-        return 'R';
-    if (g > r + 40 && g > b + 40)
-        return 'G';
-    if (b > r + 40 && b > g + 40)
-        return 'B';
-    return '?';
-}
 
 // Sets the TIFF orientation tag (274) of the first IFD of a little-endian DNG.
 bool setOrientation(QByteArray &bytes, int orientation)
@@ -135,7 +121,7 @@ void TestRaw2Jpg::orientation()
     QString seen;
     for (int i = 0; i < 4; ++i) {
         const int along = 8 + 16 * i;
-        seen += bandOf(bandsAcross ? image.pixel(along, across) : image.pixel(across, along));
+        seen += EngineHarness::dngBand(bandsAcross ? image.pixel(along, across) : image.pixel(across, along));
     }
     QCOMPARE(seen, bands);
 }

@@ -1,0 +1,319 @@
+#include "print/PrintDialog.h"
+
+#include "app/UiProfile.h"
+#include "batch/shell/MyComboBox.h"
+#include "batch/shell/MyLineEdit.h"
+#include "batch/shell/ParamLabel.h"
+#include "chrome/MyDialog.h"
+#include "print/PrintLayout.h"
+
+#include <QDebug>
+#include <QGraphicsPixmapItem>
+#include <QGraphicsRectItem>
+#include <QGraphicsScene>
+#include <QGraphicsView>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QIntValidator>
+#include <QPageSetupDialog>
+#include <QPainter>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int kGreyscaleIndex = 1; // "灰度"
+constexpr int kMaxCopies = 10000;
+
+QString printStartedText() { return QStringLiteral("开始打印文件"); }
+QString noPrinterText() { return QStringLiteral("没有可用的打印机，请先安装打印机！"); }
+QString printerGoneText() { return QStringLiteral("打印机不可用，请检查打印机！"); }
+QString printFailedText() { return QStringLiteral("打印失败，请检查打印机！"); }
+
+void logPrintGrid(const PrintLayout::Grid &grid, const QSizeF &sheet, const QSizeF &paperMillimetres)
+{
+    qDebug() << "rect width:" << sheet.width() << ",rect height:" << sheet.height() << ",paperWidth:" << sheet.width()
+             << ",paperHeight:" << sheet.height();
+    qDebug() << "cols=========:" << int(sheet.width() / grid.photo.width())
+             << ",rows===========:" << int(sheet.height() / grid.photo.height()) << ",paperWidth:" << sheet.width()
+             << ",photoWidth:" << grid.photo.width();
+    qDebug() << "paper mills width:" << paperMillimetres.width() << ",paperWidth:" << sheet.width()
+             << ",photoWidth:" << grid.photo.width() << ",spacing x:" << grid.x.spacing
+             << ",spacing y:" << grid.y.spacing;
+}
+
+} // namespace
+
+PrintDialog::PrintDialog(QWidget *parent)
+    : QDialog(parent)
+    , previewView(nullptr)
+    , previewScene_(new QGraphicsScene(this))
+    , photoSizeBox_(new MyComboBox(this))
+    , paperBox_(new MyComboBox(this))
+    , printerBox_(new MyComboBox(this))
+    , colourModeBox_(new MyComboBox(this))
+    , qualityBox(new MyComboBox(this))
+    , copiesField_(new MyLineEdit(this))
+    , printer_(std::make_unique<QPrinter>(QPrinter::HighResolution))
+{
+    setWindowTitle(QStringLiteral("打印图片"));
+    setFixedSize(1100, 800);
+
+    previewView = new QGraphicsView(previewScene_, this);
+    previewView->setRenderHint(QPainter::SmoothPixmapTransform);
+    previewView->setStyleSheet(QStringLiteral("QGraphicsView{border:0px;}"));
+    // A grey desk, so the white sheet stands out from the view.
+    previewScene_->setBackgroundBrush(QColor(0xF2, 0xF5, 0xF7));
+
+    photoSizeBox_->addItems(PrintLayout::photoNames());
+    photoSizeBox_->setCurrentIndex(PrintLayout::kFitPhotoIndex);
+    paperBox_->addItems(PrintLayout::paperNames());
+    paperBox_->setCurrentText(QStringLiteral("A4"));
+    loadAvailablePrinters();
+    colourModeBox_->addItems({QStringLiteral("彩色"), QStringLiteral("灰度")});
+    qualityBox->addItems({QStringLiteral("高质量"), QStringLiteral("普通质量")});
+    copiesField_->setText(QStringLiteral("1"));
+    copiesField_->setValidator(new QIntValidator(1, kMaxCopies, copiesField_));
+
+    auto *grid = new QGridLayout;
+    const QList<QPair<QString, QWidget *>> rows = {
+        {QStringLiteral("照片尺寸:"), photoSizeBox_}, {QStringLiteral("纸张大小:"), paperBox_},
+        {QStringLiteral("打印机:"), printerBox_},     {QStringLiteral("打印模式:"), colourModeBox_},
+        {QStringLiteral("打印质量:"), qualityBox},    {QStringLiteral("打印份数:"), copiesField_},
+    };
+    for (int row = 0; row < rows.size(); ++row) {
+        grid->addWidget(new ParamLabel(rows[row].first, this), row, 0);
+        grid->addWidget(rows[row].second, row, 1);
+    }
+
+    auto *printButton = new QPushButton(QStringLiteral("打印"), this);
+    auto *setupButton = new QPushButton(QStringLiteral("高级设置"), this);
+    // Sized and styled like the fields above them, the print button in the
+    // confirmation blue of the message dialog.
+    for (QPushButton *button : {printButton, setupButton}) {
+        button->setFont(UiProfile::bodyFont());
+        button->setFixedHeight(UiProfile::pick(35, 45));
+        button->setCursor(Qt::PointingHandCursor);
+    }
+    printButton->setStyleSheet(QStringLiteral(
+        "QPushButton{background:#2F69F2;border-radius:5px;color:white;}QPushButton:hover{background:#487FFF;}"));
+    setupButton->setStyleSheet(QStringLiteral("QPushButton{background:white;border:1px solid #027DF0;border-radius:5px;"
+                                              "color:#484848;}QPushButton:hover{background:#F2F5F7;}"));
+    auto *buttons = new QHBoxLayout;
+    buttons->setContentsMargins(0, 0, 0, 0);
+    buttons->addWidget(printButton);
+    buttons->addWidget(setupButton);
+
+    auto *panel = new QVBoxLayout;
+    panel->setContentsMargins(0, 0, 0, 0);
+    panel->addLayout(grid);
+    panel->addStretch();
+    panel->addLayout(buttons);
+
+    auto *layout = new QHBoxLayout(this);
+    layout->addWidget(previewView, 5);
+    layout->addLayout(panel, 4);
+
+    connect(photoSizeBox_, SIGNAL(currentTextChanged(QString)), this, SLOT(updatePreview()));
+    connect(paperBox_, SIGNAL(currentTextChanged(QString)), this, SLOT(updatePreview()));
+    connect(printButton, SIGNAL(clicked()), this, SLOT(printImage()));
+    connect(setupButton, SIGNAL(clicked()), this, SLOT(openPageSetup()));
+}
+
+PrintDialog::~PrintDialog() = default;
+
+void PrintDialog::setPixmap(const QPixmap &pixmap)
+{
+    picture = pixmap;
+    updatePreview();
+}
+
+QPrinter *PrintDialog::printer() const
+{
+    return printer_.get();
+}
+
+QGraphicsScene *PrintDialog::previewScene() const
+{
+    return previewScene_;
+}
+
+MyComboBox *PrintDialog::photoSizeBox() const
+{
+    return photoSizeBox_;
+}
+
+MyComboBox *PrintDialog::paperBox() const
+{
+    return paperBox_;
+}
+
+MyComboBox *PrintDialog::printerBox() const
+{
+    return printerBox_;
+}
+
+MyComboBox *PrintDialog::colourModeBox() const
+{
+    return colourModeBox_;
+}
+
+MyLineEdit *PrintDialog::copiesField() const
+{
+    return copiesField_;
+}
+
+int PrintDialog::preferredPrinterIndex(const QStringList &names)
+{
+    for (int i = 0; i < names.size(); ++i) {
+        const QString name = names[i].toLower();
+        if (!name.contains(QLatin1String("onenote")) && !name.contains(QLatin1String("print to pdf")))
+            return i;
+    }
+    return -1;
+}
+
+int PrintDialog::copiesFromText(const QString &text)
+{
+    bool ok = false;
+    const int copies = text.toInt(&ok);
+    // The validator lets "0" stand while the user is still typing.
+    if (!ok || copies < 1)
+        return 1;
+    return qMin(copies, kMaxCopies);
+}
+
+void PrintDialog::loadAvailablePrinters()
+{
+    printerBox_->clear();
+    const QStringList names = QPrinterInfo::availablePrinterNames();
+    printerBox_->addItems(names);
+    if (!names.isEmpty())
+        printerBox_->setCurrentIndex(0);
+    printerBox_->setCurrentIndex(preferredPrinterIndex(names));
+}
+
+void PrintDialog::updatePreview()
+{
+    if (picture.isNull())
+        return;
+    previewScene_->clear();
+
+    const int photoIndex = photoSizeBox_->currentIndex();
+    const QSizeF paper = PrintLayout::paperMillimetres(paperBox_->currentIndex()) * PrintLayout::kPreviewScale;
+    const QSizeF viewSize = previewView->size();
+    // The scene spans the view exactly, so the sheet sits where it is placed and an
+    // earlier, larger sheet leaves no scroll range behind.
+    previewScene_->setSceneRect(QRectF(QPointF(0, 0), viewSize));
+    const QRectF sheet = PrintLayout::previewSheet(paper, viewSize);
+    QGraphicsRectItem *sheetItem =
+        previewScene_->addRect(QRectF(QPointF(0, 0), sheet.size()), QPen(Qt::black), QBrush(Qt::white));
+    sheetItem->setPos(sheet.topLeft());
+
+    if (photoIndex != PrintLayout::kFitPhotoIndex) {
+        const QSizeF photo = PrintLayout::photoMillimetres(photoIndex) * PrintLayout::kPreviewScale;
+        const PrintLayout::Grid grid = PrintLayout::previewGrid(paper, photo);
+        qDebug() << "cols=========:" << grid.x.count << ",rows===========:" << grid.y.count
+                 << ",paperWidth:" << paper.width() << ",photoWidth:" << photo.width() << ",xspan:" << grid.x.spacing
+                 << ",ySpan:" << grid.y.spacing;
+    }
+
+    const QVector<QRectF> rects = PrintLayout::previewPictures(photoIndex, sheet, picture.size());
+    if (rects.isEmpty())
+        return;
+    const QPixmap scaled =
+        picture.scaled(rects.first().size().toSize(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    for (const QRectF &rect : rects)
+        previewScene_->addPixmap(scaled)->setPos(rect.topLeft());
+}
+
+bool PrintDialog::choosePrinter()
+{
+    if (printer_->outputFormat() == QPrinter::PdfFormat && !printer_->outputFileName().isEmpty())
+        return true;
+    const QString name = printerBox_->currentIndex() < 0 ? QString() : printerBox_->currentText();
+    if (name.isEmpty())
+        return false;
+    printer_->setPrinterName(name);
+    return printer_->outputFormat() == QPrinter::NativeFormat && printer_->printerName() == name;
+}
+
+void PrintDialog::tell(const QString &text)
+{
+    (new MyDialog(text, this))->show();
+}
+
+void PrintDialog::configurePrinter(const QSizeF &paperMillimetres)
+{
+    printer_->setCopyCount(copiesFromText(copiesField_->text()));
+    printer_->setColorMode(colourModeBox_->currentIndex() == kGreyscaleIndex ? QPrinter::GrayScale
+                                                                             : QPrinter::Color);
+    printer_->setFullPage(true);
+    printer_->setPageSize(QPageSize(paperMillimetres, QPageSize::Millimeter, QString(), QPageSize::FuzzyMatch));
+    printer_->setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+}
+
+void PrintDialog::printImage()
+{
+    if (picture.isNull())
+        return;
+    // An empty printer name would make the printer write a PDF to nowhere; say so
+    // instead of announcing a print that never happens.
+    if (!choosePrinter()) {
+        const bool none = printerBox_->currentIndex() < 0 || printerBox_->currentText().isEmpty();
+        tell(none ? noPrinterText() : printerGoneText());
+        return;
+    }
+    const QImage image = picture.toImage().convertToFormat(QImage::Format_ARGB32);
+    const int photoIndex = photoSizeBox_->currentIndex();
+    const QSizeF paperMillimetres = PrintLayout::paperMillimetres(paperBox_->currentIndex());
+    configurePrinter(paperMillimetres);
+
+    QPainter painter;
+    if (!painter.begin(printer_.get())) {
+        tell(printFailedText());
+        return;
+    }
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    const int dpi = printer_->resolution();
+    QSizeF sheet;
+    if (photoIndex != PrintLayout::kFitPhotoIndex) {
+        sheet = printer_->paperRect(QPrinter::DevicePixel).size();
+        logPrintGrid(PrintLayout::printGrid(sheet, PrintLayout::photoMillimetres(photoIndex), dpi), sheet,
+                     paperMillimetres);
+    } else {
+        sheet = printer_->pageRect(QPrinter::DevicePixel).size();
+    }
+
+    const QVector<QRectF> rects = PrintLayout::printPictures(photoIndex, sheet, dpi, image.size());
+    if (!rects.isEmpty()) {
+        const QSize size = rects.first().size().toSize();
+        // Only shrink here: a smaller picture goes out at its own size and is enlarged
+        // by the printer, so a whole sheet at 1200 dpi costs no full-size copy.
+        const QImage drawn = size.width() < image.width()
+                                 ? image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                                 : image;
+        for (const QRectF &rect : rects)
+            painter.drawImage(rect, drawn);
+    }
+    // Announced once the job is handed over, so a refused job is not reported as started.
+    tell(painter.end() ? printStartedText() : printFailedText());
+}
+
+void PrintDialog::openPageSetup()
+{
+    // Set up the printer chosen in the box, not whichever the printer held before.
+    choosePrinter();
+    QPageSetupDialog dialog(printer_.get(), this);
+    dialog.exec();
+}
+
+void PrintDialog::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // The view has its final size only now; a picture handed over earlier was laid
+    // out for a view that was not yet placed.
+    updatePreview();
+}

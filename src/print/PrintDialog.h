@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QDialog>
+#include <QPixmap>
+#include <QStringList>
+
+#include <memory>
+
+class MyComboBox;
+class MyLineEdit;
+class QGraphicsScene;
+class QGraphicsView;
+class QPrinter;
+
+// Prints the viewer's picture fitted to the sheet or as a grid of photo-size
+// prints, with a preview of the sheet.
+class PrintDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit PrintDialog(QWidget *parent);
+    ~PrintDialog() override;
+
+    void setPixmap(const QPixmap &pixmap);
+
+    // The printer every print of this dialog goes to.
+    QPrinter *printer() const;
+
+    QGraphicsScene *previewScene() const;
+    MyComboBox *photoSizeBox() const;
+    MyComboBox *paperBox() const;
+    MyComboBox *printerBox() const;
+    MyComboBox *colourModeBox() const;
+    MyLineEdit *copiesField() const;
+
+    // The printer to pre-select: the first one that is not a note-taking or
+    // print-to-PDF pseudo printer; -1 when there is none.
+    static int preferredPrinterIndex(const QStringList &names);
+
+    // Copies asked for in the copies field; empty or not a positive number gives one.
+    static int copiesFromText(const QString &text);
+
+public slots:
+    void loadAvailablePrinters();
+    void updatePreview();
+    void printImage();
+    void openPageSetup();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    // A PDF file set up on the printer is printed as it is; otherwise the printer
+    // box must name a printer.
+    bool choosePrinter();
+    // Paper, margins, copies and colour mode of the next print.
+    void configurePrinter(const QSizeF &paperMillimetres);
+    // A message box over the dialog.
+    void tell(const QString &text);
+
+    QGraphicsView *previewView;
+    QGraphicsScene *previewScene_;
+    MyComboBox *photoSizeBox_;
+    MyComboBox *paperBox_;
+    MyComboBox *printerBox_;
+    MyComboBox *colourModeBox_;
+    MyComboBox *qualityBox;
+    MyLineEdit *copiesField_;
+    QPixmap picture;
+    std::unique_ptr<QPrinter> printer_;
+};

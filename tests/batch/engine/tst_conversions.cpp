@@ -1,0 +1,316 @@
+#include "app/AppSetup.h"
+#include "batch/engine/BatchTypes.h"
+#include "batch/engine/TempArea.h"
+#include "support/EngineHarness.h"
+#include "support/Fixtures.h"
+
+#include <QDir>
+#include <QImage>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace EngineHarness;
+
+// Whole files through the real ImageMagick, pngquant and ConvertToJpg, checked by
+// decoding what they wrote.
+class TestConversions : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void transparentPngToJpgOnWhite();
+    void resize_data();
+    void resize();
+    void rotateAndMirror();
+    void namesWithDots();
+    void animatedGifGetsItsOwnFolder();
+    void existingOutputIsNeverOverwritten();
+    void percentInNames();
+    void patternCharactersNeverReadAnotherFile();
+    void sameFileTwiceAtOnce();
+    void compressPng();
+    void compressResizedPngLeavesNoIntermediate();
+    void compressJpeg();
+    void unreachablePngQualityKeepsTheSource();
+    void rawEndToEnd_data();
+    void rawEndToEnd();
+    void brokenRawFails();
+
+private:
+    QString image(const QString &name, const QSize &size = QSize(40, 20));
+    QStringList tempEntries() const { return entriesBelow(TempArea::jobTempDir()); }
+
+    QTemporaryDir dir_;
+};
+
+namespace {
+
+const JobSettings kToPng = settingsFor(BatchOp::Convert, 2);
+const JobSettings kToJpg = settingsFor(BatchOp::Convert, 0);
+
+bool near(QRgb pixel, QColor colour)
+{
+    return qAbs(qRed(pixel) - colour.red()) < 40 && qAbs(qGreen(pixel) - colour.green()) < 40
+        && qAbs(qBlue(pixel) - colour.blue()) < 40;
+}
+
+// Left half red, right half blue.
+bool writeHalves(const QString &path, const QSize &size)
+{
+    QImage picture(size, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    QPainter(&picture).fillRect(0, 0, size.width() / 2, size.height(), Qt::red);
+    return picture.save(path);
+}
+
+} // namespace
+
+void TestConversions::initTestCase()
+{
+    AppSetup::run();
+    QVERIFY(dir_.isValid());
+}
+
+QString TestConversions::image(const QString &name, const QSize &size)
+{
+    const QString path = dir_.filePath(name);
+    if (!QFile::exists(path))
+        writeHalves(path, size);
+    return path;
+}
+
+void TestConversions::transparentPngToJpgOnWhite()
+{
+    QImage picture(40, 20, QImage::Format_ARGB32);
+    picture.fill(Qt::transparent);
+    QPainter(&picture).fillRect(20, 0, 20, 20, Qt::red);
+    const QString png = dir_.filePath("alpha.png");
+    QVERIFY(picture.save(png));
+    QTemporaryDir out;
+    const WorkerResult result = runWorker(kToJpg, png, out.path());
+    QVERIFY(result.success);
+    QCOMPARE(result.path, out.filePath("alpha.jpg"));
+    QCOMPARE(Fixtures::imageFormat(result.path), QByteArray("jpeg"));
+    const QImage written(result.path);
+    QCOMPARE(written.size(), QSize(40, 20));
+    QVERIFY(near(written.pixel(5, 10), Qt::white));
+    QVERIFY(near(written.pixel(35, 10), Qt::red));
+}
+
+void TestConversions::resize_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<QSize>("expected");
+    QTest::newRow("width only keeps the aspect") << 20 << -1 << QSize(20, 10);
+    QTest::newRow("height only keeps the aspect") << -1 << 5 << QSize(10, 5);
+    QTest::newRow("both: exact") << 30 << 30 << QSize(30, 30);
+}
+
+void TestConversions::resize()
+{
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(QSize, expected);
+    QTemporaryDir out;
+    const WorkerResult result = runWorker(settingsFor(BatchOp::Convert, 3, -1, width, height), image("r.png"),
+                                          out.path());
+    QVERIFY(result.success);
+    QCOMPARE(Fixtures::imageFormat(result.path), QByteArray("bmp"));
+    QCOMPARE(Fixtures::imageSize(result.path), expected);
+}
+
+void TestConversions::rotateAndMirror()
+{
+    JobSettings s = settingsFor(BatchOp::Rotate, kKeepFormat);
+    s.rotateDegree = QStringLiteral("90");
+    s.isFlop = true;
+    QTemporaryDir out;
+    const WorkerResult result = runWorker(s, image("turn.me.png"), out.path());
+    QVERIFY(result.success);
+    QCOMPARE(result.path, out.filePath("turn.png")); // rotation cuts the name at the first dot
+    const QImage written(result.path);
+    QCOMPARE(written.size(), QSize(20, 40));
+    QVERIFY(near(written.pixel(10, 5), Qt::red)); // the left half turned to the top
+    QVERIFY(near(written.pixel(10, 35), Qt::blue));
+}
+
+void TestConversions::namesWithDots()
+{
+    QTemporaryDir out;
+    const WorkerResult result = runWorker(kToPng, image("a.b.jpg"), out.path());
+    QVERIFY(result.success);
+    QCOMPARE(result.path, out.filePath("a.b.png"));
+    QCOMPARE(Fixtures::imageFormat(result.path), QByteArray("png"));
+}
+
+void TestConversions::animatedGifGetsItsOwnFolder()
+{
+    const QString gif = dir_.filePath("anim.gif");
+    QVERIFY(magick({"-size", "12x8", "xc:red", "xc:lime", "xc:blue", gif}));
+    QTemporaryDir out;
+    const WorkerResult first = runWorker(kToPng, gif, out.path(), 3);
+    QVERIFY(first.success);
+    QVERIFY(first.path.endsWith("/anim/anim.png"));
+    QCOMPARE(entriesBelow(out.path()), QStringList({"anim", "anim/anim-0.png", "anim/anim-1.png", "anim/anim-2.png"}));
+    QVERIFY(near(QImage(out.filePath("anim/anim-1.png")).pixel(1, 1), Qt::green));
+
+    const WorkerResult second = runWorker(kToPng, gif, out.path(), 3);
+    QVERIFY(second.success);
+    QVERIFY2(QRegularExpression("/anim_\\d{8}3/anim\\.png$").match(second.path).hasMatch(), qPrintable(second.path));
+    QVERIFY(QFile::exists(QFileInfo(second.path).path() + "/anim-2.png"));
+}
+
+void TestConversions::existingOutputIsNeverOverwritten()
+{
+    QTemporaryDir out;
+    QVERIFY(Fixtures::writeBytes(out.filePath("x.png"), "precious"));
+    const WorkerResult result = runWorker(kToPng, image("x.jpg"), out.path(), 4);
+    QVERIFY(result.success);
+    QVERIFY2(QRegularExpression("/x_\\d{8}4\\.png$").match(result.path).hasMatch(), qPrintable(result.path));
+    QCOMPARE(readAll(out.filePath("x.png")), QByteArray("precious"));
+    QCOMPARE(Fixtures::imageSize(result.path), QSize(40, 20));
+}
+
+void TestConversions::percentInNames()
+{
+    // ImageMagick would write "100%d.png" as "1000.png", into "out0" for "out%d".
+    QTemporaryDir root;
+    const QString out = root.filePath("out%d");
+    QVERIFY(QDir().mkdir(out));
+    const WorkerResult result = runWorker(kToPng, image("100%d.jpg"), out);
+    QVERIFY(result.success);
+    QCOMPARE(result.path, out + "/100%d.png");
+    QCOMPARE(entriesBelow(root.path()), QStringList({"out%d", "out%d/100%d.png"}));
+    QCOMPARE(Fixtures::imageSize(result.path), QSize(40, 20));
+}
+
+void TestConversions::patternCharactersNeverReadAnotherFile()
+{
+    QTemporaryDir src;
+    QTemporaryDir out;
+    // A literal "b[0].png" beside "b.png": the named file is read.
+    QVERIFY(writeHalves(src.filePath("b[0].png"), QSize(10, 10)));
+    QVERIFY(writeHalves(src.filePath("b.png"), QSize(30, 30)));
+    const WorkerResult bracket = runWorker(kToJpg, src.filePath("b[0].png"), out.path());
+    QVERIFY(bracket.success);
+    QCOMPARE(bracket.path, out.filePath("b[0].jpg"));
+    QCOMPARE(Fixtures::imageSize(bracket.path), QSize(10, 10));
+
+    // "c*.png" has gone meanwhile; "cz.png" matches the pattern but is not it.
+    QVERIFY(writeHalves(src.filePath("cz.png"), QSize(30, 30)));
+    const WorkerResult star = runWorker(kToJpg, src.filePath("c*.png"), out.path());
+    QVERIFY(!star.success);
+    QCOMPARE(entriesBelow(out.path()), QStringList{"b[0].jpg"});
+}
+
+void TestConversions::sameFileTwiceAtOnce()
+{
+    QTemporaryDir out;
+    const QString jpg = image("twice.jpg");
+    const QList<WorkerResult> results = runWorkers(kToPng, {{jpg, 1}, {jpg, 2}}, out.path());
+    QVERIFY(results.at(0).success && results.at(1).success);
+    QVERIFY(results.at(0).path != results.at(1).path);
+    QCOMPARE(entriesBelow(out.path()).size(), 2);
+    for (const WorkerResult &result : results)
+        QCOMPARE(Fixtures::imageSize(result.path), QSize(40, 20));
+}
+
+void TestConversions::compressPng()
+{
+    QTemporaryDir out;
+    const WorkerResult result = runWorker(settingsFor(BatchOp::Compress, kKeepFormat, 60), image("c.png"), out.path());
+    QVERIFY(result.success);
+    QCOMPARE(result.path, out.filePath("c.png"));
+    QCOMPARE(Fixtures::imageFormat(result.path), QByteArray("png"));
+    QCOMPARE(Fixtures::imageSize(result.path), QSize(40, 20));
+}
+
+void TestConversions::compressResizedPngLeavesNoIntermediate()
+{
+    QTemporaryDir out;
+    QVERIFY(QDir(TempArea::jobTempDir()).removeRecursively()); // created when needed
+    const WorkerResult result
+        = runWorker(settingsFor(BatchOp::Compress, kKeepFormat, 60, 20), image("cr.png"), out.path());
+    QVERIFY(result.success);
+    QCOMPARE(Fixtures::imageSize(result.path), QSize(20, 10));
+    QCOMPARE(QImage(result.path).pixel(2, 5), QColor(Qt::red).rgb());
+    QCOMPARE(entriesBelow(out.path()), QStringList{"cr.png"});
+    QCOMPARE(tempEntries(), QStringList());
+}
+
+void TestConversions::compressJpeg()
+{
+    QTemporaryDir out;
+    const WorkerResult result
+        = runWorker(settingsFor(BatchOp::Compress, kKeepFormat, 30), image("cj.jpeg"), out.path());
+    QVERIFY(result.success);
+    QCOMPARE(result.path, out.filePath("cj.jpeg"));
+    QCOMPARE(Fixtures::imageFormat(result.path), QByteArray("jpeg"));
+}
+
+void TestConversions::unreachablePngQualityKeepsTheSource()
+{
+    // Noise over a gradient: 256 colours cannot reach quality 81..90, so pngquant
+    // gives up (status 99) and writes nothing.
+    QImage noisy(64, 64, QImage::Format_RGB32);
+    QRandomGenerator random(42);
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 64; ++x)
+            noisy.setPixel(x, y, qRgb((x * 4 + int(random.bounded(64))) % 256, (y * 4 + int(random.bounded(64))) % 256,
+                                      int(random.bounded(256))));
+    }
+    const QString png = dir_.filePath("noisy.png");
+    QVERIFY(noisy.save(png));
+    QTemporaryDir out;
+    const WorkerResult result = runWorker(settingsFor(BatchOp::Compress, kKeepFormat, 90), png, out.path());
+    QVERIFY(result.success);
+    QCOMPARE(readAll(result.path), readAll(png));
+}
+
+void TestConversions::rawEndToEnd_data()
+{
+    QTest::addColumn<int>("formatIndex");
+    QTest::addColumn<QByteArray>("format");
+    QTest::newRow("to png") << 2 << QByteArray("png");
+    QTest::newRow("to jpg") << 0 << QByteArray("jpeg");
+}
+
+void TestConversions::rawEndToEnd()
+{
+    QFETCH(int, formatIndex);
+    QFETCH(QByteArray, format);
+    const QString dng = dir_.filePath("camera.DNG");
+    QVERIFY(QFile::exists(dng) || Fixtures::writeDng(dng, 64, 48));
+    QTemporaryDir out;
+    const QStringList tempBefore = tempEntries();
+    const WorkerResult result = runWorker(settingsFor(BatchOp::Convert, formatIndex), dng, out.path());
+    QVERIFY(result.success);
+    QCOMPARE(QFileInfo(result.path).fileName(), "camera." + QString::fromLatin1(format == "png" ? "png" : "jpg"));
+    QCOMPARE(Fixtures::imageFormat(result.path), format);
+    const QImage written(result.path);
+    QCOMPARE(written.size(), QSize(64, 48));
+    QString bands;
+    for (int i = 0; i < 4; ++i)
+        bands += dngBand(written.pixel(8 + 16 * i, 40));
+    QCOMPARE(bands, QStringLiteral("RGBK"));
+    QCOMPARE(tempEntries(), tempBefore); // the decoded intermediate is gone
+}
+
+void TestConversions::brokenRawFails()
+{
+    const QString dng = dir_.filePath("broken.nef");
+    QVERIFY(Fixtures::writeBytes(dng, QByteArray("II*\0", 4) + QByteArray(300, '\x01')));
+    QTemporaryDir out;
+    const WorkerResult result = runWorker(kToJpg, dng, out.path());
+    QVERIFY(!result.success);
+    QCOMPARE(result.path, out.filePath("broken.jpg"));
+    QCOMPARE(entriesBelow(out.path()), QStringList());
+}
+
+QTEST_MAIN(TestConversions)
+#include "tst_conversions.moc"

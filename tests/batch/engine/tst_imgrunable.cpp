@@ -1,0 +1,317 @@
+#include "app/AppSetup.h"
+#include "batch/engine/FailureReport.h"
+#include "batch/engine/ImgRunable.h"
+#include "batch/engine/SuccessRule.h"
+#include "batch/engine/ToolLocator.h"
+#include "support/EngineHarness.h"
+#include "support/Fixtures.h"
+
+#include <QElapsedTimer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace EngineHarness;
+
+// The per-file worker against programs that misbehave on purpose: the success
+// rule, pngquant's statuses, the pseudo-progress and the failure report.
+class TestImgRunable : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void successRule_data();
+    void successRule();
+    void toolOutcome_data();
+    void toolOutcome();
+    void pngquantStatus_data();
+    void pngquantStatus();
+    void progressRunsToNinetyOneThenHundred();
+    void childEnvironment();
+    void reportLine();
+    void reportIsPostedWhenConfigured();
+    void reportWaitIsBounded();
+
+private:
+    QString source(const QString &name);
+
+    QTemporaryDir dir_;
+};
+
+namespace {
+
+// A loopback HTTP endpoint that records one request body and answers it, or not.
+class ReportServer : public QObject
+{
+public:
+    explicit ReportServer(bool answer)
+        : answer_(answer)
+    {
+        server_.listen(QHostAddress::LocalHost);
+        connect(&server_, &QTcpServer::newConnection, this, [this] {
+            QTcpSocket *socket = server_.nextPendingConnection();
+            connect(socket, &QTcpSocket::readyRead, this, [this, socket] { read(socket); });
+        });
+    }
+
+    QString url() const { return QStringLiteral("http://127.0.0.1:%1/report").arg(server_.serverPort()); }
+
+    QByteArray request;
+    QByteArray body;
+    int requests = 0;
+
+private:
+    void read(QTcpSocket *socket)
+    {
+        request += socket->readAll();
+        const int end = request.indexOf("\r\n\r\n");
+        if (end < 0)
+            return;
+        const QByteArray lower = request.left(end).toLower();
+        const int at = lower.indexOf("content-length:");
+        const int length = at < 0 ? 0 : lower.mid(at + 15, lower.indexOf("\r\n", at) - at - 15).trimmed().toInt();
+        if (request.size() < end + 4 + length)
+            return;
+        body = request.mid(end + 4, length);
+        ++requests;
+        if (answer_)
+            socket->write("HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok");
+    }
+
+    QTcpServer server_;
+    bool answer_;
+};
+
+const QByteArray kCopy = "cp \"$IN\" \"$OUT\"";
+
+} // namespace
+
+void TestImgRunable::initTestCase()
+{
+    AppSetup::run();
+    QVERIFY(dir_.isValid());
+}
+
+void TestImgRunable::cleanup()
+{
+    ToolLocator::setOverride(ToolLocator::Tool::ImageMagick, QString());
+    ToolLocator::setOverride(ToolLocator::Tool::Pngquant, QString());
+    ImgRunable::setProgressInterval(1000);
+    qunsetenv("QUORVANE_REPORT_URL");
+}
+
+QString TestImgRunable::source(const QString &name)
+{
+    const QString path = dir_.filePath(name);
+    // Qt writes no GIF; the fake programs only copy bytes anyway.
+    if (!QFile::exists(path) && !Fixtures::writeImage(path, QSize(8, 6)))
+        Fixtures::writeBytes(path, "not really an image");
+    return path;
+}
+
+void TestImgRunable::successRule_data()
+{
+    QTest::addColumn<int>("imgType");
+    QTest::addColumn<bool>("programsOk");
+    QTest::addColumn<bool>("outputPresent");
+    QTest::addColumn<QString>("errorText");
+    QTest::addColumn<bool>("success");
+    const int convert = BatchOp::Convert, compress = BatchOp::Compress, rotate = BatchOp::Rotate;
+    QTest::newRow("clean") << convert << true << true << "" << true;
+    QTest::newRow("Warning, conversion") << convert << true << true << "Warning: x" << true;
+    QTest::newRow("WARNING, rotation") << rotate << true << true << "WARNING x" << true;
+    QTest::newRow("Warning, compression: exact case") << compress << true << true << "Warning: x" << false;
+    QTest::newRow("warning, compression") << compress << true << true << "libpng warning: x" << true;
+    QTest::newRow("other text fails") << convert << true << true << "convert: unable to open" << false;
+    QTest::newRow("no output") << convert << true << false << "" << false;
+    QTest::newRow("program failed, silent") << rotate << false << true << "" << false;
+    QTest::newRow("program failed with a warning") << convert << false << true << "warning: x" << false;
+}
+
+void TestImgRunable::successRule()
+{
+    QFETCH(int, imgType);
+    QFETCH(bool, programsOk);
+    QFETCH(bool, outputPresent);
+    QFETCH(QString, errorText);
+    QFETCH(bool, success);
+    QCOMPARE(SuccessRule::succeeded(imgType, programsOk, outputPresent, errorText), success);
+}
+
+void TestImgRunable::toolOutcome_data()
+{
+    QTest::addColumn<QByteArray>("tool"); // empty: the program does not exist
+    QTest::addColumn<int>("imgType");
+    QTest::addColumn<QString>("sourceName");
+    QTest::addColumn<bool>("success");
+    QTest::addColumn<QStringList>("left"); // what the output folder holds afterwards
+
+    const int convert = BatchOp::Convert, compress = BatchOp::Compress, rotate = BatchOp::Rotate;
+    const QByteArray capitalWarning = kCopy + "\necho 'convert: Warning: unknown chunk' >&2";
+    QTest::newRow("Warning: conversion succeeds") << capitalWarning << convert << "w.jpg" << true
+                                                  << QStringList{"w.png"};
+    QTest::newRow("Warning: rotation succeeds") << capitalWarning << rotate << "w.jpg" << true
+                                                << QStringList{"w.jpg"};
+    QTest::newRow("Warning: compression fails") << capitalWarning << compress << "w.jpg" << false << QStringList();
+    QTest::newRow("warning: compression succeeds") << kCopy + "\necho 'warning: x' >&2" << compress << "w.jpg"
+                                                   << true << QStringList{"w.jpg"};
+    QTest::newRow("error text fails") << kCopy + "\necho 'convert: improper image header' >&2" << convert << "e.jpg"
+                                      << false << QStringList();
+    QTest::newRow("exit 1 with a file and no text fails") << kCopy + "\nexit 1" << convert << "e.jpg" << false
+                                                          << QStringList();
+    QTest::newRow("exit 1 with a warning fails") << kCopy + "\necho warning >&2\nexit 1" << rotate << "e.jpg"
+                                                 << false << QStringList();
+    QTest::newRow("empty output fails") << QByteArray(": > \"$OUT\"") << convert << "e.jpg" << false
+                                        << QStringList();
+    QTest::newRow("no output fails") << QByteArray("exit 0") << convert << "e.jpg" << false << QStringList();
+    QTest::newRow("crash fails") << kCopy + "\nkill -SEGV $$" << convert << "e.jpg" << false << QStringList();
+    QTest::newRow("missing program fails") << QByteArray() << convert << "e.jpg" << false << QStringList();
+    QTest::newRow("failed gif: its folder goes too") << kCopy + "\nexit 1" << convert << "g.gif" << false
+                                                     << QStringList();
+    QTest::newRow("frames only: success, renamed")
+        << QByteArray("cp \"$IN\" \"${OUT%.png}-0.png\"\ncp \"$IN\" \"${OUT%.png}-1.png\"") << convert << "f.gif"
+        << true << QStringList{"f", "f/f-0.png", "f/f-1.png"};
+}
+
+void TestImgRunable::toolOutcome()
+{
+    QFETCH(QByteArray, tool);
+    QFETCH(int, imgType);
+    QFETCH(QString, sourceName);
+    QFETCH(bool, success);
+    QFETCH(QStringList, left);
+
+    QTemporaryDir out;
+    ToolLocator::setOverride(ToolLocator::Tool::ImageMagick,
+                             tool.isEmpty() ? dir_.filePath("no-such-magick")
+                                            : writeTool(dir_.path(), QStringLiteral("tool%1").arg(QTest::currentDataTag()), tool));
+    const int formatIndex = imgType == BatchOp::Convert ? 2 : kKeepFormat;
+    const WorkerResult result = runWorker(settingsFor(imgType, formatIndex), source(sourceName), out.path(), 7);
+
+    QCOMPARE(result.doneCount, 1);
+    QCOMPARE(result.row, 7);
+    QCOMPARE(result.success, success);
+    QVERIFY(!result.path.isEmpty()); // reported on failure too
+    QCOMPARE(result.progress.first(), 3);
+    QCOMPARE(result.progress.last() == 100, success);
+    QVERIFY(!result.progressAfterDone);
+    QCOMPARE(entriesBelow(out.path()), left);
+}
+
+void TestImgRunable::pngquantStatus_data()
+{
+    QTest::addColumn<QByteArray>("tool");
+    QTest::addColumn<bool>("success");
+    QTest::addColumn<bool>("sourceBytes"); // the output holds the source's bytes
+    QTest::newRow("quantised") << QByteArray("printf quantised > \"$OUT\"") << true << false;
+    QTest::newRow("99, quality not reachable: source kept") << QByteArray("exit 99") << true << true;
+    QTest::newRow("98, skipped") << QByteArray("exit 98") << false << false;
+    QTest::newRow("15, output exists") << QByteArray("exit 15") << false << false;
+    QTest::newRow("99 after writing garbage is still 99")
+        << QByteArray("printf half > \"$OUT\"\nexit 99") << false << false;
+}
+
+void TestImgRunable::pngquantStatus()
+{
+    QFETCH(QByteArray, tool);
+    QFETCH(bool, success);
+    QFETCH(bool, sourceBytes);
+
+    QTemporaryDir out;
+    ToolLocator::setOverride(ToolLocator::Tool::Pngquant,
+                             writeTool(dir_.path(), QStringLiteral("pq%1").arg(QTest::currentDataTag()), tool));
+    const QString png = source("q.png");
+    const WorkerResult result = runWorker(settingsFor(BatchOp::Compress, kKeepFormat, 90), png, out.path());
+    QCOMPARE(result.success, success);
+    QCOMPARE(result.path, out.filePath("q.png"));
+    QCOMPARE(entriesBelow(out.path()), success ? QStringList{"q.png"} : QStringList());
+    if (success)
+        QCOMPARE(readAll(result.path) == readAll(png), sourceBytes);
+}
+
+void TestImgRunable::progressRunsToNinetyOneThenHundred()
+{
+    ImgRunable::setProgressInterval(10);
+    QTemporaryDir out;
+    ToolLocator::setOverride(ToolLocator::Tool::ImageMagick,
+                             writeTool(dir_.path(), "slow", "sleep 2\n" + kCopy));
+    const WorkerResult result = runWorker(settingsFor(BatchOp::Convert, 2), source("p.jpg"), out.path());
+    QVERIFY(result.success);
+    QList<int> expected;
+    for (int value = 3; value <= 91; ++value)
+        expected << value;
+    expected << 100;
+    QCOMPARE(result.progress, expected);
+    QVERIFY(!result.progressAfterDone);
+}
+
+void TestImgRunable::childEnvironment()
+{
+    // Ten children on two cores: one thread each, run in the application folder.
+    QTemporaryDir out;
+    ToolLocator::setOverride(ToolLocator::Tool::ImageMagick,
+                             writeTool(dir_.path(), "env",
+                                       "printf '%s %s %s' \"$MAGICK_THREAD_LIMIT\" \"$OMP_NUM_THREADS\" \"$(pwd)\" "
+                                       "> \"$OUT\""));
+    const WorkerResult result = runWorker(settingsFor(BatchOp::Convert, 2), source("env.jpg"), out.path());
+    QVERIFY(result.success);
+    QCOMPARE(QString::fromUtf8(readAll(result.path)), "1 1 " + QCoreApplication::applicationDirPath());
+}
+
+void TestImgRunable::reportLine()
+{
+    const QString error600 = QString(600, QLatin1Char('e'));
+    const QString line = FailureReport::line(0, "/s/a b.jpg", 1234, "/o/a b.PNG", 800, -1, error600);
+    QCOMPARE(line, "imgchfmt   failed,userId:-1,imgType:0,oriFileName:a b.jpg,distFormat:PNG,oriFileSize:1234,"
+                   "zoomWidth:800,zoomHeight:-1,errorMsg:"
+                       + QString(512, QLatin1Char('e')));
+    QVERIFY(FailureReport::line(4, "/s/x", 0, "/o/x.jpg", -1, -1, "short").endsWith(",errorMsg:short"));
+}
+
+void TestImgRunable::reportIsPostedWhenConfigured()
+{
+    ReportServer server(true);
+    QTemporaryDir out;
+    ToolLocator::setOverride(ToolLocator::Tool::ImageMagick,
+                             writeTool(dir_.path(), "bad", "echo 'convert: corrupt image' >&2\nexit 1"));
+    const QString jpg = source("r.jpg");
+
+    // Not configured: nothing leaves the machine.
+    QVERIFY(!runWorker(settingsFor(BatchOp::Convert, 2), jpg, out.path()).success);
+    QCOMPARE(server.requests, 0);
+
+    qputenv("QUORVANE_REPORT_URL", server.url().toUtf8());
+    QVERIFY(!runWorker(settingsFor(BatchOp::Convert, 2, -1, 320), jpg, out.path()).success);
+    QCOMPARE(server.requests, 1);
+    QVERIFY(server.request.startsWith("POST /report "));
+    QVERIFY(server.request.toLower().contains("content-type: text/plain"));
+    QCOMPARE(QString::fromUtf8(server.body),
+             QStringLiteral("imgchfmt   failed,userId:-1,imgType:0,oriFileName:r.jpg,distFormat:png,oriFileSize:%1,"
+                            "zoomWidth:320,zoomHeight:-1,errorMsg:convert: corrupt image\n")
+                 .arg(QFileInfo(jpg).size()));
+
+    // Compression failures are not reported.
+    QVERIFY(!runWorker(settingsFor(BatchOp::Compress, kKeepFormat, 80), jpg, out.path()).success);
+    QCOMPARE(server.requests, 1);
+}
+
+void TestImgRunable::reportWaitIsBounded()
+{
+    ReportServer silent(false);
+    qputenv("QUORVANE_REPORT_URL", silent.url().toUtf8());
+    QTemporaryDir out;
+    ToolLocator::setOverride(ToolLocator::Tool::ImageMagick, writeTool(dir_.path(), "bad2", "echo oops >&2"));
+    QElapsedTimer clock;
+    clock.start();
+    const WorkerResult result = runWorker(settingsFor(BatchOp::Rotate, kKeepFormat), source("t.jpg"), out.path());
+    QCOMPARE(silent.requests, 1);
+    QCOMPARE(result.doneCount, 1);
+    QVERIFY(!result.success);
+    QVERIFY2(clock.elapsed() < FailureReport::kSendTimeoutMs + 3000, QByteArray::number(clock.elapsed()));
+}
+
+QTEST_MAIN(TestImgRunable)
+#include "tst_imgrunable.moc"

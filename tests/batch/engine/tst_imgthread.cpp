@@ -1,0 +1,354 @@
+#include "app/AppSetup.h"
+#include "batch/engine/BatchPaths.h"
+#include "batch/engine/ImgThread.h"
+#include "batch/engine/TempArea.h"
+#include "batch/engine/ToolLocator.h"
+#include "support/EngineHarness.h"
+#include "support/Fixtures.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThreadPool>
+#include <QTimer>
+#include <QWidget>
+
+#include <cstdlib>
+
+using namespace EngineHarness;
+
+using FileList = QList<QMap<QString, QString>>;
+
+// What a page sees of a job, in order: "p:ROW:VALUE", "d:ROW:1|0", "end".
+class Page : public QObject
+{
+    Q_OBJECT
+
+public:
+    QStringList events;
+    QStringList paths;
+
+    bool ended() const { return !events.isEmpty() && events.last() == QLatin1String("end"); }
+
+public slots:
+    void setProgress(int progress, int row) { events << QStringLiteral("p:%1:%2").arg(row).arg(progress); }
+    void done(const QString &path, int row, bool success)
+    {
+        if (row == -1 && path.isEmpty() && success) {
+            events << QStringLiteral("end");
+            return;
+        }
+        events << QStringLiteral("d:%1:%2").arg(row).arg(success ? 1 : 0);
+        paths << path;
+    }
+};
+
+// The batch job: dispatch on the pool, the order of signals, folders, the
+// temporary area, and its lifetime against its page and the process.
+class TestImgThread : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void emptyJobCreatesTheDefaultFolder();
+    void missingChosenFolderIsNotCreated();
+    void mapsWithoutIdOrPath();
+    void twentyFiveFilesOnTenThreads();
+    void tempCountsRunningJobs();
+    void overlappingJobsClearTempOnce();
+    void pageClosedMidRun_data();
+    void pageClosedMidRun();
+    void processEndsWhileJobRuns_data();
+    void processEndsWhileJobRuns();
+
+private:
+    static ImgThread *startJob(Page *page, const JobSettings &s, FileList *files, const QString &exportDir,
+                               QObject *parent);
+    FileList *files(const QStringList &sources) const;
+    QString jpg(const QString &name);
+
+    QTemporaryDir home_;
+    QTemporaryDir dir_;
+    QString realMagick_;
+};
+
+ImgThread *TestImgThread::startJob(Page *page, const JobSettings &s, FileList *files, const QString &exportDir,
+                                   QObject *parent)
+{
+    auto *job = new ImgThread(s.imgType, s.formatIndex, s.qualityValue, s.zoomWidth, s.zoomHeight, s.rotateDegree,
+                              s.isFlop, s.isFlip, files, exportDir, parent);
+    connect(job, &ImgThread::notifyParentProgress, page, &Page::setProgress);
+    connect(job, &ImgThread::notifyParentDone, page, &Page::done);
+    connect(job, &QThread::finished, job, &QObject::deleteLater);
+    job->start();
+    return job;
+}
+
+FileList *TestImgThread::files(const QStringList &sources) const
+{
+    auto *list = new FileList;
+    for (int i = 0; i < sources.size(); ++i)
+        list->append({{"id", QString::number(i + 1)}, {"path", sources.at(i)}});
+    return list;
+}
+
+QString TestImgThread::jpg(const QString &name)
+{
+    const QString path = dir_.filePath(name);
+    if (!QFile::exists(path))
+        Fixtures::writeImage(path, QSize(16, 12));
+    return path;
+}
+
+void TestImgThread::initTestCase()
+{
+    AppSetup::run();
+    QVERIFY(home_.isValid() && dir_.isValid());
+    qputenv("HOME", QFile::encodeName(home_.path()));
+    qunsetenv("XDG_CONFIG_HOME");
+    QCOMPARE(BatchPaths::defaultExportDir(), home_.path() + "/Desktop/Pelmora图片查看器");
+    realMagick_ = ToolLocator::program(ToolLocator::Tool::ImageMagick);
+}
+
+void TestImgThread::cleanup()
+{
+    ToolLocator::setOverride(ToolLocator::Tool::ImageMagick, QString());
+    QDir(home_.filePath("Desktop")).removeRecursively();
+}
+
+void TestImgThread::emptyJobCreatesTheDefaultFolder()
+{
+    const QString defaultDir = BatchPaths::defaultExportDir();
+    QVERIFY(!QFileInfo::exists(defaultDir));
+    QVERIFY(TempArea::ensureJobTempDir());
+    QVERIFY(Fixtures::writeBytes(TempArea::jobTempDir() + "/.left-over", "x"));
+    Page page;
+    startJob(&page, settingsFor(BatchOp::Convert, 2), new FileList, defaultDir, &page);
+    QTRY_COMPARE(page.events, QStringList{"end"});
+    QVERIFY(QFileInfo(defaultDir).isDir());
+    QCOMPARE(entriesBelow(TempArea::jobTempDir()), QStringList());
+}
+
+void TestImgThread::missingChosenFolderIsNotCreated()
+{
+    const QString chosen = dir_.filePath("gone");
+    Page page;
+    startJob(&page, settingsFor(BatchOp::Convert, 2), files({jpg("m.jpg")}), chosen, &page);
+    QTRY_VERIFY(page.ended());
+    QVERIFY(page.events.contains("d:1:0"));
+    QVERIFY(!QFileInfo::exists(chosen));
+    QVERIFY(QFileInfo(BatchPaths::defaultExportDir()).isDir());
+}
+
+void TestImgThread::mapsWithoutIdOrPath()
+{
+    QTemporaryDir out;
+    auto *list = new FileList{{{"path", jpg("n1.jpg")}}, {{"id", "x7"}, {"path", jpg("n2.jpg")}}, {{"id", "5"}}};
+    Page page;
+    startJob(&page, settingsFor(BatchOp::Convert, 2), list, out.path(), &page);
+    QTRY_VERIFY(page.ended());
+    QCOMPARE(page.events.filter("d:").size(), 3);
+    QCOMPARE(page.events.filter("d:0:1").size(), 2);
+    QVERIFY(page.events.contains("d:5:0"));
+}
+
+void TestImgThread::twentyFiveFilesOnTenThreads()
+{
+    // The real ImageMagick behind a wrapper that logs when each run starts and ends.
+    const QString log = dir_.filePath("runs.log");
+    const QByteArray wrapper = "echo s >> '" + log.toUtf8() + "'\nsleep 0.3\n'" + realMagick_.toUtf8()
+        + "' \"$@\"\nstatus=$?\necho e >> '" + log.toUtf8() + "'\nexit $status";
+    ToolLocator::setOverride(ToolLocator::Tool::ImageMagick, writeTool(dir_.path(), "logged-magick", wrapper));
+    QStringList sources;
+    for (int i = 0; i < 25; ++i)
+        sources << jpg(QStringLiteral("f%1.jpg").arg(i));
+    QTemporaryDir out;
+    Page page;
+    startJob(&page, settingsFor(BatchOp::Convert, 2), files(sources), out.path(), &page);
+    QTRY_VERIFY_WITH_TIMEOUT(page.ended(), 120000);
+
+    QCOMPARE(page.events.count("end"), 1);
+    for (int row = 1; row <= 25; ++row) {
+        QCOMPARE(page.events.count(QStringLiteral("d:%1:1").arg(row)), 1);
+        QCOMPARE(page.events.count(QStringLiteral("p:%1:100").arg(row)), 1);
+        QVERIFY(page.events.indexOf(QStringLiteral("p:%1:3").arg(row))
+                < page.events.indexOf(QStringLiteral("d:%1:1").arg(row)));
+    }
+    for (const QString &path : qAsConst(page.paths))
+        QCOMPARE(Fixtures::imageSize(path), QSize(16, 12));
+
+    int running = 0, most = 0;
+    const QList<QByteArray> marks = readAll(log).split('\n');
+    for (const QByteArray &mark : marks) {
+        running += mark == "s" ? 1 : mark == "e" ? -1 : 0;
+        most = qMax(most, running);
+    }
+    QCOMPARE(most, 10);
+}
+
+void TestImgThread::tempCountsRunningJobs()
+{
+    QVERIFY(TempArea::ensureJobTempDir());
+    const QString file = TempArea::jobTempDir() + "/in-use.jpg";
+    TempArea::jobStarted();
+    TempArea::jobStarted();
+    QVERIFY(Fixtures::writeBytes(file, "x"));
+    TempArea::jobEnded(); // another job is still running
+    QVERIFY(QFile::exists(file));
+    TempArea::jobEnded();
+    QVERIFY(!QFile::exists(file));
+    QVERIFY(QFileInfo(TempArea::jobTempDir()).isDir());
+}
+
+void TestImgThread::overlappingJobsClearTempOnce()
+{
+    const QString temp = TempArea::jobTempDir();
+    QVERIFY(QDir().mkpath(temp + "/old/.deeper"));
+    QVERIFY(Fixtures::writeBytes(temp + "/.hidden", "x"));
+    QVERIFY(Fixtures::writeBytes(temp + "/old/.deeper/file", "x"));
+
+    // Both jobs decode RAW files through the temporary folder at the same time.
+    const QString dng = dir_.filePath("o.dng");
+    QVERIFY(Fixtures::writeDng(dng, 32, 24));
+    QTemporaryDir out;
+    Page first, second;
+    startJob(&first, settingsFor(BatchOp::Convert, 2), files({dng, dng, dng}), out.path(), &first);
+    startJob(&second, settingsFor(BatchOp::Convert, 0), files({dng, dng}), out.path(), &second);
+    QTRY_VERIFY_WITH_TIMEOUT(first.ended() && second.ended(), 60000);
+    QCOMPARE(first.events.filter(QRegularExpression("^d:\\d:1$")).size(), 3);
+    QCOMPARE(second.events.filter(QRegularExpression("^d:\\d:1$")).size(), 2);
+    QCOMPARE(entriesBelow(out.path()).size(), 5);
+    QVERIFY(QFileInfo(temp).isDir());
+    QCOMPARE(entriesBelow(temp), QStringList());
+}
+
+void TestImgThread::pageClosedMidRun_data()
+{
+    QTest::addColumn<QString>("page");
+    QTest::newRow("widget page") << "widget";
+    QTest::newRow("plain object") << "object";
+    QTest::newRow("page detaches first") << "detach";
+}
+
+void TestImgThread::pageClosedMidRun()
+{
+    QFETCH(QString, page);
+    ToolLocator::setOverride(ToolLocator::Tool::ImageMagick,
+                             writeTool(dir_.path(), "slow-copy", "sleep 1\ncp \"$IN\" \"$OUT\""));
+    QTemporaryDir out;
+    Page listener;
+    QObject *owner = page == "widget" ? new QWidget : new QObject;
+    QPointer<ImgThread> job = startJob(&listener, settingsFor(BatchOp::Convert, 2),
+                                       files({jpg("c1.jpg"), jpg("c2.jpg"), jpg("c3.jpg")}), out.path(), owner);
+    QTRY_VERIFY(listener.events.contains("p:3:3"));
+    if (page == "detach")
+        job->detach();
+    delete owner; // the toolbox closes with its pages
+    QVERIFY(job);  // still running, no longer owned by the page
+    QVERIFY(!job->parent());
+    QTRY_VERIFY_WITH_TIMEOUT(!job, 20000); // deleted itself when it ended
+    QVERIFY(listener.ended());
+    QCOMPARE(entriesBelow(out.path()), QStringList({"c1.png", "c2.png", "c3.png"}));
+}
+
+void TestImgThread::processEndsWhileJobRuns_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("shutdownAll, then exit(1)") << "shutdown" << 1;
+    QTest::newRow("exit(1) alone") << "exit" << 1;
+    QTest::newRow("event loop quits") << "quit" << 0;
+}
+
+void TestImgThread::processEndsWhileJobRuns()
+{
+    QFETCH(QString, mode);
+    QFETCH(int, exitCode);
+    QTemporaryDir work;
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QElapsedTimer clock;
+    clock.start();
+    child.start(QCoreApplication::applicationFilePath(), {"--shutdown-child", mode, work.path()});
+    QVERIFY(child.waitForFinished(60000));
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.exitCode(), exitCode);
+    QVERIFY2(clock.elapsed() < 8000, QByteArray::number(clock.elapsed())); // about 2 s of it is the child's own wait
+
+    // The stuck programs were ended, and what they half wrote is gone.
+    const QList<QByteArray> pids = readAll(work.filePath("pids")).split('\n');
+    QVERIFY(pids.size() > 1);
+    for (const QByteArray &pid : pids) {
+        if (!pid.isEmpty())
+            QVERIFY2(!QFileInfo::exists("/proc/" + pid), pid.constData());
+    }
+    QCOMPARE(entriesBelow(work.filePath("out")), QStringList());
+}
+
+namespace {
+
+// The child of processEndsWhileJobRuns: starts a job whose program writes half a
+// file and hangs, then ends the process the way the mode says.
+int shutdownChild(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    AppSetup::setUtf8Codec();
+    QThreadPool::globalInstance()->setMaxThreadCount(AppSetup::kMaxPoolThreads);
+    const QString mode = QString::fromLocal8Bit(argv[2]);
+    const QString work = QString::fromLocal8Bit(argv[3]);
+    QDir(work).mkdir("out");
+    ToolLocator::setOverride(ToolLocator::Tool::ImageMagick,
+                             writeTool(work, "hang", "echo $$ >> '" + QFile::encodeName(work) + "/pids'\n"
+                                       "printf half > \"$OUT\"\nexec sleep 60"));
+    auto *list = new FileList;
+    for (int i = 0; i < 3; ++i) {
+        const QString source = work + QStringLiteral("/s%1.jpg").arg(i);
+        Fixtures::writeImage(source, QSize(8, 8));
+        list->append({{"id", QString::number(i)}, {"path", source}});
+    }
+    QObject page;
+    auto *job = new ImgThread(BatchOp::Convert, 2, -1, -1, -1, QString(), false, false, list, work + "/out", &page);
+    QObject::connect(job, &ImgThread::notifyParentProgress, &page, [] {});
+    QObject::connect(job, &QThread::finished, job, &QObject::deleteLater);
+    job->start();
+
+    // Once every program has written its half file and a worker has had time to
+    // block on a progress signal, end the process.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (readAll(work + "/pids").count('\n') < 3)
+            return;
+        QThread::msleep(1500);
+        if (mode == "shutdown") {
+            ImgThread::shutdownAll();
+            std::exit(1);
+        } else if (mode == "exit") {
+            std::exit(1);
+        } else {
+            app.quit();
+        }
+    });
+    poll.start(20);
+    return app.exec();
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc == 4 && qstrcmp(argv[1], "--shutdown-child") == 0)
+        return shutdownChild(argc, argv);
+    QApplication app(argc, argv);
+    TestImgThread test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_imgthread.moc"

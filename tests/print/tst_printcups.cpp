@@ -1,0 +1,143 @@
+#include "app/AppSetup.h"
+#include "batch/shell/MyComboBox.h"
+#include "chrome/MyDialog.h"
+#include "print/PrintDialog.h"
+#include "print/PrintLayout.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "support/Fixtures.h"
+#include "support/PdfProbe.h"
+
+// One print through a real CUPS queue: a private cupsd with a cups-pdf printer,
+// set up by setup-cups.sh. Kept apart from the other print tests because libcups
+// picks its server once per process, before the first printer query.
+class TestPrintCups : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void printThroughCupsQueue();
+    void cleanupTestCase();
+
+private:
+    bool runScript(const QString &action, QString *errors);
+
+    QTemporaryDir serverDir;
+    bool started = false;
+    QStringList outputsBefore;
+    QString outputDir;
+    bool outputDirExisted = true;
+};
+
+void TestPrintCups::initTestCase()
+{
+    QVERIFY(serverDir.isValid());
+    qputenv("CUPS_SERVER", QFile::encodeName(serverDir.filePath(QStringLiteral("cups.sock"))));
+    AppSetup::run();
+}
+
+bool TestPrintCups::runScript(const QString &action, QString *errors)
+{
+    QProcess script;
+    script.start(QStringLiteral("bash"), {Fixtures::testsDir() + QStringLiteral("/print/setup-cups.sh"), action,
+                                          serverDir.path()});
+    if (!script.waitForFinished(60000)) {
+        script.kill();
+        script.waitForFinished(5000);
+        *errors = QStringLiteral("setup-cups.sh %1 timed out").arg(action);
+        return false;
+    }
+    *errors = QString::fromUtf8(script.readAllStandardError()).trimmed();
+    if (script.exitStatus() == QProcess::NormalExit && script.exitCode() == 2)
+        *errors = QStringLiteral("skip: ") + *errors;
+    return script.exitStatus() == QProcess::NormalExit && script.exitCode() == 0;
+}
+
+static QStringList pdfsIn(const QString &dir)
+{
+    return QDir(dir).entryList({QStringLiteral("*.pdf")}, QDir::Files);
+}
+
+void TestPrintCups::printThroughCupsQueue()
+{
+    QString errors;
+    if (!runScript(QStringLiteral("start"), &errors)) {
+        if (errors.startsWith(QLatin1String("skip: ")))
+            QSKIP(qPrintable(QStringLiteral("no private CUPS server here (%1)").arg(errors.mid(6))));
+        QFAIL(qPrintable(errors));
+    }
+    started = true;
+    QFile outdirFile(serverDir.filePath(QStringLiteral("outdir")));
+    QVERIFY(outdirFile.open(QIODevice::ReadOnly));
+    outputDir = QString::fromUtf8(outdirFile.readAll()).trimmed();
+    outputDirExisted = QDir(outputDir).exists();
+    outputsBefore = pdfsIn(outputDir);
+
+    QVERIFY2(QPrinterInfo::availablePrinterNames().contains(QStringLiteral("PDF")),
+             qPrintable(QPrinterInfo::availablePrinterNames().join(QLatin1Char(','))));
+
+    PrintDialog dialog(nullptr);
+    QCOMPARE(dialog.printerBox()->currentText(), QStringLiteral("PDF"));
+    QImage picture(600, 840, QImage::Format_RGB32);
+    picture.fill(QColor(30, 90, 200));
+    dialog.setPixmap(QPixmap::fromImage(picture));
+    dialog.photoSizeBox()->setCurrentIndex(1); // 1寸
+    dialog.paperBox()->setCurrentIndex(0);     // A4
+    dialog.printImage();
+
+    QStringList shown;
+    const QList<MyDialog *> boxes = dialog.findChildren<MyDialog *>();
+    for (const MyDialog *box : boxes)
+        shown << box->text();
+    QCOMPARE(shown, QStringList{QStringLiteral("开始打印文件")});
+    QCOMPARE(dialog.printer()->outputFormat(), QPrinter::NativeFormat);
+    QCOMPARE(dialog.printer()->printerName(), QStringLiteral("PDF"));
+    qInfo() << "queue resolution:" << dialog.printer()->resolution() << "dpi";
+
+    // cups-pdf writes the file through Ghostscript: wait for a new PDF that reads.
+    QString printed;
+    const QDeadlineTimer deadline(90000);
+    while (printed.isEmpty() && !deadline.hasExpired()) {
+        QTest::qWait(250);
+        const QStringList now = pdfsIn(outputDir);
+        for (const QString &name : now) {
+            const QString path = QDir(outputDir).filePath(name);
+            if (!outputsBefore.contains(name) && PdfProbe::pageCount(path) == 1)
+                printed = path;
+        }
+    }
+    QVERIFY2(!printed.isEmpty(), qPrintable(QStringLiteral("no job output in %1 after 90 s").arg(outputDir)));
+
+    const QSizeF page = PdfProbe::pageSizeMillimetres(printed);
+    const double point = 25.4 / 72;
+    QVERIFY2(qAbs(page.width() - 210) < point && qAbs(page.height() - 297) < point,
+             qPrintable(QStringLiteral("%1 x %2 mm").arg(page.width()).arg(page.height())));
+    // 7 x 7 photos, each placement of the one picture.
+    QCOMPARE(PdfProbe::images(printed).size(), 49);
+}
+
+void TestPrintCups::cleanupTestCase()
+{
+    if (!started)
+        return;
+    QString errors;
+    QVERIFY2(runScript(QStringLiteral("stop"), &errors), qPrintable(errors));
+    const QStringList after = pdfsIn(outputDir);
+    for (const QString &name : after) {
+        if (!outputsBefore.contains(name))
+            QFile::remove(QDir(outputDir).filePath(name));
+    }
+    if (!outputDirExisted)
+        QDir().rmdir(outputDir);
+}
+
+QTEST_MAIN(TestPrintCups)
+#include "tst_printcups.moc"

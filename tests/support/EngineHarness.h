@@ -1,0 +1,53 @@
+#pragma once
+
+#include "batch/engine/BatchTypes.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// Running batch workers in tests, and the small fake programs that stand in for
+// ImageMagick or pngquant when a test needs a tool to misbehave on purpose.
+namespace EngineHarness {
+
+struct WorkerResult
+{
+    QList<int> progress; // setProgress values in order
+    int doneCount = 0;
+    QString path;
+    int row = -1;
+    bool success = false;
+    bool progressAfterDone = false;
+};
+
+struct FileToRun
+{
+    QString source;
+    int row = 1;
+};
+
+// Runs one ImgRunable per file on the global pool at once and waits for all,
+// handling this thread's events meanwhile.
+QList<WorkerResult> runWorkers(const JobSettings &settings, const QList<FileToRun> &files, const QString &exportDir);
+WorkerResult runWorker(const JobSettings &settings, const QString &source, const QString &exportDir, int row = 1);
+
+// Writes an executable /bin/sh script; in body, $IN is the first argument and
+// $OUT the last. Returns its path.
+QString writeTool(const QString &dir, const QString &name, const QByteArray &body);
+
+// Every file and folder below dir, hidden ones included, relative and sorted.
+QStringList entriesBelow(const QString &dir);
+
+// Runs the real ImageMagick (to make fixtures such as animated GIFs).
+bool magick(const QStringList &args);
+
+// Reads a whole file (empty when unreadable).
+QByteArray readAll(const QString &path);
+
+// Which of the four bands of Fixtures::writeDng a decoded pixel shows: 'R', 'G',
+// 'B', 'K' (grey) or '?'.
+QChar dngBand(unsigned int rgb);
+
+JobSettings settingsFor(int imgType, int formatIndex, int quality = -1, int width = -1, int height = -1);
+
+} // namespace EngineHarness
