@@ -9,7 +9,7 @@
 namespace {
 
 int pipeEnds[2] = {-1, -1};
-const int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+const int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 
 void onSignal(int signalNumber)
 {

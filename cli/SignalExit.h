@@ -4,8 +4,9 @@
 
 class QSocketNotifier;
 
-// Turns SIGINT, SIGTERM and SIGHUP into a Qt signal on the main thread (through a
-// self-pipe), so that the running tools can be ended before the process exits.
+// Turns SIGINT, SIGTERM, SIGHUP and SIGPIPE (the reader of the output went away)
+// into a Qt signal on the main thread, through a self-pipe, so that the running
+// tools can be ended before the process exits.
 class SignalExit : public QObject
 {
     Q_OBJECT
