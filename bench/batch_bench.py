@@ -8,7 +8,9 @@ Environment: BENCH_LARGE_COUNT (40), BENCH_SMALL_COUNT (300), BENCH_RUNS (3),
 BENCH_LARGE_SIZE (4000x3000), BENCH_SMALL_SIZE (256x256), BENCH_CACHE (generated
 inputs, kept between runs), BENCH_ONLY (large or small to run one half).
 Besides wall time, each figure carries the CPU seconds of the whole process tree
-(load-independent) and the median one-minute load average during its runs.
+(load-independent) and how busy the machine was apart from the benchmark: the
+median over its runs of the mean number of other runnable tasks (sampled with
+the memory every 100 ms).
 """
 
 import json
@@ -22,17 +24,19 @@ import tempfile
 import time
 
 BIN = os.path.abspath(sys.argv[1])  # build/bin
-LOADS = []  # one-minute load average after each run: how busy the machine was
+OTHER_LOAD = []  # per run: mean count of runnable tasks that were not the benchmark's
 
 
 def env_int(name, default):
     return int(os.environ.get(name, default))
 
 
-def tree_rss_kb(root):
-    """Sum of the resident set sizes of root and all its descendants, in KiB."""
+def sample_tree(root):
+    """Sums the resident set sizes (KiB) of root and all its descendants, and counts
+    how many of them are running; returns (rss, running)."""
     children = {}
     rss = {}
+    running = {}
     for entry in os.listdir('/proc'):
         if not entry.isdigit():
             continue
@@ -44,15 +48,25 @@ def tree_rss_kb(root):
         except OSError:
             continue
         # The command name may hold blanks and parentheses: fields follow the last ')'.
-        ppid = int(stat[stat.rindex(')') + 2:].split()[1])
-        children.setdefault(ppid, []).append(int(entry))
+        fields = stat[stat.rindex(')') + 2:].split()
+        children.setdefault(int(fields[1]), []).append(int(entry))
         rss[int(entry)] = pages * os.sysconf('SC_PAGE_SIZE') // 1024
-    total, todo = 0, [root]
+        running[int(entry)] = fields[0] == 'R'
+    total_rss, total_running, todo = 0, 0, [root]
     while todo:
         pid = todo.pop()
-        total += rss.get(pid, 0)
+        total_rss += rss.get(pid, 0)
+        total_running += running.get(pid, False)
         todo.extend(children.get(pid, []))
-    return total
+    return total_rss, total_running
+
+
+def runnable_tasks():
+    with open('/proc/stat') as f:
+        for line in f:
+            if line.startswith('procs_running'):
+                return int(line.split()[1])
+    return 0
 
 
 def measure(command, env):
@@ -62,14 +76,18 @@ def measure(command, env):
     start = time.monotonic()
     process = subprocess.Popen(['sh', '-c', command], env=env, stdout=subprocess.DEVNULL)
     peak = 0
+    others = []  # runnable tasks outside the measured tree (and this sampler)
     while process.poll() is None:
-        peak = max(peak, tree_rss_kb(process.pid))
+        rss, running = sample_tree(process.pid)
+        peak = max(peak, rss)
+        others.append(max(0, runnable_tasks() - running - 1))
         time.sleep(0.1)
     wall = time.monotonic() - start
     after = resource.getrusage(resource.RUSAGE_CHILDREN)
     cpu = (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
     if process.returncode != 0:
         sys.exit(f'batch bench: "{command}" ended with status {process.returncode}')
+    OTHER_LOAD.append(statistics.mean(others) if others else 0.0)
     return wall, peak / 1024, cpu
 
 
@@ -111,9 +129,8 @@ def compare(label, inputs, names, runs, scratch):
             if produced != len(names):
                 sys.exit(f'batch bench: {name} wrote {produced} of {len(names)} files')
             results[name].append((wall, rss, cpu))
-            load = os.getloadavg()[0]
-            LOADS.append(load)
-            print(f'# {label} run {run + 1}: {name}: {wall:.2f} s, {rss:.0f} MiB, {cpu:.1f} s CPU, load {load:.2f}',
+            print(f'# {label} run {run + 1}: {name}: {wall:.2f} s, {rss:.0f} MiB, {cpu:.1f} s CPU, '
+                  f'{OTHER_LOAD[-1]:.2f} other runnable tasks',
                   file=sys.stderr, flush=True)
     shutil.rmtree(out, ignore_errors=True)
     return {name: tuple(statistics.median(sample[i] for sample in r) for i in range(3))
@@ -131,7 +148,7 @@ def report(name, medians, index, unit, baseline=None):
     if unit == 's':
         figure['cpu'] = round(medians['quorvane-batch'][2], 3)
         figure['baseline_cpu'] = round(medians[best][2], 3)
-    figure['machine_load'] = round(statistics.median(LOADS), 2)
+    figure['other_runnable'] = round(statistics.median(OTHER_LOAD), 2)
     figure['cores'] = os.cpu_count()
     print(json.dumps(figure), flush=True)
     return best
@@ -155,7 +172,7 @@ def main():
             size = os.environ.get('BENCH_SMALL_SIZE', '256x256')
             folder = os.path.join(cache, 'small-' + size)
             names = make_inputs(folder, count, size)
-            LOADS.clear()
+            OTHER_LOAD.clear()
             medians = compare('small', folder, names, runs, scratch)
             report('convert-small', medians, 0, 's')
 
