@@ -1,0 +1,286 @@
+#include "cli/BatchCommandLine.h"
+
+#include "app/Formats.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+#include <QMap>
+
+namespace {
+
+const char kProgram[] = "quorvane-batch";
+
+struct Command
+{
+    const char *name;
+    int imgType;
+    QStringList options; // the first name of every option the command takes
+};
+
+const QList<Command> &commands()
+{
+    static const QList<Command> list = {
+        {"convert", 0, {"f", "W", "H", "o"}},
+        {"resize", 0, {"f", "preset", "W", "H", "o"}},
+        {"compress", 3, {"l", "W", "H", "o"}},
+        {"rotate", 4, {"a", "flop", "flip", "o"}},
+    };
+    return list;
+}
+
+// True when arguments ask for name before the end-of-options marker.
+bool asksFor(const QStringList &arguments, const QString &name)
+{
+    for (const QString &argument : arguments) {
+        if (argument == QLatin1String("--"))
+            return false;
+        if (argument == QLatin1String("--") + name || argument == QLatin1String("-") + name)
+            return true;
+    }
+    return false;
+}
+
+// A whole number in [low, high]; false when text is anything else.
+bool readInt(const QString &text, int low, int high, int *value)
+{
+    bool ok = false;
+    const int number = text.trimmed().toInt(&ok, 10);
+    if (!ok || number < low || number > high)
+        return false;
+    *value = number;
+    return true;
+}
+
+// Words joined by blanks, broken into lines of at most width characters; lines
+// after the first are indented to column indent.
+QString wrapWords(const QStringList &words, int indent, int width)
+{
+    QString text;
+    int column = indent;
+    for (const QString &word : words) {
+        if (!text.isEmpty() && column + 1 + word.size() > width) {
+            text += QLatin1Char('\n') + QString(indent, QLatin1Char(' '));
+            column = indent;
+        } else if (!text.isEmpty()) {
+            text += QLatin1Char(' ');
+            ++column;
+        }
+        text += word;
+        column += word.size();
+    }
+    return text;
+}
+
+QString displayName(const QCommandLineOption &option)
+{
+    const QString name = option.names().constFirst();
+    return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+}
+
+} // namespace
+
+const QStringList &BatchCommandLine::formats()
+{
+    static const QStringList list = {QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("png"),
+                                     QStringLiteral("bmp"), QStringLiteral("tif"),  QStringLiteral("tiff"),
+                                     QStringLiteral("webp"), QStringLiteral("tga"), QStringLiteral("gif")};
+    return list;
+}
+
+QSize BatchCommandLine::presetSize(const QString &name)
+{
+    static const QMap<QString, QSize> presets = {
+        {QStringLiteral("desktop"), QSize(1024, -1)},      {QStringLiteral("phone"), QSize(480, -1)},
+        {QStringLiteral("sticker-large"), QSize(200, -1)}, {QStringLiteral("sticker-small"), QSize(140, -1)},
+        {QStringLiteral("id-1inch"), QSize(295, 413)},     {QStringLiteral("id-2inch"), QSize(413, 626)},
+    };
+    return presets.value(name, QSize());
+}
+
+QStringList BatchCommandLine::presetNames()
+{
+    return {QStringLiteral("desktop"),       QStringLiteral("phone"),    QStringLiteral("sticker-large"),
+            QStringLiteral("sticker-small"), QStringLiteral("id-1inch"), QStringLiteral("id-2inch")};
+}
+
+bool BatchCommandLine::isCompressionLevel(int level)
+{
+    return level >= 10 && level <= 90 && level % 10 == 0;
+}
+
+BatchCommandLine::Result BatchCommandLine::parse(const QStringList &arguments)
+{
+    Result result;
+    if (asksFor(arguments, QStringLiteral("help"))) {
+        result.action = Help;
+        return result;
+    }
+    if (asksFor(arguments, QStringLiteral("version"))) {
+        result.action = Version;
+        return result;
+    }
+
+    const QCommandLineOption format({QStringLiteral("f"), QStringLiteral("format")}, QString(),
+                                    QStringLiteral("FORMAT"));
+    const QCommandLineOption preset(QStringLiteral("preset"), QString(), QStringLiteral("NAME"));
+    const QCommandLineOption width({QStringLiteral("W"), QStringLiteral("width")}, QString(),
+                                   QStringLiteral("WIDTH"));
+    const QCommandLineOption height({QStringLiteral("H"), QStringLiteral("height")}, QString(),
+                                    QStringLiteral("HEIGHT"));
+    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")}, QString(),
+                                    QStringLiteral("DIR"));
+    const QCommandLineOption level({QStringLiteral("l"), QStringLiteral("level")}, QString(),
+                                   QStringLiteral("LEVEL"));
+    const QCommandLineOption angle({QStringLiteral("a"), QStringLiteral("angle")}, QString(),
+                                   QStringLiteral("ANGLE"));
+    const QCommandLineOption flop(QStringLiteral("flop"));
+    const QCommandLineOption flip(QStringLiteral("flip"));
+    const QList<QCommandLineOption> options = {format, preset, width, height, output, level, angle, flop, flip};
+
+    QCommandLineParser parser;
+    // Long-option mode: "-flop" means --flop, and "-a -90" takes -90 as the angle.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addOptions(options);
+    if (!parser.parse(QStringList(QString::fromLatin1(kProgram)) + arguments)) {
+        result.error = parser.errorText();
+        return result;
+    }
+
+    QStringList positional = parser.positionalArguments();
+    if (positional.isEmpty()) {
+        result.error = QStringLiteral("no command given");
+        return result;
+    }
+    const QString commandName = positional.takeFirst();
+    const Command *command = nullptr;
+    for (const Command &candidate : commands()) {
+        if (commandName == QLatin1String(candidate.name))
+            command = &candidate;
+    }
+    if (!command) {
+        result.error = QStringLiteral("unknown command '%1'").arg(commandName);
+        return result;
+    }
+    for (const QCommandLineOption &option : options) {
+        if (parser.isSet(option) && !command->options.contains(option.names().constFirst())) {
+            result.error = QStringLiteral("%1 does not apply to %2").arg(displayName(option), commandName);
+            return result;
+        }
+    }
+
+    BatchRequest &request = result.request;
+    request.command = commandName;
+    request.imgType = command->imgType;
+    request.formatIndex = request.imgType == 0 ? 0 : kKeepSourceFormat;
+
+    if (parser.isSet(format)) {
+        request.formatIndex = formats().indexOf(parser.value(format).toLower());
+        if (request.formatIndex < 0) {
+            result.error = QStringLiteral("unknown format '%1' (one of: %2)")
+                               .arg(parser.value(format), formats().join(QLatin1Char(' ')));
+            return result;
+        }
+    }
+    if (parser.isSet(preset)) {
+        const QSize size = presetSize(parser.value(preset));
+        if (size.width() < 0) {
+            result.error = QStringLiteral("unknown preset '%1' (one of: %2)")
+                               .arg(parser.value(preset), presetNames().join(QLatin1Char(' ')));
+            return result;
+        }
+        request.zoomWidth = size.width();
+        request.zoomHeight = size.height();
+    }
+    if (parser.isSet(width) && !readInt(parser.value(width), 0, kMaxSide, &request.zoomWidth)) {
+        result.error = QStringLiteral("WIDTH must be a whole number from 0 to %1").arg(kMaxSide);
+        return result;
+    }
+    if (parser.isSet(height) && !readInt(parser.value(height), 0, kMaxSide, &request.zoomHeight)) {
+        result.error = QStringLiteral("HEIGHT must be a whole number from 0 to %1").arg(kMaxSide);
+        return result;
+    }
+    if (request.imgType == 3) {
+        request.qualityValue = kDefaultLevel;
+        if (parser.isSet(level)
+            && !(readInt(parser.value(level), 10, 90, &request.qualityValue)
+                 && isCompressionLevel(request.qualityValue))) {
+            result.error = QStringLiteral("LEVEL must be one of 90 80 70 60 50 40 30 20 10");
+            return result;
+        }
+    }
+    if (request.imgType == 4) {
+        int degrees = 0;
+        if (parser.isSet(angle) && !readInt(parser.value(angle), -kMaxAngle, kMaxAngle, &degrees)) {
+            result.error = QStringLiteral("ANGLE must be a whole number from -%1 to %1").arg(kMaxAngle);
+            return result;
+        }
+        request.rotateDegree = QString::number(degrees);
+        request.isFlop = parser.isSet(flop);
+        request.isFlip = parser.isSet(flip);
+    }
+    if (parser.isSet(output)) {
+        const QString dir = parser.value(output);
+        if (dir.isEmpty()) {
+            result.error = QStringLiteral("DIR must not be empty");
+            return result;
+        }
+        // The engine runs its tools from the application folder: relative paths
+        // would land there.
+        request.exportDir = QDir::cleanPath(QFileInfo(dir).absoluteFilePath());
+    }
+    if (positional.isEmpty()) {
+        result.error = QStringLiteral("no PATH given");
+        return result;
+    }
+    request.paths = positional;
+    result.action = Run;
+    return result;
+}
+
+QString BatchCommandLine::usage()
+{
+    const QString text = QStringLiteral(
+        "Usage:\n"
+        "  quorvane-batch convert  [-f FORMAT] [-W WIDTH] [-H HEIGHT] [-o DIR] PATH...\n"
+        "  quorvane-batch resize   [-f FORMAT] [--preset NAME] [-W WIDTH] [-H HEIGHT] [-o DIR] PATH...\n"
+        "  quorvane-batch compress [-l LEVEL] [-W WIDTH] [-H HEIGHT] [-o DIR] PATH...\n"
+        "  quorvane-batch rotate   [-a ANGLE] [--flop] [--flip] [-o DIR] PATH...\n"
+        "  quorvane-batch --help | --version\n"
+        "\n"
+        "Converts, resizes, compresses or rotates images, up to ten at a time. PATH is a\n"
+        "file or a folder (the files directly in it, in name order).\n"
+        "\n"
+        "Options:\n"
+        "  -f, --format FORMAT  output format: %1\n"
+        "                       (default jpg)\n"
+        "  -W, --width WIDTH    width in pixels, 0 to 10000; given alone, the height keeps\n"
+        "                       the aspect ratio\n"
+        "  -H, --height HEIGHT  height in pixels, 0 to 10000; given alone, the width keeps\n"
+        "                       the aspect ratio; with -W, exactly that size\n"
+        "  --preset NAME        desktop (1024 wide), phone (480 wide), sticker-large (200\n"
+        "                       wide), sticker-small (140 wide), id-1inch (295x413),\n"
+        "                       id-2inch (413x626); -W and -H override its values\n"
+        "  -l, --level LEVEL    compression level 90, 80 ... 10 (default 70): higher is\n"
+        "                       clearer, lower is smaller; files keep their format\n"
+        "  -a, --angle ANGLE    degrees clockwise, -360 to 360 (default 0)\n"
+        "  --flop               mirror left to right\n"
+        "  --flip               mirror top to bottom\n"
+        "  -o, --output DIR     output folder (default: Pelmora图片查看器 on the Desktop)\n"
+        "\n"
+        "Accepted files (others are skipped):\n"
+        "  convert, resize: %2\n"
+        "  compress: %3\n"
+        "  rotate: %4\n"
+        "\n"
+        "Prints one line per file as it finishes: \"ok SOURCE -> OUTPUT\",\n"
+        "\"failed SOURCE -> OUTPUT: REASON\", \"missing SOURCE\" or\n"
+        "\"skipped SOURCE: unsupported suffix\"; then \"N succeeded, M failed, K skipped\"\n"
+        "(missing files count as failed). QT_LOGGING_RULES=default.debug=true also\n"
+        "prints the tools' command lines and error texts on standard error.\n"
+        "Exit status: 0 every file sent succeeded, 1 a file failed or was missing,\n"
+        "2 usage error.\n");
+    return text.arg(formats().join(QLatin1Char(' ')), wrapWords(Formats::openSuffixes(), 19, 80),
+                    Formats::compressSuffixes().join(QLatin1Char(' ')),
+                    Formats::rotateSuffixes().join(QLatin1Char(' ')));
+}

@@ -1,0 +1,116 @@
+#include "cli/BatchRunner.h"
+
+#include "batch/engine/BatchPaths.h"
+#include "batch/engine/ImgThread.h"
+
+#include <QDir>
+
+#include <cstdio>
+#include <unistd.h>
+
+BatchRunner::BatchRunner(const BatchRequest &request, const QVector<BatchEntry> &entries, QObject *parent)
+    : QObject(parent)
+    , m_request(request)
+    , m_entries(entries)
+    , m_progressShown(isatty(STDERR_FILENO))
+{
+    for (int i = 0; i < m_entries.size(); ++i) {
+        if (m_entries.at(i).state == BatchEntry::Send)
+            m_sent.append(i);
+    }
+    m_report = BatchReport(m_sent.size());
+}
+
+BatchRunner::~BatchRunner()
+{
+    if (m_job)
+        m_job->wait();
+}
+
+void BatchRunner::start()
+{
+    for (const BatchEntry &entry : qAsConst(m_entries)) {
+        if (entry.state == BatchEntry::Skipped) {
+            m_report.addSkipped();
+            printLine(BatchReport::skippedLine(entry.source));
+        } else if (entry.state == BatchEntry::Missing) {
+            m_report.addMissing();
+            printLine(BatchReport::missingLine(entry.source));
+        }
+    }
+    if (m_sent.isEmpty()) {
+        finish();
+        return;
+    }
+
+    // A folder given with -o is created like the default one, so that a typo'd or
+    // new folder does not fail every file (or make the job create the default).
+    const QString exportDir =
+        m_request.exportDir.isEmpty() ? BatchPaths::defaultExportDir() : m_request.exportDir;
+    QDir().mkpath(exportDir);
+
+    auto *fileList = new QList<QMap<QString, QString>>;
+    for (int row = 0; row < m_sent.size(); ++row) {
+        fileList->append({{QStringLiteral("id"), QString::number(row)},
+                          {QStringLiteral("path"), m_entries.at(m_sent.at(row)).absolutePath}});
+    }
+    m_job = new ImgThread(m_request.imgType, m_request.formatIndex, m_request.qualityValue, m_request.zoomWidth,
+                          m_request.zoomHeight, m_request.rotateDegree, m_request.isFlop, m_request.isFlip,
+                          fileList, exportDir, this);
+    connect(m_job, &ImgThread::notifyParentProgress, this, &BatchRunner::setProgress);
+    connect(m_job, &ImgThread::notifyParentDone, this, &BatchRunner::done);
+    connect(m_job, &QThread::finished, m_job, &QObject::deleteLater);
+    drawProgress();
+    m_job->start();
+}
+
+void BatchRunner::setProgress(int progress, int rowIndex)
+{
+    if (rowIndex < 0 || rowIndex >= m_sent.size())
+        return;
+    m_report.setProgress(rowIndex, progress);
+    drawProgress();
+}
+
+void BatchRunner::done(QString exportFilePath, int rowIndex, bool isSuccess)
+{
+    if (rowIndex == -1) {
+        if (m_job)
+            m_job->wait();
+        finish();
+        return;
+    }
+    if (rowIndex < 0 || rowIndex >= m_sent.size())
+        return;
+    const QString source = m_entries.at(m_sent.at(rowIndex)).source;
+    m_report.finish(rowIndex, isSuccess);
+    if (isSuccess)
+        printLine(BatchReport::okLine(source, exportFilePath));
+    else
+        printLine(BatchReport::failedLine(source, exportFilePath, QStringLiteral("conversion failed")));
+    drawProgress();
+}
+
+void BatchRunner::finish()
+{
+    printLine(m_report.summaryLine());
+    m_progressShown = false;
+    emit finished(m_report.exitStatus());
+}
+
+void BatchRunner::printLine(const QString &line)
+{
+    if (m_progressShown)
+        std::fputs("\r\033[K", stderr);
+    std::fputs(line.toUtf8().constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+void BatchRunner::drawProgress()
+{
+    if (!m_progressShown)
+        return;
+    std::fprintf(stderr, "\r%s\033[K", m_report.progressLine().toUtf8().constData());
+    std::fflush(stderr);
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "cli/BatchFileList.h"
+#include "cli/BatchReport.h"
+#include "cli/BatchRequest.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QVector>
+
+class ImgThread;
+
+// Runs one job the way a toolbox page does (an ImgThread, its two signals) and
+// prints a line per file, the live progress and the summary.
+class BatchRunner : public QObject
+{
+    Q_OBJECT
+
+public:
+    BatchRunner(const BatchRequest &request, const QVector<BatchEntry> &entries, QObject *parent = nullptr);
+    ~BatchRunner() override;
+
+    // Reports the skipped and missing files, then starts the job; finished() follows
+    // the job's end (at once when nothing is left to send).
+    void start();
+
+signals:
+    void finished(int exitStatus);
+
+private slots:
+    void setProgress(int progress, int rowIndex);
+    void done(QString exportFilePath, int rowIndex, bool isSuccess);
+
+private:
+    void finish();
+    void printLine(const QString &line);
+    void drawProgress();
+
+    BatchRequest m_request;
+    QVector<BatchEntry> m_entries;
+    QVector<int> m_sent; // row index -> index into m_entries
+    BatchReport m_report;
+    QPointer<ImgThread> m_job;
+    bool m_progressShown; // standard error is a terminal
+};

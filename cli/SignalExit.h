@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QObject>
+
+class QSocketNotifier;
+
+// Turns SIGINT, SIGTERM, SIGHUP and SIGPIPE (the reader of the output went away)
+// into a Qt signal on the main thread, through a self-pipe, so that the running
+// tools can be ended before the process exits.
+class SignalExit : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit SignalExit(QObject *parent = nullptr);
+    ~SignalExit() override;
+
+signals:
+    void received(int signalNumber);
+
+private slots:
+    void readSignal();
+
+private:
+    QSocketNotifier *m_notifier = nullptr;
+};

@@ -1,0 +1,65 @@
+#include "cli/BatchCommandLine.h"
+#include "cli/BatchFileList.h"
+#include "cli/BatchRunner.h"
+#include "cli/SignalExit.h"
+
+#include "app/Formats.h"
+#include "batch/engine/ImgThread.h"
+
+#include <QCoreApplication>
+#include <QLoggingCategory>
+#include <QTextCodec>
+#include <QThreadPool>
+
+#include <cstdio>
+
+namespace {
+
+constexpr int kMaxPoolThreads = 10; // as in the viewer: at most ten tools at once
+
+void printText(FILE *stream, const QString &text)
+{
+    std::fputs(text.toUtf8().constData(), stream);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    // Before arguments() decodes argv: paths are UTF-8 whatever LANG says.
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+    QThreadPool::globalInstance()->setMaxThreadCount(kMaxPoolThreads);
+    Formats::init();
+    // The engine's trace lines are for developers; QT_LOGGING_RULES=default.debug=true
+    // brings them back (with the tools' error texts).
+    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+
+    const BatchCommandLine::Result parsed = BatchCommandLine::parse(app.arguments().mid(1));
+    switch (parsed.action) {
+    case BatchCommandLine::Help:
+        printText(stdout, BatchCommandLine::usage());
+        return 0;
+    case BatchCommandLine::Version:
+        printText(stdout, QStringLiteral("quorvane-batch " QUORVANE_VERSION "\n"));
+        return 0;
+    case BatchCommandLine::UsageError:
+        printText(stderr, QStringLiteral("quorvane-batch: %1\n\n%2").arg(parsed.error, BatchCommandLine::usage()));
+        return 2;
+    case BatchCommandLine::Run:
+        break;
+    }
+
+    const BatchRequest &request = parsed.request;
+    BatchRunner runner(request,
+                       BatchFileList::expand(request.paths, BatchFileList::acceptedSuffixes(request.imgType)));
+    QObject::connect(&runner, &BatchRunner::finished, &app, &QCoreApplication::exit, Qt::QueuedConnection);
+    // Interrupted: end the running tools (and drop their partial outputs) first.
+    SignalExit signalExit;
+    QObject::connect(&signalExit, &SignalExit::received, &app, [&app](int signalNumber) {
+        ImgThread::shutdownAll();
+        app.exit(128 + signalNumber);
+    });
+    runner.start();
+    return app.exec();
+}

@@ -1,0 +1,273 @@
+#include "cli/BatchCommandLine.h"
+#include "cli/BatchFileList.h"
+#include "cli/BatchReport.h"
+
+#include "app/Formats.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "support/Fixtures.h"
+
+// The pure parts of quorvane-batch: argument parsing into the job record, the file
+// list built from files and folders, and the report lines.
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void parseRuns_data();
+    void parseRuns();
+    void parseRefuses_data();
+    void parseRefuses();
+    void helpAndVersion_data();
+    void helpAndVersion();
+    void outputFolderIsAbsolute();
+    void expandFilesAndFolders();
+    void acceptedSuffixesFollowThePages();
+    void reportLines();
+    void reportTallyAndExitStatus();
+};
+
+void TestCli::initTestCase()
+{
+    Formats::init();
+}
+
+void TestCli::parseRuns_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("imgType");
+    QTest::addColumn<int>("formatIndex");
+    QTest::addColumn<int>("quality");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<QString>("degree");
+    QTest::addColumn<bool>("flop");
+    QTest::addColumn<bool>("flip");
+    QTest::addColumn<QStringList>("paths");
+
+    const QStringList a{QStringLiteral("a.jpg")};
+    QTest::newRow("convert defaults") << QStringList{"convert", "a.jpg"} << 0 << 0 << -1 << -1 << -1 << QString()
+                                      << false << false << a;
+    QTest::newRow("convert upper-case format, width only")
+        << QStringList{"convert", "-f", "PNG", "-W", "800", "a.jpg"} << 0 << 2 << -1 << 800 << -1 << QString()
+        << false << false << a;
+    QTest::newRow("convert long options after the paths")
+        << QStringList{"convert", "a.jpg", "b.png", "--format=gif", "--height", "300"} << 0 << 8 << -1 << -1
+        << 300 << QString() << false << false << QStringList{"a.jpg", "b.png"};
+    QTest::newRow("sizes at the bounds") << QStringList{"convert", "-W", "0", "-H", "10000", "a.jpg"} << 0 << 0
+                                         << -1 << 0 << 10000 << QString() << false << false << a;
+    QTest::newRow("resize desktop") << QStringList{"resize", "--preset", "desktop", "a.jpg"} << 0 << 0 << -1
+                                    << 1024 << -1 << QString() << false << false << a;
+    QTest::newRow("resize phone") << QStringList{"resize", "--preset", "phone", "a.jpg"} << 0 << 0 << -1 << 480
+                                  << -1 << QString() << false << false << a;
+    QTest::newRow("resize sticker-large") << QStringList{"resize", "--preset", "sticker-large", "a.jpg"} << 0 << 0
+                                          << -1 << 200 << -1 << QString() << false << false << a;
+    QTest::newRow("resize sticker-small") << QStringList{"resize", "--preset", "sticker-small", "a.jpg"} << 0 << 0
+                                          << -1 << 140 << -1 << QString() << false << false << a;
+    QTest::newRow("resize id-1inch") << QStringList{"resize", "-f", "png", "--preset", "id-1inch", "a.jpg"} << 0
+                                     << 2 << -1 << 295 << 413 << QString() << false << false << a;
+    QTest::newRow("resize id-2inch") << QStringList{"resize", "--preset", "id-2inch", "a.jpg"} << 0 << 0 << -1
+                                     << 413 << 626 << QString() << false << false << a;
+    QTest::newRow("explicit width beats the preset")
+        << QStringList{"resize", "-W", "500", "--preset", "id-2inch", "a.jpg"} << 0 << 0 << -1 << 500 << 626
+        << QString() << false << false << a;
+    QTest::newRow("explicit height joins a width preset")
+        << QStringList{"resize", "--preset", "phone", "-H", "300", "a.jpg"} << 0 << 0 << -1 << 480 << 300
+        << QString() << false << false << a;
+    QTest::newRow("compress defaults") << QStringList{"compress", "a.jpg"} << 3 << 50 << 70 << -1 << -1
+                                       << QString() << false << false << a;
+    QTest::newRow("compress level 90") << QStringList{"compress", "-l", "90", "a.jpg"} << 3 << 50 << 90 << -1
+                                       << -1 << QString() << false << false << a;
+    QTest::newRow("compress level 10 with width") << QStringList{"compress", "--level", "10", "-W", "300", "a.jpg"}
+                                                  << 3 << 50 << 10 << 300 << -1 << QString() << false << false
+                                                  << a;
+    QTest::newRow("rotate defaults") << QStringList{"rotate", "a.jpg"} << 4 << 50 << -1 << -1 << -1
+                                     << QStringLiteral("0") << false << false << a;
+    QTest::newRow("rotate negative angle, both mirrors")
+        << QStringList{"rotate", "-a", "-90", "--flop", "--flip", "a.jpg"} << 4 << 50 << -1 << -1 << -1
+        << QStringLiteral("-90") << true << true << a;
+    QTest::newRow("rotate single-dash long option") << QStringList{"rotate", "-flop", "-a", "360", "a.jpg"} << 4
+                                                    << 50 << -1 << -1 << -1 << QStringLiteral("360") << true
+                                                    << false << a;
+    QTest::newRow("paths after -- may start with a dash")
+        << QStringList{"convert", "--", "-odd.jpg", "--help"} << 0 << 0 << -1 << -1 << -1 << QString() << false
+        << false << QStringList{"-odd.jpg", "--help"};
+}
+
+void TestCli::parseRuns()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, imgType);
+    QFETCH(int, formatIndex);
+    QFETCH(int, quality);
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(QString, degree);
+    QFETCH(bool, flop);
+    QFETCH(bool, flip);
+    QFETCH(QStringList, paths);
+
+    const BatchCommandLine::Result result = BatchCommandLine::parse(arguments);
+    QCOMPARE(result.error, QString());
+    QCOMPARE(result.action, BatchCommandLine::Run);
+    const BatchRequest &request = result.request;
+    QCOMPARE(request.command, arguments.constFirst());
+    QCOMPARE(request.imgType, imgType);
+    QCOMPARE(request.formatIndex, formatIndex);
+    QCOMPARE(request.qualityValue, quality);
+    QCOMPARE(request.zoomWidth, width);
+    QCOMPARE(request.zoomHeight, height);
+    QCOMPARE(request.rotateDegree, degree);
+    QCOMPARE(request.isFlop, flop);
+    QCOMPARE(request.isFlip, flip);
+    QCOMPARE(request.paths, paths);
+    QCOMPARE(request.exportDir, QString());
+}
+
+void TestCli::parseRefuses_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("nothing") << QStringList() << "no command";
+    QTest::newRow("unknown command") << QStringList{"shrink", "a.jpg"} << "unknown command 'shrink'";
+    QTest::newRow("no path") << QStringList{"convert", "-f", "png"} << "no PATH";
+    QTest::newRow("unknown format") << QStringList{"convert", "-f", "heic", "a.jpg"} << "unknown format 'heic'";
+    QTest::newRow("width above 10000") << QStringList{"convert", "-W", "10001", "a.jpg"} << "WIDTH";
+    QTest::newRow("negative width") << QStringList{"convert", "-W", "-1", "a.jpg"} << "WIDTH";
+    QTest::newRow("width not a number") << QStringList{"convert", "-W", "80px", "a.jpg"} << "WIDTH";
+    QTest::newRow("height not a number") << QStringList{"resize", "-H", "1.5", "a.jpg"} << "HEIGHT";
+    QTest::newRow("level between steps") << QStringList{"compress", "-l", "75", "a.jpg"} << "LEVEL";
+    QTest::newRow("level 100") << QStringList{"compress", "-l", "100", "a.jpg"} << "LEVEL";
+    QTest::newRow("level 0") << QStringList{"compress", "-l", "0", "a.jpg"} << "LEVEL";
+    QTest::newRow("angle 361") << QStringList{"rotate", "-a", "361", "a.jpg"} << "ANGLE";
+    QTest::newRow("angle -361") << QStringList{"rotate", "-a", "-361", "a.jpg"} << "ANGLE";
+    QTest::newRow("angle not a number") << QStringList{"rotate", "-a", "ninety", "a.jpg"} << "ANGLE";
+    QTest::newRow("unknown preset") << QStringList{"resize", "--preset", "poster", "a.jpg"}
+                                    << "unknown preset 'poster'";
+    QTest::newRow("preset on convert") << QStringList{"convert", "--preset", "phone", "a.jpg"}
+                                       << "--preset does not apply to convert";
+    QTest::newRow("level on convert") << QStringList{"convert", "-l", "50", "a.jpg"}
+                                      << "-l does not apply to convert";
+    QTest::newRow("format on compress") << QStringList{"compress", "-f", "png", "a.png"}
+                                        << "-f does not apply to compress";
+    QTest::newRow("size on rotate") << QStringList{"rotate", "-W", "10", "a.png"} << "-W does not apply to rotate";
+    QTest::newRow("mirror on resize") << QStringList{"resize", "--flip", "a.png"}
+                                      << "--flip does not apply to resize";
+    QTest::newRow("unknown option") << QStringList{"convert", "--quality", "5", "a.jpg"} << "quality";
+    QTest::newRow("missing value") << QStringList{"convert", "a.jpg", "-f"} << "f";
+    QTest::newRow("empty output folder") << QStringList{"convert", "-o", "", "a.jpg"} << "DIR";
+}
+
+void TestCli::parseRefuses()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, error);
+
+    const BatchCommandLine::Result result = BatchCommandLine::parse(arguments);
+    QCOMPARE(result.action, BatchCommandLine::UsageError);
+    QVERIFY2(result.error.contains(error), qPrintable(result.error));
+}
+
+void TestCli::helpAndVersion_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("action");
+
+    QTest::newRow("--help alone") << QStringList{"--help"} << int(BatchCommandLine::Help);
+    QTest::newRow("--help after a bad option") << QStringList{"convert", "-W", "x", "--help"}
+                                               << int(BatchCommandLine::Help);
+    QTest::newRow("--version") << QStringList{"--version"} << int(BatchCommandLine::Version);
+    QTest::newRow("--help after -- is a path") << QStringList{"convert", "--", "--help"}
+                                               << int(BatchCommandLine::Run);
+}
+
+void TestCli::helpAndVersion()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, action);
+    QCOMPARE(int(BatchCommandLine::parse(arguments).action), action);
+}
+
+void TestCli::outputFolderIsAbsolute()
+{
+    const BatchCommandLine::Result result =
+        BatchCommandLine::parse({QStringLiteral("convert"), QStringLiteral("-o"), QStringLiteral("out/./png"),
+                                 QStringLiteral("a.jpg")});
+    QCOMPARE(result.action, BatchCommandLine::Run);
+    QCOMPARE(result.request.exportDir, QDir::current().absoluteFilePath(QStringLiteral("out/png")));
+}
+
+void TestCli::expandFilesAndFolders()
+{
+    QTemporaryDir temp;
+    QVERIFY(temp.isValid());
+    const QDir dir(temp.path());
+    QVERIFY(dir.mkpath(QStringLiteral("photos/sub")));
+    for (const char *name : {"photos/b.JPG", "photos/a.png", "photos/C.txt", "photos/d.tif", "photos/sub/e.jpg",
+                             "photos/.hidden.jpg", "single.bmp"})
+        QVERIFY(Fixtures::writeBytes(dir.filePath(QLatin1String(name)), "x"));
+
+    const QString photos = dir.filePath(QStringLiteral("photos"));
+    const QString single = dir.filePath(QStringLiteral("single.bmp"));
+    const QString gone = dir.filePath(QStringLiteral("gone.jpg"));
+    const QVector<BatchEntry> entries =
+        BatchFileList::expand({single, photos, gone}, BatchFileList::acceptedSuffixes(3));
+
+    QStringList seen;
+    for (const BatchEntry &entry : entries) {
+        QVERIFY(QDir::isAbsolutePath(entry.absolutePath));
+        seen << QStringLiteral("%1 %2").arg(entry.source).arg(int(entry.state));
+    }
+    const QStringList expected = {
+        single + " 2", photos + "/a.png 0", photos + "/b.JPG 0", photos + "/C.txt 2", photos + "/d.tif 2",
+        gone + " 1",
+    };
+    QCOMPARE(seen, expected);
+}
+
+void TestCli::acceptedSuffixesFollowThePages()
+{
+    QCOMPARE(&BatchFileList::acceptedSuffixes(0), &Formats::openSuffixes());
+    QCOMPARE(&BatchFileList::acceptedSuffixes(3), &Formats::compressSuffixes());
+    QCOMPARE(&BatchFileList::acceptedSuffixes(4), &Formats::rotateSuffixes());
+}
+
+void TestCli::reportLines()
+{
+    QCOMPARE(BatchReport::okLine("in/a.jpg", "/out/a.png"), QStringLiteral("ok in/a.jpg -> /out/a.png"));
+    QCOMPARE(BatchReport::failedLine("a.jpg", "/out/a.png", "no decode delegate"),
+             QStringLiteral("failed a.jpg -> /out/a.png: no decode delegate"));
+    QCOMPARE(BatchReport::missingLine("gone.jpg"), QStringLiteral("missing gone.jpg"));
+    QCOMPARE(BatchReport::skippedLine("notes.txt"), QStringLiteral("skipped notes.txt: unsupported suffix"));
+    QCOMPARE(BatchReport::summaryLine(3, 1, 2), QStringLiteral("3 succeeded, 1 failed, 2 skipped"));
+    QCOMPARE(BatchReport::firstLine("\n  \r\nconvert: no images defined `x.png'.\nsecond line\n"),
+             QStringLiteral("convert: no images defined `x.png'."));
+    QCOMPARE(BatchReport::firstLine(" \n"), QString());
+}
+
+void TestCli::reportTallyAndExitStatus()
+{
+    BatchReport report(3);
+    QCOMPARE(report.progressLine(), QStringLiteral("0 of 3 done"));
+    QCOMPARE(report.exitStatus(), 0);
+    report.addSkipped();
+    report.setProgress(2, 7);
+    report.setProgress(0, 3);
+    QCOMPARE(report.progressLine(), QStringLiteral("0 of 3 done, running: 3% 7%"));
+    report.finish(0, true);
+    QCOMPARE(report.progressLine(), QStringLiteral("1 of 3 done, running: 7%"));
+    QCOMPARE(report.exitStatus(), 0);
+    report.finish(2, false);
+    QCOMPARE(report.exitStatus(), 1);
+    report.addMissing();
+    QCOMPARE(report.summaryLine(), QStringLiteral("1 succeeded, 2 failed, 1 skipped"));
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"

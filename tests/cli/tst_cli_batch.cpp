@@ -1,0 +1,416 @@
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextCodec>
+
+#include <csignal>
+
+#include "support/Fixtures.h"
+
+// quorvane-batch run as a child process on generated images, with HOME in a
+// temporary folder so that the default output folder lands there too.
+class TestCliBatch : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void operations_data();
+    void operations();
+    void rotateTurnsClockwiseAndMirrors_data();
+    void rotateTurnsClockwiseAndMirrors();
+    void compressKeepsFormatAndShrinks_data();
+    void compressKeepsFormatAndShrinks();
+    void exitStatus_data();
+    void exitStatus();
+    void usageErrorPrintsUsage();
+    void helpAndVersion();
+    void folderContributesItsFiles();
+    void defaultOutputFolderAndUnicodeNames();
+    void progressLineOnlyOnATerminal();
+    void terminationEndsTheRunningTools();
+
+private:
+    struct Run
+    {
+        int status = -1;
+        QStringList lines; // standard output
+        QString errors;    // standard error
+    };
+    Run run(const QStringList &arguments);
+    void setUp(QProcess &process) const;
+    QString path(const QString &name) const { return m_temp->filePath(name); }
+
+    QScopedPointer<QTemporaryDir> m_temp;
+};
+
+namespace {
+
+// Two smooth gradients with a little noise: PNG and JPEG compression have
+// something to remove, and pngquant reaches its quality target.
+QImage busyImage(const QSize &size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    quint32 noise = 12345;
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            noise = noise * 1103515245u + 12345u;
+            const int n = int((noise >> 16) % 6);
+            image.setPixel(x, y, qRgb(qMin(255, x * 255 / size.width() + n), qMin(255, y * 255 / size.height() + n),
+                                      90 + n));
+        }
+    }
+    return image;
+}
+
+// Left half red, right half blue.
+QImage halves(const QSize &size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width() / 2; ++x)
+            image.setPixel(x, y, qRgb(255, 0, 0));
+    return image;
+}
+
+// The processes whose parent is pid.
+QList<qint64> childrenOf(qint64 pid)
+{
+    QList<qint64> children;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString &entry : entries) {
+        QFile stat("/proc/" + entry + "/stat");
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        // Fields after the command name, which may hold blanks: state, then the parent.
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields.at(1).toLongLong() == pid)
+            children << entry.toLongLong();
+    }
+    return children;
+}
+
+bool isRed(QRgb pixel)
+{
+    return qRed(pixel) > 200 && qBlue(pixel) < 60;
+}
+
+} // namespace
+
+void TestCliBatch::initTestCase()
+{
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
+    QVERIFY(QFileInfo(Fixtures::binDir() + "/quorvane-batch").isExecutable());
+}
+
+void TestCliBatch::init()
+{
+    m_temp.reset(new QTemporaryDir);
+    QVERIFY(m_temp->isValid());
+}
+
+void TestCliBatch::setUp(QProcess &process) const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), m_temp->path());
+    env.remove(QStringLiteral("XDG_DESKTOP_DIR"));
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    process.setProcessEnvironment(env);
+    process.setWorkingDirectory(m_temp->path());
+}
+
+TestCliBatch::Run TestCliBatch::run(const QStringList &arguments)
+{
+    QProcess process;
+    setUp(process);
+    process.start(Fixtures::binDir() + "/quorvane-batch", arguments);
+    Run result;
+    if (!process.waitForFinished(300000) || process.exitStatus() != QProcess::NormalExit)
+        return result;
+    result.status = process.exitCode();
+    result.lines = QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    result.errors = QString::fromUtf8(process.readAllStandardError());
+    return result;
+}
+
+void TestCliBatch::operations_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QSize>("sourceSize");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QByteArray>("format");
+    QTest::addColumn<QSize>("size");
+
+    QTest::newRow("convert keeps the size") << QStringList{"convert", "-f", "png"} << "a.jpg" << QSize(40, 20)
+                                            << "a.png" << QByteArray("png") << QSize(40, 20);
+    QTest::newRow("convert default format is jpg")
+        << QStringList{"convert"} << "b.png" << QSize(40, 20) << "b.jpg" << QByteArray("jpeg") << QSize(40, 20);
+    QTest::newRow("convert with a width keeps the aspect ratio")
+        << QStringList{"convert", "-f", "bmp", "-W", "20"} << "c.d.jpg" << QSize(40, 20) << "c.d.bmp"
+        << QByteArray("bmp") << QSize(20, 10);
+    QTest::newRow("convert with a height") << QStringList{"convert", "-f", "webp", "-H", "10"} << "e.png"
+                                           << QSize(40, 20) << "e.webp" << QByteArray("webp") << QSize(20, 10);
+    QTest::newRow("resize id-1inch is exact") << QStringList{"resize", "-f", "png", "--preset", "id-1inch"}
+                                              << "f.jpg" << QSize(40, 20) << "f.png" << QByteArray("png")
+                                              << QSize(295, 413);
+    QTest::newRow("resize sticker-small keeps the aspect ratio")
+        << QStringList{"resize", "--preset", "sticker-small"} << "g.png" << QSize(280, 70) << "g.jpg"
+        << QByteArray("jpeg") << QSize(140, 35);
+    QTest::newRow("resize preset with explicit height")
+        << QStringList{"resize", "-f", "png", "--preset", "id-2inch", "-H", "100"} << "h.jpg" << QSize(40, 20)
+        << "h.png" << QByteArray("png") << QSize(413, 100);
+    QTest::newRow("compress png with a width") << QStringList{"compress", "-l", "50", "-W", "30"} << "i.png"
+                                               << QSize(60, 40) << "i.png" << QByteArray("png") << QSize(30, 20);
+    QTest::newRow("compress JPEG suffix in capitals")
+        << QStringList{"compress"} << "j.JPEG" << QSize(60, 40) << "j.jpeg" << QByteArray("jpeg") << QSize(60, 40);
+    QTest::newRow("rotate 90 turns the size") << QStringList{"rotate", "-a", "90"} << "k.jpg" << QSize(40, 20)
+                                              << "k.jpg" << QByteArray("jpeg") << QSize(20, 40);
+    QTest::newRow("rotate names by the first dot") << QStringList{"rotate", "-a", "-270"} << "l.2024.01.png"
+                                                   << QSize(40, 20) << "l.png" << QByteArray("png")
+                                                   << QSize(20, 40);
+}
+
+void TestCliBatch::operations()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, source);
+    QFETCH(QSize, sourceSize);
+    QFETCH(QString, output);
+    QFETCH(QByteArray, format);
+    QFETCH(QSize, size);
+
+    QVERIFY(busyImage(sourceSize).save(path(source), source.endsWith("png") ? "PNG" : "JPEG"));
+    const Run result = run(arguments << "-o" << path("out") << path(source));
+    const QString out = path("out/" + output);
+    QCOMPARE(result.lines, QStringList({"ok " + path(source) + " -> " + out, "1 succeeded, 0 failed, 0 skipped"}));
+    QCOMPARE(result.status, 0);
+    QCOMPARE(Fixtures::imageFormat(out), format);
+    QCOMPARE(Fixtures::imageSize(out), size);
+    QCOMPARE(result.errors, QString()); // no progress line when standard error is not a terminal
+}
+
+void TestCliBatch::rotateTurnsClockwiseAndMirrors_data()
+{
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QPoint>("redAt");
+    QTest::addColumn<QPoint>("blueAt");
+
+    // Source: 40 x 20, left half red. A clockwise quarter turn puts the left side on top.
+    QTest::newRow("90 clockwise") << QStringList{"-a", "90"} << QPoint(10, 5) << QPoint(10, 35);
+    QTest::newRow("-90 anticlockwise") << QStringList{"-a", "-90"} << QPoint(10, 35) << QPoint(10, 5);
+    QTest::newRow("flop") << QStringList{"--flop"} << QPoint(35, 10) << QPoint(5, 10);
+    QTest::newRow("flip keeps left and right") << QStringList{"--flip"} << QPoint(5, 10) << QPoint(35, 10);
+    QTest::newRow("90 then flop") << QStringList{"-a", "90", "--flop"} << QPoint(10, 5) << QPoint(10, 35);
+    QTest::newRow("90 then flip") << QStringList{"-a", "90", "--flip"} << QPoint(10, 35) << QPoint(10, 5);
+}
+
+void TestCliBatch::rotateTurnsClockwiseAndMirrors()
+{
+    QFETCH(QStringList, options);
+    QFETCH(QPoint, redAt);
+    QFETCH(QPoint, blueAt);
+
+    QVERIFY(halves(QSize(40, 20)).save(path("halves.png")));
+    const Run result = run(QStringList{"rotate"} << options << "-o" << path("out") << path("halves.png"));
+    QCOMPARE(result.status, 0);
+    const QImage image(path("out/halves.png"));
+    QVERIFY(!image.isNull());
+    QVERIFY(isRed(image.pixel(redAt)));
+    QVERIFY(!isRed(image.pixel(blueAt)));
+}
+
+void TestCliBatch::compressKeepsFormatAndShrinks_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("level");
+    QTest::addColumn<QByteArray>("format");
+
+    QTest::newRow("png through pngquant") << "photo.png" << "70" << QByteArray("png");
+    QTest::newRow("jpg at level 30") << "photo.jpg" << "30" << QByteArray("jpeg");
+}
+
+void TestCliBatch::compressKeepsFormatAndShrinks()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, level);
+    QFETCH(QByteArray, format);
+
+    QVERIFY(busyImage(QSize(200, 150)).save(path(name), nullptr, 100));
+    const Run result = run({"compress", "-l", level, "-o", path("out"), path(name)});
+    QCOMPARE(result.status, 0);
+    const QString out = path("out/" + name);
+    QCOMPARE(Fixtures::imageFormat(out), format);
+    QCOMPARE(Fixtures::imageSize(out), QSize(200, 150));
+    QVERIFY2(QFileInfo(out).size() < QFileInfo(path(name)).size(),
+             qPrintable(QStringLiteral("%1 -> %2 bytes").arg(QFileInfo(path(name)).size()).arg(QFileInfo(out).size())));
+}
+
+void TestCliBatch::exitStatus_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QStringList>("lines"); // expected lines; order aside, {} = placeholder for the temp folder
+
+    QTest::newRow("all succeed") << QStringList{"convert", "-f", "png", "{}/a.jpg", "{}/b.png"} << 0
+                                 << QStringList{"ok {}/a.jpg -> {}/out/a.png", "ok {}/b.png -> {}/out/b.png",
+                                                "2 succeeded, 0 failed, 0 skipped"};
+    QTest::newRow("missing file") << QStringList{"convert", "-f", "png", "{}/gone.jpg", "{}/a.jpg"} << 1
+                                  << QStringList{"missing {}/gone.jpg", "ok {}/a.jpg -> {}/out/a.png",
+                                                 "1 succeeded, 1 failed, 0 skipped"};
+    QTest::newRow("skipped suffix is not a failure")
+        << QStringList{"rotate", "{}/notes.txt", "{}/scan.tif", "{}/a.jpg"} << 0
+        << QStringList{"skipped {}/notes.txt: unsupported suffix", "skipped {}/scan.tif: unsupported suffix",
+                       "ok {}/a.jpg -> {}/out/a.jpg", "1 succeeded, 0 failed, 2 skipped"};
+    QTest::newRow("only skipped files") << QStringList{"compress", "{}/b.bmp"} << 0
+                                        << QStringList{"skipped {}/b.bmp: unsupported suffix",
+                                                       "0 succeeded, 0 failed, 1 skipped"};
+    QTest::newRow("corrupt file fails") << QStringList{"convert", "-f", "png", "{}/broken.jpg", "{}/a.jpg"} << 1
+                                        << QStringList{"failed {}/broken.jpg -> {}/out/broken.png: *",
+                                                       "ok {}/a.jpg -> {}/out/a.png",
+                                                       "1 succeeded, 1 failed, 0 skipped"};
+}
+
+void TestCliBatch::exitStatus()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QStringList, lines);
+
+    QVERIFY(Fixtures::writeImage(path("a.jpg"), QSize(16, 8)));
+    QVERIFY(Fixtures::writeImage(path("b.png"), QSize(16, 8)));
+    QVERIFY(Fixtures::writeImage(path("b.bmp"), QSize(16, 8)));
+    QVERIFY(Fixtures::writeBytes(path("scan.tif"), "skipped before anything reads it"));
+    QVERIFY(Fixtures::writeBytes(path("notes.txt"), "notes"));
+    QVERIFY(Fixtures::writeBytes(path("broken.jpg"), "this is not a JPEG file"));
+
+    arguments.replaceInStrings("{}", m_temp->path());
+    lines.replaceInStrings("{}", m_temp->path());
+    const Run result = run(arguments << "-o" << path("out"));
+    QCOMPARE(result.status, status);
+    QCOMPARE(result.lines.size(), lines.size());
+    QCOMPARE(result.lines.constLast(), lines.constLast());
+    for (const QString &expected : qAsConst(lines)) {
+        bool found = false;
+        for (const QString &line : result.lines) {
+            if (expected.endsWith(": *")) {
+                // A failure names the reason: some text after the output path.
+                const QString head = expected.chopped(1);
+                found = found || (line.startsWith(head) && line.size() > head.size());
+            } else {
+                found = found || line == expected;
+            }
+        }
+        QVERIFY2(found, qPrintable(expected + "\n  in:\n" + result.lines.join('\n')));
+    }
+}
+
+void TestCliBatch::usageErrorPrintsUsage()
+{
+    QVERIFY(Fixtures::writeImage(path("a.jpg"), QSize(16, 8)));
+    const QStringList cases[] = {{}, {"convert"}, {"convert", "-W", "abc", path("a.jpg")}, {"bogus", path("a.jpg")}};
+    for (const QStringList &arguments : cases) {
+        const Run result = run(arguments);
+        QCOMPARE(result.status, 2);
+        QCOMPARE(result.lines, QStringList());
+        QVERIFY2(result.errors.startsWith("quorvane-batch: "), qPrintable(result.errors));
+        QVERIFY(result.errors.contains("Usage:"));
+    }
+    QVERIFY(!QFileInfo::exists(path("Desktop"))); // nothing ran
+}
+
+void TestCliBatch::helpAndVersion()
+{
+    const Run help = run({"--help"});
+    QCOMPARE(help.status, 0);
+    QVERIFY(!help.lines.isEmpty());
+    QVERIFY(help.lines.constFirst().startsWith("Usage:"));
+    QVERIFY(help.lines.join('\n').contains("rotate   [-a ANGLE] [--flop] [--flip] [-o DIR] PATH..."));
+
+    const Run version = run({"--version"});
+    QCOMPARE(version.status, 0);
+    QCOMPARE(version.lines, QStringList{"quorvane-batch " QUORVANE_VERSION});
+}
+
+void TestCliBatch::folderContributesItsFiles()
+{
+    QVERIFY(QDir(m_temp->path()).mkpath("in/sub"));
+    for (const char *name : {"in/B.png", "in/a.jpg", "in/sub/c.jpg"})
+        QVERIFY(Fixtures::writeImage(path(name), QSize(16, 8)));
+    QVERIFY(Fixtures::writeBytes(path("in/readme.md"), "#"));
+
+    // A relative folder and a relative output folder, resolved against the working folder.
+    const Run result = run({"convert", "-f", "gif", "-o", "out", "in"});
+    QCOMPARE(result.status, 0);
+    QCOMPARE(result.lines.size(), 4);
+    QVERIFY(result.lines.contains("ok in/a.jpg -> " + path("out/a.gif")));
+    QVERIFY(result.lines.contains("ok in/B.png -> " + path("out/B.gif")));
+    QVERIFY(result.lines.contains("skipped in/readme.md: unsupported suffix"));
+    QCOMPARE(result.lines.constLast(), QStringLiteral("2 succeeded, 0 failed, 1 skipped"));
+    QVERIFY(!QFileInfo::exists(path("out/c.gif")));
+}
+
+void TestCliBatch::defaultOutputFolderAndUnicodeNames()
+{
+    const QString source = path(QStringLiteral("照片 1.png"));
+    QVERIFY(Fixtures::writeImage(source, QSize(16, 8)));
+    const Run result = run({"convert", source});
+    const QString out = path(QStringLiteral("Desktop/Pelmora图片查看器/照片 1.jpg"));
+    QCOMPARE(result.lines, QStringList({"ok " + source + " -> " + out, "1 succeeded, 0 failed, 0 skipped"}));
+    QCOMPARE(result.status, 0);
+    QCOMPARE(Fixtures::imageSize(out), QSize(16, 8));
+}
+
+void TestCliBatch::progressLineOnlyOnATerminal()
+{
+    const QString script = QStandardPaths::findExecutable(QStringLiteral("script"));
+    if (script.isEmpty())
+        QSKIP("script(1) is needed to give the program a terminal");
+    QVERIFY(Fixtures::writeImage(path("a.jpg"), QSize(16, 8)));
+
+    QProcess process;
+    setUp(process);
+    const QString command =
+        QStringLiteral("'%1/quorvane-batch' convert -o '%2' '%3'").arg(Fixtures::binDir(), path("out"), path("a.jpg"));
+    process.start(script, {"-qefc", command, "/dev/null"});
+    QVERIFY(process.waitForFinished(120000));
+    QCOMPARE(process.exitCode(), 0);
+    // Standard output and error share the terminal: each result line first wipes the
+    // progress line, and the summary does so last.
+    const QByteArray terminal = process.readAllStandardOutput();
+    QVERIFY2(terminal.contains("\r0 of 1 done"), terminal.constData());
+    QVERIFY2(terminal.contains("\r\x1b[Kok " + path("a.jpg").toUtf8()), terminal.constData());
+    QVERIFY2(terminal.endsWith("\r\x1b[K1 succeeded, 0 failed, 0 skipped\r\n"), terminal.constData());
+}
+
+void TestCliBatch::terminationEndsTheRunningTools()
+{
+    // Large enough that ImageMagick is still encoding when the signal comes.
+    QVERIFY(busyImage(QSize(3000, 2000)).save(path("big.jpg"), "JPEG", 95));
+
+    QProcess process;
+    setUp(process);
+    process.start(Fixtures::binDir() + "/quorvane-batch", {"convert", "-f", "png", "-o", path("out"), path("big.jpg")});
+    QVERIFY(process.waitForStarted());
+    QList<qint64> tools;
+    QTRY_VERIFY_WITH_TIMEOUT(!(tools = childrenOf(process.processId())).isEmpty(), 30000);
+
+    QCOMPARE(::kill(pid_t(process.processId()), SIGTERM), 0);
+    QVERIFY(process.waitForFinished(30000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 128 + SIGTERM);
+    for (const qint64 tool : qAsConst(tools))
+        QVERIFY2(!QFileInfo::exists(QStringLiteral("/proc/%1").arg(tool)), "a tool outlived the program");
+    QCOMPARE(QDir(path("out")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+}
+
+QTEST_GUILESS_MAIN(TestCliBatch)
+#include "tst_cli_batch.moc"
