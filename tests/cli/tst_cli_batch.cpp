@@ -374,6 +374,10 @@ void TestCliBatch::progressLineOnlyOnATerminal()
     const QString script = QStandardPaths::findExecutable(QStringLiteral("script"));
     if (script.isEmpty())
         QSKIP("script(1) is needed to give the program a terminal");
+    QProcess probe;
+    probe.start(script, {"-qefc", "true", "/dev/null"});
+    if (!probe.waitForFinished(30000) || probe.exitCode() != 0)
+        QSKIP("no pseudo-terminal can be had here (script(1) failed)");
     QVERIFY(Fixtures::writeImage(path("a.jpg"), QSize(16, 8)));
 
     QProcess process;
