@@ -58,6 +58,7 @@ void BatchRunner::start()
                           m_request.zoomHeight, m_request.rotateDegree, m_request.isFlop, m_request.isFlip,
                           fileList, exportDir, this);
     connect(m_job, &ImgThread::notifyParentProgress, this, &BatchRunner::setProgress);
+    connect(m_job, &ImgThread::notifyParentFailure, this, &BatchRunner::failed);
     connect(m_job, &ImgThread::notifyParentDone, this, &BatchRunner::done);
     connect(m_job, &QThread::finished, m_job, &QObject::deleteLater);
     drawProgress();
@@ -84,11 +85,18 @@ void BatchRunner::done(QString exportFilePath, int rowIndex, bool isSuccess)
         return;
     const QString source = m_entries.at(m_sent.at(rowIndex)).source;
     m_report.finish(rowIndex, isSuccess);
+    const QString reason = m_reasons.take(rowIndex);
     if (isSuccess)
         printLine(BatchReport::okLine(source, exportFilePath));
     else
-        printLine(BatchReport::failedLine(source, exportFilePath, QStringLiteral("conversion failed")));
+        printLine(BatchReport::failedLine(source, exportFilePath,
+                                          reason.isEmpty() ? QStringLiteral("conversion failed") : reason));
     drawProgress();
+}
+
+void BatchRunner::failed(QString reason, int rowIndex)
+{
+    m_reasons.insert(rowIndex, reason);
 }
 
 void BatchRunner::finish()

@@ -5,6 +5,7 @@
 #include "cli/BatchRequest.h"
 
 #include <QObject>
+#include <QHash>
 #include <QPointer>
 #include <QVector>
 
@@ -30,6 +31,7 @@ signals:
 private slots:
     void setProgress(int progress, int rowIndex);
     void done(QString exportFilePath, int rowIndex, bool isSuccess);
+    void failed(QString reason, int rowIndex);
 
 private:
     void finish();
@@ -40,6 +42,7 @@ private:
     QVector<BatchEntry> m_entries;
     QVector<int> m_sent; // row index -> index into m_entries
     BatchReport m_report;
+    QHash<int, QString> m_reasons; // row index -> why it failed, until its done()
     QPointer<ImgThread> m_job;
     bool m_progressShown; // standard error is a terminal
 };

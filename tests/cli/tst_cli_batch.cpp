@@ -28,6 +28,7 @@ private slots:
     void compressKeepsFormatAndShrinks();
     void exitStatus_data();
     void exitStatus();
+    void failedLineGivesTheToolsReason();
     void usageErrorPrintsUsage();
     void helpAndVersion();
     void folderContributesItsFiles();
@@ -311,6 +312,19 @@ void TestCliBatch::exitStatus()
         }
         QVERIFY2(found, qPrintable(expected + "\n  in:\n" + result.lines.join('\n')));
     }
+}
+
+void TestCliBatch::failedLineGivesTheToolsReason()
+{
+    QVERIFY(Fixtures::writeBytes(path("broken.jpg"), "this is not a JPEG file"));
+    const Run result = run({"convert", "-f", "png", "-o", path("out"), path("broken.jpg")});
+    QCOMPARE(result.status, 1);
+    const QString prefix = "failed " + path("broken.jpg") + " -> " + path("out/broken.png") + ": ";
+    QVERIFY2(result.lines.first().startsWith(prefix), qPrintable(result.lines.first()));
+    // ImageMagick's own first error line, naming the file.
+    const QString reason = result.lines.first().mid(prefix.size());
+    QVERIFY2(reason.startsWith(QLatin1String("convert: ")) && reason.contains(QLatin1String("broken.jpg")),
+             qPrintable(reason));
 }
 
 void TestCliBatch::usageErrorPrintsUsage()

@@ -158,6 +158,18 @@ void ImgRunable::note(const QString &problem)
 {
     programsOk = false;
     errorText += problem + QLatin1Char('\n');
+    if (engineCause.isEmpty())
+        engineCause = problem;
+}
+
+void ImgRunable::noteRun(const QString &program, const ToolRun &result)
+{
+    errorText += result.errorText;
+    if (!result.ok()) {
+        programsOk = false;
+        if (engineCause.isEmpty())
+            engineCause = result.problem(program);
+    }
 }
 
 bool ImgRunable::claimTarget(const QString &fmt, OutputNaming::Target &target)
@@ -221,10 +233,13 @@ QString ImgRunable::decodeRaw(const QString &rawPath)
 
     const QStringList args = CommandLists::rawArgs(rawPath, jpeg);
     logLines(CommandLists::debugLines(rawPath, jpeg, QStringLiteral("jpg"), args));
-    const ToolRun result = runner->run(ToolLocator::program(ToolLocator::Tool::RawDecoder), args);
-    errorText += result.errorText;
-    if (!result.ok() || !nonEmptyFile(jpeg)) {
-        programsOk = false;
+    const QString decoder = ToolLocator::program(ToolLocator::Tool::RawDecoder);
+    const ToolRun result = runner->run(decoder, args);
+    noteRun(decoder, result);
+    if (!result.ok())
+        return QString();
+    if (!nonEmptyFile(jpeg)) {
+        note(QStringLiteral("the RAW decoder wrote no picture"));
         return QString();
     }
     return jpeg;
@@ -289,9 +304,9 @@ bool ImgRunable::runMagick(const QStringList &args, const QString &fmt, StagedOu
     actual.first() = input.path();
     actual.last() = outputDir.path() + QLatin1Char('/') + staged.fileName();
 
-    const ToolRun result = runner->run(ToolLocator::program(ToolLocator::Tool::ImageMagick), actual);
-    errorText += result.errorText;
-    programsOk = programsOk && result.ok();
+    const QString magick = ToolLocator::program(ToolLocator::Tool::ImageMagick);
+    const ToolRun result = runner->run(magick, actual);
+    noteRun(magick, result);
     return result.ok();
 }
 
@@ -301,15 +316,15 @@ bool ImgRunable::runPngquant(const QStringList &args, StagedOutput &stage)
     QStringList actual = args;
     actual.last() = stage.stagePath();
 
-    ToolRun result = runner->run(ToolLocator::program(ToolLocator::Tool::Pngquant), actual);
+    const QString pngquant = ToolLocator::program(ToolLocator::Tool::Pngquant);
+    ToolRun result = runner->run(pngquant, actual);
     // The quality cannot be reached without going below the requested minimum:
     // the best image that meets it is the input itself, so its bytes become the
     // output and the row shows an unchanged size.
     if (result.started && !result.crashed && !result.timedOut && !result.stopped
         && result.exitCode == kPngquantQualityTooLow && QFile::copy(args.first(), stage.stagePath()))
         result.exitCode = 0;
-    errorText += result.errorText;
-    programsOk = programsOk && result.ok();
+    noteRun(pngquant, result);
     return result.ok();
 }
 
@@ -351,5 +366,6 @@ void ImgRunable::finish(const QString &outputPath)
             FailureReport::send(url, FailureReport::line(imgType, oriFilePath, QFileInfo(oriFilePath).size(),
                                                          outputPath, zoomWidth, zoomHeight, errorText));
     }
+    emit failed(SuccessRule::failureReason(errorText, engineCause), rowIndex);
     emit done(outputPath, rowIndex, false);
 }

@@ -12,6 +12,7 @@
 #include <memory>
 
 class ProcessRunner;
+struct ToolRun;
 class QThread;
 class QTimer;
 class StagedOutput;
@@ -43,6 +44,8 @@ public:
 signals:
     void setProgress(int progress, int rowIndex);
     void done(const QString &exportFilePath, int rowIndex, bool isSuccess);
+    // Just before a failed file's done(): one line saying why.
+    void failed(const QString &reason, int rowIndex);
 
 public slots:
     void progressRefresh();
@@ -60,6 +63,7 @@ private:
     bool runMagick(const QStringList &args, const QString &fmt, StagedOutput &stage);
     bool runPngquant(const QStringList &args, StagedOutput &stage);
     void note(const QString &problem);
+    void noteRun(const QString &program, const ToolRun &result);
     void finish(const QString &outputPath);
 
     int imgType;
@@ -85,4 +89,5 @@ private:
     QString createdFrameDir;
     QStringList intermediates;
     bool programsOk = true;
+    QString engineCause; // the first failure the engine noticed itself
 };

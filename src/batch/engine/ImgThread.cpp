@@ -102,6 +102,11 @@ void ImgThread::parentDone(QString filePath, int index, bool isSuccess)
     emit notifyParentDone(filePath, index, isSuccess);
 }
 
+void ImgThread::parentFailed(QString reason, int index)
+{
+    emit notifyParentFailure(reason, index);
+}
+
 void ImgThread::run()
 {
     const int count = fileList ? fileList->size() : 0;
@@ -123,6 +128,7 @@ void ImgThread::run()
         connect(worker.get(), &ImgRunable::setProgress, this, &ImgThread::setParentProgress,
                 Qt::BlockingQueuedConnection);
         connect(worker.get(), &ImgRunable::done, this, &ImgThread::parentDone, Qt::BlockingQueuedConnection);
+        connect(worker.get(), &ImgRunable::failed, this, &ImgThread::parentFailed, Qt::BlockingQueuedConnection);
         bool started = false;
         while (!(started = pool->tryStart(worker.get())) && !ProcessRunner::stopRequested())
             dispatchWait.wait(&dispatchMutex, 100);

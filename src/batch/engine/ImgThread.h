@@ -52,10 +52,13 @@ public:
 signals:
     void notifyParentProgress(int progress, int rowIndex);
     void notifyParentDone(QString exportFilePath, int rowIndex, bool isSuccess);
+    // Why a file failed, one line; arrives before that file's notifyParentDone.
+    void notifyParentFailure(QString reason, int rowIndex);
 
 public slots:
     void setParentProgress(int progress, int index);
     void parentDone(QString filePath, int index, bool isSuccess);
+    void parentFailed(QString reason, int index);
 
 protected:
     void run() override;

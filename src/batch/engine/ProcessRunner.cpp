@@ -1,5 +1,6 @@
 #include "batch/engine/ProcessRunner.h"
 
+#include <QFileInfo>
 #include <QElapsedTimer>
 
 #include <atomic>
@@ -12,6 +13,22 @@ std::atomic_bool stopping{false};
 constexpr int kPollMs = 50;
 
 } // namespace
+
+QString ToolRun::problem(const QString &program) const
+{
+    const QString name = QFileInfo(program).fileName();
+    if (stopped)
+        return QStringLiteral("stopped");
+    if (!started)
+        return name + QStringLiteral(" could not be started");
+    if (timedOut)
+        return name + QStringLiteral(" timed out");
+    if (crashed)
+        return name + QStringLiteral(" crashed");
+    if (exitCode != 0)
+        return name + QStringLiteral(" exited with status ") + QString::number(exitCode);
+    return QString();
+}
 
 ProcessRunner::ProcessRunner(const QString &workingDir)
 {

@@ -15,6 +15,10 @@ struct ToolRun
     QString errorText; // standard error, decoded leniently as UTF-8
 
     bool ok() const { return started && !crashed && !timedOut && !stopped && exitCode == 0; }
+
+    // Why the run failed, for a person ("pngquant exited with status 99"); empty
+    // when it did not.
+    QString problem(const QString &program) const;
 };
 
 // Runs the external programs of one file, one after the other, on the calling

@@ -17,6 +17,26 @@ bool succeeded(int imgType, bool programsOk, bool outputPresent, const QString &
     return programsOk && outputPresent && errorTextAllows(imgType, errorText);
 }
 
+QString failureReason(const QString &errorText, const QString &engineCause)
+{
+    QString first;
+    const QStringList lines = errorText.split(QLatin1Char('\n'));
+    for (const QString &raw : lines) {
+        const QString line = raw.trimmed();
+        if (line.isEmpty())
+            continue;
+        if (!line.contains(QLatin1String("warning"), Qt::CaseInsensitive))
+            return line;
+        if (first.isEmpty())
+            first = line;
+    }
+    if (!engineCause.isEmpty())
+        return engineCause;
+    if (!first.isEmpty())
+        return first;
+    return QStringLiteral("no output was written");
+}
+
 bool wantsReport(int imgType, bool success)
 {
     return !success && imgType != BatchOp::Compress;

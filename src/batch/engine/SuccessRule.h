@@ -18,6 +18,11 @@ bool errorTextAllows(int imgType, const QString &errorText);
 
 bool succeeded(int imgType, bool programsOk, bool outputPresent, const QString &errorText);
 
+// One line saying why a file failed: the first line of the error text that is not
+// a warning, else the first line, else what the engine noticed itself (a program
+// that failed silently), else that no output was written.
+QString failureReason(const QString &errorText, const QString &engineCause);
+
 // Failed conversions and rotations are reported (compression failures are not).
 bool wantsReport(int imgType, bool success);
 

@@ -25,6 +25,8 @@ private slots:
     void cleanup();
     void successRule_data();
     void successRule();
+    void failureReason_data();
+    void failureReason();
     void toolOutcome_data();
     void toolOutcome();
     void pngquantStatus_data();
@@ -139,6 +141,32 @@ void TestImgRunable::successRule()
     QFETCH(QString, errorText);
     QFETCH(bool, success);
     QCOMPARE(SuccessRule::succeeded(imgType, programsOk, outputPresent, errorText), success);
+}
+
+void TestImgRunable::failureReason_data()
+{
+    QTest::addColumn<QString>("errorText");
+    QTest::addColumn<QString>("engineCause");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("the tool's first line") << "convert: improper image header\nconvert: no images\n" << ""
+                                           << "convert: improper image header";
+    QTest::newRow("an error after a warning") << "convert: Warning: x\n  convert: bad thing  \n" << ""
+                                              << "convert: bad thing";
+    QTest::newRow("a silent tool") << "" << "pngquant exited with status 98" << "pngquant exited with status 98";
+    QTest::newRow("tool text before the engine's")
+        << "convert: unable to open image\n" << "convert exited with status 1" << "convert: unable to open image";
+    QTest::newRow("only a warning, engine knows more")
+        << "warning: x\n" << "convert exited with status 1" << "convert exited with status 1";
+    QTest::newRow("only a warning") << "Warning: x\n" << "" << "Warning: x";
+    QTest::newRow("nothing at all") << "" << "" << "no output was written";
+}
+
+void TestImgRunable::failureReason()
+{
+    QFETCH(QString, errorText);
+    QFETCH(QString, engineCause);
+    QFETCH(QString, reason);
+    QCOMPARE(SuccessRule::failureReason(errorText, engineCause), reason);
 }
 
 void TestImgRunable::toolOutcome_data()
