@@ -21,10 +21,10 @@ struct Command
 const QList<Command> &commands()
 {
     static const QList<Command> list = {
-        {"convert", 0, {"f", "W", "H", "o"}},
-        {"resize", 0, {"f", "preset", "W", "H", "o"}},
-        {"compress", 3, {"l", "W", "H", "o"}},
-        {"rotate", 4, {"a", "flop", "flip", "o"}},
+        {"convert", BatchOp::Convert, {"f", "W", "H", "o"}},
+        {"resize", BatchOp::Convert, {"f", "preset", "W", "H", "o"}},
+        {"compress", BatchOp::Compress, {"l", "W", "H", "o"}},
+        {"rotate", BatchOp::Rotate, {"a", "flop", "flip", "o"}},
     };
     return list;
 }
@@ -171,12 +171,12 @@ BatchCommandLine::Result BatchCommandLine::parse(const QStringList &arguments)
 
     BatchRequest &request = result.request;
     request.command = commandName;
-    request.imgType = command->imgType;
-    request.formatIndex = request.imgType == 0 ? 0 : kKeepSourceFormat;
+    request.job.imgType = command->imgType;
+    request.job.formatIndex = request.job.imgType == BatchOp::Convert ? 0 : kKeepFormat;
 
     if (parser.isSet(format)) {
-        request.formatIndex = formats().indexOf(parser.value(format).toLower());
-        if (request.formatIndex < 0) {
+        request.job.formatIndex = formats().indexOf(parser.value(format).toLower());
+        if (request.job.formatIndex < 0) {
             result.error = QStringLiteral("unknown format '%1' (one of: %2)")
                                .arg(parser.value(format), formats().join(QLatin1Char(' ')));
             return result;
@@ -189,35 +189,35 @@ BatchCommandLine::Result BatchCommandLine::parse(const QStringList &arguments)
                                .arg(parser.value(preset), presetNames().join(QLatin1Char(' ')));
             return result;
         }
-        request.zoomWidth = size.width();
-        request.zoomHeight = size.height();
+        request.job.zoomWidth = size.width();
+        request.job.zoomHeight = size.height();
     }
-    if (parser.isSet(width) && !readInt(parser.value(width), 0, kMaxSide, &request.zoomWidth)) {
+    if (parser.isSet(width) && !readInt(parser.value(width), 0, kMaxSide, &request.job.zoomWidth)) {
         result.error = QStringLiteral("WIDTH must be a whole number from 0 to %1").arg(kMaxSide);
         return result;
     }
-    if (parser.isSet(height) && !readInt(parser.value(height), 0, kMaxSide, &request.zoomHeight)) {
+    if (parser.isSet(height) && !readInt(parser.value(height), 0, kMaxSide, &request.job.zoomHeight)) {
         result.error = QStringLiteral("HEIGHT must be a whole number from 0 to %1").arg(kMaxSide);
         return result;
     }
-    if (request.imgType == 3) {
-        request.qualityValue = kDefaultLevel;
+    if (request.job.imgType == BatchOp::Compress) {
+        request.job.qualityValue = kDefaultLevel;
         if (parser.isSet(level)
-            && !(readInt(parser.value(level), 10, 90, &request.qualityValue)
-                 && isCompressionLevel(request.qualityValue))) {
+            && !(readInt(parser.value(level), 10, 90, &request.job.qualityValue)
+                 && isCompressionLevel(request.job.qualityValue))) {
             result.error = QStringLiteral("LEVEL must be one of 90 80 70 60 50 40 30 20 10");
             return result;
         }
     }
-    if (request.imgType == 4) {
+    if (request.job.imgType == BatchOp::Rotate) {
         int degrees = 0;
         if (parser.isSet(angle) && !readInt(parser.value(angle), -kMaxAngle, kMaxAngle, &degrees)) {
             result.error = QStringLiteral("ANGLE must be a whole number from -%1 to %1").arg(kMaxAngle);
             return result;
         }
-        request.rotateDegree = QString::number(degrees);
-        request.isFlop = parser.isSet(flop);
-        request.isFlip = parser.isSet(flip);
+        request.job.rotateDegree = QString::number(degrees);
+        request.job.isFlop = parser.isSet(flop);
+        request.job.isFlip = parser.isSet(flip);
     }
     if (parser.isSet(output)) {
         const QString dir = parser.value(output);

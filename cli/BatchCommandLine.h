@@ -39,5 +39,4 @@ public:
     static constexpr int kMaxSide = 10000;
     static constexpr int kMaxAngle = 360;
     static constexpr int kDefaultLevel = 70;
-    static constexpr int kKeepSourceFormat = 50;
 };

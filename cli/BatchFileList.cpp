@@ -1,6 +1,7 @@
 #include "cli/BatchFileList.h"
 
 #include "app/Formats.h"
+#include "batch/engine/BatchTypes.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -21,9 +22,9 @@ BatchEntry fileEntry(const QString &source, const QFileInfo &info, const QString
 const QStringList &BatchFileList::acceptedSuffixes(int imgType)
 {
     switch (imgType) {
-    case 3:
+    case BatchOp::Compress:
         return Formats::compressSuffixes();
-    case 4:
+    case BatchOp::Rotate:
         return Formats::rotateSuffixes();
     default:
         return Formats::openSuffixes();

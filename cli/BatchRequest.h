@@ -1,5 +1,7 @@
 #pragma once
 
+#include "batch/engine/BatchTypes.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -8,14 +10,7 @@
 struct BatchRequest
 {
     QString command; // "convert", "resize", "compress" or "rotate"
-    int imgType = 0;
-    int formatIndex = 0;
-    int qualityValue = -1;
-    int zoomWidth = -1;
-    int zoomHeight = -1;
-    QString rotateDegree;
-    bool isFlop = false;
-    bool isFlip = false;
+    JobSettings job;
     QString exportDir; // empty: the engine's default output folder
     QStringList paths;
 };

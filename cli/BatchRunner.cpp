@@ -54,8 +54,8 @@ void BatchRunner::start()
         fileList->append({{QStringLiteral("id"), QString::number(row)},
                           {QStringLiteral("path"), m_entries.at(m_sent.at(row)).absolutePath}});
     }
-    m_job = new ImgThread(m_request.imgType, m_request.formatIndex, m_request.qualityValue, m_request.zoomWidth,
-                          m_request.zoomHeight, m_request.rotateDegree, m_request.isFlop, m_request.isFlip,
+    m_job = new ImgThread(m_request.job.imgType, m_request.job.formatIndex, m_request.job.qualityValue, m_request.job.zoomWidth,
+                          m_request.job.zoomHeight, m_request.job.rotateDegree, m_request.job.isFlop, m_request.job.isFlip,
                           fileList, exportDir, this);
     connect(m_job, &ImgThread::notifyParentProgress, this, &BatchRunner::setProgress);
     connect(m_job, &ImgThread::notifyParentFailure, this, &BatchRunner::failed);

@@ -52,7 +52,7 @@ int main(int argc, char *argv[])
 
     const BatchRequest &request = parsed.request;
     BatchRunner runner(request,
-                       BatchFileList::expand(request.paths, BatchFileList::acceptedSuffixes(request.imgType)));
+                       BatchFileList::expand(request.paths, BatchFileList::acceptedSuffixes(request.job.imgType)));
     QObject::connect(&runner, &BatchRunner::finished, &app, &QCoreApplication::exit, Qt::QueuedConnection);
     // Interrupted: end the running tools (and drop their partial outputs) first.
     SignalExit signalExit;

@@ -117,14 +117,14 @@ void TestCli::parseRuns()
     QCOMPARE(result.action, BatchCommandLine::Run);
     const BatchRequest &request = result.request;
     QCOMPARE(request.command, arguments.constFirst());
-    QCOMPARE(request.imgType, imgType);
-    QCOMPARE(request.formatIndex, formatIndex);
-    QCOMPARE(request.qualityValue, quality);
-    QCOMPARE(request.zoomWidth, width);
-    QCOMPARE(request.zoomHeight, height);
-    QCOMPARE(request.rotateDegree, degree);
-    QCOMPARE(request.isFlop, flop);
-    QCOMPARE(request.isFlip, flip);
+    QCOMPARE(request.job.imgType, imgType);
+    QCOMPARE(request.job.formatIndex, formatIndex);
+    QCOMPARE(request.job.qualityValue, quality);
+    QCOMPARE(request.job.zoomWidth, width);
+    QCOMPARE(request.job.zoomHeight, height);
+    QCOMPARE(request.job.rotateDegree, degree);
+    QCOMPARE(request.job.isFlop, flop);
+    QCOMPARE(request.job.isFlip, flip);
     QCOMPARE(request.paths, paths);
     QCOMPARE(request.exportDir, QString());
 }
