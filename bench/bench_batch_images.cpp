@@ -53,7 +53,11 @@ QImage photo(int width, int height, quint64 seed)
         rows[c] = wave(height, random);
         base[c] = 70 + int(random.unit() * 110);
     }
-    struct Blob { double x, y, r; int colour[3]; };
+    struct Blob
+    {
+        double x, y, r;
+        int colour[3];
+    };
     std::vector<Blob> blobs(12);
     for (Blob &blob : blobs) {
         blob.x = random.unit() * width;

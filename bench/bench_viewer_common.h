@@ -245,7 +245,8 @@ inline QImage photoLike(const QSize &size, bool alpha)
                 const double dx = (x - cx) / cx, dy = (y - cy) / cy;
                 a = qBound(40, int(255 - 150 * (dx * dx + dy * dy)), 255);
             }
-            line[x] = qRgba(qBound(0, qRed(p) + n, 255), qBound(0, qGreen(p) + n, 255), qBound(0, qBlue(p) + n, 255), a);
+            line[x]
+                = qRgba(qBound(0, qRed(p) + n, 255), qBound(0, qGreen(p) + n, 255), qBound(0, qBlue(p) + n, 255), a);
         }
     }
     return image;

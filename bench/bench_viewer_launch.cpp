@@ -38,7 +38,8 @@ Launch launchViewer(const QString &binary, const QString &image, const QSize &si
     viewer.setReadChannel(QProcess::StandardError);
     viewer.setStandardOutputFile(QProcess::nullDevice());
 
-    const QByteArray decodedLine = QStringLiteral("oriWidth: %1 ,oriHeight: %2").arg(size.width()).arg(size.height()).toUtf8();
+    const QByteArray decodedLine
+        = QStringLiteral("oriWidth: %1 ,oriHeight: %2").arg(size.width()).arg(size.height()).toUtf8();
     Launch result;
     ViewerBench::Stopwatch watch;
     viewer.start(binary, {image});

@@ -65,7 +65,8 @@ int main(int argc, char *argv[])
     const QVector<Case> cases = {
         {QStringLiteral("open-jpeg"), ViewerBench::photoJpeg(cache), "jpeg"},
         {QStringLiteral("open-png"),
-         ViewerBench::cachedPhoto(cache, QStringLiteral("photo-4000x3000-alpha.png"), QSize(4000, 3000), true, "png", -1),
+         ViewerBench::cachedPhoto(cache, QStringLiteral("photo-4000x3000-alpha.png"), QSize(4000, 3000), true, "png",
+                                  -1),
          "png"},
         {QStringLiteral("open-webp"),
          ViewerBench::cachedPhoto(cache, QStringLiteral("photo-4000x3000.webp"), QSize(4000, 3000), false, "webp", 90),
@@ -101,9 +102,10 @@ int main(int argc, char *argv[])
             return 1;
         }
 
-        const auto samples = ViewerBench::alternate(
-            rounds, {[&](ViewerBench::Samples &s) { openInView(view, c.path, tiny, &s); },
-                     [&](ViewerBench::Samples &s) { decodeFloor(bytes, c.format, &s); }});
+        const auto samples
+            = ViewerBench::alternate(rounds,
+                                     {[&](ViewerBench::Samples &s) { openInView(view, c.path, tiny, &s); },
+                                      [&](ViewerBench::Samples &s) { decodeFloor(bytes, c.format, &s); }});
         ViewerBench::Figure(c.name)
             .compare(samples[0], samples[1])
             .add(QStringLiteral("target_ratio"), 1.15)

@@ -30,7 +30,7 @@ namespace {
 double cpuMs(const rusage &usage)
 {
     return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3
-           + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+        + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
 }
 
 QImage decodeOurs(const QString &path, ViewerBench::Samples *samples)
@@ -101,9 +101,10 @@ int main(int argc, char *argv[])
 
     const int rounds = ViewerBench::runs(5);
     bool ok = true;
-    const auto samples = ViewerBench::alternate(
-        rounds, {[&](ViewerBench::Samples &s) { ok = !decodeOurs(path, &s).isNull() && ok; },
-                 [&](ViewerBench::Samples &s) { ok = runDcrawEmu(path, &s) && ok; }});
+    const auto samples
+        = ViewerBench::alternate(rounds,
+                                 {[&](ViewerBench::Samples &s) { ok = !decodeOurs(path, &s).isNull() && ok; },
+                                  [&](ViewerBench::Samples &s) { ok = runDcrawEmu(path, &s) && ok; }});
     const ViewerBench::Samples show = showOnGuiThread(decoded, rounds);
     if (!ok || show.wall.isEmpty())
         return 1;

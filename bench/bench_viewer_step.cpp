@@ -92,7 +92,8 @@ int main(int argc, char *argv[])
             return 1;
         const QStringList names = FolderBrowser::imageNames(folder);
         if (names.size() != count) {
-            ViewerBench::progress(QStringLiteral("%1 lists %2 images, not %3").arg(folder).arg(names.size()).arg(count));
+            ViewerBench::progress(
+                QStringLiteral("%1 lists %2 images, not %3").arg(folder).arg(names.size()).arg(count));
             return 1;
         }
 

@@ -82,9 +82,9 @@ QString displayName(const QCommandLineOption &option)
 
 const QStringList &BatchCommandLine::formats()
 {
-    static const QStringList list = {QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("png"),
-                                     QStringLiteral("bmp"), QStringLiteral("tif"),  QStringLiteral("tiff"),
-                                     QStringLiteral("webp"), QStringLiteral("tga"), QStringLiteral("gif")};
+    static const QStringList list = {QStringLiteral("jpg"),  QStringLiteral("jpeg"), QStringLiteral("png"),
+                                     QStringLiteral("bmp"),  QStringLiteral("tif"),  QStringLiteral("tiff"),
+                                     QStringLiteral("webp"), QStringLiteral("tga"),  QStringLiteral("gif")};
     return list;
 }
 
@@ -124,16 +124,12 @@ BatchCommandLine::Result BatchCommandLine::parse(const QStringList &arguments)
     const QCommandLineOption format({QStringLiteral("f"), QStringLiteral("format")}, QString(),
                                     QStringLiteral("FORMAT"));
     const QCommandLineOption preset(QStringLiteral("preset"), QString(), QStringLiteral("NAME"));
-    const QCommandLineOption width({QStringLiteral("W"), QStringLiteral("width")}, QString(),
-                                   QStringLiteral("WIDTH"));
+    const QCommandLineOption width({QStringLiteral("W"), QStringLiteral("width")}, QString(), QStringLiteral("WIDTH"));
     const QCommandLineOption height({QStringLiteral("H"), QStringLiteral("height")}, QString(),
                                     QStringLiteral("HEIGHT"));
-    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")}, QString(),
-                                    QStringLiteral("DIR"));
-    const QCommandLineOption level({QStringLiteral("l"), QStringLiteral("level")}, QString(),
-                                   QStringLiteral("LEVEL"));
-    const QCommandLineOption angle({QStringLiteral("a"), QStringLiteral("angle")}, QString(),
-                                   QStringLiteral("ANGLE"));
+    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")}, QString(), QStringLiteral("DIR"));
+    const QCommandLineOption level({QStringLiteral("l"), QStringLiteral("level")}, QString(), QStringLiteral("LEVEL"));
+    const QCommandLineOption angle({QStringLiteral("a"), QStringLiteral("angle")}, QString(), QStringLiteral("ANGLE"));
     const QCommandLineOption flop(QStringLiteral("flop"));
     const QCommandLineOption flip(QStringLiteral("flip"));
     const QList<QCommandLineOption> options = {format, preset, width, height, output, level, angle, flop, flip};

@@ -22,12 +22,9 @@ BatchEntry fileEntry(const QString &source, const QFileInfo &info, const QString
 const QStringList &BatchFileList::acceptedSuffixes(int imgType)
 {
     switch (imgType) {
-    case BatchOp::Compress:
-        return Formats::compressSuffixes();
-    case BatchOp::Rotate:
-        return Formats::rotateSuffixes();
-    default:
-        return Formats::openSuffixes();
+    case BatchOp::Compress: return Formats::compressSuffixes();
+    case BatchOp::Rotate: return Formats::rotateSuffixes();
+    default: return Formats::openSuffixes();
     }
 }
 

@@ -9,7 +9,7 @@ struct BatchEntry
 {
     enum State { Send, Missing, Skipped };
 
-    QString source;       // as the user wrote it (folder entries: folder + "/" + name)
+    QString source; // as the user wrote it (folder entries: folder + "/" + name)
     QString absolutePath; // what the engine gets; its tools run in another folder
     State state = Send;
 };

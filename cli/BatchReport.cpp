@@ -41,8 +41,7 @@ QString BatchReport::firstLine(const QString &text)
 
 BatchReport::BatchReport(int total)
     : m_total(total)
-{
-}
+{ }
 
 void BatchReport::addSkipped()
 {

@@ -45,8 +45,7 @@ void BatchRunner::start()
 
     // A folder given with -o is created like the default one, so that a typo'd or
     // new folder does not fail every file (or make the job create the default).
-    const QString exportDir =
-        m_request.exportDir.isEmpty() ? BatchPaths::defaultExportDir() : m_request.exportDir;
+    const QString exportDir = m_request.exportDir.isEmpty() ? BatchPaths::defaultExportDir() : m_request.exportDir;
     QDir().mkpath(exportDir);
 
     auto *fileList = new QList<QMap<QString, QString>>;
@@ -54,9 +53,9 @@ void BatchRunner::start()
         fileList->append({{QStringLiteral("id"), QString::number(row)},
                           {QStringLiteral("path"), m_entries.at(m_sent.at(row)).absolutePath}});
     }
-    m_job = new ImgThread(m_request.job.imgType, m_request.job.formatIndex, m_request.job.qualityValue, m_request.job.zoomWidth,
-                          m_request.job.zoomHeight, m_request.job.rotateDegree, m_request.job.isFlop, m_request.job.isFlip,
-                          fileList, exportDir, this);
+    m_job = new ImgThread(m_request.job.imgType, m_request.job.formatIndex, m_request.job.qualityValue,
+                          m_request.job.zoomWidth, m_request.job.zoomHeight, m_request.job.rotateDegree,
+                          m_request.job.isFlop, m_request.job.isFlip, fileList, exportDir, this);
     connect(m_job, &ImgThread::notifyParentProgress, this, &BatchRunner::setProgress);
     connect(m_job, &ImgThread::notifyParentFailure, this, &BatchRunner::failed);
     connect(m_job, &ImgThread::notifyParentDone, this, &BatchRunner::done);

@@ -4,8 +4,8 @@
 #include "cli/BatchReport.h"
 #include "cli/BatchRequest.h"
 
-#include <QObject>
 #include <QHash>
+#include <QObject>
 #include <QPointer>
 #include <QVector>
 

@@ -37,17 +37,14 @@ int main(int argc, char *argv[])
 
     const BatchCommandLine::Result parsed = BatchCommandLine::parse(app.arguments().mid(1));
     switch (parsed.action) {
-    case BatchCommandLine::Help:
-        printText(stdout, BatchCommandLine::usage());
-        return 0;
+    case BatchCommandLine::Help: printText(stdout, BatchCommandLine::usage()); return 0;
     case BatchCommandLine::Version:
         printText(stdout, QStringLiteral("quorvane-batch " QUORVANE_VERSION "\n"));
         return 0;
     case BatchCommandLine::UsageError:
         printText(stderr, QStringLiteral("quorvane-batch: %1\n\n%2").arg(parsed.error, BatchCommandLine::usage()));
         return 2;
-    case BatchCommandLine::Run:
-        break;
+    case BatchCommandLine::Run: break;
     }
 
     const BatchRequest &request = parsed.request;

@@ -29,7 +29,10 @@ void setup();
 bool isSmallScreen();
 
 // The compact value on a small screen, the normal one otherwise.
-inline int pick(int compact, int normal) { return isSmallScreen() ? compact : normal; }
+inline int pick(int compact, int normal)
+{
+    return isSmallScreen() ? compact : normal;
+}
 
 const QFont &bodyFont();
 const QFont &listFont();

@@ -4,8 +4,7 @@ CloseBtn::CloseBtn(const QString &enterIcon, const QString &leaveIcon, QWidget *
     : QPushButton(parent)
     , enterIconPath(enterIcon)
     , leaveIconPath(leaveIcon)
-{
-}
+{ }
 
 void CloseBtn::enterEvent(QEvent *)
 {

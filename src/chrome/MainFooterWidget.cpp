@@ -29,9 +29,10 @@ QPushButton *makeIconButton(const QString &tip, const QString &image, const QStr
 {
     auto *button = new QPushButton(parent);
     button->setToolTip(tip);
-    button->setStyleSheet(QStringLiteral("QPushButton{border:0px;image:%3url(:/icons/icons/%1.png);}"
-                                         "QPushButton:hover{background-color:#F2F5F7;image:%3url(:/icons/icons/%2.png);}")
-                              .arg(image, hoverImage, separator));
+    button->setStyleSheet(
+        QStringLiteral("QPushButton{border:0px;image:%3url(:/icons/icons/%1.png);}"
+                       "QPushButton:hover{background-color:#F2F5F7;image:%3url(:/icons/icons/%2.png);}")
+            .arg(image, hoverImage, separator));
     // Compact buttons are square too: eight buttons 130 wide do not fit a
     // 1100-pixel strip and their hit areas would overlap.
     button->setFixedSize(UiProfile::isSmallScreen() ? QSize(40, 40) : QSize(50, 50));
@@ -100,18 +101,54 @@ MainFooterWidget::MainFooterWidget(QWidget *parent)
     setStyleSheet(QStringLiteral("MainFooterWidget{background:#F7F9FC;border-top:0px solid #E3E8F8;color:#484848;}"));
 }
 
-QPushButton *MainFooterWidget::changeSizeBtn() const { return sizeToggle; }
-HoverPushButton *MainFooterWidget::chFmtBtn() const { return chFmt; }
-HoverPushButton *MainFooterWidget::resizeBtn() const { return sizeUpdate; }
-HoverPushButton *MainFooterWidget::pichuliBtn() const { return pichuli; }
-HoverPushButton *MainFooterWidget::aiFixBtn() const { return aiFix; }
-QPushButton *MainFooterWidget::nextBtn() const { return next; }
-QPushButton *MainFooterWidget::prevBtn() const { return prev; }
-QPushButton *MainFooterWidget::biggerBtn() const { return bigger; }
-QPushButton *MainFooterWidget::smallerBtn() const { return smaller; }
-QPushButton *MainFooterWidget::rightXuanBtn() const { return rightXuan; }
-QPushButton *MainFooterWidget::leftXuanBtn() const { return leftXuan; }
-QPushButton *MainFooterWidget::printBtn() const { return print; }
+QPushButton *MainFooterWidget::changeSizeBtn() const
+{
+    return sizeToggle;
+}
+HoverPushButton *MainFooterWidget::chFmtBtn() const
+{
+    return chFmt;
+}
+HoverPushButton *MainFooterWidget::resizeBtn() const
+{
+    return sizeUpdate;
+}
+HoverPushButton *MainFooterWidget::pichuliBtn() const
+{
+    return pichuli;
+}
+HoverPushButton *MainFooterWidget::aiFixBtn() const
+{
+    return aiFix;
+}
+QPushButton *MainFooterWidget::nextBtn() const
+{
+    return next;
+}
+QPushButton *MainFooterWidget::prevBtn() const
+{
+    return prev;
+}
+QPushButton *MainFooterWidget::biggerBtn() const
+{
+    return bigger;
+}
+QPushButton *MainFooterWidget::smallerBtn() const
+{
+    return smaller;
+}
+QPushButton *MainFooterWidget::rightXuanBtn() const
+{
+    return rightXuan;
+}
+QPushButton *MainFooterWidget::leftXuanBtn() const
+{
+    return leftXuan;
+}
+QPushButton *MainFooterWidget::printBtn() const
+{
+    return print;
+}
 
 void MainFooterWidget::paintEvent(QPaintEvent *)
 {

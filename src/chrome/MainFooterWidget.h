@@ -15,10 +15,10 @@ public:
     explicit MainFooterWidget(QWidget *parent = nullptr);
 
     QPushButton *changeSizeBtn() const; // the fit / actual size toggle
-    HoverPushButton *chFmtBtn() const;  // "格式转换"
+    HoverPushButton *chFmtBtn() const; // "格式转换"
     HoverPushButton *resizeBtn() const; // "更改尺寸"
     HoverPushButton *pichuliBtn() const; // "批处理"
-    HoverPushButton *aiFixBtn() const;  // "AI修图"
+    HoverPushButton *aiFixBtn() const; // "AI修图"
     QPushButton *nextBtn() const;
     QPushButton *prevBtn() const;
     QPushButton *biggerBtn() const;

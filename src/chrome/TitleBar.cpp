@@ -102,10 +102,22 @@ QString TitleBar::titleText() const
     return fileNameLabel->text();
 }
 
-QPushButton *TitleBar::minimizeButton() const { return minButton; }
-QPushButton *TitleBar::maxButton() const { return maximizeButton; }
-QPushButton *TitleBar::closeButton() const { return closeBtn; }
-QString TitleBar::maxButtonIcon() const { return maxIconPath; }
+QPushButton *TitleBar::minimizeButton() const
+{
+    return minButton;
+}
+QPushButton *TitleBar::maxButton() const
+{
+    return maximizeButton;
+}
+QPushButton *TitleBar::closeButton() const
+{
+    return closeBtn;
+}
+QString TitleBar::maxButtonIcon() const
+{
+    return maxIconPath;
+}
 
 void TitleBar::setMaxIcon(const QString &path)
 {

@@ -31,8 +31,8 @@ Toast::Toast(QWidget *parent)
     setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setAttribute(Qt::WA_TranslucentBackground);
 
-    label->setStyleSheet(QStringLiteral(
-        "background-color: rgba(0, 0, 0, 180); color: white; padding: 20px; border-radius: 5px; "));
+    label->setStyleSheet(
+        QStringLiteral("background-color: rgba(0, 0, 0, 180); color: white; padding: 20px; border-radius: 5px; "));
     label->setAlignment(Qt::AlignCenter);
     label->setFont(UiProfile::largeFont());
     auto *layout = new QVBoxLayout(this);

@@ -27,10 +27,22 @@ namespace {
 constexpr int kGreyscaleIndex = 1; // "灰度"
 constexpr int kMaxCopies = 10000;
 
-QString printStartedText() { return QStringLiteral("开始打印文件"); }
-QString noPrinterText() { return QStringLiteral("没有可用的打印机，请先安装打印机！"); }
-QString printerGoneText() { return QStringLiteral("打印机不可用，请检查打印机！"); }
-QString printFailedText() { return QStringLiteral("打印失败，请检查打印机！"); }
+QString printStartedText()
+{
+    return QStringLiteral("开始打印文件");
+}
+QString noPrinterText()
+{
+    return QStringLiteral("没有可用的打印机，请先安装打印机！");
+}
+QString printerGoneText()
+{
+    return QStringLiteral("打印机不可用，请检查打印机！");
+}
+QString printFailedText()
+{
+    return QStringLiteral("打印失败，请检查打印机！");
+}
 
 void logPrintGrid(const PrintLayout::Grid &grid, const QSizeF &sheet, const QSizeF &paperMillimetres)
 {
@@ -208,8 +220,8 @@ void PrintDialog::updatePreview()
     // earlier, larger sheet leaves no scroll range behind.
     previewScene_->setSceneRect(QRectF(QPointF(0, 0), viewSize));
     const QRectF sheet = PrintLayout::previewSheet(paper, viewSize);
-    QGraphicsRectItem *sheetItem =
-        previewScene_->addRect(QRectF(QPointF(0, 0), sheet.size()), QPen(Qt::black), QBrush(Qt::white));
+    QGraphicsRectItem *sheetItem
+        = previewScene_->addRect(QRectF(QPointF(0, 0), sheet.size()), QPen(Qt::black), QBrush(Qt::white));
     sheetItem->setPos(sheet.topLeft());
 
     if (photoIndex != PrintLayout::kFitPhotoIndex) {
@@ -223,8 +235,8 @@ void PrintDialog::updatePreview()
     const QVector<QRectF> rects = PrintLayout::previewPictures(photoIndex, sheet, picture.size());
     if (rects.isEmpty())
         return;
-    const QPixmap scaled =
-        picture.scaled(rects.first().size().toSize(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QPixmap scaled
+        = picture.scaled(rects.first().size().toSize(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     for (const QRectF &rect : rects)
         previewScene_->addPixmap(scaled)->setPos(rect.topLeft());
 }
@@ -248,8 +260,7 @@ void PrintDialog::tell(const QString &text)
 void PrintDialog::configurePrinter(const QSizeF &paperMillimetres)
 {
     printer_->setCopyCount(copiesFromText(copiesField_->text()));
-    printer_->setColorMode(colourModeBox_->currentIndex() == kGreyscaleIndex ? QPrinter::GrayScale
-                                                                             : QPrinter::Color);
+    printer_->setColorMode(colourModeBox_->currentIndex() == kGreyscaleIndex ? QPrinter::GrayScale : QPrinter::Color);
     printer_->setFullPage(true);
     printer_->setPageSize(QPageSize(paperMillimetres, QPageSize::Millimeter, QString(), QPageSize::FuzzyMatch));
     printer_->setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
@@ -293,8 +304,8 @@ void PrintDialog::printImage()
         // Only shrink here: a smaller picture goes out at its own size and is enlarged
         // by the printer, so a whole sheet at 1200 dpi costs no full-size copy.
         const QImage drawn = size.width() < image.width()
-                                 ? image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                                 : image;
+            ? image.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+            : image;
         for (const QRectF &rect : rects)
             painter.drawImage(rect, drawn);
     }

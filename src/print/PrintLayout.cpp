@@ -20,18 +20,11 @@ const NamedSize kPapers[] = {
 };
 
 const NamedSize kPhotos[] = {
-    {"适配纸张大小", 0, 0},
-    {"1寸", 25, 35},
-    {"大1寸", 35, 45},
-    {"小2寸", 35, 50},
-    {"2寸", 40, 60},
-    {"3寸", 50, 75},
-    {"4寸", 60, 90},
-    {"5寸", 70, 100},
+    {"适配纸张大小", 0, 0}, {"1寸", 25, 35}, {"大1寸", 35, 45}, {"小2寸", 35, 50},
+    {"2寸", 40, 60},        {"3寸", 50, 75}, {"4寸", 60, 90},   {"5寸", 70, 100},
 };
 
-template<size_t N>
-QStringList namesOf(const NamedSize (&table)[N])
+template<size_t N> QStringList namesOf(const NamedSize (&table)[N])
 {
     QStringList names;
     for (const NamedSize &entry : table)
@@ -39,8 +32,7 @@ QStringList namesOf(const NamedSize (&table)[N])
     return names;
 }
 
-template<size_t N>
-QSizeF sizeOf(const NamedSize (&table)[N], int index)
+template<size_t N> QSizeF sizeOf(const NamedSize (&table)[N], int index)
 {
     if (index < 0 || index >= int(N))
         return QSizeF();
@@ -50,8 +42,7 @@ QSizeF sizeOf(const NamedSize (&table)[N], int index)
 // Lays photos of length `photo` along a sheet of length `sheet`: counted on the
 // whole sheet, spaced evenly between the margins `before` and `after`; when the
 // gap is too tight one photo fewer is tried, once.
-template<typename TooTight>
-Axis spread(double sheet, double before, double after, double photo, TooTight tooTight)
+template<typename TooTight> Axis spread(double sheet, double before, double after, double photo, TooTight tooTight)
 {
     Axis axis;
     if (photo <= 0)
@@ -79,8 +70,7 @@ Grid gridOf(const Axis &x, const Axis &y, const QSizeF &photo)
     Grid grid{x, y, photo, {}};
     for (int r = 0; r < y.count; ++r) {
         for (int c = 0; c < x.count; ++c) {
-            const QPointF corner(x.start + c * (photo.width() + x.spacing),
-                                 y.start + r * (photo.height() + y.spacing));
+            const QPointF corner(x.start + c * (photo.width() + x.spacing), y.start + r * (photo.height() + y.spacing));
             grid.cells << QRectF(corner, photo);
         }
     }
@@ -121,8 +111,7 @@ Grid previewGrid(const QSizeF &paper, const QSizeF &photo)
 QRectF previewSheet(const QSizeF &paper, const QSizeF &viewSize)
 {
     const QSizeF size(paper.width() + 1, paper.height() + 1);
-    return QRectF(QPointF((viewSize.width() - size.width()) * 0.5, (viewSize.height() - size.height()) * 0.5),
-                  size);
+    return QRectF(QPointF((viewSize.width() - size.width()) * 0.5, (viewSize.height() - size.height()) * 0.5), size);
 }
 
 Margins printMargins(int dpi)
@@ -175,9 +164,8 @@ QVector<QRectF> previewPictures(int photoIndex, const QRectF &sheet, const QSize
             ++at;
         return at;
     };
-    return {QRectF(QPointF(place(paper.width(), size.width(), sheet.x()),
-                           place(paper.height(), size.height(), sheet.y())),
-                   size)};
+    return {QRectF(
+        QPointF(place(paper.width(), size.width(), sheet.x()), place(paper.height(), size.height(), sheet.y())), size)};
 }
 
 QVector<QRectF> printPictures(int photoIndex, const QSizeF &paperPixels, int dpi, const QSize &picture)
@@ -185,9 +173,9 @@ QVector<QRectF> printPictures(int photoIndex, const QSizeF &paperPixels, int dpi
     if (photoIndex != kFitPhotoIndex)
         return placeInCells(printGrid(paperPixels, photoMillimetres(photoIndex), dpi), QPointF(), picture);
     const QSize size = scaledInto(picture, paperPixels);
-    return {QRectF(QPointF(int((paperPixels.width() - size.width()) * 0.5),
-                           int((paperPixels.height() - size.height()) * 0.5)),
-                   size)};
+    return {QRectF(
+        QPointF(int((paperPixels.width() - size.width()) * 0.5), int((paperPixels.height() - size.height()) * 0.5)),
+        size)};
 }
 
 } // namespace PrintLayout

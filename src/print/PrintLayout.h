@@ -13,7 +13,7 @@
 namespace PrintLayout {
 
 constexpr double kPreviewScale = 2.5; // preview units per millimetre
-constexpr int kFitPhotoIndex = 0;     // "适配纸张大小": no photo size, fit the sheet
+constexpr int kFitPhotoIndex = 0; // "适配纸张大小": no photo size, fit the sheet
 
 // Item texts of the paper and photo size boxes, in table order.
 QStringList paperNames();

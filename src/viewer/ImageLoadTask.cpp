@@ -31,8 +31,7 @@ bool isUsable(const libraw_processed_image_t *image)
 ImageLoadTask::ImageLoadTask(const QString &path, QObject *parent)
     : QObject(parent)
     , filePath(path)
-{
-}
+{ }
 
 const QString &ImageLoadTask::path() const
 {

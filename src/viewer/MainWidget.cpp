@@ -90,11 +90,26 @@ void MainWidget::connectButtons()
     connect(imageView, SIGNAL(notifyScale(double)), this, SLOT(onSetScale(double)));
 }
 
-TitleBar *MainWidget::titleBar() const { return title; }
-MainFooterWidget *MainWidget::footer() const { return footerWidget; }
-SeeImgMainWT *MainWidget::view() const { return imageView; }
-Toast *MainWidget::toast() const { return toastWidget; }
-int MainWidget::sizeMode() const { return sizeModeValue; }
+TitleBar *MainWidget::titleBar() const
+{
+    return title;
+}
+MainFooterWidget *MainWidget::footer() const
+{
+    return footerWidget;
+}
+SeeImgMainWT *MainWidget::view() const
+{
+    return imageView;
+}
+Toast *MainWidget::toast() const
+{
+    return toastWidget;
+}
+int MainWidget::sizeMode() const
+{
+    return sizeModeValue;
+}
 
 bool MainWidget::hasImage() const
 {
@@ -109,14 +124,16 @@ void MainWidget::onChangeSizeBtnClicked(bool)
     if (sizeModeValue == 1) {
         imageView->toOrigin(true);
         toggle->setToolTip(QStringLiteral("适应屏幕"));
-        toggle->setStyleSheet(QStringLiteral("QPushButton{border:0px;image: url(:/icons/icons/screen.png);}"
-                                             "QPushButton:hover{background-color:#F2F5F7;image: url(:/icons/icons/screen_p.png);}"));
+        toggle->setStyleSheet(
+            QStringLiteral("QPushButton{border:0px;image: url(:/icons/icons/screen.png);}"
+                           "QPushButton:hover{background-color:#F2F5F7;image: url(:/icons/icons/screen_p.png);}"));
         sizeModeValue = 2;
     } else {
         imageView->fitToScreen();
         toggle->setToolTip(QStringLiteral("原始大小"));
-        toggle->setStyleSheet(QStringLiteral("QPushButton{border:0px;image: url(:/icons/icons/1_1.png);}"
-                                             "QPushButton:hover{background-color:#F2F5F7;image: url(:/icons/icons/1_1_p.png);}"));
+        toggle->setStyleSheet(
+            QStringLiteral("QPushButton{border:0px;image: url(:/icons/icons/1_1.png);}"
+                           "QPushButton:hover{background-color:#F2F5F7;image: url(:/icons/icons/1_1_p.png);}"));
         sizeModeValue = 1;
     }
 }

@@ -237,15 +237,42 @@ void SeeImgMainWT::paintEvent(QPaintEvent *)
 
 // --- accessors ----------------------------------------------------------
 
-QString SeeImgMainWT::imgFilePath() const { return imgPath; }
-QPixmap SeeImgMainWT::currentPixmap() const { return picture; }
-double SeeImgMainWT::zoomFactor() const { return zoomFactorValue; }
-QSizeF SeeImgMainWT::pictureSize() const { return QSizeF(oriWidth, oriHeight); }
-QPushButton *SeeImgMainWT::leftArrowBtn() const { return leftBtn; }
-QPushButton *SeeImgMainWT::rightArrowBtn() const { return rightBtn; }
-QGraphicsView *SeeImgMainWT::graphicsView() const { return view; }
-QLabel *SeeImgMainWT::loadingLabel() const { return loading; }
-CenterShowWT *SeeImgMainWT::dropArea() const { return centerShow; }
+QString SeeImgMainWT::imgFilePath() const
+{
+    return imgPath;
+}
+QPixmap SeeImgMainWT::currentPixmap() const
+{
+    return picture;
+}
+double SeeImgMainWT::zoomFactor() const
+{
+    return zoomFactorValue;
+}
+QSizeF SeeImgMainWT::pictureSize() const
+{
+    return QSizeF(oriWidth, oriHeight);
+}
+QPushButton *SeeImgMainWT::leftArrowBtn() const
+{
+    return leftBtn;
+}
+QPushButton *SeeImgMainWT::rightArrowBtn() const
+{
+    return rightBtn;
+}
+QGraphicsView *SeeImgMainWT::graphicsView() const
+{
+    return view;
+}
+QLabel *SeeImgMainWT::loadingLabel() const
+{
+    return loading;
+}
+CenterShowWT *SeeImgMainWT::dropArea() const
+{
+    return centerShow;
+}
 
 void SeeImgMainWT::setImgPath(const QString &path)
 {
@@ -324,7 +351,7 @@ void SeeImgMainWT::loadRawAsync()
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 
     auto *task = new ImageLoadTask(imgPath);
-    connect(task, SIGNAL(finished(QImage,QString)), this, SLOT(showRawImgAsync(QImage,QString)));
+    connect(task, SIGNAL(finished(QImage, QString)), this, SLOT(showRawImgAsync(QImage, QString)));
     QThreadPool::globalInstance()->start(task, 0);
 }
 
@@ -354,9 +381,7 @@ void SeeImgMainWT::loadSync()
     setPicture(std::move(pixmap));
 }
 
-void SeeImgMainWT::showRawImg()
-{
-}
+void SeeImgMainWT::showRawImg() { }
 
 void SeeImgMainWT::showRawImgAsync(QImage img, const QString &forPath)
 {

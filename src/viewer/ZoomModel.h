@@ -15,7 +15,7 @@ constexpr double kMax = 8.0;
 struct Step
 {
     double scaleBy; // relative factor to apply to the view; 1.0 when nothing changes
-    double factor;  // the zoom factor after the step
+    double factor; // the zoom factor after the step
 };
 
 // One step up: multiply by kStep, but stop exactly at kMax.

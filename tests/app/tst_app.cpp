@@ -77,11 +77,16 @@ void TestApp::suffixLists_data()
     QTest::addColumn<QString>("first");
     QTest::addColumn<QString>("last");
 
-    QTest::newRow("browse") << Formats::browseSuffixes() << 88 << "bmp" << "xpm";
-    QTest::newRow("open") << Formats::openSuffixes() << 32 << "bmp" << "dcr";
-    QTest::newRow("raw") << Formats::rawSuffixes() << 50 << "raw" << "sti";
-    QTest::newRow("compress") << Formats::compressSuffixes() << 3 << "png" << "jpeg";
-    QTest::newRow("rotate") << Formats::rotateSuffixes() << 4 << "bmp" << "png";
+    QTest::newRow("browse") << Formats::browseSuffixes() << 88 << "bmp"
+                            << "xpm";
+    QTest::newRow("open") << Formats::openSuffixes() << 32 << "bmp"
+                          << "dcr";
+    QTest::newRow("raw") << Formats::rawSuffixes() << 50 << "raw"
+                         << "sti";
+    QTest::newRow("compress") << Formats::compressSuffixes() << 3 << "png"
+                              << "jpeg";
+    QTest::newRow("rotate") << Formats::rotateSuffixes() << 4 << "bmp"
+                            << "png";
 }
 
 void TestApp::suffixLists()
@@ -135,8 +140,8 @@ void TestApp::resourcesUsedInCodeLoad()
     const QString srcDir = Fixtures::testsDir() + QStringLiteral("/../src");
     const QRegularExpression pathRe(QStringLiteral(":/icons/icons/[A-Za-z0-9_.-]+\\.(png|gif)"));
     QSet<QString> paths;
-    QDirIterator it(srcDir, {QStringLiteral("*.cpp"), QStringLiteral("*.h"), QStringLiteral("*.qrc")},
-                    QDir::Files, QDirIterator::Subdirectories);
+    QDirIterator it(srcDir, {QStringLiteral("*.cpp"), QStringLiteral("*.h"), QStringLiteral("*.qrc")}, QDir::Files,
+                    QDirIterator::Subdirectories);
     while (it.hasNext()) {
         QFile file(it.next());
         QVERIFY(file.open(QIODevice::ReadOnly));

@@ -129,7 +129,7 @@ void TestChrome::secondToastReplacesText()
     toast.showToast(QStringLiteral("已经是最后一张图片了"), 5000);
     QCOMPARE(toast.text(), QStringLiteral("已经是最后一张图片了"));
     QCOMPARE(toast.fadeInAnimation()->state(), QAbstractAnimation::Stopped); // no second fade-in
-    QVERIFY(toast.remainingTime() > before);                                 // the time starts again
+    QVERIFY(toast.remainingTime() > before); // the time starts again
     QCOMPARE(toast.windowOpacity(), 1.0);
 }
 
@@ -161,8 +161,8 @@ void TestChrome::dialogKeepsFixedSize()
 {
     QWidget owner;
     owner.show();
-    const QString longText = QString(QStringLiteral("这是一段很长的提示文字，")).repeated(40)
-                           + QString(300, QLatin1Char('x'));
+    const QString longText
+        = QString(QStringLiteral("这是一段很长的提示文字，")).repeated(40) + QString(300, QLatin1Char('x'));
     QPointer<MyDialog> dialog = new MyDialog(longText, &owner);
     dialog->show();
     QVERIFY(QTest::qWaitForWindowExposed(dialog));

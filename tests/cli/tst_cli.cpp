@@ -54,49 +54,47 @@ void TestCli::parseRuns_data()
     QTest::newRow("convert defaults") << QStringList{"convert", "a.jpg"} << 0 << 0 << -1 << -1 << -1 << QString()
                                       << false << false << a;
     QTest::newRow("convert upper-case format, width only")
-        << QStringList{"convert", "-f", "PNG", "-W", "800", "a.jpg"} << 0 << 2 << -1 << 800 << -1 << QString()
-        << false << false << a;
+        << QStringList{"convert", "-f", "PNG", "-W", "800", "a.jpg"} << 0 << 2 << -1 << 800 << -1 << QString() << false
+        << false << a;
     QTest::newRow("convert long options after the paths")
-        << QStringList{"convert", "a.jpg", "b.png", "--format=gif", "--height", "300"} << 0 << 8 << -1 << -1
-        << 300 << QString() << false << false << QStringList{"a.jpg", "b.png"};
-    QTest::newRow("sizes at the bounds") << QStringList{"convert", "-W", "0", "-H", "10000", "a.jpg"} << 0 << 0
-                                         << -1 << 0 << 10000 << QString() << false << false << a;
-    QTest::newRow("resize desktop") << QStringList{"resize", "--preset", "desktop", "a.jpg"} << 0 << 0 << -1
-                                    << 1024 << -1 << QString() << false << false << a;
-    QTest::newRow("resize phone") << QStringList{"resize", "--preset", "phone", "a.jpg"} << 0 << 0 << -1 << 480
-                                  << -1 << QString() << false << false << a;
-    QTest::newRow("resize sticker-large") << QStringList{"resize", "--preset", "sticker-large", "a.jpg"} << 0 << 0
-                                          << -1 << 200 << -1 << QString() << false << false << a;
-    QTest::newRow("resize sticker-small") << QStringList{"resize", "--preset", "sticker-small", "a.jpg"} << 0 << 0
-                                          << -1 << 140 << -1 << QString() << false << false << a;
-    QTest::newRow("resize id-1inch") << QStringList{"resize", "-f", "png", "--preset", "id-1inch", "a.jpg"} << 0
-                                     << 2 << -1 << 295 << 413 << QString() << false << false << a;
-    QTest::newRow("resize id-2inch") << QStringList{"resize", "--preset", "id-2inch", "a.jpg"} << 0 << 0 << -1
-                                     << 413 << 626 << QString() << false << false << a;
+        << QStringList{"convert", "a.jpg", "b.png", "--format=gif", "--height", "300"} << 0 << 8 << -1 << -1 << 300
+        << QString() << false << false << QStringList{"a.jpg", "b.png"};
+    QTest::newRow("sizes at the bounds") << QStringList{"convert", "-W", "0", "-H", "10000", "a.jpg"} << 0 << 0 << -1
+                                         << 0 << 10000 << QString() << false << false << a;
+    QTest::newRow("resize desktop") << QStringList{"resize", "--preset", "desktop", "a.jpg"} << 0 << 0 << -1 << 1024
+                                    << -1 << QString() << false << false << a;
+    QTest::newRow("resize phone") << QStringList{"resize", "--preset", "phone", "a.jpg"} << 0 << 0 << -1 << 480 << -1
+                                  << QString() << false << false << a;
+    QTest::newRow("resize sticker-large") << QStringList{"resize", "--preset", "sticker-large", "a.jpg"} << 0 << 0 << -1
+                                          << 200 << -1 << QString() << false << false << a;
+    QTest::newRow("resize sticker-small") << QStringList{"resize", "--preset", "sticker-small", "a.jpg"} << 0 << 0 << -1
+                                          << 140 << -1 << QString() << false << false << a;
+    QTest::newRow("resize id-1inch") << QStringList{"resize", "-f", "png", "--preset", "id-1inch", "a.jpg"} << 0 << 2
+                                     << -1 << 295 << 413 << QString() << false << false << a;
+    QTest::newRow("resize id-2inch") << QStringList{"resize", "--preset", "id-2inch", "a.jpg"} << 0 << 0 << -1 << 413
+                                     << 626 << QString() << false << false << a;
     QTest::newRow("explicit width beats the preset")
         << QStringList{"resize", "-W", "500", "--preset", "id-2inch", "a.jpg"} << 0 << 0 << -1 << 500 << 626
         << QString() << false << false << a;
     QTest::newRow("explicit height joins a width preset")
-        << QStringList{"resize", "--preset", "phone", "-H", "300", "a.jpg"} << 0 << 0 << -1 << 480 << 300
-        << QString() << false << false << a;
-    QTest::newRow("compress defaults") << QStringList{"compress", "a.jpg"} << 3 << 50 << 70 << -1 << -1
+        << QStringList{"resize", "--preset", "phone", "-H", "300", "a.jpg"} << 0 << 0 << -1 << 480 << 300 << QString()
+        << false << false << a;
+    QTest::newRow("compress defaults") << QStringList{"compress", "a.jpg"} << 3 << 50 << 70 << -1 << -1 << QString()
+                                       << false << false << a;
+    QTest::newRow("compress level 90") << QStringList{"compress", "-l", "90", "a.jpg"} << 3 << 50 << 90 << -1 << -1
                                        << QString() << false << false << a;
-    QTest::newRow("compress level 90") << QStringList{"compress", "-l", "90", "a.jpg"} << 3 << 50 << 90 << -1
-                                       << -1 << QString() << false << false << a;
-    QTest::newRow("compress level 10 with width") << QStringList{"compress", "--level", "10", "-W", "300", "a.jpg"}
-                                                  << 3 << 50 << 10 << 300 << -1 << QString() << false << false
-                                                  << a;
+    QTest::newRow("compress level 10 with width") << QStringList{"compress", "--level", "10", "-W", "300", "a.jpg"} << 3
+                                                  << 50 << 10 << 300 << -1 << QString() << false << false << a;
     QTest::newRow("rotate defaults") << QStringList{"rotate", "a.jpg"} << 4 << 50 << -1 << -1 << -1
                                      << QStringLiteral("0") << false << false << a;
     QTest::newRow("rotate negative angle, both mirrors")
         << QStringList{"rotate", "-a", "-90", "--flop", "--flip", "a.jpg"} << 4 << 50 << -1 << -1 << -1
         << QStringLiteral("-90") << true << true << a;
-    QTest::newRow("rotate single-dash long option") << QStringList{"rotate", "-flop", "-a", "360", "a.jpg"} << 4
-                                                    << 50 << -1 << -1 << -1 << QStringLiteral("360") << true
-                                                    << false << a;
+    QTest::newRow("rotate single-dash long option") << QStringList{"rotate", "-flop", "-a", "360", "a.jpg"} << 4 << 50
+                                                    << -1 << -1 << -1 << QStringLiteral("360") << true << false << a;
     QTest::newRow("paths after -- may start with a dash")
-        << QStringList{"convert", "--", "-odd.jpg", "--help"} << 0 << 0 << -1 << -1 << -1 << QString() << false
-        << false << QStringList{"-odd.jpg", "--help"};
+        << QStringList{"convert", "--", "-odd.jpg", "--help"} << 0 << 0 << -1 << -1 << -1 << QString() << false << false
+        << QStringList{"-odd.jpg", "--help"};
 }
 
 void TestCli::parseRuns()
@@ -152,13 +150,11 @@ void TestCli::parseRefuses_data()
                                     << "unknown preset 'poster'";
     QTest::newRow("preset on convert") << QStringList{"convert", "--preset", "phone", "a.jpg"}
                                        << "--preset does not apply to convert";
-    QTest::newRow("level on convert") << QStringList{"convert", "-l", "50", "a.jpg"}
-                                      << "-l does not apply to convert";
+    QTest::newRow("level on convert") << QStringList{"convert", "-l", "50", "a.jpg"} << "-l does not apply to convert";
     QTest::newRow("format on compress") << QStringList{"compress", "-f", "png", "a.png"}
                                         << "-f does not apply to compress";
     QTest::newRow("size on rotate") << QStringList{"rotate", "-W", "10", "a.png"} << "-W does not apply to rotate";
-    QTest::newRow("mirror on resize") << QStringList{"resize", "--flip", "a.png"}
-                                      << "--flip does not apply to resize";
+    QTest::newRow("mirror on resize") << QStringList{"resize", "--flip", "a.png"} << "--flip does not apply to resize";
     QTest::newRow("unknown option") << QStringList{"convert", "--quality", "5", "a.jpg"} << "quality";
     QTest::newRow("missing value") << QStringList{"convert", "a.jpg", "-f"} << "f";
     QTest::newRow("empty output folder") << QStringList{"convert", "-o", "", "a.jpg"} << "DIR";
@@ -180,11 +176,10 @@ void TestCli::helpAndVersion_data()
     QTest::addColumn<int>("action");
 
     QTest::newRow("--help alone") << QStringList{"--help"} << int(BatchCommandLine::Help);
-    QTest::newRow("--help after a bad option") << QStringList{"convert", "-W", "x", "--help"}
-                                               << int(BatchCommandLine::Help);
+    QTest::newRow("--help after a bad option")
+        << QStringList{"convert", "-W", "x", "--help"} << int(BatchCommandLine::Help);
     QTest::newRow("--version") << QStringList{"--version"} << int(BatchCommandLine::Version);
-    QTest::newRow("--help after -- is a path") << QStringList{"convert", "--", "--help"}
-                                               << int(BatchCommandLine::Run);
+    QTest::newRow("--help after -- is a path") << QStringList{"convert", "--", "--help"} << int(BatchCommandLine::Run);
 }
 
 void TestCli::helpAndVersion()
@@ -196,9 +191,8 @@ void TestCli::helpAndVersion()
 
 void TestCli::outputFolderIsAbsolute()
 {
-    const BatchCommandLine::Result result =
-        BatchCommandLine::parse({QStringLiteral("convert"), QStringLiteral("-o"), QStringLiteral("out/./png"),
-                                 QStringLiteral("a.jpg")});
+    const BatchCommandLine::Result result = BatchCommandLine::parse(
+        {QStringLiteral("convert"), QStringLiteral("-o"), QStringLiteral("out/./png"), QStringLiteral("a.jpg")});
     QCOMPARE(result.action, BatchCommandLine::Run);
     QCOMPARE(result.request.exportDir, QDir::current().absoluteFilePath(QStringLiteral("out/png")));
 }
@@ -216,8 +210,8 @@ void TestCli::expandFilesAndFolders()
     const QString photos = dir.filePath(QStringLiteral("photos"));
     const QString single = dir.filePath(QStringLiteral("single.bmp"));
     const QString gone = dir.filePath(QStringLiteral("gone.jpg"));
-    const QVector<BatchEntry> entries =
-        BatchFileList::expand({single, photos, gone}, BatchFileList::acceptedSuffixes(3));
+    const QVector<BatchEntry> entries
+        = BatchFileList::expand({single, photos, gone}, BatchFileList::acceptedSuffixes(3));
 
     QStringList seen;
     for (const BatchEntry &entry : entries) {
@@ -225,8 +219,7 @@ void TestCli::expandFilesAndFolders()
         seen << QStringLiteral("%1 %2").arg(entry.source).arg(int(entry.state));
     }
     const QStringList expected = {
-        single + " 2", photos + "/a.png 0", photos + "/b.JPG 0", photos + "/C.txt 2", photos + "/d.tif 2",
-        gone + " 1",
+        single + " 2", photos + "/a.png 0", photos + "/b.JPG 0", photos + "/C.txt 2", photos + "/d.tif 2", gone + " 1",
     };
     QCOMPARE(seen, expected);
 }

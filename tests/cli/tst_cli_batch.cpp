@@ -41,7 +41,7 @@ private:
     {
         int status = -1;
         QStringList lines; // standard output
-        QString errors;    // standard error
+        QString errors; // standard error
     };
     Run run(const QStringList &arguments);
     void setUp(QProcess &process) const;
@@ -62,8 +62,8 @@ QImage busyImage(const QSize &size)
         for (int x = 0; x < size.width(); ++x) {
             noise = noise * 1103515245u + 12345u;
             const int n = int((noise >> 16) % 6);
-            image.setPixel(x, y, qRgb(qMin(255, x * 255 / size.width() + n), qMin(255, y * 255 / size.height() + n),
-                                      90 + n));
+            image.setPixel(x, y,
+                           qRgb(qMin(255, x * 255 / size.width() + n), qMin(255, y * 255 / size.height() + n), 90 + n));
         }
     }
     return image;
@@ -160,9 +160,8 @@ void TestCliBatch::operations_data()
         << QByteArray("bmp") << QSize(20, 10);
     QTest::newRow("convert with a height") << QStringList{"convert", "-f", "webp", "-H", "10"} << "e.png"
                                            << QSize(40, 20) << "e.webp" << QByteArray("webp") << QSize(20, 10);
-    QTest::newRow("resize id-1inch is exact") << QStringList{"resize", "-f", "png", "--preset", "id-1inch"}
-                                              << "f.jpg" << QSize(40, 20) << "f.png" << QByteArray("png")
-                                              << QSize(295, 413);
+    QTest::newRow("resize id-1inch is exact") << QStringList{"resize", "-f", "png", "--preset", "id-1inch"} << "f.jpg"
+                                              << QSize(40, 20) << "f.png" << QByteArray("png") << QSize(295, 413);
     QTest::newRow("resize sticker-small keeps the aspect ratio")
         << QStringList{"resize", "--preset", "sticker-small"} << "g.png" << QSize(280, 70) << "g.jpg"
         << QByteArray("jpeg") << QSize(140, 35);
@@ -176,8 +175,7 @@ void TestCliBatch::operations_data()
     QTest::newRow("rotate 90 turns the size") << QStringList{"rotate", "-a", "90"} << "k.jpg" << QSize(40, 20)
                                               << "k.jpg" << QByteArray("jpeg") << QSize(20, 40);
     QTest::newRow("rotate names by the first dot") << QStringList{"rotate", "-a", "-270"} << "l.2024.01.png"
-                                                   << QSize(40, 20) << "l.png" << QByteArray("png")
-                                                   << QSize(20, 40);
+                                                   << QSize(40, 20) << "l.png" << QByteArray("png") << QSize(20, 40);
 }
 
 void TestCliBatch::operations()
@@ -235,8 +233,10 @@ void TestCliBatch::compressKeepsFormatAndShrinks_data()
     QTest::addColumn<QString>("level");
     QTest::addColumn<QByteArray>("format");
 
-    QTest::newRow("png through pngquant") << "photo.png" << "70" << QByteArray("png");
-    QTest::newRow("jpg at level 30") << "photo.jpg" << "30" << QByteArray("jpeg");
+    QTest::newRow("png through pngquant") << "photo.png"
+                                          << "70" << QByteArray("png");
+    QTest::newRow("jpg at level 30") << "photo.jpg"
+                                     << "30" << QByteArray("jpeg");
 }
 
 void TestCliBatch::compressKeepsFormatAndShrinks()
@@ -396,8 +396,8 @@ void TestCliBatch::progressLineOnlyOnATerminal()
 
     QProcess process;
     setUp(process);
-    const QString command =
-        QStringLiteral("'%1/quorvane-batch' convert -o '%2' '%3'").arg(Fixtures::binDir(), path("out"), path("a.jpg"));
+    const QString command = QStringLiteral("'%1/quorvane-batch' convert -o '%2' '%3'")
+                                .arg(Fixtures::binDir(), path("out"), path("a.jpg"));
     process.start(script, {"-qefc", command, "/dev/null"});
     QVERIFY(process.waitForFinished(120000));
     QCOMPARE(process.exitCode(), 0);

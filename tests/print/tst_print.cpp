@@ -131,8 +131,8 @@ void TestPrint::previewGrid()
     QFETCH(int, rows);
 
     const QSizeF paperUnits = PrintLayout::paperMillimetres(paper) * PrintLayout::kPreviewScale;
-    const PrintLayout::Grid grid =
-        PrintLayout::previewGrid(paperUnits, PrintLayout::photoMillimetres(photo) * PrintLayout::kPreviewScale);
+    const PrintLayout::Grid grid
+        = PrintLayout::previewGrid(paperUnits, PrintLayout::photoMillimetres(photo) * PrintLayout::kPreviewScale);
     QCOMPARE(grid.x.count, cols);
     QCOMPARE(grid.y.count, rows);
     QCOMPARE(grid.cells.size(), cols * rows);
@@ -161,12 +161,11 @@ void TestPrint::printGrid_data()
         QTest::newRow("5寸 on A6: one photo" + at) << a6 << kFiveInch << dpi << 1 << 1 << QRectF(17.5, 19, 17.5, 29);
     }
     QTest::newRow("4寸 on A4 keeps 3 x 3") << a4 << kFourInch << 600 << 3 << 3 << QRectF(9, 5.75, 9, 15.75);
-    QTest::newRow("5寸 on A5: both axes drop to one") << a5 << kFiveInch << 300 << 1 << 1
-                                                     << QRectF(39, 50, 39, 60);
+    QTest::newRow("5寸 on A5: both axes drop to one") << a5 << kFiveInch << 300 << 1 << 1 << QRectF(39, 50, 39, 60);
     // A landscape A6 (set in the page setup) leaves no room between the margins for
     // the one row: it stays, centred on the sheet, rather than an empty page.
-    QTest::newRow("5寸 on landscape A6 keeps its row") << a6.transposed() << kFiveInch << 300 << 1 << 1
-                                                      << QRectF(39, 2.5, 39, 2.5);
+    QTest::newRow("5寸 on landscape A6 keeps its row")
+        << a6.transposed() << kFiveInch << 300 << 1 << 1 << QRectF(39, 2.5, 39, 2.5);
 }
 
 void TestPrint::printGrid()
@@ -189,8 +188,10 @@ void TestPrint::printGrid()
     const QRectF last = grid.cells.last();
     QCOMPARE(first.size(), pixels(PrintLayout::photoMillimetres(photo), dpi));
     const double tolerance = 0.01;
-    QVERIFY2(qAbs(first.left() / perMillimetre - gaps.x()) < tolerance, qPrintable(QString::number(first.left() / perMillimetre)));
-    QVERIFY2(qAbs(first.top() / perMillimetre - gaps.y()) < tolerance, qPrintable(QString::number(first.top() / perMillimetre)));
+    QVERIFY2(qAbs(first.left() / perMillimetre - gaps.x()) < tolerance,
+             qPrintable(QString::number(first.left() / perMillimetre)));
+    QVERIFY2(qAbs(first.top() / perMillimetre - gaps.y()) < tolerance,
+             qPrintable(QString::number(first.top() / perMillimetre)));
     QVERIFY(qAbs((sheet.width() - last.right()) / perMillimetre - gaps.width()) < tolerance);
     QVERIFY(qAbs((sheet.height() - last.bottom()) / perMillimetre - gaps.height()) < tolerance);
 }
@@ -204,12 +205,12 @@ void TestPrint::previewFit_data()
 
     // 400 x 300 fills the width (525 x 393); truncation puts it on the sheet's left
     // border line, so it moves one unit in.
-    QTest::newRow("wide picture, whole sheet x") << QSizeF(600, 780) << QSize(400, 300)
-                                                 << QRectF(37, 18.25, 526, 743.5) << QRectF(38, 193, 525, 393);
-    QTest::newRow("wide picture, half sheet x") << QSizeF(601, 780) << QSize(400, 300)
-                                                << QRectF(37.5, 18.25, 526, 743.5) << QRectF(38, 193, 525, 393);
-    QTest::newRow("tall picture centred across") << QSizeF(600, 780) << QSize(300, 800)
-                                                 << QRectF(37, 18.25, 526, 743.5) << QRectF(160, 19, 278, 742);
+    QTest::newRow("wide picture, whole sheet x")
+        << QSizeF(600, 780) << QSize(400, 300) << QRectF(37, 18.25, 526, 743.5) << QRectF(38, 193, 525, 393);
+    QTest::newRow("wide picture, half sheet x")
+        << QSizeF(601, 780) << QSize(400, 300) << QRectF(37.5, 18.25, 526, 743.5) << QRectF(38, 193, 525, 393);
+    QTest::newRow("tall picture centred across")
+        << QSizeF(600, 780) << QSize(300, 800) << QRectF(37, 18.25, 526, 743.5) << QRectF(160, 19, 278, 742);
 }
 
 void TestPrint::previewFit()
@@ -229,8 +230,8 @@ void TestPrint::previewFit()
 void TestPrint::printFit()
 {
     // A4 at 300 dpi is 2480.3 x 3507.9 pixels; the picture fills the integer width.
-    const QVector<QRectF> rects =
-        PrintLayout::printPictures(kFit, pixels(PrintLayout::paperMillimetres(kA4), 300), 300, QSize(400, 300));
+    const QVector<QRectF> rects
+        = PrintLayout::printPictures(kFit, pixels(PrintLayout::paperMillimetres(kA4), 300), 300, QSize(400, 300));
     QCOMPARE(rects, QVector<QRectF>{QRectF(0, 823, 2480, 1860)});
 }
 
@@ -245,9 +246,9 @@ void TestPrint::preferredPrinter_data()
         << QStringList{QStringLiteral("OneNote for Windows 10"), QStringLiteral("Microsoft Print to PDF"),
                        QStringLiteral("Canon_G3000"), QStringLiteral("Epson")}
         << 2;
-    QTest::newRow("case does not matter")
-        << QStringList{QStringLiteral("SEND TO ONENOTE 2016"), QStringLiteral("print TO pdf"), QStringLiteral("Brother")}
-        << 2;
+    QTest::newRow("case does not matter") << QStringList{QStringLiteral("SEND TO ONENOTE 2016"),
+                                                         QStringLiteral("print TO pdf"), QStringLiteral("Brother")}
+                                          << 2;
     QTest::newRow("all excluded: no selection")
         << QStringList{QStringLiteral("OneNote"), QStringLiteral("Microsoft Print to PDF")} << -1;
     QTest::newRow("a PDF queue is a printer") << QStringList{QStringLiteral("PDF")} << 0;

@@ -47,8 +47,8 @@ void TestPrintCups::initTestCase()
 bool TestPrintCups::runScript(const QString &action, QString *errors)
 {
     QProcess script;
-    script.start(QStringLiteral("bash"), {Fixtures::testsDir() + QStringLiteral("/print/setup-cups.sh"), action,
-                                          serverDir.path()});
+    script.start(QStringLiteral("bash"),
+                 {Fixtures::testsDir() + QStringLiteral("/print/setup-cups.sh"), action, serverDir.path()});
     if (!script.waitForFinished(60000)) {
         script.kill();
         script.waitForFinished(5000);
@@ -90,7 +90,7 @@ void TestPrintCups::printThroughCupsQueue()
     picture.fill(QColor(30, 90, 200));
     dialog.setPixmap(QPixmap::fromImage(picture));
     dialog.photoSizeBox()->setCurrentIndex(1); // 1寸
-    dialog.paperBox()->setCurrentIndex(0);     // A4
+    dialog.paperBox()->setCurrentIndex(0); // A4
     dialog.printImage();
 
     QStringList shown;

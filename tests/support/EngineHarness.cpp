@@ -22,24 +22,29 @@ QList<WorkerResult> runWorkers(const JobSettings &s, const QList<FileToRun> &fil
     QMutex mutex;
     QList<ImgRunable *> workers;
     for (int i = 0; i < files.size(); ++i) {
-        auto *worker = new ImgRunable(s.imgType, s.formatIndex, s.qualityValue, s.zoomWidth, s.zoomHeight,
-                                      s.rotateDegree, s.isFlop, s.isFlip, files.at(i).row, files.at(i).source,
-                                      exportDir);
+        auto *worker
+            = new ImgRunable(s.imgType, s.formatIndex, s.qualityValue, s.zoomWidth, s.zoomHeight, s.rotateDegree,
+                             s.isFlop, s.isFlip, files.at(i).row, files.at(i).source, exportDir);
         WorkerResult *result = &results[i];
         // Direct: the slots run on the worker's threads, so no event loop is needed.
-        QObject::connect(worker, &ImgRunable::setProgress, worker, [&mutex, result](int progress, int) {
-            QMutexLocker lock(&mutex);
-            result->progress << progress;
-            result->progressAfterDone = result->progressAfterDone || result->doneCount > 0;
-        }, Qt::DirectConnection);
-        QObject::connect(worker, &ImgRunable::done, worker,
-                         [&mutex, result](const QString &path, int row, bool success) {
-                             QMutexLocker lock(&mutex);
-                             ++result->doneCount;
-                             result->path = path;
-                             result->row = row;
-                             result->success = success;
-                         }, Qt::DirectConnection);
+        QObject::connect(
+            worker, &ImgRunable::setProgress, worker,
+            [&mutex, result](int progress, int) {
+                QMutexLocker lock(&mutex);
+                result->progress << progress;
+                result->progressAfterDone = result->progressAfterDone || result->doneCount > 0;
+            },
+            Qt::DirectConnection);
+        QObject::connect(
+            worker, &ImgRunable::done, worker,
+            [&mutex, result](const QString &path, int row, bool success) {
+                QMutexLocker lock(&mutex);
+                ++result->doneCount;
+                result->path = path;
+                result->row = row;
+                result->success = success;
+            },
+            Qt::DirectConnection);
         workers << worker;
     }
     for (ImgRunable *worker : qAsConst(workers))
@@ -86,8 +91,7 @@ bool magick(const QStringList &args)
                       [](const QString &) { return false; },
                       [](const QString &name) { return QStandardPaths::findExecutable(name); }),
                   args);
-    return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit
-        && process.exitCode() == 0;
+    return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
 QByteArray readAll(const QString &path)

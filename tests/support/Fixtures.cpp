@@ -27,11 +27,11 @@ bool writeImage(const QString &path, const QSize &size, const QColor &colour)
 bool writeDng(const QString &path, int width, int height)
 {
     QProcess python;
-    python.start(QStringLiteral("python3"),
-                 {testsDir() + QStringLiteral("/support/mkdng.py"), path, QString::number(width),
-                  QString::number(height)});
-    return python.waitForFinished(60000) && python.exitStatus() == QProcess::NormalExit
-        && python.exitCode() == 0 && QFile::exists(path);
+    python.start(
+        QStringLiteral("python3"),
+        {testsDir() + QStringLiteral("/support/mkdng.py"), path, QString::number(width), QString::number(height)});
+    return python.waitForFinished(60000) && python.exitStatus() == QProcess::NormalExit && python.exitCode() == 0
+        && QFile::exists(path);
 }
 
 bool writeBytes(const QString &path, const QByteArray &bytes)

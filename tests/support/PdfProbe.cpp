@@ -1,8 +1,8 @@
 #include "support/PdfProbe.h"
 
 #include <QProcess>
-#include <QTemporaryDir>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 
 namespace PdfProbe {
 
@@ -13,8 +13,7 @@ bool run(const QString &program, const QStringList &arguments, QString *output =
 {
     QProcess process;
     process.start(program, arguments);
-    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit
-        || process.exitCode() != 0) {
+    if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
         process.kill();
         process.waitForFinished(5000);
         return false;
@@ -38,8 +37,8 @@ QString infoField(const QString &path, const QString &field)
 QSizeF pageSizeMillimetres(const QString &path)
 {
     // "595.276 x 841.89 pts (A4)"
-    const QRegularExpressionMatch match =
-        QRegularExpression(QStringLiteral("^([0-9.]+) x ([0-9.]+) pts")).match(infoField(path, QStringLiteral("Page size")));
+    const QRegularExpressionMatch match = QRegularExpression(QStringLiteral("^([0-9.]+) x ([0-9.]+) pts"))
+                                              .match(infoField(path, QStringLiteral("Page size")));
     if (!match.hasMatch())
         return QSizeF();
     const double toMillimetres = 25.4 / 72.0;
@@ -57,8 +56,12 @@ QImage renderPage(const QString &path, int dpi)
 {
     QTemporaryDir dir;
     const QString prefix = dir.filePath(QStringLiteral("page"));
-    const QStringList arguments = {QStringLiteral("-png"), QStringLiteral("-r"), QString::number(dpi),
-                                   QStringLiteral("-singlefile"), path, prefix};
+    const QStringList arguments = {QStringLiteral("-png"),
+                                   QStringLiteral("-r"),
+                                   QString::number(dpi),
+                                   QStringLiteral("-singlefile"),
+                                   path,
+                                   prefix};
     if (!run(QStringLiteral("pdftoppm"), arguments))
         return QImage();
     return QImage(prefix + QStringLiteral(".png"));

@@ -13,7 +13,7 @@ namespace PdfProbe {
 struct Image
 {
     int page;
-    QSize size;     // stored pixels
+    QSize size; // stored pixels
     QString colour; // "rgb", "gray", ...
 };
 

@@ -123,15 +123,15 @@ void TestLoading::naturalOrder_data()
 {
     QTest::addColumn<QStringList>("names");
     QTest::addColumn<QStringList>("expected");
-    QTest::newRow("digits by value")
-        << QStringList{"img10.jpg", "img2.jpg", "img1.png"} << QStringList{"img1.png", "img2.jpg", "img10.jpg"};
+    QTest::newRow("digits by value") << QStringList{"img10.jpg", "img2.jpg", "img1.png"}
+                                     << QStringList{"img1.png", "img2.jpg", "img10.jpg"};
     QTest::newRow("long runs") << QStringList{"p100.png", "p99.png", "p1000.png", "p9.png"}
                                << QStringList{"p9.png", "p99.png", "p100.png", "p1000.png"};
     // The collator finds these equal; code point order decides, whatever the input.
-    QTest::newRow("leading zeros, one order") << QStringList{"a1.png", "a01.png", "a001.png"}
-                                              << QStringList{"a001.png", "a01.png", "a1.png"};
-    QTest::newRow("leading zeros, other order") << QStringList{"a01.png", "a001.png", "a1.png"}
-                                                << QStringList{"a001.png", "a01.png", "a1.png"};
+    QTest::newRow("leading zeros, one order")
+        << QStringList{"a1.png", "a01.png", "a001.png"} << QStringList{"a001.png", "a01.png", "a1.png"};
+    QTest::newRow("leading zeros, other order")
+        << QStringList{"a01.png", "a001.png", "a1.png"} << QStringList{"a001.png", "a01.png", "a1.png"};
 }
 
 // Runs with LANG and LC_ALL empty under CTest: the C locale's collator would put
@@ -212,8 +212,8 @@ void TestLoading::listingFilter()
     const QString dirPath = tmp.filePath(QStringLiteral("kinds"));
     QVERIFY(QDir().mkpath(dirPath));
     const QDir dir(dirPath);
-    for (const char *name : {"plain.jpg", "UPPER.PNG", "Mixed.TiFf", ".hidden.jpg", "no-suffix", "name.", "photo.jpg.txt",
-                             "截图 1.webp"})
+    for (const char *name :
+         {"plain.jpg", "UPPER.PNG", "Mixed.TiFf", ".hidden.jpg", "no-suffix", "name.", "photo.jpg.txt", "截图 1.webp"})
         QVERIFY(Fixtures::writeBytes(dir.filePath(QString::fromUtf8(name)), "x"));
     QVERIFY(dir.mkpath(QStringLiteral("folder.jpg")));
     const auto path = [&](const char *name) { return QFile::encodeName(dir.filePath(QLatin1String(name))); };

@@ -44,7 +44,8 @@ int openArgumentChild(int argc, char **argv)
     window.view()->setImgPath(path);
     window.showDefaultImg();
     const QSizeF size = window.view()->pictureSize();
-    const QString report = QStringLiteral("%1x%2 %3").arg(size.width()).arg(size.height()).arg(window.titleBar()->titleText());
+    const QString report
+        = QStringLiteral("%1x%2 %3").arg(size.width()).arg(size.height()).arg(window.titleBar()->titleText());
     std::fputs(report.toUtf8().constData(), stdout);
     return 0;
 }
@@ -110,9 +111,9 @@ void TestMainWidget::emptyPathButtonsDoNothing()
 {
     MainFooterWidget *f = window->footer();
     QGraphicsView *view = window->view()->graphicsView();
-    for (QPushButton *button : {f->biggerBtn(), f->smallerBtn(), f->changeSizeBtn(), f->rightXuanBtn(),
-                                f->leftXuanBtn(), f->nextBtn(), f->prevBtn(), f->printBtn(),
-                                window->view()->rightArrowBtn(), window->view()->leftArrowBtn()})
+    for (QPushButton *button :
+         {f->biggerBtn(), f->smallerBtn(), f->changeSizeBtn(), f->rightXuanBtn(), f->leftXuanBtn(), f->nextBtn(),
+          f->prevBtn(), f->printBtn(), window->view()->rightArrowBtn(), window->view()->leftArrowBtn()})
         button->click();
     QVERIFY(window->toast()->isHidden());
     QVERIFY(view->transform().isIdentity());
@@ -151,8 +152,8 @@ void TestMainWidget::toolboxButtons()
     }
     MainFooterWidget *f = window->footer();
     QPushButton *pressed = button == QStringLiteral("批处理") ? f->pichuliBtn()
-        : button == QStringLiteral("格式转换")                  ? f->chFmtBtn()
-                                                               : f->resizeBtn();
+        : button == QStringLiteral("格式转换")                ? f->chFmtBtn()
+                                                              : f->resizeBtn();
     QCOMPARE(pressed->text(), button);
     pressed->click();
     pressed->click(); // every click makes a new toolbox
@@ -214,8 +215,9 @@ void TestMainWidget::sizeToggle()
     QCOMPARE(window->toast()->text(), QStringLiteral("100%"));
     QVERIFY(window->view()->graphicsView()->transform().isIdentity());
     QCOMPARE(toggle->toolTip(), QStringLiteral("适应屏幕"));
-    QCOMPARE(toggle->styleSheet(), QStringLiteral("QPushButton{border:0px;image: url(:/icons/icons/screen.png);}"
-                                                  "QPushButton:hover{background-color:#F2F5F7;image: url(:/icons/icons/screen_p.png);}"));
+    QCOMPARE(toggle->styleSheet(),
+             QStringLiteral("QPushButton{border:0px;image: url(:/icons/icons/screen.png);}"
+                            "QPushButton:hover{background-color:#F2F5F7;image: url(:/icons/icons/screen_p.png);}"));
 
     toggle->click();
     QCOMPARE(window->sizeMode(), 1);

@@ -6,9 +6,9 @@
 #include <QGraphicsView>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSpontaneKeyEvent>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QSpontaneKeyEvent>
 #include <QWheelEvent>
 
 #include <algorithm>
@@ -274,8 +274,9 @@ void TestViewer::wheelKeepsPointAndReports()
     const QPointF after = shown.view.graphicsView()->mapToScene(cursor);
     // mapToScene works on whole view pixels: allow one pixel at the current zoom.
     const double tolerance = 1.5 / shown.view.graphicsView()->transform().m11();
-    QVERIFY2(QLineF(before, after).length() < tolerance,
-             qPrintable(QStringLiteral("%1,%2 -> %3,%4").arg(before.x()).arg(before.y()).arg(after.x()).arg(after.y())));
+    QVERIFY2(
+        QLineF(before, after).length() < tolerance,
+        qPrintable(QStringLiteral("%1,%2 -> %3,%4").arg(before.x()).arg(before.y()).arg(after.x()).arg(after.y())));
 
     // A later button zoom scales around the view centre, not an old one.
     const QPoint centre = viewport->rect().center();

@@ -24,7 +24,7 @@ void onJpegError(j_common_ptr info)
     std::longjmp(manager->jump, 1);
 }
 
-void ignoreJpegMessage(j_common_ptr) {}
+void ignoreJpegMessage(j_common_ptr) { }
 
 std::string temporaryTemplate(const std::string &target)
 {

@@ -12,8 +12,7 @@ QString appDir()
 
 QString defaultExportDir()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation)
-        + QStringLiteral("/Pelmora图片查看器");
+    return QStandardPaths::writableLocation(QStandardPaths::DesktopLocation) + QStringLiteral("/Pelmora图片查看器");
 }
 
 } // namespace BatchPaths

@@ -28,8 +28,7 @@ QStringList sizeArgs(int width, int height)
     return {};
 }
 
-QStringList convertArgs(const JobSettings &settings, const QString &input, const QString &output,
-                        const QString &fmt)
+QStringList convertArgs(const JobSettings &settings, const QString &input, const QString &output, const QString &fmt)
 {
     // The conditions test the whole path, not its suffix: "mytif" counts as a TIFF.
     const QString lowerInput = input.toLower();
@@ -66,8 +65,7 @@ QStringList rawArgs(const QString &rawPath, const QString &jpegPath)
     return {rawPath, jpegPath};
 }
 
-QStringList debugLines(const QString &input, const QString &output, const QString &fmt,
-                       const QStringList &args)
+QStringList debugLines(const QString &input, const QString &output, const QString &fmt, const QStringList &args)
 {
     QStringList lines{QStringLiteral("===========图片路径为：") + input + QStringLiteral("转换后的路径为：") + output
                       + QStringLiteral(",转换的格式为：") + fmt};

@@ -16,8 +16,7 @@ QStringList sizeArgs(int width, int height);
 
 // ImageMagick conversion: input, [-quality Q%], [-layers flatten], [size],
 // [-rotate A], [-flop], [-flip], [-background white -alpha remove], output.
-QStringList convertArgs(const JobSettings &settings, const QString &input, const QString &output,
-                        const QString &fmt);
+QStringList convertArgs(const JobSettings &settings, const QString &input, const QString &output, const QString &fmt);
 
 // pngquant: input, [--quality Q], --output output.
 QStringList pngArgs(int quality, const QString &input, const QString &output);
@@ -27,7 +26,6 @@ QStringList rawArgs(const QString &rawPath, const QString &jpegPath);
 
 // The debug lines written before a program starts: one summary line, then one
 // line per argument.
-QStringList debugLines(const QString &input, const QString &output, const QString &fmt,
-                       const QStringList &args);
+QStringList debugLines(const QString &input, const QString &output, const QString &fmt, const QStringList &args);
 
 } // namespace CommandLists

@@ -50,8 +50,8 @@ bool nonEmptyFile(const QString &path)
 } // namespace
 
 ImgRunable::ImgRunable(int imgType, int formatIndex, int qualityValue, int zoomWidth, int zoomHeight,
-                       const QString &rotateDegree, bool isFlop, bool isFlip, int rowIndex,
-                       const QString &oriFilePath, const QString &exportDir, QObject *parent)
+                       const QString &rotateDegree, bool isFlop, bool isFlip, int rowIndex, const QString &oriFilePath,
+                       const QString &exportDir, QObject *parent)
     : QObject(parent)
     , imgType(imgType)
     , formatIndex(formatIndex)
@@ -221,9 +221,8 @@ QString ImgRunable::decodeRaw(const QString &rawPath)
     }
     const QString tempDir = TempArea::jobTempDir();
     const QDateTime now = QDateTime::currentDateTime();
-    const QString folder = names.claim([&](const OutputNaming::ExistsFn &exists) {
-        return OutputNaming::rawIntermediateDir(tempDir, now, exists);
-    });
+    const QString folder = names.claim(
+        [&](const OutputNaming::ExistsFn &exists) { return OutputNaming::rawIntermediateDir(tempDir, now, exists); });
     if (!QDir().mkdir(folder)) {
         note(QStringLiteral("cannot create the folder ") + folder);
         return QString();
@@ -363,8 +362,9 @@ void ImgRunable::finish(const QString &outputPath)
     if (SuccessRule::wantsReport(imgType, success)) {
         const QUrl url = FailureReport::endpoint();
         if (url.isValid())
-            FailureReport::send(url, FailureReport::line(imgType, oriFilePath, QFileInfo(oriFilePath).size(),
-                                                         outputPath, zoomWidth, zoomHeight, errorText));
+            FailureReport::send(url,
+                                FailureReport::line(imgType, oriFilePath, QFileInfo(oriFilePath).size(), outputPath,
+                                                    zoomWidth, zoomHeight, errorText));
     }
     emit failed(SuccessRule::failureReason(errorText, engineCause), rowIndex);
     emit done(outputPath, rowIndex, false);

@@ -50,16 +50,15 @@ void installShutdownHooks()
     });
     static std::once_flag appOnce;
     if (QCoreApplication *app = QCoreApplication::instance()) {
-        std::call_once(appOnce,
-                       [app] { QObject::connect(app, &QCoreApplication::aboutToQuit, app, shutdownHook); });
+        std::call_once(appOnce, [app] { QObject::connect(app, &QCoreApplication::aboutToQuit, app, shutdownHook); });
     }
 }
 
 } // namespace
 
 ImgThread::ImgThread(int imgType, int formatIndex, int qualityValue, int zoomWidth, int zoomHeight,
-                     const QString &rotateDegree, bool isFlop, bool isFlip,
-                     QList<QMap<QString, QString>> *fileList, const QString &exportDir, QObject *parent)
+                     const QString &rotateDegree, bool isFlop, bool isFlip, QList<QMap<QString, QString>> *fileList,
+                     const QString &exportDir, QObject *parent)
     : QThread(parent)
     , settings{imgType, formatIndex, qualityValue, zoomWidth, zoomHeight, rotateDegree, isFlop, isFlip}
     , fileList(fileList)
@@ -73,10 +72,13 @@ ImgThread::ImgThread(int imgType, int formatIndex, int qualityValue, int zoomWid
     // A parent emits destroyed() before it deletes its children: leave it then,
     // so that a page closed mid-run never deletes a running thread.
     if (parent) {
-        connect(parent, &QObject::destroyed, this, [this] {
-            if (isRunning())
-                detach();
-        }, Qt::DirectConnection);
+        connect(
+            parent, &QObject::destroyed, this,
+            [this] {
+                if (isRunning())
+                    detach();
+            },
+            Qt::DirectConnection);
     }
 }
 
@@ -119,10 +121,10 @@ void ImgThread::run()
     for (int i = 0; i < count && !ProcessRunner::stopRequested(); ++i) {
         const QMap<QString, QString> &file = fileList->at(i);
         const int rowIndex = file.value(QStringLiteral("id")).toInt(nullptr, 10);
-        auto worker = std::make_unique<ImgRunable>(
-            settings.imgType, settings.formatIndex, settings.qualityValue, settings.zoomWidth, settings.zoomHeight,
-            settings.rotateDegree, settings.isFlop, settings.isFlip, rowIndex, file.value(QStringLiteral("path")),
-            exportDir);
+        auto worker = std::make_unique<ImgRunable>(settings.imgType, settings.formatIndex, settings.qualityValue,
+                                                   settings.zoomWidth, settings.zoomHeight, settings.rotateDegree,
+                                                   settings.isFlop, settings.isFlip, rowIndex,
+                                                   file.value(QStringLiteral("path")), exportDir);
         // Blocking: a file's result reaches the page before its worker ends, so
         // before waitForDone() returns and before the end marker.
         connect(worker.get(), &ImgRunable::setProgress, this, &ImgThread::setParentProgress,
@@ -146,7 +148,8 @@ void ImgThread::shutdownAll(int timeoutMs)
     ProcessRunner::requestStop();
     QElapsedTimer clock;
     clock.start();
-    forever {
+    forever
+    {
         bool busy = ImgRunable::runningCount() > 0;
         QList<ImgThread *> jobs;
         {

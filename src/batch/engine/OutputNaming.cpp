@@ -101,14 +101,12 @@ Target outputTarget(const JobSettings &settings, const QString &source, const QS
 
 QString rawIntermediateDir(const QString &tempDir, const QDateTime &now, const ExistsFn &exists)
 {
-    const auto taken = [&exists](const QString &dir) {
-        return exists(dir) || exists(dir + QStringLiteral(".jpg"));
-    };
+    const auto taken = [&exists](const QString &dir) { return exists(dir) || exists(dir + QStringLiteral(".jpg")); };
     return freeName(tempDir, timeStampMs(now), QString(), taken);
 }
 
-QString compressIntermediate(const QString &tempDir, const QString &base, const QString &fmt,
-                             const QDateTime &now, const ExistsFn &exists)
+QString compressIntermediate(const QString &tempDir, const QString &base, const QString &fmt, const QDateTime &now,
+                             const ExistsFn &exists)
 {
     return freeName(tempDir, base + QLatin1Char('_') + timeStamp(now), fmt, exists);
 }

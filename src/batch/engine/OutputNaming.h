@@ -21,7 +21,7 @@ using ExistsFn = std::function<bool(const QString &path)>;
 struct Target
 {
     QString outputPath; // the path reported to the page
-    QString frameDir;   // multi-frame sources: the folder of their own, else empty
+    QString frameDir; // multi-frame sources: the folder of their own, else empty
 
     // The name a worker must hold so no other worker picks it.
     QString claimPath() const { return frameDir.isEmpty() ? outputPath : frameDir; }
@@ -60,7 +60,7 @@ Target outputTarget(const JobSettings &settings, const QString &source, const QS
 QString rawIntermediateDir(const QString &tempDir, const QDateTime &now, const ExistsFn &exists);
 
 // Compression of a resized PNG: tempDir/base_TS.FMT.
-QString compressIntermediate(const QString &tempDir, const QString &base, const QString &fmt,
-                             const QDateTime &now, const ExistsFn &exists);
+QString compressIntermediate(const QString &tempDir, const QString &base, const QString &fmt, const QDateTime &now,
+                             const ExistsFn &exists);
 
 } // namespace OutputNaming

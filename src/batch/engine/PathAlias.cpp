@@ -35,7 +35,8 @@ PathAlias::PathAlias(const QString &path, const QString &linkDir)
         return;
     const QString suffix = OutputNaming::sourceSuffix(path);
     for (int attempt = 0; attempt < 100 && link_.isEmpty(); ++attempt) {
-        QString name = linkDir + QStringLiteral("/link-%1-%2").arg(QCoreApplication::applicationPid()).arg(++linkCounter);
+        QString name
+            = linkDir + QStringLiteral("/link-%1-%2").arg(QCoreApplication::applicationPid()).arg(++linkCounter);
         if (!suffix.isEmpty() && !needsAlias(suffix))
             name += QLatin1Char('.') + suffix;
         if (QFile::link(QFileInfo(path).absoluteFilePath(), name))

@@ -1,7 +1,7 @@
 #include "batch/engine/ProcessRunner.h"
 
-#include <QFileInfo>
 #include <QElapsedTimer>
+#include <QFileInfo>
 
 #include <atomic>
 

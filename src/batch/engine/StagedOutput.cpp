@@ -40,9 +40,8 @@ QStringList StagedOutput::writtenFiles() const
     if (QFileInfo::exists(stage_))
         files << stage_;
     const QString dotSuffix = suffix_.isEmpty() ? QString() : QLatin1Char('.') + suffix_;
-    const QRegularExpression frame(QLatin1Char('^') + QRegularExpression::escape(stageStem_)
-                                   + QStringLiteral("-\\d+") + QRegularExpression::escape(dotSuffix)
-                                   + QLatin1Char('$'));
+    const QRegularExpression frame(QLatin1Char('^') + QRegularExpression::escape(stageStem_) + QStringLiteral("-\\d+")
+                                   + QRegularExpression::escape(dotSuffix) + QLatin1Char('$'));
     // The stage stem is plain text, safe as a wildcard pattern.
     const QStringList entries
         = QDir(dir_).entryList({stageStem_ + QStringLiteral("-*")}, QDir::Files | QDir::Hidden | QDir::System);

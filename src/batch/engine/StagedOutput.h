@@ -38,8 +38,8 @@ private:
     QString finalNameFor(const QString &written) const;
 
     QString final_;
-    QString dir_;       // folder of both names
-    QString suffix_;    // shared suffix, may be empty
+    QString dir_; // folder of both names
+    QString suffix_; // shared suffix, may be empty
     QString finalStem_; // final file name without ".suffix"
     QString stageStem_;
     QString stage_;

@@ -28,8 +28,7 @@ QString chooseTempDir(const QString &appDir, const QString &cacheDir,
 
 QString jobTempDir()
 {
-    return chooseTempDir(BatchPaths::appDir(),
-                         QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation),
+    return chooseTempDir(BatchPaths::appDir(), QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation),
                          [](const QString &path) { return QFileInfo(path).isWritable(); });
 }
 
@@ -42,8 +41,8 @@ void clear(const QString &dir)
 {
     qDebug() << "clear temp ==================";
     const QDir folder(dir);
-    const QFileInfoList entries = folder.entryInfoList(
-        QDir::Files | QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoSymLinks | QDir::NoDotAndDotDot);
+    const QFileInfoList entries = folder.entryInfoList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::System
+                                                       | QDir::NoSymLinks | QDir::NoDotAndDotDot);
     for (const QFileInfo &entry : entries) {
         if (entry.isDir())
             QDir(entry.absoluteFilePath()).removeRecursively();

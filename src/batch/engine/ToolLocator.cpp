@@ -32,13 +32,12 @@ QString firstFound(const QString &appDir, const QStringList &inAppDir, const QSt
 
 } // namespace
 
-QString locate(Tool tool, const QString &appDir, const IsExecutableFn &isExecutable,
-               const FindOnPathFn &findOnPath)
+QString locate(Tool tool, const QString &appDir, const IsExecutableFn &isExecutable, const FindOnPathFn &findOnPath)
 {
     switch (tool) {
     case Tool::ImageMagick:
-        return firstFound(appDir, {QStringLiteral("magick")},
-                          {QStringLiteral("magick"), QStringLiteral("convert")}, isExecutable, findOnPath);
+        return firstFound(appDir, {QStringLiteral("magick")}, {QStringLiteral("magick"), QStringLiteral("convert")},
+                          isExecutable, findOnPath);
     case Tool::Pngquant:
         return firstFound(appDir, {QStringLiteral("pngquant.2.12.3"), QStringLiteral("pngquant")},
                           {QStringLiteral("pngquant")}, isExecutable, findOnPath);

@@ -19,8 +19,7 @@ using FindOnPathFn = std::function<QString(const QString &name)>; // empty when 
 // The program for tool, looked up with the given checks. When nothing is found it
 // returns the first candidate, so starting it fails visibly instead of running
 // something else.
-QString locate(Tool tool, const QString &appDir, const IsExecutableFn &isExecutable,
-               const FindOnPathFn &findOnPath);
+QString locate(Tool tool, const QString &appDir, const IsExecutableFn &isExecutable, const FindOnPathFn &findOnPath);
 
 // The program for tool in this process: an override if set, else locate() on the
 // application folder and PATH.

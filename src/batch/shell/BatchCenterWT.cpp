@@ -50,13 +50,13 @@ BatchColumns BatchColumns::standard()
     BatchColumns columns;
     columns.headers = QStringList{QStringLiteral("编号"), QStringLiteral("文件名"), QStringLiteral("文件大小"),
                                   QStringLiteral("状态"), QStringLiteral("操作")};
-    columns.widths = UiProfile::isSmallScreen() ? QList<int>{80, 200, 200, 140, 100}
-                                                : QList<int>{80, 240, 240, 200, 200};
+    columns.widths
+        = UiProfile::isSmallScreen() ? QList<int>{80, 200, 200, 140, 100} : QList<int>{80, 240, 240, 200, 200};
     return columns;
 }
 
-BatchCenterWT::BatchCenterWT(const QString &hintText, const QStringList &acceptedSuffixes,
-                             const BatchColumns &columns, QWidget *parent)
+BatchCenterWT::BatchCenterWT(const QString &hintText, const QStringList &acceptedSuffixes, const BatchColumns &columns,
+                             QWidget *parent)
     : QWidget(parent)
     , cols(columns)
     , suffixes(acceptedSuffixes)
@@ -184,8 +184,7 @@ QString BatchCenterWT::outputPath(int row) const
     return item ? item->data(OutputPathRole).toString() : QString();
 }
 
-template<typename T>
-T *BatchCenterWT::cellChild(int row, int column, const char *name) const
+template<typename T> T *BatchCenterWT::cellChild(int row, int column, const char *name) const
 {
     QWidget *cell = fileTable->cellWidget(row, column);
     return cell ? cell->findChild<T *>(QLatin1String(name)) : nullptr;

@@ -88,8 +88,7 @@ protected:
 private:
     QWidget *makeStatusCell();
     QWidget *makeButtonCell();
-    template<typename T>
-    T *cellChild(int row, int column, const char *name) const;
+    template<typename T> T *cellChild(int row, int column, const char *name) const;
 
     BatchColumns cols;
     QStringList suffixes;

@@ -82,8 +82,8 @@ void BatchPage::addOneFile(const QString &path)
 QStringList BatchPage::folderEntries(const QString &folder)
 {
     QStringList paths;
-    const QFileInfoList entries =
-        QDir(folder).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
+    const QFileInfoList entries
+        = QDir(folder).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
     for (const QFileInfo &entry : entries)
         paths.append(entry.absoluteFilePath());
     return paths;
@@ -124,8 +124,8 @@ void BatchPage::addFile()
 
 void BatchPage::addDir()
 {
-    const QString folder =
-        ExportFileWT::askFolder(this, QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
+    const QString folder
+        = ExportFileWT::askFolder(this, QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
     if (folder.isEmpty()) {
         qDebug() << "没有选择任何内容";
         return;

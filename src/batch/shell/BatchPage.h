@@ -79,8 +79,7 @@ protected:
     bool canStart(const QString &emptyRequest);
     // Sends the rows whose files still exist to a new job (the others are marked
     // "原文件不存在！") and starts it. False when nothing was started.
-    bool startJob(const JobSettings &settings, const QString &exportDir,
-                  EmptyListPolicy policy = StartEvenIfEmpty);
+    bool startJob(const JobSettings &settings, const QString &exportDir, EmptyListPolicy policy = StartEvenIfEmpty);
 
     // A file's result has been stored in its row; the default logs the path.
     virtual void resultArrived(int row, const QString &exportFilePath, bool isSuccess);

@@ -57,9 +57,9 @@ BatchParamWT::BatchParamWT(const QString &startText, QWidget *parent)
     footer->setFixedHeight(50);
     footer->setStyleSheet(QStringLiteral("QWidget{border-top:1px solid #E2E2E2;}"));
     auto *footerLayout = new QHBoxLayout(footer);
-    footerLayout->addWidget(makeFlatTitle(QStringLiteral(":/icons/icons/change_dir_title.png"),
-                                          QStringLiteral("输出目录"), footer),
-                            0, Qt::AlignLeft | Qt::AlignTop);
+    footerLayout->addWidget(
+        makeFlatTitle(QStringLiteral(":/icons/icons/change_dir_title.png"), QStringLiteral("输出目录"), footer), 0,
+        Qt::AlignLeft | Qt::AlignTop);
 
     exportRow->setParent(frame);
     auto *frameLayout = new QVBoxLayout(frame);

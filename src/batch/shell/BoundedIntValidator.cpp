@@ -2,8 +2,7 @@
 
 BoundedIntValidator::BoundedIntValidator(int bottom, int top, QObject *parent)
     : QIntValidator(bottom, top, parent)
-{
-}
+{ }
 
 QValidator::State BoundedIntValidator::validate(QString &input, int &pos) const
 {

@@ -1,5 +1,5 @@
-#include "app/StyledBackground.h"
 #include "batch/shell/CenterShowForCenterWT.h"
+#include "app/StyledBackground.h"
 
 #include "app/UiProfile.h"
 

@@ -1,5 +1,5 @@
-#include "app/StyledBackground.h"
 #include "batch/shell/CenterShowWT.h"
+#include "app/StyledBackground.h"
 
 #include "batch/shell/CenterShowForCenterWT.h"
 #include "batch/shell/DragAcceptance.h"

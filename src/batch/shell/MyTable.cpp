@@ -26,7 +26,8 @@ MyTable::MyTable(int rows, int columns, QWidget *parent)
     setFont(UiProfile::bodyFont());
     setStyleSheet(QStringLiteral(
         "QHeaderView{background:transparent;border:0px;padding:0px;color:#484848;}"
-        "QHeaderView::section{text-align:center;background:#F8F8F9;border-radius:8px;margin:0px;border:0px;padding:0px;}"
+        "QHeaderView::section{text-align:center;background:#F8F8F9;border-radius:8px;margin:0px;border:0px;padding:0px;"
+        "}"
         "QTableWidget{border:2px solid #E4E4E4; border-radius:8px; background:white;alternate-background-color:#003366;"
         "gridline-color:#003366;}"
         "QTableWidget::item{text-align:center;border-bottom:1px solid #E4EFFA;color:#484848;}"));

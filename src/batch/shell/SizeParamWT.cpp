@@ -82,6 +82,4 @@ void SizeParamWT::setSizeRowsVisible(bool visible)
     heightEdit->setText(QString());
 }
 
-void SizeParamWT::applySizePreset(int)
-{
-}
+void SizeParamWT::applySizePreset(int) { }

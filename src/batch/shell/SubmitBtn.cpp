@@ -12,8 +12,9 @@ SubmitBtn::SubmitBtn(const QString &text, bool light, QWidget *parent)
     setFixedHeight(UiProfile::pick(45, 60));
     setCursor(Qt::PointingHandCursor);
     if (light) {
-        setStyleSheet(QStringLiteral("QPushButton{border:2px solid #E2E2E2; border-radius:5px;padding-left:5;padding-right:5;}"
-                                     "QPushButton:hover{background-color:#F0F0F0;}"));
+        setStyleSheet(
+            QStringLiteral("QPushButton{border:2px solid #E2E2E2; border-radius:5px;padding-left:5;padding-right:5;}"
+                           "QPushButton:hover{background-color:#F0F0F0;}"));
     } else {
         setStyleSheet(QStringLiteral("QPushButton{background-color:#FF9F00;color:white;border-radius:5px;"
                                      "padding-left:5;padding-right:5;}QPushButton:hover{background-color:#F7B03B;}"));

@@ -66,39 +66,44 @@ void TestCommandLists::convertArgs_data()
     QTest::addColumn<QString>("fmt");
     QTest::addColumn<QStringList>("expected");
 
-    QTest::newRow("plain conversion") << job(BatchOp::Convert) << "/s/a.jpg" << "png" << words("/s/a.jpg /o/out");
+    QTest::newRow("plain conversion") << job(BatchOp::Convert) << "/s/a.jpg"
+                                      << "png" << words("/s/a.jpg /o/out");
     QTest::newRow("png to jpg, width only: background group last")
-        << job(BatchOp::Convert, -1, 800) << "/s/a.png" << "jpg"
-        << words("/s/a.png -resize 800 -background white -alpha remove /o/out");
-    QTest::newRow("bmp to jpeg gets the background group") << job(BatchOp::Convert) << "/s/a.BMP" << "jpeg"
-                                                            << words("/s/a.BMP -background white -alpha remove /o/out");
-    QTest::newRow("png to png has no background group") << job(BatchOp::Convert) << "/s/a.png" << "png"
-                                                         << words("/s/a.png /o/out");
+        << job(BatchOp::Convert, -1, 800) << "/s/a.png"
+        << "jpg" << words("/s/a.png -resize 800 -background white -alpha remove /o/out");
+    QTest::newRow("bmp to jpeg gets the background group")
+        << job(BatchOp::Convert) << "/s/a.BMP"
+        << "jpeg" << words("/s/a.BMP -background white -alpha remove /o/out");
+    QTest::newRow("png to png has no background group") << job(BatchOp::Convert) << "/s/a.png"
+                                                        << "png" << words("/s/a.png /o/out");
     QTest::newRow("tiff to jpg, exact size: flatten, no background")
-        << job(BatchOp::Convert, -1, 1024, 768) << "/s/a.tiff" << "jpg"
-        << words("/s/a.tiff -layers flatten -resize 1024x768! /o/out");
-    QTest::newRow("psd flattened, height only") << job(BatchOp::Convert, -1, -1, 300) << "/s/a.PSD" << "png"
-                                                 << words("/s/a.PSD -layers flatten -resize x300 /o/out");
-    QTest::newRow("tif") << job(BatchOp::Convert) << "/s/a.tif" << "png" << words("/s/a.tif -layers flatten /o/out");
-    QTest::newRow("path ending in tif without a dot") << job(BatchOp::Convert) << "/s/motif" << "png"
-                                                       << words("/s/motif -layers flatten /o/out");
-    QTest::newRow("rotate 90 with flop") << job(BatchOp::Rotate, -1, -1, -1, "90", true) << "/s/a.jpg" << "jpg"
-                                          << words("/s/a.jpg -rotate 90 -flop /o/out");
+        << job(BatchOp::Convert, -1, 1024, 768) << "/s/a.tiff"
+        << "jpg" << words("/s/a.tiff -layers flatten -resize 1024x768! /o/out");
+    QTest::newRow("psd flattened, height only") << job(BatchOp::Convert, -1, -1, 300) << "/s/a.PSD"
+                                                << "png" << words("/s/a.PSD -layers flatten -resize x300 /o/out");
+    QTest::newRow("tif") << job(BatchOp::Convert) << "/s/a.tif"
+                         << "png" << words("/s/a.tif -layers flatten /o/out");
+    QTest::newRow("path ending in tif without a dot") << job(BatchOp::Convert) << "/s/motif"
+                                                      << "png" << words("/s/motif -layers flatten /o/out");
+    QTest::newRow("rotate 90 with flop") << job(BatchOp::Rotate, -1, -1, -1, "90", true) << "/s/a.jpg"
+                                         << "jpg" << words("/s/a.jpg -rotate 90 -flop /o/out");
     QTest::newRow("rotate text passed verbatim, both mirrors")
-        << job(BatchOp::Rotate, -1, -1, -1, "-12.5", true, true) << "/s/a.png" << "png"
-        << words("/s/a.png -rotate -12.5 -flop -flip /o/out");
-    QTest::newRow("flip only") << job(BatchOp::Rotate, -1, -1, -1, QString(), false, true) << "/s/a.bmp" << "bmp"
-                                << words("/s/a.bmp -flip /o/out");
-    QTest::newRow("compress jpeg, quality 80") << job(BatchOp::Compress, 80) << "/s/a.jpg" << "jpg"
-                                                << words("/s/a.jpg -quality 80% /o/out");
+        << job(BatchOp::Rotate, -1, -1, -1, "-12.5", true, true) << "/s/a.png"
+        << "png" << words("/s/a.png -rotate -12.5 -flop -flip /o/out");
+    QTest::newRow("flip only") << job(BatchOp::Rotate, -1, -1, -1, QString(), false, true) << "/s/a.bmp"
+                               << "bmp" << words("/s/a.bmp -flip /o/out");
+    QTest::newRow("compress jpeg, quality 80") << job(BatchOp::Compress, 80) << "/s/a.jpg"
+                                               << "jpg" << words("/s/a.jpg -quality 80% /o/out");
     QTest::newRow("compress png with width: quality then size")
-        << job(BatchOp::Compress, 60, 300) << "/s/a.png" << "png" << words("/s/a.png -quality 60% -resize 300 /o/out");
-    QTest::newRow("every row") << job(BatchOp::Convert, 70, 10, 20, "180", true, true) << "/s/x.png.tiff" << "jpg"
-                                << words("/s/x.png.tiff -quality 70% -layers flatten -resize 10x20! -rotate 180 "
-                                         "-flop -flip /o/out");
+        << job(BatchOp::Compress, 60, 300) << "/s/a.png"
+        << "png" << words("/s/a.png -quality 60% -resize 300 /o/out");
+    QTest::newRow("every row") << job(BatchOp::Convert, 70, 10, 20, "180", true, true) << "/s/x.png.tiff"
+                               << "jpg"
+                               << words("/s/x.png.tiff -quality 70% -layers flatten -resize 10x20! -rotate 180 "
+                                        "-flop -flip /o/out");
     QTest::newRow("png source by path, to jpg, everything")
-        << job(BatchOp::Convert, 70, 10, -1, "45", false, true) << "/s/x.png" << "jpg"
-        << words("/s/x.png -quality 70% -resize 10 -rotate 45 -flip -background white -alpha remove /o/out");
+        << job(BatchOp::Convert, 70, 10, -1, "45", false, true) << "/s/x.png"
+        << "jpg" << words("/s/x.png -quality 70% -resize 10 -rotate 45 -flip -background white -alpha remove /o/out");
 }
 
 void TestCommandLists::convertArgs()
@@ -135,11 +140,11 @@ void TestCommandLists::debugLines()
 {
     const QStringList args = CommandLists::convertArgs(job(BatchOp::Convert), QStringLiteral("/s/a.jpg"),
                                                        QStringLiteral("/o/a.png"), QStringLiteral("png"));
-    QCOMPARE(CommandLists::debugLines(QStringLiteral("/s/a.jpg"), QStringLiteral("/o/a.png"), QStringLiteral("png"),
-                                      args),
-             QStringList({QStringLiteral("===========图片路径为：/s/a.jpg转换后的路径为：/o/a.png,转换的格式为：png"),
-                          QStringLiteral("===========================/s/a.jpg"),
-                          QStringLiteral("===========================/o/a.png")}));
+    QCOMPARE(
+        CommandLists::debugLines(QStringLiteral("/s/a.jpg"), QStringLiteral("/o/a.png"), QStringLiteral("png"), args),
+        QStringList({QStringLiteral("===========图片路径为：/s/a.jpg转换后的路径为：/o/a.png,转换的格式为：png"),
+                     QStringLiteral("===========================/s/a.jpg"),
+                     QStringLiteral("===========================/o/a.png")}));
 }
 
 void TestCommandLists::locate_data()
@@ -151,17 +156,17 @@ void TestCommandLists::locate_data()
     const int magick = int(ToolLocator::Tool::ImageMagick);
     const int pngquant = int(ToolLocator::Tool::Pngquant);
     const int raw = int(ToolLocator::Tool::RawDecoder);
-    QTest::newRow("magick beside the program wins") << magick << QStringList{"magick"}
-                                                     << QStringList{"magick", "convert"} << "/app/magick";
+    QTest::newRow("magick beside the program wins")
+        << magick << QStringList{"magick"} << QStringList{"magick", "convert"} << "/app/magick";
     QTest::newRow("magick on PATH") << magick << QStringList() << QStringList{"magick", "convert"} << "/bin/magick";
-    QTest::newRow("ImageMagick 6: convert on PATH") << magick << QStringList() << QStringList{"convert"}
-                                                     << "/bin/convert";
-    QTest::newRow("no ImageMagick: a path that fails to start") << magick << QStringList() << QStringList()
-                                                                 << "/app/magick";
-    QTest::newRow("versioned pngquant first") << pngquant << QStringList{"pngquant", "pngquant.2.12.3"}
-                                               << QStringList{"pngquant"} << "/app/pngquant.2.12.3";
-    QTest::newRow("plain pngquant beside") << pngquant << QStringList{"pngquant"} << QStringList{"pngquant"}
-                                            << "/app/pngquant";
+    QTest::newRow("ImageMagick 6: convert on PATH")
+        << magick << QStringList() << QStringList{"convert"} << "/bin/convert";
+    QTest::newRow("no ImageMagick: a path that fails to start")
+        << magick << QStringList() << QStringList() << "/app/magick";
+    QTest::newRow("versioned pngquant first")
+        << pngquant << QStringList{"pngquant", "pngquant.2.12.3"} << QStringList{"pngquant"} << "/app/pngquant.2.12.3";
+    QTest::newRow("plain pngquant beside")
+        << pngquant << QStringList{"pngquant"} << QStringList{"pngquant"} << "/app/pngquant";
     QTest::newRow("pngquant on PATH") << pngquant << QStringList() << QStringList{"pngquant"} << "/bin/pngquant";
     QTest::newRow("decoder only beside the program")
         << raw << QStringList() << QStringList{"ConvertToJpg"} << "/app/decoder/ConverterToJpg/ConvertToJpg";

@@ -117,8 +117,8 @@ void TestConversions::resize()
     QFETCH(int, height);
     QFETCH(QSize, expected);
     QTemporaryDir out;
-    const WorkerResult result = runWorker(settingsFor(BatchOp::Convert, 3, -1, width, height), image("r.png"),
-                                          out.path());
+    const WorkerResult result
+        = runWorker(settingsFor(BatchOp::Convert, 3, -1, width, height), image("r.png"), out.path());
     QVERIFY(result.success);
     QCOMPARE(Fixtures::imageFormat(result.path), QByteArray("bmp"));
     QCOMPARE(Fixtures::imageSize(result.path), expected);
@@ -270,8 +270,9 @@ void TestConversions::unreachablePngQualityKeepsTheSource()
     QRandomGenerator random(42);
     for (int y = 0; y < 64; ++y) {
         for (int x = 0; x < 64; ++x)
-            noisy.setPixel(x, y, qRgb((x * 4 + int(random.bounded(64))) % 256, (y * 4 + int(random.bounded(64))) % 256,
-                                      int(random.bounded(256))));
+            noisy.setPixel(x, y,
+                           qRgb((x * 4 + int(random.bounded(64))) % 256, (y * 4 + int(random.bounded(64))) % 256,
+                                int(random.bounded(256))));
     }
     const QString png = dir_.filePath("noisy.png");
     QVERIFY(noisy.save(png));

@@ -148,17 +148,27 @@ void TestImgRunable::failureReason_data()
     QTest::addColumn<QString>("errorText");
     QTest::addColumn<QString>("engineCause");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("the tool's first line") << "convert: improper image header\nconvert: no images\n" << ""
+    QTest::newRow("the tool's first line") << "convert: improper image header\nconvert: no images\n"
+                                           << ""
                                            << "convert: improper image header";
-    QTest::newRow("an error after a warning") << "convert: Warning: x\n  convert: bad thing  \n" << ""
+    QTest::newRow("an error after a warning") << "convert: Warning: x\n  convert: bad thing  \n"
+                                              << ""
                                               << "convert: bad thing";
-    QTest::newRow("a silent tool") << "" << "pngquant exited with status 98" << "pngquant exited with status 98";
-    QTest::newRow("tool text before the engine's")
-        << "convert: unable to open image\n" << "convert exited with status 1" << "convert: unable to open image";
-    QTest::newRow("only a warning, engine knows more")
-        << "warning: x\n" << "convert exited with status 1" << "convert exited with status 1";
-    QTest::newRow("only a warning") << "Warning: x\n" << "" << "Warning: x";
-    QTest::newRow("nothing at all") << "" << "" << "no output was written";
+    QTest::newRow("a silent tool") << ""
+                                   << "pngquant exited with status 98"
+                                   << "pngquant exited with status 98";
+    QTest::newRow("tool text before the engine's") << "convert: unable to open image\n"
+                                                   << "convert exited with status 1"
+                                                   << "convert: unable to open image";
+    QTest::newRow("only a warning, engine knows more") << "warning: x\n"
+                                                       << "convert exited with status 1"
+                                                       << "convert exited with status 1";
+    QTest::newRow("only a warning") << "Warning: x\n"
+                                    << ""
+                                    << "Warning: x";
+    QTest::newRow("nothing at all") << ""
+                                    << ""
+                                    << "no output was written";
 }
 
 void TestImgRunable::failureReason()
@@ -179,28 +189,26 @@ void TestImgRunable::toolOutcome_data()
 
     const int convert = BatchOp::Convert, compress = BatchOp::Compress, rotate = BatchOp::Rotate;
     const QByteArray capitalWarning = kCopy + "\necho 'convert: Warning: unknown chunk' >&2";
-    QTest::newRow("Warning: conversion succeeds") << capitalWarning << convert << "w.jpg" << true
-                                                  << QStringList{"w.png"};
-    QTest::newRow("Warning: rotation succeeds") << capitalWarning << rotate << "w.jpg" << true
-                                                << QStringList{"w.jpg"};
+    QTest::newRow("Warning: conversion succeeds")
+        << capitalWarning << convert << "w.jpg" << true << QStringList{"w.png"};
+    QTest::newRow("Warning: rotation succeeds") << capitalWarning << rotate << "w.jpg" << true << QStringList{"w.jpg"};
     QTest::newRow("Warning: compression fails") << capitalWarning << compress << "w.jpg" << false << QStringList();
-    QTest::newRow("warning: compression succeeds") << kCopy + "\necho 'warning: x' >&2" << compress << "w.jpg"
-                                                   << true << QStringList{"w.jpg"};
+    QTest::newRow("warning: compression succeeds")
+        << kCopy + "\necho 'warning: x' >&2" << compress << "w.jpg" << true << QStringList{"w.jpg"};
     QTest::newRow("undecodable bytes before a warning") << kCopy + "\nprintf 'convert: \\377\\376\\300 warning\\n' >&2"
                                                         << convert << "u.jpg" << true << QStringList{"u.png"};
     QTest::newRow("error text fails") << kCopy + "\necho 'convert: improper image header' >&2" << convert << "e.jpg"
                                       << false << QStringList();
-    QTest::newRow("exit 1 with a file and no text fails") << kCopy + "\nexit 1" << convert << "e.jpg" << false
-                                                          << QStringList();
-    QTest::newRow("exit 1 with a warning fails") << kCopy + "\necho warning >&2\nexit 1" << rotate << "e.jpg"
-                                                 << false << QStringList();
-    QTest::newRow("empty output fails") << QByteArray(": > \"$OUT\"") << convert << "e.jpg" << false
-                                        << QStringList();
+    QTest::newRow("exit 1 with a file and no text fails")
+        << kCopy + "\nexit 1" << convert << "e.jpg" << false << QStringList();
+    QTest::newRow("exit 1 with a warning fails")
+        << kCopy + "\necho warning >&2\nexit 1" << rotate << "e.jpg" << false << QStringList();
+    QTest::newRow("empty output fails") << QByteArray(": > \"$OUT\"") << convert << "e.jpg" << false << QStringList();
     QTest::newRow("no output fails") << QByteArray("exit 0") << convert << "e.jpg" << false << QStringList();
     QTest::newRow("crash fails") << kCopy + "\nkill -SEGV $$" << convert << "e.jpg" << false << QStringList();
     QTest::newRow("missing program fails") << QByteArray() << convert << "e.jpg" << false << QStringList();
-    QTest::newRow("failed gif: its folder goes too") << kCopy + "\nexit 1" << convert << "g.gif" << false
-                                                     << QStringList();
+    QTest::newRow("failed gif: its folder goes too")
+        << kCopy + "\nexit 1" << convert << "g.gif" << false << QStringList();
     QTest::newRow("frames only: success, renamed")
         << QByteArray("cp \"$IN\" \"${OUT%.png}-0.png\"\ncp \"$IN\" \"${OUT%.png}-1.png\"") << convert << "f.gif"
         << true << QStringList{"f", "f/f-0.png", "f/f-1.png"};
@@ -216,8 +224,9 @@ void TestImgRunable::toolOutcome()
 
     QTemporaryDir out;
     ToolLocator::setOverride(ToolLocator::Tool::ImageMagick,
-                             tool.isEmpty() ? dir_.filePath("no-such-magick")
-                                            : writeTool(dir_.path(), QStringLiteral("tool%1").arg(QTest::currentDataTag()), tool));
+                             tool.isEmpty()
+                                 ? dir_.filePath("no-such-magick")
+                                 : writeTool(dir_.path(), QStringLiteral("tool%1").arg(QTest::currentDataTag()), tool));
     const int formatIndex = imgType == BatchOp::Convert ? 2 : kKeepFormat;
     const WorkerResult result = runWorker(settingsFor(imgType, formatIndex), source(sourceName), out.path(), 7);
 
@@ -266,8 +275,7 @@ void TestImgRunable::progressRunsToNinetyOneThenHundred()
 {
     ImgRunable::setProgressInterval(10);
     QTemporaryDir out;
-    ToolLocator::setOverride(ToolLocator::Tool::ImageMagick,
-                             writeTool(dir_.path(), "slow", "sleep 2\n" + kCopy));
+    ToolLocator::setOverride(ToolLocator::Tool::ImageMagick, writeTool(dir_.path(), "slow", "sleep 2\n" + kCopy));
     const WorkerResult result = runWorker(settingsFor(BatchOp::Convert, 2), source("p.jpg"), out.path());
     QVERIFY(result.success);
     QList<int> expected;
@@ -295,9 +303,10 @@ void TestImgRunable::reportLine()
 {
     const QString error600 = QString(600, QLatin1Char('e'));
     const QString line = FailureReport::line(0, "/s/a b.jpg", 1234, "/o/a b.PNG", 800, -1, error600);
-    QCOMPARE(line, "imgchfmt   failed,userId:-1,imgType:0,oriFileName:a b.jpg,distFormat:PNG,oriFileSize:1234,"
-                   "zoomWidth:800,zoomHeight:-1,errorMsg:"
-                       + QString(512, QLatin1Char('e')));
+    QCOMPARE(line,
+             "imgchfmt   failed,userId:-1,imgType:0,oriFileName:a b.jpg,distFormat:PNG,oriFileSize:1234,"
+             "zoomWidth:800,zoomHeight:-1,errorMsg:"
+                 + QString(512, QLatin1Char('e')));
     QVERIFY(FailureReport::line(4, "/s/x", 0, "/o/x.jpg", -1, -1, "short").endsWith(",errorMsg:short"));
 }
 

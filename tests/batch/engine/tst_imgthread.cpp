@@ -251,7 +251,7 @@ void TestImgThread::pageClosedMidRun()
     if (page == "detach")
         job->detach();
     delete owner; // the toolbox closes with its pages
-    QVERIFY(job);  // still running, no longer owned by the page
+    QVERIFY(job); // still running, no longer owned by the page
     QVERIFY(!job->parent());
     QTRY_VERIFY_WITH_TIMEOUT(!job, 20000); // deleted itself when it ended
     QVERIFY(listener.ended());
@@ -305,8 +305,10 @@ int shutdownChild(int argc, char **argv)
     const QString work = QString::fromLocal8Bit(argv[3]);
     QDir(work).mkdir("out");
     ToolLocator::setOverride(ToolLocator::Tool::ImageMagick,
-                             writeTool(work, "hang", "echo $$ >> '" + QFile::encodeName(work) + "/pids'\n"
-                                       "printf half > \"$OUT\"\nexec sleep 60"));
+                             writeTool(work, "hang",
+                                       "echo $$ >> '" + QFile::encodeName(work)
+                                           + "/pids'\n"
+                                             "printf half > \"$OUT\"\nexec sleep 60"));
     auto *list = new FileList;
     for (int i = 0; i < 3; ++i) {
         const QString source = work + QStringLiteral("/s%1.jpg").arg(i);

@@ -65,31 +65,43 @@ void TestOutputNaming::outputTarget_data()
     const int convert = BatchOp::Convert;
     QTest::newRow("conversion cuts at the last dot") << convert << 2 << "/s/a.b.jpg" << QStringList() << "/o/a.b.png"
                                                      << "";
-    QTest::newRow("rotation cuts at the first dot") << int(BatchOp::Rotate) << kKeepFormat << "/s/a.b.jpg"
-                                                    << QStringList() << "/o/a.jpg" << "";
-    QTest::newRow("rotation keeps the suffix, lower case") << int(BatchOp::Rotate) << kKeepFormat << "/s/P.JPG"
-                                                           << QStringList() << "/o/P.jpg" << "";
-    QTest::newRow("taken: time stamp and row") << convert << 2 << "/s/x.jpg" << QStringList{"/o/x.png"}
-                                               << "/o/x_081530124.png" << "";
+    QTest::newRow("rotation cuts at the first dot")
+        << int(BatchOp::Rotate) << kKeepFormat << "/s/a.b.jpg" << QStringList() << "/o/a.jpg"
+        << "";
+    QTest::newRow("rotation keeps the suffix, lower case")
+        << int(BatchOp::Rotate) << kKeepFormat << "/s/P.JPG" << QStringList() << "/o/P.jpg"
+        << "";
+    QTest::newRow("taken: time stamp and row")
+        << convert << 2 << "/s/x.jpg" << QStringList{"/o/x.png"} << "/o/x_081530124.png"
+        << "";
     QTest::newRow("stamped name taken too: counted on")
         << convert << 2 << "/s/x.jpg" << QStringList{"/o/x.png", "/o/x_081530124.png", "/o/x_081530124_1.png"}
-        << "/o/x_081530124_2.png" << "";
-    QTest::newRow("name without a dot") << convert << 0 << "/s/README" << QStringList() << "/o/README.jpg" << "";
-    QTest::newRow("gif goes into its own folder") << convert << 2 << "/s/anim.gif" << QStringList()
-                                                  << "/o/anim/anim.png" << "/o/anim";
+        << "/o/x_081530124_2.png"
+        << "";
+    QTest::newRow("name without a dot") << convert << 0 << "/s/README" << QStringList() << "/o/README.jpg"
+                                        << "";
+    QTest::newRow("gif goes into its own folder")
+        << convert << 2 << "/s/anim.gif" << QStringList() << "/o/anim/anim.png"
+        << "/o/anim";
     QTest::newRow("folder name taken") << convert << 2 << "/s/anim.gif" << QStringList{"/o/anim"}
-                                       << "/o/anim_081530124/anim.png" << "/o/anim_081530124";
+                                       << "/o/anim_081530124/anim.png"
+                                       << "/o/anim_081530124";
     QTest::newRow("both folder names taken")
         << convert << 2 << "/s/anim.gif" << QStringList{"/o/anim", "/o/anim_081530124"}
-        << "/o/anim_081530124_1/anim.png" << "/o/anim_081530124_1";
+        << "/o/anim_081530124_1/anim.png"
+        << "/o/anim_081530124_1";
     QTest::newRow("multi-frame suffixes, any case") << convert << 0 << "/s/v.WebP" << QStringList() << "/o/v/v.jpg"
                                                     << "/o/v";
-    QTest::newRow("psd") << convert << 2 << "/s/l.psd" << QStringList() << "/o/l/l.png" << "/o/l";
-    QTest::newRow("tiff") << convert << 2 << "/s/l.tiff" << QStringList() << "/o/l/l.png" << "/o/l";
-    QTest::newRow("rotating a tif: no folder") << int(BatchOp::Rotate) << kKeepFormat << "/s/l.tif" << QStringList()
-                                               << "/o/l.tif" << "";
-    QTest::newRow("compression keeps the format") << int(BatchOp::Compress) << kKeepFormat << "/s/c.d.PNG"
-                                                  << QStringList() << "/o/c.d.png" << "";
+    QTest::newRow("psd") << convert << 2 << "/s/l.psd" << QStringList() << "/o/l/l.png"
+                         << "/o/l";
+    QTest::newRow("tiff") << convert << 2 << "/s/l.tiff" << QStringList() << "/o/l/l.png"
+                          << "/o/l";
+    QTest::newRow("rotating a tif: no folder")
+        << int(BatchOp::Rotate) << kKeepFormat << "/s/l.tif" << QStringList() << "/o/l.tif"
+        << "";
+    QTest::newRow("compression keeps the format")
+        << int(BatchOp::Compress) << kKeepFormat << "/s/c.d.PNG" << QStringList() << "/o/c.d.png"
+        << "";
 }
 
 void TestOutputNaming::outputTarget()
@@ -100,8 +112,8 @@ void TestOutputNaming::outputTarget()
     QFETCH(QStringList, exists);
     QFETCH(QString, output);
     QFETCH(QString, frameDir);
-    const OutputNaming::Target target
-        = OutputNaming::outputTarget(jobOf(imgType, formatIndex), source, QStringLiteral("/o"), 4, kNow, existing(exists));
+    const OutputNaming::Target target = OutputNaming::outputTarget(jobOf(imgType, formatIndex), source,
+                                                                   QStringLiteral("/o"), 4, kNow, existing(exists));
     QCOMPARE(target.outputPath, output);
     QCOMPARE(target.frameDir, frameDir);
     QCOMPARE(target.claimPath(), frameDir.isEmpty() ? output : frameDir);
@@ -116,10 +128,14 @@ void TestOutputNaming::outputSuffix_data()
     const QStringList table{"jpg", "jpeg", "png", "bmp", "tif", "tiff", "webp", "tga", "gif"};
     for (int i = 0; i < table.size(); ++i)
         QTest::addRow("index %d", i) << int(BatchOp::Convert) << i << "/s/a.png" << table.at(i);
-    QTest::newRow("keep") << int(BatchOp::Compress) << kKeepFormat << "/s/a.JPEG" << "jpeg";
-    QTest::newRow("compress to a table format") << int(BatchOp::Compress) << 0 << "/s/a.png" << "jpg";
-    QTest::newRow("index outside the table") << int(BatchOp::Convert) << 9 << "/s/a.png" << "";
-    QTest::newRow("no suffix to keep") << int(BatchOp::Rotate) << kKeepFormat << "/s/a" << "";
+    QTest::newRow("keep") << int(BatchOp::Compress) << kKeepFormat << "/s/a.JPEG"
+                          << "jpeg";
+    QTest::newRow("compress to a table format") << int(BatchOp::Compress) << 0 << "/s/a.png"
+                                                << "jpg";
+    QTest::newRow("index outside the table") << int(BatchOp::Convert) << 9 << "/s/a.png"
+                                             << "";
+    QTest::newRow("no suffix to keep") << int(BatchOp::Rotate) << kKeepFormat << "/s/a"
+                                       << "";
 }
 
 void TestOutputNaming::outputSuffix()
@@ -220,8 +236,8 @@ void TestOutputNaming::clearTemp()
     const QString keep = root.filePath("keep");
     QVERIFY(QDir().mkpath(temp + "/sub/.hiddendir"));
     QVERIFY(QDir().mkpath(keep));
-    for (const QString &file : {temp + "/a.jpg", temp + "/.hidden", temp + "/sub/b.png", temp + "/sub/.hiddendir/c",
-                                keep + "/user.png"})
+    for (const QString &file :
+         {temp + "/a.jpg", temp + "/.hidden", temp + "/sub/b.png", temp + "/sub/.hiddendir/c", keep + "/user.png"})
         QVERIFY(QFile(file).open(QIODevice::WriteOnly));
     QVERIFY(QFile::link(keep, temp + "/linkdir"));
     QVERIFY(QFile::link(keep + "/user.png", temp + "/link.png"));

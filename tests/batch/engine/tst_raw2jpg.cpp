@@ -90,7 +90,7 @@ void TestRaw2Jpg::orientation_data()
     QTest::addColumn<int>("orientation");
     QTest::addColumn<QSize>("size");
     QTest::addColumn<bool>("bandsAcross"); // bands run left to right (else top to bottom)
-    QTest::addColumn<int>("across");       // the other coordinate of the samples, on the bright side
+    QTest::addColumn<int>("across"); // the other coordinate of the samples, on the bright side
     QTest::addColumn<QString>("bands");
     QTest::newRow("upright") << 1 << QSize(64, 48) << true << 40 << "RGBK";
     QTest::newRow("upside down") << 3 << QSize(64, 48) << true << 8 << "KBGR";
@@ -158,8 +158,8 @@ void TestRaw2Jpg::failures_data()
     QFile jpeg(jpegPath);
     jpeg.open(QIODevice::ReadOnly);
     QTest::newRow("a JPEG, not RAW") << QStringList{"@in", "@out"} << jpeg.readAll() << "not a RAW file";
-    QTest::newRow("output folder missing") << QStringList{"@in", "@dir/no/such/out.jpg"} << dngBytes_
-                                           << "cannot create the JPEG file";
+    QTest::newRow("output folder missing")
+        << QStringList{"@in", "@dir/no/such/out.jpg"} << dngBytes_ << "cannot create the JPEG file";
     QTest::newRow("warning in the name is not echoed")
         << QStringList{"@dir/Warning.dng", "@out"} << none << "does not exist";
 }

@@ -129,7 +129,7 @@ void TestBatchPage::cleanup()
 void TestBatchPage::suffixFiltering_data()
 {
     QTest::addColumn<QString>("fileName");
-    QTest::addColumn<bool>("added");   // exact test of addRow
+    QTest::addColumn<bool>("added"); // exact test of addRow
     QTest::addColumn<bool>("dragged"); // lenient drag test
 
     QTest::newRow("capital suffix") << "A.JPG" << true << true;

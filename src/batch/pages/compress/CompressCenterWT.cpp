@@ -12,10 +12,10 @@
 BatchColumns CompressCenterWT::compressColumns()
 {
     BatchColumns columns;
-    columns.headers = QStringList{QStringLiteral("编号"), QStringLiteral("文件名"), QStringLiteral("文件大小"),
-                                  QStringLiteral("压缩后大小"), QStringLiteral("状态"), QStringLiteral("操作")};
-    columns.widths = UiProfile::isSmallScreen() ? QList<int>{60, 150, 150, 150, 150, 80}
-                                                : QList<int>{80, 200, 200, 200, 200, 100};
+    columns.headers = QStringList{QStringLiteral("编号"),       QStringLiteral("文件名"), QStringLiteral("文件大小"),
+                                  QStringLiteral("压缩后大小"), QStringLiteral("状态"),   QStringLiteral("操作")};
+    columns.widths
+        = UiProfile::isSmallScreen() ? QList<int>{60, 150, 150, 150, 150, 80} : QList<int>{80, 200, 200, 200, 200, 100};
     columns.statusColumn = 4;
     columns.buttonColumn = 5;
     return columns;

@@ -7,15 +7,14 @@
 
 QStringList CHFParamWT::formatNames()
 {
-    return {QStringLiteral("JPG"), QStringLiteral("JPEG"), QStringLiteral("PNG"),
-            QStringLiteral("BMP"), QStringLiteral("TIF"),  QStringLiteral("TIFF"),
-            QStringLiteral("WEBP"), QStringLiteral("TGA"), QStringLiteral("GIF")};
+    return {QStringLiteral("JPG"),  QStringLiteral("JPEG"), QStringLiteral("PNG"),
+            QStringLiteral("BMP"),  QStringLiteral("TIF"),  QStringLiteral("TIFF"),
+            QStringLiteral("WEBP"), QStringLiteral("TGA"),  QStringLiteral("GIF")};
 }
 
 CHFParamWT::CHFParamWT(QWidget *parent)
     : CHFParamWT(originalOrCustom(), parent)
-{
-}
+{ }
 
 CHFParamWT::CHFParamWT(const QList<SizePreset> &presets, QWidget *parent)
     : SizeParamWT(QStringLiteral("开始转换"), parent)

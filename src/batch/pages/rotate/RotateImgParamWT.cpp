@@ -21,14 +21,14 @@ MyComboBox *makeYesNoBox(QWidget *parent)
 
 QStringList RotateImgParamWT::degreeNames()
 {
-    return {QStringLiteral("0度（不旋转）"), QStringLiteral("90度"), QStringLiteral("180度"),
-            QStringLiteral("270度"), QStringLiteral("自定义")};
+    return {QStringLiteral("0度（不旋转）"), QStringLiteral("90度"), QStringLiteral("180度"), QStringLiteral("270度"),
+            QStringLiteral("自定义")};
 }
 
 QString RotateImgParamWT::presetAngle(int index)
 {
-    static const QStringList angles = {QStringLiteral("0"), QStringLiteral("90"), QStringLiteral("180"),
-                                       QStringLiteral("270"), QStringLiteral("")};
+    static const QStringList angles
+        = {QStringLiteral("0"), QStringLiteral("90"), QStringLiteral("180"), QStringLiteral("270"), QStringLiteral("")};
     return index >= 0 && index < angles.size() ? angles.at(index) : QString();
 }
 

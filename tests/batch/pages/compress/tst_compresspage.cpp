@@ -38,8 +38,9 @@ QImage noisyRamp(const QSize &size)
     for (int y = 0; y < size.height(); ++y) {
         for (int x = 0; x < size.width(); ++x) {
             const int noise = random.bounded(-6, 7);
-            image.setPixel(x, y, qRgb(qBound(0, 255 * x / size.width() + noise, 255),
-                                      qBound(0, 255 * y / size.height() + noise, 255), qBound(0, 128 + noise, 255)));
+            image.setPixel(x, y,
+                           qRgb(qBound(0, 255 * x / size.width() + noise, 255),
+                                qBound(0, 255 * y / size.height() + noise, 255), qBound(0, 128 + noise, 255)));
         }
     }
     return image;
@@ -108,8 +109,8 @@ void TestCompressPage::panelAtStart()
     QCOMPARE(centre->table()->columnCount(), 6);
     QCOMPARE(centre->table()->horizontalHeaderItem(3)->text(), QStringLiteral("压缩后大小"));
     QCOMPARE(centre->table()->horizontalHeaderItem(4)->text(), QStringLiteral("状态"));
-    const QList<int> widths = UiProfile::isSmallScreen() ? QList<int>{60, 150, 150, 150, 150, 80}
-                                                         : QList<int>{80, 200, 200, 200, 200, 100};
+    const QList<int> widths
+        = UiProfile::isSmallScreen() ? QList<int>{60, 150, 150, 150, 150, 80} : QList<int>{80, 200, 200, 200, 200, 100};
     for (int column = 0; column < 5; ++column) // the last one stretches
         QCOMPARE(centre->table()->columnWidth(column), widths.at(column));
     // No stretch factors in the centre row.

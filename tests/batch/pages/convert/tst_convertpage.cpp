@@ -6,8 +6,8 @@
 #include "batch/shell/CenterShowWT.h"
 #include "batch/shell/ExportFileWT.h"
 #include "batch/shell/MyComboBox.h"
-#include "batch/shell/MyTable.h"
 #include "batch/shell/MyLineEdit.h"
+#include "batch/shell/MyTable.h"
 
 #include <QDir>
 #include <QFile>
@@ -129,11 +129,16 @@ void TestConvertPage::sizeFieldValues_data()
     QTest::addColumn<QString>("kept");
     QTest::addColumn<int>("value");
 
-    QTest::newRow("empty") << "" << "" << -1;
-    QTest::newRow("width") << "800" << "800" << 800;
-    QTest::newRow("zero") << "0" << "0" << 0;
-    QTest::newRow("top") << "10000" << "10000" << 10000;
-    QTest::newRow("negative") << "-5" << "5" << 5;
+    QTest::newRow("empty") << ""
+                           << "" << -1;
+    QTest::newRow("width") << "800"
+                           << "800" << 800;
+    QTest::newRow("zero") << "0"
+                          << "0" << 0;
+    QTest::newRow("top") << "10000"
+                         << "10000" << 10000;
+    QTest::newRow("negative") << "-5"
+                              << "5" << 5;
 }
 
 void TestConvertPage::sizeFieldValues()

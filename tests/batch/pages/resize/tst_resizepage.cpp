@@ -87,8 +87,9 @@ void TestResizePage::panelAtStart()
     SizeUpdateMainWT page;
     const SizeUpdateParamWT *param = page.sizeUpdateCenter()->paramWidget();
     QCOMPARE(page.sizeUpdateCenter()->acceptedSuffixes().size(), 32);
-    QCOMPARE(page.sizeUpdateCenter()->dropArea()->centerWidget()->findChild<QLabel *>(QStringLiteral("noteLable"))->text(),
-             QStringLiteral("支持 jpg，jpeg，png，raw，bmp，tif，tiff，webp 等上百种格式"));
+    QCOMPARE(
+        page.sizeUpdateCenter()->dropArea()->centerWidget()->findChild<QLabel *>(QStringLiteral("noteLable"))->text(),
+        QStringLiteral("支持 jpg，jpeg，png，raw，bmp，tif，tiff，webp 等上百种格式"));
     QCOMPARE(page.styleSheet(), QStringLiteral("SizeUpdateMainWT{background-color:white;}"));
     QCOMPARE(param->startButton()->text(), QStringLiteral("开始转换"));
 
@@ -100,8 +101,9 @@ void TestResizePage::panelAtStart()
         presets.append(param->sizeBox()->itemText(i));
         codes.append(param->sizeBox()->itemData(i).toInt());
     }
-    QCOMPARE(presets, (QStringList{"原始尺寸", "电脑尺寸", "手机尺寸", "微信表情(大)", "微信表情(小)", "证件照1寸",
-                                   "证件照2寸", "自定义"}));
+    QCOMPARE(presets,
+             (QStringList{"原始尺寸", "电脑尺寸", "手机尺寸", "微信表情(大)", "微信表情(小)", "证件照1寸", "证件照2寸",
+                          "自定义"}));
     QCOMPARE(codes, (QList<int>{0, 1, 3, 4, 5, 6, 7, 50}));
     QCOMPARE(param->sizeBox()->currentIndex(), 0);
     QVERIFY(param->zoomWidthEdit()->isHidden());
@@ -116,7 +118,7 @@ void TestResizePage::panelAtStart()
 
 void TestResizePage::startPassesTheFields_data()
 {
-    QTest::addColumn<int>("preset");     // size combo index
+    QTest::addColumn<int>("preset"); // size combo index
     QTest::addColumn<QString>("edited"); // typed into the width field afterwards, replacing it
     QTest::addColumn<bool>("shown");
     QTest::addColumn<QString>("widthText");
@@ -124,16 +126,26 @@ void TestResizePage::startPassesTheFields_data()
     QTest::addColumn<int>("zoomWidth");
     QTest::addColumn<int>("zoomHeight");
 
-    QTest::newRow("原始尺寸") << 0 << "" << false << "" << "" << -1 << -1;
-    QTest::newRow("电脑尺寸") << 1 << "" << true << "1024" << "" << 1024 << -1;
-    QTest::newRow("手机尺寸") << 2 << "" << true << "480" << "" << 480 << -1;
-    QTest::newRow("微信表情(大)") << 3 << "" << true << "200" << "" << 200 << -1;
-    QTest::newRow("微信表情(小)") << 4 << "" << true << "140" << "" << 140 << -1;
-    QTest::newRow("证件照1寸") << 5 << "" << true << "295" << "413" << 295 << 413;
-    QTest::newRow("证件照2寸") << 6 << "" << true << "413" << "626" << 413 << 626;
-    QTest::newRow("自定义 left empty") << 7 << "" << true << "" << "" << -1 << -1;
-    QTest::newRow("电脑尺寸, width edited") << 1 << "800" << true << "800" << "" << 800 << -1;
-    QTest::newRow("证件照1寸, width edited to 0") << 5 << "0" << true << "0" << "413" << 0 << 413;
+    QTest::newRow("原始尺寸") << 0 << "" << false << ""
+                              << "" << -1 << -1;
+    QTest::newRow("电脑尺寸") << 1 << "" << true << "1024"
+                              << "" << 1024 << -1;
+    QTest::newRow("手机尺寸") << 2 << "" << true << "480"
+                              << "" << 480 << -1;
+    QTest::newRow("微信表情(大)") << 3 << "" << true << "200"
+                                  << "" << 200 << -1;
+    QTest::newRow("微信表情(小)") << 4 << "" << true << "140"
+                                  << "" << 140 << -1;
+    QTest::newRow("证件照1寸") << 5 << "" << true << "295"
+                               << "413" << 295 << 413;
+    QTest::newRow("证件照2寸") << 6 << "" << true << "413"
+                               << "626" << 413 << 626;
+    QTest::newRow("自定义 left empty") << 7 << "" << true << ""
+                                       << "" << -1 << -1;
+    QTest::newRow("电脑尺寸, width edited") << 1 << "800" << true << "800"
+                                            << "" << 800 << -1;
+    QTest::newRow("证件照1寸, width edited to 0") << 5 << "0" << true << "0"
+                                                  << "413" << 0 << 413;
 }
 
 void TestResizePage::startPassesTheFields()
@@ -186,10 +198,14 @@ void TestResizePage::sizeFieldsHoldOnlyTheRange_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("kept");
 
-    QTest::newRow("top") << "10000" << "10000";
-    QTest::newRow("above top, same digits") << "10001" << "1000";
-    QTest::newRow("far above top") << "99999" << "9999";
-    QTest::newRow("negative") << "-5" << "5";
+    QTest::newRow("top") << "10000"
+                         << "10000";
+    QTest::newRow("above top, same digits") << "10001"
+                                            << "1000";
+    QTest::newRow("far above top") << "99999"
+                                   << "9999";
+    QTest::newRow("negative") << "-5"
+                              << "5";
 }
 
 void TestResizePage::sizeFieldsHoldOnlyTheRange()

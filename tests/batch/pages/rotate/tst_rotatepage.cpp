@@ -104,14 +104,22 @@ void TestRotatePage::angleField_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("kept");
 
-    QTest::newRow("negative") << "-90" << "-90";
-    QTest::newRow("top") << "360" << "360";
-    QTest::newRow("bottom") << "-360" << "-360";
-    QTest::newRow("above top") << "361" << "36";
-    QTest::newRow("three digits above top") << "999" << "99";
-    QTest::newRow("below bottom") << "-361" << "-36";
-    QTest::newRow("lone minus") << "-" << "-";
-    QTest::newRow("letters") << "abc" << "";
+    QTest::newRow("negative") << "-90"
+                              << "-90";
+    QTest::newRow("top") << "360"
+                         << "360";
+    QTest::newRow("bottom") << "-360"
+                            << "-360";
+    QTest::newRow("above top") << "361"
+                               << "36";
+    QTest::newRow("three digits above top") << "999"
+                                            << "99";
+    QTest::newRow("below bottom") << "-361"
+                                  << "-36";
+    QTest::newRow("lone minus") << "-"
+                                << "-";
+    QTest::newRow("letters") << "abc"
+                             << "";
 }
 
 void TestRotatePage::angleField()
