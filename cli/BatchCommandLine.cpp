@@ -1,6 +1,6 @@
 #include "cli/BatchCommandLine.h"
 
-#include "app/Formats.h"
+#include "formats/Formats.h"
 
 #include <QCommandLineParser>
 #include <QDir>

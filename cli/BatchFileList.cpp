@@ -1,6 +1,6 @@
 #include "cli/BatchFileList.h"
 
-#include "app/Formats.h"
+#include "formats/Formats.h"
 #include "batch/engine/BatchTypes.h"
 
 #include <QDir>

@@ -3,7 +3,7 @@
 #include "cli/BatchRunner.h"
 #include "cli/SignalExit.h"
 
-#include "app/Formats.h"
+#include "formats/Formats.h"
 #include "batch/engine/ImgThread.h"
 
 #include <QCoreApplication>

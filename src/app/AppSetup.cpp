@@ -1,7 +1,7 @@
 #include "app/AppSetup.h"
 
-#include "app/Formats.h"
-#include "app/UiProfile.h"
+#include "formats/Formats.h"
+#include "widgets/UiProfile.h"
 
 #include <QGuiApplication>
 #include <QIcon>

@@ -1,5 +1,5 @@
 #include "app/AppSetup.h"
-#include "app/UiProfile.h"
+#include "widgets/UiProfile.h"
 #include "batch/engine/ImgThread.h"
 #include "chrome/ProcessExit.h"
 #include "viewer/LaunchArgs.h"

@@ -1,7 +1,7 @@
 #include "chrome/TitleBar.h"
 
-#include "app/StyledBackground.h"
-#include "app/UiProfile.h"
+#include "widgets/StyledBackground.h"
+#include "widgets/UiProfile.h"
 #include "chrome/CloseBtn.h"
 #include "chrome/ProcessExit.h"
 

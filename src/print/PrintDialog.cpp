@@ -1,10 +1,10 @@
 #include "print/PrintDialog.h"
 
-#include "app/UiProfile.h"
-#include "batch/shell/MyComboBox.h"
-#include "batch/shell/MyLineEdit.h"
-#include "batch/shell/ParamLabel.h"
-#include "chrome/MyDialog.h"
+#include "widgets/UiProfile.h"
+#include "widgets/MyComboBox.h"
+#include "widgets/MyLineEdit.h"
+#include "widgets/ParamLabel.h"
+#include "widgets/MyDialog.h"
 #include "print/PrintLayout.h"
 
 #include <QDebug>

@@ -1,6 +1,6 @@
 #include "viewer/FolderBrowser.h"
 
-#include "app/Formats.h"
+#include "formats/Formats.h"
 #include "viewer/NaturalOrder.h"
 
 #include <QDir>

@@ -1,16 +1,12 @@
 #include "viewer/MainWidget.h"
 
-#include "app/UiProfile.h"
-#include "batch/pages/convert/CHFMainWT.h"
-#include "batch/pages/resize/SizeUpdateMainWT.h"
-#include "batch/shell/ChFmtMainWidget.h"
-#include "batch/shell/ToolBar.h"
-#include "batch/shell/ToolBtn.h"
+#include "widgets/UiProfile.h"
+#include "batch/toolbox/Toolbox.h"
 #include "chrome/HoverPushButton.h"
 #include "chrome/MainFooterWidget.h"
-#include "chrome/MyDialog.h"
+#include "widgets/MyDialog.h"
 #include "chrome/TitleBar.h"
-#include "chrome/Toast.h"
+#include "widgets/Toast.h"
 #include "print/PrintDialog.h"
 #include "viewer/SeeImgMainWT.h"
 #include "viewer/ZoomModel.h"
@@ -140,33 +136,14 @@ void MainWidget::onChangeSizeBtnClicked(bool)
 
 void MainWidget::onChFmtBtnClicked(bool)
 {
-    ChFmtMainWidget *toolbox = openToolbox();
     // The path is handed over even when empty; the page decides what it accepts.
-    const QString path = imageView->imgFilePath();
-    if (sender() == footerWidget->resizeBtn()) {
-        toolbox->toolBar()->button(ToolBar::ResizeTab)->slot_pressed();
-        toolbox->sizeUpdatePage()->addOneFile(path);
-    } else {
-        toolbox->toolBar()->button(ToolBar::ConvertTab)->slot_pressed();
-        toolbox->chFmtPage()->addOneFile(path);
-    }
+    const bool resize = sender() == footerWidget->resizeBtn();
+    Toolbox::open(this, resize ? Toolbox::ResizeTab : Toolbox::ConvertTab, imageView->imgFilePath());
 }
 
 void MainWidget::onPichuliBtnClicker(bool)
 {
-    openToolbox();
-}
-
-ChFmtMainWidget *MainWidget::openToolbox()
-{
-    auto *toolbox = new ChFmtMainWidget(this);
-    toolbox->clearAllPages();
-    // A child window is not placed by the window manager relative to its parent.
-    QRect area = toolbox->frameGeometry();
-    area.moveCenter(frameGeometry().center());
-    toolbox->move(area.topLeft());
-    toolbox->show();
-    return toolbox;
+    Toolbox::open(this);
 }
 
 void MainWidget::onAIFixBtnClicked(bool)

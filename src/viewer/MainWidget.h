@@ -2,7 +2,6 @@
 
 #include <QFrame>
 
-class ChFmtMainWidget;
 class MainFooterWidget;
 class SeeImgMainWT;
 class TitleBar;
@@ -47,8 +46,6 @@ protected:
 private:
     bool hasImage() const;
     void connectButtons();
-    // A new toolbox every time, cleared and shown (application-modal, deletes itself).
-    ChFmtMainWidget *openToolbox();
 
     TitleBar *title;
     MainFooterWidget *footerWidget = nullptr;

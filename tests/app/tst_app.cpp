@@ -1,6 +1,6 @@
 #include "app/AppSetup.h"
-#include "app/Formats.h"
-#include "app/UiProfile.h"
+#include "formats/Formats.h"
+#include "widgets/UiProfile.h"
 
 #include <QApplication>
 #include <QDirIterator>

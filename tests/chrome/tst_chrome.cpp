@@ -1,7 +1,7 @@
 #include "app/AppSetup.h"
-#include "chrome/MyDialog.h"
+#include "widgets/MyDialog.h"
 #include "chrome/TitleBar.h"
-#include "chrome/Toast.h"
+#include "widgets/Toast.h"
 #include "viewer/MainWidget.h"
 
 #include <QApplication>

@@ -2,7 +2,7 @@
 #include "cli/BatchFileList.h"
 #include "cli/BatchReport.h"
 
-#include "app/Formats.h"
+#include "formats/Formats.h"
 
 #include <QCoreApplication>
 #include <QDir>

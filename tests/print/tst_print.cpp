@@ -1,7 +1,7 @@
 #include "app/AppSetup.h"
-#include "batch/shell/MyComboBox.h"
-#include "batch/shell/MyLineEdit.h"
-#include "chrome/MyDialog.h"
+#include "widgets/MyComboBox.h"
+#include "widgets/MyLineEdit.h"
+#include "widgets/MyDialog.h"
 #include "print/PrintDialog.h"
 #include "print/PrintLayout.h"
 

@@ -1,6 +1,6 @@
 #include "app/AppSetup.h"
-#include "batch/shell/MyComboBox.h"
-#include "chrome/MyDialog.h"
+#include "widgets/MyComboBox.h"
+#include "widgets/MyDialog.h"
 #include "print/PrintDialog.h"
 #include "print/PrintLayout.h"
 

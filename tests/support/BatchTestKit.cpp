@@ -1,7 +1,7 @@
 #include "support/BatchTestKit.h"
 
 #include "batch/shell/BatchPage.h"
-#include "chrome/MyDialog.h"
+#include "widgets/MyDialog.h"
 
 #include <QApplication>
 #include <QDesktopServices>

@@ -1,5 +1,5 @@
 #include "app/AppSetup.h"
-#include "batch/shell/CenterShowWT.h"
+#include "widgets/CenterShowWT.h"
 #include "viewer/FolderBrowser.h"
 #include "viewer/ImageLoadTask.h"
 #include "viewer/NaturalOrder.h"

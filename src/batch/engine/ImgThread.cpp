@@ -1,6 +1,6 @@
 #include "batch/engine/ImgThread.h"
 
-#include "app/Formats.h"
+#include "formats/Formats.h"
 #include "batch/engine/BatchPaths.h"
 #include "batch/engine/ImgRunable.h"
 #include "batch/engine/ProcessRunner.h"

@@ -1,8 +1,8 @@
 #include "batch/shell/BatchCenterWT.h"
 
-#include "app/UiProfile.h"
+#include "widgets/UiProfile.h"
 #include "batch/shell/BatchParamWT.h"
-#include "batch/shell/CenterShowWT.h"
+#include "widgets/CenterShowWT.h"
 #include "batch/shell/MyTable.h"
 
 #include <QDebug>

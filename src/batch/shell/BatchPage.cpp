@@ -1,17 +1,17 @@
 #include "batch/shell/BatchPage.h"
 
-#include "app/StyledBackground.h"
+#include "widgets/StyledBackground.h"
 #include "batch/engine/ImgThread.h"
 #include "batch/shell/BatchCenterWT.h"
 #include "batch/shell/BatchParamWT.h"
-#include "batch/shell/CenterShowForCenterWT.h"
-#include "batch/shell/CenterShowWT.h"
-#include "batch/shell/DragAcceptance.h"
+#include "widgets/CenterShowForCenterWT.h"
+#include "widgets/CenterShowWT.h"
+#include "widgets/DragAcceptance.h"
 #include "batch/shell/ExportFileWT.h"
 #include "batch/shell/OperBtn.h"
 #include "batch/shell/OperBtnBar.h"
 #include "batch/shell/SubmitBtn.h"
-#include "chrome/MyDialog.h"
+#include "widgets/MyDialog.h"
 
 #include <QDebug>
 #include <QDesktopServices>

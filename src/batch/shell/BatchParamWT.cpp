@@ -1,7 +1,7 @@
 #include "batch/shell/BatchParamWT.h"
 
-#include "app/StyledBackground.h"
-#include "app/UiProfile.h"
+#include "widgets/StyledBackground.h"
+#include "widgets/UiProfile.h"
 #include "batch/engine/BatchPaths.h"
 #include "batch/shell/ExportFileWT.h"
 #include "batch/shell/SubmitBtn.h"

@@ -1,7 +1,7 @@
 #include "batch/shell/ExportFileWT.h"
 
-#include "app/StyledBackground.h"
-#include "app/UiProfile.h"
+#include "widgets/StyledBackground.h"
+#include "widgets/UiProfile.h"
 
 #include <QDebug>
 #include <QDesktopServices>

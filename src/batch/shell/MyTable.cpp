@@ -1,6 +1,6 @@
 #include "batch/shell/MyTable.h"
 
-#include "app/UiProfile.h"
+#include "widgets/UiProfile.h"
 
 #include <QHeaderView>
 

@@ -1,6 +1,6 @@
 #include "batch/shell/OperBtn.h"
 
-#include "app/UiProfile.h"
+#include "widgets/UiProfile.h"
 
 OperBtn::OperBtn(const QString &iconPath, const QString &text, QWidget *parent)
     : QPushButton(QIcon(iconPath), text, parent)

@@ -1,6 +1,6 @@
 #include "batch/shell/OperBtnBar.h"
 
-#include "app/StyledBackground.h"
+#include "widgets/StyledBackground.h"
 #include "batch/shell/OperBtn.h"
 
 #include <QHBoxLayout>

@@ -1,6 +1,6 @@
 #include "batch/shell/SubmitBtn.h"
 
-#include "app/UiProfile.h"
+#include "widgets/UiProfile.h"
 
 SubmitBtn::SubmitBtn(const QString &text, bool light, QWidget *parent)
     : QPushButton(text, parent)

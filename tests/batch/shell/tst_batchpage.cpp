@@ -1,10 +1,10 @@
 #include "app/AppSetup.h"
-#include "app/Formats.h"
+#include "formats/Formats.h"
 #include "batch/shell/BatchCenterWT.h"
 #include "batch/shell/BatchPage.h"
 #include "batch/shell/BatchParamWT.h"
-#include "batch/shell/CenterShowWT.h"
-#include "batch/shell/DragAcceptance.h"
+#include "widgets/CenterShowWT.h"
+#include "widgets/DragAcceptance.h"
 #include "batch/shell/MyTable.h"
 
 #include <QDir>

@@ -1,9 +1,9 @@
 #include "batch/pages/compress/CompressCenterWT.h"
 
-#include "app/Formats.h"
-#include "app/UiProfile.h"
+#include "formats/Formats.h"
+#include "widgets/UiProfile.h"
 #include "batch/pages/compress/CompressParamWT.h"
-#include "batch/shell/CenterShowWT.h"
+#include "widgets/CenterShowWT.h"
 #include "batch/shell/MyTable.h"
 
 #include <QFileInfo>

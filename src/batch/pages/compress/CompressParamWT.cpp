@@ -1,8 +1,8 @@
 #include "batch/pages/compress/CompressParamWT.h"
 
-#include "app/UiProfile.h"
-#include "batch/shell/MyComboBox.h"
-#include "batch/shell/ParamLabel.h"
+#include "widgets/UiProfile.h"
+#include "widgets/MyComboBox.h"
+#include "widgets/ParamLabel.h"
 
 #include <QGridLayout>
 #include <QLabel>

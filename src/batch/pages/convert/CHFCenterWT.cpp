@@ -1,6 +1,6 @@
 #include "batch/pages/convert/CHFCenterWT.h"
 
-#include "app/Formats.h"
+#include "formats/Formats.h"
 #include "batch/pages/convert/CHFParamWT.h"
 
 CHFCenterWT::CHFCenterWT(QWidget *parent)

@@ -1,7 +1,7 @@
 #include "batch/pages/convert/CHFParamWT.h"
 
-#include "batch/shell/MyComboBox.h"
-#include "batch/shell/ParamLabel.h"
+#include "widgets/MyComboBox.h"
+#include "widgets/ParamLabel.h"
 
 #include <QGridLayout>
 

@@ -1,6 +1,6 @@
 #include "batch/pages/resize/SizeUpdateCenterWT.h"
 
-#include "app/Formats.h"
+#include "formats/Formats.h"
 #include "batch/pages/resize/SizeUpdateParamWT.h"
 
 SizeUpdateCenterWT::SizeUpdateCenterWT(QWidget *parent)

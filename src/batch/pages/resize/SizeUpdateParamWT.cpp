@@ -1,6 +1,6 @@
 #include "batch/pages/resize/SizeUpdateParamWT.h"
 
-#include "batch/shell/MyLineEdit.h"
+#include "widgets/MyLineEdit.h"
 
 int presetWidth(int code)
 {

@@ -1,6 +1,6 @@
 #include "batch/pages/rotate/RotateImgCenterWT.h"
 
-#include "app/Formats.h"
+#include "formats/Formats.h"
 #include "batch/pages/rotate/RotateImgParamWT.h"
 
 RotateImgCenterWT::RotateImgCenterWT(QWidget *parent)

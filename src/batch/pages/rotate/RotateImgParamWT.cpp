@@ -1,9 +1,9 @@
 #include "batch/pages/rotate/RotateImgParamWT.h"
 
 #include "batch/shell/BoundedIntValidator.h"
-#include "batch/shell/MyComboBox.h"
-#include "batch/shell/MyLineEdit.h"
-#include "batch/shell/ParamLabel.h"
+#include "widgets/MyComboBox.h"
+#include "widgets/MyLineEdit.h"
+#include "widgets/ParamLabel.h"
 
 #include <QGridLayout>
 

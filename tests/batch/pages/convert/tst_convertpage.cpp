@@ -3,10 +3,10 @@
 #include "batch/pages/convert/CHFCenterWT.h"
 #include "batch/pages/convert/CHFMainWT.h"
 #include "batch/pages/convert/CHFParamWT.h"
-#include "batch/shell/CenterShowWT.h"
+#include "widgets/CenterShowWT.h"
 #include "batch/shell/ExportFileWT.h"
-#include "batch/shell/MyComboBox.h"
-#include "batch/shell/MyLineEdit.h"
+#include "widgets/MyComboBox.h"
+#include "widgets/MyLineEdit.h"
 #include "batch/shell/MyTable.h"
 
 #include <QDir>

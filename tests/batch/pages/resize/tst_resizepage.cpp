@@ -2,11 +2,11 @@
 #include "batch/pages/resize/SizeUpdateCenterWT.h"
 #include "batch/pages/resize/SizeUpdateMainWT.h"
 #include "batch/pages/resize/SizeUpdateParamWT.h"
-#include "batch/shell/CenterShowForCenterWT.h"
-#include "batch/shell/CenterShowWT.h"
+#include "widgets/CenterShowForCenterWT.h"
+#include "widgets/CenterShowWT.h"
 #include "batch/shell/ExportFileWT.h"
-#include "batch/shell/MyComboBox.h"
-#include "batch/shell/MyLineEdit.h"
+#include "widgets/MyComboBox.h"
+#include "widgets/MyLineEdit.h"
 #include "batch/shell/SubmitBtn.h"
 
 #include <QFileInfo>

@@ -2,10 +2,10 @@
 #include "batch/pages/rotate/RotateImgCenterWT.h"
 #include "batch/pages/rotate/RotateImgMainWT.h"
 #include "batch/pages/rotate/RotateImgParamWT.h"
-#include "batch/shell/CenterShowForCenterWT.h"
-#include "batch/shell/CenterShowWT.h"
-#include "batch/shell/MyComboBox.h"
-#include "batch/shell/MyLineEdit.h"
+#include "widgets/CenterShowForCenterWT.h"
+#include "widgets/CenterShowWT.h"
+#include "widgets/MyComboBox.h"
+#include "widgets/MyLineEdit.h"
 #include "batch/shell/SubmitBtn.h"
 
 #include <QFileInfo>

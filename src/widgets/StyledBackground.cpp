@@ -1,4 +1,4 @@
-#include "app/StyledBackground.h"
+#include "widgets/StyledBackground.h"
 
 #include <QPainter>
 #include <QStyle>

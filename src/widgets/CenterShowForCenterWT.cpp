@@ -1,7 +1,7 @@
-#include "batch/shell/CenterShowForCenterWT.h"
-#include "app/StyledBackground.h"
+#include "widgets/CenterShowForCenterWT.h"
+#include "widgets/StyledBackground.h"
 
-#include "app/UiProfile.h"
+#include "widgets/UiProfile.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "batch/shell/DragAcceptance.h"
+#include "widgets/DragAcceptance.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
-#include "batch/shell/MyLineEdit.h"
+#include "widgets/MyLineEdit.h"
 
-#include "app/UiProfile.h"
+#include "widgets/UiProfile.h"
 
 MyLineEdit::MyLineEdit(QWidget *parent)
     : QLineEdit(parent)

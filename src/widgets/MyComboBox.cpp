@@ -1,6 +1,6 @@
-#include "batch/shell/MyComboBox.h"
+#include "widgets/MyComboBox.h"
 
-#include "app/UiProfile.h"
+#include "widgets/UiProfile.h"
 
 #include <QStyledItemDelegate>
 

@@ -1,6 +1,6 @@
-#include "batch/shell/ParamLabel.h"
+#include "widgets/ParamLabel.h"
 
-#include "app/UiProfile.h"
+#include "widgets/UiProfile.h"
 
 ParamLabel::ParamLabel(const QString &text, QWidget *parent)
     : QLabel(text, parent)

@@ -1,7 +1,7 @@
-#include "batch/shell/ToolBar.h"
+#include "batch/toolbox/ToolBar.h"
 
-#include "app/StyledBackground.h"
-#include "batch/shell/ToolBtn.h"
+#include "widgets/StyledBackground.h"
+#include "batch/toolbox/ToolBtn.h"
 
 #include <QHBoxLayout>
 

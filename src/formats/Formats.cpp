@@ -1,4 +1,4 @@
-#include "app/Formats.h"
+#include "formats/Formats.h"
 
 namespace Formats {
 

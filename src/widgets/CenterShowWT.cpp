@@ -1,8 +1,8 @@
-#include "batch/shell/CenterShowWT.h"
-#include "app/StyledBackground.h"
+#include "widgets/CenterShowWT.h"
+#include "widgets/StyledBackground.h"
 
-#include "batch/shell/CenterShowForCenterWT.h"
-#include "batch/shell/DragAcceptance.h"
+#include "widgets/CenterShowForCenterWT.h"
+#include "widgets/DragAcceptance.h"
 
 #include <QDebug>
 #include <QDragEnterEvent>

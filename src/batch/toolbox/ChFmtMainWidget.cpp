@@ -1,13 +1,13 @@
-#include "batch/shell/ChFmtMainWidget.h"
+#include "batch/toolbox/ChFmtMainWidget.h"
 
-#include "app/StyledBackground.h"
-#include "app/UiProfile.h"
+#include "widgets/StyledBackground.h"
+#include "widgets/UiProfile.h"
 #include "batch/pages/compress/CompressMainWT.h"
 #include "batch/pages/convert/CHFMainWT.h"
 #include "batch/pages/resize/SizeUpdateMainWT.h"
 #include "batch/pages/rotate/RotateImgMainWT.h"
-#include "batch/shell/ToolBar.h"
-#include "batch/shell/ToolBtn.h"
+#include "batch/toolbox/ToolBar.h"
+#include "batch/toolbox/ToolBtn.h"
 
 #include <QVBoxLayout>
 

@@ -7,11 +7,11 @@
 #include "batch/pages/resize/SizeUpdateMainWT.h"
 #include "batch/pages/rotate/RotateImgMainWT.h"
 #include "batch/shell/BatchCenterWT.h"
-#include "batch/shell/ChFmtMainWidget.h"
-#include "batch/shell/MyComboBox.h"
+#include "batch/toolbox/ChFmtMainWidget.h"
+#include "widgets/MyComboBox.h"
 #include "batch/shell/MyTable.h"
-#include "batch/shell/ToolBar.h"
-#include "batch/shell/ToolBtn.h"
+#include "batch/toolbox/ToolBar.h"
+#include "batch/toolbox/ToolBtn.h"
 
 #include <QDir>
 #include <QPointer>

@@ -1,6 +1,6 @@
-#include "batch/shell/ToolBtn.h"
+#include "batch/toolbox/ToolBtn.h"
 
-#include "app/UiProfile.h"
+#include "widgets/UiProfile.h"
 
 #include <QVariant>
 

@@ -1,6 +1,6 @@
-#include "chrome/Toast.h"
+#include "widgets/Toast.h"
 
-#include "app/UiProfile.h"
+#include "widgets/UiProfile.h"
 
 #include <QDebug>
 #include <QGuiApplication>

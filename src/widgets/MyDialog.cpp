@@ -1,6 +1,6 @@
-#include "chrome/MyDialog.h"
+#include "widgets/MyDialog.h"
 
-#include "app/UiProfile.h"
+#include "widgets/UiProfile.h"
 
 #include <QGraphicsDropShadowEffect>
 #include <QGridLayout>

@@ -1,4 +1,4 @@
-#include "app/UiProfile.h"
+#include "widgets/UiProfile.h"
 
 #include <QDebug>
 #include <QFontDatabase>
