@@ -272,7 +272,7 @@ QString BatchCommandLine::usage()
         "Prints one line per file as it finishes: \"ok SOURCE -> OUTPUT\",\n"
         "\"failed SOURCE -> OUTPUT: REASON\", \"missing SOURCE\" or\n"
         "\"skipped SOURCE: unsupported suffix\"; then \"N succeeded, M failed, K skipped\"\n"
-        "(missing files count as failed). QT_LOGGING_RULES=default.debug=true also\n"
+        "(missing files count as failed). QT_LOGGING_RULES=quorvane.batch.debug=true also\n"
         "prints the tools' command lines and error texts on standard error.\n"
         "Exit status: 0 every file sent succeeded, 1 a file failed or was missing,\n"
         "2 usage error.\n");

@@ -7,7 +7,6 @@
 #include "batch/engine/ImgThread.h"
 
 #include <QCoreApplication>
-#include <QLoggingCategory>
 #include <QTextCodec>
 #include <QThreadPool>
 
@@ -31,9 +30,6 @@ int main(int argc, char *argv[])
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
     QThreadPool::globalInstance()->setMaxThreadCount(kMaxPoolThreads);
     Formats::init();
-    // The engine's trace lines are for developers; QT_LOGGING_RULES=default.debug=true
-    // brings them back (with the tools' error texts).
-    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
 
     const BatchCommandLine::Result parsed = BatchCommandLine::parse(app.arguments().mid(1));
     switch (parsed.action) {

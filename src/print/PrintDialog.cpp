@@ -1,13 +1,13 @@
 #include "print/PrintDialog.h"
 
-#include "widgets/UiProfile.h"
+#include "print/PrintLayout.h"
+#include "print/PrintLog.h"
 #include "widgets/MyComboBox.h"
+#include "widgets/MyDialog.h"
 #include "widgets/MyLineEdit.h"
 #include "widgets/ParamLabel.h"
-#include "widgets/MyDialog.h"
-#include "print/PrintLayout.h"
+#include "widgets/UiProfile.h"
 
-#include <QDebug>
 #include <QGraphicsPixmapItem>
 #include <QGraphicsRectItem>
 #include <QGraphicsScene>
@@ -46,12 +46,12 @@ QString printFailedText()
 
 void logPrintGrid(const PrintLayout::Grid &grid, const QSizeF &sheet, const QSizeF &paperMillimetres)
 {
-    qDebug() << "rect width:" << sheet.width() << ",rect height:" << sheet.height() << ",paperWidth:" << sheet.width()
+    qCDebug(lcPrint) << "rect width:" << sheet.width() << ",rect height:" << sheet.height() << ",paperWidth:" << sheet.width()
              << ",paperHeight:" << sheet.height();
-    qDebug() << "cols=========:" << int(sheet.width() / grid.photo.width())
+    qCDebug(lcPrint) << "cols=========:" << int(sheet.width() / grid.photo.width())
              << ",rows===========:" << int(sheet.height() / grid.photo.height()) << ",paperWidth:" << sheet.width()
              << ",photoWidth:" << grid.photo.width();
-    qDebug() << "paper mills width:" << paperMillimetres.width() << ",paperWidth:" << sheet.width()
+    qCDebug(lcPrint) << "paper mills width:" << paperMillimetres.width() << ",paperWidth:" << sheet.width()
              << ",photoWidth:" << grid.photo.width() << ",spacing x:" << grid.x.spacing
              << ",spacing y:" << grid.y.spacing;
 }
@@ -227,7 +227,7 @@ void PrintDialog::updatePreview()
     if (photoIndex != PrintLayout::kFitPhotoIndex) {
         const QSizeF photo = PrintLayout::photoMillimetres(photoIndex) * PrintLayout::kPreviewScale;
         const PrintLayout::Grid grid = PrintLayout::previewGrid(paper, photo);
-        qDebug() << "cols=========:" << grid.x.count << ",rows===========:" << grid.y.count
+        qCDebug(lcPrint) << "cols=========:" << grid.x.count << ",rows===========:" << grid.y.count
                  << ",paperWidth:" << paper.width() << ",photoWidth:" << photo.width() << ",xspan:" << grid.x.spacing
                  << ",ySpan:" << grid.y.spacing;
     }

@@ -1,6 +1,7 @@
 #include "viewer/ImageLoadTask.h"
 
-#include <QDebug>
+#include "viewer/ViewerLog.h"
+
 
 #include <libraw/libraw.h>
 
@@ -51,21 +52,21 @@ QImage ImageLoadTask::decode(const QString &path)
     const QByteArray localPath = path.toLocal8Bit();
 
     if (processor->open_file(localPath.constData()) != LIBRAW_SUCCESS) {
-        qDebug() << "Failed to open RAW file";
+        qCDebug(lcViewer) << "Failed to open RAW file";
         return QImage();
     }
     if (processor->unpack() != LIBRAW_SUCCESS) {
-        qDebug() << "Failed to unpack RAW file";
+        qCDebug(lcViewer) << "Failed to unpack RAW file";
         return QImage();
     }
     if (processor->dcraw_process() != LIBRAW_SUCCESS) {
-        qDebug() << "Failed to process RAW file";
+        qCDebug(lcViewer) << "Failed to process RAW file";
         return QImage();
     }
     int error = LIBRAW_SUCCESS;
     const MemImage image(processor->dcraw_make_mem_image(&error));
     if (error != LIBRAW_SUCCESS || !isUsable(image.get())) {
-        qDebug() << "Failed to make RAW memory image";
+        qCDebug(lcViewer) << "Failed to make RAW memory image";
         return QImage();
     }
 

@@ -1,17 +1,17 @@
 #include "viewer/MainWidget.h"
 
-#include "widgets/UiProfile.h"
 #include "batch/toolbox/Toolbox.h"
 #include "chrome/HoverPushButton.h"
 #include "chrome/MainFooterWidget.h"
-#include "widgets/MyDialog.h"
 #include "chrome/TitleBar.h"
-#include "widgets/Toast.h"
 #include "print/PrintDialog.h"
 #include "viewer/SeeImgMainWT.h"
+#include "viewer/ViewerLog.h"
 #include "viewer/ZoomModel.h"
+#include "widgets/MyDialog.h"
+#include "widgets/Toast.h"
+#include "widgets/UiProfile.h"
 
-#include <QDebug>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -223,7 +223,7 @@ void MainWidget::showEvent(QShowEvent *event)
 {
     activateWindow();
     QFrame::showEvent(event);
-    qDebug() << "this.window.width==============:" << width();
+    qCDebug(lcViewer) << "this.window.width==============:" << width();
 }
 
 void MainWidget::mousePressEvent(QMouseEvent *event)
@@ -231,7 +231,7 @@ void MainWidget::mousePressEvent(QMouseEvent *event)
     pressX = event->pos().x();
     pressY = event->pos().y();
     const int posMaxX = width();
-    qDebug() << "X:" << pressX << ",Y:" << pressY << ",posMaxX:" << posMaxX;
+    qCDebug(lcViewer) << "X:" << pressX << ",Y:" << pressY << ",posMaxX:" << posMaxX;
     if (pressX > 0 && pressX < posMaxX && pressY > dragTop && pressY < dragBottom)
         dragging = true;
     QFrame::mousePressEvent(event);

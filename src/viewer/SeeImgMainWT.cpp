@@ -1,17 +1,17 @@
 #include "viewer/SeeImgMainWT.h"
 
 #include "formats/Formats.h"
-#include "widgets/StyledBackground.h"
-#include "widgets/UiProfile.h"
-#include "widgets/CenterShowForCenterWT.h"
-#include "widgets/CenterShowWT.h"
 #include "viewer/FolderBrowser.h"
 #include "viewer/ImageLoadTask.h"
+#include "viewer/ViewerLog.h"
 #include "viewer/ZoomModel.h"
+#include "widgets/CenterShowForCenterWT.h"
+#include "widgets/CenterShowWT.h"
+#include "widgets/StyledBackground.h"
+#include "widgets/UiProfile.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
-#include <QDebug>
 #include <QFile>
 #include <QFileDialog>
 #include <QGraphicsPixmapItem>
@@ -168,7 +168,7 @@ void SeeImgMainWT::fitToScreen()
     }
     view->fitInView(scene->sceneRect(), Qt::KeepAspectRatio);
     zoomFactorValue = ZoomModel::fitFactor(QSizeF(oriWidth, oriHeight), view->size());
-    qDebug() << "oriWidth:" << oriWidth << ",sceneWidth:" << view->width() << "oriHeight:" << oriHeight
+    qCDebug(lcViewer) << "oriWidth:" << oriWidth << ",sceneWidth:" << view->width() << "oriHeight:" << oriHeight
              << ",sceneHeight:" << view->height();
     emit notifyScale(zoomFactorValue);
 }
@@ -293,7 +293,7 @@ void SeeImgMainWT::addFile()
     dialog->setViewMode(QFileDialog::Detail);
     if (dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty()) {
         showImg(dialog->selectedFiles().constFirst());
-        qDebug() << "oriWidth:" << oriWidth << ",viewWidth:" << view->width();
+        qCDebug(lcViewer) << "oriWidth:" << oriWidth << ",viewWidth:" << view->width();
     }
     dialog->deleteLater();
 }
@@ -306,7 +306,7 @@ void SeeImgMainWT::showDefaultImg()
 
 void SeeImgMainWT::onDragAndDrop(QList<QUrl> urls)
 {
-    qDebug() << "on drag and drop event";
+    qCDebug(lcViewer) << "on drag and drop event";
     if (!urls.isEmpty())
         showImg(urls.constFirst().toLocalFile());
 }
@@ -323,7 +323,7 @@ void SeeImgMainWT::showImg(const QString &path)
 {
     showGraphicsView();
     imgPath = path;
-    qDebug() << "default img====================";
+    qCDebug(lcViewer) << "default img====================";
     showAllImg();
 }
 
@@ -377,7 +377,7 @@ void SeeImgMainWT::loadSync()
             image = QImage();
     }
     QPixmap pixmap = QPixmap::fromImage(std::move(image));
-    qDebug() << "oriWidth:" << pixmap.width() << ",oriHeight:" << pixmap.height();
+    qCDebug(lcViewer) << "oriWidth:" << pixmap.width() << ",oriHeight:" << pixmap.height();
     setPicture(std::move(pixmap));
 }
 

@@ -1,10 +1,10 @@
 #include "widgets/CenterShowWT.h"
 #include "widgets/StyledBackground.h"
+#include "widgets/UiLog.h"
 
 #include "widgets/CenterShowForCenterWT.h"
 #include "widgets/DragAcceptance.h"
 
-#include <QDebug>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
@@ -49,7 +49,7 @@ void CenterShowWT::dragEnterEvent(QDragEnterEvent *event)
 
 void CenterShowWT::dropEvent(QDropEvent *event)
 {
-    qDebug() << "drop event";
+    qCDebug(lcUi) << "drop event";
     emit drapAndDrop(event->mimeData()->urls());
 }
 

@@ -1,8 +1,8 @@
 #include "widgets/Toast.h"
 
+#include "widgets/UiLog.h"
 #include "widgets/UiProfile.h"
 
-#include <QDebug>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPropertyAnimation>
@@ -58,12 +58,12 @@ void Toast::showToast(const QString &text, int duration)
     move(centre.x() - width() / 2, centre.y() - height() / 2);
 
     if (isHidden()) {
-        qDebug() << "=================toast show================";
+        qCDebug(lcUi) << "=================toast show================";
         fadeIn->start();
         show();
     }
     if (hideTimer.isActive()) {
-        qDebug() << "timer active=================";
+        qCDebug(lcUi) << "timer active=================";
         hideTimer.stop();
     }
     hideTimer.start(duration);

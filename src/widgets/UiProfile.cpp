@@ -1,6 +1,7 @@
 #include "widgets/UiProfile.h"
 
-#include <QDebug>
+#include "widgets/UiLog.h"
+
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QScreen>
@@ -67,14 +68,14 @@ void setup()
         height = area.height();
         dpi = screen->logicalDotsPerInch();
     }
-    qDebug() << "dpi is:" << dpi;
+    qCDebug(lcUi) << "dpi is:" << dpi;
 
     const Profile p = choose(width, height, dpi);
     s.smallScreen = p.smallScreen;
     s.body.setPixelSize(p.fonts.body);
     s.list.setPixelSize(p.fonts.list);
     s.large.setPixelSize(p.fonts.large);
-    qDebug() << width << height << ",is small:" << p.smallScreen;
+    qCDebug(lcUi) << width << height << ",is small:" << p.smallScreen;
 }
 
 bool isSmallScreen()

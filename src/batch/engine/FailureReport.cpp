@@ -1,6 +1,7 @@
 #include "batch/engine/FailureReport.h"
 
-#include <QDebug>
+#include "batch/engine/BatchLog.h"
+
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QNetworkAccessManager>
@@ -47,12 +48,12 @@ bool send(const QUrl &url, const QString &line, int timeoutMs)
 
     const bool ok = reply->error() == QNetworkReply::NoError;
     if (!ok) {
-        qDebug() << "request protobufHttp handle errors here";
-        qDebug("request protobufHttp found error ....code: %d %d\n",
+        qCDebug(lcBatch) << "request protobufHttp handle errors here";
+        qCDebug(lcBatch, "request protobufHttp found error ....code: %d %d\n",
                reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), int(reply->error()));
-        qDebug() << reply->errorString();
+        qCDebug(lcBatch) << reply->errorString();
     } else {
-        qDebug() << "result is :" << QString::fromUtf8(reply->readAll());
+        qCDebug(lcBatch) << "result is :" << QString::fromUtf8(reply->readAll());
     }
     return ok; // the manager deletes the reply
 }

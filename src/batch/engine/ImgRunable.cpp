@@ -1,6 +1,6 @@
 #include "batch/engine/ImgRunable.h"
 
-#include "formats/Formats.h"
+#include "batch/engine/BatchLog.h"
 #include "batch/engine/BatchPaths.h"
 #include "batch/engine/CommandLists.h"
 #include "batch/engine/FailureReport.h"
@@ -10,9 +10,9 @@
 #include "batch/engine/SuccessRule.h"
 #include "batch/engine/TempArea.h"
 #include "batch/engine/ToolLocator.h"
+#include "formats/Formats.h"
 
 #include <QDateTime>
-#include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -38,7 +38,7 @@ bool hasSize(int width, int height)
 void logLines(const QStringList &lines)
 {
     for (const QString &line : lines)
-        qDebug().noquote() << line;
+        qCDebug(lcBatch).noquote() << line;
 }
 
 bool nonEmptyFile(const QString &path)
@@ -137,12 +137,12 @@ void ImgRunable::stopProgress()
 
 void ImgRunable::progressRefresh()
 {
-    qDebug() << "timer timeout,progressValue:" << progressValue;
+    qCDebug(lcBatch) << "timer timeout,progressValue:" << progressValue;
     if (progressValue > 90) {
         progressTimer->stop();
         return;
     }
-    qDebug() << "timer timeout ,progressValue:" << progressValue;
+    qCDebug(lcBatch) << "timer timeout ,progressValue:" << progressValue;
     ++progressValue;
     emitProgress(progressValue);
 }
@@ -248,7 +248,7 @@ QString ImgRunable::compress()
 {
     const JobSettings s = settings();
     const QString fmt = OutputNaming::outputSuffix(s, oriFilePath);
-    qDebug() << "compress format is:" << fmt;
+    qCDebug(lcBatch) << "compress format is:" << fmt;
     OutputNaming::Target target;
     if (!claimTarget(fmt, target))
         return target.outputPath;
@@ -330,7 +330,7 @@ bool ImgRunable::runPngquant(const QStringList &args, StagedOutput &stage)
 void ImgRunable::finish(const QString &outputPath)
 {
     if (!errorText.isEmpty())
-        qDebug().noquote() << QStringLiteral("执行失败，执行结果为：") + errorText;
+        qCDebug(lcBatch).noquote() << QStringLiteral("执行失败，执行结果为：") + errorText;
 
     const bool present = output && output->present();
     bool success = SuccessRule::succeeded(imgType, programsOk, present, errorText);

@@ -1,13 +1,13 @@
 #include "batch/engine/ImgThread.h"
 
-#include "formats/Formats.h"
+#include "batch/engine/BatchLog.h"
 #include "batch/engine/BatchPaths.h"
 #include "batch/engine/ImgRunable.h"
 #include "batch/engine/ProcessRunner.h"
 #include "batch/engine/TempArea.h"
+#include "formats/Formats.h"
 
 #include <QCoreApplication>
-#include <QDebug>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -95,7 +95,7 @@ void ImgThread::detach()
 
 void ImgThread::setParentProgress(int progress, int index)
 {
-    qDebug() << "=================progress:" << progress << ",index:" << index;
+    qCDebug(lcBatch) << "=================progress:" << progress << ",index:" << index;
     emit notifyParentProgress(progress, index);
 }
 
@@ -166,7 +166,7 @@ void ImgThread::shutdownAll(int timeoutMs)
         if (!busy)
             return;
         if (clock.elapsed() > timeoutMs) {
-            qDebug() << "batch shutdown: work still running after" << timeoutMs << "ms";
+            qCDebug(lcBatch) << "batch shutdown: work still running after" << timeoutMs << "ms";
             return;
         }
         QThread::msleep(5);

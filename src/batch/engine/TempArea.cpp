@@ -1,8 +1,8 @@
 #include "batch/engine/TempArea.h"
 
+#include "batch/engine/BatchLog.h"
 #include "batch/engine/BatchPaths.h"
 
-#include <QDebug>
 #include <QDir>
 #include <QFileInfo>
 #include <QMutex>
@@ -39,7 +39,7 @@ bool ensureJobTempDir()
 
 void clear(const QString &dir)
 {
-    qDebug() << "clear temp ==================";
+    qCDebug(lcBatch) << "clear temp ==================";
     const QDir folder(dir);
     const QFileInfoList entries = folder.entryInfoList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::System
                                                        | QDir::NoSymLinks | QDir::NoDotAndDotDot);

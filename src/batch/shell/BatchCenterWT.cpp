@@ -1,11 +1,11 @@
 #include "batch/shell/BatchCenterWT.h"
 
-#include "widgets/UiProfile.h"
 #include "batch/shell/BatchParamWT.h"
-#include "widgets/CenterShowWT.h"
 #include "batch/shell/MyTable.h"
+#include "batch/shell/ToolboxLog.h"
+#include "widgets/CenterShowWT.h"
+#include "widgets/UiProfile.h"
 
-#include <QDebug>
 #include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -100,7 +100,7 @@ int BatchCenterWT::addRow(const QString &path)
     const int entry = suffixes.indexOf(suffix);
     if (entry < 0)
         return -1;
-    qDebug() << "suffix:" << suffix << ",fmtList:" << suffixes.at(entry);
+    qCDebug(lcToolbox) << "suffix:" << suffix << ",fmtList:" << suffixes.at(entry);
 
     const int row = fileTable->rowCount();
     fileTable->insertRow(row);

@@ -1,19 +1,19 @@
 #include "batch/shell/BatchPage.h"
 
-#include "widgets/StyledBackground.h"
 #include "batch/engine/ImgThread.h"
 #include "batch/shell/BatchCenterWT.h"
 #include "batch/shell/BatchParamWT.h"
-#include "widgets/CenterShowForCenterWT.h"
-#include "widgets/CenterShowWT.h"
-#include "widgets/DragAcceptance.h"
 #include "batch/shell/ExportFileWT.h"
 #include "batch/shell/OperBtn.h"
 #include "batch/shell/OperBtnBar.h"
 #include "batch/shell/SubmitBtn.h"
+#include "batch/shell/ToolboxLog.h"
+#include "widgets/CenterShowForCenterWT.h"
+#include "widgets/CenterShowWT.h"
+#include "widgets/DragAcceptance.h"
 #include "widgets/MyDialog.h"
+#include "widgets/StyledBackground.h"
 
-#include <QDebug>
 #include <QDesktopServices>
 #include <QDir>
 #include <QDragEnterEvent>
@@ -127,7 +127,7 @@ void BatchPage::addDir()
     const QString folder
         = ExportFileWT::askFolder(this, QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
     if (folder.isEmpty()) {
-        qDebug() << "没有选择任何内容";
+        qCDebug(lcToolbox) << "没有选择任何内容";
         return;
     }
     addFolder(folder);
@@ -180,24 +180,24 @@ void BatchPage::done(QString exportFilePath, int rowIndex, bool isSuccess)
 
 void BatchPage::resultArrived(int, const QString &exportFilePath, bool)
 {
-    qDebug() << "export file path ================:" << exportFilePath;
+    qCDebug(lcToolbox) << "export file path ================:" << exportFilePath;
 }
 
 void BatchPage::onDragAndDrop(QList<QUrl> urls)
 {
-    qDebug() << "on drag and drop event";
+    qCDebug(lcToolbox) << "on drag and drop event";
     center->showTableView();
     for (const QUrl &url : qAsConst(urls)) {
         if (!url.isLocalFile())
             continue;
         const QString path = url.toLocalFile();
-        qDebug() << "file Path is :" << path;
+        qCDebug(lcToolbox) << "file Path is :" << path;
         const QFileInfo info(path);
         if (info.isFile()) {
             addRow(path);
         } else if (info.isDir()) {
             for (const QString &entry : folderEntries(path)) {
-                qDebug() << "subInfo:" << entry;
+                qCDebug(lcToolbox) << "subInfo:" << entry;
                 if (QFileInfo(entry).isFile())
                     addRow(entry);
             }
@@ -272,7 +272,7 @@ void BatchPage::dragEnterEvent(QDragEnterEvent *event)
 
 void BatchPage::dropEvent(QDropEvent *event)
 {
-    qDebug() << "drop event";
+    qCDebug(lcToolbox) << "drop event";
     onDragAndDrop(event->mimeData()->urls());
 }
 

@@ -1,9 +1,9 @@
 #include "batch/shell/ExportFileWT.h"
 
+#include "batch/shell/ToolboxLog.h"
 #include "widgets/StyledBackground.h"
 #include "widgets/UiProfile.h"
 
-#include <QDebug>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -79,7 +79,7 @@ void ExportFileWT::onChooseDirClicked()
 {
     const QString folder = askFolder(this, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
     if (folder.isEmpty()) {
-        qDebug() << "没有更改默认保存目录";
+        qCDebug(lcToolbox) << "没有更改默认保存目录";
         return;
     }
     setText(folder);

@@ -2,8 +2,8 @@
 
 #include "batch/pages/compress/CompressCenterWT.h"
 #include "batch/pages/compress/CompressParamWT.h"
+#include "batch/shell/ToolboxLog.h"
 
-#include <QDebug>
 
 CompressMainWT::CompressMainWT(QWidget *parent)
     : BatchPage(parent)
@@ -28,7 +28,7 @@ void CompressMainWT::compress()
 
 void CompressMainWT::openItemDir()
 {
-    qDebug() << "================111111111111111111111111111=====================";
+    qCDebug(lcToolbox) << "================111111111111111111111111111=====================";
     BatchPage::openItemDir();
 }
 

@@ -2,8 +2,8 @@
 
 #include "batch/pages/convert/CHFCenterWT.h"
 #include "batch/pages/convert/CHFParamWT.h"
+#include "batch/shell/ToolboxLog.h"
 
-#include <QDebug>
 #include <QDesktopServices>
 #include <QUrl>
 
@@ -30,7 +30,7 @@ void CHFMainWT::chFormat()
 void CHFMainWT::openItemDir()
 {
     const QString folder = centre->paramWidget()->exportDir();
-    qDebug() << "filePath is:" << folder;
+    qCDebug(lcToolbox) << "filePath is:" << folder;
     if (!folder.isEmpty())
         QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }

@@ -2,8 +2,8 @@
 
 #include "batch/pages/resize/SizeUpdateCenterWT.h"
 #include "batch/pages/resize/SizeUpdateParamWT.h"
+#include "batch/shell/ToolboxLog.h"
 
-#include <QDebug>
 
 SizeUpdateMainWT::SizeUpdateMainWT(QWidget *parent)
     : BatchPage(parent)
@@ -22,7 +22,7 @@ void SizeUpdateMainWT::sizeUpdate()
     settings.formatIndex = param->formatIndex();
     settings.zoomWidth = param->zoomWidth();
     settings.zoomHeight = param->zoomHeight();
-    qDebug() << "zoomWidth:" << settings.zoomWidth << ",zoomHeight:" << settings.zoomHeight
+    qCDebug(lcToolbox) << "zoomWidth:" << settings.zoomWidth << ",zoomHeight:" << settings.zoomHeight
              << ",widthText:" << param->widthText() << ",heightText:" << param->heightText();
     startJob(settings, param->exportDir());
 }

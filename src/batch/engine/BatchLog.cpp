@@ -1,0 +1,3 @@
+#include "batch/engine/BatchLog.h"
+
+Q_LOGGING_CATEGORY(lcBatch, "quorvane.batch", QtInfoMsg)

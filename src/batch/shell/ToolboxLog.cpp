@@ -1,0 +1,3 @@
+#include "batch/shell/ToolboxLog.h"
+
+Q_LOGGING_CATEGORY(lcToolbox, "quorvane.toolbox", QtInfoMsg)

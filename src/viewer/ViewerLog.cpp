@@ -1,0 +1,3 @@
+#include "viewer/ViewerLog.h"
+
+Q_LOGGING_CATEGORY(lcViewer, "quorvane.viewer", QtInfoMsg)

@@ -1,0 +1,3 @@
+#include "widgets/UiLog.h"
+
+Q_LOGGING_CATEGORY(lcUi, "quorvane.ui", QtInfoMsg)
