@@ -3,9 +3,9 @@
 //
 //   bench_viewer_raw DNG_FILE
 //
-// Ours: ImageLoadTask::run() on this thread, from LibRaw opening the file to the
-// decoded picture as a QImage (open, unpack, process, memory image, the copy into
-// the QImage) and the finished signal. Baseline: the whole run of `dcraw_emu FILE`
+// Ours: the loader's whole decode (ImageLoadTask::decode) on this thread, from
+// LibRaw opening the file to the decoded picture as a QImage (open, unpack,
+// process, memory image, the copy into the QImage). Baseline: the whole run of `dcraw_emu FILE`
 // with default settings as a child process: start-up, the same LibRaw steps, and
 // writing the picture as a PPM file (into the page cache). CPU time counts every
 // thread of either side. Beside it: the GUI thread's part once the task is done,
@@ -35,12 +35,8 @@ double cpuMs(const rusage &usage)
 
 QImage decodeOurs(const QString &path, ViewerBench::Samples *samples)
 {
-    ImageLoadTask task(path);
-    task.setAutoDelete(false);
-    QImage result;
-    QObject::connect(&task, &ImageLoadTask::finished, [&](const QImage &image) { result = image; });
     ViewerBench::Stopwatch watch(CLOCK_PROCESS_CPUTIME_ID);
-    task.run();
+    const QImage result = ImageLoadTask::decode(path).image;
     if (samples)
         samples->add(watch);
     return result;

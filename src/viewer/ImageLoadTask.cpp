@@ -1,77 +1,67 @@
 #include "viewer/ImageLoadTask.h"
 
-#include "viewer/ViewerLog.h"
+#include "viewer/ImageDecode.h"
 
-
-#include <libraw/libraw.h>
-
-#include <memory>
+#include <QThreadPool>
 
 namespace {
 
-struct MemImageRelease
+// A job of one load: the last one to finish reports the end.
+class SideJob : public QRunnable
 {
-    void operator()(libraw_processed_image_t *image) const { LibRaw::dcraw_clear_mem(image); }
-};
-using MemImage = std::unique_ptr<libraw_processed_image_t, MemImageRelease>;
+public:
+    SideJob(std::shared_ptr<ImageLoadTask::State> state, std::function<void()> work)
+        : state(std::move(state))
+        , work(std::move(work))
+    { }
 
-// LibRaw can hand back an image record even on failure (0 x 0 here), so the record
-// is checked as a whole before a single pixel is read.
-bool isUsable(const libraw_processed_image_t *image)
-{
-    if (!image || image->type != LIBRAW_IMAGE_BITMAP || image->colors != 3 || image->bits != 8)
-        return false;
-    if (image->width == 0 || image->height == 0)
-        return false;
-    const qint64 needed = qint64(image->width) * image->height * 3;
-    return qint64(image->data_size) >= needed;
-}
+    void run() override
+    {
+        work();
+        if (--state->running == 0)
+            state->ended();
+    }
+
+private:
+    std::shared_ptr<ImageLoadTask::State> state;
+    std::function<void()> work;
+};
 
 } // namespace
 
-ImageLoadTask::ImageLoadTask(const QString &path, QObject *parent)
-    : QObject(parent)
-    , filePath(path)
+ImageLoadTask::ImageLoadTask(std::shared_ptr<State> shared, QThreadPool *threads)
+    : state(std::move(shared))
+    , pool(threads)
 { }
 
-const QString &ImageLoadTask::path() const
+LoadResult ImageLoadTask::decode(const QString &path)
 {
-    return filePath;
+    return ImageDecode::load(path, ImageDecode::Options());
 }
 
 void ImageLoadTask::run()
 {
-    emit finished(decode(filePath), filePath);
-}
+    const std::shared_ptr<State> shared = state;
+    ImageDecode::Options options;
+    options.view = shared->view;
+    options.fastFirst = shared->kind == Kind::Current;
+    options.maxBytes = shared->maxBytes;
+    options.cancelled = [shared] { return shared->cancelled.load(); };
+    options.deliver = [shared](LoadResult result) {
+        result.generation = shared->generation;
+        shared->deliver(std::move(result));
+    };
+    QThreadPool *threads = pool;
+    options.spawn = [shared, threads](std::function<void()> work) {
+        ++shared->running;
+        // Ahead of preloads, beside this decode.
+        threads->start(new SideJob(shared, std::move(work)), 2);
+    };
 
-QImage ImageLoadTask::decode(const QString &path)
-{
-    // The processor holds large fixed buffers; keep it off the pool thread's stack.
-    auto processor = std::make_unique<LibRaw>();
-    // LibRaw takes a narrow path; the locale codec is UTF-8, so Chinese names open.
-    const QByteArray localPath = path.toLocal8Bit();
-
-    if (processor->open_file(localPath.constData()) != LIBRAW_SUCCESS) {
-        qCDebug(lcViewer) << "Failed to open RAW file";
-        return QImage();
-    }
-    if (processor->unpack() != LIBRAW_SUCCESS) {
-        qCDebug(lcViewer) << "Failed to unpack RAW file";
-        return QImage();
-    }
-    if (processor->dcraw_process() != LIBRAW_SUCCESS) {
-        qCDebug(lcViewer) << "Failed to process RAW file";
-        return QImage();
-    }
-    int error = LIBRAW_SUCCESS;
-    const MemImage image(processor->dcraw_make_mem_image(&error));
-    if (error != LIBRAW_SUCCESS || !isUsable(image.get())) {
-        qCDebug(lcViewer) << "Failed to make RAW memory image";
-        return QImage();
-    }
-
-    // Converting to RGB32 here is the deep copy and saves the GUI thread the
-    // conversion when the image becomes a pixmap.
-    const QImage wrapped(image->data, image->width, image->height, image->width * 3, QImage::Format_RGB888);
-    return wrapped.convertToFormat(QImage::Format_RGB32);
+    LoadResult result = ImageDecode::load(shared->path, options);
+    result.generation = shared->generation;
+    shared->outcome = result.failure;
+    shared->deliver(std::move(result));
+    if (--shared->running == 0)
+        shared->ended();
 }

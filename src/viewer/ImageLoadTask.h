@@ -1,32 +1,53 @@
 #pragma once
 
-#include <QImage>
-#include <QObject>
+#include "viewer/LoadResult.h"
+
 #include <QRunnable>
+#include <QSize>
 #include <QString>
 
-// Decodes one camera RAW file with LibRaw on a pool thread. Created without a parent
-// and deleted by the pool after run().
-class ImageLoadTask : public QObject, public QRunnable
-{
-    Q_OBJECT
+#include <atomic>
+#include <functional>
+#include <memory>
 
+class QThreadPool;
+
+// One picture's load on a loader thread, any format. The loader owns the pool it
+// runs on (never the global pool, which the batch uses) and can cancel it: a RAW
+// develop stops at LibRaw's next progress report, other decoders at their next read.
+class ImageLoadTask : public QRunnable
+{
 public:
-    ImageLoadTask(const QString &path, QObject *parent = nullptr);
+    enum class Kind {
+        Current, // the picture to show: a fast first picture, then the full one
+        Preload, // a neighbour, into the cache only
+    };
+
+    // Shared by the jobs of one load and the loader. The loader sets the plain
+    // fields before the load starts; the atomics change while it runs.
+    struct State
+    {
+        QString path;
+        Kind kind = Kind::Current;
+        QSize view;
+        qint64 maxBytes = -1;
+        std::atomic<quint64> generation{0};
+        std::atomic<bool> cancelled{false};
+        std::atomic<int> running{0}; // jobs of this load still on a thread
+        std::atomic<LoadFailure> outcome{LoadFailure::None};
+        // Called on the job's thread; the loader posts them to the GUI thread.
+        std::function<void(LoadResult)> deliver;
+        std::function<void()> ended; // after the load's last result
+    };
+
+    ImageLoadTask(std::shared_ptr<State> state, QThreadPool *pool);
 
     void run() override;
 
-    const QString &path() const;
-
-    // The decode itself, callable from any thread: an RGB32 image, or a null image
-    // when LibRaw cannot open, unpack, process or render the file.
-    static QImage decode(const QString &path);
-
-signals:
-    // The path travels with the image so the view can drop results of loads that
-    // are no longer current; a receiver taking only the image still connects.
-    void finished(QImage image, QString path);
+    // The whole decode on the calling thread, no fast first picture.
+    static LoadResult decode(const QString &path);
 
 private:
-    QString filePath;
+    std::shared_ptr<State> state;
+    QThreadPool *pool;
 };

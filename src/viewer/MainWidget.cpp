@@ -114,7 +114,7 @@ bool MainWidget::hasImage() const
 
 void MainWidget::onChangeSizeBtnClicked(bool)
 {
-    if (!hasImage())
+    if (!imageView->hasPicture())
         return;
     QPushButton *toggle = footerWidget->changeSizeBtn();
     if (sizeModeValue == 1) {
@@ -154,14 +154,14 @@ void MainWidget::onAIFixBtnClicked(bool)
 
 void MainWidget::onXuanBtnClicked(bool)
 {
-    if (!hasImage())
+    if (!imageView->hasPicture())
         return;
     imageView->rotateView(sender() == footerWidget->rightXuanBtn() ? 90 : -90);
 }
 
 void MainWidget::onScaleChangeBtnClicked(bool)
 {
-    if (!hasImage())
+    if (!imageView->hasPicture())
         return;
     if (sender() == footerWidget->biggerBtn())
         imageView->zoomIn();
@@ -185,7 +185,7 @@ void MainWidget::onNextPrevBtnClicked(bool)
 
 void MainWidget::onPrintBtnClicked(bool)
 {
-    if (!hasImage())
+    if (!imageView->hasPicture())
         return;
     auto *dialog = new PrintDialog(this);
     dialog->show();
@@ -209,13 +209,13 @@ void MainWidget::showDefaultImg()
 
 void MainWidget::onToOriginBtnClicked(bool)
 {
-    if (hasImage())
+    if (imageView->hasPicture())
         imageView->toOrigin(true);
 }
 
 void MainWidget::onToScreenBtnClicked(bool)
 {
-    if (hasImage())
+    if (imageView->hasPicture())
         imageView->fitToScreen();
 }
 

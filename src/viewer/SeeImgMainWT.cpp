@@ -2,7 +2,8 @@
 
 #include "formats/Formats.h"
 #include "viewer/FolderBrowser.h"
-#include "viewer/ImageLoadTask.h"
+#include "viewer/ImageLoader.h"
+#include "viewer/PictureItem.h"
 #include "viewer/ViewerLog.h"
 #include "viewer/ZoomModel.h"
 #include "widgets/CenterShowForCenterWT.h"
@@ -10,22 +11,18 @@
 #include "widgets/StyledBackground.h"
 #include "widgets/UiProfile.h"
 
-#include <QBuffer>
-#include <QCoreApplication>
-#include <QFile>
 #include <QFileDialog>
-#include <QGraphicsPixmapItem>
 #include <QGraphicsScene>
 #include <QGraphicsView>
 #include <QHBoxLayout>
-#include <QImageReader>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QMovie>
 #include <QPushButton>
 #include <QStandardPaths>
-#include <QThreadPool>
+#include <QTimer>
 #include <QWheelEvent>
+#include <QtMath>
 
 #include <utility>
 
@@ -47,12 +44,6 @@ QPushButton *makeArrow(const QString &tip, const QString &image, QWidget *parent
     return button;
 }
 
-QString suffixOf(const QString &path)
-{
-    // The text after the last dot of the whole path, or the whole path without one.
-    return path.mid(path.lastIndexOf(QLatin1Char('.')) + 1);
-}
-
 } // namespace
 
 SeeImgMainWT::SeeImgMainWT(QWidget *parent)
@@ -60,6 +51,9 @@ SeeImgMainWT::SeeImgMainWT(QWidget *parent)
     , centerShow(new CenterShowWT(QString(), this))
     , view(new QGraphicsView(this))
     , scene(new QGraphicsScene(this))
+    , imageLoader(new ImageLoader(this))
+    , animationTimer(new QTimer(this))
+    , levelTimer(new QTimer(this))
 {
     centerShow->setAcceptedSuffixes(Formats::openSuffixes());
     connect(centerShow->centerWidget(), SIGNAL(clicked()), this, SLOT(addFile()));
@@ -99,6 +93,24 @@ SeeImgMainWT::SeeImgMainWT(QWidget *parent)
     loading->setMovie(loadingMovie);
     loadingMovie->start();
     loading->hide();
+
+    message = new QLabel(this);
+    message->setAlignment(Qt::AlignCenter);
+    message->setStyleSheet(QStringLiteral("QLabel{color:#484848;background:transparent;}"));
+    QFont font = message->font();
+    font.setPixelSize(UiProfile::pick(16, 20));
+    message->setFont(font);
+    message->setAttribute(Qt::WA_TransparentForMouseEvents);
+    message->hide();
+
+    connect(imageLoader, &ImageLoader::loaded, this, &SeeImgMainWT::onLoaded);
+    connect(imageLoader, &ImageLoader::levelReady, this, &SeeImgMainWT::onLevelReady);
+    animationTimer->setSingleShot(true);
+    connect(animationTimer, &QTimer::timeout, this, &SeeImgMainWT::nextFrame);
+    // One level request per burst of zoom steps.
+    levelTimer->setSingleShot(true);
+    levelTimer->setInterval(0);
+    connect(levelTimer, &QTimer::timeout, this, &SeeImgMainWT::prepareLevel);
 }
 
 // --- zoom ---------------------------------------------------------------
@@ -133,6 +145,7 @@ void SeeImgMainWT::applyZoom(const QPointF &anchor, double scaleBy, double facto
     if (scaleBy != 1.0)
         transformKeeping(anchor, [&] { view->scale(scaleBy, scaleBy); });
     zoomFactorValue = factor;
+    scheduleLevel();
 }
 
 void SeeImgMainWT::zoomIn()
@@ -155,6 +168,7 @@ void SeeImgMainWT::toOrigin(bool notify)
     view->resetTransform();
     view->centerOn(centre);
     zoomFactorValue = 1.0;
+    scheduleLevel();
     if (notify)
         emit notifyScale(1.0);
 }
@@ -168,14 +182,16 @@ void SeeImgMainWT::fitToScreen()
     }
     view->fitInView(scene->sceneRect(), Qt::KeepAspectRatio);
     zoomFactorValue = ZoomModel::fitFactor(QSizeF(oriWidth, oriHeight), view->size());
+    scheduleLevel();
     qCDebug(lcViewer) << "oriWidth:" << oriWidth << ",sceneWidth:" << view->width() << "oriHeight:" << oriHeight
-             << ",sceneHeight:" << view->height();
+                      << ",sceneHeight:" << view->height();
     emit notifyScale(zoomFactorValue);
 }
 
 void SeeImgMainWT::rotateView(double angle)
 {
     transformKeeping(viewportCentre(), [&] { view->rotate(angle); });
+    scheduleLevel();
 }
 
 void SeeImgMainWT::zoomAt(const QPointF &viewportPos, bool up)
@@ -187,7 +203,7 @@ void SeeImgMainWT::zoomAt(const QPointF &viewportPos, bool up)
 
 void SeeImgMainWT::wheelEvent(QWheelEvent *event)
 {
-    if (imgPath.isEmpty())
+    if (!hasPicture())
         return;
     zoomAt(event->position() - view->viewport()->mapTo(this, QPoint(0, 0)), event->angleDelta().y() > 0);
     event->accept();
@@ -204,7 +220,7 @@ bool SeeImgMainWT::eventFilter(QObject *watched, QEvent *event)
             // The view would scroll on the wheel; here the wheel zooms. Accepted, or
             // Qt hands a real wheel event on to this widget and it zooms twice.
             auto *wheel = static_cast<QWheelEvent *>(event);
-            if (!imgPath.isEmpty())
+            if (hasPicture())
                 zoomAt(wheel->position(), wheel->angleDelta().y() > 0);
             wheel->accept();
             return true;
@@ -235,6 +251,19 @@ void SeeImgMainWT::paintEvent(QPaintEvent *)
     StyledBackground::paint(this);
 }
 
+void SeeImgMainWT::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    placeLabels();
+}
+
+void SeeImgMainWT::placeLabels()
+{
+    loading->move((width() - loading->width()) / 2, (height() - loading->height()) / 2);
+    message->resize(width(), message->sizeHint().height());
+    message->move(0, (height() - message->height()) / 2);
+}
+
 // --- accessors ----------------------------------------------------------
 
 QString SeeImgMainWT::imgFilePath() const
@@ -243,7 +272,30 @@ QString SeeImgMainWT::imgFilePath() const
 }
 QPixmap SeeImgMainWT::currentPixmap() const
 {
+    // Until the full picture is in, the fast first frame is what there is.
+    if (picture.isNull() && pixmapItem)
+        return pixmapItem->standIn();
     return picture;
+}
+bool SeeImgMainWT::hasPicture() const
+{
+    return pixmapItem != nullptr;
+}
+bool SeeImgMainWT::isLoading() const
+{
+    return !loadEnded;
+}
+LoadFailure SeeImgMainWT::loadFailure() const
+{
+    return failure;
+}
+int SeeImgMainWT::currentFrame() const
+{
+    return frameIndex;
+}
+bool SeeImgMainWT::isAnimating() const
+{
+    return animationTimer->isActive();
 }
 double SeeImgMainWT::zoomFactor() const
 {
@@ -268,6 +320,18 @@ QGraphicsView *SeeImgMainWT::graphicsView() const
 QLabel *SeeImgMainWT::loadingLabel() const
 {
     return loading;
+}
+QLabel *SeeImgMainWT::messageLabel() const
+{
+    return message;
+}
+ImageLoader *SeeImgMainWT::loader() const
+{
+    return imageLoader;
+}
+PictureItem *SeeImgMainWT::pictureItem() const
+{
+    return pixmapItem;
 }
 CenterShowWT *SeeImgMainWT::dropArea() const
 {
@@ -330,55 +394,79 @@ void SeeImgMainWT::showImg(const QString &path)
 void SeeImgMainWT::showAllImg()
 {
     emit setImgFilePath(imgPath);
-    if (Formats::isRawSuffix(suffixOf(imgPath)))
-        loadRawAsync();
-    else
-        loadSync();
-}
+    stopAnimation();
+    message->hide();
+    failure = LoadFailure::None;
 
-void SeeImgMainWT::loadRawAsync()
-{
-    loading->move((width() - loading->width()) / 2, (height() - loading->height()) / 2);
+    // A ready neighbour is on screen in this very frame.
+    if (const LoadResult *hit = imageLoader->cached(imgPath)) {
+        LoadResult ready = *hit;
+        const QImage level = imageLoader->cachedLevel(imgPath);
+        loadGeneration = imageLoader->takeCached(imgPath);
+        ready.generation = loadGeneration;
+        loadEnded = false;
+        removePicture();
+        onLoaded(ready);
+        if (!level.isNull() && pixmapItem)
+            pixmapItem->setLevel(QPixmap::fromImage(level));
+        return;
+    }
+
+    loadGeneration = imageLoader->request(imgPath, view->size());
+    loadEnded = false;
+    // The old picture goes now: stepping holds no more than the cache allows, and
+    // printing or fitting never sees the previous file.
+    removePicture();
+    placeLabels();
     loading->show();
     loading->raise();
-    removePicture();
-    // Nothing is shown while decoding; printing or fitting must not see the old picture.
-    picture = QPixmap();
-    oriWidth = 0;
-    oriHeight = 0;
-    // Let the label paint before the pool takes the decode; user input waits, so
-    // no click can start another load from inside this one.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-
-    auto *task = new ImageLoadTask(imgPath);
-    connect(task, SIGNAL(finished(QImage, QString)), this, SLOT(showRawImgAsync(QImage, QString)));
-    QThreadPool::globalInstance()->start(task, 0);
 }
 
-void SeeImgMainWT::loadSync()
+void SeeImgMainWT::onLoaded(const LoadResult &result)
 {
-    // A RAW decode still running belongs to a path that is no longer current.
-    loading->hide();
-    // The old picture goes before the new one is decoded, so stepping through large
-    // photos holds one decoded picture at a time, not two. Nothing paints meanwhile.
-    removePicture();
-    picture = QPixmap();
-
-    QImage image;
-    QFile file(imgPath);
-    if (file.open(QIODevice::ReadOnly)) {
-        QByteArray bytes = file.readAll();
-        file.close();
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::ReadOnly);
-        QImageReader reader(&buffer);
-        reader.setDecideFormatFromContent(true);
-        if (!reader.read(&image))
-            image = QImage();
+    if (result.generation != loadGeneration || result.path != imgPath || loadEnded)
+        return;
+    switch (result.stage) {
+    case LoadStage::Preview:
+        if (pixmapItem)
+            return; // the fitted decode and the preview are alternatives; the first wins
+        setPicture(result.fullSize);
+        pixmapItem->setStandIn(QPixmap::fromImage(result.image));
+        loading->hide();
+        break;
+    case LoadStage::Full: {
+        const QPixmap full = QPixmap::fromImage(result.image);
+        if (!pixmapItem || pixmapItem->fullSize() != result.fullSize) {
+            removePicture();
+            setPicture(result.fullSize);
+        }
+        // Same item, same geometry: the swap does not move the picture.
+        picture = full;
+        pixmapItem->setFull(full);
+        loadEnded = true;
+        loading->hide();
+        frames = result.frames;
+        loopsLeft = result.loopCount;
+        startAnimation();
+        scheduleLevel();
+        preloadNeighbours();
+        break;
     }
-    QPixmap pixmap = QPixmap::fromImage(std::move(image));
-    qCDebug(lcViewer) << "oriWidth:" << pixmap.width() << ",oriHeight:" << pixmap.height();
-    setPicture(std::move(pixmap));
+    case LoadStage::Failed: showFailure(result.failure); break;
+    }
+}
+
+void SeeImgMainWT::showFailure(LoadFailure why)
+{
+    removePicture();
+    failure = why;
+    loadEnded = true;
+    loading->hide();
+    message->setText(QStringLiteral("无法显示此图片\n") + failureReason(why));
+    placeLabels();
+    message->show();
+    message->raise();
+    qCDebug(lcViewer) << "cannot show" << imgPath << failureReason(why);
 }
 
 void SeeImgMainWT::showRawImg() { }
@@ -387,13 +475,24 @@ void SeeImgMainWT::showRawImgAsync(QImage img, const QString &forPath)
 {
     if (!forPath.isEmpty() && forPath != imgPath)
         return;
+    LoadResult result;
+    result.path = imgPath;
+    result.generation = loadGeneration;
+    result.stage = img.isNull() ? LoadStage::Failed : LoadStage::Full;
+    result.failure = img.isNull() ? LoadFailure::Corrupt : LoadFailure::None;
+    result.fullSize = img.size();
+    result.image = std::move(img);
+    loadEnded = false;
     removePicture();
-    setPicture(QPixmap::fromImage(std::move(img)));
-    loading->hide();
+    onLoaded(result);
 }
 
 void SeeImgMainWT::removePicture()
 {
+    stopAnimation();
+    picture = QPixmap();
+    oriWidth = 0;
+    oriHeight = 0;
     if (!pixmapItem)
         return;
     scene->removeItem(pixmapItem);
@@ -401,28 +500,88 @@ void SeeImgMainWT::removePicture()
     pixmapItem = nullptr;
 }
 
-void SeeImgMainWT::setPicture(QPixmap pixmap)
+void SeeImgMainWT::setPicture(const QSize &fullSize)
 {
-    picture = std::move(pixmap);
-    oriWidth = picture.width();
-    oriHeight = picture.height();
-
-    if (!picture.isNull()) {
-        pixmapItem = new QGraphicsPixmapItem(picture);
-        pixmapItem->setTransformationMode(Qt::SmoothTransformation);
-        // The default mask shape builds a path from every pixel's alpha (a tenth of a
-        // PNG's decode time, again on the first mouse move); nothing here hit-tests
-        // the picture, and the fit covers the whole picture, transparent edges too.
-        pixmapItem->setShapeMode(QGraphicsPixmapItem::BoundingRectShape);
-        scene->setSceneRect(pixmapItem->boundingRect());
-        scene->addItem(pixmapItem);
-        view->fitInView(pixmapItem->boundingRect(), Qt::KeepAspectRatio);
-    }
+    oriWidth = fullSize.width();
+    oriHeight = fullSize.height();
+    pixmapItem = new PictureItem(fullSize);
+    scene->setSceneRect(pixmapItem->boundingRect());
+    scene->addItem(pixmapItem);
+    // Every picture starts upright: the last picture's turns do not carry over.
+    view->resetTransform();
+    view->fitInView(pixmapItem->boundingRect(), Qt::KeepAspectRatio);
     zoomFactorValue = 1.0;
-    if (ZoomModel::showsAtActualSize(QSizeF(oriWidth, oriHeight), view->size())) {
+    if (ZoomModel::showsAtActualSize(QSizeF(oriWidth, oriHeight), view->size()))
         view->resetTransform();
-        zoomFactorValue = 1.0;
+}
+
+// --- filtered levels and neighbours ---------------------------------------
+
+void SeeImgMainWT::scheduleLevel()
+{
+    if (pixmapItem && pixmapItem->hasFull())
+        levelTimer->start();
+}
+
+void SeeImgMainWT::prepareLevel()
+{
+    if (!pixmapItem || !pixmapItem->hasFull() || !frames.isEmpty())
+        return;
+    const double scale = PictureItem::scaleOf(view->transform());
+    if (pixmapItem->hasFilteredSourceFor(scale))
+        return;
+    const QSize full = pixmapItem->fullSize();
+    const QSize size(qMax(1, qCeil(full.width() * scale)), qMax(1, qCeil(full.height() * scale)));
+    imageLoader->prepareLevel(loadGeneration, picture.toImage(), size);
+}
+
+void SeeImgMainWT::onLevelReady(quint64 generation, const QImage &level)
+{
+    if (generation != loadGeneration || !pixmapItem)
+        return;
+    pixmapItem->setLevel(QPixmap::fromImage(level));
+    // Zoomed on while it was made: maybe another level is due.
+    scheduleLevel();
+}
+
+void SeeImgMainWT::preloadNeighbours()
+{
+    imageLoader->preload(imgPath, {FolderBrowser::neighbour(imgPath, 1), FolderBrowser::neighbour(imgPath, -1)},
+                         view->size());
+}
+
+// --- animation ------------------------------------------------------------
+
+void SeeImgMainWT::startAnimation()
+{
+    frameIndex = 0;
+    if (frames.size() > 1)
+        animationTimer->start(frames.constFirst().delayMs);
+}
+
+void SeeImgMainWT::stopAnimation()
+{
+    animationTimer->stop();
+    frames.clear();
+    frameIndex = 0;
+}
+
+void SeeImgMainWT::nextFrame()
+{
+    if (!pixmapItem || frames.size() < 2)
+        return;
+    int next = frameIndex + 1;
+    if (next == frames.size()) {
+        if (loopsLeft == 0)
+            return; // played out: the last frame stays
+        if (loopsLeft > 0)
+            --loopsLeft;
+        next = 0;
     }
+    frameIndex = next;
+    picture = QPixmap::fromImage(frames.at(next).image);
+    pixmapItem->setFull(picture);
+    animationTimer->start(frames.at(next).delayMs);
 }
 
 // --- browsing -----------------------------------------------------------

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "viewer/LoadResult.h"
+
 #include <QImage>
 #include <QList>
 #include <QPixmap>
@@ -9,12 +11,14 @@
 #include <functional>
 
 class CenterShowWT;
-class QGraphicsPixmapItem;
+class ImageLoader;
+class PictureItem;
 class QGraphicsScene;
 class QGraphicsView;
 class QLabel;
 class QMovie;
 class QPushButton;
+class QTimer;
 
 // The image view: the empty-state drop area until the first picture, then one
 // picture in a graphics view with zoom, pan, quarter turns and two arrow buttons.
@@ -38,13 +42,27 @@ public:
     bool nextImg();
     bool prevImg();
 
+    // A picture (or its fast first frame) is on screen: zoom, turns and printing
+    // have something to act on.
+    bool hasPicture() const;
+    // The current file's load has not ended yet (no full picture, no failure).
+    bool isLoading() const;
+    // Why the current file is not shown; None while loading or shown.
+    LoadFailure loadFailure() const;
+    // The animation frame on screen (0 for a still picture).
+    int currentFrame() const;
+    bool isAnimating() const;
+
     double zoomFactor() const;
     QSizeF pictureSize() const;
     QPushButton *leftArrowBtn() const;
     QPushButton *rightArrowBtn() const;
     QGraphicsView *graphicsView() const;
     QLabel *loadingLabel() const;
+    QLabel *messageLabel() const;
     CenterShowWT *dropArea() const;
+    ImageLoader *loader() const;
+    PictureItem *pictureItem() const;
 
 signals:
     void notifyScale(double scaleFactor);
@@ -55,8 +73,9 @@ public slots:
     void showDefaultImg();
     void showAllImg();
     void showRawImg();
-    // A RAW decode result. With a path, a result for a file that is no longer the
-    // current one is dropped; the image-only form shows whatever arrives.
+    // A decoded picture shown as the current file's full picture. With a path, a
+    // picture for a file that is no longer the current one is dropped; the
+    // image-only form shows whatever arrives.
     void showRawImgAsync(QImage img, const QString &forPath = QString());
     void onDragAndDrop(QList<QUrl> urls);
 
@@ -64,6 +83,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void wheelEvent(QWheelEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     QPointF sceneAt(const QPointF &viewportPos) const;
@@ -74,15 +94,33 @@ private:
     void updateArrows(int x);
     bool showNeighbour(int offset);
     void showGraphicsView();
-    void loadRawAsync();
-    void loadSync();
+    void onLoaded(const LoadResult &result);
+    void onLevelReady(quint64 generation, const QImage &level);
+    void showFailure(LoadFailure failure);
+    void placeLabels();
     void removePicture();
-    void setPicture(QPixmap pixmap);
+    void setPicture(const QSize &fullSize);
+    void scheduleLevel();
+    void prepareLevel();
+    void preloadNeighbours();
+    void startAnimation();
+    void stopAnimation();
+    void nextFrame();
 
     CenterShowWT *centerShow;
     QGraphicsView *view;
     QGraphicsScene *scene;
-    QGraphicsPixmapItem *pixmapItem = nullptr;
+    ImageLoader *imageLoader;
+    PictureItem *pixmapItem = nullptr;
+    quint64 loadGeneration = 0;
+    bool loadEnded = true;
+    LoadFailure failure = LoadFailure::None;
+    QVector<AnimationFrame> frames;
+    int frameIndex = 0;
+    int loopsLeft = 0;
+    QTimer *animationTimer;
+    QTimer *levelTimer;
+    QLabel *message;
     double zoomFactorValue = 1.0;
     double oriWidth = 0;
     double oriHeight = 0;

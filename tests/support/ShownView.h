@@ -4,6 +4,12 @@
 
 #include <QTest>
 
+// Waits until the view's current load has ended (picture in or failure shown).
+inline bool waitLoaded(SeeImgMainWT &view)
+{
+    return QTest::qWaitFor([&] { return !view.isLoading(); }, 20000);
+}
+
 // The image view as the main window holds it: shown, at a known size, so that its
 // layout has placed the graphics view.
 struct ShownView
@@ -15,5 +21,12 @@ struct ShownView
         view.resize(size);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
+    }
+
+    // showImg and wait for the load to end.
+    bool open(const QString &path)
+    {
+        view.showImg(path);
+        return waitLoaded(view);
     }
 };

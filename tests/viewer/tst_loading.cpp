@@ -2,6 +2,7 @@
 #include "widgets/CenterShowWT.h"
 #include "viewer/FolderBrowser.h"
 #include "viewer/ImageLoadTask.h"
+#include "viewer/ImageLoader.h"
 #include "viewer/NaturalOrder.h"
 #include "viewer/SeeImgMainWT.h"
 
@@ -23,15 +24,6 @@
 
 #include "support/Fixtures.h"
 #include "support/ShownView.h"
-
-namespace {
-
-bool waitForLoad(SeeImgMainWT &view)
-{
-    return QTest::qWaitFor([&] { return view.loadingLabel()->isHidden(); }, 20000);
-}
-
-} // namespace
 
 class TestLoading : public QObject
 {
@@ -71,6 +63,7 @@ void TestLoading::undecodableFiles_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("bytes"); // "<dir>": a folder, "<missing>": no file
+    QTest::addColumn<QString>("reason");
 
     QTemporaryDir scratch;
     const QString jpeg = scratch.filePath(QStringLiteral("whole.jpg"));
@@ -83,19 +76,20 @@ void TestLoading::undecodableFiles_data()
     for (int i = 0; i < noise.size(); ++i)
         noise[i] = char((i * 7919 + 13) % 251);
 
-    QTest::newRow("zero bytes") << "empty.jpg" << QByteArray();
-    QTest::newRow("jpeg header only") << "cut.jpg" << whole.left(120);
-    QTest::newRow("random bytes as png") << "noise.png" << noise;
-    QTest::newRow("random bytes as gif") << "noise.gif" << noise;
-    QTest::newRow("no dot at all") << "README" << QByteArray("plain text");
-    QTest::newRow("folder") << "photos.jpg" << QByteArray("<dir>");
-    QTest::newRow("missing") << "gone.png" << QByteArray("<missing>");
+    QTest::newRow("zero bytes") << "empty.jpg" << QByteArray() << QStringLiteral("不是图片文件");
+    QTest::newRow("jpeg header only") << "cut.jpg" << whole.left(120) << QStringLiteral("文件已损坏");
+    QTest::newRow("random bytes as png") << "noise.png" << noise << QStringLiteral("不是图片文件");
+    QTest::newRow("random bytes as gif") << "noise.gif" << noise << QStringLiteral("不是图片文件");
+    QTest::newRow("no dot at all") << "README" << QByteArray("plain text") << QStringLiteral("不是图片文件");
+    QTest::newRow("folder") << "photos.jpg" << QByteArray("<dir>") << QStringLiteral("不是图片文件");
+    QTest::newRow("missing") << "gone.png" << QByteArray("<missing>") << QStringLiteral("文件不存在");
 }
 
 void TestLoading::undecodableFiles()
 {
     QFETCH(QString, name);
     QFETCH(QByteArray, bytes);
+    QFETCH(QString, reason);
 
     const QString path = tmp.filePath(QStringLiteral("bad/") + name);
     QVERIFY(QDir().mkpath(tmp.filePath(QStringLiteral("bad"))));
@@ -106,10 +100,13 @@ void TestLoading::undecodableFiles()
 
     ShownView shown;
     QSignalSpy announced(&shown.view, SIGNAL(setImgFilePath(QString)));
-    shown.view.showImg(path);
+    QVERIFY(shown.open(path));
     QCOMPARE(announced.count(), 1);
     QCOMPARE(announced.at(0).at(0).toString(), path);
     QCOMPARE(shown.view.imgFilePath(), path);
+    QVERIFY(shown.view.messageLabel()->isVisible());
+    QCOMPARE(shown.view.messageLabel()->text(), QStringLiteral("无法显示此图片\n") + reason);
+    QVERIFY(!shown.view.hasPicture());
     QCOMPARE(shown.view.pictureSize(), QSizeF(0, 0));
     QVERIFY(shown.view.currentPixmap().isNull());
     QVERIFY(shown.view.graphicsView()->scene()->items().isEmpty());
@@ -161,46 +158,56 @@ void TestLoading::browsing()
 
     ShownView shown;
     SeeImgMainWT &view = shown.view;
-    view.showImg(dir.filePath(QStringLiteral("img1.png")));
+    QVERIFY(shown.open(dir.filePath(QStringLiteral("img1.png"))));
     QVERIFY(view.nextImg());
+    QVERIFY(waitLoaded(view));
     QCOMPARE(view.imgFilePath(), dir.absoluteFilePath(QStringLiteral("img2.jpg")));
     QCOMPARE(view.pictureSize(), QSizeF(40, 30));
     QVERIFY(view.nextImg());
+    QVERIFY(waitLoaded(view));
     QCOMPARE(view.imgFilePath(), dir.absoluteFilePath(QStringLiteral("img10.jpg")));
     QVERIFY(!view.nextImg()); // no wrap-around
     QCOMPARE(view.imgFilePath(), dir.absoluteFilePath(QStringLiteral("img10.jpg")));
     QVERIFY(view.prevImg());
+    QVERIFY(waitLoaded(view));
     QVERIFY(view.prevImg());
+    QVERIFY(waitLoaded(view));
     QVERIFY(view.prevImg());
+    QVERIFY(waitLoaded(view));
     QCOMPARE(view.imgFilePath(), dir.absoluteFilePath(QStringLiteral("IMG.JPG")));
     QVERIFY(!view.prevImg());
 
     // A file outside the list stands before the first entry.
-    view.showImg(dir.filePath(QStringLiteral("shot.heic")));
+    QVERIFY(shown.open(dir.filePath(QStringLiteral("shot.heic"))));
     QVERIFY(!view.prevImg());
     QVERIFY(view.nextImg());
+    QVERIFY(waitLoaded(view));
     QCOMPARE(view.imgFilePath(), dir.absoluteFilePath(QStringLiteral("IMG.JPG")));
 
     // The listing is read on every step: a file removed meanwhile counts as outside,
     // one added meanwhile is found.
-    view.showImg(dir.filePath(QStringLiteral("img2.jpg")));
+    QVERIFY(shown.open(dir.filePath(QStringLiteral("img2.jpg"))));
     QVERIFY(QFile::remove(dir.filePath(QStringLiteral("img2.jpg"))));
     QVERIFY(Fixtures::writeImage(dir.filePath(QStringLiteral("img3.png")), QSize(10, 10)));
     QVERIFY(!view.prevImg());
     QVERIFY(view.nextImg());
+    QVERIFY(waitLoaded(view));
     QCOMPARE(view.imgFilePath(), dir.absoluteFilePath(QStringLiteral("IMG.JPG")));
     QVERIFY(view.nextImg());
+    QVERIFY(waitLoaded(view));
     QVERIFY(view.nextImg());
+    QVERIFY(waitLoaded(view));
     QCOMPARE(view.imgFilePath(), dir.absoluteFilePath(QStringLiteral("img3.png")));
 
     // The search is exact: a name differing only in case is another file.
     QVERIFY(Fixtures::writeImage(dir.filePath(QStringLiteral("img.jpg")), QSize(10, 10)));
-    view.showImg(dir.filePath(QStringLiteral("IMG.JPG")));
+    QVERIFY(shown.open(dir.filePath(QStringLiteral("IMG.JPG"))));
     const QStringList names = FolderBrowser::imageNames(dirPath);
     const int upper = names.indexOf(QStringLiteral("IMG.JPG"));
     QVERIFY(upper >= 0 && names.contains(QStringLiteral("img.jpg")));
     if (upper + 1 < names.size()) {
         QVERIFY(view.nextImg());
+    QVERIFY(waitLoaded(view));
         QCOMPARE(view.imgFilePath(), dir.absoluteFilePath(names.at(upper + 1)));
     }
 }
@@ -269,6 +276,7 @@ void TestLoading::dropShowsFirstUrlOnly()
     QVERIFY(enter.isAccepted());
     QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(shown.view.dropArea(), &drop);
+    QVERIFY(waitLoaded(shown.view));
 
     QCOMPARE(shown.view.imgFilePath(), first);
     QCOMPARE(shown.view.pictureSize(), QSizeF(70, 50));
@@ -287,6 +295,7 @@ void TestLoading::dropFolder()
 
     ShownView shown;
     shown.view.onDragAndDrop({QUrl::fromLocalFile(folder)});
+    QVERIFY(waitLoaded(shown.view));
     QCOMPARE(shown.view.imgFilePath(), folder);
     QCOMPARE(shown.view.pictureSize(), QSizeF(0, 0));
     QVERIFY(shown.view.dropArea()->isHidden());
@@ -305,7 +314,7 @@ void TestLoading::rawDecodes()
     QVERIFY(!shown.view.loadingLabel()->isHidden());
     const QLabel *label = shown.view.loadingLabel();
     QCOMPARE(label->pos(), QPoint((1200 - label->width()) / 2, (800 - label->height()) / 2));
-    QVERIFY(waitForLoad(shown.view));
+    QVERIFY(waitLoaded(shown.view));
 
     const QSizeF size = shown.view.pictureSize();
     QVERIFY2(size.width() >= 90 && size.width() <= 96 && size.height() >= 58 && size.height() <= 64,
@@ -351,11 +360,11 @@ void TestLoading::brokenRaw()
     QVERIFY(Fixtures::writeBytes(path, bytes));
 
     // LibRaw hands back a 0 x 0 memory image for all of these; it must not be read.
-    QVERIFY(ImageLoadTask::decode(path).isNull());
+    QVERIFY(ImageLoadTask::decode(path).image.isNull());
     ShownView shown;
     shown.view.showImg(path);
     QVERIFY(!shown.view.loadingLabel()->isHidden());
-    QVERIFY(waitForLoad(shown.view));
+    QVERIFY(waitLoaded(shown.view));
     QCOMPARE(shown.view.pictureSize(), QSizeF(0, 0));
     QVERIFY(shown.view.graphicsView()->scene()->items().isEmpty());
 }
@@ -368,15 +377,16 @@ void TestLoading::lateRawResultDropped()
     QVERIFY(Fixtures::writeImage(png, QSize(33, 22)));
 
     ShownView shown;
-    shown.view.showImg(png);
+    QVERIFY(shown.open(png));
     shown.view.showImg(raw);
     // Nothing is shown while the decode runs.
     QVERIFY(shown.view.currentPixmap().isNull());
     QCOMPARE(shown.view.pictureSize(), QSizeF(0, 0));
     QVERIFY(shown.view.graphicsView()->scene()->items().isEmpty());
     shown.view.showImg(png); // before the decode can have come back
+    QVERIFY(waitLoaded(shown.view));
     QVERIFY(shown.view.loadingLabel()->isHidden());
-    QVERIFY(QThreadPool::globalInstance()->waitForDone(20000));
+    QVERIFY(shown.view.loader()->threadPool()->waitForDone(20000));
     QTest::qWait(50);
     QCoreApplication::processEvents();
     QCOMPARE(shown.view.pictureSize(), QSizeF(33, 22));

@@ -28,6 +28,7 @@
 
 #include "support/Fixtures.h"
 #include "support/SelfChild.h"
+#include "support/ShownView.h"
 
 namespace {
 
@@ -43,6 +44,7 @@ int openArgumentChild(int argc, char **argv)
     MainWidget window;
     window.view()->setImgPath(path);
     window.showDefaultImg();
+    waitLoaded(*window.view());
     const QSizeF size = window.view()->pictureSize();
     const QString report
         = QStringLiteral("%1x%2 %3").arg(size.width()).arg(size.height()).arg(window.titleBar()->titleText());
@@ -149,6 +151,7 @@ void TestMainWidget::toolboxButtons()
     if (withImage) {
         window->view()->setImgPath(tmp.filePath(QStringLiteral("a2.png")));
         window->showDefaultImg();
+    QVERIFY(waitLoaded(*window->view()));
     }
     MainFooterWidget *f = window->footer();
     QPushButton *pressed = button == QStringLiteral("批处理") ? f->pichuliBtn()
@@ -177,6 +180,7 @@ void TestMainWidget::printOpensDialogWithPicture()
 {
     window->view()->setImgPath(tmp.filePath(QStringLiteral("a2.png")));
     window->showDefaultImg();
+    QVERIFY(waitLoaded(*window->view()));
     window->footer()->printBtn()->click();
     const QList<PrintDialog *> dialogs = window->findChildren<PrintDialog *>();
     QCOMPARE(dialogs.size(), 1);
@@ -191,6 +195,7 @@ void TestMainWidget::zoomButtonsAndToast()
 {
     window->view()->setImgPath(tmp.filePath(QStringLiteral("a1.png")));
     window->showDefaultImg();
+    QVERIFY(waitLoaded(*window->view()));
     QCOMPARE(window->titleBar()->titleText(), QStringLiteral("a1.png"));
 
     // Fitted, yet the zoom after a load is 1.0, so one step shows 108%.
@@ -207,6 +212,7 @@ void TestMainWidget::sizeToggle()
 {
     window->view()->setImgPath(tmp.filePath(QStringLiteral("a1.png")));
     window->showDefaultImg();
+    QVERIFY(waitLoaded(*window->view()));
     QPushButton *toggle = window->footer()->changeSizeBtn();
     QCOMPARE(toggle->toolTip(), QStringLiteral("原始大小"));
 
@@ -239,6 +245,7 @@ void TestMainWidget::rotateButtons()
 {
     window->view()->setImgPath(tmp.filePath(QStringLiteral("a2.png")));
     window->showDefaultImg();
+    QVERIFY(waitLoaded(*window->view()));
     QGraphicsView *view = window->view()->graphicsView();
     window->footer()->rightXuanBtn()->click();
     QVERIFY(qFuzzyCompare(view->transform().m12(), 1.0)); // +90: clockwise on screen
@@ -253,6 +260,7 @@ void TestMainWidget::browsingToasts()
 {
     window->view()->setImgPath(tmp.filePath(QStringLiteral("a1.png")));
     window->showDefaultImg();
+    QVERIFY(waitLoaded(*window->view()));
     window->footer()->prevBtn()->click();
     QCOMPARE(window->toast()->text(), QStringLiteral("已经是第一张图片了"));
     window->view()->rightArrowBtn()->click();

@@ -119,7 +119,7 @@ void TestViewer::zoomButtonsScaleTheView()
     ShownView shown;
     const QString path = tmp.filePath(QStringLiteral("zoom.png"));
     QVERIFY(Fixtures::writeImage(path, QSize(2400, 1600)));
-    shown.view.showImg(path);
+    QVERIFY(shown.open(path));
     QCOMPARE(shown.view.zoomFactor(), 1.0);
     const double fitted = shown.view.graphicsView()->transform().m11();
     QVERIFY(fitted < 0.6);
@@ -156,7 +156,7 @@ void TestViewer::fitOrActual()
     ShownView shown;
     const QString path = tmp.filePath(QStringLiteral("fit.png"));
     QVERIFY(Fixtures::writeImage(path, picture));
-    shown.view.showImg(path);
+    QVERIFY(shown.open(path));
     QCOMPARE(shown.view.graphicsView()->size(), QSize(1200, 800));
     QCOMPARE(shown.view.pictureSize(), QSizeF(picture));
     QCOMPARE(shown.view.zoomFactor(), 1.0);
@@ -189,7 +189,7 @@ void TestViewer::fitCoversTransparentEdges()
     QVERIFY(image.save(path));
 
     ShownView shown;
-    shown.view.showImg(path);
+    QVERIFY(shown.open(path));
     QCOMPARE(shown.view.pictureSize(), QSizeF(2400, 1600));
     const double scale = shown.view.graphicsView()->transform().m11();
     QVERIFY(scale <= 0.5 && scale > 0.5 * 0.99);
@@ -200,7 +200,7 @@ void TestViewer::fitWithoutPicture()
     ShownView shown;
     const QString path = tmp.filePath(QStringLiteral("nothing.jpg"));
     QVERIFY(Fixtures::writeBytes(path, QByteArray()));
-    shown.view.showImg(path);
+    QVERIFY(shown.open(path));
     shown.view.rotateView(90);
     shown.view.zoomIn();
     const QTransform before = shown.view.graphicsView()->transform();
@@ -219,7 +219,7 @@ void TestViewer::rotateThenOrigin()
     ShownView shown;
     const QString path = tmp.filePath(QStringLiteral("rotate.png"));
     QVERIFY(Fixtures::writeImage(path, QSize(3000, 1000)));
-    shown.view.showImg(path);
+    QVERIFY(shown.open(path));
     shown.view.zoomIn();
     shown.view.rotateView(90);
     QCOMPARE(shown.view.zoomFactor(), 1.08); // quarter turns keep the zoom
@@ -259,7 +259,7 @@ void TestViewer::wheelKeepsPointAndReports()
     ShownView shown;
     const QString path = tmp.filePath(QStringLiteral("wheel.png"));
     QVERIFY(Fixtures::writeImage(path, QSize(1800, 1200)));
-    shown.view.showImg(path);
+    QVERIFY(shown.open(path));
     for (int i = 0; i < buttonSteps; ++i)
         shown.view.zoomIn();
 
@@ -291,7 +291,7 @@ void TestViewer::arrowsInOuterTenths()
     ShownView shown(QSize(1000, 600));
     const QString path = tmp.filePath(QStringLiteral("arrows.png"));
     QVERIFY(Fixtures::writeImage(path, QSize(300, 200)));
-    shown.view.showImg(path);
+    QVERIFY(shown.open(path));
     QWidget *viewport = shown.view.graphicsView()->viewport();
     QPushButton *left = shown.view.leftArrowBtn();
     QPushButton *right = shown.view.rightArrowBtn();

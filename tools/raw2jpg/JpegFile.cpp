@@ -36,7 +36,7 @@ std::string temporaryTemplate(const std::string &target)
 
 // Kept out of writeJpegAtomically so that no object with a destructor lives
 // across the setjmp.
-bool compress(const DecodedImage &image, FILE *file, int quality, std::string &error)
+bool compress(const RawDecode::Picture &image, FILE *file, int quality, std::string &error)
 {
     jpeg_compress_struct info;
     ErrorManager manager;
@@ -51,16 +51,16 @@ bool compress(const DecodedImage &image, FILE *file, int quality, std::string &e
     }
     jpeg_create_compress(&info);
     jpeg_stdio_dest(&info, file);
-    info.image_width = static_cast<JDIMENSION>(image.width);
-    info.image_height = static_cast<JDIMENSION>(image.height);
-    info.input_components = image.colours;
-    info.in_color_space = image.colours == 3 ? JCS_RGB : JCS_GRAYSCALE;
+    info.image_width = static_cast<JDIMENSION>(image.width());
+    info.image_height = static_cast<JDIMENSION>(image.height());
+    info.input_components = image.colours();
+    info.in_color_space = image.colours() == 3 ? JCS_RGB : JCS_GRAYSCALE;
     jpeg_set_defaults(&info);
     jpeg_set_quality(&info, quality, TRUE);
     jpeg_start_compress(&info, TRUE);
-    const std::size_t stride = static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.colours);
+    const std::size_t stride = static_cast<std::size_t>(image.width()) * static_cast<std::size_t>(image.colours());
     while (info.next_scanline < info.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(image.pixels.data() + info.next_scanline * stride);
+        JSAMPROW row = const_cast<JSAMPROW>(image.pixels() + info.next_scanline * stride);
         jpeg_write_scanlines(&info, &row, 1);
     }
     jpeg_finish_compress(&info);
@@ -70,7 +70,7 @@ bool compress(const DecodedImage &image, FILE *file, int quality, std::string &e
 
 } // namespace
 
-bool writeJpegAtomically(const DecodedImage &image, const char *path, int quality, std::string &error)
+bool writeJpegAtomically(const RawDecode::Picture &image, const char *path, int quality, std::string &error)
 {
     std::string temporary = temporaryTemplate(path);
     const int fd = mkstemp(&temporary[0]);

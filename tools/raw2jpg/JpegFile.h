@@ -1,10 +1,10 @@
 #pragma once
 
-#include "RawDecoder.h"
+#include "rawdecode/RawDecode.h"
 
 #include <string>
 
 // Writes image as a baseline JPEG of the given quality to a hidden temporary
 // file beside path, then renames it into place: a crash or a full disk never
 // leaves a half-written JPEG under path. On failure sets error and leaves nothing.
-bool writeJpegAtomically(const DecodedImage &image, const char *path, int quality, std::string &error);
+bool writeJpegAtomically(const RawDecode::Picture &image, const char *path, int quality, std::string &error);

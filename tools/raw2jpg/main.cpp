@@ -7,7 +7,7 @@
 // line of ours may ever contain that word.
 
 #include "JpegFile.h"
-#include "RawDecoder.h"
+#include "rawdecode/RawDecode.h"
 
 #include <algorithm>
 #include <cctype>
@@ -42,10 +42,11 @@ int main(int argc, char **argv)
         return fail("expected exactly two arguments: RAW_FILE JPEG_FILE", 2);
 
     // Paths are used as the bytes we were given: the platform's local encoding.
-    DecodedImage image;
+    RawDecode::RawFile raw;
+    RawDecode::Picture image;
+    if (raw.open(argv[1]) != RawDecode::Failure::None || raw.develop(image) != RawDecode::Failure::None)
+        return fail("cannot decode the RAW file: " + raw.error());
     std::string error;
-    if (!decodeRaw(argv[1], image, error))
-        return fail("cannot decode the RAW file: " + error);
     if (!writeJpegAtomically(image, argv[2], kJpegQuality, error))
         return fail(error);
     return 0;

@@ -1,0 +1,197 @@
+#include "rawdecode/RawDecode.h"
+
+#include <libraw/libraw.h>
+
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace RawDecode {
+
+namespace {
+
+struct MemImageRelease
+{
+    void operator()(const libraw_processed_image_t *image) const
+    {
+        LibRaw::dcraw_clear_mem(const_cast<libraw_processed_image_t *>(image));
+    }
+};
+
+} // namespace
+
+bool withinBound(std::uint64_t width, std::uint64_t height)
+{
+    return width > 0 && height > 0 && width <= kMaxPixels && height <= kMaxPixels && width * height <= kMaxPixels;
+}
+
+bool acceptable(int type, int colours, int bits, int width, int height, std::uint64_t dataSize)
+{
+    if (type != LIBRAW_IMAGE_BITMAP || bits != 8 || (colours != 1 && colours != 3) || width <= 0 || height <= 0)
+        return false;
+    if (!withinBound(std::uint64_t(width), std::uint64_t(height)))
+        return false;
+    return dataSize >= std::uint64_t(width) * std::uint64_t(height) * std::uint64_t(colours);
+}
+
+int quarterTurns(int flip)
+{
+    switch (flip) {
+    case 3: return 2;
+    case 5: return 3;
+    case 6: return 1;
+    default: return 0;
+    }
+}
+
+int Picture::width() const
+{
+    return w;
+}
+int Picture::height() const
+{
+    return h;
+}
+int Picture::colours() const
+{
+    return c;
+}
+const std::uint8_t *Picture::pixels() const
+{
+    return data;
+}
+bool Picture::isNull() const
+{
+    return !owner;
+}
+
+RawFile::RawFile()
+    : raw(std::make_unique<LibRaw>(LIBRAW_OPTIONS_NONE)) // large fixed buffers: never on a stack
+{
+    raw->set_dataerror_handler(
+        [](void *data, const char *, const int) { static_cast<Trouble *>(data)->dataError = true; }, &trouble);
+    raw->set_memerror_handler(
+        [](void *data, const char *, const char *) { static_cast<Trouble *>(data)->memoryError = true; }, &trouble);
+    raw->set_progress_handler(
+        [](void *data, LibRaw_progress, int, int) -> int {
+            auto *trouble = static_cast<Trouble *>(data);
+            if (trouble->cancel && trouble->cancel())
+                trouble->cancelled = true;
+            return trouble->cancelled ? 1 : 0;
+        },
+        &trouble);
+}
+
+RawFile::~RawFile() = default;
+
+const std::string &RawFile::error() const
+{
+    return message;
+}
+
+bool RawFile::troubled() const
+{
+    return trouble.dataError || trouble.memoryError || trouble.cancelled;
+}
+
+Failure RawFile::fail(Failure failure, const std::string &text)
+{
+    message = text;
+    return failure;
+}
+
+Failure RawFile::fail(const char *stage, int code)
+{
+    if (trouble.cancelled || code == LIBRAW_CANCELLED_BY_CALLBACK)
+        return fail(Failure::Cancelled, "decoding was cancelled");
+    if (trouble.memoryError || code == LIBRAW_UNSUFFICIENT_MEMORY)
+        return fail(Failure::NoMemory, "not enough memory to decode the RAW file");
+    if (trouble.dataError || code == LIBRAW_DATA_ERROR)
+        return fail(Failure::Corrupt, "the RAW data is truncated or corrupt");
+    if (code == LIBRAW_FILE_UNSUPPORTED)
+        return fail(Failure::NotRaw, "not a RAW file this decoder supports");
+    if (code == LIBRAW_IO_ERROR)
+        return fail(Failure::Unreadable, "the RAW file cannot be read (input/output error)");
+    return fail(Failure::Corrupt, std::string(stage) + " failed: " + libraw_strerror(code));
+}
+
+Failure RawFile::open(const char *path)
+{
+    // LibRaw only says "Input/output error" for a missing file, and would block
+    // opening a FIFO: look first.
+    struct stat info;
+    if (stat(path, &info) != 0) {
+        if (errno == ENOENT)
+            return fail(Failure::Missing, "the RAW file does not exist");
+        return fail(Failure::Unreadable, std::string("the RAW file cannot be opened: ") + std::strerror(errno));
+    }
+    if (S_ISDIR(info.st_mode))
+        return fail(Failure::NotAFile, "the RAW path is a folder, not a file");
+    if (!S_ISREG(info.st_mode))
+        return fail(Failure::NotAFile, "the RAW path is not a regular file");
+    if (info.st_size == 0)
+        return fail(Failure::Empty, "the RAW file is empty");
+
+    const int code = raw->open_file(path);
+    if (code != LIBRAW_SUCCESS || troubled())
+        return fail("opening", code);
+    const libraw_image_sizes_t &sizes = raw->imgdata.sizes;
+    if (!withinBound(sizes.raw_width, sizes.raw_height) || !withinBound(sizes.width, sizes.height))
+        return fail(Failure::TooLarge, "the RAW picture is larger than 256 megapixels");
+    return Failure::None;
+}
+
+int RawFile::width() const
+{
+    const libraw_image_sizes_t &sizes = raw->imgdata.sizes;
+    return quarterTurns(sizes.flip) % 2 ? sizes.height : sizes.width;
+}
+
+int RawFile::height() const
+{
+    const libraw_image_sizes_t &sizes = raw->imgdata.sizes;
+    return quarterTurns(sizes.flip) % 2 ? sizes.width : sizes.height;
+}
+
+Failure RawFile::preview(Preview &out)
+{
+    const int code = raw->unpack_thumb();
+    if (code != LIBRAW_SUCCESS || troubled())
+        return fail("reading the preview", code);
+    const libraw_thumbnail_t &thumb = raw->imgdata.thumbnail;
+    if (thumb.tformat != LIBRAW_THUMBNAIL_JPEG || !thumb.thumb || thumb.tlength == 0)
+        return fail(Failure::NotRaw, "the RAW file has no JPEG preview");
+    out.jpeg.assign(thumb.thumb, thumb.thumb + thumb.tlength);
+    out.width = thumb.twidth;
+    out.height = thumb.theight;
+    out.quarterTurns = quarterTurns(raw->imgdata.sizes.flip);
+    return Failure::None;
+}
+
+Failure RawFile::develop(Picture &out, const std::function<bool()> &cancelled)
+{
+    trouble.cancel = cancelled;
+    int code = raw->unpack();
+    if (code != LIBRAW_SUCCESS || troubled())
+        return fail("unpacking", code);
+    if (trouble.cancel && trouble.cancel())
+        return fail("unpacking", LIBRAW_CANCELLED_BY_CALLBACK);
+    // The program's only develop step.
+    code = raw->dcraw_process();
+    if (code != LIBRAW_SUCCESS || troubled())
+        return fail("processing", code);
+    code = LIBRAW_SUCCESS;
+    std::shared_ptr<const libraw_processed_image_t> image(raw->dcraw_make_mem_image(&code), MemImageRelease());
+    if (!image || code != LIBRAW_SUCCESS || troubled())
+        return fail("making the image", code);
+    if (!acceptable(image->type, image->colors, image->bits, image->width, image->height, image->data_size))
+        return fail(Failure::Corrupt, "LibRaw produced no usable image");
+    out.data = image->data;
+    out.w = image->width;
+    out.h = image->height;
+    out.c = image->colors;
+    out.owner = std::move(image);
+    return Failure::None;
+}
+
+} // namespace RawDecode

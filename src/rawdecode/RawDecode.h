@@ -1,0 +1,118 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class LibRaw;
+
+// The one LibRaw decoder, used by the viewer's loader and by ConvertToJpg. Plain
+// C++: the tool links no Qt. Paths are bytes in the platform's local encoding.
+namespace RawDecode {
+
+// The largest picture either side develops: 256 megapixels (the developed RGB
+// picture alone is 768 MB, LibRaw's working buffers twice that). Larger files are
+// refused before any pixel is unpacked.
+constexpr std::uint64_t kMaxPixels = 256ull * 1000 * 1000;
+
+enum class Failure {
+    None,
+    Missing,
+    NotAFile, // a folder, FIFO, device or socket: never opened
+    Empty,
+    Unreadable,
+    NotRaw,
+    Corrupt,
+    TooLarge,
+    NoMemory,
+    Cancelled,
+};
+
+// The one acceptance rule for what LibRaw hands back: an 8-bit bitmap of one
+// (grey) or three (RGB) colours, within kMaxPixels, whose buffer holds every row.
+// LibRaw returns a non-null 0 x 0 record on several failures.
+bool acceptable(int type, int colours, int bits, int width, int height, std::uint64_t dataSize);
+
+// True when a width x height picture is within kMaxPixels (and both sides positive).
+bool withinBound(std::uint64_t width, std::uint64_t height);
+
+// Clockwise quarter turns that stand a picture with LibRaw's flip code upright.
+int quarterTurns(int flip);
+
+// A developed picture: rows top to bottom, no padding, already upright.
+class Picture
+{
+public:
+    int width() const;
+    int height() const;
+    int colours() const; // 3 (RGB) or 1 (grey)
+    const std::uint8_t *pixels() const;
+    bool isNull() const;
+
+private:
+    friend class RawFile;
+    std::shared_ptr<const void> owner; // LibRaw's memory image, released with it
+    const std::uint8_t *data = nullptr;
+    int w = 0;
+    int h = 0;
+    int c = 0;
+};
+
+// The camera's embedded JPEG preview, as stored (not turned).
+struct Preview
+{
+    std::vector<std::uint8_t> jpeg;
+    int width = 0;
+    int height = 0;
+    int quarterTurns = 0; // clockwise turns that stand it upright
+};
+
+class RawFile
+{
+public:
+    RawFile();
+    ~RawFile();
+    RawFile(const RawFile &) = delete;
+    RawFile &operator=(const RawFile &) = delete;
+
+    // Checks the path (a regular, non-empty file), opens it and reads the header;
+    // refuses pictures beyond kMaxPixels.
+    Failure open(const char *path);
+
+    // Picture size after develop (turned upright); valid after open().
+    int width() const;
+    int height() const;
+
+    // The embedded JPEG preview, if the file has one.
+    Failure preview(Preview &out);
+
+    // Unpacks and develops with LibRaw's default processing. cancelled is asked at
+    // every stage LibRaw reports; once it answers true the develop ends with
+    // Failure::Cancelled.
+    Failure develop(Picture &out, const std::function<bool()> &cancelled = {});
+
+    // One line of our own words for the last failure; LibRaw itself prints nothing.
+    const std::string &error() const;
+
+private:
+    // What LibRaw's callbacks report; its own handlers would print to stderr.
+    struct Trouble
+    {
+        std::function<bool()> cancel;
+        bool dataError = false;
+        bool memoryError = false;
+        bool cancelled = false;
+    };
+
+    Failure fail(const char *stage, int code);
+    Failure fail(Failure failure, const std::string &text);
+    bool troubled() const;
+
+    std::unique_ptr<LibRaw> raw;
+    Trouble trouble;
+    std::string message;
+};
+
+} // namespace RawDecode

@@ -1,0 +1,103 @@
+#include "viewer/PictureItem.h"
+
+#include <QPainter>
+
+#include <cmath>
+
+namespace {
+// A source may be this much larger than the shown size before bilinear sampling
+// starts to skip pixels visibly.
+constexpr double kMaxOversize = 1.25;
+} // namespace
+
+PictureItem::PictureItem(const QSize &fullSize, QGraphicsItem *parent)
+    : QGraphicsItem(parent)
+    , size(fullSize)
+{ }
+
+QRectF PictureItem::boundingRect() const
+{
+    return QRectF(QPointF(0, 0), QSizeF(size));
+}
+
+double PictureItem::scaleOf(const QTransform &transform)
+{
+    return std::sqrt(std::abs(transform.determinant()));
+}
+
+double PictureItem::scaleOfSource(const QPixmap &pixmap) const
+{
+    return size.width() > 0 ? double(pixmap.width()) / size.width() : 0;
+}
+
+bool PictureItem::serves(const QPixmap &pixmap, double scale) const
+{
+    if (pixmap.isNull())
+        return false;
+    const double own = scaleOfSource(pixmap);
+    return own >= scale * 0.999 && own <= scale * kMaxOversize;
+}
+
+bool PictureItem::hasFilteredSourceFor(double scale) const
+{
+    return scale >= 0.999 || serves(levelPixmap, scale) || (fullPixmap.isNull() && serves(standInPixmap, scale));
+}
+
+const QPixmap &PictureItem::sourceFor(double scale) const
+{
+    if (scale < 0.999) {
+        if (serves(levelPixmap, scale))
+            return levelPixmap;
+        // The fitted first decode is itself filtered: better than sampling the full
+        // picture while the level is being made.
+        if (serves(standInPixmap, scale))
+            return standInPixmap;
+    }
+    return fullPixmap.isNull() ? standInPixmap : fullPixmap;
+}
+
+void PictureItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *, QWidget *)
+{
+    const QPixmap &source = sourceFor(scaleOf(painter->worldTransform()));
+    if (!source.isNull())
+        painter->drawPixmap(boundingRect(), source, QRectF(source.rect()));
+}
+
+void PictureItem::setStandIn(const QPixmap &pixmap)
+{
+    standInPixmap = pixmap;
+    update();
+}
+
+void PictureItem::setFull(const QPixmap &pixmap)
+{
+    fullPixmap = pixmap;
+    update();
+}
+
+void PictureItem::setLevel(const QPixmap &pixmap)
+{
+    levelPixmap = pixmap;
+    update();
+}
+
+QSize PictureItem::fullSize() const
+{
+    return size;
+}
+bool PictureItem::hasFull() const
+{
+    return !fullPixmap.isNull();
+}
+const QPixmap &PictureItem::full() const
+{
+    return fullPixmap;
+}
+const QPixmap &PictureItem::standIn() const
+{
+    return standInPixmap;
+}
+const QPixmap &PictureItem::level() const
+{
+    return levelPixmap;
+}
