@@ -35,6 +35,7 @@ public:
         std::atomic<bool> cancelled{false};
         std::atomic<int> running{0}; // jobs of this load still on a thread
         std::atomic<LoadFailure> outcome{LoadFailure::None};
+        bool fullArrived = false; // GUI thread only: a late fast picture is dropped
         // Called on the job's thread; the loader posts them to the GUI thread.
         std::function<void(LoadResult)> deliver;
         std::function<void()> ended; // after the load's last result

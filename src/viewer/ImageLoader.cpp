@@ -28,6 +28,7 @@ ImageLoader::ImageLoader(QObject *parent)
     : QObject(parent)
 {
     qRegisterMetaType<LoadResult>();
+    qRegisterMetaType<LoadFailure>();
     pool.setMaxThreadCount(kThreads);
 }
 
@@ -211,8 +212,10 @@ void ImageLoader::store(const LoadResult &result)
 
 void ImageLoader::onResult(const std::shared_ptr<State> &state, LoadResult result)
 {
-    if (result.failure == LoadFailure::Cancelled)
+    if (result.failure == LoadFailure::Cancelled || (result.stage == LoadStage::Preview && state->fullArrived))
         return;
+    if (result.stage != LoadStage::Preview)
+        state->fullArrived = true;
     store(result);
     // The load in flight for the current path is current, whatever generation it
     // started with (an adopted preload, a repeated request).

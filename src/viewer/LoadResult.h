@@ -63,3 +63,4 @@ struct LoadResult
 };
 
 Q_DECLARE_METATYPE(LoadResult)
+Q_DECLARE_METATYPE(LoadFailure)

@@ -1,5 +1,9 @@
 #include "support/Fixtures.h"
 
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QDataStream>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
@@ -24,14 +28,81 @@ bool writeImage(const QString &path, const QSize &size, const QColor &colour)
     return image.save(path);
 }
 
-bool writeDng(const QString &path, int width, int height)
+bool writeDng(const QString &path, int width, int height, const QStringList &extra)
 {
     QProcess python;
-    python.start(
-        QStringLiteral("python3"),
-        {testsDir() + QStringLiteral("/support/mkdng.py"), path, QString::number(width), QString::number(height)});
+    python.start(QStringLiteral("python3"),
+                 QStringList{testsDir() + QStringLiteral("/support/mkdng.py"), path, QString::number(width),
+                             QString::number(height)}
+                     + extra);
     return python.waitForFinished(60000) && python.exitStatus() == QProcess::NormalExit && python.exitCode() == 0
         && QFile::exists(path);
+}
+
+bool writeJpegWithOrientation(const QString &path, const QImage &image, int orientation)
+{
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "JPEG", 95))
+        return false;
+    // APP1 "Exif": a little-endian TIFF block with one IFD entry, Orientation (0x0112).
+    QByteArray exif("Exif\0\0II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0", 24);
+    exif += char(orientation);
+    exif += QByteArray(3, '\0'); // rest of the value field
+    exif += QByteArray(4, '\0'); // no next IFD
+    QByteArray app1("\xff\xe1", 2);
+    app1 += char((exif.size() + 2) >> 8);
+    app1 += char((exif.size() + 2) & 0xff);
+    app1 += exif;
+    return writeBytes(path, jpeg.left(2) + app1 + jpeg.mid(2));
+}
+
+QByteArray pngDeclaring(const QSize &size)
+{
+    const auto chunk = [](const QByteArray &type, const QByteArray &data) {
+        QByteArray out;
+        QDataStream(&out, QIODevice::WriteOnly) << quint32(data.size());
+        const QByteArray body = type + data;
+        // PNG's CRC-32 (Qt's qChecksum is a CRC-16).
+        quint32 c = 0xffffffffu;
+        for (unsigned char byte : body) {
+            c ^= byte;
+            for (int k = 0; k < 8; ++k)
+                c = (c >> 1) ^ (0xedb88320u & (0u - (c & 1u)));
+        }
+        QByteArray tail;
+        QDataStream(&tail, QIODevice::WriteOnly) << quint32(c ^ 0xffffffffu);
+        return out + body + tail;
+    };
+    QByteArray header;
+    QDataStream stream(&header, QIODevice::WriteOnly);
+    stream << quint32(size.width()) << quint32(size.height()) << quint8(8) << quint8(2) << quint8(0) << quint8(0)
+           << quint8(0);
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", header)
+        + chunk("IDAT", qCompress(QByteArray(64, '\0')).mid(4)) + chunk("IEND", QByteArray());
+}
+
+QList<qint64> childProcesses()
+{
+    QList<qint64> children;
+    const QByteArray self = QByteArray::number(QCoreApplication::applicationPid());
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString &entry : entries) {
+        bool number = false;
+        const qint64 pid = entry.toLongLong(&number);
+        if (!number)
+            continue;
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        // pid (comm) state ppid ...: comm may hold spaces, so read after the last ')'.
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields.at(1) == self)
+            children.append(pid);
+    }
+    return children;
 }
 
 bool writeBytes(const QString &path, const QByteArray &bytes)

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QColor>
+#include <QImage>
+#include <QList>
 #include <QSize>
 #include <QString>
+#include <QStringList>
 
 // Small generated inputs for the tests: images written by Qt, camera RAW (DNG)
 // files written by mkdng.py.
@@ -13,7 +16,17 @@ namespace Fixtures {
 bool writeImage(const QString &path, const QSize &size, const QColor &colour = QColor(200, 60, 40));
 
 // Writes a minimal DNG that LibRaw decodes (four colour bands, brighter downwards).
-bool writeDng(const QString &path, int width, int height);
+// extra: more mkdng.py arguments ("--grey"; "--preview", a JPEG file).
+bool writeDng(const QString &path, int width, int height, const QStringList &extra = {});
+
+// Writes image as a JPEG carrying an EXIF orientation tag (1-8).
+bool writeJpegWithOrientation(const QString &path, const QImage &image, int orientation);
+
+// A PNG whose header declares size but whose pixel data is a few bytes.
+QByteArray pngDeclaring(const QSize &size);
+
+// Child processes of this process still alive (by /proc).
+QList<qint64> childProcesses();
 
 // Writes raw bytes to path (for corrupt or empty files).
 bool writeBytes(const QString &path, const QByteArray &bytes);

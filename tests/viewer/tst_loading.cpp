@@ -1,10 +1,10 @@
 #include "app/AppSetup.h"
-#include "widgets/CenterShowWT.h"
 #include "viewer/FolderBrowser.h"
 #include "viewer/ImageLoadTask.h"
 #include "viewer/ImageLoader.h"
 #include "viewer/NaturalOrder.h"
 #include "viewer/SeeImgMainWT.h"
+#include "widgets/CenterShowWT.h"
 
 #include <QApplication>
 #include <QDir>
@@ -43,6 +43,7 @@ private slots:
     void dropFolder();
 
     void rawDecodes();
+    void greyRaw();
     void brokenRaw_data();
     void brokenRaw();
     void lateRawResultDropped();
@@ -207,7 +208,7 @@ void TestLoading::browsing()
     QVERIFY(upper >= 0 && names.contains(QStringLiteral("img.jpg")));
     if (upper + 1 < names.size()) {
         QVERIFY(view.nextImg());
-    QVERIFY(waitLoaded(view));
+        QVERIFY(waitLoaded(view));
         QCOMPARE(view.imgFilePath(), dir.absoluteFilePath(names.at(upper + 1)));
     }
 }
@@ -327,6 +328,20 @@ void TestLoading::rawDecodes()
     QVERIFY2(blue.blue() > 2 * blue.red() && blue.blue() > 2 * blue.green(), qPrintable(blue.name()));
     QVERIFY(qGray(image.pixel(image.width() * 7 / 8, image.height() - 2))
             > qGray(image.pixel(image.width() * 7 / 8, 1)));
+}
+
+// A monochrome RAW is shown like any other, grey.
+void TestLoading::greyRaw()
+{
+    const QString path = tmp.filePath(QStringLiteral("mono.dng"));
+    QVERIFY(Fixtures::writeDng(path, 96, 64, {QStringLiteral("--grey")}));
+    ShownView shown;
+    QVERIFY(shown.open(path));
+    QCOMPARE(shown.view.pictureSize(), QSizeF(96, 64));
+    const QImage image = shown.view.currentPixmap().toImage();
+    const QRgb low = image.pixel(80, 60);
+    QCOMPARE(qRed(low), qBlue(low));
+    QVERIFY(qGray(low) > qGray(image.pixel(80, 2)) + 40);
 }
 
 void TestLoading::brokenRaw_data()

@@ -7,16 +7,17 @@
 #include "batch/toolbox/ToolBtn.h"
 #include "chrome/HoverPushButton.h"
 #include "chrome/MainFooterWidget.h"
-#include "widgets/MyDialog.h"
 #include "chrome/TitleBar.h"
-#include "widgets/Toast.h"
 #include "print/PrintDialog.h"
 #include "viewer/LaunchArgs.h"
 #include "viewer/MainWidget.h"
 #include "viewer/SeeImgMainWT.h"
 #include "viewer/ZoomModel.h"
+#include "widgets/MyDialog.h"
+#include "widgets/Toast.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QGraphicsView>
 #include <QLabel>
 #include <QProcess>
@@ -82,6 +83,7 @@ private slots:
     void dragBand_data();
     void dragBand();
     void commandLinePathInChinese();
+    void undecodableFileIsInert();
 
 private:
     QTemporaryDir tmp;
@@ -151,7 +153,7 @@ void TestMainWidget::toolboxButtons()
     if (withImage) {
         window->view()->setImgPath(tmp.filePath(QStringLiteral("a2.png")));
         window->showDefaultImg();
-    QVERIFY(waitLoaded(*window->view()));
+        QVERIFY(waitLoaded(*window->view()));
     }
     MainFooterWidget *f = window->footer();
     QPushButton *pressed = button == QStringLiteral("批处理") ? f->pichuliBtn()
@@ -339,6 +341,31 @@ void TestMainWidget::commandLinePathInChinese()
     QVERIFY(SelfChild::run(child, {QLatin1String(kOpenArgumentMode), path}));
     QCOMPARE(child.exitCode(), 0);
     QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()), QStringLiteral("96x64 图片 一.png"));
+}
+
+// The file's name stays in the title, the view says why nothing is shown, and the
+// zoom, turn, size and print buttons do nothing (no "100%" toast).
+void TestMainWidget::undecodableFileIsInert()
+{
+    QVERIFY(QDir(tmp.path()).mkpath(QStringLiteral("broken")));
+    const QString path = tmp.filePath(QStringLiteral("broken/损坏.jpg"));
+    QVERIFY(Fixtures::writeBytes(path, QByteArray("\xff\xd8\xff\xe0 not really a JPEG", 24)));
+    window->view()->setImgPath(path);
+    window->showDefaultImg();
+    QVERIFY(waitLoaded(*window->view()));
+    QCOMPARE(window->titleBar()->titleText(), QStringLiteral("损坏.jpg"));
+    QVERIFY(window->view()->messageLabel()->isVisible());
+    QCOMPARE(window->view()->messageLabel()->text(), QStringLiteral("无法显示此图片\n文件已损坏"));
+
+    MainFooterWidget *f = window->footer();
+    for (QPushButton *button :
+         {f->biggerBtn(), f->smallerBtn(), f->changeSizeBtn(), f->rightXuanBtn(), f->leftXuanBtn(), f->printBtn()})
+        button->click();
+    QVERIFY(window->toast()->isHidden());
+    QVERIFY(window->view()->graphicsView()->transform().isIdentity());
+    QCOMPARE(window->view()->zoomFactor(), 1.0);
+    QCOMPARE(window->sizeMode(), 1);
+    QVERIFY(window->findChildren<PrintDialog *>().isEmpty());
 }
 
 QUORVANE_TEST_MAIN_WITH_CHILD(TestMainWidget, kOpenArgumentMode, openArgumentChild)

@@ -1,3 +1,4 @@
+#include "rawdecode/RawDecode.h"
 #include "support/EngineHarness.h"
 #include "support/Fixtures.h"
 
@@ -21,6 +22,10 @@ private slots:
     void localEncodingPaths();
     void failures_data();
     void failures();
+    void greyRaw();
+    void acceptance_data();
+    void acceptance();
+    void developCancelled();
 
 private:
     struct Run
@@ -188,6 +193,77 @@ void TestRaw2Jpg::failures()
     QStringList left = QDir(work.path()).entryList(QDir::Files | QDir::Hidden);
     left.removeAll("in.dng");
     QCOMPARE(left, QStringList());
+}
+
+// A monochrome DNG develops to one grey channel; the JPEG is grey, brighter downwards.
+void TestRaw2Jpg::greyRaw()
+{
+    const QString source = dir_.filePath("grey.dng");
+    QVERIFY(Fixtures::writeDng(source, 64, 48, {"--grey"}));
+    QTemporaryDir out;
+    const QString jpeg = out.filePath("grey.jpg");
+    const Run run = decode({source, jpeg});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.stdErr.isEmpty(), run.stdErr.constData());
+    const QImage image(jpeg);
+    QCOMPARE(image.size(), QSize(64, 48));
+    QVERIFY(image.isGrayscale());
+    QVERIFY(qGray(image.pixel(60, 44)) > qGray(image.pixel(60, 2)) + 40);
+}
+
+// The one rule for what LibRaw hands back, shared by the viewer and ConvertToJpg.
+void TestRaw2Jpg::acceptance_data()
+{
+    QTest::addColumn<int>("type"); // 2: bitmap (LIBRAW_IMAGE_BITMAP), 1: JPEG
+    QTest::addColumn<int>("colours");
+    QTest::addColumn<int>("bits");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<qulonglong>("dataSize");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("rgb") << 2 << 3 << 8 << 64 << 48 << 64ull * 48 * 3 << true;
+    QTest::newRow("grey") << 2 << 1 << 8 << 64 << 48 << 64ull * 48 << true;
+    QTest::newRow("buffer one byte short") << 2 << 3 << 8 << 64 << 48 << 64ull * 48 * 3 - 1 << false;
+    QTest::newRow("zero by zero") << 2 << 3 << 8 << 0 << 0 << 0ull << false;
+    QTest::newRow("16 bits") << 2 << 3 << 16 << 64 << 48 << 64ull * 48 * 6 << false;
+    QTest::newRow("four colours") << 2 << 4 << 8 << 64 << 48 << 64ull * 48 * 4 << false;
+    QTest::newRow("a JPEG record") << 1 << 3 << 8 << 64 << 48 << 64ull * 48 * 3 << false;
+    QTest::newRow("at the bound") << 2 << 1 << 8 << 16000 << 16000 << 256000000ull << true;
+    QTest::newRow("past the bound") << 2 << 1 << 8 << 16001 << 16000 << 256016000ull << false;
+}
+
+void TestRaw2Jpg::acceptance()
+{
+    QFETCH(int, type);
+    QFETCH(int, colours);
+    QFETCH(int, bits);
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(qulonglong, dataSize);
+    QFETCH(bool, accepted);
+    QCOMPARE(RawDecode::acceptable(type, colours, bits, width, height, dataSize), accepted);
+}
+
+// The develop asks at every stage whether it is still wanted and stops when not.
+void TestRaw2Jpg::developCancelled()
+{
+    const QString source = dir_.filePath("source.dng");
+    int asked = 0;
+    RawDecode::RawFile raw;
+    QCOMPARE(raw.open(QFile::encodeName(source).constData()), RawDecode::Failure::None);
+    RawDecode::Picture picture;
+    QCOMPARE(raw.develop(picture, [&] { return ++asked >= 3; }), RawDecode::Failure::Cancelled);
+    QCOMPARE(asked, 3);
+    QVERIFY(picture.isNull());
+    QCOMPARE(raw.error(), std::string("decoding was cancelled"));
+
+    RawDecode::RawFile whole;
+    QCOMPARE(whole.open(QFile::encodeName(source).constData()), RawDecode::Failure::None);
+    asked = 0;
+    QCOMPARE(whole.develop(picture, [&] { return ++asked < 0; }), RawDecode::Failure::None);
+    QVERIFY(asked > 3);
+    QCOMPARE(picture.width(), 64);
+    QCOMPARE(picture.colours(), 3);
 }
 
 QTEST_GUILESS_MAIN(TestRaw2Jpg)

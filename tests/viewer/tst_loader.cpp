@@ -1,0 +1,455 @@
+#include "app/AppSetup.h"
+#include "viewer/ImageDecode.h"
+#include "viewer/ImageLoader.h"
+#include "viewer/PictureItem.h"
+#include "viewer/SeeImgMainWT.h"
+
+#include <QDir>
+#include <QGraphicsView>
+#include <QLabel>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "support/Fixtures.h"
+#include "support/ShownView.h"
+
+namespace {
+
+// A picture whose four corners differ: red top left, green top right, blue bottom
+// left, white bottom right.
+QImage corners(const QSize &size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    const int w = size.width(), h = size.height();
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const bool right = x >= w / 2, bottom = y >= h / 2;
+            image.setPixel(x, y,
+                           !right && !bottom      ? qRgb(230, 20, 20)
+                               : right && !bottom ? qRgb(20, 230, 20)
+                               : !right           ? qRgb(20, 20, 230)
+                                                  : qRgb(240, 240, 240));
+        }
+    }
+    return image;
+}
+
+// Which stored corner ("red", "green" ...) shows at each screen corner, clockwise from top left.
+QString cornersOf(const QImage &image)
+{
+    const auto name = [](QRgb p) {
+        if (qRed(p) > 180 && qGreen(p) > 180)
+            return QStringLiteral("white");
+        if (qRed(p) > 150)
+            return QStringLiteral("red");
+        if (qGreen(p) > 150)
+            return QStringLiteral("green");
+        return QStringLiteral("blue");
+    };
+    const int w = image.width(), h = image.height();
+    return QStringList{name(image.pixel(3, 3)), name(image.pixel(w - 4, 3)), name(image.pixel(w - 4, h - 4)),
+                       name(image.pixel(3, h - 4))}
+        .join(QLatin1Char(' '));
+}
+
+bool writeJpeg(const QString &path, const QSize &size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y)
+        for (int x = 0; x < size.width(); ++x)
+            image.setPixel(x, y, qRgb((x * 7) & 255, (y * 5) & 255, ((x ^ y) * 3) & 255));
+    return image.save(path, "JPEG", 90);
+}
+
+} // namespace
+
+class TestLoader : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+
+    void staleResultsDropped();
+    void burstDecodesAtMostTwo();
+    void rawDevelopCancelled();
+    void exifOrientation_data();
+    void exifOrientation();
+    void newPictureStartsUpright_data();
+    void newPictureStartsUpright();
+    void scaledThenFullKeepsGeometry();
+    void rawPreviewFirst();
+    void neighbourCache();
+    void cacheInvalidatedOnChange();
+    void preloadBudget();
+    void refusals_data();
+    void refusals();
+    void filteredBelowActualSize();
+    void animatedGifPlays();
+
+private:
+    QTemporaryDir tmp;
+};
+
+void TestLoader::initTestCase()
+{
+    AppSetup::run();
+    QVERIFY(tmp.isValid());
+}
+
+// A result for a picture that is no longer current never reaches the view.
+void TestLoader::staleResultsDropped()
+{
+    const QString big = tmp.filePath(QStringLiteral("stale-big.jpg"));
+    const QString small = tmp.filePath(QStringLiteral("stale-small.png"));
+    QVERIFY(writeJpeg(big, QSize(3000, 2000)));
+    QVERIFY(Fixtures::writeImage(small, QSize(30, 20)));
+
+    ImageLoader loader;
+    QSignalSpy loaded(&loader, &ImageLoader::loaded);
+    QSignalSpy ended(&loader, &ImageLoader::decodeEnded);
+    const quint64 first = loader.request(big, QSize(1200, 800));
+    const quint64 second = loader.request(small, QSize(1200, 800));
+    QVERIFY(second > first);
+    QTRY_VERIFY_WITH_TIMEOUT(ended.count() == 2, 20000);
+    QVERIFY(!loaded.isEmpty());
+    for (const QList<QVariant> &args : qAsConst(loaded)) {
+        const LoadResult result = args.at(0).value<LoadResult>();
+        QCOMPARE(result.path, small);
+        QCOMPARE(result.generation, second);
+    }
+    QCOMPARE(loaded.constLast().at(0).value<LoadResult>().stage, LoadStage::Full);
+}
+
+// Eleven quick steps decode the picture in flight and the last one, nothing between.
+void TestLoader::burstDecodesAtMostTwo()
+{
+    const QString dirPath = tmp.filePath(QStringLiteral("burst"));
+    QVERIFY(QDir().mkpath(dirPath));
+    QStringList paths;
+    for (int i = 0; i < 12; ++i) {
+        paths << QDir(dirPath).filePath(QStringLiteral("p%1.jpg").arg(i, 2, 10, QLatin1Char('0')));
+        QVERIFY(writeJpeg(paths.constLast(), QSize(1600, 1200)));
+    }
+
+    ImageLoader loader;
+    QSignalSpy started(&loader, &ImageLoader::decodeStarted);
+    QSignalSpy ended(&loader, &ImageLoader::decodeEnded);
+    QSignalSpy loaded(&loader, &ImageLoader::loaded);
+    for (const QString &path : qAsConst(paths))
+        loader.request(path, QSize(1200, 800));
+    QTRY_VERIFY_WITH_TIMEOUT(ended.count() == 2, 20000);
+    QVERIFY(!loaded.isEmpty());
+    const LoadResult last = loaded.constLast().at(0).value<LoadResult>();
+    QCOMPARE(last.path, paths.constLast());
+    QCOMPARE(last.stage, LoadStage::Full);
+    QCOMPARE(started.count(), 2);
+    QCOMPARE(started.at(0).at(0).toString(), paths.constFirst());
+    QCOMPARE(started.at(1).at(0).toString(), paths.constLast());
+}
+
+void TestLoader::rawDevelopCancelled()
+{
+    const QString raw = tmp.filePath(QStringLiteral("cancel.dng"));
+    const QString png = tmp.filePath(QStringLiteral("after-raw.png"));
+    QVERIFY(Fixtures::writeDng(raw, 2000, 1400));
+    QVERIFY(Fixtures::writeImage(png, QSize(20, 20)));
+
+    ImageLoader loader;
+    QSignalSpy ended(&loader, &ImageLoader::decodeEnded);
+    loader.request(raw, QSize(1200, 800));
+    QTest::qWait(30); // the develop is under way
+    loader.request(png, QSize(1200, 800));
+    QTRY_VERIFY_WITH_TIMEOUT(ended.count() == 2, 20000);
+    QCOMPARE(ended.at(0).at(0).toString(), raw);
+    QCOMPARE(ended.at(0).at(1).value<LoadFailure>(), LoadFailure::Cancelled);
+    QCOMPARE(ended.at(1).at(1).value<LoadFailure>(), LoadFailure::None);
+}
+
+void TestLoader::exifOrientation_data()
+{
+    QTest::addColumn<int>("orientation");
+    QTest::addColumn<QSize>("shown");
+    QTest::addColumn<QString>("cornersClockwise"); // from the top left of the screen
+    const QSize wide(80, 40), tall(40, 80);
+    QTest::newRow("1 as stored") << 1 << wide << "red green white blue";
+    QTest::newRow("2 mirrored") << 2 << wide << "green red blue white";
+    QTest::newRow("3 half turn") << 3 << wide << "white blue red green";
+    QTest::newRow("4 flipped") << 4 << wide << "blue white green red";
+    QTest::newRow("5 transposed") << 5 << tall << "red blue white green";
+    QTest::newRow("6 turned right") << 6 << tall << "blue red green white";
+    QTest::newRow("7 transversed") << 7 << tall << "white green red blue";
+    QTest::newRow("8 turned left") << 8 << tall << "green white blue red";
+}
+
+void TestLoader::exifOrientation()
+{
+    QFETCH(int, orientation);
+    QFETCH(QSize, shown);
+    QFETCH(QString, cornersClockwise);
+
+    const QString path = tmp.filePath(QStringLiteral("exif%1.jpg").arg(orientation));
+    QVERIFY(Fixtures::writeJpegWithOrientation(path, corners(QSize(80, 40)), orientation));
+    ShownView view;
+    QVERIFY(view.open(path));
+    QCOMPARE(view.view.pictureSize(), QSizeF(shown));
+    const QImage image = view.view.currentPixmap().toImage();
+    QCOMPARE(image.size(), shown);
+    QCOMPARE(cornersOf(image), cornersClockwise);
+}
+
+void TestLoader::newPictureStartsUpright_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("smaller than the view") << QSize(300, 200);
+    QTest::newRow("larger than the view") << QSize(2400, 1600);
+}
+
+void TestLoader::newPictureStartsUpright()
+{
+    QFETCH(QSize, size);
+    const QString first = tmp.filePath(QStringLiteral("turn-a.png"));
+    const QString second = tmp.filePath(QStringLiteral("turn-b.png"));
+    QVERIFY(Fixtures::writeImage(first, size));
+    QVERIFY(Fixtures::writeImage(second, size, Qt::blue));
+
+    ShownView shown;
+    QVERIFY(shown.open(first));
+    shown.view.rotateView(90);
+    QVERIFY(std::abs(shown.view.graphicsView()->transform().m12()) > 0);
+    QVERIFY(shown.open(second));
+    const QTransform t = shown.view.graphicsView()->transform();
+    QCOMPARE(t.m12(), 0.0);
+    QCOMPARE(t.m21(), 0.0);
+    QVERIFY(t.m11() > 0 && t.m22() > 0);
+}
+
+// The fitted first decode and the full picture occupy the same place in the scene
+// at the same view transform; the first is smaller.
+void TestLoader::scaledThenFullKeepsGeometry()
+{
+    const QString path = tmp.filePath(QStringLiteral("scaled.jpg"));
+    QVERIFY(writeJpeg(path, QSize(4000, 3000)));
+
+    ShownView shown;
+    struct Seen
+    {
+        LoadStage stage;
+        QRectF rect;
+        QTransform transform;
+        QSize source;
+    };
+    QList<Seen> seen;
+    // Connected after the view's own slot: sees the view as the result left it.
+    connect(shown.view.loader(), &ImageLoader::loaded, this, [&](const LoadResult &result) {
+        const PictureItem *item = shown.view.pictureItem();
+        if (item)
+            seen.append({result.stage, item->sceneBoundingRect(), shown.view.graphicsView()->transform(),
+                         item->sourceFor(PictureItem::scaleOf(shown.view.graphicsView()->transform())).size()});
+    });
+    QVERIFY(shown.open(path));
+    QCOMPARE(seen.size(), 2);
+    QCOMPARE(seen.at(0).stage, LoadStage::Preview);
+    QCOMPARE(seen.at(1).stage, LoadStage::Full);
+    QCOMPARE(seen.at(0).rect, QRectF(0, 0, 4000, 3000));
+    QCOMPARE(seen.at(1).rect, seen.at(0).rect);
+    QCOMPARE(seen.at(1).transform, seen.at(0).transform);
+    QVERIFY2(seen.at(0).source.width() <= 1200, qPrintable(QString::number(seen.at(0).source.width())));
+    QVERIFY(shown.view.pictureItem()->hasFull());
+    QCOMPARE(shown.view.pictureItem()->full().size(), QSize(4000, 3000));
+    QCOMPARE(shown.view.zoomFactor(), 1.0);
+}
+
+void TestLoader::rawPreviewFirst()
+{
+    const QString jpeg = tmp.filePath(QStringLiteral("preview.jpg"));
+    QImage preview(320, 240, QImage::Format_RGB32);
+    preview.fill(QColor(250, 200, 0));
+    QVERIFY(preview.save(jpeg, "JPEG", 90));
+    const QString raw = tmp.filePath(QStringLiteral("with-preview.dng"));
+    QVERIFY(Fixtures::writeDng(raw, 640, 480, {QStringLiteral("--preview"), jpeg}));
+
+    ShownView shown;
+    QList<LoadResult> results;
+    connect(shown.view.loader(), &ImageLoader::loaded, this, [&](const LoadResult &r) { results.append(r); });
+    QVERIFY(shown.open(raw));
+    QCOMPARE(results.size(), 2);
+    QCOMPARE(results.at(0).stage, LoadStage::Preview);
+    QCOMPARE(results.at(0).image.size(), QSize(320, 240));
+    QCOMPARE(results.at(0).fullSize, QSize(640, 480));
+    QCOMPARE(results.at(1).stage, LoadStage::Full);
+    QCOMPARE(shown.view.pictureSize(), QSizeF(640, 480));
+    // The develop replaced the preview's yellow with the bands.
+    const QImage full = shown.view.currentPixmap().toImage();
+    QVERIFY(qRed(full.pixel(40, 400)) > 2 * qBlue(full.pixel(40, 400)));
+}
+
+// After a picture is shown its neighbours are decoded; a step to one is on screen
+// without a load.
+void TestLoader::neighbourCache()
+{
+    const QString dirPath = tmp.filePath(QStringLiteral("neighbours"));
+    QVERIFY(QDir().mkpath(dirPath));
+    const QDir dir(dirPath);
+    for (int i = 1; i <= 6; ++i)
+        QVERIFY(Fixtures::writeImage(dir.filePath(QStringLiteral("n%1.png").arg(i)), QSize(200 + i, 100)));
+
+    ShownView shown;
+    ImageLoader *loader = shown.view.loader();
+    QVERIFY(shown.open(dir.filePath(QStringLiteral("n2.png"))));
+    QTRY_COMPARE_WITH_TIMEOUT(loader->cachedCount(), 3, 20000);
+    for (int i = 3; i <= 6; ++i) {
+        QVERIFY(shown.view.nextImg());
+        QVERIFY2(!shown.view.isLoading(), qPrintable(QString::number(i))); // shown in this very call
+        QCOMPARE(shown.view.pictureSize(), QSizeF(200 + i, 100));
+        QVERIFY(loader->cachedCount() <= ImageLoader::kCachedPictures);
+        QTRY_VERIFY_WITH_TIMEOUT(loader->cachedCount() == (i == 6 ? 2 : 3), 20000);
+    }
+    QVERIFY(loader->cachedBytes() <= ImageLoader::kCacheBytes);
+}
+
+void TestLoader::cacheInvalidatedOnChange()
+{
+    const QString dirPath = tmp.filePath(QStringLiteral("changing"));
+    QVERIFY(QDir().mkpath(dirPath));
+    const QDir dir(dirPath);
+    QVERIFY(Fixtures::writeImage(dir.filePath(QStringLiteral("c1.png")), QSize(100, 100)));
+    QVERIFY(Fixtures::writeImage(dir.filePath(QStringLiteral("c2.png")), QSize(120, 100)));
+
+    ShownView shown;
+    QVERIFY(shown.open(dir.filePath(QStringLiteral("c1.png"))));
+    QTRY_COMPARE_WITH_TIMEOUT(shown.view.loader()->cachedCount(), 2, 20000);
+    // Rewritten after it was preloaded: another size, another modification time.
+    QTest::qWait(20);
+    QVERIFY(Fixtures::writeImage(dir.filePath(QStringLiteral("c2.png")), QSize(150, 90)));
+    QVERIFY(shown.view.nextImg());
+    QVERIFY(shown.view.isLoading());
+    QVERIFY(waitLoaded(shown.view));
+    QCOMPARE(shown.view.pictureSize(), QSizeF(150, 90));
+}
+
+// A preload that would not fit the cache's remaining budget is not decoded.
+void TestLoader::preloadBudget()
+{
+    const QString path = tmp.filePath(QStringLiteral("budget.png"));
+    QVERIFY(Fixtures::writeImage(path, QSize(400, 300)));
+    ImageDecode::Options options;
+    options.maxBytes = 400 * 300 * 4 - 1;
+    QCOMPARE(ImageDecode::load(path, options).failure, LoadFailure::TooLarge);
+    options.maxBytes = 400 * 300 * 4;
+    QCOMPARE(ImageDecode::load(path, options).stage, LoadStage::Full);
+}
+
+void TestLoader::refusals_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("FIFO named .png") << "fifo"
+                                     << "不是图片文件";
+    QTest::newRow("link to /dev/zero named .jpg") << "zero"
+                                                  << "不是图片文件";
+    QTest::newRow("header declaring 60000 x 60000") << "huge"
+                                                    << "图片过大";
+    QTest::newRow("EPS content named .png") << "eps"
+                                            << "不是图片文件";
+    QTest::newRow("FIFO named .nef (the RAW path)") << "raw-fifo"
+                                                    << "不是图片文件";
+}
+
+// Each ends with the message, never hangs, and starts no other program.
+void TestLoader::refusals()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+
+    QTemporaryDir dir;
+    QString path;
+    if (kind == QLatin1String("fifo") || kind == QLatin1String("raw-fifo")) {
+        path = dir.filePath(kind == QLatin1String("fifo") ? QStringLiteral("pipe.png") : QStringLiteral("pipe.nef"));
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    } else if (kind == QLatin1String("zero")) {
+        path = dir.filePath(QStringLiteral("zero.jpg"));
+        QCOMPARE(::symlink("/dev/zero", QFile::encodeName(path).constData()), 0);
+    } else if (kind == QLatin1String("huge")) {
+        path = dir.filePath(QStringLiteral("huge.png"));
+        QVERIFY(Fixtures::writeBytes(path, Fixtures::pngDeclaring(QSize(60000, 60000))));
+        QCOMPARE(Fixtures::imageSize(path), QSize(60000, 60000));
+    } else {
+        path = dir.filePath(QStringLiteral("drawing.png"));
+        QVERIFY(Fixtures::writeBytes(path,
+                                     "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 100 100\n"
+                                     "newpath 10 10 moveto 90 90 lineto stroke\nshowpage\n%%EOF\n"));
+    }
+
+    ShownView shown;
+    shown.view.showImg(path);
+    QVERIFY(waitLoaded(shown.view));
+    QVERIFY(!shown.view.hasPicture());
+    QVERIFY(shown.view.messageLabel()->isVisible());
+    QCOMPARE(shown.view.messageLabel()->text(), QStringLiteral("无法显示此图片\n") + reason);
+    QVERIFY(shown.view.loadingLabel()->isHidden());
+    QCOMPARE(Fixtures::childProcesses(), QList<qint64>());
+}
+
+// Below 100% the view paints an area-averaged level, not samples of the picture: a
+// one-pixel checkerboard at half size is an even grey.
+void TestLoader::filteredBelowActualSize()
+{
+    QImage board(2400, 1600, QImage::Format_RGB32);
+    for (int y = 0; y < board.height(); ++y)
+        for (int x = 0; x < board.width(); ++x)
+            board.setPixel(x, y, (x + y) % 2 ? qRgb(255, 255, 255) : qRgb(0, 0, 0));
+    const QString path = tmp.filePath(QStringLiteral("board.png"));
+    QVERIFY(board.save(path));
+
+    ShownView shown;
+    QVERIFY(shown.open(path));
+    PictureItem *item = shown.view.pictureItem();
+    const double scale = PictureItem::scaleOf(shown.view.graphicsView()->transform());
+    QVERIFY(scale < 0.6);
+    QTRY_VERIFY_WITH_TIMEOUT(!item->level().isNull(), 20000);
+    QCOMPARE(&item->sourceFor(scale), &item->level());
+    const QImage level = item->level().toImage();
+    QVERIFY(std::abs(level.width() - board.width() * scale) < 1.5);
+    for (const QPoint &p : {QPoint(5, 5), QPoint(level.width() / 2, level.height() / 3), QPoint(200, 300)})
+        QVERIFY2(std::abs(qGray(level.pixel(p)) - 128) < 20, qPrintable(QString::number(qGray(level.pixel(p)))));
+    // At 100% the picture itself is painted.
+    QCOMPARE(&item->sourceFor(1.0), &item->full());
+}
+
+void TestLoader::animatedGifPlays()
+{
+    const QString gif = tmp.filePath(QStringLiteral("anim.gif"));
+    const QString still = tmp.filePath(QStringLiteral("still.png"));
+    QVERIFY(Fixtures::writeImage(still, QSize(40, 30)));
+    QProcess convert;
+    convert.start(QStringLiteral("convert"),
+                  {"-delay", "3", "-size", "40x30", "xc:red", "xc:lime", "xc:blue", "-loop", "0", gif});
+    QVERIFY(convert.waitForFinished(30000) && convert.exitCode() == 0);
+
+    ShownView shown;
+    QVERIFY(shown.open(gif));
+    QVERIFY(shown.view.isAnimating());
+    QCOMPARE(shown.view.pictureSize(), QSizeF(40, 30));
+    QCOMPARE(shown.view.currentFrame(), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(shown.view.currentFrame(), 1, 5000);
+    QVERIFY(qGreen(shown.view.currentPixmap().toImage().pixel(5, 5)) > 200);
+    QTRY_COMPARE_WITH_TIMEOUT(shown.view.currentFrame(), 2, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(shown.view.currentFrame(), 0, 5000); // loops for ever
+    // Zoom and turns act on the moving picture.
+    shown.view.zoomIn();
+    shown.view.rotateView(90);
+    QCOMPARE(shown.view.zoomFactor(), 1.08);
+    QTRY_COMPARE_WITH_TIMEOUT(shown.view.currentFrame(), 1, 5000);
+    // Stepping away stops it.
+    QVERIFY(shown.open(still));
+    QVERIFY(!shown.view.isAnimating());
+}
+
+QTEST_MAIN(TestLoader)
+#include "tst_loader.moc"
