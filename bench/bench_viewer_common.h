@@ -21,6 +21,7 @@
 #include <QRandomGenerator>
 #include <QTest>
 #include <QTextStream>
+#include <QTimer>
 #include <QVector>
 #include <QWidget>
 
@@ -29,6 +30,7 @@
 #include <functional>
 
 #include <time.h>
+#include <unistd.h>
 
 namespace ViewerBench {
 
@@ -287,6 +289,75 @@ inline qint64 statusKiB(qint64 pid, const QByteArray &field)
             return line.mid(field.size() + 1).trimmed().split(' ').value(0).toLongLong();
     }
     return -1;
+}
+
+// A hard link (or copy) of path alone in a folder of its own under the cache, so
+// the viewer finds no neighbours to preload while a figure is taken.
+inline QString aloneCopy(const QString &cacheDir, const QString &path)
+{
+    const QFileInfo info(path);
+    const QString dir = QDir(cacheDir).filePath(QStringLiteral("alone/") + info.completeBaseName());
+    const QString target = QDir(dir).filePath(info.fileName());
+    if (QFileInfo::exists(target))
+        return target;
+    QDir().mkpath(dir);
+    if (::link(QFile::encodeName(path).constData(), QFile::encodeName(target).constData()) != 0
+        && !QFile::copy(path, target))
+        return QString();
+    return target;
+}
+
+// The longest time the GUI thread did not answer: a 2 ms timer notes when it runs;
+// the largest gap between two runs, less the interval, is the stall.
+class GuiStall : public QObject
+{
+public:
+    GuiStall()
+    {
+        timer.setInterval(2);
+        timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timer, &QTimer::timeout, this, [this] {
+            const qint64 now = clock.nsecsElapsed();
+            if (last >= 0)
+                longest = qMax(longest, now - last);
+            last = now;
+        });
+    }
+    void start()
+    {
+        clock.start();
+        last = 0;
+        timer.start();
+    }
+    // Stops, and counts the time since the last tick too (a stall up to now).
+    double stopMs()
+    {
+        timer.stop();
+        if (last >= 0)
+            longest = qMax(longest, clock.nsecsElapsed() - last);
+        const double ms = qMax(0.0, longest / 1e6 - 2);
+        longest = 0;
+        return ms;
+    }
+
+private:
+    QTimer timer;
+    QElapsedTimer clock;
+    qint64 last = -1;
+    qint64 longest = 0;
+};
+
+// Runs the event loop until done() holds; false after the timeout.
+inline bool waitUntil(const std::function<bool()> &done, int timeoutMs = 60000)
+{
+    return QTest::qWaitFor(done, timeoutMs);
+}
+
+// Resets the process's peak resident memory (VmHWM) to the current value.
+inline bool resetPeakMemory()
+{
+    QFile file(QStringLiteral("/proc/self/clear_refs"));
+    return file.open(QIODevice::WriteOnly) && file.write("5") == 1;
 }
 
 } // namespace ViewerBench

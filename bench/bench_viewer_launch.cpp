@@ -33,7 +33,8 @@ Launch launchViewer(const QString &binary, const QString &image, const QSize &si
     QProcess viewer;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("qt.widgets.painting=true\nquorvane.viewer.debug=true"));
+    env.insert(QStringLiteral("QT_LOGGING_RULES"),
+               QStringLiteral("qt.widgets.painting=true\nquorvane.viewer.debug=true"));
     viewer.setProcessEnvironment(env);
     viewer.setReadChannel(QProcess::StandardError);
     viewer.setStandardOutputFile(QProcess::nullDevice());

@@ -2,8 +2,10 @@
 //
 //   bench_viewer_open CACHE_DIR
 //
-// Ours: SeeImgMainWT::showImg(path) until the picture is in the scene and the view
-// has painted it once (offscreen). Floor: QImageReader decoding the file's bytes,
+// Ours: SeeImgMainWT::showImg(path) until the full picture is in the scene and the
+// view has painted it once (offscreen); the decode runs on the loader's threads and
+// this thread waits in its event loop. Each file sits alone in a folder, so no
+// neighbour is preloaded meanwhile. Floor: QImageReader decoding the file's bytes,
 // already in memory, with the format named (no detection, no file access). Both run
 // in turn in the same process; figures are medians of the wall clock and of the
 // process's CPU time (Qt may spread a large paint over worker threads).
@@ -44,11 +46,14 @@ QSize decodeFloor(const QByteArray &bytes, const QByteArray &format, ViewerBench
 void openInView(SeeImgMainWT &view, const QString &path, const QString &tiny, ViewerBench::Samples *samples)
 {
     // Start from a tiny picture so freeing the previous large one is not counted.
+    // Showing it in another folder also drops the last picture from the cache.
     view.showImg(tiny);
+    ViewerBench::waitUntil([&] { return !view.isLoading(); });
     QCoreApplication::processEvents();
 
     ViewerBench::Stopwatch watch(CLOCK_PROCESS_CPUTIME_ID);
     view.showImg(path);
+    ViewerBench::waitUntil([&] { return !view.isLoading(); });
     view.graphicsView()->viewport()->repaint();
     if (samples)
         samples->add(watch);
@@ -63,16 +68,20 @@ int main(int argc, char *argv[])
     if (cache.isEmpty())
         return 2;
     const QVector<Case> cases = {
-        {QStringLiteral("open-jpeg"), ViewerBench::photoJpeg(cache), "jpeg"},
+        {QStringLiteral("open-jpeg"), ViewerBench::aloneCopy(cache, ViewerBench::photoJpeg(cache)), "jpeg"},
         {QStringLiteral("open-png"),
-         ViewerBench::cachedPhoto(cache, QStringLiteral("photo-4000x3000-alpha.png"), QSize(4000, 3000), true, "png",
-                                  -1),
+         ViewerBench::aloneCopy(cache,
+                                ViewerBench::cachedPhoto(cache, QStringLiteral("photo-4000x3000-alpha.png"),
+                                                         QSize(4000, 3000), true, "png", -1)),
          "png"},
         {QStringLiteral("open-webp"),
-         ViewerBench::cachedPhoto(cache, QStringLiteral("photo-4000x3000.webp"), QSize(4000, 3000), false, "webp", 90),
+         ViewerBench::aloneCopy(cache,
+                                ViewerBench::cachedPhoto(cache, QStringLiteral("photo-4000x3000.webp"),
+                                                         QSize(4000, 3000), false, "webp", 90)),
          "webp"},
     };
-    const QString tiny = ViewerBench::cachedPhoto(cache, QStringLiteral("tiny.png"), QSize(10, 10), false, "png", -1);
+    const QString tiny = ViewerBench::aloneCopy(
+        cache, ViewerBench::cachedPhoto(cache, QStringLiteral("tiny.png"), QSize(10, 10), false, "png", -1));
 
     SeeImgMainWT view;
     if (!ViewerBench::showAtViewerSize(view))

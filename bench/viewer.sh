@@ -1,17 +1,19 @@
 #!/usr/bin/env bash
 # The viewer's benchmarks: one JSON object per figure on stdout, progress on stderr.
 #
-#   bench/viewer.sh [open] [step] [raw] [launch]      (default: all four)
+#   bench/viewer.sh [open] [step] [raw] [launch] [load]      (default: all five)
 #
 #   open    open-jpeg, open-png, open-webp: showImg() until painted, against the decoder
 #   step    step-1000, step-10000, step-50000: nextImg() in folders of that many images
 #   raw     raw-24mp: the RAW load task against LibRaw's dcraw_emu
 #   launch  rss-jpeg and start: the real viewer showing a 6000 x 4000 JPEG
+#   load    first-paint, full-res, step-ready, raw-burst, raw-preview, rss-steps,
+#           fit-sharpness and gui-stall: the loader (bench_viewer_load.cpp)
 #
 # Environment: BENCH_RUNS (rounds per figure; each program has its own default),
 # BENCH_CACHE (generated inputs, kept between runs; default build/bench-cache),
 # QUORVANE_BUILD_DIR (default build), BENCH_ONLY (open: a comma-separated list of
-# figure names, e.g. open-png).
+# figure names, e.g. open-png; load: the figures to take, e.g. raw-burst).
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="${QUORVANE_BUILD_DIR:-$root/build}"
@@ -39,7 +41,7 @@ dng() {
 }
 
 parts=("$@")
-[ ${#parts[@]} -gt 0 ] || parts=(open step raw launch)
+[ ${#parts[@]} -gt 0 ] || parts=(open step raw launch load)
 echo "# $(uptime)" >&2
 for part in "${parts[@]}"; do
   case "$part" in
@@ -47,7 +49,8 @@ for part in "${parts[@]}"; do
     step) run "$bin/bench_viewer_step" "$cache" 1000 10000 50000 ;;
     raw) run "$bin/bench_viewer_raw" "$(dng)" ;;
     launch) run "$bin/bench_viewer_launch" "$bin/quorvane" "$cache" ;;
-    *) echo "usage: bench/viewer.sh [open] [step] [raw] [launch]" >&2; exit 2 ;;
+    load) run "$bin/bench_viewer_load" "$cache" "$root/tests/support/mkdng.py" ${BENCH_ONLY//,/ } ;;
+    *) echo "usage: bench/viewer.sh [open] [step] [raw] [launch] [load]" >&2; exit 2 ;;
   esac
 done
 echo "# $(uptime)" >&2

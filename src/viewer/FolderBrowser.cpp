@@ -141,16 +141,32 @@ QStringList imageNames(const QString &dirPath)
     return naturalOrder(QDir(dirPath).absolutePath(), listImageNames(dirPath));
 }
 
-QString neighbour(const QString &currentPath, int offset)
+namespace {
+
+QStringList around(const QString &currentPath, const QList<int> &offsets)
 {
     const QFileInfo current(currentPath);
     const QDir dir = current.absoluteDir();
     const QStringList names = imageNames(dir.absolutePath());
     const int index = names.indexOf(current.fileName());
-    const int target = index + offset;
-    if (target < 0 || target >= names.size())
-        return QString();
-    return dir.absoluteFilePath(names.at(target));
+    QStringList paths;
+    for (int offset : offsets) {
+        const int target = index + offset;
+        paths.append(target < 0 || target >= names.size() ? QString() : dir.absoluteFilePath(names.at(target)));
+    }
+    return paths;
+}
+
+} // namespace
+
+QString neighbour(const QString &currentPath, int offset)
+{
+    return around(currentPath, {offset}).constFirst();
+}
+
+QStringList neighbours(const QString &currentPath)
+{
+    return around(currentPath, {1, -1});
 }
 
 } // namespace FolderBrowser

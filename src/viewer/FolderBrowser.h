@@ -24,4 +24,7 @@ QStringList imageNames(const QString &dirPath);
 // counts as standing before the first entry: +1 gives the first image, -1 nothing.
 QString neighbour(const QString &currentPath, int offset);
 
+// The next and the previous image (either empty when there is none), from one listing.
+QStringList neighbours(const QString &currentPath);
+
 } // namespace FolderBrowser

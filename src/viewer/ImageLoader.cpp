@@ -4,9 +4,18 @@
 #include "viewer/ViewerLog.h"
 #include "viewer/ZoomModel.h"
 
+#include <QFileInfo>
+
 #include <QRunnable>
 
 namespace {
+
+// The cache's key: a picture reached by a relative path and by its folder's listing
+// is one picture.
+QString keyOf(const QString &path)
+{
+    return path.isEmpty() ? path : QFileInfo(path).absoluteFilePath();
+}
 
 enum Priority { PreloadPriority = 0, CurrentPriority = 1, LevelPriority = 3 };
 
@@ -144,7 +153,7 @@ quint64 ImageLoader::takeCached(const QString &path)
 
 const LoadResult *ImageLoader::cached(const QString &path)
 {
-    auto it = cache.find(path);
+    auto it = cache.find(keyOf(path));
     if (it == cache.end())
         return nullptr;
     if (FileStamp::of(path) != it->picture.stamp) {
@@ -157,7 +166,7 @@ const LoadResult *ImageLoader::cached(const QString &path)
 
 QImage ImageLoader::cachedLevel(const QString &path) const
 {
-    return cache.value(path).level;
+    return cache.value(keyOf(path)).level;
 }
 
 int ImageLoader::cachedCount() const
@@ -187,23 +196,24 @@ void ImageLoader::store(const LoadResult &result)
 {
     if (result.stage != LoadStage::Full || !result.stamp.modified.isValid())
         return;
+    const QString key = keyOf(result.path);
     const bool isCurrent = result.path == currentPath;
-    if (!isCurrent && !keep.contains(result.path))
+    if (!isCurrent && !keep.contains(key))
         return;
     Entry entry;
     entry.picture = result;
     entry.picture.generation = 0;
-    cache.insert(result.path, entry);
+    cache.insert(key, entry);
     // Over the bounds: pictures no longer kept go first, then the newcomer itself
     // unless it is the shown one.
     while (cache.size() > kCachedPictures || cachedBytes() > kCacheBytes) {
         QString victim;
         for (auto it = cache.cbegin(); it != cache.cend() && victim.isEmpty(); ++it) {
-            if (it.key() != currentPath && !keep.contains(it.key()))
+            if (it.key() != keyOf(currentPath) && !keep.contains(it.key()))
                 victim = it.key();
         }
         if (victim.isEmpty() && !isCurrent)
-            victim = result.path;
+            victim = key;
         if (victim.isEmpty())
             break;
         cache.remove(victim);
@@ -222,12 +232,12 @@ void ImageLoader::onResult(const std::shared_ptr<State> &state, LoadResult resul
     if (state == inFlight && result.path == currentPath) {
         result.generation = currentGeneration;
         emit loaded(result);
-    } else if (result.stage == LoadStage::Full && cache.contains(result.path)
+    } else if (result.stage == LoadStage::Full && cache.contains(keyOf(result.path))
                && !ZoomModel::showsAtActualSize(QSizeF(result.fullSize), state->view)) {
         // A preloaded neighbour also gets its fitted level, so a step to it is filtered at once.
         const QSize size = result.fullSize.scaled(state->view, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
         const QImage full = result.image;
-        const QString path = result.path;
+        const QString path = keyOf(result.path);
         const FileStamp stamp = result.stamp;
         pool.start(new LevelJob([this, full, size, path, stamp] {
                        const QImage level = ImageDecode::downscale(full, size);
@@ -246,6 +256,8 @@ void ImageLoader::onResult(const std::shared_ptr<State> &state, LoadResult resul
 
 void ImageLoader::onEnded(const std::shared_ptr<State> &state)
 {
+    qCDebug(lcViewer) << (state->kind == ImageLoadTask::Kind::Preload ? "preload" : "load") << "ended:" << state->path
+                      << int(state->outcome.load()) << "cached:" << cache.size();
     emit decodeEnded(state->path, state->outcome);
     preloads.removeOne(state);
     if (state != inFlight)
@@ -260,7 +272,9 @@ void ImageLoader::onEnded(const std::shared_ptr<State> &state)
 
 void ImageLoader::preload(const QString &current, const QStringList &neighbours, const QSize &view)
 {
-    keep = QStringList{current} + neighbours;
+    keep.clear();
+    for (const QString &path : QStringList{current} + neighbours)
+        keep.append(keyOf(path));
     trimTo(keep);
     for (const QString &path : neighbours) {
         if (path.isEmpty() || cached(path))
@@ -284,7 +298,7 @@ void ImageLoader::prepareLevel(quint64 generation, const QImage &full, const QSi
     levelGeneration = generation;
     levelAsked = size;
     levelRunning = true;
-    const QString path = currentPath;
+    const QString path = keyOf(currentPath);
     pool.start(new LevelJob([this, full, size, generation, path] {
                    const QImage level = ImageDecode::downscale(full, size);
                    QMetaObject::invokeMethod(

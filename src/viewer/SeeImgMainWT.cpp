@@ -443,6 +443,7 @@ void SeeImgMainWT::onLoaded(const LoadResult &result)
         // Same item, same geometry: the swap does not move the picture.
         picture = full;
         pixmapItem->setFull(full);
+        qCDebug(lcViewer) << "oriWidth:" << oriWidth << ",oriHeight:" << oriHeight;
         loadEnded = true;
         loading->hide();
         frames = result.frames;
@@ -546,8 +547,7 @@ void SeeImgMainWT::onLevelReady(quint64 generation, const QImage &level)
 
 void SeeImgMainWT::preloadNeighbours()
 {
-    imageLoader->preload(imgPath, {FolderBrowser::neighbour(imgPath, 1), FolderBrowser::neighbour(imgPath, -1)},
-                         view->size());
+    imageLoader->preload(imgPath, FolderBrowser::neighbours(imgPath), view->size());
 }
 
 // --- animation ------------------------------------------------------------

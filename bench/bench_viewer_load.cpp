@@ -1,0 +1,514 @@
+// The loader's figures: pictures on screen before the full decode, ready neighbours,
+// RAW bursts and previews, the GUI thread's longest stall, memory while stepping,
+// and the sharpness of the fitted picture.
+//
+//   bench_viewer_load CACHE_DIR MKDNG_PY [FIGURE...]
+//
+// Figures (default all): first-paint and full-res (one run gives both), step-ready,
+// raw-burst, raw-preview, rss-steps, fit-sharpness; gui-stall sums up the stalls
+// seen while the others ran. The view is shown at the size it has in a maximised
+// viewer on a 1920 x 1080 screen, offscreen. Each measured action alternates with
+// its floor, measured in the same run; figures are medians.
+
+#include "bench_viewer_common.h"
+
+#include "viewer/ImageLoadTask.h"
+#include "viewer/ImageLoader.h"
+#include "viewer/PictureItem.h"
+#include "viewer/SeeImgMainWT.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QGraphicsView>
+#include <QImageReader>
+#include <QProcess>
+
+namespace {
+
+using ViewerBench::Samples;
+using ViewerBench::Stopwatch;
+
+QMap<QString, QVector<double>> stalls; // scenario -> longest stall of each round
+
+bool idle(SeeImgMainWT &view)
+{
+    return !view.isLoading() && view.loader()->threadPool()->activeThreadCount() == 0;
+}
+
+bool settle(SeeImgMainWT &view)
+{
+    // The pool reports idle a moment before the last result is delivered.
+    const bool done = ViewerBench::waitUntil([&] { return idle(view); });
+    QTest::qWait(30);
+    return done && ViewerBench::waitUntil([&] { return idle(view); });
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+double decodeFloor(const QByteArray &bytes)
+{
+    Stopwatch watch;
+    QByteArray shared = bytes;
+    QBuffer buffer(&shared);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "jpeg");
+    const QImage image = reader.read();
+    return image.isNull() ? -1 : watch.wallMs();
+}
+
+// A folder of hard links to one file, under the given names.
+QString linkedFolder(const QString &cache, const QString &name, const QString &source, const QStringList &names)
+{
+    const QDir dir(QDir(cache).filePath(name));
+    QDir().mkpath(dir.path());
+    for (const QString &entry : names) {
+        const QString target = dir.filePath(entry);
+        if (!QFileInfo::exists(target)
+            && ::link(QFile::encodeName(source).constData(), QFile::encodeName(target).constData()) != 0
+            && !QFile::copy(source, target))
+            return QString();
+    }
+    return dir.path();
+}
+
+QString dng(const QString &cache, const QString &mkdng, const QString &name, const QSize &size,
+            const QStringList &extra = {})
+{
+    const QString path = QDir(cache).filePath(name);
+    if (QFileInfo::exists(path))
+        return path;
+    ViewerBench::progress(QStringLiteral("writing %1").arg(path));
+    QProcess python;
+    python.start(QStringLiteral("python3"),
+                 QStringList{mkdng, path + QStringLiteral(".part"), QString::number(size.width()),
+                             QString::number(size.height())}
+                     + extra);
+    if (!python.waitForFinished(-1) || python.exitCode() != 0 || !QFile::rename(path + QStringLiteral(".part"), path))
+        return QString();
+    return path;
+}
+
+// --- first-paint and full-res ---------------------------------------------------
+
+int firstPaint(SeeImgMainWT &view, const QString &cache, int rounds)
+{
+    const QString photo = ViewerBench::aloneCopy(cache, ViewerBench::photoJpeg(cache));
+    const QString tiny = ViewerBench::aloneCopy(
+        cache, ViewerBench::cachedPhoto(cache, QStringLiteral("tiny.png"), QSize(10, 10), false, "png", -1));
+    const QByteArray bytes = readAll(photo);
+    if (photo.isEmpty() || tiny.isEmpty() || decodeFloor(bytes) < 0)
+        return 1;
+    ViewerBench::GuiStall stall;
+    Samples first, full;
+    bool ok = true;
+    const auto open = [&](Samples &) {
+        view.showImg(tiny);
+        ok = settle(view) && ok;
+        stall.start();
+        Stopwatch watch;
+        view.showImg(photo);
+        ok = ViewerBench::waitUntil([&] { return view.hasPicture(); }) && ok;
+        view.graphicsView()->viewport()->repaint();
+        first.add(watch);
+        ok = ViewerBench::waitUntil([&] { return !view.isLoading(); }) && ok;
+        view.graphicsView()->viewport()->repaint();
+        full.add(watch);
+        stalls[QStringLiteral("first-paint")].append(stall.stopMs());
+        ok = ok && view.pictureSize() == QSizeF(6000, 4000);
+    };
+    Samples floor;
+    const auto bare = [&](Samples &) {
+        const double ms = decodeFloor(bytes);
+        ok = ms >= 0 && ok;
+        floor.add(ms, 0);
+    };
+    open(floor); // warm-up, not counted
+    first = full = Samples();
+    ViewerBench::alternate(rounds, {open, bare});
+    if (!ok)
+        return 1;
+    const auto print = [&](const QString &name, const Samples &ours, double target) {
+        ViewerBench::Figure(name)
+            .add(QStringLiteral("value"), ours.wallMedian())
+            .add(QStringLiteral("unit"), QStringLiteral("ms"))
+            .add(QStringLiteral("baseline"), floor.wallMedian())
+            .add(QStringLiteral("ratio"), ours.wallMedian() / floor.wallMedian())
+            .add(QStringLiteral("target_ratio"), target)
+            .add(QStringLiteral("baseline_what"), QStringLiteral("QImageReader full decode of the bytes in memory"))
+            .add(QStringLiteral("pixels"), QStringLiteral("6000x4000"))
+            .add(QStringLiteral("runs"), rounds)
+            .print();
+    };
+    print(QStringLiteral("first-paint"), first, 0.6);
+    print(QStringLiteral("full-res"), full, 1.15);
+    return 0;
+}
+
+// --- step-ready ------------------------------------------------------------------
+
+int stepReady(SeeImgMainWT &view, const QString &cache, int rounds)
+{
+    const QString folder
+        = linkedFolder(cache, QStringLiteral("steps24"), ViewerBench::photoJpeg(cache), {"s1.jpg", "s2.jpg", "s3.jpg"});
+    if (folder.isEmpty())
+        return 1;
+    const QString s1 = QDir(folder).filePath(QStringLiteral("s1.jpg"));
+    const QString s2 = QDir(folder).filePath(QStringLiteral("s2.jpg"));
+    view.showImg(s1);
+    if (!settle(view))
+        return 1;
+    ViewerBench::GuiStall stall;
+    Samples step, paint;
+    bool ok = true;
+    const auto go = [&](Samples &) {
+        // Back and forth between s1 and s2: each is the other's ready neighbour.
+        const bool forward = view.imgFilePath() == s1;
+        stall.start();
+        Stopwatch watch;
+        ok = (forward ? view.nextImg() : view.prevImg()) && ok;
+        view.graphicsView()->viewport()->repaint();
+        step.add(watch);
+        stalls[QStringLiteral("step-ready")].append(stall.stopMs());
+        ok = ok && !view.isLoading() && view.imgFilePath() == (forward ? s2 : s1);
+        if (!ok)
+            ViewerBench::progress(QStringLiteral("step-ready: %1 not ready (cached %2)")
+                                      .arg(view.imgFilePath())
+                                      .arg(view.loader()->cachedCount()));
+        ok = settle(view) && ok;
+    };
+    const auto repaint = [&](Samples &) {
+        Stopwatch watch;
+        view.graphicsView()->viewport()->repaint();
+        paint.add(watch);
+    };
+    ViewerBench::alternate(rounds, {go, repaint});
+    if (!ok)
+        return 1;
+    ViewerBench::Figure(QStringLiteral("step-ready"))
+        .add(QStringLiteral("value"), step.wallMedian())
+        .add(QStringLiteral("unit"), QStringLiteral("ms"))
+        .add(QStringLiteral("cpu"), step.cpuMedian())
+        .add(QStringLiteral("baseline"), paint.wallMedian())
+        .add(QStringLiteral("baseline_what"), QStringLiteral("one repaint of the view showing the picture"))
+        .add(QStringLiteral("target"), 16)
+        .add(QStringLiteral("pixels"), QStringLiteral("6000x4000"))
+        .add(QStringLiteral("runs"), rounds)
+        .print();
+    return 0;
+}
+
+// --- raw-burst -------------------------------------------------------------------
+
+int rawBurst(SeeImgMainWT &view, const QString &cache, const QString &mkdng, int rounds)
+{
+    const QString source = dng(cache, mkdng, QStringLiteral("raw-3000x2000.dng"), QSize(3000, 2000));
+    QStringList names;
+    for (int i = 1; i <= 12; ++i)
+        names << QStringLiteral("r%1.dng").arg(i, 2, 10, QLatin1Char('0'));
+    const QString folder
+        = source.isEmpty() ? QString() : linkedFolder(cache, QStringLiteral("rawburst"), source, names);
+    if (folder.isEmpty())
+        return 1;
+    const QDir dir(folder);
+    ViewerBench::GuiStall stall;
+    Samples burst, develop;
+    QVector<double> peakMB, startMB;
+    bool ok = true;
+    const auto steps = [&](Samples &) {
+        view.showImg(dir.filePath(names.first()));
+        ok = settle(view) && ok;
+        ViewerBench::resetPeakMemory();
+        startMB.append(ViewerBench::statusKiB(QCoreApplication::applicationPid(), "VmRSS") * 1024 / 1e6);
+        stall.start();
+        for (int i = 0; i < 11; ++i) {
+            ok = view.nextImg() && ok;
+            QTest::qWait(20); // quick clicks
+        }
+        Stopwatch watch;
+        ok = ViewerBench::waitUntil([&] { return !view.isLoading(); }) && ok;
+        view.graphicsView()->viewport()->repaint();
+        burst.add(watch);
+        stalls[QStringLiteral("raw-burst")].append(stall.stopMs());
+        peakMB.append(ViewerBench::statusKiB(QCoreApplication::applicationPid(), "VmHWM") * 1024 / 1e6);
+        ok = ok && view.imgFilePath() == dir.filePath(names.last()) && view.pictureSize() == QSizeF(3000, 2000);
+        ok = settle(view) && ok;
+    };
+    const auto one = [&](Samples &) {
+        Stopwatch watch;
+        ok = !ImageLoadTask::decode(dir.filePath(names.first())).image.isNull() && ok;
+        develop.add(watch);
+    };
+    ViewerBench::alternate(rounds, {steps, one});
+    if (!ok)
+        return 1;
+    const double pictureMB = 3000.0 * 2000 * 4 / 1e6;
+    ViewerBench::Figure(QStringLiteral("raw-burst"))
+        .add(QStringLiteral("value"), burst.wallMedian())
+        .add(QStringLiteral("unit"), QStringLiteral("ms"))
+        .add(QStringLiteral("baseline"), develop.wallMedian())
+        .add(QStringLiteral("ratio"), burst.wallMedian() / develop.wallMedian())
+        .add(QStringLiteral("target_ratio"), 1.5)
+        .add(QStringLiteral("what"),
+             QStringLiteral("last of 11 steps 20 ms apart over 12 DNGs to the picture on screen"))
+        .add(QStringLiteral("baseline_what"), QStringLiteral("one develop on this thread"))
+        .add(QStringLiteral("peak_rss"), ViewerBench::median(peakMB))
+        .add(QStringLiteral("rss_before"), ViewerBench::median(startMB))
+        .add(QStringLiteral("peak_target"), 3 * pictureMB + 150)
+        .add(QStringLiteral("pixels"), QStringLiteral("3000x2000"))
+        .add(QStringLiteral("runs"), rounds)
+        .print();
+    return 0;
+}
+
+// --- raw-preview -----------------------------------------------------------------
+
+int rawPreview(SeeImgMainWT &view, const QString &cache, const QString &mkdng, int rounds)
+{
+    const QString jpeg = ViewerBench::cachedPhoto(cache, QStringLiteral("preview-1920x1280.jpg"), QSize(1920, 1280),
+                                                  false, "jpeg", 85);
+    const QString source = dng(cache, mkdng, QStringLiteral("raw-6000x4000-preview.dng"), QSize(6000, 4000),
+                               {QStringLiteral("--preview"), jpeg});
+    const QString path = source.isEmpty() ? QString() : ViewerBench::aloneCopy(cache, source);
+    const QString tiny = ViewerBench::aloneCopy(
+        cache, ViewerBench::cachedPhoto(cache, QStringLiteral("tiny.png"), QSize(10, 10), false, "png", -1));
+    if (path.isEmpty())
+        return 1;
+    ViewerBench::GuiStall stall;
+    Samples preview, develop;
+    bool ok = true;
+    const auto show = [&](Samples &) {
+        view.showImg(tiny);
+        ok = settle(view) && ok;
+        stall.start();
+        Stopwatch watch;
+        view.showImg(path);
+        ok = ViewerBench::waitUntil([&] { return view.hasPicture(); }) && ok;
+        view.graphicsView()->viewport()->repaint();
+        preview.add(watch);
+        ok = ViewerBench::waitUntil([&] { return !view.isLoading(); }) && ok;
+        stalls[QStringLiteral("raw-preview")].append(stall.stopMs());
+        ok = ok && view.pictureSize() == QSizeF(6000, 4000);
+    };
+    const auto full = [&](Samples &) {
+        Stopwatch watch;
+        ok = !ImageLoadTask::decode(path).image.isNull() && ok;
+        develop.add(watch);
+    };
+    ViewerBench::alternate(rounds, {show, full});
+    if (!ok)
+        return 1;
+    ViewerBench::Figure(QStringLiteral("raw-preview"))
+        .add(QStringLiteral("value"), preview.wallMedian())
+        .add(QStringLiteral("unit"), QStringLiteral("ms"))
+        .add(QStringLiteral("baseline"), develop.wallMedian())
+        .add(QStringLiteral("ratio"), preview.wallMedian() / develop.wallMedian())
+        .add(QStringLiteral("target_ratio"), 0.2)
+        .add(QStringLiteral("baseline_what"), QStringLiteral("the full develop on this thread"))
+        .add(QStringLiteral("pixels"), QStringLiteral("6000x4000, preview 1920x1280"))
+        .add(QStringLiteral("runs"), rounds)
+        .print();
+    return 0;
+}
+
+// --- rss-steps -------------------------------------------------------------------
+
+// Child: shows s2 of five 24 MP JPEGs, steps twice with preloading, prints VmHWM in KiB.
+int rssStepsChild(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    AppSetup::run();
+    const QDir dir(QString::fromLocal8Bit(argv[2]));
+    SeeImgMainWT view;
+    if (!ViewerBench::showAtViewerSize(view))
+        return 1;
+    view.showImg(dir.filePath(QStringLiteral("s2.jpg")));
+    if (!settle(view) || !view.nextImg() || !settle(view) || !view.nextImg() || !settle(view))
+        return 1;
+    if (view.imgFilePath() != dir.filePath(QStringLiteral("s4.jpg")) || view.loader()->cachedCount() != 3)
+        return 1;
+    std::printf("%lld\n", ViewerBench::statusKiB(QCoreApplication::applicationPid(), "VmHWM"));
+    return 0;
+}
+
+int rssSteps(const QString &cache, int rounds)
+{
+    const QString folder = linkedFolder(cache, QStringLiteral("rss24"), ViewerBench::photoJpeg(cache),
+                                        {"s1.jpg", "s2.jpg", "s3.jpg", "s4.jpg", "s5.jpg"});
+    if (folder.isEmpty())
+        return 1;
+    QVector<double> peaks;
+    for (int round = 0; round < rounds; ++round) {
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--rss-steps"), folder});
+        if (!child.waitForFinished(120000) || child.exitCode() != 0) {
+            ViewerBench::progress(
+                QStringLiteral("rss-steps child failed: %1").arg(QString::fromLocal8Bit(child.readAllStandardError())));
+            return 1;
+        }
+        peaks.append(child.readAllStandardOutput().trimmed().toLongLong() * 1024 / 1e6);
+    }
+    const double pictureMB = 6000.0 * 4000 * 4 / 1e6;
+    ViewerBench::Figure(QStringLiteral("rss-steps"))
+        .add(QStringLiteral("value"), ViewerBench::median(peaks))
+        .add(QStringLiteral("unit"), QStringLiteral("MB"))
+        .add(QStringLiteral("target"), 3 * pictureMB + 80)
+        .add(QStringLiteral("picture"), pictureMB)
+        .add(QStringLiteral("what"), QStringLiteral("peak RSS: 24 MP JPEG shown, two steps, neighbours preloaded"))
+        .add(QStringLiteral("runs"), rounds)
+        .print();
+    return 0;
+}
+
+// --- fit-sharpness ---------------------------------------------------------------
+
+// Mean absolute difference between horizontal neighbours (grey), over rect.
+double roughness(const QImage &image, const QRect &rect)
+{
+    double sum = 0;
+    qint64 n = 0;
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        for (int x = rect.left(); x < rect.right(); ++x) {
+            sum += std::abs(qGray(image.pixel(x, y)) - qGray(image.pixel(x + 1, y)));
+            ++n;
+        }
+    }
+    return n ? sum / n : 0;
+}
+
+QImage texture(const QSize &size)
+{
+    // Soft colour fields with one-pixel detail throughout, as in foliage or fabric.
+    QImage image = ViewerBench::photoLike(size, false);
+    QRandomGenerator random(7);
+    for (int y = 0; y < size.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < size.width(); ++x) {
+            const int n = int(random.bounded(121)) - 60;
+            const QRgb p = line[x];
+            line[x] = qRgb(qBound(0, qRed(p) + n, 255), qBound(0, qGreen(p) + n, 255), qBound(0, qBlue(p) + n, 255));
+        }
+    }
+    return image;
+}
+
+int fitSharpness(SeeImgMainWT &view, const QString &cache, int rounds)
+{
+    const QString dir = QDir(cache).filePath(QStringLiteral("alone/texture"));
+    const QString path = QDir(dir).filePath(QStringLiteral("texture.png"));
+    const QSize size(6000, 4000);
+    if (!QFileInfo::exists(path)) {
+        ViewerBench::progress(QStringLiteral("writing %1").arg(path));
+        QDir().mkpath(dir);
+        if (!texture(size).save(path))
+            return 1;
+    }
+    QVector<double> ours, triangle, lanczos, sampled;
+    for (int round = 0; round < rounds; ++round) {
+        view.showImg(path);
+        if (!settle(view))
+            return 1;
+        PictureItem *item = view.pictureItem();
+        const double scale = PictureItem::scaleOf(view.graphicsView()->transform());
+        if (!ViewerBench::waitUntil([&] { return &item->sourceFor(scale) == &item->level(); }))
+            return 1;
+        const QImage shown = view.graphicsView()->viewport()->grab().toImage();
+        // The strip: the middle third of the picture's height, inset from the edges.
+        const QRectF strip(size.width() * 0.05, size.height() / 3.0, size.width() * 0.9, size.height() / 3.0);
+        const QRect onScreen = view.graphicsView()->mapFromScene(strip).boundingRect().adjusted(2, 2, -2, -2);
+        ours.append(roughness(shown, onScreen));
+
+        const QSize fitted(qRound(size.width() * scale), qRound(size.height() * scale));
+        const QRect inFitted(qRound(strip.x() * scale) + 2, qRound(strip.y() * scale) + 2,
+                             qRound(strip.width() * scale) - 4, qRound(strip.height() * scale) - 4);
+        for (const QString &filter : {QStringLiteral("Triangle"), QStringLiteral("Lanczos")}) {
+            const QString out = QDir(dir).filePath(filter + QStringLiteral(".png"));
+            const int status
+                = QProcess::execute(QStringLiteral("convert"),
+                                    {path, QStringLiteral("-filter"), filter, QStringLiteral("-resize"),
+                                     QStringLiteral("%1x%2!").arg(fitted.width()).arg(fitted.height()), out});
+            if (status != 0)
+                return 1;
+            (filter == QLatin1String("Triangle") ? triangle : lanczos).append(roughness(QImage(out), inFitted));
+        }
+        // What painting the full picture by bilinear sampling would show.
+        QImage bilinear(fitted, QImage::Format_RGB32);
+        QPainter painter(&bilinear);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        painter.drawImage(QRectF(QPointF(0, 0), QSizeF(fitted)), item->full().toImage());
+        painter.end();
+        sampled.append(roughness(bilinear, inFitted));
+        view.showImg(ViewerBench::aloneCopy(
+            cache, ViewerBench::cachedPhoto(cache, QStringLiteral("tiny.png"), QSize(10, 10), false, "png", -1)));
+        settle(view);
+    }
+    const double value = ViewerBench::median(ours);
+    ViewerBench::Figure(QStringLiteral("fit-sharpness"))
+        .add(QStringLiteral("value"), value)
+        .add(QStringLiteral("unit"), QStringLiteral("mean abs neighbour difference"))
+        .add(QStringLiteral("baseline"), ViewerBench::median(triangle))
+        .add(QStringLiteral("ratio"), value / ViewerBench::median(triangle))
+        .add(QStringLiteral("lanczos"), ViewerBench::median(lanczos))
+        .add(QStringLiteral("ratio_lanczos"), value / ViewerBench::median(lanczos))
+        .add(QStringLiteral("bilinear_sampled"), ViewerBench::median(sampled))
+        .add(QStringLiteral("target_ratio"), 1.2)
+        .add(QStringLiteral("baseline_what"), QStringLiteral("ImageMagick -filter Triangle -resize to the fitted size"))
+        .add(QStringLiteral("runs"), rounds)
+        .print();
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (argc == 3 && qstrcmp(argv[1], "--rss-steps") == 0)
+        return rssStepsChild(argc, argv);
+    QApplication app(argc, argv);
+    QString cache = ViewerBench::startUp(argc, argv, "bench_viewer_load CACHE_DIR MKDNG_PY [FIGURE...]");
+    if (cache.isEmpty() || argc < 3)
+        return 2;
+    const QString mkdng = QString::fromLocal8Bit(argv[2]);
+    // Absolute, as the folder listing gives them, so paths compare.
+    cache = QDir(cache).absolutePath();
+    QStringList wanted;
+    for (int i = 3; i < argc; ++i)
+        wanted << QString::fromLocal8Bit(argv[i]);
+    const auto want = [&](const char *name) { return wanted.isEmpty() || wanted.contains(QLatin1String(name)); };
+
+    SeeImgMainWT view;
+    if (!ViewerBench::showAtViewerSize(view))
+        return 1;
+    const int rounds = ViewerBench::runs(7);
+    int status = 0;
+    if (want("first-paint") || want("full-res"))
+        status |= firstPaint(view, cache, rounds);
+    if (want("step-ready"))
+        status |= stepReady(view, cache, rounds * 2 + 1);
+    if (want("raw-burst"))
+        status |= rawBurst(view, cache, mkdng, qMax(3, rounds / 2));
+    if (want("raw-preview"))
+        status |= rawPreview(view, cache, mkdng, rounds);
+    if (want("rss-steps"))
+        status |= rssSteps(cache, qMax(3, rounds / 2));
+    if (want("fit-sharpness"))
+        status |= fitSharpness(view, cache, 3);
+
+    if (!stalls.isEmpty()) {
+        ViewerBench::Figure figure(QStringLiteral("gui-stall"));
+        double worst = 0;
+        for (auto it = stalls.cbegin(); it != stalls.cend(); ++it)
+            worst = qMax(worst, ViewerBench::median(it.value()));
+        figure.add(QStringLiteral("value"), worst).add(QStringLiteral("unit"), QStringLiteral("ms"));
+        for (auto it = stalls.cbegin(); it != stalls.cend(); ++it)
+            figure.add(it.key(), ViewerBench::median(it.value()));
+        figure.add(QStringLiteral("target"), 50)
+            .add(QStringLiteral("what"),
+                 QStringLiteral("longest gap of a 2 ms GUI timer while loading, median per figure"))
+            .print();
+    }
+    return status;
+}
