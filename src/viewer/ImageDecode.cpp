@@ -2,6 +2,7 @@
 
 #include "formats/Formats.h"
 #include "rawdecode/RawDecode.h"
+#include "viewer/Apng.h"
 #include "viewer/ViewerLog.h"
 #include "viewer/ZoomModel.h"
 
@@ -294,6 +295,23 @@ LoadResult load(const QString &path, const Options &options)
     if (stored.isValid() && !fitsBudget(full, options))
         return failed(path, LoadFailure::TooLarge);
 
+    if (format == "png" && Apng::isAnimated(bytes)) {
+        const Apng::Animation animation = Apng::decode(bytes, kMaxAnimationBytes, kMaxPixels, options.cancelled);
+        if (isCancelled(options))
+            return failed(path, LoadFailure::Cancelled);
+        if (animation.ok) {
+            result.path = path;
+            result.stage = LoadStage::Full;
+            result.image = animation.frames.constFirst().image;
+            result.fullSize = result.image.size();
+            result.loopCount = animation.loopCount;
+            if (animation.frames.size() > 1)
+                result.frames = animation.frames;
+            result.stamp = stamp;
+            return result;
+        }
+        // A broken animation: the default picture, as any PNG reader shows it.
+    }
     if (reader.supportsAnimation() && reader.imageCount() != 1) {
         result = loadAnimation(path, reader, full, options);
         result.stamp = stamp;

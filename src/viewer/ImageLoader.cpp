@@ -6,6 +6,8 @@
 
 #include <QFileInfo>
 
+#include <malloc.h>
+
 #include <QRunnable>
 
 namespace {
@@ -36,6 +38,11 @@ private:
 ImageLoader::ImageLoader(QObject *parent)
     : QObject(parent)
 {
+    // Decoded pictures are tens of megabytes and freed on other threads than they
+    // were made on; glibc would raise its mmap threshold after the first and keep
+    // later ones in per-thread arenas, holding the memory after the picture is gone.
+    static const bool mmapLarge = mallopt(M_MMAP_THRESHOLD, 1024 * 1024) == 1;
+    Q_UNUSED(mmapLarge);
     qRegisterMetaType<LoadResult>();
     qRegisterMetaType<LoadFailure>();
     pool.setMaxThreadCount(kThreads);
@@ -182,13 +189,21 @@ qint64 ImageLoader::cachedBytes() const
     return total;
 }
 
+void ImageLoader::release(Entry entry)
+{
+    // Unmapping a picture's pages takes milliseconds; a pool thread does it.
+    pool.start(new LevelJob([dropped = std::move(entry)]() mutable { dropped = Entry(); }), PreloadPriority);
+}
+
 void ImageLoader::trimTo(const QStringList &paths)
 {
     for (auto it = cache.begin(); it != cache.end();) {
-        if (paths.contains(it.key()))
+        if (paths.contains(it.key())) {
             ++it;
-        else
+        } else {
+            release(std::move(it.value()));
             it = cache.erase(it);
+        }
     }
 }
 
@@ -216,7 +231,7 @@ void ImageLoader::store(const LoadResult &result)
             victim = key;
         if (victim.isEmpty())
             break;
-        cache.remove(victim);
+        release(cache.take(victim));
     }
 }
 

@@ -84,6 +84,7 @@ private:
     void onEnded(const std::shared_ptr<State> &state);
     void store(const LoadResult &result);
     void trimTo(const QStringList &keep);
+    void release(Entry entry);
     void cancelPreloadsExcept(const QString &path);
 
     QThreadPool pool;

@@ -48,9 +48,10 @@ const QPixmap &PictureItem::sourceFor(double scale) const
     if (scale < 0.999) {
         if (serves(levelPixmap, scale))
             return levelPixmap;
-        // The fitted first decode is itself filtered: better than sampling the full
-        // picture while the level is being made.
-        if (serves(standInPixmap, scale))
+        // The fitted first decode or the RAW preview is itself filtered: better than
+        // sampling the full picture while the level is being made.
+        if (!standInPixmap.isNull() && scaleOfSource(standInPixmap) >= scale * 0.999
+            && scaleOfSource(standInPixmap) <= scale * 2)
             return standInPixmap;
     }
     return fullPixmap.isNull() ? standInPixmap : fullPixmap;
@@ -58,9 +59,15 @@ const QPixmap &PictureItem::sourceFor(double scale) const
 
 void PictureItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *, QWidget *)
 {
-    const QPixmap &source = sourceFor(scaleOf(painter->worldTransform()));
-    if (!source.isNull())
-        painter->drawPixmap(boundingRect(), source, QRectF(source.rect()));
+    const double scale = scaleOf(painter->worldTransform());
+    const QPixmap &source = sourceFor(scale);
+    if (source.isNull())
+        return;
+    // Until a filtered level is made, a large picture is painted unfiltered: bilinear
+    // sampling of it would alias just the same, and costs the GUI thread tens of ms.
+    if (&source == &fullPixmap && !hasFilteredSourceFor(scale))
+        painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter->drawPixmap(boundingRect(), source, QRectF(source.rect()));
 }
 
 void PictureItem::setStandIn(const QPixmap &pixmap)

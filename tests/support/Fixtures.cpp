@@ -7,7 +7,9 @@
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
+#include <QPair>
 #include <QProcess>
+#include <QtEndian>
 
 namespace Fixtures {
 
@@ -58,23 +60,81 @@ bool writeJpegWithOrientation(const QString &path, const QImage &image, int orie
     return writeBytes(path, jpeg.left(2) + app1 + jpeg.mid(2));
 }
 
+namespace {
+
+QByteArray pngChunk(const QByteArray &type, const QByteArray &data)
+{
+    QByteArray out;
+    QDataStream(&out, QIODevice::WriteOnly) << quint32(data.size());
+    const QByteArray body = type + data;
+    // PNG's CRC-32 (Qt's qChecksum is a CRC-16).
+    quint32 c = 0xffffffffu;
+    for (unsigned char byte : body) {
+        c ^= byte;
+        for (int k = 0; k < 8; ++k)
+            c = (c >> 1) ^ (0xedb88320u & (0u - (c & 1u)));
+    }
+    QByteArray tail;
+    QDataStream(&tail, QIODevice::WriteOnly) << quint32(c ^ 0xffffffffu);
+    return out + body + tail;
+}
+
+// The IHDR data and the concatenated IDAT data of a PNG.
+QPair<QByteArray, QByteArray> pngParts(const QByteArray &png)
+{
+    QPair<QByteArray, QByteArray> parts;
+    int at = 8;
+    while (at + 12 <= png.size()) {
+        const int length = int(qFromBigEndian<quint32>(png.constData() + at));
+        const QByteArray type = png.mid(at + 4, 4);
+        if (type == "IHDR")
+            parts.first = png.mid(at + 8, length);
+        else if (type == "IDAT")
+            parts.second += png.mid(at + 8, length);
+        at += 12 + length;
+    }
+    return parts;
+}
+
+} // namespace
+
+bool writeApng(const QString &path, const QList<QImage> &frames, int delayMs, int plays)
+{
+    QByteArray out("\x89PNG\r\n\x1a\n", 8);
+    quint32 sequence = 0;
+    for (int i = 0; i < frames.size(); ++i) {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        if (!frames.at(i).save(&buffer, "PNG"))
+            return false;
+        const auto parts = pngParts(png);
+        if (i == 0) {
+            out += pngChunk("IHDR", parts.first);
+            QByteArray control;
+            QDataStream(&control, QIODevice::WriteOnly) << quint32(frames.size()) << quint32(plays);
+            out += pngChunk("acTL", control);
+        }
+        QByteArray control;
+        QDataStream(&control, QIODevice::WriteOnly)
+            << sequence++ << quint32(frames.at(i).width()) << quint32(frames.at(i).height()) << quint32(0) << quint32(0)
+            << quint16(delayMs) << quint16(1000) << quint8(0) << quint8(0);
+        out += pngChunk("fcTL", control);
+        if (i == 0) {
+            out += pngChunk("IDAT", parts.second);
+        } else {
+            QByteArray data;
+            QDataStream(&data, QIODevice::WriteOnly) << sequence++;
+            out += pngChunk("fdAT", data + parts.second);
+        }
+    }
+    out += pngChunk("IEND", QByteArray());
+    return writeBytes(path, out);
+}
+
 QByteArray pngDeclaring(const QSize &size)
 {
-    const auto chunk = [](const QByteArray &type, const QByteArray &data) {
-        QByteArray out;
-        QDataStream(&out, QIODevice::WriteOnly) << quint32(data.size());
-        const QByteArray body = type + data;
-        // PNG's CRC-32 (Qt's qChecksum is a CRC-16).
-        quint32 c = 0xffffffffu;
-        for (unsigned char byte : body) {
-            c ^= byte;
-            for (int k = 0; k < 8; ++k)
-                c = (c >> 1) ^ (0xedb88320u & (0u - (c & 1u)));
-        }
-        QByteArray tail;
-        QDataStream(&tail, QIODevice::WriteOnly) << quint32(c ^ 0xffffffffu);
-        return out + body + tail;
-    };
+    const auto chunk = pngChunk;
     QByteArray header;
     QDataStream stream(&header, QIODevice::WriteOnly);
     stream << quint32(size.width()) << quint32(size.height()) << quint8(8) << quint8(2) << quint8(0) << quint8(0)

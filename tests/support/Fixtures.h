@@ -22,6 +22,10 @@ bool writeDng(const QString &path, int width, int height, const QStringList &ext
 // Writes image as a JPEG carrying an EXIF orientation tag (1-8).
 bool writeJpegWithOrientation(const QString &path, const QImage &image, int orientation);
 
+// Writes frames (one size, one format) as an animated PNG: each frame shown for
+// delayMs, the whole played plays times (0: for ever).
+bool writeApng(const QString &path, const QList<QImage> &frames, int delayMs, int plays);
+
 // A PNG whose header declares size but whose pixel data is a few bytes.
 QByteArray pngDeclaring(const QSize &size);
 

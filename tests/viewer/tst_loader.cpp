@@ -90,7 +90,9 @@ private slots:
     void refusals_data();
     void refusals();
     void filteredBelowActualSize();
-    void animatedGifPlays();
+    void animationPlays_data();
+    void animationPlays();
+    void animationPlaysItsLoopCount();
 
 private:
     QTemporaryDir tmp;
@@ -422,33 +424,73 @@ void TestLoader::filteredBelowActualSize()
     QCOMPARE(&item->sourceFor(1.0), &item->full());
 }
 
-void TestLoader::animatedGifPlays()
+void TestLoader::animationPlays_data()
 {
-    const QString gif = tmp.filePath(QStringLiteral("anim.gif"));
+    QTest::addColumn<QString>("name");
+    QTest::newRow("GIF") << "anim.gif";
+    QTest::newRow("WebP") << "anim.webp";
+    QTest::newRow("APNG") << "anim.png";
+}
+
+// Red, green and blue frames 30 ms apart, looping for ever.
+void TestLoader::animationPlays()
+{
+    QFETCH(QString, name);
+    const QString path = tmp.filePath(name);
     const QString still = tmp.filePath(QStringLiteral("still.png"));
     QVERIFY(Fixtures::writeImage(still, QSize(40, 30)));
-    QProcess convert;
-    convert.start(QStringLiteral("convert"),
-                  {"-delay", "3", "-size", "40x30", "xc:red", "xc:lime", "xc:blue", "-loop", "0", gif});
-    QVERIFY(convert.waitForFinished(30000) && convert.exitCode() == 0);
+    if (name.endsWith(QLatin1String(".png"))) {
+        QList<QImage> frames;
+        for (const QColor &colour : {QColor(Qt::red), QColor(Qt::green), QColor(Qt::blue)}) {
+            frames << QImage(40, 30, QImage::Format_RGB32);
+            frames.last().fill(colour);
+        }
+        QVERIFY(Fixtures::writeApng(path, frames, 30, 0));
+    } else {
+        QProcess convert;
+        convert.start(QStringLiteral("convert"),
+                      {"-delay", "3", "-size", "40x30", "xc:red", "xc:lime", "xc:blue", "-loop", "0", path});
+        QVERIFY(convert.waitForFinished(30000) && convert.exitCode() == 0);
+    }
 
     ShownView shown;
-    QVERIFY(shown.open(gif));
+    QVERIFY(shown.open(path));
     QVERIFY(shown.view.isAnimating());
     QCOMPARE(shown.view.pictureSize(), QSizeF(40, 30));
     QCOMPARE(shown.view.currentFrame(), 0);
+    QVERIFY(qRed(shown.view.currentPixmap().toImage().pixel(5, 5)) > 200);
     QTRY_COMPARE_WITH_TIMEOUT(shown.view.currentFrame(), 1, 5000);
     QVERIFY(qGreen(shown.view.currentPixmap().toImage().pixel(5, 5)) > 200);
     QTRY_COMPARE_WITH_TIMEOUT(shown.view.currentFrame(), 2, 5000);
+    QVERIFY(qBlue(shown.view.currentPixmap().toImage().pixel(5, 5)) > 200);
     QTRY_COMPARE_WITH_TIMEOUT(shown.view.currentFrame(), 0, 5000); // loops for ever
     // Zoom and turns act on the moving picture.
     shown.view.zoomIn();
     shown.view.rotateView(90);
     QCOMPARE(shown.view.zoomFactor(), 1.08);
     QTRY_COMPARE_WITH_TIMEOUT(shown.view.currentFrame(), 1, 5000);
+    QVERIFY(std::abs(shown.view.graphicsView()->transform().m12()) > 0);
     // Stepping away stops it.
     QVERIFY(shown.open(still));
     QVERIFY(!shown.view.isAnimating());
+}
+
+// An animation made to play once stops on its last frame.
+void TestLoader::animationPlaysItsLoopCount()
+{
+    QList<QImage> frames;
+    for (const QColor &colour : {QColor(Qt::red), QColor(Qt::green)}) {
+        frames << QImage(20, 20, QImage::Format_RGB32);
+        frames.last().fill(colour);
+    }
+    const QString path = tmp.filePath(QStringLiteral("once.png"));
+    QVERIFY(Fixtures::writeApng(path, frames, 20, 1));
+    ShownView shown;
+    QVERIFY(shown.open(path));
+    QTRY_VERIFY_WITH_TIMEOUT(!shown.view.isAnimating(), 5000);
+    QCOMPARE(shown.view.currentFrame(), 1);
+    QTest::qWait(100);
+    QCOMPARE(shown.view.currentFrame(), 1);
 }
 
 QTEST_MAIN(TestLoader)
