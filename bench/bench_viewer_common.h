@@ -308,7 +308,9 @@ inline QString aloneCopy(const QString &cacheDir, const QString &path)
 }
 
 // The longest time the GUI thread did not answer: a 2 ms timer notes when it runs;
-// the largest gap between two runs, less the interval, is the stall.
+// the largest gap between two runs, less the interval, is the stall. Beside it, the
+// GUI thread's own CPU time within that gap: on a machine with more runnable threads
+// than cores a gap can be mostly waiting for a core, not work of ours.
 class GuiStall : public QObject
 {
 public:
@@ -316,35 +318,52 @@ public:
     {
         timer.setInterval(2);
         timer.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&timer, &QTimer::timeout, this, [this] {
-            const qint64 now = clock.nsecsElapsed();
-            if (last >= 0)
-                longest = qMax(longest, now - last);
-            last = now;
-        });
+        QObject::connect(&timer, &QTimer::timeout, this, [this] { tick(); });
     }
     void start()
     {
         clock.start();
         last = 0;
+        lastCpu = threadCpuNs();
+        longest = 0;
+        longestCpu = 0;
         timer.start();
     }
     // Stops, and counts the time since the last tick too (a stall up to now).
     double stopMs()
     {
         timer.stop();
-        if (last >= 0)
-            longest = qMax(longest, clock.nsecsElapsed() - last);
-        const double ms = qMax(0.0, longest / 1e6 - 2);
-        longest = 0;
-        return ms;
+        tick();
+        return qMax(0.0, longest / 1e6 - 2);
     }
+    // The GUI thread's CPU time within the longest gap of the last run.
+    double busyMs() const { return longestCpu / 1e6; }
 
 private:
+    static qint64 threadCpuNs()
+    {
+        timespec now;
+        clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+        return now.tv_sec * 1000000000LL + now.tv_nsec;
+    }
+    void tick()
+    {
+        const qint64 now = clock.nsecsElapsed();
+        const qint64 cpu = threadCpuNs();
+        if (now - last > longest) {
+            longest = now - last;
+            longestCpu = cpu - lastCpu;
+        }
+        last = now;
+        lastCpu = cpu;
+    }
+
     QTimer timer;
     QElapsedTimer clock;
-    qint64 last = -1;
+    qint64 last = 0;
+    qint64 lastCpu = 0;
     qint64 longest = 0;
+    qint64 longestCpu = 0;
 };
 
 // Runs the event loop until done() holds; false after the timeout.

@@ -412,7 +412,9 @@ void SeeImgMainWT::showAllImg()
         return;
     }
 
-    loadGeneration = imageLoader->request(imgPath, view->size());
+    // This widget's size: the graphics view fills it, but may not be laid out yet
+    // when it has just replaced the drop area.
+    loadGeneration = imageLoader->request(imgPath, size());
     loadEnded = false;
     // The old picture goes now: stepping holds no more than the cache allows, and
     // printing or fitting never sees the previous file.
