@@ -372,6 +372,17 @@ inline bool waitUntil(const std::function<bool()> &done, int timeoutMs = 60000)
     return QTest::qWaitFor(done, timeoutMs);
 }
 
+// Waits until the view has shown its picture and the loader's threads are idle
+// (neighbours preloaded, levels made). A template: this header names no viewer class.
+template<typename View> bool settle(View &view)
+{
+    const auto idle = [&] { return !view.isLoading() && view.loader()->threadPool()->activeThreadCount() == 0; };
+    // The pool reports idle a moment before the last result is delivered.
+    const bool done = waitUntil(idle);
+    QTest::qWait(30);
+    return done && waitUntil(idle);
+}
+
 // Resets the process's peak resident memory (VmHWM) to the current value.
 inline bool resetPeakMemory()
 {

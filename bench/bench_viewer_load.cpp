@@ -31,18 +31,7 @@ using ViewerBench::Stopwatch;
 QMap<QString, QVector<double>> stalls; // scenario -> longest stall of each round
 QMap<QString, QVector<double>> busy; // scenario -> the GUI thread's CPU time within it
 
-bool idle(SeeImgMainWT &view)
-{
-    return !view.isLoading() && view.loader()->threadPool()->activeThreadCount() == 0;
-}
-
-bool settle(SeeImgMainWT &view)
-{
-    // The pool reports idle a moment before the last result is delivered.
-    const bool done = ViewerBench::waitUntil([&] { return idle(view); });
-    QTest::qWait(30);
-    return done && ViewerBench::waitUntil([&] { return idle(view); });
-}
+using ViewerBench::settle;
 
 QByteArray readAll(const QString &path)
 {

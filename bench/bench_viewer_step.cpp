@@ -100,8 +100,7 @@ int main(int argc, char *argv[])
 
         // Start in the middle; every step lands on a new file, already decoded in
         // the background (the images are 1 x 1 pixel: the figure is the browsing).
-        const auto settle
-            = [&] { ViewerBench::waitUntil([&] { return !view.isLoading() && view.loader()->cachedCount() >= 2; }); };
+        const auto settle = [&] { ViewerBench::settle(view); };
         const QString first = QDir(folder).filePath(names.at(count / 2));
         view.showImg(first);
         settle();
