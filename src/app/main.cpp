@@ -35,7 +35,7 @@ int main(int argc, char *argv[])
     AppSetup::setUtf8Codec();
     window.showMaximized();
     if (!path.isEmpty())
-        QTimer::singleShot(50, &window, SLOT(showDefaultImg()));
+        QTimer::singleShot(50, &window, &MainWidget::showDefaultImg);
 
     return app.exec();
 }
