@@ -56,8 +56,8 @@ SeeImgMainWT::SeeImgMainWT(QWidget *parent)
     , levelTimer(new QTimer(this))
 {
     centerShow->setAcceptedSuffixes(Formats::openSuffixes());
-    connect(centerShow->centerWidget(), SIGNAL(clicked()), this, SLOT(addFile()));
-    connect(centerShow, SIGNAL(drapAndDrop(QList<QUrl>)), this, SLOT(onDragAndDrop(QList<QUrl>)));
+    connect(centerShow->centerWidget(), &CenterShowForCenterWT::clicked, this, &SeeImgMainWT::addFile);
+    connect(centerShow, &CenterShowWT::drapAndDrop, this, &SeeImgMainWT::onDragAndDrop);
 
     rightBtn = makeArrow(QStringLiteral("下一张"), QStringLiteral("right_c"), this);
     leftBtn = makeArrow(QStringLiteral("上一张"), QStringLiteral("left_c"), this);
