@@ -49,7 +49,7 @@ for part in "${parts[@]}"; do
     step) run "$bin/bench_viewer_step" "$cache" 1000 10000 50000 ;;
     raw) run "$bin/bench_viewer_raw" "$(dng)" ;;
     launch) run "$bin/bench_viewer_launch" "$bin/quorvane" "$cache" ;;
-    load) run "$bin/bench_viewer_load" "$cache" "$root/tests/support/mkdng.py" ${BENCH_ONLY//,/ } ;;
+    load) run "$bin/bench_viewer_load" "$cache" "$root/tests/support/mkdng.py" ${BENCH_ONLY:+${BENCH_ONLY//,/ }} ;;
     *) echo "usage: bench/viewer.sh [open] [step] [raw] [launch] [load]" >&2; exit 2 ;;
   esac
 done

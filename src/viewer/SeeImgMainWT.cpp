@@ -452,7 +452,11 @@ void SeeImgMainWT::onLoaded(const LoadResult &result)
         loopsLeft = result.loopCount;
         startAnimation();
         scheduleLevel();
-        preloadNeighbours();
+        // After this frame: listing the folder again must not delay a step's paint.
+        QTimer::singleShot(0, this, [this, generation = loadGeneration] {
+            if (generation == loadGeneration)
+                preloadNeighbours();
+        });
         break;
     }
     case LoadStage::Failed: showFailure(result.failure); break;
