@@ -349,7 +349,7 @@ void TestMainWidget::undecodableFileIsInert()
 {
     QVERIFY(QDir(tmp.path()).mkpath(QStringLiteral("broken")));
     const QString path = tmp.filePath(QStringLiteral("broken/损坏.jpg"));
-    QVERIFY(Fixtures::writeBytes(path, QByteArray("\xff\xd8\xff\xe0 not really a JPEG", 24)));
+    QVERIFY(Fixtures::writeBytes(path, QByteArray("\xff\xd8\xff\xe0") + " not really a JPEG"));
     window->view()->setImgPath(path);
     window->showDefaultImg();
     QVERIFY(waitLoaded(*window->view()));
