@@ -1,0 +1,40 @@
+#include "viewer/LoadResult.h"
+
+#include <QFileInfo>
+
+QString failureReason(LoadFailure failure)
+{
+    switch (failure) {
+    case LoadFailure::None:
+    case LoadFailure::Cancelled: return QString();
+    case LoadFailure::NotFound: return QStringLiteral("文件不存在");
+    case LoadFailure::NotAFile:
+    case LoadFailure::NotImage: return QStringLiteral("不是图片文件");
+    case LoadFailure::Unreadable: return QStringLiteral("无法读取文件");
+    case LoadFailure::Corrupt: return QStringLiteral("文件已损坏");
+    case LoadFailure::TooLarge: return QStringLiteral("图片过大");
+    }
+    return QString();
+}
+
+FileStamp FileStamp::of(const QString &path)
+{
+    const QFileInfo info(path);
+    FileStamp stamp;
+    if (info.exists()) {
+        stamp.size = info.size();
+        stamp.modified = info.lastModified();
+    }
+    return stamp;
+}
+
+qint64 LoadResult::bytes() const
+{
+    // An animation's image is its first frame, shared.
+    if (frames.isEmpty())
+        return image.sizeInBytes();
+    qint64 total = 0;
+    for (const AnimationFrame &frame : frames)
+        total += frame.image.sizeInBytes();
+    return total;
+}
