@@ -376,8 +376,8 @@ inline bool waitUntil(const std::function<bool()> &done, int timeoutMs = 60000)
 // (neighbours preloaded, levels made). A template: this header names no viewer class.
 template<typename View> bool settle(View &view)
 {
-    const auto idle = [&] { return !view.isLoading() && view.loader()->threadPool()->activeThreadCount() == 0; };
-    // The pool reports idle a moment before the last result is delivered.
+    const auto idle = [&] { return !view.isLoading() && !view.loader()->isBusy(); };
+    // Neighbours are asked for just after the picture's frame.
     const bool done = waitUntil(idle);
     QTest::qWait(30);
     return done && waitUntil(idle);

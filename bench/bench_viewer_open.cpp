@@ -12,6 +12,7 @@
 
 #include "bench_viewer_common.h"
 
+#include "viewer/ImageLoader.h"
 #include "viewer/SeeImgMainWT.h"
 
 #include <QApplication>
@@ -48,8 +49,7 @@ void openInView(SeeImgMainWT &view, const QString &path, const QString &tiny, Vi
     // Start from a tiny picture so freeing the previous large one is not counted.
     // Showing it in another folder also drops the last picture from the cache.
     view.showImg(tiny);
-    ViewerBench::waitUntil([&] { return !view.isLoading(); });
-    QCoreApplication::processEvents();
+    ViewerBench::settle(view);
 
     ViewerBench::Stopwatch watch(CLOCK_PROCESS_CPUTIME_ID);
     view.showImg(path);
@@ -57,6 +57,9 @@ void openInView(SeeImgMainWT &view, const QString &path, const QString &tiny, Vi
     view.graphicsView()->viewport()->repaint();
     if (samples)
         samples->add(watch);
+    // The filtered level is made after the picture is in place; it must not run into
+    // the floor's turn.
+    ViewerBench::settle(view);
 }
 
 } // namespace

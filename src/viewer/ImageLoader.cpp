@@ -176,6 +176,11 @@ QImage ImageLoader::cachedLevel(const QString &path) const
     return cache.value(keyOf(path)).level;
 }
 
+bool ImageLoader::isBusy() const
+{
+    return inFlight || !preloads.isEmpty() || levelRunning || neighbourLevels > 0;
+}
+
 int ImageLoader::cachedCount() const
 {
     return cache.size();
@@ -254,11 +259,13 @@ void ImageLoader::onResult(const std::shared_ptr<State> &state, LoadResult resul
         const QImage full = result.image;
         const QString path = keyOf(result.path);
         const FileStamp stamp = result.stamp;
+        ++neighbourLevels;
         pool.start(new LevelJob([this, full, size, path, stamp] {
                        const QImage level = ImageDecode::downscale(full, size);
                        QMetaObject::invokeMethod(
                            this,
                            [this, level, path, stamp] {
+                               --neighbourLevels;
                                auto it = cache.find(path);
                                if (it != cache.end() && it->picture.stamp == stamp && it->level.isNull())
                                    it->level = level;

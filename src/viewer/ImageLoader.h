@@ -58,6 +58,9 @@ public:
     // arrives as levelReady.
     void prepareLevel(quint64 generation, const QImage &full, const QSize &size);
 
+    // Something is decoding or being prepared (for tests and benchmarks).
+    bool isBusy() const;
+
     int cachedCount() const;
     qint64 cachedBytes() const;
     QThreadPool *threadPool();
@@ -99,4 +102,5 @@ private:
     QSize levelAsked;
     quint64 levelGeneration = 0;
     bool levelRunning = false;
+    int neighbourLevels = 0; // levels of preloaded neighbours being made
 };
