@@ -1,16 +1,31 @@
+#include "app/AppCommandLine.h"
 #include "app/AppSetup.h"
-#include "widgets/UiProfile.h"
 #include "batch/engine/ImgThread.h"
 #include "chrome/ProcessExit.h"
 #include "viewer/LaunchArgs.h"
 #include "viewer/MainWidget.h"
 #include "viewer/SeeImgMainWT.h"
+#include "widgets/UiProfile.h"
 
 #include <QApplication>
 #include <QTimer>
 
+#include <cstdio>
+
 int main(int argc, char *argv[])
 {
+    // --help and --version answer before QApplication, which needs a display.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    switch (AppCommandLine::parse(arguments)) {
+    case AppCommandLine::Action::Help: std::fputs(AppCommandLine::usage().toUtf8().constData(), stdout); return 0;
+    case AppCommandLine::Action::Version:
+        std::fputs(AppCommandLine::versionLine().toUtf8().constData(), stdout);
+        return 0;
+    case AppCommandLine::Action::Run: break;
+    }
+
     QApplication app(argc, argv);
     // Icon, size profile and fonts, pool limit, suffix lists, UTF-8 codec.
     AppSetup::run();
