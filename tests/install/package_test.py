@@ -103,6 +103,8 @@ def check_contents(deb):
     }
     for size in (16, 22, 24, 32, 48, 64, 128, 256):
         expected[f"/usr/share/icons/hicolor/{size}x{size}/apps/{APP_ID}.png"] = "-"
+    if os.path.exists(os.path.join(SOURCE, "src", "batch", "engine", "imagemagick", "policy.xml")):
+        expected["/usr/share/quorvane/imagemagick/policy.xml"] = "-"
     for path, kind in expected.items():
         check(path in files, f"package lacks {path}")
         check((files[path][3] == "x") == (kind == "x"), f"{path} has mode {files[path]}")
