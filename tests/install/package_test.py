@@ -143,6 +143,7 @@ class User:
     def __init__(self, scratch):
         self.home = os.path.join(scratch, "home")
         os.mkdir(self.home)
+        self.sanitizers = sanitizer_options(scratch)
         self.prefix = []
         if os.geteuid() == 0:
             nobody = pwd.getpwnam("nobody")
@@ -159,6 +160,7 @@ class User:
             "PATH": os.path.join(root, "usr", "bin") + ":/usr/local/bin:/usr/bin:/bin",
             "HOME": self.home, "LANG": "C.UTF-8", "XDG_RUNTIME_DIR": self.home,
         }
+        env.update(self.sanitizers)
         env.update(extra)
         return env
 
@@ -169,6 +171,23 @@ class User:
     def popen(self, args, root, env, log):
         return subprocess.Popen(self.prefix + args, env=self.env(root, **env), cwd=self.home,
                                 stdout=log, stderr=log)
+
+
+def sanitizer_options(scratch):
+    """The caller's sanitizer settings (a sanitized build packs sanitized programs),
+    with the leak suppressions copied where the unprivileged user can read them."""
+    options = {k: v for k, v in os.environ.items() if k in ("ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS")}
+    if "LSAN_OPTIONS" in options:
+        parts = []
+        for part in options["LSAN_OPTIONS"].split(":"):
+            if part.startswith("suppressions="):
+                copy = os.path.join(scratch, "lsan.supp")
+                shutil.copyfile(part.split("=", 1)[1], copy)
+                os.chmod(copy, 0o644)
+                part = "suppressions=" + copy
+            parts.append(part)
+        options["LSAN_OPTIONS"] = ":".join(parts)
+    return options
 
 
 def make_inputs(folder, user):

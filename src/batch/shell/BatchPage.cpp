@@ -43,7 +43,7 @@ BatchPage::~BatchPage()
         job->detach();
 }
 
-void BatchPage::setupPage(BatchCenterWT *centre, const char *startSlot)
+void BatchPage::setupPage(BatchCenterWT *centre, const std::function<void()> &startSlot)
 {
     center = centre;
     setStyleSheet(QLatin1String(metaObject()->className()) + QStringLiteral("{background-color:white;}"));
@@ -54,13 +54,13 @@ void BatchPage::setupPage(BatchCenterWT *centre, const char *startSlot)
     layout->addWidget(bar);
     layout->addWidget(center);
 
-    connect(bar->addFileBtn(), SIGNAL(clicked()), this, SLOT(addFile()));
-    connect(bar->clearBtn(), SIGNAL(clicked()), this, SLOT(clearTable()));
-    connect(bar->addDirBtn(), SIGNAL(clicked()), this, SLOT(addDir()));
+    connect(bar->addFileBtn(), &QPushButton::clicked, this, &BatchPage::addFile);
+    connect(bar->clearBtn(), &QPushButton::clicked, this, &BatchPage::clearTable);
+    connect(bar->addDirBtn(), &QPushButton::clicked, this, &BatchPage::addDir);
     if (startSlot && center->paramPanel())
-        connect(center->paramPanel()->startButton(), SIGNAL(clicked()), this, startSlot);
-    connect(center->dropArea()->centerWidget(), SIGNAL(clicked()), this, SLOT(addFile()));
-    connect(center->dropArea(), SIGNAL(drapAndDrop(QList<QUrl>)), this, SLOT(onDragAndDrop(QList<QUrl>)));
+        connect(center->paramPanel()->startButton(), &QPushButton::clicked, this, startSlot);
+    connect(center->dropArea()->centerWidget(), &CenterShowForCenterWT::clicked, this, &BatchPage::addFile);
+    connect(center->dropArea(), &CenterShowWT::drapAndDrop, this, &BatchPage::onDragAndDrop);
 }
 
 void BatchPage::addRow(const QString &path)
@@ -68,8 +68,8 @@ void BatchPage::addRow(const QString &path)
     const int row = center->addRow(path);
     if (row < 0)
         return;
-    connect(center->openDirButton(row), SIGNAL(clicked()), this, SLOT(openItemDir()));
-    connect(center->deleteButton(row), SIGNAL(clicked()), this, SLOT(deleteItem()));
+    connect(center->openDirButton(row), &QPushButton::clicked, this, &BatchPage::openItemDir);
+    connect(center->deleteButton(row), &QPushButton::clicked, this, &BatchPage::deleteItem);
 }
 
 void BatchPage::addOneFile(const QString &path)
@@ -247,7 +247,7 @@ bool BatchPage::startJob(const JobSettings &settings, const QString &exportDir, 
                 if (rowIndex == -1 || generation == tableGeneration)
                     done(exportFilePath, rowIndex, isSuccess);
             });
-    connect(job, SIGNAL(finished()), job, SLOT(deleteLater()));
+    connect(job, &QThread::finished, job, &QObject::deleteLater);
     job->start();
     return true;
 }

@@ -38,7 +38,7 @@ ChFmtMainWidget::ChFmtMainWidget(QWidget *parent)
         layout->addWidget(page, 15);
 
     setStyleSheet(QStringLiteral("ChFmtMainWidget{background-color:white;}"));
-    connect(tabBar, SIGNAL(siginalParent(ToolBtn *)), this, SLOT(switchTab(ToolBtn *)));
+    connect(tabBar, &ToolBar::siginalParent, this, &ChFmtMainWidget::switchTab);
 
     current = chfPage;
     for (BatchPage *page : pages())

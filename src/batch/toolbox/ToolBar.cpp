@@ -28,7 +28,7 @@ ToolBar::ToolBar(QWidget *parent)
         const QString base = QStringLiteral(":/icons/icons/") + QLatin1String(tab.icon);
         auto *btn = new ToolBtn(base + QStringLiteral("_p.png"), base + QStringLiteral(".png"),
                                 QString::fromUtf8(tab.text), this);
-        connect(btn, SIGNAL(signal_parent(ToolBtn *)), this, SLOT(slot_set(ToolBtn *)));
+        connect(btn, &ToolBtn::signal_parent, this, &ToolBar::slot_set);
         buttons.append(btn);
         layout->addWidget(btn);
     }

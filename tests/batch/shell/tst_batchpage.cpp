@@ -35,7 +35,7 @@ public:
     {
         auto *centre = new BatchCenterWT(QStringLiteral("hint"), Formats::openSuffixes(), columns, this);
         centre->setParamPanel(new BatchParamWT(QStringLiteral("开始转换"), centre));
-        setupPage(centre, SLOT(start()));
+        setupPage(centre, [this] { start(); });
         settings.imgType = BatchOp::Convert;
         settings.formatIndex = 2; // png
     }
