@@ -3,10 +3,16 @@
 #include "widgets/UiProfile.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileDialog>
 #include <QImageReader>
+#include <QLabel>
 #include <QMovie>
+#include <QPageSetupDialog>
+#include <QPrinter>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTextCodec>
@@ -28,6 +34,7 @@ private slots:
     void rawSuffix();
     void startupState();
     void resourcesUsedInCodeLoad();
+    void qtDialogsInChinese();
 };
 
 void TestApp::initTestCase()
@@ -167,6 +174,24 @@ void TestApp::resourcesUsedInCodeLoad()
     QMovie loading(QStringLiteral(":/icons/icons/loading.gif"));
     QVERIFY(loading.isValid());
     QVERIFY2(loading.frameCount() > 4, "the loading animation has too few frames");
+}
+
+// Qt's own dialogs speak Simplified Chinese whatever the locale (the tests run in C).
+void TestApp::qtDialogsInChinese()
+{
+    QFileDialog open(nullptr, QStringLiteral("打开图片"));
+    open.setOption(QFileDialog::DontUseNativeDialog);
+    open.setFileMode(QFileDialog::ExistingFile);
+    open.setAcceptMode(QFileDialog::AcceptOpen);
+    auto *buttons = open.findChild<QDialogButtonBox *>();
+    QVERIFY(buttons);
+    QCOMPARE(buttons->button(QDialogButtonBox::Cancel)->text(), QStringLiteral("取消"));
+    QCOMPARE(open.findChild<QLabel *>(QStringLiteral("lookInLabel"))->text(), QStringLiteral("查找范围："));
+    QCOMPARE(open.labelText(QFileDialog::Accept), QStringLiteral("打开(&O)"));
+
+    QPrinter printer;
+    QPageSetupDialog setup(&printer);
+    QCOMPARE(setup.windowTitle(), QStringLiteral("页面设置"));
 }
 
 QTEST_MAIN(TestApp)
