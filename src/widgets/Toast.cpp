@@ -32,8 +32,9 @@ Toast::Toast(QWidget *parent)
 {
     // A notice, not a window to work in: the window system passes clicks and wheel
     // turns through it, and showing it leaves the keyboard with the main window.
+    // Past the window manager too, whose frame around it would take the input.
     setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowTransparentForInput
-                   | Qt::WindowDoesNotAcceptFocus);
+                   | Qt::WindowDoesNotAcceptFocus | Qt::BypassWindowManagerHint);
     setAttribute(Qt::WA_TranslucentBackground);
     setAttribute(Qt::WA_ShowWithoutActivating);
     label->setAttribute(Qt::WA_TransparentForMouseEvents);

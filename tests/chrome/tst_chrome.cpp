@@ -2,6 +2,7 @@
 #include "chrome/TitleBar.h"
 #include "viewer/MainWidget.h"
 #include "widgets/MyDialog.h"
+#include "widgets/MyLineEdit.h"
 #include "widgets/Toast.h"
 
 #include <QApplication>
@@ -80,6 +81,7 @@ private slots:
     void toastPassesInputThrough();
     void titleElidedInTheMiddle();
     void dialogKeepsFixedSize();
+    void placeholderLighterThanText();
 };
 
 void TestChrome::initTestCase()
@@ -268,6 +270,38 @@ void TestChrome::dialogKeepsFixedSize()
 
     dialog->findChild<QPushButton *>()->click();
     QTRY_VERIFY(dialog.isNull()); // deletes itself once closed
+}
+
+// The darkest grey level drawn in a field.
+int darkest(QWidget *field)
+{
+    const QImage image = field->grab().toImage();
+    int level = 255;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            level = qMin(level, qGray(image.pixel(x, y)));
+    }
+    return level;
+}
+
+// A hint in an empty field is visibly lighter than what the user types.
+void TestChrome::placeholderLighterThanText()
+{
+    const QString text = QStringLiteral("为空则等比例计算宽度");
+    MyLineEdit hint;
+    hint.setStyleSheet(hint.styleSheet() + QStringLiteral("MyLineEdit{border:0px;}")); // only the text is dark
+    hint.resize(400, 45);
+    hint.setPlaceholderText(text);
+    MyLineEdit typed;
+    typed.setStyleSheet(hint.styleSheet());
+    typed.resize(400, 45);
+    typed.setText(text);
+    hint.show();
+    typed.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&typed));
+    const int hintLevel = darkest(&hint);
+    const int typedLevel = darkest(&typed);
+    QVERIFY2(hintLevel >= typedLevel + 60, qPrintable(QStringLiteral("%1 vs %2").arg(hintLevel).arg(typedLevel)));
 }
 
 QUORVANE_TEST_MAIN_WITH_CHILD(TestChrome, kCloseMode, closeChild)
