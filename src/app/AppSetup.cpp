@@ -1,5 +1,6 @@
 #include "app/AppSetup.h"
 
+#include "batch/engine/ImgThread.h"
 #include "formats/Formats.h"
 #include "widgets/UiProfile.h"
 
@@ -9,7 +10,6 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTextCodec>
-#include <QThreadPool>
 #include <QTranslator>
 
 #include <memory>
@@ -37,7 +37,7 @@ void run()
 {
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/icons/application_icon.png")));
     UiProfile::setup();
-    QThreadPool::globalInstance()->setMaxThreadCount(kMaxPoolThreads);
+    ImgThread::setUpPool();
     Formats::init();
     loadQtTranslations();
     setUtf8Codec();

@@ -6,8 +6,6 @@
 // Needs a QApplication (or QGuiApplication) to exist.
 namespace AppSetup {
 
-constexpr int kMaxPoolThreads = 10;
-
 void run();
 
 // Installs Qt's zh_CN translations for the whole program; false when they are not

@@ -1,4 +1,5 @@
 #include "app/AppSetup.h"
+#include "batch/engine/ImgThread.h"
 #include "formats/Formats.h"
 #include "widgets/UiProfile.h"
 
@@ -12,8 +13,10 @@
 #include <QMovie>
 #include <QPageSetupDialog>
 #include <QPrinter>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextCodec>
 #include <QThreadPool>
@@ -35,6 +38,8 @@ private slots:
     void startupState();
     void resourcesUsedInCodeLoad();
     void qtDialogsInChinese();
+    void viewerSilentUnlessAsked_data();
+    void viewerSilentUnlessAsked();
 };
 
 void TestApp::initTestCase()
@@ -132,7 +137,7 @@ void TestApp::rawSuffix()
 
 void TestApp::startupState()
 {
-    QCOMPARE(QThreadPool::globalInstance()->maxThreadCount(), AppSetup::kMaxPoolThreads);
+    QCOMPARE(QThreadPool::globalInstance()->maxThreadCount(), ImgThread::kPoolThreads);
     QCOMPARE(QTextCodec::codecForLocale()->name(), QByteArray("UTF-8"));
     QCOMPARE(UiProfile::bodyFont().family(), QStringLiteral("Microsoft YaHei"));
     // The offscreen platform reports an 800 x 600 screen.
@@ -192,6 +197,50 @@ void TestApp::qtDialogsInChinese()
     QPrinter printer;
     QPageSetupDialog setup(&printer);
     QCOMPARE(setup.windowTitle(), QStringLiteral("页面设置"));
+}
+
+void TestApp::viewerSilentUnlessAsked_data()
+{
+    QTest::addColumn<QString>("rules");
+    QTest::addColumn<bool>("talks");
+    QTest::newRow("default") << QString() << false;
+    QTest::newRow("viewer category on") << QStringLiteral("quorvane.*.debug=true") << true;
+}
+
+// Started from a terminal with a picture, the viewer writes nothing unless its
+// categories are turned on (also outside a desktop session, with no runtime folder set).
+void TestApp::viewerSilentUnlessAsked()
+{
+    QFETCH(QString, rules);
+    QFETCH(bool, talks);
+    QTemporaryDir dir;
+    const QString picture = dir.filePath(QStringLiteral("shown.png"));
+    QVERIFY(Fixtures::writeImage(picture, QSize(300, 200)));
+
+    QProcess viewer;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    env.remove(QStringLiteral("QT_LOGGING_RULES"));
+    if (!rules.isEmpty())
+        env.insert(QStringLiteral("QT_LOGGING_RULES"), rules);
+    viewer.setProcessEnvironment(env);
+    viewer.start(Fixtures::binDir() + QStringLiteral("/quorvane"), {picture});
+    QVERIFY(viewer.waitForStarted());
+    QByteArray said;
+    if (talks) {
+        QTRY_VERIFY_WITH_TIMEOUT((said += viewer.readAllStandardError()).contains("oriWidth:"), 30000);
+    } else {
+        // Long enough for the start-up and the picture's load and fit to have logged.
+        viewer.waitForFinished(2500);
+    }
+    viewer.kill();
+    viewer.waitForFinished();
+    said += viewer.readAllStandardError() + viewer.readAllStandardOutput();
+    if (talks)
+        QVERIFY2(said.contains("oriWidth:"), said.constData());
+    else
+        QVERIFY2(said.isEmpty(), said.constData());
 }
 
 QTEST_MAIN(TestApp)

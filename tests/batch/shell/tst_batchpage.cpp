@@ -1,12 +1,13 @@
 #include "app/AppSetup.h"
-#include "formats/Formats.h"
+#include "batch/engine/ToolLocator.h"
 #include "batch/shell/BatchCenterWT.h"
 #include "batch/shell/BatchPage.h"
 #include "batch/shell/BatchParamWT.h"
 #include "batch/shell/ExportFileWT.h"
+#include "batch/shell/MyTable.h"
+#include "formats/Formats.h"
 #include "widgets/CenterShowWT.h"
 #include "widgets/DragAcceptance.h"
-#include "batch/shell/MyTable.h"
 
 #include <QDir>
 #include <QDragEnterEvent>
@@ -23,6 +24,7 @@
 #include <algorithm>
 
 #include "support/BatchTestKit.h"
+#include "support/EngineHarness.h"
 #include "support/Fixtures.h"
 
 // A page built from the framework alone, with either the usual five columns or a
@@ -112,6 +114,8 @@ private slots:
     void everyFileMissing();
     void selectedRowStaysReadable();
     void outputFolderElided();
+    void failedRowShowsItsReason_data();
+    void failedRowShowsItsReason();
 
 private:
     QTemporaryDir home;
@@ -411,13 +415,45 @@ void TestBatchPage::outputFolderElided()
     page.show();
     QVERIFY(QTest::qWaitForWindowExposed(&page));
     ExportFileWT *row = page.centerWidget()->paramPanel()->exportFile();
-    const QString folder = QStringLiteral("/home/用户/Desktop/") + QString(200, QLatin1Char('d')) + QStringLiteral("/输出");
+    const QString folder
+        = QStringLiteral("/home/用户/Desktop/") + QString(200, QLatin1Char('d')) + QStringLiteral("/输出");
     row->setText(folder);
     QCOMPARE(row->text(), folder);
     QTRY_VERIFY(row->shownText().contains(QChar(0x2026)));
     QVERIFY(row->shownText().startsWith(QStringLiteral("/home/")));
     QVERIFY(row->shownText().endsWith(QStringLiteral("/输出")));
     QCOMPARE(row->findChild<QLabel *>()->toolTip(), folder);
+}
+
+void TestBatchPage::failedRowShowsItsReason_data()
+{
+    deleteRenumbers_data();
+}
+
+void TestBatchPage::failedRowShowsItsReason()
+{
+    QFETCH(BatchColumns, columns);
+    QTemporaryDir dir;
+    // A tool that fails on one file with a message of its own, and copies the other.
+    ToolLocator::setOverride(
+        ToolLocator::Tool::ImageMagick,
+        EngineHarness::writeTool(dir.path(), "picky",
+                                 "case \"$IN\" in *bad*) echo 'convert: no pixels in bad.png' >&2; "
+                                 "exit 1;; esac\ncp \"$IN\" \"$OUT\""));
+    FrameworkPage page(columns);
+    for (const char *name : {"good.png", "bad.png"}) {
+        QVERIFY(Fixtures::writeImage(dir.filePath(QLatin1String(name)), QSize(4, 4)));
+        page.addOneFile(dir.filePath(QLatin1String(name)));
+    }
+    page.start();
+    QVERIFY(BatchTestKit::waitForJobEnd(&page));
+    ToolLocator::setOverride(ToolLocator::Tool::ImageMagick, QString());
+
+    BatchCenterWT *centre = page.centerWidget();
+    QCOMPARE(centre->rowWarning(1)->text(), QStringLiteral("转换失败！"));
+    QCOMPARE(centre->rowReason(1), QStringLiteral("convert: no pixels in bad.png"));
+    QCOMPARE(centre->table()->cellWidget(1, columns.statusColumn)->toolTip(), centre->rowReason(1));
+    QCOMPARE(centre->rowReason(0), QString());
 }
 
 QTEST_MAIN(TestBatchPage)
