@@ -157,16 +157,15 @@ void MainWidget::setUpKeys()
 void MainWidget::perform(ViewerKeys::Action action)
 {
     using A = ViewerKeys::Action;
-    switch (action) {
-    case A::Open: imageView->addFile(); return;
-    case A::ToggleFullScreen: toggleFullScreen(); return;
-    case A::LeaveFullScreen: leaveFullScreen(); return;
-    default: break;
-    }
-    // The rest act on the picture, as their buttons do.
-    if (!hasImage())
+    // Opening and full screen work whatever is shown; the rest act on the picture
+    // and, like their buttons, do nothing without one.
+    const bool anyTime = action == A::Open || action == A::ToggleFullScreen || action == A::LeaveFullScreen;
+    if (!anyTime && !hasImage())
         return;
     switch (action) {
+    case A::Open: imageView->addFile(); break;
+    case A::ToggleFullScreen: toggleFullScreen(); break;
+    case A::LeaveFullScreen: leaveFullScreen(); break;
     case A::Previous: step(-1); break;
     case A::Next: step(1); break;
     case A::First: showFolderEnd(false); break;
@@ -178,9 +177,6 @@ void MainWidget::perform(ViewerKeys::Action action)
     case A::TurnRight: turn(90); break;
     case A::TurnLeft: turn(-90); break;
     case A::Print: onPrintBtnClicked(false); break;
-    case A::Open:
-    case A::ToggleFullScreen:
-    case A::LeaveFullScreen: break;
     }
 }
 

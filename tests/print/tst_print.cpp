@@ -5,6 +5,7 @@
 #include "widgets/MyDialog.h"
 #include "widgets/MyLineEdit.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QGraphicsPixmapItem>
 #include <QGraphicsRectItem>
@@ -80,6 +81,7 @@ private slots:
     void noPrinter();
     void sizeFitsScreen_data();
     void sizeFitsScreen();
+    void dropDownRowsLikeTheToolbox();
     void failedPrintReported();
     void printToPdf_data();
     void printToPdf();
@@ -391,6 +393,22 @@ void TestPrint::sizeFitsScreen()
     // The whole sheet still shows in the smaller preview.
     const auto *view = dialog.findChild<QGraphicsView *>();
     QVERIFY(view->mapFromScene(dialog.previewScene()->sceneRect()).boundingRect().width() <= view->width() + 1);
+}
+
+// The print dialog's drop-down rows are as tall as everywhere else in the program.
+void TestPrint::dropDownRowsLikeTheToolbox()
+{
+    PrintDialog dialog(nullptr);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    MyComboBox standalone;
+    standalone.addItems({QStringLiteral("PNG"), QStringLiteral("JPG")});
+    for (MyComboBox *box : {dialog.photoSizeBox(), dialog.paperBox(), dialog.colourModeBox(), &standalone}) {
+        box->showPopup();
+        QCOMPARE(box->view()->sizeHintForRow(0), MyComboBox::rowHeight());
+        QCOMPARE(box->view()->visualRect(box->model()->index(1, 0)).height(), MyComboBox::rowHeight());
+        box->hidePopup();
+    }
 }
 
 void TestPrint::failedPrintReported()
