@@ -1,11 +1,11 @@
 #include "app/AppCommandLine.h"
 #include "app/AppSetup.h"
+#include "widgets/UiProfile.h"
 #include "batch/engine/ImgThread.h"
 #include "chrome/ProcessExit.h"
 #include "viewer/LaunchArgs.h"
 #include "viewer/MainWidget.h"
 #include "viewer/SeeImgMainWT.h"
-#include "widgets/UiProfile.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -29,9 +29,7 @@ void provideRuntimeDir()
         return;
     const QByteArray dir = QByteArray("/tmp/runtime-").append(user->pw_name);
     ::mkdir(dir.constData(), 0700);
-    struct stat info
-    {
-    };
+    struct stat info {};
     if (::lstat(dir.constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::getuid()
         && (info.st_mode & 0777) == 0700)
         qputenv("XDG_RUNTIME_DIR", dir);

@@ -5,11 +5,17 @@
 #include "widgets/UiProfile.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileDialog>
 #include <QImageReader>
+#include <QLabel>
 #include <QMovie>
+#include <QPageSetupDialog>
+#include <QPrinter>
 #include <QProcess>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -35,6 +41,7 @@ private slots:
     void commandLine_data();
     void commandLine();
     void versionLine();
+    void qtDialogsInChinese();
     void viewerSilentUnlessAsked_data();
     void viewerSilentUnlessAsked();
 };
@@ -209,6 +216,24 @@ void TestApp::versionLine()
 {
     // The project's version, whole: "quorvane 1.0.0".
     QVERIFY(QRegularExpression("^quorvane \\d+\\.\\d+\\.\\d+\n$").match(AppCommandLine::versionLine()).hasMatch());
+}
+
+// Qt's own dialogs speak Simplified Chinese whatever the locale (the tests run in C).
+void TestApp::qtDialogsInChinese()
+{
+    QFileDialog open(nullptr, QStringLiteral("打开图片"));
+    open.setOption(QFileDialog::DontUseNativeDialog);
+    open.setFileMode(QFileDialog::ExistingFile);
+    open.setAcceptMode(QFileDialog::AcceptOpen);
+    auto *buttons = open.findChild<QDialogButtonBox *>();
+    QVERIFY(buttons);
+    QCOMPARE(buttons->button(QDialogButtonBox::Cancel)->text(), QStringLiteral("取消"));
+    QCOMPARE(open.findChild<QLabel *>(QStringLiteral("lookInLabel"))->text(), QStringLiteral("查找范围："));
+    QCOMPARE(open.labelText(QFileDialog::Accept), QStringLiteral("打开(&O)"));
+
+    QPrinter printer;
+    QPageSetupDialog setup(&printer);
+    QCOMPARE(setup.windowTitle(), QStringLiteral("页面设置"));
 }
 
 void TestApp::viewerSilentUnlessAsked_data()
