@@ -169,4 +169,13 @@ QStringList neighbours(const QString &currentPath)
     return around(currentPath, {1, -1});
 }
 
+QString folderEnd(const QString &currentPath, bool last)
+{
+    const QDir dir = QFileInfo(currentPath).absoluteDir();
+    const QStringList names = imageNames(dir.absolutePath());
+    if (names.isEmpty())
+        return QString();
+    return dir.absoluteFilePath(last ? names.constLast() : names.constFirst());
+}
+
 } // namespace FolderBrowser

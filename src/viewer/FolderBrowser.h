@@ -27,4 +27,8 @@ QString neighbour(const QString &currentPath, int offset);
 // The next and the previous image (either empty when there is none), from one listing.
 QStringList neighbours(const QString &currentPath);
 
+// The absolute path of the first (or last) image of currentPath's folder in natural
+// order; empty for a folder without images.
+QString folderEnd(const QString &currentPath, bool last);
+
 } // namespace FolderBrowser

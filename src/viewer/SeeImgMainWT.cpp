@@ -24,6 +24,7 @@
 #include <QWheelEvent>
 #include <QtMath>
 
+#include <cmath>
 #include <utility>
 
 namespace {
@@ -145,6 +146,7 @@ void SeeImgMainWT::applyZoom(const QPointF &anchor, double scaleBy, double facto
     if (scaleBy != 1.0)
         transformKeeping(anchor, [&] { view->scale(scaleBy, scaleBy); });
     zoomFactorValue = factor;
+    fit = Fit::None;
     scheduleLevel();
 }
 
@@ -168,6 +170,7 @@ void SeeImgMainWT::toOrigin(bool notify)
     view->resetTransform();
     view->centerOn(centre);
     zoomFactorValue = 1.0;
+    fit = Fit::None;
     scheduleLevel();
     if (notify)
         emit notifyScale(1.0);
@@ -182,6 +185,7 @@ void SeeImgMainWT::fitToScreen()
     }
     view->fitInView(scene->sceneRect(), Qt::KeepAspectRatio);
     zoomFactorValue = ZoomModel::fitFactor(QSizeF(oriWidth, oriHeight), view->size());
+    fit = Fit::Screen;
     scheduleLevel();
     qCDebug(lcViewer) << "oriWidth:" << oriWidth << ",sceneWidth:" << view->width() << "oriHeight:" << oriHeight
                       << ",sceneHeight:" << view->height();
@@ -191,6 +195,34 @@ void SeeImgMainWT::fitToScreen()
 void SeeImgMainWT::rotateView(double angle)
 {
     transformKeeping(viewportCentre(), [&] { view->rotate(angle); });
+    // A fitted landscape picture turned upright no longer fits.
+    refit();
+    scheduleLevel();
+}
+
+bool SeeImgMainWT::followsWindow() const
+{
+    return fit != Fit::None;
+}
+
+void SeeImgMainWT::refit()
+{
+    if (fit == Fit::None || !pixmapItem || oriWidth <= 0 || oriHeight <= 0)
+        return;
+    const QRectF rect = scene->sceneRect();
+    const QTransform t = view->transform();
+    // Quarter turns and one scale on both axes: the scale is the length of a mapped unit.
+    const double scale = std::hypot(t.m11(), t.m12());
+    const QSizeF turned = t.mapRect(rect).size() / scale;
+    if (fit == Fit::Load && ZoomModel::showsAtActualSize(turned, view->size())) {
+        const int degrees = qRound(qRadiansToDegrees(std::atan2(t.m12(), t.m11())));
+        view->setTransform(QTransform().rotate(degrees));
+        view->centerOn(rect.center());
+        return;
+    }
+    view->fitInView(rect, Qt::KeepAspectRatio);
+    if (fit == Fit::Screen)
+        zoomFactorValue = ZoomModel::fitFactor(turned, view->size());
     scheduleLevel();
 }
 
@@ -212,7 +244,12 @@ void SeeImgMainWT::wheelEvent(QWheelEvent *event)
 bool SeeImgMainWT::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == view || watched == view->viewport()) {
-        if (event->type() == QEvent::MouseMove) {
+        if (event->type() == QEvent::Resize && watched == view->viewport()) {
+            refit();
+        } else if (event->type() == QEvent::MouseButtonDblClick && watched == view->viewport()) {
+            if (static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton && pixmapItem)
+                emit pictureDoubleClicked();
+        } else if (event->type() == QEvent::MouseMove) {
             const QPoint pos = static_cast<QMouseEvent *>(event)->pos();
             const QWidget *source = static_cast<QWidget *>(watched);
             updateArrows(source->mapTo(this, pos).x());
@@ -500,6 +537,7 @@ void SeeImgMainWT::removePicture()
     picture = QPixmap();
     oriWidth = 0;
     oriHeight = 0;
+    fit = Fit::None;
     if (!pixmapItem)
         return;
     scene->removeItem(pixmapItem);
@@ -520,6 +558,7 @@ void SeeImgMainWT::setPicture(const QSize &fullSize)
     zoomFactorValue = 1.0;
     if (ZoomModel::showsAtActualSize(QSizeF(oriWidth, oriHeight), view->size()))
         view->resetTransform();
+    fit = Fit::Load;
 }
 
 // --- filtered levels and neighbours ---------------------------------------

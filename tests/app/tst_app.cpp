@@ -1,16 +1,23 @@
+#include "app/AppCommandLine.h"
 #include "app/AppSetup.h"
 #include "batch/engine/ImgThread.h"
 #include "formats/Formats.h"
 #include "widgets/UiProfile.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileDialog>
 #include <QImageReader>
+#include <QLabel>
 #include <QMovie>
+#include <QPageSetupDialog>
+#include <QPrinter>
 #include <QProcess>
-#include <QTemporaryDir>
+#include <QPushButton>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextCodec>
 #include <QThreadPool>
@@ -31,6 +38,10 @@ private slots:
     void rawSuffix();
     void startupState();
     void resourcesUsedInCodeLoad();
+    void commandLine_data();
+    void commandLine();
+    void versionLine();
+    void qtDialogsInChinese();
     void viewerSilentUnlessAsked_data();
     void viewerSilentUnlessAsked();
 };
@@ -172,6 +183,57 @@ void TestApp::resourcesUsedInCodeLoad()
     QMovie loading(QStringLiteral(":/icons/icons/loading.gif"));
     QVERIFY(loading.isValid());
     QVERIFY2(loading.frameCount() > 4, "the loading animation has too few frames");
+}
+
+void TestApp::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("action");
+    const int run = int(AppCommandLine::Action::Run);
+    const int help = int(AppCommandLine::Action::Help);
+    const int version = int(AppCommandLine::Action::Version);
+    QTest::newRow("nothing") << QStringList() << run;
+    QTest::newRow("an image") << QStringList{"/p/a.jpg"} << run;
+    QTest::newRow("--help") << QStringList{"--help"} << help;
+    QTest::newRow("-h") << QStringList{"-h"} << help;
+    QTest::newRow("--version") << QStringList{"--version"} << version;
+    QTest::newRow("-v") << QStringList{"-v"} << version;
+    QTest::newRow("help wins over version") << QStringList{"--version", "--help"} << help;
+    QTest::newRow("after the image") << QStringList{"/p/a.jpg", "--help"} << help;
+    QTest::newRow("after Qt's options") << QStringList{"-platform", "offscreen", "--version"} << version;
+    QTest::newRow("-reverse is no bundle holding v") << QStringList{"-reverse"} << run;
+    QTest::newRow("unknown option ignored") << QStringList{"--frobnicate", "/p/a.jpg"} << run;
+}
+
+void TestApp::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, action);
+    QCOMPARE(int(AppCommandLine::parse(arguments)), action);
+}
+
+void TestApp::versionLine()
+{
+    // The project's version, whole: "quorvane 1.0.0".
+    QVERIFY(QRegularExpression("^quorvane \\d+\\.\\d+\\.\\d+\n$").match(AppCommandLine::versionLine()).hasMatch());
+}
+
+// Qt's own dialogs speak Simplified Chinese whatever the locale (the tests run in C).
+void TestApp::qtDialogsInChinese()
+{
+    QFileDialog open(nullptr, QStringLiteral("打开图片"));
+    open.setOption(QFileDialog::DontUseNativeDialog);
+    open.setFileMode(QFileDialog::ExistingFile);
+    open.setAcceptMode(QFileDialog::AcceptOpen);
+    auto *buttons = open.findChild<QDialogButtonBox *>();
+    QVERIFY(buttons);
+    QCOMPARE(buttons->button(QDialogButtonBox::Cancel)->text(), QStringLiteral("取消"));
+    QCOMPARE(open.findChild<QLabel *>(QStringLiteral("lookInLabel"))->text(), QStringLiteral("查找范围："));
+    QCOMPARE(open.labelText(QFileDialog::Accept), QStringLiteral("打开(&O)"));
+
+    QPrinter printer;
+    QPageSetupDialog setup(&printer);
+    QCOMPARE(setup.windowTitle(), QStringLiteral("页面设置"));
 }
 
 void TestApp::viewerSilentUnlessAsked_data()
