@@ -66,7 +66,10 @@ QString writeTool(const QString &dir, const QString &name, const QByteArray &bod
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return QString();
-    file.write("#!/bin/sh\nIN=\"$1\"\nfor a in \"$@\"; do OUT=\"$a\"; done\n" + body + "\n");
+    // ImageMagick is told the input's format ("png:/path"); $IN is the path alone.
+    file.write("#!/bin/sh\nIN=\"$1\"\ncase \"$IN\" in [a-z]*:/*) IN=\"${IN#*:}\" ;; esac\n"
+               "for a in \"$@\"; do OUT=\"$a\"; done\n"
+               + body + "\n");
     file.close();
     file.setPermissions(file.permissions() | QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther);
     return path;

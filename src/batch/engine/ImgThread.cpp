@@ -115,7 +115,7 @@ void ImgThread::run()
     QMutexLocker lock(&dispatchMutex);
     if (!QFileInfo::exists(exportDir))
         QDir().mkpath(BatchPaths::defaultExportDir());
-    TempArea::jobStarted();
+    TempArea::sweep();
 
     QThreadPool *pool = QThreadPool::globalInstance();
     for (int i = 0; i < count && !ProcessRunner::stopRequested(); ++i) {
@@ -131,6 +131,7 @@ void ImgThread::run()
                 Qt::BlockingQueuedConnection);
         connect(worker.get(), &ImgRunable::done, this, &ImgThread::parentDone, Qt::BlockingQueuedConnection);
         connect(worker.get(), &ImgRunable::failed, this, &ImgThread::parentFailed, Qt::BlockingQueuedConnection);
+        connect(worker.get(), &ImgRunable::frames, this, &ImgThread::notifyParentFrames, Qt::BlockingQueuedConnection);
         bool started = false;
         while (!(started = pool->tryStart(worker.get())) && !ProcessRunner::stopRequested())
             dispatchWait.wait(&dispatchMutex, 100);
@@ -138,7 +139,6 @@ void ImgThread::run()
             worker.release(); // the pool deletes it after run()
     }
     pool->waitForDone();
-    TempArea::jobEnded();
     lock.unlock();
     emit notifyParentDone(QString(), -1, true);
 }

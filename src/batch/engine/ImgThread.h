@@ -54,6 +54,9 @@ signals:
     void notifyParentDone(QString exportFilePath, int rowIndex, bool isSuccess);
     // Why a file failed, one line; arrives before that file's notifyParentDone.
     void notifyParentFailure(QString reason, int rowIndex);
+    // The output of a file is count pictures; arrives before its notifyParentDone,
+    // which names the first.
+    void notifyParentFrames(int count, int rowIndex);
 
 public slots:
     void setParentProgress(int progress, int index);

@@ -4,6 +4,29 @@
 
 namespace SuccessRule {
 
+QStringList damageReports(const QString &errorText)
+{
+    static const char *const kDamage[] = {"premature end of",
+                                          "corrupt jpeg data",
+                                          "crc error",
+                                          "truncated",
+                                          "insufficient image data",
+                                          "corrupt image",
+                                          "unexpected end-of-file",
+                                          "unexpected end of file"};
+    QStringList reports;
+    const QStringList lines = errorText.split(QLatin1Char('\n'));
+    for (const QString &line : lines) {
+        for (const char *damage : kDamage) {
+            if (line.contains(QLatin1String(damage), Qt::CaseInsensitive)) {
+                reports << line.trimmed();
+                break;
+            }
+        }
+    }
+    return reports;
+}
+
 bool errorTextAllows(int imgType, const QString &errorText)
 {
     if (errorText.isEmpty())
@@ -14,7 +37,7 @@ bool errorTextAllows(int imgType, const QString &errorText)
 
 bool succeeded(int imgType, bool programsOk, bool outputPresent, const QString &errorText)
 {
-    return programsOk && outputPresent && errorTextAllows(imgType, errorText);
+    return programsOk && outputPresent && errorTextAllows(imgType, errorText) && damageReports(errorText).isEmpty();
 }
 
 QString failureReason(const QString &errorText, const QString &engineCause)
@@ -30,6 +53,9 @@ QString failureReason(const QString &errorText, const QString &engineCause)
         if (first.isEmpty())
             first = line;
     }
+    const QStringList damage = damageReports(errorText);
+    if (!damage.isEmpty())
+        return damage.first();
     if (!engineCause.isEmpty())
         return engineCause;
     if (!first.isEmpty())
