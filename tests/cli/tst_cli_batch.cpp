@@ -316,7 +316,8 @@ void TestCliBatch::exitStatus()
 
 void TestCliBatch::failedLineGivesTheToolsReason()
 {
-    QVERIFY(Fixtures::writeBytes(path("broken.jpg"), "this is not a JPEG file"));
+    // A JPEG signature, so that ImageMagick gets to look at it.
+    QVERIFY(Fixtures::writeBytes(path("broken.jpg"), QByteArray("\xFF\xD8\xFF\xE0") + "this is not a JPEG file"));
     const Run result = run({"convert", "-f", "png", "-o", path("out"), path("broken.jpg")});
     QCOMPARE(result.status, 1);
     const QString prefix = "failed " + path("broken.jpg") + " -> " + path("out/broken.png") + ": ";
