@@ -55,14 +55,15 @@ int main(int argc, char *argv[])
     }
     for (auto it = undecodable.constBegin(); it != undecodable.constEnd(); ++it) {
         if (!request.paths.contains(it.key())) {
-            printText(stderr, QStringLiteral("quorvane-batch: argument is not valid UTF-8: %1\n")
-                                  .arg(BatchReport::shown(it.value())));
+            printText(stderr,
+                      QStringLiteral("quorvane-batch: argument is not valid UTF-8: %1\n")
+                          .arg(BatchReport::shown(it.value())));
             return 2;
         }
     }
-    BatchRunner runner(request, BatchFileList::expand(request.paths,
-                                                      BatchFileList::acceptedSuffixes(request.job.imgType),
-                                                      undecodable));
+    BatchRunner runner(
+        request,
+        BatchFileList::expand(request.paths, BatchFileList::acceptedSuffixes(request.job.imgType), undecodable));
     QObject::connect(&runner, &BatchRunner::finished, &app, &QCoreApplication::exit, Qt::QueuedConnection);
     // Interrupted: end the running tools (and drop their partial outputs) first.
     SignalExit signalExit;

@@ -45,6 +45,20 @@ QList<WorkerResult> runWorkers(const JobSettings &s, const QList<FileToRun> &fil
                 result->success = success;
             },
             Qt::DirectConnection);
+        QObject::connect(
+            worker, &ImgRunable::failed, worker,
+            [&mutex, result](const QString &reason, int) {
+                QMutexLocker lock(&mutex);
+                result->reason = reason;
+            },
+            Qt::DirectConnection);
+        QObject::connect(
+            worker, &ImgRunable::frames, worker,
+            [&mutex, result](int count, int) {
+                QMutexLocker lock(&mutex);
+                result->frames = count;
+            },
+            Qt::DirectConnection);
         workers << worker;
     }
     for (ImgRunable *worker : qAsConst(workers))

@@ -18,6 +18,8 @@ struct WorkerResult
     int row = -1;
     bool success = false;
     bool progressAfterDone = false;
+    QString reason; // failed(): why
+    int frames = 0; // frames(): how many pictures the output is
 };
 
 struct FileToRun

@@ -151,14 +151,18 @@ Source inspect(const QString &path, bool wantContent)
     if (!source.problem.isEmpty())
         return source;
     const QByteArray name = QFile::encodeName(path);
-    // O_NONBLOCK: opening a FIFO must not wait for a writer.
+    struct stat info = {};
+    if (::stat(name.constData(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        source.problem = QStringLiteral("not a regular file (%1)").arg(kindOf(info.st_mode));
+        return source;
+    }
+    // O_NONBLOCK: should it have become a FIFO since, opening must not wait for a writer.
     const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) {
         source.problem = errno == ENOENT ? QStringLiteral("the file does not exist")
                                          : QStringLiteral("cannot open the file: ") + qt_error_string(errno);
         return source;
     }
-    struct stat info = {};
     QByteArray head;
     if (::fstat(fd, &info) != 0) {
         source.problem = QStringLiteral("cannot read the file: ") + qt_error_string(errno);
