@@ -1,21 +1,19 @@
 #include "cli/BatchCommandLine.h"
-#include "cli/BatchFileList.h"
 #include "cli/BatchReport.h"
 #include "cli/BatchRunner.h"
 #include "cli/SignalExit.h"
 
-#include "formats/Formats.h"
+#include "batch/engine/BatchCatalogue.h"
+#include "batch/engine/BatchFiles.h"
+#include "batch/engine/ImgThread.h"
 
 #include <QCoreApplication>
 #include <QTextCodec>
-#include <QThreadPool>
 
 #include <csignal>
 #include <cstdio>
 
 namespace {
-
-constexpr int kMaxPoolThreads = 10; // as in the viewer: at most ten tools at once
 
 void printText(FILE *stream, const QString &text)
 {
@@ -29,8 +27,8 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     // Before arguments() decodes argv: paths are UTF-8 whatever LANG says.
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
-    QThreadPool::globalInstance()->setMaxThreadCount(kMaxPoolThreads);
-    Formats::init();
+    ImgThread::setUpPool();
+    BatchCatalogue::init();
 
     const BatchCommandLine::Result parsed = BatchCommandLine::parse(app.arguments().mid(1));
     switch (parsed.action) {
@@ -50,7 +48,7 @@ int main(int argc, char *argv[])
     QHash<QString, QByteArray> undecodable;
     for (int i = 1; i < argc; ++i) {
         const QByteArray bytes(argv[i]);
-        if (!BatchFileList::isValidUtf8(bytes))
+        if (!BatchFiles::isValidUtf8(bytes))
             undecodable.insert(QString::fromUtf8(bytes), bytes);
     }
     for (auto it = undecodable.constBegin(); it != undecodable.constEnd(); ++it) {
@@ -62,8 +60,7 @@ int main(int argc, char *argv[])
         }
     }
     BatchRunner runner(
-        request,
-        BatchFileList::expand(request.paths, BatchFileList::acceptedSuffixes(request.job.imgType), undecodable));
+        request, BatchFiles::expand(request.paths, BatchCatalogue::acceptedSuffixes(request.job.imgType), undecodable));
     QObject::connect(&runner, &BatchRunner::finished, &app, &QCoreApplication::exit, Qt::QueuedConnection);
     // Interrupted: end the running tools (and drop their partial outputs) first.
     SignalExit signalExit;

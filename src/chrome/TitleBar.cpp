@@ -89,7 +89,7 @@ TitleBar::TitleBar(QWidget *parent)
     setProperty("titleBar", true);
 
     for (QPushButton *button : {minButton, maximizeButton, static_cast<QPushButton *>(closeBtn)})
-        connect(button, SIGNAL(clicked(bool)), this, SLOT(onClicked()));
+        connect(button, &QPushButton::clicked, this, &TitleBar::onClicked);
 }
 
 void TitleBar::setTitleText(const QString &text)

@@ -128,10 +128,10 @@ PrintDialog::PrintDialog(QWidget *parent)
     layout->addWidget(previewView, 5);
     layout->addLayout(panel, 4);
 
-    connect(photoSizeBox_, SIGNAL(currentTextChanged(QString)), this, SLOT(updatePreview()));
-    connect(paperBox_, SIGNAL(currentTextChanged(QString)), this, SLOT(updatePreview()));
-    connect(printButton, SIGNAL(clicked()), this, SLOT(printImage()));
-    connect(setupButton, SIGNAL(clicked()), this, SLOT(openPageSetup()));
+    connect(photoSizeBox_, &QComboBox::currentTextChanged, this, &PrintDialog::updatePreview);
+    connect(paperBox_, &QComboBox::currentTextChanged, this, &PrintDialog::updatePreview);
+    connect(printButton, &QPushButton::clicked, this, &PrintDialog::printImage);
+    connect(setupButton, &QPushButton::clicked, this, &PrintDialog::openPageSetup);
 }
 
 PrintDialog::~PrintDialog() = default;

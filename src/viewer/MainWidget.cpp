@@ -60,7 +60,7 @@ MainWidget::MainWidget(QWidget *parent)
     contentWidget = imageView;
     contentWidget->show();
 
-    connect(imageView, SIGNAL(setImgFilePath(QString)), this, SLOT(setImgName(QString)));
+    connect(imageView, &SeeImgMainWT::setImgFilePath, this, &MainWidget::setImgName);
 
     if (QScreen *screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
@@ -71,19 +71,19 @@ MainWidget::MainWidget(QWidget *parent)
 void MainWidget::connectButtons()
 {
     const MainFooterWidget *f = footerWidget;
-    connect(f->changeSizeBtn(), SIGNAL(clicked(bool)), this, SLOT(onChangeSizeBtnClicked(bool)));
-    connect(f->chFmtBtn(), SIGNAL(clicked(bool)), this, SLOT(onChFmtBtnClicked(bool)));
-    connect(f->resizeBtn(), SIGNAL(clicked(bool)), this, SLOT(onChFmtBtnClicked(bool)));
-    connect(f->pichuliBtn(), SIGNAL(clicked(bool)), this, SLOT(onPichuliBtnClicker(bool)));
-    connect(f->aiFixBtn(), SIGNAL(clicked(bool)), this, SLOT(onAIFixBtnClicked(bool)));
-    connect(f->rightXuanBtn(), SIGNAL(clicked(bool)), this, SLOT(onXuanBtnClicked(bool)));
-    connect(f->leftXuanBtn(), SIGNAL(clicked(bool)), this, SLOT(onXuanBtnClicked(bool)));
-    connect(f->biggerBtn(), SIGNAL(clicked(bool)), this, SLOT(onScaleChangeBtnClicked(bool)));
-    connect(f->smallerBtn(), SIGNAL(clicked(bool)), this, SLOT(onScaleChangeBtnClicked(bool)));
+    connect(f->changeSizeBtn(), &QPushButton::clicked, this, &MainWidget::onChangeSizeBtnClicked);
+    connect(f->chFmtBtn(), &QPushButton::clicked, this, &MainWidget::onChFmtBtnClicked);
+    connect(f->resizeBtn(), &QPushButton::clicked, this, &MainWidget::onChFmtBtnClicked);
+    connect(f->pichuliBtn(), &QPushButton::clicked, this, &MainWidget::onPichuliBtnClicker);
+    connect(f->aiFixBtn(), &QPushButton::clicked, this, &MainWidget::onAIFixBtnClicked);
+    connect(f->rightXuanBtn(), &QPushButton::clicked, this, &MainWidget::onXuanBtnClicked);
+    connect(f->leftXuanBtn(), &QPushButton::clicked, this, &MainWidget::onXuanBtnClicked);
+    connect(f->biggerBtn(), &QPushButton::clicked, this, &MainWidget::onScaleChangeBtnClicked);
+    connect(f->smallerBtn(), &QPushButton::clicked, this, &MainWidget::onScaleChangeBtnClicked);
     for (QPushButton *button : {f->nextBtn(), f->prevBtn(), imageView->rightArrowBtn(), imageView->leftArrowBtn()})
-        connect(button, SIGNAL(clicked(bool)), this, SLOT(onNextPrevBtnClicked(bool)));
-    connect(f->printBtn(), SIGNAL(clicked(bool)), this, SLOT(onPrintBtnClicked(bool)));
-    connect(imageView, SIGNAL(notifyScale(double)), this, SLOT(onSetScale(double)));
+        connect(button, &QPushButton::clicked, this, &MainWidget::onNextPrevBtnClicked);
+    connect(f->printBtn(), &QPushButton::clicked, this, &MainWidget::onPrintBtnClicked);
+    connect(imageView, &SeeImgMainWT::notifyScale, this, &MainWidget::onSetScale);
 }
 
 TitleBar *MainWidget::titleBar() const

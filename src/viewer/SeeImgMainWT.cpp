@@ -62,8 +62,8 @@ SeeImgMainWT::SeeImgMainWT(QWidget *parent)
     , scene(new QGraphicsScene(this))
 {
     centerShow->setAcceptedSuffixes(Formats::openSuffixes());
-    connect(centerShow->centerWidget(), SIGNAL(clicked()), this, SLOT(addFile()));
-    connect(centerShow, SIGNAL(drapAndDrop(QList<QUrl>)), this, SLOT(onDragAndDrop(QList<QUrl>)));
+    connect(centerShow->centerWidget(), &CenterShowForCenterWT::clicked, this, &SeeImgMainWT::addFile);
+    connect(centerShow, &CenterShowWT::drapAndDrop, this, &SeeImgMainWT::onDragAndDrop);
 
     rightBtn = makeArrow(QStringLiteral("下一张"), QStringLiteral("right_c"), this);
     leftBtn = makeArrow(QStringLiteral("上一张"), QStringLiteral("left_c"), this);
@@ -351,7 +351,7 @@ void SeeImgMainWT::loadRawAsync()
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 
     auto *task = new ImageLoadTask(imgPath);
-    connect(task, SIGNAL(finished(QImage, QString)), this, SLOT(showRawImgAsync(QImage, QString)));
+    connect(task, &ImageLoadTask::finished, this, &SeeImgMainWT::showRawImgAsync);
     QThreadPool::globalInstance()->start(task, 0);
 }
 

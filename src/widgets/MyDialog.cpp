@@ -35,7 +35,7 @@ MyDialog::MyDialog(const QString &text, QWidget *parent)
     okButton->setCursor(Qt::PointingHandCursor);
     okButton->setStyleSheet(QStringLiteral(
         "QPushButton{background:#2F69F2;border-radius:5px;color:white;}QPushButton:hover{background:#487FFF;}"));
-    connect(okButton, SIGNAL(clicked(bool)), this, SLOT(close()));
+    connect(okButton, &QPushButton::clicked, this, &QWidget::close);
 
     spacer->setFixedHeight(15);
 

@@ -42,7 +42,7 @@ Toast::Toast(QWidget *parent)
     fadeIn = makeFade(this);
 
     hideTimer.setSingleShot(true);
-    connect(&hideTimer, SIGNAL(timeout()), this, SLOT(toastHide()));
+    connect(&hideTimer, &QTimer::timeout, this, &Toast::toastHide);
 }
 
 void Toast::showToast(const QString &text, int duration)
@@ -75,7 +75,7 @@ void Toast::toastHide()
         return;
     QPropertyAnimation *fadeOut = makeFade(this);
     fadeOut->setDirection(QAbstractAnimation::Backward);
-    connect(fadeOut, SIGNAL(finished()), this, SLOT(hide()));
+    connect(fadeOut, &QAbstractAnimation::finished, this, &QWidget::hide);
     fadeOut->start(QAbstractAnimation::DeleteWhenStopped);
 }
 

@@ -1,12 +1,14 @@
 #include "cli/BatchCommandLine.h"
-#include "cli/BatchFileList.h"
 #include "cli/BatchReport.h"
 
+#include "batch/engine/BatchCatalogue.h"
+#include "batch/engine/BatchFiles.h"
 #include "formats/Formats.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -218,14 +220,19 @@ void TestCli::expandFilesAndFolders()
     const QByteArray raw = QFile::encodeName(dir.filePath(QStringLiteral("photos")));
     QCOMPARE(::mkfifo(raw + "/f.png", 0600), 0);
     QVERIFY(QFile::link(dir.filePath(QStringLiteral("nowhere")), dir.filePath(QStringLiteral("photos/l.png"))));
-    for (const QByteArray &name : {raw + "/g\xff.png", raw + "/h\xff.txt"})
+    const QByteArrayList undecodable = {raw + "/g\xff.png", raw + "/h\xff.txt"};
+    const auto removeUndecodable = qScopeGuard([&] {
+        for (const QByteArray &name : undecodable)
+            ::unlink(name.constData()); // QTemporaryDir cannot name them
+    });
+    for (const QByteArray &name : undecodable)
         QVERIFY(::close(::open(name.constData(), O_WRONLY | O_CREAT, 0600)) == 0);
 
     const QString photos = dir.filePath(QStringLiteral("photos"));
     const QString single = dir.filePath(QStringLiteral("single.bmp"));
     const QString gone = dir.filePath(QStringLiteral("gone.jpg"));
     const QVector<BatchEntry> entries
-        = BatchFileList::expand({single, photos, gone}, BatchFileList::acceptedSuffixes(3));
+        = BatchFiles::expand({single, photos, gone}, BatchCatalogue::acceptedSuffixes(BatchOp::Compress));
 
     QStringList seen;
     for (const BatchEntry &entry : entries) {
@@ -242,9 +249,9 @@ void TestCli::expandFilesAndFolders()
 
 void TestCli::acceptedSuffixesFollowThePages()
 {
-    QCOMPARE(&BatchFileList::acceptedSuffixes(0), &Formats::openSuffixes());
-    QCOMPARE(&BatchFileList::acceptedSuffixes(3), &Formats::compressSuffixes());
-    QCOMPARE(&BatchFileList::acceptedSuffixes(4), &Formats::rotateSuffixes());
+    QCOMPARE(&BatchCatalogue::acceptedSuffixes(BatchOp::Convert), &Formats::openSuffixes());
+    QCOMPARE(&BatchCatalogue::acceptedSuffixes(BatchOp::Compress), &Formats::compressSuffixes());
+    QCOMPARE(&BatchCatalogue::acceptedSuffixes(BatchOp::Rotate), &Formats::rotateSuffixes());
 }
 
 void TestCli::reportLines()

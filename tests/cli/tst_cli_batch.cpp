@@ -2,6 +2,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -316,7 +317,10 @@ void TestCliBatch::exitStatus()
     QVERIFY(QDir(m_temp->path()).mkdir("in"));
     QVERIFY(Fixtures::writeImage(path("in/n\nok 1 succeeded.png"), QSize(16, 8)));
     QCOMPARE(::mkfifo(QFile::encodeName(path("in/f.png")).constData(), 0600), 0);
-    const int undecodable = ::open(QFile::encodeName(path("in")) + "/c\xff.png", O_WRONLY | O_CREAT, 0600);
+    // QTemporaryDir cannot name it to remove it.
+    const QByteArray undecodableName = QFile::encodeName(path("in")) + "/c\xff.png";
+    const auto removeUndecodable = qScopeGuard([&] { ::unlink(undecodableName.constData()); });
+    const int undecodable = ::open(undecodableName.constData(), O_WRONLY | O_CREAT, 0600);
     QVERIFY(undecodable >= 0);
     ::close(undecodable);
 

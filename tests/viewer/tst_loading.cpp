@@ -105,7 +105,7 @@ void TestLoading::undecodableFiles()
         QVERIFY(Fixtures::writeBytes(path, bytes));
 
     ShownView shown;
-    QSignalSpy announced(&shown.view, SIGNAL(setImgFilePath(QString)));
+    QSignalSpy announced(&shown.view, &SeeImgMainWT::setImgFilePath);
     shown.view.showImg(path);
     QCOMPARE(announced.count(), 1);
     QCOMPARE(announced.at(0).at(0).toString(), path);

@@ -3,7 +3,9 @@
 #include "batch/engine/BatchLog.h"
 #include "batch/engine/BatchPaths.h"
 #include "batch/engine/CommandLists.h"
+#include "batch/engine/CompressRule.h"
 #include "batch/engine/FailureReport.h"
+#include "batch/engine/JobControl.h"
 #include "batch/engine/MagickPolicy.h"
 #include "batch/engine/PathAlias.h"
 #include "batch/engine/ProcessRunner.h"
@@ -12,6 +14,7 @@
 #include "batch/engine/SuccessRule.h"
 #include "batch/engine/TempArea.h"
 #include "batch/engine/ToolLocator.h"
+#include "batch/engine/ToolSlots.h"
 #include "formats/Formats.h"
 
 #include <QDateTime>
@@ -66,26 +69,32 @@ bool nonEmptyFile(const QString &path)
 
 } // namespace
 
-ImgRunable::ImgRunable(int imgType, int formatIndex, int qualityValue, int zoomWidth, int zoomHeight,
-                       const QString &rotateDegree, bool isFlop, bool isFlip, int rowIndex, const QString &oriFilePath,
-                       const QString &exportDir, QObject *parent)
+ImgRunable::ImgRunable(const JobSettings &settings, const JobFile &file, const QString &exportDir,
+                       std::shared_ptr<JobControl> control, QObject *parent)
     : QObject(parent)
-    , imgType(imgType)
-    , formatIndex(formatIndex)
-    , qualityValue(qualityValue)
-    , zoomWidth(zoomWidth)
-    , zoomHeight(zoomHeight)
-    , rotateDegree(rotateDegree)
-    , isFlop(isFlop)
-    , isFlip(isFlip)
-    , oriFilePath(oriFilePath)
+    , job(settings)
+    , control(std::move(control))
+    , oriFilePath(file.path)
     , exportDir(exportDir)
-    , rowIndex(rowIndex)
+    , rowIndex(file.row)
 {
     setAutoDelete(true);
 }
 
-ImgRunable::~ImgRunable() = default;
+ImgRunable::ImgRunable(int imgType, int formatIndex, int qualityValue, int zoomWidth, int zoomHeight,
+                       const QString &rotateDegree, bool isFlop, bool isFlip, int rowIndex, const QString &oriFilePath,
+                       const QString &exportDir, QObject *parent)
+    : ImgRunable(JobSettings{imgType, formatIndex, qualityValue, zoomWidth, zoomHeight, rotateDegree, isFlop, isFlip},
+                 JobFile{rowIndex, oriFilePath}, exportDir, nullptr, parent)
+{ }
+
+ImgRunable::~ImgRunable()
+{
+    // The pool deletes a worker after its run(): only then is its thread free
+    // for the job's next file.
+    if (control && ran)
+        control->workerEnded();
+}
 
 int ImgRunable::runningCount()
 {
@@ -97,18 +106,35 @@ void ImgRunable::setProgressInterval(int ms)
     progressIntervalMs = ms;
 }
 
-JobSettings ImgRunable::settings() const
+bool ImgRunable::stopRequested() const
 {
-    return {imgType, formatIndex, qualityValue, zoomWidth, zoomHeight, rotateDegree, isFlop, isFlip};
+    return ProcessRunner::stopRequested() || (control && control->stopped());
 }
 
 void ImgRunable::run()
 {
+    ran = true;
     ++runningWorkers;
     emitProgress(progressValue);
-    startProgress();
+    QString outputPath;
+    if (ToolSlots::acquire([this] { return stopRequested(); })) {
+        startProgress();
+        outputPath = process();
+        stopProgress();
+        ToolSlots::release();
+    }
+    finish(outputPath);
+    runner.reset();
+    temp.reset();
+    --runningWorkers;
+}
+
+QString ImgRunable::process()
+{
     temp = std::make_unique<TempFolder>();
     runner = std::make_unique<ProcessRunner>(BatchPaths::appDir(), temp->path());
+    if (control)
+        runner->setCancelFlag(control->stopFlag());
 
     // The programs run in the application folder: relative paths would name other files there.
     if (!oriFilePath.isEmpty())
@@ -116,23 +142,20 @@ void ImgRunable::run()
     if (!exportDir.isEmpty())
         exportDir = QDir(exportDir).absolutePath();
 
-    QString outputPath;
-    if (oriFilePath.isEmpty() || exportDir.isEmpty())
+    if (oriFilePath.isEmpty() || exportDir.isEmpty()) {
         note(QStringLiteral("no source file or no output folder given"));
-    else if (temp->path().isEmpty())
+        return QString();
+    }
+    if (temp->path().isEmpty()) {
         note(temp->problem());
-    else if (imgType == BatchOp::Compress)
-        outputPath = compress();
-    else if (imgType == BatchOp::Convert || imgType == BatchOp::Rotate)
-        outputPath = convertOrRotate();
-    else
-        note(QStringLiteral("unknown operation %1").arg(imgType));
-
-    stopProgress();
-    finish(outputPath);
-    runner.reset();
-    temp.reset();
-    --runningWorkers;
+        return QString();
+    }
+    if (job.imgType == BatchOp::Compress)
+        return compress();
+    if (job.imgType == BatchOp::Convert || job.imgType == BatchOp::Rotate)
+        return convertOrRotate();
+    note(QStringLiteral("unknown operation %1").arg(job.imgType));
+    return QString();
 }
 
 void ImgRunable::startProgress()
@@ -200,9 +223,8 @@ bool ImgRunable::claimTarget(const QString &fmt, OutputNaming::Target &target)
         return false;
     }
     claimedAt = QDateTime::currentDateTime();
-    const JobSettings s = settings();
     names.claim([&](const OutputNaming::ExistsFn &exists) {
-        target = OutputNaming::outputTarget(s, oriFilePath, exportDir, rowIndex, claimedAt, exists);
+        target = OutputNaming::outputTarget(job, oriFilePath, exportDir, rowIndex, claimedAt, exists);
         return target.claimPath();
     });
     if (!target.frameDir.isEmpty()) {
@@ -234,13 +256,12 @@ bool ImgRunable::checkSource(bool wantPicture)
 
 QString ImgRunable::convertOrRotate()
 {
-    const JobSettings s = settings();
-    const QString fmt = OutputNaming::outputSuffix(s, oriFilePath);
+    const QString fmt = OutputNaming::outputSuffix(job, oriFilePath);
     OutputNaming::Target target;
     if (!claimTarget(fmt, target))
         return target.outputPath;
 
-    const bool raw = imgType == BatchOp::Convert && Formats::isRawSuffix(OutputNaming::sourceSuffix(oriFilePath));
+    const bool raw = job.imgType == BatchOp::Convert && Formats::isRawSuffix(OutputNaming::sourceSuffix(oriFilePath));
     if (!checkSource(!raw))
         return target.outputPath;
     QString input = oriFilePath;
@@ -251,7 +272,7 @@ QString ImgRunable::convertOrRotate()
             return target.outputPath;
         coder = QStringLiteral("jpeg");
     }
-    runMagick(CommandLists::convertArgs(s, input, target.outputPath, fmt), fmt, *output, coder);
+    runMagick(CommandLists::convertArgs(job, input, target.outputPath, fmt), fmt, *output, coder);
     return target.outputPath;
 }
 
@@ -284,46 +305,60 @@ QString ImgRunable::decodeRaw(const QString &rawPath)
 
 QString ImgRunable::compress()
 {
-    const JobSettings s = settings();
-    const QString fmt = OutputNaming::outputSuffix(s, oriFilePath);
+    const QString fmt = OutputNaming::outputSuffix(job, oriFilePath);
     qCDebug(lcBatch) << "compress format is:" << fmt;
     OutputNaming::Target target;
     if (!claimTarget(fmt, target) || !checkSource(true))
         return target.outputPath;
 
     if (fmt != QLatin1String("png")) {
-        runMagick(CommandLists::convertArgs(s, oriFilePath, target.outputPath, fmt), fmt, *output, sourceCoder);
+        if (runMagick(CommandLists::convertArgs(job, oriFilePath, target.outputPath, fmt), fmt, *output, sourceCoder))
+            keepSourceIfNotSmaller(*output);
         return target.outputPath;
     }
-    if (!hasSize(zoomWidth, zoomHeight)) {
+    if (!hasSize(job.zoomWidth, job.zoomHeight)) {
         // pngquant has no limits of its own: a small file may declare a huge picture.
         const QString tooLarge = sourceSize.isValid()
             ? MagickPolicy::sizeProblem(sourceSize.width(), sourceSize.height(), MagickPolicy::limits())
             : QString();
         if (!tooLarge.isEmpty())
             note(tooLarge);
-        else
-            runPngquant(CommandLists::pngArgs(qualityValue, oriFilePath, target.outputPath), *output);
+        else if (runPngquant(CommandLists::pngArgs(job.qualityValue, oriFilePath, target.outputPath), *output))
+            keepSourceIfNotSmaller(*output);
         return target.outputPath;
     }
 
     // Resize first, into an intermediate file, then quantise that.
     const QString tempDir = temp->path();
-    const QString base = OutputNaming::baseName(imgType, oriFilePath);
+    const QString base = OutputNaming::baseName(job.imgType, oriFilePath);
     const QDateTime now = QDateTime::currentDateTime();
     const QString resized = names.claim([&](const OutputNaming::ExistsFn &exists) {
         return OutputNaming::compressIntermediate(tempDir, base, fmt, now, exists);
     });
     StagedOutput resizedStage(resized);
-    if (!runMagick(CommandLists::convertArgs(s, oriFilePath, resized, fmt), fmt, resizedStage, sourceCoder))
+    if (!runMagick(CommandLists::convertArgs(job, oriFilePath, resized, fmt), fmt, resizedStage, sourceCoder))
         return target.outputPath;
     if (!resizedStage.present() || !resizedStage.commit()) {
         note(QStringLiteral("the resized intermediate file is missing"));
         return target.outputPath;
     }
     intermediates << resized;
-    runPngquant(CommandLists::pngArgs(qualityValue, resized, target.outputPath), *output);
+    runPngquant(CommandLists::pngArgs(job.qualityValue, resized, target.outputPath), *output);
     return target.outputPath;
+}
+
+void ImgRunable::keepSourceIfNotSmaller(StagedOutput &stage)
+{
+    const QFileInfo result(stage.stagePath());
+    if (!result.isFile()
+        || !CompressRule::keepsSource(job.imgType, hasSize(job.zoomWidth, job.zoomHeight),
+                                      QFileInfo(oriFilePath).size(), result.size()))
+        return;
+    // The source is the better result: its bytes go under the output name.
+    if (QFile::remove(stage.stagePath()) && QFile::copy(oriFilePath, stage.stagePath()))
+        keptSource = true;
+    else
+        note(QStringLiteral("cannot keep the original under the output name"));
 }
 
 bool ImgRunable::runMagick(const QStringList &args, const QString &fmt, StagedOutput &stage, const QString &coder)
@@ -384,15 +419,15 @@ bool ImgRunable::runPngquant(const QStringList &args, StagedOutput &stage)
     return result.ok();
 }
 
-bool ImgRunable::placeFrames(QString &outputPath, int &frameCount)
+void ImgRunable::placeFrames(QString &outputPath, int &frameCount)
 {
     const QList<int> frames = output->frames();
     frameCount = frames.size();
     if (frames.isEmpty())
-        return true;
+        return;
     // Several pictures: their names are chosen together, none of them taken.
     const QString dir = QFileInfo(output->finalPath()).path();
-    const QString base = OutputNaming::baseName(imgType, oriFilePath);
+    const QString base = OutputNaming::baseName(job.imgType, oriFilePath);
     const QString fmt = QFileInfo(output->finalPath()).suffix();
     const QString stamp = OutputNaming::timeStamp(claimedAt) + QString::number(rowIndex);
     names.releaseAll();
@@ -405,7 +440,6 @@ bool ImgRunable::placeFrames(QString &outputPath, int &frameCount)
     });
     output->retarget(set.first());
     outputPath = OutputNaming::framePath(set.first(), frames.first());
-    return true;
 }
 
 QString ImgRunable::noSpaceProblem() const
@@ -438,13 +472,16 @@ void ImgRunable::finish(const QString &plannedPath)
     QString outputPath = plannedPath;
     int frameCount = 0;
     const bool present = output && output->present();
-    bool success = SuccessRule::succeeded(imgType, programsOk, present, errorText);
-    if (success && !(placeFrames(outputPath, frameCount) && output->commit())) {
-        errorText += QStringLiteral("cannot move the output into place\n");
-        success = false;
+    bool success = SuccessRule::succeeded(job.imgType, programsOk, present, errorText);
+    if (success) {
+        placeFrames(outputPath, frameCount);
+        if (!output->commit()) {
+            errorText += QStringLiteral("cannot move the output into place\n");
+            success = false;
+        }
     }
     // Judged before the partial output goes, which would free the space again.
-    const QString noSpace = success || ProcessRunner::stopRequested() ? QString() : noSpaceProblem();
+    const QString noSpace = success || stopRequested() ? QString() : noSpaceProblem();
     if (!success) {
         if (output)
             output->discard();
@@ -462,19 +499,25 @@ void ImgRunable::finish(const QString &plannedPath)
 
     if (ProcessRunner::stopRequested())
         return;
+    if (!success && control && control->stopped()) {
+        emit cancelled(rowIndex);
+        return;
+    }
     if (success) {
         emit setProgress(100, rowIndex);
+        if (keptSource)
+            emit keptOriginal(rowIndex);
         if (frameCount > 1)
             emit frames(frameCount, rowIndex);
         emit done(outputPath, rowIndex, true);
         return;
     }
-    if (SuccessRule::wantsReport(imgType, success)) {
+    if (SuccessRule::wantsReport(job.imgType, success)) {
         const QUrl url = FailureReport::endpoint();
         if (url.isValid())
             FailureReport::send(url,
-                                FailureReport::line(imgType, oriFilePath, QFileInfo(oriFilePath).size(), outputPath,
-                                                    zoomWidth, zoomHeight, errorText));
+                                FailureReport::line(job.imgType, oriFilePath, QFileInfo(oriFilePath).size(), outputPath,
+                                                    job.zoomWidth, job.zoomHeight, errorText));
     }
     emit failed(noSpace.isEmpty() ? SuccessRule::failureReason(errorText, engineCause) : noSpace, rowIndex);
     emit done(outputPath, rowIndex, false);

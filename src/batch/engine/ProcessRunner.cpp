@@ -145,7 +145,7 @@ void ProcessRunner::endGroup(qint64 group, int graceMs)
 ToolRun ProcessRunner::run(const QString &program, const QStringList &arguments)
 {
     ToolRun result;
-    if (stopRequested()) {
+    if (cancelled()) {
         result.stopped = true;
         return result;
     }
@@ -176,7 +176,7 @@ ToolRun ProcessRunner::run(const QString &program, const QStringList &arguments)
                 idle.restart();
             activity = now;
         }
-        const bool stop = stopRequested();
+        const bool stop = cancelled();
         const bool idleTooLong = idle.elapsed() >= limit.idleMs;
         const bool tooLong = clock.elapsed() >= limit.wallMs;
         if (stop || idleTooLong || tooLong) {
@@ -192,6 +192,11 @@ ToolRun ProcessRunner::run(const QString &program, const QStringList &arguments)
     result.exitCode = process_->exitCode();
     result.errorText = QString::fromUtf8(process_->readAllStandardError());
     return result;
+}
+
+bool ProcessRunner::cancelled() const
+{
+    return stopRequested() || (cancel_ && *cancel_);
 }
 
 void ProcessRunner::requestStop()

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <atomic>
 #include <memory>
 
 // What one run of an external program left behind.
@@ -14,7 +15,7 @@ struct ToolRun
     bool started = false;
     bool crashed = false;
     bool timedOut = false;
-    bool stopped = false; // ended because the process is shutting down
+    bool stopped = false; // ended because the process is shutting down or the job was stopped
     Limit limit = Limit::None; // which limit ended it, when timedOut
     qint64 limitMs = 0;
     int exitCode = -1;
@@ -68,6 +69,10 @@ public:
 
     ToolRun run(const QString &program, const QStringList &arguments);
 
+    // A job's stop: once the flag is set, the running child is ended as on
+    // shutdown and later runs of this runner fail at once (ToolRun::stopped).
+    void setCancelFlag(const std::atomic_bool *flag) { cancel_ = flag; }
+
     // Ends every running child of this process within a fraction of a second and
     // makes later runs fail at once. Called on shutdown; cannot be undone.
     static void requestStop();
@@ -80,7 +85,9 @@ public:
     static QProcessEnvironment childEnvironment(const QString &tempDir = QString());
 
 private:
+    bool cancelled() const;
     void endGroup(qint64 group, int graceMs);
 
     std::unique_ptr<QProcess> process_;
+    const std::atomic_bool *cancel_ = nullptr;
 };

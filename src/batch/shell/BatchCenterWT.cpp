@@ -227,6 +227,21 @@ void BatchCenterWT::setRowWarning(int row, const QString &text)
     bar->hide();
 }
 
+void BatchCenterWT::setRowReason(int row, const QString &text)
+{
+    QWidget *cell = fileTable->cellWidget(row, cols.statusColumn);
+    if (!cell)
+        return;
+    // The bar and the warning have none of their own: theirs is the cell's.
+    cell->setToolTip(text);
+}
+
+QString BatchCenterWT::rowReason(int row) const
+{
+    const QWidget *cell = fileTable->cellWidget(row, cols.statusColumn);
+    return cell ? cell->toolTip() : QString();
+}
+
 void BatchCenterWT::setRowResult(int row, const QString &exportFilePath)
 {
     if (QPushButton *button = openDirButton(row))

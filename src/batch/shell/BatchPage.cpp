@@ -1,5 +1,6 @@
 #include "batch/shell/BatchPage.h"
 
+#include "batch/engine/BatchFiles.h"
 #include "batch/engine/ImgThread.h"
 #include "batch/shell/BatchCenterWT.h"
 #include "batch/shell/BatchParamWT.h"
@@ -15,7 +16,6 @@
 #include "widgets/StyledBackground.h"
 
 #include <QDesktopServices>
-#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -24,7 +24,6 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QVBoxLayout>
-#include <memory>
 
 BatchPage::BatchPage(QWidget *parent)
     : QWidget(parent)
@@ -43,7 +42,7 @@ BatchPage::~BatchPage()
         job->detach();
 }
 
-void BatchPage::setupPage(BatchCenterWT *centre, const char *startSlot)
+void BatchPage::setupPage(BatchCenterWT *centre, const std::function<void()> &startSlot)
 {
     center = centre;
     setStyleSheet(QLatin1String(metaObject()->className()) + QStringLiteral("{background-color:white;}"));
@@ -54,13 +53,13 @@ void BatchPage::setupPage(BatchCenterWT *centre, const char *startSlot)
     layout->addWidget(bar);
     layout->addWidget(center);
 
-    connect(bar->addFileBtn(), SIGNAL(clicked()), this, SLOT(addFile()));
-    connect(bar->clearBtn(), SIGNAL(clicked()), this, SLOT(clearTable()));
-    connect(bar->addDirBtn(), SIGNAL(clicked()), this, SLOT(addDir()));
+    connect(bar->addFileBtn(), &QPushButton::clicked, this, &BatchPage::addFile);
+    connect(bar->clearBtn(), &QPushButton::clicked, this, &BatchPage::clearTable);
+    connect(bar->addDirBtn(), &QPushButton::clicked, this, &BatchPage::addDir);
     if (startSlot && center->paramPanel())
-        connect(center->paramPanel()->startButton(), SIGNAL(clicked()), this, startSlot);
-    connect(center->dropArea()->centerWidget(), SIGNAL(clicked()), this, SLOT(addFile()));
-    connect(center->dropArea(), SIGNAL(drapAndDrop(QList<QUrl>)), this, SLOT(onDragAndDrop(QList<QUrl>)));
+        connect(center->paramPanel()->startButton(), &QPushButton::clicked, this, startSlot);
+    connect(center->dropArea()->centerWidget(), &CenterShowForCenterWT::clicked, this, &BatchPage::addFile);
+    connect(center->dropArea(), &CenterShowWT::drapAndDrop, this, &BatchPage::onDragAndDrop);
 }
 
 void BatchPage::addRow(const QString &path)
@@ -68,8 +67,8 @@ void BatchPage::addRow(const QString &path)
     const int row = center->addRow(path);
     if (row < 0)
         return;
-    connect(center->openDirButton(row), SIGNAL(clicked()), this, SLOT(openItemDir()));
-    connect(center->deleteButton(row), SIGNAL(clicked()), this, SLOT(deleteItem()));
+    connect(center->openDirButton(row), &QPushButton::clicked, this, &BatchPage::openItemDir);
+    connect(center->deleteButton(row), &QPushButton::clicked, this, &BatchPage::deleteItem);
 }
 
 void BatchPage::addOneFile(const QString &path)
@@ -79,22 +78,10 @@ void BatchPage::addOneFile(const QString &path)
     addRow(path);
 }
 
-QStringList BatchPage::folderEntries(const QString &folder)
-{
-    QStringList paths;
-    const QFileInfoList entries
-        = QDir(folder).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
-    for (const QFileInfo &entry : entries)
-        paths.append(entry.absoluteFilePath());
-    return paths;
-}
-
 void BatchPage::addFolder(const QString &folder)
 {
-    for (const QString &path : folderEntries(folder)) {
-        if (QFileInfo(path).isFile())
-            addRow(path);
-    }
+    for (const QString &path : BatchFiles::folderFiles(folder))
+        addRow(path);
     if (center->rowCount() > 0 && center->isEmptyViewShown())
         center->showTableView();
 }
@@ -196,10 +183,9 @@ void BatchPage::onDragAndDrop(QList<QUrl> urls)
         if (info.isFile()) {
             addRow(path);
         } else if (info.isDir()) {
-            for (const QString &entry : folderEntries(path)) {
+            for (const QString &entry : BatchFiles::folderFiles(path)) {
                 qCDebug(lcToolbox) << "subInfo:" << entry;
-                if (QFileInfo(entry).isFile())
-                    addRow(entry);
+                addRow(entry);
             }
         }
     }
@@ -220,34 +206,35 @@ bool BatchPage::canStart(const QString &emptyRequest)
 
 bool BatchPage::startJob(const JobSettings &settings, const QString &exportDir, EmptyListPolicy policy)
 {
-    auto fileList = std::make_unique<QList<QMap<QString, QString>>>();
-    for (int row = 0; row < center->rowCount(); ++row) {
-        const QString path = center->sourcePath(row);
-        if (QFileInfo::exists(path))
-            fileList->append({{QStringLiteral("id"), QString::number(row)}, {QStringLiteral("path"), path}});
-        else
-            setRowWarning(row, QStringLiteral("原文件不存在！"));
-    }
-    if (fileList->isEmpty() && policy == SkipIfEmpty)
+    QStringList paths;
+    for (int row = 0; row < center->rowCount(); ++row)
+        paths << center->sourcePath(row);
+    QList<int> missing;
+    const JobFiles files = BatchFiles::jobFiles(paths, &missing);
+    for (int row : qAsConst(missing))
+        setRowWarning(row, QStringLiteral("原文件不存在！"));
+    if (files.isEmpty() && policy == SkipIfEmpty)
         return false;
 
     jobRunning = true;
     lastSettings = settings;
-    auto *job = new ImgThread(settings.imgType, settings.formatIndex, settings.qualityValue, settings.zoomWidth,
-                              settings.zoomHeight, settings.rotateDegree, settings.isFlop, settings.isFlip,
-                              fileList.release(), exportDir, this);
+    auto *job = new ImgThread(settings, files, exportDir, this);
     // Row indices mean something only for the table the job was started on.
     const quint64 generation = tableGeneration;
     connect(job, &ImgThread::notifyParentProgress, this, [this, generation](int progress, int rowIndex) {
         if (generation == tableGeneration)
             setProgress(progress, rowIndex);
     });
+    connect(job, &ImgThread::notifyParentFailure, this, [this, generation](const QString &reason, int rowIndex) {
+        if (generation == tableGeneration)
+            center->setRowReason(rowIndex, reason);
+    });
     connect(job, &ImgThread::notifyParentDone, this,
             [this, generation](const QString &exportFilePath, int rowIndex, bool isSuccess) {
                 if (rowIndex == -1 || generation == tableGeneration)
                     done(exportFilePath, rowIndex, isSuccess);
             });
-    connect(job, SIGNAL(finished()), job, SLOT(deleteLater()));
+    connect(job, &QThread::finished, job, &QObject::deleteLater);
     job->start();
     return true;
 }

@@ -7,6 +7,8 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <functional>
+
 class BatchCenterWT;
 class OperBtnBar;
 
@@ -20,7 +22,7 @@ class OperBtnBar;
 //      BatchParamWT, or SizeParamWT for the width/height rows) and call
 //      setParamPanel().
 //   2. Derive the page from BatchPage; in its constructor create the centre area
-//      and call setupPage(centre, SLOT(yourStartSlot())).
+//      and call setupPage(centre, [this] { yourStartSlot(); }).
 //   3. The start slot: `if (!canStart(QStringLiteral("请添加要转换的文件！"))) return;`
 //      read the panel into a JobSettings (batch/engine/BatchTypes.h: set imgType,
 //      formatIndex and what else the page passes), then
@@ -58,9 +60,6 @@ public:
     void addFolder(const QString &folder);
     void setRowWarning(int row, const QString &text);
 
-    // The entries directly in folder, files and folders, in name order ignoring case.
-    static QStringList folderEntries(const QString &folder);
-
 public slots:
     void addFile();
     void addDir();
@@ -73,7 +72,7 @@ public slots:
 
 protected:
     // Lays out bar and centre and makes the connections every page has.
-    void setupPage(BatchCenterWT *centre, const char *startSlot);
+    void setupPage(BatchCenterWT *centre, const std::function<void()> &startSlot);
 
     // The refusals before a start: an empty table (emptyRequest) or a running job.
     bool canStart(const QString &emptyRequest);

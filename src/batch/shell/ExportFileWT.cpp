@@ -55,8 +55,8 @@ ExportFileWT::ExportFileWT(QWidget *parent)
     layout->addWidget(selectWT);
     layout->addWidget(openBtn);
 
-    connect(chooseBtn, SIGNAL(clicked()), this, SLOT(onChooseDirClicked()));
-    connect(openBtn, SIGNAL(clicked()), this, SLOT(onOpenDirClicked()));
+    connect(chooseBtn, &QPushButton::clicked, this, &ExportFileWT::onChooseDirClicked);
+    connect(openBtn, &QPushButton::clicked, this, &ExportFileWT::onOpenDirClicked);
 }
 
 QString ExportFileWT::text() const

@@ -7,7 +7,8 @@
 
 QList<SizeParamWT::SizePreset> SizeParamWT::originalOrCustom()
 {
-    return {{QStringLiteral("原始尺寸"), OriginalSize}, {QStringLiteral("自定义"), CustomSize}};
+    return {{BatchCatalogue::presetByCode(OriginalSize)->label, OriginalSize},
+            {BatchCatalogue::presetByCode(CustomSize)->label, CustomSize}};
 }
 
 int SizeParamWT::fieldValue(const QString &text)
@@ -48,7 +49,7 @@ void SizeParamWT::addSizeRows(int row, const QList<SizePreset> &presets)
     addField(row, new ParamLabel(QStringLiteral("设置大小："), this), sizeCombo);
     addField(row + 1, widthLabel, widthEdit);
     addField(row + 2, heightLabel, heightEdit);
-    connect(sizeCombo, SIGNAL(currentIndexChanged(int)), this, SLOT(chooseSettingSize(int)));
+    connect(sizeCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &SizeParamWT::chooseSettingSize);
     chooseSettingSize(sizeCombo->currentIndex());
 }
 

@@ -21,7 +21,7 @@ ToolBtn::ToolBtn(const QString &selectedIconPath, const QString &normalIconPath,
     setFont(UiProfile::bodyFont());
     setText(text);
     applyLook(false);
-    connect(this, SIGNAL(pressed()), this, SLOT(slot_pressed()));
+    connect(this, &ToolBtn::pressed, this, &ToolBtn::slot_pressed);
 }
 
 void ToolBtn::unselect()

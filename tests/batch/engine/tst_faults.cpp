@@ -559,6 +559,14 @@ void TestFaults::namesThatAreNotUtf8()
     QTemporaryDir in, out;
     const QByteArray root = QFile::encodeName(in.path()) + '/';
     const QByteArray picture = readAll(jpg("u.jpg"));
+    // QTemporaryDir cannot name them to remove them.
+    const auto removeFiles = qScopeGuard([&] {
+        for (const QByteArray &file : files) {
+            ::unlink((root + file).constData());
+            if (file.contains('/'))
+                ::rmdir((root + file.left(file.indexOf('/'))).constData());
+        }
+    });
     for (const QByteArray &file : files) {
         if (file.contains('/'))
             QCOMPARE(::mkdir((root + file.left(file.indexOf('/'))).constData(), 0700), 0);

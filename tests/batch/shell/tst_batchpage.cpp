@@ -6,6 +6,7 @@
 #include "widgets/CenterShowWT.h"
 #include "widgets/DragAcceptance.h"
 #include "batch/shell/MyTable.h"
+#include "batch/engine/ToolLocator.h"
 
 #include <QDir>
 #include <QDragEnterEvent>
@@ -22,6 +23,7 @@
 #include <algorithm>
 
 #include "support/BatchTestKit.h"
+#include "support/EngineHarness.h"
 #include "support/Fixtures.h"
 
 // A page built from the framework alone, with either the usual five columns or a
@@ -35,7 +37,7 @@ public:
     {
         auto *centre = new BatchCenterWT(QStringLiteral("hint"), Formats::openSuffixes(), columns, this);
         centre->setParamPanel(new BatchParamWT(QStringLiteral("开始转换"), centre));
-        setupPage(centre, SLOT(start()));
+        setupPage(centre, [this] { start(); });
         settings.imgType = BatchOp::Convert;
         settings.formatIndex = 2; // png
     }
@@ -109,6 +111,8 @@ private slots:
     void clearDuringRunKeepsOldResultsOffNewRows();
     void everyFileMissing_data();
     void everyFileMissing();
+    void failedRowShowsItsReason_data();
+    void failedRowShowsItsReason();
 
 private:
     QTemporaryDir home;
@@ -360,6 +364,36 @@ void TestBatchPage::everyFileMissing()
     page.start();
     QVERIFY(BatchTestKit::shownDialogTexts().isEmpty());
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
+}
+
+void TestBatchPage::failedRowShowsItsReason_data()
+{
+    deleteRenumbers_data();
+}
+
+void TestBatchPage::failedRowShowsItsReason()
+{
+    QFETCH(BatchColumns, columns);
+    QTemporaryDir dir;
+    // A tool that fails on one file with a message of its own, and copies the other.
+    ToolLocator::setOverride(ToolLocator::Tool::ImageMagick,
+                             EngineHarness::writeTool(dir.path(), "picky",
+                                                      "case \"$IN\" in *bad*) echo 'convert: no pixels in bad.png' >&2; "
+                                                      "exit 1;; esac\ncp \"$IN\" \"$OUT\""));
+    FrameworkPage page(columns);
+    for (const char *name : {"good.png", "bad.png"}) {
+        QVERIFY(Fixtures::writeImage(dir.filePath(QLatin1String(name)), QSize(4, 4)));
+        page.addOneFile(dir.filePath(QLatin1String(name)));
+    }
+    page.start();
+    QVERIFY(BatchTestKit::waitForJobEnd(&page));
+    ToolLocator::setOverride(ToolLocator::Tool::ImageMagick, QString());
+
+    BatchCenterWT *centre = page.centerWidget();
+    QCOMPARE(centre->rowWarning(1)->text(), QStringLiteral("转换失败！"));
+    QCOMPARE(centre->rowReason(1), QStringLiteral("convert: no pixels in bad.png"));
+    QCOMPARE(centre->table()->cellWidget(1, columns.statusColumn)->toolTip(), centre->rowReason(1));
+    QCOMPARE(centre->rowReason(0), QString());
 }
 
 QTEST_MAIN(TestBatchPage)

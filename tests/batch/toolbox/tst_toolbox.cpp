@@ -116,7 +116,7 @@ void TestToolbox::pressingTheSelectedTabChangesNothing()
 {
     ChFmtMainWidget box;
     box.show();
-    QSignalSpy spy(box.toolBar(), SIGNAL(siginalParent(ToolBtn *)));
+    QSignalSpy spy(box.toolBar(), &ToolBar::siginalParent);
     ToolBtn *convert = box.toolBar()->button(ToolBar::ConvertTab);
 
     QTest::mousePress(convert, Qt::LeftButton);

@@ -1,6 +1,6 @@
 #include "batch/pages/compress/CompressCenterWT.h"
 
-#include "formats/Formats.h"
+#include "batch/engine/BatchCatalogue.h"
 #include "widgets/UiProfile.h"
 #include "batch/pages/compress/CompressParamWT.h"
 #include "widgets/CenterShowWT.h"
@@ -22,7 +22,7 @@ BatchColumns CompressCenterWT::compressColumns()
 }
 
 CompressCenterWT::CompressCenterWT(QWidget *parent)
-    : BatchCenterWT(QStringLiteral("支持 png，jpg，jpeg 格式的图片进行压缩"), Formats::compressSuffixes(),
+    : BatchCenterWT(QStringLiteral("支持 png，jpg，jpeg 格式的图片进行压缩"), BatchCatalogue::acceptedSuffixes(BatchOp::Compress),
                     compressColumns(), parent)
     , param(new CompressParamWT(this))
 {

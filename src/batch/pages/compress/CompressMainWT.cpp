@@ -9,7 +9,7 @@ CompressMainWT::CompressMainWT(QWidget *parent)
     : BatchPage(parent)
     , centre(new CompressCenterWT(this))
 {
-    setupPage(centre, SLOT(compress()));
+    setupPage(centre, [this] { compress(); });
 }
 
 void CompressMainWT::compress()

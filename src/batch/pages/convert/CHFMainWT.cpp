@@ -11,7 +11,7 @@ CHFMainWT::CHFMainWT(QWidget *parent)
     : BatchPage(parent)
     , centre(new CHFCenterWT(this))
 {
-    setupPage(centre, SLOT(chFormat()));
+    setupPage(centre, [this] { chFormat(); });
 }
 
 void CHFMainWT::chFormat()

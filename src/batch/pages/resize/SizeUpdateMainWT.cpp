@@ -9,7 +9,7 @@ SizeUpdateMainWT::SizeUpdateMainWT(QWidget *parent)
     : BatchPage(parent)
     , centre(new SizeUpdateCenterWT(this))
 {
-    setupPage(centre, SLOT(sizeUpdate()));
+    setupPage(centre, [this] { sizeUpdate(); });
 }
 
 void SizeUpdateMainWT::sizeUpdate()

@@ -7,7 +7,7 @@ RotateImgMainWT::RotateImgMainWT(QWidget *parent)
     : BatchPage(parent)
     , centre(new RotateImgCenterWT(this))
 {
-    setupPage(centre, SLOT(rotate()));
+    setupPage(centre, [this] { rotate(); });
 }
 
 void RotateImgMainWT::rotate()

@@ -53,7 +53,7 @@ RotateImgParamWT::RotateImgParamWT(QWidget *parent)
     for (int column = 0; column < 4; ++column)
         grid()->setColumnStretch(column, 1);
 
-    connect(degreeCombo, SIGNAL(currentIndexChanged(int)), this, SLOT(chooseSettingDegree(int)));
+    connect(degreeCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &RotateImgParamWT::chooseSettingDegree);
     angleField->setText(QStringLiteral("0"));
 }
 

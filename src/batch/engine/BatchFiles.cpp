@@ -1,7 +1,4 @@
-#include "cli/BatchFileList.h"
-
-#include "batch/engine/BatchTypes.h"
-#include "formats/Formats.h"
+#include "batch/engine/BatchFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,12 +8,9 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
-namespace {
+namespace BatchFiles {
 
-bool acceptedName(const QString &name, const QStringList &accepted)
-{
-    return accepted.contains(QFileInfo(name).suffix().toLower());
-}
+namespace {
 
 BatchEntry fileEntry(const QString &source, const QByteArray &bytes, const QStringList &accepted)
 {
@@ -24,15 +18,16 @@ BatchEntry fileEntry(const QString &source, const QByteArray &bytes, const QStri
     entry.source = source;
     entry.bytes = bytes;
     entry.absolutePath = QFileInfo(source).absoluteFilePath();
-    if (!acceptedName(source, accepted))
+    if (!accepted.contains(QFileInfo(source).suffix().toLower()))
         entry.state = BatchEntry::Skipped;
-    else if (!BatchFileList::isValidUtf8(bytes))
+    else if (!isValidUtf8(bytes))
         entry.state = BatchEntry::BadName;
     return entry;
 }
 
-// The non-hidden entries of dir that are not folders, as the file system names them.
-QList<QByteArray> folderFiles(const QByteArray &dir)
+// The entries of dir that are neither folders nor hidden, as the file system
+// names them, in name order ignoring case.
+QList<QByteArray> namesIn(const QByteArray &dir)
 {
     QList<QByteArray> names;
     DIR *handle = ::opendir(dir.constData());
@@ -43,7 +38,7 @@ QList<QByteArray> folderFiles(const QByteArray &dir)
         if (name.startsWith('.'))
             continue;
         struct stat info = {};
-        // Followed: a link to a folder is a folder; a dangling one is listed (missing).
+        // Followed: a link to a folder is a folder; a dangling one is listed.
         if (::stat((dir + '/' + name).constData(), &info) == 0 && S_ISDIR(info.st_mode))
             continue;
         names << name;
@@ -56,24 +51,29 @@ QList<QByteArray> folderFiles(const QByteArray &dir)
     return names;
 }
 
+QByteArray folderBytes(const QByteArray &path)
+{
+    return path.size() > 1 && path.endsWith('/') ? path.chopped(1) : path;
+}
+
 } // namespace
 
-bool BatchFileList::isValidUtf8(const QByteArray &bytes)
+bool isValidUtf8(const QByteArray &bytes)
 {
     return QString::fromUtf8(bytes).toUtf8() == bytes;
 }
 
-const QStringList &BatchFileList::acceptedSuffixes(int imgType)
+QStringList folderFiles(const QString &folder)
 {
-    switch (imgType) {
-    case BatchOp::Compress: return Formats::compressSuffixes();
-    case BatchOp::Rotate: return Formats::rotateSuffixes();
-    default: return Formats::openSuffixes();
-    }
+    const QDir dir(folder);
+    QStringList paths;
+    for (const QByteArray &name : namesIn(folderBytes(QFile::encodeName(folder))))
+        paths << dir.absoluteFilePath(QString::fromUtf8(name));
+    return paths;
 }
 
-QVector<BatchEntry> BatchFileList::expand(const QStringList &paths, const QStringList &accepted,
-                                          const QHash<QString, QByteArray> &undecodable)
+QVector<BatchEntry> expand(const QStringList &paths, const QStringList &accepted,
+                           const QHash<QString, QByteArray> &undecodable)
 {
     QVector<BatchEntry> entries;
     for (const QString &path : paths) {
@@ -81,8 +81,7 @@ QVector<BatchEntry> BatchFileList::expand(const QStringList &paths, const QStrin
         const QFileInfo info(path);
         if (!isValidUtf8(bytes)) {
             entries.append(fileEntry(path, bytes, accepted));
-            if (entries.last().state == BatchEntry::Skipped)
-                entries.last().state = BatchEntry::BadName; // named directly: never silently passed over
+            entries.last().state = BatchEntry::BadName; // named directly: never passed over
         } else if (!info.exists()) {
             BatchEntry missing;
             missing.source = path;
@@ -91,10 +90,9 @@ QVector<BatchEntry> BatchFileList::expand(const QStringList &paths, const QStrin
             missing.state = BatchEntry::Missing;
             entries.append(missing);
         } else if (info.isDir()) {
-            const QByteArray dir = bytes.endsWith('/') ? bytes.chopped(1) : bytes;
+            const QByteArray dir = folderBytes(bytes);
             const QDir folder(path);
-            const QList<QByteArray> names = folderFiles(dir);
-            for (const QByteArray &name : names) {
+            for (const QByteArray &name : namesIn(dir)) {
                 entries.append(fileEntry(folder.filePath(QString::fromUtf8(name)), dir + '/' + name, accepted));
                 BatchEntry &entry = entries.last();
                 if (entry.state == BatchEntry::Send && !QFileInfo::exists(entry.source))
@@ -106,3 +104,17 @@ QVector<BatchEntry> BatchFileList::expand(const QStringList &paths, const QStrin
     }
     return entries;
 }
+
+JobFiles jobFiles(const QStringList &paths, QList<int> *missing)
+{
+    JobFiles files;
+    for (int row = 0; row < paths.size(); ++row) {
+        if (QFileInfo::exists(paths.at(row)))
+            files.append({row, paths.at(row)});
+        else if (missing)
+            missing->append(row);
+    }
+    return files;
+}
+
+} // namespace BatchFiles
