@@ -112,8 +112,10 @@ bool appliedBy(const QString &program)
     process.start(program, {QStringLiteral("-list"), QStringLiteral("policy")}, QIODevice::ReadOnly);
     bool applied = false;
     if (process.waitForFinished(ProcessRunner::kStartTimeoutMs)) {
-        const QString listing = QString::fromUtf8(process.readAllStandardOutput());
-        applied = listing.contains(QStringLiteral("Path: ") + policy + QLatin1Char('/') + kFileName);
+        const QString expected = QStringLiteral("Path: ") + policy + QLatin1Char('/') + kFileName;
+        const QStringList lines = QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'));
+        for (const QString &line : lines)
+            applied = applied || line.trimmed() == expected;
     } else {
         process.kill();
         process.waitForFinished();

@@ -49,6 +49,8 @@ private slots:
     void policyHolds_data();
     void policyHolds();
     void policyLimitsAreInForce();
+    void onlyAnImageMagickApplyingThePolicyRuns_data();
+    void onlyAnImageMagickApplyingThePolicyRuns();
     void contentDecidesTheDecoder_data();
     void contentDecidesTheDecoder();
     void damagedSourcesFail_data();
@@ -391,6 +393,29 @@ void TestFaults::policyLimitsAreInForce()
     QCOMPARE(limit("Area"), limits.area);
     QCOMPARE(limit("Width"), limits.width);
     QCOMPARE(limit("Height"), limits.height);
+}
+
+void TestFaults::onlyAnImageMagickApplyingThePolicyRuns_data()
+{
+    QTest::addColumn<QByteArray>("listing"); // what "-list policy" prints
+    QTest::addColumn<bool>("applied");
+    const QByteArray ours = "Path: " + QFile::encodeName(MagickPolicy::configDir()) + "/policy.xml\n";
+    QTest::newRow("lists the program's policy") << "Path: /etc/ImageMagick-6/policy.xml\n" + ours << true;
+    QTest::newRow("only the system's") << QByteArray("Path: /etc/ImageMagick-6/policy.xml\n") << false;
+    QTest::newRow("built without configuration files") << QByteArray("Path: [built-in]\n") << false;
+    QTest::newRow("a look-alike file") << QByteArray(ours).replace("policy.xml", "policy.xml.bak") << false;
+}
+
+void TestFaults::onlyAnImageMagickApplyingThePolicyRuns()
+{
+    QFETCH(QByteArray, listing);
+    QFETCH(bool, applied);
+    QTemporaryDir tools;
+    // A fresh path per row: the answer is kept per program.
+    const QString magick
+        = writeTool(tools.path(), QStringLiteral("magick-%1").arg(QTest::currentDataTag()).replace(' ', '-'),
+                    "printf '%s' '" + listing + "'");
+    QCOMPARE(MagickPolicy::appliedBy(magick), applied);
 }
 
 void TestFaults::contentDecidesTheDecoder_data()
