@@ -2,6 +2,8 @@
 
 #include "batch/engine/BatchTypes.h"
 
+#include <QRegularExpression>
+
 namespace SuccessRule {
 
 QStringList damageReports(const QString &errorText)
@@ -14,11 +16,14 @@ QStringList damageReports(const QString &errorText)
                                           "corrupt image",
                                           "unexpected end-of-file",
                                           "unexpected end of file"};
+    // ImageMagick quotes file names as `NAME': a name is no report.
+    static const QRegularExpression quoted(QStringLiteral("`[^']*'"));
     QStringList reports;
     const QStringList lines = errorText.split(QLatin1Char('\n'));
     for (const QString &line : lines) {
+        const QString said = QString(line).remove(quoted);
         for (const char *damage : kDamage) {
-            if (line.contains(QLatin1String(damage), Qt::CaseInsensitive)) {
+            if (said.contains(QLatin1String(damage), Qt::CaseInsensitive)) {
                 reports << line.trimmed();
                 break;
             }

@@ -16,7 +16,9 @@
 // the picture ends.
 namespace SuccessRule {
 
-// The lines of errorText in which a decoder reports missing or damaged data.
+// The lines of errorText in which a decoder reports missing or damaged data
+// ("Premature end of JPEG file", "Corrupt JPEG data", CRC errors, "Truncated",
+// "insufficient image data", ...); file names quoted in them do not count.
 QStringList damageReports(const QString &errorText);
 
 // The rule on the error text alone.
