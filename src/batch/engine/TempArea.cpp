@@ -53,19 +53,6 @@ bool ensureJobTempDir()
     return QDir().mkpath(jobTempDir());
 }
 
-void clear(const QString &dir)
-{
-    const QDir folder(dir);
-    const QFileInfoList entries = folder.entryInfoList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::System
-                                                       | QDir::NoSymLinks | QDir::NoDotAndDotDot);
-    for (const QFileInfo &entry : entries) {
-        if (entry.isDir())
-            QDir(entry.absoluteFilePath()).removeRecursively();
-        else
-            QFile::remove(entry.absoluteFilePath());
-    }
-}
-
 QStringList staleFolders(const QString &root, const std::function<bool(qint64)> &isRunning)
 {
     static const QRegularExpression name(QStringLiteral("^([1-9]\\d{0,9})-\\d+$"));

@@ -27,16 +27,13 @@ QString chooseTempDir(const QString &appDir, const QString &cacheDir,
 // Creates jobTempDir() when missing; false when that fails.
 bool ensureJobTempDir();
 
-// Removes every file and sub-folder in dir, hidden ones included; symbolic links
-// and the folder itself stay. A missing folder is left alone.
-void clear(const QString &dir);
-
 // The entries of root that are private folders of processes for which isRunning
 // says no ("PID-N" names only; anything else is left alone).
 QStringList staleFolders(const QString &root, const std::function<bool(qint64 pid)> &isRunning);
 
-// Removes the private folders of processes that no longer run. Called when a job
-// starts (and when the first private folder of this process is made).
+// Removes the private folders of processes that no longer run, with everything
+// in them (links are removed, never followed). Called when a job starts, and when
+// the first private folder of this process is made.
 void sweep();
 
 } // namespace TempArea
