@@ -86,10 +86,6 @@ QString coderFor(const QByteArray &head, const QString &suffix)
         return QStringLiteral("webp");
     if (starts("8BPS", 4))
         return QStringLiteral("psd");
-    if (starts("\0\0\1\0", 4))
-        return QStringLiteral("ico");
-    if (starts("\0\0\2\0", 4))
-        return QStringLiteral("cur");
     if (starts("ftyp", 4, 4)) {
         const QByteArray brand = head.mid(8, 4);
         for (const char *heif : {"heic", "heix", "hevc", "hevx", "heim", "heis", "mif1", "msf1"}) {
@@ -98,9 +94,17 @@ QString coderFor(const QByteArray &head, const QString &suffix)
         }
         return QString();
     }
-    // No signature: the suffix names the format, and ImageMagick is held to it.
+    // No signature: the suffix names the format, and ImageMagick is held to it. An
+    // uncompressed TGA starts like a cursor, so the suffix goes first.
     if (suffix == QLatin1String("tga") || suffix == QLatin1String("wbmp"))
         return suffix;
+    // Icons: a weak signature, so the count of images must be sensible too.
+    if (head.size() >= 6 && littleEndian(head, 4, 2) >= 1 && littleEndian(head, 4, 2) <= 256) {
+        if (starts("\0\0\1\0", 4))
+            return QStringLiteral("ico");
+        if (starts("\0\0\2\0", 4))
+            return QStringLiteral("cur");
+    }
     return QString();
 }
 

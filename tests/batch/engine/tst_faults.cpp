@@ -3,6 +3,7 @@
 #include "batch/engine/ImgThread.h"
 #include "batch/engine/MagickPolicy.h"
 #include "batch/engine/ProcessRunner.h"
+#include "batch/engine/SourceCheck.h"
 #include "batch/engine/TempArea.h"
 #include "batch/engine/ToolLocator.h"
 #include "support/EngineHarness.h"
@@ -38,6 +39,10 @@ class TestFaults : public QObject
 private slots:
     void initTestCase();
     void cleanup();
+    void sniffing_data();
+    void sniffing();
+    void policySizes_data();
+    void policySizes();
     void onlyRegularFilesReachATool_data();
     void onlyRegularFilesReachATool();
     void stuckToolsAreEnded_data();
@@ -186,6 +191,79 @@ void TestFaults::cleanup()
     ToolLocator::setOverride(ToolLocator::Tool::ImageMagick, QString());
     ToolLocator::setOverride(ToolLocator::Tool::Pngquant, QString());
     ProcessRunner::setLimits(ToolLimits());
+}
+
+void TestFaults::sniffing_data()
+{
+    QTest::addColumn<QByteArray>("head");
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<QString>("coder");
+    QTest::addColumn<QSize>("size");
+    const QByteArray pngHead = QByteArray("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\0\0\x4E\x20\0\0\x4E\x20", 24);
+    QByteArray bmpHead("BM", 2);
+    bmpHead += QByteArray(12, '\0') + QByteArray("\x28\0\0\0\x10\0\0\0\xF0\xFF\xFF\xFF", 12); // top-down
+    QTest::newRow("JPEG") << QByteArray("\xFF\xD8\xFF\xE0", 4) << "png"
+                          << "jpeg" << QSize();
+    QTest::newRow("PNG declaring 20000x20000") << pngHead << "jpg"
+                                               << "png" << QSize(20000, 20000);
+    QTest::newRow("GIF") << QByteArray("GIF89a\x0C\0\x08\0", 10) << "png"
+                         << "gif" << QSize(12, 8);
+    QTest::newRow("BMP stored top-down") << bmpHead << "bmp"
+                                         << "bmp" << QSize(16, 16);
+    QTest::newRow("TIFF, big-endian") << QByteArray("MM\0*", 4) << "jpg"
+                                      << "tiff" << QSize();
+    QTest::newRow("WebP") << QByteArray("RIFF\0\0\0\0WEBPVP8 ", 16) << "webp"
+                          << "webp" << QSize();
+    QTest::newRow("PSD") << QByteArray("8BPS") << "psd"
+                         << "psd" << QSize();
+    QTest::newRow("icon of two sizes, named .png") << QByteArray("\0\0\1\0\2\0", 6) << "png"
+                                                   << "ico" << QSize();
+    QTest::newRow("HEIC") << QByteArray("\0\0\0\x18"
+                                        "ftypheic",
+                                        12)
+                          << "heic"
+                          << "heic" << QSize();
+    QTest::newRow("MP4 in a HEIC's box") << QByteArray("\0\0\0\x18"
+                                                       "ftypisom",
+                                                       12)
+                                         << "heic"
+                                         << "" << QSize();
+    QTest::newRow("TGA has no signature: its suffix holds") << QByteArray("\0\0\x02\0", 4) << "tga"
+                                                            << "tga" << QSize();
+    QTest::newRow("TGA's start named .jpg") << QByteArray("\0\0\x02\0\0\0", 6) << "jpg"
+                                            << "" << QSize();
+    QTest::newRow("PostScript named .png") << QByteArray("%!PS-Adobe-3.0") << "png"
+                                           << "" << QSize();
+    QTest::newRow("SVG") << QByteArray("<?xml version=\"1.0\"?><svg") << "png"
+                         << "" << QSize();
+}
+
+void TestFaults::sniffing()
+{
+    QFETCH(QByteArray, head);
+    QFETCH(QString, suffix);
+    QFETCH(QString, coder);
+    QFETCH(QSize, size);
+    QCOMPARE(SourceCheck::coderFor(head, suffix), coder);
+    QCOMPARE(SourceCheck::headerSize(head), size);
+}
+
+void TestFaults::policySizes_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qint64>("value");
+    QTest::newRow("megapixels") << "128MP" << qint64(128000000);
+    QTest::newRow("kilopixels") << "16KP" << qint64(16000);
+    QTest::newRow("binary") << "1GiB" << (qint64(1) << 30);
+    QTest::newRow("seconds") << "1800" << qint64(1800);
+    QTest::newRow("nonsense") << "lots" << qint64(-1);
+}
+
+void TestFaults::policySizes()
+{
+    QFETCH(QString, text);
+    QFETCH(qint64, value);
+    QCOMPARE(MagickPolicy::parseSize(text), value);
 }
 
 QString TestFaults::jpg(const QString &name, const QSize &size)
@@ -421,10 +499,11 @@ void TestFaults::onlyAnImageMagickApplyingThePolicyRuns()
 void TestFaults::contentDecidesTheDecoder_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::addColumn<QByteArray>("content"); // empty: a PNG picture
+    QTest::addColumn<QByteArray>("content"); // empty: a PNG picture; "TGA": a TGA picture
     QTest::addColumn<QString>("reason"); // empty: converts
     const QString notPicture = "the content is not a picture format the program reads";
     QTest::newRow("PNG named .jpg converts") << "p.jpg" << QByteArray() << "";
+    QTest::newRow("a real TGA (starts like a cursor)") << "t.tga" << QByteArray("TGA") << "";
     QTest::newRow("PNG named .tga converts") << "p.tga" << QByteArray() << "";
     QTest::newRow("EPS named .png") << "eps.png" << QByteArray("%!PS-Adobe-3.0 EPSF-3.0\nshowpage\n") << notPicture;
     QTest::newRow("SVG named .png") << "svg.png" << QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\"/>")
@@ -446,6 +525,8 @@ void TestFaults::contentDecidesTheDecoder()
     const QString source = in.filePath(name);
     if (content.isEmpty())
         QVERIFY(QImage(noise(QSize(12, 8))).save(source, "PNG"));
+    else if (content == "TGA")
+        QVERIFY(magick({"-size", "12x8", "xc:red", "-compress", "none", "tga:" + source}));
     else
         QVERIFY(Fixtures::writeBytes(source, content));
     const WorkerResult result = runWorker(kToJpg, source, out.path());
