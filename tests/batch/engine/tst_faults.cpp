@@ -320,19 +320,26 @@ void TestFaults::onlyRegularFilesReachATool()
 
 void TestFaults::stuckToolsAreEnded_data()
 {
+    // Each row trips one limit only; the other is far away.
     QTest::addColumn<QByteArray>("tool");
+    QTest::addColumn<int>("idleMs");
+    QTest::addColumn<int>("wallMs");
     QTest::addColumn<QString>("reason");
-    QTest::newRow("waits for ever") << QByteArray("sleep 600") << "stuck made no progress for 1 s and was ended";
-    QTest::newRow("reads a FIFO nobody writes")
-        << QByteArray("mkfifo \"$OUT.fifo\" && cat \"$OUT.fifo\"") << "stuck made no progress for 1 s and was ended";
-    QTest::newRow("busy without end") << QByteArray("while :; do :; done") << "stuck ran longer than 4 s and was ended";
+    QTest::newRow("waits for ever") << QByteArray("sleep 600") << 1000 << 600000
+                                    << "stuck made no progress for 1 s and was ended";
+    QTest::newRow("reads a FIFO nobody writes") << QByteArray("mkfifo \"$OUT.fifo\" && cat \"$OUT.fifo\"") << 1000
+                                                << 600000 << "stuck made no progress for 1 s and was ended";
+    QTest::newRow("busy without end") << QByteArray("while :; do :; done") << 600000 << 3000
+                                      << "stuck ran longer than 3 s and was ended";
 }
 
 void TestFaults::stuckToolsAreEnded()
 {
     QFETCH(QByteArray, tool);
+    QFETCH(int, idleMs);
+    QFETCH(int, wallMs);
     QFETCH(QString, reason);
-    ProcessRunner::setLimits({1000, 4000, 500});
+    ProcessRunner::setLimits({idleMs, wallMs, 500});
     QTemporaryDir tools, out;
     ToolLocator::setOverride(ToolLocator::Tool::ImageMagick, writeTool(tools.path(), "stuck", tool));
     const WorkerResult result = runWorker(kToPng, jpg("s.jpg"), out.path());
