@@ -68,15 +68,15 @@ QList<int> StagedOutput::frames() const
     return numbers;
 }
 
-QStringList StagedOutput::finalPaths() const
+QList<StagedOutput::Move> StagedOutput::moves() const
 {
-    QStringList paths;
+    QList<Move> list;
     if (!stage_.isEmpty() && QFileInfo(stage_).isFile())
-        paths << final_;
+        list.append({stage_, final_});
     const QList<int> numbers = frames();
     for (const int n : numbers)
-        paths << OutputNaming::framePath(final_, n);
-    return paths;
+        list.append({OutputNaming::framePath(stage_, n), OutputNaming::framePath(final_, n)});
+    return list;
 }
 
 bool StagedOutput::present() const
@@ -95,27 +95,20 @@ bool StagedOutput::present() const
 
 bool StagedOutput::commit()
 {
-    QStringList written;
-    if (!stage_.isEmpty() && QFileInfo(stage_).isFile())
-        written << stage_;
-    const QList<int> numbers = frames();
-    for (const int n : numbers)
-        written << OutputNaming::framePath(stage_, n);
-    const QStringList targets = finalPaths();
-    QStringList done;
-    for (int i = 0; i < written.size(); ++i) {
+    const QList<Move> list = moves();
+    QList<Move> done;
+    for (const Move &move : list) {
         // QFile::rename refuses to replace an existing file; check anyway for links.
-        const QString &target = targets.at(i);
-        if (QFileInfo(target).exists() || QFileInfo(target).isSymLink() || !QFile::rename(written.at(i), target)) {
-            for (int j = 0; j < done.size(); ++j)
-                QFile::rename(done.at(j), written.at(j));
+        if (QFileInfo(move.to).exists() || QFileInfo(move.to).isSymLink() || !QFile::rename(move.from, move.to)) {
+            for (const Move &undo : qAsConst(done))
+                QFile::rename(undo.to, undo.from);
             discard();
             return false;
         }
-        done << target;
+        done << move;
     }
     discard();
-    return !written.isEmpty();
+    return !list.isEmpty();
 }
 
 void StagedOutput::discard()

@@ -36,9 +36,6 @@ public:
     // The frame numbers written (NAME-N.EXT), ascending; empty for a single file.
     QList<int> frames() const;
 
-    // The paths the written files get, in frame order; what commit() needs free.
-    QStringList finalPaths() const;
-
     // Renames what was written to the final names, all or nothing; never replaces
     // an existing file. Returns false (and leaves nothing) when that fails.
     bool commit();
@@ -47,6 +44,13 @@ public:
     void discard();
 
 private:
+    struct Move
+    {
+        QString from; // what was written
+        QString to; // its final name
+    };
+    QList<Move> moves() const;
+
     QString final_;
     QString stageDir_;
     QString stage_; // stageDir_/out.EXT
