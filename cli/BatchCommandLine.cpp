@@ -217,8 +217,9 @@ QString BatchCommandLine::usage()
         "  quorvane-batch rotate   [-a ANGLE] [--flop] [--flip] [-o DIR] PATH...\n"
         "  quorvane-batch --help | --version\n"
         "\n"
-        "Converts, resizes, compresses or rotates images, up to ten at a time. PATH is a\n"
-        "file or a folder (the files directly in it, in name order).\n"
+        "Converts, resizes, compresses or rotates images, as many at a time as the machine\n"
+        "has cores (QUORVANE_BATCH_TOOLS=N sets another number). PATH is a file or a\n"
+        "folder (the files directly in it, in name order).\n"
         "\n"
         "Options:\n"
         "  -f, --format FORMAT  output format: %1\n"
@@ -240,7 +241,8 @@ QString BatchCommandLine::usage()
         "  compress: %3\n"
         "  rotate: %4\n"
         "\n"
-        "Prints one line per file as it finishes: \"ok SOURCE -> OUTPUT\",\n"
+        "Prints one line per file as it finishes: \"ok SOURCE -> OUTPUT\" (with \"(original\n"
+        "kept: ...)\" when compressing would not have made the file smaller),\n"
         "\"failed SOURCE -> OUTPUT: REASON\", \"missing SOURCE\" or\n"
         "\"skipped SOURCE: unsupported suffix\"; then \"N succeeded, M failed, K skipped\"\n"
         "(missing files count as failed). QT_LOGGING_RULES=quorvane.batch.debug=true also\n"
@@ -264,7 +266,8 @@ QString BatchCommandLine::usage()
     return text.arg(BatchCatalogue::outputFormats().join(QLatin1Char(' ')),
                     wrapWords(BatchCatalogue::acceptedSuffixes(BatchOp::Convert), 19, 80),
                     BatchCatalogue::acceptedSuffixes(BatchOp::Compress).join(QLatin1Char(' ')),
-                    BatchCatalogue::acceptedSuffixes(BatchOp::Rotate).join(QLatin1Char(' ')), wrapWords(presetWords, 23, 80),
+                    BatchCatalogue::acceptedSuffixes(BatchOp::Rotate).join(QLatin1Char(' ')),
+                    wrapWords(presetWords, 23, 80),
                     QStringLiteral("%1, %2").arg(levels.first().quality).arg(levels.at(1).quality),
                     QString::number(levels.last().quality), QString::number(BatchCatalogue::defaultQuality()));
 }

@@ -8,6 +8,11 @@ QString BatchReport::okLine(const QString &source, const QString &output)
     return QStringLiteral("ok %1 -> %2").arg(source, output);
 }
 
+QString BatchReport::keptLine(const QString &source, const QString &output)
+{
+    return okLine(source, output) + QStringLiteral(" (original kept: compressing did not make it smaller)");
+}
+
 QString BatchReport::failedLine(const QString &source, const QString &output, const QString &reason)
 {
     return QStringLiteral("failed %1 -> %2: %3").arg(source, output, reason);

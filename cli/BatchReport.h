@@ -8,6 +8,8 @@ class BatchReport
 {
 public:
     static QString okLine(const QString &source, const QString &output);
+    // A compressed file whose output holds the source's bytes.
+    static QString keptLine(const QString &source, const QString &output);
     static QString failedLine(const QString &source, const QString &output, const QString &reason);
     static QString missingLine(const QString &source);
     static QString skippedLine(const QString &source);

@@ -61,6 +61,7 @@ void BatchRunner::start()
     m_job = new ImgThread(m_request.job, files, exportDir, this);
     connect(m_job, &ImgThread::notifyParentProgress, this, &BatchRunner::setProgress);
     connect(m_job, &ImgThread::notifyParentFailure, this, &BatchRunner::failed);
+    connect(m_job, &ImgThread::notifyParentKeptOriginal, this, &BatchRunner::keptOriginal);
     connect(m_job, &ImgThread::notifyParentDone, this, &BatchRunner::done);
     connect(m_job, &QThread::finished, m_job, &QObject::deleteLater);
     drawProgress();
@@ -88,7 +89,9 @@ void BatchRunner::done(QString exportFilePath, int rowIndex, bool isSuccess)
     const QString source = m_entries.at(m_sent.at(rowIndex)).source;
     m_report.finish(rowIndex, isSuccess);
     const QString reason = m_reasons.take(rowIndex);
-    if (isSuccess)
+    if (isSuccess && m_kept.remove(rowIndex))
+        printLine(BatchReport::keptLine(source, exportFilePath));
+    else if (isSuccess)
         printLine(BatchReport::okLine(source, exportFilePath));
     else
         printLine(BatchReport::failedLine(source, exportFilePath,
@@ -99,6 +102,11 @@ void BatchRunner::done(QString exportFilePath, int rowIndex, bool isSuccess)
 void BatchRunner::failed(QString reason, int rowIndex)
 {
     m_reasons.insert(rowIndex, reason);
+}
+
+void BatchRunner::keptOriginal(int rowIndex)
+{
+    m_kept.insert(rowIndex);
 }
 
 void BatchRunner::finish()

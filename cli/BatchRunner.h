@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QVector>
 
 class ImgThread;
@@ -32,6 +33,7 @@ private slots:
     void setProgress(int progress, int rowIndex);
     void done(QString exportFilePath, int rowIndex, bool isSuccess);
     void failed(QString reason, int rowIndex);
+    void keptOriginal(int rowIndex);
 
 private:
     void finish();
@@ -43,6 +45,7 @@ private:
     QVector<int> m_sent; // row index -> index into m_entries
     BatchReport m_report;
     QHash<int, QString> m_reasons; // row index -> why it failed, until its done()
+    QSet<int> m_kept; // row indices whose output is the source, until their done()
     QPointer<ImgThread> m_job;
     bool m_progressShown; // standard error is a terminal
 };

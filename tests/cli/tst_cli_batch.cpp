@@ -26,6 +26,7 @@ private slots:
     void rotateTurnsClockwiseAndMirrors();
     void compressKeepsFormatAndShrinks_data();
     void compressKeepsFormatAndShrinks();
+    void compressionThatWouldGrowKeepsTheSource();
     void exitStatus_data();
     void exitStatus();
     void failedLineGivesTheToolsReason();
@@ -253,6 +254,23 @@ void TestCliBatch::compressKeepsFormatAndShrinks()
     QCOMPARE(Fixtures::imageSize(out), QSize(200, 150));
     QVERIFY2(QFileInfo(out).size() < QFileInfo(path(name)).size(),
              qPrintable(QStringLiteral("%1 -> %2 bytes").arg(QFileInfo(path(name)).size()).arg(QFileInfo(out).size())));
+}
+
+void TestCliBatch::compressionThatWouldGrowKeepsTheSource()
+{
+    // Written by ImageMagick at quality 10, then asked for level 90: its file would be larger.
+    QCOMPARE(QProcess::execute(QStandardPaths::findExecutable("convert"),
+                               {"-seed", "7", "-size", "200x150", "plasma:", "-quality", "10", path("low.jpg")}),
+             0);
+    const Run result = run({"compress", "-l", "90", "-o", path("out"), path("low.jpg")});
+    QCOMPARE(result.status, 0);
+    QCOMPARE(result.lines,
+             (QStringList{"ok " + path("low.jpg") + " -> " + path("out/low.jpg")
+                              + " (original kept: compressing did not make it smaller)",
+                          "1 succeeded, 0 failed, 0 skipped"}));
+    QFile source(path("low.jpg")), output(path("out/low.jpg"));
+    QVERIFY(source.open(QIODevice::ReadOnly) && output.open(QIODevice::ReadOnly));
+    QCOMPARE(output.readAll(), source.readAll());
 }
 
 void TestCliBatch::exitStatus_data()

@@ -18,6 +18,7 @@ struct WorkerResult
     int row = -1;
     bool success = false;
     bool progressAfterDone = false;
+    bool keptOriginal = false;
 };
 
 struct FileToRun

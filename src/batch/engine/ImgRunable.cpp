@@ -98,6 +98,7 @@ void ImgRunable::run()
 {
     ran = true;
     ++runningWorkers;
+    // The row shows 3 % at once; its steps begin when its tool may start.
     emitProgress(progressValue);
     QString outputPath;
     if (ToolSlots::acquire([this] { return stopRequested(); })) {

@@ -176,8 +176,7 @@ void ImgThread::run()
         connect(worker.get(), &ImgRunable::failed, this, &ImgThread::parentFailed, Qt::BlockingQueuedConnection);
         connect(worker.get(), &ImgRunable::keptOriginal, this, &ImgThread::parentKeptOriginal,
                 Qt::BlockingQueuedConnection);
-        connect(worker.get(), &ImgRunable::cancelled, this, &ImgThread::parentCancelled,
-                Qt::BlockingQueuedConnection);
+        connect(worker.get(), &ImgRunable::cancelled, this, &ImgThread::parentCancelled, Qt::BlockingQueuedConnection);
         bool started = false;
         while (!(started = pool->tryStart(worker.get())) && !stopping()) {
             if (control->waitForWorkerEnd(kDispatchWaitMs))

@@ -42,8 +42,7 @@ public:
     // Sets the global pool to kPoolThreads; done once at start-up.
     static void setUpPool();
 
-    ImgThread(const JobSettings &settings, const JobFiles &files, const QString &exportDir,
-              QObject *parent = nullptr);
+    ImgThread(const JobSettings &settings, const JobFiles &files, const QString &exportDir, QObject *parent = nullptr);
     // fileList: one map per file with the keys "id" (row index) and "path"; the
     // job owns and deletes it.
     ImgThread(int imgType, int formatIndex, int qualityValue, int zoomWidth, int zoomHeight,
