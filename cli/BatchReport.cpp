@@ -1,5 +1,9 @@
 #include "cli/BatchReport.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -31,6 +35,32 @@ QString BatchReport::skippedLine(const QString &source)
 QString BatchReport::summaryLine(int succeeded, int failed, int skipped)
 {
     return QStringLiteral("%1 succeeded, %2 failed, %3 skipped").arg(succeeded).arg(failed).arg(skipped);
+}
+
+QString BatchReport::jsonLine(const QString &source, const QString &output, const QString &status,
+                              const QString &reason, int frames)
+{
+    const QJsonObject object{{QStringLiteral("source"), source},
+                             {QStringLiteral("output"), output.isEmpty() ? QJsonValue() : QJsonValue(output)},
+                             {QStringLiteral("status"), status},
+                             {QStringLiteral("reason"), reason.isEmpty() ? QJsonValue() : QJsonValue(reason)},
+                             {QStringLiteral("frames"), frames}};
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
+}
+
+int BatchReport::framesOf(const QString &output)
+{
+    const QFileInfo info(output);
+    if (output.isEmpty())
+        return 0;
+    if (info.isFile())
+        return 1;
+    const QString pattern = QRegularExpression::escape(info.completeBaseName()) + QStringLiteral("-\\d+\\.")
+        + QRegularExpression::escape(info.suffix());
+    return info.dir()
+        .entryList(QDir::Files)
+        .filter(QRegularExpression(QStringLiteral("^") + pattern + QStringLiteral("$")))
+        .size();
 }
 
 QString BatchReport::firstLine(const QString &text)

@@ -14,6 +14,12 @@ public:
     static QString missingLine(const QString &source);
     static QString skippedLine(const QString &source);
     static QString summaryLine(int succeeded, int failed, int skipped);
+    // --json: one object per file; status is "ok", "failed", "missing" or "skipped".
+    static QString jsonLine(const QString &source, const QString &output, const QString &status, const QString &reason,
+                            int frames);
+    // How many pictures an output stands for: 1 for a file, the FINAL-N.EXT files
+    // for a multi-frame source, 0 when there is none.
+    static int framesOf(const QString &output);
 
     // The first non-blank line of a tool's error text, trimmed.
     static QString firstLine(const QString &text);

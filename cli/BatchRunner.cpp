@@ -32,10 +32,12 @@ void BatchRunner::start()
     for (const BatchEntry &entry : qAsConst(m_entries)) {
         if (entry.state == BatchEntry::Skipped) {
             m_report.addSkipped();
-            printLine(BatchReport::skippedLine(entry.source));
+            printFile(BatchReport::skippedLine(entry.source), entry.source, QString(), QStringLiteral("skipped"),
+                      QStringLiteral("unsupported suffix"));
         } else if (entry.state == BatchEntry::Missing) {
             m_report.addMissing();
-            printLine(BatchReport::missingLine(entry.source));
+            printFile(BatchReport::missingLine(entry.source), entry.source, QString(), QStringLiteral("missing"),
+                      QStringLiteral("no such file"));
         }
     }
     if (m_sent.isEmpty()) {
@@ -48,15 +50,17 @@ void BatchRunner::start()
     const QString exportDir = m_request.exportDir.isEmpty() ? BatchPaths::defaultExportDir() : m_request.exportDir;
     QDir().mkpath(exportDir);
 
-    QStringList paths;
+    QVector<BatchEntry> sent;
     for (int entry : qAsConst(m_sent))
-        paths << m_entries.at(entry).absolutePath;
+        sent << m_entries.at(entry);
     // A file that went away since the list was made is missing after all.
     QList<int> missing;
-    const JobFiles files = BatchFiles::jobFiles(paths, &missing);
+    const JobFiles files = BatchFiles::jobFiles(sent, &missing);
     for (int row : qAsConst(missing)) {
         m_report.finish(row, false);
-        printLine(BatchReport::missingLine(m_entries.at(m_sent.at(row)).source));
+        const QString source = m_entries.at(m_sent.at(row)).source;
+        printFile(BatchReport::missingLine(source), source, QString(), QStringLiteral("missing"),
+                  QStringLiteral("no such file"));
     }
     m_job = new ImgThread(m_request.job, files, exportDir, this);
     connect(m_job, &ImgThread::notifyParentProgress, this, &BatchRunner::setProgress);
@@ -89,13 +93,15 @@ void BatchRunner::done(QString exportFilePath, int rowIndex, bool isSuccess)
     const QString source = m_entries.at(m_sent.at(rowIndex)).source;
     m_report.finish(rowIndex, isSuccess);
     const QString reason = m_reasons.take(rowIndex);
+    const QString why = reason.isEmpty() ? QStringLiteral("conversion failed") : reason;
     if (isSuccess && m_kept.remove(rowIndex))
-        printLine(BatchReport::keptLine(source, exportFilePath));
+        printFile(BatchReport::keptLine(source, exportFilePath), source, exportFilePath, QStringLiteral("ok"),
+                  QStringLiteral("original kept: compressing did not make it smaller"));
     else if (isSuccess)
-        printLine(BatchReport::okLine(source, exportFilePath));
+        printFile(BatchReport::okLine(source, exportFilePath), source, exportFilePath, QStringLiteral("ok"), QString());
     else
-        printLine(BatchReport::failedLine(source, exportFilePath,
-                                          reason.isEmpty() ? QStringLiteral("conversion failed") : reason));
+        printFile(BatchReport::failedLine(source, exportFilePath, why), source, exportFilePath,
+                  QStringLiteral("failed"), why);
     drawProgress();
 }
 
@@ -111,9 +117,21 @@ void BatchRunner::keptOriginal(int rowIndex)
 
 void BatchRunner::finish()
 {
-    printLine(m_report.summaryLine());
+    // JSON lines carry files only; the exit status tells how the run went.
+    if (!m_request.json)
+        printLine(m_report.summaryLine());
     m_progressShown = false;
     emit finished(m_report.exitStatus());
+}
+
+void BatchRunner::printFile(const QString &line, const QString &source, const QString &output, const QString &status,
+                            const QString &reason)
+{
+    if (m_request.json)
+        printLine(BatchReport::jsonLine(source, output, status, reason,
+                                        status == QLatin1String("ok") ? BatchReport::framesOf(output) : 0));
+    else
+        printLine(line);
 }
 
 void BatchRunner::printLine(const QString &line)

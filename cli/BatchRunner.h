@@ -37,6 +37,9 @@ private slots:
 
 private:
     void finish();
+    // A file's line, or its JSON object with --json.
+    void printFile(const QString &line, const QString &source, const QString &output, const QString &status,
+                   const QString &reason);
     void printLine(const QString &line);
     void drawProgress();
 

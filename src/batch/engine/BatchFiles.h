@@ -15,6 +15,7 @@ struct BatchEntry
     QString source; // as the user gave it (folder entries: folder + "/" + name)
     QString absolutePath; // what the engine gets; its tools run in another folder
     State state = Send;
+    QString subDir; // found in a sub-folder of a folder given recursively: its path below it
 };
 
 // Turning files and folders into a job's file list, the same way for the toolbox
@@ -25,12 +26,23 @@ namespace BatchFiles {
 // name order ignoring case.
 QStringList folderFiles(const QString &folder);
 
-// A file stands for itself; a folder for folderFiles(); anything that does not
-// exist is Missing; a file whose lower-case suffix is not one of accepted is Skipped.
-QVector<BatchEntry> expand(const QStringList &paths, const QStringList &accepted);
+enum Depth { TopLevel, Recursive };
+
+// A file stands for itself; a folder for folderFiles(), or with Recursive also
+// for the files of its sub-folders (each folder's files in name order, then its
+// sub-folders in name order; symbolic links to folders are not followed);
+// anything that does not exist is Missing; a file whose lower-case suffix is not
+// one of accepted is Skipped.
+QVector<BatchEntry> expand(const QStringList &paths, const QStringList &accepted, Depth depth = TopLevel);
+
+// The names in a list such as `find` writes: one per line, or separated by NUL
+// bytes (find -print0); empty names are dropped, a line's trailing CR too.
+QStringList readNames(const QByteArray &data, bool nulSeparated);
 
 // A job's files for paths, the index of each path as its row. Paths that no
 // longer exist are left out; their indices go to missing when given.
 JobFiles jobFiles(const QStringList &paths, QList<int> *missing = nullptr);
+// The same for entries (absolutePath and subDir).
+JobFiles jobFiles(const QVector<BatchEntry> &entries, QList<int> *missing = nullptr);
 
 } // namespace BatchFiles

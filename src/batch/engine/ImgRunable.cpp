@@ -59,6 +59,7 @@ ImgRunable::ImgRunable(const JobSettings &settings, const JobFile &file, const Q
     , control(std::move(control))
     , oriFilePath(file.path)
     , exportDir(exportDir)
+    , subDir(file.subDir)
     , rowIndex(file.row)
 {
     setAutoDelete(true);
@@ -127,6 +128,14 @@ QString ImgRunable::process()
     if (oriFilePath.isEmpty() || exportDir.isEmpty()) {
         note(QStringLiteral("no source file or no output folder given"));
         return QString();
+    }
+    // A file from a sub-folder goes to the same sub-folder of the output folder.
+    if (!subDir.isEmpty()) {
+        exportDir = QDir(exportDir).filePath(subDir);
+        if (!QDir().mkpath(exportDir)) {
+            note(QStringLiteral("cannot create the folder ") + exportDir);
+            return QString();
+        }
     }
     if (job.imgType == BatchOp::Compress)
         return compress();
