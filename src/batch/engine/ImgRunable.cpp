@@ -75,9 +75,12 @@ ImgRunable::ImgRunable(int imgType, int formatIndex, int qualityValue, int zoomW
 ImgRunable::~ImgRunable()
 {
     // The pool deletes a worker after its run(): only then is its thread free
-    // for the job's next file.
-    if (control && ran)
+    // for the job's next file. The job may be gone right after it hears of this,
+    // so the connections to it go first.
+    if (control && ran) {
+        disconnect();
         control->workerEnded();
+    }
 }
 
 int ImgRunable::runningCount()
