@@ -7,6 +7,7 @@ class QLabel;
 class QPropertyAnimation;
 
 // A transient notice centred on its parent: fades in, stays for a while, fades out.
+// It never takes input: mouse and wheel go to what lies under it.
 class Toast : public QDialog
 {
     Q_OBJECT
@@ -25,9 +26,15 @@ public:
 public slots:
     void toastHide();
 
+protected:
+    bool event(QEvent *event) override;
+
 private:
+    bool forwardToParent(QEvent *event);
+
     QLabel *label;
     QWidget *parentWindow;
     QTimer hideTimer;
     QPropertyAnimation *fadeIn;
+    QPropertyAnimation *fadeOut = nullptr; // while fading out
 };
