@@ -56,6 +56,7 @@ void BatchPage::setupPage(BatchCenterWT *centre, const std::function<void()> &st
     connect(bar->addFileBtn(), &QPushButton::clicked, this, &BatchPage::addFile);
     connect(bar->clearBtn(), &QPushButton::clicked, this, &BatchPage::clearTable);
     connect(bar->addDirBtn(), &QPushButton::clicked, this, &BatchPage::addDir);
+    connect(bar->stopBtn(), &QPushButton::clicked, this, &BatchPage::stopJob);
     if (startSlot && center->paramPanel())
         connect(center->paramPanel()->startButton(), &QPushButton::clicked, this, startSlot);
     connect(center->dropArea()->centerWidget(), &CenterShowForCenterWT::clicked, this, &BatchPage::addFile);
@@ -146,6 +147,21 @@ void BatchPage::openItemDir()
     QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(output).absolutePath()));
 }
 
+void BatchPage::stopJob()
+{
+    if (!runningJob)
+        return;
+    runningJob->stop();
+    // Stopping takes a moment (the tools end, the rows report): once is enough.
+    bar->stopBtn()->setEnabled(false);
+}
+
+void BatchPage::setJobRunning(bool running)
+{
+    jobRunning = running;
+    bar->stopBtn()->setEnabled(running);
+}
+
 void BatchPage::setProgress(int progress, int rowIndex)
 {
     center->setRowProgress(rowIndex, progress);
@@ -154,7 +170,7 @@ void BatchPage::setProgress(int progress, int rowIndex)
 void BatchPage::done(QString exportFilePath, int rowIndex, bool isSuccess)
 {
     if (rowIndex == -1) {
-        jobRunning = false;
+        setJobRunning(false);
         return;
     }
     if (!center->hasRow(rowIndex))
@@ -216,9 +232,10 @@ bool BatchPage::startJob(const JobSettings &settings, const QString &exportDir, 
     if (files.isEmpty() && policy == SkipIfEmpty)
         return false;
 
-    jobRunning = true;
     lastSettings = settings;
     auto *job = new ImgThread(settings, files, exportDir, this);
+    runningJob = job;
+    setJobRunning(true);
     // Row indices mean something only for the table the job was started on.
     const quint64 generation = tableGeneration;
     connect(job, &ImgThread::notifyParentProgress, this, [this, generation](int progress, int rowIndex) {
@@ -228,6 +245,14 @@ bool BatchPage::startJob(const JobSettings &settings, const QString &exportDir, 
     connect(job, &ImgThread::notifyParentFailure, this, [this, generation](const QString &reason, int rowIndex) {
         if (generation == tableGeneration)
             center->setRowReason(rowIndex, reason);
+    });
+    connect(job, &ImgThread::notifyParentKeptOriginal, this, [this, generation](int rowIndex) {
+        if (generation == tableGeneration)
+            center->setRowReason(rowIndex, QStringLiteral("原图已比压缩结果更小，已保留原图"));
+    });
+    connect(job, &ImgThread::notifyParentCancelled, this, [this, generation](int rowIndex) {
+        if (generation == tableGeneration)
+            setRowWarning(rowIndex, QStringLiteral("已取消"));
     });
     connect(job, &ImgThread::notifyParentDone, this,
             [this, generation](const QString &exportFilePath, int rowIndex, bool isSuccess) {

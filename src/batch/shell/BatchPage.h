@@ -3,6 +3,7 @@
 #include "batch/engine/BatchTypes.h"
 
 #include <QList>
+#include <QPointer>
 #include <QString>
 #include <QUrl>
 #include <QWidget>
@@ -10,6 +11,7 @@
 #include <functional>
 
 class BatchCenterWT;
+class ImgThread;
 class OperBtnBar;
 
 // The page of the batch toolbox (the …MainWT classes derive from it): file bar
@@ -34,7 +36,9 @@ class OperBtnBar;
 //
 // A running job is matched to the table it was started on: clearing the table
 // ends that match, so late results never land on rows added afterwards. A page
-// destroyed while its job runs lets the job finish on its own.
+// destroyed while its job runs lets the job finish on its own. "停止" in the bar
+// stops the running job: its unfinished rows show "已取消", finished ones keep
+// their results, and the page can start again once the job has ended.
 class BatchPage : public QWidget
 {
     Q_OBJECT
@@ -66,6 +70,7 @@ public slots:
     void clearTable();
     void deleteItem();
     virtual void openItemDir();
+    void stopJob();
     void setProgress(int progress, int rowIndex);
     void done(QString exportFilePath, int rowIndex, bool isSuccess);
     void onDragAndDrop(QList<QUrl> urls);
@@ -92,9 +97,12 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    void setJobRunning(bool running);
+
     BatchCenterWT *center = nullptr;
     OperBtnBar *bar;
     bool jobRunning = false;
+    QPointer<ImgThread> runningJob;
     JobSettings lastSettings;
     // Bumped by clearTable(); a job's results count only while it is unchanged.
     quint64 tableGeneration = 0;

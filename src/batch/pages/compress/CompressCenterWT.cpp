@@ -1,10 +1,10 @@
 #include "batch/pages/compress/CompressCenterWT.h"
 
 #include "batch/engine/BatchCatalogue.h"
-#include "widgets/UiProfile.h"
 #include "batch/pages/compress/CompressParamWT.h"
-#include "widgets/CenterShowWT.h"
 #include "batch/shell/MyTable.h"
+#include "widgets/CenterShowWT.h"
+#include "widgets/UiProfile.h"
 
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -22,8 +22,8 @@ BatchColumns CompressCenterWT::compressColumns()
 }
 
 CompressCenterWT::CompressCenterWT(QWidget *parent)
-    : BatchCenterWT(QStringLiteral("支持 png，jpg，jpeg 格式的图片进行压缩"), BatchCatalogue::acceptedSuffixes(BatchOp::Compress),
-                    compressColumns(), parent)
+    : BatchCenterWT(QStringLiteral("支持 png，jpg，jpeg 格式的图片进行压缩"),
+                    BatchCatalogue::acceptedSuffixes(BatchOp::Compress), compressColumns(), parent)
     , param(new CompressParamWT(this))
 {
     setParamPanel(param);
