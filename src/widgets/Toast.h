@@ -6,7 +6,8 @@
 class QLabel;
 class QPropertyAnimation;
 
-// A transient notice centred on its parent: fades in, stays for a while, fades out.
+// A transient notice centred on its parent (a window, or a widget inside one):
+// fades in, stays for a while, fades out.
 class Toast : public QDialog
 {
     Q_OBJECT

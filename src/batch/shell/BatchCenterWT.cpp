@@ -227,6 +227,19 @@ void BatchCenterWT::setRowWarning(int row, const QString &text)
     bar->hide();
 }
 
+void BatchCenterWT::resetRowStatus(int row)
+{
+    QLabel *warning = rowWarning(row);
+    QProgressBar *bar = progressBar(row);
+    if (!warning || !bar)
+        return;
+    warning->clear();
+    warning->setToolTip(QString());
+    warning->hide();
+    bar->reset();
+    bar->show();
+}
+
 void BatchCenterWT::setRowResult(int row, const QString &exportFilePath)
 {
     if (QPushButton *button = openDirButton(row))

@@ -63,6 +63,9 @@ public:
 
     void setRowProgress(int row, int value);
     void setRowWarning(int row, const QString &text);
+    // Back to how a new row looks: warning hidden and emptied (tool tip too),
+    // bar shown and empty.
+    void resetRowStatus(int row);
     // A result arrived: the row remembers the output and its folder button lights up.
     void setRowResult(int row, const QString &exportFilePath);
     // Removes a row and renumbers the rest; the drop area returns when none is left.

@@ -4,6 +4,7 @@
 #include "batch/shell/BatchCenterWT.h"
 #include "batch/shell/BatchParamWT.h"
 #include "batch/shell/ExportFileWT.h"
+#include "batch/shell/MyTable.h"
 #include "batch/shell/OperBtn.h"
 #include "batch/shell/OperBtnBar.h"
 #include "batch/shell/SubmitBtn.h"
@@ -13,6 +14,7 @@
 #include "widgets/DragAcceptance.h"
 #include "widgets/MyDialog.h"
 #include "widgets/StyledBackground.h"
+#include "widgets/Toast.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -23,8 +25,13 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <memory>
+
+namespace {
+constexpr int kEndNoticeMs = 3000;
+} // namespace
 
 BatchPage::BatchPage(QWidget *parent)
     : QWidget(parent)
@@ -46,6 +53,7 @@ BatchPage::~BatchPage()
 void BatchPage::setupPage(BatchCenterWT *centre, const std::function<void()> &startSlot)
 {
     center = centre;
+    notice = new Toast(center->table());
     setStyleSheet(QLatin1String(metaObject()->className()) + QStringLiteral("{background-color:white;}"));
 
     auto *layout = new QVBoxLayout(this);
@@ -167,7 +175,8 @@ void BatchPage::setProgress(int progress, int rowIndex)
 void BatchPage::done(QString exportFilePath, int rowIndex, bool isSuccess)
 {
     if (rowIndex == -1) {
-        jobRunning = false;
+        if (jobRunning)
+            finishJob();
         return;
     }
     if (!center->hasRow(rowIndex))
@@ -181,6 +190,43 @@ void BatchPage::done(QString exportFilePath, int rowIndex, bool isSuccess)
 void BatchPage::resultArrived(int, const QString &exportFilePath, bool)
 {
     qCDebug(lcToolbox) << "export file path ================:" << exportFilePath;
+}
+
+void BatchPage::rowEnded(quint64 generation, int rowIndex, JobTally::Outcome outcome, const QString &exportFilePath)
+{
+    // Counted even when the table has been cleared: the count is the job's.
+    tally.count(outcome);
+    showRunningCount();
+    if (generation != tableGeneration)
+        return;
+    if (outcome == JobTally::Cancelled)
+        setRowWarning(rowIndex, QStringLiteral("已取消"));
+    else
+        done(exportFilePath, rowIndex, outcome == JobTally::Succeeded);
+}
+
+QPushButton *BatchPage::startButton() const
+{
+    return center && center->paramPanel() ? center->paramPanel()->startButton() : nullptr;
+}
+
+void BatchPage::showRunningCount()
+{
+    if (QPushButton *button = startButton(); button && jobRunning)
+        button->setText(tally.runningText(idleStartText));
+}
+
+void BatchPage::finishJob()
+{
+    jobRunning = false;
+    if (QPushButton *button = startButton())
+        button->setText(idleStartText);
+    const QString text = tally.endNotice();
+    qCDebug(lcToolbox) << "job ended:" << text;
+    if (isVisible())
+        notice->showToast(text, kEndNoticeMs);
+    else
+        pendingNotice = text;
 }
 
 void BatchPage::onDragAndDrop(QList<QUrl> urls)
@@ -220,19 +266,33 @@ bool BatchPage::canStart(const QString &emptyRequest)
 
 bool BatchPage::startJob(const JobSettings &settings, const QString &exportDir, EmptyListPolicy policy)
 {
+    // A re-run starts clean: nothing of the last run's outcome stays on a row.
     auto fileList = std::make_unique<QList<QMap<QString, QString>>>();
+    int missing = 0;
     for (int row = 0; row < center->rowCount(); ++row) {
+        center->resetRowStatus(row);
         const QString path = center->sourcePath(row);
-        if (QFileInfo::exists(path))
+        if (QFileInfo::exists(path)) {
             fileList->append({{QStringLiteral("id"), QString::number(row)}, {QStringLiteral("path"), path}});
-        else
+        } else {
             setRowWarning(row, QStringLiteral("原文件不存在！"));
+            ++missing;
+        }
     }
     if (fileList->isEmpty() && policy == SkipIfEmpty)
         return false;
 
     jobRunning = true;
     lastSettings = settings;
+    tally = JobTally{};
+    tally.total = center->rowCount();
+    tally.failed = missing;
+    pendingNotice.clear();
+    notice->toastHide();
+    if (QPushButton *button = startButton())
+        idleStartText = button->text();
+    showRunningCount();
+
     auto *job = new ImgThread(settings.imgType, settings.formatIndex, settings.qualityValue, settings.zoomWidth,
                               settings.zoomHeight, settings.rotateDegree, settings.isFlop, settings.isFlip,
                               fileList.release(), exportDir, this);
@@ -244,8 +304,10 @@ bool BatchPage::startJob(const JobSettings &settings, const QString &exportDir, 
     });
     connect(job, &ImgThread::notifyParentDone, this,
             [this, generation](const QString &exportFilePath, int rowIndex, bool isSuccess) {
-                if (rowIndex == -1 || generation == tableGeneration)
+                if (rowIndex == -1)
                     done(exportFilePath, rowIndex, isSuccess);
+                else
+                    rowEnded(generation, rowIndex, isSuccess ? JobTally::Succeeded : JobTally::Failed, exportFilePath);
             });
     connect(job, &QThread::finished, job, &QObject::deleteLater);
     job->start();
@@ -279,4 +341,18 @@ void BatchPage::dropEvent(QDropEvent *event)
 void BatchPage::paintEvent(QPaintEvent *)
 {
     StyledBackground::paint(this);
+}
+
+void BatchPage::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (pendingNotice.isEmpty())
+        return;
+    // After the layout has placed the table the notice centres on.
+    QTimer::singleShot(0, this, [this] {
+        if (pendingNotice.isEmpty() || !isVisible())
+            return;
+        notice->showToast(pendingNotice, kEndNoticeMs);
+        pendingNotice.clear();
+    });
 }

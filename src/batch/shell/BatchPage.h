@@ -1,6 +1,7 @@
 #pragma once
 
 #include "batch/engine/BatchTypes.h"
+#include "batch/shell/JobTally.h"
 
 #include <QList>
 #include <QString>
@@ -11,6 +12,8 @@
 
 class BatchCenterWT;
 class OperBtnBar;
+class QPushButton;
+class Toast;
 
 // The page of the batch toolbox (the …MainWT classes derive from it): file bar
 // above a centre area, the common slots, drag and drop on the whole page, and the
@@ -35,6 +38,11 @@ class OperBtnBar;
 // A running job is matched to the table it was started on: clearing the table
 // ends that match, so late results never land on rows added afterwards. A page
 // destroyed while its job runs lets the job finish on its own.
+//
+// Every start begins with clean rows. While the job runs the start button shows
+// its count ("转换中 12/40"); when it ends the button's own text comes back and a
+// notice over the table says how it went ("完成：N 个成功，M 个失败"), at once when
+// the page is on screen, else when it is shown next.
 class BatchPage : public QWidget
 {
     Q_OBJECT
@@ -51,6 +59,9 @@ public:
     // What the page handed to the job it started last (defaults until one starts):
     // lets a caller see what a start read from the panel without running it twice.
     const JobSettings &lastJobSettings() const { return lastSettings; }
+    // How the rows of the job started last have ended so far.
+    const JobTally &jobTally() const { return tally; }
+    Toast *endNotice() const { return notice; }
 
     // Adds one file when its suffix is accepted (exact test on the lower-cased suffix).
     void addRow(const QString &path);
@@ -86,6 +97,14 @@ protected:
     // A file's result has been stored in its row; the default logs the path.
     virtual void resultArrived(int row, const QString &exportFilePath, bool isSuccess);
 
+    // Where every row end of the running job arrives (generation: the table's at
+    // the job's start, as startJob() captures it): counts the outcome for the
+    // start button and the end notice, then shows it on the row if the row is
+    // still on that table: done() for a result, "已取消" for a row a stop ended
+    // before it finished (a stop feeds those here as JobTally::Cancelled).
+    void rowEnded(quint64 generation, int rowIndex, JobTally::Outcome outcome,
+                  const QString &exportFilePath = QString());
+
     // The row of the row button that sent the current signal, or -1.
     int senderRow() const;
     void showMessage(const QString &text);
@@ -93,12 +112,22 @@ protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
+    QPushButton *startButton() const;
+    void showRunningCount();
+    // The end marker: the page is free again and says how the job went.
+    void finishJob();
+
     BatchCenterWT *center = nullptr;
     OperBtnBar *bar;
     bool jobRunning = false;
     JobSettings lastSettings;
+    JobTally tally;
+    QString idleStartText; // the start button's text before the job
+    Toast *notice = nullptr;
+    QString pendingNotice; // an end notice waiting for the page to be shown
     // Bumped by clearTable(); a job's results count only while it is unchanged.
     quint64 tableGeneration = 0;
 };
