@@ -9,8 +9,35 @@
 #include <QApplication>
 #include <QTimer>
 
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Outside a desktop session (a plain X server, a virtual display) XDG_RUNTIME_DIR is
+// unset and Qt warns about it on every start. Use the folder Qt would fall back to,
+// prepared the way Qt wants it, so the program starts silently.
+void provideRuntimeDir()
+{
+    if (qEnvironmentVariableIsSet("XDG_RUNTIME_DIR"))
+        return;
+    const passwd *user = ::getpwuid(::getuid());
+    if (!user || !user->pw_name)
+        return;
+    const QByteArray dir = QByteArray("/tmp/runtime-").append(user->pw_name);
+    ::mkdir(dir.constData(), 0700);
+    struct stat info {};
+    if (::lstat(dir.constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::getuid()
+        && (info.st_mode & 0777) == 0700)
+        qputenv("XDG_RUNTIME_DIR", dir);
+}
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
+    provideRuntimeDir();
     QApplication app(argc, argv);
     // Icon, size profile and fonts, pool limit, suffix lists, UTF-8 codec.
     AppSetup::run();

@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QImageReader>
 #include <QMovie>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTextCodec>
@@ -28,6 +30,8 @@ private slots:
     void rawSuffix();
     void startupState();
     void resourcesUsedInCodeLoad();
+    void viewerSilentUnlessAsked_data();
+    void viewerSilentUnlessAsked();
 };
 
 void TestApp::initTestCase()
@@ -167,6 +171,50 @@ void TestApp::resourcesUsedInCodeLoad()
     QMovie loading(QStringLiteral(":/icons/icons/loading.gif"));
     QVERIFY(loading.isValid());
     QVERIFY2(loading.frameCount() > 4, "the loading animation has too few frames");
+}
+
+void TestApp::viewerSilentUnlessAsked_data()
+{
+    QTest::addColumn<QString>("rules");
+    QTest::addColumn<bool>("talks");
+    QTest::newRow("default") << QString() << false;
+    QTest::newRow("viewer category on") << QStringLiteral("quorvane.*.debug=true") << true;
+}
+
+// Started from a terminal with a picture, the viewer writes nothing unless its
+// categories are turned on (also outside a desktop session, with no runtime folder set).
+void TestApp::viewerSilentUnlessAsked()
+{
+    QFETCH(QString, rules);
+    QFETCH(bool, talks);
+    QTemporaryDir dir;
+    const QString picture = dir.filePath(QStringLiteral("shown.png"));
+    QVERIFY(Fixtures::writeImage(picture, QSize(300, 200)));
+
+    QProcess viewer;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    env.remove(QStringLiteral("QT_LOGGING_RULES"));
+    if (!rules.isEmpty())
+        env.insert(QStringLiteral("QT_LOGGING_RULES"), rules);
+    viewer.setProcessEnvironment(env);
+    viewer.start(Fixtures::binDir() + QStringLiteral("/quorvane"), {picture});
+    QVERIFY(viewer.waitForStarted());
+    QByteArray said;
+    if (talks) {
+        QTRY_VERIFY_WITH_TIMEOUT((said += viewer.readAllStandardError()).contains("oriWidth:"), 30000);
+    } else {
+        // Long enough for the start-up and the picture's load and fit to have logged.
+        viewer.waitForFinished(2500);
+    }
+    viewer.kill();
+    viewer.waitForFinished();
+    said += viewer.readAllStandardError() + viewer.readAllStandardOutput();
+    if (talks)
+        QVERIFY2(said.contains("oriWidth:"), said.constData());
+    else
+        QVERIFY2(said.isEmpty(), said.constData());
 }
 
 QTEST_MAIN(TestApp)
