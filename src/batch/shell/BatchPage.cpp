@@ -356,3 +356,10 @@ void BatchPage::showEvent(QShowEvent *event)
         pendingNotice.clear();
     });
 }
+
+void BatchPage::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    if (notice)
+        notice->hide();
+}

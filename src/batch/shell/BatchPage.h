@@ -42,7 +42,8 @@ class Toast;
 // Every start begins with clean rows. While the job runs the start button shows
 // its count ("转换中 12/40"); when it ends the button's own text comes back and a
 // notice over the table says how it went ("完成：N 个成功，M 个失败"), at once when
-// the page is on screen, else when it is shown next.
+// the page is on screen, else when it is shown next; it goes when the page is
+// hidden (another tab chosen), so it never stands over another page.
 class BatchPage : public QWidget
 {
     Q_OBJECT
@@ -113,6 +114,7 @@ protected:
     void dropEvent(QDropEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     QPushButton *startButton() const;

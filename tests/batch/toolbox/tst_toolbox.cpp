@@ -16,6 +16,7 @@
 #include "batch/toolbox/ToolBtn.h"
 #include "widgets/MyComboBox.h"
 #include "widgets/MyLineEdit.h"
+#include "widgets/Toast.h"
 
 #include <QDir>
 #include <QPointer>
@@ -62,6 +63,7 @@ private slots:
     void mainWindowHandOver();
     void reopenedToolboxHasEmptyTables();
     void closingWhileAJobRunsLetsItFinish();
+    void endNoticeWaitsForItsPage();
     void numberFieldsTakeDigitsOnly_data();
     void numberFieldsTakeDigitsOnly();
 
@@ -247,6 +249,33 @@ void TestToolbox::closingWhileAJobRunsLetsItFinish()
 }
 
 QTEST_MAIN(TestToolbox)
+void TestToolbox::endNoticeWaitsForItsPage()
+{
+    QTemporaryDir dir;
+    ChFmtMainWidget box;
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    BatchPage *rotate = box.rotatePage();
+    box.toolBar()->button(ToolBar::RotateTab)->slot_pressed();
+    QVERIFY(Fixtures::writeImage(dir.filePath(QStringLiteral("a.jpg")), QSize(40, 30)));
+    rotate->addOneFile(dir.filePath(QStringLiteral("a.jpg")));
+    static_cast<RotateImgMainWT *>(rotate)->rotate();
+    QVERIFY(rotate->isJobRunning());
+
+    // The user looks at another tab while the job ends: no notice over that tab.
+    box.toolBar()->button(ToolBar::ConvertTab)->slot_pressed();
+    QVERIFY(!rotate->isVisible());
+    QVERIFY(BatchTestKit::waitForJobEnd(rotate));
+    QVERIFY(rotate->endNotice()->isHidden());
+
+    box.toolBar()->button(ToolBar::RotateTab)->slot_pressed();
+    QTRY_VERIFY(!rotate->endNotice()->isHidden());
+    QCOMPARE(rotate->endNotice()->text(), QStringLiteral("完成：1 个成功，0 个失败"));
+    // Nor does it stay over another tab.
+    box.toolBar()->button(ToolBar::ResizeTab)->slot_pressed();
+    QVERIFY(rotate->endNotice()->isHidden());
+}
+
 void TestToolbox::numberFieldsTakeDigitsOnly_data()
 {
     QTest::addColumn<QString>("locale");
