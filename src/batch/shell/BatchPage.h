@@ -98,14 +98,6 @@ protected:
     // A file's result has been stored in its row; the default logs the path.
     virtual void resultArrived(int row, const QString &exportFilePath, bool isSuccess);
 
-    // Where every row end of the running job arrives (generation: the table's at
-    // the job's start, as startJob() captures it): counts the outcome for the
-    // start button and the end notice, then shows it on the row if the row is
-    // still on that table: done() for a result, "已取消" for a row a stop ended
-    // before it finished (a stop feeds those here as JobTally::Cancelled).
-    void rowEnded(quint64 generation, int rowIndex, JobTally::Outcome outcome,
-                  const QString &exportFilePath = QString());
-
     // The row of the row button that sent the current signal, or -1.
     int senderRow() const;
     void showMessage(const QString &text);
@@ -117,6 +109,14 @@ protected:
     void hideEvent(QHideEvent *event) override;
 
 private:
+    // Where every row end of the running job arrives (generation: the table's at
+    // the job's start, as startJob() captures it): counts the outcome for the
+    // start button and the end notice, then shows it on the row if the row is
+    // still on that table: done() for a result, "已取消" for a row a stop ended
+    // before it finished (a stop feeds those here as JobTally::Cancelled).
+    void rowEnded(quint64 generation, int rowIndex, JobTally::Outcome outcome,
+                  const QString &exportFilePath = QString());
+
     QPushButton *startButton() const;
     void showRunningCount();
     // The end marker: the page is free again and says how the job went.
