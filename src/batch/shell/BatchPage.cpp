@@ -192,6 +192,11 @@ void BatchPage::resultArrived(int, const QString &exportFilePath, bool)
     qCDebug(lcToolbox) << "export file path ================:" << exportFilePath;
 }
 
+void BatchPage::resetRow(int row)
+{
+    center->resetRowStatus(row);
+}
+
 void BatchPage::rowEnded(quint64 generation, int rowIndex, JobTally::Outcome outcome, const QString &exportFilePath)
 {
     // Counted even when the table has been cleared: the count is the job's.
@@ -270,7 +275,7 @@ bool BatchPage::startJob(const JobSettings &settings, const QString &exportDir, 
     auto fileList = std::make_unique<QList<QMap<QString, QString>>>();
     int missing = 0;
     for (int row = 0; row < center->rowCount(); ++row) {
-        center->resetRowStatus(row);
+        resetRow(row);
         const QString path = center->sourcePath(row);
         if (QFileInfo::exists(path)) {
             fileList->append({{QStringLiteral("id"), QString::number(row)}, {QStringLiteral("path"), path}});

@@ -32,8 +32,8 @@ class Toast;
 //      `startJob(settings, panel->exportDir())` (SkipIfEmpty for a page that
 //      starts nothing when every file is missing).
 //   4. Optional hooks: override resultArrived() to add cells when a row's result
-//      comes in (the compression page's "压缩后大小"); override openItemDir() for
-//      another open-folder rule.
+//      comes in (the compression page's "压缩后大小") and resetRow() to clear them
+//      for a new start; override openItemDir() for another open-folder rule.
 //
 // A running job is matched to the table it was started on: clearing the table
 // ends that match, so late results never land on rows added afterwards. A page
@@ -97,6 +97,10 @@ protected:
 
     // A file's result has been stored in its row; the default logs the path.
     virtual void resultArrived(int row, const QString &exportFilePath, bool isSuccess);
+    // A start is about to run the row again: the default resets its status cell
+    // (BatchCenterWT::resetRowStatus). A page with cells of its own for a result
+    // clears them too, calling this first.
+    virtual void resetRow(int row);
 
     // The row of the row button that sent the current signal, or -1.
     int senderRow() const;

@@ -1,16 +1,16 @@
 #include "app/AppSetup.h"
-#include "widgets/UiProfile.h"
 #include "batch/engine/ImgThread.h"
 #include "batch/pages/compress/CompressCenterWT.h"
 #include "batch/pages/compress/CompressMainWT.h"
 #include "batch/pages/compress/CompressParamWT.h"
-#include "widgets/CenterShowForCenterWT.h"
-#include "widgets/CenterShowWT.h"
 #include "batch/shell/ExportFileWT.h"
-#include "widgets/MyComboBox.h"
-#include "widgets/MyLineEdit.h"
 #include "batch/shell/MyTable.h"
 #include "batch/shell/SubmitBtn.h"
+#include "widgets/CenterShowForCenterWT.h"
+#include "widgets/CenterShowWT.h"
+#include "widgets/MyComboBox.h"
+#include "widgets/MyLineEdit.h"
+#include "widgets/UiProfile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -69,6 +69,7 @@ private slots:
     void unreachableQualityKeepsTheSource();
     void everyFileMissingStartsNothing();
     void failedRowShowsZeroKilobytes();
+    void rerunAfterFailureShowsSuccess();
 
 private:
     QTemporaryDir home;
@@ -301,6 +302,35 @@ void TestCompressPage::failedRowShowsZeroKilobytes()
     QCOMPARE(centre->table()->item(0, 2)->text(), QStringLiteral("4 KB"));
     QCOMPARE(centre->table()->item(0, CompressCenterWT::CompressedSizeColumn)->text(), QStringLiteral("0 KB"));
     QVERIFY(!QFileInfo::exists(centre->outputPath(0)));
+}
+
+void TestCompressPage::rerunAfterFailureShowsSuccess()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("photo.jpg"));
+    QVERIFY(Fixtures::writeBytes(file, QByteArray(4096, '\x5a')));
+    CompressMainWT page;
+    CompressCenterWT *centre = page.compressCenter();
+    page.addOneFile(file);
+    page.compress();
+    QVERIFY(BatchTestKit::waitForJobEnd(&page));
+    QCOMPARE(centre->rowWarning(0)->text(), QStringLiteral("转换失败！"));
+
+    // The file is fixed and the batch started again.
+    QVERIFY(QFile::remove(file));
+    QVERIFY(noisyRamp(QSize(200, 150)).save(file, "JPEG", 100));
+    page.compress();
+    QVERIFY(centre->rowWarning(0)->isHidden());
+    QVERIFY(!centre->progressBar(0)->isHidden());
+    QVERIFY(!centre->table()->item(0, CompressCenterWT::CompressedSizeColumn)); // not the last run's "0 KB"
+    QVERIFY(BatchTestKit::waitForJobEnd(&page));
+
+    QVERIFY(centre->rowWarning(0)->isHidden());
+    QCOMPARE(centre->progressBar(0)->value(), 100);
+    QCOMPARE(centre->table()->item(0, CompressCenterWT::CompressedSizeColumn)->text(),
+             kilobytes(centre->outputPath(0)));
+    QCOMPARE(Fixtures::imageSize(centre->outputPath(0)), QSize(200, 150));
+    QCOMPARE(page.jobTally().endNotice(), QStringLiteral("完成：1 个成功，0 个失败"));
 }
 
 QTEST_MAIN(TestCompressPage)
