@@ -1,11 +1,10 @@
 #include "cli/BatchCommandLine.h"
 
-#include "formats/Formats.h"
+#include "batch/engine/BatchCatalogue.h"
 
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
-#include <QMap>
 
 namespace {
 
@@ -80,35 +79,6 @@ QString displayName(const QCommandLineOption &option)
 
 } // namespace
 
-const QStringList &BatchCommandLine::formats()
-{
-    static const QStringList list = {QStringLiteral("jpg"),  QStringLiteral("jpeg"), QStringLiteral("png"),
-                                     QStringLiteral("bmp"),  QStringLiteral("tif"),  QStringLiteral("tiff"),
-                                     QStringLiteral("webp"), QStringLiteral("tga"),  QStringLiteral("gif")};
-    return list;
-}
-
-QSize BatchCommandLine::presetSize(const QString &name)
-{
-    static const QMap<QString, QSize> presets = {
-        {QStringLiteral("desktop"), QSize(1024, -1)},      {QStringLiteral("phone"), QSize(480, -1)},
-        {QStringLiteral("sticker-large"), QSize(200, -1)}, {QStringLiteral("sticker-small"), QSize(140, -1)},
-        {QStringLiteral("id-1inch"), QSize(295, 413)},     {QStringLiteral("id-2inch"), QSize(413, 626)},
-    };
-    return presets.value(name, QSize());
-}
-
-QStringList BatchCommandLine::presetNames()
-{
-    return {QStringLiteral("desktop"),       QStringLiteral("phone"),    QStringLiteral("sticker-large"),
-            QStringLiteral("sticker-small"), QStringLiteral("id-1inch"), QStringLiteral("id-2inch")};
-}
-
-bool BatchCommandLine::isCompressionLevel(int level)
-{
-    return level >= 10 && level <= 90 && level % 10 == 0;
-}
-
 BatchCommandLine::Result BatchCommandLine::parse(const QStringList &arguments)
 {
     Result result;
@@ -171,22 +141,22 @@ BatchCommandLine::Result BatchCommandLine::parse(const QStringList &arguments)
     request.job.formatIndex = request.job.imgType == BatchOp::Convert ? 0 : kKeepFormat;
 
     if (parser.isSet(format)) {
-        request.job.formatIndex = formats().indexOf(parser.value(format).toLower());
+        request.job.formatIndex = BatchCatalogue::outputFormats().indexOf(parser.value(format).toLower());
         if (request.job.formatIndex < 0) {
             result.error = QStringLiteral("unknown format '%1' (one of: %2)")
-                               .arg(parser.value(format), formats().join(QLatin1Char(' ')));
+                               .arg(parser.value(format), BatchCatalogue::outputFormats().join(QLatin1Char(' ')));
             return result;
         }
     }
     if (parser.isSet(preset)) {
-        const QSize size = presetSize(parser.value(preset));
-        if (size.width() < 0) {
+        const BatchCatalogue::SizePreset *chosen = BatchCatalogue::presetByName(parser.value(preset));
+        if (!chosen) {
             result.error = QStringLiteral("unknown preset '%1' (one of: %2)")
-                               .arg(parser.value(preset), presetNames().join(QLatin1Char(' ')));
+                               .arg(parser.value(preset), BatchCatalogue::presetNames().join(QLatin1Char(' ')));
             return result;
         }
-        request.job.zoomWidth = size.width();
-        request.job.zoomHeight = size.height();
+        request.job.zoomWidth = chosen->width;
+        request.job.zoomHeight = chosen->height;
     }
     if (parser.isSet(width) && !readInt(parser.value(width), 0, kMaxSide, &request.job.zoomWidth)) {
         result.error = QStringLiteral("WIDTH must be a whole number from 0 to %1").arg(kMaxSide);
@@ -197,11 +167,14 @@ BatchCommandLine::Result BatchCommandLine::parse(const QStringList &arguments)
         return result;
     }
     if (request.job.imgType == BatchOp::Compress) {
-        request.job.qualityValue = kDefaultLevel;
+        request.job.qualityValue = BatchCatalogue::defaultQuality();
         if (parser.isSet(level)
-            && !(readInt(parser.value(level), 10, 90, &request.job.qualityValue)
-                 && isCompressionLevel(request.job.qualityValue))) {
-            result.error = QStringLiteral("LEVEL must be one of 90 80 70 60 50 40 30 20 10");
+            && !(readInt(parser.value(level), 0, 100, &request.job.qualityValue)
+                 && BatchCatalogue::isCompressionLevel(request.job.qualityValue))) {
+            QStringList levels;
+            for (const BatchCatalogue::CompressionLevel &entry : BatchCatalogue::compressionLevels())
+                levels << QString::number(entry.quality);
+            result.error = QStringLiteral("LEVEL must be one of ") + levels.join(QLatin1Char(' '));
             return result;
         }
     }
@@ -254,10 +227,8 @@ QString BatchCommandLine::usage()
         "                       the aspect ratio\n"
         "  -H, --height HEIGHT  height in pixels, 0 to 10000; given alone, the width keeps\n"
         "                       the aspect ratio; with -W, exactly that size\n"
-        "  --preset NAME        desktop (1024 wide), phone (480 wide), sticker-large (200\n"
-        "                       wide), sticker-small (140 wide), id-1inch (295x413),\n"
-        "                       id-2inch (413x626); -W and -H override its values\n"
-        "  -l, --level LEVEL    compression level 90, 80 ... 10 (default 70): higher is\n"
+        "  --preset NAME        %5\n"
+        "  -l, --level LEVEL    compression level %6 ... %7 (default %8): higher is\n"
         "                       clearer, lower is smaller; files keep their format\n"
         "  -a, --angle ANGLE    degrees clockwise, -360 to 360 (default 0)\n"
         "  --flop               mirror left to right\n"
@@ -276,7 +247,24 @@ QString BatchCommandLine::usage()
         "prints the tools' command lines and error texts on standard error.\n"
         "Exit status: 0 every file sent succeeded, 1 a file failed or was missing,\n"
         "2 usage error.\n");
-    return text.arg(formats().join(QLatin1Char(' ')), wrapWords(Formats::openSuffixes(), 19, 80),
-                    Formats::compressSuffixes().join(QLatin1Char(' ')),
-                    Formats::rotateSuffixes().join(QLatin1Char(' ')));
+    QStringList presetWords;
+    for (const BatchCatalogue::SizePreset &preset : BatchCatalogue::sizePresets()) {
+        if (preset.name.isEmpty())
+            continue;
+        presetWords << preset.name;
+        if (preset.height < 0)
+            presetWords << QStringLiteral("(%1").arg(preset.width) << QStringLiteral("wide),");
+        else
+            presetWords << QStringLiteral("(%1x%2),").arg(preset.width).arg(preset.height);
+    }
+    presetWords.last().chop(1);
+    presetWords.last() += QLatin1Char(';');
+    presetWords << QStringLiteral("-W and -H override its values").split(QLatin1Char(' '));
+    const QList<BatchCatalogue::CompressionLevel> &levels = BatchCatalogue::compressionLevels();
+    return text.arg(BatchCatalogue::outputFormats().join(QLatin1Char(' ')),
+                    wrapWords(BatchCatalogue::acceptedSuffixes(BatchOp::Convert), 19, 80),
+                    BatchCatalogue::acceptedSuffixes(BatchOp::Compress).join(QLatin1Char(' ')),
+                    BatchCatalogue::acceptedSuffixes(BatchOp::Rotate).join(QLatin1Char(' ')), wrapWords(presetWords, 23, 80),
+                    QStringLiteral("%1, %2").arg(levels.first().quality).arg(levels.at(1).quality),
+                    QString::number(levels.last().quality), QString::number(BatchCatalogue::defaultQuality()));
 }

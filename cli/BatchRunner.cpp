@@ -48,14 +48,17 @@ void BatchRunner::start()
     const QString exportDir = m_request.exportDir.isEmpty() ? BatchPaths::defaultExportDir() : m_request.exportDir;
     QDir().mkpath(exportDir);
 
-    auto *fileList = new QList<QMap<QString, QString>>;
-    for (int row = 0; row < m_sent.size(); ++row) {
-        fileList->append({{QStringLiteral("id"), QString::number(row)},
-                          {QStringLiteral("path"), m_entries.at(m_sent.at(row)).absolutePath}});
+    QStringList paths;
+    for (int entry : qAsConst(m_sent))
+        paths << m_entries.at(entry).absolutePath;
+    // A file that went away since the list was made is missing after all.
+    QList<int> missing;
+    const JobFiles files = BatchFiles::jobFiles(paths, &missing);
+    for (int row : qAsConst(missing)) {
+        m_report.finish(row, false);
+        printLine(BatchReport::missingLine(m_entries.at(m_sent.at(row)).source));
     }
-    m_job = new ImgThread(m_request.job.imgType, m_request.job.formatIndex, m_request.job.qualityValue,
-                          m_request.job.zoomWidth, m_request.job.zoomHeight, m_request.job.rotateDegree,
-                          m_request.job.isFlop, m_request.job.isFlip, fileList, exportDir, this);
+    m_job = new ImgThread(m_request.job, files, exportDir, this);
     connect(m_job, &ImgThread::notifyParentProgress, this, &BatchRunner::setProgress);
     connect(m_job, &ImgThread::notifyParentFailure, this, &BatchRunner::failed);
     connect(m_job, &ImgThread::notifyParentDone, this, &BatchRunner::done);

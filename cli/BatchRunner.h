@@ -1,6 +1,6 @@
 #pragma once
 
-#include "cli/BatchFileList.h"
+#include "batch/engine/BatchFiles.h"
 #include "cli/BatchReport.h"
 #include "cli/BatchRequest.h"
 

@@ -1,20 +1,17 @@
 #include "cli/BatchCommandLine.h"
-#include "cli/BatchFileList.h"
 #include "cli/BatchRunner.h"
 #include "cli/SignalExit.h"
 
-#include "formats/Formats.h"
+#include "batch/engine/BatchCatalogue.h"
+#include "batch/engine/BatchFiles.h"
 #include "batch/engine/ImgThread.h"
 
 #include <QCoreApplication>
 #include <QTextCodec>
-#include <QThreadPool>
 
 #include <cstdio>
 
 namespace {
-
-constexpr int kMaxPoolThreads = 10; // as in the viewer: at most ten tools at once
 
 void printText(FILE *stream, const QString &text)
 {
@@ -28,8 +25,8 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     // Before arguments() decodes argv: paths are UTF-8 whatever LANG says.
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
-    QThreadPool::globalInstance()->setMaxThreadCount(kMaxPoolThreads);
-    Formats::init();
+    ImgThread::setUpPool();
+    BatchCatalogue::init();
 
     const BatchCommandLine::Result parsed = BatchCommandLine::parse(app.arguments().mid(1));
     switch (parsed.action) {
@@ -45,7 +42,7 @@ int main(int argc, char *argv[])
 
     const BatchRequest &request = parsed.request;
     BatchRunner runner(request,
-                       BatchFileList::expand(request.paths, BatchFileList::acceptedSuffixes(request.job.imgType)));
+                       BatchFiles::expand(request.paths, BatchCatalogue::acceptedSuffixes(request.job.imgType)));
     QObject::connect(&runner, &BatchRunner::finished, &app, &QCoreApplication::exit, Qt::QueuedConnection);
     // Interrupted: end the running tools (and drop their partial outputs) first.
     SignalExit signalExit;

@@ -1,12 +1,12 @@
 #include "app/AppSetup.h"
 
+#include "batch/engine/ImgThread.h"
 #include "formats/Formats.h"
 #include "widgets/UiProfile.h"
 
 #include <QGuiApplication>
 #include <QIcon>
 #include <QTextCodec>
-#include <QThreadPool>
 
 namespace AppSetup {
 
@@ -19,7 +19,7 @@ void run()
 {
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/icons/application_icon.png")));
     UiProfile::setup();
-    QThreadPool::globalInstance()->setMaxThreadCount(kMaxPoolThreads);
+    ImgThread::setUpPool();
     Formats::init();
     setUtf8Codec();
 }

@@ -5,8 +5,6 @@
 // Needs a QApplication (or QGuiApplication) to exist.
 namespace AppSetup {
 
-constexpr int kMaxPoolThreads = 10;
-
 void run();
 
 // Sets the locale codec to UTF-8, so every local 8-bit conversion uses it.

@@ -1,4 +1,5 @@
 #include "app/AppSetup.h"
+#include "batch/engine/ImgThread.h"
 #include "formats/Formats.h"
 #include "widgets/UiProfile.h"
 
@@ -129,7 +130,7 @@ void TestApp::rawSuffix()
 
 void TestApp::startupState()
 {
-    QCOMPARE(QThreadPool::globalInstance()->maxThreadCount(), AppSetup::kMaxPoolThreads);
+    QCOMPARE(QThreadPool::globalInstance()->maxThreadCount(), ImgThread::kPoolThreads);
     QCOMPARE(QTextCodec::codecForLocale()->name(), QByteArray("UTF-8"));
     QCOMPARE(UiProfile::bodyFont().family(), QStringLiteral("Microsoft YaHei"));
     // The offscreen platform reports an 800 x 600 screen.

@@ -1,7 +1,8 @@
 #include "cli/BatchCommandLine.h"
-#include "cli/BatchFileList.h"
 #include "cli/BatchReport.h"
 
+#include "batch/engine/BatchCatalogue.h"
+#include "batch/engine/BatchFiles.h"
 #include "formats/Formats.h"
 
 #include <QCoreApplication>
@@ -211,7 +212,7 @@ void TestCli::expandFilesAndFolders()
     const QString single = dir.filePath(QStringLiteral("single.bmp"));
     const QString gone = dir.filePath(QStringLiteral("gone.jpg"));
     const QVector<BatchEntry> entries
-        = BatchFileList::expand({single, photos, gone}, BatchFileList::acceptedSuffixes(3));
+        = BatchFiles::expand({single, photos, gone}, BatchCatalogue::acceptedSuffixes(BatchOp::Compress));
 
     QStringList seen;
     for (const BatchEntry &entry : entries) {
@@ -226,9 +227,9 @@ void TestCli::expandFilesAndFolders()
 
 void TestCli::acceptedSuffixesFollowThePages()
 {
-    QCOMPARE(&BatchFileList::acceptedSuffixes(0), &Formats::openSuffixes());
-    QCOMPARE(&BatchFileList::acceptedSuffixes(3), &Formats::compressSuffixes());
-    QCOMPARE(&BatchFileList::acceptedSuffixes(4), &Formats::rotateSuffixes());
+    QCOMPARE(&BatchCatalogue::acceptedSuffixes(BatchOp::Convert), &Formats::openSuffixes());
+    QCOMPARE(&BatchCatalogue::acceptedSuffixes(BatchOp::Compress), &Formats::compressSuffixes());
+    QCOMPARE(&BatchCatalogue::acceptedSuffixes(BatchOp::Rotate), &Formats::rotateSuffixes());
 }
 
 void TestCli::reportLines()

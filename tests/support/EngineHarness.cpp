@@ -22,9 +22,7 @@ QList<WorkerResult> runWorkers(const JobSettings &s, const QList<FileToRun> &fil
     QMutex mutex;
     QList<ImgRunable *> workers;
     for (int i = 0; i < files.size(); ++i) {
-        auto *worker
-            = new ImgRunable(s.imgType, s.formatIndex, s.qualityValue, s.zoomWidth, s.zoomHeight, s.rotateDegree,
-                             s.isFlop, s.isFlip, files.at(i).row, files.at(i).source, exportDir);
+        auto *worker = new ImgRunable(s, JobFile{files.at(i).row, files.at(i).source}, exportDir);
         WorkerResult *result = &results[i];
         // Direct: the slots run on the worker's threads, so no event loop is needed.
         QObject::connect(

@@ -1,7 +1,7 @@
 #pragma once
 
+#include <QList>
 #include <QString>
-#include <QStringList>
 
 // Operation codes of a batch job (the job record's imgType).
 namespace BatchOp {
@@ -27,21 +27,11 @@ struct JobSettings
     bool isFlip = false;
 };
 
-namespace BatchFormats {
-
-// Output format index 0-8 to output suffix; see formatTable().
-inline const QStringList &formatTable()
+// One file of a job: the row its results are reported for, and its path.
+struct JobFile
 {
-    static const QStringList table = {QStringLiteral("jpg"),  QStringLiteral("jpeg"), QStringLiteral("png"),
-                                      QStringLiteral("bmp"),  QStringLiteral("tif"),  QStringLiteral("tiff"),
-                                      QStringLiteral("webp"), QStringLiteral("tga"),  QStringLiteral("gif")};
-    return table;
-}
+    int row = -1;
+    QString path;
+};
 
-// The suffix for formatIndex, or an empty string for an index outside the table.
-inline QString suffixForIndex(int formatIndex)
-{
-    return formatIndex >= 0 && formatIndex < formatTable().size() ? formatTable().at(formatIndex) : QString();
-}
-
-} // namespace BatchFormats
+using JobFiles = QList<JobFile>;

@@ -3,13 +3,16 @@
 #include "batch/engine/BatchLog.h"
 #include "batch/engine/BatchPaths.h"
 #include "batch/engine/CommandLists.h"
+#include "batch/engine/CompressRule.h"
 #include "batch/engine/FailureReport.h"
+#include "batch/engine/JobControl.h"
 #include "batch/engine/PathAlias.h"
 #include "batch/engine/ProcessRunner.h"
 #include "batch/engine/StagedOutput.h"
 #include "batch/engine/SuccessRule.h"
 #include "batch/engine/TempArea.h"
 #include "batch/engine/ToolLocator.h"
+#include "batch/engine/ToolSlots.h"
 #include "formats/Formats.h"
 
 #include <QDateTime>
@@ -49,26 +52,32 @@ bool nonEmptyFile(const QString &path)
 
 } // namespace
 
-ImgRunable::ImgRunable(int imgType, int formatIndex, int qualityValue, int zoomWidth, int zoomHeight,
-                       const QString &rotateDegree, bool isFlop, bool isFlip, int rowIndex, const QString &oriFilePath,
-                       const QString &exportDir, QObject *parent)
+ImgRunable::ImgRunable(const JobSettings &settings, const JobFile &file, const QString &exportDir,
+                       std::shared_ptr<JobControl> control, QObject *parent)
     : QObject(parent)
-    , imgType(imgType)
-    , formatIndex(formatIndex)
-    , qualityValue(qualityValue)
-    , zoomWidth(zoomWidth)
-    , zoomHeight(zoomHeight)
-    , rotateDegree(rotateDegree)
-    , isFlop(isFlop)
-    , isFlip(isFlip)
-    , oriFilePath(oriFilePath)
+    , job(settings)
+    , control(std::move(control))
+    , oriFilePath(file.path)
     , exportDir(exportDir)
-    , rowIndex(rowIndex)
+    , rowIndex(file.row)
 {
     setAutoDelete(true);
 }
 
-ImgRunable::~ImgRunable() = default;
+ImgRunable::ImgRunable(int imgType, int formatIndex, int qualityValue, int zoomWidth, int zoomHeight,
+                       const QString &rotateDegree, bool isFlop, bool isFlip, int rowIndex, const QString &oriFilePath,
+                       const QString &exportDir, QObject *parent)
+    : ImgRunable(JobSettings{imgType, formatIndex, qualityValue, zoomWidth, zoomHeight, rotateDegree, isFlop, isFlip},
+                 JobFile{rowIndex, oriFilePath}, exportDir, nullptr, parent)
+{ }
+
+ImgRunable::~ImgRunable()
+{
+    // The pool deletes a worker after its run(): only then is its thread free
+    // for the job's next file.
+    if (control && ran)
+        control->workerEnded();
+}
 
 int ImgRunable::runningCount()
 {
@@ -80,17 +89,33 @@ void ImgRunable::setProgressInterval(int ms)
     progressIntervalMs = ms;
 }
 
-JobSettings ImgRunable::settings() const
+bool ImgRunable::stopRequested() const
 {
-    return {imgType, formatIndex, qualityValue, zoomWidth, zoomHeight, rotateDegree, isFlop, isFlip};
+    return ProcessRunner::stopRequested() || (control && control->stopped());
 }
 
 void ImgRunable::run()
 {
+    ran = true;
     ++runningWorkers;
     emitProgress(progressValue);
-    startProgress();
+    QString outputPath;
+    if (ToolSlots::acquire([this] { return stopRequested(); })) {
+        startProgress();
+        outputPath = process();
+        stopProgress();
+        ToolSlots::release();
+    }
+    finish(outputPath);
+    runner.reset();
+    --runningWorkers;
+}
+
+QString ImgRunable::process()
+{
     runner = std::make_unique<ProcessRunner>(BatchPaths::appDir());
+    if (control)
+        runner->setCancelFlag(control->stopFlag());
 
     // The programs run in the application folder: relative paths would name other files there.
     if (!oriFilePath.isEmpty())
@@ -98,20 +123,16 @@ void ImgRunable::run()
     if (!exportDir.isEmpty())
         exportDir = QDir(exportDir).absolutePath();
 
-    QString outputPath;
-    if (oriFilePath.isEmpty() || exportDir.isEmpty())
+    if (oriFilePath.isEmpty() || exportDir.isEmpty()) {
         note(QStringLiteral("no source file or no output folder given"));
-    else if (imgType == BatchOp::Compress)
-        outputPath = compress();
-    else if (imgType == BatchOp::Convert || imgType == BatchOp::Rotate)
-        outputPath = convertOrRotate();
-    else
-        note(QStringLiteral("unknown operation %1").arg(imgType));
-
-    stopProgress();
-    finish(outputPath);
-    runner.reset();
-    --runningWorkers;
+        return QString();
+    }
+    if (job.imgType == BatchOp::Compress)
+        return compress();
+    if (job.imgType == BatchOp::Convert || job.imgType == BatchOp::Rotate)
+        return convertOrRotate();
+    note(QStringLiteral("unknown operation %1").arg(job.imgType));
+    return QString();
 }
 
 void ImgRunable::startProgress()
@@ -179,9 +200,8 @@ bool ImgRunable::claimTarget(const QString &fmt, OutputNaming::Target &target)
         return false;
     }
     const QDateTime now = QDateTime::currentDateTime();
-    const JobSettings s = settings();
     names.claim([&](const OutputNaming::ExistsFn &exists) {
-        target = OutputNaming::outputTarget(s, oriFilePath, exportDir, rowIndex, now, exists);
+        target = OutputNaming::outputTarget(job, oriFilePath, exportDir, rowIndex, now, exists);
         return target.claimPath();
     });
     if (!target.frameDir.isEmpty()) {
@@ -197,19 +217,18 @@ bool ImgRunable::claimTarget(const QString &fmt, OutputNaming::Target &target)
 
 QString ImgRunable::convertOrRotate()
 {
-    const JobSettings s = settings();
-    const QString fmt = OutputNaming::outputSuffix(s, oriFilePath);
+    const QString fmt = OutputNaming::outputSuffix(job, oriFilePath);
     OutputNaming::Target target;
     if (!claimTarget(fmt, target))
         return target.outputPath;
 
     QString input = oriFilePath;
-    if (imgType == BatchOp::Convert && Formats::isRawSuffix(OutputNaming::sourceSuffix(oriFilePath))) {
+    if (job.imgType == BatchOp::Convert && Formats::isRawSuffix(OutputNaming::sourceSuffix(oriFilePath))) {
         input = decodeRaw(oriFilePath);
         if (input.isEmpty())
             return target.outputPath;
     }
-    runMagick(CommandLists::convertArgs(s, input, target.outputPath, fmt), fmt, *output);
+    runMagick(CommandLists::convertArgs(job, input, target.outputPath, fmt), fmt, *output);
     return target.outputPath;
 }
 
@@ -246,19 +265,20 @@ QString ImgRunable::decodeRaw(const QString &rawPath)
 
 QString ImgRunable::compress()
 {
-    const JobSettings s = settings();
-    const QString fmt = OutputNaming::outputSuffix(s, oriFilePath);
+    const QString fmt = OutputNaming::outputSuffix(job, oriFilePath);
     qCDebug(lcBatch) << "compress format is:" << fmt;
     OutputNaming::Target target;
     if (!claimTarget(fmt, target))
         return target.outputPath;
 
     if (fmt != QLatin1String("png")) {
-        runMagick(CommandLists::convertArgs(s, oriFilePath, target.outputPath, fmt), fmt, *output);
+        if (runMagick(CommandLists::convertArgs(job, oriFilePath, target.outputPath, fmt), fmt, *output))
+            keepSourceIfNotSmaller(*output);
         return target.outputPath;
     }
-    if (!hasSize(zoomWidth, zoomHeight)) {
-        runPngquant(CommandLists::pngArgs(qualityValue, oriFilePath, target.outputPath), *output);
+    if (!hasSize(job.zoomWidth, job.zoomHeight)) {
+        if (runPngquant(CommandLists::pngArgs(job.qualityValue, oriFilePath, target.outputPath), *output))
+            keepSourceIfNotSmaller(*output);
         return target.outputPath;
     }
 
@@ -268,21 +288,35 @@ QString ImgRunable::compress()
         return target.outputPath;
     }
     const QString tempDir = TempArea::jobTempDir();
-    const QString base = OutputNaming::baseName(imgType, oriFilePath);
+    const QString base = OutputNaming::baseName(job.imgType, oriFilePath);
     const QDateTime now = QDateTime::currentDateTime();
     const QString resized = names.claim([&](const OutputNaming::ExistsFn &exists) {
         return OutputNaming::compressIntermediate(tempDir, base, fmt, now, exists);
     });
     StagedOutput resizedStage(resized);
-    if (!runMagick(CommandLists::convertArgs(s, oriFilePath, resized, fmt), fmt, resizedStage))
+    if (!runMagick(CommandLists::convertArgs(job, oriFilePath, resized, fmt), fmt, resizedStage))
         return target.outputPath;
     if (!resizedStage.present() || !resizedStage.commit()) {
         note(QStringLiteral("the resized intermediate file is missing"));
         return target.outputPath;
     }
     intermediates << resized;
-    runPngquant(CommandLists::pngArgs(qualityValue, resized, target.outputPath), *output);
+    runPngquant(CommandLists::pngArgs(job.qualityValue, resized, target.outputPath), *output);
     return target.outputPath;
+}
+
+void ImgRunable::keepSourceIfNotSmaller(StagedOutput &stage)
+{
+    const QFileInfo result(stage.stagePath());
+    if (!result.isFile()
+        || !CompressRule::keepsSource(job.imgType, hasSize(job.zoomWidth, job.zoomHeight),
+                                      QFileInfo(oriFilePath).size(), result.size()))
+        return;
+    // The source is the better result: its bytes go under the output name.
+    if (QFile::remove(stage.stagePath()) && QFile::copy(oriFilePath, stage.stagePath()))
+        keptSource = true;
+    else
+        note(QStringLiteral("cannot keep the original under the output name"));
 }
 
 bool ImgRunable::runMagick(const QStringList &args, const QString &fmt, StagedOutput &stage)
@@ -333,7 +367,7 @@ void ImgRunable::finish(const QString &outputPath)
         qCDebug(lcBatch).noquote() << QStringLiteral("执行失败，执行结果为：") + errorText;
 
     const bool present = output && output->present();
-    bool success = SuccessRule::succeeded(imgType, programsOk, present, errorText);
+    bool success = SuccessRule::succeeded(job.imgType, programsOk, present, errorText);
     if (success && !output->commit()) {
         errorText += QStringLiteral("cannot move the output into place\n");
         success = false;
@@ -354,17 +388,23 @@ void ImgRunable::finish(const QString &outputPath)
 
     if (ProcessRunner::stopRequested())
         return;
+    if (!success && control && control->stopped()) {
+        emit cancelled(rowIndex);
+        return;
+    }
     if (success) {
         emit setProgress(100, rowIndex);
+        if (keptSource)
+            emit keptOriginal(rowIndex);
         emit done(outputPath, rowIndex, true);
         return;
     }
-    if (SuccessRule::wantsReport(imgType, success)) {
+    if (SuccessRule::wantsReport(job.imgType, success)) {
         const QUrl url = FailureReport::endpoint();
         if (url.isValid())
             FailureReport::send(url,
-                                FailureReport::line(imgType, oriFilePath, QFileInfo(oriFilePath).size(), outputPath,
-                                                    zoomWidth, zoomHeight, errorText));
+                                FailureReport::line(job.imgType, oriFilePath, QFileInfo(oriFilePath).size(), outputPath,
+                                                    job.zoomWidth, job.zoomHeight, errorText));
     }
     emit failed(SuccessRule::failureReason(errorText, engineCause), rowIndex);
     emit done(outputPath, rowIndex, false);

@@ -11,6 +11,7 @@
 
 #include <memory>
 
+class JobControl;
 class ProcessRunner;
 struct ToolRun;
 class QThread;
@@ -20,6 +21,8 @@ class StagedOutput;
 // Converts one file of a batch job on a thread of the global pool: picks the
 // output name, runs the external programs, shows a one-second pseudo-progress
 // (3, 4, ... 91, then 100 on success) and reports the result for its table row.
+// It shows 3 while it waits for a tool slot (ToolSlots); the steps start with its
+// tools.
 //
 // A failed file leaves nothing this run created: outputs are written under a
 // temporary name and renamed into place only when the file succeeded.
@@ -28,6 +31,9 @@ class ImgRunable : public QObject, public QRunnable
     Q_OBJECT
 
 public:
+    // control: the job's stop and end count; none for a worker run on its own.
+    ImgRunable(const JobSettings &settings, const JobFile &file, const QString &exportDir,
+               std::shared_ptr<JobControl> control = nullptr, QObject *parent = nullptr);
     ImgRunable(int imgType, int formatIndex, int qualityValue, int zoomWidth, int zoomHeight,
                const QString &rotateDegree, bool isFlop, bool isFlip, int rowIndex, const QString &oriFilePath,
                const QString &exportDir, QObject *parent = nullptr);
@@ -46,12 +52,19 @@ signals:
     void done(const QString &exportFilePath, int rowIndex, bool isSuccess);
     // Just before a failed file's done(): one line saying why.
     void failed(const QString &reason, int rowIndex);
+    // Just before a compressed file's done(): the result was not smaller, so the
+    // output holds the source's bytes.
+    void keptOriginal(int rowIndex);
+    // Instead of done(): the job was stopped before this file succeeded.
+    void cancelled(int rowIndex);
 
 public slots:
     void progressRefresh();
 
 private:
-    JobSettings settings() const;
+    bool stopRequested() const;
+    QString process();
+    void keepSourceIfNotSmaller(StagedOutput &stage);
     void startProgress();
     void stopProgress();
     void emitProgress(int value);
@@ -66,14 +79,9 @@ private:
     void noteRun(const QString &program, const ToolRun &result);
     void finish(const QString &outputPath);
 
-    int imgType;
-    int formatIndex;
-    int qualityValue;
-    int zoomWidth;
-    int zoomHeight;
-    QString rotateDegree;
-    bool isFlop;
-    bool isFlip;
+    JobSettings job;
+    std::shared_ptr<JobControl> control;
+    bool ran = false;
     QString oriFilePath;
     QString exportDir;
     QString errorText;
@@ -89,5 +97,6 @@ private:
     QString createdFrameDir;
     QStringList intermediates;
     bool programsOk = true;
+    bool keptSource = false;
     QString engineCause; // the first failure the engine noticed itself
 };

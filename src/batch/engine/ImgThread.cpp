@@ -1,16 +1,18 @@
 #include "batch/engine/ImgThread.h"
 
+#include "batch/engine/BatchCatalogue.h"
 #include "batch/engine/BatchLog.h"
 #include "batch/engine/BatchPaths.h"
 #include "batch/engine/ImgRunable.h"
+#include "batch/engine/JobControl.h"
 #include "batch/engine/ProcessRunner.h"
 #include "batch/engine/TempArea.h"
-#include "formats/Formats.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QMutex>
 #include <QSet>
 #include <QThreadPool>
 
@@ -18,6 +20,9 @@
 #include <mutex>
 
 namespace {
+
+// The longest the dispatch waits for a pool thread before it looks again.
+constexpr int kDispatchWaitMs = 100;
 
 QBasicMutex jobsMutex;
 
@@ -43,8 +48,7 @@ void installShutdownHooks()
     std::call_once(once, [] {
         QThreadPool::globalInstance();
         liveJobs();
-        Formats::init();
-        BatchFormats::formatTable();
+        BatchCatalogue::init();
         std::atexit(shutdownHook);
         qAddPostRoutine(shutdownHook);
     });
@@ -54,15 +58,38 @@ void installShutdownHooks()
     }
 }
 
+// The maps of the design's job record as the job's file list; takes the list.
+JobFiles filesOf(QList<QMap<QString, QString>> *fileList)
+{
+    const std::unique_ptr<QList<QMap<QString, QString>>> owned(fileList);
+    JobFiles files;
+    if (owned) {
+        for (const QMap<QString, QString> &file : *owned)
+            files.append({file.value(QStringLiteral("id")).toInt(nullptr, 10), file.value(QStringLiteral("path"))});
+    }
+    return files;
+}
+
 } // namespace
+
+void ImgThread::setUpPool()
+{
+    QThreadPool::globalInstance()->setMaxThreadCount(kPoolThreads);
+}
 
 ImgThread::ImgThread(int imgType, int formatIndex, int qualityValue, int zoomWidth, int zoomHeight,
                      const QString &rotateDegree, bool isFlop, bool isFlip, QList<QMap<QString, QString>> *fileList,
                      const QString &exportDir, QObject *parent)
+    : ImgThread(JobSettings{imgType, formatIndex, qualityValue, zoomWidth, zoomHeight, rotateDegree, isFlop, isFlip},
+                filesOf(fileList), exportDir, parent)
+{ }
+
+ImgThread::ImgThread(const JobSettings &settings, const JobFiles &files, const QString &exportDir, QObject *parent)
     : QThread(parent)
-    , settings{imgType, formatIndex, qualityValue, zoomWidth, zoomHeight, rotateDegree, isFlop, isFlip}
-    , fileList(fileList)
+    , settings(settings)
+    , files(files)
     , exportDir(exportDir)
+    , control(std::make_shared<JobControl>())
 {
     installShutdownHooks();
     {
@@ -93,6 +120,16 @@ void ImgThread::detach()
     setParent(nullptr);
 }
 
+void ImgThread::stop()
+{
+    control->stop();
+}
+
+bool ImgThread::stopping() const
+{
+    return control->stopped() || ProcessRunner::stopRequested();
+}
+
 void ImgThread::setParentProgress(int progress, int index)
 {
     qCDebug(lcBatch) << "=================progress:" << progress << ",index:" << index;
@@ -109,37 +146,54 @@ void ImgThread::parentFailed(QString reason, int index)
     emit notifyParentFailure(reason, index);
 }
 
+void ImgThread::parentKeptOriginal(int index)
+{
+    emit notifyParentKeptOriginal(index);
+}
+
+void ImgThread::parentCancelled(int index)
+{
+    emit notifyParentCancelled(index);
+}
+
 void ImgThread::run()
 {
-    const int count = fileList ? fileList->size() : 0;
-    QMutexLocker lock(&dispatchMutex);
     if (!QFileInfo::exists(exportDir))
         QDir().mkpath(BatchPaths::defaultExportDir());
     TempArea::jobStarted();
 
     QThreadPool *pool = QThreadPool::globalInstance();
-    for (int i = 0; i < count && !ProcessRunner::stopRequested(); ++i) {
-        const QMap<QString, QString> &file = fileList->at(i);
-        const int rowIndex = file.value(QStringLiteral("id")).toInt(nullptr, 10);
-        auto worker = std::make_unique<ImgRunable>(settings.imgType, settings.formatIndex, settings.qualityValue,
-                                                   settings.zoomWidth, settings.zoomHeight, settings.rotateDegree,
-                                                   settings.isFlop, settings.isFlip, rowIndex,
-                                                   file.value(QStringLiteral("path")), exportDir);
+    int next = 0;
+    int dispatched = 0;
+    int endsSeen = 0;
+    for (; next < files.size() && !stopping(); ++next) {
+        auto worker = std::make_unique<ImgRunable>(settings, files.at(next), exportDir, control);
         // Blocking: a file's result reaches the page before its worker ends, so
-        // before waitForDone() returns and before the end marker.
+        // before the job counts it ended and before the end marker.
         connect(worker.get(), &ImgRunable::setProgress, this, &ImgThread::setParentProgress,
                 Qt::BlockingQueuedConnection);
         connect(worker.get(), &ImgRunable::done, this, &ImgThread::parentDone, Qt::BlockingQueuedConnection);
         connect(worker.get(), &ImgRunable::failed, this, &ImgThread::parentFailed, Qt::BlockingQueuedConnection);
+        connect(worker.get(), &ImgRunable::keptOriginal, this, &ImgThread::parentKeptOriginal,
+                Qt::BlockingQueuedConnection);
+        connect(worker.get(), &ImgRunable::cancelled, this, &ImgThread::parentCancelled,
+                Qt::BlockingQueuedConnection);
         bool started = false;
-        while (!(started = pool->tryStart(worker.get())) && !ProcessRunner::stopRequested())
-            dispatchWait.wait(&dispatchMutex, 100);
-        if (started)
-            worker.release(); // the pool deletes it after run()
+        while (!(started = pool->tryStart(worker.get())) && !stopping()) {
+            if (control->waitForWorkerEnd(kDispatchWaitMs))
+                ++endsSeen;
+        }
+        if (!started)
+            break;
+        worker.release(); // the pool deletes it after run()
+        ++dispatched;
     }
-    pool->waitForDone();
+    if (!ProcessRunner::stopRequested()) {
+        for (int i = next; i < files.size(); ++i)
+            emit notifyParentCancelled(files.at(i).row);
+    }
+    control->waitForWorkerEnds(dispatched - endsSeen);
     TempArea::jobEnded();
-    lock.unlock();
     emit notifyParentDone(QString(), -1, true);
 }
 

@@ -2,22 +2,29 @@
 
 #include "batch/engine/BatchTypes.h"
 
+class JobControl;
+
 #include <QList>
 #include <QMap>
-#include <QMutex>
 #include <QString>
 #include <QThread>
-#include <QWaitCondition>
 
 #include <memory>
 
 // One batch job: hands every file of its list to an ImgRunable on the global
-// thread pool (at most 10 at once, shared with every other job), relays their
-// progress and results, and ends with the marker notifyParentDone("", -1, true)
-// after every file's own result.
+// thread pool (kPoolThreads at once, shared with every other job; of those, at
+// most ToolSlots::limit() run their tools), relays their progress and results,
+// and ends with the marker notifyParentDone("", -1, true) after every file's own
+// result. A worker's end wakes the dispatch at once; 100 ms is only its longest
+// wait.
 //
 // A page creates the job with itself as parent, connects notifyParentProgress,
 // notifyParentDone and finished() -> deleteLater(), then calls start().
+//
+// stop() ends the job early: no further file starts, running tools are ended,
+// and every file that had not succeeded by then reports notifyParentCancelled
+// (and no notifyParentDone) and leaves nothing behind; outputs already written
+// stay. The end marker follows as always.
 //
 // Closing a page while its job runs is safe: when the parent is destroyed the
 // job detaches itself (detach()), runs to its end with its signals going
@@ -30,6 +37,13 @@ class ImgThread : public QThread
     Q_OBJECT
 
 public:
+    // Threads of the global pool: workers ready at once, for every job together.
+    static constexpr int kPoolThreads = 10;
+    // Sets the global pool to kPoolThreads; done once at start-up.
+    static void setUpPool();
+
+    ImgThread(const JobSettings &settings, const JobFiles &files, const QString &exportDir,
+              QObject *parent = nullptr);
     // fileList: one map per file with the keys "id" (row index) and "path"; the
     // job owns and deletes it.
     ImgThread(int imgType, int formatIndex, int qualityValue, int zoomWidth, int zoomHeight,
@@ -41,6 +55,9 @@ public:
     // job runs; the job still deletes itself on finished(). Must be called on the
     // thread the job object lives in (the GUI thread).
     void detach();
+
+    // Ends the job early (see above). Any thread; returns at once.
+    void stop();
 
     // Ends all work of this process promptly: no further files start, running
     // children are killed and their partial outputs removed, and workers blocked
@@ -54,19 +71,27 @@ signals:
     void notifyParentDone(QString exportFilePath, int rowIndex, bool isSuccess);
     // Why a file failed, one line; arrives before that file's notifyParentDone.
     void notifyParentFailure(QString reason, int rowIndex);
+    // A compression result would not have been smaller: the output holds the
+    // source's bytes. Arrives before that file's notifyParentDone.
+    void notifyParentKeptOriginal(int rowIndex);
+    // The job was stopped before this file succeeded; it has no other result.
+    void notifyParentCancelled(int rowIndex);
 
 public slots:
     void setParentProgress(int progress, int index);
     void parentDone(QString filePath, int index, bool isSuccess);
     void parentFailed(QString reason, int index);
+    void parentKeptOriginal(int index);
+    void parentCancelled(int index);
 
 protected:
     void run() override;
 
 private:
+    bool stopping() const;
+
     JobSettings settings; // imgType ... isFlip of the job record
-    std::unique_ptr<QList<QMap<QString, QString>>> fileList;
+    JobFiles files;
     QString exportDir;
-    QMutex dispatchMutex;
-    QWaitCondition dispatchWait; // only for the timed wait while the pool is full
+    std::shared_ptr<JobControl> control;
 };

@@ -1,5 +1,7 @@
 #include "batch/engine/OutputNaming.h"
 
+#include "batch/engine/BatchCatalogue.h"
+
 #include <QFileInfo>
 
 namespace OutputNaming {
@@ -53,7 +55,7 @@ QString outputSuffix(const JobSettings &settings, const QString &source)
 {
     if (settings.imgType == BatchOp::Rotate || settings.formatIndex == kKeepFormat)
         return sourceSuffix(source);
-    return BatchFormats::suffixForIndex(settings.formatIndex);
+    return BatchCatalogue::suffixForIndex(settings.formatIndex);
 }
 
 QString baseName(int imgType, const QString &source)

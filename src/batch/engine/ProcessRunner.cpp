@@ -48,7 +48,7 @@ ProcessRunner::~ProcessRunner()
 ToolRun ProcessRunner::run(const QString &program, const QStringList &arguments)
 {
     ToolRun result;
-    if (stopRequested()) {
+    if (cancelled()) {
         result.stopped = true;
         return result;
     }
@@ -66,7 +66,7 @@ ToolRun ProcessRunner::run(const QString &program, const QStringList &arguments)
     while (!process_.waitForFinished(kPollMs)) {
         if (process_.state() == QProcess::NotRunning)
             break;
-        const bool stop = stopRequested();
+        const bool stop = cancelled();
         if (stop || clock.elapsed() >= kFinishTimeoutMs) {
             (stop ? result.stopped : result.timedOut) = true;
             process_.kill();
@@ -78,6 +78,11 @@ ToolRun ProcessRunner::run(const QString &program, const QStringList &arguments)
     result.exitCode = process_.exitCode();
     result.errorText = QString::fromUtf8(process_.readAllStandardError());
     return result;
+}
+
+bool ProcessRunner::cancelled() const
+{
+    return stopRequested() || (cancel_ && *cancel_);
 }
 
 void ProcessRunner::requestStop()

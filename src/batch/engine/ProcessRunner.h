@@ -4,13 +4,15 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
+
 // What one run of an external program left behind.
 struct ToolRun
 {
     bool started = false;
     bool crashed = false;
     bool timedOut = false;
-    bool stopped = false; // ended because the process is shutting down
+    bool stopped = false; // ended because the process is shutting down or the job was stopped
     int exitCode = -1;
     QString errorText; // standard error, decoded leniently as UTF-8
 
@@ -41,6 +43,10 @@ public:
 
     ToolRun run(const QString &program, const QStringList &arguments);
 
+    // A job's stop: once the flag is set, the running child is ended as on
+    // shutdown and later runs of this runner fail at once (ToolRun::stopped).
+    void setCancelFlag(const std::atomic_bool *flag) { cancel_ = flag; }
+
     // Ends every running child of this process within a fraction of a second and
     // makes later runs fail at once. Called on shutdown; cannot be undone.
     static void requestStop();
@@ -50,5 +56,8 @@ public:
     static QProcessEnvironment childEnvironment();
 
 private:
+    bool cancelled() const;
+
     QProcess process_;
+    const std::atomic_bool *cancel_ = nullptr;
 };

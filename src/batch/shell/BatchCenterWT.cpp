@@ -234,10 +234,25 @@ void BatchCenterWT::resetRowStatus(int row)
     if (!warning || !bar)
         return;
     warning->clear();
-    warning->setToolTip(QString());
     warning->hide();
     bar->reset();
     bar->show();
+    setRowReason(row, QString());
+}
+
+void BatchCenterWT::setRowReason(int row, const QString &text)
+{
+    QWidget *cell = fileTable->cellWidget(row, cols.statusColumn);
+    if (!cell)
+        return;
+    // The bar and the warning have none of their own: theirs is the cell's.
+    cell->setToolTip(text);
+}
+
+QString BatchCenterWT::rowReason(int row) const
+{
+    const QWidget *cell = fileTable->cellWidget(row, cols.statusColumn);
+    return cell ? cell->toolTip() : QString();
 }
 
 void BatchCenterWT::setRowResult(int row, const QString &exportFilePath)

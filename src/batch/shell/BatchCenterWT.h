@@ -63,9 +63,13 @@ public:
 
     void setRowProgress(int row, int value);
     void setRowWarning(int row, const QString &text);
-    // Back to how a new row looks: warning hidden and emptied (tool tip too),
-    // bar shown and empty.
+    // Back to how a new row looks: warning hidden and emptied, no reason, bar
+    // shown and empty.
     void resetRowStatus(int row);
+    // Why the row's file failed (or a note on its result), shown as the status
+    // cell's tooltip.
+    void setRowReason(int row, const QString &text);
+    QString rowReason(int row) const;
     // A result arrived: the row remembers the output and its folder button lights up.
     void setRowResult(int row, const QString &exportFilePath);
     // Removes a row and renumbers the rest; the drop area returns when none is left.

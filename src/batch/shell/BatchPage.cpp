@@ -1,5 +1,6 @@
 #include "batch/shell/BatchPage.h"
 
+#include "batch/engine/BatchFiles.h"
 #include "batch/engine/ImgThread.h"
 #include "batch/shell/BatchCenterWT.h"
 #include "batch/shell/BatchParamWT.h"
@@ -17,7 +18,6 @@
 #include "widgets/Toast.h"
 
 #include <QDesktopServices>
-#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -27,7 +27,6 @@
 #include <QStandardPaths>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <memory>
 
 namespace {
 constexpr int kEndNoticeMs = 3000;
@@ -87,22 +86,10 @@ void BatchPage::addOneFile(const QString &path)
     addRow(path);
 }
 
-QStringList BatchPage::folderEntries(const QString &folder)
-{
-    QStringList paths;
-    const QFileInfoList entries
-        = QDir(folder).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
-    for (const QFileInfo &entry : entries)
-        paths.append(entry.absoluteFilePath());
-    return paths;
-}
-
 void BatchPage::addFolder(const QString &folder)
 {
-    for (const QString &path : folderEntries(folder)) {
-        if (QFileInfo(path).isFile())
-            addRow(path);
-    }
+    for (const QString &path : BatchFiles::folderFiles(folder))
+        addRow(path);
     if (center->rowCount() > 0 && center->isEmptyViewShown())
         center->showTableView();
 }
@@ -247,10 +234,9 @@ void BatchPage::onDragAndDrop(QList<QUrl> urls)
         if (info.isFile()) {
             addRow(path);
         } else if (info.isDir()) {
-            for (const QString &entry : folderEntries(path)) {
+            for (const QString &entry : BatchFiles::folderFiles(path)) {
                 qCDebug(lcToolbox) << "subInfo:" << entry;
-                if (QFileInfo(entry).isFile())
-                    addRow(entry);
+                addRow(entry);
             }
         }
     }
@@ -272,40 +258,39 @@ bool BatchPage::canStart(const QString &emptyRequest)
 bool BatchPage::startJob(const JobSettings &settings, const QString &exportDir, EmptyListPolicy policy)
 {
     // A re-run starts clean: nothing of the last run's outcome stays on a row.
-    auto fileList = std::make_unique<QList<QMap<QString, QString>>>();
-    int missing = 0;
+    QStringList paths;
     for (int row = 0; row < center->rowCount(); ++row) {
         resetRow(row);
-        const QString path = center->sourcePath(row);
-        if (QFileInfo::exists(path)) {
-            fileList->append({{QStringLiteral("id"), QString::number(row)}, {QStringLiteral("path"), path}});
-        } else {
-            setRowWarning(row, QStringLiteral("原文件不存在！"));
-            ++missing;
-        }
+        paths << center->sourcePath(row);
     }
-    if (fileList->isEmpty() && policy == SkipIfEmpty)
+    QList<int> missing;
+    const JobFiles files = BatchFiles::jobFiles(paths, &missing);
+    for (int row : qAsConst(missing))
+        setRowWarning(row, QStringLiteral("原文件不存在！"));
+    if (files.isEmpty() && policy == SkipIfEmpty)
         return false;
 
     jobRunning = true;
     lastSettings = settings;
     tally = JobTally{};
     tally.total = center->rowCount();
-    tally.failed = missing;
+    tally.failed = missing.size();
     pendingNotice.clear();
     notice->toastHide();
     if (QPushButton *button = startButton())
         idleStartText = button->text();
     showRunningCount();
 
-    auto *job = new ImgThread(settings.imgType, settings.formatIndex, settings.qualityValue, settings.zoomWidth,
-                              settings.zoomHeight, settings.rotateDegree, settings.isFlop, settings.isFlip,
-                              fileList.release(), exportDir, this);
+    auto *job = new ImgThread(settings, files, exportDir, this);
     // Row indices mean something only for the table the job was started on.
     const quint64 generation = tableGeneration;
     connect(job, &ImgThread::notifyParentProgress, this, [this, generation](int progress, int rowIndex) {
         if (generation == tableGeneration)
             setProgress(progress, rowIndex);
+    });
+    connect(job, &ImgThread::notifyParentFailure, this, [this, generation](const QString &reason, int rowIndex) {
+        if (generation == tableGeneration)
+            center->setRowReason(rowIndex, reason);
     });
     connect(job, &ImgThread::notifyParentDone, this,
             [this, generation](const QString &exportFilePath, int rowIndex, bool isSuccess) {

@@ -72,9 +72,6 @@ public:
     void addFolder(const QString &folder);
     void setRowWarning(int row, const QString &text);
 
-    // The entries directly in folder, files and folders, in name order ignoring case.
-    static QStringList folderEntries(const QString &folder);
-
 public slots:
     void addFile();
     void addDir();

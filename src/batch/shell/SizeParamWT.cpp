@@ -7,7 +7,8 @@
 
 QList<SizeParamWT::SizePreset> SizeParamWT::originalOrCustom()
 {
-    return {{QStringLiteral("原始尺寸"), OriginalSize}, {QStringLiteral("自定义"), CustomSize}};
+    return {{BatchCatalogue::presetByCode(OriginalSize)->label, OriginalSize},
+            {BatchCatalogue::presetByCode(CustomSize)->label, CustomSize}};
 }
 
 int SizeParamWT::fieldValue(const QString &text)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "batch/engine/BatchCatalogue.h"
 #include "batch/shell/BatchParamWT.h"
 
 #include <QList>
@@ -23,7 +24,7 @@ public:
         int code; // item data (Qt::UserRole) of the size combo
     };
 
-    enum { OriginalSize = 0, CustomSize = 50 };
+    enum { OriginalSize = BatchCatalogue::OriginalSize, CustomSize = BatchCatalogue::CustomSize };
     // The largest width or height a field takes.
     static constexpr int kMaxSide = 10000;
 

@@ -8,6 +8,7 @@
 #include "batch/pages/rotate/RotateImgMainWT.h"
 #include "batch/toolbox/ToolBar.h"
 #include "batch/toolbox/ToolBtn.h"
+#include "batch/toolbox/ToolboxTabs.h"
 
 #include <QVBoxLayout>
 
@@ -25,45 +26,41 @@ ChFmtMainWidget::ChFmtMainWidget(QWidget *parent)
     windowFont.setFamily(UiProfile::uiFamily());
     setFont(windowFont);
 
-    chfPage = new CHFMainWT;
-    zipPage = new CompressMainWT;
-    rotPage = new RotateImgMainWT;
-    sizePage = new SizeUpdateMainWT;
+    for (const ToolboxTab &tab : toolboxTabs())
+        tabPages.append(tab.makePage());
+    chfPage = static_cast<CHFMainWT *>(tabPages.at(ToolBar::ConvertTab));
+    sizePage = static_cast<SizeUpdateMainWT *>(tabPages.at(ToolBar::ResizeTab));
+    zipPage = static_cast<CompressMainWT *>(tabPages.at(ToolBar::CompressTab));
+    rotPage = static_cast<RotateImgMainWT *>(tabPages.at(ToolBar::RotateTab));
     tabBar = new ToolBar(this);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 20);
     layout->addWidget(tabBar, 1);
-    for (BatchPage *page : pages())
+    for (BatchPage *page : qAsConst(tabPages))
         layout->addWidget(page, 15);
 
     setStyleSheet(QStringLiteral("ChFmtMainWidget{background-color:white;}"));
     connect(tabBar, &ToolBar::siginalParent, this, &ChFmtMainWidget::switchTab);
 
     current = chfPage;
-    for (BatchPage *page : pages())
+    for (BatchPage *page : qAsConst(tabPages))
         page->hide();
     chfPage->show();
 
     setAttribute(Qt::WA_DeleteOnClose);
 }
 
-QList<BatchPage *> ChFmtMainWidget::pages() const
-{
-    return {chfPage, zipPage, rotPage, sizePage};
-}
-
 void ChFmtMainWidget::clearAllPages()
 {
-    for (BatchPage *page : pages())
+    for (BatchPage *page : qAsConst(tabPages))
         page->clearTable();
 }
 
 BatchPage *ChFmtMainWidget::pageOf(ToolBtn *btn) const
 {
-    BatchPage *const byTab[] = {chfPage, sizePage, zipPage, rotPage}; // ToolBar::Tab order
     const int tab = tabBar->buttonList().indexOf(btn);
-    return tab < 0 ? nullptr : byTab[tab];
+    return tab < 0 ? nullptr : tabPages.at(tab);
 }
 
 void ChFmtMainWidget::switchTab(ToolBtn *btn)
@@ -71,7 +68,7 @@ void ChFmtMainWidget::switchTab(ToolBtn *btn)
     BatchPage *page = pageOf(btn);
     if (!page)
         return;
-    for (BatchPage *other : pages())
+    for (BatchPage *other : qAsConst(tabPages))
         other->hide();
     page->show();
     current = page;

@@ -45,8 +45,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    QList<BatchPage *> pages() const;
-
+    QList<BatchPage *> tabPages; // in ToolBar::Tab order
     ToolBar *tabBar;
     CHFMainWT *chfPage;
     CompressMainWT *zipPage;

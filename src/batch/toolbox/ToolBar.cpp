@@ -2,29 +2,17 @@
 
 #include "widgets/StyledBackground.h"
 #include "batch/toolbox/ToolBtn.h"
+#include "batch/toolbox/ToolboxTabs.h"
 
 #include <QHBoxLayout>
 
 ToolBar::ToolBar(QWidget *parent)
     : QWidget(parent)
 {
-    struct TabInfo
-    {
-        const char *icon;
-        const char *text;
-    };
-    // In Tab order.
-    static const TabInfo tabs[] = {
-        {"ch_format", "格式转换"},
-        {"size_updating", "尺寸修改"},
-        {"zip", "图片压缩"},
-        {"rotating", "图片旋转"},
-    };
-
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);
-    for (const TabInfo &tab : tabs) {
+    for (const ToolboxTab &tab : toolboxTabs()) {
         const QString base = QStringLiteral(":/icons/icons/") + QLatin1String(tab.icon);
         auto *btn = new ToolBtn(base + QStringLiteral("_p.png"), base + QStringLiteral(".png"),
                                 QString::fromUtf8(tab.text), this);

@@ -1,8 +1,10 @@
 #include "app/AppSetup.h"
 #include "batch/engine/BatchPaths.h"
+#include "batch/engine/ImgRunable.h"
 #include "batch/engine/ImgThread.h"
 #include "batch/engine/TempArea.h"
 #include "batch/engine/ToolLocator.h"
+#include "batch/engine/ToolSlots.h"
 #include "support/EngineHarness.h"
 #include "support/Fixtures.h"
 
@@ -12,6 +14,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThreadPool>
@@ -60,7 +63,8 @@ private slots:
     void emptyJobCreatesTheDefaultFolder();
     void missingChosenFolderIsNotCreated();
     void mapsWithoutIdOrPath();
-    void twentyFiveFilesOnTenThreads();
+    void toolsAtOnce_data();
+    void toolsAtOnce();
     void tempCountsRunningJobs();
     void overlappingJobsClearTempOnce();
     void pageClosedMidRun_data();
@@ -69,9 +73,10 @@ private slots:
     void processEndsWhileJobRuns();
 
 private:
-    static ImgThread *startJob(Page *page, const JobSettings &s, FileList *files, const QString &exportDir,
+    static ImgThread *startJob(Page *page, const JobSettings &s, const JobFiles &files, const QString &exportDir,
                                QObject *parent);
-    FileList *files(const QStringList &sources) const;
+    static ImgThread *startJob(Page *page, ImgThread *job);
+    JobFiles files(const QStringList &sources) const;
     QString jpg(const QString &name);
 
     QTemporaryDir home_;
@@ -79,11 +84,14 @@ private:
     QString realMagick_;
 };
 
-ImgThread *TestImgThread::startJob(Page *page, const JobSettings &s, FileList *files, const QString &exportDir,
-                                   QObject *parent)
+ImgThread *TestImgThread::startJob(Page *page, const JobSettings &s, const JobFiles &files,
+                                   const QString &exportDir, QObject *parent)
 {
-    auto *job = new ImgThread(s.imgType, s.formatIndex, s.qualityValue, s.zoomWidth, s.zoomHeight, s.rotateDegree,
-                              s.isFlop, s.isFlip, files, exportDir, parent);
+    return startJob(page, new ImgThread(s, files, exportDir, parent));
+}
+
+ImgThread *TestImgThread::startJob(Page *page, ImgThread *job)
+{
     connect(job, &ImgThread::notifyParentProgress, page, &Page::setProgress);
     connect(job, &ImgThread::notifyParentDone, page, &Page::done);
     connect(job, &QThread::finished, job, &QObject::deleteLater);
@@ -91,11 +99,11 @@ ImgThread *TestImgThread::startJob(Page *page, const JobSettings &s, FileList *f
     return job;
 }
 
-FileList *TestImgThread::files(const QStringList &sources) const
+JobFiles TestImgThread::files(const QStringList &sources) const
 {
-    auto *list = new FileList;
+    JobFiles list;
     for (int i = 0; i < sources.size(); ++i)
-        list->append({{"id", QString::number(i + 1)}, {"path", sources.at(i)}});
+        list.append({i + 1, sources.at(i)});
     return list;
 }
 
@@ -119,6 +127,8 @@ void TestImgThread::initTestCase()
 
 void TestImgThread::cleanup()
 {
+    ToolSlots::setLimit(0);
+    ImgRunable::setProgressInterval(1000);
     ToolLocator::setOverride(ToolLocator::Tool::ImageMagick, QString());
     QDir(home_.filePath("Desktop")).removeRecursively();
 }
@@ -130,7 +140,7 @@ void TestImgThread::emptyJobCreatesTheDefaultFolder()
     QVERIFY(TempArea::ensureJobTempDir());
     QVERIFY(Fixtures::writeBytes(TempArea::jobTempDir() + "/.left-over", "x"));
     Page page;
-    startJob(&page, settingsFor(BatchOp::Convert, 2), new FileList, defaultDir, &page);
+    startJob(&page, settingsFor(BatchOp::Convert, 2), JobFiles(), defaultDir, &page);
     QTRY_COMPARE(page.events, QStringList{"end"});
     QVERIFY(QFileInfo(defaultDir).isDir());
     QCOMPARE(entriesBelow(TempArea::jobTempDir()), QStringList());
@@ -152,22 +162,38 @@ void TestImgThread::mapsWithoutIdOrPath()
     QTemporaryDir out;
     auto *list = new FileList{{{"path", jpg("n1.jpg")}}, {{"id", "x7"}, {"path", jpg("n2.jpg")}}, {{"id", "5"}}};
     Page page;
-    startJob(&page, settingsFor(BatchOp::Convert, 2), list, out.path(), &page);
+    // The design's constructor: one map per file, "id" and "path".
+    const JobSettings s = settingsFor(BatchOp::Convert, 2);
+    startJob(&page, new ImgThread(s.imgType, s.formatIndex, s.qualityValue, s.zoomWidth, s.zoomHeight,
+                                  s.rotateDegree, s.isFlop, s.isFlip, list, out.path(), &page));
     QTRY_VERIFY(page.ended());
     QCOMPARE(page.events.filter("d:").size(), 3);
     QCOMPARE(page.events.filter("d:0:1").size(), 2);
     QVERIFY(page.events.contains("d:5:0"));
 }
 
-void TestImgThread::twentyFiveFilesOnTenThreads()
+void TestImgThread::toolsAtOnce_data()
 {
+    QTest::addColumn<int>("bound");
+    QTest::addColumn<int>("fileCount");
+    QTest::newRow("bound above the pool: ten workers at once") << 12 << 25;
+    QTest::newRow("bound 3: the others wait their turn") << 3 << 12;
+    QTest::newRow("bound 1") << 1 << 5;
+}
+
+void TestImgThread::toolsAtOnce()
+{
+    QFETCH(int, bound);
+    QFETCH(int, fileCount);
+    ToolSlots::setLimit(bound);
+    ImgRunable::setProgressInterval(20);
     // The real ImageMagick behind a wrapper that logs when each run starts and ends.
-    const QString log = dir_.filePath("runs.log");
-    const QByteArray wrapper = "echo s >> '" + log.toUtf8() + "'\nsleep 1\n'" + realMagick_.toUtf8()
+    const QString log = dir_.filePath(QStringLiteral("runs%1.log").arg(bound));
+    const QByteArray wrapper = "echo s >> '" + log.toUtf8() + "'\nsleep 0.5\n'" + realMagick_.toUtf8()
         + "' \"$@\"\nstatus=$?\necho e >> '" + log.toUtf8() + "'\nexit $status";
     ToolLocator::setOverride(ToolLocator::Tool::ImageMagick, writeTool(dir_.path(), "logged-magick", wrapper));
     QStringList sources;
-    for (int i = 0; i < 25; ++i)
+    for (int i = 0; i < fileCount; ++i)
         sources << jpg(QStringLiteral("f%1.jpg").arg(i));
     QTemporaryDir out;
     Page page;
@@ -175,7 +201,7 @@ void TestImgThread::twentyFiveFilesOnTenThreads()
     QTRY_VERIFY_WITH_TIMEOUT(page.ended(), 120000);
 
     QCOMPARE(page.events.count("end"), 1);
-    for (int row = 1; row <= 25; ++row) {
+    for (int row = 1; row <= fileCount; ++row) {
         QCOMPARE(page.events.count(QStringLiteral("d:%1:1").arg(row)), 1);
         QCOMPARE(page.events.count(QStringLiteral("p:%1:100").arg(row)), 1);
         QVERIFY(page.events.indexOf(QStringLiteral("p:%1:3").arg(row))
@@ -190,7 +216,26 @@ void TestImgThread::twentyFiveFilesOnTenThreads()
         running += mark == "s" ? 1 : mark == "e" ? -1 : 0;
         most = qMax(most, running);
     }
-    QCOMPARE(most, 10);
+    QCOMPARE(most, qMin(bound, ImgThread::kPoolThreads));
+
+    // Rows step past 3 % only while their tool runs (one more while a slot
+    // changes hands: the next tool starts as the last one's row reports), and
+    // the pool still shows every waiting file at 3 %.
+    QSet<int> stepping;
+    int mostStepping = 0;
+    const QRegularExpression progress("^p:(\\d+):(\\d+)$");
+    for (const QString &event : qAsConst(page.events)) {
+        const QRegularExpressionMatch m = progress.match(event);
+        if (m.hasMatch() && m.captured(2).toInt() > 3 && m.captured(2).toInt() < 100)
+            stepping.insert(m.captured(1).toInt());
+        else if (event.startsWith("d:"))
+            stepping.remove(event.section(':', 1, 1).toInt());
+        mostStepping = qMax(mostStepping, stepping.size());
+    }
+    QVERIFY2(mostStepping <= bound + 1, QByteArray::number(mostStepping));
+    const int firstDone = page.events.indexOf(QRegularExpression("d:.*"));
+    QCOMPARE(page.events.mid(0, firstDone).filter(QRegularExpression("^p:\\d+:3$")).size(),
+             qMin(fileCount, ImgThread::kPoolThreads));
 }
 
 void TestImgThread::tempCountsRunningJobs()
@@ -300,7 +345,9 @@ int shutdownChild(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     AppSetup::setUtf8Codec();
-    QThreadPool::globalInstance()->setMaxThreadCount(AppSetup::kMaxPoolThreads);
+    ImgThread::setUpPool();
+    // Two tools hang; the third file waits for a slot when the process ends.
+    ToolSlots::setLimit(2);
     const QString mode = QString::fromLocal8Bit(argv[2]);
     const QString work = QString::fromLocal8Bit(argv[3]);
     QDir(work).mkdir("out");
@@ -325,7 +372,7 @@ int shutdownChild(int argc, char **argv)
     // block on a progress signal, end the process.
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (readAll(work + "/pids").count('\n') < 3)
+        if (readAll(work + "/pids").count('\n') < 2)
             return;
         QThread::msleep(1500);
         if (mode == "shutdown") {

@@ -1,5 +1,6 @@
 #include "app/AppSetup.h"
 #include "batch/engine/ImgThread.h"
+#include "batch/engine/ToolLocator.h"
 #include "batch/shell/BatchCenterWT.h"
 #include "batch/shell/BatchPage.h"
 #include "batch/shell/BatchParamWT.h"
@@ -27,6 +28,7 @@
 #include <algorithm>
 
 #include "support/BatchTestKit.h"
+#include "support/EngineHarness.h"
 #include "support/Fixtures.h"
 
 // A page built from the framework alone, with either the usual five columns or a
@@ -122,6 +124,8 @@ private slots:
     void rerunStartsEveryRowClean();
     void endNoticeAndRunningCount_data();
     void endNoticeAndRunningCount();
+    void failedRowShowsItsReason_data();
+    void failedRowShowsItsReason();
 
 private:
     QTemporaryDir home;
@@ -503,6 +507,7 @@ void TestBatchPage::rerunStartsEveryRowClean()
     page.start();
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
     QCOMPARE(centre->rowWarning(0)->text(), QStringLiteral("转换失败！"));
+    QVERIFY(!centre->rowReason(0).isEmpty());
     QCOMPARE(centre->rowWarning(1)->text(), QStringLiteral("原文件不存在！"));
     QCOMPARE(centre->progressBar(2)->value(), 100);
 
@@ -516,6 +521,7 @@ void TestBatchPage::rerunStartsEveryRowClean()
     for (int row = 0; row < 2; ++row) {
         QVERIFY(centre->rowWarning(row)->isHidden());
         QVERIFY(centre->rowWarning(row)->text().isEmpty());
+        QVERIFY(centre->rowReason(row).isEmpty());
         QVERIFY(!centre->progressBar(row)->isHidden());
         QVERIFY(centre->progressBar(row)->value() <= 0);
     }
@@ -588,6 +594,37 @@ void TestBatchPage::endNoticeAndRunningCount()
     QCOMPARE(startButton->text(), QStringLiteral("转换中 1/5"));
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
     QCOMPARE(startButton->text(), QStringLiteral("开始转换"));
+}
+
+void TestBatchPage::failedRowShowsItsReason_data()
+{
+    deleteRenumbers_data();
+}
+
+void TestBatchPage::failedRowShowsItsReason()
+{
+    QFETCH(BatchColumns, columns);
+    QTemporaryDir dir;
+    // A tool that fails on one file with a message of its own, and copies the other.
+    ToolLocator::setOverride(
+        ToolLocator::Tool::ImageMagick,
+        EngineHarness::writeTool(dir.path(), "picky",
+                                 "case \"$IN\" in *bad*) echo 'convert: no pixels in bad.png' >&2; "
+                                 "exit 1;; esac\ncp \"$IN\" \"$OUT\""));
+    FrameworkPage page(columns);
+    for (const char *name : {"good.png", "bad.png"}) {
+        QVERIFY(Fixtures::writeImage(dir.filePath(QLatin1String(name)), QSize(4, 4)));
+        page.addOneFile(dir.filePath(QLatin1String(name)));
+    }
+    page.start();
+    QVERIFY(BatchTestKit::waitForJobEnd(&page));
+    ToolLocator::setOverride(ToolLocator::Tool::ImageMagick, QString());
+
+    BatchCenterWT *centre = page.centerWidget();
+    QCOMPARE(centre->rowWarning(1)->text(), QStringLiteral("转换失败！"));
+    QCOMPARE(centre->rowReason(1), QStringLiteral("convert: no pixels in bad.png"));
+    QCOMPARE(centre->table()->cellWidget(1, columns.statusColumn)->toolTip(), centre->rowReason(1));
+    QCOMPARE(centre->rowReason(0), QString());
 }
 
 QTEST_MAIN(TestBatchPage)

@@ -1,8 +1,8 @@
 #include "batch/pages/compress/CompressCenterWT.h"
 
+#include "batch/engine/BatchCatalogue.h"
 #include "batch/pages/compress/CompressParamWT.h"
 #include "batch/shell/MyTable.h"
-#include "formats/Formats.h"
 #include "widgets/CenterShowWT.h"
 #include "widgets/UiProfile.h"
 
@@ -23,8 +23,8 @@ BatchColumns CompressCenterWT::compressColumns()
 }
 
 CompressCenterWT::CompressCenterWT(QWidget *parent)
-    : BatchCenterWT(QStringLiteral("支持 png，jpg，jpeg 格式的图片进行压缩"), Formats::compressSuffixes(),
-                    compressColumns(), parent)
+    : BatchCenterWT(QStringLiteral("支持 png，jpg，jpeg 格式的图片进行压缩"),
+                    BatchCatalogue::acceptedSuffixes(BatchOp::Compress), compressColumns(), parent)
     , param(new CompressParamWT(this))
 {
     setParamPanel(param);

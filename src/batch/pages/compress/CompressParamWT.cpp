@@ -1,5 +1,6 @@
 #include "batch/pages/compress/CompressParamWT.h"
 
+#include "batch/engine/BatchCatalogue.h"
 #include "widgets/UiProfile.h"
 #include "widgets/MyComboBox.h"
 #include "widgets/ParamLabel.h"
@@ -10,14 +11,15 @@
 
 int compressQuality(int levelIndex)
 {
-    return 90 - 10 * levelIndex;
+    return BatchCatalogue::qualityAt(levelIndex);
 }
 
 QStringList CompressParamWT::levelNames()
 {
-    return {QStringLiteral("90"), QStringLiteral("80(推荐)"), QStringLiteral("70(推荐)"),
-            QStringLiteral("60"), QStringLiteral("50"),       QStringLiteral("40"),
-            QStringLiteral("30"), QStringLiteral("20"),       QStringLiteral("10")};
+    QStringList names;
+    for (const BatchCatalogue::CompressionLevel &level : BatchCatalogue::compressionLevels())
+        names << level.label;
+    return names;
 }
 
 CompressParamWT::CompressParamWT(QWidget *parent)
@@ -28,7 +30,7 @@ CompressParamWT::CompressParamWT(QWidget *parent)
     settingTitle()->setStyleSheet(QStringLiteral("QPushButton{border:0px;}"));
 
     levelCombo->addItems(levelNames());
-    levelCombo->setCurrentIndex(2);
+    levelCombo->setCurrentIndex(BatchCatalogue::kDefaultLevelIndex);
     hint->setFont(UiProfile::bodyFont());
     hint->setStyleSheet(QStringLiteral("QLabel{color:#FF9F00;}"));
     hint->setAlignment(Qt::AlignRight | Qt::AlignVCenter);

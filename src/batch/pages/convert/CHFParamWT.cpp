@@ -1,5 +1,6 @@
 #include "batch/pages/convert/CHFParamWT.h"
 
+#include "batch/engine/BatchCatalogue.h"
 #include "widgets/MyComboBox.h"
 #include "widgets/ParamLabel.h"
 
@@ -7,9 +8,10 @@
 
 QStringList CHFParamWT::formatNames()
 {
-    return {QStringLiteral("JPG"),  QStringLiteral("JPEG"), QStringLiteral("PNG"),
-            QStringLiteral("BMP"),  QStringLiteral("TIF"),  QStringLiteral("TIFF"),
-            QStringLiteral("WEBP"), QStringLiteral("TGA"),  QStringLiteral("GIF")};
+    QStringList names;
+    for (int index = 0; index < BatchCatalogue::outputFormats().size(); ++index)
+        names << BatchCatalogue::formatLabel(index);
+    return names;
 }
 
 CHFParamWT::CHFParamWT(QWidget *parent)

@@ -1,39 +1,26 @@
 #include "batch/pages/resize/SizeUpdateParamWT.h"
 
+#include "batch/engine/BatchCatalogue.h"
 #include "widgets/MyLineEdit.h"
 
 int presetWidth(int code)
 {
-    switch (code) {
-    case SizeUpdateParamWT::Computer: return 1024;
-    case SizeUpdateParamWT::Phone: return 480;
-    case SizeUpdateParamWT::StickerLarge: return 200;
-    case SizeUpdateParamWT::StickerSmall: return 140;
-    case SizeUpdateParamWT::IdPhoto1: return 295;
-    case SizeUpdateParamWT::IdPhoto2: return 413;
-    default: return -1;
-    }
+    const BatchCatalogue::SizePreset *preset = BatchCatalogue::presetByCode(code);
+    return preset ? preset->width : -1;
 }
 
 int presetHeight(int code)
 {
-    switch (code) {
-    case SizeUpdateParamWT::IdPhoto1: return 413;
-    case SizeUpdateParamWT::IdPhoto2: return 626;
-    default: return -1;
-    }
+    const BatchCatalogue::SizePreset *preset = BatchCatalogue::presetByCode(code);
+    return preset ? preset->height : -1;
 }
 
 QList<SizeParamWT::SizePreset> SizeUpdateParamWT::sizePresets()
 {
-    return {{QStringLiteral("原始尺寸"), OriginalSize},
-            {QStringLiteral("电脑尺寸"), Computer},
-            {QStringLiteral("手机尺寸"), Phone},
-            {QStringLiteral("微信表情(大)"), StickerLarge},
-            {QStringLiteral("微信表情(小)"), StickerSmall},
-            {QStringLiteral("证件照1寸"), IdPhoto1},
-            {QStringLiteral("证件照2寸"), IdPhoto2},
-            {QStringLiteral("自定义"), CustomSize}};
+    QList<SizePreset> presets;
+    for (const BatchCatalogue::SizePreset &preset : BatchCatalogue::sizePresets())
+        presets.append({preset.label, preset.code});
+    return presets;
 }
 
 SizeUpdateParamWT::SizeUpdateParamWT(QWidget *parent)

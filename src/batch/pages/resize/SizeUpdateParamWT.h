@@ -1,5 +1,6 @@
 #pragma once
 
+#include "batch/engine/BatchCatalogue.h"
 #include "batch/pages/convert/CHFParamWT.h"
 
 // Target sides of the size presets, by preset code (the size combo's item data,
@@ -16,7 +17,14 @@ class SizeUpdateParamWT : public CHFParamWT
     Q_OBJECT
 
 public:
-    enum PresetCode { Computer = 1, Phone = 3, StickerLarge = 4, StickerSmall = 5, IdPhoto1 = 6, IdPhoto2 = 7 };
+    enum PresetCode {
+        Computer = BatchCatalogue::Computer,
+        Phone = BatchCatalogue::Phone,
+        StickerLarge = BatchCatalogue::StickerLarge,
+        StickerSmall = BatchCatalogue::StickerSmall,
+        IdPhoto1 = BatchCatalogue::IdPhoto1,
+        IdPhoto2 = BatchCatalogue::IdPhoto2
+    };
 
     // The eight presets in combo order, from "原始尺寸" to "自定义".
     static QList<SizePreset> sizePresets();

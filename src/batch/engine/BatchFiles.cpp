@@ -1,10 +1,9 @@
-#include "cli/BatchFileList.h"
-
-#include "formats/Formats.h"
-#include "batch/engine/BatchTypes.h"
+#include "batch/engine/BatchFiles.h"
 
 #include <QDir>
 #include <QFileInfo>
+
+namespace BatchFiles {
 
 namespace {
 
@@ -17,18 +16,22 @@ BatchEntry fileEntry(const QString &source, const QFileInfo &info, const QString
     return entry;
 }
 
-} // namespace
-
-const QStringList &BatchFileList::acceptedSuffixes(int imgType)
+QFileInfoList filesIn(const QDir &dir)
 {
-    switch (imgType) {
-    case BatchOp::Compress: return Formats::compressSuffixes();
-    case BatchOp::Rotate: return Formats::rotateSuffixes();
-    default: return Formats::openSuffixes();
-    }
+    return dir.entryInfoList(QDir::Files, QDir::Name | QDir::IgnoreCase);
 }
 
-QVector<BatchEntry> BatchFileList::expand(const QStringList &paths, const QStringList &accepted)
+} // namespace
+
+QStringList folderFiles(const QString &folder)
+{
+    QStringList paths;
+    for (const QFileInfo &file : filesIn(QDir(folder)))
+        paths << file.absoluteFilePath();
+    return paths;
+}
+
+QVector<BatchEntry> expand(const QStringList &paths, const QStringList &accepted)
 {
     QVector<BatchEntry> entries;
     for (const QString &path : paths) {
@@ -41,8 +44,7 @@ QVector<BatchEntry> BatchFileList::expand(const QStringList &paths, const QStrin
             entries.append(missing);
         } else if (info.isDir()) {
             const QDir dir(path);
-            const QFileInfoList files = dir.entryInfoList(QDir::Files, QDir::Name | QDir::IgnoreCase);
-            for (const QFileInfo &file : files)
+            for (const QFileInfo &file : filesIn(dir))
                 entries.append(fileEntry(dir.filePath(file.fileName()), file, accepted));
         } else {
             entries.append(fileEntry(path, info, accepted));
@@ -50,3 +52,17 @@ QVector<BatchEntry> BatchFileList::expand(const QStringList &paths, const QStrin
     }
     return entries;
 }
+
+JobFiles jobFiles(const QStringList &paths, QList<int> *missing)
+{
+    JobFiles files;
+    for (int row = 0; row < paths.size(); ++row) {
+        if (QFileInfo::exists(paths.at(row)))
+            files.append({row, paths.at(row)});
+        else if (missing)
+            missing->append(row);
+    }
+    return files;
+}
+
+} // namespace BatchFiles

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "batch/engine/BatchTypes.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// The choices a batch job offers, written once for the toolbox pages and for
+// quorvane-batch: output formats, size presets, compression levels, and which
+// files each operation accepts.
+namespace BatchCatalogue {
+
+// Output suffixes in the order of the conversion page's format list: the index
+// is the job's formatIndex.
+const QStringList &outputFormats();
+// The suffix for formatIndex, or an empty string for an index outside the list.
+QString suffixForIndex(int formatIndex);
+// The format list's text for an index: the suffix in upper case ("JPG").
+QString formatLabel(int formatIndex);
+
+// Codes of the size presets (the size combo's item data, not its index).
+enum PresetCode {
+    OriginalSize = 0,
+    Computer = 1,
+    Phone = 3,
+    StickerLarge = 4,
+    StickerSmall = 5,
+    IdPhoto1 = 6,
+    IdPhoto2 = 7,
+    CustomSize = 50
+};
+
+struct SizePreset
+{
+    PresetCode code;
+    QString label; // the size combo's text
+    QString name; // quorvane-batch's --preset NAME; empty for original and custom size
+    int width; // -1: the side is left to the aspect ratio (or to the user)
+    int height;
+};
+
+// The resize page's presets in combo order, from "原始尺寸" to "自定义".
+const QList<SizePreset> &sizePresets();
+// The preset of a code or of a command-line name; null when there is none.
+const SizePreset *presetByCode(int code);
+const SizePreset *presetByName(const QString &name);
+// The command-line names, in combo order.
+QStringList presetNames();
+
+struct CompressionLevel
+{
+    int quality; // what the job receives as qualityValue
+    QString label; // the level combo's text
+};
+
+// From "90" down to "10", in combo order.
+const QList<CompressionLevel> &compressionLevels();
+// The level chosen when nothing else is: 70.
+constexpr int kDefaultLevelIndex = 2;
+int defaultQuality();
+// The quality of a level index (a combo index); -1 outside the list.
+int qualityAt(int levelIndex);
+bool isCompressionLevel(int quality);
+
+// The suffixes the pages of an operation accept (imgType 0, 3 or 4): the
+// conversion and resize pages open everything the viewer opens.
+const QStringList &acceptedSuffixes(int imgType);
+
+// Creates every table; the engine calls it before anything may run at exit.
+void init();
+
+} // namespace BatchCatalogue

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+// How many external tools (ImageMagick, pngquant, the RAW decoder) run at once
+// in this process. The pool keeps ten workers ready, but ten tools on a
+// two-core machine only share the cores and multiply the memory: a worker holds
+// a slot while its tools run and waits for one before.
+//
+// The bound is QUORVANE_BATCH_TOOLS when that is a whole number from 1 to 64, else
+// the number of cores (measured best for throughput, see the README).
+namespace ToolSlots {
+
+constexpr char kEnvironmentVariable[] = "QUORVANE_BATCH_TOOLS";
+constexpr int kMaxLimit = 64;
+
+// The bound now in force.
+int limit();
+// Sets the bound (1 .. kMaxLimit); 0 returns to the default.
+void setLimit(int tools);
+// What the bound is when nobody set one: the variable's value, else the cores.
+int defaultLimit();
+// Reads the variable's text: its value, or 0 when it is not a bound.
+int parseLimit(const QString &text);
+
+// Takes a slot, waiting as long as none is free; gives up (false) as soon as
+// giveUp() returns true, checked every few milliseconds.
+bool acquire(const std::function<bool()> &giveUp);
+void release();
+
+// Slots taken now, and the most taken at once since the last resetPeak().
+int inUse();
+int peak();
+void resetPeak();
+
+} // namespace ToolSlots

@@ -1,0 +1,193 @@
+#include "app/AppSetup.h"
+#include "batch/engine/BatchCatalogue.h"
+#include "batch/engine/BatchFiles.h"
+#include "batch/pages/compress/CompressCenterWT.h"
+#include "batch/pages/compress/CompressMainWT.h"
+#include "batch/pages/compress/CompressParamWT.h"
+#include "batch/pages/convert/CHFCenterWT.h"
+#include "batch/pages/convert/CHFMainWT.h"
+#include "batch/pages/convert/CHFParamWT.h"
+#include "batch/pages/resize/SizeUpdateCenterWT.h"
+#include "batch/pages/resize/SizeUpdateMainWT.h"
+#include "batch/pages/resize/SizeUpdateParamWT.h"
+#include "batch/pages/rotate/RotateImgCenterWT.h"
+#include "batch/pages/rotate/RotateImgMainWT.h"
+#include "cli/BatchCommandLine.h"
+#include "widgets/MyComboBox.h"
+#include "widgets/MyLineEdit.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "support/BatchTestKit.h"
+#include "support/Fixtures.h"
+
+namespace {
+
+QStringList itemTexts(const QComboBox *box)
+{
+    QStringList texts;
+    for (int i = 0; i < box->count(); ++i)
+        texts << box->itemText(i);
+    return texts;
+}
+
+BatchRequest parsed(const QStringList &arguments)
+{
+    const BatchCommandLine::Result result = BatchCommandLine::parse(arguments);
+    return result.action == BatchCommandLine::Run ? result.request : BatchRequest();
+}
+
+} // namespace
+
+// The engine's one catalogue of formats, presets and levels, and its one path
+// expansion, as the toolbox pages and quorvane-batch both see them.
+class TestCatalogue : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void formatsOnPagesAndCommandLine();
+    void presetsOnPagesAndCommandLine();
+    void levelsOnPagesAndCommandLine();
+    void acceptedSuffixesOnEveryPage();
+    void folderFilesAndJobFiles();
+
+private:
+    QTemporaryDir home;
+};
+
+void TestCatalogue::initTestCase()
+{
+    QVERIFY(home.isValid());
+    BatchTestKit::useHome(home.path());
+    AppSetup::run();
+}
+
+void TestCatalogue::formatsOnPagesAndCommandLine()
+{
+    const QStringList formats = BatchCatalogue::outputFormats();
+    QCOMPARE(formats, (QStringList{"jpg", "jpeg", "png", "bmp", "tif", "tiff", "webp", "tga", "gif"}));
+    CHFMainWT convert;
+    SizeUpdateMainWT resize;
+    for (CHFParamWT *panel : {convert.chfCenter()->paramWidget(),
+                              static_cast<CHFParamWT *>(resize.sizeUpdateCenter()->paramWidget())}) {
+        QCOMPARE(panel->formatBox()->count(), formats.size());
+        for (int index = 0; index < formats.size(); ++index) {
+            QCOMPARE(panel->formatBox()->itemText(index), formats.at(index).toUpper());
+            panel->formatBox()->setCurrentIndex(index);
+            QCOMPARE(panel->formatIndex(), index);
+        }
+    }
+    for (int index = 0; index < formats.size(); ++index) {
+        QCOMPARE(parsed({"convert", "-f", formats.at(index), "a.jpg"}).job.formatIndex, index);
+        QCOMPARE(BatchCatalogue::suffixForIndex(index), formats.at(index));
+    }
+    QCOMPARE(BatchCatalogue::suffixForIndex(formats.size()), QString());
+    QCOMPARE(BatchCatalogue::suffixForIndex(kKeepFormat), QString());
+}
+
+void TestCatalogue::presetsOnPagesAndCommandLine()
+{
+    SizeUpdateMainWT page;
+    SizeUpdateParamWT *panel = page.sizeUpdateCenter()->paramWidget();
+    const QList<BatchCatalogue::SizePreset> &presets = BatchCatalogue::sizePresets();
+    QCOMPARE(panel->sizeBox()->count(), presets.size());
+    QStringList names;
+    for (int index = 0; index < presets.size(); ++index) {
+        const BatchCatalogue::SizePreset &preset = presets.at(index);
+        QCOMPARE(panel->sizeBox()->itemText(index), preset.label);
+        QCOMPARE(panel->sizeBox()->itemData(index).toInt(), int(preset.code));
+        panel->sizeBox()->setCurrentIndex(index);
+        if (preset.name.isEmpty()) {
+            // Original and custom size leave both fields empty: nothing is asked.
+            QCOMPARE(panel->zoomWidth(), -1);
+            QCOMPARE(panel->zoomHeight(), -1);
+            continue;
+        }
+        names << preset.name;
+        QCOMPARE(panel->zoomWidth(), preset.width);
+        QCOMPARE(panel->zoomHeight(), preset.height);
+        const JobSettings job = parsed({"resize", "--preset", preset.name, "a.jpg"}).job;
+        QCOMPARE(job.zoomWidth, preset.width);
+        QCOMPARE(job.zoomHeight, preset.height);
+    }
+    QCOMPARE(BatchCatalogue::presetNames(), names);
+    QCOMPARE(names.size(), 6);
+    QVERIFY(!BatchCatalogue::presetByName(QString()));
+    QVERIFY(BatchCommandLine::usage().contains("id-2inch (413x626)"));
+}
+
+void TestCatalogue::levelsOnPagesAndCommandLine()
+{
+    CompressMainWT page;
+    CompressParamWT *panel = page.compressCenter()->paramWidget();
+    const QList<BatchCatalogue::CompressionLevel> &levels = BatchCatalogue::compressionLevels();
+    QStringList labels;
+    for (const BatchCatalogue::CompressionLevel &level : levels)
+        labels << level.label;
+    QCOMPARE(itemTexts(panel->levelBox()), labels);
+    QCOMPARE(panel->levelBox()->currentIndex(), BatchCatalogue::kDefaultLevelIndex);
+    QCOMPARE(panel->qualityValue(), BatchCatalogue::defaultQuality());
+    QCOMPARE(parsed({"compress", "a.jpg"}).job.qualityValue, BatchCatalogue::defaultQuality());
+    for (int index = 0; index < levels.size(); ++index) {
+        panel->levelBox()->setCurrentIndex(index);
+        QCOMPARE(panel->qualityValue(), levels.at(index).quality);
+        QVERIFY(levels.at(index).label.startsWith(QString::number(levels.at(index).quality)));
+        QCOMPARE(parsed({"compress", "-l", QString::number(levels.at(index).quality), "a.jpg"}).job.qualityValue,
+                 levels.at(index).quality);
+    }
+    for (const char *refused : {"75", "100", "0", "-10"})
+        QCOMPARE(BatchCommandLine::parse({"compress", "-l", refused, "a.jpg"}).action, BatchCommandLine::UsageError);
+}
+
+void TestCatalogue::acceptedSuffixesOnEveryPage()
+{
+    CHFMainWT convert;
+    SizeUpdateMainWT resize;
+    CompressMainWT compress;
+    RotateImgMainWT rotate;
+    QCOMPARE(convert.chfCenter()->acceptedSuffixes(), BatchCatalogue::acceptedSuffixes(BatchOp::Convert));
+    QCOMPARE(resize.sizeUpdateCenter()->acceptedSuffixes(), BatchCatalogue::acceptedSuffixes(BatchOp::Convert));
+    QCOMPARE(compress.compressCenter()->acceptedSuffixes(), BatchCatalogue::acceptedSuffixes(BatchOp::Compress));
+    QCOMPARE(rotate.rotateCenter()->acceptedSuffixes(), BatchCatalogue::acceptedSuffixes(BatchOp::Rotate));
+}
+
+void TestCatalogue::folderFilesAndJobFiles()
+{
+    QTemporaryDir temp;
+    QVERIFY(temp.isValid());
+    const QDir dir(temp.path());
+    QVERIFY(dir.mkpath("photos/sub.jpg"));
+    for (const char *name : {"photos/b.JPG", "photos/a.png", "photos/C.txt", "photos/.hidden.jpg"})
+        QVERIFY(Fixtures::writeBytes(dir.filePath(QLatin1String(name)), "x"));
+    const QString photos = dir.filePath("photos");
+    QCOMPARE(BatchFiles::folderFiles(photos), (QStringList{photos + "/a.png", photos + "/b.JPG", photos + "/C.txt"}));
+
+    // The page adds a folder's files the way quorvane-batch expands it.
+    CHFMainWT page;
+    page.addFolder(photos);
+    QCOMPARE(page.chfCenter()->rowCount(), 2);
+    QCOMPARE(page.chfCenter()->sourcePath(0), photos + "/a.png");
+    QCOMPARE(page.chfCenter()->sourcePath(1), photos + "/b.JPG");
+
+    QList<int> missing;
+    const JobFiles files = BatchFiles::jobFiles({photos + "/a.png", photos + "/gone.png", photos + "/b.JPG"}, &missing);
+    QCOMPARE(files.size(), 2);
+    QCOMPARE(files.at(0).row, 0);
+    QCOMPARE(files.at(1).row, 2);
+    QCOMPARE(files.at(1).path, photos + "/b.JPG");
+    QCOMPARE(missing, QList<int>{1});
+}
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    TestCatalogue test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_catalogue.moc"
