@@ -1,8 +1,8 @@
 #include "chrome/MainFooterWidget.h"
 
+#include "chrome/HoverPushButton.h"
 #include "widgets/StyledBackground.h"
 #include "widgets/UiProfile.h"
-#include "chrome/HoverPushButton.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -19,6 +19,8 @@ HoverPushButton *makeToolboxButton(const QString &text, const QString &icon, QWi
     button->setFixedHeight(UiProfile::pick(40, 50));
     button->setStyleSheet(
         QStringLiteral("QPushButton{border:0px;padding-right:20px;}QPushButton:hover{background-color:#F2F5F7;}"));
+    // The keyboard belongs to the window's keys (Space steps to the next picture).
+    button->setFocusPolicy(Qt::NoFocus);
     return button;
 }
 
@@ -37,6 +39,7 @@ QPushButton *makeIconButton(const QString &tip, const QString &image, const QStr
     // 1100-pixel strip and their hit areas would overlap.
     button->setFixedSize(UiProfile::isSmallScreen() ? QSize(40, 40) : QSize(50, 50));
     button->setIconSize(QSize(iconSide, iconSide));
+    button->setFocusPolicy(Qt::NoFocus);
     return button;
 }
 

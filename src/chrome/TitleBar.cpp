@@ -1,9 +1,10 @@
 #include "chrome/TitleBar.h"
 
-#include "widgets/StyledBackground.h"
-#include "widgets/UiProfile.h"
 #include "chrome/CloseBtn.h"
 #include "chrome/ProcessExit.h"
+#include "widgets/ElidedLabel.h"
+#include "widgets/StyledBackground.h"
+#include "widgets/UiProfile.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -20,7 +21,7 @@ TitleBar::TitleBar(QWidget *parent)
     : QWidget(parent)
     , iconLabel(new QLabel(this))
     , productLabel(new QLabel(QStringLiteral("Pelmora图片查看器"), this))
-    , fileNameLabel(new QLabel(this))
+    , fileNameLabel(new ElidedLabel(this))
     , minButton(new QPushButton(this))
     , maximizeButton(new QPushButton(this))
     , closeBtn(new CloseBtn(QStringLiteral(":/icons/icons/close_white.png"),
@@ -78,8 +79,12 @@ TitleBar::TitleBar(QWidget *parent)
     grid->addLayout(left, 0, 0);
     grid->addWidget(fileNameLabel, 0, 1);
     grid->addLayout(right, 0, 2);
+    // The name column has no stretch of its own: a grid gives a stretching column
+    // only its minimum and shares the rest by stretch, which would elide a name
+    // that fits. Without, it gets its whole width first, and the sides keep it
+    // in the middle.
     grid->setColumnStretch(0, 10);
-    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(1, 0);
     grid->setColumnStretch(2, 10);
 
     QPalette pal = palette();
@@ -92,14 +97,19 @@ TitleBar::TitleBar(QWidget *parent)
         connect(button, &QPushButton::clicked, this, &TitleBar::onClicked);
 }
 
-void TitleBar::setTitleText(const QString &text)
+void TitleBar::setTitleText(const QString &text, const QString &toolTip)
 {
-    fileNameLabel->setText(text);
+    fileNameLabel->setFullText(text, toolTip);
 }
 
 QString TitleBar::titleText() const
 {
     return fileNameLabel->text();
+}
+
+QString TitleBar::shownTitleText() const
+{
+    return fileNameLabel->shownText();
 }
 
 QPushButton *TitleBar::minimizeButton() const

@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class CloseBtn;
+class ElidedLabel;
 class QLabel;
 class QPushButton;
 
@@ -15,8 +16,12 @@ class TitleBar : public QWidget
 public:
     explicit TitleBar(QWidget *parent);
 
-    void setTitleText(const QString &text);
+    // The file name, elided in the middle when it is too long, with toolTip (the
+    // full path) over it.
+    void setTitleText(const QString &text, const QString &toolTip = QString());
     QString titleText() const;
+    // The title as drawn at the bar's current width.
+    QString shownTitleText() const;
 
     QPushButton *minimizeButton() const;
     QPushButton *maxButton() const;
@@ -37,7 +42,7 @@ private:
 
     QLabel *iconLabel;
     QLabel *productLabel;
-    QLabel *fileNameLabel;
+    ElidedLabel *fileNameLabel;
     QPushButton *minButton;
     QPushButton *maximizeButton;
     CloseBtn *closeBtn;

@@ -13,6 +13,7 @@
 #include <QGraphicsScene>
 #include <QGraphicsView>
 #include <QGridLayout>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QIntValidator>
 #include <QPageSetupDialog>
@@ -20,12 +21,18 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 namespace {
 
 constexpr int kGreyscaleIndex = 1; // "灰度"
 constexpr int kMaxCopies = 10000;
+const QSize kDialogSize(1100, 800);
+// Room left around the dialog for the window manager's frame and title.
+const QSize kFrameRoom(40, 80);
+// Preview units kept around a sheet that is scaled down to fit the view.
+constexpr double kPreviewRoom = 20;
 
 QString printStartedText()
 {
@@ -34,6 +41,10 @@ QString printStartedText()
 QString noPrinterText()
 {
     return QStringLiteral("没有可用的打印机，请先安装打印机！");
+}
+QString choosePrinterText()
+{
+    return QStringLiteral("请选择打印机");
 }
 QString printerGoneText()
 {
@@ -46,14 +57,14 @@ QString printFailedText()
 
 void logPrintGrid(const PrintLayout::Grid &grid, const QSizeF &sheet, const QSizeF &paperMillimetres)
 {
-    qCDebug(lcPrint) << "rect width:" << sheet.width() << ",rect height:" << sheet.height() << ",paperWidth:" << sheet.width()
-             << ",paperHeight:" << sheet.height();
+    qCDebug(lcPrint) << "rect width:" << sheet.width() << ",rect height:" << sheet.height()
+                     << ",paperWidth:" << sheet.width() << ",paperHeight:" << sheet.height();
     qCDebug(lcPrint) << "cols=========:" << int(sheet.width() / grid.photo.width())
-             << ",rows===========:" << int(sheet.height() / grid.photo.height()) << ",paperWidth:" << sheet.width()
-             << ",photoWidth:" << grid.photo.width();
+                     << ",rows===========:" << int(sheet.height() / grid.photo.height())
+                     << ",paperWidth:" << sheet.width() << ",photoWidth:" << grid.photo.width();
     qCDebug(lcPrint) << "paper mills width:" << paperMillimetres.width() << ",paperWidth:" << sheet.width()
-             << ",photoWidth:" << grid.photo.width() << ",spacing x:" << grid.x.spacing
-             << ",spacing y:" << grid.y.spacing;
+                     << ",photoWidth:" << grid.photo.width() << ",spacing x:" << grid.x.spacing
+                     << ",spacing y:" << grid.y.spacing;
 }
 
 } // namespace
@@ -71,7 +82,11 @@ PrintDialog::PrintDialog(QWidget *parent)
     , printer_(std::make_unique<QPrinter>(QPrinter::HighResolution))
 {
     setWindowTitle(QStringLiteral("打印图片"));
-    setFixedSize(1100, 800);
+    // Each press of the viewer's print button makes a new dialog; a closed one goes
+    // with the copy of the picture it holds.
+    setAttribute(Qt::WA_DeleteOnClose);
+    const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    setFixedSize(screen ? sizeFor(screen->availableGeometry()) : kDialogSize);
 
     previewView = new QGraphicsView(previewScene_, this);
     previewView->setRenderHint(QPainter::SmoothPixmapTransform);
@@ -197,6 +212,20 @@ int PrintDialog::copiesFromText(const QString &text)
     return qMin(copies, kMaxCopies);
 }
 
+QString PrintDialog::unavailableText(int printerCount, int selectedIndex)
+{
+    if (printerCount <= 0)
+        return noPrinterText();
+    if (selectedIndex < 0)
+        return choosePrinterText();
+    return printerGoneText();
+}
+
+QSize PrintDialog::sizeFor(const QRect &available)
+{
+    return kDialogSize.boundedTo(available.size() - kFrameRoom);
+}
+
 void PrintDialog::loadAvailablePrinters()
 {
     printerBox_->clear();
@@ -215,11 +244,17 @@ void PrintDialog::updatePreview()
 
     const int photoIndex = photoSizeBox_->currentIndex();
     const QSizeF paper = PrintLayout::paperMillimetres(paperBox_->currentIndex()) * PrintLayout::kPreviewScale;
-    const QSizeF viewSize = previewView->size();
     // The scene spans the view exactly, so the sheet sits where it is placed and an
-    // earlier, larger sheet leaves no scroll range behind.
-    previewScene_->setSceneRect(QRectF(QPointF(0, 0), viewSize));
-    const QRectF sheet = PrintLayout::previewSheet(paper, viewSize);
+    // earlier, larger sheet leaves no scroll range behind. On a screen too small for
+    // the whole sheet the scene grows around it and the view shows it scaled down.
+    const QSizeF viewSize = previewView->size();
+    const QSizeF sceneSize = viewSize.expandedTo(paper + QSizeF(kPreviewRoom, kPreviewRoom));
+    previewScene_->setSceneRect(QRectF(QPointF(0, 0), sceneSize));
+    if (sceneSize == viewSize)
+        previewView->resetTransform();
+    else
+        previewView->fitInView(previewScene_->sceneRect(), Qt::KeepAspectRatio);
+    const QRectF sheet = PrintLayout::previewSheet(paper, sceneSize);
     QGraphicsRectItem *sheetItem
         = previewScene_->addRect(QRectF(QPointF(0, 0), sheet.size()), QPen(Qt::black), QBrush(Qt::white));
     sheetItem->setPos(sheet.topLeft());
@@ -228,8 +263,8 @@ void PrintDialog::updatePreview()
         const QSizeF photo = PrintLayout::photoMillimetres(photoIndex) * PrintLayout::kPreviewScale;
         const PrintLayout::Grid grid = PrintLayout::previewGrid(paper, photo);
         qCDebug(lcPrint) << "cols=========:" << grid.x.count << ",rows===========:" << grid.y.count
-                 << ",paperWidth:" << paper.width() << ",photoWidth:" << photo.width() << ",xspan:" << grid.x.spacing
-                 << ",ySpan:" << grid.y.spacing;
+                         << ",paperWidth:" << paper.width() << ",photoWidth:" << photo.width()
+                         << ",xspan:" << grid.x.spacing << ",ySpan:" << grid.y.spacing;
     }
 
     const QVector<QRectF> rects = PrintLayout::previewPictures(photoIndex, sheet, picture.size());
@@ -273,8 +308,7 @@ void PrintDialog::printImage()
     // An empty printer name would make the printer write a PDF to nowhere; say so
     // instead of announcing a print that never happens.
     if (!choosePrinter()) {
-        const bool none = printerBox_->currentIndex() < 0 || printerBox_->currentText().isEmpty();
-        tell(none ? noPrinterText() : printerGoneText());
+        tell(unavailableText(printerBox_->count(), printerBox_->currentIndex()));
         return;
     }
     const QImage image = picture.toImage().convertToFormat(QImage::Format_ARGB32);

@@ -41,6 +41,14 @@ public:
     // Copies asked for in the copies field; empty or not a positive number gives one.
     static int copiesFromText(const QString &text);
 
+    // Why a print cannot start, given the printers listed and the one selected (-1
+    // for none): none installed, none chosen, or the chosen one gone.
+    static QString unavailableText(int printerCount, int selectedIndex);
+
+    // The dialog's size on a screen with the given available area: its own size,
+    // shrunk to leave room for the window frame so its buttons stay reachable.
+    static QSize sizeFor(const QRect &available);
+
 public slots:
     void loadAvailablePrinters();
     void updatePreview();

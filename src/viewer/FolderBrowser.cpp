@@ -153,4 +153,13 @@ QString neighbour(const QString &currentPath, int offset)
     return dir.absoluteFilePath(names.at(target));
 }
 
+QString folderEnd(const QString &currentPath, bool last)
+{
+    const QDir dir = QFileInfo(currentPath).absoluteDir();
+    const QStringList names = imageNames(dir.absolutePath());
+    if (names.isEmpty())
+        return QString();
+    return dir.absoluteFilePath(last ? names.constLast() : names.constFirst());
+}
+
 } // namespace FolderBrowser

@@ -24,4 +24,8 @@ QStringList imageNames(const QString &dirPath);
 // counts as standing before the first entry: +1 gives the first image, -1 nothing.
 QString neighbour(const QString &currentPath, int offset);
 
+// The absolute path of the first (or last) image of currentPath's folder in natural
+// order; empty for a folder without images.
+QString folderEnd(const QString &currentPath, bool last);
+
 } // namespace FolderBrowser

@@ -4,24 +4,58 @@
 #include "chrome/HoverPushButton.h"
 #include "chrome/MainFooterWidget.h"
 #include "chrome/TitleBar.h"
+#include "formats/Formats.h"
 #include "print/PrintDialog.h"
+#include "viewer/FolderBrowser.h"
 #include "viewer/SeeImgMainWT.h"
 #include "viewer/ViewerLog.h"
 #include "viewer/ZoomModel.h"
+#include "widgets/DragAcceptance.h"
 #include "widgets/MyDialog.h"
 #include "widgets/Toast.h"
 #include "widgets/UiProfile.h"
 
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileInfo>
+#include <QGraphicsView>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace {
 constexpr int kToastMs = 2000;
+constexpr int kFitted = 1;
+constexpr int kActualSize = 2;
+
+QString lastImageText()
+{
+    return QStringLiteral("已经是最后一张图片了");
+}
+QString firstImageText()
+{
+    return QStringLiteral("已经是第一张图片了");
+}
+
+// The size toggle offers the other mode: its tooltip, key and icons.
+void dressSizeToggle(QPushButton *toggle, int mode)
+{
+    using ViewerKeys::Action;
+    const bool fitted = mode == kFitted;
+    toggle->setToolTip(fitted ? ViewerKeys::tooltip(QStringLiteral("原始大小"), Action::ActualSize)
+                              : ViewerKeys::tooltip(QStringLiteral("适应屏幕"), Action::Fit));
+    const QString icon = fitted ? QStringLiteral("1_1") : QStringLiteral("screen");
+    toggle->setStyleSheet(
+        QStringLiteral("QPushButton{border:0px;image: url(:/icons/icons/%1.png);}"
+                       "QPushButton:hover{background-color:#F2F5F7;image: url(:/icons/icons/%1_p.png);}")
+            .arg(icon));
+}
 } // namespace
 
 MainWidget::MainWidget(QWidget *parent)
@@ -41,6 +75,7 @@ MainWidget::MainWidget(QWidget *parent)
     footerWidget = new MainFooterWidget;
 
     connectButtons();
+    setUpKeys();
 
     auto *centre = new QWidget;
     centre->setObjectName(QStringLiteral("mainCenterWidget"));
@@ -61,6 +96,13 @@ MainWidget::MainWidget(QWidget *parent)
     contentWidget->show();
 
     connect(imageView, &SeeImgMainWT::setImgFilePath, this, &MainWidget::setImgName);
+    connect(imageView, &SeeImgMainWT::pictureDoubleClicked, this, &MainWidget::toggleFullScreen);
+
+    // A file dropped anywhere opens, the picture included: the view keeps no drops
+    // of its own (its scene would take the drag and do nothing with it).
+    setAcceptDrops(true);
+    imageView->graphicsView()->setAcceptDrops(false);
+    imageView->graphicsView()->viewport()->setAcceptDrops(false);
 
     if (QScreen *screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
@@ -84,6 +126,82 @@ void MainWidget::connectButtons()
         connect(button, &QPushButton::clicked, this, &MainWidget::onNextPrevBtnClicked);
     connect(f->printBtn(), &QPushButton::clicked, this, &MainWidget::onPrintBtnClicked);
     connect(imageView, &SeeImgMainWT::notifyScale, this, &MainWidget::onSetScale);
+}
+
+void MainWidget::setUpKeys()
+{
+    for (const ViewerKeys::Binding &binding : ViewerKeys::bindings()) {
+        for (const QKeySequence &key : binding.keys) {
+            auto *shortcut = new QShortcut(key, this);
+            shortcut->setAutoRepeat(true);
+            const ViewerKeys::Action action = binding.action;
+            connect(shortcut, &QShortcut::activated, this, [this, action] { perform(action); });
+        }
+    }
+
+    using ViewerKeys::Action;
+    using ViewerKeys::tooltip;
+    const MainFooterWidget *f = footerWidget;
+    f->prevBtn()->setToolTip(tooltip(QStringLiteral("上一张"), Action::Previous));
+    f->nextBtn()->setToolTip(tooltip(QStringLiteral("下一张"), Action::Next));
+    imageView->leftArrowBtn()->setToolTip(tooltip(QStringLiteral("上一张"), Action::Previous));
+    imageView->rightArrowBtn()->setToolTip(tooltip(QStringLiteral("下一张"), Action::Next));
+    f->biggerBtn()->setToolTip(tooltip(QStringLiteral("放大"), Action::ZoomIn));
+    f->smallerBtn()->setToolTip(tooltip(QStringLiteral("缩小"), Action::ZoomOut));
+    f->leftXuanBtn()->setToolTip(tooltip(QStringLiteral("左旋转"), Action::TurnLeft));
+    f->rightXuanBtn()->setToolTip(tooltip(QStringLiteral("右旋转"), Action::TurnRight));
+    f->printBtn()->setToolTip(tooltip(QStringLiteral("打印"), Action::Print));
+    dressSizeToggle(f->changeSizeBtn(), sizeModeValue);
+}
+
+void MainWidget::perform(ViewerKeys::Action action)
+{
+    using A = ViewerKeys::Action;
+    // Opening and full screen work whatever is shown; the rest act on the picture
+    // and, like their buttons, do nothing without one.
+    const bool anyTime = action == A::Open || action == A::ToggleFullScreen || action == A::LeaveFullScreen;
+    if (!anyTime && !hasImage())
+        return;
+    switch (action) {
+    case A::Open: imageView->addFile(); break;
+    case A::ToggleFullScreen: toggleFullScreen(); break;
+    case A::LeaveFullScreen: leaveFullScreen(); break;
+    case A::Previous: step(-1); break;
+    case A::Next: step(1); break;
+    case A::First: showFolderEnd(false); break;
+    case A::Last: showFolderEnd(true); break;
+    case A::ZoomIn: zoomStep(true); break;
+    case A::ZoomOut: zoomStep(false); break;
+    case A::Fit: setSizeMode(kFitted); break;
+    case A::ActualSize: setSizeMode(kActualSize); break;
+    case A::TurnRight: turn(90); break;
+    case A::TurnLeft: turn(-90); break;
+    case A::Print: onPrintBtnClicked(false); break;
+    }
+}
+
+void MainWidget::toggleFullScreen()
+{
+    if (isFullScreen()) {
+        leaveFullScreen();
+        return;
+    }
+    maximizedBeforeFullScreen = isMaximized();
+    title->hide();
+    footerWidget->hide();
+    showFullScreen();
+}
+
+void MainWidget::leaveFullScreen()
+{
+    if (!isFullScreen())
+        return;
+    title->show();
+    footerWidget->show();
+    if (maximizedBeforeFullScreen)
+        showMaximized();
+    else
+        showNormal();
 }
 
 TitleBar *MainWidget::titleBar() const
@@ -116,22 +234,18 @@ void MainWidget::onChangeSizeBtnClicked(bool)
 {
     if (!hasImage())
         return;
-    QPushButton *toggle = footerWidget->changeSizeBtn();
-    if (sizeModeValue == 1) {
+    setSizeMode(sizeModeValue == kFitted ? kActualSize : kFitted);
+}
+
+void MainWidget::setSizeMode(int mode)
+{
+    // The view reports the zoom, so the toast shows 100% or the fitted zoom.
+    if (mode == kActualSize)
         imageView->toOrigin(true);
-        toggle->setToolTip(QStringLiteral("适应屏幕"));
-        toggle->setStyleSheet(
-            QStringLiteral("QPushButton{border:0px;image: url(:/icons/icons/screen.png);}"
-                           "QPushButton:hover{background-color:#F2F5F7;image: url(:/icons/icons/screen_p.png);}"));
-        sizeModeValue = 2;
-    } else {
+    else
         imageView->fitToScreen();
-        toggle->setToolTip(QStringLiteral("原始大小"));
-        toggle->setStyleSheet(
-            QStringLiteral("QPushButton{border:0px;image: url(:/icons/icons/1_1.png);}"
-                           "QPushButton:hover{background-color:#F2F5F7;image: url(:/icons/icons/1_1_p.png);}"));
-        sizeModeValue = 1;
-    }
+    sizeModeValue = mode;
+    dressSizeToggle(footerWidget->changeSizeBtn(), mode);
 }
 
 void MainWidget::onChFmtBtnClicked(bool)
@@ -156,14 +270,24 @@ void MainWidget::onXuanBtnClicked(bool)
 {
     if (!hasImage())
         return;
-    imageView->rotateView(sender() == footerWidget->rightXuanBtn() ? 90 : -90);
+    turn(sender() == footerWidget->rightXuanBtn() ? 90 : -90);
+}
+
+void MainWidget::turn(double angle)
+{
+    imageView->rotateView(angle);
 }
 
 void MainWidget::onScaleChangeBtnClicked(bool)
 {
     if (!hasImage())
         return;
-    if (sender() == footerWidget->biggerBtn())
+    zoomStep(sender() == footerWidget->biggerBtn());
+}
+
+void MainWidget::zoomStep(bool up)
+{
+    if (up)
         imageView->zoomIn();
     else
         imageView->zoomOut();
@@ -175,12 +299,25 @@ void MainWidget::onNextPrevBtnClicked(bool)
     if (!hasImage())
         return;
     const QObject *button = sender();
-    if (button == footerWidget->nextBtn() || button == imageView->rightArrowBtn()) {
-        if (!imageView->nextImg())
-            toastWidget->showToast(QStringLiteral("已经是最后一张图片了"), kToastMs);
-    } else if (!imageView->prevImg()) {
-        toastWidget->showToast(QStringLiteral("已经是第一张图片了"), kToastMs);
+    step(button == footerWidget->nextBtn() || button == imageView->rightArrowBtn() ? 1 : -1);
+}
+
+void MainWidget::step(int offset)
+{
+    if (offset > 0 && !imageView->nextImg())
+        toastWidget->showToast(lastImageText(), kToastMs);
+    else if (offset < 0 && !imageView->prevImg())
+        toastWidget->showToast(firstImageText(), kToastMs);
+}
+
+void MainWidget::showFolderEnd(bool last)
+{
+    const QString path = FolderBrowser::folderEnd(imageView->imgFilePath(), last);
+    if (path.isEmpty() || path == QFileInfo(imageView->imgFilePath()).absoluteFilePath()) {
+        toastWidget->showToast(last ? lastImageText() : firstImageText(), kToastMs);
+        return;
     }
+    imageView->showImg(path);
 }
 
 void MainWidget::onPrintBtnClicked(bool)
@@ -199,7 +336,8 @@ void MainWidget::onSetScale(double scale)
 
 void MainWidget::setImgName(const QString &path)
 {
-    title->setTitleText(QFileInfo(path).fileName());
+    const QFileInfo info(path);
+    title->setTitleText(info.fileName(), QDir::toNativeSeparators(info.absoluteFilePath()));
 }
 
 void MainWidget::showDefaultImg()
@@ -248,4 +386,22 @@ void MainWidget::mouseReleaseEvent(QMouseEvent *event)
 {
     dragging = false;
     QFrame::mouseReleaseEvent(event);
+}
+
+void MainWidget::dragEnterEvent(QDragEnterEvent *event)
+{
+    const QMimeData *mime = event->mimeData();
+    if (mime->hasUrls() && DragAcceptance::acceptsUrls(mime->urls(), Formats::openSuffixes()))
+        event->acceptProposedAction();
+}
+
+void MainWidget::dragMoveEvent(QDragMoveEvent *event)
+{
+    event->acceptProposedAction();
+}
+
+void MainWidget::dropEvent(QDropEvent *event)
+{
+    event->acceptProposedAction();
+    imageView->onDragAndDrop(event->mimeData()->urls());
 }

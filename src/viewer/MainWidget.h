@@ -1,5 +1,7 @@
 #pragma once
 
+#include "viewer/ViewerKeys.h"
+
 #include <QFrame>
 
 class MainFooterWidget;
@@ -8,7 +10,8 @@ class TitleBar;
 class Toast;
 
 // The frameless viewer window: title bar, image view and tool strip. It drags
-// itself by the top band and turns the tool strip's buttons into view actions.
+// itself by the top band, turns the tool strip's buttons and the keys of
+// ViewerKeys into view actions, and opens a file dropped anywhere on it.
 class MainWidget : public QFrame
 {
     Q_OBJECT
@@ -36,16 +39,31 @@ public slots:
     void showDefaultImg();
     void onToOriginBtnClicked(bool checked);
     void onToScreenBtnClicked(bool checked);
+    // What a key of ViewerKeys does.
+    void perform(ViewerKeys::Action action);
+    // Full screen hides the title bar and the tool strip; the picture follows.
+    void toggleFullScreen();
+    void leaveFullScreen();
 
 protected:
     void showEvent(QShowEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     bool hasImage() const;
     void connectButtons();
+    void setUpKeys();
+    // 1: fitted, the toggle offers actual size; 2: actual size, it offers the fit.
+    void setSizeMode(int mode);
+    void zoomStep(bool up);
+    void step(int offset);
+    void showFolderEnd(bool last);
+    void turn(double angle);
 
     TitleBar *title;
     MainFooterWidget *footerWidget = nullptr;
@@ -59,5 +77,6 @@ private:
     int pressX = 0;
     int pressY = 0;
     bool dragging = false;
+    bool maximizedBeforeFullScreen = true;
     SeeImgMainWT *imageView;
 };

@@ -26,7 +26,9 @@
 #include <QStandardPaths>
 #include <QThreadPool>
 #include <QWheelEvent>
+#include <QtMath>
 
+#include <cmath>
 #include <utility>
 
 namespace {
@@ -133,6 +135,7 @@ void SeeImgMainWT::applyZoom(const QPointF &anchor, double scaleBy, double facto
     if (scaleBy != 1.0)
         transformKeeping(anchor, [&] { view->scale(scaleBy, scaleBy); });
     zoomFactorValue = factor;
+    fit = Fit::None;
 }
 
 void SeeImgMainWT::zoomIn()
@@ -155,6 +158,7 @@ void SeeImgMainWT::toOrigin(bool notify)
     view->resetTransform();
     view->centerOn(centre);
     zoomFactorValue = 1.0;
+    fit = Fit::None;
     if (notify)
         emit notifyScale(1.0);
 }
@@ -168,14 +172,42 @@ void SeeImgMainWT::fitToScreen()
     }
     view->fitInView(scene->sceneRect(), Qt::KeepAspectRatio);
     zoomFactorValue = ZoomModel::fitFactor(QSizeF(oriWidth, oriHeight), view->size());
+    fit = Fit::Screen;
     qCDebug(lcViewer) << "oriWidth:" << oriWidth << ",sceneWidth:" << view->width() << "oriHeight:" << oriHeight
-             << ",sceneHeight:" << view->height();
+                      << ",sceneHeight:" << view->height();
     emit notifyScale(zoomFactorValue);
 }
 
 void SeeImgMainWT::rotateView(double angle)
 {
     transformKeeping(viewportCentre(), [&] { view->rotate(angle); });
+    // A fitted landscape picture turned upright no longer fits.
+    refit();
+}
+
+bool SeeImgMainWT::followsWindow() const
+{
+    return fit != Fit::None;
+}
+
+void SeeImgMainWT::refit()
+{
+    if (fit == Fit::None || !pixmapItem || oriWidth <= 0 || oriHeight <= 0)
+        return;
+    const QRectF rect = scene->sceneRect();
+    const QTransform t = view->transform();
+    // Quarter turns and one scale on both axes: the scale is the length of a mapped unit.
+    const double scale = std::hypot(t.m11(), t.m12());
+    const QSizeF turned = t.mapRect(rect).size() / scale;
+    if (fit == Fit::Load && ZoomModel::showsAtActualSize(turned, view->size())) {
+        const int degrees = qRound(qRadiansToDegrees(std::atan2(t.m12(), t.m11())));
+        view->setTransform(QTransform().rotate(degrees));
+        view->centerOn(rect.center());
+        return;
+    }
+    view->fitInView(rect, Qt::KeepAspectRatio);
+    if (fit == Fit::Screen)
+        zoomFactorValue = ZoomModel::fitFactor(turned, view->size());
 }
 
 void SeeImgMainWT::zoomAt(const QPointF &viewportPos, bool up)
@@ -196,7 +228,12 @@ void SeeImgMainWT::wheelEvent(QWheelEvent *event)
 bool SeeImgMainWT::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == view || watched == view->viewport()) {
-        if (event->type() == QEvent::MouseMove) {
+        if (event->type() == QEvent::Resize && watched == view->viewport()) {
+            refit();
+        } else if (event->type() == QEvent::MouseButtonDblClick && watched == view->viewport()) {
+            if (static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton && pixmapItem)
+                emit pictureDoubleClicked();
+        } else if (event->type() == QEvent::MouseMove) {
             const QPoint pos = static_cast<QMouseEvent *>(event)->pos();
             const QWidget *source = static_cast<QWidget *>(watched);
             updateArrows(source->mapTo(this, pos).x());
@@ -423,6 +460,7 @@ void SeeImgMainWT::setPicture(QPixmap pixmap)
         view->resetTransform();
         zoomFactorValue = 1.0;
     }
+    fit = picture.isNull() ? Fit::None : Fit::Load;
 }
 
 // --- browsing -----------------------------------------------------------

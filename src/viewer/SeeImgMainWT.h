@@ -46,9 +46,15 @@ public:
     QLabel *loadingLabel() const;
     CenterShowWT *dropArea() const;
 
+    // True while the picture follows the view's size: after a load or a fit, until
+    // a zoom step or actual size.
+    bool followsWindow() const;
+
 signals:
     void notifyScale(double scaleFactor);
     void setImgFilePath(QString imgFilePath);
+    // A double click on the picture.
+    void pictureDoubleClicked();
 
 public slots:
     void addFile();
@@ -72,6 +78,8 @@ private:
     void applyZoom(const QPointF &anchor, double scaleBy, double factor);
     void zoomAt(const QPointF &viewportPos, bool up);
     void updateArrows(int x);
+    // Fits the picture again by the rule it was fitted with, keeping its turn.
+    void refit();
     bool showNeighbour(int offset);
     void showGraphicsView();
     void loadRawAsync();
@@ -84,6 +92,10 @@ private:
     QGraphicsScene *scene;
     QGraphicsPixmapItem *pixmapItem = nullptr;
     double zoomFactorValue = 1.0;
+    // How the shown picture was fitted: the load rule keeps small pictures at actual
+    // size and leaves the zoom at 1.0; a fit always fills the view and reports its zoom.
+    enum class Fit { None, Load, Screen };
+    Fit fit = Fit::None;
     double oriWidth = 0;
     double oriHeight = 0;
     QString imgPath;

@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <cmath>
 
 namespace ZoomModel {
 
@@ -38,7 +39,10 @@ double fitFactor(const QSizeF &picture, const QSize &view)
 
 QString percentText(double factor)
 {
-    return QString::number(static_cast<long long>(factor * 100)) + QLatin1Char('%');
+    // Rounded to a tenth of a percent first: nine steps down and nine up land on
+    // 0.99999999999999978, which is 100%, not 99%.
+    const long long tenths = std::llround(factor * 1000);
+    return QString::number(tenths / 10) + QLatin1Char('%');
 }
 
 } // namespace ZoomModel

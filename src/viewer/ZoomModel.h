@@ -32,7 +32,8 @@ bool showsAtActualSize(const QSizeF &picture, const QSize &view);
 // picture without pixels, which has no meaningful fit.
 double fitFactor(const QSizeF &picture, const QSize &view);
 
-// The toast text for a zoom factor: whole percent, truncated toward zero.
+// The toast text for a zoom factor: whole percent, truncated toward zero after
+// rounding to the nearest tenth of a percent.
 QString percentText(double factor);
 
 } // namespace ZoomModel

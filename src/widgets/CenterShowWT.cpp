@@ -50,6 +50,9 @@ void CenterShowWT::dragEnterEvent(QDragEnterEvent *event)
 void CenterShowWT::dropEvent(QDropEvent *event)
 {
     qCDebug(lcUi) << "drop event";
+    // Taken here: a window around the area that opens drops of its own must not
+    // open the same files again.
+    event->acceptProposedAction();
     emit drapAndDrop(event->mimeData()->urls());
 }
 

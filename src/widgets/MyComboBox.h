@@ -9,4 +9,7 @@ class MyComboBox : public QComboBox
 
 public:
     explicit MyComboBox(QWidget *parent = nullptr);
+
+    // The height of a drop-down row, the same in every box of the program.
+    static int rowHeight();
 };

@@ -9,4 +9,10 @@ class MyLineEdit : public QLineEdit
 
 public:
     explicit MyLineEdit(QWidget *parent = nullptr);
+
+protected:
+    void changeEvent(QEvent *event) override;
+
+private:
+    void lightenPlaceholder();
 };

@@ -7,7 +7,8 @@ class QLabel;
 class QPropertyAnimation;
 
 // A transient notice centred on its parent (a window, or a widget inside one):
-// fades in, stays for a while, fades out.
+// fades in, stays for a while, fades out. It never takes input: mouse and wheel
+// go to what lies under it.
 class Toast : public QDialog
 {
     Q_OBJECT
@@ -26,9 +27,15 @@ public:
 public slots:
     void toastHide();
 
+protected:
+    bool event(QEvent *event) override;
+
 private:
+    bool forwardToParent(QEvent *event);
+
     QLabel *label;
     QWidget *parentWindow;
     QTimer hideTimer;
     QPropertyAnimation *fadeIn;
+    QPropertyAnimation *fadeOut = nullptr; // while fading out
 };

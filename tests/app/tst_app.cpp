@@ -4,13 +4,19 @@
 #include "widgets/UiProfile.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileDialog>
 #include <QImageReader>
+#include <QLabel>
 #include <QMovie>
+#include <QPageSetupDialog>
+#include <QPrinter>
 #include <QProcess>
-#include <QTemporaryDir>
+#include <QPushButton>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextCodec>
 #include <QThreadPool>
@@ -31,6 +37,7 @@ private slots:
     void rawSuffix();
     void startupState();
     void resourcesUsedInCodeLoad();
+    void qtDialogsInChinese();
     void viewerSilentUnlessAsked_data();
     void viewerSilentUnlessAsked();
 };
@@ -172,6 +179,24 @@ void TestApp::resourcesUsedInCodeLoad()
     QMovie loading(QStringLiteral(":/icons/icons/loading.gif"));
     QVERIFY(loading.isValid());
     QVERIFY2(loading.frameCount() > 4, "the loading animation has too few frames");
+}
+
+// Qt's own dialogs speak Simplified Chinese whatever the locale (the tests run in C).
+void TestApp::qtDialogsInChinese()
+{
+    QFileDialog open(nullptr, QStringLiteral("打开图片"));
+    open.setOption(QFileDialog::DontUseNativeDialog);
+    open.setFileMode(QFileDialog::ExistingFile);
+    open.setAcceptMode(QFileDialog::AcceptOpen);
+    auto *buttons = open.findChild<QDialogButtonBox *>();
+    QVERIFY(buttons);
+    QCOMPARE(buttons->button(QDialogButtonBox::Cancel)->text(), QStringLiteral("取消"));
+    QCOMPARE(open.findChild<QLabel *>(QStringLiteral("lookInLabel"))->text(), QStringLiteral("查找范围："));
+    QCOMPARE(open.labelText(QFileDialog::Accept), QStringLiteral("打开(&O)"));
+
+    QPrinter printer;
+    QPageSetupDialog setup(&printer);
+    QCOMPARE(setup.windowTitle(), QStringLiteral("页面设置"));
 }
 
 void TestApp::viewerSilentUnlessAsked_data()

@@ -1,8 +1,9 @@
 #include "app/AppSetup.h"
-#include "widgets/MyDialog.h"
 #include "chrome/TitleBar.h"
-#include "widgets/Toast.h"
 #include "viewer/MainWidget.h"
+#include "widgets/MyDialog.h"
+#include "widgets/MyLineEdit.h"
+#include "widgets/Toast.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -11,15 +12,36 @@
 #include <QProcess>
 #include <QPropertyAnimation>
 #include <QPushButton>
+#include <QSpontaneKeyEvent>
 #include <QTest>
 #include <QThread>
 #include <QThreadPool>
+#include <QWheelEvent>
 
 #include "support/SelfChild.h"
 
 namespace {
 
 const char *const kCloseMode = "--close-main-window";
+
+// Counts the wheel turns and presses that reach it.
+class WheelCounter : public QWidget
+{
+public:
+    using QWidget::QWidget;
+    int wheels = 0;
+    int presses = 0;
+    QPoint lastPos;
+
+protected:
+    void wheelEvent(QWheelEvent *event) override
+    {
+        ++wheels;
+        lastPos = event->position().toPoint();
+        event->accept();
+    }
+    void mousePressEvent(QMouseEvent *) override { ++presses; }
+};
 
 class Sleeper : public QRunnable
 {
@@ -55,7 +77,11 @@ private slots:
     void maximiseToggle();
     void secondToastReplacesText();
     void toastFadesOutThenHides();
+    void toastDuringFadeOutShownInFull();
+    void toastPassesInputThrough();
+    void titleElidedInTheMiddle();
     void dialogKeepsFixedSize();
+    void placeholderLighterThanText();
 };
 
 void TestChrome::initTestCase()
@@ -142,10 +168,8 @@ void TestChrome::toastFadesOutThenHides()
     // What the hide timer calls: a fade-out, and only at its end the toast hides.
     toast.toastHide();
     QVERIFY(toast.isVisible());
-    // A toast asked for while fading out only changes the text; it goes with the fade.
-    toast.showToast(QStringLiteral("92%"), 5000);
+    QTRY_VERIFY(toast.windowOpacity() < 1.0);
     QTRY_VERIFY_WITH_TIMEOUT(toast.isHidden(), 3000);
-    QCOMPARE(toast.text(), QStringLiteral("92%"));
     QCOMPARE(toast.windowOpacity(), 0.0);
     toast.toastHide(); // already hidden: nothing happens
     QVERIFY(toast.isHidden());
@@ -155,6 +179,80 @@ void TestChrome::toastFadesOutThenHides()
     QVERIFY(toast.isVisible());
     QVERIFY(toast.windowOpacity() < 1.0);
     QTRY_VERIFY_WITH_TIMEOUT(toast.isHidden(), 5000);
+}
+
+// A notice asked for while the last one fades out is shown in full, for its own time.
+void TestChrome::toastDuringFadeOutShownInFull()
+{
+    Toast toast(nullptr);
+    toast.showToast(QStringLiteral("已经是最后一张图片了"), 5000);
+    QTRY_COMPARE(toast.windowOpacity(), 1.0);
+    toast.toastHide();
+    QTRY_VERIFY(toast.windowOpacity() < 0.9);
+
+    toast.showToast(QStringLiteral("已经是最后一张图片了"), 1500);
+    QCOMPARE(toast.windowOpacity(), 1.0);
+    QTest::qWait(800); // longer than the fade-out that was running
+    QVERIFY(toast.isVisible());
+    QCOMPARE(toast.windowOpacity(), 1.0);
+    QTRY_VERIFY_WITH_TIMEOUT(toast.isHidden(), 5000);
+}
+
+// The notice takes no input: the window system is told to pass it through, and what
+// reaches it anyway goes to the widget under it in the parent window.
+void TestChrome::toastPassesInputThrough()
+{
+    QWidget owner;
+    owner.setGeometry(100, 100, 600, 400);
+    auto *under = new WheelCounter(&owner);
+    under->setGeometry(owner.rect());
+    owner.show();
+    QVERIFY(QTest::qWaitForWindowActive(&owner));
+    Toast toast(&owner);
+    toast.showToast(QStringLiteral("108%"), 5000);
+    QVERIFY(toast.windowFlags().testFlag(Qt::WindowTransparentForInput));
+    QVERIFY(toast.windowFlags().testFlag(Qt::WindowDoesNotAcceptFocus));
+    // The keyboard stays with the owner even where the platform activates the toast.
+    QTRY_VERIFY(owner.isActiveWindow());
+
+    const QPoint local = toast.rect().center();
+    const QPoint global = toast.mapToGlobal(local);
+    for (int notch = 0; notch < 10; ++notch) {
+        QWheelEvent wheel(QPointF(local), QPointF(global), QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QSpontaneKeyEvent::setSpontaneous(&wheel);
+        QApplication::instance()->notify(&toast, &wheel);
+    }
+    QCOMPARE(under->wheels, 10);
+    QCOMPARE(under->lastPos, under->mapFromGlobal(global));
+    QTest::mouseClick(&toast, Qt::LeftButton, Qt::NoModifier, local);
+    QCOMPARE(under->presses, 1);
+}
+
+void TestChrome::titleElidedInTheMiddle()
+{
+    MainWidget window;
+    window.showNormal();
+    window.resize(1100, 730);
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QString name = QStringLiteral("开头") + QString(400, QLatin1Char('x')) + QStringLiteral("结尾.png");
+    const QString path = QStringLiteral("/tmp/some folder/") + name;
+    window.setImgName(path);
+    TitleBar *bar = window.titleBar();
+    QCOMPARE(bar->titleText(), name);
+    QTRY_VERIFY(bar->shownTitleText().size() > 20); // once the bar has laid the name out again
+    const QString shown = bar->shownTitleText();
+    QVERIFY2(shown.contains(QChar(0x2026)) && shown.startsWith(QStringLiteral("开头"))
+                 && shown.endsWith(QStringLiteral("结尾.png")),
+             qPrintable(shown));
+    QLabel *label = bar->findChildren<QLabel *>().at(2);
+    QCOMPARE(label->toolTip(), path);
+    // The window buttons stay inside the bar.
+    QVERIFY(bar->rect().contains(bar->closeButton()->geometry()));
+
+    // A short name is shown whole.
+    window.setImgName(QStringLiteral("/tmp/a.png"));
+    QTRY_COMPARE(bar->shownTitleText(), QStringLiteral("a.png"));
 }
 
 void TestChrome::dialogKeepsFixedSize()
@@ -172,6 +270,38 @@ void TestChrome::dialogKeepsFixedSize()
 
     dialog->findChild<QPushButton *>()->click();
     QTRY_VERIFY(dialog.isNull()); // deletes itself once closed
+}
+
+// The darkest grey level drawn in a field.
+int darkest(QWidget *field)
+{
+    const QImage image = field->grab().toImage();
+    int level = 255;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            level = qMin(level, qGray(image.pixel(x, y)));
+    }
+    return level;
+}
+
+// A hint in an empty field is visibly lighter than what the user types.
+void TestChrome::placeholderLighterThanText()
+{
+    const QString text = QStringLiteral("为空则等比例计算宽度");
+    MyLineEdit hint;
+    hint.setStyleSheet(hint.styleSheet() + QStringLiteral("MyLineEdit{border:0px;}")); // only the text is dark
+    hint.resize(400, 45);
+    hint.setPlaceholderText(text);
+    MyLineEdit typed;
+    typed.setStyleSheet(hint.styleSheet());
+    typed.resize(400, 45);
+    typed.setText(text);
+    hint.show();
+    typed.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&typed));
+    const int hintLevel = darkest(&hint);
+    const int typedLevel = darkest(&typed);
+    QVERIFY2(hintLevel >= typedLevel + 60, qPrintable(QStringLiteral("%1 vs %2").arg(hintLevel).arg(typedLevel)));
 }
 
 QUORVANE_TEST_MAIN_WITH_CHILD(TestChrome, kCloseMode, closeChild)

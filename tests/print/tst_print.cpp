@@ -1,16 +1,19 @@
 #include "app/AppSetup.h"
-#include "widgets/MyComboBox.h"
-#include "widgets/MyLineEdit.h"
-#include "widgets/MyDialog.h"
 #include "print/PrintDialog.h"
 #include "print/PrintLayout.h"
+#include "widgets/MyComboBox.h"
+#include "widgets/MyDialog.h"
+#include "widgets/MyLineEdit.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QGraphicsPixmapItem>
 #include <QGraphicsRectItem>
 #include <QGraphicsScene>
+#include <QGraphicsView>
 #include <QPageSetupDialog>
 #include <QPrinter>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -76,6 +79,9 @@ private slots:
     void preview();
     void noPrinter_data();
     void noPrinter();
+    void sizeFitsScreen_data();
+    void sizeFitsScreen();
+    void dropDownRowsLikeTheToolbox();
     void failedPrintReported();
     void printToPdf_data();
     void printToPdf();
@@ -329,8 +335,9 @@ void TestPrint::noPrinter_data()
 
     const QString none = QStringLiteral("没有可用的打印机，请先安装打印机！");
     QTest::newRow("none installed") << QStringList() << none;
+    // Only pseudo printers: none is chosen for the user, who is asked to choose.
     QTest::newRow("none selected") << QStringList{QStringLiteral("OneNote"), QStringLiteral("Microsoft Print to PDF")}
-                                   << none;
+                                   << QStringLiteral("请选择打印机");
     // Listed when the dialog opened, removed since.
     QTest::newRow("selected one gone") << QStringList{QStringLiteral("Quorvane_Removed_Queue")}
                                        << QStringLiteral("打印机不可用，请检查打印机！");
@@ -353,6 +360,55 @@ void TestPrint::noPrinter()
     // Not handed an empty name, which would turn it into a PDF writer without a file.
     QCOMPARE(dialog.printer()->printerName(), before);
     QCOMPARE(dialog.printer()->printerState(), QPrinter::Idle);
+}
+
+void TestPrint::sizeFitsScreen_data()
+{
+    QTest::addColumn<QRect>("available");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("1920 x 1040: its own size") << QRect(0, 0, 1920, 1040) << QSize(1100, 800);
+    QTest::newRow("1366 x 768 less a panel") << QRect(0, 0, 1366, 738) << QSize(1100, 658);
+    QTest::newRow("1024 x 600") << QRect(0, 0, 1024, 600) << QSize(984, 520);
+}
+
+// The dialog fits the screen with its frame, and its buttons stay inside it.
+void TestPrint::sizeFitsScreen()
+{
+    QFETCH(QRect, available);
+    QFETCH(QSize, size);
+    QCOMPARE(PrintDialog::sizeFor(available), size);
+
+    PrintDialog dialog(nullptr);
+    dialog.setFixedSize(size);
+    dialog.setPixmap(photo());
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    const QList<QPushButton *> buttons = dialog.findChildren<QPushButton *>();
+    QCOMPARE(buttons.size(), 2);
+    for (const QPushButton *button : buttons) {
+        const QRect placed(button->mapTo(&dialog, QPoint(0, 0)), button->size());
+        QVERIFY2(dialog.rect().contains(placed), qPrintable(button->text()));
+        QVERIFY(button->height() >= button->sizeHint().height());
+    }
+    // The whole sheet still shows in the smaller preview.
+    const auto *view = dialog.findChild<QGraphicsView *>();
+    QVERIFY(view->mapFromScene(dialog.previewScene()->sceneRect()).boundingRect().width() <= view->width() + 1);
+}
+
+// The print dialog's drop-down rows are as tall as everywhere else in the program.
+void TestPrint::dropDownRowsLikeTheToolbox()
+{
+    PrintDialog dialog(nullptr);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    MyComboBox standalone;
+    standalone.addItems({QStringLiteral("PNG"), QStringLiteral("JPG")});
+    for (MyComboBox *box : {dialog.photoSizeBox(), dialog.paperBox(), dialog.colourModeBox(), &standalone}) {
+        box->showPopup();
+        QCOMPARE(box->view()->sizeHintForRow(0), MyComboBox::rowHeight());
+        QCOMPARE(box->view()->visualRect(box->model()->index(1, 0)).height(), MyComboBox::rowHeight());
+        box->hidePopup();
+    }
 }
 
 void TestPrint::failedPrintReported()

@@ -7,6 +7,7 @@
 #include "widgets/UiProfile.h"
 
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -38,7 +39,8 @@ QPushButton *makeRowButton(const QString &name, QWidget *parent)
     const int side = UiProfile::pick(35, 45);
     button->setFixedSize(side, side);
     button->setIconSize(QSize(side / 2, side / 2));
-    button->setStyleSheet(QStringLiteral("QPushButton{border:0px; background-color:white;}"));
+    // Transparent, so a selected row's colour shows behind it too.
+    button->setStyleSheet(QStringLiteral("QPushButton{border:0px; background-color:transparent;}"));
     button->setCursor(Qt::PointingHandCursor);
     return button;
 }
@@ -127,8 +129,10 @@ QWidget *BatchCenterWT::makeStatusCell()
     bar->setRange(0, 100);
     bar->setAlignment(Qt::AlignCenter);
     bar->setFont(UiProfile::listFont());
-    bar->setFixedHeight(UiProfile::pick(13, 15));
-    bar->setStyleSheet(QStringLiteral("QProgressBar{border-radius:3px;background-color:#CCCCCC;}"));
+    // Tall enough for its percentage in either profile's font.
+    bar->setFixedHeight(qMax(UiProfile::pick(13, 15), QFontMetrics(bar->font()).height()));
+    bar->setStyleSheet(QStringLiteral("QProgressBar{border-radius:3px;background-color:#DDDDDD;color:#333333;}"
+                                      "QProgressBar::chunk{border-radius:3px;background-color:#8DB8F7;}"));
     auto *warning = new QLabel(cell);
     warning->setObjectName(QStringLiteral("rowWarning"));
     warning->setAlignment(Qt::AlignCenter);

@@ -1,13 +1,13 @@
 #include "batch/shell/ExportFileWT.h"
 
 #include "batch/shell/ToolboxLog.h"
+#include "widgets/ElidedLabel.h"
 #include "widgets/StyledBackground.h"
 #include "widgets/UiProfile.h"
 
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QHBoxLayout>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QUrl>
@@ -30,13 +30,14 @@ QPushButton *makeIconButton(const QString &iconPath, const QString &tip, QWidget
 
 ExportFileWT::ExportFileWT(QWidget *parent)
     : QWidget(parent)
-    , dirEdit(new QLineEdit(this))
+    , dirLabel(new ElidedLabel(this))
     , chooseBtn(makeIconButton(QStringLiteral(":/icons/icons/change_dir.png"), QStringLiteral("选择目录"), this))
     , openBtn(makeIconButton(QStringLiteral(":/icons/icons/dir.png"), QStringLiteral("打开目录"), this))
 {
-    dirEdit->setReadOnly(true);
-    dirEdit->setStyleSheet(QStringLiteral("QLineEdit{color:#484848;border:0px;}"));
-    dirEdit->setFont(UiProfile::bodyFont());
+    // A long folder keeps its start and its end; the whole path is the tooltip.
+    dirLabel->setStyleSheet(QStringLiteral("QLabel{color:#484848;border:0px;}"));
+    dirLabel->setFont(UiProfile::bodyFont());
+    dirLabel->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
 
     auto *selectWT = new QWidget(this);
     selectWT->setObjectName(QStringLiteral("selectWT"));
@@ -47,7 +48,7 @@ ExportFileWT::ExportFileWT(QWidget *parent)
     auto *selectLayout = new QHBoxLayout(selectWT);
     selectLayout->setSpacing(0);
     selectLayout->setContentsMargins(5, 1, 5, 1);
-    selectLayout->addWidget(dirEdit);
+    selectLayout->addWidget(dirLabel, 1);
     selectLayout->addWidget(chooseBtn);
 
     auto *layout = new QHBoxLayout(this);
@@ -61,13 +62,17 @@ ExportFileWT::ExportFileWT(QWidget *parent)
 
 QString ExportFileWT::text() const
 {
-    return dirEdit->text();
+    return dirLabel->text();
+}
+
+QString ExportFileWT::shownText() const
+{
+    return dirLabel->shownText();
 }
 
 void ExportFileWT::setText(const QString &folder)
 {
-    dirEdit->setText(folder);
-    dirEdit->setCursorPosition(0);
+    dirLabel->setFullText(folder);
 }
 
 QString ExportFileWT::askFolder(QWidget *parent, const QString &startDir)

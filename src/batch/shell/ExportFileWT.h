@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-class QLineEdit;
+class ElidedLabel;
 class QPushButton;
 
 // The output-folder row of a parameter panel: the folder, a button to choose
@@ -15,8 +15,9 @@ public:
     explicit ExportFileWT(QWidget *parent = nullptr);
 
     QString text() const;
-    // Also puts the cursor at the start, so a long path shows its beginning.
     void setText(const QString &folder);
+    // The folder as drawn: elided in the middle when the row is too narrow.
+    QString shownText() const;
 
     // Asks for an existing folder, starting in startDir; empty when cancelled.
     static QString askFolder(QWidget *parent, const QString &startDir);
@@ -32,7 +33,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    QLineEdit *dirEdit;
+    ElidedLabel *dirLabel;
     QPushButton *chooseBtn;
     QPushButton *openBtn;
 };

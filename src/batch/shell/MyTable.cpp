@@ -30,5 +30,7 @@ MyTable::MyTable(int rows, int columns, QWidget *parent)
         "}"
         "QTableWidget{border:2px solid #E4E4E4; border-radius:8px; background:white;alternate-background-color:#003366;"
         "gridline-color:#003366;}"
-        "QTableWidget::item{text-align:center;border-bottom:1px solid #E4EFFA;color:#484848;}"));
+        "QTableWidget::item{text-align:center;border-bottom:1px solid #E4EFFA;color:#484848;}"
+        // A selected row stays readable and lets its progress bar and buttons show.
+        "QTableWidget::item:selected{background:#E8F1FD;color:#484848;}"));
 }

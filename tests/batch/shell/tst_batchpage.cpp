@@ -5,6 +5,7 @@
 #include "batch/shell/BatchPage.h"
 #include "batch/shell/BatchParamWT.h"
 #include "batch/shell/BoundedIntValidator.h"
+#include "batch/shell/ExportFileWT.h"
 #include "batch/shell/JobTally.h"
 #include "batch/shell/MyTable.h"
 #include "batch/shell/SubmitBtn.h"
@@ -124,6 +125,8 @@ private slots:
     void rerunStartsEveryRowClean();
     void endNoticeAndRunningCount_data();
     void endNoticeAndRunningCount();
+    void selectedRowStaysReadable();
+    void outputFolderElided();
     void failedRowShowsItsReason_data();
     void failedRowShowsItsReason();
 
@@ -594,6 +597,62 @@ void TestBatchPage::endNoticeAndRunningCount()
     QCOMPARE(startButton->text(), QStringLiteral("转换中 1/5"));
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
     QCOMPARE(startButton->text(), QStringLiteral("开始转换"));
+}
+
+// A selected row keeps dark text on a light colour, shows its progress bar and has
+// no white squares behind its buttons; the percentage fits its bar.
+void TestBatchPage::selectedRowStaysReadable()
+{
+    QTemporaryDir dir;
+    for (const char *name : {"a.png", "b.png"})
+        QVERIFY(Fixtures::writeImage(dir.filePath(QLatin1String(name)), QSize(8, 8)));
+    FrameworkPage page(BatchColumns::standard());
+    page.addFolder(dir.path());
+    BatchCenterWT *centre = page.centerWidget();
+    page.resize(1400, 700);
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    centre->setRowProgress(0, 100);
+    centre->table()->selectRow(0);
+
+    QProgressBar *bar = centre->progressBar(0);
+    QVERIFY(bar->height() >= QFontMetrics(bar->font()).height());
+    QCOMPARE(bar->text(), QStringLiteral("100%"));
+
+    MyTable *table = centre->table();
+    const QImage shot = table->viewport()->grab().toImage();
+    const QRect nameCell = table->visualRect(table->model()->index(0, 1));
+    const QColor background = shot.pixelColor(nameCell.left() + 3, nameCell.top() + 3);
+    QVERIFY2(background.lightness() > 200, qPrintable(background.name()));
+    int darkest = 255;
+    for (int y = nameCell.top(); y < nameCell.bottom(); ++y) {
+        for (int x = nameCell.left(); x < nameCell.right(); ++x)
+            darkest = qMin(darkest, qGray(shot.pixel(x, y)));
+    }
+    QVERIFY(darkest < 120); // the name is drawn dark on it
+    for (QPushButton *button : table->cellWidget(0, 4)->findChildren<QPushButton *>()) {
+        const QPoint corner = button->mapTo(table->viewport(), QPoint(1, 1));
+        QCOMPARE(shot.pixelColor(corner), background);
+    }
+    const QRect barRect(bar->mapTo(table->viewport(), QPoint(0, 0)), bar->size());
+    QVERIFY(shot.pixelColor(barRect.center() + QPoint(barRect.width() / 4, 0)) != background);
+}
+
+void TestBatchPage::outputFolderElided()
+{
+    FrameworkPage page(BatchColumns::standard());
+    page.resize(1100, 700);
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    ExportFileWT *row = page.centerWidget()->paramPanel()->exportFile();
+    const QString folder
+        = QStringLiteral("/home/用户/Desktop/") + QString(200, QLatin1Char('d')) + QStringLiteral("/输出");
+    row->setText(folder);
+    QCOMPARE(row->text(), folder);
+    QTRY_VERIFY(row->shownText().contains(QChar(0x2026)));
+    QVERIFY(row->shownText().startsWith(QStringLiteral("/home/")));
+    QVERIFY(row->shownText().endsWith(QStringLiteral("/输出")));
+    QCOMPARE(row->findChild<QLabel *>()->toolTip(), folder);
 }
 
 void TestBatchPage::failedRowShowsItsReason_data()
