@@ -1,3 +1,4 @@
+#include "app/AppCommandLine.h"
 #include "app/AppSetup.h"
 #include "widgets/UiProfile.h"
 #include "batch/engine/ImgThread.h"
@@ -9,6 +10,7 @@
 #include <QApplication>
 #include <QTimer>
 
+#include <cstdio>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -37,6 +39,18 @@ void provideRuntimeDir()
 
 int main(int argc, char *argv[])
 {
+    // --help and --version answer before QApplication, which needs a display.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    switch (AppCommandLine::parse(arguments)) {
+    case AppCommandLine::Action::Help: std::fputs(AppCommandLine::usage().toUtf8().constData(), stdout); return 0;
+    case AppCommandLine::Action::Version:
+        std::fputs(AppCommandLine::versionLine().toUtf8().constData(), stdout);
+        return 0;
+    case AppCommandLine::Action::Run: break;
+    }
+
     provideRuntimeDir();
     QApplication app(argc, argv);
     // Icon, size profile and fonts, pool limit, suffix lists, UTF-8 codec.

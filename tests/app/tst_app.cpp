@@ -1,3 +1,4 @@
+#include "app/AppCommandLine.h"
 #include "app/AppSetup.h"
 #include "batch/engine/ImgThread.h"
 #include "formats/Formats.h"
@@ -37,6 +38,9 @@ private slots:
     void rawSuffix();
     void startupState();
     void resourcesUsedInCodeLoad();
+    void commandLine_data();
+    void commandLine();
+    void versionLine();
     void qtDialogsInChinese();
     void viewerSilentUnlessAsked_data();
     void viewerSilentUnlessAsked();
@@ -179,6 +183,39 @@ void TestApp::resourcesUsedInCodeLoad()
     QMovie loading(QStringLiteral(":/icons/icons/loading.gif"));
     QVERIFY(loading.isValid());
     QVERIFY2(loading.frameCount() > 4, "the loading animation has too few frames");
+}
+
+void TestApp::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("action");
+    const int run = int(AppCommandLine::Action::Run);
+    const int help = int(AppCommandLine::Action::Help);
+    const int version = int(AppCommandLine::Action::Version);
+    QTest::newRow("nothing") << QStringList() << run;
+    QTest::newRow("an image") << QStringList{"/p/a.jpg"} << run;
+    QTest::newRow("--help") << QStringList{"--help"} << help;
+    QTest::newRow("-h") << QStringList{"-h"} << help;
+    QTest::newRow("--version") << QStringList{"--version"} << version;
+    QTest::newRow("-v") << QStringList{"-v"} << version;
+    QTest::newRow("help wins over version") << QStringList{"--version", "--help"} << help;
+    QTest::newRow("after the image") << QStringList{"/p/a.jpg", "--help"} << help;
+    QTest::newRow("after Qt's options") << QStringList{"-platform", "offscreen", "--version"} << version;
+    QTest::newRow("-reverse is no bundle holding v") << QStringList{"-reverse"} << run;
+    QTest::newRow("unknown option ignored") << QStringList{"--frobnicate", "/p/a.jpg"} << run;
+}
+
+void TestApp::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, action);
+    QCOMPARE(int(AppCommandLine::parse(arguments)), action);
+}
+
+void TestApp::versionLine()
+{
+    // The project's version, whole: "quorvane 1.0.0".
+    QVERIFY(QRegularExpression("^quorvane \\d+\\.\\d+\\.\\d+\n$").match(AppCommandLine::versionLine()).hasMatch());
 }
 
 // Qt's own dialogs speak Simplified Chinese whatever the locale (the tests run in C).

@@ -15,6 +15,7 @@ ROOMS = {
     "chrome": "src/chrome", "print": "src/print", "viewer": "src/viewer",
     "shell": "src/batch/shell", "pages": "src/batch/pages", "toolbox": "src/batch/toolbox",
     "rawdecode": "src/rawdecode", "app": "src/app", "cli": "cli", "raw2jpg": "tools/raw2jpg",
+    "mimetypes": "tools/mimetypes",
 }
 # What each room may include besides itself (the arrows, followed through).
 ALLOWED = {
@@ -31,6 +32,7 @@ ALLOWED = {
     "app": set(ROOMS),
     "cli": {"engine", "formats"},
     "raw2jpg": {"rawdecode"},
+    "mimetypes": {"formats"},
 }
 # From outside the toolbox, only its door.
 DOORS = {"toolbox": {"src/batch/toolbox/Toolbox.h"}}

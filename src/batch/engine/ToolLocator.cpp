@@ -2,6 +2,7 @@
 
 #include "batch/engine/BatchPaths.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QHash>
 #include <QMutex>
@@ -18,7 +19,7 @@ QString firstFound(const QString &appDir, const QStringList &inAppDir, const QSt
                    const IsExecutableFn &isExecutable, const FindOnPathFn &findOnPath)
 {
     for (const QString &name : inAppDir) {
-        const QString path = appDir + QLatin1Char('/') + name;
+        const QString path = QDir::cleanPath(appDir + QLatin1Char('/') + name);
         if (isExecutable(path))
             return path;
     }
@@ -42,8 +43,12 @@ QString locate(Tool tool, const QString &appDir, const IsExecutableFn &isExecuta
         return firstFound(appDir, {QStringLiteral("pngquant.2.12.3"), QStringLiteral("pngquant")},
                           {QStringLiteral("pngquant")}, isExecutable, findOnPath);
     case Tool::RawDecoder:
-        return firstFound(appDir, {QStringLiteral("decoder/ConverterToJpg/ConvertToJpg")}, {}, isExecutable,
-                          findOnPath);
+        // Beside the program (build tree, unpacked folder), then where the install
+        // rules put it relative to bin/.
+        return firstFound(
+            appDir,
+            {QStringLiteral("decoder/ConverterToJpg/ConvertToJpg"), QStringLiteral("../lib/quorvane/ConvertToJpg")}, {},
+            isExecutable, findOnPath);
     }
     return QString();
 }

@@ -8,7 +8,8 @@
 //   ImageMagick: "magick" in the application folder, else "magick" on PATH, else
 //                "convert" on PATH (ImageMagick 6 has no "magick").
 //   pngquant:    "pngquant.2.12.3" or "pngquant" in the application folder, else on PATH.
-//   RAW decoder: "decoder/ConverterToJpg/ConvertToJpg" in the application folder.
+//   RAW decoder: "decoder/ConverterToJpg/ConvertToJpg" in the application folder, else
+//                "../lib/quorvane/ConvertToJpg" from it (the installed layout).
 namespace ToolLocator {
 
 enum class Tool { ImageMagick, Pngquant, RawDecoder };

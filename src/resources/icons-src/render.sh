@@ -122,6 +122,13 @@ rsvg-convert -w 70 -h 70 -f png "$here/app.svg" |
     convert - -background none -gravity center -extent 80x70 \
         -define png:exclude-chunks=date,time "$out/title_icon.png"
 
+# The program icon for the desktop's icon theme (installed as hicolor/NxN/apps/);
+# small sizes from the vector source rather than scaled down from 256 px.
+mkdir -p "$here/../hicolor"
+for size in 16 22 24 32 48 64 128 256; do
+    rsvg-convert -w $size -h $size -f png -o "$here/../hicolor/app-$size.png" "$here/app.svg"
+done
+
 # Loading spinner: an arc whose length breathes while it turns once per loop.
 # GIF has only on/off transparency, so frames are anti-aliased against white
 # (the views it appears over are white or #F7F9FC) and white is made clear.

@@ -2,6 +2,7 @@
 #include "batch/engine/CommandLists.h"
 #include "batch/engine/ToolLocator.h"
 
+#include <QDir>
 #include <QTest>
 
 Q_DECLARE_METATYPE(JobSettings)
@@ -168,8 +169,13 @@ void TestCommandLists::locate_data()
     QTest::newRow("plain pngquant beside")
         << pngquant << QStringList{"pngquant"} << QStringList{"pngquant"} << "/app/pngquant";
     QTest::newRow("pngquant on PATH") << pngquant << QStringList() << QStringList{"pngquant"} << "/bin/pngquant";
-    QTest::newRow("decoder only beside the program")
+    QTest::newRow("decoder never from PATH")
         << raw << QStringList() << QStringList{"ConvertToJpg"} << "/app/decoder/ConverterToJpg/ConvertToJpg";
+    QTest::newRow("installed decoder beside bin/")
+        << raw << QStringList{"../lib/quorvane/ConvertToJpg"} << QStringList() << "/lib/quorvane/ConvertToJpg";
+    QTest::newRow("the application folder's decoder wins")
+        << raw << QStringList{"../lib/quorvane/ConvertToJpg", "decoder/ConverterToJpg/ConvertToJpg"} << QStringList()
+        << "/app/decoder/ConverterToJpg/ConvertToJpg";
 }
 
 void TestCommandLists::locate()
@@ -180,7 +186,7 @@ void TestCommandLists::locate()
     QFETCH(QString, expected);
     const QString found = ToolLocator::locate(
         ToolLocator::Tool(tool), QStringLiteral("/app"),
-        [&](const QString &path) { return inAppDir.contains(path.mid(5)); },
+        [&](const QString &path) { return inAppDir.contains(QDir(QStringLiteral("/app")).relativeFilePath(path)); },
         [&](const QString &name) { return onPath.contains(name) ? QStringLiteral("/bin/") + name : QString(); });
     QCOMPARE(found, expected);
 }

@@ -1,0 +1,258 @@
+// The installed tree, as `cmake --install` lays it into a scratch prefix: the
+// desktop entry and the AppStream metadata pass their validators, the entry's MIME
+// types are those of the viewer's suffix lists, the icons have their sizes, and the
+// tree still runs after being moved (nothing refers to the build).
+#include "formats/Formats.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QImage>
+#include <QMimeDatabase>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString kAppId = QStringLiteral("org.quorvane.Quorvane");
+
+struct Run
+{
+    int exitCode = -1;
+    QString output; // standard output and error together
+};
+
+Run run(const QString &program, const QStringList &arguments, const QProcessEnvironment &env = {})
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    if (!env.isEmpty())
+        process.setProcessEnvironment(env);
+    process.start(program, arguments);
+    Run result;
+    if (!process.waitForFinished(300000) || process.exitStatus() != QProcess::NormalExit)
+        return result;
+    result.exitCode = process.exitCode();
+    result.output = QString::fromUtf8(process.readAll());
+    return result;
+}
+
+// The [Desktop Entry] group as key -> raw value.
+QHash<QString, QString> readDesktopEntry(const QString &path)
+{
+    QHash<QString, QString> entry;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return entry;
+    bool inGroup = false;
+    for (const QString &line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1Char('[')))
+            inGroup = line == QLatin1String("[Desktop Entry]");
+        else if (inGroup && line.contains(QLatin1Char('=')) && !line.startsWith(QLatin1Char('#')))
+            entry.insert(line.section(QLatin1Char('='), 0, 0), line.section(QLatin1Char('='), 1));
+    }
+    return entry;
+}
+
+QStringList viewerSuffixes()
+{
+    QStringList suffixes = Formats::browseSuffixes() + Formats::openSuffixes();
+    suffixes.removeDuplicates();
+    return suffixes;
+}
+
+} // namespace
+
+class TestInstall : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void validators_data();
+    void validators();
+    void desktopEntry_data();
+    void desktopEntry();
+    void mimeTypesAreTheSuffixLists();
+    void icons_data();
+    void icons();
+    void screenshotsAreTheDocsPictures();
+    void nothingRefersToTheBuild();
+    void movedTreeRuns();
+
+private:
+    QTemporaryDir dir_;
+    QString prefix_;
+    QString share(const QString &path) const { return prefix_ + QStringLiteral("/share/") + path; }
+};
+
+void TestInstall::initTestCase()
+{
+    Formats::init();
+    QVERIFY(dir_.isValid());
+    prefix_ = dir_.filePath(QStringLiteral("prefix"));
+    const Run install
+        = run(QStringLiteral(CMAKE_COMMAND),
+              {QStringLiteral("--install"), QStringLiteral(QUORVANE_BUILD_DIR), QStringLiteral("--prefix"), prefix_});
+    QVERIFY2(install.exitCode == 0, qPrintable(install.output));
+}
+
+void TestInstall::validators_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("file");
+    QTest::newRow("desktop entry") << "desktop-file-validate" << QStringList() << "applications/" + kAppId + ".desktop";
+    QTest::newRow("AppStream metadata") << "appstreamcli" << QStringList{"validate", "--no-net"}
+                                        << "metainfo/" + kAppId + ".metainfo.xml";
+}
+
+void TestInstall::validators()
+{
+    QFETCH(QString, program);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, file);
+    QVERIFY(QFile::exists(share(file)));
+    const Run check = run(program, arguments << share(file));
+    QVERIFY2(check.exitCode == 0, qPrintable(program + ": " + check.output));
+    // desktop-file-validate passes with warnings; only its hints are acceptable.
+    QVERIFY2(!check.output.contains(QLatin1String("error:")) && !check.output.contains(QLatin1String("warning:")),
+             qPrintable(check.output));
+}
+
+void TestInstall::desktopEntry_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::newRow("Name") << "Name"
+                          << "Quorvane";
+    QTest::newRow("Name[zh_CN]") << "Name[zh_CN]" << QStringLiteral("Pelmora图片查看器");
+    QTest::newRow("Exec takes one file") << "Exec"
+                                         << "quorvane %f";
+    QTest::newRow("Icon: the theme name") << "Icon" << kAppId;
+    QTest::newRow("Categories") << "Categories"
+                                << "Graphics;Viewer;";
+}
+
+void TestInstall::desktopEntry()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    const auto entry = readDesktopEntry(share("applications/" + kAppId + ".desktop"));
+    QCOMPARE(entry.value(key), value);
+}
+
+void TestInstall::mimeTypesAreTheSuffixLists()
+{
+    const auto entry = readDesktopEntry(share("applications/" + kAppId + ".desktop"));
+    const QStringList listed = entry.value(QStringLiteral("MimeType")).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    QVERIFY(entry.value(QStringLiteral("MimeType")).endsWith(QLatin1Char(';')));
+    QCOMPARE(QSet<QString>(listed.begin(), listed.end()).size(), listed.size());
+    const QStringList suffixes = viewerSuffixes();
+    const QMimeDatabase db;
+
+    // Every listed type is an image type that one of the suffixes names.
+    for (const QString &name : listed) {
+        const QMimeType type = db.mimeTypeForName(name);
+        QVERIFY2(type.isValid() && type.name() == name, qPrintable(name));
+        QVERIFY2(name.startsWith(QLatin1String("image/")), qPrintable(name));
+        bool named = false;
+        for (const QString &glob : type.globPatterns())
+            named = named || suffixes.contains(glob.toLower().remove(QStringLiteral("*.")));
+        QVERIFY2(named, qPrintable(name + " matches no suffix of the viewer's lists"));
+    }
+    // Every image type of every suffix is listed.
+    for (const QString &suffix : suffixes) {
+        for (const QMimeType &type : db.mimeTypesForFileName(QStringLiteral("x.") + suffix)) {
+            if (type.name().startsWith(QLatin1String("image/")))
+                QVERIFY2(listed.contains(type.name()), qPrintable(suffix + " -> " + type.name() + " not listed"));
+        }
+    }
+    // The database was there: the everyday types and a RAW type are in.
+    for (const char *name : {"image/jpeg", "image/png", "image/webp", "image/x-adobe-dng"})
+        QVERIFY2(listed.contains(QLatin1String(name)), name);
+}
+
+void TestInstall::icons_data()
+{
+    QTest::addColumn<int>("size");
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        QTest::addRow("%dx%d", size, size) << size;
+}
+
+void TestInstall::icons()
+{
+    QFETCH(int, size);
+    const QImage icon(share(QStringLiteral("icons/hicolor/%1x%1/apps/").arg(size) + kAppId + ".png"));
+    QCOMPARE(icon.size(), QSize(size, size));
+    QVERIFY(icon.hasAlphaChannel());
+    QVERIFY(QFile::exists(share("icons/hicolor/scalable/apps/" + kAppId + ".svg")));
+}
+
+void TestInstall::screenshotsAreTheDocsPictures()
+{
+    QFile file(share("metainfo/" + kAppId + ".metainfo.xml"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    QStringList names;
+    QRegularExpressionMatchIterator images
+        = QRegularExpression(QStringLiteral("<image>[^<]*/([^/<]+)</image>")).globalMatch(text);
+    while (images.hasNext())
+        names << images.next().captured(1);
+    QStringList docs = QDir(QStringLiteral(QUORVANE_SOURCE_DIR "/docs")).entryList({QStringLiteral("*.png")});
+    names.sort();
+    docs.sort();
+    QCOMPARE(names, docs);
+}
+
+// Programs and libraries find each other through RUNPATH, and it must be relative:
+// an absolute entry would load the build tree's libraries (or none, once moved).
+// Other text (debug info, assertion file names of a Debug build) never steers a run.
+void TestInstall::nothingRefersToTheBuild()
+{
+    const QByteArray source = QByteArrayLiteral(QUORVANE_SOURCE_DIR);
+    int programs = 0;
+    QDirIterator it(prefix_, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile file(it.next());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        if (!bytes.startsWith("\x7f"
+                              "ELF")) {
+            QVERIFY2(!bytes.contains(source), qPrintable(file.fileName()));
+            continue;
+        }
+        ++programs;
+        const Run dynamic = run(QStringLiteral("readelf"), {QStringLiteral("-d"), file.fileName()});
+        QCOMPARE(dynamic.exitCode, 0);
+        static const QRegularExpression pathEntry(QStringLiteral("\\((?:RUNPATH|RPATH)\\).*\\[(.*)\\]"));
+        QRegularExpressionMatchIterator paths = pathEntry.globalMatch(dynamic.output);
+        while (paths.hasNext()) {
+            for (const QString &entry : paths.next().captured(1).split(QLatin1Char(':')))
+                QVERIFY2(entry.startsWith(QLatin1String("$ORIGIN")), qPrintable(file.fileName() + ": " + entry));
+        }
+    }
+    QVERIFY(programs >= 3); // the two programs and the decoder at least
+}
+
+void TestInstall::movedTreeRuns()
+{
+    const QString moved = dir_.filePath(QStringLiteral("moved"));
+    QVERIFY(QDir().rename(prefix_, moved));
+    prefix_ = moved;
+    // No display needed for these, and no library path: RUNPATH finds the rooms.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"LD_LIBRARY_PATH", "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QLatin1String(name));
+    for (const char *program : {"quorvane", "quorvane-batch"}) {
+        const Run version = run(moved + "/bin/" + program, {QStringLiteral("--version")}, env);
+        QCOMPARE(version.exitCode, 0);
+        QCOMPARE(version.output, QLatin1String(program) + QStringLiteral(" " QUORVANE_VERSION "\n"));
+    }
+    QVERIFY(QFileInfo(moved + "/lib/quorvane/ConvertToJpg").isExecutable());
+}
+
+QTEST_MAIN(TestInstall)
+#include "tst_install.moc"
