@@ -223,10 +223,10 @@ QString BatchCommandLine::usage()
         "Options:\n"
         "  -f, --format FORMAT  output format: %1\n"
         "                       (default jpg)\n"
-        "  -W, --width WIDTH    width in pixels, 0 to 10000; given alone, the height keeps\n"
-        "                       the aspect ratio\n"
-        "  -H, --height HEIGHT  height in pixels, 0 to 10000; given alone, the width keeps\n"
-        "                       the aspect ratio; with -W, exactly that size\n"
+        "  -W, --width WIDTH    width in pixels, 0 to 10000 (0: not given); given alone,\n"
+        "                       the height keeps the aspect ratio\n"
+        "  -H, --height HEIGHT  height in pixels, 0 to 10000 (0: not given); given alone,\n"
+        "                       the width keeps the aspect ratio; with -W, exactly that size\n"
         "  --preset NAME        %5\n"
         "  -l, --level LEVEL    compression level %6 ... %7 (default %8): higher is\n"
         "                       clearer, lower is smaller; files keep their format\n"
@@ -264,7 +264,8 @@ QString BatchCommandLine::usage()
     return text.arg(BatchCatalogue::outputFormats().join(QLatin1Char(' ')),
                     wrapWords(BatchCatalogue::acceptedSuffixes(BatchOp::Convert), 19, 80),
                     BatchCatalogue::acceptedSuffixes(BatchOp::Compress).join(QLatin1Char(' ')),
-                    BatchCatalogue::acceptedSuffixes(BatchOp::Rotate).join(QLatin1Char(' ')), wrapWords(presetWords, 23, 80),
+                    BatchCatalogue::acceptedSuffixes(BatchOp::Rotate).join(QLatin1Char(' ')),
+                    wrapWords(presetWords, 23, 80),
                     QStringLiteral("%1, %2").arg(levels.first().quality).arg(levels.at(1).quality),
                     QString::number(levels.last().quality), QString::number(BatchCatalogue::defaultQuality()));
 }

@@ -1,16 +1,29 @@
 #pragma once
 
+#include <QByteArray>
 #include <QMap>
 #include <QString>
 
 // The tally of one run and the lines quorvane-batch prints about it.
+//
+// Every name and reason in a line goes through shown(): one line per file, always,
+// whatever a file name holds.
 class BatchReport
 {
 public:
-    static QString okLine(const QString &source, const QString &output);
+    // text (UTF-8, or bytes that are not) with "\" doubled, control and line or
+    // direction changing characters written as \n, \r, \t, \xNN or \uNNNN, and
+    // bytes that are not valid UTF-8 as \xNN.
+    static QString shown(const QByteArray &text);
+    static QString shown(const QString &text) { return shown(text.toUtf8()); }
+
+    // frames: how many pictures the output is (NAME-0.EXT names the first).
+    static QString okLine(const QString &source, const QString &output, int frames = 1);
     static QString failedLine(const QString &source, const QString &output, const QString &reason);
     static QString missingLine(const QString &source);
     static QString skippedLine(const QString &source);
+    static QString badNameLine(const QByteArray &source);
+    static QString stoppedLine(const QString &source);
     static QString summaryLine(int succeeded, int failed, int skipped);
 
     // The first non-blank line of a tool's error text, trimmed.
@@ -19,9 +32,10 @@ public:
     explicit BatchReport(int total = 0);
 
     void addSkipped();
-    void addMissing();
+    void addMissing(); // missing, or a name that cannot be handed on
     void setProgress(int row, int progress);
     void finish(int row, bool isSuccess);
+    bool finished(int row) const;
 
     int succeeded() const { return m_succeeded; }
     int failed() const { return m_failed; }
@@ -41,4 +55,5 @@ private:
     int m_failed = 0;
     int m_skipped = 0;
     QMap<int, int> m_running; // row -> progress
+    QMap<int, bool> m_finished; // row -> succeeded
 };

@@ -36,6 +36,9 @@ void BatchRunner::start()
         } else if (entry.state == BatchEntry::Missing) {
             m_report.addMissing();
             printLine(BatchReport::missingLine(entry.source));
+        } else if (entry.state == BatchEntry::BadName) {
+            m_report.addMissing();
+            printLine(BatchReport::badNameLine(entry.bytes));
         }
     }
     if (m_sent.isEmpty()) {
@@ -61,6 +64,7 @@ void BatchRunner::start()
     m_job = new ImgThread(m_request.job, files, exportDir, this);
     connect(m_job, &ImgThread::notifyParentProgress, this, &BatchRunner::setProgress);
     connect(m_job, &ImgThread::notifyParentFailure, this, &BatchRunner::failed);
+    connect(m_job, &ImgThread::notifyParentFrames, this, &BatchRunner::frames);
     connect(m_job, &ImgThread::notifyParentDone, this, &BatchRunner::done);
     connect(m_job, &QThread::finished, m_job, &QObject::deleteLater);
     drawProgress();
@@ -85,11 +89,14 @@ void BatchRunner::done(QString exportFilePath, int rowIndex, bool isSuccess)
     }
     if (rowIndex < 0 || rowIndex >= m_sent.size())
         return;
+    if (m_report.finished(rowIndex))
+        return;
     const QString source = m_entries.at(m_sent.at(rowIndex)).source;
     m_report.finish(rowIndex, isSuccess);
     const QString reason = m_reasons.take(rowIndex);
+    const int frames = m_frames.take(rowIndex);
     if (isSuccess)
-        printLine(BatchReport::okLine(source, exportFilePath));
+        printLine(BatchReport::okLine(source, exportFilePath, frames));
     else
         printLine(BatchReport::failedLine(source, exportFilePath,
                                           reason.isEmpty() ? QStringLiteral("conversion failed") : reason));
@@ -101,8 +108,37 @@ void BatchRunner::failed(QString reason, int rowIndex)
     m_reasons.insert(rowIndex, reason);
 }
 
+void BatchRunner::frames(int count, int rowIndex)
+{
+    m_frames.insert(rowIndex, count);
+}
+
+void BatchRunner::interrupt(bool printing)
+{
+    if (m_ended)
+        return;
+    // The tools are ended first; what had finished by then was reported.
+    ImgThread::shutdownAll();
+    if (!printing) {
+        m_ended = true;
+        return;
+    }
+    for (int row = 0; row < m_sent.size(); ++row) {
+        if (!m_report.finished(row)) {
+            m_report.finish(row, false);
+            printLine(BatchReport::stoppedLine(m_entries.at(m_sent.at(row)).source));
+        }
+    }
+    printLine(m_report.summaryLine());
+    m_progressShown = false;
+    m_ended = true;
+}
+
 void BatchRunner::finish()
 {
+    if (m_ended)
+        return;
+    m_ended = true;
     printLine(m_report.summaryLine());
     m_progressShown = false;
     emit finished(m_report.exitStatus());

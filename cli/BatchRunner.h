@@ -25,6 +25,12 @@ public:
     // the job's end (at once when nothing is left to send).
     void start();
 
+    // Ends the running tools at once (a signal came): the files not finished are
+    // reported stopped and counted failed, then the summary follows, unless
+    // printing is false (nobody reads the output any more). finished() is not
+    // emitted.
+    void interrupt(bool printing);
+
 signals:
     void finished(int exitStatus);
 
@@ -32,6 +38,7 @@ private slots:
     void setProgress(int progress, int rowIndex);
     void done(QString exportFilePath, int rowIndex, bool isSuccess);
     void failed(QString reason, int rowIndex);
+    void frames(int count, int rowIndex);
 
 private:
     void finish();
@@ -43,6 +50,8 @@ private:
     QVector<int> m_sent; // row index -> index into m_entries
     BatchReport m_report;
     QHash<int, QString> m_reasons; // row index -> why it failed, until its done()
+    QHash<int, int> m_frames; // row index -> pictures of its output, until its done()
+    bool m_ended = false; // the summary was printed
     QPointer<ImgThread> m_job;
     bool m_progressShown; // standard error is a terminal
 };

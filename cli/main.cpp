@@ -1,4 +1,5 @@
 #include "cli/BatchCommandLine.h"
+#include "cli/BatchReport.h"
 #include "cli/BatchRunner.h"
 #include "cli/SignalExit.h"
 
@@ -9,6 +10,7 @@
 #include <QCoreApplication>
 #include <QTextCodec>
 
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -41,13 +43,29 @@ int main(int argc, char *argv[])
     }
 
     const BatchRequest &request = parsed.request;
-    BatchRunner runner(request,
-                       BatchFiles::expand(request.paths, BatchCatalogue::acceptedSuffixes(request.job.imgType)));
+    // Arguments that are not valid UTF-8 name no file exactly once decoded: the
+    // file list reports such paths; anywhere else they end the run.
+    QHash<QString, QByteArray> undecodable;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray bytes(argv[i]);
+        if (!BatchFiles::isValidUtf8(bytes))
+            undecodable.insert(QString::fromUtf8(bytes), bytes);
+    }
+    for (auto it = undecodable.constBegin(); it != undecodable.constEnd(); ++it) {
+        if (!request.paths.contains(it.key())) {
+            printText(stderr,
+                      QStringLiteral("quorvane-batch: argument is not valid UTF-8: %1\n")
+                          .arg(BatchReport::shown(it.value())));
+            return 2;
+        }
+    }
+    BatchRunner runner(
+        request, BatchFiles::expand(request.paths, BatchCatalogue::acceptedSuffixes(request.job.imgType), undecodable));
     QObject::connect(&runner, &BatchRunner::finished, &app, &QCoreApplication::exit, Qt::QueuedConnection);
     // Interrupted: end the running tools (and drop their partial outputs) first.
     SignalExit signalExit;
-    QObject::connect(&signalExit, &SignalExit::received, &app, [&app](int signalNumber) {
-        ImgThread::shutdownAll();
+    QObject::connect(&signalExit, &SignalExit::received, &app, [&app, &runner](int signalNumber) {
+        runner.interrupt(signalNumber != SIGPIPE);
         app.exit(128 + signalNumber);
     });
     runner.start();

@@ -7,10 +7,16 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "support/Fixtures.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 // The pure parts of quorvane-batch: argument parsing into the job record, the file
 // list built from files and folders, and the report lines.
@@ -30,6 +36,8 @@ private slots:
     void expandFilesAndFolders();
     void acceptedSuffixesFollowThePages();
     void reportLines();
+    void shownNames_data();
+    void shownNames();
     void reportTallyAndExitStatus();
 };
 
@@ -208,6 +216,18 @@ void TestCli::expandFilesAndFolders()
                              "photos/.hidden.jpg", "single.bmp"})
         QVERIFY(Fixtures::writeBytes(dir.filePath(QLatin1String(name)), "x"));
 
+    // Not regular files, and names that are not UTF-8, are listed: the run says why each fails.
+    const QByteArray raw = QFile::encodeName(dir.filePath(QStringLiteral("photos")));
+    QCOMPARE(::mkfifo(raw + "/f.png", 0600), 0);
+    QVERIFY(QFile::link(dir.filePath(QStringLiteral("nowhere")), dir.filePath(QStringLiteral("photos/l.png"))));
+    const QByteArrayList undecodable = {raw + "/g\xff.png", raw + "/h\xff.txt"};
+    const auto removeUndecodable = qScopeGuard([&] {
+        for (const QByteArray &name : undecodable)
+            ::unlink(name.constData()); // QTemporaryDir cannot name them
+    });
+    for (const QByteArray &name : undecodable)
+        QVERIFY(::close(::open(name.constData(), O_WRONLY | O_CREAT, 0600)) == 0);
+
     const QString photos = dir.filePath(QStringLiteral("photos"));
     const QString single = dir.filePath(QStringLiteral("single.bmp"));
     const QString gone = dir.filePath(QStringLiteral("gone.jpg"));
@@ -220,7 +240,9 @@ void TestCli::expandFilesAndFolders()
         seen << QStringLiteral("%1 %2").arg(entry.source).arg(int(entry.state));
     }
     const QStringList expected = {
-        single + " 2", photos + "/a.png 0", photos + "/b.JPG 0", photos + "/C.txt 2", photos + "/d.tif 2", gone + " 1",
+        single + " 2",       photos + "/a.png 0", photos + "/b.JPG 0",       photos + "/C.txt 2",
+        photos + "/d.tif 2", photos + "/f.png 0", photos + "/g\uFFFD.png 3", photos + "/h\uFFFD.txt 2",
+        photos + "/l.png 1", gone + " 1",
     };
     QCOMPARE(seen, expected);
 }
@@ -235,6 +257,13 @@ void TestCli::acceptedSuffixesFollowThePages()
 void TestCli::reportLines()
 {
     QCOMPARE(BatchReport::okLine("in/a.jpg", "/out/a.png"), QStringLiteral("ok in/a.jpg -> /out/a.png"));
+    QCOMPARE(BatchReport::okLine("in/a.gif", "/out/a-0.png", 3),
+             QStringLiteral("ok in/a.gif -> /out/a-0.png (3 pictures)"));
+    QCOMPARE(BatchReport::failedLine("a\n.jpg", "/o/a\n.png", "x\ny"),
+             QStringLiteral("failed a\\n.jpg -> /o/a\\n.png: x\\ny"));
+    QCOMPARE(BatchReport::badNameLine("d/a\xff.jpg"),
+             QStringLiteral("failed d/a\\xff.jpg: file name is not valid UTF-8"));
+    QCOMPARE(BatchReport::stoppedLine("a.jpg"), QStringLiteral("stopped a.jpg"));
     QCOMPARE(BatchReport::failedLine("a.jpg", "/out/a.png", "no decode delegate"),
              QStringLiteral("failed a.jpg -> /out/a.png: no decode delegate"));
     QCOMPARE(BatchReport::missingLine("gone.jpg"), QStringLiteral("missing gone.jpg"));
@@ -243,6 +272,33 @@ void TestCli::reportLines()
     QCOMPARE(BatchReport::firstLine("\n  \r\nconvert: no images defined `x.png'.\nsecond line\n"),
              QStringLiteral("convert: no images defined `x.png'."));
     QCOMPARE(BatchReport::firstLine(" \n"), QString());
+}
+
+void TestCli::shownNames_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("plain") << QByteArray("a b.png") << "a b.png";
+    QTest::newRow("Chinese") << QString("照片 1.jpg").toUtf8() << "照片 1.jpg";
+    QTest::newRow("newline forging a line") << QByteArray("x.png -> y\nok z") << "x.png -> y\\nok z";
+    QTest::newRow("CR and tab") << QByteArray("a\rb\tc") << "a\\rb\\tc";
+    QTest::newRow("a backslash stays unambiguous") << QByteArray("a\\nb") << "a\\\\nb";
+    QTest::newRow("terminal escape") << QByteArray("\x1b[2Jx") << "\\x1b[2Jx";
+    QTest::newRow("DEL") << QByteArray("a\x7f") << "a\\x7f";
+    QTest::newRow("C1 next line") << QByteArray("a\xc2\x85") << "a\\u0085";
+    QTest::newRow("line separator") << QByteArray("a\xe2\x80\xa8") << "a\\u2028";
+    QTest::newRow("right-to-left override") << QByteArray("a\xe2\x80\xaegpj.exe") << "a\\u202egpj.exe";
+    QTest::newRow("byte that is not UTF-8") << QByteArray("a\xff.png") << "a\\xff.png";
+    QTest::newRow("cut sequence") << QByteArray("a\xe7\x85") << "a\\xe7\\x85";
+    QTest::newRow("overlong slash") << QByteArray("\xc0\xaf") << "\\xc0\\xaf";
+    QTest::newRow("U+FFFD itself is text") << QByteArray("a\xef\xbf\xbd") << QString("a") + QChar(0xFFFD);
+}
+
+void TestCli::shownNames()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(QString, shown);
+    QCOMPARE(BatchReport::shown(name), shown);
 }
 
 void TestCli::reportTallyAndExitStatus()

@@ -2,13 +2,18 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextCodec>
 
 #include <csignal>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include "support/EngineHarness.h"
 #include "support/Fixtures.h"
 
 // quorvane-batch run as a child process on generated images, with HOME in a
@@ -158,6 +163,8 @@ void TestCliBatch::operations_data()
     QTest::newRow("convert with a width keeps the aspect ratio")
         << QStringList{"convert", "-f", "bmp", "-W", "20"} << "c.d.jpg" << QSize(40, 20) << "c.d.bmp"
         << QByteArray("bmp") << QSize(20, 10);
+    QTest::newRow("convert with width 0: not given") << QStringList{"convert", "-f", "png", "-W", "0"} << "m.jpg"
+                                                     << QSize(40, 20) << "m.png" << QByteArray("png") << QSize(40, 20);
     QTest::newRow("convert with a height") << QStringList{"convert", "-f", "webp", "-H", "10"} << "e.png"
                                            << QSize(40, 20) << "e.webp" << QByteArray("webp") << QSize(20, 10);
     QTest::newRow("resize id-1inch is exact") << QStringList{"resize", "-f", "png", "--preset", "id-1inch"} << "f.jpg"
@@ -278,6 +285,19 @@ void TestCliBatch::exitStatus_data()
                                         << QStringList{"failed {}/broken.jpg -> {}/out/broken.png: *",
                                                        "ok {}/a.jpg -> {}/out/a.png",
                                                        "1 succeeded, 1 failed, 0 skipped"};
+    QTest::newRow("FIFO fails at once") << QStringList{"convert", "-f", "png", "{}/y.png"} << 1
+                                        << QStringList{"failed {}/y.png -> {}/out/y.png: not a regular file (a FIFO)",
+                                                       "0 succeeded, 1 failed, 0 skipped"};
+    QTest::newRow("GIF named .png: its pictures")
+        << QStringList{"convert", "{}/g.png"} << 0
+        << QStringList{"ok {}/g.png -> {}/out/g-0.jpg (3 pictures)", "1 succeeded, 0 failed, 0 skipped"};
+    // One line per file whatever its name holds; none is passed over.
+    QTest::newRow("folder of awkward entries")
+        << QStringList{"convert", "-f", "png", "{}/in"} << 1
+        << QStringList{"failed {}/in/c\\xff.png: file name is not valid UTF-8",
+                       "failed {}/in/f.png -> {}/out/f.png: not a regular file (a FIFO)",
+                       "ok {}/in/n\\nok 1 succeeded.png -> {}/out/n\\nok 1 succeeded.png",
+                       "1 succeeded, 2 failed, 0 skipped"};
 }
 
 void TestCliBatch::exitStatus()
@@ -292,6 +312,17 @@ void TestCliBatch::exitStatus()
     QVERIFY(Fixtures::writeBytes(path("scan.tif"), "skipped before anything reads it"));
     QVERIFY(Fixtures::writeBytes(path("notes.txt"), "notes"));
     QVERIFY(Fixtures::writeBytes(path("broken.jpg"), "this is not a JPEG file"));
+    QCOMPARE(::mkfifo(QFile::encodeName(path("y.png")).constData(), 0600), 0);
+    QVERIFY(EngineHarness::magick({"-size", "12x8", "xc:red", "xc:lime", "xc:blue", "gif:" + path("g.png")}));
+    QVERIFY(QDir(m_temp->path()).mkdir("in"));
+    QVERIFY(Fixtures::writeImage(path("in/n\nok 1 succeeded.png"), QSize(16, 8)));
+    QCOMPARE(::mkfifo(QFile::encodeName(path("in/f.png")).constData(), 0600), 0);
+    // QTemporaryDir cannot name it to remove it.
+    const QByteArray undecodableName = QFile::encodeName(path("in")) + "/c\xff.png";
+    const auto removeUndecodable = qScopeGuard([&] { ::unlink(undecodableName.constData()); });
+    const int undecodable = ::open(undecodableName.constData(), O_WRONLY | O_CREAT, 0600);
+    QVERIFY(undecodable >= 0);
+    ::close(undecodable);
 
     arguments.replaceInStrings("{}", m_temp->path());
     lines.replaceInStrings("{}", m_temp->path());
@@ -316,7 +347,8 @@ void TestCliBatch::exitStatus()
 
 void TestCliBatch::failedLineGivesTheToolsReason()
 {
-    QVERIFY(Fixtures::writeBytes(path("broken.jpg"), "this is not a JPEG file"));
+    // A JPEG signature, so that ImageMagick gets to look at it.
+    QVERIFY(Fixtures::writeBytes(path("broken.jpg"), QByteArray("\xFF\xD8\xFF\xE0") + "this is not a JPEG file"));
     const Run result = run({"convert", "-f", "png", "-o", path("out"), path("broken.jpg")});
     QCOMPARE(result.status, 1);
     const QString prefix = "failed " + path("broken.jpg") + " -> " + path("out/broken.png") + ": ";
@@ -425,6 +457,9 @@ void TestCliBatch::terminationEndsTheRunningTools()
     QVERIFY(process.waitForFinished(30000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 128 + SIGTERM);
+    // The unfinished file is named, and the summary still comes.
+    QCOMPARE(QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts),
+             QStringList({"stopped " + path("big.jpg"), "0 succeeded, 1 failed, 0 skipped"}));
     for (const qint64 tool : qAsConst(tools))
         QVERIFY2(!QFileInfo::exists(QStringLiteral("/proc/%1").arg(tool)), "a tool outlived the program");
     QCOMPARE(QDir(path("out")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());

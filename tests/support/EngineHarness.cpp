@@ -43,6 +43,20 @@ QList<WorkerResult> runWorkers(const JobSettings &s, const QList<FileToRun> &fil
                 result->success = success;
             },
             Qt::DirectConnection);
+        QObject::connect(
+            worker, &ImgRunable::failed, worker,
+            [&mutex, result](const QString &reason, int) {
+                QMutexLocker lock(&mutex);
+                result->reason = reason;
+            },
+            Qt::DirectConnection);
+        QObject::connect(
+            worker, &ImgRunable::frames, worker,
+            [&mutex, result](int count, int) {
+                QMutexLocker lock(&mutex);
+                result->frames = count;
+            },
+            Qt::DirectConnection);
         workers << worker;
     }
     for (ImgRunable *worker : qAsConst(workers))
@@ -64,7 +78,10 @@ QString writeTool(const QString &dir, const QString &name, const QByteArray &bod
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return QString();
-    file.write("#!/bin/sh\nIN=\"$1\"\nfor a in \"$@\"; do OUT=\"$a\"; done\n" + body + "\n");
+    // ImageMagick is told the input's format ("png:/path"); $IN is the path alone.
+    file.write("#!/bin/sh\nIN=\"$1\"\ncase \"$IN\" in [a-z]*:/*) IN=\"${IN#*:}\" ;; esac\n"
+               "for a in \"$@\"; do OUT=\"$a\"; done\n"
+               + body + "\n");
     file.close();
     file.setPermissions(file.permissions() | QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther);
     return path;

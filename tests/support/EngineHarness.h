@@ -18,6 +18,8 @@ struct WorkerResult
     int row = -1;
     bool success = false;
     bool progressAfterDone = false;
+    QString reason; // failed(): why
+    int frames = 0; // frames(): how many pictures the output is
 };
 
 struct FileToRun
@@ -32,7 +34,8 @@ QList<WorkerResult> runWorkers(const JobSettings &settings, const QList<FileToRu
 WorkerResult runWorker(const JobSettings &settings, const QString &source, const QString &exportDir, int row = 1);
 
 // Writes an executable /bin/sh script; in body, $IN is the first argument and
-// $OUT the last. Returns its path.
+// $OUT the last (a "format:" prefix the engine puts before ImageMagick's input is
+// dropped from $IN). Returns its path.
 QString writeTool(const QString &dir, const QString &name, const QByteArray &body);
 
 // Every file and folder below dir, hidden ones included, relative and sorted.

@@ -42,6 +42,40 @@ bool writeBytes(const QString &path, const QByteArray &bytes)
     return file.write(bytes) == bytes.size();
 }
 
+namespace {
+
+quint32 crc32(const QByteArray &bytes)
+{
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char byte : bytes) {
+        crc ^= quint8(byte);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+QByteArray bigEndian(quint32 value)
+{
+    return QByteArray(1, char(value >> 24)) + char(value >> 16) + char(value >> 8) + char(value);
+}
+
+QByteArray chunk(const QByteArray &type, const QByteArray &data)
+{
+    return bigEndian(quint32(data.size())) + type + data + bigEndian(crc32(type + data));
+}
+
+} // namespace
+
+bool writePngHeader(const QString &path, quint32 width, quint32 height)
+{
+    const QByteArray header = bigEndian(width) + bigEndian(height) + QByteArray("\x08\x02\x00\x00\x00", 5);
+    return writeBytes(path,
+                      QByteArray("\x89PNG\r\n\x1A\n", 8) + chunk("IHDR", header)
+                          + chunk("IDAT", QByteArray("\x78\x9C\x03\x00\x00\x00\x00\x01", 8))
+                          + chunk("IEND", QByteArray()));
+}
+
 QSize imageSize(const QString &path)
 {
     QImageReader reader(path);

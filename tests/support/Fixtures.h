@@ -18,6 +18,10 @@ bool writeDng(const QString &path, int width, int height);
 // Writes raw bytes to path (for corrupt or empty files).
 bool writeBytes(const QString &path, const QByteArray &bytes);
 
+// Writes a PNG whose header declares width x height, with one tiny IDAT chunk:
+// small on disk, huge when decoded.
+bool writePngHeader(const QString &path, quint32 width, quint32 height);
+
 // Size of the image stored at path, read by content; invalid when unreadable.
 QSize imageSize(const QString &path);
 

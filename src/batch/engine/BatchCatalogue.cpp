@@ -77,8 +77,7 @@ const QList<CompressionLevel> &compressionLevels()
 
 int qualityAt(int levelIndex)
 {
-    return levelIndex >= 0 && levelIndex < compressionLevels().size() ? compressionLevels().at(levelIndex).quality
-                                                                       : -1;
+    return levelIndex >= 0 && levelIndex < compressionLevels().size() ? compressionLevels().at(levelIndex).quality : -1;
 }
 
 int defaultQuality()

@@ -2,6 +2,8 @@
 
 #include "batch/engine/BatchTypes.h"
 
+#include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -10,9 +12,10 @@
 // One file named by the user, directly or through its folder.
 struct BatchEntry
 {
-    enum State { Send, Missing, Skipped };
+    enum State { Send, Missing, Skipped, BadName };
 
     QString source; // as the user gave it (folder entries: folder + "/" + name)
+    QByteArray bytes; // the same as the file system has it (may not be UTF-8)
     QString absolutePath; // what the engine gets; its tools run in another folder
     State state = Send;
 };
@@ -21,13 +24,20 @@ struct BatchEntry
 // pages (add file, add folder, drop) and for quorvane-batch.
 namespace BatchFiles {
 
-// The files directly in folder (no sub-folders, no hidden files), absolute, in
-// name order ignoring case.
+// The entries directly in folder that are neither folders nor hidden, absolute,
+// in name order ignoring case. FIFOs, sockets, devices and dangling links are
+// listed too: the job says why each of them fails instead of passing over them.
 QStringList folderFiles(const QString &folder);
 
 // A file stands for itself; a folder for folderFiles(); anything that does not
-// exist is Missing; a file whose lower-case suffix is not one of accepted is Skipped.
-QVector<BatchEntry> expand(const QStringList &paths, const QStringList &accepted);
+// exist is Missing; a file whose lower-case suffix is not one of accepted is
+// Skipped. A name that is not valid UTF-8 cannot be handed on exactly: it is
+// BadName (in a folder, unless its suffix alone makes it Skipped). undecodable
+// maps the paths given that were not valid UTF-8, as decoded, to their bytes.
+QVector<BatchEntry> expand(const QStringList &paths, const QStringList &accepted,
+                           const QHash<QString, QByteArray> &undecodable = {});
+
+bool isValidUtf8(const QByteArray &bytes);
 
 // A job's files for paths, the index of each path as its row. Paths that no
 // longer exist are left out; their indices go to missing when given.

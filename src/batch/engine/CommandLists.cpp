@@ -17,8 +17,9 @@ bool endsWithAny(const QString &text, std::initializer_list<const char *> ending
 
 QStringList sizeArgs(int width, int height)
 {
-    const bool hasWidth = width != -1;
-    const bool hasHeight = height != -1;
+    // 0 is "not given" like -1: "-resize 0" would make a 1x1 picture.
+    const bool hasWidth = width > 0;
+    const bool hasHeight = height > 0;
     if (hasWidth && hasHeight)
         return {QStringLiteral("-resize"), QStringLiteral("%1x%2!").arg(width).arg(height)};
     if (hasWidth)

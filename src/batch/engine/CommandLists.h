@@ -11,7 +11,7 @@
 namespace CommandLists {
 
 // Size argument of the conversion command: none, "-resize W", "-resize xH" or
-// "-resize WxH!" (exact size). -1 means the side is not given.
+// "-resize WxH!" (exact size). -1 (or any value below 1) means the side is not given.
 QStringList sizeArgs(int width, int height);
 
 // ImageMagick conversion: input, [-quality Q%], [-layers flatten], [size],

@@ -50,7 +50,7 @@ bool send(const QUrl &url, const QString &line, int timeoutMs)
     if (!ok) {
         qCDebug(lcBatch) << "request protobufHttp handle errors here";
         qCDebug(lcBatch, "request protobufHttp found error ....code: %d %d\n",
-               reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), int(reply->error()));
+                reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(), int(reply->error()));
         qCDebug(lcBatch) << reply->errorString();
     } else {
         qCDebug(lcBatch) << "result is :" << QString::fromUtf8(reply->readAll());

@@ -6,8 +6,10 @@
 #include "batch/engine/CompressRule.h"
 #include "batch/engine/FailureReport.h"
 #include "batch/engine/JobControl.h"
+#include "batch/engine/MagickPolicy.h"
 #include "batch/engine/PathAlias.h"
 #include "batch/engine/ProcessRunner.h"
+#include "batch/engine/SourceCheck.h"
 #include "batch/engine/StagedOutput.h"
 #include "batch/engine/SuccessRule.h"
 #include "batch/engine/TempArea.h"
@@ -23,6 +25,8 @@
 #include <QTimer>
 
 #include <atomic>
+#include <sys/statvfs.h>
+#include <unistd.h>
 
 namespace {
 
@@ -33,9 +37,22 @@ std::atomic_int progressIntervalMs{1000};
 // then writes nothing.
 constexpr int kPngquantQualityTooLow = 99;
 
+// A size of 0 (or below) is "not given", like -1.
 bool hasSize(int width, int height)
 {
-    return width != -1 || height != -1;
+    return width > 0 || height > 0;
+}
+
+// Less free space than this where a file failed: the disk is full.
+constexpr qint64 kFullBelowBytes = 1024 * 1024;
+
+// Bytes this process may still write below path; -1 when unknown.
+qint64 freeBytes(const QString &path)
+{
+    struct statvfs info = {};
+    if (::statvfs(QFile::encodeName(path).constData(), &info) != 0)
+        return -1;
+    return qint64(::geteuid() == 0 ? info.f_bfree : info.f_bavail) * qint64(info.f_frsize);
 }
 
 void logLines(const QStringList &lines)
@@ -108,12 +125,14 @@ void ImgRunable::run()
     }
     finish(outputPath);
     runner.reset();
+    temp.reset();
     --runningWorkers;
 }
 
 QString ImgRunable::process()
 {
-    runner = std::make_unique<ProcessRunner>(BatchPaths::appDir());
+    temp = std::make_unique<TempFolder>();
+    runner = std::make_unique<ProcessRunner>(BatchPaths::appDir(), temp->path());
     if (control)
         runner->setCancelFlag(control->stopFlag());
 
@@ -125,6 +144,10 @@ QString ImgRunable::process()
 
     if (oriFilePath.isEmpty() || exportDir.isEmpty()) {
         note(QStringLiteral("no source file or no output folder given"));
+        return QString();
+    }
+    if (temp->path().isEmpty()) {
+        note(temp->problem());
         return QString();
     }
     if (job.imgType == BatchOp::Compress)
@@ -199,9 +222,9 @@ bool ImgRunable::claimTarget(const QString &fmt, OutputNaming::Target &target)
         note(QStringLiteral("no output format"));
         return false;
     }
-    const QDateTime now = QDateTime::currentDateTime();
+    claimedAt = QDateTime::currentDateTime();
     names.claim([&](const OutputNaming::ExistsFn &exists) {
-        target = OutputNaming::outputTarget(job, oriFilePath, exportDir, rowIndex, now, exists);
+        target = OutputNaming::outputTarget(job, oriFilePath, exportDir, rowIndex, claimedAt, exists);
         return target.claimPath();
     });
     if (!target.frameDir.isEmpty()) {
@@ -212,6 +235,22 @@ bool ImgRunable::claimTarget(const QString &fmt, OutputNaming::Target &target)
         createdFrameDir = target.frameDir;
     }
     output = std::make_unique<StagedOutput>(target.outputPath);
+    if (output->stagePath().isEmpty()) {
+        note(output->problem());
+        return false;
+    }
+    return true;
+}
+
+bool ImgRunable::checkSource(bool wantPicture)
+{
+    const SourceCheck::Source source = SourceCheck::inspect(oriFilePath, wantPicture);
+    if (!source.problem.isEmpty()) {
+        note(source.problem);
+        return false;
+    }
+    sourceCoder = source.coder;
+    sourceSize = source.size;
     return true;
 }
 
@@ -222,23 +261,24 @@ QString ImgRunable::convertOrRotate()
     if (!claimTarget(fmt, target))
         return target.outputPath;
 
+    const bool raw = job.imgType == BatchOp::Convert && Formats::isRawSuffix(OutputNaming::sourceSuffix(oriFilePath));
+    if (!checkSource(!raw))
+        return target.outputPath;
     QString input = oriFilePath;
-    if (job.imgType == BatchOp::Convert && Formats::isRawSuffix(OutputNaming::sourceSuffix(oriFilePath))) {
+    QString coder = sourceCoder;
+    if (raw) {
         input = decodeRaw(oriFilePath);
         if (input.isEmpty())
             return target.outputPath;
+        coder = QStringLiteral("jpeg");
     }
-    runMagick(CommandLists::convertArgs(job, input, target.outputPath, fmt), fmt, *output);
+    runMagick(CommandLists::convertArgs(job, input, target.outputPath, fmt), fmt, *output, coder);
     return target.outputPath;
 }
 
 QString ImgRunable::decodeRaw(const QString &rawPath)
 {
-    if (!TempArea::ensureJobTempDir()) {
-        note(QStringLiteral("cannot create the temporary folder ") + TempArea::jobTempDir());
-        return QString();
-    }
-    const QString tempDir = TempArea::jobTempDir();
+    const QString tempDir = temp->path();
     const QDateTime now = QDateTime::currentDateTime();
     const QString folder = names.claim(
         [&](const OutputNaming::ExistsFn &exists) { return OutputNaming::rawIntermediateDir(tempDir, now, exists); });
@@ -268,33 +308,35 @@ QString ImgRunable::compress()
     const QString fmt = OutputNaming::outputSuffix(job, oriFilePath);
     qCDebug(lcBatch) << "compress format is:" << fmt;
     OutputNaming::Target target;
-    if (!claimTarget(fmt, target))
+    if (!claimTarget(fmt, target) || !checkSource(true))
         return target.outputPath;
 
     if (fmt != QLatin1String("png")) {
-        if (runMagick(CommandLists::convertArgs(job, oriFilePath, target.outputPath, fmt), fmt, *output))
+        if (runMagick(CommandLists::convertArgs(job, oriFilePath, target.outputPath, fmt), fmt, *output, sourceCoder))
             keepSourceIfNotSmaller(*output);
         return target.outputPath;
     }
     if (!hasSize(job.zoomWidth, job.zoomHeight)) {
-        if (runPngquant(CommandLists::pngArgs(job.qualityValue, oriFilePath, target.outputPath), *output))
+        // pngquant has no limits of its own: a small file may declare a huge picture.
+        const QString tooLarge = sourceSize.isValid()
+            ? MagickPolicy::sizeProblem(sourceSize.width(), sourceSize.height(), MagickPolicy::limits())
+            : QString();
+        if (!tooLarge.isEmpty())
+            note(tooLarge);
+        else if (runPngquant(CommandLists::pngArgs(job.qualityValue, oriFilePath, target.outputPath), *output))
             keepSourceIfNotSmaller(*output);
         return target.outputPath;
     }
 
     // Resize first, into an intermediate file, then quantise that.
-    if (!TempArea::ensureJobTempDir()) {
-        note(QStringLiteral("cannot create the temporary folder ") + TempArea::jobTempDir());
-        return target.outputPath;
-    }
-    const QString tempDir = TempArea::jobTempDir();
+    const QString tempDir = temp->path();
     const QString base = OutputNaming::baseName(job.imgType, oriFilePath);
     const QDateTime now = QDateTime::currentDateTime();
     const QString resized = names.claim([&](const OutputNaming::ExistsFn &exists) {
         return OutputNaming::compressIntermediate(tempDir, base, fmt, now, exists);
     });
     StagedOutput resizedStage(resized);
-    if (!runMagick(CommandLists::convertArgs(job, oriFilePath, resized, fmt), fmt, resizedStage))
+    if (!runMagick(CommandLists::convertArgs(job, oriFilePath, resized, fmt), fmt, resizedStage, sourceCoder))
         return target.outputPath;
     if (!resizedStage.present() || !resizedStage.commit()) {
         note(QStringLiteral("the resized intermediate file is missing"));
@@ -319,25 +361,35 @@ void ImgRunable::keepSourceIfNotSmaller(StagedOutput &stage)
         note(QStringLiteral("cannot keep the original under the output name"));
 }
 
-bool ImgRunable::runMagick(const QStringList &args, const QString &fmt, StagedOutput &stage)
+bool ImgRunable::runMagick(const QStringList &args, const QString &fmt, StagedOutput &stage, const QString &coder)
 {
     logLines(CommandLists::debugLines(args.first(), args.last(), fmt, args));
 
+    // Whichever ImageMagick was found must hold to the program's policy.
+    const QString magick = ToolLocator::program(ToolLocator::Tool::ImageMagick);
+    if (!ToolLocator::overridden(ToolLocator::Tool::ImageMagick) && QFileInfo(magick).isExecutable()
+        && !MagickPolicy::appliedBy(magick)) {
+        note(MagickPolicy::configDir().isEmpty()
+                 ? QStringLiteral("the program's ImageMagick policy (imagemagick/policy.xml) is missing")
+                 : magick + QStringLiteral(" does not apply the program's ImageMagick policy"));
+        return false;
+    }
+
     // The documented list names the real files. ImageMagick reads patterns into
     // names ("%d", "[0]", "*"), so an awkward input or output folder is given to it
-    // as a plain link, and it writes to the stage name, not the final output.
+    // as a plain link, and it writes to the stage name, not the final output. The
+    // input is prefixed with the format its content showed.
     const QFileInfo staged(stage.stagePath());
-    const PathAlias input(args.first(), TempArea::jobTempDir());
-    const PathAlias outputDir(staged.path(), TempArea::jobTempDir());
+    const PathAlias input(args.first(), temp->path());
+    const PathAlias outputDir(staged.path(), temp->path());
     if (input.path().isEmpty() || outputDir.path().isEmpty()) {
         note(QStringLiteral("cannot give ImageMagick plain names for ") + args.first());
         return false;
     }
     QStringList actual = args;
-    actual.first() = input.path();
+    actual.first() = coder.isEmpty() ? input.path() : coder + QLatin1Char(':') + input.path();
     actual.last() = outputDir.path() + QLatin1Char('/') + staged.fileName();
 
-    const QString magick = ToolLocator::program(ToolLocator::Tool::ImageMagick);
     const ToolRun result = runner->run(magick, actual);
     noteRun(magick, result);
     return result.ok();
@@ -355,29 +407,88 @@ bool ImgRunable::runPngquant(const QStringList &args, StagedOutput &stage)
     // the best image that meets it is the input itself, so its bytes become the
     // output and the row shows an unchanged size.
     if (result.started && !result.crashed && !result.timedOut && !result.stopped
-        && result.exitCode == kPngquantQualityTooLow && QFile::copy(args.first(), stage.stagePath()))
-        result.exitCode = 0;
+        && result.exitCode == kPngquantQualityTooLow) {
+        QFile source(args.first());
+        if (source.copy(stage.stagePath()))
+            result.exitCode = 0;
+        else
+            errorText
+                += QStringLiteral("cannot copy the source as the result: ") + source.errorString() + QLatin1Char('\n');
+    }
     noteRun(pngquant, result);
     return result.ok();
 }
 
-void ImgRunable::finish(const QString &outputPath)
+void ImgRunable::placeFrames(QString &outputPath, int &frameCount)
+{
+    const QList<int> frames = output->frames();
+    frameCount = frames.size();
+    if (frames.isEmpty())
+        return;
+    // Several pictures: their names are chosen together, none of them taken.
+    const QString dir = QFileInfo(output->finalPath()).path();
+    const QString base = OutputNaming::baseName(job.imgType, oriFilePath);
+    const QString fmt = QFileInfo(output->finalPath()).suffix();
+    const QString stamp = OutputNaming::timeStamp(claimedAt) + QString::number(rowIndex);
+    names.releaseAll();
+    const QStringList set = names.claimAll([&](const OutputNaming::ExistsFn &exists) {
+        const QString path = OutputNaming::frameSetTarget(dir, base, fmt, frames, stamp, exists);
+        QStringList all{path};
+        for (const int n : frames)
+            all << OutputNaming::framePath(path, n);
+        return all;
+    });
+    output->retarget(set.first());
+    outputPath = OutputNaming::framePath(set.first(), frames.first());
+}
+
+QString ImgRunable::noSpaceProblem() const
+{
+    QStringList dirs;
+    if (output)
+        dirs << QFileInfo(output->finalPath()).path();
+    if (temp && !temp->path().isEmpty())
+        dirs << temp->path();
+    const bool stated = errorText.contains(QLatin1String("No space left on device"), Qt::CaseInsensitive);
+    QString fullest;
+    qint64 least = -1;
+    for (const QString &dir : qAsConst(dirs)) {
+        const qint64 free = freeBytes(dir);
+        if (free >= 0 && (least < 0 || free < least)) {
+            least = free;
+            fullest = dir;
+        }
+    }
+    if (fullest.isEmpty() || (!stated && least >= kFullBelowBytes))
+        return QString();
+    return QStringLiteral("no space left on device (%1)").arg(fullest);
+}
+
+void ImgRunable::finish(const QString &plannedPath)
 {
     if (!errorText.isEmpty())
         qCDebug(lcBatch).noquote() << QStringLiteral("执行失败，执行结果为：") + errorText;
 
+    QString outputPath = plannedPath;
+    int frameCount = 0;
     const bool present = output && output->present();
     bool success = SuccessRule::succeeded(job.imgType, programsOk, present, errorText);
-    if (success && !output->commit()) {
-        errorText += QStringLiteral("cannot move the output into place\n");
-        success = false;
+    if (success) {
+        placeFrames(outputPath, frameCount);
+        if (!output->commit()) {
+            errorText += QStringLiteral("cannot move the output into place\n");
+            success = false;
+        }
     }
+    // Judged before the partial output goes, which would free the space again.
+    const QString noSpace = success || stopRequested() ? QString() : noSpaceProblem();
     if (!success) {
         if (output)
             output->discard();
         if (!createdFrameDir.isEmpty())
             QDir(createdFrameDir).removeRecursively();
     }
+    output.reset();
     for (const QString &path : qAsConst(intermediates)) {
         if (QFileInfo(path).isDir())
             QDir().rmdir(path);
@@ -396,6 +507,8 @@ void ImgRunable::finish(const QString &outputPath)
         emit setProgress(100, rowIndex);
         if (keptSource)
             emit keptOriginal(rowIndex);
+        if (frameCount > 1)
+            emit frames(frameCount, rowIndex);
         emit done(outputPath, rowIndex, true);
         return;
     }
@@ -406,6 +519,6 @@ void ImgRunable::finish(const QString &outputPath)
                                 FailureReport::line(job.imgType, oriFilePath, QFileInfo(oriFilePath).size(), outputPath,
                                                     job.zoomWidth, job.zoomHeight, errorText));
     }
-    emit failed(SuccessRule::failureReason(errorText, engineCause), rowIndex);
+    emit failed(noSpace.isEmpty() ? SuccessRule::failureReason(errorText, engineCause) : noSpace, rowIndex);
     emit done(outputPath, rowIndex, false);
 }

@@ -4,8 +4,10 @@
 #include "batch/engine/NameReservation.h"
 #include "batch/engine/OutputNaming.h"
 
+#include <QDateTime>
 #include <QObject>
 #include <QRunnable>
+#include <QSize>
 #include <QString>
 #include <QStringList>
 
@@ -14,6 +16,7 @@
 class JobControl;
 class ProcessRunner;
 struct ToolRun;
+class TempFolder;
 class QThread;
 class QTimer;
 class StagedOutput;
@@ -52,6 +55,9 @@ signals:
     void done(const QString &exportFilePath, int rowIndex, bool isSuccess);
     // Just before a failed file's done(): one line saying why.
     void failed(const QString &reason, int rowIndex);
+    // Just before done() of a file whose output is several pictures
+    // (NAME-0.EXT, NAME-1.EXT, ...; done() names the first): how many.
+    void frames(int count, int rowIndex);
     // Just before a compressed file's done(): the result was not smaller, so the
     // output holds the source's bytes.
     void keptOriginal(int rowIndex);
@@ -73,8 +79,11 @@ private:
     QString compress();
     bool claimTarget(const QString &fmt, OutputNaming::Target &target);
     QString decodeRaw(const QString &rawPath);
-    bool runMagick(const QStringList &args, const QString &fmt, StagedOutput &stage);
+    bool checkSource(bool wantPicture);
+    bool runMagick(const QStringList &args, const QString &fmt, StagedOutput &stage, const QString &coder);
     bool runPngquant(const QStringList &args, StagedOutput &stage);
+    void placeFrames(QString &outputPath, int &frameCount);
+    QString noSpaceProblem() const;
     void note(const QString &problem);
     void noteRun(const QString &program, const ToolRun &result);
     void finish(const QString &outputPath);
@@ -91,7 +100,11 @@ private:
     std::unique_ptr<QThread> progressThread;
 
     // One file's run.
+    std::unique_ptr<TempFolder> temp;
     std::unique_ptr<ProcessRunner> runner;
+    QString sourceCoder; // ImageMagick format of the source's content
+    QSize sourceSize; // from its header, when known
+    QDateTime claimedAt;
     NameReservation names;
     std::unique_ptr<StagedOutput> output;
     QString createdFrameDir;

@@ -160,7 +160,7 @@ void ImgThread::run()
 {
     if (!QFileInfo::exists(exportDir))
         QDir().mkpath(BatchPaths::defaultExportDir());
-    TempArea::jobStarted();
+    TempArea::sweep();
 
     QThreadPool *pool = QThreadPool::globalInstance();
     int next = 0;
@@ -174,10 +174,10 @@ void ImgThread::run()
                 Qt::BlockingQueuedConnection);
         connect(worker.get(), &ImgRunable::done, this, &ImgThread::parentDone, Qt::BlockingQueuedConnection);
         connect(worker.get(), &ImgRunable::failed, this, &ImgThread::parentFailed, Qt::BlockingQueuedConnection);
+        connect(worker.get(), &ImgRunable::frames, this, &ImgThread::notifyParentFrames, Qt::BlockingQueuedConnection);
         connect(worker.get(), &ImgRunable::keptOriginal, this, &ImgThread::parentKeptOriginal,
                 Qt::BlockingQueuedConnection);
-        connect(worker.get(), &ImgRunable::cancelled, this, &ImgThread::parentCancelled,
-                Qt::BlockingQueuedConnection);
+        connect(worker.get(), &ImgRunable::cancelled, this, &ImgThread::parentCancelled, Qt::BlockingQueuedConnection);
         bool started = false;
         while (!(started = pool->tryStart(worker.get())) && !stopping()) {
             if (control->waitForWorkerEnd(kDispatchWaitMs))
@@ -193,7 +193,6 @@ void ImgThread::run()
             emit notifyParentCancelled(files.at(i).row);
     }
     control->waitForWorkerEnds(dispatched - endsSeen);
-    TempArea::jobEnded();
     emit notifyParentDone(QString(), -1, true);
 }
 

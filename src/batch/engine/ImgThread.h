@@ -42,8 +42,7 @@ public:
     // Sets the global pool to kPoolThreads; done once at start-up.
     static void setUpPool();
 
-    ImgThread(const JobSettings &settings, const JobFiles &files, const QString &exportDir,
-              QObject *parent = nullptr);
+    ImgThread(const JobSettings &settings, const JobFiles &files, const QString &exportDir, QObject *parent = nullptr);
     // fileList: one map per file with the keys "id" (row index) and "path"; the
     // job owns and deletes it.
     ImgThread(int imgType, int formatIndex, int qualityValue, int zoomWidth, int zoomHeight,
@@ -71,6 +70,9 @@ signals:
     void notifyParentDone(QString exportFilePath, int rowIndex, bool isSuccess);
     // Why a file failed, one line; arrives before that file's notifyParentDone.
     void notifyParentFailure(QString reason, int rowIndex);
+    // The output of a file is count pictures; arrives before its notifyParentDone,
+    // which names the first.
+    void notifyParentFrames(int count, int rowIndex);
     // A compression result would not have been smaller: the output holds the
     // source's bytes. Arrives before that file's notifyParentDone.
     void notifyParentKeptOriginal(int rowIndex);

@@ -27,14 +27,20 @@ NameReservation::~NameReservation()
 
 QString NameReservation::claim(const std::function<QString(const OutputNaming::ExistsFn &)> &pick)
 {
+    return claimAll([&pick](const OutputNaming::ExistsFn &exists) { return QStringList{pick(exists)}; }).first();
+}
+
+QStringList NameReservation::claimAll(const std::function<QStringList(const OutputNaming::ExistsFn &)> &pick)
+{
     QMutexLocker lock(&registryMutex);
     const OutputNaming::ExistsFn exists = [](const QString &path) {
         return registry().contains(path) || QFileInfo::exists(path) || QFileInfo(path).isSymLink();
     };
-    const QString path = pick(exists);
-    registry().insert(path);
-    claimed_ << path;
-    return path;
+    const QStringList paths = pick(exists);
+    for (const QString &path : paths)
+        registry().insert(path);
+    claimed_ << paths;
+    return paths;
 }
 
 void NameReservation::releaseAll()

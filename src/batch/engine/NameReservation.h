@@ -21,6 +21,8 @@ public:
     // Calls pick with the combined exists-check; claims and returns the path it
     // returns.
     QString claim(const std::function<QString(const OutputNaming::ExistsFn &exists)> &pick);
+    // The same for a set of names that belong together (the frames of one output).
+    QStringList claimAll(const std::function<QStringList(const OutputNaming::ExistsFn &exists)> &pick);
 
     void releaseAll();
 

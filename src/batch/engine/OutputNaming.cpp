@@ -101,6 +101,28 @@ Target outputTarget(const JobSettings &settings, const QString &source, const QS
     return target;
 }
 
+QString framePath(const QString &path, int n)
+{
+    const QString suffix = QFileInfo(path).suffix();
+    const QString tail = suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix;
+    return path.chopped(tail.size()) + QLatin1Char('-') + QString::number(n) + tail;
+}
+
+QString frameSetTarget(const QString &dir, const QString &base, const QString &fmt, const QList<int> &frames,
+                       const QString &stamp, const ExistsFn &exists)
+{
+    const auto taken = [&](const QString &path) {
+        if (exists(path))
+            return true;
+        for (const int n : frames) {
+            if (exists(framePath(path, n)))
+                return true;
+        }
+        return false;
+    };
+    return withCollisionRule(dir, base, fmt, stamp, taken);
+}
+
 QString rawIntermediateDir(const QString &tempDir, const QDateTime &now, const ExistsFn &exists)
 {
     const auto taken = [&exists](const QString &dir) { return exists(dir) || exists(dir + QStringLiteral(".jpg")); };

@@ -3,6 +3,7 @@
 #include "batch/engine/BatchTypes.h"
 
 #include <QDateTime>
+#include <QList>
 #include <QString>
 
 #include <functional>
@@ -54,6 +55,16 @@ QString freeName(const QString &dir, const QString &stem, const QString &suffix,
 // multi-frame sources get exportDir/F/base.FMT with F = base or base_TS+ROW.
 Target outputTarget(const JobSettings &settings, const QString &source, const QString &exportDir, int rowIndex,
                     const QDateTime &now, const ExistsFn &exists);
+
+// NAME-n.EXT for frame n of NAME.EXT: how ImageMagick numbers the files of a
+// multi-image output.
+QString framePath(const QString &path, int n);
+
+// An output written as the frames above: dir/stem.FMT by the rule of
+// outputTarget (stem = base, else base_TS+ROW, counted on), where neither that
+// name nor any of its frame names is taken, so the set lands whole.
+QString frameSetTarget(const QString &dir, const QString &base, const QString &fmt, const QList<int> &frames,
+                       const QString &stamp, const ExistsFn &exists);
 
 // The folder tempDir/TSZ that the RAW path creates; the decoder writes
 // tempDir/TSZ.jpg beside it. Both names are checked.

@@ -16,7 +16,7 @@
 class PathAlias
 {
 public:
-    // linkDir: where links are made (jobTempDir, created when needed).
+    // linkDir: where links are made (the file's temporary folder, created when needed).
     PathAlias(const QString &path, const QString &linkDir);
     ~PathAlias();
     PathAlias(const PathAlias &) = delete;

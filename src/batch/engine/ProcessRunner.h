@@ -1,18 +1,23 @@
 #pragma once
 
 #include <QProcess>
+
 #include <QString>
 #include <QStringList>
-
 #include <atomic>
+#include <memory>
 
 // What one run of an external program left behind.
 struct ToolRun
 {
+    enum class Limit { None, Idle, Wall };
+
     bool started = false;
     bool crashed = false;
     bool timedOut = false;
     bool stopped = false; // ended because the process is shutting down or the job was stopped
+    Limit limit = Limit::None; // which limit ended it, when timedOut
+    qint64 limitMs = 0;
     int exitCode = -1;
     QString errorText; // standard error, decoded leniently as UTF-8
 
@@ -23,20 +28,41 @@ struct ToolRun
     QString problem(const QString &program) const;
 };
 
+// How long a tool may take. A tool whose processes neither use the processor nor
+// read or write anything for idleMs is stuck (a FIFO opened for reading, a
+// delegate waiting for input) and is ended; wallMs bounds a tool that keeps busy
+// without end. A 50 megapixel JPEG to PNG conversion takes about 7 s here alone,
+// pngquant on it 27 s, a resize of it that spills its pixel cache to disk about a
+// minute: ten of them sharing two cores stay far below 30 minutes, and none of
+// them is ever idle for a minute.
+struct ToolLimits
+{
+    qint64 idleMs = 60 * 1000;
+    qint64 wallMs = 30 * 60 * 1000;
+    int graceMs = 2000; // between SIGTERM and SIGKILL when a tool is ended
+};
+
 // Runs the external programs of one file, one after the other, on the calling
 // thread: one process object, arguments as a list (no shell), working directory
-// the application folder, up to 30 s to start and 30 000 000 ms to finish.
+// the application folder, up to 30 s to start, then the limits above.
+//
+// Every program runs in a process group of its own, so ending it ends the helpers
+// it started too: SIGTERM to the group, SIGKILL after a short grace. Helpers left
+// over when a program exits are killed as well. If this process dies, the
+// program gets SIGKILL.
 //
 // Ten files run at once on a machine that may have two cores, so each child gets
 // a bounded thread count (MAGICK_THREAD_LIMIT, OMP_NUM_THREADS) instead of one
-// thread per core each.
+// thread per core each. Temporary files of the tools (MAGICK_TEMPORARY_PATH,
+// TMPDIR) go to the file's own temporary folder, and ImageMagick reads the
+// program's policy (MAGICK_CONFIGURE_PATH).
 class ProcessRunner
 {
 public:
     static constexpr int kStartTimeoutMs = 30000;
-    static constexpr qint64 kFinishTimeoutMs = 30000000;
 
-    explicit ProcessRunner(const QString &workingDir);
+    // tempDir: the file's private temporary folder; empty leaves the tools' own choice.
+    ProcessRunner(const QString &workingDir, const QString &tempDir = QString());
     ~ProcessRunner();
     ProcessRunner(const ProcessRunner &) = delete;
     ProcessRunner &operator=(const ProcessRunner &) = delete;
@@ -52,12 +78,16 @@ public:
     static void requestStop();
     static bool stopRequested();
 
+    static ToolLimits limits();
+    static void setLimits(const ToolLimits &limits); // tests
+
     // The environment every child gets.
-    static QProcessEnvironment childEnvironment();
+    static QProcessEnvironment childEnvironment(const QString &tempDir = QString());
 
 private:
     bool cancelled() const;
+    void endGroup(qint64 group, int graceMs);
 
-    QProcess process_;
+    std::unique_ptr<QProcess> process_;
     const std::atomic_bool *cancel_ = nullptr;
 };

@@ -1,70 +1,93 @@
 #include "batch/engine/StagedOutput.h"
 
-#include <QCoreApplication>
+#include "batch/engine/OutputNaming.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 
-#include <atomic>
+#include <cerrno>
+#include <sys/stat.h>
 
 namespace {
 
-std::atomic_int stageCounter{0};
+const QString kStem = QStringLiteral("out");
+
+QString dotSuffix(const QString &path)
+{
+    const QString suffix = QFileInfo(path).suffix();
+    return suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix;
+}
 
 } // namespace
 
 StagedOutput::StagedOutput(const QString &finalPath)
     : final_(finalPath)
 {
-    const QFileInfo info(finalPath);
-    dir_ = info.path();
-    suffix_ = info.suffix();
-    finalStem_ = suffix_.isEmpty() ? info.fileName() : info.fileName().chopped(suffix_.size() + 1);
-    const QString dotSuffix = suffix_.isEmpty() ? QString() : QLatin1Char('.') + suffix_;
-    do {
-        stageStem_ = QStringLiteral(".quorvane-%1-%2").arg(QCoreApplication::applicationPid()).arg(++stageCounter);
-        stage_ = dir_ + QLatin1Char('/') + stageStem_ + dotSuffix;
-    } while (QFileInfo::exists(stage_) || QFileInfo(stage_).isSymLink());
+    const QString dir = QFileInfo(finalPath).path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString candidate = dir + QStringLiteral("/.quorvane-")
+            + QString::number(QRandomGenerator::system()->generate64(), 16).rightJustified(16, QLatin1Char('0'));
+        if (::mkdir(QFile::encodeName(candidate).constData(), 0700) == 0) {
+            stageDir_ = candidate;
+            stage_ = candidate + QLatin1Char('/') + kStem + dotSuffix(finalPath);
+            return;
+        }
+        if (errno != EEXIST)
+            break;
+    }
+    problem_ = QStringLiteral("cannot write in the output folder %1: %2").arg(dir, qt_error_string(errno));
 }
 
 StagedOutput::~StagedOutput()
 {
-    if (!committed_)
-        discard();
+    discard();
 }
 
-QStringList StagedOutput::writtenFiles() const
+void StagedOutput::retarget(const QString &finalPath)
 {
-    QStringList files;
-    if (QFileInfo::exists(stage_))
-        files << stage_;
-    const QString dotSuffix = suffix_.isEmpty() ? QString() : QLatin1Char('.') + suffix_;
-    const QRegularExpression frame(QLatin1Char('^') + QRegularExpression::escape(stageStem_) + QStringLiteral("-\\d+")
-                                   + QRegularExpression::escape(dotSuffix) + QLatin1Char('$'));
-    // The stage stem is plain text, safe as a wildcard pattern.
-    const QStringList entries
-        = QDir(dir_).entryList({stageStem_ + QStringLiteral("-*")}, QDir::Files | QDir::Hidden | QDir::System);
+    final_ = finalPath;
+}
+
+QList<int> StagedOutput::frames() const
+{
+    QList<int> numbers;
+    if (stageDir_.isEmpty())
+        return numbers;
+    const QRegularExpression frame(QLatin1Char('^') + kStem + QStringLiteral("-(\\d{1,6})")
+                                   + QRegularExpression::escape(dotSuffix(stage_)) + QLatin1Char('$'));
+    const QStringList entries = QDir(stageDir_).entryList(QDir::Files | QDir::Hidden | QDir::System);
     for (const QString &entry : entries) {
-        if (frame.match(entry).hasMatch())
-            files << dir_ + QLatin1Char('/') + entry;
+        const QRegularExpressionMatch match = frame.match(entry);
+        if (match.hasMatch())
+            numbers << match.captured(1).toInt();
     }
-    return files;
+    std::sort(numbers.begin(), numbers.end());
+    return numbers;
 }
 
-QString StagedOutput::finalNameFor(const QString &written) const
+QList<StagedOutput::Move> StagedOutput::moves() const
 {
-    if (written == stage_)
-        return final_;
-    // STAGE-7.EXT -> FINAL-7.EXT
-    return dir_ + QLatin1Char('/') + finalStem_ + QFileInfo(written).fileName().mid(stageStem_.size());
+    QList<Move> list;
+    if (!stage_.isEmpty() && QFileInfo(stage_).isFile())
+        list.append({stage_, final_});
+    const QList<int> numbers = frames();
+    for (const int n : numbers)
+        list.append({OutputNaming::framePath(stage_, n), OutputNaming::framePath(final_, n)});
+    return list;
 }
 
 bool StagedOutput::present() const
 {
-    const QStringList files = writtenFiles();
-    for (const QString &file : files) {
-        if (QFileInfo(file).size() > 0)
+    if (stage_.isEmpty())
+        return false;
+    if (QFileInfo(stage_).size() > 0)
+        return true;
+    const QList<int> numbers = frames();
+    for (const int n : numbers) {
+        if (QFileInfo(OutputNaming::framePath(stage_, n)).size() > 0)
             return true;
     }
     return false;
@@ -72,26 +95,24 @@ bool StagedOutput::present() const
 
 bool StagedOutput::commit()
 {
-    const QStringList files = writtenFiles();
-    QStringList done;
-    for (const QString &file : files) {
-        const QString target = finalNameFor(file);
+    const QList<Move> list = moves();
+    QList<Move> done;
+    for (const Move &move : list) {
         // QFile::rename refuses to replace an existing file; check anyway for links.
-        if (QFileInfo(target).exists() || QFileInfo(target).isSymLink() || !QFile::rename(file, target)) {
-            for (const QString &undo : qAsConst(done))
-                QFile::rename(finalNameFor(undo), undo);
+        if (QFileInfo(move.to).exists() || QFileInfo(move.to).isSymLink() || !QFile::rename(move.from, move.to)) {
+            for (const Move &undo : qAsConst(done))
+                QFile::rename(undo.to, undo.from);
             discard();
             return false;
         }
-        done << file;
+        done << move;
     }
-    committed_ = !files.isEmpty();
-    return committed_;
+    discard();
+    return !list.isEmpty();
 }
 
 void StagedOutput::discard()
 {
-    const QStringList files = writtenFiles();
-    for (const QString &file : files)
-        QFile::remove(file);
+    if (!stageDir_.isEmpty())
+        QDir(stageDir_).removeRecursively();
 }

@@ -1,16 +1,19 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
-// An output written under a hidden temporary name beside its final path and
+// An output written into a private hidden folder beside its final path and
 // renamed into place only once the file is known to be good.
 //
-// The final name never holds a half-written or rejected file, and a failed or
-// interrupted conversion leaves nothing that looks like a result. The temporary
-// name is plain, so ImageMagick cannot read "%d" and friends into it. When a
-// program writes one file per frame (NAME-0.EXT, NAME-1.EXT, ...), those are
-// renamed to the final name's FINAL-0.EXT, FINAL-1.EXT, ...
+// The folder (".quorvane-" and 16 random hex digits) is created exclusively, so
+// everything found in it was written by this run: a file of someone else's is
+// never taken for an output, whatever its name. The final name never holds a
+// half-written or rejected file, and a failed or interrupted conversion leaves
+// nothing that looks like a result. The names inside are plain, so ImageMagick
+// cannot read "%d" and friends into them. When a program writes one file per
+// frame (NAME-0.EXT, NAME-1.EXT, ...), they become FINAL-0.EXT, FINAL-1.EXT, ...
 class StagedOutput
 {
 public:
@@ -19,29 +22,37 @@ public:
     StagedOutput(const StagedOutput &) = delete;
     StagedOutput &operator=(const StagedOutput &) = delete;
 
-    QString finalPath() const { return final_; }
+    // Empty when the private folder could not be made; problem() says why.
     QString stagePath() const { return stage_; }
+    QString problem() const { return problem_; }
+
+    QString finalPath() const { return final_; }
+    // Another final path, chosen once it is known what was written.
+    void retarget(const QString &finalPath);
 
     // True when the program left at least one non-empty file.
     bool present() const;
+
+    // The frame numbers written (NAME-N.EXT), ascending; empty for a single file.
+    QList<int> frames() const;
 
     // Renames what was written to the final names, all or nothing; never replaces
     // an existing file. Returns false (and leaves nothing) when that fails.
     bool commit();
 
-    // Removes everything written under the temporary name. Also done on
-    // destruction unless committed.
+    // Removes the private folder and everything in it. Also done on destruction.
     void discard();
 
 private:
-    QStringList writtenFiles() const; // stage and its frame files that exist
-    QString finalNameFor(const QString &written) const;
+    struct Move
+    {
+        QString from; // what was written
+        QString to; // its final name
+    };
+    QList<Move> moves() const;
 
     QString final_;
-    QString dir_; // folder of both names
-    QString suffix_; // shared suffix, may be empty
-    QString finalStem_; // final file name without ".suffix"
-    QString stageStem_;
-    QString stage_;
-    bool committed_ = false;
+    QString stageDir_;
+    QString stage_; // stageDir_/out.EXT
+    QString problem_;
 };

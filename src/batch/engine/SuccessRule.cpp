@@ -2,7 +2,35 @@
 
 #include "batch/engine/BatchTypes.h"
 
+#include <QRegularExpression>
+
 namespace SuccessRule {
+
+QStringList damageReports(const QString &errorText)
+{
+    static const char *const kDamage[] = {"premature end of",
+                                          "corrupt jpeg data",
+                                          "crc error",
+                                          "truncated",
+                                          "insufficient image data",
+                                          "corrupt image",
+                                          "unexpected end-of-file",
+                                          "unexpected end of file"};
+    // ImageMagick quotes file names as `NAME': a name is no report.
+    static const QRegularExpression quoted(QStringLiteral("`[^']*'"));
+    QStringList reports;
+    const QStringList lines = errorText.split(QLatin1Char('\n'));
+    for (const QString &line : lines) {
+        const QString said = QString(line).remove(quoted);
+        for (const char *damage : kDamage) {
+            if (said.contains(QLatin1String(damage), Qt::CaseInsensitive)) {
+                reports << line.trimmed();
+                break;
+            }
+        }
+    }
+    return reports;
+}
 
 bool errorTextAllows(int imgType, const QString &errorText)
 {
@@ -14,7 +42,7 @@ bool errorTextAllows(int imgType, const QString &errorText)
 
 bool succeeded(int imgType, bool programsOk, bool outputPresent, const QString &errorText)
 {
-    return programsOk && outputPresent && errorTextAllows(imgType, errorText);
+    return programsOk && outputPresent && errorTextAllows(imgType, errorText) && damageReports(errorText).isEmpty();
 }
 
 QString failureReason(const QString &errorText, const QString &engineCause)
@@ -30,6 +58,9 @@ QString failureReason(const QString &errorText, const QString &engineCause)
         if (first.isEmpty())
             first = line;
     }
+    const QStringList damage = damageReports(errorText);
+    if (!damage.isEmpty())
+        return damage.first();
     if (!engineCause.isEmpty())
         return engineCause;
     if (!first.isEmpty())

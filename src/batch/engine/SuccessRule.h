@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 // Whether one file of a batch succeeded.
 //
@@ -10,8 +11,15 @@
 // program started, neither crashed nor timed out, exited with status 0, and left
 // a non-empty output. On top of that the error text must be harmless: empty, or
 // containing "warning" (any case for conversion and rotation, exact case for
-// compression).
+// compression). A decoder that says the source is truncated or corrupt fails
+// the file even when it calls that a warning: the output would show grey where
+// the picture ends.
 namespace SuccessRule {
+
+// The lines of errorText in which a decoder reports missing or damaged data
+// ("Premature end of JPEG file", "Corrupt JPEG data", CRC errors, "Truncated",
+// "insufficient image data", ...); file names quoted in them do not count.
+QStringList damageReports(const QString &errorText);
 
 // The rule on the error text alone.
 bool errorTextAllows(int imgType, const QString &errorText);
@@ -19,7 +27,7 @@ bool errorTextAllows(int imgType, const QString &errorText);
 bool succeeded(int imgType, bool programsOk, bool outputPresent, const QString &errorText);
 
 // One line saying why a file failed: the first line of the error text that is not
-// a warning, else the first line, else what the engine noticed itself (a program
+// a warning, else the first damage report, else what the engine noticed itself (a program
 // that failed silently), else that no output was written.
 QString failureReason(const QString &errorText, const QString &engineCause);
 

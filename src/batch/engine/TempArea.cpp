@@ -3,17 +3,33 @@
 #include "batch/engine/BatchLog.h"
 #include "batch/engine/BatchPaths.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QMutex>
+#include <QRegularExpression>
 #include <QStandardPaths>
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <mutex>
+#include <sys/stat.h>
+
+namespace {
+
+std::atomic_int folderCounter{0};
+
+} // namespace
 
 namespace TempArea {
 
 namespace {
 
-QBasicMutex jobsMutex;
-int runningJobs = 0;
+bool processRuns(qint64 pid)
+{
+    return ::kill(pid_t(pid), 0) == 0 || errno != ESRCH;
+}
 
 } // namespace
 
@@ -37,31 +53,58 @@ bool ensureJobTempDir()
     return QDir().mkpath(jobTempDir());
 }
 
-void clear(const QString &dir)
+QStringList staleFolders(const QString &root, const std::function<bool(qint64)> &isRunning)
 {
-    qCDebug(lcBatch) << "clear temp ==================";
-    const QDir folder(dir);
-    const QFileInfoList entries = folder.entryInfoList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::System
-                                                       | QDir::NoSymLinks | QDir::NoDotAndDotDot);
+    static const QRegularExpression name(QStringLiteral("^([1-9]\\d{0,9})-\\d+$"));
+    QStringList stale;
+    const QFileInfoList entries
+        = QDir(root).entryInfoList(QDir::Dirs | QDir::NoSymLinks | QDir::NoDotAndDotDot | QDir::Hidden);
     for (const QFileInfo &entry : entries) {
-        if (entry.isDir())
-            QDir(entry.absoluteFilePath()).removeRecursively();
-        else
-            QFile::remove(entry.absoluteFilePath());
+        const QRegularExpressionMatch match = name.match(entry.fileName());
+        if (match.hasMatch() && !isRunning(match.captured(1).toLongLong()))
+            stale << entry.fileName();
+    }
+    return stale;
+}
+
+void sweep()
+{
+    const QString root = jobTempDir();
+    const QStringList stale = staleFolders(root, processRuns);
+    for (const QString &name : stale) {
+        qCDebug(lcBatch) << "clear temp ==================" << name;
+        QDir(root + QLatin1Char('/') + name).removeRecursively();
     }
 }
 
-void jobStarted()
-{
-    QMutexLocker lock(&jobsMutex);
-    ++runningJobs;
-}
-
-void jobEnded()
-{
-    QMutexLocker lock(&jobsMutex);
-    if (--runningJobs == 0)
-        clear(jobTempDir());
-}
-
 } // namespace TempArea
+
+TempFolder::TempFolder()
+{
+    static std::once_flag swept;
+    std::call_once(swept, TempArea::sweep);
+    if (!TempArea::ensureJobTempDir()) {
+        problem_ = QStringLiteral("cannot create the temporary folder ") + TempArea::jobTempDir();
+        return;
+    }
+    const QString root = TempArea::jobTempDir();
+    const qint64 pid = QCoreApplication::applicationPid();
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        const QString path = QStringLiteral("%1/%2-%3").arg(root).arg(pid).arg(++folderCounter);
+        if (::mkdir(QFile::encodeName(path).constData(), 0700) == 0) {
+            path_ = path;
+            return;
+        }
+        if (errno != EEXIST) {
+            problem_ = QStringLiteral("cannot create the temporary folder %1: %2").arg(path, qt_error_string(errno));
+            return;
+        }
+    }
+    problem_ = QStringLiteral("cannot create a temporary folder in ") + root;
+}
+
+TempFolder::~TempFolder()
+{
+    if (!path_.isEmpty())
+        QDir(path_).removeRecursively();
+}

@@ -1,14 +1,19 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
-// jobTempDir: the folder for intermediate files (decoded RAW files, resized PNGs
-// before quantisation, links to awkwardly named sources).
+// jobTempDir: the folder under which intermediate files live (decoded RAW files,
+// resized PNGs before quantisation, links to awkwardly named sources, the tools'
+// own temporary files).
 //
-// It is one folder for all jobs, so it is emptied only when the last running job
-// of this process ends; overlapping jobs never lose each other's intermediates.
+// Every viewer and every quorvane-batch started from the same place shares it, so
+// nobody clears it whole: each file of a job works in a private folder below it,
+// "PID-N" (this process's id and a number), created exclusively and removed with
+// everything in it when that file ends. Folders whose process no longer runs are
+// swept when a job starts.
 namespace TempArea {
 
 // "temp" in the application folder, or, when that cannot be written (an
@@ -22,13 +27,32 @@ QString chooseTempDir(const QString &appDir, const QString &cacheDir,
 // Creates jobTempDir() when missing; false when that fails.
 bool ensureJobTempDir();
 
-// Removes every file and sub-folder in dir, hidden ones included; symbolic links
-// and the folder itself stay. A missing folder is left alone.
-void clear(const QString &dir);
+// The entries of root that are private folders of processes for which isRunning
+// says no ("PID-N" names only; anything else is left alone).
+QStringList staleFolders(const QString &root, const std::function<bool(qint64 pid)> &isRunning);
 
-// A job calls jobStarted() when its run begins and jobEnded() when it ends; the
-// call that ends the last running job clears jobTempDir().
-void jobStarted();
-void jobEnded();
+// Removes the private folders of processes that no longer run, with everything
+// in them (links are removed, never followed). Called when a job starts, and when
+// the first private folder of this process is made.
+void sweep();
 
 } // namespace TempArea
+
+// One file's private temporary folder: jobTempDir()/PID-N, mode 0700, created
+// exclusively; gone with everything in it when this object is.
+class TempFolder
+{
+public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder &) = delete;
+    TempFolder &operator=(const TempFolder &) = delete;
+
+    // Empty when the folder could not be made; problem() then says why.
+    QString path() const { return path_; }
+    QString problem() const { return problem_; }
+
+private:
+    QString path_;
+    QString problem_;
+};

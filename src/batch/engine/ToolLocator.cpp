@@ -79,4 +79,10 @@ void setOverride(Tool tool, const QString &path)
         overrides.insert(int(tool), path);
 }
 
+bool overridden(Tool tool)
+{
+    QMutexLocker lock(&overrideMutex);
+    return overrides.contains(int(tool));
+}
+
 } // namespace ToolLocator

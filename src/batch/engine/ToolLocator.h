@@ -29,4 +29,8 @@ QString program(Tool tool);
 // Replaces the lookup for tool (tests, embedding); an empty path restores it.
 void setOverride(Tool tool, const QString &path);
 
+// Whether an override is set for tool. An ImageMagick found by the lookup must
+// show that it applies the program's policy; an override is taken as it is.
+bool overridden(Tool tool);
+
 } // namespace ToolLocator

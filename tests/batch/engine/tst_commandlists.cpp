@@ -49,7 +49,8 @@ void TestCommandLists::sizeArgs_data()
     QTest::newRow("width only") << 800 << -1 << words("-resize 800");
     QTest::newRow("height only") << -1 << 600 << words("-resize x600");
     QTest::newRow("both, exact") << 1024 << 768 << words("-resize 1024x768!");
-    QTest::newRow("zero passed on") << 0 << 0 << words("-resize 0x0!");
+    QTest::newRow("zero is not given") << 0 << 0 << QStringList();
+    QTest::newRow("zero width, height given") << 0 << 600 << words("-resize x600");
 }
 
 void TestCommandLists::sizeArgs()

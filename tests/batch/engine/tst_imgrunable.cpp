@@ -108,9 +108,9 @@ void TestImgRunable::cleanup()
 QString TestImgRunable::source(const QString &name)
 {
     const QString path = dir_.filePath(name);
-    // Qt writes no GIF; the fake programs only copy bytes anyway.
+    // Qt writes no GIF; the fake programs only copy bytes, a GIF header is enough.
     if (!QFile::exists(path) && !Fixtures::writeImage(path, QSize(8, 6)))
-        Fixtures::writeBytes(path, "not really an image");
+        Fixtures::writeBytes(path, QByteArray("GIF89a\x08\x00\x06\x00", 10));
     return path;
 }
 
@@ -131,6 +131,16 @@ void TestImgRunable::successRule_data()
     QTest::newRow("no output") << convert << true << false << "" << false;
     QTest::newRow("program failed, silent") << rotate << false << true << "" << false;
     QTest::newRow("program failed with a warning") << convert << false << true << "warning: x" << false;
+    // The pixels are not all there, whatever the decoder calls it.
+    QTest::newRow("premature end, a warning") << convert << true << true
+                                              << "convert: Premature end of JPEG file `a.jpg' @ "
+                                                 "warning/jpeg.c/JPEGWarningHandler/389."
+                                              << false;
+    QTest::newRow("CRC error, a warning") << compress << true << true << "libpng warning: IDAT: CRC error" << false;
+    QTest::newRow("truncated, rotation") << rotate << true << true << "Warning: TIFF directory is truncated" << false;
+    QTest::newRow("only the name reads like damage")
+        << convert << true << true << "convert: Warning: unknown chunk `truncated crc error.png' @ warning/png.c"
+        << true;
 }
 
 void TestImgRunable::successRule()
@@ -163,6 +173,11 @@ void TestImgRunable::failureReason_data()
     QTest::newRow("only a warning, engine knows more") << "warning: x\n"
                                                        << "convert exited with status 1"
                                                        << "convert exited with status 1";
+    QTest::newRow("damage, though a warning, before the engine's cause")
+        << "convert: Premature end of JPEG file `a.jpg' @ warning/jpeg.c\n"
+           "convert: Corrupt JPEG data: premature end of data segment `a.jpg' @ warning/jpeg.c\n"
+        << "convert exited with status 1"
+        << "convert: Premature end of JPEG file `a.jpg' @ warning/jpeg.c";
     QTest::newRow("only a warning") << "Warning: x\n"
                                     << ""
                                     << "Warning: x";

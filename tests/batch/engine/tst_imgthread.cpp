@@ -65,8 +65,8 @@ private slots:
     void mapsWithoutIdOrPath();
     void toolsAtOnce_data();
     void toolsAtOnce();
-    void tempCountsRunningJobs();
-    void overlappingJobsClearTempOnce();
+    void tempFoldersArePrivate();
+    void overlappingJobsKeepTheirTemp();
     void pageClosedMidRun_data();
     void pageClosedMidRun();
     void processEndsWhileJobRuns_data();
@@ -84,8 +84,8 @@ private:
     QString realMagick_;
 };
 
-ImgThread *TestImgThread::startJob(Page *page, const JobSettings &s, const JobFiles &files,
-                                   const QString &exportDir, QObject *parent)
+ImgThread *TestImgThread::startJob(Page *page, const JobSettings &s, const JobFiles &files, const QString &exportDir,
+                                   QObject *parent)
 {
     return startJob(page, new ImgThread(s, files, exportDir, parent));
 }
@@ -137,13 +137,18 @@ void TestImgThread::emptyJobCreatesTheDefaultFolder()
 {
     const QString defaultDir = BatchPaths::defaultExportDir();
     QVERIFY(!QFileInfo::exists(defaultDir));
-    QVERIFY(TempArea::ensureJobTempDir());
-    QVERIFY(Fixtures::writeBytes(TempArea::jobTempDir() + "/.left-over", "x"));
+    // A job sweeps the folders of processes that no longer run, and only those.
+    const QString temp = TempArea::jobTempDir();
+    const QString live = QStringLiteral("%1-99999").arg(QCoreApplication::applicationPid());
+    for (const QString &folder : {QStringLiteral("999999999-3/sub"), live, QStringLiteral("someone-else")})
+        QVERIFY(QDir().mkpath(temp + "/" + folder));
+    QVERIFY(Fixtures::writeBytes(temp + "/999999999-3/sub/magick-x", "x"));
     Page page;
     startJob(&page, settingsFor(BatchOp::Convert, 2), JobFiles(), defaultDir, &page);
     QTRY_COMPARE(page.events, QStringList{"end"});
     QVERIFY(QFileInfo(defaultDir).isDir());
-    QCOMPARE(entriesBelow(TempArea::jobTempDir()), QStringList());
+    QCOMPARE(entriesBelow(temp), QStringList({live, "someone-else"}));
+    QVERIFY(QDir(temp + "/" + live).removeRecursively() && QDir(temp + "/someone-else").removeRecursively());
 }
 
 void TestImgThread::missingChosenFolderIsNotCreated()
@@ -164,8 +169,9 @@ void TestImgThread::mapsWithoutIdOrPath()
     Page page;
     // The design's constructor: one map per file, "id" and "path".
     const JobSettings s = settingsFor(BatchOp::Convert, 2);
-    startJob(&page, new ImgThread(s.imgType, s.formatIndex, s.qualityValue, s.zoomWidth, s.zoomHeight,
-                                  s.rotateDegree, s.isFlop, s.isFlip, list, out.path(), &page));
+    startJob(&page,
+             new ImgThread(s.imgType, s.formatIndex, s.qualityValue, s.zoomWidth, s.zoomHeight, s.rotateDegree,
+                           s.isFlop, s.isFlip, list, out.path(), &page));
     QTRY_VERIFY(page.ended());
     QCOMPARE(page.events.filter("d:").size(), 3);
     QCOMPARE(page.events.filter("d:0:1").size(), 2);
@@ -238,26 +244,30 @@ void TestImgThread::toolsAtOnce()
              qMin(fileCount, ImgThread::kPoolThreads));
 }
 
-void TestImgThread::tempCountsRunningJobs()
+void TestImgThread::tempFoldersArePrivate()
 {
     QVERIFY(TempArea::ensureJobTempDir());
-    const QString file = TempArea::jobTempDir() + "/in-use.jpg";
-    TempArea::jobStarted();
-    TempArea::jobStarted();
-    QVERIFY(Fixtures::writeBytes(file, "x"));
-    TempArea::jobEnded(); // another job is still running
-    QVERIFY(QFile::exists(file));
-    TempArea::jobEnded();
-    QVERIFY(!QFile::exists(file));
-    QVERIFY(QFileInfo(TempArea::jobTempDir()).isDir());
+    const QString other = TempArea::jobTempDir() + "/1-1"; // init's: it always runs
+    QVERIFY(QDir().mkpath(other));
+    QString firstPath;
+    {
+        TempFolder first, second;
+        firstPath = first.path();
+        QVERIFY(!first.path().isEmpty() && !second.path().isEmpty());
+        QVERIFY(first.path() != second.path());
+        QVERIFY(
+            QFileInfo(first.path()).fileName().startsWith(QString::number(QCoreApplication::applicationPid()) + "-"));
+        QVERIFY(!(QFile::permissions(first.path()) & 0x0077)); // nobody else looks in
+        QVERIFY(Fixtures::writeBytes(first.path() + "/.hidden", "x"));
+    }
+    QVERIFY(!QFileInfo::exists(firstPath));
+    QVERIFY(QFileInfo(other).isDir());
+    QVERIFY(QDir(other).removeRecursively());
 }
 
-void TestImgThread::overlappingJobsClearTempOnce()
+void TestImgThread::overlappingJobsKeepTheirTemp()
 {
     const QString temp = TempArea::jobTempDir();
-    QVERIFY(QDir().mkpath(temp + "/old/.deeper"));
-    QVERIFY(Fixtures::writeBytes(temp + "/.hidden", "x"));
-    QVERIFY(Fixtures::writeBytes(temp + "/old/.deeper/file", "x"));
 
     // Both jobs decode RAW files through the temporary folder at the same time.
     const QString dng = dir_.filePath("o.dng");

@@ -3,6 +3,7 @@
 #include "batch/engine/NameReservation.h"
 #include "batch/engine/OutputNaming.h"
 #include "batch/engine/TempArea.h"
+#include "support/Fixtures.h"
 
 #include <QDir>
 #include <QFile>
@@ -29,7 +30,10 @@ private slots:
     void reservationKeepsWorkersApart();
     void chooseTempDir_data();
     void chooseTempDir();
-    void clearTemp();
+    void frameSetTarget_data();
+    void frameSetTarget();
+    void staleTempFolders();
+    void sweepNeverFollowsLinks();
     void defaultExportDirFollowsHome();
 };
 
@@ -229,27 +233,51 @@ void TestOutputNaming::chooseTempDir()
     QCOMPARE(chosen, inApp ? app.filePath("temp") : QStringLiteral("/cache/quorvane/temp"));
 }
 
-void TestOutputNaming::clearTemp()
+void TestOutputNaming::frameSetTarget_data()
+{
+    QTest::addColumn<QStringList>("exists");
+    QTest::addColumn<QString>("first"); // the first picture's path
+    QTest::newRow("all free") << QStringList() << "/o/x-0.jpg";
+    QTest::newRow("the plain name taken") << QStringList{"/o/x.jpg"} << "/o/x_081530124-0.jpg";
+    QTest::newRow("one picture's name taken") << QStringList{"/o/x-2.jpg"} << "/o/x_081530124-0.jpg";
+    QTest::newRow("stamped set taken too: counted on")
+        << QStringList{"/o/x-0.jpg", "/o/x_081530124-1.jpg"} << "/o/x_081530124_1-0.jpg";
+    QTest::newRow("a fourth picture's name does not matter") << QStringList{"/o/x-3.jpg"} << "/o/x-0.jpg";
+}
+
+void TestOutputNaming::frameSetTarget()
+{
+    QFETCH(QStringList, exists);
+    QFETCH(QString, first);
+    const QString path = OutputNaming::frameSetTarget("/o", "x", "jpg", {0, 1, 2}, "081530124",
+                                                      [&](const QString &p) { return exists.contains(p); });
+    QCOMPARE(OutputNaming::framePath(path, 0), first);
+}
+
+void TestOutputNaming::staleTempFolders()
 {
     QTemporaryDir root;
-    const QString temp = root.filePath("temp");
-    const QString keep = root.filePath("keep");
-    QVERIFY(QDir().mkpath(temp + "/sub/.hiddendir"));
-    QVERIFY(QDir().mkpath(keep));
-    for (const QString &file :
-         {temp + "/a.jpg", temp + "/.hidden", temp + "/sub/b.png", temp + "/sub/.hiddendir/c", keep + "/user.png"})
-        QVERIFY(QFile(file).open(QIODevice::WriteOnly));
-    QVERIFY(QFile::link(keep, temp + "/linkdir"));
-    QVERIFY(QFile::link(keep + "/user.png", temp + "/link.png"));
+    for (const char *folder : {"100-1", "100-22", "200-1", "abc", "300", "0-1", "100-1x"})
+        QVERIFY(QDir(root.path()).mkdir(folder));
+    QVERIFY(Fixtures::writeBytes(root.filePath("400-1"), "a file")); // only folders are someone's
+    QStringList stale = TempArea::staleFolders(root.path(), [](qint64 pid) { return pid == 200; });
+    stale.sort();
+    QCOMPARE(stale, QStringList({"100-1", "100-22"}));
+}
 
-    TempArea::clear(temp);
-    QVERIFY(QFileInfo(temp).isDir());
-    QCOMPARE(QDir(temp).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
-             QStringList({"link.png", "linkdir"}));
-    QVERIFY(QFile::exists(keep + "/user.png")); // links are never followed
-
-    TempArea::clear(root.filePath("missing")); // nothing happens
-    QVERIFY(!QFileInfo::exists(root.filePath("missing")));
+void TestOutputNaming::sweepNeverFollowsLinks()
+{
+    // A dead process's folder may hold links into the user's files: they go, the files stay.
+    const QString dead = TempArea::jobTempDir() + "/999999999-1";
+    QTemporaryDir keep;
+    QVERIFY(QDir().mkpath(dead + "/sub/.hiddendir"));
+    for (const QString &file : {dead + "/.hidden", dead + "/sub/.hiddendir/c", keep.filePath("user.png")})
+        QVERIFY(Fixtures::writeBytes(file, "x"));
+    QVERIFY(QFile::link(keep.path(), dead + "/linkdir"));
+    QVERIFY(QFile::link(keep.filePath("user.png"), dead + "/sub/link.png"));
+    TempArea::sweep();
+    QVERIFY(!QFileInfo::exists(dead));
+    QVERIFY(QFile::exists(keep.filePath("user.png")));
 }
 
 void TestOutputNaming::defaultExportDirFollowsHome()

@@ -1,0 +1,128 @@
+#include "batch/engine/MagickPolicy.h"
+
+#include "batch/engine/BatchLog.h"
+#include "batch/engine/BatchPaths.h"
+#include "batch/engine/ProcessRunner.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QMutex>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QXmlStreamReader>
+
+namespace MagickPolicy {
+
+namespace {
+
+const QString kFileName = QStringLiteral("policy.xml");
+QBasicMutex cacheMutex;
+
+} // namespace
+
+QStringList candidateDirs(const QString &appDir)
+{
+    return {appDir + QStringLiteral("/imagemagick"), appDir + QStringLiteral("/../share/quorvane/imagemagick")};
+}
+
+QString configDir()
+{
+    const QStringList dirs = candidateDirs(BatchPaths::appDir());
+    for (const QString &dir : dirs) {
+        if (QFileInfo(dir + QLatin1Char('/') + kFileName).isFile())
+            return QDir(dir).canonicalPath();
+    }
+    return QString();
+}
+
+qint64 parseSize(const QString &text)
+{
+    static const QRegularExpression pattern(QStringLiteral("^\\s*(\\d+)\\s*([KMGTP]?)(i?)([BP]?)\\s*$"),
+                                            QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = pattern.match(text);
+    if (!match.hasMatch())
+        return -1;
+    qint64 value = match.captured(1).toLongLong();
+    const int power = QStringLiteral(" KMGTP").indexOf(match.captured(2).toUpper());
+    const qint64 base = match.captured(3).isEmpty() ? 1000 : 1024;
+    for (int i = 0; i < power; ++i)
+        value *= base;
+    return value;
+}
+
+Limits readLimits(const QString &policyFile)
+{
+    Limits limits;
+    QFile file(policyFile);
+    if (!file.open(QIODevice::ReadOnly))
+        return limits;
+    QXmlStreamReader xml(&file);
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement || xml.name() != QLatin1String("policy"))
+            continue;
+        const QXmlStreamAttributes a = xml.attributes();
+        if (a.value(QLatin1String("domain")) != QLatin1String("resource"))
+            continue;
+        const QStringRef name = a.value(QLatin1String("name"));
+        const qint64 value = parseSize(a.value(QLatin1String("value")).toString());
+        if (name == QLatin1String("area"))
+            limits.area = value;
+        else if (name == QLatin1String("width"))
+            limits.width = value;
+        else if (name == QLatin1String("height"))
+            limits.height = value;
+    }
+    return limits;
+}
+
+Limits limits()
+{
+    static const Limits shipped = readLimits(configDir() + QLatin1Char('/') + kFileName);
+    return shipped;
+}
+
+QString sizeProblem(qint64 width, qint64 height, const Limits &limits)
+{
+    const bool tooWide = limits.width > 0 && width > limits.width;
+    const bool tooHigh = limits.height > 0 && height > limits.height;
+    const bool tooMany = limits.area > 0 && width * height > limits.area;
+    if (!tooWide && !tooHigh && !tooMany)
+        return QString();
+    return QStringLiteral("the picture is too large: %1x%2 pixels (at most %3 megapixels, %4 pixels a side)")
+        .arg(width)
+        .arg(height)
+        .arg(limits.area / 1000000)
+        .arg(qMin(limits.width, limits.height));
+}
+
+bool appliedBy(const QString &program)
+{
+    const QString policy = configDir();
+    if (policy.isEmpty())
+        return false;
+    QMutexLocker lock(&cacheMutex);
+    static QHash<QString, bool> known;
+    const auto found = known.constFind(program);
+    if (found != known.constEnd())
+        return *found;
+    QProcess process;
+    process.setProcessEnvironment(ProcessRunner::childEnvironment());
+    process.start(program, {QStringLiteral("-list"), QStringLiteral("policy")}, QIODevice::ReadOnly);
+    bool applied = false;
+    if (process.waitForFinished(ProcessRunner::kStartTimeoutMs)) {
+        const QString expected = QStringLiteral("Path: ") + policy + QLatin1Char('/') + kFileName;
+        const QStringList lines = QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'));
+        for (const QString &line : lines)
+            applied = applied || line.trimmed() == expected;
+    } else {
+        process.kill();
+        process.waitForFinished();
+    }
+    qCDebug(lcBatch) << "ImageMagick" << program << "applies the policy:" << applied;
+    known.insert(program, applied);
+    return applied;
+}
+
+} // namespace MagickPolicy

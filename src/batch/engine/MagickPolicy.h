@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The ImageMagick policy that ships with the program (imagemagick/policy.xml):
+// where it is, the picture size limits it sets, and whether a given ImageMagick
+// applies it.
+namespace MagickPolicy {
+
+// Folders searched for policy.xml: "imagemagick" beside the binaries (the build
+// tree), then "../share/quorvane/imagemagick" (an installed program).
+QStringList candidateDirs(const QString &appDir);
+
+// The first of candidateDirs(application folder) holding policy.xml; empty when
+// none does. ImageMagick is then not started at all.
+QString configDir();
+
+// ImageMagick sizes: "128MP", "16KP", "1GiB", "1800" (SI prefixes count in
+// thousands, binary ones in 1024s). -1 when unreadable.
+qint64 parseSize(const QString &text);
+
+// The picture limits of a policy file; -1 where it sets none.
+struct Limits
+{
+    qint64 area = -1;
+    qint64 width = -1;
+    qint64 height = -1;
+};
+Limits readLimits(const QString &policyFile);
+
+// readLimits() of the shipped policy, read once.
+Limits limits();
+
+// Why a width x height picture exceeds limits; empty when it does not.
+QString sizeProblem(qint64 width, qint64 height, const Limits &limits);
+
+// Whether program, started with the engine's environment, lists the shipped
+// policy among those it applies ("-list policy"). Asked once per program.
+bool appliedBy(const QString &program);
+
+} // namespace MagickPolicy

@@ -1,0 +1,749 @@
+#include "app/AppSetup.h"
+#include "batch/engine/ImgRunable.h"
+#include "batch/engine/ImgThread.h"
+#include "batch/engine/MagickPolicy.h"
+#include "batch/engine/ProcessRunner.h"
+#include "batch/engine/SourceCheck.h"
+#include "batch/engine/TempArea.h"
+#include "batch/engine/ToolLocator.h"
+#include "support/EngineHarness.h"
+#include "support/Fixtures.h"
+#include "support/SelfChild.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QImage>
+#include <QLocalServer>
+#include <QRegularExpression>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThreadPool>
+
+#include <csignal>
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace EngineHarness;
+
+// The batch engine against hostile input and faults: files that are no files,
+// tools that hang or leave helpers behind, content that is not what its name
+// says, damaged and oversized pictures, names that are not UTF-8, a full disk,
+// and a second process sharing the temporary folder.
+class TestFaults : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+    void sniffing_data();
+    void sniffing();
+    void policySizes_data();
+    void policySizes();
+    void onlyRegularFilesReachATool_data();
+    void onlyRegularFilesReachATool();
+    void stuckToolsAreEnded_data();
+    void stuckToolsAreEnded();
+    void helpersEndWithTheirTool_data();
+    void helpersEndWithTheirTool();
+    void stopLeavesNothingBehind();
+    void toolEnvironment();
+    void policyHolds_data();
+    void policyHolds();
+    void policyLimitsAreInForce();
+    void onlyAnImageMagickApplyingThePolicyRuns_data();
+    void onlyAnImageMagickApplyingThePolicyRuns();
+    void contentDecidesTheDecoder_data();
+    void contentDecidesTheDecoder();
+    void damagedSourcesFail_data();
+    void damagedSourcesFail();
+    void pngquantNeverGetsAHugePicture_data();
+    void pngquantNeverGetsAHugePicture();
+    void multiPictureOutputsLandAsASet();
+    void foreignFilesAreNeverAdopted();
+    void namesThatAreNotUtf8_data();
+    void namesThatAreNotUtf8();
+    void fullDiskIsSaidSo();
+    void secondProcessKeepsItsTemp();
+
+private:
+    QString jpg(const QString &name, const QSize &size = QSize(40, 20));
+
+    QTemporaryDir dir_;
+};
+
+namespace {
+
+const JobSettings kToPng = settingsFor(BatchOp::Convert, 2);
+const JobSettings kToJpg = settingsFor(BatchOp::Convert, 0);
+
+// A process that exists and is not a zombie.
+bool running(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray line = stat.readAll();
+    return line.mid(line.lastIndexOf(')') + 2, 1) != "Z";
+}
+
+// Noise that compresses badly: a JPEG of it is large enough to cut in half.
+QImage noise(const QSize &size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    quint32 state = 99;
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            state = state * 1103515245u + 12345u;
+            image.setPixel(x, y, state >> 8);
+        }
+    }
+    return image;
+}
+
+bool writeBytesAt(const QByteArray &path, const QByteArray &bytes)
+{
+    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0)
+        return false;
+    const bool ok = ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
+    ::close(fd);
+    return ok;
+}
+
+QString ownTempFolders()
+{
+    return QDir(TempArea::jobTempDir())
+        .entryList({QStringLiteral("%1-*").arg(QCoreApplication::applicationPid())}, QDir::Dirs)
+        .join(',');
+}
+
+// Child mode: one worker runs a tool that starts a helper and writes an
+// ImageMagick-style temporary file, then hangs; the process is shut down as on
+// exit. Prints what survived.
+int stopChild(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QString dir = QString::fromLocal8Bit(argv[2]);
+    ToolLocator::setOverride(ToolLocator::Tool::ImageMagick,
+                             writeTool(dir, "forks",
+                                       "sleep 600 &\necho $! > '" + dir.toUtf8()
+                                           + "/helper'\n: > \"$MAGICK_TEMPORARY_PATH/magick-1\"\n" + "echo $$ > '"
+                                           + dir.toUtf8() + "/tool'\nsleep 600"));
+    Fixtures::writeImage(dir + "/s.jpg", QSize(8, 6));
+    QDir().mkdir(dir + "/out");
+    auto *worker = new ImgRunable(0, 2, -1, -1, -1, QString(), false, false, 1, dir + "/s.jpg", dir + "/out");
+    QThreadPool::globalInstance()->start(worker);
+    for (int i = 0; i < 3000 && !QFile::exists(dir + "/tool"); ++i)
+        QThread::msleep(10);
+    QThread::msleep(100);
+    const QString temp = ownTempFolders();
+    ImgThread::shutdownAll();
+    const qint64 helper = readAll(dir + "/helper").trimmed().toLongLong();
+    const qint64 tool = readAll(dir + "/tool").trimmed().toLongLong();
+    QStringList left;
+    if (helper <= 0 || tool <= 0 || temp.isEmpty())
+        left << "the tool never ran";
+    if (running(helper))
+        left << "helper";
+    if (running(tool))
+        left << "tool";
+    if (!ownTempFolders().isEmpty())
+        left << "temp " + ownTempFolders();
+    if (!entriesBelow(dir + "/out").isEmpty())
+        left << "out " + entriesBelow(dir + "/out").join(',');
+    std::fputs(qPrintable(left.join(' ')), stdout);
+    std::fflush(stdout);
+    std::_Exit(0);
+}
+
+// Child mode: holds a private temporary folder until killed.
+int holdTempChild(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    TempFolder folder;
+    std::fputs(qPrintable(folder.path() + '\n'), stdout);
+    std::fflush(stdout);
+    QThread::sleep(120);
+    return 0;
+}
+
+int childMain(int argc, char **argv)
+{
+    if (argc >= 3 && qstrcmp(argv[1], "--stop-child") == 0)
+        return stopChild(argc, argv);
+    return holdTempChild(argc, argv);
+}
+
+} // namespace
+
+void TestFaults::initTestCase()
+{
+    AppSetup::run();
+    QVERIFY(dir_.isValid());
+}
+
+void TestFaults::cleanup()
+{
+    ToolLocator::setOverride(ToolLocator::Tool::ImageMagick, QString());
+    ToolLocator::setOverride(ToolLocator::Tool::Pngquant, QString());
+    ProcessRunner::setLimits(ToolLimits());
+}
+
+void TestFaults::sniffing_data()
+{
+    QTest::addColumn<QByteArray>("head");
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<QString>("coder");
+    QTest::addColumn<QSize>("size");
+    const QByteArray pngHead = QByteArray("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\0\0\x4E\x20\0\0\x4E\x20", 24);
+    QByteArray bmpHead("BM", 2);
+    bmpHead += QByteArray(12, '\0') + QByteArray("\x28\0\0\0\x10\0\0\0\xF0\xFF\xFF\xFF", 12); // top-down
+    QTest::newRow("JPEG") << QByteArray("\xFF\xD8\xFF\xE0", 4) << "png"
+                          << "jpeg" << QSize();
+    QTest::newRow("PNG declaring 20000x20000") << pngHead << "jpg"
+                                               << "png" << QSize(20000, 20000);
+    QTest::newRow("GIF") << QByteArray("GIF89a\x0C\0\x08\0", 10) << "png"
+                         << "gif" << QSize(12, 8);
+    QTest::newRow("BMP stored top-down") << bmpHead << "bmp"
+                                         << "bmp" << QSize(16, 16);
+    QTest::newRow("TIFF, big-endian") << QByteArray("MM\0*", 4) << "jpg"
+                                      << "tiff" << QSize();
+    QTest::newRow("WebP") << QByteArray("RIFF\0\0\0\0WEBPVP8 ", 16) << "webp"
+                          << "webp" << QSize();
+    QTest::newRow("PSD") << QByteArray("8BPS") << "psd"
+                         << "psd" << QSize();
+    QTest::newRow("icon of two sizes, named .png") << QByteArray("\0\0\1\0\2\0", 6) << "png"
+                                                   << "ico" << QSize();
+    QTest::newRow("HEIC") << QByteArray("\0\0\0\x18"
+                                        "ftypheic",
+                                        12)
+                          << "heic"
+                          << "heic" << QSize();
+    QTest::newRow("MP4 in a HEIC's box") << QByteArray("\0\0\0\x18"
+                                                       "ftypisom",
+                                                       12)
+                                         << "heic"
+                                         << "" << QSize();
+    QTest::newRow("TGA has no signature: its suffix holds") << QByteArray("\0\0\x02\0", 4) << "tga"
+                                                            << "tga" << QSize();
+    QTest::newRow("TGA's start named .jpg") << QByteArray("\0\0\x02\0\0\0", 6) << "jpg"
+                                            << "" << QSize();
+    QTest::newRow("PostScript named .png") << QByteArray("%!PS-Adobe-3.0") << "png"
+                                           << "" << QSize();
+    QTest::newRow("SVG") << QByteArray("<?xml version=\"1.0\"?><svg") << "png"
+                         << "" << QSize();
+}
+
+void TestFaults::sniffing()
+{
+    QFETCH(QByteArray, head);
+    QFETCH(QString, suffix);
+    QFETCH(QString, coder);
+    QFETCH(QSize, size);
+    QCOMPARE(SourceCheck::coderFor(head, suffix), coder);
+    QCOMPARE(SourceCheck::headerSize(head), size);
+}
+
+void TestFaults::policySizes_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<qint64>("value");
+    QTest::newRow("megapixels") << "128MP" << qint64(128000000);
+    QTest::newRow("kilopixels") << "16KP" << qint64(16000);
+    QTest::newRow("binary") << "1GiB" << (qint64(1) << 30);
+    QTest::newRow("seconds") << "1800" << qint64(1800);
+    QTest::newRow("nonsense") << "lots" << qint64(-1);
+}
+
+void TestFaults::policySizes()
+{
+    QFETCH(QString, text);
+    QFETCH(qint64, value);
+    QCOMPARE(MagickPolicy::parseSize(text), value);
+}
+
+QString TestFaults::jpg(const QString &name, const QSize &size)
+{
+    const QString path = dir_.filePath(name);
+    if (!QFile::exists(path))
+        Fixtures::writeImage(path, size);
+    return path;
+}
+
+void TestFaults::onlyRegularFilesReachATool_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("FIFO") << "fifo"
+                          << "not a regular file (a FIFO)";
+    QTest::newRow("device behind a link") << "device"
+                                          << "not a regular file (a device)";
+    QTest::newRow("socket") << "socket"
+                            << "not a regular file (a socket)";
+    QTest::newRow("folder with a picture's name") << "folder"
+                                                  << "not a regular file (a folder)";
+    QTest::newRow("empty file") << "empty"
+                                << "the file is empty";
+}
+
+void TestFaults::onlyRegularFilesReachATool()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    // Should a FIFO reach ImageMagick, it blocks in open(): ended early, and failing
+    // with the wrong reason.
+    ProcessRunner::setLimits({2000, 60000, 500});
+    QTemporaryDir in, out;
+    const QString path = in.filePath("y.png");
+    QLocalServer server;
+    if (kind == "fifo")
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    else if (kind == "device")
+        QVERIFY(QFile::link("/dev/zero", path));
+    else if (kind == "socket")
+        QVERIFY(server.listen(path));
+    else if (kind == "folder")
+        QVERIFY(QDir().mkdir(path));
+    else
+        QVERIFY(Fixtures::writeBytes(path, QByteArray()));
+    for (const JobSettings &settings : {kToJpg, settingsFor(BatchOp::Compress, kKeepFormat, 70)}) {
+        const WorkerResult result = runWorker(settings, path, out.path());
+        QVERIFY(!result.success);
+        QCOMPARE(result.reason, reason);
+        QCOMPARE(entriesBelow(out.path()), QStringList());
+    }
+}
+
+void TestFaults::stuckToolsAreEnded_data()
+{
+    // Each row trips one limit only; the other is far away.
+    QTest::addColumn<QByteArray>("tool");
+    QTest::addColumn<int>("idleMs");
+    QTest::addColumn<int>("wallMs");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("waits for ever") << QByteArray("sleep 600") << 1000 << 600000
+                                    << "stuck made no progress for 1 s and was ended";
+    QTest::newRow("reads a FIFO nobody writes") << QByteArray("mkfifo \"$OUT.fifo\" && cat \"$OUT.fifo\"") << 1000
+                                                << 600000 << "stuck made no progress for 1 s and was ended";
+    QTest::newRow("busy without end") << QByteArray("while :; do :; done") << 600000 << 3000
+                                      << "stuck ran longer than 3 s and was ended";
+}
+
+void TestFaults::stuckToolsAreEnded()
+{
+    QFETCH(QByteArray, tool);
+    QFETCH(int, idleMs);
+    QFETCH(int, wallMs);
+    QFETCH(QString, reason);
+    ProcessRunner::setLimits({idleMs, wallMs, 500});
+    QTemporaryDir tools, out;
+    ToolLocator::setOverride(ToolLocator::Tool::ImageMagick, writeTool(tools.path(), "stuck", tool));
+    const WorkerResult result = runWorker(kToPng, jpg("s.jpg"), out.path());
+    QVERIFY(!result.success);
+    QCOMPARE(result.reason, reason);
+    QCOMPARE(entriesBelow(out.path()), QStringList());
+}
+
+void TestFaults::helpersEndWithTheirTool_data()
+{
+    QTest::addColumn<QByteArray>("ending"); // what the tool does after starting its helper
+    QTest::addColumn<bool>("success");
+    QTest::newRow("tool hangs") << QByteArray("sleep 600") << false;
+    QTest::newRow("tool finishes") << QByteArray("cp \"$IN\" \"$OUT\"") << true;
+}
+
+void TestFaults::helpersEndWithTheirTool()
+{
+    QFETCH(QByteArray, ending);
+    QFETCH(bool, success);
+    ProcessRunner::setLimits({1000, 60000, 500});
+    QTemporaryDir tools, out;
+    const QByteArray pidFile = tools.filePath("helper").toUtf8();
+    ToolLocator::setOverride(ToolLocator::Tool::ImageMagick,
+                             writeTool(tools.path(), "forks", "sleep 600 &\necho $! > '" + pidFile + "'\n" + ending));
+    const WorkerResult result = runWorker(kToPng, jpg("h.jpg"), out.path());
+    QCOMPARE(result.success, success);
+    const qint64 helper = readAll(pidFile).trimmed().toLongLong();
+    QVERIFY(helper > 0);
+    QTRY_VERIFY(!running(helper)); // killed, then reaped by whoever adopted it
+}
+
+void TestFaults::stopLeavesNothingBehind()
+{
+    QTemporaryDir work;
+    QProcess child;
+    QVERIFY(SelfChild::run(child, {"--stop-child", work.path()}, 60000));
+    QCOMPARE(child.exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()), QString());
+}
+
+void TestFaults::toolEnvironment()
+{
+    // The user's ImageMagick set-up never reaches the tools; the file's own
+    // temporary folder does, and goes with the file.
+    qputenv("MAGICK_CONFIGURE_PATH", "/nowhere");
+    qputenv("MAGICK_AREA_LIMIT", "1TP");
+    QTemporaryDir tools, out;
+    ToolLocator::setOverride(
+        ToolLocator::Tool::ImageMagick,
+        writeTool(tools.path(), "env",
+                  "printf '%s\\n%s\\n%s\\n%s' \"$MAGICK_TEMPORARY_PATH\" \"$TMPDIR\" \"$MAGICK_CONFIGURE_PATH\" "
+                  "\"$MAGICK_AREA_LIMIT\" > \"$OUT\""));
+    const WorkerResult result = runWorker(kToPng, jpg("env.jpg"), out.path());
+    qunsetenv("MAGICK_CONFIGURE_PATH");
+    qunsetenv("MAGICK_AREA_LIMIT");
+    QVERIFY(result.success);
+    const QStringList lines = QString::fromUtf8(readAll(result.path)).split('\n');
+    QCOMPARE(lines.size(), 4);
+    const QString temp = lines.at(0);
+    QCOMPARE(QFileInfo(temp).path(), TempArea::jobTempDir());
+    QVERIFY(QFileInfo(temp).fileName().startsWith(QString::number(QCoreApplication::applicationPid()) + "-"));
+    QVERIFY(!QFileInfo::exists(temp));
+    QCOMPARE(lines.at(1), temp);
+    QVERIFY(QFileInfo(lines.at(2) + "/policy.xml").isFile());
+    QCOMPARE(lines.at(3), QString());
+}
+
+void TestFaults::policyHolds_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("format"); // forced on ImageMagick: the policy alone must refuse
+    const QByteArray eps = "%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 10 10\nnewpath 0 0 moveto 10 10 lineto "
+                           "stroke showpage\n";
+    const QByteArray svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"10\" height=\"10\">"
+                           "<rect width=\"10\" height=\"10\" fill=\"red\"/></svg>";
+    const QByteArray mvg = "push graphic-context\nviewbox 0 0 10 10\nfill red\nrectangle 0 0 5 5\npop "
+                           "graphic-context\n";
+    const QByteArray msl = "<?xml version=\"1.0\"?><image><read filename=\"/etc/hostname\"/></image>";
+    QTest::newRow("EPS named .png") << "eps.png" << eps << "eps";
+    QTest::newRow("PostScript") << "ps.png" << eps << "ps";
+    QTest::newRow("PDF") << "pdf.png" << QByteArray("%PDF-1.4\n") << "pdf";
+    QTest::newRow("SVG named .png") << "svg.png" << svg << "svg";
+    QTest::newRow("MVG") << "x.mvg" << mvg << "mvg";
+    QTest::newRow("MSL") << "x.msl" << msl << "msl";
+    QTest::newRow("text") << "notes.jpg" << QByteArray("secret\n") << "text";
+    QTest::newRow("@ list of files") << "list.jpg" << QByteArray() << "@";
+    QTest::newRow("URL") << "u.png" << QByteArray() << "http";
+}
+
+void TestFaults::policyHolds()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, format);
+    const QString magick = ToolLocator::program(ToolLocator::Tool::ImageMagick);
+    QVERIFY(MagickPolicy::appliedBy(magick));
+    QTemporaryDir in, out;
+    const QString picture = in.filePath("p.png");
+    QVERIFY(Fixtures::writeImage(picture, QSize(4, 4)));
+    QString input = in.filePath(name);
+    QVERIFY(Fixtures::writeBytes(input, content.isEmpty() ? picture.toUtf8() : content));
+    if (format == "@")
+        input = "@" + input;
+    else if (format == "http")
+        input = "http://127.0.0.1:9/p.png";
+    else
+        input = format + ":" + input;
+
+    ProcessRunner runner(in.path(), in.path());
+    const ToolRun run = runner.run(magick, {input, out.filePath("o.png")});
+    QVERIFY(!run.ok());
+    QVERIFY2(run.errorText.contains("not allowed by the security policy"), qPrintable(run.errorText));
+    QCOMPARE(entriesBelow(out.path()), QStringList());
+    QVERIFY(QFile::exists(picture));
+}
+
+void TestFaults::policyLimitsAreInForce()
+{
+    // What the engine reads from the policy (pngquant's guard) is what ImageMagick applies.
+    QProcess process;
+    process.setProcessEnvironment(ProcessRunner::childEnvironment());
+    process.start(ToolLocator::program(ToolLocator::Tool::ImageMagick), {"-list", "resource"});
+    QVERIFY(process.waitForFinished(30000));
+    const QString listing = QString::fromUtf8(process.readAllStandardOutput());
+    const auto limit = [&listing](const char *name) {
+        const QRegularExpressionMatch match
+            = QRegularExpression(QStringLiteral("^\\s*%1: (\\S+)").arg(QLatin1String(name)),
+                                 QRegularExpression::MultilineOption)
+                  .match(listing);
+        return MagickPolicy::parseSize(match.captured(1));
+    };
+    const MagickPolicy::Limits limits = MagickPolicy::limits();
+    QVERIFY(limits.area >= 50000000); // a 50 megapixel picture still converts
+    QCOMPARE(limit("Area"), limits.area);
+    QCOMPARE(limit("Width"), limits.width);
+    QCOMPARE(limit("Height"), limits.height);
+}
+
+void TestFaults::onlyAnImageMagickApplyingThePolicyRuns_data()
+{
+    QTest::addColumn<QByteArray>("listing"); // what "-list policy" prints
+    QTest::addColumn<bool>("applied");
+    const QByteArray ours = "Path: " + QFile::encodeName(MagickPolicy::configDir()) + "/policy.xml\n";
+    QTest::newRow("lists the program's policy") << "Path: /etc/ImageMagick-6/policy.xml\n" + ours << true;
+    QTest::newRow("only the system's") << QByteArray("Path: /etc/ImageMagick-6/policy.xml\n") << false;
+    QTest::newRow("built without configuration files") << QByteArray("Path: [built-in]\n") << false;
+    QTest::newRow("a look-alike file") << QByteArray(ours).replace("policy.xml", "policy.xml.bak") << false;
+}
+
+void TestFaults::onlyAnImageMagickApplyingThePolicyRuns()
+{
+    QFETCH(QByteArray, listing);
+    QFETCH(bool, applied);
+    QTemporaryDir tools;
+    // A fresh path per row: the answer is kept per program.
+    const QString magick
+        = writeTool(tools.path(), QStringLiteral("magick-%1").arg(QTest::currentDataTag()).replace(' ', '-'),
+                    "printf '%s' '" + listing + "'");
+    QCOMPARE(MagickPolicy::appliedBy(magick), applied);
+}
+
+void TestFaults::contentDecidesTheDecoder_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content"); // empty: a PNG picture; "TGA": a TGA picture
+    QTest::addColumn<QString>("reason"); // empty: converts
+    const QString notPicture = "the content is not a picture format the program reads";
+    QTest::newRow("PNG named .jpg converts") << "p.jpg" << QByteArray() << "";
+    QTest::newRow("a real TGA (starts like a cursor)") << "t.tga" << QByteArray("TGA") << "";
+    QTest::newRow("PNG named .tga converts") << "p.tga" << QByteArray() << "";
+    QTest::newRow("EPS named .png") << "eps.png" << QByteArray("%!PS-Adobe-3.0 EPSF-3.0\nshowpage\n") << notPicture;
+    QTest::newRow("SVG named .png") << "svg.png" << QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\"/>")
+                                    << notPicture;
+    QTest::newRow("MVG named .jpg") << "mvg.jpg" << QByteArray("viewbox 0 0 10 10\nfill red\n") << notPicture;
+    QTest::newRow("MP4 named .heic") << "v.heic"
+                                     << QByteArray("\0\0\0\x18"
+                                                   "ftypisom\0\0\0\0",
+                                                   16)
+                                     << notPicture;
+}
+
+void TestFaults::contentDecidesTheDecoder()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, reason);
+    QTemporaryDir in, out;
+    const QString source = in.filePath(name);
+    if (content.isEmpty())
+        QVERIFY(QImage(noise(QSize(12, 8))).save(source, "PNG"));
+    else if (content == "TGA")
+        QVERIFY(magick({"-size", "12x8", "xc:red", "-compress", "none", "tga:" + source}));
+    else
+        QVERIFY(Fixtures::writeBytes(source, content));
+    const WorkerResult result = runWorker(kToJpg, source, out.path());
+    QCOMPARE(result.success, reason.isEmpty());
+    QCOMPARE(result.reason, reason);
+    if (reason.isEmpty())
+        QCOMPARE(Fixtures::imageSize(result.path), QSize(12, 8));
+    else
+        QCOMPARE(entriesBelow(out.path()), QStringList());
+}
+
+void TestFaults::damagedSourcesFail_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("format");
+    QTest::addColumn<QString>("reason"); // part of the reason given
+    QTest::newRow("JPEG cut in half") << "cut.jpg" << QByteArray("JPEG") << "Premature end of JPEG file";
+    QTest::newRow("PNG cut in half") << "cut.png" << QByteArray("PNG") << "";
+    QTest::newRow("WebP cut in half") << "cut.webp" << QByteArray("WEBP") << "insufficient image data";
+}
+
+void TestFaults::damagedSourcesFail()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, format);
+    QFETCH(QString, reason);
+    QTemporaryDir in, out;
+    const QString source = in.filePath(name);
+    QVERIFY(noise(QSize(200, 150)).save(source, format.constData(), 90));
+    const QByteArray whole = readAll(source);
+    QVERIFY(Fixtures::writeBytes(source, whole.left(whole.size() / 2)));
+    for (const JobSettings &settings : {kToPng, settingsFor(BatchOp::Rotate, kKeepFormat)}) {
+        const WorkerResult result = runWorker(settings, source, out.path());
+        QVERIFY(!result.success);
+        QVERIFY2(!result.reason.isEmpty() && result.reason.contains(reason), qPrintable(result.reason));
+        QCOMPARE(entriesBelow(out.path()), QStringList());
+    }
+}
+
+void TestFaults::pngquantNeverGetsAHugePicture_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<bool>("started");
+    QTest::newRow("20000x20000 in 60 bytes") << 20000 << 20000 << false;
+    QTest::newRow("wider than the policy allows") << 16001 << 10 << false;
+    QTest::newRow("small") << 100 << 100 << true;
+}
+
+void TestFaults::pngquantNeverGetsAHugePicture()
+{
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(bool, started);
+    QTemporaryDir in, out;
+    const QString marker = in.filePath("started");
+    ToolLocator::setOverride(ToolLocator::Tool::Pngquant,
+                             writeTool(in.path(), "pq", ": > '" + marker.toUtf8() + "'\ncp \"$IN\" \"$OUT\""));
+    const QString png = in.filePath("huge.png");
+    QVERIFY(Fixtures::writePngHeader(png, quint32(width), quint32(height)));
+    const WorkerResult result = runWorker(settingsFor(BatchOp::Compress, kKeepFormat, 70), png, out.path());
+    QCOMPARE(QFile::exists(marker), started);
+    QCOMPARE(result.success, started);
+    if (!started)
+        QVERIFY2(
+            result.reason.startsWith(QStringLiteral("the picture is too large: %1x%2 pixels").arg(width).arg(height)),
+            qPrintable(result.reason));
+}
+
+void TestFaults::multiPictureOutputsLandAsASet()
+{
+    // A GIF named .png: ImageMagick writes one file per picture whatever the suffix said.
+    const QString gif = dir_.filePath("x.png");
+    QVERIFY(magick({"-size", "12x8", "xc:red", "xc:lime", "xc:blue", "gif:" + gif}));
+    QTemporaryDir out;
+    const WorkerResult first = runWorker(kToJpg, gif, out.path(), 1);
+    QVERIFY(first.success);
+    QCOMPARE(first.path, out.filePath("x-0.jpg"));
+    QCOMPARE(first.frames, 3);
+    QCOMPARE(entriesBelow(out.path()), QStringList({"x-0.jpg", "x-1.jpg", "x-2.jpg"}));
+
+    // x.jpg is free, its pictures' names are not: the set moves on whole.
+    const WorkerResult second = runWorker(kToJpg, gif, out.path(), 2);
+    QVERIFY(second.success);
+    QVERIFY2(QRegularExpression("/x_\\d{8}2-0\\.jpg$").match(second.path).hasMatch(), qPrintable(second.path));
+    QCOMPARE(entriesBelow(out.path()).size(), 6);
+
+    // One foreign file among the names is enough.
+    QTemporaryDir out2;
+    QVERIFY(Fixtures::writeBytes(out2.filePath("x-2.jpg"), "someone's"));
+    const WorkerResult third = runWorker(kToJpg, gif, out2.path(), 3);
+    QVERIFY(third.success);
+    QVERIFY2(QRegularExpression("/x_\\d{8}3-0\\.jpg$").match(third.path).hasMatch(), qPrintable(third.path));
+    QCOMPARE(readAll(out2.filePath("x-2.jpg")), QByteArray("someone's"));
+    QCOMPARE(entriesBelow(out2.path()).size(), 4);
+}
+
+void TestFaults::foreignFilesAreNeverAdopted()
+{
+    // Files named like what the engine once wrote, or what ImageMagick writes, stay as they are.
+    QTemporaryDir out;
+    const QStringList foreign = {".quorvane-1234-1-0.png", ".quorvane-1234-1.png", "out-0.png", "out.png"};
+    for (const QString &name : foreign)
+        QVERIFY(Fixtures::writeBytes(out.filePath(name), name.toUtf8()));
+    const QString gif = dir_.filePath("f.gif");
+    QVERIFY(magick({"-size", "12x8", "xc:red", "xc:lime", gif}));
+    QVERIFY(runWorker(kToPng, jpg("s.jpg"), out.path()).success);
+    QVERIFY(runWorker(settingsFor(BatchOp::Rotate, kKeepFormat), gif, out.path()).success);
+    for (const QString &name : foreign)
+        QCOMPARE(readAll(out.filePath(name)), name.toUtf8());
+    QStringList expected = foreign;
+    expected << "f.gif"
+             << "s.png";
+    expected.sort();
+    QCOMPARE(entriesBelow(out.path()), expected);
+}
+
+void TestFaults::namesThatAreNotUtf8_data()
+{
+    QTest::addColumn<QByteArrayList>("files"); // created with these bytes
+    QTest::addColumn<QByteArray>("given"); // decoded to the path the engine gets
+    QTest::addColumn<bool>("success");
+    const QByteArray undecodable("a\xff.jpg"), lookAlike("a\xef\xbf\xbd.jpg");
+    QTest::newRow("undecodable, look-alike present") << QByteArrayList{undecodable, lookAlike} << undecodable << false;
+    QTest::newRow("undecodable alone") << QByteArrayList{undecodable} << undecodable << false;
+    QTest::newRow("undecodable folder") << QByteArrayList{"d\xff/a.jpg", "d\xef\xbf\xbd/a.jpg"}
+                                        << QByteArray("d\xff/a.jpg") << false;
+    QTest::newRow("a real U+FFFD in the name") << QByteArrayList{lookAlike} << lookAlike << true;
+}
+
+void TestFaults::namesThatAreNotUtf8()
+{
+    QFETCH(QByteArrayList, files);
+    QFETCH(QByteArray, given);
+    QFETCH(bool, success);
+    QTemporaryDir in, out;
+    const QByteArray root = QFile::encodeName(in.path()) + '/';
+    const QByteArray picture = readAll(jpg("u.jpg"));
+    // QTemporaryDir cannot name them to remove them.
+    const auto removeFiles = qScopeGuard([&] {
+        for (const QByteArray &file : files) {
+            ::unlink((root + file).constData());
+            if (file.contains('/'))
+                ::rmdir((root + file.left(file.indexOf('/'))).constData());
+        }
+    });
+    for (const QByteArray &file : files) {
+        if (file.contains('/'))
+            QCOMPARE(::mkdir((root + file.left(file.indexOf('/'))).constData(), 0700), 0);
+        QVERIFY(writeBytesAt(root + file, picture));
+    }
+    const WorkerResult result = runWorker(kToPng, in.path() + '/' + QString::fromUtf8(given), out.path());
+    QCOMPARE(result.success, success);
+    if (!success) {
+        QCOMPARE(result.reason, QStringLiteral("file name is not valid UTF-8"));
+        QCOMPARE(entriesBelow(out.path()), QStringList());
+    }
+}
+
+void TestFaults::fullDiskIsSaidSo()
+{
+    QTemporaryDir small;
+    const QByteArray mountPoint = QFile::encodeName(small.path());
+    if (::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=1m") != 0)
+        QSKIP("no small file system can be mounted here (needs root)");
+    const auto unmount = qScopeGuard([&] { ::umount2(mountPoint.constData(), MNT_DETACH); });
+    // Nearly full: 16 KiB left, less than any of these outputs.
+    QVERIFY(Fixtures::writeBytes(small.filePath("fill"), QByteArray(1024 * 1024 - 16 * 1024, 'x')));
+    const QString png = dir_.filePath("big.png");
+    QVERIFY(noise(QSize(300, 200)).save(png, "PNG"));
+    for (const JobSettings &settings : {settingsFor(BatchOp::Compress, kKeepFormat, 90), kToJpg}) {
+        const WorkerResult result = runWorker(settings, png, small.path());
+        QVERIFY(!result.success);
+        QCOMPARE(result.reason, QStringLiteral("no space left on device (%1)").arg(small.path()));
+        QCOMPARE(entriesBelow(small.path()), QStringList{"fill"});
+    }
+}
+
+void TestFaults::secondProcessKeepsItsTemp()
+{
+    QProcess other;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    other.setProcessEnvironment(env);
+    other.start(QCoreApplication::applicationFilePath(), {"--hold-temp"});
+    QVERIFY(other.waitForReadyRead(30000));
+    const QString held = QString::fromUtf8(other.readLine()).trimmed();
+    QVERIFY(QFileInfo(held).isDir());
+    QVERIFY(Fixtures::writeBytes(held + "/intermediate.png", "x"));
+
+    // Jobs of this process start, run and end meanwhile.
+    TempArea::sweep();
+    QTemporaryDir out;
+    QVERIFY(runWorker(settingsFor(BatchOp::Compress, kKeepFormat, 60, 20), jpg("w.png"), out.path()).success);
+    QVERIFY(QFile::exists(held + "/intermediate.png"));
+
+    ::kill(pid_t(other.processId()), SIGKILL);
+    QVERIFY(other.waitForFinished(30000));
+    QVERIFY(QFileInfo(held).isDir()); // its owner could not clean up...
+    TempArea::sweep();
+    QVERIFY(!QFileInfo::exists(held)); // ...the next start does
+}
+
+int main(int argc, char **argv)
+{
+    if (argc >= 2 && (qstrcmp(argv[1], "--stop-child") == 0 || qstrcmp(argv[1], "--hold-temp") == 0))
+        return childMain(argc, argv);
+    QApplication app(argc, argv);
+    TestFaults test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_faults.moc"
