@@ -6,7 +6,10 @@ drifting machine load hits them alike; figures are medians over the runs.
 
 Environment: BENCH_LARGE_COUNT (40), BENCH_SMALL_COUNT (300), BENCH_RUNS (3),
 BENCH_LARGE_SIZE (4000x3000), BENCH_SMALL_SIZE (256x256), BENCH_CACHE (generated
-inputs, kept between runs), BENCH_ONLY (large or small to run one half).
+inputs, kept between runs), BENCH_ONLY (large or small to run one half),
+BENCH_TOOL_BOUNDS (other tool bounds to time quorvane-batch with, e.g. "1 3 4":
+each becomes a "median tools=N" field of the figures; the bound is how many tools
+the engine runs at once, by default the number of cores).
 Besides wall time, each figure carries the CPU seconds of the whole process tree
 (load-independent) and how busy the machine was apart from the benchmark: the
 median over its runs of the mean number of other runnable tasks (sampled with
@@ -112,9 +115,10 @@ def compare(label, inputs, names, runs, scratch):
         os.symlink(os.path.join(inputs, n), os.path.join(inputs_folder, n))
     out = os.path.join(scratch, 'out')
     env = dict(os.environ, HOME=scratch, OUT=out)
-    commands = {
-        'quorvane-batch': f'"{BIN}/quorvane-batch" convert -f png -o "$OUT" "{inputs_folder}"',
-    }
+    batch = f'"{BIN}/quorvane-batch" convert -f png -o "$OUT" "{inputs_folder}"'
+    commands = {'quorvane-batch': batch}
+    for bound in os.environ.get('BENCH_TOOL_BOUNDS', '').split():
+        commands[f'tools={bound}'] = f'QUORVANE_BATCH_TOOLS={bound} {batch}'
     for n in sorted({cores, 10}):
         commands[f'xargs -P {n}'] = (
             f'xargs -P {n} -n 1 sh -c \'convert "$0" "$OUT/$(basename "${{0%.jpg}}").png"\' < "{listing}"')
@@ -140,11 +144,11 @@ def compare(label, inputs, names, runs, scratch):
 def report(name, medians, index, unit, baseline=None):
     """One figure: ours against the given loop, or else the loop with the lowest value."""
     ours = medians['quorvane-batch'][index]
-    loops = {k: v[index] for k, v in medians.items() if k != 'quorvane-batch'}
+    loops = {k: v[index] for k, v in medians.items() if k.startswith('xargs')}
     best = baseline or min(loops, key=loops.get)
     figure = {'name': name, 'value': round(ours, 3), 'unit': unit, 'baseline': round(loops[best], 3),
               'baseline_command': best, 'ratio': round(ours / loops[best], 3)}
-    figure.update({f'median {k}': round(v, 3) for k, v in loops.items()})
+    figure.update({f'median {k}': round(v[index], 3) for k, v in medians.items() if k != 'quorvane-batch'})
     if unit == 's':
         figure['cpu'] = round(medians['quorvane-batch'][2], 3)
         figure['baseline_cpu'] = round(medians[best][2], 3)

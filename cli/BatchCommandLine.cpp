@@ -1,6 +1,7 @@
 #include "cli/BatchCommandLine.h"
 
 #include "batch/engine/BatchCatalogue.h"
+#include "batch/engine/ToolSlots.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -19,11 +20,13 @@ struct Command
 
 const QList<Command> &commands()
 {
+    // Every command also takes the options of where files come from and how it runs.
+    static const QStringList common = {"o", "files-from", "0", "r", "j", "json"};
     static const QList<Command> list = {
-        {"convert", BatchOp::Convert, {"f", "W", "H", "o"}},
-        {"resize", BatchOp::Convert, {"f", "preset", "W", "H", "o"}},
-        {"compress", BatchOp::Compress, {"l", "W", "H", "o"}},
-        {"rotate", BatchOp::Rotate, {"a", "flop", "flip", "o"}},
+        {"convert", BatchOp::Convert, QStringList{"f", "W", "H"} + common},
+        {"resize", BatchOp::Convert, QStringList{"f", "preset", "W", "H"} + common},
+        {"compress", BatchOp::Compress, QStringList{"l", "W", "H"} + common},
+        {"rotate", BatchOp::Rotate, QStringList{"a", "flop", "flip"} + common},
     };
     return list;
 }
@@ -102,7 +105,13 @@ BatchCommandLine::Result BatchCommandLine::parse(const QStringList &arguments)
     const QCommandLineOption angle({QStringLiteral("a"), QStringLiteral("angle")}, QString(), QStringLiteral("ANGLE"));
     const QCommandLineOption flop(QStringLiteral("flop"));
     const QCommandLineOption flip(QStringLiteral("flip"));
-    const QList<QCommandLineOption> options = {format, preset, width, height, output, level, angle, flop, flip};
+    const QCommandLineOption filesFrom(QStringLiteral("files-from"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption nul(QStringLiteral("0"));
+    const QCommandLineOption recursive(QStringList{QStringLiteral("r"), QStringLiteral("recursive")});
+    const QCommandLineOption jobs({QStringLiteral("j"), QStringLiteral("jobs")}, QString(), QStringLiteral("N"));
+    const QCommandLineOption json(QStringLiteral("json"));
+    const QList<QCommandLineOption> options
+        = {format, preset, width, height, output, level, angle, flop, flip, filesFrom, nul, recursive, jobs, json};
 
     QCommandLineParser parser;
     // Long-option mode: "-flop" means --flop, and "-a -90" takes -90 as the angle.
@@ -198,7 +207,23 @@ BatchCommandLine::Result BatchCommandLine::parse(const QStringList &arguments)
         // would land there.
         request.exportDir = QDir::cleanPath(QFileInfo(dir).absoluteFilePath());
     }
-    if (positional.isEmpty()) {
+    if (parser.isSet(jobs) && !readInt(parser.value(jobs), 1, ToolSlots::kMaxLimit, &request.tools)) {
+        result.error = QStringLiteral("N must be a whole number from 1 to %1").arg(ToolSlots::kMaxLimit);
+        return result;
+    }
+    request.filesFrom = parser.value(filesFrom);
+    request.nulSeparated = parser.isSet(nul);
+    request.recursive = parser.isSet(recursive);
+    request.json = parser.isSet(json);
+    if (parser.isSet(filesFrom) && request.filesFrom.isEmpty()) {
+        result.error = QStringLiteral("FILE must not be empty");
+        return result;
+    }
+    if (request.nulSeparated && request.filesFrom.isEmpty()) {
+        result.error = QStringLiteral("-0 needs --files-from");
+        return result;
+    }
+    if (positional.isEmpty() && request.filesFrom.isEmpty()) {
         result.error = QStringLiteral("no PATH given");
         return result;
     }
@@ -211,14 +236,16 @@ QString BatchCommandLine::usage()
 {
     const QString text = QStringLiteral(
         "Usage:\n"
-        "  quorvane-batch convert  [-f FORMAT] [-W WIDTH] [-H HEIGHT] [-o DIR] PATH...\n"
-        "  quorvane-batch resize   [-f FORMAT] [--preset NAME] [-W WIDTH] [-H HEIGHT] [-o DIR] PATH...\n"
-        "  quorvane-batch compress [-l LEVEL] [-W WIDTH] [-H HEIGHT] [-o DIR] PATH...\n"
-        "  quorvane-batch rotate   [-a ANGLE] [--flop] [--flip] [-o DIR] PATH...\n"
+        "  quorvane-batch convert  [-f FORMAT] [-W WIDTH] [-H HEIGHT] [COMMON] PATH...\n"
+        "  quorvane-batch resize   [-f FORMAT] [--preset NAME] [-W WIDTH] [-H HEIGHT] [COMMON] PATH...\n"
+        "  quorvane-batch compress [-l LEVEL] [-W WIDTH] [-H HEIGHT] [COMMON] PATH...\n"
+        "  quorvane-batch rotate   [-a ANGLE] [--flop] [--flip] [COMMON] PATH...\n"
         "  quorvane-batch --help | --version\n"
+        "COMMON: [-o DIR] [-r] [--files-from FILE [-0]] [-j N] [--json]\n"
         "\n"
-        "Converts, resizes, compresses or rotates images, up to ten at a time. PATH is a\n"
-        "file or a folder (the files directly in it, in name order).\n"
+        "Converts, resizes, compresses or rotates images, as many at a time as the machine\n"
+        "has cores (QUORVANE_BATCH_TOOLS=N sets another number). PATH is a file or a\n"
+        "folder (the files directly in it, in name order).\n"
         "\n"
         "Options:\n"
         "  -f, --format FORMAT  output format: %1\n"
@@ -234,13 +261,23 @@ QString BatchCommandLine::usage()
         "  --flop               mirror left to right\n"
         "  --flip               mirror top to bottom\n"
         "  -o, --output DIR     output folder (default: Pelmora图片查看器 on the Desktop)\n"
+        "  -r, --recursive      a folder stands for the files of its sub-folders too; the\n"
+        "                       output folder gets the same sub-folders\n"
+        "  --files-from FILE    also the paths listed in FILE, one per line (- reads\n"
+        "                       standard input); PATH may then be left out\n"
+        "  -0                   the list is separated by NUL bytes (find -print0)\n"
+        "  -j, --jobs N         at most N tools at once, 1 to 64 (default: the cores, or\n"
+        "                       QUORVANE_BATCH_TOOLS)\n"
+        "  --json               one JSON object per file instead of the text lines:\n"
+        "                       source, output, status, reason, frames\n"
         "\n"
         "Accepted files (others are skipped):\n"
         "  convert, resize: %2\n"
         "  compress: %3\n"
         "  rotate: %4\n"
         "\n"
-        "Prints one line per file as it finishes: \"ok SOURCE -> OUTPUT\",\n"
+        "Prints one line per file as it finishes: \"ok SOURCE -> OUTPUT\" (with \"(original\n"
+        "kept: ...)\" when compressing would not have made the file smaller),\n"
         "\"failed SOURCE -> OUTPUT: REASON\", \"missing SOURCE\" or\n"
         "\"skipped SOURCE: unsupported suffix\"; then \"N succeeded, M failed, K skipped\"\n"
         "(missing files count as failed). QT_LOGGING_RULES=quorvane.batch.debug=true also\n"

@@ -1,5 +1,9 @@
 #include "cli/BatchReport.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -75,6 +79,11 @@ QString BatchReport::okLine(const QString &source, const QString &output, int fr
     return line;
 }
 
+QString BatchReport::keptLine(const QString &source, const QString &output)
+{
+    return okLine(source, output) + QStringLiteral(" (original kept: compressing did not make it smaller)");
+}
+
 QString BatchReport::failedLine(const QString &source, const QString &output, const QString &reason)
 {
     return QStringLiteral("failed %1 -> %2: %3").arg(shown(source), shown(output), shown(reason));
@@ -103,6 +112,17 @@ QString BatchReport::stoppedLine(const QString &source)
 QString BatchReport::summaryLine(int succeeded, int failed, int skipped)
 {
     return QStringLiteral("%1 succeeded, %2 failed, %3 skipped").arg(succeeded).arg(failed).arg(skipped);
+}
+
+QString BatchReport::jsonLine(const QString &source, const QString &output, const QString &status,
+                              const QString &reason, int frames)
+{
+    const QJsonObject object{{QStringLiteral("source"), source},
+                             {QStringLiteral("output"), output.isEmpty() ? QJsonValue() : QJsonValue(output)},
+                             {QStringLiteral("status"), status},
+                             {QStringLiteral("reason"), reason.isEmpty() ? QJsonValue() : QJsonValue(reason)},
+                             {QStringLiteral("frames"), frames}};
+    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
 }
 
 QString BatchReport::firstLine(const QString &text)

@@ -19,12 +19,17 @@ public:
 
     // frames: how many pictures the output is (NAME-0.EXT names the first).
     static QString okLine(const QString &source, const QString &output, int frames = 1);
+    // A compressed file whose output holds the source's bytes.
+    static QString keptLine(const QString &source, const QString &output);
     static QString failedLine(const QString &source, const QString &output, const QString &reason);
     static QString missingLine(const QString &source);
     static QString skippedLine(const QString &source);
     static QString badNameLine(const QByteArray &source);
     static QString stoppedLine(const QString &source);
     static QString summaryLine(int succeeded, int failed, int skipped);
+    // --json: one object per file; status is "ok", "failed", "missing" or "skipped".
+    static QString jsonLine(const QString &source, const QString &output, const QString &status, const QString &reason,
+                            int frames);
 
     // The first non-blank line of a tool's error text, trimmed.
     static QString firstLine(const QString &text);

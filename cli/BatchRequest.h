@@ -13,4 +13,9 @@ struct BatchRequest
     JobSettings job;
     QString exportDir; // empty: the engine's default output folder
     QStringList paths;
+    QString filesFrom; // a file listing more paths ("-": standard input); empty: none
+    bool nulSeparated = false; // that list is separated by NUL bytes
+    bool recursive = false; // folders stand for their sub-folders' files too
+    int tools = 0; // tools at once; 0: the engine's default
+    bool json = false; // one JSON object per file instead of the text lines
 };

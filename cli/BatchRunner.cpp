@@ -32,13 +32,16 @@ void BatchRunner::start()
     for (const BatchEntry &entry : qAsConst(m_entries)) {
         if (entry.state == BatchEntry::Skipped) {
             m_report.addSkipped();
-            printLine(BatchReport::skippedLine(entry.source));
+            printFile(BatchReport::skippedLine(entry.source), entry.source, QString(), QStringLiteral("skipped"),
+                      QStringLiteral("unsupported suffix"));
         } else if (entry.state == BatchEntry::Missing) {
             m_report.addMissing();
-            printLine(BatchReport::missingLine(entry.source));
+            printFile(BatchReport::missingLine(entry.source), entry.source, QString(), QStringLiteral("missing"),
+                      QStringLiteral("no such file"));
         } else if (entry.state == BatchEntry::BadName) {
             m_report.addMissing();
-            printLine(BatchReport::badNameLine(entry.bytes));
+            printFile(BatchReport::badNameLine(entry.bytes), entry.source, QString(), QStringLiteral("failed"),
+                      QStringLiteral("file name is not valid UTF-8"));
         }
     }
     if (m_sent.isEmpty()) {
@@ -51,20 +54,23 @@ void BatchRunner::start()
     const QString exportDir = m_request.exportDir.isEmpty() ? BatchPaths::defaultExportDir() : m_request.exportDir;
     QDir().mkpath(exportDir);
 
-    QStringList paths;
+    QVector<BatchEntry> sent;
     for (int entry : qAsConst(m_sent))
-        paths << m_entries.at(entry).absolutePath;
+        sent << m_entries.at(entry);
     // A file that went away since the list was made is missing after all.
     QList<int> missing;
-    const JobFiles files = BatchFiles::jobFiles(paths, &missing);
+    const JobFiles files = BatchFiles::jobFiles(sent, &missing);
     for (int row : qAsConst(missing)) {
         m_report.finish(row, false);
-        printLine(BatchReport::missingLine(m_entries.at(m_sent.at(row)).source));
+        const QString source = m_entries.at(m_sent.at(row)).source;
+        printFile(BatchReport::missingLine(source), source, QString(), QStringLiteral("missing"),
+                  QStringLiteral("no such file"));
     }
     m_job = new ImgThread(m_request.job, files, exportDir, this);
     connect(m_job, &ImgThread::notifyParentProgress, this, &BatchRunner::setProgress);
     connect(m_job, &ImgThread::notifyParentFailure, this, &BatchRunner::failed);
     connect(m_job, &ImgThread::notifyParentFrames, this, &BatchRunner::frames);
+    connect(m_job, &ImgThread::notifyParentKeptOriginal, this, &BatchRunner::keptOriginal);
     connect(m_job, &ImgThread::notifyParentDone, this, &BatchRunner::done);
     connect(m_job, &QThread::finished, m_job, &QObject::deleteLater);
     drawProgress();
@@ -94,12 +100,17 @@ void BatchRunner::done(QString exportFilePath, int rowIndex, bool isSuccess)
     const QString source = m_entries.at(m_sent.at(rowIndex)).source;
     m_report.finish(rowIndex, isSuccess);
     const QString reason = m_reasons.take(rowIndex);
-    const int frames = m_frames.take(rowIndex);
-    if (isSuccess)
-        printLine(BatchReport::okLine(source, exportFilePath, frames));
+    const int frames = qMax(1, m_frames.take(rowIndex));
+    const QString why = reason.isEmpty() ? QStringLiteral("conversion failed") : reason;
+    if (isSuccess && m_kept.remove(rowIndex))
+        printFile(BatchReport::keptLine(source, exportFilePath), source, exportFilePath, QStringLiteral("ok"),
+                  QStringLiteral("original kept: compressing did not make it smaller"), frames);
+    else if (isSuccess)
+        printFile(BatchReport::okLine(source, exportFilePath, frames), source, exportFilePath, QStringLiteral("ok"),
+                  QString(), frames);
     else
-        printLine(BatchReport::failedLine(source, exportFilePath,
-                                          reason.isEmpty() ? QStringLiteral("conversion failed") : reason));
+        printFile(BatchReport::failedLine(source, exportFilePath, why), source, exportFilePath,
+                  QStringLiteral("failed"), why);
     drawProgress();
 }
 
@@ -126,12 +137,20 @@ void BatchRunner::interrupt(bool printing)
     for (int row = 0; row < m_sent.size(); ++row) {
         if (!m_report.finished(row)) {
             m_report.finish(row, false);
-            printLine(BatchReport::stoppedLine(m_entries.at(m_sent.at(row)).source));
+            const QString source = m_entries.at(m_sent.at(row)).source;
+            printFile(BatchReport::stoppedLine(source), source, QString(), QStringLiteral("stopped"),
+                      QStringLiteral("interrupted"));
         }
     }
-    printLine(m_report.summaryLine());
+    if (!m_request.json)
+        printLine(m_report.summaryLine());
     m_progressShown = false;
     m_ended = true;
+}
+
+void BatchRunner::keptOriginal(int rowIndex)
+{
+    m_kept.insert(rowIndex);
 }
 
 void BatchRunner::finish()
@@ -139,9 +158,20 @@ void BatchRunner::finish()
     if (m_ended)
         return;
     m_ended = true;
-    printLine(m_report.summaryLine());
+    // JSON lines carry files only; the exit status tells how the run went.
+    if (!m_request.json)
+        printLine(m_report.summaryLine());
     m_progressShown = false;
     emit finished(m_report.exitStatus());
+}
+
+void BatchRunner::printFile(const QString &line, const QString &source, const QString &output, const QString &status,
+                            const QString &reason, int frames)
+{
+    if (m_request.json)
+        printLine(BatchReport::jsonLine(source, output, status, reason, frames));
+    else
+        printLine(line);
 }
 
 void BatchRunner::printLine(const QString &line)

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QVector>
 
 class ImgThread;
@@ -39,9 +40,13 @@ private slots:
     void done(QString exportFilePath, int rowIndex, bool isSuccess);
     void failed(QString reason, int rowIndex);
     void frames(int count, int rowIndex);
+    void keptOriginal(int rowIndex);
 
 private:
     void finish();
+    // A file's line, or its JSON object with --json.
+    void printFile(const QString &line, const QString &source, const QString &output, const QString &status,
+                   const QString &reason, int frames = 0);
     void printLine(const QString &line);
     void drawProgress();
 
@@ -52,6 +57,7 @@ private:
     QHash<int, QString> m_reasons; // row index -> why it failed, until its done()
     QHash<int, int> m_frames; // row index -> pictures of its output, until its done()
     bool m_ended = false; // the summary was printed
+    QSet<int> m_kept; // row indices whose output is the source, until their done()
     QPointer<ImgThread> m_job;
     bool m_progressShown; // standard error is a terminal
 };

@@ -6,8 +6,10 @@
 #include "batch/engine/BatchCatalogue.h"
 #include "batch/engine/BatchFiles.h"
 #include "batch/engine/ImgThread.h"
+#include "batch/engine/ToolSlots.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QTextCodec>
 
 #include <csignal>
@@ -59,8 +61,24 @@ int main(int argc, char *argv[])
             return 2;
         }
     }
-    BatchRunner runner(
-        request, BatchFiles::expand(request.paths, BatchCatalogue::acceptedSuffixes(request.job.imgType), undecodable));
+    QStringList paths = request.paths;
+    if (!request.filesFrom.isEmpty()) {
+        QFile list;
+        const bool opened = request.filesFrom == QLatin1String("-")
+            ? list.open(stdin, QIODevice::ReadOnly)
+            : (list.setFileName(request.filesFrom), list.open(QIODevice::ReadOnly));
+        if (!opened) {
+            printText(stderr, QStringLiteral("quorvane-batch: cannot read %1\n").arg(request.filesFrom));
+            return 2;
+        }
+        paths += BatchFiles::readNames(list.readAll(), request.nulSeparated, &undecodable);
+    }
+    if (request.tools > 0)
+        ToolSlots::setLimit(request.tools);
+    BatchRunner runner(request,
+                       BatchFiles::expand(paths, BatchCatalogue::acceptedSuffixes(request.job.imgType),
+                                          request.recursive ? BatchFiles::Recursive : BatchFiles::TopLevel,
+                                          undecodable));
     QObject::connect(&runner, &BatchRunner::finished, &app, &QCoreApplication::exit, Qt::QueuedConnection);
     // Interrupted: end the running tools (and drop their partial outputs) first.
     SignalExit signalExit;

@@ -33,6 +33,11 @@ private slots:
     void helpAndVersion_data();
     void helpAndVersion();
     void outputFolderIsAbsolute();
+    void sourcesAndRunOptions_data();
+    void sourcesAndRunOptions();
+    void readNames_data();
+    void readNames();
+    void recursiveExpansion();
     void expandFilesAndFolders();
     void acceptedSuffixesFollowThePages();
     void reportLines();
@@ -167,6 +172,11 @@ void TestCli::parseRefuses_data()
     QTest::newRow("unknown option") << QStringList{"convert", "--quality", "5", "a.jpg"} << "quality";
     QTest::newRow("missing value") << QStringList{"convert", "a.jpg", "-f"} << "f";
     QTest::newRow("empty output folder") << QStringList{"convert", "-o", "", "a.jpg"} << "DIR";
+    QTest::newRow("-0 without a list") << QStringList{"convert", "-0", "a.jpg"} << "-0 needs --files-from";
+    QTest::newRow("no tools") << QStringList{"convert", "-j", "0", "a.jpg"} << "N must be";
+    QTest::newRow("too many tools") << QStringList{"convert", "--jobs", "65", "a.jpg"} << "N must be";
+    QTest::newRow("tools not a number") << QStringList{"convert", "-j", "2x", "a.jpg"} << "N must be";
+    QTest::newRow("empty list name") << QStringList{"convert", "--files-from", "", "a.jpg"} << "FILE";
 }
 
 void TestCli::parseRefuses()
@@ -204,6 +214,92 @@ void TestCli::outputFolderIsAbsolute()
         {QStringLiteral("convert"), QStringLiteral("-o"), QStringLiteral("out/./png"), QStringLiteral("a.jpg")});
     QCOMPARE(result.action, BatchCommandLine::Run);
     QCOMPARE(result.request.exportDir, QDir::current().absoluteFilePath(QStringLiteral("out/png")));
+}
+
+void TestCli::sourcesAndRunOptions_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("paths");
+    QTest::addColumn<QString>("filesFrom");
+    QTest::addColumn<bool>("nul");
+    QTest::addColumn<bool>("recursive");
+    QTest::addColumn<int>("tools");
+    QTest::addColumn<bool>("json");
+    QTest::newRow("list from standard input, NUL-separated, no PATH")
+        << QStringList{"convert", "--files-from", "-", "-0"} << QStringList() << "-" << true << false << 0 << false;
+    QTest::newRow("list file beside paths") << QStringList{"rotate", "a.jpg", "--files-from=more.txt"}
+                                            << QStringList{"a.jpg"} << "more.txt" << false << false << 0 << false;
+    QTest::newRow("recursive, tools, json") << QStringList{"compress", "-r", "-j", "3", "--json", "photos"}
+                                            << QStringList{"photos"} << QString() << false << true << 3 << true;
+    QTest::newRow("long names") << QStringList{"resize", "--recursive", "--jobs", "64", "photos"}
+                                << QStringList{"photos"} << QString() << false << true << 64 << false;
+}
+
+void TestCli::sourcesAndRunOptions()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, paths);
+    QFETCH(QString, filesFrom);
+    QFETCH(bool, nul);
+    QFETCH(bool, recursive);
+    QFETCH(int, tools);
+    QFETCH(bool, json);
+    const BatchCommandLine::Result result = BatchCommandLine::parse(arguments);
+    QCOMPARE(result.error, QString());
+    QCOMPARE(result.action, BatchCommandLine::Run);
+    QCOMPARE(result.request.paths, paths);
+    QCOMPARE(result.request.filesFrom, filesFrom);
+    QCOMPARE(result.request.nulSeparated, nul);
+    QCOMPARE(result.request.recursive, recursive);
+    QCOMPARE(result.request.tools, tools);
+    QCOMPARE(result.request.json, json);
+}
+
+void TestCli::readNames_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<bool>("nul");
+    QTest::addColumn<QStringList>("names");
+    QTest::newRow("lines") << QByteArray("a.jpg\nb c.png\n") << false << QStringList{"a.jpg", "b c.png"};
+    QTest::newRow("CRLF lines, blank ones dropped")
+        << QByteArray("a.jpg\r\n\r\n\nb.png") << false << QStringList{"a.jpg", "b.png"};
+    QTest::newRow("NUL-separated keeps newlines in names")
+        << QByteArray("odd\nname.jpg\0b.png\0", 18) << true << QStringList{"odd\nname.jpg", "b.png"};
+    QTest::newRow("UTF-8 names") << QByteArray("照片.jpg\n") << false << QStringList{QStringLiteral("照片.jpg")};
+    QTest::newRow("nothing") << QByteArray() << true << QStringList();
+}
+
+void TestCli::readNames()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(bool, nul);
+    QFETCH(QStringList, names);
+    QCOMPARE(BatchFiles::readNames(data, nul), names);
+}
+
+void TestCli::recursiveExpansion()
+{
+    QTemporaryDir temp;
+    QVERIFY(temp.isValid());
+    const QDir dir(temp.path());
+    QVERIFY(dir.mkpath("tree/B/deeper") && dir.mkpath("tree/a") && dir.mkpath("elsewhere"));
+    for (const char *name :
+         {"tree/x.jpg", "tree/a/x.jpg", "tree/B/x.jpg", "tree/B/deeper/y.png", "tree/B/n.txt", "elsewhere/z.jpg"})
+        QVERIFY(Fixtures::writeBytes(dir.filePath(QLatin1String(name)), "x"));
+    // A link to a folder is not followed: no loops, nothing from outside the tree.
+    QVERIFY(QFile::link(dir.filePath("elsewhere"), dir.filePath("tree/a/link")));
+    QVERIFY(QFile::link(dir.filePath("tree"), dir.filePath("tree/B/loop")));
+
+    const QString tree = dir.filePath("tree");
+    QStringList seen;
+    for (const BatchEntry &entry :
+         BatchFiles::expand({tree}, BatchCatalogue::acceptedSuffixes(BatchOp::Convert), BatchFiles::Recursive))
+        seen << QStringLiteral("%1 [%2] %3").arg(entry.source.mid(tree.size() + 1), entry.subDir).arg(int(entry.state));
+    QCOMPARE(
+        seen,
+        (QStringList{"x.jpg [] 0", "a/x.jpg [a] 0", "B/n.txt [B] 2", "B/x.jpg [B] 0", "B/deeper/y.png [B/deeper] 0"}));
+    // Without -r, the folder's own files only.
+    QCOMPARE(BatchFiles::expand({tree}, BatchCatalogue::acceptedSuffixes(BatchOp::Convert)).size(), 1);
 }
 
 void TestCli::expandFilesAndFolders()

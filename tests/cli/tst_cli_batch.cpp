@@ -1,7 +1,11 @@
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -31,6 +35,11 @@ private slots:
     void rotateTurnsClockwiseAndMirrors();
     void compressKeepsFormatAndShrinks_data();
     void compressKeepsFormatAndShrinks();
+    void compressionThatWouldGrowKeepsTheSource();
+    void recursiveMirrorsSubFolders();
+    void filesFromStandardInput();
+    void jsonLines();
+    void gnuParallelSpreadsTheFiles();
     void exitStatus_data();
     void exitStatus();
     void failedLineGivesTheToolsReason();
@@ -48,7 +57,8 @@ private:
         QStringList lines; // standard output
         QString errors; // standard error
     };
-    Run run(const QStringList &arguments);
+    // Runs quorvane-batch (or, with program, that program) with input on standard input.
+    Run run(const QStringList &arguments, const QByteArray &input = QByteArray(), const QString &program = QString());
     void setUp(QProcess &process) const;
     QString path(const QString &name) const { return m_temp->filePath(name); }
 
@@ -133,11 +143,13 @@ void TestCliBatch::setUp(QProcess &process) const
     process.setWorkingDirectory(m_temp->path());
 }
 
-TestCliBatch::Run TestCliBatch::run(const QStringList &arguments)
+TestCliBatch::Run TestCliBatch::run(const QStringList &arguments, const QByteArray &input, const QString &program)
 {
     QProcess process;
     setUp(process);
-    process.start(Fixtures::binDir() + "/quorvane-batch", arguments);
+    process.start(program.isEmpty() ? Fixtures::binDir() + "/quorvane-batch" : program, arguments);
+    process.write(input);
+    process.closeWriteChannel();
     Run result;
     if (!process.waitForFinished(300000) || process.exitStatus() != QProcess::NormalExit)
         return result;
@@ -262,6 +274,120 @@ void TestCliBatch::compressKeepsFormatAndShrinks()
              qPrintable(QStringLiteral("%1 -> %2 bytes").arg(QFileInfo(path(name)).size()).arg(QFileInfo(out).size())));
 }
 
+void TestCliBatch::compressionThatWouldGrowKeepsTheSource()
+{
+    // Written by ImageMagick at quality 10, then asked for level 90: its file would be larger.
+    QCOMPARE(QProcess::execute(QStandardPaths::findExecutable("convert"),
+                               {"-seed", "7", "-size", "200x150", "plasma:", "-quality", "10", path("low.jpg")}),
+             0);
+    const Run result = run({"compress", "-l", "90", "-o", path("out"), path("low.jpg")});
+    QCOMPARE(result.status, 0);
+    QCOMPARE(result.lines,
+             (QStringList{"ok " + path("low.jpg") + " -> " + path("out/low.jpg")
+                              + " (original kept: compressing did not make it smaller)",
+                          "1 succeeded, 0 failed, 0 skipped"}));
+    QFile source(path("low.jpg")), output(path("out/low.jpg"));
+    QVERIFY(source.open(QIODevice::ReadOnly) && output.open(QIODevice::ReadOnly));
+    QCOMPARE(output.readAll(), source.readAll());
+}
+
+void TestCliBatch::recursiveMirrorsSubFolders()
+{
+    QVERIFY(QDir().mkpath(path("tree/a")) && QDir().mkpath(path("tree/b/c")));
+    // Same names in different folders, and different sizes to tell them apart.
+    QVERIFY(busyImage(QSize(30, 20)).save(path("tree/a/x.jpg")));
+    QVERIFY(busyImage(QSize(40, 20)).save(path("tree/b/x.jpg")));
+    QVERIFY(busyImage(QSize(50, 20)).save(path("tree/b/c/x.jpg")));
+    QVERIFY(busyImage(QSize(60, 20)).save(path("tree/x.jpg")));
+    const Run result = run({"convert", "-r", "-f", "png", "-o", path("out"), path("tree")});
+    QCOMPARE(result.status, 0);
+    QCOMPARE(result.lines.last(), QStringLiteral("4 succeeded, 0 failed, 0 skipped"));
+    QCOMPARE(Fixtures::imageSize(path("out/x.png")), QSize(60, 20));
+    QCOMPARE(Fixtures::imageSize(path("out/a/x.png")), QSize(30, 20));
+    QCOMPARE(Fixtures::imageSize(path("out/b/x.png")), QSize(40, 20));
+    QCOMPARE(Fixtures::imageSize(path("out/b/c/x.png")), QSize(50, 20));
+    QCOMPARE(QDir(path("out")).entryList(QDir::Files), QStringList{"x.png"});
+}
+
+void TestCliBatch::filesFromStandardInput()
+{
+    // NUL-separated names as find -print0 writes them, one with a line break in it.
+    const QStringList names{"plain.jpg", "two\nlines.jpg", "blank name.png"};
+    QByteArray list;
+    for (const QString &name : names) {
+        QVERIFY(busyImage(QSize(24, 16)).save(path(name), name.endsWith("png") ? "PNG" : "JPEG"));
+        list += QFile::encodeName(path(name)) + '\0';
+    }
+    const Run result = run({"rotate", "-a", "90", "--files-from", "-", "-0", "-o", path("out")}, list);
+    QCOMPARE(result.status, 0);
+    QCOMPARE(result.lines.last(), QStringLiteral("3 succeeded, 0 failed, 0 skipped"));
+    for (const QString &name : names)
+        QCOMPARE(Fixtures::imageSize(path("out/" + name)), QSize(16, 24));
+
+    // A list file, with a path beside it, one name per line; a missing name counts.
+    QVERIFY(Fixtures::writeBytes(path("list.txt"), QFile::encodeName(path("plain.jpg")) + "\ngone.jpg\n"));
+    const Run mixed = run({"convert", "--files-from", path("list.txt"), "-o", path("mixed"), path("blank name.png")});
+    QCOMPARE(mixed.status, 1);
+    QVERIFY2(mixed.lines.contains("missing gone.jpg"), qPrintable(mixed.lines.join('\n')));
+    QCOMPARE(mixed.lines.last(), QStringLiteral("2 succeeded, 1 failed, 0 skipped"));
+
+    const Run unreadable = run({"convert", "--files-from", path("no-such-list")});
+    QCOMPARE(unreadable.status, 2);
+    QVERIFY(unreadable.errors.contains("cannot read"));
+}
+
+void TestCliBatch::jsonLines()
+{
+    QVERIFY(busyImage(QSize(24, 16)).save(path("a.jpg")));
+    QVERIFY(Fixtures::writeBytes(path("broken.jpg"), "not a picture"));
+    QVERIFY(Fixtures::writeBytes(path("notes.txt"), "x"));
+    const Run result = run({"convert", "-f", "png", "--json", "-o", path("out"), path("a.jpg"), path("broken.jpg"),
+                            path("notes.txt"), path("gone.jpg")});
+    QCOMPARE(result.status, 1);
+    QCOMPARE(result.lines.size(), 4); // one object per file, no summary
+    QHash<QString, QJsonObject> bySource;
+    for (const QString &line : result.lines) {
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(line.toUtf8(), &error);
+        QVERIFY2(error.error == QJsonParseError::NoError && document.isObject(), qPrintable(line));
+        bySource.insert(QFileInfo(document.object().value("source").toString()).fileName(), document.object());
+    }
+    const QJsonObject ok = bySource.value("a.jpg");
+    QCOMPARE(ok.value("status").toString(), QStringLiteral("ok"));
+    QCOMPARE(ok.value("output").toString(), path("out/a.png"));
+    QCOMPARE(ok.value("frames").toInt(), 1);
+    QVERIFY(ok.value("reason").isNull());
+    const QJsonObject failed = bySource.value("broken.jpg");
+    QCOMPARE(failed.value("status").toString(), QStringLiteral("failed"));
+    QVERIFY(!failed.value("reason").toString().isEmpty());
+    QCOMPARE(failed.value("frames").toInt(), 0);
+    QCOMPARE(bySource.value("notes.txt").value("status").toString(), QStringLiteral("skipped"));
+    QCOMPARE(bySource.value("gone.jpg").value("status").toString(), QStringLiteral("missing"));
+    QVERIFY(bySource.value("gone.jpg").value("output").isNull());
+}
+
+void TestCliBatch::gnuParallelSpreadsTheFiles()
+{
+    const QString parallel = QStandardPaths::findExecutable("parallel");
+    QVERIFY2(!parallel.isEmpty(), "GNU parallel is missing (scripts/install-deps installs it)");
+    QStringList arguments{
+        "--will-cite", "-S", ":",   "-X", "-j", "2",  "-n",        "3",  Fixtures::binDir() + "/quorvane-batch",
+        "convert",     "-f", "png", "-j", "1",  "-o", path("out"), ":::"};
+    for (int i = 0; i < 7; ++i) {
+        const QString name = QStringLiteral("p%1.jpg").arg(i);
+        QVERIFY(busyImage(QSize(20 + i, 10)).save(path(name)));
+        arguments << path(name);
+    }
+    const Run result = run(arguments, QByteArray(), parallel);
+    QCOMPARE(result.status, 0);
+    QCOMPARE(result.lines.filter(QRegularExpression("^ok ")).size(), 7);
+    for (int i = 0; i < 7; ++i) {
+        const QString out = path(QStringLiteral("out/p%1.png").arg(i));
+        QCOMPARE(Fixtures::imageFormat(out), QByteArray("png"));
+        QCOMPARE(Fixtures::imageSize(out), QSize(20 + i, 10));
+    }
+}
+
 void TestCliBatch::exitStatus_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -379,7 +505,7 @@ void TestCliBatch::helpAndVersion()
     QCOMPARE(help.status, 0);
     QVERIFY(!help.lines.isEmpty());
     QVERIFY(help.lines.constFirst().startsWith("Usage:"));
-    QVERIFY(help.lines.join('\n').contains("rotate   [-a ANGLE] [--flop] [--flip] [-o DIR] PATH..."));
+    QVERIFY(help.lines.join('\n').contains("rotate   [-a ANGLE] [--flop] [--flip] [COMMON] PATH..."));
 
     const Run version = run({"--version"});
     QCOMPARE(version.status, 0);

@@ -34,6 +34,13 @@ QList<WorkerResult> runWorkers(const JobSettings &s, const QList<FileToRun> &fil
             },
             Qt::DirectConnection);
         QObject::connect(
+            worker, &ImgRunable::keptOriginal, worker,
+            [&mutex, result](int) {
+                QMutexLocker lock(&mutex);
+                result->keptOriginal = true;
+            },
+            Qt::DirectConnection);
+        QObject::connect(
             worker, &ImgRunable::done, worker,
             [&mutex, result](const QString &path, int row, bool success) {
                 QMutexLocker lock(&mutex);

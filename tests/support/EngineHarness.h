@@ -20,6 +20,7 @@ struct WorkerResult
     bool progressAfterDone = false;
     QString reason; // failed(): why
     int frames = 0; // frames(): how many pictures the output is
+    bool keptOriginal = false;
 };
 
 struct FileToRun

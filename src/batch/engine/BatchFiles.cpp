@@ -25,9 +25,16 @@ BatchEntry fileEntry(const QString &source, const QByteArray &bytes, const QStri
     return entry;
 }
 
+bool byName(const QByteArray &a, const QByteArray &b)
+{
+    const int order = QString::fromUtf8(a).compare(QString::fromUtf8(b), Qt::CaseInsensitive);
+    return order != 0 ? order < 0 : a < b;
+}
+
 // The entries of dir that are neither folders nor hidden, as the file system
-// names them, in name order ignoring case.
-QList<QByteArray> namesIn(const QByteArray &dir)
+// names them, in name order ignoring case. With folders, also its sub-folders
+// that are neither hidden nor links, in the same order.
+QList<QByteArray> namesIn(const QByteArray &dir, QList<QByteArray> *folders = nullptr)
 {
     QList<QByteArray> names;
     DIR *handle = ::opendir(dir.constData());
@@ -37,23 +44,48 @@ QList<QByteArray> namesIn(const QByteArray &dir)
         const QByteArray name(entry->d_name);
         if (name.startsWith('.'))
             continue;
+        const QByteArray path = dir + '/' + name;
         struct stat info = {};
         // Followed: a link to a folder is a folder; a dangling one is listed.
-        if (::stat((dir + '/' + name).constData(), &info) == 0 && S_ISDIR(info.st_mode))
+        if (::stat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode)) {
+            struct stat own = {};
+            if (folders && ::lstat(path.constData(), &own) == 0 && S_ISDIR(own.st_mode))
+                folders->append(name);
             continue;
+        }
         names << name;
     }
     ::closedir(handle);
-    std::sort(names.begin(), names.end(), [](const QByteArray &a, const QByteArray &b) {
-        const int order = QString::fromUtf8(a).compare(QString::fromUtf8(b), Qt::CaseInsensitive);
-        return order != 0 ? order < 0 : a < b;
-    });
+    std::sort(names.begin(), names.end(), byName);
+    if (folders)
+        std::sort(folders->begin(), folders->end(), byName);
     return names;
 }
 
 QByteArray folderBytes(const QByteArray &path)
 {
     return path.size() > 1 && path.endsWith('/') ? path.chopped(1) : path;
+}
+
+// The files of dir and, with Recursive, depth first those of its sub-folders;
+// subDir is dir's path below the folder the user gave.
+void addFolder(QVector<BatchEntry> &entries, const QByteArray &dir, const QString &subDir, const QStringList &accepted,
+               Depth depth)
+{
+    QList<QByteArray> folders;
+    const QDir folder(QFile::decodeName(dir));
+    for (const QByteArray &name : namesIn(dir, depth == Recursive ? &folders : nullptr)) {
+        entries.append(fileEntry(folder.filePath(QString::fromUtf8(name)), dir + '/' + name, accepted));
+        BatchEntry &entry = entries.last();
+        entry.subDir = subDir;
+        if (entry.state == BatchEntry::Send && !QFileInfo::exists(entry.source))
+            entry.state = BatchEntry::Missing; // a dangling link
+    }
+    for (const QByteArray &name : folders) {
+        const QString sub = QString::fromUtf8(name);
+        addFolder(entries, dir + '/' + name, subDir.isEmpty() ? sub : subDir + QLatin1Char('/') + sub, accepted,
+                  depth);
+    }
 }
 
 } // namespace
@@ -72,7 +104,7 @@ QStringList folderFiles(const QString &folder)
     return paths;
 }
 
-QVector<BatchEntry> expand(const QStringList &paths, const QStringList &accepted,
+QVector<BatchEntry> expand(const QStringList &paths, const QStringList &accepted, Depth depth,
                            const QHash<QString, QByteArray> &undecodable)
 {
     QVector<BatchEntry> entries;
@@ -90,19 +122,27 @@ QVector<BatchEntry> expand(const QStringList &paths, const QStringList &accepted
             missing.state = BatchEntry::Missing;
             entries.append(missing);
         } else if (info.isDir()) {
-            const QByteArray dir = folderBytes(bytes);
-            const QDir folder(path);
-            for (const QByteArray &name : namesIn(dir)) {
-                entries.append(fileEntry(folder.filePath(QString::fromUtf8(name)), dir + '/' + name, accepted));
-                BatchEntry &entry = entries.last();
-                if (entry.state == BatchEntry::Send && !QFileInfo::exists(entry.source))
-                    entry.state = BatchEntry::Missing; // a dangling link
-            }
+            addFolder(entries, folderBytes(bytes), QString(), accepted, depth);
         } else {
             entries.append(fileEntry(path, bytes, accepted));
         }
     }
     return entries;
+}
+
+QStringList readNames(const QByteArray &data, bool nulSeparated, QHash<QString, QByteArray> *undecodable)
+{
+    QStringList names;
+    for (QByteArray name : data.split(nulSeparated ? '\0' : '\n')) {
+        if (!nulSeparated && name.endsWith('\r'))
+            name.chop(1);
+        if (name.isEmpty())
+            continue;
+        names << QString::fromUtf8(name);
+        if (undecodable && !isValidUtf8(name))
+            undecodable->insert(names.last(), name);
+    }
+    return names;
 }
 
 JobFiles jobFiles(const QStringList &paths, QList<int> *missing)
@@ -114,6 +154,17 @@ JobFiles jobFiles(const QStringList &paths, QList<int> *missing)
         else if (missing)
             missing->append(row);
     }
+    return files;
+}
+
+JobFiles jobFiles(const QVector<BatchEntry> &entries, QList<int> *missing)
+{
+    QStringList paths;
+    for (const BatchEntry &entry : entries)
+        paths << entry.absolutePath;
+    JobFiles files = jobFiles(paths, missing);
+    for (JobFile &file : files)
+        file.subDir = entries.at(file.row).subDir;
     return files;
 }
 

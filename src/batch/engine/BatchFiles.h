@@ -18,6 +18,7 @@ struct BatchEntry
     QByteArray bytes; // the same as the file system has it (may not be UTF-8)
     QString absolutePath; // what the engine gets; its tools run in another folder
     State state = Send;
+    QString subDir; // found in a sub-folder of a folder given recursively: its path below it
 };
 
 // Turning files and folders into a job's file list, the same way for the toolbox
@@ -29,18 +30,30 @@ namespace BatchFiles {
 // listed too: the job says why each of them fails instead of passing over them.
 QStringList folderFiles(const QString &folder);
 
-// A file stands for itself; a folder for folderFiles(); anything that does not
-// exist is Missing; a file whose lower-case suffix is not one of accepted is
-// Skipped. A name that is not valid UTF-8 cannot be handed on exactly: it is
-// BadName (in a folder, unless its suffix alone makes it Skipped). undecodable
-// maps the paths given that were not valid UTF-8, as decoded, to their bytes.
-QVector<BatchEntry> expand(const QStringList &paths, const QStringList &accepted,
+enum Depth { TopLevel, Recursive };
+
+// A file stands for itself; a folder for folderFiles(), or with Recursive also
+// for the files of its sub-folders (each folder's files in name order, then its
+// sub-folders in name order; symbolic links to folders are not followed);
+// anything that does not exist is Missing; a file whose lower-case suffix is not
+// one of accepted is Skipped. A name that is not valid UTF-8 cannot be handed on
+// exactly: it is BadName (in a folder, unless its suffix alone makes it Skipped).
+// undecodable maps the paths given that were not valid UTF-8, as decoded, to
+// their bytes.
+QVector<BatchEntry> expand(const QStringList &paths, const QStringList &accepted, Depth depth = TopLevel,
                            const QHash<QString, QByteArray> &undecodable = {});
 
 bool isValidUtf8(const QByteArray &bytes);
 
+// The names in a list such as `find` writes: one per line, or separated by NUL
+// bytes (find -print0); empty names are dropped, a line's trailing CR too. Names
+// that are not valid UTF-8 are also entered in undecodable (see expand).
+QStringList readNames(const QByteArray &data, bool nulSeparated, QHash<QString, QByteArray> *undecodable = nullptr);
+
 // A job's files for paths, the index of each path as its row. Paths that no
 // longer exist are left out; their indices go to missing when given.
 JobFiles jobFiles(const QStringList &paths, QList<int> *missing = nullptr);
+// The same for entries (absolutePath and subDir).
+JobFiles jobFiles(const QVector<BatchEntry> &entries, QList<int> *missing = nullptr);
 
 } // namespace BatchFiles

@@ -32,6 +32,8 @@ struct JobFile
 {
     int row = -1;
     QString path;
+    // Where below the job's output folder its output goes ("a/b"); empty: in it.
+    QString subDir = QString();
 };
 
 using JobFiles = QList<JobFile>;

@@ -76,6 +76,7 @@ ImgRunable::ImgRunable(const JobSettings &settings, const JobFile &file, const Q
     , control(std::move(control))
     , oriFilePath(file.path)
     , exportDir(exportDir)
+    , subDir(file.subDir)
     , rowIndex(file.row)
 {
     setAutoDelete(true);
@@ -91,9 +92,12 @@ ImgRunable::ImgRunable(int imgType, int formatIndex, int qualityValue, int zoomW
 ImgRunable::~ImgRunable()
 {
     // The pool deletes a worker after its run(): only then is its thread free
-    // for the job's next file.
-    if (control && ran)
+    // for the job's next file. The job may be gone right after it hears of this,
+    // so the connections to it go first.
+    if (control && ran) {
+        disconnect();
         control->workerEnded();
+    }
 }
 
 int ImgRunable::runningCount()
@@ -115,6 +119,7 @@ void ImgRunable::run()
 {
     ran = true;
     ++runningWorkers;
+    // The row shows 3 % at once; its steps begin when its tool may start.
     emitProgress(progressValue);
     QString outputPath;
     if (ToolSlots::acquire([this] { return stopRequested(); })) {
@@ -149,6 +154,14 @@ QString ImgRunable::process()
     if (temp->path().isEmpty()) {
         note(temp->problem());
         return QString();
+    }
+    // A file from a sub-folder goes to the same sub-folder of the output folder.
+    if (!subDir.isEmpty()) {
+        exportDir = QDir(exportDir).filePath(subDir);
+        if (!QDir().mkpath(exportDir)) {
+            note(QStringLiteral("cannot create the folder ") + exportDir);
+            return QString();
+        }
     }
     if (job.imgType == BatchOp::Compress)
         return compress();

@@ -93,6 +93,7 @@ private:
     bool ran = false;
     QString oriFilePath;
     QString exportDir;
+    QString subDir;
     QString errorText;
     int rowIndex;
     QTimer *progressTimer = nullptr; // deleted in its own thread when that ends

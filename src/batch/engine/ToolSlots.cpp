@@ -1,5 +1,6 @@
 #include "batch/engine/ToolSlots.h"
 
+#include <QList>
 #include <QMutex>
 #include <QThread>
 #include <QWaitCondition>
@@ -16,6 +17,10 @@ QWaitCondition freed;
 int chosen = 0; // 0: the default
 int taken = 0;
 int most = 0;
+// Waiting workers in the order they came: slots go first come, first served, so
+// the rows of a job start from the top.
+QList<quint64> queue;
+quint64 nextTicket = 0;
 
 int limitLocked()
 {
@@ -54,15 +59,20 @@ void setLimit(int tools)
 bool acquire(const std::function<bool()> &giveUp)
 {
     QMutexLocker lock(&mutex);
-    while (taken >= limitLocked()) {
-        if (giveUp && giveUp())
+    const quint64 ticket = nextTicket++;
+    queue.append(ticket);
+    while (taken >= limitLocked() || queue.constFirst() != ticket) {
+        if (giveUp && giveUp()) {
+            queue.removeOne(ticket);
+            freed.wakeAll(); // the next in line may be free to go now
             return false;
+        }
         freed.wait(&mutex, kPollMs);
     }
-    if (giveUp && giveUp())
-        return false;
+    queue.removeFirst();
     ++taken;
     most = qMax(most, taken);
+    freed.wakeAll(); // a further slot may be free for the next in line
     return true;
 }
 
@@ -70,7 +80,7 @@ void release()
 {
     QMutexLocker lock(&mutex);
     --taken;
-    freed.wakeOne();
+    freed.wakeAll();
 }
 
 int inUse()

@@ -25,8 +25,9 @@ int defaultLimit();
 // Reads the variable's text: its value, or 0 when it is not a bound.
 int parseLimit(const QString &text);
 
-// Takes a slot, waiting as long as none is free; gives up (false) as soon as
-// giveUp() returns true, checked every few milliseconds.
+// Takes a slot, waiting as long as none is free, first come first served;
+// gives up (false) as soon as giveUp() returns true, checked every few
+// milliseconds.
 bool acquire(const std::function<bool()> &giveUp);
 void release();
 

@@ -64,6 +64,7 @@ void BatchPage::setupPage(BatchCenterWT *centre, const std::function<void()> &st
     connect(bar->addFileBtn(), &QPushButton::clicked, this, &BatchPage::addFile);
     connect(bar->clearBtn(), &QPushButton::clicked, this, &BatchPage::clearTable);
     connect(bar->addDirBtn(), &QPushButton::clicked, this, &BatchPage::addDir);
+    connect(bar->stopBtn(), &QPushButton::clicked, this, &BatchPage::stopJob);
     if (startSlot && center->paramPanel())
         connect(center->paramPanel()->startButton(), &QPushButton::clicked, this, startSlot);
     connect(center->dropArea()->centerWidget(), &CenterShowForCenterWT::clicked, this, &BatchPage::addFile);
@@ -154,6 +155,21 @@ void BatchPage::openItemDir()
     QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(output).absolutePath()));
 }
 
+void BatchPage::stopJob()
+{
+    if (!runningJob)
+        return;
+    runningJob->stop();
+    // Stopping takes a moment (the tools end, the rows report): once is enough.
+    bar->stopBtn()->setEnabled(false);
+}
+
+void BatchPage::setJobRunning(bool running)
+{
+    jobRunning = running;
+    bar->stopBtn()->setEnabled(running);
+}
+
 void BatchPage::setProgress(int progress, int rowIndex)
 {
     center->setRowProgress(rowIndex, progress);
@@ -210,7 +226,7 @@ void BatchPage::showRunningCount()
 
 void BatchPage::finishJob()
 {
-    jobRunning = false;
+    setJobRunning(false);
     if (QPushButton *button = startButton())
         button->setText(idleStartText);
     const QString text = tally.endNotice();
@@ -270,8 +286,10 @@ bool BatchPage::startJob(const JobSettings &settings, const QString &exportDir, 
     if (files.isEmpty() && policy == SkipIfEmpty)
         return false;
 
-    jobRunning = true;
     lastSettings = settings;
+    auto *job = new ImgThread(settings, files, exportDir, this);
+    runningJob = job;
+    setJobRunning(true);
     tally = JobTally{};
     tally.total = center->rowCount();
     tally.failed = missing.size();
@@ -280,8 +298,6 @@ bool BatchPage::startJob(const JobSettings &settings, const QString &exportDir, 
     if (QPushButton *button = startButton())
         idleStartText = button->text();
     showRunningCount();
-
-    auto *job = new ImgThread(settings, files, exportDir, this);
     // Row indices mean something only for the table the job was started on.
     const quint64 generation = tableGeneration;
     connect(job, &ImgThread::notifyParentProgress, this, [this, generation](int progress, int rowIndex) {
@@ -292,6 +308,12 @@ bool BatchPage::startJob(const JobSettings &settings, const QString &exportDir, 
         if (generation == tableGeneration)
             center->setRowReason(rowIndex, reason);
     });
+    connect(job, &ImgThread::notifyParentKeptOriginal, this, [this, generation](int rowIndex) {
+        if (generation == tableGeneration)
+            center->setRowReason(rowIndex, QStringLiteral("原图已比压缩结果更小，已保留原图"));
+    });
+    connect(job, &ImgThread::notifyParentCancelled, this,
+            [this, generation](int rowIndex) { rowEnded(generation, rowIndex, JobTally::Cancelled); });
     connect(job, &ImgThread::notifyParentDone, this,
             [this, generation](const QString &exportFilePath, int rowIndex, bool isSuccess) {
                 if (rowIndex == -1)

@@ -4,6 +4,7 @@
 #include "batch/shell/JobTally.h"
 
 #include <QList>
+#include <QPointer>
 #include <QString>
 #include <QUrl>
 #include <QWidget>
@@ -11,6 +12,7 @@
 #include <functional>
 
 class BatchCenterWT;
+class ImgThread;
 class OperBtnBar;
 class QPushButton;
 class Toast;
@@ -37,13 +39,16 @@ class Toast;
 //
 // A running job is matched to the table it was started on: clearing the table
 // ends that match, so late results never land on rows added afterwards. A page
-// destroyed while its job runs lets the job finish on its own.
+// destroyed while its job runs lets the job finish on its own. "停止" in the bar
+// stops the running job: its unfinished rows show "已取消", finished ones keep
+// their results, and the page can start again once the job has ended.
 //
 // Every start begins with clean rows. While the job runs the start button shows
 // its count ("转换中 12/40"); when it ends the button's own text comes back and a
-// notice over the table says how it went ("完成：N 个成功，M 个失败"), at once when
-// the page is on screen, else when it is shown next; it goes when the page is
-// hidden (another tab chosen), so it never stands over another page.
+// notice over the table says how it went ("完成：N 个成功，M 个失败", and
+// "K 个已取消" after a stop), at once when the page is on screen, else when it is
+// shown next; it goes when the page is hidden (another tab chosen), so it never
+// stands over another page.
 class BatchPage : public QWidget
 {
     Q_OBJECT
@@ -78,6 +83,7 @@ public slots:
     void clearTable();
     void deleteItem();
     virtual void openItemDir();
+    void stopJob();
     void setProgress(int progress, int rowIndex);
     void done(QString exportFilePath, int rowIndex, bool isSuccess);
     void onDragAndDrop(QList<QUrl> urls);
@@ -110,6 +116,8 @@ protected:
     void hideEvent(QHideEvent *event) override;
 
 private:
+    void setJobRunning(bool running);
+
     // Where every row end of the running job arrives (generation: the table's at
     // the job's start, as startJob() captures it): counts the outcome for the
     // start button and the end notice, then shows it on the row if the row is
@@ -126,6 +134,7 @@ private:
     BatchCenterWT *center = nullptr;
     OperBtnBar *bar;
     bool jobRunning = false;
+    QPointer<ImgThread> runningJob;
     JobSettings lastSettings;
     JobTally tally;
     QString idleStartText; // the start button's text before the job

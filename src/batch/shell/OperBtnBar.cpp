@@ -1,7 +1,7 @@
 #include "batch/shell/OperBtnBar.h"
 
-#include "widgets/StyledBackground.h"
 #include "batch/shell/OperBtn.h"
+#include "widgets/StyledBackground.h"
 
 #include <QHBoxLayout>
 
@@ -10,7 +10,9 @@ OperBtnBar::OperBtnBar(QWidget *parent)
     , addFile(new OperBtn(QStringLiteral(":/icons/icons/addfile.png"), QStringLiteral("添加文件"), this))
     , addDir(new OperBtn(QStringLiteral(":/icons/icons/adddir.png"), QStringLiteral("添加文件夹"), this))
     , clear(new OperBtn(QStringLiteral(":/icons/icons/clear.png"), QStringLiteral("清空列表"), this))
+    , stop(new OperBtn(QStringLiteral(":/icons/icons/stop.png"), QStringLiteral("停止"), this))
 {
+    stop->setEnabled(false);
     auto *layout = new QHBoxLayout(this);
     // Lines the buttons up with the centre area's left edge.
     layout->setContentsMargins(10, 10, 10, 5);
@@ -18,6 +20,7 @@ OperBtnBar::OperBtnBar(QWidget *parent)
     layout->addWidget(addFile);
     layout->addWidget(addDir);
     layout->addWidget(clear);
+    layout->addWidget(stop);
     layout->addStretch();
 }
 

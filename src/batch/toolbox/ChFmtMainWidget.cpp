@@ -1,7 +1,5 @@
 #include "batch/toolbox/ChFmtMainWidget.h"
 
-#include "widgets/StyledBackground.h"
-#include "widgets/UiProfile.h"
 #include "batch/pages/compress/CompressMainWT.h"
 #include "batch/pages/convert/CHFMainWT.h"
 #include "batch/pages/resize/SizeUpdateMainWT.h"
@@ -9,6 +7,8 @@
 #include "batch/toolbox/ToolBar.h"
 #include "batch/toolbox/ToolBtn.h"
 #include "batch/toolbox/ToolboxTabs.h"
+#include "widgets/StyledBackground.h"
+#include "widgets/UiProfile.h"
 
 #include <QVBoxLayout>
 

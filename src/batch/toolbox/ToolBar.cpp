@@ -1,8 +1,8 @@
 #include "batch/toolbox/ToolBar.h"
 
-#include "widgets/StyledBackground.h"
 #include "batch/toolbox/ToolBtn.h"
 #include "batch/toolbox/ToolboxTabs.h"
+#include "widgets/StyledBackground.h"
 
 #include <QHBoxLayout>
 

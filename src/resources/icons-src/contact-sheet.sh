@@ -16,7 +16,7 @@ trap 'rm -rf "$tmp"' EXIT
 backdrop() {
     case $1 in
     close_white) echo '#CB3B3B' ;;
-    addfile | adddir | clear) echo '#3C6EFF' ;;
+    addfile | adddir | clear | stop) echo '#3C6EFF' ;;
     left_c | right_c) echo '#7A8A70' ;; # stands in for a photo behind the overlay
     *) echo '#F7F9FC' ;;
     esac

@@ -100,6 +100,7 @@ close_white         close           white   64
 addfile             file_add        white   64
 adddir              folder_add      white   64
 clear               trash           white   64
+stop                stop            white   64
 delitem             trash           grey    64
 itemdirdisable      folder          light   64
 itemdirenable       folder          blue    64

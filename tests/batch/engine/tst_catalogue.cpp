@@ -73,8 +73,8 @@ void TestCatalogue::formatsOnPagesAndCommandLine()
     QCOMPARE(formats, (QStringList{"jpg", "jpeg", "png", "bmp", "tif", "tiff", "webp", "tga", "gif"}));
     CHFMainWT convert;
     SizeUpdateMainWT resize;
-    for (CHFParamWT *panel : {convert.chfCenter()->paramWidget(),
-                              static_cast<CHFParamWT *>(resize.sizeUpdateCenter()->paramWidget())}) {
+    for (CHFParamWT *panel :
+         {convert.chfCenter()->paramWidget(), static_cast<CHFParamWT *>(resize.sizeUpdateCenter()->paramWidget())}) {
         QCOMPARE(panel->formatBox()->count(), formats.size());
         for (int index = 0; index < formats.size(); ++index) {
             QCOMPARE(panel->formatBox()->itemText(index), formats.at(index).toUpper());

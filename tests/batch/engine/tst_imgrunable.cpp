@@ -1,4 +1,5 @@
 #include "app/AppSetup.h"
+#include "batch/engine/CompressRule.h"
 #include "batch/engine/FailureReport.h"
 #include "batch/engine/ImgRunable.h"
 #include "batch/engine/SuccessRule.h"
@@ -31,6 +32,10 @@ private slots:
     void toolOutcome();
     void pngquantStatus_data();
     void pngquantStatus();
+    void keepsSource_data();
+    void keepsSource();
+    void compressionNeverGrows_data();
+    void compressionNeverGrows();
     void progressRunsToNinetyOneThenHundred();
     void childEnvironment();
     void reportLine();
@@ -284,6 +289,73 @@ void TestImgRunable::pngquantStatus()
     QCOMPARE(entriesBelow(out.path()), success ? QStringList{"q.png"} : QStringList());
     if (success)
         QCOMPARE(readAll(result.path) == readAll(png), sourceBytes);
+}
+
+void TestImgRunable::keepsSource_data()
+{
+    QTest::addColumn<int>("imgType");
+    QTest::addColumn<bool>("sizeGiven");
+    QTest::addColumn<qint64>("source");
+    QTest::addColumn<qint64>("result");
+    QTest::addColumn<bool>("keeps");
+    QTest::newRow("bigger") << BatchOp::Compress << false << qint64(100) << qint64(101) << true;
+    QTest::newRow("same size") << BatchOp::Compress << false << qint64(100) << qint64(100) << true;
+    QTest::newRow("smaller") << BatchOp::Compress << false << qint64(100) << qint64(99) << false;
+    QTest::newRow("a size was asked") << BatchOp::Compress << true << qint64(100) << qint64(500) << false;
+    QTest::newRow("conversion grows as it likes") << BatchOp::Convert << false << qint64(100) << qint64(500) << false;
+    QTest::newRow("empty source") << BatchOp::Compress << false << qint64(0) << qint64(10) << false;
+}
+
+void TestImgRunable::keepsSource()
+{
+    QFETCH(int, imgType);
+    QFETCH(bool, sizeGiven);
+    QFETCH(qint64, source);
+    QFETCH(qint64, result);
+    QFETCH(bool, keeps);
+    QCOMPARE(CompressRule::keepsSource(imgType, sizeGiven, source, result), keeps);
+}
+
+void TestImgRunable::compressionNeverGrows_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("pngquant"); // empty: the real tools
+    QTest::addColumn<int>("width");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("png twice as big: source kept")
+        << "big.png" << QByteArray("cat \"$IN\" \"$IN\" > \"$OUT\"") << -1 << true;
+    QTest::newRow("png the same size: source kept") << "same.png" << kCopy << -1 << true;
+    QTest::newRow("png smaller: result kept")
+        << "small.png" << QByteArray("head -c 40 \"$IN\" > \"$OUT\"") << -1 << false;
+    QTest::newRow("size asked: the result stands")
+        << "sized.png" << QByteArray("cat \"$IN\" \"$IN\" > \"$OUT\"") << 8 << false;
+    QTest::newRow("low-quality JPEG at level 90, real ImageMagick") << "low.jpg" << QByteArray() << -1 << true;
+}
+
+void TestImgRunable::compressionNeverGrows()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, pngquant);
+    QFETCH(int, width);
+    QFETCH(bool, kept);
+
+    const QString input = dir_.filePath(name);
+    if (name.endsWith(".jpg"))
+        QVERIFY(magick({"-size", "96x96", "plasma:", "-seed", "7", "+noise", "Gaussian", "-quality", "10", input}));
+    else
+        QVERIFY(Fixtures::writeImage(input, QSize(32, 24)));
+    if (!pngquant.isEmpty())
+        ToolLocator::setOverride(
+            ToolLocator::Tool::Pngquant,
+            writeTool(dir_.path(), QStringLiteral("grow%1").arg(QTest::currentDataTag()), pngquant));
+    QTemporaryDir out;
+    const WorkerResult result = runWorker(settingsFor(BatchOp::Compress, kKeepFormat, 90, width), input, out.path());
+    QVERIFY(result.success);
+    QCOMPARE(result.keptOriginal, kept);
+    QCOMPARE(entriesBelow(out.path()), QStringList{name});
+    QCOMPARE(readAll(result.path) == readAll(input), kept);
+    if (!kept && width < 0)
+        QVERIFY(QFileInfo(result.path).size() < QFileInfo(input).size());
 }
 
 void TestImgRunable::progressRunsToNinetyOneThenHundred()

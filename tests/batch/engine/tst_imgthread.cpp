@@ -14,6 +14,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,6 +22,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <algorithm>
 #include <cstdlib>
 
 using namespace EngineHarness;
@@ -49,6 +51,7 @@ public slots:
         events << QStringLiteral("d:%1:%2").arg(row).arg(success ? 1 : 0);
         paths << path;
     }
+    void cancelled(int row) { events << QStringLiteral("c:%1").arg(row); }
 };
 
 // The batch job: dispatch on the pool, the order of signals, folders, the
@@ -67,6 +70,8 @@ private slots:
     void toolsAtOnce();
     void tempFoldersArePrivate();
     void overlappingJobsKeepTheirTemp();
+    void stopMidRun_data();
+    void stopMidRun();
     void pageClosedMidRun_data();
     void pageClosedMidRun();
     void processEndsWhileJobRuns_data();
@@ -94,6 +99,7 @@ ImgThread *TestImgThread::startJob(Page *page, ImgThread *job)
 {
     connect(job, &ImgThread::notifyParentProgress, page, &Page::setProgress);
     connect(job, &ImgThread::notifyParentDone, page, &Page::done);
+    connect(job, &ImgThread::notifyParentCancelled, page, &Page::cancelled);
     connect(job, &QThread::finished, job, &QObject::deleteLater);
     job->start();
     return job;
@@ -311,6 +317,65 @@ void TestImgThread::pageClosedMidRun()
     QTRY_VERIFY_WITH_TIMEOUT(!job, 20000); // deleted itself when it ended
     QVERIFY(listener.ended());
     QCOMPARE(entriesBelow(out.path()), QStringList({"c1.png", "c2.png", "c3.png"}));
+}
+
+void TestImgThread::stopMidRun_data()
+{
+    QTest::addColumn<int>("fileCount");
+    QTest::newRow("every file dispatched") << 4;
+    QTest::newRow("files still waiting for the pool") << 14;
+}
+
+void TestImgThread::stopMidRun()
+{
+    QFETCH(int, fileCount);
+    ToolSlots::setLimit(2);
+    QTemporaryDir work;
+    const QByteArray pids = QFile::encodeName(work.filePath("pids"));
+    // The first tool to run copies its file; every later one writes half its output and hangs.
+    const QByteArray first = QFile::encodeName(work.filePath("first"));
+    ToolLocator::setOverride(ToolLocator::Tool::ImageMagick,
+                             writeTool(work.path(), "hang",
+                                       "if mkdir '" + first
+                                           + "' 2>/dev/null; then cp \"$IN\" \"$OUT\"; exit 0; fi\necho $$ >> '" + pids
+                                           + "'\nprintf half > \"$OUT\"\nexec sleep 60"));
+    QStringList sources;
+    for (int i = 0; i < fileCount; ++i) {
+        sources << work.filePath(QStringLiteral("s%1.jpg").arg(i));
+        QVERIFY(Fixtures::writeImage(sources.last(), QSize(8, 8)));
+    }
+    QDir(work.path()).mkdir("out");
+    const QString out = work.filePath("out");
+    Page page;
+    QPointer<ImgThread> job = startJob(&page, settingsFor(BatchOp::Convert, 2), files(sources), out, &page);
+    const auto stopOnFailure = qScopeGuard([&job] {
+        if (job)
+            job->stop();
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(page.events.filter("d:").size() == 1 && readAll(work.filePath("pids")).count('\n') == 2,
+                             20000);
+    QVERIFY(page.events.filter("d:").first().endsWith(":1"));
+    const QString finished = page.events.filter("d:").first().section(':', 1, 1);
+
+    job->stop();
+    // The running tools are ended promptly.
+    const QList<QByteArray> running = readAll(work.filePath("pids")).split('\n');
+    QTRY_VERIFY_WITH_TIMEOUT(
+        std::none_of(running.begin(), running.end(),
+                     [](const QByteArray &pid) { return !pid.isEmpty() && QFileInfo::exists("/proc/" + pid); }),
+        1000);
+    QTRY_VERIFY(page.ended());
+
+    // The finished file stays, every other row is cancelled once and has no
+    // other result, and nothing half-written is left.
+    QCOMPARE(page.events.filter(QRegularExpression("^[dc]:")).size(), fileCount);
+    for (int row = 1; row <= fileCount; ++row) {
+        if (QString::number(row) != finished)
+            QCOMPARE(page.events.count(QStringLiteral("c:%1").arg(row)), 1);
+    }
+    QCOMPARE(page.events.count("end"), 1);
+    QCOMPARE(entriesBelow(out), QStringList{QFileInfo(page.paths.first()).fileName()});
+    QCOMPARE(readAll(work.filePath("pids")).count('\n'), 2); // no tool started after the stop
 }
 
 void TestImgThread::processEndsWhileJobRuns_data()

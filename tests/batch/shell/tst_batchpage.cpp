@@ -8,6 +8,8 @@
 #include "batch/shell/ExportFileWT.h"
 #include "batch/shell/JobTally.h"
 #include "batch/shell/MyTable.h"
+#include "batch/shell/OperBtn.h"
+#include "batch/shell/OperBtnBar.h"
 #include "batch/shell/SubmitBtn.h"
 #include "formats/Formats.h"
 #include "widgets/CenterShowWT.h"
@@ -125,6 +127,7 @@ private slots:
     void rerunStartsEveryRowClean();
     void endNoticeAndRunningCount_data();
     void endNoticeAndRunningCount();
+    void stopEndsTheJob();
     void selectedRowStaysReadable();
     void outputFolderElided();
     void failedRowShowsItsReason_data();
@@ -597,6 +600,69 @@ void TestBatchPage::endNoticeAndRunningCount()
     QCOMPARE(startButton->text(), QStringLiteral("转换中 1/5"));
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
     QCOMPARE(startButton->text(), QStringLiteral("开始转换"));
+}
+
+void TestBatchPage::stopEndsTheJob()
+{
+    QTemporaryDir dir;
+    const QString out = dir.filePath("out");
+    QVERIFY(QDir().mkpath(out));
+    const QByteArray pids = QFile::encodeName(dir.filePath("pids"));
+    ToolLocator::setOverride(
+        ToolLocator::Tool::ImageMagick,
+        EngineHarness::writeTool(dir.path(), "hang",
+                                 "echo $$ >> '" + pids + "'\nprintf half > \"$OUT\"\nexec sleep 60"));
+    FrameworkPage page(BatchColumns::standard());
+    page.centerWidget()->paramPanel()->findChild<ExportFileWT *>()->setText(out);
+    for (const char *name : {"a.png", "b.png", "c.png"}) {
+        QVERIFY(Fixtures::writeImage(dir.filePath(QLatin1String(name)), QSize(4, 4)));
+        page.addOneFile(dir.filePath(QLatin1String(name)));
+    }
+    QPushButton *stop = page.operBar()->stopBtn();
+    QCOMPARE(stop->text(), QStringLiteral("停止"));
+    QVERIFY(!stop->isEnabled());
+
+    page.start();
+    QVERIFY(stop->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(EngineHarness::readAll(dir.filePath("pids")).count('\n') >= 1, 20000);
+    // Starting again still asks to wait.
+    page.start();
+    QCOMPARE(BatchTestKit::shownDialogTexts(), QStringList{QStringLiteral("请等待程序执行完成！")});
+    BatchTestKit::closeDialogs();
+
+    stop->click();
+    QVERIFY(!stop->isEnabled());
+    QVERIFY(BatchTestKit::waitForJobEnd(&page, 20000));
+    BatchCenterWT *centre = page.centerWidget();
+    for (int row = 0; row < 3; ++row) {
+        QCOMPARE(centre->rowWarning(row)->text(), QStringLiteral("已取消"));
+        QVERIFY(!centre->rowWarning(row)->isHidden());
+        QVERIFY(centre->progressBar(row)->isHidden());
+    }
+    QVERIFY(!stop->isEnabled());
+    // The end notice counts the stopped rows; the start button is itself again.
+    QCOMPARE(page.jobTally().endNotice(), QStringLiteral("完成：0 个成功，0 个失败，3 个已取消"));
+    QCOMPARE(page.centerWidget()->paramPanel()->startButton()->text(), QStringLiteral("开始转换"));
+    for (const QByteArray &pid : EngineHarness::readAll(dir.filePath("pids")).split('\n')) {
+        if (!pid.isEmpty())
+            QVERIFY2(!QFileInfo::exists("/proc/" + pid), pid.constData());
+    }
+    QCOMPARE(EngineHarness::entriesBelow(out), QStringList());
+
+    // The page starts again, and this time the files are done.
+    ToolLocator::setOverride(ToolLocator::Tool::ImageMagick,
+                             EngineHarness::writeTool(dir.path(), "copy", "cp \"$IN\" \"$OUT\""));
+    page.start();
+    QVERIFY(BatchTestKit::waitForJobEnd(&page, 20000));
+    ToolLocator::setOverride(ToolLocator::Tool::ImageMagick, QString());
+    QCOMPARE(EngineHarness::entriesBelow(out), (QStringList{"a.png", "b.png", "c.png"}));
+    for (int row = 0; row < 3; ++row) {
+        QCOMPARE(QFileInfo(centre->outputPath(row)).path(), out);
+        QVERIFY(centre->rowWarning(row)->isHidden()); // "已取消" went with the new start
+        QCOMPARE(centre->progressBar(row)->value(), 100);
+    }
+    QCOMPARE(page.jobTally().endNotice(), QStringLiteral("完成：3 个成功，0 个失败"));
+    QVERIFY(BatchTestKit::shownDialogTexts().isEmpty());
 }
 
 // A selected row keeps dark text on a light colour, shows its progress bar and has

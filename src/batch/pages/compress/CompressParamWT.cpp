@@ -1,9 +1,9 @@
 #include "batch/pages/compress/CompressParamWT.h"
 
 #include "batch/engine/BatchCatalogue.h"
-#include "widgets/UiProfile.h"
 #include "widgets/MyComboBox.h"
 #include "widgets/ParamLabel.h"
+#include "widgets/UiProfile.h"
 
 #include <QGridLayout>
 #include <QLabel>

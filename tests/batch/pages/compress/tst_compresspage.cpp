@@ -222,6 +222,7 @@ void TestCompressPage::compressesPngAndJpeg()
         QCOMPARE(Fixtures::imageFormat(output), formats.at(row));
         QCOMPARE(Fixtures::imageSize(output), Fixtures::imageSize(sources.at(row)));
         QVERIFY2(QFileInfo(output).size() < QFileInfo(sources.at(row)).size(), qPrintable(output));
+        QCOMPARE(centre->rowReason(row), QString());
         QCOMPARE(centre->table()->item(row, 2)->text(), kilobytes(sources.at(row)));
         QCOMPARE(centre->table()->item(row, CompressCenterWT::CompressedSizeColumn)->text(), kilobytes(output));
         QCOMPARE(centre->table()->item(row, CompressCenterWT::CompressedSizeColumn)->textAlignment(),
@@ -259,6 +260,7 @@ void TestCompressPage::unreachableQualityKeepsTheSource()
     QCOMPARE(out.readAll(), sourceBytes);
     QCOMPARE(centre->table()->item(0, CompressCenterWT::CompressedSizeColumn)->text(),
              centre->table()->item(0, 2)->text());
+    QCOMPARE(centre->rowReason(0), QStringLiteral("原图已比压缩结果更小，已保留原图"));
 }
 
 void TestCompressPage::everyFileMissingStartsNothing()
