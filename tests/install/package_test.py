@@ -140,12 +140,12 @@ class User:
     """Who runs the installed programs: an unprivileged account when the test runs
     as root (root may write to any folder, read-only or not), else the caller."""
 
-    def __init__(self, scratch):
-        self.home = os.path.join(scratch, "home")
+    def __init__(self, scratch, caller=False):
+        self.home = os.path.join(scratch, "home-caller" if caller else "home")
         os.mkdir(self.home)
         self.sanitizers = sanitizer_options(scratch)
         self.prefix = []
-        if os.geteuid() == 0:
+        if os.geteuid() == 0 and not caller:
             nobody = pwd.getpwnam("nobody")
             self.uid, self.gid = nobody.pw_uid, nobody.pw_gid
             self.prefix = ["setpriv", f"--reuid={self.uid}", f"--regid={self.gid}", "--clear-groups", "--"]
@@ -216,8 +216,8 @@ def check_programs(root, user, version):
     check(done.returncode == 0 and "Usage: quorvane" in done.stdout, f"quorvane --help: {done.stderr!r}")
 
 
-def check_conversions(root, user, jpeg, dng, scratch):
-    out = os.path.join(scratch, "converted")
+def check_conversions(root, user, jpeg, dng, scratch, out_name="converted"):
+    out = os.path.join(scratch, out_name)
     os.mkdir(out)
     user.own(out)
     done = user.run(["quorvane-batch", "convert", "-f", "png", "-o", out, jpeg, dng], root)
@@ -313,6 +313,9 @@ def main():
 
         check_programs(root, user, project_version())
         check_conversions(root, user, jpeg, dng, scratch)
+        if os.geteuid() == 0:
+            # Root could write beside the installed binary; it must not either.
+            check_conversions(root, User(scratch, caller=True), jpeg, dng, scratch, "converted-by-root")
         check_viewer_shows(root, user, png, scratch)
 
         after = snapshot(root)

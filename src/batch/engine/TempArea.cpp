@@ -44,8 +44,12 @@ QString chooseTempDir(const QString &appDir, const QString &cacheDir,
 
 QString jobTempDir()
 {
-    return chooseTempDir(BatchPaths::appDir(), QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation),
-                         [](const QString &path) { return QFileInfo(path).isWritable(); });
+    const QString appDir = BatchPaths::appDir();
+    // An installed program (its private files in ../lib/quorvane) never writes beside
+    // its binary, not even when it could (run as root).
+    const bool installed = QFileInfo(appDir + QStringLiteral("/../lib/quorvane")).isDir();
+    return chooseTempDir(appDir, QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation),
+                         [installed](const QString &path) { return !installed && QFileInfo(path).isWritable(); });
 }
 
 bool ensureJobTempDir()
