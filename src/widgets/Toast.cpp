@@ -59,8 +59,8 @@ void Toast::showToast(const QString &text, int duration)
     adjustSize();
 
     QPoint centre;
-    if (parentWindow)
-        centre = parentWindow->geometry().center();
+    if (parentWindow) // a window or a widget inside one: its centre on the screen
+        centre = parentWindow->mapToGlobal(parentWindow->rect().center());
     else if (QScreen *screen = QGuiApplication::primaryScreen())
         centre = screen->geometry().center();
     move(centre.x() - width() / 2, centre.y() - height() / 2);

@@ -6,8 +6,9 @@
 class QLabel;
 class QPropertyAnimation;
 
-// A transient notice centred on its parent: fades in, stays for a while, fades out.
-// It never takes input: mouse and wheel go to what lies under it.
+// A transient notice centred on its parent (a window, or a widget inside one):
+// fades in, stays for a while, fades out. It never takes input: mouse and wheel
+// go to what lies under it.
 class Toast : public QDialog
 {
     Q_OBJECT

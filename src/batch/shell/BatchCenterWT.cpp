@@ -231,6 +231,19 @@ void BatchCenterWT::setRowWarning(int row, const QString &text)
     bar->hide();
 }
 
+void BatchCenterWT::resetRowStatus(int row)
+{
+    QLabel *warning = rowWarning(row);
+    QProgressBar *bar = progressBar(row);
+    if (!warning || !bar)
+        return;
+    warning->clear();
+    warning->hide();
+    bar->reset();
+    bar->show();
+    setRowReason(row, QString());
+}
+
 void BatchCenterWT::setRowReason(int row, const QString &text)
 {
     QWidget *cell = fileTable->cellWidget(row, cols.statusColumn);

@@ -63,6 +63,9 @@ public:
 
     void setRowProgress(int row, int value);
     void setRowWarning(int row, const QString &text);
+    // Back to how a new row looks: warning hidden and emptied, no reason, bar
+    // shown and empty.
+    void resetRowStatus(int row);
     // Why the row's file failed (or a note on its result), shown as the status
     // cell's tooltip.
     void setRowReason(int row, const QString &text);

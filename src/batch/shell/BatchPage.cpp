@@ -5,6 +5,7 @@
 #include "batch/shell/BatchCenterWT.h"
 #include "batch/shell/BatchParamWT.h"
 #include "batch/shell/ExportFileWT.h"
+#include "batch/shell/MyTable.h"
 #include "batch/shell/OperBtn.h"
 #include "batch/shell/OperBtnBar.h"
 #include "batch/shell/SubmitBtn.h"
@@ -14,6 +15,7 @@
 #include "widgets/DragAcceptance.h"
 #include "widgets/MyDialog.h"
 #include "widgets/StyledBackground.h"
+#include "widgets/Toast.h"
 
 #include <QDesktopServices>
 #include <QDragEnterEvent>
@@ -23,7 +25,12 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QTimer>
 #include <QVBoxLayout>
+
+namespace {
+constexpr int kEndNoticeMs = 3000;
+} // namespace
 
 BatchPage::BatchPage(QWidget *parent)
     : QWidget(parent)
@@ -45,6 +52,7 @@ BatchPage::~BatchPage()
 void BatchPage::setupPage(BatchCenterWT *centre, const std::function<void()> &startSlot)
 {
     center = centre;
+    notice = new Toast(center->table());
     setStyleSheet(QLatin1String(metaObject()->className()) + QStringLiteral("{background-color:white;}"));
 
     auto *layout = new QVBoxLayout(this);
@@ -170,7 +178,8 @@ void BatchPage::setProgress(int progress, int rowIndex)
 void BatchPage::done(QString exportFilePath, int rowIndex, bool isSuccess)
 {
     if (rowIndex == -1) {
-        setJobRunning(false);
+        if (jobRunning)
+            finishJob();
         return;
     }
     if (!center->hasRow(rowIndex))
@@ -184,6 +193,48 @@ void BatchPage::done(QString exportFilePath, int rowIndex, bool isSuccess)
 void BatchPage::resultArrived(int, const QString &exportFilePath, bool)
 {
     qCDebug(lcToolbox) << "export file path ================:" << exportFilePath;
+}
+
+void BatchPage::resetRow(int row)
+{
+    center->resetRowStatus(row);
+}
+
+void BatchPage::rowEnded(quint64 generation, int rowIndex, JobTally::Outcome outcome, const QString &exportFilePath)
+{
+    // Counted even when the table has been cleared: the count is the job's.
+    tally.count(outcome);
+    showRunningCount();
+    if (generation != tableGeneration)
+        return;
+    if (outcome == JobTally::Cancelled)
+        setRowWarning(rowIndex, QStringLiteral("已取消"));
+    else
+        done(exportFilePath, rowIndex, outcome == JobTally::Succeeded);
+}
+
+QPushButton *BatchPage::startButton() const
+{
+    return center && center->paramPanel() ? center->paramPanel()->startButton() : nullptr;
+}
+
+void BatchPage::showRunningCount()
+{
+    if (QPushButton *button = startButton(); button && jobRunning)
+        button->setText(tally.runningText(idleStartText));
+}
+
+void BatchPage::finishJob()
+{
+    setJobRunning(false);
+    if (QPushButton *button = startButton())
+        button->setText(idleStartText);
+    const QString text = tally.endNotice();
+    qCDebug(lcToolbox) << "job ended:" << text;
+    if (isVisible())
+        notice->showToast(text, kEndNoticeMs);
+    else
+        pendingNotice = text;
 }
 
 void BatchPage::onDragAndDrop(QList<QUrl> urls)
@@ -222,9 +273,12 @@ bool BatchPage::canStart(const QString &emptyRequest)
 
 bool BatchPage::startJob(const JobSettings &settings, const QString &exportDir, EmptyListPolicy policy)
 {
+    // A re-run starts clean: nothing of the last run's outcome stays on a row.
     QStringList paths;
-    for (int row = 0; row < center->rowCount(); ++row)
+    for (int row = 0; row < center->rowCount(); ++row) {
+        resetRow(row);
         paths << center->sourcePath(row);
+    }
     QList<int> missing;
     const JobFiles files = BatchFiles::jobFiles(paths, &missing);
     for (int row : qAsConst(missing))
@@ -236,6 +290,14 @@ bool BatchPage::startJob(const JobSettings &settings, const QString &exportDir, 
     auto *job = new ImgThread(settings, files, exportDir, this);
     runningJob = job;
     setJobRunning(true);
+    tally = JobTally{};
+    tally.total = center->rowCount();
+    tally.failed = missing.size();
+    pendingNotice.clear();
+    notice->toastHide();
+    if (QPushButton *button = startButton())
+        idleStartText = button->text();
+    showRunningCount();
     // Row indices mean something only for the table the job was started on.
     const quint64 generation = tableGeneration;
     connect(job, &ImgThread::notifyParentProgress, this, [this, generation](int progress, int rowIndex) {
@@ -250,14 +312,14 @@ bool BatchPage::startJob(const JobSettings &settings, const QString &exportDir, 
         if (generation == tableGeneration)
             center->setRowReason(rowIndex, QStringLiteral("原图已比压缩结果更小，已保留原图"));
     });
-    connect(job, &ImgThread::notifyParentCancelled, this, [this, generation](int rowIndex) {
-        if (generation == tableGeneration)
-            setRowWarning(rowIndex, QStringLiteral("已取消"));
-    });
+    connect(job, &ImgThread::notifyParentCancelled, this,
+            [this, generation](int rowIndex) { rowEnded(generation, rowIndex, JobTally::Cancelled); });
     connect(job, &ImgThread::notifyParentDone, this,
             [this, generation](const QString &exportFilePath, int rowIndex, bool isSuccess) {
-                if (rowIndex == -1 || generation == tableGeneration)
+                if (rowIndex == -1)
                     done(exportFilePath, rowIndex, isSuccess);
+                else
+                    rowEnded(generation, rowIndex, isSuccess ? JobTally::Succeeded : JobTally::Failed, exportFilePath);
             });
     connect(job, &QThread::finished, job, &QObject::deleteLater);
     job->start();
@@ -291,4 +353,25 @@ void BatchPage::dropEvent(QDropEvent *event)
 void BatchPage::paintEvent(QPaintEvent *)
 {
     StyledBackground::paint(this);
+}
+
+void BatchPage::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    if (pendingNotice.isEmpty())
+        return;
+    // After the layout has placed the table the notice centres on.
+    QTimer::singleShot(0, this, [this] {
+        if (pendingNotice.isEmpty() || !isVisible())
+            return;
+        notice->showToast(pendingNotice, kEndNoticeMs);
+        pendingNotice.clear();
+    });
+}
+
+void BatchPage::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    if (notice)
+        notice->hide();
 }

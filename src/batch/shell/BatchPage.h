@@ -1,6 +1,7 @@
 #pragma once
 
 #include "batch/engine/BatchTypes.h"
+#include "batch/shell/JobTally.h"
 
 #include <QList>
 #include <QPointer>
@@ -13,6 +14,8 @@
 class BatchCenterWT;
 class ImgThread;
 class OperBtnBar;
+class QPushButton;
+class Toast;
 
 // The page of the batch toolbox (the …MainWT classes derive from it): file bar
 // above a centre area, the common slots, drag and drop on the whole page, and the
@@ -31,14 +34,21 @@ class OperBtnBar;
 //      `startJob(settings, panel->exportDir())` (SkipIfEmpty for a page that
 //      starts nothing when every file is missing).
 //   4. Optional hooks: override resultArrived() to add cells when a row's result
-//      comes in (the compression page's "压缩后大小"); override openItemDir() for
-//      another open-folder rule.
+//      comes in (the compression page's "压缩后大小") and resetRow() to clear them
+//      for a new start; override openItemDir() for another open-folder rule.
 //
 // A running job is matched to the table it was started on: clearing the table
 // ends that match, so late results never land on rows added afterwards. A page
 // destroyed while its job runs lets the job finish on its own. "停止" in the bar
 // stops the running job: its unfinished rows show "已取消", finished ones keep
 // their results, and the page can start again once the job has ended.
+//
+// Every start begins with clean rows. While the job runs the start button shows
+// its count ("转换中 12/40"); when it ends the button's own text comes back and a
+// notice over the table says how it went ("完成：N 个成功，M 个失败", and
+// "K 个已取消" after a stop), at once when the page is on screen, else when it is
+// shown next; it goes when the page is hidden (another tab chosen), so it never
+// stands over another page.
 class BatchPage : public QWidget
 {
     Q_OBJECT
@@ -55,6 +65,9 @@ public:
     // What the page handed to the job it started last (defaults until one starts):
     // lets a caller see what a start read from the panel without running it twice.
     const JobSettings &lastJobSettings() const { return lastSettings; }
+    // How the rows of the job started last have ended so far.
+    const JobTally &jobTally() const { return tally; }
+    Toast *endNotice() const { return notice; }
 
     // Adds one file when its suffix is accepted (exact test on the lower-cased suffix).
     void addRow(const QString &path);
@@ -87,6 +100,10 @@ protected:
 
     // A file's result has been stored in its row; the default logs the path.
     virtual void resultArrived(int row, const QString &exportFilePath, bool isSuccess);
+    // A start is about to run the row again: the default resets its status cell
+    // (BatchCenterWT::resetRowStatus). A page with cells of its own for a result
+    // clears them too, calling this first.
+    virtual void resetRow(int row);
 
     // The row of the row button that sent the current signal, or -1.
     int senderRow() const;
@@ -95,15 +112,34 @@ protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void setJobRunning(bool running);
+
+    // Where every row end of the running job arrives (generation: the table's at
+    // the job's start, as startJob() captures it): counts the outcome for the
+    // start button and the end notice, then shows it on the row if the row is
+    // still on that table: done() for a result, "已取消" for a row a stop ended
+    // before it finished (a stop feeds those here as JobTally::Cancelled).
+    void rowEnded(quint64 generation, int rowIndex, JobTally::Outcome outcome,
+                  const QString &exportFilePath = QString());
+
+    QPushButton *startButton() const;
+    void showRunningCount();
+    // The end marker: the page is free again and says how the job went.
+    void finishJob();
 
     BatchCenterWT *center = nullptr;
     OperBtnBar *bar;
     bool jobRunning = false;
     QPointer<ImgThread> runningJob;
     JobSettings lastSettings;
+    JobTally tally;
+    QString idleStartText; // the start button's text before the job
+    Toast *notice = nullptr;
+    QString pendingNotice; // an end notice waiting for the page to be shown
     // Bumped by clearTable(); a job's results count only while it is unchanged.
     quint64 tableGeneration = 0;
 };

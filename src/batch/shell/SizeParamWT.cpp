@@ -13,7 +13,9 @@ QList<SizeParamWT::SizePreset> SizeParamWT::originalOrCustom()
 
 int SizeParamWT::fieldValue(const QString &text)
 {
-    return text.isEmpty() ? -1 : text.toInt(nullptr, 10);
+    // 0 pixels is no size at all: like an empty field, the picture keeps its own.
+    const std::optional<int> value = BoundedIntValidator::read(text, 0, kMaxSide);
+    return value && *value > 0 ? *value : -1;
 }
 
 SizeParamWT::SizeParamWT(const QString &startText, QWidget *parent)
@@ -24,8 +26,8 @@ SizeParamWT::SizeParamWT(const QString &startText, QWidget *parent)
     , widthLabel(new ParamLabel(QStringLiteral("宽度(像素)："), this))
     , heightLabel(new ParamLabel(QStringLiteral("高度(像素)："), this))
 {
-    widthEdit->setValidator(new BoundedIntValidator(0, 10000, this));
-    heightEdit->setValidator(new BoundedIntValidator(0, 10000, this));
+    widthEdit->setValidator(new BoundedIntValidator(0, kMaxSide, this));
+    heightEdit->setValidator(new BoundedIntValidator(0, kMaxSide, this));
     widthEdit->setPlaceholderText(QStringLiteral("为空则等比例计算宽度"));
     widthEdit->setToolTip(QStringLiteral("为空则等比例计算宽度"));
     heightEdit->setPlaceholderText(QStringLiteral("为空则等比例计算高度"));

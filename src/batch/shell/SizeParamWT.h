@@ -25,11 +25,15 @@ public:
     };
 
     enum { OriginalSize = BatchCatalogue::OriginalSize, CustomSize = BatchCatalogue::CustomSize };
+    // The largest width or height a field takes.
+    static constexpr int kMaxSide = 10000;
 
     // "原始尺寸" and "自定义".
     static QList<SizePreset> originalOrCustom();
 
-    // The job's value for a size field: -1 when empty, else the number.
+    // The job's value for a size field, read by the fields' own rule
+    // (BoundedIntValidator): the number, or -1 ("not given") for an empty field,
+    // 0, or a text the field would not accept.
     static int fieldValue(const QString &text);
 
     explicit SizeParamWT(const QString &startText, QWidget *parent = nullptr);

@@ -1,15 +1,20 @@
 #include "app/AppSetup.h"
+#include "batch/engine/ImgThread.h"
 #include "batch/engine/ToolLocator.h"
 #include "batch/shell/BatchCenterWT.h"
 #include "batch/shell/BatchPage.h"
 #include "batch/shell/BatchParamWT.h"
+#include "batch/shell/BoundedIntValidator.h"
 #include "batch/shell/ExportFileWT.h"
+#include "batch/shell/JobTally.h"
 #include "batch/shell/MyTable.h"
 #include "batch/shell/OperBtn.h"
 #include "batch/shell/OperBtnBar.h"
+#include "batch/shell/SubmitBtn.h"
 #include "formats/Formats.h"
 #include "widgets/CenterShowWT.h"
 #include "widgets/DragAcceptance.h"
+#include "widgets/Toast.h"
 
 #include <QDir>
 #include <QDragEnterEvent>
@@ -95,6 +100,7 @@ const QString kDirDisabled = QStringLiteral(":/icons/icons/itemdirdisable.png");
 } // namespace
 
 Q_DECLARE_METATYPE(BatchColumns)
+Q_DECLARE_METATYPE(QValidator::State)
 
 class TestBatchPage : public QObject
 {
@@ -114,6 +120,13 @@ private slots:
     void clearDuringRunKeepsOldResultsOffNewRows();
     void everyFileMissing_data();
     void everyFileMissing();
+    void numberRule_data();
+    void numberRule();
+    void tallyTexts_data();
+    void tallyTexts();
+    void rerunStartsEveryRowClean();
+    void endNoticeAndRunningCount_data();
+    void endNoticeAndRunningCount();
     void stopEndsTheJob();
     void selectedRowStaysReadable();
     void outputFolderElided();
@@ -372,6 +385,223 @@ void TestBatchPage::everyFileMissing()
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
 }
 
+void TestBatchPage::numberRule_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("bottom");
+    QTest::addColumn<int>("top");
+    QTest::addColumn<QValidator::State>("state");
+    QTest::addColumn<int>("value"); // what a page reads; 0 stands for nothing when not Acceptable
+
+    const auto ok = QValidator::Acceptable;
+    const auto partial = QValidator::Intermediate;
+    const auto no = QValidator::Invalid;
+    QTest::newRow("size") << "800" << 0 << 10000 << ok << 800;
+    QTest::newRow("size top") << "10000" << 0 << 10000 << ok << 10000;
+    QTest::newRow("size zero") << "0" << 0 << 10000 << ok << 0;
+    QTest::newRow("leading zeros") << "0090" << 0 << 10000 << ok << 90;
+    QTest::newRow("empty") << "" << 0 << 10000 << partial << 0;
+    QTest::newRow("comma group") << "1,000" << 0 << 10000 << no << 0;
+    QTest::newRow("dot group") << "1.000" << 0 << 10000 << no << 0;
+    QTest::newRow("blank group") << "1 000" << 0 << 10000 << no << 0;
+    QTest::newRow("no-break space group") << QStringLiteral("1\u00a0000") << 0 << 10000 << no << 0;
+    QTest::newRow("decimal") << "12.5" << 0 << 10000 << no << 0;
+    QTest::newRow("plus") << "+5" << 0 << 10000 << no << 0;
+    QTest::newRow("minus where none is allowed") << "-5" << 0 << 10000 << no << 0;
+    QTest::newRow("leading blank") << " 5" << 0 << 10000 << no << 0;
+    QTest::newRow("arabic-indic digit") << QStringLiteral("\u0663") << 0 << 10000 << no << 0;
+    QTest::newRow("fullwidth digit") << QStringLiteral("\uff15") << 0 << 10000 << no << 0;
+    QTest::newRow("above top") << "10001" << 0 << 10000 << no << 0;
+    QTest::newRow("beyond an int") << "99999999999" << 0 << 10000 << no << 0;
+    QTest::newRow("angle") << "-90" << -360 << 360 << ok << -90;
+    QTest::newRow("angle leading zero") << "-045" << -360 << 360 << ok << -45;
+    QTest::newRow("minus zero") << "-0" << -360 << 360 << ok << 0;
+    QTest::newRow("lone minus") << "-" << -360 << 360 << partial << 0;
+    QTest::newRow("double minus") << "--5" << -360 << 360 << no << 0;
+    QTest::newRow("minus inside") << "5-" << -360 << 360 << no << 0;
+    QTest::newRow("angle comma group") << "1,80" << -360 << 360 << no << 0;
+    QTest::newRow("angle below bottom") << "-361" << -360 << 360 << no << 0;
+    QTest::newRow("angle above top") << "361" << -360 << 360 << no << 0;
+    // Below a positive bottom more digits can still reach the range.
+    QTest::newRow("short of a positive bottom") << "5" << 10 << 100 << partial << 0;
+}
+
+void TestBatchPage::numberRule()
+{
+    QFETCH(QString, text);
+    QFETCH(int, bottom);
+    QFETCH(int, top);
+    QFETCH(QValidator::State, state);
+    QFETCH(int, value);
+
+    QCOMPARE(BoundedIntValidator::check(text, bottom, top), state);
+    const std::optional<int> read = BoundedIntValidator::read(text, bottom, top);
+    QCOMPARE(read.has_value(), state == QValidator::Acceptable);
+    QCOMPARE(read.value_or(0), value);
+
+    // The same under a locale whose group separator is "," and one whose is ".".
+    for (const char *name : {"en_US", "de_DE"}) {
+        BoundedIntValidator validator(bottom, top);
+        validator.setLocale(QLocale(QLatin1String(name)));
+        QString input = text;
+        int pos = input.size();
+        QCOMPARE(validator.validate(input, pos), state);
+        validator.fixup(input);
+        QCOMPARE(input, text);
+    }
+}
+
+void TestBatchPage::tallyTexts_data()
+{
+    QTest::addColumn<int>("succeeded");
+    QTest::addColumn<int>("failed");
+    QTest::addColumn<int>("cancelled");
+    QTest::addColumn<QString>("startText");
+    QTest::addColumn<QString>("notice");
+    QTest::addColumn<QString>("running");
+
+    QTest::newRow("all fine") << 40 << 0 << 0 << "开始转换"
+                              << "完成：40 个成功，0 个失败"
+                              << "转换中 40/50";
+    QTest::newRow("some failed") << 3 << 2 << 0 << "开始压缩"
+                                 << "完成：3 个成功，2 个失败"
+                                 << "压缩中 5/50";
+    QTest::newRow("stopped") << 12 << 1 << 37 << "开始旋转"
+                             << "完成：12 个成功，1 个失败，37 个已取消"
+                             << "旋转中 50/50";
+    QTest::newRow("nothing done") << 0 << 0 << 0 << "转换"
+                                  << "完成：0 个成功，0 个失败"
+                                  << "转换 0/50";
+}
+
+void TestBatchPage::tallyTexts()
+{
+    QFETCH(int, succeeded);
+    QFETCH(int, failed);
+    QFETCH(int, cancelled);
+    QFETCH(QString, startText);
+    QFETCH(QString, notice);
+    QFETCH(QString, running);
+
+    JobTally tally;
+    tally.total = 50;
+    for (int i = 0; i < succeeded; ++i)
+        tally.count(JobTally::Succeeded);
+    for (int i = 0; i < failed; ++i)
+        tally.count(JobTally::Failed);
+    for (int i = 0; i < cancelled; ++i)
+        tally.count(JobTally::Cancelled);
+    QCOMPARE(tally.endNotice(), notice);
+    QCOMPARE(tally.runningText(startText), running);
+}
+
+void TestBatchPage::rerunStartsEveryRowClean()
+{
+    QTemporaryDir dir;
+    FrameworkPage page(BatchColumns::standard());
+    BatchCenterWT *centre = page.centerWidget();
+    const QString broken = dir.filePath(QStringLiteral("broken.jpg"));
+    const QString late = dir.filePath(QStringLiteral("late.jpg"));
+    const QString gone = dir.filePath(QStringLiteral("gone.jpg"));
+    QVERIFY(Fixtures::writeBytes(broken, QByteArray(2048, '\x5a')));
+    QVERIFY(Fixtures::writeImage(late, QSize(30, 20)));
+    QVERIFY(Fixtures::writeImage(gone, QSize(30, 20)));
+    for (const QString &path : {broken, late, gone})
+        page.addOneFile(path);
+    QVERIFY(QFile::remove(late));
+
+    page.start();
+    QVERIFY(BatchTestKit::waitForJobEnd(&page));
+    QCOMPARE(centre->rowWarning(0)->text(), QStringLiteral("转换失败！"));
+    QVERIFY(!centre->rowReason(0).isEmpty());
+    QCOMPARE(centre->rowWarning(1)->text(), QStringLiteral("原文件不存在！"));
+    QCOMPARE(centre->progressBar(2)->value(), 100);
+
+    // The user fixes the first two files and removes the third, then starts again.
+    QVERIFY(QFile::remove(broken));
+    QVERIFY(Fixtures::writeImage(broken, QSize(30, 20)));
+    QVERIFY(Fixtures::writeImage(late, QSize(30, 20)));
+    QVERIFY(QFile::remove(gone));
+    page.start();
+    // Before any result: the rows that run look new, the missing one says so.
+    for (int row = 0; row < 2; ++row) {
+        QVERIFY(centre->rowWarning(row)->isHidden());
+        QVERIFY(centre->rowWarning(row)->text().isEmpty());
+        QVERIFY(centre->rowReason(row).isEmpty());
+        QVERIFY(!centre->progressBar(row)->isHidden());
+        QVERIFY(centre->progressBar(row)->value() <= 0);
+    }
+    QCOMPARE(centre->rowWarning(2)->text(), QStringLiteral("原文件不存在！"));
+    QVERIFY(centre->progressBar(2)->isHidden());
+
+    QVERIFY(BatchTestKit::waitForJobEnd(&page));
+    for (int row = 0; row < 2; ++row) {
+        QVERIFY(centre->rowWarning(row)->isHidden());
+        QVERIFY(!centre->progressBar(row)->isHidden());
+        QCOMPARE(centre->progressBar(row)->value(), 100);
+        QCOMPARE(Fixtures::imageSize(centre->outputPath(row)), QSize(30, 20));
+    }
+    QVERIFY(!centre->rowWarning(2)->isHidden());
+    QCOMPARE(page.jobTally().endNotice(), QStringLiteral("完成：2 个成功，1 个失败"));
+}
+
+void TestBatchPage::endNoticeAndRunningCount_data()
+{
+    QTest::addColumn<bool>("shownDuringRun");
+    QTest::newRow("page on screen") << true;
+    QTest::newRow("page hidden until the end") << false;
+}
+
+void TestBatchPage::endNoticeAndRunningCount()
+{
+    QFETCH(bool, shownDuringRun);
+
+    QTemporaryDir dir;
+    FrameworkPage page(BatchColumns::standard());
+    QPushButton *startButton = page.centerWidget()->paramPanel()->startButton();
+    for (const char *name : {"a.jpg", "b.jpg", "c.jpg"})
+        QVERIFY(Fixtures::writeImage(dir.filePath(QLatin1String(name)), QSize(24, 16)));
+    QVERIFY(Fixtures::writeBytes(dir.filePath(QStringLiteral("broken.jpg")), QByteArray(2048, '\x5a')));
+    // gone.jpg never exists.
+    for (const char *name : {"a.jpg", "broken.jpg", "gone.jpg", "b.jpg", "c.jpg"})
+        page.addOneFile(dir.filePath(QLatin1String(name)));
+    if (shownDuringRun) {
+        page.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&page));
+    }
+
+    page.start();
+    // The missing file is counted (as failed) from the start.
+    QCOMPARE(startButton->text(), QStringLiteral("转换中 1/5"));
+    QStringList seen;
+    const QList<ImgThread *> jobs = page.findChildren<ImgThread *>();
+    QCOMPARE(jobs.size(), 1);
+    // Connected after the page: sees the button as each result has left it.
+    connect(jobs.first(), &ImgThread::notifyParentDone, this, [&](const QString &, int rowIndex, bool) {
+        seen.append(rowIndex == -1 ? QString() : startButton->text());
+    });
+    QVERIFY(BatchTestKit::waitForJobEnd(&page));
+
+    QCOMPARE(seen, (QStringList{"转换中 2/5", "转换中 3/5", "转换中 4/5", "转换中 5/5", QString()}));
+    QCOMPARE(startButton->text(), QStringLiteral("开始转换"));
+    const QString expected = QStringLiteral("完成：3 个成功，2 个失败");
+    QCOMPARE(page.jobTally().endNotice(), expected);
+    if (!shownDuringRun) {
+        // Not on screen: the notice waits for the page.
+        QVERIFY(page.endNotice()->isHidden());
+        page.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&page));
+    }
+    QTRY_VERIFY(!page.endNotice()->isHidden());
+    QCOMPARE(page.endNotice()->text(), expected);
+
+    // A new start takes the notice down and counts afresh.
+    page.start();
+    QCOMPARE(startButton->text(), QStringLiteral("转换中 1/5"));
+    QVERIFY(BatchTestKit::waitForJobEnd(&page));
+    QCOMPARE(startButton->text(), QStringLiteral("开始转换"));
+}
+
 void TestBatchPage::stopEndsTheJob()
 {
     QTemporaryDir dir;
@@ -410,6 +640,9 @@ void TestBatchPage::stopEndsTheJob()
         QVERIFY(centre->progressBar(row)->isHidden());
     }
     QVERIFY(!stop->isEnabled());
+    // The end notice counts the stopped rows; the start button is itself again.
+    QCOMPARE(page.jobTally().endNotice(), QStringLiteral("完成：0 个成功，0 个失败，3 个已取消"));
+    QCOMPARE(page.centerWidget()->paramPanel()->startButton()->text(), QStringLiteral("开始转换"));
     for (const QByteArray &pid : EngineHarness::readAll(dir.filePath("pids")).split('\n')) {
         if (!pid.isEmpty())
             QVERIFY2(!QFileInfo::exists("/proc/" + pid), pid.constData());
@@ -423,8 +656,12 @@ void TestBatchPage::stopEndsTheJob()
     QVERIFY(BatchTestKit::waitForJobEnd(&page, 20000));
     ToolLocator::setOverride(ToolLocator::Tool::ImageMagick, QString());
     QCOMPARE(EngineHarness::entriesBelow(out), (QStringList{"a.png", "b.png", "c.png"}));
-    for (int row = 0; row < 3; ++row)
+    for (int row = 0; row < 3; ++row) {
         QCOMPARE(QFileInfo(centre->outputPath(row)).path(), out);
+        QVERIFY(centre->rowWarning(row)->isHidden()); // "已取消" went with the new start
+        QCOMPARE(centre->progressBar(row)->value(), 100);
+    }
+    QCOMPARE(page.jobTally().endNotice(), QStringLiteral("完成：3 个成功，0 个失败"));
     QVERIFY(BatchTestKit::shownDialogTexts().isEmpty());
 }
 

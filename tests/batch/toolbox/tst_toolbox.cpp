@@ -6,15 +6,22 @@
 #include "batch/pages/convert/CHFParamWT.h"
 #include "batch/pages/resize/SizeUpdateMainWT.h"
 #include "batch/pages/rotate/RotateImgMainWT.h"
+#include "batch/pages/rotate/RotateImgParamWT.h"
 #include "batch/shell/BatchCenterWT.h"
-#include "batch/toolbox/ChFmtMainWidget.h"
-#include "widgets/MyComboBox.h"
+#include "batch/shell/BoundedIntValidator.h"
 #include "batch/shell/MyTable.h"
+#include "batch/shell/SizeParamWT.h"
+#include "batch/toolbox/ChFmtMainWidget.h"
 #include "batch/toolbox/ToolBar.h"
 #include "batch/toolbox/ToolBtn.h"
+#include "widgets/MyComboBox.h"
+#include "widgets/MyLineEdit.h"
+#include "widgets/Toast.h"
 
 #include <QDir>
 #include <QPointer>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -28,6 +35,16 @@ namespace {
 QList<BatchPage *> allPages(const ChFmtMainWidget &box)
 {
     return {box.chFmtPage(), box.sizeUpdatePage(), box.compressPage(), box.rotatePage()};
+}
+
+// The nearest enclosing widget of type T, or nullptr.
+template<typename T> T *enclosing(QWidget *widget)
+{
+    for (QWidget *w = widget->parentWidget(); w; w = w->parentWidget()) {
+        if (auto *found = qobject_cast<T *>(w))
+            return found;
+    }
+    return nullptr;
 }
 
 } // namespace
@@ -46,6 +63,9 @@ private slots:
     void mainWindowHandOver();
     void reopenedToolboxHasEmptyTables();
     void closingWhileAJobRunsLetsItFinish();
+    void endNoticeWaitsForItsPage();
+    void numberFieldsTakeDigitsOnly_data();
+    void numberFieldsTakeDigitsOnly();
 
 private:
     QTemporaryDir home;
@@ -229,4 +249,99 @@ void TestToolbox::closingWhileAJobRunsLetsItFinish()
 }
 
 QTEST_MAIN(TestToolbox)
+void TestToolbox::endNoticeWaitsForItsPage()
+{
+    QTemporaryDir dir;
+    ChFmtMainWidget box;
+    box.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&box));
+    BatchPage *rotate = box.rotatePage();
+    box.toolBar()->button(ToolBar::RotateTab)->slot_pressed();
+    QVERIFY(Fixtures::writeImage(dir.filePath(QStringLiteral("a.jpg")), QSize(40, 30)));
+    rotate->addOneFile(dir.filePath(QStringLiteral("a.jpg")));
+    static_cast<RotateImgMainWT *>(rotate)->rotate();
+    QVERIFY(rotate->isJobRunning());
+
+    // The user looks at another tab while the job ends: no notice over that tab.
+    box.toolBar()->button(ToolBar::ConvertTab)->slot_pressed();
+    QVERIFY(!rotate->isVisible());
+    QVERIFY(BatchTestKit::waitForJobEnd(rotate));
+    QVERIFY(rotate->endNotice()->isHidden());
+
+    box.toolBar()->button(ToolBar::RotateTab)->slot_pressed();
+    QTRY_VERIFY(!rotate->endNotice()->isHidden());
+    QCOMPARE(rotate->endNotice()->text(), QStringLiteral("完成：1 个成功，0 个失败"));
+    // Nor does it stay over another tab.
+    box.toolBar()->button(ToolBar::ResizeTab)->slot_pressed();
+    QVERIFY(rotate->endNotice()->isHidden());
+}
+
+void TestToolbox::numberFieldsTakeDigitsOnly_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("typed");
+
+    for (const char *name : {"C", "en_US", "zh_CN", "de_DE"}) {
+        const QString locale = QLatin1String(name);
+        QTest::addRow("%s, 1,000", name) << locale << QStringLiteral("1,000");
+        QTest::addRow("%s, own separator", name)
+            << locale << QStringLiteral("1") + QLocale(locale).groupSeparator() + QStringLiteral("000");
+    }
+    QTest::addRow("de_DE, 1.000") << QStringLiteral("de_DE") << QStringLiteral("1.000");
+}
+
+void TestToolbox::numberFieldsTakeDigitsOnly()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, typed);
+
+    const QLocale before;
+    QLocale::setDefault(QLocale(locale));
+    const auto restore = qScopeGuard([&] { QLocale::setDefault(before); });
+    ChFmtMainWidget box;
+
+    // Every number field of every page, found by its rule.
+    QList<MyLineEdit *> fields;
+    for (BatchPage *page : allPages(box)) {
+        for (SizeParamWT *panel : page->findChildren<SizeParamWT *>())
+            panel->sizeBox()->setCurrentIndex(panel->sizeBox()->findData(int(SizeParamWT::CustomSize)));
+        for (MyLineEdit *field : page->findChildren<MyLineEdit *>()) {
+            if (qobject_cast<const BoundedIntValidator *>(field->validator()))
+                fields.append(field);
+        }
+    }
+    QCOMPARE(fields.size(), 7); // width and height on three pages, the angle
+
+    for (MyLineEdit *field : qAsConst(fields)) {
+        QVERIFY(!field->isHidden());
+        const auto *validator = qobject_cast<const BoundedIntValidator *>(field->validator());
+        QString input = typed;
+        int pos = input.size();
+        QCOMPARE(validator->validate(input, pos), QValidator::Invalid);
+
+        // Pasted whole: refused, the field keeps what it had.
+        field->setText(QStringLiteral("7"));
+        field->selectAll();
+        field->insert(typed);
+        QCOMPARE(field->text(), QStringLiteral("7"));
+
+        // Typed key by key: the separator never gets in, and what the field
+        // shows is what the page reads.
+        field->clear();
+        QTest::keyClicks(field, typed);
+        const QString shown = field->text();
+        QVERIFY2(QRegularExpression(QStringLiteral("^[0-9]+$")).match(shown).hasMatch(), qPrintable(shown));
+        if (auto *rotate = enclosing<RotateImgParamWT>(field)) {
+            QCOMPARE(shown, QStringLiteral("100")); // 1000 is past 360
+            QCOMPARE(rotate->rotateDegree(), shown);
+        } else {
+            auto *panel = enclosing<SizeParamWT>(field);
+            QVERIFY(panel);
+            QCOMPARE(shown, QStringLiteral("1000"));
+            const int read = field == panel->zoomWidthEdit() ? panel->zoomWidth() : panel->zoomHeight();
+            QCOMPARE(read, 1000);
+        }
+    }
+}
+
 #include "tst_toolbox.moc"

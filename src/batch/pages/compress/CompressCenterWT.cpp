@@ -8,6 +8,7 @@
 
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <memory>
 
 BatchColumns CompressCenterWT::compressColumns()
 {
@@ -37,4 +38,9 @@ void CompressCenterWT::setCompressedSize(int row, const QString &path)
     auto *item = new QTableWidgetItem(QString::number(QFileInfo(path).size() / 1024) + QStringLiteral(" KB"));
     item->setTextAlignment(Qt::AlignCenter);
     table()->setItem(row, CompressedSizeColumn, item);
+}
+
+void CompressCenterWT::clearCompressedSize(int row)
+{
+    const std::unique_ptr<QTableWidgetItem> gone(table()->takeItem(row, CompressedSizeColumn));
 }

@@ -23,6 +23,8 @@ public:
     // Shows the size of the file at path (0 KB when there is none) in row's
     // "压缩后大小" cell.
     void setCompressedSize(int row, const QString &path);
+    // Empties the cell again, as on a new row.
+    void clearCompressedSize(int row);
 
 private:
     CompressParamWT *param;

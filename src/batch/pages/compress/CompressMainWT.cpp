@@ -4,7 +4,6 @@
 #include "batch/pages/compress/CompressParamWT.h"
 #include "batch/shell/ToolboxLog.h"
 
-
 CompressMainWT::CompressMainWT(QWidget *parent)
     : BatchPage(parent)
     , centre(new CompressCenterWT(this))
@@ -35,4 +34,10 @@ void CompressMainWT::openItemDir()
 void CompressMainWT::resultArrived(int row, const QString &exportFilePath, bool)
 {
     centre->setCompressedSize(row, exportFilePath);
+}
+
+void CompressMainWT::resetRow(int row)
+{
+    BatchPage::resetRow(row);
+    centre->clearCompressedSize(row);
 }

@@ -21,6 +21,7 @@ public slots:
 
 protected:
     void resultArrived(int row, const QString &exportFilePath, bool isSuccess) override;
+    void resetRow(int row) override;
 
 private:
     CompressCenterWT *centre;

@@ -18,7 +18,7 @@ void RotateImgMainWT::rotate()
     JobSettings settings;
     settings.imgType = BatchOp::Rotate;
     settings.formatIndex = kKeepFormat;
-    // Passed as typed: ImageMagick judges the text, and a text it rejects fails the row.
+    // A text that is not a number reaches ImageMagick, which refuses it and fails the row.
     settings.rotateDegree = param->rotateDegree();
     settings.isFlop = param->isFlop();
     settings.isFlip = param->isFlip();

@@ -41,7 +41,7 @@ RotateImgParamWT::RotateImgParamWT(QWidget *parent)
 {
     degreeCombo->addItems(degreeNames());
     degreeCombo->setCurrentIndex(0);
-    angleField->setValidator(new BoundedIntValidator(-360, 360, this));
+    angleField->setValidator(new BoundedIntValidator(-kMaxAngle, kMaxAngle, this));
     angleField->setPlaceholderText(QStringLiteral("正数顺时针，负数逆时针"));
     angleField->setToolTip(QStringLiteral("正数顺时针，负数逆时针"));
 
@@ -53,13 +53,23 @@ RotateImgParamWT::RotateImgParamWT(QWidget *parent)
     for (int column = 0; column < 4; ++column)
         grid()->setColumnStretch(column, 1);
 
-    connect(degreeCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &RotateImgParamWT::chooseSettingDegree);
+    connect(degreeCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &RotateImgParamWT::chooseSettingDegree);
     angleField->setText(QStringLiteral("0"));
 }
 
 QString RotateImgParamWT::rotateDegree() const
 {
-    return angleField->text();
+    return angleText(angleField->text());
+}
+
+QString RotateImgParamWT::angleText(const QString &fieldText)
+{
+    // A number goes on as the field read it ("-045" as "-45"). Anything else the
+    // field holds (a lone "-") goes on as it is: the tool refuses it and the row
+    // shows the failure, rather than quietly turning by another angle or none.
+    const std::optional<int> angle = BoundedIntValidator::read(fieldText, -kMaxAngle, kMaxAngle);
+    return angle ? QString::number(*angle) : fieldText;
 }
 
 bool RotateImgParamWT::isFlop() const

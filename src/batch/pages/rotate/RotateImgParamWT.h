@@ -18,6 +18,13 @@ public:
     // a null string for an index outside the list (the field is then left alone).
     static QString presetAngle(int index);
 
+    // The angle field takes -360 to 360.
+    static constexpr int kMaxAngle = 360;
+    // What the job gets for the angle field's text: the number the field's rule
+    // reads, in plain decimal; an empty text (no rotation) and any text that is
+    // not a number are passed as they are.
+    static QString angleText(const QString &fieldText);
+
     explicit RotateImgParamWT(QWidget *parent = nullptr);
 
     MyComboBox *degreeBox() const { return degreeCombo; }
@@ -25,7 +32,7 @@ public:
     MyComboBox *flopBox() const { return flopCombo; }
     MyComboBox *flipBox() const { return flipCombo; }
 
-    // The angle exactly as typed; empty means no rotation argument at all.
+    // angleText() of the field; empty means no rotation argument at all.
     QString rotateDegree() const;
     bool isFlop() const;
     bool isFlip() const;

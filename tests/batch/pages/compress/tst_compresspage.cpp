@@ -68,7 +68,7 @@ private slots:
     void compressesPngAndJpeg();
     void unreachableQualityKeepsTheSource();
     void everyFileMissingStartsNothing();
-    void failedRowShowsZeroKilobytes();
+    void failedRowShowsZeroKilobytesUntilFixed();
 
 private:
     QTemporaryDir home;
@@ -286,7 +286,7 @@ void TestCompressPage::everyFileMissingStartsNothing()
     }
 }
 
-void TestCompressPage::failedRowShowsZeroKilobytes()
+void TestCompressPage::failedRowShowsZeroKilobytesUntilFixed()
 {
     QTemporaryDir dir;
     const QString broken = dir.filePath(QStringLiteral("broken.jpg"));
@@ -303,6 +303,22 @@ void TestCompressPage::failedRowShowsZeroKilobytes()
     QCOMPARE(centre->table()->item(0, 2)->text(), QStringLiteral("4 KB"));
     QCOMPARE(centre->table()->item(0, CompressCenterWT::CompressedSizeColumn)->text(), QStringLiteral("0 KB"));
     QVERIFY(!QFileInfo::exists(centre->outputPath(0)));
+
+    // The file is fixed and the batch started again: the row starts clean and
+    // ends as a success.
+    QVERIFY(QFile::remove(broken));
+    QVERIFY(noisyRamp(QSize(200, 150)).save(broken, "JPEG", 100));
+    page.compress();
+    QVERIFY(centre->rowWarning(0)->isHidden());
+    QVERIFY(!centre->progressBar(0)->isHidden());
+    QVERIFY(!centre->table()->item(0, CompressCenterWT::CompressedSizeColumn)); // not the last run's "0 KB"
+    QVERIFY(BatchTestKit::waitForJobEnd(&page));
+    QVERIFY(centre->rowWarning(0)->isHidden());
+    QCOMPARE(centre->progressBar(0)->value(), 100);
+    QCOMPARE(centre->table()->item(0, CompressCenterWT::CompressedSizeColumn)->text(),
+             kilobytes(centre->outputPath(0)));
+    QCOMPARE(Fixtures::imageSize(centre->outputPath(0)), QSize(200, 150));
+    QCOMPARE(page.jobTally().endNotice(), QStringLiteral("完成：1 个成功，0 个失败"));
 }
 
 QTEST_MAIN(TestCompressPage)

@@ -3,11 +3,11 @@
 #include "batch/pages/convert/CHFCenterWT.h"
 #include "batch/pages/convert/CHFMainWT.h"
 #include "batch/pages/convert/CHFParamWT.h"
-#include "widgets/CenterShowWT.h"
 #include "batch/shell/ExportFileWT.h"
+#include "batch/shell/MyTable.h"
+#include "widgets/CenterShowWT.h"
 #include "widgets/MyComboBox.h"
 #include "widgets/MyLineEdit.h"
-#include "batch/shell/MyTable.h"
 
 #include <QDir>
 #include <QFile>
@@ -133,8 +133,13 @@ void TestConvertPage::sizeFieldValues_data()
                            << "" << -1;
     QTest::newRow("width") << "800"
                            << "800" << 800;
+    // 0 pixels is not a size, like an empty field.
     QTest::newRow("zero") << "0"
-                          << "0" << 0;
+                          << "0" << -1;
+    QTest::newRow("zeros") << "000"
+                           << "000" << -1;
+    QTest::newRow("leading zero") << "0800"
+                                  << "0800" << 800;
     QTest::newRow("top") << "10000"
                          << "10000" << 10000;
     QTest::newRow("negative") << "-5"

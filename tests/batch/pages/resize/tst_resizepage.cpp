@@ -2,12 +2,12 @@
 #include "batch/pages/resize/SizeUpdateCenterWT.h"
 #include "batch/pages/resize/SizeUpdateMainWT.h"
 #include "batch/pages/resize/SizeUpdateParamWT.h"
+#include "batch/shell/ExportFileWT.h"
+#include "batch/shell/SubmitBtn.h"
 #include "widgets/CenterShowForCenterWT.h"
 #include "widgets/CenterShowWT.h"
-#include "batch/shell/ExportFileWT.h"
 #include "widgets/MyComboBox.h"
 #include "widgets/MyLineEdit.h"
-#include "batch/shell/SubmitBtn.h"
 
 #include <QFileInfo>
 #include <QIntValidator>
@@ -144,8 +144,9 @@ void TestResizePage::startPassesTheFields_data()
                                        << "" << -1 << -1;
     QTest::newRow("电脑尺寸, width edited") << 1 << "800" << true << "800"
                                             << "" << 800 << -1;
+    // 0 pixels is not a size: the width follows from the height.
     QTest::newRow("证件照1寸, width edited to 0") << 5 << "0" << true << "0"
-                                                  << "413" << 0 << 413;
+                                                  << "413" << -1 << 413;
 }
 
 void TestResizePage::startPassesTheFields()

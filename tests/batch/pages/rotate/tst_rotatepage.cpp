@@ -2,11 +2,11 @@
 #include "batch/pages/rotate/RotateImgCenterWT.h"
 #include "batch/pages/rotate/RotateImgMainWT.h"
 #include "batch/pages/rotate/RotateImgParamWT.h"
+#include "batch/shell/SubmitBtn.h"
 #include "widgets/CenterShowForCenterWT.h"
 #include "widgets/CenterShowWT.h"
 #include "widgets/MyComboBox.h"
 #include "widgets/MyLineEdit.h"
-#include "batch/shell/SubmitBtn.h"
 
 #include <QFileInfo>
 #include <QGridLayout>
@@ -118,6 +118,9 @@ void TestRotatePage::angleField_data()
                                   << "-36";
     QTest::newRow("lone minus") << "-"
                                 << "-";
+    // The job gets the number the field read.
+    QTest::newRow("leading zero") << "-045"
+                                  << "-45";
     QTest::newRow("letters") << "abc"
                              << "";
 }
