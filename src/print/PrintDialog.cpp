@@ -2,6 +2,7 @@
 
 #include "print/PrintLayout.h"
 #include "print/PrintLog.h"
+#include "widgets/BoundedIntValidator.h"
 #include "widgets/MyComboBox.h"
 #include "widgets/MyDialog.h"
 #include "widgets/MyLineEdit.h"
@@ -15,10 +16,11 @@
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QIntValidator>
 #include <QPageSetupDialog>
 #include <QPainter>
 #include <QPrinter>
+
+#include <limits>
 #include <QPrinterInfo>
 #include <QPushButton>
 #include <QScreen>
@@ -102,7 +104,7 @@ PrintDialog::PrintDialog(QWidget *parent)
     colourModeBox_->addItems({QStringLiteral("彩色"), QStringLiteral("灰度")});
     qualityBox->addItems({QStringLiteral("高质量"), QStringLiteral("普通质量")});
     copiesField_->setText(QStringLiteral("1"));
-    copiesField_->setValidator(new QIntValidator(1, kMaxCopies, copiesField_));
+    copiesField_->setValidator(new BoundedIntValidator(1, kMaxCopies, copiesField_));
 
     auto *grid = new QGridLayout;
     const QList<QPair<QString, QWidget *>> rows = {
@@ -204,12 +206,11 @@ int PrintDialog::preferredPrinterIndex(const QStringList &names)
 
 int PrintDialog::copiesFromText(const QString &text)
 {
-    bool ok = false;
-    const int copies = text.toInt(&ok);
-    // The validator lets "0" stand while the user is still typing.
-    if (!ok || copies < 1)
+    // Read by the field's own rule; "0" or an empty field (left while typing) is one copy.
+    const std::optional<int> copies = BoundedIntValidator::read(text, 0, std::numeric_limits<int>::max());
+    if (!copies || *copies < 1)
         return 1;
-    return qMin(copies, kMaxCopies);
+    return qMin(*copies, kMaxCopies);
 }
 
 QString PrintDialog::unavailableText(int printerCount, int selectedIndex)

@@ -88,6 +88,7 @@ private slots:
     void photoPlacementOnPaper();
     void copies_data();
     void copies();
+    void copiesFieldTakesDigitsOnly();
     void colourMode_data();
     void colourMode();
     void pageSetupReturns();
@@ -512,6 +513,28 @@ void TestPrint::copies()
     printToFile(dialog, QStringLiteral("copies.pdf"), 300);
     QCOMPARE(messages(dialog), QStringList{QStringLiteral("开始打印文件")});
     QCOMPARE(dialog.printer()->copyCount(), copies);
+}
+
+// The copies field follows the program's number rule: a group separator is refused
+// as typed whatever the locale (QIntValidator let "1,000" stand, read as one copy).
+void TestPrint::copiesFieldTakesDigitsOnly()
+{
+    const QLocale previous;
+    for (const QLocale::Language language : {QLocale::C, QLocale::English, QLocale::Chinese, QLocale::German}) {
+        QLocale::setDefault(QLocale(language));
+        PrintDialog dialog(nullptr);
+        const QValidator *rule = dialog.copiesField()->validator();
+        QVERIFY(rule);
+        for (const QString &typed : {QStringLiteral("1,000"), QStringLiteral("1.000"), QStringLiteral("1 000")}) {
+            QString text = typed;
+            int pos = text.size();
+            QCOMPARE(rule->validate(text, pos), QValidator::Invalid);
+        }
+        QString text = QStringLiteral("12");
+        int pos = 2;
+        QCOMPARE(rule->validate(text, pos), QValidator::Acceptable);
+    }
+    QLocale::setDefault(previous);
 }
 
 void TestPrint::colourMode_data()

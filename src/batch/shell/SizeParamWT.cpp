@@ -1,6 +1,6 @@
 #include "batch/shell/SizeParamWT.h"
 
-#include "batch/shell/BoundedIntValidator.h"
+#include "widgets/BoundedIntValidator.h"
 #include "widgets/MyComboBox.h"
 #include "widgets/MyLineEdit.h"
 #include "widgets/ParamLabel.h"

@@ -4,7 +4,7 @@
 #include "batch/shell/BatchCenterWT.h"
 #include "batch/shell/BatchPage.h"
 #include "batch/shell/BatchParamWT.h"
-#include "batch/shell/BoundedIntValidator.h"
+#include "widgets/BoundedIntValidator.h"
 #include "batch/shell/ExportFileWT.h"
 #include "batch/shell/JobTally.h"
 #include "batch/shell/MyTable.h"

@@ -8,7 +8,7 @@
 #include "batch/pages/rotate/RotateImgMainWT.h"
 #include "batch/pages/rotate/RotateImgParamWT.h"
 #include "batch/shell/BatchCenterWT.h"
-#include "batch/shell/BoundedIntValidator.h"
+#include "widgets/BoundedIntValidator.h"
 #include "batch/shell/MyTable.h"
 #include "batch/shell/SizeParamWT.h"
 #include "batch/toolbox/ChFmtMainWidget.h"

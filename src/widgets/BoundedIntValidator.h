@@ -4,7 +4,7 @@
 
 #include <optional>
 
-// The rule of every number field of the toolbox: ASCII digits, with one leading
+// The rule of every number field (toolbox and print dialog): ASCII digits, with one leading
 // "-" only when the range goes below 0, and nothing else: no group or decimal
 // separator, no "+", no blanks, whatever the locale. QIntValidator follows the
 // locale: it let "1,000" through, which toInt then read as nothing. The rule also

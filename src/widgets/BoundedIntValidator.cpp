@@ -1,4 +1,4 @@
-#include "batch/shell/BoundedIntValidator.h"
+#include "widgets/BoundedIntValidator.h"
 
 namespace {
 
