@@ -137,53 +137,53 @@ QString BatchReport::firstLine(const QString &text)
 }
 
 BatchReport::BatchReport(int total)
-    : m_total(total)
+    : totalCount(total)
 { }
 
 void BatchReport::addSkipped()
 {
-    ++m_skipped;
+    ++skippedCount;
 }
 
 void BatchReport::addMissing()
 {
-    ++m_failed;
+    ++failedCount;
 }
 
 void BatchReport::setProgress(int row, int progress)
 {
-    m_running.insert(row, progress);
+    running.insert(row, progress);
 }
 
 bool BatchReport::finished(int row) const
 {
-    return m_finished.contains(row);
+    return outcomes.contains(row);
 }
 
 void BatchReport::finish(int row, bool isSuccess)
 {
-    if (m_finished.contains(row))
+    if (outcomes.contains(row))
         return;
-    m_finished.insert(row, isSuccess);
-    m_running.remove(row);
-    ++m_done;
+    outcomes.insert(row, isSuccess);
+    running.remove(row);
+    ++doneCount;
     if (isSuccess)
-        ++m_succeeded;
+        ++succeededCount;
     else
-        ++m_failed;
+        ++failedCount;
 }
 
 QString BatchReport::summaryLine() const
 {
-    return summaryLine(m_succeeded, m_failed, m_skipped);
+    return summaryLine(succeededCount, failedCount, skippedCount);
 }
 
 QString BatchReport::progressLine() const
 {
-    QString line = QStringLiteral("%1 of %2 done").arg(m_done).arg(m_total);
-    if (!m_running.isEmpty()) {
+    QString line = QStringLiteral("%1 of %2 done").arg(doneCount).arg(totalCount);
+    if (!running.isEmpty()) {
         line += QStringLiteral(", running:");
-        for (const int progress : m_running)
+        for (const int progress : running)
             line += QStringLiteral(" %1%").arg(progress);
     }
     return line;
@@ -191,5 +191,5 @@ QString BatchReport::progressLine() const
 
 int BatchReport::exitStatus() const
 {
-    return m_failed > 0 ? 1 : 0;
+    return failedCount > 0 ? 1 : 0;
 }

@@ -42,9 +42,9 @@ public:
     void finish(int row, bool isSuccess);
     bool finished(int row) const;
 
-    int succeeded() const { return m_succeeded; }
-    int failed() const { return m_failed; }
-    int skipped() const { return m_skipped; }
+    int succeeded() const { return succeededCount; }
+    int failed() const { return failedCount; }
+    int skipped() const { return skippedCount; }
     QString summaryLine() const;
 
     // "D of N done", then the progress of each running file in row order.
@@ -54,11 +54,11 @@ public:
     int exitStatus() const;
 
 private:
-    int m_total = 0;
-    int m_done = 0;
-    int m_succeeded = 0;
-    int m_failed = 0;
-    int m_skipped = 0;
-    QMap<int, int> m_running; // row -> progress
-    QMap<int, bool> m_finished; // row -> succeeded
+    int totalCount = 0;
+    int doneCount = 0;
+    int succeededCount = 0;
+    int failedCount = 0;
+    int skippedCount = 0;
+    QMap<int, int> running; // row -> progress
+    QMap<int, bool> outcomes; // row -> succeeded
 };

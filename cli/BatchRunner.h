@@ -50,14 +50,14 @@ private:
     void printLine(const QString &line);
     void drawProgress();
 
-    BatchRequest m_request;
-    QVector<BatchEntry> m_entries;
-    QVector<int> m_sent; // row index -> index into m_entries
-    BatchReport m_report;
-    QHash<int, QString> m_reasons; // row index -> why it failed, until its done()
-    QHash<int, int> m_frames; // row index -> pictures of its output, until its done()
-    bool m_ended = false; // the summary was printed
-    QSet<int> m_kept; // row indices whose output is the source, until their done()
-    QPointer<ImgThread> m_job;
-    bool m_progressShown; // standard error is a terminal
+    BatchRequest batchRequest;
+    QVector<BatchEntry> fileEntries;
+    QVector<int> sentIndices; // row index -> index into fileEntries
+    BatchReport report;
+    QHash<int, QString> reasons; // row index -> why it failed, until its done()
+    QHash<int, int> frameCounts; // row index -> pictures of its output, until its done()
+    bool ended = false; // the summary was printed
+    QSet<int> kept; // row indices whose output is the source, until their done()
+    QPointer<ImgThread> job;
+    bool progressShown; // standard error is a terminal
 };

@@ -25,8 +25,8 @@ SignalExit::SignalExit(QObject *parent)
 {
     if (::pipe2(pipeEnds, O_CLOEXEC | O_NONBLOCK) != 0)
         return;
-    m_notifier = new QSocketNotifier(pipeEnds[0], QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &SignalExit::readSignal);
+    notifier = new QSocketNotifier(pipeEnds[0], QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, &SignalExit::readSignal);
     struct sigaction action = {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
@@ -37,7 +37,7 @@ SignalExit::SignalExit(QObject *parent)
 
 SignalExit::~SignalExit()
 {
-    if (!m_notifier)
+    if (!notifier)
         return;
     for (const int signalNumber : kSignals)
         std::signal(signalNumber, SIG_DFL);

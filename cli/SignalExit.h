@@ -22,5 +22,5 @@ private slots:
     void readSignal();
 
 private:
-    QSocketNotifier *m_notifier = nullptr;
+    QSocketNotifier *notifier = nullptr;
 };

@@ -20,11 +20,11 @@
 #include <QPainter>
 #include <QPrinter>
 
-#include <limits>
 #include <QPrinterInfo>
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
+#include <limits>
 
 namespace {
 
@@ -74,14 +74,14 @@ void logPrintGrid(const PrintLayout::Grid &grid, const QSizeF &sheet, const QSiz
 PrintDialog::PrintDialog(QWidget *parent)
     : QDialog(parent)
     , previewView(nullptr)
-    , previewScene_(new QGraphicsScene(this))
-    , photoSizeBox_(new MyComboBox(this))
-    , paperBox_(new MyComboBox(this))
-    , printerBox_(new MyComboBox(this))
-    , colourModeBox_(new MyComboBox(this))
+    , sheetScene(new QGraphicsScene(this))
+    , photoSizeCombo(new MyComboBox(this))
+    , paperCombo(new MyComboBox(this))
+    , printerCombo(new MyComboBox(this))
+    , colourModeCombo(new MyComboBox(this))
     , qualityBox(new MyComboBox(this))
-    , copiesField_(new MyLineEdit(this))
-    , printer_(std::make_unique<QPrinter>(QPrinter::HighResolution))
+    , copiesEdit(new MyLineEdit(this))
+    , printDevice(std::make_unique<QPrinter>(QPrinter::HighResolution))
 {
     setWindowTitle(QStringLiteral("打印图片"));
     // Each press of the viewer's print button makes a new dialog; a closed one goes
@@ -90,27 +90,27 @@ PrintDialog::PrintDialog(QWidget *parent)
     const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
     setFixedSize(screen ? sizeFor(screen->availableGeometry()) : kDialogSize);
 
-    previewView = new QGraphicsView(previewScene_, this);
+    previewView = new QGraphicsView(sheetScene, this);
     previewView->setRenderHint(QPainter::SmoothPixmapTransform);
     previewView->setStyleSheet(QStringLiteral("QGraphicsView{border:0px;}"));
     // A grey desk, so the white sheet stands out from the view.
-    previewScene_->setBackgroundBrush(QColor(0xF2, 0xF5, 0xF7));
+    sheetScene->setBackgroundBrush(QColor(0xF2, 0xF5, 0xF7));
 
-    photoSizeBox_->addItems(PrintLayout::photoNames());
-    photoSizeBox_->setCurrentIndex(PrintLayout::kFitPhotoIndex);
-    paperBox_->addItems(PrintLayout::paperNames());
-    paperBox_->setCurrentText(QStringLiteral("A4"));
+    photoSizeCombo->addItems(PrintLayout::photoNames());
+    photoSizeCombo->setCurrentIndex(PrintLayout::kFitPhotoIndex);
+    paperCombo->addItems(PrintLayout::paperNames());
+    paperCombo->setCurrentText(QStringLiteral("A4"));
     loadAvailablePrinters();
-    colourModeBox_->addItems({QStringLiteral("彩色"), QStringLiteral("灰度")});
+    colourModeCombo->addItems({QStringLiteral("彩色"), QStringLiteral("灰度")});
     qualityBox->addItems({QStringLiteral("高质量"), QStringLiteral("普通质量")});
-    copiesField_->setText(QStringLiteral("1"));
-    copiesField_->setValidator(new BoundedIntValidator(1, kMaxCopies, copiesField_));
+    copiesEdit->setText(QStringLiteral("1"));
+    copiesEdit->setValidator(new BoundedIntValidator(1, kMaxCopies, copiesEdit));
 
     auto *grid = new QGridLayout;
     const QList<QPair<QString, QWidget *>> rows = {
-        {QStringLiteral("照片尺寸:"), photoSizeBox_}, {QStringLiteral("纸张大小:"), paperBox_},
-        {QStringLiteral("打印机:"), printerBox_},     {QStringLiteral("打印模式:"), colourModeBox_},
-        {QStringLiteral("打印质量:"), qualityBox},    {QStringLiteral("打印份数:"), copiesField_},
+        {QStringLiteral("照片尺寸:"), photoSizeCombo}, {QStringLiteral("纸张大小:"), paperCombo},
+        {QStringLiteral("打印机:"), printerCombo},     {QStringLiteral("打印模式:"), colourModeCombo},
+        {QStringLiteral("打印质量:"), qualityBox},     {QStringLiteral("打印份数:"), copiesEdit},
     };
     for (int row = 0; row < rows.size(); ++row) {
         grid->addWidget(new ParamLabel(rows[row].first, this), row, 0);
@@ -145,8 +145,8 @@ PrintDialog::PrintDialog(QWidget *parent)
     layout->addWidget(previewView, 5);
     layout->addLayout(panel, 4);
 
-    connect(photoSizeBox_, &QComboBox::currentTextChanged, this, &PrintDialog::updatePreview);
-    connect(paperBox_, &QComboBox::currentTextChanged, this, &PrintDialog::updatePreview);
+    connect(photoSizeCombo, &QComboBox::currentTextChanged, this, &PrintDialog::updatePreview);
+    connect(paperCombo, &QComboBox::currentTextChanged, this, &PrintDialog::updatePreview);
     connect(printButton, &QPushButton::clicked, this, &PrintDialog::printImage);
     connect(setupButton, &QPushButton::clicked, this, &PrintDialog::openPageSetup);
 }
@@ -161,37 +161,37 @@ void PrintDialog::setPixmap(const QPixmap &pixmap)
 
 QPrinter *PrintDialog::printer() const
 {
-    return printer_.get();
+    return printDevice.get();
 }
 
 QGraphicsScene *PrintDialog::previewScene() const
 {
-    return previewScene_;
+    return sheetScene;
 }
 
 MyComboBox *PrintDialog::photoSizeBox() const
 {
-    return photoSizeBox_;
+    return photoSizeCombo;
 }
 
 MyComboBox *PrintDialog::paperBox() const
 {
-    return paperBox_;
+    return paperCombo;
 }
 
 MyComboBox *PrintDialog::printerBox() const
 {
-    return printerBox_;
+    return printerCombo;
 }
 
 MyComboBox *PrintDialog::colourModeBox() const
 {
-    return colourModeBox_;
+    return colourModeCombo;
 }
 
 MyLineEdit *PrintDialog::copiesField() const
 {
-    return copiesField_;
+    return copiesEdit;
 }
 
 int PrintDialog::preferredPrinterIndex(const QStringList &names)
@@ -229,35 +229,35 @@ QSize PrintDialog::sizeFor(const QRect &available)
 
 void PrintDialog::loadAvailablePrinters()
 {
-    printerBox_->clear();
+    printerCombo->clear();
     const QStringList names = QPrinterInfo::availablePrinterNames();
-    printerBox_->addItems(names);
+    printerCombo->addItems(names);
     if (!names.isEmpty())
-        printerBox_->setCurrentIndex(0);
-    printerBox_->setCurrentIndex(preferredPrinterIndex(names));
+        printerCombo->setCurrentIndex(0);
+    printerCombo->setCurrentIndex(preferredPrinterIndex(names));
 }
 
 void PrintDialog::updatePreview()
 {
     if (picture.isNull())
         return;
-    previewScene_->clear();
+    sheetScene->clear();
 
-    const int photoIndex = photoSizeBox_->currentIndex();
-    const QSizeF paper = PrintLayout::paperMillimetres(paperBox_->currentIndex()) * PrintLayout::kPreviewScale;
+    const int photoIndex = photoSizeCombo->currentIndex();
+    const QSizeF paper = PrintLayout::paperMillimetres(paperCombo->currentIndex()) * PrintLayout::kPreviewScale;
     // The scene spans the view exactly, so the sheet sits where it is placed and an
     // earlier, larger sheet leaves no scroll range behind. On a screen too small for
     // the whole sheet the scene grows around it and the view shows it scaled down.
     const QSizeF viewSize = previewView->size();
     const QSizeF sceneSize = viewSize.expandedTo(paper + QSizeF(kPreviewRoom, kPreviewRoom));
-    previewScene_->setSceneRect(QRectF(QPointF(0, 0), sceneSize));
+    sheetScene->setSceneRect(QRectF(QPointF(0, 0), sceneSize));
     if (sceneSize == viewSize)
         previewView->resetTransform();
     else
-        previewView->fitInView(previewScene_->sceneRect(), Qt::KeepAspectRatio);
+        previewView->fitInView(sheetScene->sceneRect(), Qt::KeepAspectRatio);
     const QRectF sheet = PrintLayout::previewSheet(paper, sceneSize);
     QGraphicsRectItem *sheetItem
-        = previewScene_->addRect(QRectF(QPointF(0, 0), sheet.size()), QPen(Qt::black), QBrush(Qt::white));
+        = sheetScene->addRect(QRectF(QPointF(0, 0), sheet.size()), QPen(Qt::black), QBrush(Qt::white));
     sheetItem->setPos(sheet.topLeft());
 
     if (photoIndex != PrintLayout::kFitPhotoIndex) {
@@ -274,18 +274,18 @@ void PrintDialog::updatePreview()
     const QPixmap scaled
         = picture.scaled(rects.first().size().toSize(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     for (const QRectF &rect : rects)
-        previewScene_->addPixmap(scaled)->setPos(rect.topLeft());
+        sheetScene->addPixmap(scaled)->setPos(rect.topLeft());
 }
 
 bool PrintDialog::choosePrinter()
 {
-    if (printer_->outputFormat() == QPrinter::PdfFormat && !printer_->outputFileName().isEmpty())
+    if (printDevice->outputFormat() == QPrinter::PdfFormat && !printDevice->outputFileName().isEmpty())
         return true;
-    const QString name = printerBox_->currentIndex() < 0 ? QString() : printerBox_->currentText();
+    const QString name = printerCombo->currentIndex() < 0 ? QString() : printerCombo->currentText();
     if (name.isEmpty())
         return false;
-    printer_->setPrinterName(name);
-    return printer_->outputFormat() == QPrinter::NativeFormat && printer_->printerName() == name;
+    printDevice->setPrinterName(name);
+    return printDevice->outputFormat() == QPrinter::NativeFormat && printDevice->printerName() == name;
 }
 
 void PrintDialog::tell(const QString &text)
@@ -295,11 +295,12 @@ void PrintDialog::tell(const QString &text)
 
 void PrintDialog::configurePrinter(const QSizeF &paperMillimetres)
 {
-    printer_->setCopyCount(copiesFromText(copiesField_->text()));
-    printer_->setColorMode(colourModeBox_->currentIndex() == kGreyscaleIndex ? QPrinter::GrayScale : QPrinter::Color);
-    printer_->setFullPage(true);
-    printer_->setPageSize(QPageSize(paperMillimetres, QPageSize::Millimeter, QString(), QPageSize::FuzzyMatch));
-    printer_->setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+    printDevice->setCopyCount(copiesFromText(copiesEdit->text()));
+    printDevice->setColorMode(colourModeCombo->currentIndex() == kGreyscaleIndex ? QPrinter::GrayScale
+                                                                                 : QPrinter::Color);
+    printDevice->setFullPage(true);
+    printDevice->setPageSize(QPageSize(paperMillimetres, QPageSize::Millimeter, QString(), QPageSize::FuzzyMatch));
+    printDevice->setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
 }
 
 void PrintDialog::printImage()
@@ -309,28 +310,28 @@ void PrintDialog::printImage()
     // An empty printer name would make the printer write a PDF to nowhere; say so
     // instead of announcing a print that never happens.
     if (!choosePrinter()) {
-        tell(unavailableText(printerBox_->count(), printerBox_->currentIndex()));
+        tell(unavailableText(printerCombo->count(), printerCombo->currentIndex()));
         return;
     }
     const QImage image = picture.toImage().convertToFormat(QImage::Format_ARGB32);
-    const int photoIndex = photoSizeBox_->currentIndex();
-    const QSizeF paperMillimetres = PrintLayout::paperMillimetres(paperBox_->currentIndex());
+    const int photoIndex = photoSizeCombo->currentIndex();
+    const QSizeF paperMillimetres = PrintLayout::paperMillimetres(paperCombo->currentIndex());
     configurePrinter(paperMillimetres);
 
     QPainter painter;
-    if (!painter.begin(printer_.get())) {
+    if (!painter.begin(printDevice.get())) {
         tell(printFailedText());
         return;
     }
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    const int dpi = printer_->resolution();
+    const int dpi = printDevice->resolution();
     QSizeF sheet;
     if (photoIndex != PrintLayout::kFitPhotoIndex) {
-        sheet = printer_->paperRect(QPrinter::DevicePixel).size();
+        sheet = printDevice->paperRect(QPrinter::DevicePixel).size();
         logPrintGrid(PrintLayout::printGrid(sheet, PrintLayout::photoMillimetres(photoIndex), dpi), sheet,
                      paperMillimetres);
     } else {
-        sheet = printer_->pageRect(QPrinter::DevicePixel).size();
+        sheet = printDevice->pageRect(QPrinter::DevicePixel).size();
     }
 
     const QVector<QRectF> rects = PrintLayout::printPictures(photoIndex, sheet, dpi, image.size());
@@ -352,7 +353,7 @@ void PrintDialog::openPageSetup()
 {
     // Set up the printer chosen in the box, not whichever the printer held before.
     choosePrinter();
-    QPageSetupDialog dialog(printer_.get(), this);
+    QPageSetupDialog dialog(printDevice.get(), this);
     dialog.exec();
 }
 

@@ -68,13 +68,13 @@ private:
     void tell(const QString &text);
 
     QGraphicsView *previewView;
-    QGraphicsScene *previewScene_;
-    MyComboBox *photoSizeBox_;
-    MyComboBox *paperBox_;
-    MyComboBox *printerBox_;
-    MyComboBox *colourModeBox_;
+    QGraphicsScene *sheetScene;
+    MyComboBox *photoSizeCombo;
+    MyComboBox *paperCombo;
+    MyComboBox *printerCombo;
+    MyComboBox *colourModeCombo;
     MyComboBox *qualityBox;
-    MyLineEdit *copiesField_;
+    MyLineEdit *copiesEdit;
     QPixmap picture;
-    std::unique_ptr<QPrinter> printer_;
+    std::unique_ptr<QPrinter> printDevice;
 };

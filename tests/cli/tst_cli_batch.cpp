@@ -60,9 +60,9 @@ private:
     // Runs quorvane-batch (or, with program, that program) with input on standard input.
     Run run(const QStringList &arguments, const QByteArray &input = QByteArray(), const QString &program = QString());
     void setUp(QProcess &process) const;
-    QString path(const QString &name) const { return m_temp->filePath(name); }
+    QString path(const QString &name) const { return tempDir->filePath(name); }
 
-    QScopedPointer<QTemporaryDir> m_temp;
+    QScopedPointer<QTemporaryDir> tempDir;
 };
 
 namespace {
@@ -128,19 +128,19 @@ void TestCliBatch::initTestCase()
 
 void TestCliBatch::init()
 {
-    m_temp.reset(new QTemporaryDir);
-    QVERIFY(m_temp->isValid());
+    tempDir.reset(new QTemporaryDir);
+    QVERIFY(tempDir->isValid());
 }
 
 void TestCliBatch::setUp(QProcess &process) const
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("HOME"), m_temp->path());
+    env.insert(QStringLiteral("HOME"), tempDir->path());
     env.remove(QStringLiteral("XDG_DESKTOP_DIR"));
     env.remove(QStringLiteral("DISPLAY"));
     env.remove(QStringLiteral("QT_QPA_PLATFORM"));
     process.setProcessEnvironment(env);
-    process.setWorkingDirectory(m_temp->path());
+    process.setWorkingDirectory(tempDir->path());
 }
 
 TestCliBatch::Run TestCliBatch::run(const QStringList &arguments, const QByteArray &input, const QString &program)
@@ -440,7 +440,7 @@ void TestCliBatch::exitStatus()
     QVERIFY(Fixtures::writeBytes(path("broken.jpg"), "this is not a JPEG file"));
     QCOMPARE(::mkfifo(QFile::encodeName(path("y.png")).constData(), 0600), 0);
     QVERIFY(EngineHarness::magick({"-size", "12x8", "xc:red", "xc:lime", "xc:blue", "gif:" + path("g.png")}));
-    QVERIFY(QDir(m_temp->path()).mkdir("in"));
+    QVERIFY(QDir(tempDir->path()).mkdir("in"));
     QVERIFY(Fixtures::writeImage(path("in/n\nok 1 succeeded.png"), QSize(16, 8)));
     QCOMPARE(::mkfifo(QFile::encodeName(path("in/f.png")).constData(), 0600), 0);
     // QTemporaryDir cannot name it to remove it.
@@ -450,8 +450,8 @@ void TestCliBatch::exitStatus()
     QVERIFY(undecodable >= 0);
     ::close(undecodable);
 
-    arguments.replaceInStrings("{}", m_temp->path());
-    lines.replaceInStrings("{}", m_temp->path());
+    arguments.replaceInStrings("{}", tempDir->path());
+    lines.replaceInStrings("{}", tempDir->path());
     const Run result = run(arguments << "-o" << path("out"));
     QCOMPARE(result.status, status);
     QCOMPARE(result.lines.size(), lines.size());
@@ -514,7 +514,7 @@ void TestCliBatch::helpAndVersion()
 
 void TestCliBatch::folderContributesItsFiles()
 {
-    QVERIFY(QDir(m_temp->path()).mkpath("in/sub"));
+    QVERIFY(QDir(tempDir->path()).mkpath("in/sub"));
     for (const char *name : {"in/B.png", "in/a.jpg", "in/sub/c.jpg"})
         QVERIFY(Fixtures::writeImage(path(name), QSize(16, 8)));
     QVERIFY(Fixtures::writeBytes(path("in/readme.md"), "#"));

@@ -83,19 +83,19 @@ private slots:
     void movedTreeRuns();
 
 private:
-    QTemporaryDir dir_;
-    QString prefix_;
-    QString share(const QString &path) const { return prefix_ + QStringLiteral("/share/") + path; }
+    QTemporaryDir workDir;
+    QString prefix;
+    QString share(const QString &path) const { return prefix + QStringLiteral("/share/") + path; }
 };
 
 void TestInstall::initTestCase()
 {
     Formats::init();
-    QVERIFY(dir_.isValid());
-    prefix_ = dir_.filePath(QStringLiteral("prefix"));
+    QVERIFY(workDir.isValid());
+    prefix = workDir.filePath(QStringLiteral("prefix"));
     const Run install
         = run(QStringLiteral(CMAKE_COMMAND),
-              {QStringLiteral("--install"), QStringLiteral(QUORVANE_BUILD_DIR), QStringLiteral("--prefix"), prefix_});
+              {QStringLiteral("--install"), QStringLiteral(QUORVANE_BUILD_DIR), QStringLiteral("--prefix"), prefix});
     QVERIFY2(install.exitCode == 0, qPrintable(install.output));
 }
 
@@ -214,7 +214,7 @@ void TestInstall::nothingRefersToTheBuild()
 {
     const QByteArray source = QByteArrayLiteral(QUORVANE_SOURCE_DIR);
     int programs = 0;
-    QDirIterator it(prefix_, QDir::Files, QDirIterator::Subdirectories);
+    QDirIterator it(prefix, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         QFile file(it.next());
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -239,9 +239,9 @@ void TestInstall::nothingRefersToTheBuild()
 
 void TestInstall::movedTreeRuns()
 {
-    const QString moved = dir_.filePath(QStringLiteral("moved"));
-    QVERIFY(QDir().rename(prefix_, moved));
-    prefix_ = moved;
+    const QString moved = workDir.filePath(QStringLiteral("moved"));
+    QVERIFY(QDir().rename(prefix, moved));
+    prefix = moved;
     // No display needed for these, and no library path: RUNPATH finds the rooms.
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char *name : {"LD_LIBRARY_PATH", "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})

@@ -39,14 +39,14 @@ QStringList NameReservation::claimAll(const std::function<QStringList(const Outp
     const QStringList paths = pick(exists);
     for (const QString &path : paths)
         registry().insert(path);
-    claimed_ << paths;
+    reservedNames << paths;
     return paths;
 }
 
 void NameReservation::releaseAll()
 {
     QMutexLocker lock(&registryMutex);
-    for (const QString &path : qAsConst(claimed_))
+    for (const QString &path : qAsConst(reservedNames))
         registry().remove(path);
-    claimed_.clear();
+    reservedNames.clear();
 }

@@ -27,5 +27,5 @@ public:
     void releaseAll();
 
 private:
-    QStringList claimed_;
+    QStringList reservedNames;
 };

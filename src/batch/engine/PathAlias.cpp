@@ -28,25 +28,25 @@ bool PathAlias::needsAlias(const QString &path)
 PathAlias::PathAlias(const QString &path, const QString &linkDir)
 {
     if (!needsAlias(path)) {
-        alias_ = path;
+        alias = path;
         return;
     }
     if (needsAlias(linkDir) || !QDir().mkpath(linkDir))
         return;
     const QString suffix = OutputNaming::sourceSuffix(path);
-    for (int attempt = 0; attempt < 100 && link_.isEmpty(); ++attempt) {
+    for (int attempt = 0; attempt < 100 && linkPath.isEmpty(); ++attempt) {
         QString name
             = linkDir + QStringLiteral("/link-%1-%2").arg(QCoreApplication::applicationPid()).arg(++linkCounter);
         if (!suffix.isEmpty() && !needsAlias(suffix))
             name += QLatin1Char('.') + suffix;
         if (QFile::link(QFileInfo(path).absoluteFilePath(), name))
-            link_ = name;
+            linkPath = name;
     }
-    alias_ = link_;
+    alias = linkPath;
 }
 
 PathAlias::~PathAlias()
 {
-    if (!link_.isEmpty())
-        QFile::remove(link_);
+    if (!linkPath.isEmpty())
+        QFile::remove(linkPath);
 }

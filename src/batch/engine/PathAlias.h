@@ -24,11 +24,11 @@ public:
 
     // The path to give ImageMagick: path itself when it is safe, the link
     // otherwise, empty when no link could be made.
-    QString path() const { return alias_; }
+    QString path() const { return alias; }
 
     static bool needsAlias(const QString &path);
 
 private:
-    QString alias_;
-    QString link_;
+    QString alias;
+    QString linkPath;
 };

@@ -111,26 +111,26 @@ QString ToolRun::problem(const QString &program) const
 }
 
 ProcessRunner::ProcessRunner(const QString &workingDir, const QString &tempDir)
-    : process_(std::make_unique<GroupProcess>())
+    : process(std::make_unique<GroupProcess>())
 {
-    process_->setWorkingDirectory(workingDir);
-    process_->setProcessEnvironment(childEnvironment(tempDir));
-    process_->setStandardOutputFile(QProcess::nullDevice());
+    process->setWorkingDirectory(workingDir);
+    process->setProcessEnvironment(childEnvironment(tempDir));
+    process->setStandardOutputFile(QProcess::nullDevice());
 }
 
 ProcessRunner::~ProcessRunner()
 {
-    if (process_->state() != QProcess::NotRunning)
-        endGroup(process_->processId(), 0);
+    if (process->state() != QProcess::NotRunning)
+        endGroup(process->processId(), 0);
 }
 
 void ProcessRunner::endGroup(qint64 group, int graceMs)
 {
     if (group <= 0)
         return;
-    if (process_->state() != QProcess::NotRunning) {
+    if (process->state() != QProcess::NotRunning) {
         ::kill(pid_t(-group), SIGTERM);
-        process_->waitForFinished(graceMs);
+        process->waitForFinished(graceMs);
     }
     // The leader may be gone while its helpers still run.
     QElapsedTimer clock;
@@ -138,8 +138,8 @@ void ProcessRunner::endGroup(qint64 group, int graceMs)
     while (groupExists(group) && clock.elapsed() < graceMs)
         ::usleep(20000);
     ::kill(pid_t(-group), SIGKILL);
-    if (process_->state() != QProcess::NotRunning)
-        process_->waitForFinished(kStartTimeoutMs);
+    if (process->state() != QProcess::NotRunning)
+        process->waitForFinished(kStartTimeoutMs);
 }
 
 ToolRun ProcessRunner::run(const QString &program, const QStringList &arguments)
@@ -150,14 +150,14 @@ ToolRun ProcessRunner::run(const QString &program, const QStringList &arguments)
         return result;
     }
     const ToolLimits limit = limits();
-    process_->start(program, arguments, QIODevice::ReadOnly);
-    result.started = process_->waitForStarted(kStartTimeoutMs);
+    process->start(program, arguments, QIODevice::ReadOnly);
+    result.started = process->waitForStarted(kStartTimeoutMs);
     if (!result.started) {
-        process_->kill();
-        process_->waitForFinished(kStartTimeoutMs);
+        process->kill();
+        process->waitForFinished(kStartTimeoutMs);
         return result;
     }
-    const qint64 group = process_->processId();
+    const qint64 group = process->processId();
 
     // Waits in short slices so that a shutdown can end the child from this thread,
     // and looks at the group's activity once a second.
@@ -166,8 +166,8 @@ ToolRun ProcessRunner::run(const QString &program, const QStringList &arguments)
     idle.start();
     sample.start();
     quint64 activity = groupActivity(group);
-    while (!process_->waitForFinished(kPollMs)) {
-        if (process_->state() == QProcess::NotRunning)
+    while (!process->waitForFinished(kPollMs)) {
+        if (process->state() == QProcess::NotRunning)
             break;
         if (sample.elapsed() >= kActivityEveryMs || idle.elapsed() >= limit.idleMs) {
             sample.restart();
@@ -188,15 +188,15 @@ ToolRun ProcessRunner::run(const QString &program, const QStringList &arguments)
         }
     }
     endGroup(group, limit.graceMs);
-    result.crashed = process_->exitStatus() == QProcess::CrashExit && !result.stopped && !result.timedOut;
-    result.exitCode = process_->exitCode();
-    result.errorText = QString::fromUtf8(process_->readAllStandardError());
+    result.crashed = process->exitStatus() == QProcess::CrashExit && !result.stopped && !result.timedOut;
+    result.exitCode = process->exitCode();
+    result.errorText = QString::fromUtf8(process->readAllStandardError());
     return result;
 }
 
 bool ProcessRunner::cancelled() const
 {
-    return stopRequested() || (cancel_ && *cancel_);
+    return stopRequested() || (cancelFlag && *cancelFlag);
 }
 
 void ProcessRunner::requestStop()

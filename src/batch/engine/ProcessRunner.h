@@ -71,7 +71,7 @@ public:
 
     // A job's stop: once the flag is set, the running child is ended as on
     // shutdown and later runs of this runner fail at once (ToolRun::stopped).
-    void setCancelFlag(const std::atomic_bool *flag) { cancel_ = flag; }
+    void setCancelFlag(const std::atomic_bool *flag) { cancelFlag = flag; }
 
     // Ends every running child of this process within a fraction of a second and
     // makes later runs fail at once. Called on shutdown; cannot be undone.
@@ -88,6 +88,6 @@ private:
     bool cancelled() const;
     void endGroup(qint64 group, int graceMs);
 
-    std::unique_ptr<QProcess> process_;
-    const std::atomic_bool *cancel_ = nullptr;
+    std::unique_ptr<QProcess> process;
+    const std::atomic_bool *cancelFlag = nullptr;
 };

@@ -24,21 +24,21 @@ QString dotSuffix(const QString &path)
 } // namespace
 
 StagedOutput::StagedOutput(const QString &finalPath)
-    : final_(finalPath)
+    : target(finalPath)
 {
     const QString dir = QFileInfo(finalPath).path();
     for (int attempt = 0; attempt < 100; ++attempt) {
         const QString candidate = dir + QStringLiteral("/.quorvane-")
             + QString::number(QRandomGenerator::system()->generate64(), 16).rightJustified(16, QLatin1Char('0'));
         if (::mkdir(QFile::encodeName(candidate).constData(), 0700) == 0) {
-            stageDir_ = candidate;
-            stage_ = candidate + QLatin1Char('/') + kStem + dotSuffix(finalPath);
+            stageDir = candidate;
+            stageFile = candidate + QLatin1Char('/') + kStem + dotSuffix(finalPath);
             return;
         }
         if (errno != EEXIST)
             break;
     }
-    problem_ = QStringLiteral("cannot write in the output folder %1: %2").arg(dir, qt_error_string(errno));
+    problemText = QStringLiteral("cannot write in the output folder %1: %2").arg(dir, qt_error_string(errno));
 }
 
 StagedOutput::~StagedOutput()
@@ -48,17 +48,17 @@ StagedOutput::~StagedOutput()
 
 void StagedOutput::retarget(const QString &finalPath)
 {
-    final_ = finalPath;
+    target = finalPath;
 }
 
 QList<int> StagedOutput::frames() const
 {
     QList<int> numbers;
-    if (stageDir_.isEmpty())
+    if (stageDir.isEmpty())
         return numbers;
     const QRegularExpression frame(QLatin1Char('^') + kStem + QStringLiteral("-(\\d{1,6})")
-                                   + QRegularExpression::escape(dotSuffix(stage_)) + QLatin1Char('$'));
-    const QStringList entries = QDir(stageDir_).entryList(QDir::Files | QDir::Hidden | QDir::System);
+                                   + QRegularExpression::escape(dotSuffix(stageFile)) + QLatin1Char('$'));
+    const QStringList entries = QDir(stageDir).entryList(QDir::Files | QDir::Hidden | QDir::System);
     for (const QString &entry : entries) {
         const QRegularExpressionMatch match = frame.match(entry);
         if (match.hasMatch())
@@ -71,23 +71,23 @@ QList<int> StagedOutput::frames() const
 QList<StagedOutput::Move> StagedOutput::moves() const
 {
     QList<Move> list;
-    if (!stage_.isEmpty() && QFileInfo(stage_).isFile())
-        list.append({stage_, final_});
+    if (!stageFile.isEmpty() && QFileInfo(stageFile).isFile())
+        list.append({stageFile, target});
     const QList<int> numbers = frames();
     for (const int n : numbers)
-        list.append({OutputNaming::framePath(stage_, n), OutputNaming::framePath(final_, n)});
+        list.append({OutputNaming::framePath(stageFile, n), OutputNaming::framePath(target, n)});
     return list;
 }
 
 bool StagedOutput::present() const
 {
-    if (stage_.isEmpty())
+    if (stageFile.isEmpty())
         return false;
-    if (QFileInfo(stage_).size() > 0)
+    if (QFileInfo(stageFile).size() > 0)
         return true;
     const QList<int> numbers = frames();
     for (const int n : numbers) {
-        if (QFileInfo(OutputNaming::framePath(stage_, n)).size() > 0)
+        if (QFileInfo(OutputNaming::framePath(stageFile, n)).size() > 0)
             return true;
     }
     return false;
@@ -113,6 +113,6 @@ bool StagedOutput::commit()
 
 void StagedOutput::discard()
 {
-    if (!stageDir_.isEmpty())
-        QDir(stageDir_).removeRecursively();
+    if (!stageDir.isEmpty())
+        QDir(stageDir).removeRecursively();
 }

@@ -23,10 +23,10 @@ public:
     StagedOutput &operator=(const StagedOutput &) = delete;
 
     // Empty when the private folder could not be made; problem() says why.
-    QString stagePath() const { return stage_; }
-    QString problem() const { return problem_; }
+    QString stagePath() const { return stageFile; }
+    QString problem() const { return problemText; }
 
-    QString finalPath() const { return final_; }
+    QString finalPath() const { return target; }
     // Another final path, chosen once it is known what was written.
     void retarget(const QString &finalPath);
 
@@ -51,8 +51,8 @@ private:
     };
     QList<Move> moves() const;
 
-    QString final_;
-    QString stageDir_;
-    QString stage_; // stageDir_/out.EXT
-    QString problem_;
+    QString target;
+    QString stageDir;
+    QString stageFile; // stageDir/out.EXT
+    QString problemText;
 };

@@ -88,7 +88,7 @@ TempFolder::TempFolder()
     static std::once_flag swept;
     std::call_once(swept, TempArea::sweep);
     if (!TempArea::ensureJobTempDir()) {
-        problem_ = QStringLiteral("cannot create the temporary folder ") + TempArea::jobTempDir();
+        problemText = QStringLiteral("cannot create the temporary folder ") + TempArea::jobTempDir();
         return;
     }
     const QString root = TempArea::jobTempDir();
@@ -96,19 +96,19 @@ TempFolder::TempFolder()
     for (int attempt = 0; attempt < 1000; ++attempt) {
         const QString path = QStringLiteral("%1/%2-%3").arg(root).arg(pid).arg(++folderCounter);
         if (::mkdir(QFile::encodeName(path).constData(), 0700) == 0) {
-            path_ = path;
+            folderPath = path;
             return;
         }
         if (errno != EEXIST) {
-            problem_ = QStringLiteral("cannot create the temporary folder %1: %2").arg(path, qt_error_string(errno));
+            problemText = QStringLiteral("cannot create the temporary folder %1: %2").arg(path, qt_error_string(errno));
             return;
         }
     }
-    problem_ = QStringLiteral("cannot create a temporary folder in ") + root;
+    problemText = QStringLiteral("cannot create a temporary folder in ") + root;
 }
 
 TempFolder::~TempFolder()
 {
-    if (!path_.isEmpty())
-        QDir(path_).removeRecursively();
+    if (!folderPath.isEmpty())
+        QDir(folderPath).removeRecursively();
 }

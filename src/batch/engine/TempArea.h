@@ -49,10 +49,10 @@ public:
     TempFolder &operator=(const TempFolder &) = delete;
 
     // Empty when the folder could not be made; problem() then says why.
-    QString path() const { return path_; }
-    QString problem() const { return problem_; }
+    QString path() const { return folderPath; }
+    QString problem() const { return problemText; }
 
 private:
-    QString path_;
-    QString problem_;
+    QString folderPath;
+    QString problemText;
 };

@@ -44,7 +44,7 @@ private:
     QString image(const QString &name, const QSize &size = QSize(40, 20));
     QStringList tempEntries() const { return entriesBelow(TempArea::jobTempDir()); }
 
-    QTemporaryDir dir_;
+    QTemporaryDir workDir;
 };
 
 namespace {
@@ -72,12 +72,12 @@ bool writeHalves(const QString &path, const QSize &size)
 void TestConversions::initTestCase()
 {
     AppSetup::run();
-    QVERIFY(dir_.isValid());
+    QVERIFY(workDir.isValid());
 }
 
 QString TestConversions::image(const QString &name, const QSize &size)
 {
-    const QString path = dir_.filePath(name);
+    const QString path = workDir.filePath(name);
     if (!QFile::exists(path))
         writeHalves(path, size);
     return path;
@@ -88,7 +88,7 @@ void TestConversions::transparentPngToJpgOnWhite()
     QImage picture(40, 20, QImage::Format_ARGB32);
     picture.fill(Qt::transparent);
     QPainter(&picture).fillRect(20, 0, 20, 20, Qt::red);
-    const QString png = dir_.filePath("alpha.png");
+    const QString png = workDir.filePath("alpha.png");
     QVERIFY(picture.save(png));
     QTemporaryDir out;
     const WorkerResult result = runWorker(kToJpg, png, out.path());
@@ -150,7 +150,7 @@ void TestConversions::namesWithDots()
 
 void TestConversions::animatedGifGetsItsOwnFolder()
 {
-    const QString gif = dir_.filePath("anim.gif");
+    const QString gif = workDir.filePath("anim.gif");
     QVERIFY(magick({"-size", "12x8", "xc:red", "xc:lime", "xc:blue", gif}));
     QTemporaryDir out;
     const WorkerResult first = runWorker(kToPng, gif, out.path(), 3);
@@ -188,7 +188,7 @@ void TestConversions::percentInNames()
     QCOMPARE(result.path, out + "/100%d.png");
     QCOMPARE(Fixtures::imageSize(result.path), QSize(40, 20));
 
-    const QString gif = dir_.filePath("50%x.gif");
+    const QString gif = workDir.filePath("50%x.gif");
     QVERIFY(magick({"-size", "12x8", "xc:red", "xc:lime", QString(gif).replace("%", "%%")}));
     QVERIFY(QFile::exists(gif));
     const WorkerResult frames = runWorker(kToPng, gif, out);
@@ -274,7 +274,7 @@ void TestConversions::unreachablePngQualityKeepsTheSource()
                            qRgb((x * 4 + int(random.bounded(64))) % 256, (y * 4 + int(random.bounded(64))) % 256,
                                 int(random.bounded(256))));
     }
-    const QString png = dir_.filePath("noisy.png");
+    const QString png = workDir.filePath("noisy.png");
     QVERIFY(noisy.save(png));
     QTemporaryDir out;
     const WorkerResult result = runWorker(settingsFor(BatchOp::Compress, kKeepFormat, 90), png, out.path());
@@ -294,7 +294,7 @@ void TestConversions::rawEndToEnd()
 {
     QFETCH(int, formatIndex);
     QFETCH(QByteArray, format);
-    const QString dng = dir_.filePath("camera.DNG");
+    const QString dng = workDir.filePath("camera.DNG");
     QVERIFY(QFile::exists(dng) || Fixtures::writeDng(dng, 64, 48));
     QTemporaryDir out;
     const QStringList tempBefore = tempEntries();
@@ -313,7 +313,7 @@ void TestConversions::rawEndToEnd()
 
 void TestConversions::brokenRawFails()
 {
-    const QString dng = dir_.filePath("broken.nef");
+    const QString dng = workDir.filePath("broken.nef");
     QVERIFY(Fixtures::writeBytes(dng, QByteArray("II*\0", 4) + QByteArray(300, '\x01')));
     QTemporaryDir out;
     const WorkerResult result = runWorker(kToJpg, dng, out.path());

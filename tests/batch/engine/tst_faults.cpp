@@ -72,7 +72,7 @@ private slots:
 private:
     QString jpg(const QString &name, const QSize &size = QSize(40, 20));
 
-    QTemporaryDir dir_;
+    QTemporaryDir workDir;
 };
 
 namespace {
@@ -183,7 +183,7 @@ int childMain(int argc, char **argv)
 void TestFaults::initTestCase()
 {
     AppSetup::run();
-    QVERIFY(dir_.isValid());
+    QVERIFY(workDir.isValid());
 }
 
 void TestFaults::cleanup()
@@ -268,7 +268,7 @@ void TestFaults::policySizes()
 
 QString TestFaults::jpg(const QString &name, const QSize &size)
 {
-    const QString path = dir_.filePath(name);
+    const QString path = workDir.filePath(name);
     if (!QFile::exists(path))
         Fixtures::writeImage(path, size);
     return path;
@@ -606,7 +606,7 @@ void TestFaults::pngquantNeverGetsAHugePicture()
 void TestFaults::multiPictureOutputsLandAsASet()
 {
     // A GIF named .png: ImageMagick writes one file per picture whatever the suffix said.
-    const QString gif = dir_.filePath("x.png");
+    const QString gif = workDir.filePath("x.png");
     QVERIFY(magick({"-size", "12x8", "xc:red", "xc:lime", "xc:blue", "gif:" + gif}));
     QTemporaryDir out;
     const WorkerResult first = runWorker(kToJpg, gif, out.path(), 1);
@@ -638,7 +638,7 @@ void TestFaults::foreignFilesAreNeverAdopted()
     const QStringList foreign = {".quorvane-1234-1-0.png", ".quorvane-1234-1.png", "out-0.png", "out.png"};
     for (const QString &name : foreign)
         QVERIFY(Fixtures::writeBytes(out.filePath(name), name.toUtf8()));
-    const QString gif = dir_.filePath("f.gif");
+    const QString gif = workDir.filePath("f.gif");
     QVERIFY(magick({"-size", "12x8", "xc:red", "xc:lime", gif}));
     QVERIFY(runWorker(kToPng, jpg("s.jpg"), out.path()).success);
     QVERIFY(runWorker(settingsFor(BatchOp::Rotate, kKeepFormat), gif, out.path()).success);
@@ -702,7 +702,7 @@ void TestFaults::fullDiskIsSaidSo()
     const auto unmount = qScopeGuard([&] { ::umount2(mountPoint.constData(), MNT_DETACH); });
     // Nearly full: 16 KiB left, less than any of these outputs.
     QVERIFY(Fixtures::writeBytes(small.filePath("fill"), QByteArray(1024 * 1024 - 16 * 1024, 'x')));
-    const QString png = dir_.filePath("big.png");
+    const QString png = workDir.filePath("big.png");
     QVERIFY(noise(QSize(300, 200)).save(png, "PNG"));
     for (const JobSettings &settings : {settingsFor(BatchOp::Compress, kKeepFormat, 90), kToJpg}) {
         const WorkerResult result = runWorker(settings, png, small.path());

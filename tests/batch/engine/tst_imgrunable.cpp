@@ -45,7 +45,7 @@ private slots:
 private:
     QString source(const QString &name);
 
-    QTemporaryDir dir_;
+    QTemporaryDir workDir;
 };
 
 namespace {
@@ -55,16 +55,16 @@ class ReportServer : public QObject
 {
 public:
     explicit ReportServer(bool answer)
-        : answer_(answer)
+        : answering(answer)
     {
-        server_.listen(QHostAddress::LocalHost);
-        connect(&server_, &QTcpServer::newConnection, this, [this] {
-            QTcpSocket *socket = server_.nextPendingConnection();
+        tcpServer.listen(QHostAddress::LocalHost);
+        connect(&tcpServer, &QTcpServer::newConnection, this, [this] {
+            QTcpSocket *socket = tcpServer.nextPendingConnection();
             connect(socket, &QTcpSocket::readyRead, this, [this, socket] { read(socket); });
         });
     }
 
-    QString url() const { return QStringLiteral("http://127.0.0.1:%1/report").arg(server_.serverPort()); }
+    QString url() const { return QStringLiteral("http://127.0.0.1:%1/report").arg(tcpServer.serverPort()); }
 
     QByteArray request;
     QByteArray body;
@@ -84,12 +84,12 @@ private:
             return;
         body = request.mid(end + 4, length);
         ++requests;
-        if (answer_)
+        if (answering)
             socket->write("HTTP/1.1 200 OK\r\nContent-Length: 2\r\nConnection: close\r\n\r\nok");
     }
 
-    QTcpServer server_;
-    bool answer_;
+    QTcpServer tcpServer;
+    bool answering;
 };
 
 const QByteArray kCopy = "cp \"$IN\" \"$OUT\"";
@@ -99,7 +99,7 @@ const QByteArray kCopy = "cp \"$IN\" \"$OUT\"";
 void TestImgRunable::initTestCase()
 {
     AppSetup::run();
-    QVERIFY(dir_.isValid());
+    QVERIFY(workDir.isValid());
 }
 
 void TestImgRunable::cleanup()
@@ -112,7 +112,7 @@ void TestImgRunable::cleanup()
 
 QString TestImgRunable::source(const QString &name)
 {
-    const QString path = dir_.filePath(name);
+    const QString path = workDir.filePath(name);
     // Qt writes no GIF; the fake programs only copy bytes, a GIF header is enough.
     if (!QFile::exists(path) && !Fixtures::writeImage(path, QSize(8, 6)))
         Fixtures::writeBytes(path, QByteArray("GIF89a\x08\x00\x06\x00", 10));
@@ -243,10 +243,10 @@ void TestImgRunable::toolOutcome()
     QFETCH(QStringList, left);
 
     QTemporaryDir out;
-    ToolLocator::setOverride(ToolLocator::Tool::ImageMagick,
-                             tool.isEmpty()
-                                 ? dir_.filePath("no-such-magick")
-                                 : writeTool(dir_.path(), QStringLiteral("tool%1").arg(QTest::currentDataTag()), tool));
+    ToolLocator::setOverride(
+        ToolLocator::Tool::ImageMagick,
+        tool.isEmpty() ? workDir.filePath("no-such-magick")
+                       : writeTool(workDir.path(), QStringLiteral("tool%1").arg(QTest::currentDataTag()), tool));
     const int formatIndex = imgType == BatchOp::Convert ? 2 : kKeepFormat;
     const WorkerResult result = runWorker(settingsFor(imgType, formatIndex), source(sourceName), out.path(), 7);
 
@@ -281,7 +281,7 @@ void TestImgRunable::pngquantStatus()
 
     QTemporaryDir out;
     ToolLocator::setOverride(ToolLocator::Tool::Pngquant,
-                             writeTool(dir_.path(), QStringLiteral("pq%1").arg(QTest::currentDataTag()), tool));
+                             writeTool(workDir.path(), QStringLiteral("pq%1").arg(QTest::currentDataTag()), tool));
     const QString png = source("q.png");
     const WorkerResult result = runWorker(settingsFor(BatchOp::Compress, kKeepFormat, 90), png, out.path());
     QCOMPARE(result.success, success);
@@ -339,7 +339,7 @@ void TestImgRunable::compressionNeverGrows()
     QFETCH(int, width);
     QFETCH(bool, kept);
 
-    const QString input = dir_.filePath(name);
+    const QString input = workDir.filePath(name);
     if (name.endsWith(".jpg"))
         QVERIFY(magick({"-size", "96x96", "plasma:", "-seed", "7", "+noise", "Gaussian", "-quality", "10", input}));
     else
@@ -347,7 +347,7 @@ void TestImgRunable::compressionNeverGrows()
     if (!pngquant.isEmpty())
         ToolLocator::setOverride(
             ToolLocator::Tool::Pngquant,
-            writeTool(dir_.path(), QStringLiteral("grow%1").arg(QTest::currentDataTag()), pngquant));
+            writeTool(workDir.path(), QStringLiteral("grow%1").arg(QTest::currentDataTag()), pngquant));
     QTemporaryDir out;
     const WorkerResult result = runWorker(settingsFor(BatchOp::Compress, kKeepFormat, 90, width), input, out.path());
     QVERIFY(result.success);
@@ -362,7 +362,7 @@ void TestImgRunable::progressRunsToNinetyOneThenHundred()
 {
     ImgRunable::setProgressInterval(10);
     QTemporaryDir out;
-    ToolLocator::setOverride(ToolLocator::Tool::ImageMagick, writeTool(dir_.path(), "slow", "sleep 2\n" + kCopy));
+    ToolLocator::setOverride(ToolLocator::Tool::ImageMagick, writeTool(workDir.path(), "slow", "sleep 2\n" + kCopy));
     const WorkerResult result = runWorker(settingsFor(BatchOp::Convert, 2), source("p.jpg"), out.path());
     QVERIFY(result.success);
     QList<int> expected;
@@ -378,7 +378,7 @@ void TestImgRunable::childEnvironment()
     // Ten children on two cores: one thread each, run in the application folder.
     QTemporaryDir out;
     ToolLocator::setOverride(ToolLocator::Tool::ImageMagick,
-                             writeTool(dir_.path(), "env",
+                             writeTool(workDir.path(), "env",
                                        "printf '%s %s %s' \"$MAGICK_THREAD_LIMIT\" \"$OMP_NUM_THREADS\" \"$(pwd)\" "
                                        "> \"$OUT\""));
     const WorkerResult result = runWorker(settingsFor(BatchOp::Convert, 2), source("env.jpg"), out.path());
@@ -402,7 +402,7 @@ void TestImgRunable::reportIsPostedWhenConfigured()
     ReportServer server(true);
     QTemporaryDir out;
     ToolLocator::setOverride(ToolLocator::Tool::ImageMagick,
-                             writeTool(dir_.path(), "bad", "echo 'convert: corrupt image' >&2\nexit 1"));
+                             writeTool(workDir.path(), "bad", "echo 'convert: corrupt image' >&2\nexit 1"));
     const QString jpg = source("r.jpg");
 
     // Not configured: nothing leaves the machine.
@@ -429,7 +429,7 @@ void TestImgRunable::reportWaitIsBounded()
     ReportServer silent(false);
     qputenv("QUORVANE_REPORT_URL", silent.url().toUtf8());
     QTemporaryDir out;
-    ToolLocator::setOverride(ToolLocator::Tool::ImageMagick, writeTool(dir_.path(), "bad2", "echo oops >&2"));
+    ToolLocator::setOverride(ToolLocator::Tool::ImageMagick, writeTool(workDir.path(), "bad2", "echo oops >&2"));
     QElapsedTimer clock;
     clock.start();
     const WorkerResult result = runWorker(settingsFor(BatchOp::Rotate, kKeepFormat), source("t.jpg"), out.path());

@@ -84,9 +84,9 @@ private:
     JobFiles files(const QStringList &sources) const;
     QString jpg(const QString &name);
 
-    QTemporaryDir home_;
-    QTemporaryDir dir_;
-    QString realMagick_;
+    QTemporaryDir home;
+    QTemporaryDir workDir;
+    QString realMagick;
 };
 
 ImgThread *TestImgThread::startJob(Page *page, const JobSettings &s, const JobFiles &files, const QString &exportDir,
@@ -115,7 +115,7 @@ JobFiles TestImgThread::files(const QStringList &sources) const
 
 QString TestImgThread::jpg(const QString &name)
 {
-    const QString path = dir_.filePath(name);
+    const QString path = workDir.filePath(name);
     if (!QFile::exists(path))
         Fixtures::writeImage(path, QSize(16, 12));
     return path;
@@ -124,11 +124,11 @@ QString TestImgThread::jpg(const QString &name)
 void TestImgThread::initTestCase()
 {
     AppSetup::run();
-    QVERIFY(home_.isValid() && dir_.isValid());
-    qputenv("HOME", QFile::encodeName(home_.path()));
+    QVERIFY(home.isValid() && workDir.isValid());
+    qputenv("HOME", QFile::encodeName(home.path()));
     qunsetenv("XDG_CONFIG_HOME");
-    QCOMPARE(BatchPaths::defaultExportDir(), home_.path() + "/Desktop/Pelmora图片查看器");
-    realMagick_ = ToolLocator::program(ToolLocator::Tool::ImageMagick);
+    QCOMPARE(BatchPaths::defaultExportDir(), home.path() + "/Desktop/Pelmora图片查看器");
+    realMagick = ToolLocator::program(ToolLocator::Tool::ImageMagick);
 }
 
 void TestImgThread::cleanup()
@@ -136,7 +136,7 @@ void TestImgThread::cleanup()
     ToolSlots::setLimit(0);
     ImgRunable::setProgressInterval(1000);
     ToolLocator::setOverride(ToolLocator::Tool::ImageMagick, QString());
-    QDir(home_.filePath("Desktop")).removeRecursively();
+    QDir(home.filePath("Desktop")).removeRecursively();
 }
 
 void TestImgThread::emptyJobCreatesTheDefaultFolder()
@@ -159,7 +159,7 @@ void TestImgThread::emptyJobCreatesTheDefaultFolder()
 
 void TestImgThread::missingChosenFolderIsNotCreated()
 {
-    const QString chosen = dir_.filePath("gone");
+    const QString chosen = workDir.filePath("gone");
     Page page;
     startJob(&page, settingsFor(BatchOp::Convert, 2), files({jpg("m.jpg")}), chosen, &page);
     QTRY_VERIFY(page.ended());
@@ -200,10 +200,10 @@ void TestImgThread::toolsAtOnce()
     ToolSlots::setLimit(bound);
     ImgRunable::setProgressInterval(20);
     // The real ImageMagick behind a wrapper that logs when each run starts and ends.
-    const QString log = dir_.filePath(QStringLiteral("runs%1.log").arg(bound));
-    const QByteArray wrapper = "echo s >> '" + log.toUtf8() + "'\nsleep 0.5\n'" + realMagick_.toUtf8()
+    const QString log = workDir.filePath(QStringLiteral("runs%1.log").arg(bound));
+    const QByteArray wrapper = "echo s >> '" + log.toUtf8() + "'\nsleep 0.5\n'" + realMagick.toUtf8()
         + "' \"$@\"\nstatus=$?\necho e >> '" + log.toUtf8() + "'\nexit $status";
-    ToolLocator::setOverride(ToolLocator::Tool::ImageMagick, writeTool(dir_.path(), "logged-magick", wrapper));
+    ToolLocator::setOverride(ToolLocator::Tool::ImageMagick, writeTool(workDir.path(), "logged-magick", wrapper));
     QStringList sources;
     for (int i = 0; i < fileCount; ++i)
         sources << jpg(QStringLiteral("f%1.jpg").arg(i));
@@ -276,7 +276,7 @@ void TestImgThread::overlappingJobsKeepTheirTemp()
     const QString temp = TempArea::jobTempDir();
 
     // Both jobs decode RAW files through the temporary folder at the same time.
-    const QString dng = dir_.filePath("o.dng");
+    const QString dng = workDir.filePath("o.dng");
     QVERIFY(Fixtures::writeDng(dng, 32, 24));
     QTemporaryDir out;
     Page first, second;
@@ -302,7 +302,7 @@ void TestImgThread::pageClosedMidRun()
 {
     QFETCH(QString, page);
     ToolLocator::setOverride(ToolLocator::Tool::ImageMagick,
-                             writeTool(dir_.path(), "slow-copy", "sleep 2\ncp \"$IN\" \"$OUT\""));
+                             writeTool(workDir.path(), "slow-copy", "sleep 2\ncp \"$IN\" \"$OUT\""));
     QTemporaryDir out;
     Page listener;
     QObject *owner = page == "widget" ? new QWidget : new QObject;

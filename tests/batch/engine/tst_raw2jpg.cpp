@@ -36,8 +36,8 @@ private:
     Run decode(const QStringList &args) const;
     QString dng(int orientation = 1);
 
-    QTemporaryDir dir_;
-    QByteArray dngBytes_;
+    QTemporaryDir workDir;
+    QByteArray dngBytes;
 };
 
 namespace {
@@ -62,12 +62,12 @@ bool setOrientation(QByteArray &bytes, int orientation)
 
 void TestRaw2Jpg::initTestCase()
 {
-    QVERIFY(dir_.isValid());
-    const QString path = dir_.filePath("source.dng");
+    QVERIFY(workDir.isValid());
+    const QString path = workDir.filePath("source.dng");
     QVERIFY(Fixtures::writeDng(path, 64, 48));
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    dngBytes_ = file.readAll();
+    dngBytes = file.readAll();
 }
 
 TestRaw2Jpg::Run TestRaw2Jpg::decode(const QStringList &args) const
@@ -83,10 +83,10 @@ TestRaw2Jpg::Run TestRaw2Jpg::decode(const QStringList &args) const
 
 QString TestRaw2Jpg::dng(int orientation)
 {
-    QByteArray bytes = dngBytes_;
+    QByteArray bytes = dngBytes;
     if (!setOrientation(bytes, orientation))
         return QString();
-    const QString path = dir_.filePath(QStringLiteral("o%1.dng").arg(orientation));
+    const QString path = workDir.filePath(QStringLiteral("o%1.dng").arg(orientation));
     return Fixtures::writeBytes(path, bytes) ? path : QString();
 }
 
@@ -133,9 +133,9 @@ void TestRaw2Jpg::orientation()
 
 void TestRaw2Jpg::localEncodingPaths()
 {
-    const QString source = dir_.filePath("相机 照片.dng");
-    QVERIFY(Fixtures::writeBytes(source, dngBytes_));
-    const QString jpeg = dir_.filePath("输出 图片.jpg");
+    const QString source = workDir.filePath("相机 照片.dng");
+    QVERIFY(Fixtures::writeBytes(source, dngBytes));
+    const QString jpeg = workDir.filePath("输出 图片.jpg");
     QCOMPARE(decode({source, jpeg}).exitCode, 0);
     QCOMPARE(Fixtures::imageSize(jpeg), QSize(64, 48));
 }
@@ -148,13 +148,13 @@ void TestRaw2Jpg::failures_data()
 
     const QByteArray none;
     QTest::newRow("no arguments") << QStringList() << none << "two arguments";
-    QTest::newRow("one argument") << QStringList{"@in"} << dngBytes_ << "two arguments";
-    QTest::newRow("three arguments") << QStringList{"@in", "@out", "@out"} << dngBytes_ << "two arguments";
+    QTest::newRow("one argument") << QStringList{"@in"} << dngBytes << "two arguments";
+    QTest::newRow("three arguments") << QStringList{"@in", "@out", "@out"} << dngBytes << "two arguments";
     QTest::newRow("missing file") << QStringList{"@dir/absent.dng", "@out"} << none << "does not exist";
     QTest::newRow("zero bytes") << QStringList{"@in", "@out"} << QByteArray("") << "empty";
-    QTest::newRow("truncated data") << QStringList{"@in", "@out"} << dngBytes_.left(dngBytes_.size() - 100)
+    QTest::newRow("truncated data") << QStringList{"@in", "@out"} << dngBytes.left(dngBytes.size() - 100)
                                     << "truncated";
-    QTest::newRow("truncated header") << QStringList{"@in", "@out"} << dngBytes_.left(400) << "";
+    QTest::newRow("truncated header") << QStringList{"@in", "@out"} << dngBytes.left(400) << "";
     QTest::newRow("a folder") << QStringList{"@dir", "@out"} << none << "folder";
 
     QTemporaryDir jpegDir;
@@ -164,7 +164,7 @@ void TestRaw2Jpg::failures_data()
     jpeg.open(QIODevice::ReadOnly);
     QTest::newRow("a JPEG, not RAW") << QStringList{"@in", "@out"} << jpeg.readAll() << "not a RAW file";
     QTest::newRow("output folder missing")
-        << QStringList{"@in", "@dir/no/such/out.jpg"} << dngBytes_ << "cannot create the JPEG file";
+        << QStringList{"@in", "@dir/no/such/out.jpg"} << dngBytes << "cannot create the JPEG file";
     QTest::newRow("warning in the name is not echoed")
         << QStringList{"@dir/Warning.dng", "@out"} << none << "does not exist";
 }
@@ -198,7 +198,7 @@ void TestRaw2Jpg::failures()
 // A monochrome DNG develops to one grey channel; the JPEG is grey, brighter downwards.
 void TestRaw2Jpg::greyRaw()
 {
-    const QString source = dir_.filePath("grey.dng");
+    const QString source = workDir.filePath("grey.dng");
     QVERIFY(Fixtures::writeDng(source, 64, 48, {"--grey"}));
     QTemporaryDir out;
     const QString jpeg = out.filePath("grey.jpg");
@@ -247,7 +247,7 @@ void TestRaw2Jpg::acceptance()
 // The develop asks at every stage whether it is still wanted and stops when not.
 void TestRaw2Jpg::developCancelled()
 {
-    const QString source = dir_.filePath("source.dng");
+    const QString source = workDir.filePath("source.dng");
     int asked = 0;
     RawDecode::RawFile raw;
     QCOMPARE(raw.open(QFile::encodeName(source).constData()), RawDecode::Failure::None);
