@@ -121,14 +121,17 @@ void ImgRunable::run()
     ++runningWorkers;
     // The row shows 3 % at once; its steps begin when its tool may start.
     emitProgress(progressValue);
-    QString outputPath;
     if (ToolSlots::acquire([this] { return stopRequested(); })) {
         startProgress();
-        outputPath = process();
+        const QString outputPath = process();
         stopProgress();
+        // Placed and reported before the slot is handed on: the next file's row
+        // starts moving only after this one has ended.
+        finish(outputPath);
         ToolSlots::release();
+    } else {
+        finish(QString());
     }
-    finish(outputPath);
     runner.reset();
     temp.reset();
     --runningWorkers;
