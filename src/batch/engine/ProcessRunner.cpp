@@ -165,7 +165,9 @@ ToolRun ProcessRunner::run(const QString &program, const QStringList &arguments)
     clock.start();
     idle.start();
     sample.start();
-    quint64 activity = groupActivity(group);
+    // No sample at the start: reading /proc costs milliseconds, as much as a small
+    // file's whole conversion. The first sample, a second in, counts as progress.
+    quint64 activity = 0;
     while (!process->waitForFinished(kPollMs)) {
         if (process->state() == QProcess::NotRunning)
             break;
