@@ -3,6 +3,7 @@
 #include "formats/Formats.h"
 #include "rawdecode/RawDecode.h"
 #include "viewer/Apng.h"
+#include "viewer/PictureMemory.h"
 #include "viewer/ViewerLog.h"
 #include "viewer/ZoomModel.h"
 
@@ -74,6 +75,7 @@ bool isCancelled(const Options &options)
 // pixmap made from it on the GUI thread shares its pixels instead of converting.
 QImage paintable(QImage image)
 {
+    PictureMemory::premultiplyInPlace(image);
     const QImage::Format format = image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
     return image.format() == format ? image : std::move(image).convertToFormat(format);
 }
@@ -103,6 +105,21 @@ LoadFailure fromRaw(RawDecode::Failure failure)
     case RawDecode::Failure::Cancelled: return LoadFailure::Cancelled;
     }
     return LoadFailure::Corrupt;
+}
+
+// 8-bit RGB or grey pixels, packed, as an RGB32 picture in picture memory.
+QImage rgb32(const uchar *pixels, const QSize &size, int colours)
+{
+    QImage image = PictureMemory::image(size, QImage::Format_RGB32);
+    if (image.isNull())
+        return image;
+    for (int y = 0; y < size.height(); ++y) {
+        const uchar *in = pixels + qint64(y) * size.width() * colours;
+        auto *out = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < size.width(); ++x, in += colours)
+            out[x] = colours == 3 ? qRgb(in[0], in[1], in[2]) : qRgb(in[0], in[0], in[0]);
+    }
+    return image;
 }
 
 // The RAW path: the embedded preview first when asked and useful, then the develop.
@@ -147,20 +164,20 @@ LoadResult loadRaw(const QString &path, const Options &options, bool *notRaw)
         qCDebug(lcViewer) << "RAW file not developed:" << QString::fromStdString(raw.error());
         return failed(path, fromRaw(failure));
     }
-    const QImage wrapped(picture.pixels(), picture.width(), picture.height(), picture.width() * picture.colours(),
-                         picture.colours() == 3 ? QImage::Format_RGB888 : QImage::Format_Grayscale8);
     LoadResult result;
     result.path = path;
     result.stage = LoadStage::Full;
     // The conversion is the deep copy; LibRaw's buffer goes with picture.
-    result.image = wrapped.convertToFormat(QImage::Format_RGB32);
+    result.image = rgb32(picture.pixels(), QSize(picture.width(), picture.height()), picture.colours());
+    if (result.image.isNull())
+        return failed(path, LoadFailure::TooLarge);
     result.fullSize = result.image.size();
     return result;
 }
 
 // Reads a regular file whole, up to the cap. The descriptor is opened without
 // blocking and checked again, so a file swapped for a FIFO meanwhile cannot hang.
-LoadFailure readRegularFile(const QString &path, QByteArray *bytes)
+LoadFailure readRegularFile(const QString &path, PictureMemory::Bytes *bytes)
 {
     const QByteArray local = QFile::encodeName(path);
     struct stat info;
@@ -177,7 +194,9 @@ LoadFailure readRegularFile(const QString &path, QByteArray *bytes)
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         outcome = LoadFailure::NotAFile;
     } else {
-        bytes->resize(int(qMin<qint64>(info.st_size, kMaxFileBytes)));
+        *bytes = PictureMemory::Bytes::allocate(qMin<qint64>(info.st_size, kMaxFileBytes));
+        if (bytes->isNull())
+            outcome = LoadFailure::TooLarge;
         qint64 have = 0;
         while (have < bytes->size()) {
             const ssize_t n = ::read(fd, bytes->data() + have, size_t(bytes->size() - have));
@@ -187,7 +206,7 @@ LoadFailure readRegularFile(const QString &path, QByteArray *bytes)
                 break;
             have += n;
         }
-        bytes->truncate(int(have)); // a file that shrank meanwhile
+        bytes->truncate(have); // a file that shrank meanwhile
         char extra;
         if (have == kMaxFileBytes && ::read(fd, &extra, 1) > 0)
             outcome = LoadFailure::TooLarge;
@@ -267,10 +286,11 @@ LoadResult load(const QString &path, const Options &options)
         }
     }
 
-    QByteArray bytes;
-    const LoadFailure read = readRegularFile(path, &bytes);
+    PictureMemory::Bytes file;
+    const LoadFailure read = readRegularFile(path, &file);
     if (read != LoadFailure::None)
         return failed(path, read);
+    const QByteArray bytes = file.view();
     if (bytes.isEmpty())
         return failed(path, LoadFailure::NotImage);
 
@@ -323,7 +343,7 @@ LoadResult load(const QString &path, const Options &options)
     if (options.fastFirst && options.deliver && stored.isValid() && format == "jpeg"
         && !ZoomModel::showsAtActualSize(QSizeF(full), options.view)) {
         const QSize fitted = full.scaled(options.view, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
-        auto fast = [path, bytes, format, full, options, scaled = uprightSize(fitted, quarterTurned)] {
+        auto fast = [path, file, bytes, format, full, options, scaled = uprightSize(fitted, quarterTurned)] {
             CancellableDevice device(bytes, options.cancelled);
             QImageReader reader(&device, format);
             reader.setAutoDetectImageFormat(false);
@@ -345,7 +365,11 @@ LoadResult load(const QString &path, const Options &options)
             fast();
     }
 
+    // These readers decode into the picture they are given when its size and format
+    // are right, and set every pixel.
     QImage image;
+    if (stored.isValid() && (format == "jpeg" || format == "png"))
+        image = PictureMemory::image(stored, reader.imageFormat());
     if (!reader.read(&image)) {
         if (isCancelled(options))
             return failed(path, LoadFailure::Cancelled);

@@ -2,16 +2,19 @@
 #include "viewer/ImageDecode.h"
 #include "viewer/ImageLoader.h"
 #include "viewer/PictureItem.h"
+#include "viewer/PictureMemory.h"
 #include "viewer/SeeImgMainWT.h"
 
 #include <QDir>
 #include <QGraphicsView>
+#include <QImageReader>
 #include <QLabel>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -93,6 +96,11 @@ private slots:
     void animationPlays_data();
     void animationPlays();
     void animationPlaysItsLoopCount();
+    void largePicturesDecodeAsTheReaderDoes_data();
+    void largePicturesDecodeAsTheReaderDoes();
+    void pictureMemory_data();
+    void pictureMemory();
+    void fileBytes();
 
 private:
     QTemporaryDir tmp;
@@ -515,6 +523,117 @@ void TestLoader::animationPlaysItsLoopCount()
     QCOMPARE(shown.view.currentFrame(), 1);
     QTest::qWait(100);
     QCOMPARE(shown.view.currentFrame(), 1);
+}
+
+// Large JPEG and PNG pictures are decoded into memory of the loader's own; every
+// pixel must still be what Qt's reader gives.
+void TestLoader::largePicturesDecodeAsTheReaderDoes_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("format");
+    QTest::addColumn<int>("imageFormat");
+    QTest::addColumn<int>("quality");
+    // Width 1201: rows that are not a multiple of 4 bytes in grey.
+    QTest::newRow("jpeg colour") << "big.jpg" << QByteArray("jpeg") << int(QImage::Format_RGB32) << 90;
+    QTest::newRow("jpeg grey") << "big-grey.jpg" << QByteArray("jpeg") << int(QImage::Format_Grayscale8) << 90;
+    QTest::newRow("png colour") << "big.png" << QByteArray("png") << int(QImage::Format_RGB32) << -1;
+    QTest::newRow("png alpha") << "big-alpha.png" << QByteArray("png") << int(QImage::Format_ARGB32) << -1;
+    QTest::newRow("png grey") << "big-grey.png" << QByteArray("png") << int(QImage::Format_Grayscale8) << -1;
+    QTest::newRow("png 16 bit") << "big-16.png" << QByteArray("png") << int(QImage::Format_RGBA64) << -1;
+    QTest::newRow("png palette") << "big-palette.png" << QByteArray("png") << int(QImage::Format_Indexed8) << -1;
+}
+
+void TestLoader::largePicturesDecodeAsTheReaderDoes()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, format);
+    QFETCH(int, imageFormat);
+    QFETCH(int, quality);
+    const QSize size(format == "jpeg" && imageFormat == QImage::Format_Grayscale8 ? 4001 : 2001, 1500);
+    QImage source(size, QImage::Format_ARGB32);
+    for (int y = 0; y < size.height(); ++y) {
+        auto *row = reinterpret_cast<QRgb *>(source.scanLine(y));
+        for (int x = 0; x < size.width(); ++x)
+            row[x] = qRgba((x * 7) & 255, (y * 5) & 255, ((x ^ y) * 3) & 255, (x + y) & 255);
+    }
+    if (imageFormat == QImage::Format_Indexed8)
+        source = source.convertToFormat(QImage::Format_RGB32)
+                     .convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
+    else
+        source = source.convertToFormat(QImage::Format(imageFormat));
+    const QString path = tmp.filePath(name);
+    QVERIFY(source.save(path, format, quality));
+
+    const LoadResult result = ImageDecode::load(path, ImageDecode::Options());
+    QCOMPARE(result.stage, LoadStage::Full);
+    QImage expected = QImageReader(path).read();
+    expected = expected.convertToFormat(expected.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                                   : QImage::Format_RGB32);
+    QCOMPARE(result.image.format(), expected.format());
+    QCOMPARE(result.image.size(), expected.size());
+    QVERIFY(result.image == expected);
+}
+
+void TestLoader::pictureMemory_data()
+{
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("format");
+    QTest::newRow("small, ordinary heap") << QSize(100, 80) << int(QImage::Format_RGB32);
+    QTest::newRow("large") << QSize(3000, 2000) << int(QImage::Format_RGB32);
+    QTest::newRow("large grey, odd width") << QSize(4001, 1500) << int(QImage::Format_Grayscale8);
+    QTest::newRow("large rgb888, odd width") << QSize(2001, 1500) << int(QImage::Format_RGB888);
+    QTest::newRow("empty") << QSize(0, 10) << int(QImage::Format_RGB32);
+    QTest::newRow("no format") << QSize(3000, 2000) << int(QImage::Format_Invalid);
+}
+
+// A picture in the loader's memory is laid out as Qt lays out its own, and writable
+// to its last byte.
+void TestLoader::pictureMemory()
+{
+    QFETCH(QSize, size);
+    QFETCH(int, format);
+    QImage image = PictureMemory::image(size, QImage::Format(format));
+    const QImage ordinary(size, QImage::Format(format));
+    QCOMPARE(image.isNull(), ordinary.isNull());
+    if (image.isNull())
+        return;
+    QCOMPARE(image.size(), size);
+    QCOMPARE(image.format(), QImage::Format(format));
+    QCOMPARE(image.bytesPerLine(), ordinary.bytesPerLine());
+    const uchar *before = image.constBits();
+    image.fill(Qt::white);
+    QCOMPARE(image.constBits(), before);
+    const int lastByte = size.width() * image.depth() / 8 - 1;
+    QCOMPARE(image.constScanLine(size.height() - 1)[lastByte], uchar(0xff));
+
+    // Premultiplied where it lies.
+    QImage alpha = PictureMemory::image(size, QImage::Format_ARGB32);
+    alpha.fill(qRgba(200, 100, 50, 128));
+    const uchar *bits = alpha.constBits();
+    PictureMemory::premultiplyInPlace(alpha);
+    QCOMPARE(alpha.format(), QImage::Format_ARGB32_Premultiplied);
+    QCOMPARE(alpha.constBits(), bits);
+    const auto *last = reinterpret_cast<const QRgb *>(alpha.constScanLine(size.height() - 1));
+    QCOMPARE(last[size.width() - 1], qPremultiply(qRgba(200, 100, 50, 128)));
+}
+
+void TestLoader::fileBytes()
+{
+    for (const qint64 size : {qint64(0), qint64(100), PictureMemory::kMinHugeBytes + 3}) {
+        PictureMemory::Bytes bytes = PictureMemory::Bytes::allocate(size);
+        QVERIFY(!bytes.isNull());
+        QCOMPARE(bytes.size(), size);
+        std::memset(bytes.data(), 'x', size_t(size));
+        const PictureMemory::Bytes shared = bytes;
+        bytes.truncate(size / 2);
+        QCOMPARE(bytes.view().size(), int(size / 2));
+        if (size > 1) // no copy
+            QCOMPARE(static_cast<const void *>(bytes.view().constData()), static_cast<const void *>(shared.data()));
+        QCOMPARE(shared.size(), size);
+        bytes.truncate(size * 2); // never grows
+        QCOMPARE(bytes.size(), size / 2);
+    }
+    QVERIFY(PictureMemory::Bytes::allocate(-1).isNull());
 }
 
 QTEST_MAIN(TestLoader)
