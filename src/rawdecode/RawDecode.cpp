@@ -2,6 +2,7 @@
 
 #include <libraw/libraw.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
@@ -168,7 +169,7 @@ Failure RawFile::preview(Preview &out)
     return Failure::None;
 }
 
-Failure RawFile::develop(Picture &out, const std::function<bool()> &cancelled)
+Failure RawFile::process(const std::function<bool()> &cancelled)
 {
     trouble.cancel = cancelled;
     int code = raw->unpack();
@@ -180,7 +181,15 @@ Failure RawFile::develop(Picture &out, const std::function<bool()> &cancelled)
     code = raw->dcraw_process();
     if (code != LIBRAW_SUCCESS || troubled())
         return fail("processing", code);
-    code = LIBRAW_SUCCESS;
+    return Failure::None;
+}
+
+Failure RawFile::develop(Picture &out, const std::function<bool()> &cancelled)
+{
+    const Failure processed = process(cancelled);
+    if (processed != Failure::None)
+        return processed;
+    int code = LIBRAW_SUCCESS;
     std::shared_ptr<const libraw_processed_image_t> image(raw->dcraw_make_mem_image(&code), MemImageRelease());
     if (!image || code != LIBRAW_SUCCESS || troubled())
         return fail("making the image", code);
@@ -191,6 +200,29 @@ Failure RawFile::develop(Picture &out, const std::function<bool()> &cancelled)
     out.h = image->height;
     out.c = image->colors;
     out.owner = std::move(image);
+    return Failure::None;
+}
+
+Failure RawFile::developInto(const Target &target, const std::function<bool()> &cancelled)
+{
+    const Failure processed = process(cancelled);
+    if (processed != Failure::None)
+        return processed;
+    int width = 0, height = 0, colours = 0, bits = 0;
+    raw->get_mem_image_format(&width, &height, &colours, &bits);
+    const std::uint64_t size
+        = std::uint64_t(std::max(width, 0)) * std::uint64_t(std::max(height, 0)) * std::uint64_t(std::max(colours, 0));
+    if (!acceptable(LIBRAW_IMAGE_BITMAP, colours, bits, width, height, size))
+        return fail(Failure::Corrupt, "LibRaw produced no usable image");
+    int stride = 0;
+    std::uint8_t *rows = target(width, height, colours, &stride);
+    if (!rows)
+        return fail(Failure::NoMemory, "no memory for the developed picture");
+    if (stride < width * colours)
+        return fail(Failure::NoMemory, "rows too short for the developed picture");
+    const int code = raw->copy_mem_image(rows, stride, 0);
+    if (code != LIBRAW_SUCCESS || troubled())
+        return fail("making the image", code);
     return Failure::None;
 }
 

@@ -93,6 +93,14 @@ public:
     // Failure::Cancelled.
     Failure develop(Picture &out, const std::function<bool()> &cancelled = {});
 
+    // The caller's memory for a developed picture: called once with its upright size
+    // and colours (1 or 3, 8 bits each), returns its first row and sets the distance
+    // between rows (at least width * colours bytes); null when there is no memory.
+    using Target = std::function<std::uint8_t *(int width, int height, int colours, int *stride)>;
+    // As develop(), but the picture is written into the target's memory, without a
+    // copy of LibRaw's own in between.
+    Failure developInto(const Target &target, const std::function<bool()> &cancelled = {});
+
     // One line of our own words for the last failure; LibRaw itself prints nothing.
     const std::string &error() const;
 
@@ -106,6 +114,7 @@ private:
         bool cancelled = false;
     };
 
+    Failure process(const std::function<bool()> &cancelled);
     Failure fail(const char *stage, int code);
     Failure fail(Failure failure, const std::string &text);
     bool troubled() const;

@@ -107,19 +107,18 @@ LoadFailure fromRaw(RawDecode::Failure failure)
     return LoadFailure::Corrupt;
 }
 
-// 8-bit RGB or grey pixels, packed, as an RGB32 picture in picture memory.
-QImage rgb32(const uchar *pixels, const QSize &size, int colours)
+// Rows of packed 8-bit RGB or grey pixels at the start of each row of an RGB32
+// picture, widened to RGB32 from the right: no pixel is overwritten before it is read.
+void widenInPlace(QImage &image, int colours)
 {
-    QImage image = PictureMemory::image(size, QImage::Format_RGB32);
-    if (image.isNull())
-        return image;
-    for (int y = 0; y < size.height(); ++y) {
-        const uchar *in = pixels + qint64(y) * size.width() * colours;
-        auto *out = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < size.width(); ++x, in += colours)
+    for (int y = 0; y < image.height(); ++y) {
+        uchar *row = image.scanLine(y);
+        auto *out = reinterpret_cast<QRgb *>(row);
+        for (int x = image.width() - 1; x >= 0; --x) {
+            const uchar *in = row + x * colours;
             out[x] = colours == 3 ? qRgb(in[0], in[1], in[2]) : qRgb(in[0], in[0], in[0]);
+        }
     }
-    return image;
 }
 
 // The RAW path: the embedded preview first when asked and useful, then the develop.
@@ -158,19 +157,27 @@ LoadResult loadRaw(const QString &path, const Options &options, bool *notRaw)
         }
     }
 
-    RawDecode::Picture picture;
-    failure = raw.develop(picture, options.cancelled);
+    // LibRaw writes its packed rows into the picture's own memory; they are widened
+    // to RGB32 in place.
+    QImage image;
+    int colours = 0;
+    failure = raw.developInto(
+        [&image, &colours](int width, int height, int channels, int *stride) -> std::uint8_t * {
+            image = PictureMemory::image(QSize(width, height), QImage::Format_RGB32);
+            colours = channels;
+            *stride = image.bytesPerLine();
+            return image.isNull() ? nullptr : image.bits();
+        },
+        options.cancelled);
     if (failure != RawDecode::Failure::None) {
         qCDebug(lcViewer) << "RAW file not developed:" << QString::fromStdString(raw.error());
         return failed(path, fromRaw(failure));
     }
+    widenInPlace(image, colours);
     LoadResult result;
     result.path = path;
     result.stage = LoadStage::Full;
-    // The conversion is the deep copy; LibRaw's buffer goes with picture.
-    result.image = rgb32(picture.pixels(), QSize(picture.width(), picture.height()), picture.colours());
-    if (result.image.isNull())
-        return failed(path, LoadFailure::TooLarge);
+    result.image = image;
     result.fullSize = result.image.size();
     return result;
 }

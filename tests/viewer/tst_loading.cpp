@@ -44,6 +44,8 @@ private slots:
 
     void rawDecodes();
     void greyRaw();
+    void rawOrientation_data();
+    void rawOrientation();
     void brokenRaw_data();
     void brokenRaw();
     void lateRawResultDropped();
@@ -342,6 +344,38 @@ void TestLoading::greyRaw()
     const QRgb low = image.pixel(80, 60);
     QCOMPARE(qRed(low), qBlue(low));
     QVERIFY(qGray(low) > qGray(image.pixel(80, 2)) + 40);
+}
+
+// The camera's orientation stands the developed picture upright: the bands (red,
+// green, blue, grey from the stored left) end up where the turn puts them.
+void TestLoading::rawOrientation_data()
+{
+    QTest::addColumn<int>("orientation");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QPoint>("red");
+    QTest::addColumn<QPoint>("blue");
+    QTest::newRow("1 as stored") << 1 << QSize(96, 64) << QPoint(12, 32) << QPoint(60, 32);
+    QTest::newRow("3 half turn") << 3 << QSize(96, 64) << QPoint(84, 32) << QPoint(36, 32);
+    QTest::newRow("6 quarter clockwise") << 6 << QSize(64, 96) << QPoint(32, 12) << QPoint(32, 60);
+    QTest::newRow("8 quarter anticlockwise") << 8 << QSize(64, 96) << QPoint(32, 84) << QPoint(32, 36);
+}
+
+void TestLoading::rawOrientation()
+{
+    QFETCH(int, orientation);
+    QFETCH(QSize, size);
+    QFETCH(QPoint, red);
+    QFETCH(QPoint, blue);
+    const QString path = tmp.filePath(QStringLiteral("turned-%1.dng").arg(orientation));
+    QVERIFY(Fixtures::writeDng(path, 96, 64, {QStringLiteral("--orientation"), QString::number(orientation)}));
+    ShownView shown;
+    QVERIFY(shown.open(path));
+    const QImage image = shown.view.currentPixmap().toImage();
+    QVERIFY2(qAbs(image.width() - size.width()) <= 6 && qAbs(image.height() - size.height()) <= 6,
+             qPrintable(QStringLiteral("%1x%2").arg(image.width()).arg(image.height())));
+    const QColor r = image.pixelColor(red), b = image.pixelColor(blue);
+    QVERIFY2(r.red() > 2 * r.green() && r.red() > 2 * r.blue(), qPrintable(r.name()));
+    QVERIFY2(b.blue() > 2 * b.red() && b.blue() > 2 * b.green(), qPrintable(b.name()));
 }
 
 void TestLoading::brokenRaw_data()
