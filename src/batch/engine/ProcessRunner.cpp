@@ -3,15 +3,24 @@
 #include "batch/engine/MagickPolicy.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QMutex>
+#include <QStandardPaths>
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <sched.h>
+#include <sys/mman.h>
 #include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -23,16 +32,76 @@ ToolLimits currentLimits;
 constexpr int kPollMs = 50;
 constexpr int kActivityEveryMs = 1000;
 
-// Starts the program as the leader of a new process group, which dies with us.
-class GroupProcess : public QProcess
+// Standard error kept of one run; a tool that writes more loses the rest.
+constexpr int kMaxErrorBytes = 64 * 1024;
+
+// Everything the child needs, prepared by the parent: between the clone and the
+// exec the child shares the parent's memory and may only make system calls.
+struct Launch
 {
-protected:
-    void setupChildProcess() override
-    {
-        ::setpgid(0, 0);
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-    }
+    const char *program = nullptr;
+    char *const *argv = nullptr;
+    char *const *envp = nullptr;
+    const char *dir = nullptr;
+    int nullFd = -1;
+    int errorFd = -1;
+    pid_t parent = 0;
+    sigset_t mask;
+    int failure = 0; // errno of the step that failed, written by the child
 };
+
+// The child: leader of a new process group, killed when the starting thread dies,
+// null device in and out, standard error to the pipe, default signal handlers,
+// the parent's signal mask.
+__attribute__((no_sanitize("address", "undefined"))) int startChild(void *argument)
+{
+    auto *launch = static_cast<Launch *>(argument);
+    for (int signalNumber = 1; signalNumber < NSIG; ++signalNumber) {
+        struct sigaction action;
+        if (::sigaction(signalNumber, nullptr, &action) == 0 && action.sa_handler != SIG_DFL
+            && action.sa_handler != SIG_IGN) {
+            action.sa_handler = SIG_DFL;
+            action.sa_flags = 0;
+            ::sigaction(signalNumber, &action, nullptr);
+        }
+    }
+    const bool ready = ::setpgid(0, 0) == 0 && ::prctl(PR_SET_PDEATHSIG, SIGKILL) == 0 && ::getppid() == launch->parent
+        && ::dup2(launch->nullFd, STDIN_FILENO) >= 0 && ::dup2(launch->nullFd, STDOUT_FILENO) >= 0
+        && ::dup2(launch->errorFd, STDERR_FILENO) >= 0 && ::chdir(launch->dir) == 0
+        && ::sigprocmask(SIG_SETMASK, &launch->mask, nullptr) == 0;
+    if (ready)
+        ::execve(launch->program, launch->argv, launch->envp);
+    launch->failure = errno ? errno : ECHILD;
+    ::_exit(127);
+}
+
+// Null-terminated arrays of C strings that live as long as this.
+struct CStrings
+{
+    explicit CStrings(const QStringList &items)
+    {
+        for (const QString &item : items)
+            bytes.push_back(QFile::encodeName(item));
+        for (QByteArray &item : bytes)
+            pointers.push_back(item.data());
+        pointers.push_back(nullptr);
+    }
+    std::vector<QByteArray> bytes;
+    std::vector<char *> pointers;
+};
+
+// Waits for pid as waitpid does; false while it runs (WNOHANG) or on an error.
+bool reaped(pid_t pid, int *status, int options)
+{
+    for (;;) {
+        const pid_t done = ::waitpid(pid, status, options);
+        if (done == pid)
+            return true;
+        if (done < 0 && errno == EINTR)
+            continue;
+        return false;
+    }
+}
 
 QByteArray readSmallFile(const char *path)
 {
@@ -110,36 +179,60 @@ QString ToolRun::problem(const QString &program) const
     return QString();
 }
 
-ProcessRunner::ProcessRunner(const QString &workingDir, const QString &tempDir)
-    : process(std::make_unique<GroupProcess>())
+struct ProcessRunner::Child
 {
-    process->setWorkingDirectory(workingDir);
-    process->setProcessEnvironment(childEnvironment(tempDir));
-    process->setStandardOutputFile(QProcess::nullDevice());
-}
+    pid_t pid = -1;
+    int errorFd = -1; // the read end of the child's standard error
+    int pidFd = -1; // readable once the child has ended; -1 where the kernel has none
+    bool ended = false;
+    int status = 0;
+
+    ~Child()
+    {
+        if (errorFd >= 0)
+            ::close(errorFd);
+        if (pidFd >= 0)
+            ::close(pidFd);
+    }
+
+    bool reap(int options)
+    {
+        if (!ended && pid > 0 && reaped(pid, &status, options))
+            ended = true;
+        return ended;
+    }
+};
+
+ProcessRunner::ProcessRunner(const QString &workingDir, const QString &tempDir)
+    : workingDir(workingDir)
+    , environment(childEnvironment(tempDir))
+{ }
 
 ProcessRunner::~ProcessRunner()
 {
-    if (process->state() != QProcess::NotRunning)
-        endGroup(process->processId(), 0);
+    if (running)
+        endGroup(*running, 0);
 }
 
-void ProcessRunner::endGroup(qint64 group, int graceMs)
+void ProcessRunner::endGroup(Child &child, int graceMs)
 {
+    const pid_t group = child.pid;
     if (group <= 0)
         return;
-    if (process->state() != QProcess::NotRunning) {
-        ::kill(pid_t(-group), SIGTERM);
-        process->waitForFinished(graceMs);
+    if (!child.reap(WNOHANG)) {
+        ::kill(-group, SIGTERM);
+        QElapsedTimer clock;
+        clock.start();
+        while (!child.reap(WNOHANG) && clock.elapsed() < graceMs)
+            ::usleep(10000);
     }
     // The leader may be gone while its helpers still run.
     QElapsedTimer clock;
     clock.start();
     while (groupExists(group) && clock.elapsed() < graceMs)
         ::usleep(20000);
-    ::kill(pid_t(-group), SIGKILL);
-    if (process->state() != QProcess::NotRunning)
-        process->waitForFinished(kStartTimeoutMs);
+    ::kill(-group, SIGKILL);
+    child.reap(0);
 }
 
 ToolRun ProcessRunner::run(const QString &program, const QStringList &arguments)
@@ -150,14 +243,56 @@ ToolRun ProcessRunner::run(const QString &program, const QStringList &arguments)
         return result;
     }
     const ToolLimits limit = limits();
-    process->start(program, arguments, QIODevice::ReadOnly);
-    result.started = process->waitForStarted(kStartTimeoutMs);
-    if (!result.started) {
-        process->kill();
-        process->waitForFinished(kStartTimeoutMs);
+
+    // All of it made before the child exists: it may not allocate.
+    const QString path = program.contains(QLatin1Char('/')) ? program : QStandardPaths::findExecutable(program);
+    const QByteArray programBytes = QFile::encodeName(path);
+    const QByteArray dirBytes = QFile::encodeName(workingDir.isEmpty() ? QStringLiteral(".") : workingDir);
+    CStrings argv(QStringList{program} + arguments);
+    CStrings envp(environment.toStringList());
+    int pipeFds[2];
+    const int nullFd = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (path.isEmpty() || nullFd < 0 || ::pipe2(pipeFds, O_CLOEXEC) != 0) {
+        if (nullFd >= 0)
+            ::close(nullFd);
         return result;
     }
-    const qint64 group = process->processId();
+    Launch launch;
+    launch.program = programBytes.constData();
+    launch.argv = argv.pointers.data();
+    launch.envp = envp.pointers.data();
+    launch.dir = dirBytes.constData();
+    launch.nullFd = nullFd;
+    launch.errorFd = pipeFds[1];
+    launch.parent = ::getpid();
+
+    // The child runs on a stack of its own in this process's memory, and this thread
+    // waits until it has called exec or exited. No signal handler of ours may run in it.
+    constexpr size_t kStackBytes = 64 * 1024;
+    void *stack = ::mmap(nullptr, kStackBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
+    auto child = std::make_unique<Child>();
+    if (stack != MAP_FAILED) {
+        sigset_t all;
+        ::sigfillset(&all);
+        ::pthread_sigmask(SIG_SETMASK, &all, &launch.mask);
+        child->pid
+            = ::clone(startChild, static_cast<char *>(stack) + kStackBytes, CLONE_VM | CLONE_VFORK | SIGCHLD, &launch);
+        ::pthread_sigmask(SIG_SETMASK, &launch.mask, nullptr);
+        ::munmap(stack, kStackBytes);
+    }
+    ::close(nullFd);
+    ::close(pipeFds[1]);
+    child->errorFd = pipeFds[0];
+    if (child->pid <= 0)
+        return result;
+    if (launch.failure != 0) {
+        child->reap(0);
+        return result;
+    }
+    result.started = true;
+    child->pidFd = int(::syscall(SYS_pidfd_open, child->pid, 0));
+    running = std::move(child);
+    Child &tool = *running;
 
     // Waits in short slices so that a shutdown can end the child from this thread,
     // and looks at the group's activity once a second.
@@ -168,12 +303,31 @@ ToolRun ProcessRunner::run(const QString &program, const QStringList &arguments)
     // No sample at the start: reading /proc costs milliseconds, as much as a small
     // file's whole conversion. The first sample, a second in, counts as progress.
     quint64 activity = 0;
-    while (!process->waitForFinished(kPollMs)) {
-        if (process->state() == QProcess::NotRunning)
+    QByteArray errorText;
+    while (!tool.reap(WNOHANG)) {
+        pollfd watched[2];
+        int count = 0;
+        if (tool.errorFd >= 0)
+            watched[count++] = {tool.errorFd, POLLIN, 0};
+        if (tool.pidFd >= 0)
+            watched[count++] = {tool.pidFd, POLLIN, 0};
+        // Without a process descriptor the end is seen within 10 ms.
+        ::poll(watched, nfds_t(count), tool.pidFd >= 0 ? kPollMs : 10);
+        if (tool.errorFd >= 0 && watched[0].revents) {
+            char buffer[4096];
+            const ssize_t n = ::read(tool.errorFd, buffer, sizeof buffer);
+            if (n > 0 && errorText.size() < kMaxErrorBytes)
+                errorText.append(buffer, int(qMin<qint64>(n, kMaxErrorBytes - errorText.size())));
+            if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) {
+                ::close(tool.errorFd);
+                tool.errorFd = -1;
+            }
+        }
+        if (tool.reap(WNOHANG))
             break;
         if (sample.elapsed() >= kActivityEveryMs || idle.elapsed() >= limit.idleMs) {
             sample.restart();
-            const quint64 now = groupActivity(group);
+            const quint64 now = groupActivity(tool.pid);
             if (now != activity)
                 idle.restart();
             activity = now;
@@ -189,10 +343,23 @@ ToolRun ProcessRunner::run(const QString &program, const QStringList &arguments)
             break;
         }
     }
-    endGroup(group, limit.graceMs);
-    result.crashed = process->exitStatus() == QProcess::CrashExit && !result.stopped && !result.timedOut;
-    result.exitCode = process->exitCode();
-    result.errorText = QString::fromUtf8(process->readAllStandardError());
+    endGroup(tool, limit.graceMs);
+    // What the tool wrote last, helpers' writes included, until the pipe is empty.
+    while (tool.errorFd >= 0 && errorText.size() < kMaxErrorBytes) {
+        pollfd watched{tool.errorFd, POLLIN, 0};
+        char buffer[4096];
+        if (::poll(&watched, 1, 0) <= 0)
+            break;
+        const ssize_t n = ::read(tool.errorFd, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        errorText.append(buffer, int(qMin<qint64>(n, kMaxErrorBytes - errorText.size())));
+    }
+    const bool signalled = WIFSIGNALED(tool.status);
+    result.crashed = signalled && !result.stopped && !result.timedOut;
+    result.exitCode = WIFEXITED(tool.status) ? WEXITSTATUS(tool.status) : -1;
+    result.errorText = QString::fromUtf8(errorText);
+    running.reset();
     return result;
 }
 

@@ -43,8 +43,11 @@ struct ToolLimits
 };
 
 // Runs the external programs of one file, one after the other, on the calling
-// thread: one process object, arguments as a list (no shell), working directory
-// the application folder, up to 30 s to start, then the limits above.
+// thread: arguments as a list (no shell), working directory the application
+// folder, standard input and output the null device, then the limits above.
+// Children are started without copying this process (the way posix_spawn does):
+// forking a multi-threaded process and then writing to its memory cost more than
+// a small file's whole conversion.
 //
 // Every program runs in a process group of its own, so ending it ends the helpers
 // it started too: SIGTERM to the group, SIGKILL after a short grace. Helpers left
@@ -85,9 +88,13 @@ public:
     static QProcessEnvironment childEnvironment(const QString &tempDir = QString());
 
 private:
-    bool cancelled() const;
-    void endGroup(qint64 group, int graceMs);
+    struct Child;
 
-    std::unique_ptr<QProcess> process;
+    bool cancelled() const;
+    static void endGroup(Child &child, int graceMs);
+
+    const QString workingDir;
+    const QProcessEnvironment environment;
     const std::atomic_bool *cancelFlag = nullptr;
+    std::unique_ptr<Child> running; // while run() waits, for the destructor
 };

@@ -68,6 +68,9 @@ private slots:
     void namesThatAreNotUtf8();
     void fullDiskIsSaidSo();
     void secondProcessKeepsItsTemp();
+    void runnerOutcomes_data();
+    void runnerOutcomes();
+    void toolDiesWithUs();
 
 private:
     QString jpg(const QString &name, const QSize &size = QSize(40, 20));
@@ -171,8 +174,20 @@ int holdTempChild(int argc, char **argv)
     return 0;
 }
 
+// Child mode: runs a tool that writes its pid and sleeps, until killed.
+int runnerChild(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    const QString dir = QString::fromLocal8Bit(argv[2]);
+    ProcessRunner runner(dir);
+    runner.run(QStringLiteral("/bin/sh"), {"-c", "echo $$ > tool.part && mv tool.part tool && exec sleep 600"});
+    return 0;
+}
+
 int childMain(int argc, char **argv)
 {
+    if (argc >= 3 && qstrcmp(argv[1], "--runner-child") == 0)
+        return runnerChild(argc, argv);
     if (argc >= 3 && qstrcmp(argv[1], "--stop-child") == 0)
         return stopChild(argc, argv);
     return holdTempChild(argc, argv);
@@ -737,9 +752,75 @@ void TestFaults::secondProcessKeepsItsTemp()
     QVERIFY(!QFileInfo::exists(held)); // ...the next start does
 }
 
+// What a run of a program reports: its status, a crash, its standard error; it
+// reads the null device and runs in the working folder.
+void TestFaults::runnerOutcomes_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<bool>("started");
+    QTest::addColumn<bool>("crashed");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("errorText"); // "$DIR": the working folder
+    QTest::newRow("succeeds") << "/bin/sh"
+                              << "exit 0" << true << false << 0 << "";
+    QTest::newRow("exit status") << "/bin/sh"
+                                 << "echo bad >&2; exit 3" << true << false << 3 << "bad\n";
+    QTest::newRow("crash") << "/bin/sh"
+                           << "kill -SEGV $$" << true << true << -1 << "";
+    QTest::newRow("input is empty") << "/bin/sh"
+                                    << "cat; echo read >&2" << true << false << 0 << "read\n";
+    QTest::newRow("output is dropped") << "/bin/sh"
+                                       << "echo out" << true << false << 0 << "";
+    QTest::newRow("working folder") << "/bin/sh"
+                                    << "pwd >&2" << true << false << 0 << "$DIR\n";
+    QTest::newRow("found on PATH") << "sh"
+                                   << "exit 0" << true << false << 0 << "";
+    QTest::newRow("missing program") << "/nonexistent/tool"
+                                     << "" << false << false << -1 << "";
+    QTest::newRow("not executable") << "/etc/hostname"
+                                    << "" << false << false << -1 << "";
+}
+
+void TestFaults::runnerOutcomes()
+{
+    QFETCH(QString, program);
+    QFETCH(QString, script);
+    QFETCH(bool, started);
+    QFETCH(bool, crashed);
+    QFETCH(int, exitCode);
+    QFETCH(QString, errorText);
+    QTemporaryDir dir;
+    ProcessRunner runner(QFileInfo(dir.path()).canonicalFilePath());
+    const ToolRun run = runner.run(program, {"-c", script});
+    QCOMPARE(run.started, started);
+    QCOMPARE(run.crashed, crashed);
+    if (started && !crashed)
+        QCOMPARE(run.exitCode, exitCode);
+    QCOMPARE(run.errorText, errorText.replace("$DIR", QFileInfo(dir.path()).canonicalFilePath()));
+    QCOMPARE(run.ok(), started && !crashed && exitCode == 0);
+}
+
+// A tool does not outlive this process, even when it is killed without warning.
+void TestFaults::toolDiesWithUs()
+{
+    QTemporaryDir dir;
+    QProcess other;
+    other.start(QCoreApplication::applicationFilePath(), {"--runner-child", dir.path()});
+    QVERIFY(other.waitForStarted(30000));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath("tool")), 30000);
+    const qint64 tool = readAll(dir.filePath("tool")).trimmed().toLongLong();
+    QVERIFY(running(tool));
+    ::kill(pid_t(other.processId()), SIGKILL);
+    QVERIFY(other.waitForFinished(30000));
+    QTRY_VERIFY(!running(tool));
+}
+
 int main(int argc, char **argv)
 {
-    if (argc >= 2 && (qstrcmp(argv[1], "--stop-child") == 0 || qstrcmp(argv[1], "--hold-temp") == 0))
+    if (argc >= 2
+        && (qstrcmp(argv[1], "--stop-child") == 0 || qstrcmp(argv[1], "--hold-temp") == 0
+            || qstrcmp(argv[1], "--runner-child") == 0))
         return childMain(argc, argv);
     QApplication app(argc, argv);
     TestFaults test;
