@@ -202,8 +202,6 @@ LoadFailure readRegularFile(const QString &path, PictureMemory::Bytes *bytes)
         outcome = LoadFailure::NotAFile;
     } else {
         *bytes = PictureMemory::Bytes::allocate(qMin<qint64>(info.st_size, kMaxFileBytes));
-        if (bytes->isNull())
-            outcome = LoadFailure::TooLarge;
         qint64 have = 0;
         while (have < bytes->size()) {
             const ssize_t n = ::read(fd, bytes->data() + have, size_t(bytes->size() - have));
@@ -215,7 +213,7 @@ LoadFailure readRegularFile(const QString &path, PictureMemory::Bytes *bytes)
         }
         bytes->truncate(have); // a file that shrank meanwhile
         char extra;
-        if (have == kMaxFileBytes && ::read(fd, &extra, 1) > 0)
+        if (bytes->isNull() || (have == kMaxFileBytes && ::read(fd, &extra, 1) > 0))
             outcome = LoadFailure::TooLarge;
     }
     ::close(fd);
@@ -350,8 +348,8 @@ LoadResult load(const QString &path, const Options &options)
     if (options.fastFirst && options.deliver && stored.isValid() && format == "jpeg"
         && !ZoomModel::showsAtActualSize(QSizeF(full), options.view)) {
         const QSize fitted = full.scaled(options.view, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
-        auto fast = [path, file, bytes, format, full, options, scaled = uprightSize(fitted, quarterTurned)] {
-            CancellableDevice device(bytes, options.cancelled);
+        auto fast = [path, file, format, full, options, scaled = uprightSize(fitted, quarterTurned)] {
+            CancellableDevice device(file.view(), options.cancelled);
             QImageReader reader(&device, format);
             reader.setAutoDetectImageFormat(false);
             reader.setAutoTransform(true);

@@ -10,32 +10,20 @@ namespace {
 
 constexpr size_t kHugePage = 2 * 1024 * 1024;
 
-struct Region
-{
-    void *base = nullptr;
-    size_t length = 0;
-};
-
-// A 2 MiB aligned region: the kernel backs only aligned 2 MiB ranges with huge pages.
-char *mapHuge(size_t bytes, Region *region)
+// A 2 MiB aligned block of bytes, owned by the returned pointer: the kernel backs
+// only aligned 2 MiB ranges with huge pages.
+std::shared_ptr<char> mapHuge(size_t bytes)
 {
     const size_t rounded = (bytes + kHugePage - 1) & ~(kHugePage - 1);
-    region->length = rounded + kHugePage;
-    region->base = ::mmap(nullptr, region->length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (region->base == MAP_FAILED)
+    const size_t length = rounded + kHugePage;
+    void *base = ::mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (base == MAP_FAILED)
         return nullptr;
-    const auto address = reinterpret_cast<uintptr_t>(region->base);
+    const auto address = reinterpret_cast<uintptr_t>(base);
     char *aligned = reinterpret_cast<char *>((address + kHugePage - 1) & ~uintptr_t(kHugePage - 1));
     // Only advice: without transparent huge pages this is ordinary memory.
     ::madvise(aligned, rounded, MADV_HUGEPAGE);
-    return aligned;
-}
-
-void unmap(void *info)
-{
-    const auto *region = static_cast<Region *>(info);
-    ::munmap(region->base, region->length);
-    delete region;
+    return std::shared_ptr<char>(aligned, [base, length](char *) { ::munmap(base, length); });
 }
 
 } // namespace
@@ -49,13 +37,13 @@ QImage image(const QSize &size, QImage::Format format)
     const qint64 bytes = bytesPerLine * size.height();
     if (bytes < kMinHugeBytes || bytesPerLine > std::numeric_limits<int>::max())
         return QImage(size, format);
-    auto *region = new Region;
-    uchar *data = reinterpret_cast<uchar *>(mapHuge(size_t(bytes), region));
-    if (!data) {
-        delete region;
+    // The picture holds a copy of the block and lets it go with its last copy.
+    const Bytes block = Bytes::allocate(bytes);
+    if (block.isNull())
         return QImage();
-    }
-    return QImage(data, size.width(), size.height(), int(bytesPerLine), format, unmap, region);
+    return QImage(
+        reinterpret_cast<uchar *>(block.data()), size.width(), size.height(), int(bytesPerLine), format,
+        [](void *held) { delete static_cast<Bytes *>(held); }, new Bytes(block));
 }
 
 Bytes Bytes::allocate(qint64 size)
@@ -63,13 +51,10 @@ Bytes Bytes::allocate(qint64 size)
     Bytes bytes;
     if (size < 0)
         return bytes;
-    if (size < kMinHugeBytes) {
+    if (size < kMinHugeBytes)
         bytes.memory.reset(static_cast<char *>(std::malloc(size_t(qMax<qint64>(size, 1)))), std::free);
-    } else {
-        Region region;
-        if (char *data = mapHuge(size_t(size), &region))
-            bytes.memory.reset(data, [region](char *) { ::munmap(region.base, region.length); });
-    }
+    else
+        bytes.memory = mapHuge(size_t(size));
     bytes.length = bytes.memory ? size : 0;
     return bytes;
 }

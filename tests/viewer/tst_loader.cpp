@@ -533,14 +533,18 @@ void TestLoader::largePicturesDecodeAsTheReaderDoes_data()
     QTest::addColumn<QByteArray>("format");
     QTest::addColumn<int>("imageFormat");
     QTest::addColumn<int>("quality");
-    // Width 1201: rows that are not a multiple of 4 bytes in grey.
-    QTest::newRow("jpeg colour") << "big.jpg" << QByteArray("jpeg") << int(QImage::Format_RGB32) << 90;
-    QTest::newRow("jpeg grey") << "big-grey.jpg" << QByteArray("jpeg") << int(QImage::Format_Grayscale8) << 90;
-    QTest::newRow("png colour") << "big.png" << QByteArray("png") << int(QImage::Format_RGB32) << -1;
-    QTest::newRow("png alpha") << "big-alpha.png" << QByteArray("png") << int(QImage::Format_ARGB32) << -1;
-    QTest::newRow("png grey") << "big-grey.png" << QByteArray("png") << int(QImage::Format_Grayscale8) << -1;
-    QTest::newRow("png 16 bit") << "big-16.png" << QByteArray("png") << int(QImage::Format_RGBA64) << -1;
-    QTest::newRow("png palette") << "big-palette.png" << QByteArray("png") << int(QImage::Format_Indexed8) << -1;
+    QTest::addColumn<QSize>("size");
+    // Odd widths: rows of one byte a pixel that are not a multiple of 4 bytes. Every
+    // picture is large enough for the loader's own memory.
+    const QSize colour(2001, 1500), grey(4001, 1500);
+    QTest::newRow("jpeg colour") << "big.jpg" << QByteArray("jpeg") << int(QImage::Format_RGB32) << 90 << colour;
+    QTest::newRow("jpeg grey") << "big-grey.jpg" << QByteArray("jpeg") << int(QImage::Format_Grayscale8) << 90 << grey;
+    QTest::newRow("png colour") << "big.png" << QByteArray("png") << int(QImage::Format_RGB32) << -1 << colour;
+    QTest::newRow("png alpha") << "big-alpha.png" << QByteArray("png") << int(QImage::Format_ARGB32) << -1 << colour;
+    QTest::newRow("png grey") << "big-grey.png" << QByteArray("png") << int(QImage::Format_Grayscale8) << -1 << grey;
+    QTest::newRow("png 16 bit") << "big-16.png" << QByteArray("png") << int(QImage::Format_RGBA64) << -1 << colour;
+    QTest::newRow("png palette") << "big-palette.png" << QByteArray("png") << int(QImage::Format_Indexed8) << -1
+                                 << grey;
 }
 
 void TestLoader::largePicturesDecodeAsTheReaderDoes()
@@ -549,7 +553,7 @@ void TestLoader::largePicturesDecodeAsTheReaderDoes()
     QFETCH(QByteArray, format);
     QFETCH(int, imageFormat);
     QFETCH(int, quality);
-    const QSize size(format == "jpeg" && imageFormat == QImage::Format_Grayscale8 ? 4001 : 2001, 1500);
+    QFETCH(QSize, size);
     QImage source(size, QImage::Format_ARGB32);
     for (int y = 0; y < size.height(); ++y) {
         auto *row = reinterpret_cast<QRgb *>(source.scanLine(y));
@@ -561,6 +565,7 @@ void TestLoader::largePicturesDecodeAsTheReaderDoes()
                      .convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither);
     else
         source = source.convertToFormat(QImage::Format(imageFormat));
+    QVERIFY(qint64(size.width()) * size.height() * source.depth() / 8 >= PictureMemory::kMinHugeBytes);
     const QString path = tmp.filePath(name);
     QVERIFY(source.save(path, format, quality));
 

@@ -90,19 +90,6 @@ struct CStrings
     std::vector<char *> pointers;
 };
 
-// Waits for pid as waitpid does; false while it runs (WNOHANG) or on an error.
-bool reaped(pid_t pid, int *status, int options)
-{
-    for (;;) {
-        const pid_t done = ::waitpid(pid, status, options);
-        if (done == pid)
-            return true;
-        if (done < 0 && errno == EINTR)
-            continue;
-        return false;
-    }
-}
-
 QByteArray readSmallFile(const char *path)
 {
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
@@ -153,6 +140,74 @@ bool groupExists(qint64 group)
     return ::kill(pid_t(-group), 0) == 0;
 }
 
+// A started tool: the leader of its process group.
+struct Child
+{
+    pid_t pid = -1;
+    int errorFd = -1; // the read end of the tool's standard error; -1 once it ended
+    int pidFd = -1; // readable once the child has ended; -1 where the kernel has none
+    bool ended = false;
+    int status = 0;
+
+    Child() = default;
+    Child(const Child &) = delete;
+    Child &operator=(const Child &) = delete;
+    ~Child()
+    {
+        if (errorFd >= 0)
+            ::close(errorFd);
+        if (pidFd >= 0)
+            ::close(pidFd);
+    }
+
+    // Waits for the leader as waitpid does; false while it runs (WNOHANG).
+    bool reap(int options)
+    {
+        while (!ended && pid > 0) {
+            const pid_t done = ::waitpid(pid, &status, options);
+            if (done == pid)
+                ended = true;
+            else if (done >= 0 || errno != EINTR)
+                break;
+        }
+        return ended;
+    }
+
+    // One read of standard error into text, up to the cap (what is over is read and
+    // dropped, so a talkative tool never blocks on a full pipe); closes it at its end.
+    void readError(QByteArray &text)
+    {
+        char buffer[4096];
+        const ssize_t n = ::read(errorFd, buffer, sizeof buffer);
+        if (n > 0 && text.size() < kMaxErrorBytes)
+            text.append(buffer, int(qMin<qint64>(n, kMaxErrorBytes - text.size())));
+        if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) {
+            ::close(errorFd);
+            errorFd = -1;
+        }
+    }
+
+    // SIGTERM to the group, SIGKILL after the grace; the leader is reaped.
+    void endGroup(int graceMs)
+    {
+        if (pid <= 0)
+            return;
+        QElapsedTimer clock;
+        clock.start();
+        if (!reap(WNOHANG)) {
+            ::kill(-pid, SIGTERM);
+            while (!reap(WNOHANG) && clock.elapsed() < graceMs)
+                ::usleep(10000);
+        }
+        // The leader may be gone while its helpers still run.
+        clock.restart();
+        while (groupExists(pid) && clock.elapsed() < graceMs)
+            ::usleep(20000);
+        ::kill(-pid, SIGKILL);
+        reap(0);
+    }
+};
+
 QString seconds(qint64 ms)
 {
     return ms % 60000 == 0 && ms >= 60000 ? QStringLiteral("%1 min").arg(ms / 60000)
@@ -179,61 +234,10 @@ QString ToolRun::problem(const QString &program) const
     return QString();
 }
 
-struct ProcessRunner::Child
-{
-    pid_t pid = -1;
-    int errorFd = -1; // the read end of the child's standard error
-    int pidFd = -1; // readable once the child has ended; -1 where the kernel has none
-    bool ended = false;
-    int status = 0;
-
-    ~Child()
-    {
-        if (errorFd >= 0)
-            ::close(errorFd);
-        if (pidFd >= 0)
-            ::close(pidFd);
-    }
-
-    bool reap(int options)
-    {
-        if (!ended && pid > 0 && reaped(pid, &status, options))
-            ended = true;
-        return ended;
-    }
-};
-
 ProcessRunner::ProcessRunner(const QString &workingDir, const QString &tempDir)
     : workingDir(workingDir)
     , environment(childEnvironment(tempDir))
 { }
-
-ProcessRunner::~ProcessRunner()
-{
-    if (running)
-        endGroup(*running, 0);
-}
-
-void ProcessRunner::endGroup(Child &child, int graceMs)
-{
-    const pid_t group = child.pid;
-    if (group <= 0)
-        return;
-    if (!child.reap(WNOHANG)) {
-        ::kill(-group, SIGTERM);
-        QElapsedTimer clock;
-        clock.start();
-        while (!child.reap(WNOHANG) && clock.elapsed() < graceMs)
-            ::usleep(10000);
-    }
-    // The leader may be gone while its helpers still run.
-    QElapsedTimer clock;
-    clock.start();
-    while (groupExists(group) && clock.elapsed() < graceMs)
-        ::usleep(20000);
-    ::kill(-group, SIGKILL);
-    child.reap(0);
-}
 
 ToolRun ProcessRunner::run(const QString &program, const QStringList &arguments)
 {
@@ -270,29 +274,27 @@ ToolRun ProcessRunner::run(const QString &program, const QStringList &arguments)
     // waits until it has called exec or exited. No signal handler of ours may run in it.
     constexpr size_t kStackBytes = 64 * 1024;
     void *stack = ::mmap(nullptr, kStackBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
-    auto child = std::make_unique<Child>();
+    Child tool;
     if (stack != MAP_FAILED) {
         sigset_t all;
         ::sigfillset(&all);
         ::pthread_sigmask(SIG_SETMASK, &all, &launch.mask);
-        child->pid
+        tool.pid
             = ::clone(startChild, static_cast<char *>(stack) + kStackBytes, CLONE_VM | CLONE_VFORK | SIGCHLD, &launch);
         ::pthread_sigmask(SIG_SETMASK, &launch.mask, nullptr);
         ::munmap(stack, kStackBytes);
     }
     ::close(nullFd);
     ::close(pipeFds[1]);
-    child->errorFd = pipeFds[0];
-    if (child->pid <= 0)
+    tool.errorFd = pipeFds[0];
+    if (tool.pid <= 0)
         return result;
     if (launch.failure != 0) {
-        child->reap(0);
+        tool.reap(0);
         return result;
     }
     result.started = true;
-    child->pidFd = int(::syscall(SYS_pidfd_open, child->pid, 0));
-    running = std::move(child);
-    Child &tool = *running;
+    tool.pidFd = int(::syscall(SYS_pidfd_open, tool.pid, 0));
 
     // Waits in short slices so that a shutdown can end the child from this thread,
     // and looks at the group's activity once a second.
@@ -313,16 +315,8 @@ ToolRun ProcessRunner::run(const QString &program, const QStringList &arguments)
             watched[count++] = {tool.pidFd, POLLIN, 0};
         // Without a process descriptor the end is seen within 10 ms.
         ::poll(watched, nfds_t(count), tool.pidFd >= 0 ? kPollMs : 10);
-        if (tool.errorFd >= 0 && watched[0].revents) {
-            char buffer[4096];
-            const ssize_t n = ::read(tool.errorFd, buffer, sizeof buffer);
-            if (n > 0 && errorText.size() < kMaxErrorBytes)
-                errorText.append(buffer, int(qMin<qint64>(n, kMaxErrorBytes - errorText.size())));
-            if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) {
-                ::close(tool.errorFd);
-                tool.errorFd = -1;
-            }
-        }
+        if (tool.errorFd >= 0 && watched[0].revents)
+            tool.readError(errorText);
         if (tool.reap(WNOHANG))
             break;
         if (sample.elapsed() >= kActivityEveryMs || idle.elapsed() >= limit.idleMs) {
@@ -343,23 +337,15 @@ ToolRun ProcessRunner::run(const QString &program, const QStringList &arguments)
             break;
         }
     }
-    endGroup(tool, limit.graceMs);
+    tool.endGroup(limit.graceMs);
     // What the tool wrote last, helpers' writes included, until the pipe is empty.
-    while (tool.errorFd >= 0 && errorText.size() < kMaxErrorBytes) {
-        pollfd watched{tool.errorFd, POLLIN, 0};
-        char buffer[4096];
-        if (::poll(&watched, 1, 0) <= 0)
-            break;
-        const ssize_t n = ::read(tool.errorFd, buffer, sizeof buffer);
-        if (n <= 0)
-            break;
-        errorText.append(buffer, int(qMin<qint64>(n, kMaxErrorBytes - errorText.size())));
-    }
+    pollfd pending{tool.errorFd, POLLIN, 0};
+    while (tool.errorFd >= 0 && errorText.size() < kMaxErrorBytes && ::poll(&pending, 1, 0) > 0)
+        tool.readError(errorText);
     const bool signalled = WIFSIGNALED(tool.status);
     result.crashed = signalled && !result.stopped && !result.timedOut;
     result.exitCode = WIFEXITED(tool.status) ? WEXITSTATUS(tool.status) : -1;
     result.errorText = QString::fromUtf8(errorText);
-    running.reset();
     return result;
 }
 

@@ -1,11 +1,10 @@
 #pragma once
 
-#include <QProcess>
+#include <QProcessEnvironment>
 
 #include <QString>
 #include <QStringList>
 #include <atomic>
-#include <memory>
 
 // What one run of an external program left behind.
 struct ToolRun
@@ -66,7 +65,6 @@ public:
 
     // tempDir: the file's private temporary folder; empty leaves the tools' own choice.
     ProcessRunner(const QString &workingDir, const QString &tempDir = QString());
-    ~ProcessRunner();
     ProcessRunner(const ProcessRunner &) = delete;
     ProcessRunner &operator=(const ProcessRunner &) = delete;
 
@@ -88,13 +86,9 @@ public:
     static QProcessEnvironment childEnvironment(const QString &tempDir = QString());
 
 private:
-    struct Child;
-
     bool cancelled() const;
-    static void endGroup(Child &child, int graceMs);
 
     const QString workingDir;
     const QProcessEnvironment environment;
     const std::atomic_bool *cancelFlag = nullptr;
-    std::unique_ptr<Child> running; // while run() waits, for the destructor
 };
