@@ -116,19 +116,16 @@ int firstPaint(SeeImgMainWT &view, const QString &cache, int rounds)
         ok = ok && view.pictureSize() == QSizeF(6000, 4000);
     };
     Samples floor, sameMemory;
-    const auto bare = [&](Samples &) {
-        const double ms = decodeFloor(bytes);
-        ok = ms >= 0 && ok;
-        floor.add(ms, 0);
-    };
-    const auto bareSameMemory = [&](Samples &) {
-        const double ms = decodeFloor(bytes, true);
-        ok = ms >= 0 && ok;
-        sameMemory.add(ms, 0);
+    const auto bare = [&](Samples *into, bool hugePages) {
+        return [&, into, hugePages](Samples &) {
+            const double ms = decodeFloor(bytes, hugePages);
+            ok = ms >= 0 && ok;
+            into->add(ms, 0);
+        };
     };
     open(floor); // warm-up, not counted
     first = full = Samples();
-    ViewerBench::alternate(rounds, {open, bare, bareSameMemory});
+    ViewerBench::alternate(rounds, {open, bare(&floor, false), bare(&sameMemory, true)});
     if (!ok)
         return 1;
     const auto print = [&](const QString &name, const Samples &ours, double target) {

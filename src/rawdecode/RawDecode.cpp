@@ -5,21 +5,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <new>
 #include <sys/stat.h>
 
 namespace RawDecode {
-
-namespace {
-
-struct MemImageRelease
-{
-    void operator()(const libraw_processed_image_t *image) const
-    {
-        LibRaw::dcraw_clear_mem(const_cast<libraw_processed_image_t *>(image));
-    }
-};
-
-} // namespace
 
 bool withinBound(std::uint64_t width, std::uint64_t height)
 {
@@ -186,20 +175,26 @@ Failure RawFile::process(const std::function<bool()> &cancelled)
 
 Failure RawFile::develop(Picture &out, const std::function<bool()> &cancelled)
 {
-    const Failure processed = process(cancelled);
-    if (processed != Failure::None)
-        return processed;
-    int code = LIBRAW_SUCCESS;
-    std::shared_ptr<const libraw_processed_image_t> image(raw->dcraw_make_mem_image(&code), MemImageRelease());
-    if (!image || code != LIBRAW_SUCCESS || troubled())
-        return fail("making the image", code);
-    if (!acceptable(image->type, image->colors, image->bits, image->width, image->height, image->data_size))
-        return fail(Failure::Corrupt, "LibRaw produced no usable image");
-    out.data = image->data;
-    out.w = image->width;
-    out.h = image->height;
-    out.c = image->colors;
-    out.owner = std::move(image);
+    std::shared_ptr<std::uint8_t> pixels;
+    int w = 0, h = 0, c = 0;
+    const Failure failure = developInto(
+        [&](int width, int height, int colours, int *stride) -> std::uint8_t * {
+            w = width;
+            h = height;
+            c = colours;
+            *stride = width * colours;
+            pixels.reset(new (std::nothrow) std::uint8_t[std::size_t(*stride) * std::size_t(height)],
+                         std::default_delete<std::uint8_t[]>());
+            return pixels.get();
+        },
+        cancelled);
+    if (failure != Failure::None)
+        return failure;
+    out.data = pixels.get();
+    out.w = w;
+    out.h = h;
+    out.c = c;
+    out.owner = std::move(pixels);
     return Failure::None;
 }
 

@@ -53,7 +53,7 @@ public:
 
 private:
     friend class RawFile;
-    std::shared_ptr<const void> owner; // LibRaw's memory image, released with it
+    std::shared_ptr<const void> owner; // the pixels, released with the last copy
     const std::uint8_t *data = nullptr;
     int w = 0;
     int h = 0;
