@@ -37,12 +37,6 @@ std::atomic_int progressIntervalMs{1000};
 // then writes nothing.
 constexpr int kPngquantQualityTooLow = 99;
 
-// A size of 0 (or below) is "not given", like -1.
-bool hasSize(int width, int height)
-{
-    return width > 0 || height > 0;
-}
-
 // Less free space than this where a file failed: the disk is full.
 constexpr qint64 kFullBelowBytes = 1024 * 1024;
 
@@ -332,7 +326,7 @@ QString ImgRunable::compress()
             keepSourceIfNotSmaller(*output);
         return target.outputPath;
     }
-    if (!hasSize(job.zoomWidth, job.zoomHeight)) {
+    if (!CommandLists::hasSize(job.zoomWidth, job.zoomHeight)) {
         // pngquant has no limits of its own: a small file may declare a huge picture.
         const QString tooLarge = sourceSize.isValid()
             ? MagickPolicy::sizeProblem(sourceSize.width(), sourceSize.height(), MagickPolicy::limits())
@@ -367,7 +361,7 @@ void ImgRunable::keepSourceIfNotSmaller(StagedOutput &stage)
 {
     const QFileInfo result(stage.stagePath());
     if (!result.isFile()
-        || !CompressRule::keepsSource(job.imgType, hasSize(job.zoomWidth, job.zoomHeight),
+        || !CompressRule::keepsSource(job.imgType, CommandLists::hasSize(job.zoomWidth, job.zoomHeight),
                                       QFileInfo(oriFilePath).size(), result.size()))
         return;
     // The source is the better result: its bytes go under the output name.
