@@ -127,7 +127,6 @@ void ImgRunable::run()
         finish(QString());
     }
     runner.reset();
-    temp.reset();
     --runningWorkers;
 }
 
@@ -297,7 +296,6 @@ QString ImgRunable::decodeRaw(const QString &rawPath)
         return QString();
     }
     const QString jpeg = folder + QStringLiteral(".jpg");
-    intermediates << folder << jpeg;
 
     const QStringList args = CommandLists::rawArgs(rawPath, jpeg);
     logLines(CommandLists::debugLines(rawPath, jpeg, QStringLiteral("jpg"), args));
@@ -352,7 +350,6 @@ QString ImgRunable::compress()
         note(QStringLiteral("the resized intermediate file is missing"));
         return target.outputPath;
     }
-    intermediates << resized;
     runPngquant(CommandLists::pngArgs(job.qualityValue, resized, target.outputPath), *output);
     return target.outputPath;
 }
@@ -499,12 +496,8 @@ void ImgRunable::finish(const QString &plannedPath)
             QDir(createdFrameDir).removeRecursively();
     }
     output.reset();
-    for (const QString &path : qAsConst(intermediates)) {
-        if (QFileInfo(path).isDir())
-            QDir().rmdir(path);
-        else
-            QFile::remove(path);
-    }
+    // The intermediates go with the file's temporary folder, before its result is told.
+    temp.reset();
     names.releaseAll();
 
     if (ProcessRunner::stopRequested())
