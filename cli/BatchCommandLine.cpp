@@ -167,12 +167,12 @@ BatchCommandLine::Result BatchCommandLine::parse(const QStringList &arguments)
         request.job.zoomWidth = chosen->width;
         request.job.zoomHeight = chosen->height;
     }
-    if (parser.isSet(width) && !readInt(parser.value(width), 0, kMaxSide, &request.job.zoomWidth)) {
-        result.error = QStringLiteral("WIDTH must be a whole number from 0 to %1").arg(kMaxSide);
+    if (parser.isSet(width) && !readInt(parser.value(width), 0, BatchCatalogue::kMaxSide, &request.job.zoomWidth)) {
+        result.error = QStringLiteral("WIDTH must be a whole number from 0 to %1").arg(BatchCatalogue::kMaxSide);
         return result;
     }
-    if (parser.isSet(height) && !readInt(parser.value(height), 0, kMaxSide, &request.job.zoomHeight)) {
-        result.error = QStringLiteral("HEIGHT must be a whole number from 0 to %1").arg(kMaxSide);
+    if (parser.isSet(height) && !readInt(parser.value(height), 0, BatchCatalogue::kMaxSide, &request.job.zoomHeight)) {
+        result.error = QStringLiteral("HEIGHT must be a whole number from 0 to %1").arg(BatchCatalogue::kMaxSide);
         return result;
     }
     if (request.job.imgType == BatchOp::Compress) {
@@ -189,8 +189,9 @@ BatchCommandLine::Result BatchCommandLine::parse(const QStringList &arguments)
     }
     if (request.job.imgType == BatchOp::Rotate) {
         int degrees = 0;
-        if (parser.isSet(angle) && !readInt(parser.value(angle), -kMaxAngle, kMaxAngle, &degrees)) {
-            result.error = QStringLiteral("ANGLE must be a whole number from -%1 to %1").arg(kMaxAngle);
+        if (parser.isSet(angle)
+            && !readInt(parser.value(angle), -BatchCatalogue::kMaxAngle, BatchCatalogue::kMaxAngle, &degrees)) {
+            result.error = QStringLiteral("ANGLE must be a whole number from -%1 to %1").arg(BatchCatalogue::kMaxAngle);
             return result;
         }
         request.job.rotateDegree = QString::number(degrees);

@@ -22,7 +22,4 @@ public:
     static Result parse(const QStringList &arguments);
 
     static QString usage();
-
-    static constexpr int kMaxSide = 10000;
-    static constexpr int kMaxAngle = 360;
 };

@@ -157,16 +157,15 @@ void BatchReport::setProgress(int row, int progress)
 
 bool BatchReport::finished(int row) const
 {
-    return outcomes.contains(row);
+    return finishedRows.contains(row);
 }
 
 void BatchReport::finish(int row, bool isSuccess)
 {
-    if (outcomes.contains(row))
+    if (finishedRows.contains(row))
         return;
-    outcomes.insert(row, isSuccess);
+    finishedRows.insert(row);
     running.remove(row);
-    ++doneCount;
     if (isSuccess)
         ++succeededCount;
     else
@@ -180,7 +179,7 @@ QString BatchReport::summaryLine() const
 
 QString BatchReport::progressLine() const
 {
-    QString line = QStringLiteral("%1 of %2 done").arg(doneCount).arg(totalCount);
+    QString line = QStringLiteral("%1 of %2 done").arg(finishedRows.size()).arg(totalCount);
     if (!running.isEmpty()) {
         line += QStringLiteral(", running:");
         for (const int progress : running)

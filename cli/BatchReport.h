@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QMap>
+#include <QSet>
 #include <QString>
 
 // The tally of one run and the lines quorvane-batch prints about it.
@@ -55,10 +56,9 @@ public:
 
 private:
     int totalCount = 0;
-    int doneCount = 0;
     int succeededCount = 0;
     int failedCount = 0;
     int skippedCount = 0;
     QMap<int, int> running; // row -> progress
-    QMap<int, bool> outcomes; // row -> succeeded
+    QSet<int> finishedRows;
 };

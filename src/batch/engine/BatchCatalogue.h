@@ -63,6 +63,11 @@ int defaultQuality();
 int qualityAt(int levelIndex);
 bool isCompressionLevel(int quality);
 
+// The largest width or height a job takes (the size fields, -W and -H), and the
+// largest turn either way in degrees (the angle field, -a).
+constexpr int kMaxSide = 10000;
+constexpr int kMaxAngle = 360;
+
 // The suffixes the pages of an operation accept (imgType 0, 3 or 4): the
 // conversion and resize pages open everything the viewer opens.
 const QStringList &acceptedSuffixes(int imgType);

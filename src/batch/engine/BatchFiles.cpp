@@ -115,12 +115,8 @@ QVector<BatchEntry> expand(const QStringList &paths, const QStringList &accepted
             entries.append(fileEntry(path, bytes, accepted));
             entries.last().state = BatchEntry::BadName; // named directly: never passed over
         } else if (!info.exists()) {
-            BatchEntry missing;
-            missing.source = path;
-            missing.bytes = bytes;
-            missing.absolutePath = info.absoluteFilePath();
-            missing.state = BatchEntry::Missing;
-            entries.append(missing);
+            entries.append(fileEntry(path, bytes, accepted));
+            entries.last().state = BatchEntry::Missing;
         } else if (info.isDir()) {
             addFolder(entries, folderBytes(bytes), QString(), accepted, depth);
         } else {

@@ -29,6 +29,11 @@ QStringList sizeArgs(int width, int height)
     return {};
 }
 
+bool hasSize(int width, int height)
+{
+    return width > 0 || height > 0;
+}
+
 QStringList convertArgs(const JobSettings &settings, const QString &input, const QString &output, const QString &fmt)
 {
     // The conditions test the whole path, not its suffix: "mytif" counts as a TIFF.

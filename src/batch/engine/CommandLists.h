@@ -13,6 +13,8 @@ namespace CommandLists {
 // Size argument of the conversion command: none, "-resize W", "-resize xH" or
 // "-resize WxH!" (exact size). -1 (or any value below 1) means the side is not given.
 QStringList sizeArgs(int width, int height);
+// Whether sizeArgs() resizes at all: a side of 1 or more is given.
+bool hasSize(int width, int height);
 
 // ImageMagick conversion: input, [-quality Q%], [-layers flatten], [size],
 // [-rotate A], [-flop], [-flip], [-background white -alpha remove], output.

@@ -37,12 +37,6 @@ std::atomic_int progressIntervalMs{1000};
 // then writes nothing.
 constexpr int kPngquantQualityTooLow = 99;
 
-// A size of 0 (or below) is "not given", like -1.
-bool hasSize(int width, int height)
-{
-    return width > 0 || height > 0;
-}
-
 // Less free space than this where a file failed: the disk is full.
 constexpr qint64 kFullBelowBytes = 1024 * 1024;
 
@@ -133,7 +127,6 @@ void ImgRunable::run()
         finish(QString());
     }
     runner.reset();
-    temp.reset();
     --runningWorkers;
 }
 
@@ -303,7 +296,6 @@ QString ImgRunable::decodeRaw(const QString &rawPath)
         return QString();
     }
     const QString jpeg = folder + QStringLiteral(".jpg");
-    intermediates << folder << jpeg;
 
     const QStringList args = CommandLists::rawArgs(rawPath, jpeg);
     logLines(CommandLists::debugLines(rawPath, jpeg, QStringLiteral("jpg"), args));
@@ -332,7 +324,7 @@ QString ImgRunable::compress()
             keepSourceIfNotSmaller(*output);
         return target.outputPath;
     }
-    if (!hasSize(job.zoomWidth, job.zoomHeight)) {
+    if (!CommandLists::hasSize(job.zoomWidth, job.zoomHeight)) {
         // pngquant has no limits of its own: a small file may declare a huge picture.
         const QString tooLarge = sourceSize.isValid()
             ? MagickPolicy::sizeProblem(sourceSize.width(), sourceSize.height(), MagickPolicy::limits())
@@ -358,7 +350,6 @@ QString ImgRunable::compress()
         note(QStringLiteral("the resized intermediate file is missing"));
         return target.outputPath;
     }
-    intermediates << resized;
     runPngquant(CommandLists::pngArgs(job.qualityValue, resized, target.outputPath), *output);
     return target.outputPath;
 }
@@ -367,7 +358,7 @@ void ImgRunable::keepSourceIfNotSmaller(StagedOutput &stage)
 {
     const QFileInfo result(stage.stagePath());
     if (!result.isFile()
-        || !CompressRule::keepsSource(job.imgType, hasSize(job.zoomWidth, job.zoomHeight),
+        || !CompressRule::keepsSource(job.imgType, CommandLists::hasSize(job.zoomWidth, job.zoomHeight),
                                       QFileInfo(oriFilePath).size(), result.size()))
         return;
     // The source is the better result: its bytes go under the output name.
@@ -505,12 +496,8 @@ void ImgRunable::finish(const QString &plannedPath)
             QDir(createdFrameDir).removeRecursively();
     }
     output.reset();
-    for (const QString &path : qAsConst(intermediates)) {
-        if (QFileInfo(path).isDir())
-            QDir().rmdir(path);
-        else
-            QFile::remove(path);
-    }
+    // The intermediates go with the file's temporary folder, before its result is told.
+    temp.reset();
     names.releaseAll();
 
     if (ProcessRunner::stopRequested())

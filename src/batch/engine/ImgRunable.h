@@ -109,7 +109,6 @@ private:
     NameReservation names;
     std::unique_ptr<StagedOutput> output;
     QString createdFrameDir;
-    QStringList intermediates;
     bool programsOk = true;
     bool keptSource = false;
     QString engineCause; // the first failure the engine noticed itself

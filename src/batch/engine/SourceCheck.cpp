@@ -1,5 +1,7 @@
 #include "batch/engine/SourceCheck.h"
 
+#include "batch/engine/BatchFiles.h"
+
 #include <QFile>
 #include <QFileInfo>
 
@@ -42,11 +44,6 @@ QString kindOf(mode_t mode)
     return QStringLiteral("not a plain file");
 }
 
-bool validUtf8(const QByteArray &bytes)
-{
-    return QString::fromUtf8(bytes).toUtf8() == bytes;
-}
-
 // Whether dir holds an entry whose name is not valid UTF-8 but reads as name.
 bool hasLookAlike(const QString &dir, const QString &name)
 {
@@ -56,7 +53,7 @@ bool hasLookAlike(const QString &dir, const QString &name)
     bool found = false;
     while (const dirent *entry = ::readdir(handle)) {
         const QByteArray bytes(entry->d_name);
-        if (!validUtf8(bytes) && QString::fromUtf8(bytes) == name) {
+        if (!BatchFiles::isValidUtf8(bytes) && QString::fromUtf8(bytes) == name) {
             found = true;
             break;
         }

@@ -87,11 +87,12 @@ TempFolder::TempFolder()
 {
     static std::once_flag swept;
     std::call_once(swept, TempArea::sweep);
-    if (!TempArea::ensureJobTempDir()) {
-        problemText = QStringLiteral("cannot create the temporary folder ") + TempArea::jobTempDir();
+    // Chosen once: the choice looks at the disk, and this runs for every file.
+    const QString root = TempArea::jobTempDir();
+    if (!QDir().mkpath(root)) {
+        problemText = QStringLiteral("cannot create the temporary folder ") + root;
         return;
     }
-    const QString root = TempArea::jobTempDir();
     const qint64 pid = QCoreApplication::applicationPid();
     for (int attempt = 0; attempt < 1000; ++attempt) {
         const QString path = QStringLiteral("%1/%2-%3").arg(root).arg(pid).arg(++folderCounter);

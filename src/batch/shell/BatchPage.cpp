@@ -247,14 +247,10 @@ void BatchPage::onDragAndDrop(QList<QUrl> urls)
         const QString path = url.toLocalFile();
         qCDebug(lcToolbox) << "file Path is :" << path;
         const QFileInfo info(path);
-        if (info.isFile()) {
+        if (info.isFile())
             addRow(path);
-        } else if (info.isDir()) {
-            for (const QString &entry : BatchFiles::folderFiles(path)) {
-                qCDebug(lcToolbox) << "subInfo:" << entry;
-                addRow(entry);
-            }
-        }
+        else if (info.isDir())
+            addFolder(path);
     }
 }
 

@@ -14,7 +14,7 @@ QList<SizeParamWT::SizePreset> SizeParamWT::originalOrCustom()
 int SizeParamWT::fieldValue(const QString &text)
 {
     // 0 pixels is no size at all: like an empty field, the picture keeps its own.
-    const std::optional<int> value = BoundedIntValidator::read(text, 0, kMaxSide);
+    const std::optional<int> value = BoundedIntValidator::read(text, 0, BatchCatalogue::kMaxSide);
     return value && *value > 0 ? *value : -1;
 }
 
@@ -26,8 +26,8 @@ SizeParamWT::SizeParamWT(const QString &startText, QWidget *parent)
     , widthLabel(new ParamLabel(QStringLiteral("宽度(像素)："), this))
     , heightLabel(new ParamLabel(QStringLiteral("高度(像素)："), this))
 {
-    widthEdit->setValidator(new BoundedIntValidator(0, kMaxSide, this));
-    heightEdit->setValidator(new BoundedIntValidator(0, kMaxSide, this));
+    widthEdit->setValidator(new BoundedIntValidator(0, BatchCatalogue::kMaxSide, this));
+    heightEdit->setValidator(new BoundedIntValidator(0, BatchCatalogue::kMaxSide, this));
     widthEdit->setPlaceholderText(QStringLiteral("为空则等比例计算宽度"));
     widthEdit->setToolTip(QStringLiteral("为空则等比例计算宽度"));
     heightEdit->setPlaceholderText(QStringLiteral("为空则等比例计算高度"));

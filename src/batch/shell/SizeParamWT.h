@@ -25,8 +25,6 @@ public:
     };
 
     enum { OriginalSize = BatchCatalogue::OriginalSize, CustomSize = BatchCatalogue::CustomSize };
-    // The largest width or height a field takes.
-    static constexpr int kMaxSide = 10000;
 
     // "原始尺寸" and "自定义".
     static QList<SizePreset> originalOrCustom();

@@ -1,5 +1,6 @@
 #include "batch/pages/rotate/RotateImgParamWT.h"
 
+#include "batch/engine/BatchCatalogue.h"
 #include "widgets/BoundedIntValidator.h"
 #include "widgets/MyComboBox.h"
 #include "widgets/MyLineEdit.h"
@@ -41,7 +42,7 @@ RotateImgParamWT::RotateImgParamWT(QWidget *parent)
 {
     degreeCombo->addItems(degreeNames());
     degreeCombo->setCurrentIndex(0);
-    angleField->setValidator(new BoundedIntValidator(-kMaxAngle, kMaxAngle, this));
+    angleField->setValidator(new BoundedIntValidator(-BatchCatalogue::kMaxAngle, BatchCatalogue::kMaxAngle, this));
     angleField->setPlaceholderText(QStringLiteral("正数顺时针，负数逆时针"));
     angleField->setToolTip(QStringLiteral("正数顺时针，负数逆时针"));
 
@@ -68,7 +69,8 @@ QString RotateImgParamWT::angleText(const QString &fieldText)
     // A number goes on as the field read it ("-045" as "-45"). Anything else the
     // field holds (a lone "-") goes on as it is: the tool refuses it and the row
     // shows the failure, rather than quietly turning by another angle or none.
-    const std::optional<int> angle = BoundedIntValidator::read(fieldText, -kMaxAngle, kMaxAngle);
+    const std::optional<int> angle
+        = BoundedIntValidator::read(fieldText, -BatchCatalogue::kMaxAngle, BatchCatalogue::kMaxAngle);
     return angle ? QString::number(*angle) : fieldText;
 }
 

@@ -18,8 +18,7 @@ public:
     // a null string for an index outside the list (the field is then left alone).
     static QString presetAngle(int index);
 
-    // The angle field takes -360 to 360.
-    static constexpr int kMaxAngle = 360;
+    // The angle field takes -360 to 360 (BatchCatalogue::kMaxAngle).
     // What the job gets for the angle field's text: the number the field's rule
     // reads, in plain decimal; an empty text (no rotation) and any text that is
     // not a number are passed as they are.
