@@ -157,10 +157,11 @@ void MainWidget::setUpKeys()
 void MainWidget::perform(ViewerKeys::Action action)
 {
     using A = ViewerKeys::Action;
-    // Opening and full screen work whatever is shown; the rest act on the picture
-    // and, like their buttons, do nothing without one.
+    // Opening and full screen work whatever is shown; stepping needs a file, and the
+    // rest act on the picture. Each asks what its buttons ask.
     const bool anyTime = action == A::Open || action == A::ToggleFullScreen || action == A::LeaveFullScreen;
-    if (!anyTime && !hasImage())
+    const bool steps = action == A::Previous || action == A::Next || action == A::First || action == A::Last;
+    if (!anyTime && !(steps ? hasImage() : imageView->hasPicture()))
         return;
     switch (action) {
     case A::Open: imageView->addFile(); break;
