@@ -4,31 +4,6 @@
 
 #include <QThreadPool>
 
-namespace {
-
-// A job of one load: the last one to finish reports the end.
-class SideJob : public QRunnable
-{
-public:
-    SideJob(std::shared_ptr<ImageLoadTask::State> state, std::function<void()> work)
-        : state(std::move(state))
-        , work(std::move(work))
-    { }
-
-    void run() override
-    {
-        work();
-        if (--state->running == 0)
-            state->ended();
-    }
-
-private:
-    std::shared_ptr<ImageLoadTask::State> state;
-    std::function<void()> work;
-};
-
-} // namespace
-
 ImageLoadTask::ImageLoadTask(std::shared_ptr<State> shared, QThreadPool *threads)
     : state(std::move(shared))
     , pool(threads)
@@ -54,8 +29,14 @@ void ImageLoadTask::run()
     QThreadPool *threads = pool;
     options.spawn = [shared, threads](std::function<void()> work) {
         ++shared->running;
-        // Ahead of preloads, beside this decode.
-        threads->start(new SideJob(shared, std::move(work)), 2);
+        // Ahead of preloads, beside this decode; the load's last job reports its end.
+        threads->start(
+            [shared, work = std::move(work)] {
+                work();
+                if (--shared->running == 0)
+                    shared->ended();
+            },
+            2);
     };
 
     LoadResult result = ImageDecode::load(shared->path, options);

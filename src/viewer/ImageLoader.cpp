@@ -8,8 +8,6 @@
 
 #include <malloc.h>
 
-#include <QRunnable>
-
 namespace {
 
 // The cache's key: a picture reached by a relative path and by its folder's listing
@@ -20,18 +18,6 @@ QString keyOf(const QString &path)
 }
 
 enum Priority { PreloadPriority = 0, CurrentPriority = 1, LevelPriority = 3 };
-
-class LevelJob : public QRunnable
-{
-public:
-    explicit LevelJob(std::function<void()> work)
-        : work(std::move(work))
-    { }
-    void run() override { work(); }
-
-private:
-    std::function<void()> work;
-};
 
 } // namespace
 
@@ -197,7 +183,7 @@ qint64 ImageLoader::cachedBytes() const
 void ImageLoader::release(Entry entry)
 {
     // Unmapping a picture's pages takes milliseconds; a pool thread does it.
-    pool.start(new LevelJob([dropped = std::move(entry)]() mutable { dropped = Entry(); }), PreloadPriority);
+    pool.start([dropped = std::move(entry)]() mutable { dropped = Entry(); }, PreloadPriority);
 }
 
 void ImageLoader::trimTo(const QStringList &paths)
@@ -260,19 +246,12 @@ void ImageLoader::onResult(const std::shared_ptr<State> &state, LoadResult resul
         const QString path = keyOf(result.path);
         const FileStamp stamp = result.stamp;
         ++neighbourLevels;
-        pool.start(new LevelJob([this, full, size, path, stamp] {
-                       const QImage level = ImageDecode::downscale(full, size);
-                       QMetaObject::invokeMethod(
-                           this,
-                           [this, level, path, stamp] {
-                               --neighbourLevels;
-                               auto it = cache.find(path);
-                               if (it != cache.end() && it->picture.stamp == stamp && it->level.isNull())
-                                   it->level = level;
-                           },
-                           Qt::QueuedConnection);
-                   }),
-                   PreloadPriority);
+        makeLevel(full, size, PreloadPriority, [this, path, stamp](const QImage &level) {
+            --neighbourLevels;
+            auto it = cache.find(path);
+            if (it != cache.end() && it->picture.stamp == stamp && it->level.isNull())
+                it->level = level;
+        });
     }
 }
 
@@ -321,21 +300,27 @@ void ImageLoader::prepareLevel(quint64 generation, const QImage &full, const QSi
     levelAsked = size;
     levelRunning = true;
     const QString path = keyOf(currentPath);
-    pool.start(new LevelJob([this, full, size, generation, path] {
-                   const QImage level = ImageDecode::downscale(full, size);
-                   QMetaObject::invokeMethod(
-                       this,
-                       [this, level, generation, path, size] {
-                           if (generation == levelGeneration && size == levelAsked)
-                               levelRunning = false;
-                           if (generation != currentGeneration)
-                               return;
-                           auto it = cache.find(path);
-                           if (it != cache.end())
-                               it->level = level;
-                           emit levelReady(generation, level);
-                       },
-                       Qt::QueuedConnection);
-               }),
-               LevelPriority);
+    makeLevel(full, size, LevelPriority, [this, generation, path, size](const QImage &level) {
+        if (generation == levelGeneration && size == levelAsked)
+            levelRunning = false;
+        if (generation != currentGeneration)
+            return;
+        auto it = cache.find(path);
+        if (it != cache.end())
+            it->level = level;
+        emit levelReady(generation, level);
+    });
+}
+
+void ImageLoader::makeLevel(const QImage &full, const QSize &size, int priority,
+                            std::function<void(const QImage &)> done)
+{
+    pool.start(
+        [this, full, size, done = std::move(done)] {
+            const QImage level = ImageDecode::downscale(full, size);
+            // Posted to this object, which outlives the pool's jobs (see the destructor).
+            QMetaObject::invokeMethod(
+                this, [done, level] { done(level); }, Qt::QueuedConnection);
+        },
+        priority);
 }

@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QThreadPool>
 
+#include <functional>
 #include <memory>
 
 // The viewer's one load path: decodes on threads of its own, hands back whole
@@ -89,6 +90,9 @@ private:
     void trimTo(const QStringList &keep);
     void release(Entry entry);
     void cancelPreloadsExcept(const QString &path);
+    // An area-averaged copy of full at size, made on the pool and handed to done on
+    // this object's thread.
+    void makeLevel(const QImage &full, const QSize &size, int priority, std::function<void(const QImage &)> done);
 
     QThreadPool pool;
     quint64 currentGeneration = 0;

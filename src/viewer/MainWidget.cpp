@@ -31,8 +31,6 @@
 
 namespace {
 constexpr int kToastMs = 2000;
-constexpr int kFitted = 1;
-constexpr int kActualSize = 2;
 
 QString lastImageText()
 {
@@ -44,10 +42,9 @@ QString firstImageText()
 }
 
 // The size toggle offers the other mode: its tooltip, key and icons.
-void dressSizeToggle(QPushButton *toggle, int mode)
+void dressSizeToggle(QPushButton *toggle, bool fitted)
 {
     using ViewerKeys::Action;
-    const bool fitted = mode == kFitted;
     toggle->setToolTip(fitted ? ViewerKeys::tooltip(QStringLiteral("原始大小"), Action::ActualSize)
                               : ViewerKeys::tooltip(QStringLiteral("适应屏幕"), Action::Fit));
     const QString icon = fitted ? QStringLiteral("1_1") : QStringLiteral("screen");
@@ -151,16 +148,17 @@ void MainWidget::setUpKeys()
     f->leftXuanBtn()->setToolTip(tooltip(QStringLiteral("左旋转"), Action::TurnLeft));
     f->rightXuanBtn()->setToolTip(tooltip(QStringLiteral("右旋转"), Action::TurnRight));
     f->printBtn()->setToolTip(tooltip(QStringLiteral("打印"), Action::Print));
-    dressSizeToggle(f->changeSizeBtn(), sizeModeValue);
+    dressSizeToggle(f->changeSizeBtn(), sizeModeValue == SizeMode::Fitted);
 }
 
 void MainWidget::perform(ViewerKeys::Action action)
 {
     using A = ViewerKeys::Action;
-    // Opening and full screen work whatever is shown; the rest act on the picture
-    // and, like their buttons, do nothing without one.
+    // Opening and full screen work whatever is shown; stepping needs a file, and the
+    // rest act on the picture. Each asks what its buttons ask.
     const bool anyTime = action == A::Open || action == A::ToggleFullScreen || action == A::LeaveFullScreen;
-    if (!anyTime && !hasImage())
+    const bool steps = action == A::Previous || action == A::Next || action == A::First || action == A::Last;
+    if (!anyTime && !(steps ? hasImage() : imageView->hasPicture()))
         return;
     switch (action) {
     case A::Open: imageView->addFile(); break;
@@ -172,8 +170,8 @@ void MainWidget::perform(ViewerKeys::Action action)
     case A::Last: showFolderEnd(true); break;
     case A::ZoomIn: zoomStep(true); break;
     case A::ZoomOut: zoomStep(false); break;
-    case A::Fit: setSizeMode(kFitted); break;
-    case A::ActualSize: setSizeMode(kActualSize); break;
+    case A::Fit: setSizeMode(SizeMode::Fitted); break;
+    case A::ActualSize: setSizeMode(SizeMode::ActualSize); break;
     case A::TurnRight: turn(90); break;
     case A::TurnLeft: turn(-90); break;
     case A::Print: onPrintBtnClicked(false); break;
@@ -222,7 +220,7 @@ Toast *MainWidget::toast() const
 }
 int MainWidget::sizeMode() const
 {
-    return sizeModeValue;
+    return int(sizeModeValue);
 }
 
 bool MainWidget::hasImage() const
@@ -234,18 +232,18 @@ void MainWidget::onChangeSizeBtnClicked(bool)
 {
     if (!imageView->hasPicture())
         return;
-    setSizeMode(sizeModeValue == kFitted ? kActualSize : kFitted);
+    setSizeMode(sizeModeValue == SizeMode::Fitted ? SizeMode::ActualSize : SizeMode::Fitted);
 }
 
-void MainWidget::setSizeMode(int mode)
+void MainWidget::setSizeMode(SizeMode mode)
 {
     // The view reports the zoom, so the toast shows 100% or the fitted zoom.
-    if (mode == kActualSize)
+    if (mode == SizeMode::ActualSize)
         imageView->toOrigin(true);
     else
         imageView->fitToScreen();
     sizeModeValue = mode;
-    dressSizeToggle(footerWidget->changeSizeBtn(), mode);
+    dressSizeToggle(footerWidget->changeSizeBtn(), mode == SizeMode::Fitted);
 }
 
 void MainWidget::onChFmtBtnClicked(bool)

@@ -23,6 +23,7 @@ public:
     MainFooterWidget *footer() const;
     SeeImgMainWT *view() const;
     Toast *toast() const;
+    // 1 while the picture is fitted, 2 at actual size.
     int sizeMode() const;
 
 public slots:
@@ -58,8 +59,9 @@ private:
     bool hasImage() const;
     void connectButtons();
     void setUpKeys();
-    // 1: fitted, the toggle offers actual size; 2: actual size, it offers the fit.
-    void setSizeMode(int mode);
+    // Fitted: the toggle offers actual size; ActualSize: it offers the fit.
+    enum class SizeMode { Fitted = 1, ActualSize = 2 };
+    void setSizeMode(SizeMode mode);
     void zoomStep(bool up);
     void step(int offset);
     void showFolderEnd(bool last);
@@ -69,7 +71,7 @@ private:
     MainFooterWidget *footerWidget = nullptr;
     Toast *toastWidget;
     QWidget *contentWidget = nullptr;
-    int sizeModeValue = 1;
+    SizeMode sizeModeValue = SizeMode::Fitted;
     int minWidth;
     int minHeight;
     int dragTop = 0;

@@ -179,16 +179,17 @@ void SeeImgMainWT::toOrigin(bool notify)
 void SeeImgMainWT::fitToScreen()
 {
     // Without decoded pixels there is nothing to fit and the quotient would be infinite.
-    if (oriWidth <= 0 || oriHeight <= 0) {
+    const QSizeF picture = pictureSize();
+    if (picture.isEmpty()) {
         emit notifyScale(1.0);
         return;
     }
     view->fitInView(scene->sceneRect(), Qt::KeepAspectRatio);
-    zoomFactorValue = ZoomModel::fitFactor(QSizeF(oriWidth, oriHeight), view->size());
+    zoomFactorValue = ZoomModel::fitFactor(picture, view->size());
     fit = Fit::Screen;
     scheduleLevel();
-    qCDebug(lcViewer) << "oriWidth:" << oriWidth << ",sceneWidth:" << view->width() << "oriHeight:" << oriHeight
-                      << ",sceneHeight:" << view->height();
+    qCDebug(lcViewer) << "oriWidth:" << picture.width() << ",sceneWidth:" << view->width()
+                      << "oriHeight:" << picture.height() << ",sceneHeight:" << view->height();
     emit notifyScale(zoomFactorValue);
 }
 
@@ -207,7 +208,7 @@ bool SeeImgMainWT::followsWindow() const
 
 void SeeImgMainWT::refit()
 {
-    if (fit == Fit::None || !pixmapItem || oriWidth <= 0 || oriHeight <= 0)
+    if (fit == Fit::None || pictureSize().isEmpty())
         return;
     const QRectF rect = scene->sceneRect();
     const QTransform t = view->transform();
@@ -309,10 +310,10 @@ QString SeeImgMainWT::imgFilePath() const
 }
 QPixmap SeeImgMainWT::currentPixmap() const
 {
+    if (!pixmapItem)
+        return QPixmap();
     // Until the full picture is in, the fast first frame is what there is.
-    if (picture.isNull() && pixmapItem)
-        return pixmapItem->standIn();
-    return picture;
+    return pixmapItem->hasFull() ? pixmapItem->full() : pixmapItem->standIn();
 }
 bool SeeImgMainWT::hasPicture() const
 {
@@ -340,7 +341,7 @@ double SeeImgMainWT::zoomFactor() const
 }
 QSizeF SeeImgMainWT::pictureSize() const
 {
-    return QSizeF(oriWidth, oriHeight);
+    return pixmapItem ? QSizeF(pixmapItem->fullSize()) : QSizeF(0, 0);
 }
 QPushButton *SeeImgMainWT::leftArrowBtn() const
 {
@@ -394,7 +395,7 @@ void SeeImgMainWT::addFile()
     dialog->setViewMode(QFileDialog::Detail);
     if (dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty()) {
         showImg(dialog->selectedFiles().constFirst());
-        qCDebug(lcViewer) << "oriWidth:" << oriWidth << ",viewWidth:" << view->width();
+        qCDebug(lcViewer) << "oriWidth:" << pictureSize().width() << ",viewWidth:" << view->width();
     }
     dialog->deleteLater();
 }
@@ -480,9 +481,8 @@ void SeeImgMainWT::onLoaded(const LoadResult &result)
             setPicture(result.fullSize);
         }
         // Same item, same geometry: the swap does not move the picture.
-        picture = full;
         pixmapItem->setFull(full);
-        qCDebug(lcViewer) << "oriWidth:" << oriWidth << ",oriHeight:" << oriHeight;
+        qCDebug(lcViewer) << "oriWidth:" << result.fullSize.width() << ",oriHeight:" << result.fullSize.height();
         loadEnded = true;
         loading->hide();
         frames = result.frames;
@@ -534,9 +534,6 @@ void SeeImgMainWT::showRawImgAsync(QImage img, const QString &forPath)
 void SeeImgMainWT::removePicture()
 {
     stopAnimation();
-    picture = QPixmap();
-    oriWidth = 0;
-    oriHeight = 0;
     fit = Fit::None;
     if (!pixmapItem)
         return;
@@ -547,8 +544,6 @@ void SeeImgMainWT::removePicture()
 
 void SeeImgMainWT::setPicture(const QSize &fullSize)
 {
-    oriWidth = fullSize.width();
-    oriHeight = fullSize.height();
     pixmapItem = new PictureItem(fullSize);
     scene->setSceneRect(pixmapItem->boundingRect());
     scene->addItem(pixmapItem);
@@ -556,7 +551,7 @@ void SeeImgMainWT::setPicture(const QSize &fullSize)
     view->resetTransform();
     view->fitInView(pixmapItem->boundingRect(), Qt::KeepAspectRatio);
     zoomFactorValue = 1.0;
-    if (ZoomModel::showsAtActualSize(QSizeF(oriWidth, oriHeight), view->size()))
+    if (ZoomModel::showsAtActualSize(QSizeF(fullSize), view->size()))
         view->resetTransform();
     fit = Fit::Load;
 }
@@ -578,7 +573,7 @@ void SeeImgMainWT::prepareLevel()
         return;
     const QSize full = pixmapItem->fullSize();
     const QSize size(qMax(1, qCeil(full.width() * scale)), qMax(1, qCeil(full.height() * scale)));
-    imageLoader->prepareLevel(loadGeneration, picture.toImage(), size);
+    imageLoader->prepareLevel(loadGeneration, pixmapItem->full().toImage(), size);
 }
 
 void SeeImgMainWT::onLevelReady(quint64 generation, const QImage &level)
@@ -624,8 +619,7 @@ void SeeImgMainWT::nextFrame()
         next = 0;
     }
     frameIndex = next;
-    picture = QPixmap::fromImage(frames.at(next).image);
-    pixmapItem->setFull(picture);
+    pixmapItem->setFull(QPixmap::fromImage(frames.at(next).image));
     animationTimer->start(frames.at(next).delayMs);
 }
 

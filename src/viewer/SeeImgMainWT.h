@@ -134,10 +134,7 @@ private:
     // size and leaves the zoom at 1.0; a fit always fills the view and reports its zoom.
     enum class Fit { None, Load, Screen };
     Fit fit = Fit::None;
-    double oriWidth = 0;
-    double oriHeight = 0;
     QString imgPath;
-    QPixmap picture;
     QPushButton *leftBtn;
     QPushButton *rightBtn;
     QLabel *loading;

@@ -439,7 +439,7 @@ void TestMainWidget::commandLinePathInChinese()
 }
 
 // The file's name stays in the title, the view says why nothing is shown, and the
-// zoom, turn, size and print buttons do nothing (no "100%" toast).
+// zoom, turn, size and print buttons and their keys do nothing (no "100%" toast).
 void TestMainWidget::undecodableFileIsInert()
 {
     QVERIFY(QDir(tmp.path()).mkpath(QStringLiteral("broken")));
@@ -456,6 +456,11 @@ void TestMainWidget::undecodableFileIsInert()
     for (QPushButton *button :
          {f->biggerBtn(), f->smallerBtn(), f->changeSizeBtn(), f->rightXuanBtn(), f->leftXuanBtn(), f->printBtn()})
         button->click();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    for (const QKeySequence &key :
+         {QKeySequence(Qt::Key_Plus), QKeySequence(Qt::Key_Minus), QKeySequence(Qt::Key_0), QKeySequence(Qt::Key_1),
+          QKeySequence(Qt::Key_R), QKeySequence(Qt::Key_L), QKeySequence(Qt::CTRL | Qt::Key_P)})
+        QTest::keySequence(window, key);
     QVERIFY(window->toast()->isHidden());
     QVERIFY(window->view()->graphicsView()->transform().isIdentity());
     QCOMPARE(window->view()->zoomFactor(), 1.0);
