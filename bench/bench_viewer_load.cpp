@@ -16,7 +16,7 @@
 #include "viewer/ImageLoader.h"
 #include "viewer/PictureItem.h"
 #include "viewer/PictureMemory.h"
-#include "viewer/SeeImgMainWT.h"
+#include "viewer/ImageView.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -88,7 +88,7 @@ QString dng(const QString &cache, const QString &mkdng, const QString &name, con
 
 // --- first-paint and full-res ---------------------------------------------------
 
-int firstPaint(SeeImgMainWT &view, const QString &cache, int rounds)
+int firstPaint(ImageView &view, const QString &cache, int rounds)
 {
     const QString photo = ViewerBench::aloneCopy(cache, ViewerBench::photoJpeg(cache));
     const QString tiny = ViewerBench::aloneCopy(
@@ -149,7 +149,7 @@ int firstPaint(SeeImgMainWT &view, const QString &cache, int rounds)
 
 // --- step-ready ------------------------------------------------------------------
 
-int stepReady(SeeImgMainWT &view, const QString &cache, int rounds)
+int stepReady(ImageView &view, const QString &cache, int rounds)
 {
     const QString folder
         = linkedFolder(cache, QStringLiteral("steps24"), ViewerBench::photoJpeg(cache), {"s1.jpg", "s2.jpg", "s3.jpg"});
@@ -203,7 +203,7 @@ int stepReady(SeeImgMainWT &view, const QString &cache, int rounds)
 
 // --- raw-burst -------------------------------------------------------------------
 
-int rawBurst(SeeImgMainWT &view, const QString &cache, const QString &mkdng, int rounds)
+int rawBurst(ImageView &view, const QString &cache, const QString &mkdng, int rounds)
 {
     const QString source = dng(cache, mkdng, QStringLiteral("raw-3000x2000.dng"), QSize(3000, 2000));
     QStringList names;
@@ -267,7 +267,7 @@ int rawBurst(SeeImgMainWT &view, const QString &cache, const QString &mkdng, int
 
 // --- raw-preview -----------------------------------------------------------------
 
-int rawPreview(SeeImgMainWT &view, const QString &cache, const QString &mkdng, int rounds)
+int rawPreview(ImageView &view, const QString &cache, const QString &mkdng, int rounds)
 {
     const QString jpeg = ViewerBench::cachedPhoto(cache, QStringLiteral("preview-1920x1280.jpg"), QSize(1920, 1280),
                                                   false, "jpeg", 85);
@@ -324,7 +324,7 @@ int rssStepsChild(int argc, char *argv[])
     QApplication app(argc, argv);
     AppSetup::run();
     const QDir dir(QString::fromLocal8Bit(argv[2]));
-    SeeImgMainWT view;
+    ImageView view;
     if (!ViewerBench::showAtViewerSize(view))
         return 1;
     view.showImg(dir.filePath(QStringLiteral("s2.jpg")));
@@ -397,7 +397,7 @@ QImage texture(const QSize &size)
     return image;
 }
 
-int fitSharpness(SeeImgMainWT &view, const QString &cache, int rounds)
+int fitSharpness(ImageView &view, const QString &cache, int rounds)
 {
     const QString dir = QDir(cache).filePath(QStringLiteral("alone/texture"));
     const QString path = QDir(dir).filePath(QStringLiteral("texture.png"));
@@ -484,7 +484,7 @@ int main(int argc, char *argv[])
         wanted << QString::fromLocal8Bit(argv[i]);
     const auto want = [&](const char *name) { return wanted.isEmpty() || wanted.contains(QLatin1String(name)); };
 
-    SeeImgMainWT view;
+    ImageView view;
     if (!ViewerBench::showAtViewerSize(view))
         return 1;
     const int rounds = ViewerBench::runs(7);

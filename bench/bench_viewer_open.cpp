@@ -2,7 +2,7 @@
 //
 //   bench_viewer_open CACHE_DIR
 //
-// Ours: SeeImgMainWT::showImg(path) until the full picture is in the scene and the
+// Ours: ImageView::showImg(path) until the full picture is in the scene and the
 // view has painted it once (offscreen); the decode runs on the loader's threads and
 // this thread waits in its event loop. Each file sits alone in a folder, so no
 // neighbour is preloaded meanwhile. Floor: QImageReader decoding the file's bytes,
@@ -18,7 +18,7 @@
 
 #include "viewer/ImageLoader.h"
 #include "viewer/PictureMemory.h"
-#include "viewer/SeeImgMainWT.h"
+#include "viewer/ImageView.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -52,7 +52,7 @@ QSize decodeFloor(const QByteArray &bytes, const QByteArray &format, ViewerBench
     return image.size();
 }
 
-void openInView(SeeImgMainWT &view, const QString &path, const QString &tiny, ViewerBench::Samples *samples)
+void openInView(ImageView &view, const QString &path, const QString &tiny, ViewerBench::Samples *samples)
 {
     // Start from a tiny picture so freeing the previous large one is not counted.
     // Showing it in another folder also drops the last picture from the cache.
@@ -94,7 +94,7 @@ int main(int argc, char *argv[])
     const QString tiny = ViewerBench::aloneCopy(
         cache, ViewerBench::cachedPhoto(cache, QStringLiteral("tiny.png"), QSize(10, 10), false, "png", -1));
 
-    SeeImgMainWT view;
+    ImageView view;
     if (!ViewerBench::showAtViewerSize(view))
         return 1;
 

@@ -9,12 +9,12 @@
 // with default settings as a child process: start-up, the same LibRaw steps, and
 // writing the picture as a PPM file (into the page cache). CPU time counts every
 // thread of either side. Beside it: the GUI thread's part once the task is done,
-// showRawImgAsync() with the decoded picture until painted.
+// showDecodedPicture() with the decoded picture until painted.
 
 #include "bench_viewer_common.h"
 
 #include "viewer/ImageLoadTask.h"
-#include "viewer/SeeImgMainWT.h"
+#include "viewer/ImageView.h"
 
 #include <QApplication>
 #include <QGraphicsView>
@@ -45,13 +45,13 @@ QImage decodeOurs(const QString &path, ViewerBench::Samples *samples)
 ViewerBench::Samples showOnGuiThread(const QImage &image, int rounds)
 {
     ViewerBench::Samples samples;
-    SeeImgMainWT view;
+    ImageView view;
     if (!ViewerBench::showAtViewerSize(view))
         return samples;
     view.showImg(QString()); // leaves the empty state: nothing to decode, the picture area shows
     for (int round = 0; round < rounds; ++round) {
         ViewerBench::Stopwatch watch(CLOCK_PROCESS_CPUTIME_ID);
-        view.showRawImgAsync(image);
+        view.showDecodedPicture(image);
         view.graphicsView()->viewport()->repaint();
         samples.add(watch);
     }

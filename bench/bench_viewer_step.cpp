@@ -12,7 +12,7 @@
 
 #include "viewer/FolderBrowser.h"
 #include "viewer/ImageLoader.h"
-#include "viewer/SeeImgMainWT.h"
+#include "viewer/ImageView.h"
 
 #include <QApplication>
 
@@ -78,7 +78,7 @@ int main(int argc, char *argv[])
     if (counts.isEmpty())
         counts = {1000, 10000, 50000};
 
-    SeeImgMainWT view;
+    ImageView view;
     if (!ViewerBench::showAtViewerSize(view))
         return 1;
 

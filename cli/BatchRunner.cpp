@@ -1,7 +1,7 @@
 #include "cli/BatchRunner.h"
 
 #include "batch/engine/BatchPaths.h"
-#include "batch/engine/ImgThread.h"
+#include "batch/engine/BatchJob.h"
 
 #include <QDir>
 
@@ -67,12 +67,12 @@ void BatchRunner::start()
         printFile(BatchReport::missingLine(source), source, QString(), QStringLiteral("missing"),
                   QStringLiteral("no such file"));
     }
-    job = new ImgThread(batchRequest.job, files, exportDir, this);
-    connect(job, &ImgThread::notifyParentProgress, this, &BatchRunner::setProgress);
-    connect(job, &ImgThread::notifyParentFailure, this, &BatchRunner::failed);
-    connect(job, &ImgThread::notifyParentFrames, this, &BatchRunner::frames);
-    connect(job, &ImgThread::notifyParentKeptOriginal, this, &BatchRunner::keptOriginal);
-    connect(job, &ImgThread::notifyParentDone, this, &BatchRunner::done);
+    job = new BatchJob(batchRequest.job, files, exportDir, this);
+    connect(job, &BatchJob::notifyParentProgress, this, &BatchRunner::setProgress);
+    connect(job, &BatchJob::notifyParentFailure, this, &BatchRunner::failed);
+    connect(job, &BatchJob::notifyParentFrames, this, &BatchRunner::frames);
+    connect(job, &BatchJob::notifyParentKeptOriginal, this, &BatchRunner::keptOriginal);
+    connect(job, &BatchJob::notifyParentDone, this, &BatchRunner::done);
     connect(job, &QThread::finished, job, &QObject::deleteLater);
     drawProgress();
     job->start();
@@ -130,7 +130,7 @@ void BatchRunner::interrupt(bool printing)
     if (ended)
         return;
     // The tools are ended first; what had finished by then was reported.
-    ImgThread::shutdownAll();
+    BatchJob::shutdownAll();
     if (!printing) {
         ended = true;
         return;

@@ -10,9 +10,9 @@
 #include <QSet>
 #include <QVector>
 
-class ImgThread;
+class BatchJob;
 
-// Runs one job the way a toolbox page does (an ImgThread, its two signals) and
+// Runs one job the way a toolbox page does (an BatchJob, its two signals) and
 // prints a line per file, the live progress and the summary.
 class BatchRunner : public QObject
 {
@@ -58,6 +58,6 @@ private:
     QHash<int, int> frameCounts; // row index -> pictures of its output, until its done()
     bool ended = false; // the summary was printed
     QSet<int> kept; // row indices whose output is the source, until their done()
-    QPointer<ImgThread> job;
+    QPointer<BatchJob> job;
     bool progressShown; // standard error is a terminal
 };

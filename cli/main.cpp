@@ -5,7 +5,7 @@
 
 #include "batch/engine/BatchCatalogue.h"
 #include "batch/engine/BatchFiles.h"
-#include "batch/engine/ImgThread.h"
+#include "batch/engine/BatchJob.h"
 #include "batch/engine/ToolSlots.h"
 
 #include <QCoreApplication>
@@ -29,7 +29,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     // Before arguments() decodes argv: paths are UTF-8 whatever LANG says.
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
-    ImgThread::setUpPool();
+    BatchJob::setUpPool();
     BatchCatalogue::init();
 
     const BatchCommandLine::Result parsed = BatchCommandLine::parse(app.arguments().mid(1));

@@ -1,6 +1,6 @@
 #include "app/AppSetup.h"
 
-#include "batch/engine/ImgThread.h"
+#include "batch/engine/BatchJob.h"
 #include "formats/Formats.h"
 #include "widgets/UiProfile.h"
 
@@ -37,7 +37,7 @@ void run()
 {
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/icons/application_icon.png")));
     UiProfile::setup();
-    ImgThread::setUpPool();
+    BatchJob::setUpPool();
     Formats::init();
     loadQtTranslations();
     setUtf8Codec();

@@ -1,11 +1,11 @@
 #include "app/AppCommandLine.h"
 #include "app/AppSetup.h"
 #include "widgets/UiProfile.h"
-#include "batch/engine/ImgThread.h"
+#include "batch/engine/BatchJob.h"
 #include "chrome/ProcessExit.h"
 #include "viewer/LaunchArgs.h"
-#include "viewer/MainWidget.h"
-#include "viewer/SeeImgMainWT.h"
+#include "viewer/ViewerWindow.h"
+#include "viewer/ImageView.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -63,9 +63,9 @@ int main(int argc, char *argv[])
 
     // The close button ends the process at once: running conversions are stopped
     // and their partial outputs removed first.
-    ProcessExit::setBeforeExit([] { ImgThread::shutdownAll(); });
+    ProcessExit::setBeforeExit([] { BatchJob::shutdownAll(); });
 
-    MainWidget window;
+    ViewerWindow window;
     window.setFont(font);
 
     // QApplication has taken its own options out of argv by now.
@@ -76,7 +76,7 @@ int main(int argc, char *argv[])
     AppSetup::setUtf8Codec();
     window.showMaximized();
     if (!path.isEmpty())
-        QTimer::singleShot(50, &window, &MainWidget::showDefaultImg);
+        QTimer::singleShot(50, &window, &ViewerWindow::showDefaultImg);
 
     return app.exec();
 }

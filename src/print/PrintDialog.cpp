@@ -3,10 +3,10 @@
 #include "print/PrintLayout.h"
 #include "print/PrintLog.h"
 #include "widgets/BoundedIntValidator.h"
-#include "widgets/MyComboBox.h"
-#include "widgets/MyDialog.h"
-#include "widgets/MyLineEdit.h"
-#include "widgets/ParamLabel.h"
+#include "widgets/StyledComboBox.h"
+#include "widgets/MessageBox.h"
+#include "widgets/StyledLineEdit.h"
+#include "widgets/CaptionLabel.h"
 #include "widgets/UiProfile.h"
 
 #include <QGraphicsPixmapItem>
@@ -75,12 +75,12 @@ PrintDialog::PrintDialog(QWidget *parent)
     : QDialog(parent)
     , previewView(nullptr)
     , sheetScene(new QGraphicsScene(this))
-    , photoSizeCombo(new MyComboBox(this))
-    , paperCombo(new MyComboBox(this))
-    , printerCombo(new MyComboBox(this))
-    , colourModeCombo(new MyComboBox(this))
-    , qualityBox(new MyComboBox(this))
-    , copiesEdit(new MyLineEdit(this))
+    , photoSizeCombo(new StyledComboBox(this))
+    , paperCombo(new StyledComboBox(this))
+    , printerCombo(new StyledComboBox(this))
+    , colourModeCombo(new StyledComboBox(this))
+    , qualityBox(new StyledComboBox(this))
+    , copiesEdit(new StyledLineEdit(this))
     , printDevice(std::make_unique<QPrinter>(QPrinter::HighResolution))
 {
     setWindowTitle(QStringLiteral("打印图片"));
@@ -113,7 +113,7 @@ PrintDialog::PrintDialog(QWidget *parent)
         {QStringLiteral("打印质量:"), qualityBox},     {QStringLiteral("打印份数:"), copiesEdit},
     };
     for (int row = 0; row < rows.size(); ++row) {
-        grid->addWidget(new ParamLabel(rows[row].first, this), row, 0);
+        grid->addWidget(new CaptionLabel(rows[row].first, this), row, 0);
         grid->addWidget(rows[row].second, row, 1);
     }
 
@@ -169,27 +169,27 @@ QGraphicsScene *PrintDialog::previewScene() const
     return sheetScene;
 }
 
-MyComboBox *PrintDialog::photoSizeBox() const
+StyledComboBox *PrintDialog::photoSizeBox() const
 {
     return photoSizeCombo;
 }
 
-MyComboBox *PrintDialog::paperBox() const
+StyledComboBox *PrintDialog::paperBox() const
 {
     return paperCombo;
 }
 
-MyComboBox *PrintDialog::printerBox() const
+StyledComboBox *PrintDialog::printerBox() const
 {
     return printerCombo;
 }
 
-MyComboBox *PrintDialog::colourModeBox() const
+StyledComboBox *PrintDialog::colourModeBox() const
 {
     return colourModeCombo;
 }
 
-MyLineEdit *PrintDialog::copiesField() const
+StyledLineEdit *PrintDialog::copiesField() const
 {
     return copiesEdit;
 }
@@ -290,7 +290,7 @@ bool PrintDialog::choosePrinter()
 
 void PrintDialog::tell(const QString &text)
 {
-    (new MyDialog(text, this))->show();
+    (new MessageBox(text, this))->show();
 }
 
 void PrintDialog::configurePrinter(const QSizeF &paperMillimetres)

@@ -6,8 +6,8 @@
 
 #include <memory>
 
-class MyComboBox;
-class MyLineEdit;
+class StyledComboBox;
+class StyledLineEdit;
 class QGraphicsScene;
 class QGraphicsView;
 class QPrinter;
@@ -28,11 +28,11 @@ public:
     QPrinter *printer() const;
 
     QGraphicsScene *previewScene() const;
-    MyComboBox *photoSizeBox() const;
-    MyComboBox *paperBox() const;
-    MyComboBox *printerBox() const;
-    MyComboBox *colourModeBox() const;
-    MyLineEdit *copiesField() const;
+    StyledComboBox *photoSizeBox() const;
+    StyledComboBox *paperBox() const;
+    StyledComboBox *printerBox() const;
+    StyledComboBox *colourModeBox() const;
+    StyledLineEdit *copiesField() const;
 
     // The printer to pre-select: the first one that is not a note-taking or
     // print-to-PDF pseudo printer; -1 when there is none.
@@ -69,12 +69,12 @@ private:
 
     QGraphicsView *previewView;
     QGraphicsScene *sheetScene;
-    MyComboBox *photoSizeCombo;
-    MyComboBox *paperCombo;
-    MyComboBox *printerCombo;
-    MyComboBox *colourModeCombo;
-    MyComboBox *qualityBox;
-    MyLineEdit *copiesEdit;
+    StyledComboBox *photoSizeCombo;
+    StyledComboBox *paperCombo;
+    StyledComboBox *printerCombo;
+    StyledComboBox *colourModeCombo;
+    StyledComboBox *qualityBox;
+    StyledLineEdit *copiesEdit;
     QPixmap picture;
     std::unique_ptr<QPrinter> printDevice;
 };

@@ -1,6 +1,6 @@
 #include "app/AppCommandLine.h"
 #include "app/AppSetup.h"
-#include "batch/engine/ImgThread.h"
+#include "batch/engine/BatchJob.h"
 #include "formats/Formats.h"
 #include "widgets/UiProfile.h"
 
@@ -141,7 +141,7 @@ void TestApp::rawSuffix()
 
 void TestApp::startupState()
 {
-    QCOMPARE(QThreadPool::globalInstance()->maxThreadCount(), ImgThread::kPoolThreads);
+    QCOMPARE(QThreadPool::globalInstance()->maxThreadCount(), BatchJob::kPoolThreads);
     QCOMPARE(QTextCodec::codecForLocale()->name(), QByteArray("UTF-8"));
     QCOMPARE(UiProfile::bodyFont().family(), QStringLiteral("Microsoft YaHei"));
     // The offscreen platform reports an 800 x 600 screen.

@@ -1,8 +1,8 @@
 #include "app/AppSetup.h"
 #include "chrome/TitleBar.h"
-#include "viewer/MainWidget.h"
-#include "widgets/MyDialog.h"
-#include "widgets/MyLineEdit.h"
+#include "viewer/ViewerWindow.h"
+#include "widgets/MessageBox.h"
+#include "widgets/StyledLineEdit.h"
 #include "widgets/Toast.h"
 
 #include <QApplication>
@@ -55,7 +55,7 @@ int closeChild(int argc, char **argv)
 {
     QApplication app(argc, argv);
     AppSetup::run();
-    MainWidget window;
+    ViewerWindow window;
     window.showMaximized();
     if (argc >= 3 && qstrcmp(argv[2], "busy") == 0)
         QThreadPool::globalInstance()->start(new Sleeper);
@@ -112,7 +112,7 @@ void TestChrome::closeButtonExitsWithOne()
 
 void TestChrome::maximiseToggle()
 {
-    MainWidget window;
+    ViewerWindow window;
     window.showMaximized();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     TitleBar *bar = window.titleBar();
@@ -231,7 +231,7 @@ void TestChrome::toastPassesInputThrough()
 
 void TestChrome::titleElidedInTheMiddle()
 {
-    MainWidget window;
+    ViewerWindow window;
     window.showNormal();
     window.resize(1100, 730);
     QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -261,7 +261,7 @@ void TestChrome::dialogKeepsFixedSize()
     owner.show();
     const QString longText
         = QString(QStringLiteral("这是一段很长的提示文字，")).repeated(40) + QString(300, QLatin1Char('x'));
-    QPointer<MyDialog> dialog = new MyDialog(longText, &owner);
+    QPointer<MessageBox> dialog = new MessageBox(longText, &owner);
     dialog->show();
     QVERIFY(QTest::qWaitForWindowExposed(dialog));
     QCOMPARE(dialog->size(), QSize(450, 200));
@@ -288,11 +288,11 @@ int darkest(QWidget *field)
 void TestChrome::placeholderLighterThanText()
 {
     const QString text = QStringLiteral("为空则等比例计算宽度");
-    MyLineEdit hint;
-    hint.setStyleSheet(hint.styleSheet() + QStringLiteral("MyLineEdit{border:0px;}")); // only the text is dark
+    StyledLineEdit hint;
+    hint.setStyleSheet(hint.styleSheet() + QStringLiteral("StyledLineEdit{border:0px;}")); // only the text is dark
     hint.resize(400, 45);
     hint.setPlaceholderText(text);
-    MyLineEdit typed;
+    StyledLineEdit typed;
     typed.setStyleSheet(hint.styleSheet());
     typed.resize(400, 45);
     typed.setText(text);

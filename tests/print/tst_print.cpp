@@ -1,9 +1,9 @@
 #include "app/AppSetup.h"
 #include "print/PrintDialog.h"
 #include "print/PrintLayout.h"
-#include "widgets/MyComboBox.h"
-#include "widgets/MyDialog.h"
-#include "widgets/MyLineEdit.h"
+#include "widgets/StyledComboBox.h"
+#include "widgets/MessageBox.h"
+#include "widgets/StyledLineEdit.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -42,8 +42,8 @@ QSizeF pixels(const QSizeF &millimetres, int dpi)
 QStringList messages(const PrintDialog &dialog)
 {
     QStringList texts;
-    const QList<MyDialog *> boxes = dialog.findChildren<MyDialog *>();
-    for (const MyDialog *box : boxes)
+    const QList<MessageBox *> boxes = dialog.findChildren<MessageBox *>();
+    for (const MessageBox *box : boxes)
         texts << box->text();
     return texts;
 }
@@ -402,12 +402,12 @@ void TestPrint::dropDownRowsLikeTheToolbox()
     PrintDialog dialog(nullptr);
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    MyComboBox standalone;
+    StyledComboBox standalone;
     standalone.addItems({QStringLiteral("PNG"), QStringLiteral("JPG")});
-    for (MyComboBox *box : {dialog.photoSizeBox(), dialog.paperBox(), dialog.colourModeBox(), &standalone}) {
+    for (StyledComboBox *box : {dialog.photoSizeBox(), dialog.paperBox(), dialog.colourModeBox(), &standalone}) {
         box->showPopup();
-        QCOMPARE(box->view()->sizeHintForRow(0), MyComboBox::rowHeight());
-        QCOMPARE(box->view()->visualRect(box->model()->index(1, 0)).height(), MyComboBox::rowHeight());
+        QCOMPARE(box->view()->sizeHintForRow(0), StyledComboBox::rowHeight());
+        QCOMPARE(box->view()->visualRect(box->model()->index(1, 0)).height(), StyledComboBox::rowHeight());
         box->hidePopup();
     }
 }

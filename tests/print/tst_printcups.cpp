@@ -1,6 +1,6 @@
 #include "app/AppSetup.h"
-#include "widgets/MyComboBox.h"
-#include "widgets/MyDialog.h"
+#include "widgets/StyledComboBox.h"
+#include "widgets/MessageBox.h"
 #include "print/PrintDialog.h"
 #include "print/PrintLayout.h"
 
@@ -94,8 +94,8 @@ void TestPrintCups::printThroughCupsQueue()
     dialog.printImage();
 
     QStringList shown;
-    const QList<MyDialog *> boxes = dialog.findChildren<MyDialog *>();
-    for (const MyDialog *box : boxes)
+    const QList<MessageBox *> boxes = dialog.findChildren<MessageBox *>();
+    for (const MessageBox *box : boxes)
         shown << box->text();
     QCOMPARE(shown, QStringList{QStringLiteral("开始打印文件")});
     QCOMPARE(dialog.printer()->outputFormat(), QPrinter::NativeFormat);

@@ -1,7 +1,7 @@
 #include "support/BatchTestKit.h"
 
 #include "batch/shell/BatchPage.h"
-#include "widgets/MyDialog.h"
+#include "widgets/MessageBox.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -16,7 +16,7 @@ QStringList shownDialogTexts()
     QStringList texts;
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (QWidget *window : windows) {
-        if (auto *dialog = qobject_cast<MyDialog *>(window); dialog && dialog->isVisible())
+        if (auto *dialog = qobject_cast<MessageBox *>(window); dialog && dialog->isVisible())
             texts.append(dialog->text());
     }
     return texts;
@@ -26,7 +26,7 @@ void closeDialogs()
 {
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (QWidget *window : windows) {
-        if (auto *dialog = qobject_cast<MyDialog *>(window))
+        if (auto *dialog = qobject_cast<MessageBox *>(window))
             dialog->close();
     }
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -1,6 +1,6 @@
 #include "support/EngineHarness.h"
 
-#include "batch/engine/ImgRunable.h"
+#include "batch/engine/FileTask.h"
 #include "batch/engine/ToolLocator.h"
 
 #include <QCoreApplication>
@@ -20,13 +20,13 @@ QList<WorkerResult> runWorkers(const JobSettings &s, const QList<FileToRun> &fil
     for (int i = 0; i < files.size(); ++i)
         results << WorkerResult();
     QMutex mutex;
-    QList<ImgRunable *> workers;
+    QList<FileTask *> workers;
     for (int i = 0; i < files.size(); ++i) {
-        auto *worker = new ImgRunable(s, JobFile{files.at(i).row, files.at(i).source}, exportDir);
+        auto *worker = new FileTask(s, JobFile{files.at(i).row, files.at(i).source}, exportDir);
         WorkerResult *result = &results[i];
         // Direct: the slots run on the worker's threads, so no event loop is needed.
         QObject::connect(
-            worker, &ImgRunable::setProgress, worker,
+            worker, &FileTask::setProgress, worker,
             [&mutex, result](int progress, int) {
                 QMutexLocker lock(&mutex);
                 result->progress << progress;
@@ -34,14 +34,14 @@ QList<WorkerResult> runWorkers(const JobSettings &s, const QList<FileToRun> &fil
             },
             Qt::DirectConnection);
         QObject::connect(
-            worker, &ImgRunable::keptOriginal, worker,
+            worker, &FileTask::keptOriginal, worker,
             [&mutex, result](int) {
                 QMutexLocker lock(&mutex);
                 result->keptOriginal = true;
             },
             Qt::DirectConnection);
         QObject::connect(
-            worker, &ImgRunable::done, worker,
+            worker, &FileTask::done, worker,
             [&mutex, result](const QString &path, int row, bool success) {
                 QMutexLocker lock(&mutex);
                 ++result->doneCount;
@@ -51,14 +51,14 @@ QList<WorkerResult> runWorkers(const JobSettings &s, const QList<FileToRun> &fil
             },
             Qt::DirectConnection);
         QObject::connect(
-            worker, &ImgRunable::failed, worker,
+            worker, &FileTask::failed, worker,
             [&mutex, result](const QString &reason, int) {
                 QMutexLocker lock(&mutex);
                 result->reason = reason;
             },
             Qt::DirectConnection);
         QObject::connect(
-            worker, &ImgRunable::frames, worker,
+            worker, &FileTask::frames, worker,
             [&mutex, result](int count, int) {
                 QMutexLocker lock(&mutex);
                 result->frames = count;
@@ -66,7 +66,7 @@ QList<WorkerResult> runWorkers(const JobSettings &s, const QList<FileToRun> &fil
             Qt::DirectConnection);
         workers << worker;
     }
-    for (ImgRunable *worker : qAsConst(workers))
+    for (FileTask *worker : qAsConst(workers))
         QThreadPool::globalInstance()->start(worker);
     // Keep this thread's events flowing: a test may serve the failure report here.
     while (!QThreadPool::globalInstance()->waitForDone(10))

@@ -29,7 +29,7 @@ struct FileToRun
     int row = 1;
 };
 
-// Runs one ImgRunable per file on the global pool at once and waits for all,
+// Runs one FileTask per file on the global pool at once and waits for all,
 // handling this thread's events meanwhile.
 QList<WorkerResult> runWorkers(const JobSettings &settings, const QList<FileToRun> &files, const QString &exportDir);
 WorkerResult runWorker(const JobSettings &settings, const QString &source, const QString &exportDir, int row = 1);

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "viewer/SeeImgMainWT.h"
+#include "viewer/ImageView.h"
 
 #include <QTest>
 
 // Waits until the view's current load has ended (picture in or failure shown).
-inline bool waitLoaded(SeeImgMainWT &view)
+inline bool waitLoaded(ImageView &view)
 {
     return QTest::qWaitFor([&] { return !view.isLoading(); }, 20000);
 }
@@ -14,7 +14,7 @@ inline bool waitLoaded(SeeImgMainWT &view)
 // layout has placed the graphics view.
 struct ShownView
 {
-    SeeImgMainWT view;
+    ImageView view;
 
     explicit ShownView(const QSize &size = QSize(1200, 800))
     {

@@ -3,7 +3,7 @@
 #include "viewer/ImageLoader.h"
 #include "viewer/PictureItem.h"
 #include "viewer/PictureMemory.h"
-#include "viewer/SeeImgMainWT.h"
+#include "viewer/ImageView.h"
 
 #include <QDir>
 #include <QGraphicsView>

@@ -3,8 +3,8 @@
 #include "viewer/ImageLoadTask.h"
 #include "viewer/ImageLoader.h"
 #include "viewer/NaturalOrder.h"
-#include "viewer/SeeImgMainWT.h"
-#include "widgets/CenterShowWT.h"
+#include "viewer/ImageView.h"
+#include "widgets/DropArea.h"
 
 #include <QApplication>
 #include <QDir>
@@ -102,7 +102,7 @@ void TestLoading::undecodableFiles()
         QVERIFY(Fixtures::writeBytes(path, bytes));
 
     ShownView shown;
-    QSignalSpy announced(&shown.view, &SeeImgMainWT::setImgFilePath);
+    QSignalSpy announced(&shown.view, &ImageView::setImgFilePath);
     QVERIFY(shown.open(path));
     QCOMPARE(announced.count(), 1);
     QCOMPARE(announced.at(0).at(0).toString(), path);
@@ -160,7 +160,7 @@ void TestLoading::browsing()
     QCOMPARE(FolderBrowser::imageNames(dirPath), expected);
 
     ShownView shown;
-    SeeImgMainWT &view = shown.view;
+    ImageView &view = shown.view;
     QVERIFY(shown.open(dir.filePath(QStringLiteral("img1.png"))));
     QVERIFY(view.nextImg());
     QVERIFY(waitLoaded(view));
@@ -444,9 +444,9 @@ void TestLoading::lateRawResultDropped()
     // Results are matched by path; the image-only form still shows what it gets.
     QImage other(12, 8, QImage::Format_RGB32);
     other.fill(Qt::green);
-    shown.view.showRawImgAsync(other, tmp.filePath(QStringLiteral("elsewhere.dng")));
+    shown.view.showDecodedPicture(other, tmp.filePath(QStringLiteral("elsewhere.dng")));
     QCOMPARE(shown.view.pictureSize(), QSizeF(33, 22));
-    shown.view.showRawImgAsync(other);
+    shown.view.showDecodedPicture(other);
     QCOMPARE(shown.view.pictureSize(), QSizeF(12, 8));
     QCOMPARE(shown.view.graphicsView()->scene()->items().size(), 1);
 }

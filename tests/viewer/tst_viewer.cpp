@@ -1,5 +1,5 @@
 #include "app/AppSetup.h"
-#include "viewer/SeeImgMainWT.h"
+#include "viewer/ImageView.h"
 #include "viewer/ZoomModel.h"
 
 #include <QApplication>
@@ -171,7 +171,7 @@ void TestViewer::fitOrActual()
     }
 
     // fitToScreen reports the fitted factor and sets it as the zoom.
-    QSignalSpy scale(&shown.view, &SeeImgMainWT::notifyScale);
+    QSignalSpy scale(&shown.view, &ImageView::notifyScale);
     shown.view.fitToScreen();
     QCOMPARE(scale.count(), 1);
     QCOMPARE(scale.at(0).at(0).toDouble(), std::min(1200.0 / picture.width(), 800.0 / picture.height()));
@@ -205,7 +205,7 @@ void TestViewer::fitWithoutPicture()
     shown.view.zoomIn();
     const QTransform before = shown.view.graphicsView()->transform();
 
-    QSignalSpy scale(&shown.view, &SeeImgMainWT::notifyScale);
+    QSignalSpy scale(&shown.view, &ImageView::notifyScale);
     shown.view.fitToScreen();
     QCOMPARE(scale.count(), 1);
     QCOMPARE(scale.at(0).at(0).toDouble(), 1.0);
@@ -229,7 +229,7 @@ void TestViewer::rotateThenOrigin()
     shown.view.fitToScreen();
     QVERIFY(std::abs(shown.view.graphicsView()->transform().m11()) < 1e-9);
 
-    QSignalSpy scale(&shown.view, &SeeImgMainWT::notifyScale);
+    QSignalSpy scale(&shown.view, &ImageView::notifyScale);
     shown.view.toOrigin(true);
     QVERIFY(shown.view.graphicsView()->transform().isIdentity());
     QCOMPARE(shown.view.zoomFactor(), 1.0);
@@ -266,7 +266,7 @@ void TestViewer::wheelKeepsPointAndReports()
     QWidget *viewport = shown.view.graphicsView()->viewport();
     const QPoint cursor(300, 250);
     const QPointF before = shown.view.graphicsView()->mapToScene(cursor);
-    QSignalSpy scale(&shown.view, &SeeImgMainWT::notifyScale);
+    QSignalSpy scale(&shown.view, &ImageView::notifyScale);
     sendWheel(viewport, cursor, delta);
 
     QCOMPARE(scale.count(), 1);

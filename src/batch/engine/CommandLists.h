@@ -7,7 +7,7 @@
 
 // Argument lists of the external programs, exactly as they are documented for
 // users of the toolbox. They name the real input and output paths; the worker
-// swaps in safe aliases only when it starts ImageMagick (see ImgRunable).
+// swaps in safe aliases only when it starts ImageMagick (see FileTask).
 namespace CommandLists {
 
 // Size argument of the conversion command: none, "-resize W", "-resize xH" or

@@ -10,7 +10,7 @@ QBasicMutex registryMutex;
 
 // Built when the library loads, not on first use: a worker may still release its
 // names while exit() destroys statics, and those made after the shutdown hook was
-// registered go first (see ImgThread).
+// registered go first (see BatchJob).
 QSet<QString> claimedNames;
 
 QSet<QString> &registry()

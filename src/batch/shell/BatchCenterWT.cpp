@@ -1,9 +1,9 @@
 #include "batch/shell/BatchCenterWT.h"
 
 #include "batch/shell/BatchParamWT.h"
-#include "batch/shell/MyTable.h"
+#include "batch/shell/FileTable.h"
 #include "batch/shell/ToolboxLog.h"
-#include "widgets/CenterShowWT.h"
+#include "widgets/DropArea.h"
 #include "widgets/UiProfile.h"
 
 #include <QFileInfo>
@@ -62,8 +62,8 @@ BatchCenterWT::BatchCenterWT(const QString &hintText, const QStringList &accepte
     : QWidget(parent)
     , cols(columns)
     , suffixes(acceptedSuffixes)
-    , fileTable(new MyTable(0, columns.headers.size(), this))
-    , dropWidget(new CenterShowWT(hintText, this))
+    , fileTable(new FileTable(0, columns.headers.size(), this))
+    , dropWidget(new DropArea(hintText, this))
     , layout(new QHBoxLayout(this))
 {
     dropWidget->setAcceptedSuffixes(suffixes);

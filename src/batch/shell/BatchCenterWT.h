@@ -5,8 +5,8 @@
 #include <QWidget>
 
 class BatchParamWT;
-class CenterShowWT;
-class MyTable;
+class DropArea;
+class FileTable;
 class QHBoxLayout;
 class QLabel;
 class QProgressBar;
@@ -46,8 +46,8 @@ public:
     void setParamPanel(BatchParamWT *panel);
     BatchParamWT *paramPanel() const { return panel; }
 
-    MyTable *table() const { return fileTable; }
-    CenterShowWT *dropArea() const { return dropWidget; }
+    FileTable *table() const { return fileTable; }
+    DropArea *dropArea() const { return dropWidget; }
     const QStringList &acceptedSuffixes() const { return suffixes; }
     const BatchColumns &columns() const { return cols; }
 
@@ -99,8 +99,8 @@ private:
 
     BatchColumns cols;
     QStringList suffixes;
-    MyTable *fileTable;
-    CenterShowWT *dropWidget;
+    FileTable *fileTable;
+    DropArea *dropWidget;
     BatchParamWT *panel = nullptr;
     QHBoxLayout *layout;
 };

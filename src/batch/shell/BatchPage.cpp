@@ -1,19 +1,19 @@
 #include "batch/shell/BatchPage.h"
 
 #include "batch/engine/BatchFiles.h"
-#include "batch/engine/ImgThread.h"
+#include "batch/engine/BatchJob.h"
 #include "batch/shell/BatchCenterWT.h"
 #include "batch/shell/BatchParamWT.h"
-#include "batch/shell/ExportFileWT.h"
-#include "batch/shell/MyTable.h"
+#include "batch/shell/OutputFolderRow.h"
+#include "batch/shell/FileTable.h"
 #include "batch/shell/OperBtn.h"
 #include "batch/shell/OperBtnBar.h"
 #include "batch/shell/SubmitBtn.h"
 #include "batch/shell/ToolboxLog.h"
-#include "widgets/CenterShowForCenterWT.h"
-#include "widgets/CenterShowWT.h"
+#include "widgets/DropTarget.h"
+#include "widgets/DropArea.h"
 #include "widgets/DragAcceptance.h"
-#include "widgets/MyDialog.h"
+#include "widgets/MessageBox.h"
 #include "widgets/StyledBackground.h"
 #include "widgets/Toast.h"
 
@@ -44,8 +44,8 @@ BatchPage::~BatchPage()
     // A job still running must neither die with its page (its thread would be
     // destroyed mid-run) nor leave a file half-written: it is cut loose, finishes
     // its files and deletes itself; its signals have nowhere to go any more.
-    const QList<ImgThread *> jobs = findChildren<ImgThread *>(QString(), Qt::FindDirectChildrenOnly);
-    for (ImgThread *job : jobs)
+    const QList<BatchJob *> jobs = findChildren<BatchJob *>(QString(), Qt::FindDirectChildrenOnly);
+    for (BatchJob *job : jobs)
         job->detach();
 }
 
@@ -67,8 +67,8 @@ void BatchPage::setupPage(BatchCenterWT *centre, const std::function<void()> &st
     connect(bar->stopBtn(), &QPushButton::clicked, this, &BatchPage::stopJob);
     if (startSlot && center->paramPanel())
         connect(center->paramPanel()->startButton(), &QPushButton::clicked, this, startSlot);
-    connect(center->dropArea()->centerWidget(), &CenterShowForCenterWT::clicked, this, &BatchPage::addFile);
-    connect(center->dropArea(), &CenterShowWT::drapAndDrop, this, &BatchPage::onDragAndDrop);
+    connect(center->dropArea()->centerWidget(), &DropTarget::clicked, this, &BatchPage::addFile);
+    connect(center->dropArea(), &DropArea::drapAndDrop, this, &BatchPage::onDragAndDrop);
 }
 
 void BatchPage::addRow(const QString &path)
@@ -121,7 +121,7 @@ void BatchPage::addFile()
 void BatchPage::addDir()
 {
     const QString folder
-        = ExportFileWT::askFolder(this, QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
+        = OutputFolderRow::askFolder(this, QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
     if (folder.isEmpty()) {
         qCDebug(lcToolbox) << "没有选择任何内容";
         return;
@@ -283,7 +283,7 @@ bool BatchPage::startJob(const JobSettings &settings, const QString &exportDir, 
         return false;
 
     lastSettings = settings;
-    auto *job = new ImgThread(settings, files, exportDir, this);
+    auto *job = new BatchJob(settings, files, exportDir, this);
     runningJob = job;
     setJobRunning(true);
     tally = JobTally{};
@@ -296,21 +296,21 @@ bool BatchPage::startJob(const JobSettings &settings, const QString &exportDir, 
     showRunningCount();
     // Row indices mean something only for the table the job was started on.
     const quint64 generation = tableGeneration;
-    connect(job, &ImgThread::notifyParentProgress, this, [this, generation](int progress, int rowIndex) {
+    connect(job, &BatchJob::notifyParentProgress, this, [this, generation](int progress, int rowIndex) {
         if (generation == tableGeneration)
             setProgress(progress, rowIndex);
     });
-    connect(job, &ImgThread::notifyParentFailure, this, [this, generation](const QString &reason, int rowIndex) {
+    connect(job, &BatchJob::notifyParentFailure, this, [this, generation](const QString &reason, int rowIndex) {
         if (generation == tableGeneration)
             center->setRowReason(rowIndex, reason);
     });
-    connect(job, &ImgThread::notifyParentKeptOriginal, this, [this, generation](int rowIndex) {
+    connect(job, &BatchJob::notifyParentKeptOriginal, this, [this, generation](int rowIndex) {
         if (generation == tableGeneration)
             center->setRowReason(rowIndex, QStringLiteral("原图已比压缩结果更小，已保留原图"));
     });
-    connect(job, &ImgThread::notifyParentCancelled, this,
+    connect(job, &BatchJob::notifyParentCancelled, this,
             [this, generation](int rowIndex) { rowEnded(generation, rowIndex, JobTally::Cancelled); });
-    connect(job, &ImgThread::notifyParentDone, this,
+    connect(job, &BatchJob::notifyParentDone, this,
             [this, generation](const QString &exportFilePath, int rowIndex, bool isSuccess) {
                 if (rowIndex == -1)
                     done(exportFilePath, rowIndex, isSuccess);
@@ -330,7 +330,7 @@ int BatchPage::senderRow() const
 
 void BatchPage::showMessage(const QString &text)
 {
-    (new MyDialog(text, this))->show();
+    (new MessageBox(text, this))->show();
 }
 
 void BatchPage::dragEnterEvent(QDragEnterEvent *event)

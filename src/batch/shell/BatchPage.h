@@ -12,7 +12,7 @@
 #include <functional>
 
 class BatchCenterWT;
-class ImgThread;
+class BatchJob;
 class OperBtnBar;
 class QPushButton;
 class Toast;
@@ -134,7 +134,7 @@ private:
     BatchCenterWT *center = nullptr;
     OperBtnBar *bar;
     bool jobRunning = false;
-    QPointer<ImgThread> runningJob;
+    QPointer<BatchJob> runningJob;
     JobSettings lastSettings;
     JobTally tally;
     QString idleStartText; // the start button's text before the job

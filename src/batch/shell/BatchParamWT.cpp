@@ -3,7 +3,7 @@
 #include "widgets/StyledBackground.h"
 #include "widgets/UiProfile.h"
 #include "batch/engine/BatchPaths.h"
-#include "batch/shell/ExportFileWT.h"
+#include "batch/shell/OutputFolderRow.h"
 #include "batch/shell/SubmitBtn.h"
 
 #include <QGridLayout>
@@ -28,7 +28,7 @@ QPushButton *makeFlatTitle(const QString &iconPath, const QString &text, QWidget
 BatchParamWT::BatchParamWT(const QString &startText, QWidget *parent)
     : QWidget(parent)
     , gridLayout(nullptr)
-    , exportRow(new ExportFileWT(this))
+    , exportRow(new OutputFolderRow(this))
     , submit(new SubmitBtn(startText, false, this))
     , settingButton(nullptr)
 {

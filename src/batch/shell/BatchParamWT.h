@@ -2,7 +2,7 @@
 
 #include <QWidget>
 
-class ExportFileWT;
+class OutputFolderRow;
 class QGridLayout;
 class QLabel;
 class QPushButton;
@@ -21,7 +21,7 @@ public:
     explicit BatchParamWT(const QString &startText, QWidget *parent = nullptr);
 
     QGridLayout *grid() const { return gridLayout; }
-    ExportFileWT *exportFile() const { return exportRow; }
+    OutputFolderRow *exportFile() const { return exportRow; }
     SubmitBtn *startButton() const { return submit; }
     // The flat "设置" caption of the header strip (one page restyles it).
     QPushButton *settingTitle() const { return settingButton; }
@@ -38,7 +38,7 @@ protected:
 
 private:
     QGridLayout *gridLayout;
-    ExportFileWT *exportRow;
+    OutputFolderRow *exportRow;
     SubmitBtn *submit;
     QPushButton *settingButton;
 };

@@ -1,9 +1,9 @@
 #include "batch/shell/SizeParamWT.h"
 
 #include "widgets/BoundedIntValidator.h"
-#include "widgets/MyComboBox.h"
-#include "widgets/MyLineEdit.h"
-#include "widgets/ParamLabel.h"
+#include "widgets/StyledComboBox.h"
+#include "widgets/StyledLineEdit.h"
+#include "widgets/CaptionLabel.h"
 
 QList<SizeParamWT::SizePreset> SizeParamWT::originalOrCustom()
 {
@@ -20,11 +20,11 @@ int SizeParamWT::fieldValue(const QString &text)
 
 SizeParamWT::SizeParamWT(const QString &startText, QWidget *parent)
     : BatchParamWT(startText, parent)
-    , sizeCombo(new MyComboBox(this))
-    , widthEdit(new MyLineEdit(this))
-    , heightEdit(new MyLineEdit(this))
-    , widthLabel(new ParamLabel(QStringLiteral("宽度(像素)："), this))
-    , heightLabel(new ParamLabel(QStringLiteral("高度(像素)："), this))
+    , sizeCombo(new StyledComboBox(this))
+    , widthEdit(new StyledLineEdit(this))
+    , heightEdit(new StyledLineEdit(this))
+    , widthLabel(new CaptionLabel(QStringLiteral("宽度(像素)："), this))
+    , heightLabel(new CaptionLabel(QStringLiteral("高度(像素)："), this))
 {
     widthEdit->setValidator(new BoundedIntValidator(0, BatchCatalogue::kMaxSide, this));
     heightEdit->setValidator(new BoundedIntValidator(0, BatchCatalogue::kMaxSide, this));
@@ -48,7 +48,7 @@ void SizeParamWT::addSizeRows(int row, const QList<SizePreset> &presets)
 {
     for (const SizePreset &preset : presets)
         sizeCombo->addItem(preset.text, preset.code);
-    addField(row, new ParamLabel(QStringLiteral("设置大小："), this), sizeCombo);
+    addField(row, new CaptionLabel(QStringLiteral("设置大小："), this), sizeCombo);
     addField(row + 1, widthLabel, widthEdit);
     addField(row + 2, heightLabel, heightEdit);
     connect(sizeCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &SizeParamWT::chooseSettingSize);

@@ -5,9 +5,9 @@
 
 #include <QList>
 
-class MyComboBox;
-class MyLineEdit;
-class ParamLabel;
+class StyledComboBox;
+class StyledLineEdit;
+class CaptionLabel;
 
 // A parameter panel with the size rows that the convert, resize and compression
 // pages share: "设置大小：" with a preset combo, then width and height fields that
@@ -36,9 +36,9 @@ public:
 
     explicit SizeParamWT(const QString &startText, QWidget *parent = nullptr);
 
-    MyComboBox *sizeBox() const { return sizeCombo; }
-    MyLineEdit *zoomWidthEdit() const { return widthEdit; }
-    MyLineEdit *zoomHeightEdit() const { return heightEdit; }
+    StyledComboBox *sizeBox() const { return sizeCombo; }
+    StyledLineEdit *zoomWidthEdit() const { return widthEdit; }
+    StyledLineEdit *zoomHeightEdit() const { return heightEdit; }
 
     QString widthText() const;
     QString heightText() const;
@@ -62,9 +62,9 @@ protected:
 private:
     void setSizeRowsVisible(bool visible);
 
-    MyComboBox *sizeCombo;
-    MyLineEdit *widthEdit;
-    MyLineEdit *heightEdit;
-    ParamLabel *widthLabel;
-    ParamLabel *heightLabel;
+    StyledComboBox *sizeCombo;
+    StyledLineEdit *widthEdit;
+    StyledLineEdit *heightEdit;
+    CaptionLabel *widthLabel;
+    CaptionLabel *heightLabel;
 };

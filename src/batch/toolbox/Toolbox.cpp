@@ -1,20 +1,20 @@
 #include "batch/toolbox/Toolbox.h"
 
 #include "batch/shell/BatchPage.h"
-#include "batch/toolbox/ChFmtMainWidget.h"
-#include "batch/toolbox/ToolBar.h"
-#include "batch/toolbox/ToolBtn.h"
+#include "batch/toolbox/ToolboxWindow.h"
+#include "batch/toolbox/TabBar.h"
+#include "batch/toolbox/TabButton.h"
 
-static_assert(int(Toolbox::ConvertTab) == int(ToolBar::ConvertTab) && int(Toolbox::ResizeTab) == int(ToolBar::ResizeTab)
-                  && int(Toolbox::CompressTab) == int(ToolBar::CompressTab)
-                  && int(Toolbox::RotateTab) == int(ToolBar::RotateTab),
+static_assert(int(Toolbox::ConvertTab) == int(TabBar::ConvertTab) && int(Toolbox::ResizeTab) == int(TabBar::ResizeTab)
+                  && int(Toolbox::CompressTab) == int(TabBar::CompressTab)
+                  && int(Toolbox::RotateTab) == int(TabBar::RotateTab),
               "the door's tabs are the tab bar's");
 
 namespace Toolbox {
 
 QWidget *open(QWidget *over)
 {
-    auto *toolbox = new ChFmtMainWidget(over);
+    auto *toolbox = new ToolboxWindow(over);
     toolbox->clearAllPages();
     // A child window is not placed by the window manager relative to its parent.
     if (over) {
@@ -28,8 +28,8 @@ QWidget *open(QWidget *over)
 
 QWidget *open(QWidget *over, Tab tab, const QString &path)
 {
-    auto *toolbox = static_cast<ChFmtMainWidget *>(open(over));
-    ToolBtn *button = toolbox->toolBar()->button(static_cast<ToolBar::Tab>(tab));
+    auto *toolbox = static_cast<ToolboxWindow *>(open(over));
+    TabButton *button = toolbox->toolBar()->button(static_cast<TabBar::Tab>(tab));
     button->slot_pressed();
     toolbox->pageOf(button)->addOneFile(path);
     return toolbox;

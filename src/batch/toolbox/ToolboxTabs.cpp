@@ -17,10 +17,10 @@ template<typename Page> BatchPage *make()
 const QList<ToolboxTab> &toolboxTabs()
 {
     static const QList<ToolboxTab> tabs = {
-        {ToolBar::ConvertTab, "ch_format", "格式转换", &make<CHFMainWT>},
-        {ToolBar::ResizeTab, "size_updating", "尺寸修改", &make<SizeUpdateMainWT>},
-        {ToolBar::CompressTab, "zip", "图片压缩", &make<CompressMainWT>},
-        {ToolBar::RotateTab, "rotating", "图片旋转", &make<RotateImgMainWT>},
+        {TabBar::ConvertTab, "ch_format", "格式转换", &make<CHFMainWT>},
+        {TabBar::ResizeTab, "size_updating", "尺寸修改", &make<SizeUpdateMainWT>},
+        {TabBar::CompressTab, "zip", "图片压缩", &make<CompressMainWT>},
+        {TabBar::RotateTab, "rotating", "图片旋转", &make<RotateImgMainWT>},
     };
     return tabs;
 }

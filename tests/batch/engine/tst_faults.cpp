@@ -1,6 +1,6 @@
 #include "app/AppSetup.h"
-#include "batch/engine/ImgRunable.h"
-#include "batch/engine/ImgThread.h"
+#include "batch/engine/FileTask.h"
+#include "batch/engine/BatchJob.h"
 #include "batch/engine/MagickPolicy.h"
 #include "batch/engine/ProcessRunner.h"
 #include "batch/engine/SourceCheck.h"
@@ -138,13 +138,13 @@ int stopChild(int argc, char **argv)
                                            + dir.toUtf8() + "/tool'\nsleep 600"));
     Fixtures::writeImage(dir + "/s.jpg", QSize(8, 6));
     QDir().mkdir(dir + "/out");
-    auto *worker = new ImgRunable(0, 2, -1, -1, -1, QString(), false, false, 1, dir + "/s.jpg", dir + "/out");
+    auto *worker = new FileTask(0, 2, -1, -1, -1, QString(), false, false, 1, dir + "/s.jpg", dir + "/out");
     QThreadPool::globalInstance()->start(worker);
     for (int i = 0; i < 3000 && !QFile::exists(dir + "/tool"); ++i)
         QThread::msleep(10);
     QThread::msleep(100);
     const QString temp = ownTempFolders();
-    ImgThread::shutdownAll();
+    BatchJob::shutdownAll();
     const qint64 helper = readAll(dir + "/helper").trimmed().toLongLong();
     const qint64 tool = readAll(dir + "/tool").trimmed().toLongLong();
     QStringList left;

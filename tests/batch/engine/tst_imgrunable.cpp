@@ -1,7 +1,7 @@
 #include "app/AppSetup.h"
 #include "batch/engine/CompressRule.h"
 #include "batch/engine/FailureReport.h"
-#include "batch/engine/ImgRunable.h"
+#include "batch/engine/FileTask.h"
 #include "batch/engine/SuccessRule.h"
 #include "batch/engine/ToolLocator.h"
 #include "support/EngineHarness.h"
@@ -106,7 +106,7 @@ void TestImgRunable::cleanup()
 {
     ToolLocator::setOverride(ToolLocator::Tool::ImageMagick, QString());
     ToolLocator::setOverride(ToolLocator::Tool::Pngquant, QString());
-    ImgRunable::setProgressInterval(1000);
+    FileTask::setProgressInterval(1000);
     qunsetenv("QUORVANE_REPORT_URL");
 }
 
@@ -360,7 +360,7 @@ void TestImgRunable::compressionNeverGrows()
 
 void TestImgRunable::progressRunsToNinetyOneThenHundred()
 {
-    ImgRunable::setProgressInterval(10);
+    FileTask::setProgressInterval(10);
     QTemporaryDir out;
     ToolLocator::setOverride(ToolLocator::Tool::ImageMagick, writeTool(workDir.path(), "slow", "sleep 2\n" + kCopy));
     const WorkerResult result = runWorker(settingsFor(BatchOp::Convert, 2), source("p.jpg"), out.path());

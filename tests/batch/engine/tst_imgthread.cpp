@@ -1,7 +1,7 @@
 #include "app/AppSetup.h"
 #include "batch/engine/BatchPaths.h"
-#include "batch/engine/ImgRunable.h"
-#include "batch/engine/ImgThread.h"
+#include "batch/engine/FileTask.h"
+#include "batch/engine/BatchJob.h"
 #include "batch/engine/TempArea.h"
 #include "batch/engine/ToolLocator.h"
 #include "batch/engine/ToolSlots.h"
@@ -78,9 +78,9 @@ private slots:
     void processEndsWhileJobRuns();
 
 private:
-    static ImgThread *startJob(Page *page, const JobSettings &s, const JobFiles &files, const QString &exportDir,
+    static BatchJob *startJob(Page *page, const JobSettings &s, const JobFiles &files, const QString &exportDir,
                                QObject *parent);
-    static ImgThread *startJob(Page *page, ImgThread *job);
+    static BatchJob *startJob(Page *page, BatchJob *job);
     JobFiles files(const QStringList &sources) const;
     QString jpg(const QString &name);
 
@@ -89,17 +89,17 @@ private:
     QString realMagick;
 };
 
-ImgThread *TestImgThread::startJob(Page *page, const JobSettings &s, const JobFiles &files, const QString &exportDir,
+BatchJob *TestImgThread::startJob(Page *page, const JobSettings &s, const JobFiles &files, const QString &exportDir,
                                    QObject *parent)
 {
-    return startJob(page, new ImgThread(s, files, exportDir, parent));
+    return startJob(page, new BatchJob(s, files, exportDir, parent));
 }
 
-ImgThread *TestImgThread::startJob(Page *page, ImgThread *job)
+BatchJob *TestImgThread::startJob(Page *page, BatchJob *job)
 {
-    connect(job, &ImgThread::notifyParentProgress, page, &Page::setProgress);
-    connect(job, &ImgThread::notifyParentDone, page, &Page::done);
-    connect(job, &ImgThread::notifyParentCancelled, page, &Page::cancelled);
+    connect(job, &BatchJob::notifyParentProgress, page, &Page::setProgress);
+    connect(job, &BatchJob::notifyParentDone, page, &Page::done);
+    connect(job, &BatchJob::notifyParentCancelled, page, &Page::cancelled);
     connect(job, &QThread::finished, job, &QObject::deleteLater);
     job->start();
     return job;
@@ -134,7 +134,7 @@ void TestImgThread::initTestCase()
 void TestImgThread::cleanup()
 {
     ToolSlots::setLimit(0);
-    ImgRunable::setProgressInterval(1000);
+    FileTask::setProgressInterval(1000);
     ToolLocator::setOverride(ToolLocator::Tool::ImageMagick, QString());
     QDir(home.filePath("Desktop")).removeRecursively();
 }
@@ -176,7 +176,7 @@ void TestImgThread::mapsWithoutIdOrPath()
     // The design's constructor: one map per file, "id" and "path".
     const JobSettings s = settingsFor(BatchOp::Convert, 2);
     startJob(&page,
-             new ImgThread(s.imgType, s.formatIndex, s.qualityValue, s.zoomWidth, s.zoomHeight, s.rotateDegree,
+             new BatchJob(s.imgType, s.formatIndex, s.qualityValue, s.zoomWidth, s.zoomHeight, s.rotateDegree,
                            s.isFlop, s.isFlip, list, out.path(), &page));
     QTRY_VERIFY(page.ended());
     QCOMPARE(page.events.filter("d:").size(), 3);
@@ -198,7 +198,7 @@ void TestImgThread::toolsAtOnce()
     QFETCH(int, bound);
     QFETCH(int, fileCount);
     ToolSlots::setLimit(bound);
-    ImgRunable::setProgressInterval(20);
+    FileTask::setProgressInterval(20);
     // The real ImageMagick behind a wrapper that logs when each run starts and ends.
     const QString log = workDir.filePath(QStringLiteral("runs%1.log").arg(bound));
     const QByteArray wrapper = "echo s >> '" + log.toUtf8() + "'\nsleep 0.5\n'" + realMagick.toUtf8()
@@ -228,7 +228,7 @@ void TestImgThread::toolsAtOnce()
         running += mark == "s" ? 1 : mark == "e" ? -1 : 0;
         most = qMax(most, running);
     }
-    QCOMPARE(most, qMin(bound, ImgThread::kPoolThreads));
+    QCOMPARE(most, qMin(bound, BatchJob::kPoolThreads));
 
     // Rows step past 3 % only while their tool runs (one more while a slot
     // changes hands: the next tool starts as the last one's row reports), and
@@ -247,7 +247,7 @@ void TestImgThread::toolsAtOnce()
     QVERIFY2(mostStepping <= bound + 1, QByteArray::number(mostStepping));
     const int firstDone = page.events.indexOf(QRegularExpression("d:.*"));
     QCOMPARE(page.events.mid(0, firstDone).filter(QRegularExpression("^p:\\d+:3$")).size(),
-             qMin(fileCount, ImgThread::kPoolThreads));
+             qMin(fileCount, BatchJob::kPoolThreads));
 }
 
 void TestImgThread::tempFoldersArePrivate()
@@ -306,7 +306,7 @@ void TestImgThread::pageClosedMidRun()
     QTemporaryDir out;
     Page listener;
     QObject *owner = page == "widget" ? new QWidget : new QObject;
-    QPointer<ImgThread> job = startJob(&listener, settingsFor(BatchOp::Convert, 2),
+    QPointer<BatchJob> job = startJob(&listener, settingsFor(BatchOp::Convert, 2),
                                        files({jpg("c1.jpg"), jpg("c2.jpg"), jpg("c3.jpg")}), out.path(), owner);
     QTRY_VERIFY(listener.events.contains("p:3:3"));
     if (page == "detach")
@@ -347,7 +347,7 @@ void TestImgThread::stopMidRun()
     QDir(work.path()).mkdir("out");
     const QString out = work.filePath("out");
     Page page;
-    QPointer<ImgThread> job = startJob(&page, settingsFor(BatchOp::Convert, 2), files(sources), out, &page);
+    QPointer<BatchJob> job = startJob(&page, settingsFor(BatchOp::Convert, 2), files(sources), out, &page);
     const auto stopOnFailure = qScopeGuard([&job] {
         if (job)
             job->stop();
@@ -420,7 +420,7 @@ int shutdownChild(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     AppSetup::setUtf8Codec();
-    ImgThread::setUpPool();
+    BatchJob::setUpPool();
     // Two tools hang; the third file waits for a slot when the process ends.
     ToolSlots::setLimit(2);
     const QString mode = QString::fromLocal8Bit(argv[2]);
@@ -438,8 +438,8 @@ int shutdownChild(int argc, char **argv)
         list->append({{"id", QString::number(i)}, {"path", source}});
     }
     QObject page;
-    auto *job = new ImgThread(BatchOp::Convert, 2, -1, -1, -1, QString(), false, false, list, work + "/out", &page);
-    QObject::connect(job, &ImgThread::notifyParentProgress, &page, [] {});
+    auto *job = new BatchJob(BatchOp::Convert, 2, -1, -1, -1, QString(), false, false, list, work + "/out", &page);
+    QObject::connect(job, &BatchJob::notifyParentProgress, &page, [] {});
     QObject::connect(job, &QThread::finished, job, &QObject::deleteLater);
     job->start();
 
@@ -451,7 +451,7 @@ int shutdownChild(int argc, char **argv)
             return;
         QThread::msleep(1500);
         if (mode == "shutdown") {
-            ImgThread::shutdownAll();
+            BatchJob::shutdownAll();
             std::exit(1);
         } else if (mode == "exit") {
             std::exit(1);

@@ -1,18 +1,18 @@
 #include "app/AppSetup.h"
-#include "batch/engine/ImgThread.h"
+#include "batch/engine/BatchJob.h"
 #include "batch/engine/ToolLocator.h"
 #include "batch/shell/BatchCenterWT.h"
 #include "batch/shell/BatchPage.h"
 #include "batch/shell/BatchParamWT.h"
 #include "widgets/BoundedIntValidator.h"
-#include "batch/shell/ExportFileWT.h"
+#include "batch/shell/OutputFolderRow.h"
 #include "batch/shell/JobTally.h"
-#include "batch/shell/MyTable.h"
+#include "batch/shell/FileTable.h"
 #include "batch/shell/OperBtn.h"
 #include "batch/shell/OperBtnBar.h"
 #include "batch/shell/SubmitBtn.h"
 #include "formats/Formats.h"
-#include "widgets/CenterShowWT.h"
+#include "widgets/DropArea.h"
 #include "widgets/DragAcceptance.h"
 #include "widgets/Toast.h"
 
@@ -574,10 +574,10 @@ void TestBatchPage::endNoticeAndRunningCount()
     // The missing file is counted (as failed) from the start.
     QCOMPARE(startButton->text(), QStringLiteral("转换中 1/5"));
     QStringList seen;
-    const QList<ImgThread *> jobs = page.findChildren<ImgThread *>();
+    const QList<BatchJob *> jobs = page.findChildren<BatchJob *>();
     QCOMPARE(jobs.size(), 1);
     // Connected after the page: sees the button as each result has left it.
-    connect(jobs.first(), &ImgThread::notifyParentDone, this, [&](const QString &, int rowIndex, bool) {
+    connect(jobs.first(), &BatchJob::notifyParentDone, this, [&](const QString &, int rowIndex, bool) {
         seen.append(rowIndex == -1 ? QString() : startButton->text());
     });
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
@@ -613,7 +613,7 @@ void TestBatchPage::stopEndsTheJob()
         EngineHarness::writeTool(dir.path(), "hang",
                                  "echo $$ >> '" + pids + "'\nprintf half > \"$OUT\"\nexec sleep 60"));
     FrameworkPage page(BatchColumns::standard());
-    page.centerWidget()->paramPanel()->findChild<ExportFileWT *>()->setText(out);
+    page.centerWidget()->paramPanel()->findChild<OutputFolderRow *>()->setText(out);
     for (const char *name : {"a.png", "b.png", "c.png"}) {
         QVERIFY(Fixtures::writeImage(dir.filePath(QLatin1String(name)), QSize(4, 4)));
         page.addOneFile(dir.filePath(QLatin1String(name)));
@@ -685,7 +685,7 @@ void TestBatchPage::selectedRowStaysReadable()
     QVERIFY(bar->height() >= QFontMetrics(bar->font()).height());
     QCOMPARE(bar->text(), QStringLiteral("100%"));
 
-    MyTable *table = centre->table();
+    FileTable *table = centre->table();
     const QImage shot = table->viewport()->grab().toImage();
     const QRect nameCell = table->visualRect(table->model()->index(0, 1));
     const QColor background = shot.pixelColor(nameCell.left() + 3, nameCell.top() + 3);
@@ -710,7 +710,7 @@ void TestBatchPage::outputFolderElided()
     page.resize(1100, 700);
     page.show();
     QVERIFY(QTest::qWaitForWindowExposed(&page));
-    ExportFileWT *row = page.centerWidget()->paramPanel()->exportFile();
+    OutputFolderRow *row = page.centerWidget()->paramPanel()->exportFile();
     const QString folder
         = QStringLiteral("/home/用户/Desktop/") + QString(200, QLatin1Char('d')) + QStringLiteral("/输出");
     row->setText(folder);

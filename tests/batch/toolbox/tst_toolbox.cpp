@@ -1,5 +1,5 @@
 #include "app/AppSetup.h"
-#include "batch/engine/ImgThread.h"
+#include "batch/engine/BatchJob.h"
 #include "batch/pages/compress/CompressMainWT.h"
 #include "batch/pages/convert/CHFCenterWT.h"
 #include "batch/pages/convert/CHFMainWT.h"
@@ -9,13 +9,13 @@
 #include "batch/pages/rotate/RotateImgParamWT.h"
 #include "batch/shell/BatchCenterWT.h"
 #include "widgets/BoundedIntValidator.h"
-#include "batch/shell/MyTable.h"
+#include "batch/shell/FileTable.h"
 #include "batch/shell/SizeParamWT.h"
-#include "batch/toolbox/ChFmtMainWidget.h"
-#include "batch/toolbox/ToolBar.h"
-#include "batch/toolbox/ToolBtn.h"
-#include "widgets/MyComboBox.h"
-#include "widgets/MyLineEdit.h"
+#include "batch/toolbox/ToolboxWindow.h"
+#include "batch/toolbox/TabBar.h"
+#include "batch/toolbox/TabButton.h"
+#include "widgets/StyledComboBox.h"
+#include "widgets/StyledLineEdit.h"
 #include "widgets/Toast.h"
 
 #include <QDir>
@@ -32,7 +32,7 @@
 
 namespace {
 
-QList<BatchPage *> allPages(const ChFmtMainWidget &box)
+QList<BatchPage *> allPages(const ToolboxWindow &box)
 {
     return {box.chFmtPage(), box.sizeUpdatePage(), box.compressPage(), box.rotatePage()};
 }
@@ -80,13 +80,13 @@ void TestToolbox::initTestCase()
 
 void TestToolbox::freshToolbox()
 {
-    ChFmtMainWidget box;
+    ToolboxWindow box;
     QCOMPARE(box.windowTitle(), QStringLiteral("批处理"));
     QCOMPARE(box.windowModality(), Qt::ApplicationModal);
     QVERIFY(box.testAttribute(Qt::WA_DeleteOnClose));
     QVERIFY(!(box.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
     QCOMPARE(box.currentPage(), box.chFmtPage());
-    QVERIFY(box.toolBar()->button(ToolBar::ConvertTab)->isSelected());
+    QVERIFY(box.toolBar()->button(TabBar::ConvertTab)->isSelected());
     for (BatchPage *page : allPages(box)) {
         QCOMPARE(page->isHidden(), page != box.chFmtPage());
         QCOMPARE(page->centerWidget()->rowCount(), 0);
@@ -100,10 +100,10 @@ void TestToolbox::tabBar_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("page"); // index into allPages()
 
-    QTest::newRow("convert") << int(ToolBar::ConvertTab) << "格式转换" << 0;
-    QTest::newRow("resize") << int(ToolBar::ResizeTab) << "尺寸修改" << 1;
-    QTest::newRow("compress") << int(ToolBar::CompressTab) << "图片压缩" << 2;
-    QTest::newRow("rotate") << int(ToolBar::RotateTab) << "图片旋转" << 3;
+    QTest::newRow("convert") << int(TabBar::ConvertTab) << "格式转换" << 0;
+    QTest::newRow("resize") << int(TabBar::ResizeTab) << "尺寸修改" << 1;
+    QTest::newRow("compress") << int(TabBar::CompressTab) << "图片压缩" << 2;
+    QTest::newRow("rotate") << int(TabBar::RotateTab) << "图片旋转" << 3;
 }
 
 void TestToolbox::tabBar()
@@ -112,12 +112,12 @@ void TestToolbox::tabBar()
     QFETCH(QString, text);
     QFETCH(int, page);
 
-    ChFmtMainWidget box;
+    ToolboxWindow box;
     box.show();
     // Start from another tab, so every row switches.
-    box.toolBar()->button(tab == ToolBar::RotateTab ? ToolBar::ResizeTab : ToolBar::RotateTab)->slot_pressed();
+    box.toolBar()->button(tab == TabBar::RotateTab ? TabBar::ResizeTab : TabBar::RotateTab)->slot_pressed();
 
-    ToolBtn *btn = box.toolBar()->button(ToolBar::Tab(tab));
+    TabButton *btn = box.toolBar()->button(TabBar::Tab(tab));
     QCOMPARE(btn->text(), text);
     QTest::mousePress(btn, Qt::LeftButton);
     QTest::mouseRelease(btn, Qt::LeftButton);
@@ -126,7 +126,7 @@ void TestToolbox::tabBar()
     QCOMPARE(box.currentPage(), pages.at(page));
     for (BatchPage *other : pages)
         QCOMPARE(other->isVisible(), other == pages.at(page));
-    for (ToolBtn *each : box.toolBar()->buttonList()) {
+    for (TabButton *each : box.toolBar()->buttonList()) {
         QCOMPARE(each->isSelected(), each == btn);
         QCOMPARE(each->property("iconPath").toString().endsWith(QStringLiteral("_p.png")), each == btn);
     }
@@ -134,10 +134,10 @@ void TestToolbox::tabBar()
 
 void TestToolbox::pressingTheSelectedTabChangesNothing()
 {
-    ChFmtMainWidget box;
+    ToolboxWindow box;
     box.show();
-    QSignalSpy spy(box.toolBar(), &ToolBar::siginalParent);
-    ToolBtn *convert = box.toolBar()->button(ToolBar::ConvertTab);
+    QSignalSpy spy(box.toolBar(), &TabBar::siginalParent);
+    TabButton *convert = box.toolBar()->button(TabBar::ConvertTab);
 
     QTest::mousePress(convert, Qt::LeftButton);
     convert->slot_pressed();
@@ -155,9 +155,9 @@ void TestToolbox::mainWindowHandOver_data()
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<int>("rows");
 
-    QTest::newRow("convert") << int(ToolBar::ConvertTab) << "view.jpg" << 1;
-    QTest::newRow("resize") << int(ToolBar::ResizeTab) << "view.jpg" << 1;
-    QTest::newRow("resize, not accepted") << int(ToolBar::ResizeTab) << "view.txt" << 0;
+    QTest::newRow("convert") << int(TabBar::ConvertTab) << "view.jpg" << 1;
+    QTest::newRow("resize") << int(TabBar::ResizeTab) << "view.jpg" << 1;
+    QTest::newRow("resize, not accepted") << int(TabBar::ResizeTab) << "view.txt" << 0;
 }
 
 void TestToolbox::mainWindowHandOver()
@@ -171,18 +171,18 @@ void TestToolbox::mainWindowHandOver()
     QVERIFY(Fixtures::writeImage(path, QSize(20, 20)) || Fixtures::writeBytes(path, "x"));
 
     // What the main window does for its "格式转换" and "更改尺寸" buttons.
-    QPointer<ChFmtMainWidget> box = new ChFmtMainWidget;
+    QPointer<ToolboxWindow> box = new ToolboxWindow;
     box->clearAllPages();
     box->show();
-    box->toolBar()->button(ToolBar::Tab(tab))->slot_pressed();
-    BatchPage *page = tab == ToolBar::ConvertTab ? static_cast<BatchPage *>(box->chFmtPage())
+    box->toolBar()->button(TabBar::Tab(tab))->slot_pressed();
+    BatchPage *page = tab == TabBar::ConvertTab ? static_cast<BatchPage *>(box->chFmtPage())
                                                  : static_cast<BatchPage *>(box->sizeUpdatePage());
     page->addOneFile(path);
 
     QCOMPARE(box->currentPage(), page);
     QVERIFY(page->isVisible());
-    QVERIFY(box->toolBar()->button(ToolBar::Tab(tab))->isSelected());
-    QCOMPARE(box->toolBar()->button(ToolBar::ConvertTab)->isSelected(), tab == ToolBar::ConvertTab);
+    QVERIFY(box->toolBar()->button(TabBar::Tab(tab))->isSelected());
+    QCOMPARE(box->toolBar()->button(TabBar::ConvertTab)->isSelected(), tab == TabBar::ConvertTab);
     QVERIFY(!page->centerWidget()->isEmptyViewShown());
     QCOMPARE(page->centerWidget()->rowCount(), rows);
     if (rows)
@@ -199,7 +199,7 @@ void TestToolbox::reopenedToolboxHasEmptyTables()
     const QString path = dir.filePath(QStringLiteral("a.png"));
     QVERIFY(Fixtures::writeImage(path, QSize(20, 20)));
 
-    QPointer<ChFmtMainWidget> first = new ChFmtMainWidget;
+    QPointer<ToolboxWindow> first = new ToolboxWindow;
     first->show();
     for (BatchPage *page : allPages(*first))
         page->addOneFile(path);
@@ -207,7 +207,7 @@ void TestToolbox::reopenedToolboxHasEmptyTables()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(first.isNull());
 
-    ChFmtMainWidget second;
+    ToolboxWindow second;
     second.clearAllPages();
     for (BatchPage *page : allPages(second)) {
         QCOMPARE(page->centerWidget()->rowCount(), 0);
@@ -218,7 +218,7 @@ void TestToolbox::reopenedToolboxHasEmptyTables()
 void TestToolbox::closingWhileAJobRunsLetsItFinish()
 {
     QTemporaryDir dir;
-    QPointer<ChFmtMainWidget> box = new ChFmtMainWidget;
+    QPointer<ToolboxWindow> box = new ToolboxWindow;
     box->show();
     CHFMainWT *page = box->chFmtPage();
     const QString exportDir = page->chfCenter()->paramWidget()->exportDir();
@@ -229,7 +229,7 @@ void TestToolbox::closingWhileAJobRunsLetsItFinish()
     }
     page->chfCenter()->paramWidget()->formatBox()->setCurrentIndex(2); // PNG
     page->chFormat();
-    QPointer<ImgThread> job = page->findChild<ImgThread *>();
+    QPointer<BatchJob> job = page->findChild<BatchJob *>();
     QVERIFY(job);
 
     box->close();
@@ -252,27 +252,27 @@ QTEST_MAIN(TestToolbox)
 void TestToolbox::endNoticeWaitsForItsPage()
 {
     QTemporaryDir dir;
-    ChFmtMainWidget box;
+    ToolboxWindow box;
     box.show();
     QVERIFY(QTest::qWaitForWindowExposed(&box));
     BatchPage *rotate = box.rotatePage();
-    box.toolBar()->button(ToolBar::RotateTab)->slot_pressed();
+    box.toolBar()->button(TabBar::RotateTab)->slot_pressed();
     QVERIFY(Fixtures::writeImage(dir.filePath(QStringLiteral("a.jpg")), QSize(40, 30)));
     rotate->addOneFile(dir.filePath(QStringLiteral("a.jpg")));
     static_cast<RotateImgMainWT *>(rotate)->rotate();
     QVERIFY(rotate->isJobRunning());
 
     // The user looks at another tab while the job ends: no notice over that tab.
-    box.toolBar()->button(ToolBar::ConvertTab)->slot_pressed();
+    box.toolBar()->button(TabBar::ConvertTab)->slot_pressed();
     QVERIFY(!rotate->isVisible());
     QVERIFY(BatchTestKit::waitForJobEnd(rotate));
     QVERIFY(rotate->endNotice()->isHidden());
 
-    box.toolBar()->button(ToolBar::RotateTab)->slot_pressed();
+    box.toolBar()->button(TabBar::RotateTab)->slot_pressed();
     QTRY_VERIFY(!rotate->endNotice()->isHidden());
     QCOMPARE(rotate->endNotice()->text(), QStringLiteral("完成：1 个成功，0 个失败"));
     // Nor does it stay over another tab.
-    box.toolBar()->button(ToolBar::ResizeTab)->slot_pressed();
+    box.toolBar()->button(TabBar::ResizeTab)->slot_pressed();
     QVERIFY(rotate->endNotice()->isHidden());
 }
 
@@ -298,21 +298,21 @@ void TestToolbox::numberFieldsTakeDigitsOnly()
     const QLocale before;
     QLocale::setDefault(QLocale(locale));
     const auto restore = qScopeGuard([&] { QLocale::setDefault(before); });
-    ChFmtMainWidget box;
+    ToolboxWindow box;
 
     // Every number field of every page, found by its rule.
-    QList<MyLineEdit *> fields;
+    QList<StyledLineEdit *> fields;
     for (BatchPage *page : allPages(box)) {
         for (SizeParamWT *panel : page->findChildren<SizeParamWT *>())
             panel->sizeBox()->setCurrentIndex(panel->sizeBox()->findData(int(SizeParamWT::CustomSize)));
-        for (MyLineEdit *field : page->findChildren<MyLineEdit *>()) {
+        for (StyledLineEdit *field : page->findChildren<StyledLineEdit *>()) {
             if (qobject_cast<const BoundedIntValidator *>(field->validator()))
                 fields.append(field);
         }
     }
     QCOMPARE(fields.size(), 7); // width and height on three pages, the angle
 
-    for (MyLineEdit *field : qAsConst(fields)) {
+    for (StyledLineEdit *field : qAsConst(fields)) {
         QVERIFY(!field->isHidden());
         const auto *validator = qobject_cast<const BoundedIntValidator *>(field->validator());
         QString input = typed;

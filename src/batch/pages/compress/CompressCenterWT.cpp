@@ -2,8 +2,8 @@
 
 #include "batch/engine/BatchCatalogue.h"
 #include "batch/pages/compress/CompressParamWT.h"
-#include "batch/shell/MyTable.h"
-#include "widgets/CenterShowWT.h"
+#include "batch/shell/FileTable.h"
+#include "widgets/DropArea.h"
 #include "widgets/UiProfile.h"
 
 #include <QFileInfo>

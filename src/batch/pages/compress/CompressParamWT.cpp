@@ -1,8 +1,8 @@
 #include "batch/pages/compress/CompressParamWT.h"
 
 #include "batch/engine/BatchCatalogue.h"
-#include "widgets/MyComboBox.h"
-#include "widgets/ParamLabel.h"
+#include "widgets/StyledComboBox.h"
+#include "widgets/CaptionLabel.h"
 #include "widgets/UiProfile.h"
 
 #include <QGridLayout>
@@ -24,7 +24,7 @@ QStringList CompressParamWT::levelNames()
 
 CompressParamWT::CompressParamWT(QWidget *parent)
     : SizeParamWT(QStringLiteral("开始压缩"), parent)
-    , levelCombo(new MyComboBox(this))
+    , levelCombo(new StyledComboBox(this))
     , hint(new QLabel(QStringLiteral("等级高，图片清晰，等级低，压缩率高"), this))
 {
     settingTitle()->setStyleSheet(QStringLiteral("QPushButton{border:0px;}"));
@@ -35,7 +35,7 @@ CompressParamWT::CompressParamWT(QWidget *parent)
     hint->setStyleSheet(QStringLiteral("QLabel{color:#FF9F00;}"));
     hint->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
-    addField(0, new ParamLabel(QStringLiteral("压缩等级："), this), levelCombo);
+    addField(0, new CaptionLabel(QStringLiteral("压缩等级："), this), levelCombo);
     grid()->addWidget(hint, 1, 0, 1, 4);
     addSeparator(2);
     addSizeRows(3, originalOrCustom());

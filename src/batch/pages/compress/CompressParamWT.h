@@ -2,7 +2,7 @@
 
 #include "batch/shell/SizeParamWT.h"
 
-class MyComboBox;
+class StyledComboBox;
 class QLabel;
 
 // Quality percent the job receives for a level index: 90 for "90" down to 10
@@ -20,11 +20,11 @@ public:
 
     explicit CompressParamWT(QWidget *parent = nullptr);
 
-    MyComboBox *levelBox() const { return levelCombo; }
+    StyledComboBox *levelBox() const { return levelCombo; }
     QLabel *levelHint() const { return hint; }
     int qualityValue() const;
 
 private:
-    MyComboBox *levelCombo;
+    StyledComboBox *levelCombo;
     QLabel *hint;
 };

@@ -1,8 +1,8 @@
 #include "batch/pages/convert/CHFParamWT.h"
 
 #include "batch/engine/BatchCatalogue.h"
-#include "widgets/MyComboBox.h"
-#include "widgets/ParamLabel.h"
+#include "widgets/StyledComboBox.h"
+#include "widgets/CaptionLabel.h"
 
 #include <QGridLayout>
 
@@ -20,12 +20,12 @@ CHFParamWT::CHFParamWT(QWidget *parent)
 
 CHFParamWT::CHFParamWT(const QList<SizePreset> &presets, QWidget *parent)
     : SizeParamWT(QStringLiteral("开始转换"), parent)
-    , formatCombo(new MyComboBox(this))
+    , formatCombo(new StyledComboBox(this))
 {
     formatCombo->addItems(formatNames());
     formatCombo->setCurrentIndex(0);
 
-    addField(1, new ParamLabel(QStringLiteral("输出格式："), this), formatCombo);
+    addField(1, new CaptionLabel(QStringLiteral("输出格式："), this), formatCombo);
     addSeparator(2);
     addSizeRows(3, presets);
     grid()->setColumnStretch(0, 2);

@@ -2,7 +2,7 @@
 
 #include "batch/shell/SizeParamWT.h"
 
-class MyComboBox;
+class StyledComboBox;
 
 // Settings of the format conversion page: output format and optional size.
 class CHFParamWT : public SizeParamWT
@@ -15,7 +15,7 @@ public:
     // "JPG" … "GIF"; the index is the job's formatIndex.
     static QStringList formatNames();
 
-    MyComboBox *formatBox() const { return formatCombo; }
+    StyledComboBox *formatBox() const { return formatCombo; }
     int formatIndex() const;
 
 protected:
@@ -23,5 +23,5 @@ protected:
     CHFParamWT(const QList<SizePreset> &presets, QWidget *parent);
 
 private:
-    MyComboBox *formatCombo;
+    StyledComboBox *formatCombo;
 };

@@ -2,17 +2,17 @@
 
 #include "batch/engine/BatchCatalogue.h"
 #include "widgets/BoundedIntValidator.h"
-#include "widgets/MyComboBox.h"
-#include "widgets/MyLineEdit.h"
-#include "widgets/ParamLabel.h"
+#include "widgets/StyledComboBox.h"
+#include "widgets/StyledLineEdit.h"
+#include "widgets/CaptionLabel.h"
 
 #include <QGridLayout>
 
 namespace {
 
-MyComboBox *makeYesNoBox(QWidget *parent)
+StyledComboBox *makeYesNoBox(QWidget *parent)
 {
-    auto *box = new MyComboBox(parent);
+    auto *box = new StyledComboBox(parent);
     box->addItems({QStringLiteral("否"), QStringLiteral("是")});
     box->setCurrentIndex(0);
     return box;
@@ -35,8 +35,8 @@ QString RotateImgParamWT::presetAngle(int index)
 
 RotateImgParamWT::RotateImgParamWT(QWidget *parent)
     : BatchParamWT(QStringLiteral("开始旋转"), parent)
-    , degreeCombo(new MyComboBox(this))
-    , angleField(new MyLineEdit(this))
+    , degreeCombo(new StyledComboBox(this))
+    , angleField(new StyledLineEdit(this))
     , flopCombo(makeYesNoBox(this))
     , flipCombo(makeYesNoBox(this))
 {
@@ -46,11 +46,11 @@ RotateImgParamWT::RotateImgParamWT(QWidget *parent)
     angleField->setPlaceholderText(QStringLiteral("正数顺时针，负数逆时针"));
     angleField->setToolTip(QStringLiteral("正数顺时针，负数逆时针"));
 
-    addField(0, new ParamLabel(QStringLiteral("旋转角度："), this), degreeCombo);
-    addField(1, new ParamLabel(QStringLiteral("角度大小："), this), angleField);
+    addField(0, new CaptionLabel(QStringLiteral("旋转角度："), this), degreeCombo);
+    addField(1, new CaptionLabel(QStringLiteral("角度大小："), this), angleField);
     addSeparator(2);
-    addField(3, new ParamLabel(QStringLiteral("水平翻转："), this), flopCombo);
-    addField(4, new ParamLabel(QStringLiteral("垂直翻转："), this), flipCombo);
+    addField(3, new CaptionLabel(QStringLiteral("水平翻转："), this), flopCombo);
+    addField(4, new CaptionLabel(QStringLiteral("垂直翻转："), this), flipCombo);
     for (int column = 0; column < 4; ++column)
         grid()->setColumnStretch(column, 1);
 

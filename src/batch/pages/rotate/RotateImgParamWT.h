@@ -2,8 +2,8 @@
 
 #include "batch/shell/BatchParamWT.h"
 
-class MyComboBox;
-class MyLineEdit;
+class StyledComboBox;
+class StyledLineEdit;
 
 // Settings of the rotate and flip page: an angle (presets write the field, the
 // field is what counts) and the two mirrors.
@@ -26,10 +26,10 @@ public:
 
     explicit RotateImgParamWT(QWidget *parent = nullptr);
 
-    MyComboBox *degreeBox() const { return degreeCombo; }
-    MyLineEdit *angleEdit() const { return angleField; }
-    MyComboBox *flopBox() const { return flopCombo; }
-    MyComboBox *flipBox() const { return flipCombo; }
+    StyledComboBox *degreeBox() const { return degreeCombo; }
+    StyledLineEdit *angleEdit() const { return angleField; }
+    StyledComboBox *flopBox() const { return flopCombo; }
+    StyledComboBox *flipBox() const { return flipCombo; }
 
     // angleText() of the field; empty means no rotation argument at all.
     QString rotateDegree() const;
@@ -40,8 +40,8 @@ public slots:
     void chooseSettingDegree(int index);
 
 private:
-    MyComboBox *degreeCombo;
-    MyLineEdit *angleField;
-    MyComboBox *flopCombo;
-    MyComboBox *flipCombo;
+    StyledComboBox *degreeCombo;
+    StyledLineEdit *angleField;
+    StyledComboBox *flopCombo;
+    StyledComboBox *flipCombo;
 };

@@ -1,15 +1,15 @@
 #include "app/AppSetup.h"
-#include "batch/engine/ImgThread.h"
+#include "batch/engine/BatchJob.h"
 #include "batch/pages/compress/CompressCenterWT.h"
 #include "batch/pages/compress/CompressMainWT.h"
 #include "batch/pages/compress/CompressParamWT.h"
-#include "batch/shell/ExportFileWT.h"
-#include "batch/shell/MyTable.h"
+#include "batch/shell/OutputFolderRow.h"
+#include "batch/shell/FileTable.h"
 #include "batch/shell/SubmitBtn.h"
-#include "widgets/CenterShowForCenterWT.h"
-#include "widgets/CenterShowWT.h"
-#include "widgets/MyComboBox.h"
-#include "widgets/MyLineEdit.h"
+#include "widgets/DropTarget.h"
+#include "widgets/DropArea.h"
+#include "widgets/StyledComboBox.h"
+#include "widgets/StyledLineEdit.h"
 #include "widgets/UiProfile.h"
 
 #include <QFile>
@@ -276,7 +276,7 @@ void TestCompressPage::everyFileMissingStartsNothing()
     for (int attempt = 0; attempt < 2; ++attempt) {
         page.compress();
         QVERIFY(!page.isJobRunning());
-        QVERIFY(!page.findChild<ImgThread *>());
+        QVERIFY(!page.findChild<BatchJob *>());
         QVERIFY(BatchTestKit::shownDialogTexts().isEmpty());
         for (int row = 0; row < 2; ++row) {
             QCOMPARE(centre->rowWarning(row)->text(), QStringLiteral("原文件不存在！"));

@@ -1,13 +1,13 @@
 #include "app/AppSetup.h"
-#include "batch/engine/ImgThread.h"
+#include "batch/engine/BatchJob.h"
 #include "batch/pages/convert/CHFCenterWT.h"
 #include "batch/pages/convert/CHFMainWT.h"
 #include "batch/pages/convert/CHFParamWT.h"
-#include "batch/shell/ExportFileWT.h"
-#include "batch/shell/MyTable.h"
-#include "widgets/CenterShowWT.h"
-#include "widgets/MyComboBox.h"
-#include "widgets/MyLineEdit.h"
+#include "batch/shell/OutputFolderRow.h"
+#include "batch/shell/FileTable.h"
+#include "widgets/DropArea.h"
+#include "widgets/StyledComboBox.h"
+#include "widgets/StyledLineEdit.h"
 
 #include <QDir>
 #include <QFile>
@@ -100,8 +100,8 @@ void TestConvertPage::sizeComboClearsTheFields()
 {
     CHFMainWT page;
     CHFParamWT *param = page.chfCenter()->paramWidget();
-    MyLineEdit *width = param->zoomWidthEdit();
-    MyLineEdit *height = param->zoomHeightEdit();
+    StyledLineEdit *width = param->zoomWidthEdit();
+    StyledLineEdit *height = param->zoomHeightEdit();
 
     param->sizeBox()->setCurrentIndex(1);
     QVERIFY(!width->isHidden());
@@ -166,7 +166,7 @@ void TestConvertPage::startOnEmptyTableIsRefused()
     page.chFormat();
     QCOMPARE(BatchTestKit::shownDialogTexts(), QStringList{QStringLiteral("请添加要转换的文件！")});
     QVERIFY(!page.isJobRunning());
-    QVERIFY(!page.findChild<ImgThread *>());
+    QVERIFY(!page.findChild<BatchJob *>());
 }
 
 void TestConvertPage::convertsToPng_data()
@@ -206,7 +206,7 @@ void TestConvertPage::convertsToPng()
     QCOMPARE(BatchTestKit::shownDialogTexts(),
              (QStringList{QStringLiteral("请等待程序执行完成！"), QStringLiteral("请等待程序执行完成！")}));
     QCOMPARE(centre->rowCount(), 2);
-    QCOMPARE(page.findChildren<ImgThread *>().size(), 1);
+    QCOMPARE(page.findChildren<BatchJob *>().size(), 1);
     BatchTestKit::closeDialogs();
 
     QVERIFY(BatchTestKit::waitForJobEnd(&page));

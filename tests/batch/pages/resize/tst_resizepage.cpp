@@ -2,12 +2,12 @@
 #include "batch/pages/resize/SizeUpdateCenterWT.h"
 #include "batch/pages/resize/SizeUpdateMainWT.h"
 #include "batch/pages/resize/SizeUpdateParamWT.h"
-#include "batch/shell/ExportFileWT.h"
+#include "batch/shell/OutputFolderRow.h"
 #include "batch/shell/SubmitBtn.h"
-#include "widgets/CenterShowForCenterWT.h"
-#include "widgets/CenterShowWT.h"
-#include "widgets/MyComboBox.h"
-#include "widgets/MyLineEdit.h"
+#include "widgets/DropTarget.h"
+#include "widgets/DropArea.h"
+#include "widgets/StyledComboBox.h"
+#include "widgets/StyledLineEdit.h"
 
 #include <QFileInfo>
 #include <QIntValidator>

@@ -3,10 +3,10 @@
 #include "batch/pages/rotate/RotateImgMainWT.h"
 #include "batch/pages/rotate/RotateImgParamWT.h"
 #include "batch/shell/SubmitBtn.h"
-#include "widgets/CenterShowForCenterWT.h"
-#include "widgets/CenterShowWT.h"
-#include "widgets/MyComboBox.h"
-#include "widgets/MyLineEdit.h"
+#include "widgets/DropTarget.h"
+#include "widgets/DropArea.h"
+#include "widgets/StyledComboBox.h"
+#include "widgets/StyledLineEdit.h"
 
 #include <QFileInfo>
 #include <QGridLayout>
@@ -89,7 +89,7 @@ void TestRotatePage::panelAtStart()
     QVERIFY(!param->angleEdit()->isHidden());
     QCOMPARE(param->angleEdit()->placeholderText(), QStringLiteral("正数顺时针，负数逆时针"));
     QCOMPARE(param->angleEdit()->toolTip(), QStringLiteral("正数顺时针，负数逆时针"));
-    for (const MyComboBox *box : {param->flopBox(), param->flipBox()}) {
+    for (const StyledComboBox *box : {param->flopBox(), param->flipBox()}) {
         QCOMPARE(box->count(), 2);
         QCOMPARE(box->itemText(0), QStringLiteral("否"));
         QCOMPARE(box->itemText(1), QStringLiteral("是"));

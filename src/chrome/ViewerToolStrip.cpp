@@ -1,0 +1,159 @@
+#include "chrome/ViewerToolStrip.h"
+
+#include "chrome/HoverPushButton.h"
+#include "widgets/StyledBackground.h"
+#include "widgets/UiProfile.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+
+namespace {
+
+HoverPushButton *makeToolboxButton(const QString &text, const QString &icon, QWidget *parent)
+{
+    auto *button = new HoverPushButton(QStringLiteral(":/icons/icons/%1.png").arg(icon),
+                                       QStringLiteral(":/icons/icons/%1_p.png").arg(icon), parent);
+    button->setText(text);
+    const int iconSide = UiProfile::pick(28, 32);
+    button->setIconSize(QSize(iconSide, iconSide));
+    button->setFixedHeight(UiProfile::pick(40, 50));
+    button->setStyleSheet(
+        QStringLiteral("QPushButton{border:0px;padding-right:20px;}QPushButton:hover{background-color:#F2F5F7;}"));
+    // The keyboard belongs to the window's keys (Space steps to the next picture).
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
+}
+
+// An icon-only button drawn by its style sheet. Some sheets of the design write
+// "image: url(" with a blank, hence the separator argument.
+QPushButton *makeIconButton(const QString &tip, const QString &image, const QString &hoverImage, int iconSide,
+                            const QString &separator, QWidget *parent)
+{
+    auto *button = new QPushButton(parent);
+    button->setToolTip(tip);
+    button->setStyleSheet(
+        QStringLiteral("QPushButton{border:0px;image:%3url(:/icons/icons/%1.png);}"
+                       "QPushButton:hover{background-color:#F2F5F7;image:%3url(:/icons/icons/%2.png);}")
+            .arg(image, hoverImage, separator));
+    // Compact buttons are square too: eight buttons 130 wide do not fit a
+    // 1100-pixel strip and their hit areas would overlap.
+    button->setFixedSize(UiProfile::isSmallScreen() ? QSize(40, 40) : QSize(50, 50));
+    button->setIconSize(QSize(iconSide, iconSide));
+    button->setFocusPolicy(Qt::NoFocus);
+    return button;
+}
+
+} // namespace
+
+ViewerToolStrip::ViewerToolStrip(QWidget *parent)
+    : QWidget(parent)
+{
+    const QString blank = QStringLiteral(" ");
+    const int centreIcon = UiProfile::pick(32, 36);
+    const int rightIcon = UiProfile::pick(28, 32);
+
+    sizeToggle = makeIconButton(QStringLiteral("原始大小"), QStringLiteral("1_1"), QStringLiteral("1_1_p"), rightIcon,
+                                blank, this);
+    chFmt = makeToolboxButton(QStringLiteral("格式转换"), QStringLiteral("chfmt_1"), this);
+    sizeUpdate = makeToolboxButton(QStringLiteral("更改尺寸"), QStringLiteral("size_1"), this);
+    pichuli = makeToolboxButton(QStringLiteral("批处理"), QStringLiteral("pichuli"), this);
+    aiFix = makeToolboxButton(QStringLiteral("AI修图"), QStringLiteral("AI_fix"), this);
+    next = makeIconButton(QStringLiteral("下一张"), QStringLiteral("next"), QStringLiteral("next_p"), centreIcon,
+                          QString(), this);
+    prev = makeIconButton(QStringLiteral("上一张"), QStringLiteral("prev"), QStringLiteral("prev_p"), centreIcon,
+                          QString(), this);
+    bigger = makeIconButton(QStringLiteral("放大"), QStringLiteral("bigger_1"), QStringLiteral("bigger_1_h"), rightIcon,
+                            blank, this);
+    smaller = makeIconButton(QStringLiteral("缩小"), QStringLiteral("smaller_1"), QStringLiteral("smaller_1_h"),
+                             rightIcon, blank, this);
+    rightXuan = makeIconButton(QStringLiteral("右旋转"), QStringLiteral("rightxuan"), QStringLiteral("rightxuan_p"),
+                               rightIcon, QString(), this);
+    leftXuan = makeIconButton(QStringLiteral("左旋转"), QStringLiteral("leftxuan"), QStringLiteral("leftxuan_p"),
+                              rightIcon, QString(), this);
+    print = makeIconButton(QStringLiteral("打印"), QStringLiteral("printer"), QStringLiteral("printer_p"), rightIcon,
+                           QString(), this);
+
+    auto *left = new QHBoxLayout;
+    left->setContentsMargins(0, 0, 0, 0);
+    for (QPushButton *button : {chFmt, sizeUpdate, pichuli, aiFix})
+        left->addWidget(button);
+    left->addStretch();
+
+    auto *centre = new QHBoxLayout;
+    centre->setContentsMargins(0, 0, 0, 0);
+    centre->addStretch();
+    centre->addWidget(prev);
+    centre->addWidget(next);
+    centre->addStretch();
+
+    auto *right = new QHBoxLayout;
+    right->setContentsMargins(0, 0, 0, 0);
+    right->addStretch();
+    for (QPushButton *button : {sizeToggle, bigger, smaller, leftXuan, rightXuan, print})
+        right->addWidget(button);
+
+    auto *grid = new QGridLayout(this);
+    grid->setContentsMargins(15, 5, 15, 5);
+    grid->addLayout(left, 0, 0);
+    grid->addLayout(centre, 0, 1);
+    grid->addLayout(right, 0, 2);
+    grid->setColumnStretch(0, 10);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(2, 10);
+
+    setStyleSheet(QStringLiteral("ViewerToolStrip{background:#F7F9FC;border-top:0px solid #E3E8F8;color:#484848;}"));
+}
+
+QPushButton *ViewerToolStrip::changeSizeBtn() const
+{
+    return sizeToggle;
+}
+HoverPushButton *ViewerToolStrip::chFmtBtn() const
+{
+    return chFmt;
+}
+HoverPushButton *ViewerToolStrip::resizeBtn() const
+{
+    return sizeUpdate;
+}
+HoverPushButton *ViewerToolStrip::batchBtn() const
+{
+    return pichuli;
+}
+HoverPushButton *ViewerToolStrip::aiFixBtn() const
+{
+    return aiFix;
+}
+QPushButton *ViewerToolStrip::nextBtn() const
+{
+    return next;
+}
+QPushButton *ViewerToolStrip::prevBtn() const
+{
+    return prev;
+}
+QPushButton *ViewerToolStrip::biggerBtn() const
+{
+    return bigger;
+}
+QPushButton *ViewerToolStrip::smallerBtn() const
+{
+    return smaller;
+}
+QPushButton *ViewerToolStrip::turnRightBtn() const
+{
+    return rightXuan;
+}
+QPushButton *ViewerToolStrip::turnLeftBtn() const
+{
+    return leftXuan;
+}
+QPushButton *ViewerToolStrip::printBtn() const
+{
+    return print;
+}
+
+void ViewerToolStrip::paintEvent(QPaintEvent *)
+{
+    StyledBackground::paint(this);
+}

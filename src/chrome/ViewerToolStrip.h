@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QWidget>
+
+class HoverPushButton;
+class QPushButton;
+
+// The viewer's tool strip: toolbox buttons on the left, previous/next in the centre,
+// size, zoom, rotation and print on the right. The main window connects them.
+class ViewerToolStrip : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit ViewerToolStrip(QWidget *parent = nullptr);
+
+    QPushButton *changeSizeBtn() const; // the fit / actual size toggle
+    HoverPushButton *chFmtBtn() const; // "格式转换"
+    HoverPushButton *resizeBtn() const; // "更改尺寸"
+    HoverPushButton *batchBtn() const; // "批处理"
+    HoverPushButton *aiFixBtn() const; // "AI修图"
+    QPushButton *nextBtn() const;
+    QPushButton *prevBtn() const;
+    QPushButton *biggerBtn() const;
+    QPushButton *smallerBtn() const;
+    QPushButton *turnRightBtn() const;
+    QPushButton *turnLeftBtn() const;
+    QPushButton *printBtn() const;
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QPushButton *sizeToggle;
+    HoverPushButton *chFmt;
+    HoverPushButton *sizeUpdate;
+    HoverPushButton *pichuli;
+    HoverPushButton *aiFix;
+    QPushButton *next;
+    QPushButton *prev;
+    QPushButton *bigger;
+    QPushButton *smaller;
+    QPushButton *rightXuan;
+    QPushButton *leftXuan;
+    QPushButton *print;
+};

@@ -1,0 +1,647 @@
+#include "viewer/ImageView.h"
+
+#include "formats/Formats.h"
+#include "viewer/FolderBrowser.h"
+#include "viewer/ImageLoader.h"
+#include "viewer/PictureItem.h"
+#include "viewer/ViewerLog.h"
+#include "viewer/ZoomModel.h"
+#include "widgets/DropTarget.h"
+#include "widgets/DropArea.h"
+#include "widgets/StyledBackground.h"
+#include "widgets/UiProfile.h"
+
+#include <QFileDialog>
+#include <QGraphicsScene>
+#include <QGraphicsView>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QMovie>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QWheelEvent>
+#include <QtMath>
+
+#include <cmath>
+#include <utility>
+
+namespace {
+
+constexpr int kArrowMargin = 30;
+
+QPushButton *makeArrow(const QString &tip, const QString &image, QWidget *parent)
+{
+    auto *button = new QPushButton(parent);
+    button->setToolTip(tip);
+    button->setStyleSheet(QStringLiteral("QPushButton{border:0px;image:url(:/icons/icons/%1.png);}"
+                                         "QPushButton:hover{border:0px;image:url(:/icons/icons/%1_p.png);}")
+                              .arg(image));
+    button->setFixedSize(UiProfile::isSmallScreen() ? QSize(130, 40) : QSize(64, 64));
+    const int icon = UiProfile::pick(32, 64);
+    button->setIconSize(QSize(icon, icon));
+    button->hide();
+    return button;
+}
+
+} // namespace
+
+ImageView::ImageView(QWidget *parent)
+    : QWidget(parent)
+    , centerShow(new DropArea(QString(), this))
+    , view(new QGraphicsView(this))
+    , scene(new QGraphicsScene(this))
+    , imageLoader(new ImageLoader(this))
+    , animationTimer(new QTimer(this))
+    , levelTimer(new QTimer(this))
+{
+    centerShow->setAcceptedSuffixes(Formats::openSuffixes());
+    connect(centerShow->centerWidget(), &DropTarget::clicked, this, &ImageView::addFile);
+    connect(centerShow, &DropArea::drapAndDrop, this, &ImageView::onDragAndDrop);
+
+    rightBtn = makeArrow(QStringLiteral("下一张"), QStringLiteral("right_c"), this);
+    leftBtn = makeArrow(QStringLiteral("上一张"), QStringLiteral("left_c"), this);
+
+    view->setObjectName(QStringLiteral("graphicsView"));
+    view->setStyleSheet(QStringLiteral("QGraphicsView#graphicsView{border:0px;}"));
+    view->setDragMode(QGraphicsView::ScrollHandDrag);
+    view->setTransformationAnchor(QGraphicsView::NoAnchor);
+    view->setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+    view->setMouseTracking(true);
+    view->viewport()->setMouseTracking(true);
+    view->installEventFilter(this);
+    view->viewport()->installEventFilter(this);
+    view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+    scene->setBackgroundBrush(QColor(247, 249, 252));
+    view->setScene(scene);
+
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(8);
+    layout->addWidget(view);
+    layout->addWidget(centerShow);
+    view->hide();
+
+    loading = new QLabel(this);
+    const int side = UiProfile::pick(39, 50);
+    loading->setFixedSize(side, side);
+    loading->setAlignment(Qt::AlignCenter);
+    loading->setScaledContents(true);
+    loadingMovie = new QMovie(QStringLiteral(":/icons/icons/loading.gif"), QByteArray(), loading);
+    loading->setMovie(loadingMovie);
+    loadingMovie->start();
+    loading->hide();
+
+    message = new QLabel(this);
+    message->setAlignment(Qt::AlignCenter);
+    message->setStyleSheet(QStringLiteral("QLabel{color:#484848;background:transparent;}"));
+    QFont font = message->font();
+    font.setPixelSize(UiProfile::pick(16, 20));
+    message->setFont(font);
+    message->setAttribute(Qt::WA_TransparentForMouseEvents);
+    message->hide();
+
+    connect(imageLoader, &ImageLoader::loaded, this, &ImageView::onLoaded);
+    connect(imageLoader, &ImageLoader::levelReady, this, &ImageView::onLevelReady);
+    animationTimer->setSingleShot(true);
+    connect(animationTimer, &QTimer::timeout, this, &ImageView::nextFrame);
+    // One level request per burst of zoom steps.
+    levelTimer->setSingleShot(true);
+    levelTimer->setInterval(0);
+    connect(levelTimer, &QTimer::timeout, this, &ImageView::prepareLevel);
+}
+
+// --- zoom ---------------------------------------------------------------
+
+QPointF ImageView::sceneAt(const QPointF &viewportPos) const
+{
+    // mapToScene() takes whole pixels; this keeps the fraction so repeated anchored
+    // steps do not drift.
+    const QTransform &t = view->transform();
+    const QPointF scroll = t.map(view->mapToScene(QPoint(0, 0)));
+    return t.inverted().map(viewportPos + scroll);
+}
+
+void ImageView::transformKeeping(const QPointF &viewportPos, const std::function<void()> &change)
+{
+    // The view has no anchor of its own (Qt's centre anchor remembers a centre that
+    // goes stale after a wheel zoom); every change is shifted back so the scene point
+    // under viewportPos stays there.
+    const QPointF before = sceneAt(viewportPos);
+    change();
+    const QPointF after = sceneAt(viewportPos);
+    view->translate(after.x() - before.x(), after.y() - before.y());
+}
+
+QPointF ImageView::viewportCentre() const
+{
+    return QRectF(view->viewport()->rect()).center();
+}
+
+void ImageView::applyZoom(const QPointF &anchor, double scaleBy, double factor)
+{
+    if (scaleBy != 1.0)
+        transformKeeping(anchor, [&] { view->scale(scaleBy, scaleBy); });
+    zoomFactorValue = factor;
+    fit = Fit::None;
+    scheduleLevel();
+}
+
+void ImageView::zoomIn()
+{
+    const ZoomModel::Step step = ZoomModel::stepUp(zoomFactorValue);
+    applyZoom(viewportCentre(), step.scaleBy, step.factor);
+}
+
+void ImageView::zoomOut()
+{
+    const ZoomModel::Step step = ZoomModel::stepDown(zoomFactorValue);
+    applyZoom(viewportCentre(), step.scaleBy, step.factor);
+}
+
+void ImageView::toOrigin(bool notify)
+{
+    // A plain reset, no translation left in the transform; the scroll bars keep the
+    // picture's middle where it was.
+    const QPointF centre = sceneAt(viewportCentre());
+    view->resetTransform();
+    view->centerOn(centre);
+    zoomFactorValue = 1.0;
+    fit = Fit::None;
+    scheduleLevel();
+    if (notify)
+        emit notifyScale(1.0);
+}
+
+void ImageView::fitToScreen()
+{
+    // Without decoded pixels there is nothing to fit and the quotient would be infinite.
+    const QSizeF picture = pictureSize();
+    if (picture.isEmpty()) {
+        emit notifyScale(1.0);
+        return;
+    }
+    view->fitInView(scene->sceneRect(), Qt::KeepAspectRatio);
+    zoomFactorValue = ZoomModel::fitFactor(picture, view->size());
+    fit = Fit::Screen;
+    scheduleLevel();
+    qCDebug(lcViewer) << "oriWidth:" << picture.width() << ",sceneWidth:" << view->width()
+                      << "oriHeight:" << picture.height() << ",sceneHeight:" << view->height();
+    emit notifyScale(zoomFactorValue);
+}
+
+void ImageView::rotateView(double angle)
+{
+    transformKeeping(viewportCentre(), [&] { view->rotate(angle); });
+    // A fitted landscape picture turned upright no longer fits.
+    refit();
+    scheduleLevel();
+}
+
+bool ImageView::followsWindow() const
+{
+    return fit != Fit::None;
+}
+
+void ImageView::refit()
+{
+    if (fit == Fit::None || pictureSize().isEmpty())
+        return;
+    const QRectF rect = scene->sceneRect();
+    const QTransform t = view->transform();
+    // Quarter turns and one scale on both axes: the scale is the length of a mapped unit.
+    const double scale = std::hypot(t.m11(), t.m12());
+    const QSizeF turned = t.mapRect(rect).size() / scale;
+    if (fit == Fit::Load && ZoomModel::showsAtActualSize(turned, view->size())) {
+        const int degrees = qRound(qRadiansToDegrees(std::atan2(t.m12(), t.m11())));
+        view->setTransform(QTransform().rotate(degrees));
+        view->centerOn(rect.center());
+        return;
+    }
+    view->fitInView(rect, Qt::KeepAspectRatio);
+    if (fit == Fit::Screen)
+        zoomFactorValue = ZoomModel::fitFactor(turned, view->size());
+    scheduleLevel();
+}
+
+void ImageView::zoomAt(const QPointF &viewportPos, bool up)
+{
+    const ZoomModel::Step step = up ? ZoomModel::stepUp(zoomFactorValue) : ZoomModel::stepDown(zoomFactorValue);
+    applyZoom(viewportPos, step.scaleBy, step.factor);
+    emit notifyScale(zoomFactorValue);
+}
+
+void ImageView::wheelEvent(QWheelEvent *event)
+{
+    if (!hasPicture())
+        return;
+    zoomAt(event->position() - view->viewport()->mapTo(this, QPoint(0, 0)), event->angleDelta().y() > 0);
+    event->accept();
+}
+
+bool ImageView::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == view || watched == view->viewport()) {
+        if (event->type() == QEvent::Resize && watched == view->viewport()) {
+            refit();
+        } else if (event->type() == QEvent::MouseButtonDblClick && watched == view->viewport()) {
+            if (static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton && pixmapItem)
+                emit pictureDoubleClicked();
+        } else if (event->type() == QEvent::MouseMove) {
+            const QPoint pos = static_cast<QMouseEvent *>(event)->pos();
+            const QWidget *source = static_cast<QWidget *>(watched);
+            updateArrows(source->mapTo(this, pos).x());
+        } else if (event->type() == QEvent::Wheel && watched == view->viewport()) {
+            // The view would scroll on the wheel; here the wheel zooms. Accepted, or
+            // Qt hands a real wheel event on to this widget and it zooms twice.
+            auto *wheel = static_cast<QWheelEvent *>(event);
+            if (hasPicture())
+                zoomAt(wheel->position(), wheel->angleDelta().y() > 0);
+            wheel->accept();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void ImageView::updateArrows(int x)
+{
+    const int w = width();
+    if (x < 0.1 * w) {
+        leftBtn->move(kArrowMargin, (height() - leftBtn->height()) / 2);
+        leftBtn->show();
+        leftBtn->raise();
+    } else if (x > 0.9 * w) {
+        rightBtn->move(w - rightBtn->width() - kArrowMargin, (height() - rightBtn->height()) / 2);
+        rightBtn->show();
+        rightBtn->raise();
+    } else {
+        leftBtn->hide();
+        rightBtn->hide();
+    }
+}
+
+void ImageView::paintEvent(QPaintEvent *)
+{
+    StyledBackground::paint(this);
+}
+
+void ImageView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    placeLabels();
+}
+
+void ImageView::placeLabels()
+{
+    loading->move((width() - loading->width()) / 2, (height() - loading->height()) / 2);
+    message->resize(width(), message->sizeHint().height());
+    message->move(0, (height() - message->height()) / 2);
+}
+
+// --- accessors ----------------------------------------------------------
+
+QString ImageView::imgFilePath() const
+{
+    return imgPath;
+}
+QPixmap ImageView::currentPixmap() const
+{
+    if (!pixmapItem)
+        return QPixmap();
+    // Until the full picture is in, the fast first frame is what there is.
+    return pixmapItem->hasFull() ? pixmapItem->full() : pixmapItem->standIn();
+}
+bool ImageView::hasPicture() const
+{
+    return pixmapItem != nullptr;
+}
+bool ImageView::isLoading() const
+{
+    return !loadEnded;
+}
+LoadFailure ImageView::loadFailure() const
+{
+    return failure;
+}
+int ImageView::currentFrame() const
+{
+    return frameIndex;
+}
+bool ImageView::isAnimating() const
+{
+    return animationTimer->isActive();
+}
+double ImageView::zoomFactor() const
+{
+    return zoomFactorValue;
+}
+QSizeF ImageView::pictureSize() const
+{
+    return pixmapItem ? QSizeF(pixmapItem->fullSize()) : QSizeF(0, 0);
+}
+QPushButton *ImageView::leftArrowBtn() const
+{
+    return leftBtn;
+}
+QPushButton *ImageView::rightArrowBtn() const
+{
+    return rightBtn;
+}
+QGraphicsView *ImageView::graphicsView() const
+{
+    return view;
+}
+QLabel *ImageView::loadingLabel() const
+{
+    return loading;
+}
+QLabel *ImageView::messageLabel() const
+{
+    return message;
+}
+ImageLoader *ImageView::loader() const
+{
+    return imageLoader;
+}
+PictureItem *ImageView::pictureItem() const
+{
+    return pixmapItem;
+}
+DropArea *ImageView::dropArea() const
+{
+    return centerShow;
+}
+
+void ImageView::setImgPath(const QString &path)
+{
+    imgPath = path;
+}
+
+// --- loading ------------------------------------------------------------
+
+void ImageView::addFile()
+{
+    auto *dialog = new QFileDialog(this, QStringLiteral("打开图片"),
+                                   QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
+    QString filter;
+    for (const QString &suffix : Formats::openSuffixes())
+        filter += QStringLiteral("*.") + suffix + QLatin1Char(' ');
+    dialog->setNameFilter(filter);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    dialog->setViewMode(QFileDialog::Detail);
+    if (dialog->exec() == QDialog::Accepted && !dialog->selectedFiles().isEmpty()) {
+        showImg(dialog->selectedFiles().constFirst());
+        qCDebug(lcViewer) << "oriWidth:" << pictureSize().width() << ",viewWidth:" << view->width();
+    }
+    dialog->deleteLater();
+}
+
+void ImageView::showDefaultImg()
+{
+    if (!imgPath.isEmpty())
+        showImg(imgPath);
+}
+
+void ImageView::onDragAndDrop(QList<QUrl> urls)
+{
+    qCDebug(lcViewer) << "on drag and drop event";
+    if (!urls.isEmpty())
+        showImg(urls.constFirst().toLocalFile());
+}
+
+void ImageView::showGraphicsView()
+{
+    if (centerShow->isVisibleTo(this)) {
+        centerShow->hide();
+        view->show();
+    }
+}
+
+void ImageView::showImg(const QString &path)
+{
+    showGraphicsView();
+    imgPath = path;
+    qCDebug(lcViewer) << "default img====================";
+    showCurrentPicture();
+}
+
+void ImageView::showCurrentPicture()
+{
+    emit setImgFilePath(imgPath);
+    stopAnimation();
+    message->hide();
+    failure = LoadFailure::None;
+
+    // A ready neighbour is on screen in this very frame.
+    if (const LoadResult *hit = imageLoader->cached(imgPath)) {
+        LoadResult ready = *hit;
+        const QImage level = imageLoader->cachedLevel(imgPath);
+        loadGeneration = imageLoader->takeCached(imgPath);
+        ready.generation = loadGeneration;
+        loadEnded = false;
+        removePicture();
+        onLoaded(ready);
+        if (!level.isNull() && pixmapItem)
+            pixmapItem->setLevel(QPixmap::fromImage(level));
+        return;
+    }
+
+    // This widget's size: the graphics view fills it, but may not be laid out yet
+    // when it has just replaced the drop area.
+    loadGeneration = imageLoader->request(imgPath, size());
+    loadEnded = false;
+    // The old picture goes now: stepping holds no more than the cache allows, and
+    // printing or fitting never sees the previous file.
+    removePicture();
+    placeLabels();
+    loading->show();
+    loading->raise();
+}
+
+void ImageView::onLoaded(const LoadResult &result)
+{
+    if (result.generation != loadGeneration || result.path != imgPath || loadEnded)
+        return;
+    switch (result.stage) {
+    case LoadStage::Preview:
+        if (pixmapItem)
+            return; // the fitted decode and the preview are alternatives; the first wins
+        setPicture(result.fullSize);
+        pixmapItem->setStandIn(QPixmap::fromImage(result.image));
+        loading->hide();
+        break;
+    case LoadStage::Full: {
+        const QPixmap full = QPixmap::fromImage(result.image);
+        if (!pixmapItem || pixmapItem->fullSize() != result.fullSize) {
+            removePicture();
+            setPicture(result.fullSize);
+        }
+        // Same item, same geometry: the swap does not move the picture.
+        pixmapItem->setFull(full);
+        qCDebug(lcViewer) << "oriWidth:" << result.fullSize.width() << ",oriHeight:" << result.fullSize.height();
+        loadEnded = true;
+        loading->hide();
+        frames = result.frames;
+        loopsLeft = result.loopCount;
+        startAnimation();
+        scheduleLevel();
+        // After this frame: listing the folder again must not delay a step's paint.
+        QTimer::singleShot(0, this, [this, generation = loadGeneration] {
+            if (generation == loadGeneration)
+                preloadNeighbours();
+        });
+        break;
+    }
+    case LoadStage::Failed: showFailure(result.failure); break;
+    }
+}
+
+void ImageView::showFailure(LoadFailure why)
+{
+    removePicture();
+    failure = why;
+    loadEnded = true;
+    loading->hide();
+    message->setText(QStringLiteral("无法显示此图片\n") + failureReason(why));
+    placeLabels();
+    message->show();
+    message->raise();
+    qCDebug(lcViewer) << "cannot show" << imgPath << failureReason(why);
+}
+
+void ImageView::showRawImg() { }
+
+void ImageView::showDecodedPicture(QImage img, const QString &forPath)
+{
+    if (!forPath.isEmpty() && forPath != imgPath)
+        return;
+    LoadResult result;
+    result.path = imgPath;
+    result.generation = loadGeneration;
+    result.stage = img.isNull() ? LoadStage::Failed : LoadStage::Full;
+    result.failure = img.isNull() ? LoadFailure::Corrupt : LoadFailure::None;
+    result.fullSize = img.size();
+    result.image = std::move(img);
+    loadEnded = false;
+    removePicture();
+    onLoaded(result);
+}
+
+void ImageView::removePicture()
+{
+    stopAnimation();
+    fit = Fit::None;
+    if (!pixmapItem)
+        return;
+    scene->removeItem(pixmapItem);
+    delete pixmapItem;
+    pixmapItem = nullptr;
+}
+
+void ImageView::setPicture(const QSize &fullSize)
+{
+    pixmapItem = new PictureItem(fullSize);
+    scene->setSceneRect(pixmapItem->boundingRect());
+    scene->addItem(pixmapItem);
+    // Every picture starts upright: the last picture's turns do not carry over.
+    view->resetTransform();
+    view->fitInView(pixmapItem->boundingRect(), Qt::KeepAspectRatio);
+    zoomFactorValue = 1.0;
+    if (ZoomModel::showsAtActualSize(QSizeF(fullSize), view->size()))
+        view->resetTransform();
+    fit = Fit::Load;
+}
+
+// --- filtered levels and neighbours ---------------------------------------
+
+void ImageView::scheduleLevel()
+{
+    if (pixmapItem && pixmapItem->hasFull())
+        levelTimer->start();
+}
+
+void ImageView::prepareLevel()
+{
+    if (!pixmapItem || !pixmapItem->hasFull() || !frames.isEmpty())
+        return;
+    const double scale = PictureItem::scaleOf(view->transform());
+    if (pixmapItem->hasFilteredSourceFor(scale))
+        return;
+    const QSize full = pixmapItem->fullSize();
+    const QSize size(qMax(1, qCeil(full.width() * scale)), qMax(1, qCeil(full.height() * scale)));
+    imageLoader->prepareLevel(loadGeneration, pixmapItem->full().toImage(), size);
+}
+
+void ImageView::onLevelReady(quint64 generation, const QImage &level)
+{
+    if (generation != loadGeneration || !pixmapItem)
+        return;
+    pixmapItem->setLevel(QPixmap::fromImage(level));
+    // Zoomed on while it was made: maybe another level is due.
+    scheduleLevel();
+}
+
+void ImageView::preloadNeighbours()
+{
+    imageLoader->preload(imgPath, FolderBrowser::neighbours(imgPath), view->size());
+}
+
+// --- animation ------------------------------------------------------------
+
+void ImageView::startAnimation()
+{
+    frameIndex = 0;
+    if (frames.size() > 1)
+        animationTimer->start(frames.constFirst().delayMs);
+}
+
+void ImageView::stopAnimation()
+{
+    animationTimer->stop();
+    frames.clear();
+    frameIndex = 0;
+}
+
+void ImageView::nextFrame()
+{
+    if (!pixmapItem || frames.size() < 2)
+        return;
+    int next = frameIndex + 1;
+    if (next == frames.size()) {
+        if (loopsLeft == 0)
+            return; // played out: the last frame stays
+        if (loopsLeft > 0)
+            --loopsLeft;
+        next = 0;
+    }
+    frameIndex = next;
+    pixmapItem->setFull(QPixmap::fromImage(frames.at(next).image));
+    animationTimer->start(frames.at(next).delayMs);
+}
+
+// --- browsing -----------------------------------------------------------
+
+bool ImageView::showNeighbour(int offset)
+{
+    const QString path = FolderBrowser::neighbour(imgPath, offset);
+    if (path.isEmpty())
+        return false;
+    showGraphicsView();
+    imgPath = path;
+    showCurrentPicture();
+    return true;
+}
+
+bool ImageView::nextImg()
+{
+    return showNeighbour(1);
+}
+
+bool ImageView::prevImg()
+{
+    return showNeighbour(-1);
+}

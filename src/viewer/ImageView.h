@@ -1,0 +1,142 @@
+#pragma once
+
+#include "viewer/LoadResult.h"
+
+#include <QImage>
+#include <QList>
+#include <QPixmap>
+#include <QUrl>
+#include <QWidget>
+
+#include <functional>
+
+class DropArea;
+class ImageLoader;
+class PictureItem;
+class QGraphicsScene;
+class QGraphicsView;
+class QLabel;
+class QMovie;
+class QPushButton;
+class QTimer;
+
+// The image view: the empty-state drop area until the first picture, then one
+// picture in a graphics view with zoom, pan, quarter turns and two arrow buttons.
+class ImageView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit ImageView(QWidget *parent = nullptr);
+
+    void zoomIn();
+    void zoomOut();
+    void toOrigin(bool notify);
+    void fitToScreen();
+    void rotateView(double angle);
+
+    QString imgFilePath() const;
+    QPixmap currentPixmap() const;
+    void setImgPath(const QString &path);
+    void showImg(const QString &path);
+    bool nextImg();
+    bool prevImg();
+
+    // A picture (or its fast first frame) is on screen: zoom, turns and printing
+    // have something to act on.
+    bool hasPicture() const;
+    // The current file's load has not ended yet (no full picture, no failure).
+    bool isLoading() const;
+    // Why the current file is not shown; None while loading or shown.
+    LoadFailure loadFailure() const;
+    // The animation frame on screen (0 for a still picture).
+    int currentFrame() const;
+    bool isAnimating() const;
+
+    double zoomFactor() const;
+    QSizeF pictureSize() const;
+    QPushButton *leftArrowBtn() const;
+    QPushButton *rightArrowBtn() const;
+    QGraphicsView *graphicsView() const;
+    QLabel *loadingLabel() const;
+    QLabel *messageLabel() const;
+    DropArea *dropArea() const;
+    ImageLoader *loader() const;
+    PictureItem *pictureItem() const;
+
+    // True while the picture follows the view's size: after a load or a fit, until
+    // a zoom step or actual size.
+    bool followsWindow() const;
+
+signals:
+    void notifyScale(double scaleFactor);
+    void setImgFilePath(QString imgFilePath);
+    // A double click on the picture.
+    void pictureDoubleClicked();
+
+public slots:
+    void addFile();
+    void showDefaultImg();
+    void showCurrentPicture();
+    void showRawImg();
+    // A decoded picture shown as the current file's full picture. With a path, a
+    // picture for a file that is no longer the current one is dropped; the
+    // image-only form shows whatever arrives.
+    void showDecodedPicture(QImage img, const QString &forPath = QString());
+    void onDragAndDrop(QList<QUrl> urls);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    QPointF sceneAt(const QPointF &viewportPos) const;
+    QPointF viewportCentre() const;
+    void transformKeeping(const QPointF &viewportPos, const std::function<void()> &change);
+    void applyZoom(const QPointF &anchor, double scaleBy, double factor);
+    void zoomAt(const QPointF &viewportPos, bool up);
+    void updateArrows(int x);
+    // Fits the picture again by the rule it was fitted with, keeping its turn.
+    void refit();
+    bool showNeighbour(int offset);
+    void showGraphicsView();
+    void onLoaded(const LoadResult &result);
+    void onLevelReady(quint64 generation, const QImage &level);
+    void showFailure(LoadFailure failure);
+    void placeLabels();
+    void removePicture();
+    void setPicture(const QSize &fullSize);
+    void scheduleLevel();
+    void prepareLevel();
+    void preloadNeighbours();
+    void startAnimation();
+    void stopAnimation();
+    void nextFrame();
+
+    DropArea *centerShow;
+    QGraphicsView *view;
+    QGraphicsScene *scene;
+    ImageLoader *imageLoader;
+    PictureItem *pixmapItem = nullptr;
+    quint64 loadGeneration = 0;
+    bool loadEnded = true;
+    LoadFailure failure = LoadFailure::None;
+    QVector<AnimationFrame> frames;
+    int frameIndex = 0;
+    int loopsLeft = 0;
+    QTimer *animationTimer;
+    QTimer *levelTimer;
+    QLabel *message;
+    double zoomFactorValue = 1.0;
+    // How the shown picture was fitted: the load rule keeps small pictures at actual
+    // size and leaves the zoom at 1.0; a fit always fills the view and reports its zoom.
+    enum class Fit { None, Load, Screen };
+    Fit fit = Fit::None;
+    QString imgPath;
+    QPushButton *leftBtn;
+    QPushButton *rightBtn;
+    QLabel *loading;
+    QMovie *loadingMovie;
+};

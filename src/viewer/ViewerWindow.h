@@ -1,0 +1,84 @@
+#pragma once
+
+#include "viewer/ViewerKeys.h"
+
+#include <QFrame>
+
+class ViewerToolStrip;
+class ImageView;
+class TitleBar;
+class Toast;
+
+// The frameless viewer window: title bar, image view and tool strip. It drags
+// itself by the top band, turns the tool strip's buttons and the keys of
+// ViewerKeys into view actions, and opens a file dropped anywhere on it.
+class ViewerWindow : public QFrame
+{
+    Q_OBJECT
+
+public:
+    explicit ViewerWindow(QWidget *parent = nullptr);
+
+    TitleBar *titleBar() const;
+    ViewerToolStrip *footer() const;
+    ImageView *view() const;
+    Toast *toast() const;
+    // 1 while the picture is fitted, 2 at actual size.
+    int sizeMode() const;
+
+public slots:
+    void onChangeSizeBtnClicked(bool checked);
+    void onChFmtBtnClicked(bool checked);
+    void onBatchClicked(bool checked);
+    void onAIFixBtnClicked(bool checked);
+    void onTurnClicked(bool checked);
+    void onScaleChangeBtnClicked(bool checked);
+    void onNextPrevBtnClicked(bool checked);
+    void onPrintBtnClicked(bool checked);
+    void onSetScale(double scale);
+    void setImgName(const QString &path);
+    void showDefaultImg();
+    void onToOriginBtnClicked(bool checked);
+    void onToScreenBtnClicked(bool checked);
+    // What a key of ViewerKeys does.
+    void perform(ViewerKeys::Action action);
+    // Full screen hides the title bar and the tool strip; the picture follows.
+    void toggleFullScreen();
+    void leaveFullScreen();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    bool hasImage() const;
+    void connectButtons();
+    void setUpKeys();
+    // Fitted: the toggle offers actual size; ActualSize: it offers the fit.
+    enum class SizeMode { Fitted = 1, ActualSize = 2 };
+    void setSizeMode(SizeMode mode);
+    void zoomStep(bool up);
+    void step(int offset);
+    void showFolderEnd(bool last);
+    void turn(double angle);
+
+    TitleBar *title;
+    ViewerToolStrip *footerWidget = nullptr;
+    Toast *toastWidget;
+    QWidget *contentWidget = nullptr;
+    SizeMode sizeModeValue = SizeMode::Fitted;
+    int minWidth;
+    int minHeight;
+    int dragTop = 0;
+    int dragBottom = 60;
+    int pressX = 0;
+    int pressY = 0;
+    bool dragging = false;
+    bool maximizedBeforeFullScreen = true;
+    ImageView *imageView;
+};

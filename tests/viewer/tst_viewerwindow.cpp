@@ -1,0 +1,795 @@
+#include "app/AppSetup.h"
+#include "batch/pages/convert/CHFMainWT.h"
+#include "batch/pages/resize/SizeUpdateMainWT.h"
+#include "batch/shell/BatchCenterWT.h"
+#include "batch/toolbox/ToolboxWindow.h"
+#include "batch/toolbox/TabBar.h"
+#include "batch/toolbox/TabButton.h"
+#include "chrome/HoverPushButton.h"
+#include "chrome/ViewerToolStrip.h"
+#include "chrome/TitleBar.h"
+#include "print/PrintDialog.h"
+#include "viewer/LaunchArgs.h"
+#include "viewer/ViewerWindow.h"
+#include "viewer/ImageView.h"
+#include "viewer/ViewerKeys.h"
+#include "viewer/ZoomModel.h"
+#include "widgets/DropArea.h"
+#include "widgets/MessageBox.h"
+#include "widgets/Toast.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
+#include <QGraphicsView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPointer>
+#include <QProcess>
+#include <QPushButton>
+#include <QSpontaneKeyEvent>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QWheelEvent>
+#include <QtMath>
+
+#include <cmath>
+#include <cstdio>
+
+#include "support/Fixtures.h"
+#include "support/SelfChild.h"
+#include "support/ShownView.h"
+
+namespace {
+
+const char *const kOpenArgumentMode = "--open-argument";
+
+// Child mode: the entry function's path handling, then report what was shown.
+int openArgumentChild(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    AppSetup::run();
+    // argv[1] is the mode; the path is the first argument after it.
+    const QString path = LaunchArgs::imagePath(argc - 1, argv + 1);
+    ViewerWindow window;
+    window.view()->setImgPath(path);
+    window.showDefaultImg();
+    waitLoaded(*window.view());
+    const QSizeF size = window.view()->pictureSize();
+    const QString report
+        = QStringLiteral("%1x%2 %3").arg(size.width()).arg(size.height()).arg(window.titleBar()->titleText());
+    std::fputs(report.toUtf8().constData(), stdout);
+    return 0;
+}
+
+// The view's quarter turn in degrees: 0, 90, 180 or -90.
+int turnOf(const QGraphicsView *view)
+{
+    const QTransform t = view->transform();
+    return qRound(qRadiansToDegrees(std::atan2(t.m12(), t.m11())));
+}
+
+// True when the whole picture lies inside the view and fills it along one side.
+bool pictureFits(const ImageView *view)
+{
+    const QGraphicsView *graphics = view->graphicsView();
+    const QRectF shown = graphics->viewportTransform().mapRect(graphics->scene()->sceneRect());
+    const QRectF port = graphics->viewport()->rect();
+    const bool inside = port.adjusted(-1, -1, 1, 1).contains(shown);
+    const bool fills = shown.width() >= port.width() - 6 || shown.height() >= port.height() - 6;
+    if (!inside || !fills)
+        qWarning() << "picture" << shown << "view" << port;
+    return inside && fills;
+}
+
+// A wheel notch as the window system delivers it to target.
+void sendWheel(QWidget *target, const QPoint &pos, int deltaY)
+{
+    QWheelEvent wheel(QPointF(pos), QPointF(target->mapToGlobal(pos)), QPoint(), QPoint(0, deltaY), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QSpontaneKeyEvent::setSpontaneous(&wheel);
+    QApplication::instance()->notify(target, &wheel);
+}
+
+// Names and modification times of the files in dir.
+QStringList folderState(const QString &dir)
+{
+    QStringList state;
+    const QFileInfoList files = QDir(dir).entryInfoList(QDir::Files | QDir::Hidden, QDir::Name);
+    for (const QFileInfo &file : files)
+        state << file.fileName() + QLatin1Char(' ') + QString::number(file.lastModified().toMSecsSinceEpoch());
+    return state;
+}
+
+void sendMouse(QWidget *target, QEvent::Type type, const QPoint &pos, const QPoint &global)
+{
+    const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, pos, global, button, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+
+} // namespace
+
+class TestMainWidget : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void emptyPathButtonsDoNothing();
+    void zoomButtonsAndToast();
+    void sizeToggle();
+    void rotateButtons();
+    void browsingToasts();
+    void aiFixShowsDialog();
+    void printOpensDialogWithPicture();
+    void toolboxButtons_data();
+    void toolboxButtons();
+    void dragBand_data();
+    void dragBand();
+    void commandLinePathInChinese();
+    void undecodableFileIsInert();
+
+    void keys_data();
+    void keys();
+    void keyTooltips();
+    void noKeyTouchesFiles();
+    void openKeyWhateverIsShown_data();
+    void openKeyWhateverIsShown();
+    void printKeyAndDialogGoneAfterClose();
+    void fullScreen();
+    void fitFollowsWindow();
+    void turnRefits();
+    void wheelThroughToast();
+    void dropAnywhere_data();
+    void dropAnywhere();
+
+private:
+    // Shows the file of the key folder (p1, p2, p10) and waits for its picture.
+    void showKeyFile(const QString &name);
+    QString keyFile(const QString &name) const;
+
+    QTemporaryDir tmp;
+    ViewerWindow *window = nullptr;
+};
+
+void TestMainWidget::initTestCase()
+{
+    AppSetup::run();
+    QVERIFY(tmp.isValid());
+    QVERIFY(Fixtures::writeImage(tmp.filePath(QStringLiteral("a1.png")), QSize(2400, 1800)));
+    QVERIFY(Fixtures::writeImage(tmp.filePath(QStringLiteral("a2.png")), QSize(300, 200)));
+    // Natural order p1, p2, p10 (name order would put p10 second); p2 is landscape.
+    QVERIFY(QDir(tmp.path()).mkpath(QStringLiteral("keys")));
+    QVERIFY(Fixtures::writeImage(keyFile(QStringLiteral("p1.png")), QSize(1600, 1200), Qt::darkGreen));
+    QVERIFY(Fixtures::writeImage(keyFile(QStringLiteral("p2.png")), QSize(1800, 900), Qt::darkBlue));
+    QVERIFY(Fixtures::writeImage(keyFile(QStringLiteral("p10.png")), QSize(1200, 1600), Qt::darkRed));
+}
+
+QString TestMainWidget::keyFile(const QString &name) const
+{
+    return tmp.filePath(QStringLiteral("keys/") + name);
+}
+
+void TestMainWidget::showKeyFile(const QString &name)
+{
+    window->view()->setImgPath(keyFile(name));
+    window->showDefaultImg();
+    QTRY_VERIFY(!window->view()->currentPixmap().isNull());
+    QVERIFY(QTest::qWaitForWindowActive(window));
+}
+
+void TestMainWidget::init()
+{
+    window = new ViewerWindow;
+    window->showMaximized();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+}
+
+void TestMainWidget::cleanup()
+{
+    delete window;
+    window = nullptr;
+}
+
+void TestMainWidget::emptyPathButtonsDoNothing()
+{
+    ViewerToolStrip *f = window->footer();
+    QGraphicsView *view = window->view()->graphicsView();
+    for (QPushButton *button :
+         {f->biggerBtn(), f->smallerBtn(), f->changeSizeBtn(), f->turnRightBtn(), f->turnLeftBtn(), f->nextBtn(),
+          f->prevBtn(), f->printBtn(), window->view()->rightArrowBtn(), window->view()->leftArrowBtn()})
+        button->click();
+    QVERIFY(window->toast()->isHidden());
+    QVERIFY(view->transform().isIdentity());
+    QCOMPARE(window->view()->zoomFactor(), 1.0);
+    QCOMPARE(window->sizeMode(), 1);
+    QVERIFY(window->view()->imgFilePath().isEmpty());
+    QVERIFY(window->findChildren<PrintDialog *>().isEmpty());
+}
+
+void TestMainWidget::toolboxButtons_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<bool>("withImage");
+    QTest::addColumn<int>("tab");
+    QTest::addColumn<int>("convertRows");
+    QTest::addColumn<int>("resizeRows");
+
+    QTest::newRow("批处理 without image") << "批处理" << false << int(TabBar::ConvertTab) << 0 << 0;
+    QTest::newRow("批处理 with image") << "批处理" << true << int(TabBar::ConvertTab) << 0 << 0;
+    QTest::newRow("格式转换 hands the image over") << "格式转换" << true << int(TabBar::ConvertTab) << 1 << 0;
+    QTest::newRow("更改尺寸 hands the image over") << "更改尺寸" << true << int(TabBar::ResizeTab) << 0 << 1;
+    QTest::newRow("格式转换 without image") << "格式转换" << false << int(TabBar::ConvertTab) << 0 << 0;
+}
+
+void TestMainWidget::toolboxButtons()
+{
+    QFETCH(QString, button);
+    QFETCH(bool, withImage);
+    QFETCH(int, tab);
+    QFETCH(int, convertRows);
+    QFETCH(int, resizeRows);
+
+    if (withImage) {
+        window->view()->setImgPath(tmp.filePath(QStringLiteral("a2.png")));
+        window->showDefaultImg();
+        QVERIFY(waitLoaded(*window->view()));
+    }
+    ViewerToolStrip *f = window->footer();
+    QPushButton *pressed = button == QStringLiteral("批处理") ? f->batchBtn()
+        : button == QStringLiteral("格式转换")                ? f->chFmtBtn()
+                                                              : f->resizeBtn();
+    QCOMPARE(pressed->text(), button);
+    pressed->click();
+    pressed->click(); // every click makes a new toolbox
+
+    const QList<ToolboxWindow *> boxes = window->findChildren<ToolboxWindow *>();
+    QCOMPARE(boxes.size(), 2);
+    ToolboxWindow *box = boxes.last();
+    QVERIFY(box->isVisible());
+    QCOMPARE(box->windowModality(), Qt::ApplicationModal);
+    QCOMPARE(box->windowTitle(), QStringLiteral("批处理"));
+    for (int t = TabBar::ConvertTab; t <= TabBar::RotateTab; ++t)
+        QCOMPARE(box->toolBar()->button(TabBar::Tab(t))->isSelected(), t == tab);
+    QCOMPARE(box->currentPage(), static_cast<QWidget *>(box->pageOf(box->toolBar()->button(TabBar::Tab(tab)))));
+    QCOMPARE(box->chFmtPage()->centerWidget()->rowCount(), convertRows);
+    QCOMPARE(box->sizeUpdatePage()->centerWidget()->rowCount(), resizeRows);
+    for (ToolboxWindow *b : boxes)
+        b->close();
+}
+
+void TestMainWidget::printOpensDialogWithPicture()
+{
+    window->view()->setImgPath(tmp.filePath(QStringLiteral("a2.png")));
+    window->showDefaultImg();
+    QVERIFY(waitLoaded(*window->view()));
+    window->footer()->printBtn()->click();
+    const QList<PrintDialog *> dialogs = window->findChildren<PrintDialog *>();
+    QCOMPARE(dialogs.size(), 1);
+    QVERIFY(dialogs.first()->isVisible());
+    QVERIFY(!dialogs.first()->isModal());
+    QCOMPARE(dialogs.first()->windowTitle(), QStringLiteral("打印图片"));
+    // The preview shows the sheet and the fitted picture.
+    QVERIFY(dialogs.first()->previewScene()->items().size() >= 2);
+}
+
+void TestMainWidget::zoomButtonsAndToast()
+{
+    window->view()->setImgPath(tmp.filePath(QStringLiteral("a1.png")));
+    window->showDefaultImg();
+    QVERIFY(waitLoaded(*window->view()));
+    QCOMPARE(window->titleBar()->titleText(), QStringLiteral("a1.png"));
+
+    // Fitted, yet the zoom after a load is 1.0, so one step shows 108%.
+    window->footer()->biggerBtn()->click();
+    QCOMPARE(window->toast()->text(), QStringLiteral("108%"));
+    QVERIFY(!window->toast()->isHidden());
+    window->footer()->smallerBtn()->click();
+    window->footer()->smallerBtn()->click();
+    QCOMPARE(window->toast()->text(), ZoomModel::percentText(1.0 / 1.08));
+    QCOMPARE(window->toast()->text(), QStringLiteral("92%"));
+
+    // Nine steps down and nine up come back to 100%, not 99%.
+    window->footer()->biggerBtn()->click();
+    for (int i = 0; i < 9; ++i)
+        window->footer()->smallerBtn()->click();
+    for (int i = 0; i < 9; ++i)
+        window->footer()->biggerBtn()->click();
+    QCOMPARE(window->toast()->text(), QStringLiteral("100%"));
+}
+
+void TestMainWidget::sizeToggle()
+{
+    window->view()->setImgPath(tmp.filePath(QStringLiteral("a1.png")));
+    window->showDefaultImg();
+    QVERIFY(waitLoaded(*window->view()));
+    QPushButton *toggle = window->footer()->changeSizeBtn();
+    QCOMPARE(toggle->toolTip(), QStringLiteral("原始大小 (1)"));
+
+    toggle->click();
+    QCOMPARE(window->sizeMode(), 2);
+    QCOMPARE(window->toast()->text(), QStringLiteral("100%"));
+    QVERIFY(window->view()->graphicsView()->transform().isIdentity());
+    QCOMPARE(toggle->toolTip(), QStringLiteral("适应屏幕 (0)"));
+    QCOMPARE(toggle->styleSheet(),
+             QStringLiteral("QPushButton{border:0px;image: url(:/icons/icons/screen.png);}"
+                            "QPushButton:hover{background-color:#F2F5F7;image: url(:/icons/icons/screen_p.png);}"));
+
+    toggle->click();
+    QCOMPARE(window->sizeMode(), 1);
+    const QSize viewSize = window->view()->graphicsView()->size();
+    const double fitted = std::min(viewSize.width() / 2400.0, viewSize.height() / 1800.0);
+    QCOMPARE(window->view()->zoomFactor(), fitted);
+    QCOMPARE(window->toast()->text(), ZoomModel::percentText(fitted));
+    QCOMPARE(toggle->toolTip(), QStringLiteral("原始大小 (1)"));
+    QVERIFY(toggle->styleSheet().contains(QLatin1String("image: url(:/icons/icons/1_1.png)")));
+
+    // The mode is not reset by showing another image.
+    toggle->click();
+    window->footer()->nextBtn()->click();
+    QCOMPARE(window->view()->imgFilePath(), tmp.filePath(QStringLiteral("a2.png")));
+    QCOMPARE(window->sizeMode(), 2);
+}
+
+void TestMainWidget::rotateButtons()
+{
+    window->view()->setImgPath(tmp.filePath(QStringLiteral("a2.png")));
+    window->showDefaultImg();
+    QVERIFY(waitLoaded(*window->view()));
+    QGraphicsView *view = window->view()->graphicsView();
+    window->footer()->turnRightBtn()->click();
+    QVERIFY(qFuzzyCompare(view->transform().m12(), 1.0)); // +90: clockwise on screen
+    window->footer()->turnLeftBtn()->click();
+    window->footer()->turnLeftBtn()->click();
+    QVERIFY(qFuzzyCompare(view->transform().m12(), -1.0));
+    QCOMPARE(window->view()->zoomFactor(), 1.0);
+    QVERIFY(window->toast()->isHidden());
+}
+
+void TestMainWidget::browsingToasts()
+{
+    window->view()->setImgPath(tmp.filePath(QStringLiteral("a1.png")));
+    window->showDefaultImg();
+    QVERIFY(waitLoaded(*window->view()));
+    window->footer()->prevBtn()->click();
+    QCOMPARE(window->toast()->text(), QStringLiteral("已经是第一张图片了"));
+    window->view()->rightArrowBtn()->click();
+    QCOMPARE(window->view()->imgFilePath(), tmp.filePath(QStringLiteral("a2.png")));
+    QCOMPARE(window->titleBar()->titleText(), QStringLiteral("a2.png"));
+    window->footer()->nextBtn()->click();
+    QCOMPARE(window->toast()->text(), QStringLiteral("已经是最后一张图片了"));
+    window->view()->leftArrowBtn()->click();
+    QCOMPARE(window->view()->imgFilePath(), tmp.filePath(QStringLiteral("a1.png")));
+}
+
+void TestMainWidget::aiFixShowsDialog()
+{
+    window->footer()->aiFixBtn()->click();
+    auto *dialog = window->findChild<MessageBox *>();
+    QVERIFY(dialog);
+    QCOMPARE(dialog->text(), QStringLiteral("该功能即将上线！"));
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(dialog->windowModality(), Qt::ApplicationModal);
+}
+
+void TestMainWidget::dragBand_data()
+{
+    QTest::addColumn<QString>("pressOn"); // object name of the widget pressed
+    QTest::addColumn<QPoint>("windowPos"); // press position in window coordinates
+    QTest::addColumn<bool>("drags");
+    QTest::newRow("title bar label") << "label" << QPoint(0, 0) << true;
+    QTest::newRow("empty title bar") << "titleBar" << QPoint(0, 0) << true;
+    QTest::newRow("window at x 0") << "ViewerWindow" << QPoint(0, 20) << false;
+    QTest::newRow("window at y 0") << "ViewerWindow" << QPoint(200, 0) << false;
+    QTest::newRow("below the band") << "ViewerWindow" << QPoint(200, 60) << false;
+    QTest::newRow("maximise button") << "maxButton" << QPoint(0, 0) << false;
+}
+
+void TestMainWidget::dragBand()
+{
+    QFETCH(QString, pressOn);
+    QFETCH(QPoint, windowPos);
+    QFETCH(bool, drags);
+
+    window->showNormal();
+    window->move(100, 100);
+    QWidget *target = window;
+    QPoint local = windowPos;
+    if (pressOn == QLatin1String("label")) {
+        target = window->titleBar()->findChildren<QLabel *>().at(1); // the product name
+        local = QPoint(5, 5);
+    } else if (pressOn != QLatin1String("ViewerWindow")) {
+        target = window->findChild<QWidget *>(pressOn);
+        local = QPoint(5, 5);
+    }
+    QVERIFY(target);
+    // Through QTest, so the press propagates from the child as a real one would.
+    QTest::mousePress(target, Qt::LeftButton, Qt::NoModifier, local);
+    const QPoint pressed = target->mapTo(window, local);
+    const QPoint start = window->pos();
+    const QPoint global = window->mapToGlobal(pressed) + QPoint(40, 25);
+    sendMouse(window, QEvent::MouseMove, window->mapFromGlobal(global), global);
+    QCOMPARE(window->pos(), drags ? start + QPoint(40, 25) : start);
+    sendMouse(window, QEvent::MouseButtonRelease, window->mapFromGlobal(global), global);
+    if (target != window)
+        QTest::mouseRelease(target, Qt::LeftButton, Qt::NoModifier, local);
+
+    // After the release moves no longer drag.
+    const QPoint after = window->pos();
+    sendMouse(window, QEvent::MouseMove, QPoint(300, 30), window->mapToGlobal(QPoint(350, 60)));
+    QCOMPARE(window->pos(), after);
+}
+
+void TestMainWidget::commandLinePathInChinese()
+{
+    const QString path = tmp.filePath(QStringLiteral("图片 一.png"));
+    QVERIFY(Fixtures::writeImage(path, QSize(96, 64)));
+
+    QProcess child;
+    QVERIFY(SelfChild::run(child, {QLatin1String(kOpenArgumentMode), path}));
+    QCOMPARE(child.exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()), QStringLiteral("96x64 图片 一.png"));
+}
+
+// The file's name stays in the title, the view says why nothing is shown, and the
+// zoom, turn, size and print buttons and their keys do nothing (no "100%" toast).
+void TestMainWidget::undecodableFileIsInert()
+{
+    QVERIFY(QDir(tmp.path()).mkpath(QStringLiteral("broken")));
+    const QString path = tmp.filePath(QStringLiteral("broken/损坏.jpg"));
+    QVERIFY(Fixtures::writeBytes(path, QByteArray("\xff\xd8\xff\xe0") + " not really a JPEG"));
+    window->view()->setImgPath(path);
+    window->showDefaultImg();
+    QVERIFY(waitLoaded(*window->view()));
+    QCOMPARE(window->titleBar()->titleText(), QStringLiteral("损坏.jpg"));
+    QVERIFY(window->view()->messageLabel()->isVisible());
+    QCOMPARE(window->view()->messageLabel()->text(), QStringLiteral("无法显示此图片\n文件已损坏"));
+
+    ViewerToolStrip *f = window->footer();
+    for (QPushButton *button :
+         {f->biggerBtn(), f->smallerBtn(), f->changeSizeBtn(), f->turnRightBtn(), f->turnLeftBtn(), f->printBtn()})
+        button->click();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    for (const QKeySequence &key :
+         {QKeySequence(Qt::Key_Plus), QKeySequence(Qt::Key_Minus), QKeySequence(Qt::Key_0), QKeySequence(Qt::Key_1),
+          QKeySequence(Qt::Key_R), QKeySequence(Qt::Key_L), QKeySequence(Qt::CTRL | Qt::Key_P)})
+        QTest::keySequence(window, key);
+    QVERIFY(window->toast()->isHidden());
+    QVERIFY(window->view()->graphicsView()->transform().isIdentity());
+    QCOMPARE(window->view()->zoomFactor(), 1.0);
+    QCOMPARE(window->sizeMode(), 1);
+    QVERIFY(window->findChildren<PrintDialog *>().isEmpty());
+}
+
+// --- keys ----------------------------------------------------------------
+
+void TestMainWidget::keys_data()
+{
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<int>("key");
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<QString>("shown"); // the file shown after the key
+    QTest::addColumn<QString>("toast"); // empty: none; "fit": the fitted zoom
+    QTest::addColumn<int>("turn");
+    QTest::addColumn<int>("sizeMode");
+
+    const int none = Qt::NoModifier;
+    const int ctrl = Qt::ControlModifier;
+    const int pad = Qt::KeypadModifier;
+    const QString p1 = QStringLiteral("p1.png");
+    const QString p2 = QStringLiteral("p2.png");
+    const QString p10 = QStringLiteral("p10.png");
+    const QString last = QStringLiteral("已经是最后一张图片了");
+    const QString first = QStringLiteral("已经是第一张图片了");
+    const QString fit = QStringLiteral("fit");
+
+    QTest::newRow("→ next") << p2 << int(Qt::Key_Right) << none << p10 << QString() << 0 << 1;
+    QTest::newRow("PgDn next") << p2 << int(Qt::Key_PageDown) << none << p10 << QString() << 0 << 1;
+    QTest::newRow("Space next") << p2 << int(Qt::Key_Space) << none << p10 << QString() << 0 << 1;
+    QTest::newRow("← previous") << p2 << int(Qt::Key_Left) << none << p1 << QString() << 0 << 1;
+    QTest::newRow("PgUp previous") << p2 << int(Qt::Key_PageUp) << none << p1 << QString() << 0 << 1;
+    QTest::newRow("Backspace previous") << p2 << int(Qt::Key_Backspace) << none << p1 << QString() << 0 << 1;
+    QTest::newRow("Home first") << p10 << int(Qt::Key_Home) << none << p1 << QString() << 0 << 1;
+    QTest::newRow("End last") << p1 << int(Qt::Key_End) << none << p10 << QString() << 0 << 1;
+    QTest::newRow("→ at the last") << p10 << int(Qt::Key_Right) << none << p10 << last << 0 << 1;
+    QTest::newRow("End at the last") << p10 << int(Qt::Key_End) << none << p10 << last << 0 << 1;
+    QTest::newRow("← at the first") << p1 << int(Qt::Key_Left) << none << p1 << first << 0 << 1;
+    QTest::newRow("Home at the first") << p1 << int(Qt::Key_Home) << none << p1 << first << 0 << 1;
+    QTest::newRow("+ zooms in") << p2 << int(Qt::Key_Plus) << none << p2 << QStringLiteral("108%") << 0 << 1;
+    QTest::newRow("= zooms in") << p2 << int(Qt::Key_Equal) << none << p2 << QStringLiteral("108%") << 0 << 1;
+    QTest::newRow("keypad + zooms in") << p2 << int(Qt::Key_Plus) << pad << p2 << QStringLiteral("108%") << 0 << 1;
+    QTest::newRow("− zooms out") << p2 << int(Qt::Key_Minus) << none << p2 << QStringLiteral("92%") << 0 << 1;
+    QTest::newRow("keypad − zooms out") << p2 << int(Qt::Key_Minus) << pad << p2 << QStringLiteral("92%") << 0 << 1;
+    QTest::newRow("0 fits") << p2 << int(Qt::Key_0) << none << p2 << fit << 0 << 1;
+    QTest::newRow("F fits") << p2 << int(Qt::Key_F) << none << p2 << fit << 0 << 1;
+    QTest::newRow("1 actual size") << p2 << int(Qt::Key_1) << none << p2 << QStringLiteral("100%") << 0 << 2;
+    QTest::newRow("R turns right") << p2 << int(Qt::Key_R) << none << p2 << QString() << 90 << 1;
+    QTest::newRow("Ctrl+R turns right") << p2 << int(Qt::Key_R) << ctrl << p2 << QString() << 90 << 1;
+    QTest::newRow("L turns left") << p2 << int(Qt::Key_L) << none << p2 << QString() << -90 << 1;
+    QTest::newRow("Ctrl+L turns left") << p2 << int(Qt::Key_L) << ctrl << p2 << QString() << -90 << 1;
+}
+
+void TestMainWidget::keys()
+{
+    QFETCH(QString, start);
+    QFETCH(int, key);
+    QFETCH(int, modifiers);
+    QFETCH(QString, shown);
+    QFETCH(QString, toast);
+    QFETCH(int, turn);
+    QFETCH(int, sizeMode);
+
+    showKeyFile(start);
+    QTest::keyClick(window, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+
+    ImageView *view = window->view();
+    QTRY_COMPARE(QFileInfo(view->imgFilePath()).fileName(), shown);
+    QTRY_VERIFY(!view->currentPixmap().isNull());
+    QCOMPARE(window->titleBar()->titleText(), shown);
+    if (toast.isEmpty()) {
+        QVERIFY(window->toast()->isHidden());
+    } else {
+        if (toast == QLatin1String("fit"))
+            toast = ZoomModel::percentText(ZoomModel::fitFactor(view->pictureSize(), view->graphicsView()->size()));
+        QVERIFY(!window->toast()->isHidden());
+        QCOMPARE(window->toast()->text(), toast);
+    }
+    QCOMPARE(turnOf(view->graphicsView()), turn);
+    QCOMPARE(window->sizeMode(), sizeMode);
+    // Stepping and turning leave a picture that fits the window.
+    if (toast.isEmpty())
+        QVERIFY(pictureFits(view));
+}
+
+void TestMainWidget::keyTooltips()
+{
+    ViewerToolStrip *f = window->footer();
+    const QList<QPair<QPushButton *, QString>> expected = {
+        {f->prevBtn(), QStringLiteral("上一张 (←)")},
+        {f->nextBtn(), QStringLiteral("下一张 (→)")},
+        {window->view()->leftArrowBtn(), QStringLiteral("上一张 (←)")},
+        {window->view()->rightArrowBtn(), QStringLiteral("下一张 (→)")},
+        {f->changeSizeBtn(), QStringLiteral("原始大小 (1)")},
+        {f->biggerBtn(), QStringLiteral("放大 (+)")},
+        {f->smallerBtn(), QStringLiteral("缩小 (−)")},
+        {f->turnLeftBtn(), QStringLiteral("左旋转 (L)")},
+        {f->turnRightBtn(), QStringLiteral("右旋转 (R)")},
+        {f->printBtn(), QStringLiteral("打印 (Ctrl+P)")},
+    };
+    for (const auto &pair : expected)
+        QCOMPARE(pair.first->toolTip(), pair.second);
+}
+
+void TestMainWidget::noKeyTouchesFiles()
+{
+    showKeyFile(QStringLiteral("p2.png"));
+    const QStringList before = folderState(keyFile(QString()));
+    QList<QKeySequence> keys = {QKeySequence::Delete, QKeySequence(Qt::SHIFT | Qt::Key_Delete),
+                                QKeySequence::Cut,    QKeySequence::Paste,
+                                QKeySequence::Undo,   QKeySequence(Qt::Key_F2)};
+    for (const ViewerKeys::Binding &binding : ViewerKeys::bindings()) {
+        // The two that open dialogs have tests of their own.
+        if (binding.action != ViewerKeys::Action::Open && binding.action != ViewerKeys::Action::Print)
+            keys += binding.keys;
+    }
+    for (const QKeySequence &key : qAsConst(keys)) {
+        QTest::keySequence(window, key);
+        QTRY_VERIFY(!window->view()->currentPixmap().isNull());
+    }
+    QCOMPARE(folderState(keyFile(QString())), before);
+}
+
+void TestMainWidget::openKeyWhateverIsShown_data()
+{
+    QTest::addColumn<bool>("withPicture");
+    QTest::newRow("empty window") << false;
+    QTest::newRow("picture shown") << true;
+}
+
+void TestMainWidget::openKeyWhateverIsShown()
+{
+    QFETCH(bool, withPicture);
+    if (withPicture)
+        showKeyFile(QStringLiteral("p1.png"));
+    else
+        QVERIFY(QTest::qWaitForWindowActive(window));
+
+    QString title;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, [&] {
+        if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+            title = dialog->windowTitle();
+            // Typed in as a user would, the whole path.
+            auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+            QVERIFY(name);
+            name->setText(keyFile(QStringLiteral("p10.png")));
+            QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+            poll.stop();
+        } else if (QWidget *other = QApplication::activeModalWidget()) {
+            other->close(); // a complaint from the dialog; the checks below fail
+        }
+    });
+    poll.start(20);
+    QTest::keyClick(window, Qt::Key_O, Qt::ControlModifier);
+    QCOMPARE(title, QStringLiteral("打开图片"));
+    QTRY_COMPARE(window->view()->imgFilePath(), keyFile(QStringLiteral("p10.png")));
+    QTRY_VERIFY(!window->view()->currentPixmap().isNull());
+}
+
+void TestMainWidget::printKeyAndDialogGoneAfterClose()
+{
+    showKeyFile(QStringLiteral("p1.png"));
+    for (int round = 0; round < 3; ++round) {
+        QTest::keyClick(window, Qt::Key_P, Qt::ControlModifier);
+        const QList<PrintDialog *> dialogs = window->findChildren<PrintDialog *>();
+        QCOMPARE(dialogs.size(), 1);
+        QPointer<PrintDialog> dialog = dialogs.first();
+        QVERIFY(dialog->isVisible());
+        dialog->close();
+        QTRY_VERIFY(dialog.isNull());
+        // A window manager hands the focus back; the test platform has none.
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+    }
+}
+
+void TestMainWidget::fullScreen()
+{
+    showKeyFile(QStringLiteral("p2.png"));
+    QTest::keyClick(window, Qt::Key_F11);
+    QTRY_VERIFY(window->isFullScreen());
+    QVERIFY(window->titleBar()->isHidden());
+    QVERIFY(window->footer()->isHidden());
+    QTRY_VERIFY(pictureFits(window->view()));
+
+    QTest::keyClick(window, Qt::Key_Escape);
+    QTRY_VERIFY(!window->isFullScreen());
+    QTRY_VERIFY(window->isMaximized());
+    QVERIFY(window->titleBar()->isVisible());
+    QVERIFY(window->footer()->isVisible());
+    QTest::keyClick(window, Qt::Key_Escape); // not full screen: nothing happens
+    QVERIFY(window->isMaximized());
+
+    // A double click on the picture goes in and out too.
+    QWidget *viewport = window->view()->graphicsView()->viewport();
+    QTest::mouseDClick(viewport, Qt::LeftButton, Qt::NoModifier, viewport->rect().center());
+    QTRY_VERIFY(window->isFullScreen());
+    QTRY_VERIFY(pictureFits(window->view()));
+    QTest::mouseDClick(viewport, Qt::LeftButton, Qt::NoModifier, viewport->rect().center());
+    QTRY_VERIFY(!window->isFullScreen());
+    QVERIFY(window->titleBar()->isVisible());
+}
+
+void TestMainWidget::fitFollowsWindow()
+{
+    window->showNormal();
+    window->resize(1100, 730);
+    showKeyFile(QStringLiteral("p1.png"));
+    QVERIFY(pictureFits(window->view()));
+    for (const QSize &size : {QSize(1500, 1000), QSize(1200, 740), QSize(1700, 1150)}) {
+        window->resize(size);
+        QTRY_COMPARE(window->size(), size);
+        QVERIFY2(pictureFits(window->view()), qPrintable(QStringLiteral("%1x%2").arg(size.width()).arg(size.height())));
+    }
+    window->showMaximized();
+    QTRY_VERIFY(window->isMaximized());
+    QVERIFY(pictureFits(window->view()));
+    // In a window larger than the picture the load rule shows it at actual size.
+    window->showNormal();
+    window->resize(2000, 1500);
+    QTRY_COMPARE(window->size(), QSize(2000, 1500));
+    QCOMPARE(window->view()->graphicsView()->transform(), QTransform());
+
+    // Zoomed by hand, the picture keeps its scale when the window changes.
+    QTest::keyClick(window, Qt::Key_Plus);
+    const double zoomed = window->view()->graphicsView()->transform().m11();
+    window->showNormal();
+    window->resize(1300, 800);
+    QTRY_COMPARE(window->size(), QSize(1300, 800));
+    QCOMPARE(window->view()->graphicsView()->transform().m11(), zoomed);
+
+    // Fitted again, it follows again, and its zoom is the new fit.
+    QTest::keyClick(window, Qt::Key_0);
+    window->resize(1900, 1200);
+    QTRY_COMPARE(window->size(), QSize(1900, 1200));
+    QVERIFY(pictureFits(window->view()));
+    QCOMPARE(window->view()->zoomFactor(),
+             ZoomModel::fitFactor(QSizeF(1600, 1200), window->view()->graphicsView()->size()));
+}
+
+void TestMainWidget::turnRefits()
+{
+    showKeyFile(QStringLiteral("p2.png")); // 1800 x 900
+    for (int turn : {90, 180, -90, 0}) {
+        QTest::keyClick(window, Qt::Key_R);
+        QCOMPARE(turnOf(window->view()->graphicsView()), turn);
+        QVERIFY(pictureFits(window->view()));
+    }
+    // The buttons turn the same way.
+    window->footer()->turnLeftBtn()->click();
+    QCOMPARE(turnOf(window->view()->graphicsView()), -90);
+    QVERIFY(pictureFits(window->view()));
+}
+
+// The zoom notice sits at the window's centre, where people zoom: the wheel turns
+// pass through it, each one a step at the point under the cursor.
+void TestMainWidget::wheelThroughToast()
+{
+    showKeyFile(QStringLiteral("p1.png"));
+    QTest::keyClick(window, Qt::Key_Plus);
+    Toast *toast = window->toast();
+    QVERIFY(toast->isVisible());
+
+    QGraphicsView *graphics = window->view()->graphicsView();
+    const QPoint global = toast->mapToGlobal(toast->rect().center());
+    const QPoint cursor = graphics->viewport()->mapFromGlobal(global);
+    QVERIFY(graphics->viewport()->rect().contains(cursor));
+    const QPointF before = graphics->mapToScene(cursor);
+    for (int notch = 0; notch < 10; ++notch)
+        sendWheel(toast, toast->rect().center(), 120);
+
+    const double expected = std::pow(1.08, 11);
+    QVERIFY(std::abs(window->view()->zoomFactor() - expected) < 1e-9);
+    QCOMPARE(toast->text(), ZoomModel::percentText(expected));
+    const QPointF after = graphics->mapToScene(cursor);
+    QVERIFY(QLineF(before, after).length() < 1.5 / graphics->transform().m11());
+}
+
+void TestMainWidget::dropAnywhere_data()
+{
+    QTest::addColumn<bool>("withPicture");
+    QTest::addColumn<QString>("where");
+    QTest::newRow("on the picture") << true << "picture";
+    QTest::newRow("on the title bar") << true << "title";
+    QTest::newRow("on the tool strip") << true << "footer";
+    QTest::newRow("on the drop area") << false << "dropArea";
+    QTest::newRow("on the title bar, empty window") << false << "title";
+}
+
+void TestMainWidget::dropAnywhere()
+{
+    QFETCH(bool, withPicture);
+    QFETCH(QString, where);
+    if (withPicture)
+        showKeyFile(QStringLiteral("p1.png"));
+
+    QWidget *target = where == QLatin1String("picture") ? window->view()->graphicsView()->viewport()
+        : where == QLatin1String("title")               ? static_cast<QWidget *>(window->titleBar())
+        : where == QLatin1String("footer")              ? static_cast<QWidget *>(window->footer())
+                                                        : static_cast<QWidget *>(window->view()->dropArea());
+    const QPoint pos = target->rect().center();
+    const QString text = tmp.filePath(QStringLiteral("notes.txt"));
+    QVERIFY(Fixtures::writeBytes(text, "not a picture"));
+
+    // A file that is no picture is refused.
+    QMimeData refused;
+    refused.setUrls({QUrl::fromLocalFile(text)});
+    QDragEnterEvent refusedEnter(pos, Qt::CopyAction, &refused, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &refusedEnter);
+    QVERIFY(!refusedEnter.isAccepted());
+
+    // The first of several is opened.
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(keyFile(QStringLiteral("p10.png"))),
+                  QUrl::fromLocalFile(keyFile(QStringLiteral("p2.png")))});
+    QDragEnterEvent enter(pos, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(pos, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+    QVERIFY(drop.isAccepted());
+    QTRY_COMPARE(window->view()->imgFilePath(), keyFile(QStringLiteral("p10.png")));
+    QTRY_VERIFY(!window->view()->currentPixmap().isNull());
+    QCOMPARE(window->titleBar()->titleText(), QStringLiteral("p10.png"));
+}
+
+QUORVANE_TEST_MAIN_WITH_CHILD(TestMainWidget, kOpenArgumentMode, openArgumentChild)
+
+#include "tst_viewerwindow.moc"
