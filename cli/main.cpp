@@ -6,6 +6,7 @@
 #include "batch/engine/BatchCatalogue.h"
 #include "batch/engine/BatchFiles.h"
 #include "batch/engine/BatchJob.h"
+#include "batch/engine/StandardStreams.h"
 #include "batch/engine/ToolSlots.h"
 
 #include <QCoreApplication>
@@ -26,6 +27,8 @@ void printText(FILE *stream, const QString &text)
 
 int main(int argc, char *argv[])
 {
+    // Before anything opens a descriptor: closed 0-2 would be handed out again.
+    StandardStreams::ensureOpen();
     QCoreApplication app(argc, argv);
     // Before arguments() decodes argv: paths are UTF-8 whatever LANG says.
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));

@@ -2,6 +2,7 @@
 #include "app/AppSetup.h"
 #include "widgets/UiProfile.h"
 #include "batch/engine/BatchJob.h"
+#include "batch/engine/StandardStreams.h"
 #include "chrome/ProcessExit.h"
 #include "viewer/LaunchArgs.h"
 #include "viewer/ViewerWindow.h"
@@ -39,6 +40,7 @@ void provideRuntimeDir()
 
 int main(int argc, char *argv[])
 {
+    StandardStreams::ensureOpen();
     // --help and --version answer before QApplication, which needs a display.
     QStringList arguments;
     for (int i = 1; i < argc; ++i)

@@ -375,7 +375,7 @@ bool FileTask::runMagick(const QStringList &args, const QString &fmt, StagedOutp
     // Whichever ImageMagick was found must hold to the program's policy.
     const QString magick = ToolLocator::program(ToolLocator::Tool::ImageMagick);
     if (!ToolLocator::overridden(ToolLocator::Tool::ImageMagick) && QFileInfo(magick).isExecutable()
-        && !MagickPolicy::appliedBy(magick)) {
+        && !MagickPolicy::appliedBy(magick, control ? control->stopFlag() : nullptr)) {
         note(MagickPolicy::configDir().isEmpty()
                  ? QStringLiteral("the program's ImageMagick policy (imagemagick/policy.xml) is missing")
                  : magick + QStringLiteral(" does not apply the program's ImageMagick policy"));

@@ -117,11 +117,18 @@ bool writeBytesAt(const QByteArray &path, const QByteArray &bytes)
     return ok;
 }
 
+// The temporary folders this process holds (their lock files are open here).
 QString ownTempFolders()
 {
-    return QDir(TempArea::jobTempDir())
-        .entryList({QStringLiteral("%1-*").arg(QCoreApplication::applicationPid())}, QDir::Dirs)
-        .join(',');
+    QStringList held;
+    const QString root = TempArea::jobTempDir() + QStringLiteral("/quorvane-");
+    const QStringList fds = QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::System);
+    for (const QString &fd : fds) {
+        const QString target = QFile::symLinkTarget(QStringLiteral("/proc/self/fd/") + fd);
+        if (target.startsWith(root) && target.endsWith(QLatin1String("/.lock")))
+            held << QFileInfo(target).dir().dirName();
+    }
+    return held.join(',');
 }
 
 // Child mode: one worker runs a tool that starts a helper and writes an
@@ -416,7 +423,7 @@ void TestFaults::toolEnvironment()
     QCOMPARE(lines.size(), 4);
     const QString temp = lines.at(0);
     QCOMPARE(QFileInfo(temp).path(), TempArea::jobTempDir());
-    QVERIFY(QFileInfo(temp).fileName().startsWith(QString::number(QCoreApplication::applicationPid()) + "-"));
+    QVERIFY(QFileInfo(temp).fileName().startsWith("quorvane-"));
     QVERIFY(!QFileInfo::exists(temp));
     QCOMPARE(lines.at(1), temp);
     QVERIFY(QFileInfo(lines.at(2) + "/policy.xml").isFile());
