@@ -70,6 +70,7 @@ void BatchRunner::start()
     job = new BatchJob(batchRequest.job, files, exportDir, this);
     connect(job, &BatchJob::notifyParentProgress, this, &BatchRunner::setProgress);
     connect(job, &BatchJob::notifyParentFailure, this, &BatchRunner::failed);
+    connect(job, &BatchJob::notifyParentWarning, this, &BatchRunner::failed); // kept as the file's reason
     connect(job, &BatchJob::notifyParentFrames, this, &BatchRunner::frames);
     connect(job, &BatchJob::notifyParentKeptOriginal, this, &BatchRunner::keptOriginal);
     connect(job, &BatchJob::notifyParentDone, this, &BatchRunner::done);
@@ -107,8 +108,9 @@ void BatchRunner::done(QString exportFilePath, int rowIndex, bool isSuccess)
         printFile(BatchReport::keptLine(source, exportFilePath), source, exportFilePath, QStringLiteral("ok"),
                   QStringLiteral("original kept: compressing did not make it smaller"), frames);
     else if (isSuccess)
-        printFile(BatchReport::okLine(source, exportFilePath, frames), source, exportFilePath, QStringLiteral("ok"),
-                  QString(), frames);
+        printFile(BatchReport::okLine(source, exportFilePath, frames)
+                      + (reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(BatchReport::shown(reason))),
+                  source, exportFilePath, QStringLiteral("ok"), reason, frames);
     else
         printFile(BatchReport::failedLine(source, exportFilePath, why), source, exportFilePath,
                   QStringLiteral("failed"), why);

@@ -54,7 +54,7 @@ private:
     QVector<BatchEntry> fileEntries;
     QVector<int> sentIndices; // row index -> index into fileEntries
     BatchReport report;
-    QHash<int, QString> reasons; // row index -> why it failed, until its done()
+    QHash<int, QString> reasons; // row index -> why it failed (or its warning), until its done()
     QHash<int, int> frameCounts; // row index -> pictures of its output, until its done()
     bool ended = false; // the summary was printed
     QSet<int> kept; // row indices whose output is the source, until their done()

@@ -34,6 +34,13 @@ QList<WorkerResult> runWorkers(const JobSettings &s, const QList<FileToRun> &fil
             },
             Qt::DirectConnection);
         QObject::connect(
+            worker, &FileTask::warned, worker,
+            [&mutex, result](const QString &warning, int) {
+                QMutexLocker lock(&mutex);
+                result->reason = warning;
+            },
+            Qt::DirectConnection);
+        QObject::connect(
             worker, &FileTask::keptOriginal, worker,
             [&mutex, result](int) {
                 QMutexLocker lock(&mutex);

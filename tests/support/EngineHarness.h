@@ -18,7 +18,7 @@ struct WorkerResult
     int row = -1;
     bool success = false;
     bool progressAfterDone = false;
-    QString reason; // failed(): why
+    QString reason; // failed(): why; warned(): the warning kept
     int frames = 0; // frames(): how many pictures the output is
     bool keptOriginal = false;
 };

@@ -175,6 +175,7 @@ void BatchJob::run()
         connect(worker.get(), &FileTask::done, this, &BatchJob::parentDone, Qt::BlockingQueuedConnection);
         connect(worker.get(), &FileTask::failed, this, &BatchJob::parentFailed, Qt::BlockingQueuedConnection);
         connect(worker.get(), &FileTask::frames, this, &BatchJob::notifyParentFrames, Qt::BlockingQueuedConnection);
+        connect(worker.get(), &FileTask::warned, this, &BatchJob::notifyParentWarning, Qt::BlockingQueuedConnection);
         connect(worker.get(), &FileTask::keptOriginal, this, &BatchJob::parentKeptOriginal,
                 Qt::BlockingQueuedConnection);
         connect(worker.get(), &FileTask::cancelled, this, &BatchJob::parentCancelled, Qt::BlockingQueuedConnection);

@@ -76,6 +76,8 @@ signals:
     // A compression result would not have been smaller: the output holds the
     // source's bytes. Arrives before that file's notifyParentDone.
     void notifyParentKeptOriginal(int rowIndex);
+    // A file succeeded with a decoder's warning; arrives before its notifyParentDone.
+    void notifyParentWarning(QString warning, int rowIndex);
     // The job was stopped before this file succeeded; it has no other result.
     void notifyParentCancelled(int rowIndex);
 

@@ -512,6 +512,9 @@ void FileTask::finish(const QString &plannedPath)
             emit keptOriginal(rowIndex);
         if (frameCount > 1)
             emit frames(frameCount, rowIndex);
+        const QString warning = SuccessRule::keptWarning(errorText);
+        if (!warning.isEmpty())
+            emit warned(warning, rowIndex);
         emit done(outputPath, rowIndex, true);
         return;
     }

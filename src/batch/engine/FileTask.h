@@ -61,6 +61,9 @@ signals:
     // Just before a compressed file's done(): the result was not smaller, so the
     // output holds the source's bytes.
     void keptOriginal(int rowIndex);
+    // Just before a successful done(): a decoder's warning that left the pixels
+    // whole (stray bytes, a damaged colour profile), one line.
+    void warned(const QString &warning, int rowIndex);
     // Instead of done(): the job was stopped before this file succeeded.
     void cancelled(int rowIndex);
 

@@ -11,6 +11,7 @@
 #include "support/SelfChild.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QDir>
 #include <QImage>
 #include <QLocalServer>
@@ -60,6 +61,8 @@ private slots:
     void contentDecidesTheDecoder();
     void damagedSourcesFail_data();
     void damagedSourcesFail();
+    void oneVerdictPerSource_data();
+    void oneVerdictPerSource();
     void pngquantNeverGetsAHugePicture_data();
     void pngquantNeverGetsAHugePicture();
     void multiPictureOutputsLandAsASet();
@@ -592,6 +595,66 @@ void TestFaults::damagedSourcesFail()
         QVERIFY(!result.success);
         QVERIFY2(!result.reason.isEmpty() && result.reason.contains(reason), qPrintable(result.reason));
         QCOMPARE(entriesBelow(out.path()), QStringList());
+    }
+}
+
+// A source gets one verdict whatever is done with it: lost pixels fail; a warning
+// after which every pixel is there succeeds, the warning kept as the file's note.
+void TestFaults::oneVerdictPerSource_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("success");
+    QTest::addColumn<QString>("reason"); // part of the reason or warning, where ImageMagick decodes it
+
+    QBuffer jpeg;
+    jpeg.open(QIODevice::WriteOnly);
+    QVERIFY(noise(QSize(120, 90)).save(&jpeg, "JPEG", 90));
+    const QByteArray whole = jpeg.data();
+    QTest::newRow("stray bytes before a JPEG marker")
+        << "stray.jpg" << QByteArray(whole).insert(whole.indexOf("\xff\xdb"), "\x12\x34", 2) << true
+        << "2 extraneous bytes before marker";
+    QTest::newRow("JPEG cut short") << "cut.jpg" << whole.left(whole.size() * 2 / 3) << false << "Premature end";
+
+    // A colour profile chunk whose checksum is wrong, right after the header.
+    QBuffer png;
+    png.open(QIODevice::WriteOnly);
+    QVERIFY(noise(QSize(60, 40)).save(&png, "PNG"));
+    QByteArray profile("icc\0\0", 5);
+    profile += qCompress(QByteArray(300, 'p')).mid(4);
+    QByteArray chunk(4, 0);
+    chunk[2] = char(profile.size() >> 8);
+    chunk[3] = char(profile.size() & 0xff);
+    chunk += "iCCP" + profile + QByteArray("\0\0\0\1", 4);
+    QTest::newRow("PNG with a damaged colour profile")
+        << "profile.png" << QByteArray(png.data()).insert(33, chunk) << true << "iCCP";
+}
+
+void TestFaults::oneVerdictPerSource()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, success);
+    QFETCH(QString, reason);
+    QTemporaryDir in;
+    const QString source = in.filePath(name);
+    QVERIFY(Fixtures::writeBytes(source, bytes));
+    const QList<JobSettings> operations{kToPng, settingsFor(BatchOp::Convert, kKeepFormat, -1, 30, 20),
+                                        settingsFor(BatchOp::Compress, kKeepFormat, 70),
+                                        settingsFor(BatchOp::Rotate, kKeepFormat)};
+    for (const JobSettings &settings : operations) {
+        QTemporaryDir out;
+        const WorkerResult result = runWorker(settings, source, out.path());
+        const QString what = QStringLiteral("operation %1 (%2x%3): %4")
+                                 .arg(settings.imgType)
+                                 .arg(settings.zoomWidth)
+                                 .arg(settings.zoomHeight)
+                                 .arg(result.reason);
+        QVERIFY2(result.success == success, qPrintable(what));
+        // pngquant decodes a PNG to compress it and says nothing of an ancillary chunk.
+        const bool quiet = settings.imgType == BatchOp::Compress && name.endsWith(".png") && success;
+        QVERIFY2(quiet || result.reason.contains(reason), qPrintable(what));
+        QCOMPARE(entriesBelow(out.path()).isEmpty(), !success);
     }
 }
 
