@@ -64,7 +64,9 @@ int main(int argc, char *argv[])
             return 2;
         }
     }
-    QStringList paths = request.paths;
+    QList<QByteArray> paths;
+    for (const QString &path : request.paths)
+        paths << undecodable.value(path, QFile::encodeName(path));
     if (!request.filesFrom.isEmpty()) {
         QFile list;
         const bool opened = request.filesFrom == QLatin1String("-")
@@ -74,14 +76,18 @@ int main(int argc, char *argv[])
             printText(stderr, QStringLiteral("quorvane-batch: cannot read %1\n").arg(request.filesFrom));
             return 2;
         }
-        paths += BatchFiles::readNames(list.readAll(), request.nulSeparated, &undecodable);
+        const BatchFiles::NameList listed = BatchFiles::readNameList(list.readAll(), request.nulSeparated);
+        if (!listed.problem.isEmpty()) {
+            printText(stderr, QStringLiteral("quorvane-batch: %1: %2\n").arg(request.filesFrom, listed.problem));
+            return 2;
+        }
+        paths += listed.names;
     }
     if (request.tools > 0)
         ToolSlots::setLimit(request.tools);
     BatchRunner runner(request,
                        BatchFiles::expand(paths, BatchCatalogue::acceptedSuffixes(request.job.imgType),
-                                          request.recursive ? BatchFiles::Recursive : BatchFiles::TopLevel,
-                                          undecodable));
+                                          request.recursive ? BatchFiles::Recursive : BatchFiles::TopLevel));
     QObject::connect(&runner, &BatchRunner::finished, &app, &QCoreApplication::exit, Qt::QueuedConnection);
     // Interrupted: end the running tools (and drop their partial outputs) first.
     SignalExit signalExit;
