@@ -7,6 +7,7 @@
 #include "batch/engine/BatchFiles.h"
 #include "batch/engine/BatchJob.h"
 #include "batch/engine/StandardStreams.h"
+#include "batch/engine/ToolWatchdog.h"
 #include "batch/engine/ToolSlots.h"
 
 #include <QCoreApplication>
@@ -96,5 +97,7 @@ int main(int argc, char *argv[])
         app.exit(128 + signalNumber);
     });
     runner.start();
-    return app.exec();
+    const int status = app.exec();
+    ToolWatchdog::stop();
+    return status;
 }

@@ -45,6 +45,9 @@ QStringList entriesBelow(const QString &dir);
 // Runs the real ImageMagick (to make fixtures such as animated GIFs).
 bool magick(const QStringList &args);
 
+// A process that exists and is not a zombie.
+bool running(qint64 pid);
+
 // Reads a whole file (empty when unreadable).
 QByteArray readAll(const QString &path);
 

@@ -4,12 +4,14 @@
 
 #include <QString>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstdint>
 #include <fcntl.h>
 #include <mutex>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace ToolWatchdog {
@@ -20,7 +22,7 @@ namespace {
 constexpr int kMaxGroups = 1024;
 constexpr int kWatchdogFd = 3;
 
-int engineEnd = -1;
+std::atomic_int engineEnd{-1};
 pid_t watchdogPid = 0;
 
 // The watchdog itself, after the fork of a multi-threaded process: only
@@ -82,7 +84,7 @@ void start()
     if (!wanted())
         return;
     int ends[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
+    if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0)
         return;
     const pid_t child = ::fork();
     if (child == 0)
@@ -100,10 +102,11 @@ void send(std::int32_t record)
 {
     static std::once_flag started;
     std::call_once(started, start);
-    if (engineEnd < 0)
+    const int fd = engineEnd;
+    if (fd < 0)
         return;
-    // Four bytes go whole; no SIGPIPE should the watchdog be gone.
-    while (::send(engineEnd, &record, sizeof record, MSG_NOSIGNAL) < 0 && errno == EINTR) { }
+    // One record per packet; no SIGPIPE should the watchdog be gone.
+    while (::send(fd, &record, sizeof record, MSG_NOSIGNAL) < 0 && errno == EINTR) { }
 }
 
 } // namespace
@@ -123,6 +126,15 @@ void unwatch(qint64 group)
 qint64 pid()
 {
     return watchdogPid;
+}
+
+void stop()
+{
+    const int fd = engineEnd.exchange(-1);
+    if (fd < 0)
+        return;
+    ::close(fd);
+    while (::waitpid(watchdogPid, nullptr, 0) < 0 && errno == EINTR) { }
 }
 
 } // namespace ToolWatchdog

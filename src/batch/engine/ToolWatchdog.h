@@ -23,4 +23,8 @@ void unwatch(qint64 group);
 // The watchdog's process id; 0 before the first watch() or when it is off.
 qint64 pid();
 
+// Lets the watchdog go (it ends the groups still listed) and waits for it to
+// exit. For the end of a program that ended its tools itself.
+void stop();
+
 } // namespace ToolWatchdog

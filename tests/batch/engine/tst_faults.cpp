@@ -86,16 +86,6 @@ namespace {
 const JobSettings kToPng = settingsFor(BatchOp::Convert, 2);
 const JobSettings kToJpg = settingsFor(BatchOp::Convert, 0);
 
-// A process that exists and is not a zombie.
-bool running(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray line = stat.readAll();
-    return line.mid(line.lastIndexOf(')') + 2, 1) != "Z";
-}
-
 // Noise that compresses badly: a JPEG of it is large enough to cut in half.
 QImage noise(const QSize &size)
 {
