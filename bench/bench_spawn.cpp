@@ -6,9 +6,11 @@
 // touched memory and a few threads, as the viewer or a running batch does.
 //
 // One JSON line per method: median microseconds per start over alternating
-// rounds. usage: bench_spawn [STARTS_PER_ROUND] [ROUNDS]
+// rounds; then what the watchdog adds to each start. usage: bench_spawn
+// [STARTS_PER_ROUND] [ROUNDS]
 
 #include "batch/engine/ProcessRunner.h"
+#include "batch/engine/ToolWatchdog.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -129,6 +131,24 @@ int main(int argc, char **argv)
             perStart[name].push_back(double(clock.nsecsElapsed()) / 1000.0 / starts);
         }
     }
+    // The watchdog's share of a start: telling it of a group and of its end.
+    std::vector<double> records;
+    for (int round = 0; round < rounds; ++round) {
+        QElapsedTimer clock;
+        clock.start();
+        for (int i = 0; i < starts * 100; ++i) {
+            ToolWatchdog::watch(1000000 + i);
+            ToolWatchdog::unwatch(1000000 + i);
+        }
+        records.push_back(double(clock.nsecsElapsed()) / 1000.0 / (starts * 100));
+    }
+    ToolWatchdog::stop();
+    std::sort(records.begin(), records.end());
+    const QJsonObject watchdog{{"name", "watchdog-per-tool"},
+                               {"value", records[records.size() / 2]},
+                               {"unit", "us per start (watch + unwatch)"},
+                               {"rounds", rounds}};
+    std::printf("%s\n", QJsonDocument(watchdog).toJson(QJsonDocument::Compact).constData());
     done = true;
     for (std::thread &thread : idle)
         thread.join();
