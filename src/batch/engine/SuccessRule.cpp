@@ -1,7 +1,6 @@
 #include "batch/engine/SuccessRule.h"
 
-
-#include "batch/engine/BatchTypes.h"
+#include "batch/engine/Operations.h"
 
 #include <QRegularExpression>
 
@@ -70,14 +69,14 @@ QStringList damageReports(const QString &errorText)
     return reports;
 }
 
-bool errorTextAllows(int, const QString &errorText)
+bool errorTextAllows(Operation, const QString &errorText)
 {
     return errorText.isEmpty() || isWarning(errorText);
 }
 
-bool succeeded(int imgType, bool programsOk, bool outputPresent, const QString &errorText)
+bool succeeded(Operation operation, bool programsOk, bool outputPresent, const QString &errorText)
 {
-    return programsOk && outputPresent && errorTextAllows(imgType, errorText) && damageReports(errorText).isEmpty();
+    return programsOk && outputPresent && errorTextAllows(operation, errorText) && damageReports(errorText).isEmpty();
 }
 
 QString keptWarning(const QString &errorText)
@@ -143,9 +142,9 @@ QString shown(const QString &text)
     return line;
 }
 
-bool wantsReport(int imgType, bool success)
+bool wantsReport(Operation operation, bool success)
 {
-    return !success && imgType != BatchOp::Compress;
+    return !success && Operations::row(operation).reportsFailures;
 }
 
 } // namespace SuccessRule

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "batch/engine/BatchTypes.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -32,10 +34,10 @@ QStringList damageReports(const QString &errorText);
 // starts lower case: iCCP, tEXt, ...), which the decoder drops.
 bool harmlessWarning(const QString &line);
 
-// The rule on the error text alone (imgType: the same rule for each).
-bool errorTextAllows(int imgType, const QString &errorText);
+// The rule on the error text alone (the same for every operation).
+bool errorTextAllows(Operation operation, const QString &errorText);
 
-bool succeeded(int imgType, bool programsOk, bool outputPresent, const QString &errorText);
+bool succeeded(Operation operation, bool programsOk, bool outputPresent, const QString &errorText);
 
 // The first warning of a file that succeeded, as shown (shown()); empty when none.
 QString keptWarning(const QString &errorText);
@@ -51,6 +53,6 @@ QString failureReason(const QString &errorText, const QString &engineCause);
 QString shown(const QString &text);
 
 // Failed conversions and rotations are reported (compression failures are not).
-bool wantsReport(int imgType, bool success);
+bool wantsReport(Operation operation, bool success);
 
 } // namespace SuccessRule
