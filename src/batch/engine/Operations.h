@@ -29,7 +29,6 @@ struct Row
     bool framesInFolder; // a source that may hold several pictures writes into a folder of its own
     bool decodesRaw; // camera RAW goes through the RAW decoder first
     Steps steps;
-    bool warningCaseSensitive; // only "warning" in exactly that case makes error text harmless
     bool keepsSmallerSource; // a result not smaller than the source gives way to the source's bytes
     bool reportsFailures; // a failed file is reported (FailureReport)
     int reportCode; // the operation's number in the failure report line
