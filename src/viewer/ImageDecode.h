@@ -48,6 +48,10 @@ bool previewUseful(const QSize &preview, const QSize &view);
 // counts), for painting below 100% without aliasing.
 QImage downscale(const QImage &picture, const QSize &size);
 
+// Width x height a TGA, PCX, MNG or EXR header declares, for the formats whose Qt
+// reader cannot tell the size before decoding; -1 when unknown or unreadable.
+qint64 declaredPixels(const QByteArray &format, const QByteArray &bytes);
+
 // The upright size of a stored size under QImageReader's transformation.
 QSize uprightSize(const QSize &stored, bool quarterTurned);
 
