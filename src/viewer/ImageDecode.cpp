@@ -247,6 +247,13 @@ LoadFailure readRegularFile(const QString &path, PictureMemory::Bytes *bytes)
     return outcome;
 }
 
+Apng::Limits animationLimits()
+{
+    return Apng::Limits{kMaxPixels, kMaxAnimationBytes, kMaxAnimationFrames};
+}
+
+// GIF, WebP and MNG through Qt's readers, which compose whole canvases: as many as
+// the limits hold, the canvas checked before the first is decoded.
 LoadResult loadAnimation(const QString &path, QImageReader &reader, const QSize &full, const Options &options)
 {
     LoadResult result;
@@ -254,21 +261,37 @@ LoadResult loadAnimation(const QString &path, QImageReader &reader, const QSize 
     result.stage = LoadStage::Full;
     result.fullSize = full;
     result.loopCount = reader.loopCount();
+    const int held = full.isValid() ? Apng::framesWithin(qint64(full.width()) * full.height(), animationLimits())
+                                    : kMaxAnimationFrames;
+    if (held == 0)
+        return failed(path, LoadFailure::TooLarge);
     qint64 bytes = 0;
     QImage frame;
-    while (bytes < kMaxAnimationBytes && !isCancelled(options) && reader.read(&frame)) {
+    while (!isCancelled(options) && reader.read(&frame)) {
+        if (frame.isNull())
+            break;
+        const qint64 cost = Apng::frameCost(qint64(frame.width()) * frame.height());
+        if (result.frames.size() >= held || bytes + cost > kMaxAnimationBytes) {
+            result.framesCut = true;
+            break;
+        }
         // Browsers treat delays of 10 ms or less as "as fast as possible" and show
         // such frames for 100 ms; so does this view.
         const int delay = reader.nextImageDelay();
-        result.frames.append({paintable(frame), delay > 10 ? delay : 100});
-        bytes += frame.sizeInBytes();
+        const QImage image = paintable(frame);
+        if (image.isNull()) {
+            result.framesCut = true;
+            break;
+        }
+        result.frames.append({image, delay > 10 ? delay : 100});
+        bytes += cost;
         if (!reader.canRead())
             break;
     }
     if (isCancelled(options))
         return failed(path, LoadFailure::Cancelled);
     if (result.frames.isEmpty())
-        return failed(path, LoadFailure::Corrupt);
+        return failed(path, frame.isNull() || !result.framesCut ? LoadFailure::Corrupt : LoadFailure::TooLarge);
     result.image = result.frames.constFirst().image;
     result.fullSize = result.image.size();
     if (result.frames.size() == 1)
@@ -370,21 +393,24 @@ LoadResult load(const QString &path, const Options &options)
         return failed(path, LoadFailure::TooLarge);
 
     if (format == "png" && Apng::isAnimated(bytes)) {
-        const Apng::Animation animation = Apng::decode(bytes, kMaxAnimationBytes, kMaxPixels, options.cancelled);
-        if (isCancelled(options))
-            return failed(path, LoadFailure::Cancelled);
-        if (animation.ok) {
+        const Apng::Animation animation = Apng::decode(bytes, animationLimits(), options.cancelled);
+        switch (animation.outcome) {
+        case Apng::Animation::Outcome::Cancelled: return failed(path, LoadFailure::Cancelled);
+        case Apng::Animation::Outcome::TooLarge: return failed(path, LoadFailure::TooLarge);
+        case Apng::Animation::Outcome::Ok:
             result.path = path;
             result.stage = LoadStage::Full;
             result.image = animation.frames.constFirst().image;
             result.fullSize = result.image.size();
             result.loopCount = animation.loopCount;
+            result.framesCut = animation.cut;
             if (animation.frames.size() > 1)
                 result.frames = animation.frames;
             result.stamp = stamp;
             return result;
+        case Apng::Animation::Outcome::Broken:
+            break; // the default picture, as any PNG reader shows it
         }
-        // A broken animation: the default picture, as any PNG reader shows it.
     }
     if (reader.supportsAnimation() && reader.imageCount() != 1) {
         result = loadAnimation(path, reader, full, options);

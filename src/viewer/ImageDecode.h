@@ -17,8 +17,11 @@ constexpr qint64 kMaxPixels = 256LL * 1000 * 1000;
 // Files are read whole into memory up to this size, never further (a link to
 // /dev/zero is not a regular file and is refused before that).
 constexpr qint64 kMaxFileBytes = 512LL * 1024 * 1024;
-// All frames of an animation together; past it only the frames read so far play.
+// All frames of an animation held together, each a whole canvas plus its overhead
+// (Apng::kFrameOverheadBytes), and their number; past either only the first frames
+// play (LoadResult::framesCut).
 constexpr qint64 kMaxAnimationBytes = 256LL * 1024 * 1024;
+constexpr int kMaxAnimationFrames = 5000;
 
 struct Options
 {
