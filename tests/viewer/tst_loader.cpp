@@ -238,12 +238,21 @@ void TestLoader::rawDevelopCancelled()
     ImageLoader loader;
     QSignalSpy ended(&loader, &ImageLoader::decodeEnded);
     loader.request(raw, QSize(1200, 800));
-    QTest::qWait(30); // the develop is under way
+    // The develop runs in a decoder process under a system-call filter.
+    const auto confinedDecoder = [] {
+        const QList<qint64> children = Fixtures::childProcesses();
+        if (children.size() != 1)
+            return false;
+        QFile status(QStringLiteral("/proc/%1/status").arg(children.first()));
+        return status.open(QIODevice::ReadOnly) && status.readAll().contains("\nSeccomp:\t2\n");
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(confinedDecoder(), 10000);
     loader.request(png, QSize(1200, 800));
     QTRY_VERIFY_WITH_TIMEOUT(ended.count() == 2, 20000);
     QCOMPARE(ended.at(0).at(0).toString(), raw);
     QCOMPARE(ended.at(0).at(1).value<LoadFailure>(), LoadFailure::Cancelled);
     QCOMPARE(ended.at(1).at(1).value<LoadFailure>(), LoadFailure::None);
+    QCOMPARE(Fixtures::childProcesses(), QList<qint64>()); // killed and reaped
 }
 
 void TestLoader::exifOrientation_data()
