@@ -5,7 +5,9 @@
 //
 // Ours: the loader's whole decode (ImageLoadTask::decode) on this thread, from
 // LibRaw opening the file to the decoded picture as a QImage (open, unpack,
-// process, memory image, the copy into the QImage). Baseline: the whole run of `dcraw_emu FILE`
+// process, memory image, the copy into the QImage), which runs LibRaw in the
+// decoder process. Beside it (in_process) the same develop inside this process, as
+// the viewer did it before: the difference is what the process costs. Baseline: the whole run of `dcraw_emu FILE`
 // with default settings as a child process: start-up, the same LibRaw steps, and
 // writing the picture as a PPM file (into the page cache). CPU time counts every
 // thread of either side. Beside it: the GUI thread's part once the task is done,
@@ -13,8 +15,10 @@
 
 #include "bench_viewer_common.h"
 
+#include "rawdecode/RawDecode.h"
 #include "viewer/ImageLoadTask.h"
 #include "viewer/ImageView.h"
+#include "viewer/PictureMemory.h"
 
 #include <QApplication>
 #include <QGraphicsView>
@@ -33,13 +37,55 @@ double cpuMs(const rusage &usage)
         + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
 }
 
+double childrenCpuMs()
+{
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return cpuMs(usage);
+}
+
+// The CPU time counts the decoder process's too.
 QImage decodeOurs(const QString &path, ViewerBench::Samples *samples)
 {
+    const double childrenBefore = childrenCpuMs();
     ViewerBench::Stopwatch watch(CLOCK_PROCESS_CPUTIME_ID);
     const QImage result = ImageLoadTask::decode(path).image;
     if (samples)
-        samples->add(watch);
+        samples->add(watch.wallMs(), watch.cpuMs() + childrenCpuMs() - childrenBefore);
     return result;
+}
+
+// The same develop inside this process, as the viewer did it before it ran a
+// decoder process: open, develop into an RGB32 picture, widen the rows in place.
+QImage decodeInProcess(const QString &path, ViewerBench::Samples *samples)
+{
+    ViewerBench::Stopwatch watch(CLOCK_PROCESS_CPUTIME_ID);
+    RawDecode::RawFile raw;
+    QImage image;
+    int colours = 0;
+    const QByteArray local = QFile::encodeName(path);
+    const bool ok = raw.open(local.constData()) == RawDecode::Failure::None
+        && raw.developInto(
+               [&](int width, int height, int channels, int *stride) -> std::uint8_t * {
+                   image = PictureMemory::image(QSize(width, height), QImage::Format_RGB32);
+                   colours = channels;
+                   *stride = image.bytesPerLine();
+                   return image.isNull() ? nullptr : image.bits();
+               })
+            == RawDecode::Failure::None;
+    if (!ok)
+        return QImage();
+    for (int y = 0; y < image.height(); ++y) {
+        uchar *row = image.scanLine(y);
+        auto *out = reinterpret_cast<QRgb *>(row);
+        for (int x = image.width() - 1; x >= 0; --x) {
+            const uchar *in = row + x * colours;
+            out[x] = colours == 3 ? qRgb(in[0], in[1], in[2]) : qRgb(in[0], in[0], in[0]);
+        }
+    }
+    if (samples)
+        samples->add(watch);
+    return image;
 }
 
 ViewerBench::Samples showOnGuiThread(const QImage &image, int rounds)
@@ -100,7 +146,8 @@ int main(int argc, char *argv[])
     const auto samples
         = ViewerBench::alternate(rounds,
                                  {[&](ViewerBench::Samples &s) { ok = !decodeOurs(path, &s).isNull() && ok; },
-                                  [&](ViewerBench::Samples &s) { ok = runDcrawEmu(path, &s) && ok; }});
+                                  [&](ViewerBench::Samples &s) { ok = runDcrawEmu(path, &s) && ok; },
+                                  [&](ViewerBench::Samples &s) { ok = !decodeInProcess(path, &s).isNull() && ok; }});
     const ViewerBench::Samples show = showOnGuiThread(decoded, rounds);
     if (!ok || show.wall.isEmpty())
         return 1;
@@ -109,6 +156,10 @@ int main(int argc, char *argv[])
         .add(QStringLiteral("target_ratio"), 1.1)
         .add(QStringLiteral("baseline_command"), QStringLiteral("dcraw_emu FILE"))
         .add(QStringLiteral("pixels"), QStringLiteral("%1x%2").arg(decoded.width()).arg(decoded.height()))
+        .add(QStringLiteral("in_process"), samples[2].wallMedian())
+        .add(QStringLiteral("in_process_cpu"), samples[2].cpuMedian())
+        .add(QStringLiteral("process_overhead_pct"),
+             100.0 * (samples[0].wallMedian() - samples[2].wallMedian()) / samples[2].wallMedian())
         .add(QStringLiteral("gui_show"), show.wallMedian())
         .add(QStringLiteral("gui_show_cpu"), show.cpuMedian())
         .add(QStringLiteral("runs"), rounds)

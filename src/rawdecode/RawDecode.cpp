@@ -24,13 +24,28 @@ bool acceptable(int type, int colours, int bits, int width, int height, std::uin
     return dataSize >= std::uint64_t(width) * std::uint64_t(height) * std::uint64_t(colours);
 }
 
+// LibRaw's flip code: 4 swaps the axes, then 2 turns upside down, 1 mirrors.
 int quarterTurns(int flip)
 {
-    switch (flip) {
+    switch (flip & 7) {
+    case 2:
     case 3: return 2;
-    case 5: return 3;
+    case 4:
     case 6: return 1;
+    case 5:
+    case 7: return 3;
     default: return 0;
+    }
+}
+
+bool mirrored(int flip)
+{
+    switch (flip & 7) {
+    case 1:
+    case 2:
+    case 4:
+    case 7: return true;
+    default: return false;
     }
 }
 
@@ -131,6 +146,11 @@ Failure RawFile::open(const char *path)
     return Failure::None;
 }
 
+void RawFile::setHalfSize(bool half)
+{
+    raw->imgdata.params.half_size = half ? 1 : 0;
+}
+
 int RawFile::width() const
 {
     const libraw_image_sizes_t &sizes = raw->imgdata.sizes;
@@ -155,6 +175,7 @@ Failure RawFile::preview(Preview &out)
     out.width = thumb.twidth;
     out.height = thumb.theight;
     out.quarterTurns = quarterTurns(raw->imgdata.sizes.flip);
+    out.mirrored = mirrored(raw->imgdata.sizes.flip);
     return Failure::None;
 }
 

@@ -38,8 +38,10 @@ bool acceptable(int type, int colours, int bits, int width, int height, std::uin
 // True when a width x height picture is within kMaxPixels (and both sides positive).
 bool withinBound(std::uint64_t width, std::uint64_t height);
 
-// Clockwise quarter turns that stand a picture with LibRaw's flip code upright.
+// Clockwise quarter turns that, followed by a left-right mirror where mirrored()
+// says so, stand a picture with LibRaw's flip code upright.
 int quarterTurns(int flip);
+bool mirrored(int flip);
 
 // A developed picture: rows top to bottom, no padding, already upright.
 class Picture
@@ -67,6 +69,7 @@ struct Preview
     int width = 0;
     int height = 0;
     int quarterTurns = 0; // clockwise turns that stand it upright
+    bool mirrored = false; // then mirrored left to right
 };
 
 class RawFile
@@ -80,6 +83,10 @@ public:
     // Checks the path (a regular, non-empty file), opens it and reads the header;
     // refuses pictures beyond kMaxPixels.
     Failure open(const char *path);
+
+    // Develops at half the size each way (LibRaw's half_size: no demosaicing);
+    // set before develop().
+    void setHalfSize(bool half);
 
     // Picture size after develop (turned upright); valid after open().
     int width() const;

@@ -4,6 +4,7 @@
 #include <QtEndian>
 
 #include <array>
+#include <climits>
 
 namespace Apng {
 
@@ -46,24 +47,36 @@ QByteArray chunkBytes(const QByteArray &type, const QByteArray &data)
     return out + crc;
 }
 
-// The chunks in order; empty when the structure is broken.
-QVector<Chunk> chunksOf(const QByteArray &png)
+// Walks the chunks in order without holding them all: a file of a million frames
+// has two million.
+class ChunkReader
 {
-    QVector<Chunk> chunks;
-    if (!png.startsWith(kSignature))
-        return chunks;
-    int at = kSignature.size();
-    while (at + 12 <= png.size()) {
+public:
+    explicit ChunkReader(const QByteArray &png)
+        : png(png)
+        , at(png.startsWith(kSignature) ? kSignature.size() : -1)
+    { }
+
+    // The next chunk; false at the end, after IEND, or where the structure breaks.
+    bool next(Chunk &chunk)
+    {
+        if (at < 0 || at + 12 > png.size())
+            return false;
         const quint32 length = qFromBigEndian<quint32>(png.constData() + at);
-        if (length > quint32(png.size() - at - 12))
-            return {};
-        chunks.append({png.mid(at + 4, 4), png.mid(at + 8, int(length))});
-        at += 12 + int(length);
-        if (chunks.constLast().type == "IEND")
-            break;
+        if (length > quint32(png.size() - at - 12)) {
+            at = -1;
+            return false;
+        }
+        chunk.type = png.mid(at + 4, 4);
+        chunk.data = png.mid(at + 8, int(length));
+        at = chunk.type == "IEND" ? -1 : at + 12 + int(length);
+        return true;
     }
-    return chunks;
-}
+
+private:
+    const QByteArray &png;
+    int at;
+};
 
 quint32 be32(const QByteArray &data, int at)
 {
@@ -86,7 +99,9 @@ struct FrameControl
 
 bool isAnimated(const QByteArray &png)
 {
-    for (const Chunk &chunk : chunksOf(png)) {
+    ChunkReader reader(png);
+    Chunk chunk;
+    while (reader.next(chunk)) {
         if (chunk.type == "acTL")
             return true;
         if (chunk.type == "IDAT")
@@ -95,39 +110,75 @@ bool isAnimated(const QByteArray &png)
     return false;
 }
 
-Animation decode(const QByteArray &png, qint64 maxBytes, qint64 maxPixels, const std::function<bool()> &cancelled)
+qint64 frameCost(qint64 canvasPixels)
 {
+    return canvasPixels * 4 + kFrameOverheadBytes;
+}
+
+int framesWithin(qint64 canvasPixels, const Limits &limits)
+{
+    if (canvasPixels <= 0 || canvasPixels > limits.maxPixels)
+        return 0;
+    return int(qMin<qint64>(limits.maxFrames, limits.maxBytes / frameCost(canvasPixels)));
+}
+
+Animation decode(const QByteArray &png, const Limits &limits, const std::function<bool()> &cancelled)
+{
+    using Outcome = Animation::Outcome;
     Animation animation;
-    const QVector<Chunk> chunks = chunksOf(png);
-    if (chunks.isEmpty() || chunks.constFirst().type != "IHDR")
+    ChunkReader reader(png);
+    Chunk chunk;
+    if (!reader.next(chunk) || chunk.type != "IHDR" || chunk.data.size() < 13)
         return animation;
-    const QByteArray header = chunks.constFirst().data;
-    const QSize canvasSize(int(be32(header, 0)), int(be32(header, 4)));
-    if (canvasSize.isEmpty() || qint64(canvasSize.width()) * canvasSize.height() > maxPixels)
+    const QByteArray header = chunk.data;
+    // Sizes and offsets are 32-bit unsigned in the file: all arithmetic in 64 bits.
+    const qint64 width = be32(header, 0);
+    const qint64 height = be32(header, 4);
+    if (width == 0 || height == 0)
         return animation;
+    const int held = width <= INT_MAX && height <= INT_MAX ? framesWithin(width * height, limits) : 0;
+    if (held == 0) {
+        animation.outcome = Outcome::TooLarge;
+        return animation;
+    }
 
     QByteArray shared; // chunks every frame's PNG needs (palette, transparency, colour space)
-    QImage canvas(canvasSize, QImage::Format_ARGB32_Premultiplied);
-    canvas.fill(Qt::transparent);
-    qint64 bytes = 0;
+    QImage canvas; // made once the first frame has decoded
+    quint32 sequence = 0; // the next fcTL or fdAT
     bool seenData = false;
     FrameControl control;
     bool haveControl = false;
+    bool frameInIdat = false; // the current frame's data is the default picture's
     QByteArray data;
+    Outcome outcome = Outcome::Ok;
 
     const auto finishFrame = [&]() -> bool {
-        if (!haveControl || data.isEmpty())
+        if (!haveControl)
             return true;
+        haveControl = false;
+        if (data.isEmpty()) {
+            outcome = Outcome::Broken;
+            return false;
+        }
         QByteArray frameHeader = header;
         qToBigEndian<quint32>(quint32(control.rect.width()), frameHeader.data());
         qToBigEndian<quint32>(quint32(control.rect.height()), frameHeader.data() + 4);
         const QByteArray framePng = kSignature + chunkBytes("IHDR", frameHeader) + shared + chunkBytes("IDAT", data)
             + chunkBytes("IEND", QByteArray());
-        const QImage frame = QImage::fromData(framePng, "PNG");
         data.clear();
-        haveControl = false;
-        if (frame.isNull())
+        const QImage frame = QImage::fromData(framePng, "PNG");
+        if (frame.isNull() || frame.size() != control.rect.size()) {
+            outcome = Outcome::Broken;
             return false;
+        }
+        if (canvas.isNull()) {
+            canvas = QImage(int(width), int(height), QImage::Format_ARGB32_Premultiplied);
+            if (canvas.isNull()) {
+                outcome = Outcome::TooLarge;
+                return false;
+            }
+            canvas.fill(Qt::transparent);
+        }
         const QImage before = control.dispose == 2 ? canvas.copy(control.rect) : QImage();
         {
             QPainter painter(&canvas);
@@ -135,8 +186,12 @@ Animation decode(const QByteArray &png, qint64 maxBytes, qint64 maxPixels, const
                                                           : QPainter::CompositionMode_SourceOver);
             painter.drawImage(control.rect.topLeft(), frame);
         }
-        animation.frames.append({canvas.copy(), control.delayMs});
-        bytes += canvas.sizeInBytes();
+        const QImage copy = canvas.copy();
+        if (copy.isNull() || (control.dispose == 2 && before.isNull())) {
+            outcome = Outcome::TooLarge;
+            return false;
+        }
+        animation.frames.append({copy, control.delayMs});
         QPainter painter(&canvas);
         painter.setCompositionMode(QPainter::CompositionMode_Source);
         if (control.dispose == 1)
@@ -145,47 +200,75 @@ Animation decode(const QByteArray &png, qint64 maxBytes, qint64 maxPixels, const
             painter.drawImage(control.rect.topLeft(), before);
         return true;
     };
+    // fcTL and fdAT chunks count up from 0 together.
+    const auto inSequence = [&](const QByteArray &chunkData) {
+        if (chunkData.size() < 4 || be32(chunkData, 0) != sequence) {
+            outcome = Outcome::Broken;
+            return false;
+        }
+        ++sequence;
+        return true;
+    };
 
-    for (const Chunk &chunk : chunks) {
-        if (cancelled && cancelled())
+    while (reader.next(chunk)) {
+        if (cancelled && cancelled()) {
+            animation.outcome = Outcome::Cancelled;
             return animation;
-        if (bytes >= maxBytes)
-            break;
+        }
         if (chunk.type == "acTL") {
             const quint32 plays = be32(chunk.data, 4);
             animation.loopCount = plays == 0 ? -1 : int(qMin<quint32>(plays, 1000000)) - 1;
         } else if (chunk.type == "fcTL") {
-            if (!finishFrame())
-                return animation;
-            const QRect rect(int(be32(chunk.data, 12)), int(be32(chunk.data, 16)), int(be32(chunk.data, 4)),
-                             int(be32(chunk.data, 8)));
-            if (rect.isEmpty() || !QRect(QPoint(0, 0), canvasSize).contains(rect))
-                return animation;
+            if (chunk.data.size() < 26 || !inSequence(chunk.data) || !finishFrame())
+                break;
+            if (animation.frames.size() >= held) {
+                animation.cut = true;
+                break;
+            }
+            const qint64 frameWidth = be32(chunk.data, 4), frameHeight = be32(chunk.data, 8);
+            const qint64 x = be32(chunk.data, 12), y = be32(chunk.data, 16);
+            if (frameWidth == 0 || frameHeight == 0 || x + frameWidth > width || y + frameHeight > height) {
+                outcome = Outcome::Broken;
+                break;
+            }
             const int numerator = be16(chunk.data, 20);
             const int denominator = be16(chunk.data, 22) ? be16(chunk.data, 22) : 100;
             const int delay = numerator * 1000 / denominator;
             // As browsers do: 10 ms or less plays at 100 ms.
-            control.rect = rect;
+            control.rect = QRect(int(x), int(y), int(frameWidth), int(frameHeight));
             control.delayMs = delay > 10 ? delay : 100;
-            control.dispose = chunk.data.size() > 24 ? quint8(chunk.data.at(24)) : 0;
-            control.blend = chunk.data.size() > 25 ? quint8(chunk.data.at(25)) : 0;
+            control.dispose = quint8(chunk.data.at(24));
+            control.blend = quint8(chunk.data.at(25));
             // The first frame cannot restore a previous canvas.
             if (animation.frames.isEmpty() && control.dispose == 2)
                 control.dispose = 1;
             haveControl = true;
+            frameInIdat = !seenData;
         } else if (chunk.type == "IDAT") {
             seenData = true;
             if (haveControl)
                 data += chunk.data; // the default picture is the first frame
         } else if (chunk.type == "fdAT") {
-            data += chunk.data.mid(4); // after the sequence number
-        } else if (!seenData && chunk.type != "IHDR" && chunk.type != "IEND") {
+            // Frame data belongs to the fcTL before it, never to the default picture.
+            if (!haveControl || frameInIdat) {
+                outcome = Outcome::Broken;
+                break;
+            }
+            if (!inSequence(chunk.data))
+                break;
+            data += chunk.data.mid(4);
+        } else if (!seenData && chunk.type != "IEND") {
             shared += chunkBytes(chunk.type, chunk.data);
         }
     }
-    if (!finishFrame())
-        return animation;
-    animation.ok = !animation.frames.isEmpty();
+    if (outcome == Outcome::Ok && !animation.cut)
+        finishFrame();
+    // Memory that ran out after some frames: those play.
+    if (outcome == Outcome::TooLarge && !animation.frames.isEmpty()) {
+        outcome = Outcome::Ok;
+        animation.cut = true;
+    }
+    animation.outcome = outcome == Outcome::Ok && animation.frames.isEmpty() ? Outcome::Broken : outcome;
     return animation;
 }
 

@@ -1,9 +1,9 @@
 #include "viewer/ImageDecode.h"
 
 #include "formats/Formats.h"
-#include "rawdecode/RawDecode.h"
 #include "viewer/Apng.h"
 #include "viewer/PictureMemory.h"
+#include "viewer/RawClient.h"
 #include "viewer/ViewerLog.h"
 #include "viewer/ZoomModel.h"
 
@@ -85,99 +85,126 @@ QImage turned(const QImage &image, int quarterTurns)
     return quarterTurns ? image.transformed(QTransform().rotate(90.0 * quarterTurns)) : image;
 }
 
+bool fitsBudget(qint64 pixels, const Options &options)
+{
+    return options.maxBytes < 0 || pixels * 4 <= options.maxBytes;
+}
+
 bool fitsBudget(const QSize &size, const Options &options)
 {
-    return options.maxBytes < 0 || qint64(size.width()) * size.height() * 4 <= options.maxBytes;
+    return fitsBudget(qint64(size.width()) * size.height(), options);
 }
 
-LoadFailure fromRaw(RawDecode::Failure failure)
+bool withinBounds(qint64 pixels, const Options &options)
 {
-    switch (failure) {
-    case RawDecode::Failure::None: return LoadFailure::None;
-    case RawDecode::Failure::Missing: return LoadFailure::NotFound;
-    case RawDecode::Failure::NotAFile: return LoadFailure::NotAFile;
-    case RawDecode::Failure::Empty: return LoadFailure::NotImage;
-    case RawDecode::Failure::Unreadable: return LoadFailure::Unreadable;
-    case RawDecode::Failure::NotRaw: return LoadFailure::NotImage;
-    case RawDecode::Failure::Corrupt: return LoadFailure::Corrupt;
-    case RawDecode::Failure::TooLarge:
-    case RawDecode::Failure::NoMemory: return LoadFailure::TooLarge;
-    case RawDecode::Failure::Cancelled: return LoadFailure::Cancelled;
-    }
-    return LoadFailure::Corrupt;
+    return pixels <= kMaxPixels && fitsBudget(pixels, options);
 }
 
-// Rows of packed 8-bit RGB or grey pixels at the start of each row of an RGB32
-// picture, widened to RGB32 from the right: no pixel is overwritten before it is read.
-void widenInPlace(QImage &image, int colours)
+// A picture that paints nothing at all: what Qt's SVG reader makes of a drawing it
+// cannot render.
+bool fullyTransparent(const QImage &image)
 {
-    for (int y = 0; y < image.height(); ++y) {
-        uchar *row = image.scanLine(y);
-        auto *out = reinterpret_cast<QRgb *>(row);
-        for (int x = image.width() - 1; x >= 0; --x) {
-            const uchar *in = row + x * colours;
-            out[x] = colours == 3 ? qRgb(in[0], in[1], in[2]) : qRgb(in[0], in[0], in[0]);
+    if (!image.hasAlphaChannel())
+        return false;
+    const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < argb.height(); ++y) {
+        const auto *row = reinterpret_cast<const QRgb *>(argb.constScanLine(y));
+        for (int x = 0; x < argb.width(); ++x) {
+            if (qAlpha(row[x]))
+                return false;
         }
     }
+    return true;
 }
 
-// The RAW path: the embedded preview first when asked and useful, then the develop.
-// Sets *notRaw when LibRaw does not know the content (a JPEG named .dng).
+quint32 littleEndian(const QByteArray &bytes, int at, int size)
+{
+    quint32 value = 0;
+    for (int i = size - 1; i >= 0; --i)
+        value = value << 8 | quint8(bytes.at(at + i));
+    return value;
+}
+
+quint32 bigEndian32(const QByteArray &bytes, int at)
+{
+    quint32 value = 0;
+    for (int i = 0; i < 4; ++i)
+        value = value << 8 | quint8(bytes.at(at + i));
+    return value;
+}
+
+// OpenEXR: the dataWindow attribute (box2i: xMin, yMin, xMax, yMax) of the header
+// that follows the magic number and version.
+qint64 exrPixels(const QByteArray &bytes)
+{
+    int at = 8;
+    while (at < bytes.size()) {
+        const int nameEnd = bytes.indexOf('\0', at);
+        if (nameEnd < 0 || nameEnd == at)
+            return -1;
+        const int typeEnd = bytes.indexOf('\0', nameEnd + 1);
+        if (typeEnd < 0 || typeEnd + 5 > bytes.size())
+            return -1;
+        const qint64 size = qint32(littleEndian(bytes, typeEnd + 1, 4));
+        const int value = typeEnd + 5;
+        if (size < 0 || value + size > bytes.size())
+            return -1;
+        if (bytes.mid(at, nameEnd - at) == "dataWindow" && size == 16) {
+            const qint64 width = qint64(qint32(littleEndian(bytes, value + 8, 4))) - qint32(littleEndian(bytes, value, 4)) + 1;
+            const qint64 height
+                = qint64(qint32(littleEndian(bytes, value + 12, 4))) - qint32(littleEndian(bytes, value + 4, 4)) + 1;
+            return width > 0 && height > 0 ? width * height : -1;
+        }
+        at = value + int(size);
+    }
+    return -1;
+}
+
+// The picture a RAW file's embedded preview shows, upright.
+QImage previewImage(const RawClient::Preview &preview)
+{
+    const QImage image = QImage::fromData(preview.jpeg, "JPEG");
+    if (image.isNull())
+        return image;
+    const QImage upright = turned(image, preview.quarterTurns);
+    return preview.mirrored ? upright.mirrored(true, false) : upright;
+}
+
+// The RAW path, in the decoder process: the embedded preview first when asked and
+// useful, then the develop. Sets *notRaw when LibRaw does not know the content (a
+// JPEG named .dng).
 LoadResult loadRaw(const QString &path, const Options &options, bool *notRaw)
 {
-    RawDecode::RawFile raw;
-    const QByteArray local = QFile::encodeName(path);
-    RawDecode::Failure failure = raw.open(local.constData());
-    if (failure == RawDecode::Failure::NotRaw) {
+    RawClient::Request request;
+    request.path = path;
+    request.preview = options.fastFirst && options.deliver;
+    request.maxBytes = options.maxBytes;
+    const auto onPreview = [&](const RawClient::Preview &preview) {
+        if (!previewUseful(uprightSize(preview.size, preview.quarterTurns % 2), options.view))
+            return;
+        const QImage image = previewImage(preview);
+        if (image.isNull() || isCancelled(options))
+            return;
+        LoadResult result;
+        result.path = path;
+        result.stage = LoadStage::Preview;
+        result.image = paintable(image);
+        result.fullSize = preview.fullSize;
+        options.deliver(result);
+    };
+    const RawClient::Result raw = RawClient::decode(request, options.cancelled, onPreview);
+    if (raw.notRaw) {
         *notRaw = true;
         return failed(path, LoadFailure::NotImage);
     }
-    if (failure != RawDecode::Failure::None) {
-        qCDebug(lcViewer) << "RAW file refused:" << QString::fromStdString(raw.error());
-        return failed(path, fromRaw(failure));
+    if (raw.failure != LoadFailure::None) {
+        qCDebug(lcViewer) << "RAW file not decoded:" << path << raw.error;
+        return failed(path, raw.failure);
     }
-    const QSize full(raw.width(), raw.height());
-    if (!fitsBudget(full, options))
-        return failed(path, LoadFailure::TooLarge);
-
-    if (options.fastFirst && options.deliver) {
-        RawDecode::Preview preview;
-        if (raw.preview(preview) == RawDecode::Failure::None
-            && previewUseful(uprightSize(QSize(preview.width, preview.height), preview.quarterTurns % 2),
-                             options.view)) {
-            QImage image = QImage::fromData(preview.jpeg.data(), int(preview.jpeg.size()), "JPEG");
-            if (!image.isNull() && !isCancelled(options)) {
-                LoadResult result;
-                result.path = path;
-                result.stage = LoadStage::Preview;
-                result.image = paintable(turned(image, preview.quarterTurns));
-                result.fullSize = full;
-                options.deliver(result);
-            }
-        }
-    }
-
-    // LibRaw writes its packed rows into the picture's own memory; they are widened
-    // to RGB32 in place.
-    QImage image;
-    int colours = 0;
-    failure = raw.developInto(
-        [&image, &colours](int width, int height, int channels, int *stride) -> std::uint8_t * {
-            image = PictureMemory::image(QSize(width, height), QImage::Format_RGB32);
-            colours = channels;
-            *stride = image.bytesPerLine();
-            return image.isNull() ? nullptr : image.bits();
-        },
-        options.cancelled);
-    if (failure != RawDecode::Failure::None) {
-        qCDebug(lcViewer) << "RAW file not developed:" << QString::fromStdString(raw.error());
-        return failed(path, fromRaw(failure));
-    }
-    widenInPlace(image, colours);
     LoadResult result;
     result.path = path;
     result.stage = LoadStage::Full;
-    result.image = image;
+    result.image = raw.picture;
     result.fullSize = result.image.size();
     return result;
 }
@@ -220,6 +247,13 @@ LoadFailure readRegularFile(const QString &path, PictureMemory::Bytes *bytes)
     return outcome;
 }
 
+Apng::Limits animationLimits()
+{
+    return Apng::Limits{kMaxPixels, kMaxAnimationBytes, kMaxAnimationFrames};
+}
+
+// GIF, WebP and MNG through Qt's readers, which compose whole canvases: as many as
+// the limits hold, the canvas checked before the first is decoded.
 LoadResult loadAnimation(const QString &path, QImageReader &reader, const QSize &full, const Options &options)
 {
     LoadResult result;
@@ -227,21 +261,37 @@ LoadResult loadAnimation(const QString &path, QImageReader &reader, const QSize 
     result.stage = LoadStage::Full;
     result.fullSize = full;
     result.loopCount = reader.loopCount();
+    const int held = full.isValid() ? Apng::framesWithin(qint64(full.width()) * full.height(), animationLimits())
+                                    : kMaxAnimationFrames;
+    if (held == 0)
+        return failed(path, LoadFailure::TooLarge);
     qint64 bytes = 0;
     QImage frame;
-    while (bytes < kMaxAnimationBytes && !isCancelled(options) && reader.read(&frame)) {
+    while (!isCancelled(options) && reader.read(&frame)) {
+        if (frame.isNull())
+            break;
+        const qint64 cost = Apng::frameCost(qint64(frame.width()) * frame.height());
+        if (result.frames.size() >= held || bytes + cost > kMaxAnimationBytes) {
+            result.framesCut = true;
+            break;
+        }
         // Browsers treat delays of 10 ms or less as "as fast as possible" and show
         // such frames for 100 ms; so does this view.
         const int delay = reader.nextImageDelay();
-        result.frames.append({paintable(frame), delay > 10 ? delay : 100});
-        bytes += frame.sizeInBytes();
+        const QImage image = paintable(frame);
+        if (image.isNull()) {
+            result.framesCut = true;
+            break;
+        }
+        result.frames.append({image, delay > 10 ? delay : 100});
+        bytes += cost;
         if (!reader.canRead())
             break;
     }
     if (isCancelled(options))
         return failed(path, LoadFailure::Cancelled);
     if (result.frames.isEmpty())
-        return failed(path, LoadFailure::Corrupt);
+        return failed(path, frame.isNull() || !result.framesCut ? LoadFailure::Corrupt : LoadFailure::TooLarge);
     result.image = result.frames.constFirst().image;
     result.fullSize = result.image.size();
     if (result.frames.size() == 1)
@@ -268,6 +318,23 @@ QImage downscale(const QImage &picture, const QSize &size)
 {
     // Qt's smooth scaling averages every source pixel of an area when it shrinks.
     return picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+qint64 declaredPixels(const QByteArray &format, const QByteArray &bytes)
+{
+    if (format == "tga" && bytes.size() >= 18)
+        return qint64(littleEndian(bytes, 12, 2)) * littleEndian(bytes, 14, 2);
+    if (format == "pcx" && bytes.size() >= 12) {
+        const qint64 width = qint64(littleEndian(bytes, 8, 2)) - littleEndian(bytes, 4, 2) + 1;
+        const qint64 height = qint64(littleEndian(bytes, 10, 2)) - littleEndian(bytes, 6, 2) + 1;
+        return width > 0 && height > 0 ? width * height : -1;
+    }
+    // The signature, then the MHDR chunk: length, type, frame width and height.
+    if (format == "mng" && bytes.size() >= 24 && bytes.mid(12, 4) == "MHDR")
+        return qint64(bigEndian32(bytes, 16)) * bigEndian32(bytes, 20);
+    if (format == "exr" && bytes.size() >= 8 && littleEndian(bytes, 0, 4) == 20000630u)
+        return exrPixels(bytes);
+    return -1;
 }
 
 QSize uprightSize(const QSize &stored, bool quarterTurned)
@@ -315,27 +382,35 @@ LoadResult load(const QString &path, const Options &options)
     const QSize stored = reader.size();
     if (stored.isValid() && qint64(stored.width()) * stored.height() > kMaxPixels)
         return failed(path, LoadFailure::TooLarge);
+    if (!stored.isValid()) {
+        const qint64 declared = declaredPixels(format, bytes);
+        if (declared >= 0 && !withinBounds(declared, options))
+            return failed(path, LoadFailure::TooLarge);
+    }
     const bool quarterTurned = reader.transformation() & QImageIOHandler::TransformationRotate90;
     const QSize full = uprightSize(stored, quarterTurned);
     if (stored.isValid() && !fitsBudget(full, options))
         return failed(path, LoadFailure::TooLarge);
 
     if (format == "png" && Apng::isAnimated(bytes)) {
-        const Apng::Animation animation = Apng::decode(bytes, kMaxAnimationBytes, kMaxPixels, options.cancelled);
-        if (isCancelled(options))
-            return failed(path, LoadFailure::Cancelled);
-        if (animation.ok) {
+        const Apng::Animation animation = Apng::decode(bytes, animationLimits(), options.cancelled);
+        switch (animation.outcome) {
+        case Apng::Animation::Outcome::Cancelled: return failed(path, LoadFailure::Cancelled);
+        case Apng::Animation::Outcome::TooLarge: return failed(path, LoadFailure::TooLarge);
+        case Apng::Animation::Outcome::Ok:
             result.path = path;
             result.stage = LoadStage::Full;
             result.image = animation.frames.constFirst().image;
             result.fullSize = result.image.size();
             result.loopCount = animation.loopCount;
+            result.framesCut = animation.cut;
             if (animation.frames.size() > 1)
                 result.frames = animation.frames;
             result.stamp = stamp;
             return result;
+        case Apng::Animation::Outcome::Broken:
+            break; // the default picture, as any PNG reader shows it
         }
-        // A broken animation: the default picture, as any PNG reader shows it.
     }
     if (reader.supportsAnimation() && reader.imageCount() != 1) {
         result = loadAnimation(path, reader, full, options);
@@ -383,6 +458,14 @@ LoadResult load(const QString &path, const Options &options)
     }
     if (isCancelled(options))
         return failed(path, LoadFailure::Cancelled);
+    // A "successful" read of nothing (an empty SVG), or of a drawing Qt cannot
+    // render, is no picture; one past the bounds is not kept.
+    if (image.isNull() || ((format == "svg" || format == "svgz") && fullyTransparent(image))) {
+        qCDebug(lcViewer) << "decoded nothing from" << path;
+        return failed(path, LoadFailure::Corrupt);
+    }
+    if (!withinBounds(qint64(image.width()) * image.height(), options))
+        return failed(path, LoadFailure::TooLarge);
     result.path = path;
     result.stage = LoadStage::Full;
     result.image = paintable(std::move(image));

@@ -17,8 +17,11 @@ constexpr qint64 kMaxPixels = 256LL * 1000 * 1000;
 // Files are read whole into memory up to this size, never further (a link to
 // /dev/zero is not a regular file and is refused before that).
 constexpr qint64 kMaxFileBytes = 512LL * 1024 * 1024;
-// All frames of an animation together; past it only the frames read so far play.
+// All frames of an animation held together, each a whole canvas plus its overhead
+// (Apng::kFrameOverheadBytes), and their number; past either only the first frames
+// play (LoadResult::framesCut).
 constexpr qint64 kMaxAnimationBytes = 256LL * 1024 * 1024;
+constexpr int kMaxAnimationFrames = 5000;
 
 struct Options
 {
@@ -47,6 +50,10 @@ bool previewUseful(const QSize &preview, const QSize &view);
 // An area-averaged downscale of picture to size (a box filter: every source pixel
 // counts), for painting below 100% without aliasing.
 QImage downscale(const QImage &picture, const QSize &size);
+
+// Width x height a TGA, PCX, MNG or EXR header declares, for the formats whose Qt
+// reader cannot tell the size before decoding; -1 when unknown or unreadable.
+qint64 declaredPixels(const QByteArray &format, const QByteArray &bytes);
 
 // The upright size of a stored size under QImageReader's transformation.
 QSize uprightSize(const QSize &stored, bool quarterTurned);

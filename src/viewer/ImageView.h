@@ -73,6 +73,8 @@ signals:
     void setImgFilePath(QString imgFilePath);
     // A double click on the picture.
     void pictureDoubleClicked();
+    // The shown animation has more frames than the viewer holds; the first play.
+    void animationCut(int framesPlayed);
 
 public slots:
     void addFile();

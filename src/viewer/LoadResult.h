@@ -56,6 +56,7 @@ struct LoadResult
     QSize fullSize; // upright size of the full picture
     QVector<AnimationFrame> frames; // more than one for an animation; image is the first
     int loopCount = 0; // QImageReader's meaning: -1 for ever, 0 once, n extra rounds
+    bool framesCut = false; // the animation has more frames than are held: the first ones play
     LoadFailure failure = LoadFailure::None;
     FileStamp stamp;
 

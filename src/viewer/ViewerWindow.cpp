@@ -94,6 +94,7 @@ ViewerWindow::ViewerWindow(QWidget *parent)
 
     connect(imageView, &ImageView::setImgFilePath, this, &ViewerWindow::setImgName);
     connect(imageView, &ImageView::pictureDoubleClicked, this, &ViewerWindow::toggleFullScreen);
+    connect(imageView, &ImageView::animationCut, this, &ViewerWindow::showAnimationCut);
 
     // A file dropped anywhere opens, the picture included: the view keeps no drops
     // of its own (its scene would take the drag and do nothing with it).
@@ -306,6 +307,11 @@ void ViewerWindow::step(int offset)
         toastWidget->showToast(lastImageText(), kToastMs);
     else if (offset < 0 && !imageView->prevImg())
         toastWidget->showToast(firstImageText(), kToastMs);
+}
+
+void ViewerWindow::showAnimationCut(int framesPlayed)
+{
+    toastWidget->showToast(QStringLiteral("动画帧数过多，只播放前 %1 帧").arg(framesPlayed), kToastMs);
 }
 
 void ViewerWindow::showFolderEnd(bool last)

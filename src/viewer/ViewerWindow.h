@@ -65,6 +65,7 @@ private:
     void zoomStep(bool up);
     void step(int offset);
     void showFolderEnd(bool last);
+    void showAnimationCut(int framesPlayed);
     void turn(double angle);
 
     TitleBar *title;

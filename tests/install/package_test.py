@@ -98,6 +98,7 @@ def check_contents(deb):
             files[path[1:] if path.startswith("./") else path] = mode
     expected = {
         "/usr/bin/quorvane": "x", "/usr/bin/quorvane-batch": "x", "/usr/lib/quorvane/ConvertToJpg": "x",
+        "/usr/lib/quorvane/RawDecoder": "x",
         f"/usr/share/applications/{APP_ID}.desktop": "-", f"/usr/share/metainfo/{APP_ID}.metainfo.xml": "-",
         f"/usr/share/icons/hicolor/scalable/apps/{APP_ID}.svg": "-", "/usr/share/doc/quorvane/copyright": "-",
     }

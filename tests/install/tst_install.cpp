@@ -252,6 +252,7 @@ void TestInstall::movedTreeRuns()
         QCOMPARE(version.output, QLatin1String(program) + QStringLiteral(" " QUORVANE_VERSION "\n"));
     }
     QVERIFY(QFileInfo(moved + "/lib/quorvane/ConvertToJpg").isExecutable());
+    QVERIFY(QFileInfo(moved + "/lib/quorvane/RawDecoder").isExecutable());
 }
 
 QTEST_MAIN(TestInstall)

@@ -14,7 +14,7 @@ ROOMS = {
     "formats": "src/formats", "engine": "src/batch/engine", "widgets": "src/widgets",
     "chrome": "src/chrome", "print": "src/print", "viewer": "src/viewer",
     "shell": "src/batch/shell", "pages": "src/batch/pages", "toolbox": "src/batch/toolbox",
-    "rawdecode": "src/rawdecode", "app": "src/app", "cli": "cli", "raw2jpg": "tools/raw2jpg",
+    "rawdecode": "src/rawdecode", "app": "src/app", "cli": "cli", "raw2jpg": "tools/raw2jpg", "rawdecoder": "tools/rawdecoder",
     "mimetypes": "tools/mimetypes",
 }
 # What each room may include besides itself (the arrows, followed through).
@@ -32,6 +32,7 @@ ALLOWED = {
     "app": set(ROOMS),
     "cli": {"engine", "formats"},
     "raw2jpg": {"rawdecode"},
+    "rawdecoder": {"rawdecode"},
     "mimetypes": {"formats"},
 }
 # From outside the toolbox, only its door.

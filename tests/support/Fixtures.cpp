@@ -60,8 +60,6 @@ bool writeJpegWithOrientation(const QString &path, const QImage &image, int orie
     return writeBytes(path, jpeg.left(2) + app1 + jpeg.mid(2));
 }
 
-namespace {
-
 QByteArray pngChunk(const QByteArray &type, const QByteArray &data)
 {
     QByteArray out;
@@ -78,6 +76,8 @@ QByteArray pngChunk(const QByteArray &type, const QByteArray &data)
     QDataStream(&tail, QIODevice::WriteOnly) << quint32(c ^ 0xffffffffu);
     return out + body + tail;
 }
+
+namespace {
 
 // The IHDR data and the concatenated IDAT data of a PNG.
 QPair<QByteArray, QByteArray> pngParts(const QByteArray &png)

@@ -26,6 +26,9 @@ bool writeJpegWithOrientation(const QString &path, const QImage &image, int orie
 // delayMs, the whole played plays times (0: for ever).
 bool writeApng(const QString &path, const QList<QImage> &frames, int delayMs, int plays);
 
+// One PNG chunk: length, type, data and CRC.
+QByteArray pngChunk(const QByteArray &type, const QByteArray &data);
+
 // A PNG whose header declares size but whose pixel data is a few bytes.
 QByteArray pngDeclaring(const QSize &size);
 

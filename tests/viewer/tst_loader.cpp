@@ -1,10 +1,12 @@
 #include "app/AppSetup.h"
 #include "viewer/ImageDecode.h"
+#include "viewer/ImageLoadTask.h"
 #include "viewer/ImageLoader.h"
 #include "viewer/PictureItem.h"
 #include "viewer/PictureMemory.h"
 #include "viewer/ImageView.h"
 
+#include <QDataStream>
 #include <QDir>
 #include <QGraphicsView>
 #include <QImageReader>
@@ -69,6 +71,66 @@ bool writeJpeg(const QString &path, const QSize &size)
     return image.save(path, "JPEG", 90);
 }
 
+// APNG pieces: chunks with their sequence numbers, and compressed RGB rows.
+QByteArray be(std::initializer_list<quint32> values)
+{
+    QByteArray out;
+    QDataStream stream(&out, QIODevice::WriteOnly);
+    for (quint32 value : values)
+        stream << value;
+    return out;
+}
+
+QByteArray rgbRows(int width, int height)
+{
+    return qCompress(QByteArray(height * (1 + 3 * width), '\0')).mid(4);
+}
+
+QByteArray fcTL(quint32 sequence, quint32 width, quint32 height, quint32 x, quint32 y)
+{
+    return Fixtures::pngChunk("fcTL", be({sequence, width, height, x, y}) + QByteArray("\0\x0a\0\x64\0\0", 6));
+}
+
+QByteArray fdAT(quint32 sequence, const QByteArray &data)
+{
+    return Fixtures::pngChunk("fdAT", be({sequence}) + data);
+}
+
+// An 8-bit RGB APNG of that canvas declaring frames frames; body follows acTL.
+QByteArray apng(quint32 width, quint32 height, quint32 frames, const QByteArray &body)
+{
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + Fixtures::pngChunk("IHDR", be({width, height}) + QByteArray("\x08\x02\0\0\0", 5))
+        + Fixtures::pngChunk("acTL", be({frames, 0})) + body + Fixtures::pngChunk("IEND", QByteArray());
+}
+
+// The most this process's resident memory grew above its level at the start.
+class PeakMemory
+{
+public:
+    PeakMemory()
+    {
+        QFile reset(QStringLiteral("/proc/self/clear_refs"));
+        if (reset.open(QIODevice::WriteOnly))
+            reset.write("5"); // the peak starts again from now
+        start = status("VmRSS:");
+    }
+    qint64 grownKb() const { return status("VmHWM:") - start; }
+
+private:
+    static qint64 status(const QByteArray &field)
+    {
+        QFile file(QStringLiteral("/proc/self/status"));
+        if (!file.open(QIODevice::ReadOnly))
+            return -1;
+        for (const QByteArray &line : file.readAll().split('\n')) {
+            if (line.startsWith(field))
+                return line.mid(field.size()).trimmed().split(' ').value(0).toLongLong();
+        }
+        return -1;
+    }
+    qint64 start = 0;
+};
+
 } // namespace
 
 class TestLoader : public QObject
@@ -86,6 +148,7 @@ private slots:
     void newPictureStartsUpright_data();
     void newPictureStartsUpright();
     void scaledThenFullKeepsGeometry();
+    void rawPreviewFirst_data();
     void rawPreviewFirst();
     void neighbourCache();
     void cacheInvalidatedOnChange();
@@ -101,6 +164,8 @@ private slots:
     void pictureMemory_data();
     void pictureMemory();
     void fileBytes();
+    void hostileAnimations_data();
+    void hostileAnimations();
 
 private:
     QTemporaryDir tmp;
@@ -173,12 +238,21 @@ void TestLoader::rawDevelopCancelled()
     ImageLoader loader;
     QSignalSpy ended(&loader, &ImageLoader::decodeEnded);
     loader.request(raw, QSize(1200, 800));
-    QTest::qWait(30); // the develop is under way
+    // The develop runs in a decoder process under a system-call filter.
+    const auto confinedDecoder = [] {
+        const QList<qint64> children = Fixtures::childProcesses();
+        if (children.size() != 1)
+            return false;
+        QFile status(QStringLiteral("/proc/%1/status").arg(children.first()));
+        return status.open(QIODevice::ReadOnly) && status.readAll().contains("\nSeccomp:\t2\n");
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(confinedDecoder(), 10000);
     loader.request(png, QSize(1200, 800));
     QTRY_VERIFY_WITH_TIMEOUT(ended.count() == 2, 20000);
     QCOMPARE(ended.at(0).at(0).toString(), raw);
     QCOMPARE(ended.at(0).at(1).value<LoadFailure>(), LoadFailure::Cancelled);
     QCOMPARE(ended.at(1).at(1).value<LoadFailure>(), LoadFailure::None);
+    QCOMPARE(Fixtures::childProcesses(), QList<qint64>()); // killed and reaped
 }
 
 void TestLoader::exifOrientation_data()
@@ -295,14 +369,28 @@ void TestLoader::scaledThenFullKeepsGeometry()
     QCOMPARE(shown.view.pictureItem(), item);
 }
 
+void TestLoader::rawPreviewFirst_data()
+{
+    QTest::addColumn<int>("orientation");
+    QTest::addColumn<QString>("corners"); // of the preview, clockwise from top left
+    QTest::newRow("1 as stored") << 1 << "red green white blue";
+    QTest::newRow("6 quarter clockwise") << 6 << "blue red green white";
+    // Turned and mirrored: a transpose and a transverse.
+    QTest::newRow("5 transposed") << 5 << "red blue white green";
+    QTest::newRow("7 transversed") << 7 << "white green red blue";
+}
+
 void TestLoader::rawPreviewFirst()
 {
+    QFETCH(int, orientation);
+    QFETCH(QString, corners);
     const QString jpeg = tmp.filePath(QStringLiteral("preview.jpg"));
-    QImage preview(320, 240, QImage::Format_RGB32);
-    preview.fill(QColor(250, 200, 0));
-    QVERIFY(preview.save(jpeg, "JPEG", 90));
-    const QString raw = tmp.filePath(QStringLiteral("with-preview.dng"));
-    QVERIFY(Fixtures::writeDng(raw, 640, 480, {QStringLiteral("--preview"), jpeg}));
+    QVERIFY(::corners(QSize(320, 240)).save(jpeg, "JPEG", 90));
+    const QString raw = tmp.filePath(QStringLiteral("with-preview-%1.dng").arg(orientation));
+    QVERIFY(Fixtures::writeDng(raw, 640, 480,
+                               {QStringLiteral("--preview"), jpeg, QStringLiteral("--orientation"),
+                                QString::number(orientation)}));
+    const bool turned = orientation >= 5;
 
     ShownView shown;
     QList<LoadResult> results;
@@ -310,13 +398,12 @@ void TestLoader::rawPreviewFirst()
     QVERIFY(shown.open(raw));
     QCOMPARE(results.size(), 2);
     QCOMPARE(results.at(0).stage, LoadStage::Preview);
-    QCOMPARE(results.at(0).image.size(), QSize(320, 240));
-    QCOMPARE(results.at(0).fullSize, QSize(640, 480));
+    QCOMPARE(results.at(0).image.size(), turned ? QSize(240, 320) : QSize(320, 240));
+    QCOMPARE(cornersOf(results.at(0).image), corners);
+    QCOMPARE(results.at(0).fullSize, turned ? QSize(480, 640) : QSize(640, 480));
     QCOMPARE(results.at(1).stage, LoadStage::Full);
-    QCOMPARE(shown.view.pictureSize(), QSizeF(640, 480));
-    // The develop replaced the preview's yellow with the bands.
-    const QImage full = shown.view.currentPixmap().toImage();
-    QVERIFY(qRed(full.pixel(40, 400)) > 2 * qBlue(full.pixel(40, 400)));
+    QCOMPARE(shown.view.pictureSize(), QSizeF(results.at(0).fullSize));
+    QCOMPARE(results.at(1).image.size(), results.at(0).fullSize);
 }
 
 // After a picture is shown its neighbours are decoded; a step to one is on screen
@@ -639,6 +726,64 @@ void TestLoader::fileBytes()
         QCOMPARE(bytes.size(), size / 2);
     }
     QVERIFY(PictureMemory::Bytes::allocate(-1).isNull());
+}
+
+// Crafted animations: refused, shown as their still picture or cut short, within a
+// memory bound (also under the sanitizers), and the view keeps running.
+void TestLoader::hostileAnimations_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("reason"); // empty: shown
+    QTest::addColumn<int>("frames"); // held; 0 for a still picture
+    QTest::addColumn<bool>("cut");
+
+    const QByteArray still = Fixtures::pngChunk("IDAT", rgbRows(8, 8));
+    QTest::newRow("canvas 16000 x 16000 in 128 bytes")
+        << apng(16000, 16000, 1, fcTL(0, 1, 1, 0, 0) + fdAT(1, rgbRows(1, 1))) << "图片过大" << 0 << false;
+    QTest::newRow("frame offset past 2^31")
+        << apng(64, 64, 1, fcTL(0, 32, 32, 0xfffffff0u, 0) + fdAT(1, rgbRows(32, 32))) << "文件已损坏" << 0 << false;
+    QTest::newRow("fdAT before any fcTL")
+        << apng(8, 8, 2,
+                still + fdAT(0, rgbRows(8, 8)) + fcTL(1, 8, 8, 0, 0) + fdAT(2, rgbRows(8, 8)) + fcTL(3, 8, 8, 0, 0)
+                    + fdAT(4, rgbRows(8, 8)))
+        << QString() << 0 << false;
+    QTest::newRow("sequence numbers skip")
+        << apng(8, 8, 2, fcTL(0, 8, 8, 0, 0) + still + fcTL(2, 8, 8, 0, 0) + fdAT(3, rgbRows(8, 8))) << QString()
+        << 0 << false;
+    QByteArray many = fcTL(0, 1, 1, 0, 0) + Fixtures::pngChunk("IDAT", rgbRows(1, 1));
+    const int count = ImageDecode::kMaxAnimationFrames * 4;
+    for (quint32 i = 1; i < quint32(count); ++i)
+        many += fcTL(2 * i - 1, 1, 1, 0, 0) + fdAT(2 * i, rgbRows(1, 1));
+    QTest::newRow("many frames") << apng(1, 1, quint32(count), many) << QString() << ImageDecode::kMaxAnimationFrames
+                                 << true;
+}
+
+void TestLoader::hostileAnimations()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, reason);
+    QFETCH(int, frames);
+    QFETCH(bool, cut);
+    // A folder of its own: no neighbour is preloaded meanwhile.
+    const QString dir = tmp.filePath(QStringLiteral("hostile-%1").arg(QTest::currentDataTag()));
+    QVERIFY(QDir().mkpath(dir));
+    const QString path = dir + QStringLiteral("/crafted.png");
+    QVERIFY(Fixtures::writeBytes(path, bytes));
+
+    const PeakMemory memory;
+    const LoadResult result = ImageLoadTask::decode(path);
+    QVERIFY2(memory.grownKb() < 96 * 1024, qPrintable(QStringLiteral("%1 KiB").arg(memory.grownKb())));
+    QCOMPARE(failureReason(result.failure), reason);
+    QCOMPARE(result.frames.size(), frames);
+    QCOMPARE(result.framesCut, cut);
+
+    ShownView shown;
+    QSignalSpy cutSpy(&shown.view, &ImageView::animationCut);
+    QVERIFY(shown.open(path));
+    QCOMPARE(shown.view.hasPicture(), reason.isEmpty());
+    if (!reason.isEmpty())
+        QCOMPARE(shown.view.messageLabel()->text(), QStringLiteral("无法显示此图片\n") + reason);
+    QCOMPARE(cutSpy.count(), cut ? 1 : 0);
 }
 
 QTEST_MAIN(TestLoader)

@@ -86,6 +86,24 @@ void TestLoading::undecodableFiles_data()
     QTest::newRow("no dot at all") << "README" << QByteArray("plain text") << QStringLiteral("不是图片文件");
     QTest::newRow("folder") << "photos.jpg" << QByteArray("<dir>") << QStringLiteral("不是图片文件");
     QTest::newRow("missing") << "gone.png" << QByteArray("<missing>") << QStringLiteral("文件不存在");
+
+    // Overflows a buffer in LibRaw's own parser: the decoder process dies, not the view.
+    QFile crafted(Fixtures::testsDir() + QStringLiteral("/fixtures/raw-parser-overflow.dng"));
+    QVERIFY(crafted.open(QIODevice::ReadOnly));
+    QTest::newRow("dng crashing the parser") << "overflow.dng" << crafted.readAll() << QStringLiteral("文件已损坏");
+    // Sizes only the decoder learns: refused before a pixel is decoded.
+    QByteArray tga(18, '\0');
+    tga[2] = 2; // uncompressed true colour
+    tga[12] = char(20000 & 0xff), tga[13] = char(20000 >> 8), tga[14] = tga[12], tga[15] = tga[13];
+    tga[16] = 24;
+    QTest::newRow("tga declaring 20000 x 20000") << "huge.tga" << tga + QByteArray(256, '\x7f')
+                                                 << QStringLiteral("图片过大");
+    QTest::newRow("empty svg") << "empty.svg" << QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\"/>")
+                               << QStringLiteral("文件已损坏");
+    QTest::newRow("svg drawing nothing")
+        << "nothing.svg"
+        << QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"64\" height=\"64\"><blob r=\"9\"/></svg>")
+        << QStringLiteral("文件已损坏");
 }
 
 void TestLoading::undecodableFiles()

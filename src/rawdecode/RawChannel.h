@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+
+// What the viewer and its RAW decoder process (tools/rawdecoder) say to each other.
+// The viewer starts the decoder with a request on its command line:
+//
+//   RawDecoder --parent PID [--preview] [--develop none|half|full] -- RAW_FILE
+//
+// and reads replies on fd kChannelFd, a SOCK_SEQPACKET socket: one Reply per
+// message, with a memfd holding the reply's bytes when it has any (passed as
+// SCM_RIGHTS). Pictures never cross the socket, only their memory.
+namespace RawChannel {
+
+constexpr int kChannelFd = 3;
+constexpr std::uint32_t kMagic = 0x51524431; // "QRD1": both sides from one build
+
+enum class Kind : std::uint32_t {
+    Opened, // the header was read: width and height upright, or failure
+    Preview, // the embedded JPEG (bytes in the memfd), or failure when it has none
+    Picture, // the developed picture: width x height RGB32 rows of stride bytes
+    Failed, // develop failed: failure and text
+};
+
+struct Reply
+{
+    std::uint32_t magic = kMagic;
+    Kind kind = Kind::Failed;
+    std::int32_t failure = 0; // RawDecode::Failure
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::int32_t stride = 0; // Picture: bytes per row
+    std::int32_t quarterTurns = 0; // Preview: clockwise turns that stand it upright
+    std::int32_t mirrored = 0; // Preview: then mirrored left to right
+    std::uint64_t bytes = 0; // bytes in the memfd
+    char text[240] = {}; // the failure in our words, NUL-terminated
+};
+
+} // namespace RawChannel

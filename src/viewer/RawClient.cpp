@@ -1,0 +1,364 @@
+#include "viewer/RawClient.h"
+
+#include "rawdecode/RawChannel.h"
+#include "rawdecode/RawDecode.h"
+#include "viewer/ViewerLog.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+
+#include <QVector>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <memory>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/mman.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace RawClient {
+
+namespace {
+
+using RawChannel::Kind;
+using RawChannel::Reply;
+
+// How often a waiting load looks at its cancel flag.
+constexpr int kPollMs = 10;
+
+LoadFailure fromRaw(RawDecode::Failure failure)
+{
+    switch (failure) {
+    case RawDecode::Failure::None: return LoadFailure::None;
+    case RawDecode::Failure::Missing: return LoadFailure::NotFound;
+    case RawDecode::Failure::NotAFile: return LoadFailure::NotAFile;
+    case RawDecode::Failure::Empty: return LoadFailure::NotImage;
+    case RawDecode::Failure::Unreadable: return LoadFailure::Unreadable;
+    case RawDecode::Failure::NotRaw: return LoadFailure::NotImage;
+    case RawDecode::Failure::Corrupt: return LoadFailure::Corrupt;
+    case RawDecode::Failure::TooLarge:
+    case RawDecode::Failure::NoMemory: return LoadFailure::TooLarge;
+    case RawDecode::Failure::Cancelled: return LoadFailure::Cancelled;
+    }
+    return LoadFailure::Corrupt;
+}
+
+QByteArray developArgument(Develop develop)
+{
+    switch (develop) {
+    case Develop::None: return QByteArrayLiteral("none");
+    case Develop::Half: return QByteArrayLiteral("half");
+    case Develop::Full: return QByteArrayLiteral("full");
+    }
+    return QByteArrayLiteral("full");
+}
+
+// A started decoder: killed with its group and reaped when this goes, whatever
+// state it is in.
+class Child
+{
+public:
+    Child() = default;
+    Child(const Child &) = delete;
+    Child &operator=(const Child &) = delete;
+    ~Child()
+    {
+        if (channel >= 0)
+            ::close(channel);
+        if (pid > 0) {
+            ::kill(-pid, SIGKILL);
+            reap();
+        }
+    }
+
+    bool start(const Request &request)
+    {
+        const QString path = program();
+        int fds[2];
+        if (path.isEmpty() || ::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds) != 0)
+            return false;
+        channel = fds[0];
+        // Away from the low numbers, so that the dup2 onto the channel's number
+        // always clears close-on-exec.
+        const int theirs = ::fcntl(fds[1], F_DUPFD_CLOEXEC, RawChannel::kChannelFd + 1);
+        ::close(fds[1]);
+        if (theirs < 0)
+            return false;
+
+        const QByteArray programBytes = QFile::encodeName(path);
+        const QByteArray parent = QByteArray::number(qint64(::getpid()));
+        const QByteArray develop = developArgument(request.develop);
+        const QByteArray file = QFile::encodeName(request.path);
+        QVector<char *> argv{const_cast<char *>(programBytes.constData()), const_cast<char *>("--parent"),
+                             const_cast<char *>(parent.constData())};
+        if (request.preview)
+            argv << const_cast<char *>("--preview");
+        argv << const_cast<char *>("--develop") << const_cast<char *>(develop.constData()) << const_cast<char *>("--")
+             << const_cast<char *>(file.constData()) << nullptr;
+
+        // Its own process group, default signal handling, nothing blocked, the
+        // null device for the standard streams, and only the channel beside them.
+        posix_spawnattr_t attributes;
+        posix_spawn_file_actions_t actions;
+        ::posix_spawnattr_init(&attributes);
+        ::posix_spawn_file_actions_init(&actions);
+        sigset_t none, all;
+        ::sigemptyset(&none);
+        ::sigfillset(&all);
+        ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+        ::posix_spawnattr_setpgroup(&attributes, 0);
+        ::posix_spawnattr_setsigmask(&attributes, &none);
+        ::posix_spawnattr_setsigdefault(&attributes, &all);
+        for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd)
+            ::posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY, 0);
+        ::posix_spawn_file_actions_adddup2(&actions, theirs, RawChannel::kChannelFd);
+        ::posix_spawn_file_actions_addclosefrom_np(&actions, RawChannel::kChannelFd + 1);
+        pid_t started = 0;
+        const int error = ::posix_spawn(&started, programBytes.constData(), &actions, &attributes, argv.data(), environ);
+        ::posix_spawn_file_actions_destroy(&actions);
+        ::posix_spawnattr_destroy(&attributes);
+        ::close(theirs);
+        if (error != 0) {
+            qCDebug(lcViewer) << "cannot start" << path << std::strerror(error);
+            return false;
+        }
+        pid = started;
+        return true;
+    }
+
+    enum class Wait { Reply, Ended, Cancelled };
+
+    // The next reply, with its memory (or -1); Ended when the child closed the
+    // channel or sent something that is not a reply of ours.
+    Wait next(Reply &reply, int *memory, const std::function<bool()> &cancelled)
+    {
+        *memory = -1;
+        for (;;) {
+            if (cancelled && cancelled())
+                return Wait::Cancelled;
+            pollfd watched{channel, POLLIN, 0};
+            const int ready = ::poll(&watched, 1, kPollMs);
+            if (ready < 0 && errno != EINTR)
+                return Wait::Ended;
+            if (ready <= 0)
+                continue;
+            iovec part{&reply, sizeof reply};
+            alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+            msghdr message{};
+            message.msg_iov = &part;
+            message.msg_iovlen = 1;
+            message.msg_control = control;
+            message.msg_controllen = sizeof control;
+            const ssize_t got = ::recvmsg(channel, &message, MSG_CMSG_CLOEXEC);
+            if (got < 0 && errno == EINTR)
+                continue;
+            for (cmsghdr *header = CMSG_FIRSTHDR(&message); header; header = CMSG_NXTHDR(&message, header)) {
+                if (header->cmsg_level == SOL_SOCKET && header->cmsg_type == SCM_RIGHTS
+                    && header->cmsg_len == CMSG_LEN(sizeof(int)))
+                    std::memcpy(memory, CMSG_DATA(header), sizeof(int));
+            }
+            if (got != ssize_t(sizeof reply) || (message.msg_flags & (MSG_TRUNC | MSG_CTRUNC))
+                || reply.magic != RawChannel::kMagic) {
+                if (*memory >= 0)
+                    ::close(*memory);
+                *memory = -1;
+                return Wait::Ended;
+            }
+            reply.text[sizeof reply.text - 1] = '\0';
+            return Wait::Reply;
+        }
+    }
+
+    // How the child ended, once it has: a signal it was not sent by us (a crash,
+    // an abort, the kernel out of memory) or an exit status.
+    QString ending()
+    {
+        const int status = reap();
+        if (WIFSIGNALED(status))
+            return QStringLiteral("the decoder ended by signal %1").arg(WTERMSIG(status));
+        return QStringLiteral("the decoder exited with status %1").arg(WEXITSTATUS(status));
+    }
+
+    bool killedByKernel()
+    {
+        const int status = reap();
+        return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+    }
+
+private:
+    int reap()
+    {
+        if (pid > 0) {
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
+            pid = 0;
+        }
+        return status;
+    }
+
+    int channel = -1;
+    pid_t pid = 0;
+    int status = 0;
+};
+
+// The bytes of a sealed memfd the child handed over, mapped read-only. The seals
+// keep the child from shrinking it under us (a read past its end would be SIGBUS)
+// or writing to it afterwards.
+const uchar *mapSealed(int memory, quint64 bytes)
+{
+    struct stat info;
+    const int seals = ::fcntl(memory, F_GET_SEALS);
+    const int needed = F_SEAL_SHRINK | F_SEAL_WRITE;
+    if (bytes == 0 || seals < 0 || (seals & needed) != needed || ::fstat(memory, &info) != 0
+        || quint64(info.st_size) < bytes)
+        return nullptr;
+    void *mapped = ::mmap(nullptr, bytes, PROT_READ, MAP_SHARED | MAP_POPULATE, memory, 0);
+    return mapped == MAP_FAILED ? nullptr : static_cast<const uchar *>(mapped);
+}
+
+struct Mapping
+{
+    void *address;
+    size_t length;
+};
+
+void unmap(void *info)
+{
+    std::unique_ptr<Mapping> mapping(static_cast<Mapping *>(info));
+    ::munmap(mapping->address, mapping->length);
+}
+
+// The developed picture as an RGB32 QImage over the child's memory, no copy.
+QImage pictureOf(const Reply &reply, int memory)
+{
+    const quint64 rowBytes = quint64(qMax(reply.width, 0)) * 4;
+    if (reply.width <= 0 || reply.height <= 0
+        || !RawDecode::withinBound(quint64(reply.width), quint64(reply.height))
+        || quint64(reply.stride) < rowBytes || reply.bytes < quint64(reply.stride) * quint64(reply.height))
+        return QImage();
+    const uchar *pixels = mapSealed(memory, reply.bytes);
+    if (!pixels)
+        return QImage();
+    auto *mapping = new Mapping{const_cast<uchar *>(pixels), size_t(reply.bytes)};
+    QImage image(pixels, reply.width, reply.height, reply.stride, QImage::Format_RGB32, unmap, mapping);
+    if (image.isNull())
+        unmap(mapping);
+    return image;
+}
+
+void hand(const Reply &reply, int memory, const Result &result, const std::function<void(const Preview &)> &onPreview)
+{
+    if (!onPreview || reply.failure != int(RawDecode::Failure::None) || reply.bytes > quint64(64) * 1024 * 1024)
+        return;
+    const uchar *bytes = mapSealed(memory, reply.bytes);
+    if (!bytes)
+        return;
+    Preview preview;
+    preview.jpeg = QByteArray::fromRawData(reinterpret_cast<const char *>(bytes), int(reply.bytes));
+    preview.size = QSize(reply.width, reply.height);
+    preview.quarterTurns = reply.quarterTurns & 3;
+    preview.mirrored = reply.mirrored != 0;
+    preview.fullSize = result.fullSize;
+    onPreview(preview);
+    ::munmap(const_cast<uchar *>(bytes), reply.bytes);
+}
+
+bool fitsBudget(const QSize &size, qint64 maxBytes)
+{
+    return maxBytes < 0 || qint64(size.width()) * size.height() * 4 <= maxBytes;
+}
+
+} // namespace
+
+QString program()
+{
+    static const QString found = [] {
+        const QString dir = QCoreApplication::applicationDirPath();
+        for (const QString &candidate : {dir + QStringLiteral("/decoder/ConverterToJpg/RawDecoder"),
+                                         dir + QStringLiteral("/../lib/quorvane/RawDecoder")}) {
+            if (QFileInfo(candidate).isExecutable())
+                return QFileInfo(candidate).absoluteFilePath();
+        }
+        return QString();
+    }();
+    return found;
+}
+
+Result decode(const Request &request, const std::function<bool()> &cancelled,
+              const std::function<void(const Preview &)> &onPreview)
+{
+    Result result;
+    Child child;
+    if (!child.start(request)) {
+        result.failure = LoadFailure::Unreadable;
+        result.error = QStringLiteral("the RAW decoder cannot be started");
+        return result;
+    }
+    const bool wantsPicture = request.develop != Develop::None;
+    bool opened = false;
+    bool previewDone = !request.preview;
+    for (;;) {
+        Reply reply;
+        int memory = -1;
+        const Child::Wait wait = child.next(reply, &memory, cancelled);
+        if (wait == Child::Wait::Cancelled) {
+            result.failure = LoadFailure::Cancelled;
+            return result;
+        }
+        if (wait == Child::Wait::Ended) {
+            // A crash or an abort inside LibRaw; SIGKILL from outside is most
+            // likely the kernel out of memory.
+            result.failure = child.killedByKernel() ? LoadFailure::TooLarge : LoadFailure::Corrupt;
+            result.error = child.ending();
+            return result;
+        }
+        const auto failure = RawDecode::Failure(reply.failure);
+        const QString text = QString::fromUtf8(reply.text);
+        switch (reply.kind) {
+        case Kind::Opened:
+            opened = true;
+            if (failure != RawDecode::Failure::None) {
+                result.notRaw = failure == RawDecode::Failure::NotRaw;
+                result.failure = fromRaw(failure);
+                result.error = text;
+                return result;
+            }
+            result.fullSize = QSize(reply.width, reply.height);
+            if (!fitsBudget(result.fullSize, request.maxBytes)) {
+                result.failure = LoadFailure::TooLarge;
+                return result;
+            }
+            break;
+        case Kind::Preview:
+            if (opened)
+                hand(reply, memory, result, onPreview);
+            previewDone = true;
+            break;
+        case Kind::Picture:
+            result.picture = opened ? pictureOf(reply, memory) : QImage();
+            if (result.picture.isNull()) {
+                result.failure = LoadFailure::Corrupt;
+                result.error = QStringLiteral("the decoder handed back no usable picture");
+            }
+            break;
+        case Kind::Failed:
+            result.failure = failure == RawDecode::Failure::None ? LoadFailure::Corrupt : fromRaw(failure);
+            result.error = text;
+            break;
+        }
+        if (memory >= 0)
+            ::close(memory);
+        if (reply.kind == Kind::Picture || reply.kind == Kind::Failed || (!wantsPicture && opened && previewDone))
+            return result;
+    }
+}
+
+} // namespace RawClient
