@@ -158,6 +158,11 @@ Failure RawFile::preview(Preview &out)
     return Failure::None;
 }
 
+void RawFile::setHalfSize(bool half)
+{
+    raw->imgdata.params.half_size = half ? 1 : 0;
+}
+
 Failure RawFile::process(const std::function<bool()> &cancelled)
 {
     trouble.cancel = cancelled;

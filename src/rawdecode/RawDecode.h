@@ -88,6 +88,11 @@ public:
     // The embedded JPEG preview, if the file has one.
     Failure preview(Preview &out);
 
+    // Develop at half the size on each side (LibRaw's half_size: each 2x2 block of
+    // the sensor becomes one pixel, no demosaicing): a quarter of the work, for a
+    // picture shown below half its size. Set before develop.
+    void setHalfSize(bool half);
+
     // Unpacks and develops with LibRaw's default processing. cancelled is asked at
     // every stage LibRaw reports; once it answers true the develop ends with
     // Failure::Cancelled.

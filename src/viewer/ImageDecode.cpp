@@ -7,6 +7,7 @@
 #include "viewer/ViewerLog.h"
 #include "viewer/ZoomModel.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
@@ -71,6 +72,51 @@ bool isCancelled(const Options &options)
     return options.cancelled && options.cancelled();
 }
 
+// libpng and libtiff print a failed read straight to stderr; these decoders report
+// through Qt's messages only (captured below), so only they are stopped mid-picture.
+// The others read to the end and their picture is dropped.
+bool stopsQuietly(const QByteArray &format)
+{
+    return format == "jpeg" || format == "webp" || format == "gif";
+}
+
+// What the decoders on this thread say (Qt's JPEG reader, libpng's warnings, the
+// plugins), kept for the result instead of printed. Our own categories pass.
+thread_local QStringList *captured = nullptr;
+QtMessageHandler passOn = nullptr;
+
+void captureMessage(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (captured && !(context.category && qstrncmp(context.category, "quorvane.", 9) == 0)) {
+        captured->append(text);
+        return;
+    }
+    passOn(type, context, text);
+}
+
+class MessageCapture
+{
+public:
+    MessageCapture()
+    {
+        static const bool installed = [] {
+            passOn = qInstallMessageHandler(captureMessage);
+            return true;
+        }();
+        Q_UNUSED(installed);
+        outer = captured;
+        captured = &messages;
+    }
+    ~MessageCapture() { captured = outer; }
+    MessageCapture(const MessageCapture &) = delete;
+    MessageCapture &operator=(const MessageCapture &) = delete;
+
+    QStringList messages;
+
+private:
+    QStringList *outer = nullptr;
+};
+
 // One format for painting: opaque pictures as RGB32, others premultiplied, so the
 // pixmap made from it on the GUI thread shares its pixels instead of converting.
 QImage paintable(QImage image)
@@ -121,10 +167,50 @@ void widenInPlace(QImage &image, int colours)
     }
 }
 
-// The RAW path: the embedded preview first when asked and useful, then the develop.
-// Sets *notRaw when LibRaw does not know the content (a JPEG named .dng).
-LoadResult loadRaw(const QString &path, const Options &options, bool *notRaw)
+LoadResult finished(const QString &path, QImage image, const QSize &full)
 {
+    LoadResult result;
+    result.path = path;
+    result.stage = LoadStage::Full;
+    result.image = std::move(image);
+    result.fullSize = full;
+    return result;
+}
+
+// A decoded picture brought to the kept size by one area-averaged filter.
+QImage toKeptSize(QImage image, const QSize &kept)
+{
+    return image.size() == kept ? image : paintable(downscale(image, kept));
+}
+
+// The embedded preview, upright; null when there is none or it does not decode.
+// One that covers atMost is decoded at that size (scaled in the DCT).
+QImage rawPreview(RawDecode::RawFile &raw, const QSize &atMost)
+{
+    RawDecode::Preview preview;
+    if (raw.preview(preview) != RawDecode::Failure::None)
+        return QImage();
+    const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(preview.jpeg.data()),
+                                                     int(preview.jpeg.size()));
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "jpeg");
+    const bool quarterTurned = preview.quarterTurns % 2;
+    const QSize upright = uprightSize(QSize(preview.width, preview.height), quarterTurned);
+    if (atMost.isValid() && upright.width() >= atMost.width() && upright.height() >= atMost.height())
+        reader.setScaledSize(uprightSize(atMost, quarterTurned));
+    QImage image;
+    if (!reader.read(&image))
+        return QImage();
+    return paintable(turned(image, preview.quarterTurns));
+}
+
+} // namespace
+
+LoadResult loadRaw(const RawRequest &request, const Options &options, bool *notRaw)
+{
+    const QString &path = request.path;
     RawDecode::RawFile raw;
     const QByteArray local = QFile::encodeName(path);
     RawDecode::Failure failure = raw.open(local.constData());
@@ -137,28 +223,29 @@ LoadResult loadRaw(const QString &path, const Options &options, bool *notRaw)
         return failed(path, fromRaw(failure));
     }
     const QSize full(raw.width(), raw.height());
-    if (!fitsBudget(full, options))
+    const QSize kept = keptSize(full, request.view, request.resolution);
+    if (!fitsBudget(kept, options))
         return failed(path, LoadFailure::TooLarge);
 
-    if (options.fastFirst && options.deliver) {
-        RawDecode::Preview preview;
-        if (raw.preview(preview) == RawDecode::Failure::None
-            && previewUseful(uprightSize(QSize(preview.width, preview.height), preview.quarterTurns % 2),
-                             options.view)) {
-            QImage image = QImage::fromData(preview.jpeg.data(), int(preview.jpeg.size()), "JPEG");
-            if (!image.isNull() && !isCancelled(options)) {
-                LoadResult result;
-                result.path = path;
-                result.stage = LoadStage::Preview;
-                result.image = paintable(turned(image, preview.quarterTurns));
-                result.fullSize = full;
-                options.deliver(result);
-            }
+    // A preview at least as large as the kept size is the final picture; a smaller
+    // one may still be worth showing while the develop runs.
+    if (kept != full || request.wantPreview) {
+        const QImage preview = rawPreview(raw, kept != full ? kept : QSize());
+        if (isCancelled(options))
+            return failed(path, LoadFailure::Cancelled);
+        if (!preview.isNull() && kept != full && preview.width() >= kept.width() - 1
+            && preview.height() >= kept.height() - 1)
+            return finished(path, toKeptSize(preview, kept), full);
+        if (!preview.isNull() && request.wantPreview && options.deliver && previewUseful(preview.size(), request.view)) {
+            LoadResult first = finished(path, preview, full);
+            first.stage = LoadStage::Preview;
+            options.deliver(first);
         }
     }
 
     // LibRaw writes its packed rows into the picture's own memory; they are widened
     // to RGB32 in place.
+    raw.setHalfSize(kept != full && halfSizeCovers(full, kept));
     QImage image;
     int colours = 0;
     failure = raw.developInto(
@@ -174,13 +261,11 @@ LoadResult loadRaw(const QString &path, const Options &options, bool *notRaw)
         return failed(path, fromRaw(failure));
     }
     widenInPlace(image, colours);
-    LoadResult result;
-    result.path = path;
-    result.stage = LoadStage::Full;
-    result.image = image;
-    result.fullSize = result.image.size();
-    return result;
+    // A half-size develop of odd sides may be a pixel short of the kept size.
+    return finished(path, toKeptSize(image, kept), kept == full ? image.size() : full);
 }
+
+namespace {
 
 // Reads a regular file whole, up to the cap. The descriptor is opened without
 // blocking and checked again, so a file swapped for a FIFO meanwhile cannot hang.
@@ -275,20 +360,29 @@ QSize uprightSize(const QSize &stored, bool quarterTurned)
     return quarterTurned ? stored.transposed() : stored;
 }
 
-LoadResult load(const QString &path, const Options &options)
+QSize keptSize(const QSize &full, const QSize &view, Resolution resolution)
+{
+    return resolution == Resolution::Full ? full : ZoomModel::fittedSize(full, view);
+}
+
+bool halfSizeCovers(const QSize &full, const QSize &kept)
+{
+    return full.width() / 2 >= kept.width() && full.height() / 2 >= kept.height();
+}
+
+namespace {
+
+LoadResult decodeFile(const QString &path, const Options &options)
 {
     if (isCancelled(options))
         return failed(path, LoadFailure::Cancelled);
-    const FileStamp stamp = FileStamp::of(path);
     LoadResult result;
 
     bool notRaw = !Formats::isRawSuffix(QFileInfo(path).suffix());
     if (!notRaw) {
-        result = loadRaw(path, options, &notRaw);
-        if (!notRaw) {
-            result.stamp = stamp;
+        result = loadRaw({path, options.view, options.resolution, options.firstPaint}, options, &notRaw);
+        if (!notRaw)
             return result;
-        }
     }
 
     PictureMemory::Bytes file;
@@ -308,7 +402,7 @@ LoadResult load(const QString &path, const Options &options)
         return failed(path, LoadFailure::NotImage);
     }
 
-    CancellableDevice device(bytes, options.cancelled);
+    CancellableDevice device(bytes, stopsQuietly(format) ? options.cancelled : std::function<bool()>());
     QImageReader reader(&device, format);
     reader.setAutoDetectImageFormat(false);
     reader.setAutoTransform(true);
@@ -317,7 +411,8 @@ LoadResult load(const QString &path, const Options &options)
         return failed(path, LoadFailure::TooLarge);
     const bool quarterTurned = reader.transformation() & QImageIOHandler::TransformationRotate90;
     const QSize full = uprightSize(stored, quarterTurned);
-    if (stored.isValid() && !fitsBudget(full, options))
+    const QSize kept = keptSize(full, options.view, options.resolution);
+    if (stored.isValid() && !fitsBudget(kept, options))
         return failed(path, LoadFailure::TooLarge);
 
     if (format == "png" && Apng::isAnimated(bytes)) {
@@ -325,69 +420,63 @@ LoadResult load(const QString &path, const Options &options)
         if (isCancelled(options))
             return failed(path, LoadFailure::Cancelled);
         if (animation.ok) {
-            result.path = path;
-            result.stage = LoadStage::Full;
-            result.image = animation.frames.constFirst().image;
-            result.fullSize = result.image.size();
+            result = finished(path, animation.frames.constFirst().image, animation.frames.constFirst().image.size());
             result.loopCount = animation.loopCount;
             if (animation.frames.size() > 1)
                 result.frames = animation.frames;
-            result.stamp = stamp;
             return result;
         }
         // A broken animation: the default picture, as any PNG reader shows it.
     }
-    if (reader.supportsAnimation() && reader.imageCount() != 1) {
-        result = loadAnimation(path, reader, full, options);
-        result.stamp = stamp;
-        return result;
-    }
+    if (reader.supportsAnimation() && reader.imageCount() != 1)
+        return loadAnimation(path, reader, full, options);
 
-    // JPEG scales in the DCT: the fitted picture costs about half a full decode, and
-    // runs beside it.
-    if (options.fastFirst && options.deliver && stored.isValid() && format == "jpeg"
-        && !ZoomModel::showsAtActualSize(QSizeF(full), options.view)) {
-        const QSize fitted = full.scaled(options.view, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
-        auto fast = [path, file, format, full, options, scaled = uprightSize(fitted, quarterTurned)] {
-            CancellableDevice device(file.view(), options.cancelled);
-            QImageReader reader(&device, format);
-            reader.setAutoDetectImageFormat(false);
-            reader.setAutoTransform(true);
-            reader.setScaledSize(scaled);
-            QImage image;
-            if (!reader.read(&image) || isCancelled(options))
-                return;
-            LoadResult preview;
-            preview.path = path;
-            preview.stage = LoadStage::Preview;
-            preview.image = paintable(std::move(image));
-            preview.fullSize = full;
-            options.deliver(preview);
-        };
-        if (options.spawn)
-            options.spawn(fast);
-        else
-            fast();
-    }
+    // JPEG scales in the DCT: the reader decodes at the scale that still covers the
+    // kept size and filters down once from there; that is the final picture.
+    const bool scaled = stored.isValid() && kept != full && format == "jpeg";
+    if (scaled)
+        reader.setScaledSize(uprightSize(kept, quarterTurned));
 
     // These readers decode into the picture they are given when its size and format
     // are right, and set every pixel.
     QImage image;
-    if (stored.isValid() && (format == "jpeg" || format == "png"))
+    if (stored.isValid() && !scaled && (format == "jpeg" || format == "png"))
         image = PictureMemory::image(stored, reader.imageFormat());
-    if (!reader.read(&image)) {
+    if (!reader.read(&image) || isCancelled(options)) {
         if (isCancelled(options))
             return failed(path, LoadFailure::Cancelled);
         qCDebug(lcViewer) << "cannot decode" << path << reader.errorString();
         return failed(path, LoadFailure::Corrupt);
     }
+    image = paintable(std::move(image));
+    const QSize upright = scaled ? full : image.size();
+    if (kept == upright || scaled)
+        return finished(path, image, upright);
+    // No scaled decoding: the whole picture is the first paint, its level the final one.
+    if (options.firstPaint && options.deliver) {
+        LoadResult first = finished(path, image, upright);
+        first.stage = LoadStage::Preview;
+        options.deliver(first);
+    }
+    const QImage level = toKeptSize(std::move(image), keptSize(upright, options.view, options.resolution));
     if (isCancelled(options))
         return failed(path, LoadFailure::Cancelled);
-    result.path = path;
-    result.stage = LoadStage::Full;
-    result.image = paintable(std::move(image));
-    result.fullSize = result.image.size();
-    result.stamp = stamp;
+    return finished(path, level, upright);
+}
+
+} // namespace
+
+LoadResult load(const QString &path, const Options &options)
+{
+    const FileStamp stamp = FileStamp::of(path);
+    MessageCapture capture;
+    LoadResult result = decodeFile(path, options);
+    // However the decoder ended a read that was refused, the load was cancelled.
+    if (isCancelled(options))
+        return failed(path, LoadFailure::Cancelled);
+    if (result.stage != LoadStage::Failed)
+        result.stamp = stamp;
+    result.warnings = capture.messages;
     return result;
 }
 
