@@ -184,8 +184,9 @@ QImage toKeptSize(QImage image, const QSize &kept)
 }
 
 // The embedded preview, upright; null when there is none or it does not decode.
-// One that covers atMost is decoded at that size (scaled in the DCT).
-QImage rawPreview(RawDecode::RawFile &raw, const QSize &atMost)
+// One that covers atMost is decoded at that size (scaled in the DCT); a smaller one
+// only when wanted anyway.
+QImage rawPreview(RawDecode::RawFile &raw, const QSize &atMost, bool smallerWanted)
 {
     RawDecode::Preview preview;
     if (raw.preview(preview) != RawDecode::Failure::None)
@@ -200,6 +201,8 @@ QImage rawPreview(RawDecode::RawFile &raw, const QSize &atMost)
     const QSize upright = uprightSize(QSize(preview.width, preview.height), quarterTurned);
     if (atMost.isValid() && upright.width() >= atMost.width() && upright.height() >= atMost.height())
         reader.setScaledSize(uprightSize(atMost, quarterTurned));
+    else if (!smallerWanted)
+        return QImage();
     QImage image;
     if (!reader.read(&image))
         return QImage();
@@ -230,7 +233,7 @@ LoadResult loadRaw(const RawRequest &request, const Options &options, bool *notR
     // A preview at least as large as the kept size is the final picture; a smaller
     // one may still be worth showing while the develop runs.
     if (kept != full || request.wantPreview) {
-        const QImage preview = rawPreview(raw, kept != full ? kept : QSize());
+        const QImage preview = rawPreview(raw, kept != full ? kept : QSize(), request.wantPreview);
         if (isCancelled(options))
             return failed(path, LoadFailure::Cancelled);
         if (!preview.isNull() && kept != full && preview.width() >= kept.width() - 1

@@ -1,4 +1,5 @@
 #include "app/AppSetup.h"
+#include "viewer/ImageDecode.h"
 #include "viewer/ImageView.h"
 #include "viewer/ZoomModel.h"
 
@@ -48,6 +49,8 @@ private slots:
     void zoomSteps();
     void zoomButtonsScaleTheView();
     void fitBelowMinimum();
+    void keptSize_data();
+    void keptSize();
     void fitOrActual_data();
     void fitOrActual();
     void fitWithoutPicture();
@@ -112,6 +115,34 @@ void TestViewer::zoomSteps()
     QVERIFY2(std::abs(step.scaleBy - lastScaleBy) < 1e-9, qPrintable(QString::number(step.scaleBy, 'g', 17)));
     if (steps == 27)
         QCOMPARE(ZoomModel::percentText(factor), QStringLiteral("798%"));
+}
+
+void TestViewer::keptSize_data()
+{
+    QTest::addColumn<QSize>("picture");
+    QTest::addColumn<bool>("display");
+    QTest::addColumn<QSize>("kept");
+    QTest::addColumn<bool>("halfSizeCovers");
+    // A 1200 x 800 view.
+    QTest::newRow("smaller: all of it") << QSize(800, 600) << true << QSize(800, 600) << false;
+    QTest::newRow("6000x4000: fitted by height") << QSize(6000, 4000) << true << QSize(1200, 800) << true;
+    QTest::newRow("4000x3000: sides rounded up") << QSize(4000, 3000) << true << QSize(1067, 800) << true;
+    QTest::newRow("2000x1000: half is too small") << QSize(2000, 1000) << true << QSize(1200, 600) << false;
+    QTest::newRow("2400x1600: half is just enough") << QSize(2400, 1600) << true << QSize(1200, 800) << true;
+    QTest::newRow("equal to the view: fitted") << QSize(1200, 800) << true << QSize(1200, 800) << false;
+    QTest::newRow("full resolution asked") << QSize(6000, 4000) << false << QSize(6000, 4000) << false;
+}
+
+// How many pixels a load keeps, and when LibRaw's half-size develop is enough.
+void TestViewer::keptSize()
+{
+    QFETCH(QSize, picture);
+    QFETCH(bool, display);
+    QFETCH(QSize, kept);
+    QFETCH(bool, halfSizeCovers);
+    const auto resolution = display ? ImageDecode::Resolution::Display : ImageDecode::Resolution::Full;
+    QCOMPARE(ImageDecode::keptSize(picture, QSize(1200, 800), resolution), kept);
+    QCOMPARE(ImageDecode::halfSizeCovers(picture, kept), halfSizeCovers);
 }
 
 // The zoom is the real scale of the view's transform: a fitted picture reports its
