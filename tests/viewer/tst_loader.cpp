@@ -121,6 +121,7 @@ private slots:
     void animationPlaysItsLoopCount();
     void largePicturesDecodeAsTheReaderDoes_data();
     void largePicturesDecodeAsTheReaderDoes();
+    void downscaleInBands();
     void pictureMemory_data();
     void pictureMemory();
     void fileBytes();
@@ -787,6 +788,40 @@ void TestLoader::largePicturesDecodeAsTheReaderDoes()
     QCOMPARE(result.image.format(), expected.format());
     QCOMPARE(result.image.size(), expected.size());
     QVERIFY(result.image == expected);
+}
+
+// A large picture is filtered in two bands; the result is the one-pass filter's but
+// for a fraction of a row.
+void TestLoader::downscaleInBands()
+{
+    const QSize size(3000, 2000);
+    QVERIFY(qint64(size.width()) * size.height() >= ImageDecode::kMinBandedPixels);
+    QImage picture(size, QImage::Format_RGB32);
+    for (int y = 0; y < size.height(); ++y) {
+        auto *row = reinterpret_cast<QRgb *>(picture.scanLine(y));
+        for (int x = 0; x < size.width(); ++x)
+            row[x] = qRgb(x * 255 / size.width(), y * 255 / size.height(), (x / 50 + y / 50) % 2 ? 200 : 40);
+    }
+    const QSize target(1067, 711);
+    const QImage banded = ImageDecode::downscale(picture, target);
+    const QImage single = picture.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QCOMPARE(banded.size(), target);
+    QCOMPARE(banded.format(), single.format());
+    // Each band has its own ratio, so rows move by a fraction of a source row: at the
+    // 160-level edges of the blocks that is a few tens of levels, elsewhere nothing.
+    int worst = 0;
+    qint64 total = 0;
+    for (int y = 0; y < target.height(); ++y) {
+        for (int x = 0; x < target.width(); ++x) {
+            const QRgb a = banded.pixel(x, y), b = single.pixel(x, y);
+            const int d = qMax(qAbs(qRed(a) - qRed(b)), qMax(qAbs(qGreen(a) - qGreen(b)), qAbs(qBlue(a) - qBlue(b))));
+            worst = qMax(worst, d);
+            total += d;
+        }
+    }
+    QVERIFY2(worst < 64, qPrintable(QString::number(worst)));
+    const double mean = double(total) / (target.width() * target.height());
+    QVERIFY2(mean < 1.0, qPrintable(QString::number(mean)));
 }
 
 void TestLoader::pictureMemory_data()
