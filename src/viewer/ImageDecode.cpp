@@ -12,12 +12,10 @@
 #include <QFileInfo>
 #include <QIODevice>
 #include <QImageReader>
-#include <QThread>
 #include <QTransform>
 
 #include <cerrno>
 #include <cstring>
-#include <thread>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -354,38 +352,43 @@ bool previewUseful(const QSize &preview, const QSize &view)
     return preview.width() * 4 >= view.width() || preview.height() * 4 >= view.height();
 }
 
+namespace {
+
+// Each 2 x 2 block of 32-bit pixels (premultiplied or opaque) averaged into one; an
+// odd last row or column is left out. Four times cheaper per source pixel than Qt's
+// general area filter, which then only has the last step to take.
+QImage halved(const QImage &picture)
+{
+    QImage out(picture.width() / 2, picture.height() / 2, picture.format());
+    if (out.isNull())
+        return out;
+    for (int y = 0; y < out.height(); ++y) {
+        const auto *a = reinterpret_cast<const quint32 *>(picture.constScanLine(2 * y));
+        const auto *b = reinterpret_cast<const quint32 *>(picture.constScanLine(2 * y + 1));
+        auto *row = reinterpret_cast<quint32 *>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x) {
+            const quint32 p0 = a[2 * x], p1 = a[2 * x + 1], p2 = b[2 * x], p3 = b[2 * x + 1];
+            // Two channels at a time, 16 bits apart: four sums of 255 fit.
+            const quint32 rb = (p0 & 0xff00ff) + (p1 & 0xff00ff) + (p2 & 0xff00ff) + (p3 & 0xff00ff) + 0x20002;
+            const quint32 ag = ((p0 >> 8) & 0xff00ff) + ((p1 >> 8) & 0xff00ff) + ((p2 >> 8) & 0xff00ff)
+                               + ((p3 >> 8) & 0xff00ff) + 0x20002;
+            row[x] = ((rb >> 2) & 0xff00ff) | (((ag >> 2) & 0xff00ff) << 8);
+        }
+    }
+    return out;
+}
+
+} // namespace
+
 QImage downscale(const QImage &picture, const QSize &size)
 {
-    // Qt's smooth scaling averages every source pixel of an area when it shrinks.
-    const auto scaled = [](const QImage &from, const QSize &to) {
-        return from.scaled(to, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    };
-    // A large picture is filtered as two bands at once, top and bottom: the time it
-    // adds to a load before its final picture halves. Each band keeps its own ratio
-    // (rows move by less than a source row against one pass); the seam does not show.
-    const bool banded = picture.depth() == 32 && size.height() >= 64 && size.width() < picture.width()
-                        && size.height() < picture.height()
-                        && qint64(picture.width()) * picture.height() >= kMinBandedPixels
-                        && QThread::idealThreadCount() >= 2;
-    if (!banded)
-        return scaled(picture, size);
-    const int splitOut = size.height() / 2;
-    const int splitIn = int(qint64(splitOut) * picture.height() / size.height());
-    QImage result(size, picture.format());
-    if (result.isNull())
-        return scaled(picture, size);
-    const auto band = [&](int inTop, int inRows, int outTop, int outRows) {
-        // Views of the rows, no copies.
-        const QImage from(picture.constScanLine(inTop), picture.width(), inRows, picture.bytesPerLine(),
-                          picture.format());
-        const QImage part = scaled(from, QSize(size.width(), outRows));
-        for (int y = 0; y < outRows; ++y)
-            std::memcpy(result.scanLine(outTop + y), part.constScanLine(y), size_t(part.bytesPerLine()));
-    };
-    std::thread lower(band, splitIn, picture.height() - splitIn, splitOut, size.height() - splitOut);
-    band(0, splitIn, 0, splitOut);
-    lower.join();
-    return result;
+    // Qt's smooth scaling averages every source pixel of an area when it shrinks (on
+    // threads of its own for a large picture); halving first while the picture is
+    // still twice the size is the same average at a third less work.
+    QImage from = picture;
+    while (from.depth() == 32 && from.width() >= 2 * size.width() && from.height() >= 2 * size.height())
+        from = halved(from);
+    return from.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 QSize uprightSize(const QSize &stored, bool quarterTurned)

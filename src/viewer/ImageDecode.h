@@ -71,9 +71,6 @@ bool isAllowedFormat(const QByteArray &format);
 // view along one side.
 bool previewUseful(const QSize &preview, const QSize &view);
 
-// Pictures from this size on are filtered in two bands at once.
-constexpr qint64 kMinBandedPixels = 4LL * 1000 * 1000;
-
 // An area-averaged downscale of picture to size (a box filter: every source pixel
 // counts), for painting below 100% without aliasing.
 QImage downscale(const QImage &picture, const QSize &size);
