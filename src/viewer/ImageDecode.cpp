@@ -352,43 +352,11 @@ bool previewUseful(const QSize &preview, const QSize &view)
     return preview.width() * 4 >= view.width() || preview.height() * 4 >= view.height();
 }
 
-namespace {
-
-// Each 2 x 2 block of 32-bit pixels (premultiplied or opaque) averaged into one; an
-// odd last row or column is left out. Four times cheaper per source pixel than Qt's
-// general area filter, which then only has the last step to take.
-QImage halved(const QImage &picture)
-{
-    QImage out(picture.width() / 2, picture.height() / 2, picture.format());
-    if (out.isNull())
-        return out;
-    for (int y = 0; y < out.height(); ++y) {
-        const auto *a = reinterpret_cast<const quint32 *>(picture.constScanLine(2 * y));
-        const auto *b = reinterpret_cast<const quint32 *>(picture.constScanLine(2 * y + 1));
-        auto *row = reinterpret_cast<quint32 *>(out.scanLine(y));
-        for (int x = 0; x < out.width(); ++x) {
-            const quint32 p0 = a[2 * x], p1 = a[2 * x + 1], p2 = b[2 * x], p3 = b[2 * x + 1];
-            // Two channels at a time, 16 bits apart: four sums of 255 fit.
-            const quint32 rb = (p0 & 0xff00ff) + (p1 & 0xff00ff) + (p2 & 0xff00ff) + (p3 & 0xff00ff) + 0x20002;
-            const quint32 ag = ((p0 >> 8) & 0xff00ff) + ((p1 >> 8) & 0xff00ff) + ((p2 >> 8) & 0xff00ff)
-                               + ((p3 >> 8) & 0xff00ff) + 0x20002;
-            row[x] = ((rb >> 2) & 0xff00ff) | (((ag >> 2) & 0xff00ff) << 8);
-        }
-    }
-    return out;
-}
-
-} // namespace
-
 QImage downscale(const QImage &picture, const QSize &size)
 {
     // Qt's smooth scaling averages every source pixel of an area when it shrinks (on
-    // threads of its own for a large picture); halving first while the picture is
-    // still twice the size is the same average at a third less work.
-    QImage from = picture;
-    while (from.depth() == 32 && from.width() >= 2 * size.width() && from.height() >= 2 * size.height())
-        from = halved(from);
-    return from.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    // threads of its own for a large picture).
+    return picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
 QSize uprightSize(const QSize &stored, bool quarterTurned)

@@ -121,7 +121,6 @@ private slots:
     void animationPlaysItsLoopCount();
     void largePicturesDecodeAsTheReaderDoes_data();
     void largePicturesDecodeAsTheReaderDoes();
-    void downscaleHalvesFirst();
     void pictureMemory_data();
     void pictureMemory();
     void fileBytes();
@@ -788,39 +787,6 @@ void TestLoader::largePicturesDecodeAsTheReaderDoes()
     QCOMPARE(result.image.format(), expected.format());
     QCOMPARE(result.image.size(), expected.size());
     QVERIFY(result.image == expected);
-}
-
-// A picture more than twice the size is halved before Qt's area filter; the result is
-// the one-pass filter's but for a fraction of a source pixel.
-void TestLoader::downscaleHalvesFirst()
-{
-    const QSize size(3000, 2000);
-    QImage picture(size, QImage::Format_RGB32);
-    for (int y = 0; y < size.height(); ++y) {
-        auto *row = reinterpret_cast<QRgb *>(picture.scanLine(y));
-        for (int x = 0; x < size.width(); ++x)
-            row[x] = qRgb(x * 255 / size.width(), y * 255 / size.height(), (x / 50 + y / 50) % 2 ? 200 : 40);
-    }
-    const QSize target(1067, 711);
-    const QImage halvedFirst = ImageDecode::downscale(picture, target);
-    const QImage single = picture.scaled(target, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    QCOMPARE(halvedFirst.size(), target);
-    QCOMPARE(halvedFirst.format(), single.format());
-    // The areas differ by a fraction of a source pixel: at the 160-level edges of the
-    // blocks that is a few tens of levels, elsewhere nothing.
-    int worst = 0;
-    qint64 total = 0;
-    for (int y = 0; y < target.height(); ++y) {
-        for (int x = 0; x < target.width(); ++x) {
-            const QRgb a = halvedFirst.pixel(x, y), b = single.pixel(x, y);
-            const int d = qMax(qAbs(qRed(a) - qRed(b)), qMax(qAbs(qGreen(a) - qGreen(b)), qAbs(qBlue(a) - qBlue(b))));
-            worst = qMax(worst, d);
-            total += d;
-        }
-    }
-    QVERIFY2(worst < 64, qPrintable(QString::number(worst)));
-    const double mean = double(total) / (target.width() * target.height());
-    QVERIFY2(mean < 1.0, qPrintable(QString::number(mean)));
 }
 
 void TestLoader::pictureMemory_data()
