@@ -1,10 +1,11 @@
-// The loader's figures: pictures on screen before the full decode, ready neighbours,
-// RAW bursts and previews, the GUI thread's longest stall, memory while stepping,
-// and the sharpness of the fitted picture.
+// The loader's figures: the final fitted picture against a plain full decode, the
+// full resolution after a zoom, ready neighbours, RAW bursts, previews and fitted
+// develops, the GUI thread's longest stall, memory while stepping, and the
+// sharpness of the fitted picture.
 //
 //   bench_viewer_load CACHE_DIR MKDNG_PY [FIGURE...]
 //
-// Figures (default all): first-paint and full-res (one run gives both), step-ready,
+// Figures (default all): fit-final, fit-final-png, zoom-full, raw-fit, step-ready,
 // raw-burst, raw-preview, rss-steps, fit-sharpness; gui-stall sums up the stalls
 // seen while the others ran. The view is shown at the size it has in a maximised
 // viewer on a 1920 x 1080 screen, offscreen. Each measured action alternates with
@@ -15,7 +16,6 @@
 #include "viewer/ImageLoadTask.h"
 #include "viewer/ImageLoader.h"
 #include "viewer/PictureItem.h"
-#include "viewer/PictureMemory.h"
 #include "viewer/ImageView.h"
 
 #include <QApplication>
@@ -40,17 +40,15 @@ QByteArray readAll(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// sameMemory: into memory that may be backed by huge pages, as the loader decodes.
-double decodeFloor(const QByteArray &bytes, bool sameMemory = false)
+// The plain full decode of bytes in memory.
+double decodeFloor(const QByteArray &bytes, const QByteArray &format = "jpeg")
 {
     Stopwatch watch;
     QByteArray shared = bytes;
     QBuffer buffer(&shared);
     buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, "jpeg");
+    QImageReader reader(&buffer, format);
     QImage image;
-    if (sameMemory)
-        image = PictureMemory::image(reader.size(), reader.imageFormat());
     return reader.read(&image) ? watch.wallMs() : -1;
 }
 
@@ -86,64 +84,143 @@ QString dng(const QString &cache, const QString &mkdng, const QString &name, con
     return path;
 }
 
-// --- first-paint and full-res ---------------------------------------------------
+// --- fit-final, fit-final-png, zoom-full, raw-fit --------------------------------
 
-int firstPaint(ImageView &view, const QString &cache, int rounds)
+QString tinyPicture(const QString &cache)
 {
-    const QString photo = ViewerBench::aloneCopy(cache, ViewerBench::photoJpeg(cache));
-    const QString tiny = ViewerBench::aloneCopy(
+    return ViewerBench::aloneCopy(
         cache, ViewerBench::cachedPhoto(cache, QStringLiteral("tiny.png"), QSize(10, 10), false, "png", -1));
+}
+
+void printAgainstFloor(const QString &name, const Samples &ours, const Samples &floor, double target,
+                       const QString &what, const QString &floorWhat, const QString &pixels, int rounds)
+{
+    ViewerBench::Figure(name)
+        .add(QStringLiteral("value"), ours.wallMedian())
+        .add(QStringLiteral("unit"), QStringLiteral("ms"))
+        .add(QStringLiteral("baseline"), floor.wallMedian())
+        .add(QStringLiteral("ratio"), ours.wallMedian() / floor.wallMedian())
+        .add(QStringLiteral("target_ratio"), target)
+        .add(QStringLiteral("what"), what)
+        .add(QStringLiteral("baseline_what"), floorWhat)
+        .add(QStringLiteral("pixels"), pixels)
+        .add(QStringLiteral("runs"), rounds)
+        .print();
+}
+
+// From the load request to the final fitted picture on screen, against the plain
+// full decode of the same bytes.
+int fitFinal(ImageView &view, const QString &cache, int rounds, const QString &name, const QString &source,
+             const QByteArray &format, double target)
+{
+    const QString photo = source.isEmpty() ? QString() : ViewerBench::aloneCopy(cache, source);
+    const QString tiny = tinyPicture(cache);
     const QByteArray bytes = readAll(photo);
-    if (photo.isEmpty() || tiny.isEmpty() || decodeFloor(bytes) < 0)
+    if (photo.isEmpty() || tiny.isEmpty() || decodeFloor(bytes, format) < 0)
         return 1;
+    const QSize full = QImageReader(photo).size();
     ViewerBench::GuiStall stall;
-    Samples first, full;
+    Samples ours, floor;
     bool ok = true;
-    const auto open = [&](Samples &) {
+    const auto open = [&](Samples &into) {
         view.showImg(tiny);
         ok = settle(view) && ok;
         stall.start();
         Stopwatch watch;
         view.showImg(photo);
-        ok = ViewerBench::waitUntil([&] { return view.hasPicture(); }) && ok;
-        view.graphicsView()->viewport()->repaint();
-        first.add(watch);
         ok = ViewerBench::waitUntil([&] { return !view.isLoading(); }) && ok;
         view.graphicsView()->viewport()->repaint();
-        full.add(watch);
-        stalls[QStringLiteral("first-paint")].append(stall.stopMs());
-        busy[QStringLiteral("first-paint")].append(stall.busyMs());
-        ok = ok && view.pictureSize() == QSizeF(6000, 4000);
+        into.add(watch);
+        stalls[name].append(stall.stopMs());
+        busy[name].append(stall.busyMs());
+        ok = ok && view.pictureSize() == QSizeF(full);
     };
-    Samples floor, sameMemory;
-    const auto bare = [&](Samples *into, bool hugePages) {
-        return [&, into, hugePages](Samples &) {
-            const double ms = decodeFloor(bytes, hugePages);
-            ok = ms >= 0 && ok;
-            into->add(ms, 0);
-        };
+    const auto bare = [&](Samples &into) {
+        const double ms = decodeFloor(bytes, format);
+        ok = ms >= 0 && ok;
+        into.add(ms, 0);
     };
-    open(floor); // warm-up, not counted
-    first = full = Samples();
-    ViewerBench::alternate(rounds, {open, bare(&floor, false), bare(&sameMemory, true)});
+    Samples warmUp;
+    open(warmUp);
+    const auto samples = ViewerBench::alternate(rounds, {open, bare});
     if (!ok)
         return 1;
-    const auto print = [&](const QString &name, const Samples &ours, double target) {
-        ViewerBench::Figure(name)
-            .add(QStringLiteral("value"), ours.wallMedian())
-            .add(QStringLiteral("unit"), QStringLiteral("ms"))
-            .add(QStringLiteral("baseline"), floor.wallMedian())
-            .add(QStringLiteral("ratio"), ours.wallMedian() / floor.wallMedian())
-            .add(QStringLiteral("target_ratio"), target)
-            .add(QStringLiteral("baseline_what"), QStringLiteral("QImageReader full decode of the bytes in memory"))
-            .add(QStringLiteral("baseline_same_memory"), sameMemory.wallMedian())
-            .add(QStringLiteral("ratio_same_memory"), ours.wallMedian() / sameMemory.wallMedian())
-            .add(QStringLiteral("pixels"), QStringLiteral("6000x4000"))
-            .add(QStringLiteral("runs"), rounds)
-            .print();
+    printAgainstFloor(name, samples[0], samples[1], target,
+                      QStringLiteral("showImg to the final fitted picture painted"),
+                      QStringLiteral("QImageReader full decode of the bytes in memory"),
+                      QStringLiteral("%1x%2").arg(full.width()).arg(full.height()), rounds);
+    return 0;
+}
+
+// A fitted 24 MP JPEG zoomed to 100 %: until the full resolution is on screen.
+int zoomFull(ImageView &view, const QString &cache, int rounds)
+{
+    const QString photo = ViewerBench::aloneCopy(cache, ViewerBench::photoJpeg(cache));
+    const QByteArray bytes = readAll(photo);
+    if (photo.isEmpty() || decodeFloor(bytes) < 0)
+        return 1;
+    view.showImg(photo);
+    if (!settle(view))
+        return 1;
+    ViewerBench::GuiStall stall;
+    bool ok = true;
+    const auto zoom = [&](Samples &into) {
+        view.fitToScreen();
+        ok = settle(view) && ViewerBench::waitUntil([&] { return !view.pictureItem()->hasFull(); }) && ok;
+        stall.start();
+        Stopwatch watch;
+        view.toOrigin(true);
+        ok = ViewerBench::waitUntil([&] { return view.pictureItem()->hasFull(); }) && ok;
+        view.graphicsView()->viewport()->repaint();
+        into.add(watch);
+        stalls[QStringLiteral("zoom-full")].append(stall.stopMs());
+        busy[QStringLiteral("zoom-full")].append(stall.busyMs());
     };
-    print(QStringLiteral("first-paint"), first, 0.6);
-    print(QStringLiteral("full-res"), full, 1.15);
+    const auto bare = [&](Samples &into) {
+        const double ms = decodeFloor(bytes);
+        ok = ms >= 0 && ok;
+        into.add(ms, 0);
+    };
+    const auto samples = ViewerBench::alternate(rounds, {zoom, bare});
+    if (!ok)
+        return 1;
+    printAgainstFloor(QStringLiteral("zoom-full"), samples[0], samples[1], 1.15,
+                      QStringLiteral("100 % on a fitted picture to the full resolution painted"),
+                      QStringLiteral("QImageReader full decode of the bytes in memory"), QStringLiteral("6000x4000"),
+                      rounds);
+    return 0;
+}
+
+// A 24 MP DNG without preview: to the fitted picture, against the full develop.
+int rawFit(ImageView &view, const QString &cache, const QString &mkdng, int rounds)
+{
+    const QString source = dng(cache, mkdng, QStringLiteral("raw-6000x4000.dng"), QSize(6000, 4000));
+    const QString path = source.isEmpty() ? QString() : ViewerBench::aloneCopy(cache, source);
+    const QString tiny = tinyPicture(cache);
+    if (path.isEmpty())
+        return 1;
+    bool ok = true;
+    const auto show = [&](Samples &into) {
+        view.showImg(tiny);
+        ok = settle(view) && ok;
+        Stopwatch watch;
+        view.showImg(path);
+        ok = ViewerBench::waitUntil([&] { return !view.isLoading(); }) && ok;
+        view.graphicsView()->viewport()->repaint();
+        into.add(watch);
+        ok = ok && view.pictureSize() == QSizeF(6000, 4000);
+    };
+    const auto develop = [&](Samples &into) {
+        Stopwatch watch;
+        ok = !ImageLoadTask::decode(path).image.isNull() && ok;
+        into.add(watch);
+    };
+    const auto samples = ViewerBench::alternate(rounds, {show, develop});
+    if (!ok)
+        return 1;
+    printAgainstFloor(QStringLiteral("raw-fit"), samples[0], samples[1], 0.5,
+                      QStringLiteral("showImg of a DNG without preview to the fitted picture painted"),
+                      QStringLiteral("the full develop on this thread"), QStringLiteral("6000x4000"), rounds);
     return 0;
 }
 
@@ -357,7 +434,7 @@ int rssSteps(const QString &cache, int rounds)
     ViewerBench::Figure(QStringLiteral("rss-steps"))
         .add(QStringLiteral("value"), ViewerBench::median(peaks))
         .add(QStringLiteral("unit"), QStringLiteral("MB"))
-        .add(QStringLiteral("target"), 3 * pictureMB + 80)
+        .add(QStringLiteral("target"), 230)
         .add(QStringLiteral("picture"), pictureMB)
         .add(QStringLiteral("what"), QStringLiteral("peak RSS: 24 MP JPEG shown, two steps, neighbours preloaded"))
         .add(QStringLiteral("runs"), rounds)
@@ -440,7 +517,7 @@ int fitSharpness(ImageView &view, const QString &cache, int rounds)
         QImage bilinear(fitted, QImage::Format_RGB32);
         QPainter painter(&bilinear);
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        painter.drawImage(QRectF(QPointF(0, 0), QSizeF(fitted)), item->full().toImage());
+        painter.drawImage(QRectF(QPointF(0, 0), QSizeF(fitted)), QImage(path));
         painter.end();
         sampled.append(roughness(bilinear, inFitted));
         view.showImg(ViewerBench::aloneCopy(
@@ -489,8 +566,17 @@ int main(int argc, char *argv[])
         return 1;
     const int rounds = ViewerBench::runs(7);
     int status = 0;
-    if (want("first-paint") || want("full-res"))
-        status |= firstPaint(view, cache, rounds);
+    if (want("fit-final"))
+        status |= fitFinal(view, cache, rounds, QStringLiteral("fit-final"), ViewerBench::photoJpeg(cache), "jpeg", 0.6);
+    if (want("fit-final-png"))
+        status |= fitFinal(view, cache, rounds, QStringLiteral("fit-final-png"),
+                           ViewerBench::cachedPhoto(cache, QStringLiteral("photo-4000x3000-alpha.png"),
+                                                    QSize(4000, 3000), true, "png", -1),
+                           "png", 1.10);
+    if (want("zoom-full"))
+        status |= zoomFull(view, cache, rounds);
+    if (want("raw-fit"))
+        status |= rawFit(view, cache, mkdng, qMax(3, rounds / 2));
     if (want("step-ready"))
         status |= stepReady(view, cache, rounds * 2 + 1);
     if (want("raw-burst"))

@@ -2,8 +2,8 @@
 //
 //   bench_viewer_open CACHE_DIR
 //
-// Ours: ImageView::showImg(path) until the full picture is in the scene and the
-// view has painted it once (offscreen); the decode runs on the loader's threads and
+// Ours: ImageView::showImg(path) until the final fitted picture is in the scene and
+// the view has painted it once (offscreen); the decode runs on the loader's threads and
 // this thread waits in its event loop. Each file sits alone in a folder, so no
 // neighbour is preloaded meanwhile. Floor: QImageReader decoding the file's bytes,
 // already in memory, with the format named (no detection, no file access). Both run
@@ -32,6 +32,7 @@ struct Case
     QString name;
     QString path;
     QByteArray format;
+    double target; // ratio to the plain full decode
 };
 
 // The floor: the decoder alone on bytes already in memory.
@@ -79,17 +80,17 @@ int main(int argc, char *argv[])
     if (cache.isEmpty())
         return 2;
     const QVector<Case> cases = {
-        {QStringLiteral("open-jpeg"), ViewerBench::aloneCopy(cache, ViewerBench::photoJpeg(cache)), "jpeg"},
+        {QStringLiteral("open-jpeg"), ViewerBench::aloneCopy(cache, ViewerBench::photoJpeg(cache)), "jpeg", 0.6},
         {QStringLiteral("open-png"),
          ViewerBench::aloneCopy(cache,
                                 ViewerBench::cachedPhoto(cache, QStringLiteral("photo-4000x3000-alpha.png"),
                                                          QSize(4000, 3000), true, "png", -1)),
-         "png"},
+         "png", 1.10},
         {QStringLiteral("open-webp"),
          ViewerBench::aloneCopy(cache,
                                 ViewerBench::cachedPhoto(cache, QStringLiteral("photo-4000x3000.webp"),
                                                          QSize(4000, 3000), false, "webp", 90)),
-         "webp"},
+         "webp", 1.10},
     };
     const QString tiny = ViewerBench::aloneCopy(
         cache, ViewerBench::cachedPhoto(cache, QStringLiteral("tiny.png"), QSize(10, 10), false, "png", -1));
@@ -131,7 +132,7 @@ int main(int argc, char *argv[])
             .compare(samples[0], samples[1])
             .add(QStringLiteral("baseline_same_memory"), samples[2].wallMedian())
             .add(QStringLiteral("ratio_same_memory"), samples[0].wallMedian() / samples[2].wallMedian())
-            .add(QStringLiteral("target_ratio"), 1.15)
+            .add(QStringLiteral("target_ratio"), c.target)
             .add(QStringLiteral("pixels"), QStringLiteral("%1x%2").arg(decoded.width()).arg(decoded.height()))
             .add(QStringLiteral("bytes"), bytes.size())
             .add(QStringLiteral("runs"), rounds)

@@ -3,12 +3,14 @@
 #
 #   bench/viewer.sh [open] [step] [raw] [launch] [load]      (default: all five)
 #
-#   open    open-jpeg, open-png, open-webp: showImg() until painted, against the decoder
+#   open    open-jpeg, open-png, open-webp: showImg() until the final fitted picture is
+#           painted, against the plain full decode
 #   step    step-1000, step-10000, step-50000: nextImg() in folders of that many images
 #   raw     raw-24mp: the RAW load task against LibRaw's dcraw_emu
 #   launch  rss-jpeg and start: the real viewer showing a 6000 x 4000 JPEG
-#   load    first-paint, full-res, step-ready, raw-burst, raw-preview, rss-steps,
-#           fit-sharpness and gui-stall: the loader (bench_viewer_load.cpp)
+#   load    fit-final, fit-final-png, zoom-full, raw-fit, step-ready, raw-burst,
+#           raw-preview, rss-steps, fit-sharpness and gui-stall: the loader
+#           (bench_viewer_load.cpp)
 #
 # Environment: BENCH_RUNS (rounds per figure; each program has its own default),
 # BENCH_CACHE (generated inputs, kept between runs; default build/bench-cache),

@@ -5,11 +5,13 @@
 // What the viewer and its RAW decoder process (tools/rawdecoder) say to each other.
 // The viewer starts the decoder with a request on its command line:
 //
-//   RawDecoder --parent PID [--preview] [--develop none|half|full] -- RAW_FILE
+//   RawDecoder --parent PID [--preview] -- RAW_FILE
 //
 // and reads replies on fd kChannelFd, a SOCK_SEQPACKET socket: one Reply per
 // message, with a memfd holding the reply's bytes when it has any (passed as
-// SCM_RIGHTS). Pictures never cross the socket, only their memory.
+// SCM_RIGHTS). Pictures never cross the socket, only their memory. After the
+// header (and the preview, when asked) the decoder waits for one Command: the
+// viewer decides how to develop once it knows the size and has seen the preview.
 namespace RawChannel {
 
 constexpr int kChannelFd = 3;
@@ -20,6 +22,18 @@ enum class Kind : std::uint32_t {
     Preview, // the embedded JPEG (bytes in the memfd), or failure when it has none
     Picture, // the developed picture: width x height RGB32 rows of stride bytes
     Failed, // develop failed: failure and text
+};
+
+enum class Develop : std::uint32_t {
+    None,
+    Half, // half the size each way, no demosaicing
+    Full,
+};
+
+struct Command
+{
+    std::uint32_t magic = kMagic;
+    Develop develop = Develop::None;
 };
 
 struct Reply

@@ -146,11 +146,6 @@ Failure RawFile::open(const char *path)
     return Failure::None;
 }
 
-void RawFile::setHalfSize(bool half)
-{
-    raw->imgdata.params.half_size = half ? 1 : 0;
-}
-
 int RawFile::width() const
 {
     const libraw_image_sizes_t &sizes = raw->imgdata.sizes;
@@ -177,6 +172,11 @@ Failure RawFile::preview(Preview &out)
     out.quarterTurns = quarterTurns(raw->imgdata.sizes.flip);
     out.mirrored = mirrored(raw->imgdata.sizes.flip);
     return Failure::None;
+}
+
+void RawFile::setHalfSize(bool half)
+{
+    raw->imgdata.params.half_size = half ? 1 : 0;
 }
 
 Failure RawFile::process(const std::function<bool()> &cancelled)

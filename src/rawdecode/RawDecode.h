@@ -84,16 +84,17 @@ public:
     // refuses pictures beyond kMaxPixels.
     Failure open(const char *path);
 
-    // Develops at half the size each way (LibRaw's half_size: no demosaicing);
-    // set before develop().
-    void setHalfSize(bool half);
-
     // Picture size after develop (turned upright); valid after open().
     int width() const;
     int height() const;
 
     // The embedded JPEG preview, if the file has one.
     Failure preview(Preview &out);
+
+    // Develop at half the size on each side (LibRaw's half_size: each 2x2 block of
+    // the sensor becomes one pixel, no demosaicing): a quarter of the work, for a
+    // picture shown below half its size. Set before develop.
+    void setHalfSize(bool half);
 
     // Unpacks and develops with LibRaw's default processing. cancelled is asked at
     // every stage LibRaw reports; once it answers true the develop ends with

@@ -7,6 +7,7 @@
 #include "viewer/ViewerLog.h"
 #include "viewer/ZoomModel.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
@@ -70,6 +71,51 @@ bool isCancelled(const Options &options)
 {
     return options.cancelled && options.cancelled();
 }
+
+// libpng and libtiff print a failed read straight to stderr; these decoders report
+// through Qt's messages only (captured below), so only they are stopped mid-picture.
+// The others read to the end and their picture is dropped.
+bool stopsQuietly(const QByteArray &format)
+{
+    return format == "jpeg" || format == "webp" || format == "gif";
+}
+
+// What the decoders on this thread say (Qt's JPEG reader, libpng's warnings, the
+// plugins), kept for the result instead of printed. Our own categories pass.
+thread_local QStringList *captured = nullptr;
+QtMessageHandler passOn = nullptr;
+
+void captureMessage(QtMsgType type, const QMessageLogContext &context, const QString &text)
+{
+    if (captured && !(context.category && qstrncmp(context.category, "quorvane.", 9) == 0)) {
+        captured->append(text);
+        return;
+    }
+    passOn(type, context, text);
+}
+
+class MessageCapture
+{
+public:
+    MessageCapture()
+    {
+        static const bool installed = [] {
+            passOn = qInstallMessageHandler(captureMessage);
+            return true;
+        }();
+        Q_UNUSED(installed);
+        outer = captured;
+        captured = &messages;
+    }
+    ~MessageCapture() { captured = outer; }
+    MessageCapture(const MessageCapture &) = delete;
+    MessageCapture &operator=(const MessageCapture &) = delete;
+
+    QStringList messages;
+
+private:
+    QStringList *outer = nullptr;
+};
 
 // One format for painting: opaque pictures as RGB32, others premultiplied, so the
 // pixmap made from it on the GUI thread shares its pixels instead of converting.
@@ -160,39 +206,83 @@ qint64 exrPixels(const QByteArray &bytes)
     return -1;
 }
 
-// The picture a RAW file's embedded preview shows, upright.
-QImage previewImage(const RawClient::Preview &preview)
+LoadResult finished(const QString &path, QImage image, const QSize &full)
 {
-    const QImage image = QImage::fromData(preview.jpeg, "JPEG");
-    if (image.isNull())
-        return image;
-    const QImage upright = turned(image, preview.quarterTurns);
-    return preview.mirrored ? upright.mirrored(true, false) : upright;
+    LoadResult result;
+    result.path = path;
+    result.stage = LoadStage::Full;
+    result.image = std::move(image);
+    result.fullSize = full;
+    return result;
 }
 
-// The RAW path, in the decoder process: the embedded preview first when asked and
-// useful, then the develop. Sets *notRaw when LibRaw does not know the content (a
-// JPEG named .dng).
-LoadResult loadRaw(const QString &path, const Options &options, bool *notRaw)
+// A decoded picture brought to the kept size by one area-averaged filter.
+QImage toKeptSize(QImage image, const QSize &kept)
 {
-    RawClient::Request request;
-    request.path = path;
-    request.preview = options.fastFirst && options.deliver;
-    request.maxBytes = options.maxBytes;
+    return image.size() == kept ? image : paintable(downscale(image, kept));
+}
+
+// The embedded preview, upright; null when it does not decode. One that covers
+// atMost is decoded at that size (scaled in the DCT); a smaller one only when wanted
+// anyway.
+QImage rawPreview(const RawClient::Preview &preview, const QSize &atMost, bool smallerWanted)
+{
+    QBuffer buffer;
+    buffer.setData(preview.jpeg);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, "jpeg");
+    const bool quarterTurned = preview.quarterTurns % 2;
+    const QSize upright = uprightSize(preview.size, quarterTurned);
+    if (atMost.isValid() && upright.width() >= atMost.width() && upright.height() >= atMost.height())
+        reader.setScaledSize(uprightSize(atMost, quarterTurned));
+    else if (!smallerWanted)
+        return QImage();
+    QImage image;
+    if (!reader.read(&image))
+        return QImage();
+    const QImage standing = turned(image, preview.quarterTurns);
+    return paintable(preview.mirrored ? standing.mirrored(true, false) : standing);
+}
+
+} // namespace
+
+// In the decoder process (RawClient): the header first, then the preview when it may
+// serve, then the develop the kept size needs, if any.
+LoadResult loadRaw(const RawRequest &request, const Options &options, bool *notRaw)
+{
+    const QString &path = request.path;
+    QSize kept;
+    LoadResult served; // the preview, when it is the final picture
+    RawClient::Request ask;
+    ask.path = path;
+    // The preview is looked at when it may be the final picture or is wanted first.
+    ask.preview = request.resolution == Resolution::Display || request.wantPreview;
+    ask.maxBytes = options.maxBytes;
     const auto onPreview = [&](const RawClient::Preview &preview) {
-        if (!previewUseful(uprightSize(preview.size, preview.quarterTurns % 2), options.view))
-            return;
-        const QImage image = previewImage(preview);
+        kept = keptSize(preview.fullSize, request.view, request.resolution);
+        const bool reduced = kept != preview.fullSize;
+        const QImage image = rawPreview(preview, reduced ? kept : QSize(), request.wantPreview);
         if (image.isNull() || isCancelled(options))
             return;
-        LoadResult result;
-        result.path = path;
-        result.stage = LoadStage::Preview;
-        result.image = paintable(image);
-        result.fullSize = preview.fullSize;
-        options.deliver(result);
+        // A preview at least as large as the kept size is the final picture; a
+        // smaller one may still be worth showing while the develop runs.
+        if (reduced && image.width() >= kept.width() - 1 && image.height() >= kept.height() - 1) {
+            served = finished(path, toKeptSize(image, kept), preview.fullSize);
+            return;
+        }
+        if (request.wantPreview && options.deliver && previewUseful(image.size(), request.view)) {
+            LoadResult first = finished(path, image, preview.fullSize);
+            first.stage = LoadStage::Preview;
+            options.deliver(first);
+        }
     };
-    const RawClient::Result raw = RawClient::decode(request, options.cancelled, onPreview);
+    ask.develop = [&](const QSize &full) {
+        kept = keptSize(full, request.view, request.resolution);
+        if (served.stage == LoadStage::Full)
+            return RawClient::Develop::None;
+        return kept != full && halfSizeCovers(full, kept) ? RawClient::Develop::Half : RawClient::Develop::Full;
+    };
+    RawClient::Result raw = RawClient::decode(ask, options.cancelled, onPreview);
     if (raw.notRaw) {
         *notRaw = true;
         return failed(path, LoadFailure::NotImage);
@@ -201,13 +291,14 @@ LoadResult loadRaw(const QString &path, const Options &options, bool *notRaw)
         qCDebug(lcViewer) << "RAW file not decoded:" << path << raw.error;
         return failed(path, raw.failure);
     }
-    LoadResult result;
-    result.path = path;
-    result.stage = LoadStage::Full;
-    result.image = raw.picture;
-    result.fullSize = result.image.size();
-    return result;
+    if (served.stage == LoadStage::Full)
+        return served;
+    // A half-size develop of odd sides may be a pixel short of the kept size.
+    const QSize full = raw.fullSize;
+    return finished(path, toKeptSize(paintable(std::move(raw.picture)), kept), full);
 }
+
+namespace {
 
 // Reads a regular file whole, up to the cap. The descriptor is opened without
 // blocking and checked again, so a file swapped for a FIFO meanwhile cannot hang.
@@ -316,7 +407,8 @@ bool previewUseful(const QSize &preview, const QSize &view)
 
 QImage downscale(const QImage &picture, const QSize &size)
 {
-    // Qt's smooth scaling averages every source pixel of an area when it shrinks.
+    // Qt's smooth scaling averages every source pixel of an area when it shrinks (on
+    // threads of its own for a large picture).
     return picture.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
@@ -342,20 +434,29 @@ QSize uprightSize(const QSize &stored, bool quarterTurned)
     return quarterTurned ? stored.transposed() : stored;
 }
 
-LoadResult load(const QString &path, const Options &options)
+QSize keptSize(const QSize &full, const QSize &view, Resolution resolution)
+{
+    return resolution == Resolution::Full ? full : ZoomModel::fittedSize(full, view);
+}
+
+bool halfSizeCovers(const QSize &full, const QSize &kept)
+{
+    return full.width() / 2 >= kept.width() && full.height() / 2 >= kept.height();
+}
+
+namespace {
+
+LoadResult decodeFile(const QString &path, const Options &options)
 {
     if (isCancelled(options))
         return failed(path, LoadFailure::Cancelled);
-    const FileStamp stamp = FileStamp::of(path);
     LoadResult result;
 
     bool notRaw = !Formats::isRawSuffix(QFileInfo(path).suffix());
     if (!notRaw) {
-        result = loadRaw(path, options, &notRaw);
-        if (!notRaw) {
-            result.stamp = stamp;
+        result = loadRaw({path, options.view, options.resolution, options.firstPaint}, options, &notRaw);
+        if (!notRaw)
             return result;
-        }
     }
 
     PictureMemory::Bytes file;
@@ -375,7 +476,7 @@ LoadResult load(const QString &path, const Options &options)
         return failed(path, LoadFailure::NotImage);
     }
 
-    CancellableDevice device(bytes, options.cancelled);
+    CancellableDevice device(bytes, stopsQuietly(format) ? options.cancelled : std::function<bool()>());
     QImageReader reader(&device, format);
     reader.setAutoDetectImageFormat(false);
     reader.setAutoTransform(true);
@@ -389,7 +490,8 @@ LoadResult load(const QString &path, const Options &options)
     }
     const bool quarterTurned = reader.transformation() & QImageIOHandler::TransformationRotate90;
     const QSize full = uprightSize(stored, quarterTurned);
-    if (stored.isValid() && !fitsBudget(full, options))
+    const QSize kept = keptSize(full, options.view, options.resolution);
+    if (stored.isValid() && !fitsBudget(kept, options))
         return failed(path, LoadFailure::TooLarge);
 
     if (format == "png" && Apng::isAnimated(bytes)) {
@@ -398,79 +500,74 @@ LoadResult load(const QString &path, const Options &options)
         case Apng::Animation::Outcome::Cancelled: return failed(path, LoadFailure::Cancelled);
         case Apng::Animation::Outcome::TooLarge: return failed(path, LoadFailure::TooLarge);
         case Apng::Animation::Outcome::Ok:
-            result.path = path;
-            result.stage = LoadStage::Full;
-            result.image = animation.frames.constFirst().image;
-            result.fullSize = result.image.size();
+            result = finished(path, animation.frames.constFirst().image, animation.frames.constFirst().image.size());
             result.loopCount = animation.loopCount;
             result.framesCut = animation.cut;
             if (animation.frames.size() > 1)
                 result.frames = animation.frames;
-            result.stamp = stamp;
             return result;
         case Apng::Animation::Outcome::Broken:
             break; // the default picture, as any PNG reader shows it
         }
     }
-    if (reader.supportsAnimation() && reader.imageCount() != 1) {
-        result = loadAnimation(path, reader, full, options);
-        result.stamp = stamp;
-        return result;
-    }
+    if (reader.supportsAnimation() && reader.imageCount() != 1)
+        return loadAnimation(path, reader, full, options);
 
-    // JPEG scales in the DCT: the fitted picture costs about half a full decode, and
-    // runs beside it.
-    if (options.fastFirst && options.deliver && stored.isValid() && format == "jpeg"
-        && !ZoomModel::showsAtActualSize(QSizeF(full), options.view)) {
-        const QSize fitted = full.scaled(options.view, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
-        auto fast = [path, file, format, full, options, scaled = uprightSize(fitted, quarterTurned)] {
-            CancellableDevice device(file.view(), options.cancelled);
-            QImageReader reader(&device, format);
-            reader.setAutoDetectImageFormat(false);
-            reader.setAutoTransform(true);
-            reader.setScaledSize(scaled);
-            QImage image;
-            if (!reader.read(&image) || isCancelled(options))
-                return;
-            LoadResult preview;
-            preview.path = path;
-            preview.stage = LoadStage::Preview;
-            preview.image = paintable(std::move(image));
-            preview.fullSize = full;
-            options.deliver(preview);
-        };
-        if (options.spawn)
-            options.spawn(fast);
-        else
-            fast();
-    }
+    // JPEG scales in the DCT: the reader decodes at the scale that still covers the
+    // kept size and filters down once from there; that is the final picture.
+    const bool scaled = stored.isValid() && kept != full && format == "jpeg";
+    if (scaled)
+        reader.setScaledSize(uprightSize(kept, quarterTurned));
 
     // These readers decode into the picture they are given when its size and format
     // are right, and set every pixel.
     QImage image;
-    if (stored.isValid() && (format == "jpeg" || format == "png"))
+    if (stored.isValid() && !scaled && (format == "jpeg" || format == "png"))
         image = PictureMemory::image(stored, reader.imageFormat());
-    if (!reader.read(&image)) {
+    if (!reader.read(&image) || isCancelled(options)) {
         if (isCancelled(options))
             return failed(path, LoadFailure::Cancelled);
         qCDebug(lcViewer) << "cannot decode" << path << reader.errorString();
         return failed(path, LoadFailure::Corrupt);
     }
-    if (isCancelled(options))
-        return failed(path, LoadFailure::Cancelled);
     // A "successful" read of nothing (an empty SVG), or of a drawing Qt cannot
     // render, is no picture; one past the bounds is not kept.
     if (image.isNull() || ((format == "svg" || format == "svgz") && fullyTransparent(image))) {
         qCDebug(lcViewer) << "decoded nothing from" << path;
         return failed(path, LoadFailure::Corrupt);
     }
-    if (!withinBounds(qint64(image.width()) * image.height(), options))
+    if (qint64(image.width()) * image.height() > kMaxPixels
+        || !fitsBudget(keptSize(image.size(), options.view, options.resolution), options))
         return failed(path, LoadFailure::TooLarge);
-    result.path = path;
-    result.stage = LoadStage::Full;
-    result.image = paintable(std::move(image));
-    result.fullSize = result.image.size();
-    result.stamp = stamp;
+    image = paintable(std::move(image));
+    const QSize upright = scaled ? full : image.size();
+    if (kept == upright || scaled)
+        return finished(path, image, upright);
+    // No scaled decoding: the whole picture is the first paint, its level the final one.
+    if (options.firstPaint && options.deliver) {
+        LoadResult first = finished(path, image, upright);
+        first.stage = LoadStage::Preview;
+        options.deliver(first);
+    }
+    const QImage level = toKeptSize(std::move(image), keptSize(upright, options.view, options.resolution));
+    if (isCancelled(options))
+        return failed(path, LoadFailure::Cancelled);
+    return finished(path, level, upright);
+}
+
+} // namespace
+
+LoadResult load(const QString &path, const Options &options)
+{
+    const FileStamp stamp = FileStamp::of(path);
+    MessageCapture capture;
+    LoadResult result = decodeFile(path, options);
+    // However the decoder ended a read that was refused, the load was cancelled.
+    if (isCancelled(options))
+        return failed(path, LoadFailure::Cancelled);
+    if (result.stage != LoadStage::Failed)
+        result.stamp = stamp;
+    result.warnings = capture.messages;
     return result;
 }
 

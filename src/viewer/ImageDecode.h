@@ -23,20 +23,47 @@ constexpr qint64 kMaxFileBytes = 512LL * 1024 * 1024;
 constexpr qint64 kMaxAnimationBytes = 256LL * 1024 * 1024;
 constexpr int kMaxAnimationFrames = 5000;
 
-struct Options
-{
-    QSize view; // the view's size: a picture larger than it is first decoded fitted
-    bool fastFirst = false; // deliver a fitted decode or a RAW preview before the full picture
-    qint64 maxBytes = -1; // refuse pictures whose decoded pixels would take more (a preload's budget)
-    std::function<bool()> cancelled;
-    std::function<void(LoadResult)> deliver; // receives the fast first picture
-    // Runs a side job (the fitted decode) beside the full decode; inline when empty.
-    std::function<void(std::function<void()>)> spawn;
+// How many pixels a load keeps: the picture at the size the view fits it to, or all.
+enum class Resolution {
+    Display, // fitted to the view (JPEG and RAW decode scaled, others are filtered down once)
+    Full,
 };
 
-// The full picture (stage Full) or why not (stage Failed). Preview results go to
-// options.deliver first, possibly from the side job's thread.
+struct Options
+{
+    QSize view; // the view's size, which a Display load fits the picture to
+    Resolution resolution = Resolution::Full;
+    bool firstPaint = false; // deliver a first picture (a RAW preview, an unfiltered decode) before the final one
+    qint64 maxBytes = -1; // refuse pictures whose kept pixels would take more (a preload's budget)
+    std::function<bool()> cancelled;
+    std::function<void(LoadResult)> deliver; // receives the first picture
+};
+
+// The final picture (stage Full: the display level or the full resolution, as
+// asked) or why not (stage Failed). A first picture goes to options.deliver before.
+// What the decoders say goes into the result's warnings, never to the terminal, and
+// is dropped with a cancelled load.
 LoadResult load(const QString &path, const Options &options);
+
+// The one entry point for camera RAW files: what the loader wants of one.
+struct RawRequest
+{
+    QString path;
+    QSize view;
+    Resolution resolution = Resolution::Full;
+    bool wantPreview = false; // deliver the embedded preview first when it is worth showing
+};
+
+// The RAW path: the embedded preview when it covers the display size, else a develop
+// (at half size when that covers it). Sets *notRaw when LibRaw does not know the
+// content (a JPEG named .dng).
+LoadResult loadRaw(const RawRequest &request, const Options &options, bool *notRaw);
+
+// The size a load keeps of a picture of full (upright) size.
+QSize keptSize(const QSize &full, const QSize &view, Resolution resolution);
+
+// A half-size develop covers the kept size.
+bool halfSizeCovers(const QSize &full, const QSize &kept);
 
 // The Qt image formats the viewer decodes: those of its listed suffixes, camera RAW
 // aside (LibRaw does those), and never one whose plugin starts another program

@@ -1,12 +1,22 @@
 #include "viewer/ImageLoadTask.h"
 
-#include "viewer/ImageDecode.h"
+#include <sys/resource.h>
+#include <unistd.h>
 
-#include <QThreadPool>
+namespace {
 
-ImageLoadTask::ImageLoadTask(std::shared_ptr<State> shared, QThreadPool *threads)
+// A preload runs at the lowest priority the scheduler still gives time to (nice 19)
+// so it never slows the shown picture or the rest of the desktop; the thread is the
+// preload pool's own, so the setting stays with it.
+void lowestPriority()
+{
+    ::setpriority(PRIO_PROCESS, pid_t(::gettid()), 19);
+}
+
+} // namespace
+
+ImageLoadTask::ImageLoadTask(std::shared_ptr<State> shared)
     : state(std::move(shared))
-    , pool(threads)
 { }
 
 LoadResult ImageLoadTask::decode(const QString &path)
@@ -17,32 +27,29 @@ LoadResult ImageLoadTask::decode(const QString &path)
 void ImageLoadTask::run()
 {
     const std::shared_ptr<State> shared = state;
+    if (shared->kind == Kind::Preload)
+        lowestPriority();
     ImageDecode::Options options;
     options.view = shared->view;
-    options.fastFirst = shared->kind == Kind::Current;
+    options.resolution = shared->resolution;
+    options.firstPaint = shared->kind == Kind::Current;
     options.maxBytes = shared->maxBytes;
     options.cancelled = [shared] { return shared->cancelled.load(); };
     options.deliver = [shared](LoadResult result) {
         result.generation = shared->generation;
         shared->deliver(std::move(result));
     };
-    QThreadPool *threads = pool;
-    options.spawn = [shared, threads](std::function<void()> work) {
-        ++shared->running;
-        // Ahead of preloads, beside this decode; the load's last job reports its end.
-        threads->start(
-            [shared, work = std::move(work)] {
-                work();
-                if (--shared->running == 0)
-                    shared->ended();
-            },
-            2);
-    };
 
     LoadResult result = ImageDecode::load(shared->path, options);
     result.generation = shared->generation;
+    if (shared->cancelled) {
+        // Whatever a decoder that reads to the end made of it, it is not wanted.
+        result.stage = LoadStage::Failed;
+        result.failure = LoadFailure::Cancelled;
+        result.image = QImage();
+        result.frames.clear();
+    }
     shared->outcome = result.failure;
     shared->deliver(std::move(result));
-    if (--shared->running == 0)
-        shared->ended();
+    shared->ended();
 }

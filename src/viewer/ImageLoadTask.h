@@ -1,5 +1,6 @@
 #pragma once
 
+#include "viewer/ImageDecode.h"
 #include "viewer/LoadResult.h"
 
 #include <QRunnable>
@@ -10,45 +11,42 @@
 #include <functional>
 #include <memory>
 
-class QThreadPool;
-
-// One picture's load on a loader thread, any format. The loader owns the pool it
+// One picture's load on a loader thread, any format. The loader owns the pools it
 // runs on (never the global pool, which the batch uses) and can cancel it: a RAW
 // develop stops at LibRaw's next progress report, other decoders at their next read.
 class ImageLoadTask : public QRunnable
 {
 public:
     enum class Kind {
-        Current, // the picture to show: a fast first picture, then the full one
-        Preload, // a neighbour, into the cache only
+        Current, // the picture to show: a first paint where one comes early, then the final picture
+        Preload, // a neighbour at its display size, into the cache only, at the lowest priority
     };
 
-    // Shared by the jobs of one load and the loader. The loader sets the plain
-    // fields before the load starts; the atomics change while it runs.
+    // Shared by the loader and the job. The loader sets the plain fields before the
+    // load starts; the atomics change while it runs.
     struct State
     {
         QString path;
         Kind kind = Kind::Current;
+        ImageDecode::Resolution resolution = ImageDecode::Resolution::Display;
         QSize view;
         qint64 maxBytes = -1;
         std::atomic<quint64> generation{0};
         std::atomic<bool> cancelled{false};
-        std::atomic<int> running{0}; // jobs of this load still on a thread
         std::atomic<LoadFailure> outcome{LoadFailure::None};
-        bool fullArrived = false; // GUI thread only: a late fast picture is dropped
+        bool finalArrived = false; // GUI thread only: a late first paint is dropped
         // Called on the job's thread; the loader posts them to the GUI thread.
         std::function<void(LoadResult)> deliver;
         std::function<void()> ended; // after the load's last result
     };
 
-    ImageLoadTask(std::shared_ptr<State> state, QThreadPool *pool);
+    explicit ImageLoadTask(std::shared_ptr<State> state);
 
     void run() override;
 
-    // The whole decode on the calling thread, no fast first picture.
+    // The whole decode at full resolution on the calling thread, no first paint.
     static LoadResult decode(const QString &path);
 
 private:
     std::shared_ptr<State> state;
-    QThreadPool *pool;
 };

@@ -2,9 +2,9 @@
 
 #include "viewer/ImageDecode.h"
 #include "viewer/ViewerLog.h"
-#include "viewer/ZoomModel.h"
 
 #include <QFileInfo>
+#include <QThread>
 
 #include <malloc.h>
 
@@ -17,32 +17,44 @@ QString keyOf(const QString &path)
     return path.isEmpty() ? path : QFileInfo(path).absoluteFilePath();
 }
 
-enum Priority { PreloadPriority = 0, CurrentPriority = 1, LevelPriority = 3 };
+enum Priority { CurrentPriority = 1, FullPriority = 2, LevelPriority = 3 };
+
+// One neighbour at a time on a machine of up to four cores: the shown picture and
+// the rest of the desktop keep the others.
+int preloadThreads()
+{
+    return qMax(1, QThread::idealThreadCount() / 4);
+}
 
 } // namespace
 
 ImageLoader::ImageLoader(QObject *parent)
     : QObject(parent)
 {
-    // Decoded pictures are tens of megabytes and freed on other threads than they
-    // were made on; glibc would raise its mmap threshold after the first and keep
-    // later ones in per-thread arenas, holding the memory after the picture is gone.
+    // Decoded pictures are megabytes and freed on other threads than they were made
+    // on; glibc would raise its mmap threshold after the first and keep later ones in
+    // per-thread arenas, holding the memory after the picture is gone.
     static const bool mmapLarge = mallopt(M_MMAP_THRESHOLD, 1024 * 1024) == 1;
     Q_UNUSED(mmapLarge);
     qRegisterMetaType<LoadResult>();
     qRegisterMetaType<LoadFailure>();
     pool.setMaxThreadCount(kThreads);
+    preloadPool.setMaxThreadCount(preloadThreads());
 }
 
 ImageLoader::~ImageLoader()
 {
-    // Nothing may still run on the pool's threads and post to a dead loader.
-    if (inFlight)
-        inFlight->cancelled = true;
+    // Nothing may still run on the pools' threads and post to a dead loader.
+    for (const auto &state : {inFlight, fullLoad}) {
+        if (state)
+            state->cancelled = true;
+    }
     for (const auto &state : qAsConst(preloads))
         state->cancelled = true;
     pool.clear();
+    preloadPool.clear();
     pool.waitForDone();
+    preloadPool.waitForDone();
 }
 
 QThreadPool *ImageLoader::threadPool()
@@ -56,17 +68,17 @@ quint64 ImageLoader::generation() const
 }
 
 std::shared_ptr<ImageLoader::State> ImageLoader::start(const QString &path, const QSize &view, ImageLoadTask::Kind kind,
-                                                       qint64 maxBytes)
+                                                       ImageDecode::Resolution resolution, qint64 maxBytes)
 {
     auto state = std::make_shared<State>();
     state->path = path;
     state->kind = kind;
+    state->resolution = resolution;
     state->view = view;
     state->maxBytes = maxBytes;
-    state->running = 1;
     if (kind == ImageLoadTask::Kind::Current)
         state->generation = currentGeneration;
-    // Posted to this object, which outlives the pool's jobs (see the destructor).
+    // Posted to this object, which outlives the pools' jobs (see the destructor).
     std::weak_ptr<State> weak = state;
     state->deliver = [this, weak](LoadResult result) {
         QMetaObject::invokeMethod(
@@ -86,41 +98,38 @@ std::shared_ptr<ImageLoader::State> ImageLoader::start(const QString &path, cons
             },
             Qt::QueuedConnection);
     };
-    emit decodeStarted(path, kind == ImageLoadTask::Kind::Preload);
-    pool.start(new ImageLoadTask(state, &pool),
-               kind == ImageLoadTask::Kind::Current ? CurrentPriority : PreloadPriority);
+    const bool preload = kind == ImageLoadTask::Kind::Preload;
+    emit decodeStarted(path, preload);
+    if (preload)
+        preloadPool.start(new ImageLoadTask(state));
+    else
+        pool.start(new ImageLoadTask(state),
+                   resolution == ImageDecode::Resolution::Full ? FullPriority : CurrentPriority);
     return state;
 }
 
-void ImageLoader::cancelPreloadsExcept(const QString &path)
+void ImageLoader::leaveCurrent()
 {
-    for (const auto &state : qAsConst(preloads)) {
-        if (state->path != path)
-            state->cancelled = true;
-    }
+    ++currentGeneration;
+    pendingPath.clear();
+    if (fullLoad)
+        fullLoad->cancelled = true;
 }
 
 quint64 ImageLoader::request(const QString &path, const QSize &view)
 {
-    ++currentGeneration;
+    leaveCurrent();
     currentPath = path;
-    pendingPath.clear();
-    cancelPreloadsExcept(path);
+    currentView = view;
+    // A neighbour being preloaded runs at the lowest priority: it gives way to a
+    // load of its own.
+    for (const auto &state : qAsConst(preloads))
+        state->cancelled = true;
 
-    // Already decoding it: the load just takes the new generation.
-    if (inFlight && !inFlight->cancelled && inFlight->path == path) {
+    // Already decoding it for this view: the load just takes the new generation.
+    if (inFlight && !inFlight->cancelled && inFlight->path == path && inFlight->view == view) {
         inFlight->generation = currentGeneration;
         return currentGeneration;
-    }
-    // A neighbour being preloaded becomes the current load.
-    for (int i = 0; i < preloads.size(); ++i) {
-        if (preloads.at(i)->path == path && !preloads.at(i)->cancelled) {
-            if (inFlight)
-                inFlight->cancelled = true;
-            inFlight = preloads.takeAt(i);
-            inFlight->generation = currentGeneration;
-            return currentGeneration;
-        }
     }
     if (inFlight) {
         // Started once the load in flight has stopped.
@@ -129,18 +138,23 @@ quint64 ImageLoader::request(const QString &path, const QSize &view)
         pendingView = view;
         return currentGeneration;
     }
-    inFlight = start(path, view, ImageLoadTask::Kind::Current);
+    inFlight = start(path, view, ImageLoadTask::Kind::Current, ImageDecode::Resolution::Display);
     return currentGeneration;
+}
+
+void ImageLoader::requestFull(const QString &path)
+{
+    if (path != currentPath || (fullLoad && !fullLoad->cancelled))
+        return;
+    fullLoad = start(path, currentView, ImageLoadTask::Kind::Current, ImageDecode::Resolution::Full);
 }
 
 quint64 ImageLoader::takeCached(const QString &path)
 {
-    ++currentGeneration;
+    leaveCurrent();
     currentPath = path;
-    pendingPath.clear();
     if (inFlight)
         inFlight->cancelled = true;
-    cancelPreloadsExcept(path);
     return currentGeneration;
 }
 
@@ -149,22 +163,18 @@ const LoadResult *ImageLoader::cached(const QString &path)
     auto it = cache.find(keyOf(path));
     if (it == cache.end())
         return nullptr;
-    if (FileStamp::of(path) != it->picture.stamp) {
+    if (FileStamp::of(path) != it->stamp) {
         qCDebug(lcViewer) << "cached picture out of date:" << path;
+        release(it.value());
         cache.erase(it);
         return nullptr;
     }
-    return &it->picture;
-}
-
-QImage ImageLoader::cachedLevel(const QString &path) const
-{
-    return cache.value(keyOf(path)).level;
+    return &it.value();
 }
 
 bool ImageLoader::isBusy() const
 {
-    return inFlight || !preloads.isEmpty() || levelRunning || neighbourLevels > 0;
+    return inFlight || fullLoad || !preloads.isEmpty() || levelRunning;
 }
 
 int ImageLoader::cachedCount() const
@@ -175,15 +185,15 @@ int ImageLoader::cachedCount() const
 qint64 ImageLoader::cachedBytes() const
 {
     qint64 total = 0;
-    for (const Entry &entry : cache)
-        total += entry.picture.bytes() + entry.level.sizeInBytes();
+    for (const LoadResult &picture : cache)
+        total += picture.bytes();
     return total;
 }
 
-void ImageLoader::release(Entry entry)
+void ImageLoader::release(LoadResult picture)
 {
-    // Unmapping a picture's pages takes milliseconds; a pool thread does it.
-    pool.start([dropped = std::move(entry)]() mutable { dropped = Entry(); }, PreloadPriority);
+    // Unmapping a picture's pages takes milliseconds; a background thread does it.
+    preloadPool.start([dropped = std::move(picture)]() mutable { dropped = LoadResult(); });
 }
 
 void ImageLoader::trimTo(const QStringList &paths)
@@ -200,15 +210,15 @@ void ImageLoader::trimTo(const QStringList &paths)
 
 void ImageLoader::store(const LoadResult &result)
 {
-    if (result.stage != LoadStage::Full || !result.stamp.modified.isValid())
+    if (result.stage != LoadStage::Full || !result.stamp.isValid())
         return;
     const QString key = keyOf(result.path);
     const bool isCurrent = result.path == currentPath;
     if (!isCurrent && !keep.contains(key))
         return;
-    Entry entry;
-    entry.picture = result;
-    entry.picture.generation = 0;
+    LoadResult entry = result;
+    entry.generation = 0;
+    entry.warnings.clear();
     cache.insert(key, entry);
     // Over the bounds: pictures no longer kept go first, then the newcomer itself
     // unless it is the shown one.
@@ -228,30 +238,18 @@ void ImageLoader::store(const LoadResult &result)
 
 void ImageLoader::onResult(const std::shared_ptr<State> &state, LoadResult result)
 {
-    if (result.failure == LoadFailure::Cancelled || (result.stage == LoadStage::Preview && state->fullArrived))
+    if (result.failure == LoadFailure::Cancelled || (result.stage == LoadStage::Preview && state->finalArrived))
         return;
     if (result.stage != LoadStage::Preview)
-        state->fullArrived = true;
-    store(result);
-    // The load in flight for the current path is current, whatever generation it
-    // started with (an adopted preload, a repeated request).
-    if (state == inFlight && result.path == currentPath) {
+        state->finalArrived = true;
+    // Only display levels are kept; a full resolution stays with the view.
+    if (state->resolution == ImageDecode::Resolution::Display)
+        store(result);
+    // The current path's loads are current, whatever generation they started with
+    // (a repeated request).
+    if ((state == inFlight || state == fullLoad) && !state->cancelled && result.path == currentPath) {
         result.generation = currentGeneration;
         emit loaded(result);
-    } else if (result.stage == LoadStage::Full && cache.contains(keyOf(result.path))
-               && !ZoomModel::showsAtActualSize(QSizeF(result.fullSize), state->view)) {
-        // A preloaded neighbour also gets its fitted level, so a step to it is filtered at once.
-        const QSize size = result.fullSize.scaled(state->view, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
-        const QImage full = result.image;
-        const QString path = keyOf(result.path);
-        const FileStamp stamp = result.stamp;
-        ++neighbourLevels;
-        makeLevel(full, size, PreloadPriority, [this, path, stamp](const QImage &level) {
-            --neighbourLevels;
-            auto it = cache.find(path);
-            if (it != cache.end() && it->picture.stamp == stamp && it->level.isNull())
-                it->level = level;
-        });
     }
 }
 
@@ -261,13 +259,15 @@ void ImageLoader::onEnded(const std::shared_ptr<State> &state)
                       << int(state->outcome.load()) << "cached:" << cache.size();
     emit decodeEnded(state->path, state->outcome);
     preloads.removeOne(state);
+    if (state == fullLoad)
+        fullLoad.reset();
     if (state != inFlight)
         return;
     inFlight.reset();
     if (!pendingPath.isEmpty()) {
         const QString path = pendingPath;
         pendingPath.clear();
-        inFlight = start(path, pendingView, ImageLoadTask::Kind::Current);
+        inFlight = start(path, pendingView, ImageLoadTask::Kind::Current, ImageDecode::Resolution::Display);
     }
 }
 
@@ -277,6 +277,10 @@ void ImageLoader::preload(const QString &current, const QStringList &neighbours,
     for (const QString &path : QStringList{current} + neighbours)
         keep.append(keyOf(path));
     trimTo(keep);
+    for (const auto &state : qAsConst(preloads)) {
+        if (!keep.contains(keyOf(state->path)))
+            state->cancelled = true;
+    }
     for (const QString &path : neighbours) {
         if (path.isEmpty() || cached(path))
             continue;
@@ -288,39 +292,30 @@ void ImageLoader::preload(const QString &current, const QStringList &neighbours,
         const qint64 room = kCacheBytes - cachedBytes();
         if (room <= 0 || cache.size() >= kCachedPictures)
             continue;
-        preloads.append(start(path, view, ImageLoadTask::Kind::Preload, room));
+        preloads.append(start(path, view, ImageLoadTask::Kind::Preload, ImageDecode::Resolution::Display, room));
     }
 }
 
-void ImageLoader::prepareLevel(quint64 generation, const QImage &full, const QSize &size)
+void ImageLoader::prepareLevel(quint64 generation, const QImage &source, const QSize &size)
 {
     if (levelRunning && generation == levelGeneration && size == levelAsked)
         return; // already on its way
     levelGeneration = generation;
     levelAsked = size;
     levelRunning = true;
-    const QString path = keyOf(currentPath);
-    makeLevel(full, size, LevelPriority, [this, generation, path, size](const QImage &level) {
-        if (generation == levelGeneration && size == levelAsked)
-            levelRunning = false;
-        if (generation != currentGeneration)
-            return;
-        auto it = cache.find(path);
-        if (it != cache.end())
-            it->level = level;
-        emit levelReady(generation, level);
-    });
-}
-
-void ImageLoader::makeLevel(const QImage &full, const QSize &size, int priority,
-                            std::function<void(const QImage &)> done)
-{
     pool.start(
-        [this, full, size, done = std::move(done)] {
-            const QImage level = ImageDecode::downscale(full, size);
+        [this, source, size, generation] {
+            const QImage level = ImageDecode::downscale(source, size);
             // Posted to this object, which outlives the pool's jobs (see the destructor).
             QMetaObject::invokeMethod(
-                this, [done, level] { done(level); }, Qt::QueuedConnection);
+                this,
+                [this, generation, size, level] {
+                    if (generation == levelGeneration && size == levelAsked)
+                        levelRunning = false;
+                    if (generation == currentGeneration)
+                        emit levelReady(generation, level);
+                },
+                Qt::QueuedConnection);
         },
-        priority);
+        LevelPriority);
 }

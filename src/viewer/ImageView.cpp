@@ -2,6 +2,7 @@
 
 #include "formats/Formats.h"
 #include "viewer/FolderBrowser.h"
+#include "viewer/ImageLoadTask.h"
 #include "viewer/ImageLoader.h"
 #include "viewer/PictureItem.h"
 #include "viewer/ViewerLog.h"
@@ -55,6 +56,7 @@ ImageView::ImageView(QWidget *parent)
     , imageLoader(new ImageLoader(this))
     , animationTimer(new QTimer(this))
     , levelTimer(new QTimer(this))
+    , spinnerTimer(new QTimer(this))
 {
     centerShow->setAcceptedSuffixes(Formats::openSuffixes());
     connect(centerShow->centerWidget(), &DropTarget::clicked, this, &ImageView::addFile);
@@ -112,6 +114,9 @@ ImageView::ImageView(QWidget *parent)
     levelTimer->setSingleShot(true);
     levelTimer->setInterval(0);
     connect(levelTimer, &QTimer::timeout, this, &ImageView::prepareLevel);
+    spinnerTimer->setSingleShot(true);
+    spinnerTimer->setInterval(kSpinnerDelayMs);
+    connect(spinnerTimer, &QTimer::timeout, this, &ImageView::showSpinner);
 }
 
 // --- zoom ---------------------------------------------------------------
@@ -184,9 +189,8 @@ void ImageView::fitToScreen()
         emit notifyScale(1.0);
         return;
     }
-    view->fitInView(scene->sceneRect(), Qt::KeepAspectRatio);
-    zoomFactorValue = ZoomModel::fitFactor(picture, view->size());
     fit = Fit::Screen;
+    zoomFactorValue = fitView();
     scheduleLevel();
     qCDebug(lcViewer) << "oriWidth:" << picture.width() << ",sceneWidth:" << view->width()
                       << "oriHeight:" << picture.height() << ",sceneHeight:" << view->height();
@@ -206,24 +210,28 @@ bool ImageView::followsWindow() const
     return fit != Fit::None;
 }
 
+double ImageView::fitView()
+{
+    const QRectF rect = scene->sceneRect();
+    const QTransform t = view->transform();
+    // Quarter turns and one scale on both axes: the turn is the angle of a mapped unit.
+    const int degrees = qRound(qRadiansToDegrees(std::atan2(t.m12(), t.m11())));
+    const QTransform turn = QTransform().rotate(degrees);
+    const QSizeF turned = turn.mapRect(rect).size();
+    // The exact quotient, no margin: the zoom reports the real scale.
+    const double scale = fit == Fit::Load && ZoomModel::showsAtActualSize(turned, view->size())
+                             ? 1.0
+                             : ZoomModel::fitFactor(turned, view->size());
+    view->setTransform(QTransform(turn).scale(scale, scale));
+    view->centerOn(rect.center());
+    return scale;
+}
+
 void ImageView::refit()
 {
     if (fit == Fit::None || pictureSize().isEmpty())
         return;
-    const QRectF rect = scene->sceneRect();
-    const QTransform t = view->transform();
-    // Quarter turns and one scale on both axes: the scale is the length of a mapped unit.
-    const double scale = std::hypot(t.m11(), t.m12());
-    const QSizeF turned = t.mapRect(rect).size() / scale;
-    if (fit == Fit::Load && ZoomModel::showsAtActualSize(turned, view->size())) {
-        const int degrees = qRound(qRadiansToDegrees(std::atan2(t.m12(), t.m11())));
-        view->setTransform(QTransform().rotate(degrees));
-        view->centerOn(rect.center());
-        return;
-    }
-    view->fitInView(rect, Qt::KeepAspectRatio);
-    if (fit == Fit::Screen)
-        zoomFactorValue = ZoomModel::fitFactor(turned, view->size());
+    zoomFactorValue = fitView();
     scheduleLevel();
 }
 
@@ -310,14 +318,20 @@ QString ImageView::imgFilePath() const
 }
 QPixmap ImageView::currentPixmap() const
 {
-    if (!pixmapItem)
-        return QPixmap();
-    // Until the full picture is in, the fast first frame is what there is.
-    return pixmapItem->hasFull() ? pixmapItem->full() : pixmapItem->standIn();
+    // The most detailed picture held: the full one only while zoomed in.
+    return hasPicture() ? pixmapItem->best() : QPixmap();
+}
+QPixmap ImageView::fullResolutionPixmap() const
+{
+    if (!hasPicture() || pixmapItem->hasFull() || !frames.isEmpty())
+        return currentPixmap();
+    const LoadResult decoded = ImageLoadTask::decode(imgPath);
+    return decoded.isFullResolution() ? QPixmap::fromImage(decoded.image) : currentPixmap();
 }
 bool ImageView::hasPicture() const
 {
-    return pixmapItem != nullptr;
+    // A previous picture left on screen while the next loads is not the current one.
+    return pixmapItem && shownPath == imgPath;
 }
 bool ImageView::isLoading() const
 {
@@ -341,7 +355,7 @@ double ImageView::zoomFactor() const
 }
 QSizeF ImageView::pictureSize() const
 {
-    return pixmapItem ? QSizeF(pixmapItem->fullSize()) : QSizeF(0, 0);
+    return hasPicture() ? QSizeF(pixmapItem->fullSize()) : QSizeF(0, 0);
 }
 QPushButton *ImageView::leftArrowBtn() const
 {
@@ -432,31 +446,36 @@ void ImageView::showImg(const QString &path)
 void ImageView::showCurrentPicture()
 {
     emit setImgFilePath(imgPath);
-    stopAnimation();
     message->hide();
     failure = LoadFailure::None;
 
-    // A ready neighbour is on screen in this very frame.
+    // A ready neighbour is on screen in this very frame, if its level was made for
+    // a view of this size.
     if (const LoadResult *hit = imageLoader->cached(imgPath)) {
-        LoadResult ready = *hit;
-        const QImage level = imageLoader->cachedLevel(imgPath);
-        loadGeneration = imageLoader->takeCached(imgPath);
-        ready.generation = loadGeneration;
-        loadEnded = false;
-        removePicture();
-        onLoaded(ready);
-        if (!level.isNull() && pixmapItem)
-            pixmapItem->setLevel(QPixmap::fromImage(level));
-        return;
+        if (hit->image.width() >= ZoomModel::fittedSize(hit->fullSize, size()).width()) {
+            LoadResult ready = *hit;
+            loadGeneration = imageLoader->takeCached(imgPath);
+            ready.generation = loadGeneration;
+            loadEnded = false;
+            onLoaded(ready);
+            return;
+        }
     }
 
     // This widget's size: the graphics view fills it, but may not be laid out yet
     // when it has just replaced the drop area.
     loadGeneration = imageLoader->request(imgPath, size());
     loadEnded = false;
-    // The old picture goes now: stepping holds no more than the cache allows, and
-    // printing or fitting never sees the previous file.
-    removePicture();
+    // The shown picture stays until the next one has its first paint; the spinner
+    // comes when nothing new could be shown for a while.
+    if (!spinnerTimer->isActive() && loading->isHidden())
+        spinnerTimer->start();
+}
+
+void ImageView::showSpinner()
+{
+    if (loadEnded || (pixmapItem && shownPath == imgPath))
+        return;
     placeLabels();
     loading->show();
     loading->raise();
@@ -464,27 +483,37 @@ void ImageView::showCurrentPicture()
 
 void ImageView::onLoaded(const LoadResult &result)
 {
-    if (result.generation != loadGeneration || result.path != imgPath || loadEnded)
+    if (result.generation != loadGeneration || result.path != imgPath)
         return;
+    const bool current = pixmapItem && shownPath == imgPath;
     switch (result.stage) {
     case LoadStage::Preview:
-        if (pixmapItem)
-            return; // the fitted decode and the preview are alternatives; the first wins
+        if (current || loadEnded)
+            return; // first paints are alternatives; the first wins
         setPicture(result.fullSize);
-        pixmapItem->setStandIn(QPixmap::fromImage(result.image));
-        loading->hide();
+        if (result.isFullResolution())
+            pixmapItem->setFull(QPixmap::fromImage(result.image));
+        else
+            pixmapItem->setStandIn(QPixmap::fromImage(result.image));
         break;
     case LoadStage::Full: {
-        const QPixmap full = QPixmap::fromImage(result.image);
-        if (!pixmapItem || pixmapItem->fullSize() != result.fullSize) {
-            removePicture();
+        for (const QString &warning : result.warnings)
+            qCWarning(lcViewer).noquote() << result.path << warning;
+        if (!current || pixmapItem->fullSize() != result.fullSize)
             setPicture(result.fullSize);
-        }
         // Same item, same geometry: the swap does not move the picture.
-        pixmapItem->setFull(full);
+        if (result.isFullResolution()) {
+            pixmapItem->setFull(QPixmap::fromImage(result.image));
+        } else {
+            pixmapItem->setLevel(QPixmap::fromImage(result.image));
+            pixmapItem->setStandIn(QPixmap());
+        }
+        if (loadEnded) {
+            scheduleLevel(); // the full resolution of a zoomed picture
+            break;
+        }
         qCDebug(lcViewer) << "oriWidth:" << result.fullSize.width() << ",oriHeight:" << result.fullSize.height();
         loadEnded = true;
-        loading->hide();
         frames = result.frames;
         loopsLeft = result.loopCount;
         startAnimation();
@@ -498,13 +527,17 @@ void ImageView::onLoaded(const LoadResult &result)
         });
         break;
     }
-    case LoadStage::Failed: showFailure(result.failure); break;
+    case LoadStage::Failed:
+        if (!loadEnded)
+            showFailure(result.failure);
+        break;
     }
 }
 
 void ImageView::showFailure(LoadFailure why)
 {
     removePicture();
+    spinnerTimer->stop();
     failure = why;
     loadEnded = true;
     loading->hide();
@@ -537,6 +570,7 @@ void ImageView::removePicture()
 {
     stopAnimation();
     fit = Fit::None;
+    shownPath.clear();
     if (!pixmapItem)
         return;
     scene->removeItem(pixmapItem);
@@ -546,41 +580,62 @@ void ImageView::removePicture()
 
 void ImageView::setPicture(const QSize &fullSize)
 {
+    removePicture();
     pixmapItem = new PictureItem(fullSize);
+    shownPath = imgPath;
+    fullAsked = false;
     scene->setSceneRect(pixmapItem->boundingRect());
     scene->addItem(pixmapItem);
     // Every picture starts upright: the last picture's turns do not carry over.
     view->resetTransform();
-    view->fitInView(pixmapItem->boundingRect(), Qt::KeepAspectRatio);
-    zoomFactorValue = 1.0;
-    if (ZoomModel::showsAtActualSize(QSizeF(fullSize), view->size()))
-        view->resetTransform();
     fit = Fit::Load;
+    zoomFactorValue = fitView();
+    // Something new is on screen.
+    spinnerTimer->stop();
+    loading->hide();
 }
 
-// --- filtered levels and neighbours ---------------------------------------
+// --- held resolution, filtered levels and neighbours -------------------------
 
 void ImageView::scheduleLevel()
 {
-    if (pixmapItem && pixmapItem->hasFull())
+    if (hasPicture() && loadEnded)
         levelTimer->start();
 }
 
 void ImageView::prepareLevel()
 {
-    if (!pixmapItem || !pixmapItem->hasFull() || !frames.isEmpty())
+    if (!hasPicture() || !loadEnded || !frames.isEmpty())
         return;
     const double scale = PictureItem::scaleOf(view->transform());
-    if (pixmapItem->hasFilteredSourceFor(scale))
+    // Zoomed past what is held: the full resolution comes in the background, drawn
+    // scaled from the held picture until then.
+    if (!pixmapItem->hasFull() && scale > pixmapItem->heldScale() * 1.001) {
+        if (!fullAsked)
+            imageLoader->requestFull(imgPath);
+        fullAsked = true;
+        return;
+    }
+    // Back where the held level serves: the full resolution goes.
+    if (pixmapItem->hasFull() && fit != Fit::None && pixmapItem->level().width() < pixmapItem->fullSize().width()
+        && &pixmapItem->sourceFor(scale) == &pixmapItem->level()) {
+        pixmapItem->setFull(QPixmap());
+        fullAsked = false;
+        return;
+    }
+    // Levels come from the full resolution only: one made from the display level
+    // would take its place. Below the display level it is drawn smoothed.
+    if (!pixmapItem->hasFull() || pixmapItem->hasFilteredSourceFor(scale) || scale >= 0.999)
         return;
     const QSize full = pixmapItem->fullSize();
     const QSize size(qMax(1, qCeil(full.width() * scale)), qMax(1, qCeil(full.height() * scale)));
-    imageLoader->prepareLevel(loadGeneration, pixmapItem->full().toImage(), size);
+    // From the most detailed picture held.
+    imageLoader->prepareLevel(loadGeneration, pixmapItem->best().toImage(), size);
 }
 
 void ImageView::onLevelReady(quint64 generation, const QImage &level)
 {
-    if (generation != loadGeneration || !pixmapItem)
+    if (generation != loadGeneration || !hasPicture())
         return;
     pixmapItem->setLevel(QPixmap::fromImage(level));
     // Zoomed on while it was made: maybe another level is due.
@@ -589,7 +644,7 @@ void ImageView::onLevelReady(quint64 generation, const QImage &level)
 
 void ImageView::preloadNeighbours()
 {
-    imageLoader->preload(imgPath, FolderBrowser::neighbours(imgPath), view->size());
+    imageLoader->preload(imgPath, FolderBrowser::neighbours(imgPath), size());
 }
 
 // --- animation ------------------------------------------------------------

@@ -27,6 +27,9 @@ class ImageView : public QWidget
     Q_OBJECT
 
 public:
+    // Nothing new on screen for this long after a step: the spinner shows.
+    static constexpr int kSpinnerDelayMs = 300;
+
     explicit ImageView(QWidget *parent = nullptr);
 
     void zoomIn();
@@ -37,13 +40,17 @@ public:
 
     QString imgFilePath() const;
     QPixmap currentPixmap() const;
+    // The current picture at full resolution for printing: the held one, or decoded
+    // now (the view holds only the display level unless zoomed in).
+    QPixmap fullResolutionPixmap() const;
     void setImgPath(const QString &path);
     void showImg(const QString &path);
     bool nextImg();
     bool prevImg();
 
-    // A picture (or its fast first frame) is on screen: zoom, turns and printing
-    // have something to act on.
+    // The current file's picture (or its first paint) is on screen: zoom, turns and
+    // printing have something to act on. The previous file's picture, left on screen
+    // while this one loads, does not count.
     bool hasPicture() const;
     // The current file's load has not ended yet (no full picture, no failure).
     bool isLoading() const;
@@ -102,6 +109,9 @@ private:
     void updateArrows(int x);
     // Fits the picture again by the rule it was fitted with, keeping its turn.
     void refit();
+    // Fits the picture by the fit rule, keeping its turn; returns the scale.
+    double fitView();
+    void showSpinner();
     bool showNeighbour(int offset);
     void showGraphicsView();
     void onLoaded(const LoadResult &result);
@@ -130,6 +140,9 @@ private:
     int loopsLeft = 0;
     QTimer *animationTimer;
     QTimer *levelTimer;
+    QTimer *spinnerTimer;
+    QString shownPath; // the file the picture item shows
+    bool fullAsked = false; // the full resolution of the shown picture is on its way
     QLabel *message;
     double zoomFactorValue = 1.0;
     // How the shown picture was fitted: the load rule keeps small pictures at actual

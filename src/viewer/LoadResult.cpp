@@ -1,6 +1,8 @@
 #include "viewer/LoadResult.h"
 
-#include <QFileInfo>
+#include <QFile>
+
+#include <sys/stat.h>
 
 QString failureReason(LoadFailure failure)
 {
@@ -19,11 +21,12 @@ QString failureReason(LoadFailure failure)
 
 FileStamp FileStamp::of(const QString &path)
 {
-    const QFileInfo info(path);
     FileStamp stamp;
-    if (info.exists()) {
-        stamp.size = info.size();
-        stamp.modified = info.lastModified();
+    struct stat info;
+    if (::stat(QFile::encodeName(path).constData(), &info) == 0) {
+        stamp.size = info.st_size;
+        stamp.modifiedNs = qint64(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+        stamp.inode = info.st_ino;
     }
     return stamp;
 }

@@ -48,13 +48,25 @@ const QPixmap &PictureItem::sourceFor(double scale) const
     if (scale < 0.999) {
         if (serves(levelPixmap, scale))
             return levelPixmap;
-        // The fitted first decode or the RAW preview is itself filtered: better than
-        // sampling the full picture while the level is being made.
+        // A RAW preview is itself filtered: better than sampling the full picture
+        // while the level is being made.
         if (!standInPixmap.isNull() && scaleOfSource(standInPixmap) >= scale * 0.999
             && scaleOfSource(standInPixmap) <= scale * 2)
             return standInPixmap;
     }
-    return fullPixmap.isNull() ? standInPixmap : fullPixmap;
+    return best();
+}
+
+const QPixmap &PictureItem::best() const
+{
+    if (!fullPixmap.isNull())
+        return fullPixmap;
+    return levelPixmap.width() >= standInPixmap.width() ? levelPixmap : standInPixmap;
+}
+
+double PictureItem::heldScale() const
+{
+    return scaleOfSource(best());
 }
 
 void PictureItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *, QWidget *)

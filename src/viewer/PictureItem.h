@@ -4,9 +4,10 @@
 #include <QPixmap>
 
 // The shown picture in the scene, always as large as the full picture, whatever it
-// paints from: a stand-in (the fitted first decode or a RAW preview) until the full
-// picture arrives, then the full picture, or below 100% an area-averaged level made
-// near the shown scale. Swapping sources never moves or resizes the item.
+// paints from: a stand-in (a RAW preview) while the load goes on, an area-averaged
+// level made near the shown scale (the display level a load ends with is one), and
+// the full resolution only while it is held (zoomed in). Swapping sources never
+// moves or resizes the item.
 class PictureItem : public QGraphicsItem
 {
 public:
@@ -24,6 +25,10 @@ public:
     const QPixmap &full() const;
     const QPixmap &standIn() const;
     const QPixmap &level() const;
+    // The most detailed picture held: the full one, else the larger reduced one.
+    const QPixmap &best() const;
+    // How much of the full picture's size best() holds (1 for the full picture).
+    double heldScale() const;
 
     // The pixmap a paint at this scale uses.
     const QPixmap &sourceFor(double scale) const;

@@ -52,16 +52,6 @@ LoadFailure fromRaw(RawDecode::Failure failure)
     return LoadFailure::Corrupt;
 }
 
-QByteArray developArgument(Develop develop)
-{
-    switch (develop) {
-    case Develop::None: return QByteArrayLiteral("none");
-    case Develop::Half: return QByteArrayLiteral("half");
-    case Develop::Full: return QByteArrayLiteral("full");
-    }
-    return QByteArrayLiteral("full");
-}
-
 // A started decoder: killed with its group and reaped when this goes, whatever
 // state it is in.
 class Child
@@ -96,13 +86,12 @@ public:
 
         const QByteArray programBytes = QFile::encodeName(path);
         const QByteArray parent = QByteArray::number(qint64(::getpid()));
-        const QByteArray develop = developArgument(request.develop);
         const QByteArray file = QFile::encodeName(request.path);
         QVector<char *> argv{const_cast<char *>(programBytes.constData()), const_cast<char *>("--parent"),
                              const_cast<char *>(parent.constData())};
         if (request.preview)
             argv << const_cast<char *>("--preview");
-        argv << const_cast<char *>("--develop") << const_cast<char *>(develop.constData()) << const_cast<char *>("--")
+        argv << const_cast<char *>("--")
              << const_cast<char *>(file.constData()) << nullptr;
 
         // Its own process group, default signal handling, nothing blocked, the
@@ -133,6 +122,14 @@ public:
         }
         pid = started;
         return true;
+    }
+
+    bool tell(Develop develop)
+    {
+        const RawChannel::Command command{RawChannel::kMagic, develop};
+        ssize_t sent;
+        while ((sent = ::send(channel, &command, sizeof command, MSG_NOSIGNAL)) < 0 && errno == EINTR) { }
+        return sent == ssize_t(sizeof command);
     }
 
     enum class Wait { Reply, Ended, Cancelled };
@@ -276,6 +273,12 @@ bool fitsBudget(const QSize &size, qint64 maxBytes)
     return maxBytes < 0 || qint64(size.width()) * size.height() * 4 <= maxBytes;
 }
 
+// LibRaw's half-size develop takes every other row and column.
+QSize developedSize(const QSize &full, Develop develop)
+{
+    return develop == Develop::Half ? QSize((full.width() + 1) / 2, (full.height() + 1) / 2) : full;
+}
+
 } // namespace
 
 QString program()
@@ -302,9 +305,9 @@ Result decode(const Request &request, const std::function<bool()> &cancelled,
         result.error = QStringLiteral("the RAW decoder cannot be started");
         return result;
     }
-    const bool wantsPicture = request.develop != Develop::None;
     bool opened = false;
     bool previewDone = !request.preview;
+    bool told = false;
     for (;;) {
         Reply reply;
         int memory = -1;
@@ -332,10 +335,6 @@ Result decode(const Request &request, const std::function<bool()> &cancelled,
                 return result;
             }
             result.fullSize = QSize(reply.width, reply.height);
-            if (!fitsBudget(result.fullSize, request.maxBytes)) {
-                result.failure = LoadFailure::TooLarge;
-                return result;
-            }
             break;
         case Kind::Preview:
             if (opened)
@@ -356,8 +355,23 @@ Result decode(const Request &request, const std::function<bool()> &cancelled,
         }
         if (memory >= 0)
             ::close(memory);
-        if (reply.kind == Kind::Picture || reply.kind == Kind::Failed || (!wantsPicture && opened && previewDone))
+        if (reply.kind == Kind::Picture || reply.kind == Kind::Failed)
             return result;
+        if (opened && previewDone && !told) {
+            const Develop develop = request.develop ? request.develop(result.fullSize) : Develop::Full;
+            if (develop == Develop::None)
+                return result;
+            if (!fitsBudget(developedSize(result.fullSize, develop), request.maxBytes)) {
+                result.failure = LoadFailure::TooLarge;
+                return result;
+            }
+            told = true;
+            if (!child.tell(develop)) {
+                result.failure = LoadFailure::Corrupt;
+                result.error = child.ending();
+                return result;
+            }
+        }
     }
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "rawdecode/RawChannel.h"
 #include "viewer/LoadResult.h"
 
 #include <QByteArray>
@@ -17,17 +18,15 @@
 // shared memory. This is the one entry point; it blocks the calling loader thread.
 namespace RawClient {
 
-enum class Develop {
-    None, // the header (and the preview, if asked) only
-    Half, // half the size each way, no demosaicing
-    Full,
-};
+using Develop = RawChannel::Develop;
 
 struct Request
 {
     QString path;
     bool preview = false; // hand the embedded JPEG preview to onPreview before developing
-    Develop develop = Develop::Full;
+    // How to develop, asked once the upright full size is known and the preview (if
+    // asked) was handed over; a full develop when unset.
+    std::function<Develop(const QSize &fullSize)> develop;
     qint64 maxBytes = -1; // refuse a picture whose RGB32 pixels would take more
 };
 
@@ -47,7 +46,7 @@ struct Result
     LoadFailure failure = LoadFailure::None;
     bool notRaw = false; // LibRaw does not know the content (a JPEG named .dng)
     QSize fullSize; // upright, from the header
-    QImage picture; // RGB32, upright; null unless developed
+    QImage picture; // RGB32, upright; null unless developed (half the full size for Half)
     QString error; // why, in the decoder's words (debug lines)
 };
 

@@ -330,7 +330,7 @@ void ViewerWindow::onPrintBtnClicked(bool)
         return;
     auto *dialog = new PrintDialog(this);
     dialog->show();
-    dialog->setPixmap(imageView->currentPixmap());
+    dialog->setPixmap(imageView->fullResolutionPixmap());
 }
 
 void ViewerWindow::onSetScale(double scale)

@@ -37,6 +37,15 @@ double fitFactor(const QSizeF &picture, const QSize &view)
     return std::min(view.width() / picture.width(), view.height() / picture.height());
 }
 
+QSize fittedSize(const QSize &picture, const QSize &view)
+{
+    if (picture.isEmpty() || showsAtActualSize(QSizeF(picture), view))
+        return picture;
+    const double factor = fitFactor(QSizeF(picture), view);
+    return QSize(qBound(1, int(std::ceil(picture.width() * factor - 1e-6)), qMax(1, view.width())),
+                 qBound(1, int(std::ceil(picture.height() * factor - 1e-6)), qMax(1, view.height())));
+}
+
 QString percentText(double factor)
 {
     // Rounded to a tenth of a percent first: nine steps down and nine up land on

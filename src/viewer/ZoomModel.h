@@ -3,9 +3,10 @@
 #include <QSize>
 #include <QSizeF>
 
-// The viewer's zoom arithmetic. The zoom factor is bookkeeping beside the view's
-// transform: a load sets it to 1.0 even when the picture was fitted, so every step
-// is relative ("scale the view by scaleBy"), never an absolute transform.
+// The viewer's zoom arithmetic. The zoom factor is the real scale of the picture on
+// screen (1.0 = 100 %): a fitted picture reports its fitted scale. Steps multiply it
+// by kStep within kMin..kMax; a fit may lie below kMin (a huge picture), and steps
+// start from there.
 namespace ZoomModel {
 
 constexpr double kStep = 1.08;
@@ -31,6 +32,10 @@ bool showsAtActualSize(const QSizeF &picture, const QSize &view);
 // The zoom at which the picture fits the view keeping its aspect ratio; 1.0 for a
 // picture without pixels, which has no meaningful fit.
 double fitFactor(const QSizeF &picture, const QSize &view);
+
+// The size a picture is shown at when it follows the window: its own size when it
+// shows at actual size, else fitted (each side rounded up, never past the view).
+QSize fittedSize(const QSize &picture, const QSize &view);
 
 // The toast text for a zoom factor: whole percent, truncated toward zero after
 // rounding to the nearest tenth of a percent.

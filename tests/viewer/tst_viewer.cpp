@@ -1,4 +1,5 @@
 #include "app/AppSetup.h"
+#include "viewer/ImageDecode.h"
 #include "viewer/ImageView.h"
 #include "viewer/ZoomModel.h"
 
@@ -47,6 +48,9 @@ private slots:
     void zoomSteps_data();
     void zoomSteps();
     void zoomButtonsScaleTheView();
+    void fitBelowMinimum();
+    void keptSize_data();
+    void keptSize();
     void fitOrActual_data();
     void fitOrActual();
     void fitWithoutPicture();
@@ -75,19 +79,20 @@ void TestViewer::zoomSteps_data()
     QTest::addColumn<double>("expected");
     QTest::addColumn<double>("lastScaleBy");
 
-    const double at27 = std::pow(1.08, 27);
-    const double at29 = std::pow(1.08, -29);
-    QTest::newRow("27 up") << 1.0 << 27 << at27 << 1.08;
+    const double step = ZoomModel::kStep;
+    const double at27 = std::pow(step, 27);
+    const double at29 = std::pow(step, -29);
+    QTest::newRow("27 up") << 1.0 << 27 << at27 << step;
     QTest::newRow("28th up stops at 8") << 1.0 << 28 << 8.0 << 8.0 / at27;
     QTest::newRow("past 8 nothing") << 1.0 << 40 << 8.0 << 1.0;
-    QTest::newRow("29 down") << 1.0 << -29 << at29 << 1.0 / 1.08;
+    QTest::newRow("29 down") << 1.0 << -29 << at29 << 1.0 / step;
     QTest::newRow("30th down stops at 0.1") << 1.0 << -30 << 0.1 << 0.1 / at29;
     QTest::newRow("past 0.1 nothing") << 1.0 << -45 << 0.1 << 1.0;
     // A fit may leave the factor outside the bounds; steps start from there.
-    QTest::newRow("fitted below min, up") << 0.05 << 1 << 0.054 << 1.08;
+    QTest::newRow("fitted below min, up") << 0.05 << 1 << 0.05 * step << step;
     QTest::newRow("fitted below min, down") << 0.05 << -1 << 0.05 << 1.0;
     QTest::newRow("fitted above max, up") << 9.0 << 1 << 9.0 << 1.0;
-    QTest::newRow("fitted above max, down") << 9.0 << -1 << 9.0 / 1.08 << 1.0 / 1.08;
+    QTest::newRow("fitted above max, down") << 9.0 << -1 << 9.0 / step << 1.0 / step;
 }
 
 void TestViewer::zoomSteps()
@@ -112,29 +117,70 @@ void TestViewer::zoomSteps()
         QCOMPARE(ZoomModel::percentText(factor), QStringLiteral("798%"));
 }
 
-// The transform follows the bookkeeping: a fitted picture at zoomFactor 1.0 ends at
-// exactly 8 times its fitted scale.
+void TestViewer::keptSize_data()
+{
+    QTest::addColumn<QSize>("picture");
+    QTest::addColumn<bool>("display");
+    QTest::addColumn<QSize>("kept");
+    QTest::addColumn<bool>("halfSizeCovers");
+    // A 1200 x 800 view.
+    QTest::newRow("smaller: all of it") << QSize(800, 600) << true << QSize(800, 600) << false;
+    QTest::newRow("6000x4000: fitted by height") << QSize(6000, 4000) << true << QSize(1200, 800) << true;
+    QTest::newRow("4000x3000: sides rounded up") << QSize(4000, 3000) << true << QSize(1067, 800) << true;
+    QTest::newRow("2000x1000: half is too small") << QSize(2000, 1000) << true << QSize(1200, 600) << false;
+    QTest::newRow("2400x1600: half is just enough") << QSize(2400, 1600) << true << QSize(1200, 800) << true;
+    QTest::newRow("equal to the view: fitted") << QSize(1200, 800) << true << QSize(1200, 800) << false;
+    QTest::newRow("full resolution asked") << QSize(6000, 4000) << false << QSize(6000, 4000) << false;
+}
+
+// How many pixels a load keeps, and when LibRaw's half-size develop is enough.
+void TestViewer::keptSize()
+{
+    QFETCH(QSize, picture);
+    QFETCH(bool, display);
+    QFETCH(QSize, kept);
+    QFETCH(bool, halfSizeCovers);
+    const auto resolution = display ? ImageDecode::Resolution::Display : ImageDecode::Resolution::Full;
+    QCOMPARE(ImageDecode::keptSize(picture, QSize(1200, 800), resolution), kept);
+    QCOMPARE(ImageDecode::halfSizeCovers(picture, kept), halfSizeCovers);
+}
+
+// The zoom is the real scale of the view's transform: a fitted picture reports its
+// fitted scale, and the bounds are 10 % and 800 % of the picture's own size.
 void TestViewer::zoomButtonsScaleTheView()
 {
     ShownView shown;
     const QString path = tmp.filePath(QStringLiteral("zoom.png"));
     QVERIFY(Fixtures::writeImage(path, QSize(2400, 1600)));
     QVERIFY(shown.open(path));
-    QCOMPARE(shown.view.zoomFactor(), 1.0);
-    const double fitted = shown.view.graphicsView()->transform().m11();
-    QVERIFY(fitted < 0.6);
+    QCOMPARE(shown.view.zoomFactor(), 0.5);
+    QCOMPARE(shown.view.graphicsView()->transform().m11(), 0.5);
 
     shown.view.zoomIn();
-    QCOMPARE(shown.view.zoomFactor(), 1.08);
-    QCOMPARE(ZoomModel::percentText(shown.view.zoomFactor()), QStringLiteral("108%"));
-    for (int i = 0; i < 40; ++i)
+    QCOMPARE(shown.view.zoomFactor(), 0.5 * ZoomModel::kStep);
+    QCOMPARE(ZoomModel::percentText(shown.view.zoomFactor()), QStringLiteral("54%"));
+    for (int i = 0; i < 60; ++i)
         shown.view.zoomIn();
-    QCOMPARE(shown.view.zoomFactor(), 8.0);
-    QVERIFY(std::abs(shown.view.graphicsView()->transform().m11() - 8.0 * fitted) < 1e-9);
+    QCOMPARE(shown.view.zoomFactor(), ZoomModel::kMax);
+    QVERIFY(std::abs(shown.view.graphicsView()->transform().m11() - ZoomModel::kMax) < 1e-9);
     for (int i = 0; i < 80; ++i)
         shown.view.zoomOut();
-    QCOMPARE(shown.view.zoomFactor(), 0.1);
-    QVERIFY(std::abs(shown.view.graphicsView()->transform().m11() - 0.1 * fitted) < 1e-9);
+    QCOMPARE(shown.view.zoomFactor(), ZoomModel::kMin);
+    QVERIFY(std::abs(shown.view.graphicsView()->transform().m11() - ZoomModel::kMin) < 1e-9);
+}
+
+// A picture whose fit lies below 10 % is fitted there; a step down does nothing.
+void TestViewer::fitBelowMinimum()
+{
+    ShownView shown;
+    const QString path = tmp.filePath(QStringLiteral("wide.png"));
+    QVERIFY(Fixtures::writeImage(path, QSize(24000, 100)));
+    QVERIFY(shown.open(path));
+    QCOMPARE(shown.view.zoomFactor(), 0.05);
+    shown.view.zoomOut();
+    QCOMPARE(shown.view.zoomFactor(), 0.05);
+    shown.view.zoomIn();
+    QCOMPARE(shown.view.zoomFactor(), 0.05 * ZoomModel::kStep);
 }
 
 void TestViewer::fitOrActual_data()
@@ -159,15 +205,14 @@ void TestViewer::fitOrActual()
     QVERIFY(shown.open(path));
     QCOMPARE(shown.view.graphicsView()->size(), QSize(1200, 800));
     QCOMPARE(shown.view.pictureSize(), QSizeF(picture));
-    QCOMPARE(shown.view.zoomFactor(), 1.0);
+    const double fit = ZoomModel::fitFactor(QSizeF(picture), QSize(1200, 800));
+    QCOMPARE(shown.view.zoomFactor(), actual ? 1.0 : fit);
     const QTransform t = shown.view.graphicsView()->transform();
     if (actual) {
         QVERIFY(t.isIdentity());
     } else {
-        QVERIFY(t.m11() < 1.0);
-        const double fit = ZoomModel::fitFactor(QSizeF(picture), QSize(1200, 800));
-        // fitInView keeps a small margin, so the scale is at most the quotient.
-        QVERIFY(t.m11() <= fit && t.m11() > fit * 0.99);
+        QVERIFY(t.m11() <= 1.0);
+        QCOMPARE(t.m11(), fit); // the exact quotient: the zoom reports the real scale
     }
 
     // fitToScreen reports the fitted factor and sets it as the zoom.
@@ -192,7 +237,7 @@ void TestViewer::fitCoversTransparentEdges()
     QVERIFY(shown.open(path));
     QCOMPARE(shown.view.pictureSize(), QSizeF(2400, 1600));
     const double scale = shown.view.graphicsView()->transform().m11();
-    QVERIFY(scale <= 0.5 && scale > 0.5 * 0.99);
+    QCOMPARE(scale, 0.5);
 }
 
 void TestViewer::fitWithoutPicture()
@@ -210,7 +255,7 @@ void TestViewer::fitWithoutPicture()
     QCOMPARE(scale.count(), 1);
     QCOMPARE(scale.at(0).at(0).toDouble(), 1.0);
     QVERIFY(std::isfinite(shown.view.zoomFactor()));
-    QCOMPARE(shown.view.zoomFactor(), 1.08);
+    QCOMPARE(shown.view.zoomFactor(), ZoomModel::kStep);
     QCOMPARE(shown.view.graphicsView()->transform(), before);
 }
 
@@ -222,7 +267,7 @@ void TestViewer::rotateThenOrigin()
     QVERIFY(shown.open(path));
     shown.view.zoomIn();
     shown.view.rotateView(90);
-    QCOMPARE(shown.view.zoomFactor(), 1.08); // quarter turns keep the zoom
+    QCOMPARE(shown.view.zoomFactor(), 0.4 * ZoomModel::kStep); // quarter turns keep the zoom
     QVERIFY(std::abs(shown.view.graphicsView()->transform().m11()) < 1e-9);
 
     // A fit keeps the turn; only toOrigin clears it.
@@ -244,9 +289,11 @@ void TestViewer::wheelKeepsPointAndReports_data()
     QTest::addColumn<int>("buttonSteps"); // zoom before the wheel turn
     QTest::addColumn<int>("delta");
     QTest::addColumn<double>("reported");
-    QTest::newRow("forward") << 10 << 120 << std::pow(1.08, 11);
-    QTest::newRow("back") << 10 << -120 << std::pow(1.08, 9);
-    QTest::newRow("horizontal only zooms down") << 10 << 0 << std::pow(1.08, 9);
+    // The picture is fitted at two thirds.
+    const double fitted = 800.0 / 1200;
+    QTest::newRow("forward") << 10 << 120 << fitted * std::pow(ZoomModel::kStep, 11);
+    QTest::newRow("back") << 10 << -120 << fitted * std::pow(ZoomModel::kStep, 9);
+    QTest::newRow("horizontal only zooms down") << 10 << 0 << fitted * std::pow(ZoomModel::kStep, 9);
     QTest::newRow("at 8.0 still reports") << 40 << 120 << 8.0;
 }
 

@@ -290,17 +290,20 @@ void TestMainWidget::zoomButtonsAndToast()
     QVERIFY(waitLoaded(*window->view()));
     QCOMPARE(window->titleBar()->titleText(), QStringLiteral("a1.png"));
 
-    // Fitted, yet the zoom after a load is 1.0, so one step shows 108%.
+    // Fitted: the zoom is the real scale, and a step multiplies it.
+    const double fitted = window->view()->zoomFactor();
+    QCOMPARE(fitted, ZoomModel::fitFactor(window->view()->pictureSize(), window->view()->graphicsView()->size()));
+    QVERIFY(fitted < 1.0);
     window->footer()->biggerBtn()->click();
-    QCOMPARE(window->toast()->text(), QStringLiteral("108%"));
+    QCOMPARE(window->toast()->text(), ZoomModel::percentText(fitted * ZoomModel::kStep));
     QVERIFY(!window->toast()->isHidden());
     window->footer()->smallerBtn()->click();
     window->footer()->smallerBtn()->click();
-    QCOMPARE(window->toast()->text(), ZoomModel::percentText(1.0 / 1.08));
-    QCOMPARE(window->toast()->text(), QStringLiteral("92%"));
+    QCOMPARE(window->toast()->text(), ZoomModel::percentText(fitted / ZoomModel::kStep));
 
-    // Nine steps down and nine up come back to 100%, not 99%.
-    window->footer()->biggerBtn()->click();
+    // Nine steps down and nine up from 100% come back to 100%, not 99%.
+    window->view()->toOrigin(true);
+    QCOMPARE(window->toast()->text(), QStringLiteral("100%"));
     for (int i = 0; i < 9; ++i)
         window->footer()->smallerBtn()->click();
     for (int i = 0; i < 9; ++i)
@@ -479,7 +482,7 @@ void TestMainWidget::keys_data()
     QTest::addColumn<int>("key");
     QTest::addColumn<int>("modifiers");
     QTest::addColumn<QString>("shown"); // the file shown after the key
-    QTest::addColumn<QString>("toast"); // empty: none; "fit": the fitted zoom
+    QTest::addColumn<QString>("toast"); // empty: none; "fit": the fitted zoom, a step "up" or "down" from it
     QTest::addColumn<int>("turn");
     QTest::addColumn<int>("sizeMode");
 
@@ -505,11 +508,11 @@ void TestMainWidget::keys_data()
     QTest::newRow("End at the last") << p10 << int(Qt::Key_End) << none << p10 << last << 0 << 1;
     QTest::newRow("← at the first") << p1 << int(Qt::Key_Left) << none << p1 << first << 0 << 1;
     QTest::newRow("Home at the first") << p1 << int(Qt::Key_Home) << none << p1 << first << 0 << 1;
-    QTest::newRow("+ zooms in") << p2 << int(Qt::Key_Plus) << none << p2 << QStringLiteral("108%") << 0 << 1;
-    QTest::newRow("= zooms in") << p2 << int(Qt::Key_Equal) << none << p2 << QStringLiteral("108%") << 0 << 1;
-    QTest::newRow("keypad + zooms in") << p2 << int(Qt::Key_Plus) << pad << p2 << QStringLiteral("108%") << 0 << 1;
-    QTest::newRow("− zooms out") << p2 << int(Qt::Key_Minus) << none << p2 << QStringLiteral("92%") << 0 << 1;
-    QTest::newRow("keypad − zooms out") << p2 << int(Qt::Key_Minus) << pad << p2 << QStringLiteral("92%") << 0 << 1;
+    QTest::newRow("+ zooms in") << p2 << int(Qt::Key_Plus) << none << p2 << QStringLiteral("fit up") << 0 << 1;
+    QTest::newRow("= zooms in") << p2 << int(Qt::Key_Equal) << none << p2 << QStringLiteral("fit up") << 0 << 1;
+    QTest::newRow("keypad + zooms in") << p2 << int(Qt::Key_Plus) << pad << p2 << QStringLiteral("fit up") << 0 << 1;
+    QTest::newRow("− zooms out") << p2 << int(Qt::Key_Minus) << none << p2 << QStringLiteral("fit down") << 0 << 1;
+    QTest::newRow("keypad − zooms out") << p2 << int(Qt::Key_Minus) << pad << p2 << QStringLiteral("fit down") << 0 << 1;
     QTest::newRow("0 fits") << p2 << int(Qt::Key_0) << none << p2 << fit << 0 << 1;
     QTest::newRow("F fits") << p2 << int(Qt::Key_F) << none << p2 << fit << 0 << 1;
     QTest::newRow("1 actual size") << p2 << int(Qt::Key_1) << none << p2 << QStringLiteral("100%") << 0 << 2;
@@ -539,8 +542,14 @@ void TestMainWidget::keys()
     if (toast.isEmpty()) {
         QVERIFY(window->toast()->isHidden());
     } else {
-        if (toast == QLatin1String("fit"))
-            toast = ZoomModel::percentText(ZoomModel::fitFactor(view->pictureSize(), view->graphicsView()->size()));
+        if (toast.startsWith(QLatin1String("fit"))) {
+            double factor = ZoomModel::fitFactor(view->pictureSize(), view->graphicsView()->size());
+            if (toast.endsWith(QLatin1String("up")))
+                factor *= ZoomModel::kStep;
+            else if (toast.endsWith(QLatin1String("down")))
+                factor /= ZoomModel::kStep;
+            toast = ZoomModel::percentText(factor);
+        }
         QVERIFY(!window->toast()->isHidden());
         QCOMPARE(window->toast()->text(), toast);
     }
@@ -726,6 +735,7 @@ void TestMainWidget::turnRefits()
 void TestMainWidget::wheelThroughToast()
 {
     showKeyFile(QStringLiteral("p1.png"));
+    const double fitted = window->view()->zoomFactor();
     QTest::keyClick(window, Qt::Key_Plus);
     Toast *toast = window->toast();
     QVERIFY(toast->isVisible());
@@ -738,7 +748,7 @@ void TestMainWidget::wheelThroughToast()
     for (int notch = 0; notch < 10; ++notch)
         sendWheel(toast, toast->rect().center(), 120);
 
-    const double expected = std::pow(1.08, 11);
+    const double expected = fitted * std::pow(ZoomModel::kStep, 11);
     QVERIFY(std::abs(window->view()->zoomFactor() - expected) < 1e-9);
     QCOMPARE(toast->text(), ZoomModel::percentText(expected));
     const QPointF after = graphics->mapToScene(cursor);

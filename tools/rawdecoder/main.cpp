@@ -1,4 +1,4 @@
-// RawDecoder --parent PID [--preview] [--develop none|half|full] -- RAW_FILE
+// RawDecoder --parent PID [--preview] -- RAW_FILE
 //
 // The viewer's RAW decoder, a process of its own so that a fault in LibRaw's
 // parsers ends this process, not the viewer. It reads one file and hands back its
@@ -31,13 +31,10 @@ using RawChannel::Reply;
 constexpr rlim_t kCpuSeconds = 300;
 constexpr rlim_t kAddressSpace = rlim_t(8) << 30;
 
-enum class Develop { None, Half, Full };
-
 struct Request
 {
     long parent = 0;
     bool preview = false;
-    Develop develop = Develop::Full;
     const char *path = nullptr;
 };
 
@@ -49,16 +46,6 @@ bool parse(int argc, char **argv, Request &request)
             request.parent = std::strtol(argv[++i], nullptr, 10);
         } else if (arg == "--preview") {
             request.preview = true;
-        } else if (arg == "--develop" && i + 1 < argc) {
-            const std::string mode = argv[++i];
-            if (mode == "none")
-                request.develop = Develop::None;
-            else if (mode == "half")
-                request.develop = Develop::Half;
-            else if (mode == "full")
-                request.develop = Develop::Full;
-            else
-                return false;
         } else if (arg == "--" && i + 2 == argc) {
             request.path = argv[i + 1];
             return request.parent > 0;
@@ -232,8 +219,13 @@ int main(int argc, char **argv)
 
     if (request.preview)
         sendPreview(raw, previewMemory);
-    if (request.develop != Develop::None) {
-        raw.setHalfSize(request.develop == Develop::Half);
+    // The viewer's word on developing; a closed channel means it needs nothing more.
+    RawChannel::Command command;
+    ssize_t got;
+    while ((got = ::read(RawChannel::kChannelFd, &command, sizeof command)) < 0 && errno == EINTR) { }
+    if (got == ssize_t(sizeof command) && command.magic == RawChannel::kMagic
+        && command.develop != RawChannel::Develop::None) {
+        raw.setHalfSize(command.develop == RawChannel::Develop::Half);
         sendPicture(raw, pictureMemory);
     }
     // Nothing left to tidy: the viewer holds the memory now.
