@@ -41,8 +41,18 @@ QStringList convertArgs(const JobSettings &settings, const QString &input, const
     QStringList args{input};
     if (settings.qualityValue != -1)
         args << QStringLiteral("-quality") << QString::number(settings.qualityValue) + QLatin1Char('%');
-    if (endsWithAny(lowerInput, {"psd", "tif", "tiff"}))
+    const bool flatten = endsWithAny(lowerInput, {"psd", "tif", "tiff"});
+    if (flatten)
         args << QStringLiteral("-layers") << QStringLiteral("flatten");
+    // Compression keeps the pixels and the orientation tag as they are; every other
+    // operation works on the picture as shown, written upright (orientation 1), so
+    // sizes and turns mean what the user sees, and a format without the tag shows
+    // it right too. Animation frames are made whole first, each the picture's size.
+    if (settings.imgType != BatchOp::Compress) {
+        if (!flatten)
+            args << QStringLiteral("-coalesce");
+        args << QStringLiteral("-auto-orient");
+    }
     args << sizeArgs(settings.zoomWidth, settings.zoomHeight);
     if (!settings.rotateDegree.isEmpty())
         args << QStringLiteral("-rotate") << settings.rotateDegree;

@@ -58,23 +58,11 @@ QString outputSuffix(const JobSettings &settings, const QString &source)
     return BatchCatalogue::suffixForIndex(settings.formatIndex);
 }
 
-QString baseName(int imgType, const QString &source)
+QString baseName(const QString &source)
 {
     const QString name = fileName(source);
-    const int dot = imgType == BatchOp::Rotate ? name.indexOf(QLatin1Char('.')) : name.lastIndexOf(QLatin1Char('.'));
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
     return dot < 0 ? name : name.left(dot);
-}
-
-bool writesFrameFolder(int imgType, const QString &source)
-{
-    if (imgType != BatchOp::Convert)
-        return false;
-    const QString suffix = sourceSuffix(source);
-    for (const char *multiFrame : {"psd", "tif", "tiff", "webp", "gif"}) {
-        if (suffix == QLatin1String(multiFrame))
-            return true;
-    }
-    return false;
 }
 
 QString freeName(const QString &dir, const QString &stem, const QString &suffix, const ExistsFn &exists)
@@ -85,20 +73,16 @@ QString freeName(const QString &dir, const QString &stem, const QString &suffix,
     return path;
 }
 
-Target outputTarget(const JobSettings &settings, const QString &source, const QString &exportDir, int rowIndex,
-                    const QDateTime &now, const ExistsFn &exists)
+QString outputTarget(const JobSettings &settings, const QString &source, const QString &exportDir, int rowIndex,
+                     const QDateTime &now, const ExistsFn &exists)
 {
-    const QString base = baseName(settings.imgType, source);
-    const QString fmt = outputSuffix(settings, source);
     const QString stamp = timeStamp(now) + QString::number(rowIndex);
-    Target target;
-    if (writesFrameFolder(settings.imgType, source)) {
-        target.frameDir = withCollisionRule(exportDir, base, QString(), stamp, exists);
-        target.outputPath = joined(target.frameDir, base, fmt);
-    } else {
-        target.outputPath = withCollisionRule(exportDir, base, fmt, stamp, exists);
-    }
-    return target;
+    return withCollisionRule(exportDir, baseName(source), outputSuffix(settings, source), stamp, exists);
+}
+
+QString frameFolder(const QString &dir, const QString &base, const QString &stamp, const ExistsFn &exists)
+{
+    return withCollisionRule(dir, base, QString(), stamp, exists);
 }
 
 QString framePath(const QString &path, int n)
@@ -106,21 +90,6 @@ QString framePath(const QString &path, int n)
     const QString suffix = QFileInfo(path).suffix();
     const QString tail = suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix;
     return path.chopped(tail.size()) + QLatin1Char('-') + QString::number(n) + tail;
-}
-
-QString frameSetTarget(const QString &dir, const QString &base, const QString &fmt, const QList<int> &frames,
-                       const QString &stamp, const ExistsFn &exists)
-{
-    const auto taken = [&](const QString &path) {
-        if (exists(path))
-            return true;
-        for (const int n : frames) {
-            if (exists(framePath(path, n)))
-                return true;
-        }
-        return false;
-    };
-    return withCollisionRule(dir, base, fmt, stamp, taken);
 }
 
 QString rawIntermediateDir(const QString &tempDir, const QDateTime &now, const ExistsFn &exists)

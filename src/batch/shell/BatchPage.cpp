@@ -4,20 +4,23 @@
 #include "batch/engine/BatchJob.h"
 #include "batch/shell/BatchCenterWT.h"
 #include "batch/shell/BatchParamWT.h"
-#include "batch/shell/OutputFolderRow.h"
 #include "batch/shell/FileTable.h"
 #include "batch/shell/OperBtn.h"
 #include "batch/shell/OperBtnBar.h"
+#include "batch/shell/OutputFolderRow.h"
+#include "batch/shell/ReasonWords.h"
 #include "batch/shell/SubmitBtn.h"
 #include "batch/shell/ToolboxLog.h"
-#include "widgets/DropTarget.h"
-#include "widgets/DropArea.h"
+#include "formats/NaturalOrder.h"
 #include "widgets/DragAcceptance.h"
+#include "widgets/DropArea.h"
+#include "widgets/DropTarget.h"
 #include "widgets/MessageBox.h"
 #include "widgets/StyledBackground.h"
 #include "widgets/Toast.h"
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -71,13 +74,14 @@ void BatchPage::setupPage(BatchCenterWT *centre, const std::function<void()> &st
     connect(center->dropArea(), &DropArea::drapAndDrop, this, &BatchPage::onDragAndDrop);
 }
 
-void BatchPage::addRow(const QString &path)
+bool BatchPage::addRow(const QString &path)
 {
     const int row = center->addRow(path);
     if (row < 0)
-        return;
+        return false;
     connect(center->openDirButton(row), &QPushButton::clicked, this, &BatchPage::openItemDir);
     connect(center->deleteButton(row), &QPushButton::clicked, this, &BatchPage::deleteItem);
+    return true;
 }
 
 void BatchPage::addOneFile(const QString &path)
@@ -87,12 +91,52 @@ void BatchPage::addOneFile(const QString &path)
     addRow(path);
 }
 
-void BatchPage::addFolder(const QString &folder)
+AddReport BatchPage::addFiles(QStringList paths)
 {
-    for (const QString &path : BatchFiles::folderFiles(folder))
-        addRow(path);
+    NaturalOrder::sort(paths);
+    AddReport report;
+    for (const QString &path : qAsConst(paths)) {
+        if (addRow(path))
+            ++report.added;
+        else
+            ++report.unsupported;
+    }
+    return report;
+}
+
+AddReport BatchPage::addFolder(const QString &folder)
+{
+    const AddReport report = addFolderRows(folder);
     if (center->rowCount() > 0 && center->isEmptyViewShown())
         center->showTableView();
+    tellAdded(report);
+    return report;
+}
+
+AddReport BatchPage::addFolderRows(const QString &folder)
+{
+    AddReport report = addFiles(BatchFiles::folderFiles(folder));
+    report.folders = QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size();
+    return report;
+}
+
+void BatchPage::tellAdded(const AddReport &report)
+{
+    // Over the table when it is shown; without one (nothing was added) in a box.
+    if (center->isEmptyViewShown())
+        showMessage(report.notice());
+    else
+        notice->showToast(report.notice(), kEndNoticeMs);
+}
+
+QString BatchPage::runKey(const JobSettings &settings, const QString &exportDir)
+{
+    return QStringList{QString::number(settings.imgType),      QString::number(settings.formatIndex),
+                       QString::number(settings.qualityValue), QString::number(settings.zoomWidth),
+                       QString::number(settings.zoomHeight),   settings.rotateDegree,
+                       QString::number(settings.isFlop),       QString::number(settings.isFlip),
+                       QDir(exportDir).absolutePath()}
+        .join(QLatin1Char('\n'));
 }
 
 void BatchPage::setRowWarning(int row, const QString &text)
@@ -114,8 +158,7 @@ void BatchPage::addFile()
         return;
     if (center->isEmptyViewShown())
         center->showTableView();
-    for (const QString &path : dialog.selectedFiles())
-        addRow(path);
+    tellAdded(addFiles(dialog.selectedFiles()));
 }
 
 void BatchPage::addDir()
@@ -152,7 +195,11 @@ void BatchPage::openItemDir()
     const QString output = center->outputPath(row);
     if (output.isEmpty())
         return;
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(output).absolutePath()));
+    const QString folder = QFileInfo(output).absolutePath();
+    if (!QFileInfo(folder).isDir())
+        showMessage(QStringLiteral("输出文件夹已不存在：") + folder);
+    else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
+        showMessage(QStringLiteral("无法打开文件夹：") + folder);
 }
 
 void BatchPage::stopJob()
@@ -160,6 +207,7 @@ void BatchPage::stopJob()
     if (!runningJob)
         return;
     runningJob->stop();
+    tally.stopped = true;
     // Stopping takes a moment (the tools end, the rows report): once is enough.
     bar->stopBtn()->setEnabled(false);
 }
@@ -184,7 +232,10 @@ void BatchPage::done(QString exportFilePath, int rowIndex, bool isSuccess)
     }
     if (!center->hasRow(rowIndex))
         return;
-    center->setRowResult(rowIndex, exportFilePath);
+    if (isSuccess) {
+        center->setRowResult(rowIndex, exportFilePath);
+        center->setRowDoneKey(rowIndex, runningKey);
+    }
     resultArrived(rowIndex, exportFilePath, isSuccess);
     if (!isSuccess)
         setRowWarning(rowIndex, QStringLiteral("转换失败！"));
@@ -241,6 +292,8 @@ void BatchPage::onDragAndDrop(QList<QUrl> urls)
 {
     qCDebug(lcToolbox) << "on drag and drop event";
     center->showTableView();
+    QStringList files;
+    QStringList folders;
     for (const QUrl &url : qAsConst(urls)) {
         if (!url.isLocalFile())
             continue;
@@ -248,10 +301,15 @@ void BatchPage::onDragAndDrop(QList<QUrl> urls)
         qCDebug(lcToolbox) << "file Path is :" << path;
         const QFileInfo info(path);
         if (info.isFile())
-            addRow(path);
+            files << path;
         else if (info.isDir())
-            addFolder(path);
+            folders << path;
     }
+    AddReport report = addFiles(files);
+    NaturalOrder::sort(folders);
+    for (const QString &folder : qAsConst(folders))
+        report += addFolderRows(folder);
+    tellAdded(report);
 }
 
 bool BatchPage::canStart(const QString &emptyRequest)
@@ -264,30 +322,53 @@ bool BatchPage::canStart(const QString &emptyRequest)
         showMessage(QStringLiteral("请等待程序执行完成！"));
         return false;
     }
+    if (const QString problem = center->paramPanel() ? center->paramPanel()->fieldProblem() : QString();
+        !problem.isEmpty()) {
+        showMessage(problem);
+        return false;
+    }
     return true;
 }
 
 bool BatchPage::startJob(const JobSettings &settings, const QString &exportDir, EmptyListPolicy policy)
 {
-    // A re-run starts clean: nothing of the last run's outcome stays on a row.
-    QStringList paths;
-    for (int row = 0; row < center->rowCount(); ++row) {
-        resetRow(row);
-        paths << center->sourcePath(row);
-    }
+    // A start goes on where the last one ended: rows done with these very
+    // settings keep their result; all others (failed, cancelled, changed
+    // settings, output gone) start clean.
+    const QString key = runKey(settings, exportDir);
+    JobFiles files;
     QList<int> missing;
-    const JobFiles files = BatchFiles::jobFiles(paths, &missing);
+    int kept = 0;
+    for (int row = 0; row < center->rowCount(); ++row) {
+        const QString output = center->outputPath(row);
+        if (center->rowDoneKey(row) == key && !output.isEmpty() && QFileInfo::exists(output)) {
+            setRowWarning(row, QStringLiteral("已完成，未重复处理"));
+            ++kept;
+            continue;
+        }
+        resetRow(row);
+        const QString path = center->sourcePath(row);
+        if (QFileInfo::exists(path))
+            files.append({row, path});
+        else
+            missing.append(row);
+    }
     for (int row : qAsConst(missing))
         setRowWarning(row, QStringLiteral("原文件不存在！"));
+    if (kept > 0 && files.isEmpty() && missing.isEmpty()) {
+        showMessage(QStringLiteral("所有文件都已按当前设置处理完成"));
+        return false;
+    }
     if (files.isEmpty() && policy == SkipIfEmpty)
         return false;
 
     lastSettings = settings;
+    runningKey = key;
     auto *job = new BatchJob(settings, files, exportDir, this);
     runningJob = job;
     setJobRunning(true);
     tally = JobTally{};
-    tally.total = center->rowCount();
+    tally.total = files.size() + missing.size();
     tally.failed = missing.size();
     pendingNotice.clear();
     notice->toastHide();
@@ -302,7 +383,7 @@ bool BatchPage::startJob(const JobSettings &settings, const QString &exportDir, 
     });
     connect(job, &BatchJob::notifyParentFailure, this, [this, generation](const QString &reason, int rowIndex) {
         if (generation == tableGeneration)
-            center->setRowReason(rowIndex, reason);
+            center->setRowReason(rowIndex, ReasonWords::tooltip(reason));
     });
     connect(job, &BatchJob::notifyParentKeptOriginal, this, [this, generation](int rowIndex) {
         if (generation == tableGeneration)

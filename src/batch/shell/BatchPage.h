@@ -1,6 +1,7 @@
 #pragma once
 
 #include "batch/engine/BatchTypes.h"
+#include "batch/shell/AddReport.h"
 #include "batch/shell/JobTally.h"
 
 #include <QList>
@@ -70,11 +71,16 @@ public:
     Toast *endNotice() const { return notice; }
 
     // Adds one file when its suffix is accepted (exact test on the lower-cased suffix).
-    void addRow(const QString &path);
+    bool addRow(const QString &path);
     // A file handed over from outside: shows the table, then addRow().
     void addOneFile(const QString &path);
-    // What addDir() does with the chosen folder: its files, in name order ignoring case.
-    void addFolder(const QString &folder);
+    // Files chosen together: added in natural name order (the viewer's).
+    AddReport addFiles(QStringList paths);
+    // What addDir() does with the chosen folder: its files in natural name order;
+    // the folders in it are passed over. Says in the notice what it did.
+    AddReport addFolder(const QString &folder);
+    // A settings record as a start compares it with a row's last success.
+    static QString runKey(const JobSettings &settings, const QString &exportDir);
     void setRowWarning(int row, const QString &text);
 
 public slots:
@@ -92,10 +98,13 @@ protected:
     // Lays out bar and centre and makes the connections every page has.
     void setupPage(BatchCenterWT *centre, const std::function<void()> &startSlot);
 
-    // The refusals before a start: an empty table (emptyRequest) or a running job.
+    // The refusals before a start: an empty table (emptyRequest), a running job, or
+    // a number field whose text its rule refuses (the rule's message).
     bool canStart(const QString &emptyRequest);
-    // Sends the rows whose files still exist to a new job (the others are marked
-    // "原文件不存在！") and starts it. False when nothing was started.
+    // Sends the rows not yet done to a new job and starts it: a row that
+    // succeeded with the same settings and output folder, its output still there,
+    // is kept ("已完成，未重复处理"); rows whose files are gone are marked
+    // "原文件不存在！". False when nothing was started.
     bool startJob(const JobSettings &settings, const QString &exportDir, EmptyListPolicy policy = StartEvenIfEmpty);
 
     // A file's result has been stored in its row; the default logs the path.
@@ -117,6 +126,10 @@ protected:
 
 private:
     void setJobRunning(bool running);
+    // A folder's files as rows, and what was passed over, without a notice.
+    AddReport addFolderRows(const QString &folder);
+    // The page's notice says what an add did.
+    void tellAdded(const AddReport &report);
 
     // Where every row end of the running job arrives (generation: the table's at
     // the job's start, as startJob() captures it): counts the outcome for the
@@ -136,6 +149,7 @@ private:
     bool jobRunning = false;
     QPointer<BatchJob> runningJob;
     JobSettings lastSettings;
+    QString runningKey; // runKey() of the running job: what its successes are marked with
     JobTally tally;
     QString idleStartText; // the start button's text before the job
     Toast *notice = nullptr;

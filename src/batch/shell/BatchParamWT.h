@@ -27,6 +27,9 @@ public:
     QPushButton *settingTitle() const { return settingButton; }
 
     QString exportDir() const;
+    // The message of the first shown number field whose text its rule refuses;
+    // empty when every field may be read. A start refuses while there is one.
+    QString fieldProblem() const;
 
 protected:
     // A caption in column 0 and a field across columns 1-3.

@@ -13,8 +13,8 @@
 #include "batch/pages/rotate/RotateImgCenterWT.h"
 #include "batch/pages/rotate/RotateImgMainWT.h"
 #include "cli/BatchCommandLine.h"
+#include "widgets/NumberField.h"
 #include "widgets/StyledComboBox.h"
-#include "widgets/StyledLineEdit.h"
 
 #include <QApplication>
 #include <QDir>

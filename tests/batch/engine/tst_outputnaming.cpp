@@ -30,8 +30,8 @@ private slots:
     void reservationKeepsWorkersApart();
     void chooseTempDir_data();
     void chooseTempDir();
-    void frameSetTarget_data();
-    void frameSetTarget();
+    void frameFolder_data();
+    void frameFolder();
     void staleTempFolders();
     void sweepNeverFollowsLinks();
     void defaultExportDirFollowsHome();
@@ -64,48 +64,31 @@ void TestOutputNaming::outputTarget_data()
     QTest::addColumn<QString>("source");
     QTest::addColumn<QStringList>("exists");
     QTest::addColumn<QString>("output");
-    QTest::addColumn<QString>("frameDir");
 
     const int convert = BatchOp::Convert;
-    QTest::newRow("conversion cuts at the last dot") << convert << 2 << "/s/a.b.jpg" << QStringList() << "/o/a.b.png"
-                                                     << "";
-    QTest::newRow("rotation cuts at the first dot")
-        << int(BatchOp::Rotate) << kKeepFormat << "/s/a.b.jpg" << QStringList() << "/o/a.jpg"
-        << "";
+    const int rotate = BatchOp::Rotate;
+    QTest::newRow("conversion cuts at the last dot") << convert << 2 << "/s/a.b.jpg" << QStringList() << "/o/a.b.png";
+    QTest::newRow("rotation cuts at the last dot too")
+        << rotate << kKeepFormat << "/s/2024.06.01 beach.jpg" << QStringList() << "/o/2024.06.01 beach.jpg";
+    QTest::newRow("date-named photos stay apart") << rotate << kKeepFormat << "/s/holiday.2024.city.png"
+                                                  << QStringList{"/o/holiday.png"} << "/o/holiday.2024.city.png";
     QTest::newRow("rotation keeps the suffix, lower case")
-        << int(BatchOp::Rotate) << kKeepFormat << "/s/P.JPG" << QStringList() << "/o/P.jpg"
-        << "";
+        << rotate << kKeepFormat << "/s/P.JPG" << QStringList() << "/o/P.jpg";
     QTest::newRow("taken: time stamp and row")
-        << convert << 2 << "/s/x.jpg" << QStringList{"/o/x.png"} << "/o/x_081530124.png"
-        << "";
+        << convert << 2 << "/s/x.jpg" << QStringList{"/o/x.png"} << "/o/x_081530124.png";
     QTest::newRow("stamped name taken too: counted on")
         << convert << 2 << "/s/x.jpg" << QStringList{"/o/x.png", "/o/x_081530124.png", "/o/x_081530124_1.png"}
-        << "/o/x_081530124_2.png"
-        << "";
-    QTest::newRow("name without a dot") << convert << 0 << "/s/README" << QStringList() << "/o/README.jpg"
-                                        << "";
-    QTest::newRow("gif goes into its own folder")
-        << convert << 2 << "/s/anim.gif" << QStringList() << "/o/anim/anim.png"
-        << "/o/anim";
-    QTest::newRow("folder name taken") << convert << 2 << "/s/anim.gif" << QStringList{"/o/anim"}
-                                       << "/o/anim_081530124/anim.png"
-                                       << "/o/anim_081530124";
-    QTest::newRow("both folder names taken")
-        << convert << 2 << "/s/anim.gif" << QStringList{"/o/anim", "/o/anim_081530124"}
-        << "/o/anim_081530124_1/anim.png"
-        << "/o/anim_081530124_1";
-    QTest::newRow("multi-frame suffixes, any case") << convert << 0 << "/s/v.WebP" << QStringList() << "/o/v/v.jpg"
-                                                    << "/o/v";
-    QTest::newRow("psd") << convert << 2 << "/s/l.psd" << QStringList() << "/o/l/l.png"
-                         << "/o/l";
-    QTest::newRow("tiff") << convert << 2 << "/s/l.tiff" << QStringList() << "/o/l/l.png"
-                          << "/o/l";
-    QTest::newRow("rotating a tif: no folder")
-        << int(BatchOp::Rotate) << kKeepFormat << "/s/l.tif" << QStringList() << "/o/l.tif"
-        << "";
+        << "/o/x_081530124_2.png";
+    QTest::newRow("name without a dot") << convert << 0 << "/s/README" << QStringList() << "/o/README.jpg";
+    // One picture is one file beside the others, whatever the source's format;
+    // a folder comes only once several pictures were written (frameFolder).
+    QTest::newRow("gif") << convert << 2 << "/s/anim.gif" << QStringList() << "/o/anim.png";
+    QTest::newRow("webp, any case") << convert << 0 << "/s/v.WebP" << QStringList() << "/o/v.jpg";
+    QTest::newRow("tiff") << convert << 2 << "/s/l.tiff" << QStringList() << "/o/l.png";
+    QTest::newRow("a folder of the name does not matter")
+        << convert << 2 << "/s/l.psd" << QStringList{"/o/l"} << "/o/l.png";
     QTest::newRow("compression keeps the format")
-        << int(BatchOp::Compress) << kKeepFormat << "/s/c.d.PNG" << QStringList() << "/o/c.d.png"
-        << "";
+        << int(BatchOp::Compress) << kKeepFormat << "/s/c.d.PNG" << QStringList() << "/o/c.d.png";
 }
 
 void TestOutputNaming::outputTarget()
@@ -115,12 +98,9 @@ void TestOutputNaming::outputTarget()
     QFETCH(QString, source);
     QFETCH(QStringList, exists);
     QFETCH(QString, output);
-    QFETCH(QString, frameDir);
-    const OutputNaming::Target target = OutputNaming::outputTarget(jobOf(imgType, formatIndex), source,
-                                                                   QStringLiteral("/o"), 4, kNow, existing(exists));
-    QCOMPARE(target.outputPath, output);
-    QCOMPARE(target.frameDir, frameDir);
-    QCOMPARE(target.claimPath(), frameDir.isEmpty() ? output : frameDir);
+    QCOMPARE(OutputNaming::outputTarget(jobOf(imgType, formatIndex), source, QStringLiteral("/o"), 4, kNow,
+                                        existing(exists)),
+             output);
 }
 
 void TestOutputNaming::outputSuffix_data()
@@ -188,7 +168,7 @@ void TestOutputNaming::reservationKeepsWorkersApart()
     for (int i = 0; i < 8; ++i) {
         threads.emplace_back([&, i] {
             picked[size_t(i)] = holders[size_t(i)]->claim([&](const OutputNaming::ExistsFn &exists) {
-                return OutputNaming::outputTarget(s, "/s/x.jpg", dir.path(), 4, kNow, exists).outputPath;
+                return OutputNaming::outputTarget(s, "/s/x.jpg", dir.path(), 4, kNow, exists);
             });
         });
     }
@@ -203,7 +183,7 @@ void TestOutputNaming::reservationKeepsWorkersApart()
     holders.clear();
     NameReservation again;
     QCOMPARE(again.claim([&](const OutputNaming::ExistsFn &exists) {
-        return OutputNaming::outputTarget(s, "/s/x.jpg", dir.path(), 4, kNow, exists).outputPath;
+        return OutputNaming::outputTarget(s, "/s/x.jpg", dir.path(), 4, kNow, exists);
     }),
              dir.filePath("x_081530124.png"));
 }
@@ -233,25 +213,21 @@ void TestOutputNaming::chooseTempDir()
     QCOMPARE(chosen, inApp ? app.filePath("temp") : QStringLiteral("/cache/quorvane/temp"));
 }
 
-void TestOutputNaming::frameSetTarget_data()
+void TestOutputNaming::frameFolder_data()
 {
     QTest::addColumn<QStringList>("exists");
-    QTest::addColumn<QString>("first"); // the first picture's path
-    QTest::newRow("all free") << QStringList() << "/o/x-0.jpg";
-    QTest::newRow("the plain name taken") << QStringList{"/o/x.jpg"} << "/o/x_081530124-0.jpg";
-    QTest::newRow("one picture's name taken") << QStringList{"/o/x-2.jpg"} << "/o/x_081530124-0.jpg";
-    QTest::newRow("stamped set taken too: counted on")
-        << QStringList{"/o/x-0.jpg", "/o/x_081530124-1.jpg"} << "/o/x_081530124_1-0.jpg";
-    QTest::newRow("a fourth picture's name does not matter") << QStringList{"/o/x-3.jpg"} << "/o/x-0.jpg";
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("free") << QStringList() << "/o/x";
+    QTest::newRow("a file x.jpg does not matter") << QStringList{"/o/x.jpg"} << "/o/x";
+    QTest::newRow("taken") << QStringList{"/o/x"} << "/o/x_081530124";
+    QTest::newRow("stamped name taken too: counted on") << QStringList{"/o/x", "/o/x_081530124"} << "/o/x_081530124_1";
 }
 
-void TestOutputNaming::frameSetTarget()
+void TestOutputNaming::frameFolder()
 {
     QFETCH(QStringList, exists);
-    QFETCH(QString, first);
-    const QString path = OutputNaming::frameSetTarget("/o", "x", "jpg", {0, 1, 2}, "081530124",
-                                                      [&](const QString &p) { return exists.contains(p); });
-    QCOMPARE(OutputNaming::framePath(path, 0), first);
+    QFETCH(QString, folder);
+    QCOMPARE(OutputNaming::frameFolder("/o", "x", "081530124", existing(exists)), folder);
 }
 
 void TestOutputNaming::staleTempFolders()

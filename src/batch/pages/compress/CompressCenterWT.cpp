@@ -3,6 +3,7 @@
 #include "batch/engine/BatchCatalogue.h"
 #include "batch/pages/compress/CompressParamWT.h"
 #include "batch/shell/FileTable.h"
+#include "batch/shell/SizeText.h"
 #include "widgets/DropArea.h"
 #include "widgets/UiProfile.h"
 
@@ -35,7 +36,7 @@ CompressCenterWT::CompressCenterWT(QWidget *parent)
 void CompressCenterWT::setCompressedSize(int row, const QString &path)
 {
     // QFileInfo gives 0 for a missing file, which is what a failed row shows.
-    auto *item = new QTableWidgetItem(QString::number(QFileInfo(path).size() / 1024) + QStringLiteral(" KB"));
+    auto *item = new QTableWidgetItem(sizeText(QFileInfo(path).size()));
     item->setTextAlignment(Qt::AlignCenter);
     table()->setItem(row, CompressedSizeColumn, item);
 }

@@ -1,7 +1,7 @@
 #include "batch/pages/resize/SizeUpdateParamWT.h"
 
 #include "batch/engine/BatchCatalogue.h"
-#include "widgets/StyledLineEdit.h"
+#include "widgets/NumberField.h"
 
 int presetWidth(int code)
 {

@@ -18,7 +18,6 @@ void RotateImgMainWT::rotate()
     JobSettings settings;
     settings.imgType = BatchOp::Rotate;
     settings.formatIndex = kKeepFormat;
-    // A text that is not a number reaches ImageMagick, which refuses it and fails the row.
     settings.rotateDegree = param->rotateDegree();
     settings.isFlop = param->isFlop();
     settings.isFlip = param->isFlip();

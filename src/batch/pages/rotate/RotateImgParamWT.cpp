@@ -1,14 +1,18 @@
 #include "batch/pages/rotate/RotateImgParamWT.h"
 
 #include "batch/engine/BatchCatalogue.h"
-#include "widgets/BoundedIntValidator.h"
-#include "widgets/StyledComboBox.h"
-#include "widgets/StyledLineEdit.h"
 #include "widgets/CaptionLabel.h"
+#include "widgets/NumberField.h"
+#include "widgets/StyledComboBox.h"
 
 #include <QGridLayout>
+#include <QSignalBlocker>
 
 namespace {
+
+const NumberRule kAngleRule{-BatchCatalogue::kMaxAngle, BatchCatalogue::kMaxAngle, false};
+const QStringList kPresetAngles
+    = {QStringLiteral("0"), QStringLiteral("90"), QStringLiteral("180"), QStringLiteral("270")};
 
 StyledComboBox *makeYesNoBox(QWidget *parent)
 {
@@ -28,23 +32,28 @@ QStringList RotateImgParamWT::degreeNames()
 
 QString RotateImgParamWT::presetAngle(int index)
 {
-    static const QStringList angles
-        = {QStringLiteral("0"), QStringLiteral("90"), QStringLiteral("180"), QStringLiteral("270"), QStringLiteral("")};
-    return index >= 0 && index < angles.size() ? angles.at(index) : QString();
+    return index >= 0 && index < kPresetAngles.size() ? kPresetAngles.at(index) : QString();
+}
+
+int RotateImgParamWT::presetOf(const QString &fieldText)
+{
+    const NumberRule::Reading reading = kAngleRule.read(fieldText);
+    const int preset
+        = reading.verdict == NumberRule::Verdict::Number ? kPresetAngles.indexOf(QString::number(reading.value)) : -1;
+    return preset >= 0 ? preset : kPresetAngles.size();
 }
 
 RotateImgParamWT::RotateImgParamWT(QWidget *parent)
     : BatchParamWT(QStringLiteral("开始旋转"), parent)
     , degreeCombo(new StyledComboBox(this))
-    , angleField(new StyledLineEdit(this))
+    , angleField(new NumberField(kAngleRule, this))
     , flopCombo(makeYesNoBox(this))
     , flipCombo(makeYesNoBox(this))
 {
     degreeCombo->addItems(degreeNames());
     degreeCombo->setCurrentIndex(0);
-    angleField->setValidator(new BoundedIntValidator(-BatchCatalogue::kMaxAngle, BatchCatalogue::kMaxAngle, this));
     angleField->setPlaceholderText(QStringLiteral("正数顺时针，负数逆时针"));
-    angleField->setToolTip(QStringLiteral("正数顺时针，负数逆时针"));
+    angleField->setHint(QStringLiteral("正数顺时针，负数逆时针"));
 
     addField(0, new CaptionLabel(QStringLiteral("旋转角度："), this), degreeCombo);
     addField(1, new CaptionLabel(QStringLiteral("角度大小："), this), angleField);
@@ -56,22 +65,14 @@ RotateImgParamWT::RotateImgParamWT(QWidget *parent)
 
     connect(degreeCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &RotateImgParamWT::chooseSettingDegree);
+    connect(angleField, &QLineEdit::textEdited, this, &RotateImgParamWT::angleTyped);
     angleField->setText(QStringLiteral("0"));
 }
 
 QString RotateImgParamWT::rotateDegree() const
 {
-    return angleText(angleField->text());
-}
-
-QString RotateImgParamWT::angleText(const QString &fieldText)
-{
-    // A number goes on as the field read it ("-045" as "-45"). Anything else the
-    // field holds (a lone "-") goes on as it is: the tool refuses it and the row
-    // shows the failure, rather than quietly turning by another angle or none.
-    const std::optional<int> angle
-        = BoundedIntValidator::read(fieldText, -BatchCatalogue::kMaxAngle, BatchCatalogue::kMaxAngle);
-    return angle ? QString::number(*angle) : fieldText;
+    const std::optional<int> angle = angleField->value();
+    return angle ? QString::number(*angle) : QString();
 }
 
 bool RotateImgParamWT::isFlop() const
@@ -89,4 +90,11 @@ void RotateImgParamWT::chooseSettingDegree(int index)
     const QString angle = presetAngle(index);
     if (!angle.isNull())
         angleField->setText(angle);
+}
+
+void RotateImgParamWT::angleTyped(const QString &text)
+{
+    // Only the drop-down follows: the text stays as typed.
+    const QSignalBlocker blocker(degreeCombo);
+    degreeCombo->setCurrentIndex(presetOf(text));
 }

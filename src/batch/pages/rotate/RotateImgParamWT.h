@@ -3,10 +3,11 @@
 #include "batch/shell/BatchParamWT.h"
 
 class StyledComboBox;
-class StyledLineEdit;
+class NumberField;
 
-// Settings of the rotate and flip page: an angle (presets write the field, the
-// field is what counts) and the two mirrors.
+// Settings of the rotate and flip page: an angle and the two mirrors. The page
+// shows one angle: a preset chosen writes the field, a number typed in the field
+// selects its preset, or "自定义" for any other text.
 class RotateImgParamWT : public BatchParamWT
 {
     Q_OBJECT
@@ -14,24 +15,22 @@ class RotateImgParamWT : public BatchParamWT
 public:
     // "0度（不旋转）", "90度", "180度", "270度", "自定义".
     static QStringList degreeNames();
-    // The angle text a preset writes: "0", "90", "180", "270", "" for custom;
-    // a null string for an index outside the list (the field is then left alone).
+    // The angle text a preset writes: "0", "90", "180", "270"; a null string for
+    // "自定义" and an index outside the list (the field is then left alone).
     static QString presetAngle(int index);
-
-    // The angle field takes -360 to 360 (BatchCatalogue::kMaxAngle).
-    // What the job gets for the angle field's text: the number the field's rule
-    // reads, in plain decimal; an empty text (no rotation) and any text that is
-    // not a number are passed as they are.
-    static QString angleText(const QString &fieldText);
+    // The preset of a typed field text: the index whose angle the text reads as,
+    // else the index of "自定义".
+    static int presetOf(const QString &fieldText);
 
     explicit RotateImgParamWT(QWidget *parent = nullptr);
 
     StyledComboBox *degreeBox() const { return degreeCombo; }
-    StyledLineEdit *angleEdit() const { return angleField; }
+    NumberField *angleEdit() const { return angleField; }
     StyledComboBox *flopBox() const { return flopCombo; }
     StyledComboBox *flipBox() const { return flipCombo; }
 
-    // angleText() of the field; empty means no rotation argument at all.
+    // The angle in plain decimal ("-045" as "-45"); the page asks fieldProblem()
+    // first, so a refused text never reaches a job.
     QString rotateDegree() const;
     bool isFlop() const;
     bool isFlip() const;
@@ -40,8 +39,10 @@ public slots:
     void chooseSettingDegree(int index);
 
 private:
+    void angleTyped(const QString &text);
+
     StyledComboBox *degreeCombo;
-    StyledLineEdit *angleField;
+    NumberField *angleField;
     StyledComboBox *flopCombo;
     StyledComboBox *flipCombo;
 };

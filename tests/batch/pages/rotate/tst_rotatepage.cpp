@@ -1,12 +1,13 @@
 #include "app/AppSetup.h"
+#include "batch/engine/BatchJob.h"
 #include "batch/pages/rotate/RotateImgCenterWT.h"
 #include "batch/pages/rotate/RotateImgMainWT.h"
 #include "batch/pages/rotate/RotateImgParamWT.h"
 #include "batch/shell/SubmitBtn.h"
-#include "widgets/DropTarget.h"
 #include "widgets/DropArea.h"
+#include "widgets/DropTarget.h"
+#include "widgets/NumberField.h"
 #include "widgets/StyledComboBox.h"
-#include "widgets/StyledLineEdit.h"
 
 #include <QFileInfo>
 #include <QGridLayout>
@@ -51,7 +52,7 @@ private slots:
     void startPassesTheSettings();
     void startOnEmptyTableIsRefused();
     void rotatesAndMirrors();
-    void rejectedAngleFailsEveryRow();
+    void refusedAngleStartsNothing();
 
 private:
     QTemporaryDir home;
@@ -102,41 +103,51 @@ void TestRotatePage::panelAtStart()
 void TestRotatePage::angleField_data()
 {
     QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("kept");
+    QTest::addColumn<QString>("degree"); // what a job gets; empty: the start refuses
+    QTest::addColumn<int>("preset"); // the drop-down's index after typing
 
     QTest::newRow("negative") << "-90"
-                              << "-90";
+                              << "-90" << 4;
+    QTest::newRow("a preset's angle") << "180"
+                                      << "180" << 2;
     QTest::newRow("top") << "360"
-                         << "360";
+                         << "360" << 4;
     QTest::newRow("bottom") << "-360"
-                            << "-360";
+                            << "-360" << 4;
     QTest::newRow("above top") << "361"
-                               << "36";
-    QTest::newRow("three digits above top") << "999"
-                                            << "99";
+                               << "" << 4;
     QTest::newRow("below bottom") << "-361"
-                                  << "-36";
+                                  << "" << 4;
     QTest::newRow("lone minus") << "-"
-                                << "-";
-    // The job gets the number the field read.
+                                << "" << 4;
+    QTest::newRow("decimal") << "12.5"
+                             << "" << 4;
     QTest::newRow("leading zero") << "-045"
-                                  << "-45";
+                                  << "-45" << 4;
     QTest::newRow("letters") << "abc"
-                             << "";
+                             << "" << 4;
 }
 
 void TestRotatePage::angleField()
 {
     QFETCH(QString, typed);
-    QFETCH(QString, kept);
+    QFETCH(QString, degree);
+    QFETCH(int, preset);
 
     RotateImgMainWT page;
     RotateImgParamWT *param = page.rotateCenter()->paramWidget();
-    param->degreeBox()->setCurrentIndex(4);
+    param->degreeBox()->setCurrentIndex(1);
+    QCOMPARE(param->angleEdit()->text(), QStringLiteral("90"));
+    param->angleEdit()->clear();
     QTest::keyClicks(param->angleEdit(), typed);
-    QCOMPARE(param->rotateDegree(), kept);
-    // Typing leaves the preset where it is.
-    QCOMPARE(param->degreeBox()->currentIndex(), 4);
+    // One angle shown: the text as typed, the drop-down following it.
+    QCOMPARE(param->angleEdit()->text(), typed);
+    QCOMPARE(param->degreeBox()->currentIndex(), preset);
+    QCOMPARE(param->rotateDegree(), degree);
+    QCOMPARE(param->fieldProblem().isEmpty(), !degree.isEmpty());
+    // Choosing "自定义" leaves the typed angle alone.
+    param->degreeBox()->setCurrentIndex(4);
+    QCOMPARE(param->angleEdit()->text(), typed);
 }
 
 void TestRotatePage::startPassesTheSettings_data()
@@ -151,9 +162,8 @@ void TestRotatePage::startPassesTheSettings_data()
     QTest::newRow("90度") << 1 << "" << 0 << 0 << "90";
     QTest::newRow("180度, flop") << 2 << "" << 1 << 0 << "180";
     QTest::newRow("270度, flip") << 3 << "" << 0 << 1 << "270";
-    QTest::newRow("自定义 left empty, both mirrors") << 4 << "" << 1 << 1 << "";
+    QTest::newRow("自定义 keeps the angle, both mirrors") << 4 << "" << 1 << 1 << "0";
     QTest::newRow("自定义 typed") << 4 << "-45" << 0 << 0 << "-45";
-    QTest::newRow("lone minus passed as typed") << 4 << "-" << 0 << 0 << "-";
     QTest::newRow("typed over 90度") << 1 << "45" << 0 << 0 << "45";
 }
 
@@ -180,7 +190,7 @@ void TestRotatePage::startPassesTheSettings()
     param->flopBox()->setCurrentIndex(flop);
     param->flipBox()->setCurrentIndex(flip);
     QCOMPARE(param->rotateDegree(), degree);
-    QCOMPARE(param->degreeBox()->currentIndex(), qMax(preset, 0));
+    QCOMPARE(param->degreeBox()->currentIndex(), typed.isEmpty() ? qMax(preset, 0) : 4);
 
     page.rotate();
     QVERIFY(page.isJobRunning());
@@ -242,9 +252,9 @@ void TestRotatePage::rotatesAndMirrors()
         }
     }
 
-    // Two dots: the name is cut at the first one; the format stays BMP.
+    // Dotted names are cut at the last dot, as on every page; the format stays BMP.
     const QString bmpOut = centre->outputPath(1);
-    QCOMPARE(QFileInfo(bmpOut).fileName(), QStringLiteral("trip.bmp"));
+    QCOMPARE(QFileInfo(bmpOut).fileName(), QStringLiteral("trip.2024.05.bmp"));
     QCOMPARE(Fixtures::imageFormat(bmpOut), QByteArray("bmp"));
     QCOMPARE(Fixtures::imageSize(bmpOut), QSize(20, 30));
 
@@ -252,7 +262,7 @@ void TestRotatePage::rotatesAndMirrors()
     QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(QFileInfo(pngOut).absolutePath())});
 }
 
-void TestRotatePage::rejectedAngleFailsEveryRow()
+void TestRotatePage::refusedAngleStartsNothing()
 {
     QTemporaryDir dir;
     RotateImgMainWT page;
@@ -261,18 +271,17 @@ void TestRotatePage::rejectedAngleFailsEveryRow()
         QVERIFY(Fixtures::writeImage(dir.filePath(QLatin1String(name)), QSize(16, 8)));
         page.addOneFile(dir.filePath(QLatin1String(name)));
     }
-    // The validator keeps this from being typed, but the start takes the text as
-    // it is and ImageMagick refuses it.
+    // Set from outside the keyboard too: the field keeps it and says the rule.
     centre->paramWidget()->angleEdit()->setText(QStringLiteral("abc"));
+    QCOMPARE(centre->paramWidget()->angleEdit()->toolTip(), QStringLiteral("-360–360 的整数"));
 
     page.rotate();
-    QCOMPARE(page.lastJobSettings().rotateDegree, QStringLiteral("abc"));
-    QVERIFY(BatchTestKit::waitForJobEnd(&page));
+    QCOMPARE(BatchTestKit::shownDialogTexts(), QStringList{QStringLiteral("-360–360 的整数")});
+    QVERIFY(!page.isJobRunning());
+    QVERIFY(!page.findChild<BatchJob *>());
     for (int row = 0; row < 2; ++row) {
-        QCOMPARE(centre->rowWarning(row)->text(), QStringLiteral("转换失败！"));
-        QVERIFY(!centre->rowWarning(row)->isHidden());
-        QVERIFY(centre->progressBar(row)->isHidden());
-        QVERIFY(!QFileInfo::exists(centre->outputPath(row)));
+        QVERIFY(centre->rowWarning(row)->isHidden());
+        QVERIFY(centre->progressBar(row)->value() <= 0);
     }
 }
 
