@@ -1,5 +1,7 @@
 #include "batch/engine/CommandLists.h"
 
+#include "batch/engine/Operations.h"
+
 namespace CommandLists {
 
 namespace {
@@ -15,23 +17,23 @@ bool endsWithAny(const QString &text, std::initializer_list<const char *> ending
 
 } // namespace
 
-QStringList sizeArgs(int width, int height)
+QStringList sizeArgs(std::optional<int> width, std::optional<int> height)
 {
-    // 0 is "not given" like -1: "-resize 0" would make a 1x1 picture.
-    const bool hasWidth = width > 0;
-    const bool hasHeight = height > 0;
+    // 0 is "not given": "-resize 0" would make a 1x1 picture.
+    const bool hasWidth = width.value_or(0) > 0;
+    const bool hasHeight = height.value_or(0) > 0;
     if (hasWidth && hasHeight)
-        return {QStringLiteral("-resize"), QStringLiteral("%1x%2!").arg(width).arg(height)};
+        return {QStringLiteral("-resize"), QStringLiteral("%1x%2!").arg(*width).arg(*height)};
     if (hasWidth)
-        return {QStringLiteral("-resize"), QString::number(width)};
+        return {QStringLiteral("-resize"), QString::number(*width)};
     if (hasHeight)
-        return {QStringLiteral("-resize"), QStringLiteral("x%1").arg(height)};
+        return {QStringLiteral("-resize"), QStringLiteral("x%1").arg(*height)};
     return {};
 }
 
-bool hasSize(int width, int height)
+bool hasSize(const JobSettings &settings)
 {
-    return width > 0 || height > 0;
+    return !sizeArgs(settings.width, settings.height).isEmpty();
 }
 
 QStringList convertArgs(const JobSettings &settings, const QString &input, const QString &output, const QString &fmt)
@@ -39,26 +41,26 @@ QStringList convertArgs(const JobSettings &settings, const QString &input, const
     // The conditions test the whole path, not its suffix: "mytif" counts as a TIFF.
     const QString lowerInput = input.toLower();
     QStringList args{input};
-    if (settings.qualityValue != -1)
-        args << QStringLiteral("-quality") << QString::number(settings.qualityValue) + QLatin1Char('%');
+    if (settings.quality)
+        args << QStringLiteral("-quality") << QString::number(*settings.quality) + QLatin1Char('%');
     const bool flatten = endsWithAny(lowerInput, {"psd", "tif", "tiff"});
     if (flatten)
         args << QStringLiteral("-layers") << QStringLiteral("flatten");
-    // Compression keeps the pixels and the orientation tag as they are; every other
-    // operation works on the picture as shown, written upright (orientation 1), so
-    // sizes and turns mean what the user sees, and a format without the tag shows
-    // it right too. Animation frames are made whole first, each the picture's size.
-    if (settings.imgType != BatchOp::Compress) {
+    // The picture as shown (Operations::Row::asShown): frames made whole, each the
+    // picture's size, and turned upright by the EXIF orientation, which is then 1,
+    // so sizes and turns mean what the user sees and a format without the tag
+    // shows it right too. Compression keeps the pixels and the tag as they are.
+    if (Operations::row(settings.operation).asShown) {
         if (!flatten)
             args << QStringLiteral("-coalesce");
         args << QStringLiteral("-auto-orient");
     }
-    args << sizeArgs(settings.zoomWidth, settings.zoomHeight);
-    if (!settings.rotateDegree.isEmpty())
-        args << QStringLiteral("-rotate") << settings.rotateDegree;
-    if (settings.isFlop)
+    args << sizeArgs(settings.width, settings.height);
+    if (settings.degrees)
+        args << QStringLiteral("-rotate") << QString::number(*settings.degrees);
+    if (settings.flop)
         args << QStringLiteral("-flop");
-    if (settings.isFlip)
+    if (settings.flip)
         args << QStringLiteral("-flip");
     if (endsWithAny(lowerInput, {"png", "bmp"}) && (fmt == QLatin1String("jpg") || fmt == QLatin1String("jpeg")))
         args << QStringLiteral("-background") << QStringLiteral("white") << QStringLiteral("-alpha")
@@ -67,11 +69,11 @@ QStringList convertArgs(const JobSettings &settings, const QString &input, const
     return args;
 }
 
-QStringList pngArgs(int quality, const QString &input, const QString &output)
+QStringList pngArgs(std::optional<int> quality, const QString &input, const QString &output)
 {
     QStringList args{input};
-    if (quality != -1)
-        args << QStringLiteral("--quality") << QString::number(quality);
+    if (quality)
+        args << QStringLiteral("--quality") << QString::number(*quality);
     args << QStringLiteral("--output") << output;
     return args;
 }

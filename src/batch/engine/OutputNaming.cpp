@@ -1,6 +1,7 @@
 #include "batch/engine/OutputNaming.h"
 
 #include "batch/engine/BatchCatalogue.h"
+#include "batch/engine/Operations.h"
 
 #include <QFileInfo>
 
@@ -53,9 +54,9 @@ QString sourceSuffix(const QString &path)
 
 QString outputSuffix(const JobSettings &settings, const QString &source)
 {
-    if (settings.imgType == BatchOp::Rotate || settings.formatIndex == kKeepFormat)
+    if (Operations::row(settings.operation).keepsFormat || !settings.format)
         return sourceSuffix(source);
-    return BatchCatalogue::suffixForIndex(settings.formatIndex);
+    return BatchCatalogue::outputFormats().contains(*settings.format) ? *settings.format : QString();
 }
 
 QString baseName(const QString &source)
@@ -73,11 +74,11 @@ QString freeName(const QString &dir, const QString &stem, const QString &suffix,
     return path;
 }
 
-QString outputTarget(const JobSettings &settings, const QString &source, const QString &exportDir, int rowIndex,
+QString outputTarget(const QString &source, const QString &fmt, const QString &exportDir, int rowIndex,
                      const QDateTime &now, const ExistsFn &exists)
 {
     const QString stamp = timeStamp(now) + QString::number(rowIndex);
-    return withCollisionRule(exportDir, baseName(source), outputSuffix(settings, source), stamp, exists);
+    return withCollisionRule(exportDir, baseName(source), fmt, stamp, exists);
 }
 
 QString frameFolder(const QString &dir, const QString &base, const QString &stamp, const ExistsFn &exists)

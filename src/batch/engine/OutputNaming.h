@@ -25,9 +25,9 @@ QString timeStampMs(const QDateTime &now);
 // Lower-case suffix of path's file name (after the last dot), empty without one.
 QString sourceSuffix(const QString &path);
 
-// The output suffix FMT of settings for source: formatTable[formatIndex] for
-// conversion, the source's own suffix for rotation and for kKeepFormat. Empty for
-// an index outside the table (the file then fails).
+// The output suffix FMT of settings for source: the format asked for, or the
+// source's own suffix when none is or the operation keeps the format. Empty for a
+// format outside the catalogue (the file then fails).
 QString outputSuffix(const JobSettings &settings, const QString &source);
 
 // Source file name without folder, cut before the last dot; a name without a dot
@@ -39,9 +39,9 @@ QString baseName(const QString &source);
 // (suffix may be empty: then no dot is added; that is how folders are named).
 QString freeName(const QString &dir, const QString &stem, const QString &suffix, const ExistsFn &exists);
 
-// Output of one file that gives one picture, whatever its format:
-// exportDir/base.FMT, or exportDir/base_TS+ROW.FMT when taken.
-QString outputTarget(const JobSettings &settings, const QString &source, const QString &exportDir, int rowIndex,
+// Output of one file in format fmt (outputSuffix()) that gives one picture,
+// whatever its format: exportDir/base.FMT, or exportDir/base_TS+ROW.FMT when taken.
+QString outputTarget(const QString &source, const QString &fmt, const QString &exportDir, int rowIndex,
                      const QDateTime &now, const ExistsFn &exists);
 
 // The folder of an output of several pictures, known once they are written:

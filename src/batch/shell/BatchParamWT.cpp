@@ -105,7 +105,7 @@ void BatchParamWT::paintEvent(QPaintEvent *)
     StyledBackground::paint(this);
 }
 
-QString BatchParamWT::fieldProblem() const
+QString BatchParamWT::settingsProblem() const
 {
     const QList<NumberField *> fields = findChildren<NumberField *>();
     for (const NumberField *field : fields) {

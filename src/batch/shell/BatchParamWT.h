@@ -1,5 +1,7 @@
 #pragma once
 
+#include "batch/engine/BatchTypes.h"
+
 #include <QWidget>
 
 class OutputFolderRow;
@@ -8,11 +10,11 @@ class QLabel;
 class QPushButton;
 class SubmitBtn;
 
-// The parameter panel skeleton every page shares: a framed box "parHeaderWidget"
+// The settings panel skeleton every page shares: a framed box "parHeaderWidget"
 // with the "设置" strip, the page's settings grid ("gridWidget"), the "输出目录"
 // strip and the output-folder row, then the start button below the box. A page's
-// …ParamWT derives from it and fills grid() with its own rows; the output folder
-// starts at the default one.
+// settings panel derives from it, fills grid() with its own rows and reads them
+// into the job's settings; the output folder starts at the default one.
 class BatchParamWT : public QWidget
 {
     Q_OBJECT
@@ -27,9 +29,13 @@ public:
     QPushButton *settingTitle() const { return settingButton; }
 
     QString exportDir() const;
-    // The message of the first shown number field whose text its rule refuses;
-    // empty when every field may be read. A start refuses while there is one.
-    QString fieldProblem() const;
+
+    // The job's settings as the panel shows them; the page sets the operation.
+    virtual JobSettings settings() const = 0;
+    // Why the settings cannot be read: the rule of the first shown number field
+    // whose text it refuses ("1–10000 的整数"); empty when every field may be
+    // read. A start refuses with it and runs nothing.
+    QString settingsProblem() const;
 
 protected:
     // A caption in column 0 and a field across columns 1-3.

@@ -39,14 +39,14 @@ QString SizeParamWT::heightText() const
     return heightEdit->text();
 }
 
-int SizeParamWT::zoomWidth() const
+std::optional<int> SizeParamWT::zoomWidth() const
 {
-    return widthEdit->value().value_or(-1);
+    return widthEdit->value();
 }
 
-int SizeParamWT::zoomHeight() const
+std::optional<int> SizeParamWT::zoomHeight() const
 {
-    return heightEdit->value().value_or(-1);
+    return heightEdit->value();
 }
 
 void SizeParamWT::addSizeRows(int row, const QList<SizePreset> &presets)

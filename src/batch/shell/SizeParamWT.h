@@ -5,6 +5,8 @@
 
 #include <QList>
 
+#include <optional>
+
 class StyledComboBox;
 class NumberField;
 class CaptionLabel;
@@ -37,10 +39,10 @@ public:
 
     QString widthText() const;
     QString heightText() const;
-    // The number in the field, or -1 ("not given") for an empty one. A page asks
-    // fieldProblem() first: a refused text is never read as a size.
-    int zoomWidth() const;
-    int zoomHeight() const;
+    // The number in the field, or none ("not given") for an empty one. A page
+    // asks fieldProblem() first: a refused text is never read as a size.
+    std::optional<int> zoomWidth() const;
+    std::optional<int> zoomHeight() const;
 
 public slots:
     void chooseSettingSize(int index);

@@ -56,8 +56,8 @@ private:
 
 namespace {
 
-const JobSettings kToPng = settingsFor(BatchOp::Convert, 2);
-const JobSettings kToJpg = settingsFor(BatchOp::Convert, 0);
+const JobSettings kToPng = settingsFor(Operation::Convert, "png");
+const JobSettings kToJpg = settingsFor(Operation::Convert, "jpg");
 
 bool near(QRgb pixel, QColor colour)
 {
@@ -125,7 +125,7 @@ void TestConversions::resize()
     QFETCH(QSize, expected);
     QTemporaryDir out;
     const WorkerResult result
-        = runWorker(settingsFor(BatchOp::Convert, 3, -1, width, height), image("r.png"), out.path());
+        = runWorker(settingsFor(Operation::Convert, "bmp", -1, width, height), image("r.png"), out.path());
     QVERIFY(result.success);
     QCOMPARE(Fixtures::imageFormat(result.path), QByteArray("bmp"));
     QCOMPARE(Fixtures::imageSize(result.path), expected);
@@ -133,9 +133,9 @@ void TestConversions::resize()
 
 void TestConversions::rotateAndMirror()
 {
-    JobSettings s = settingsFor(BatchOp::Rotate, kKeepFormat);
-    s.rotateDegree = QStringLiteral("90");
-    s.isFlop = true;
+    JobSettings s = settingsFor(Operation::Rotate);
+    s.degrees = 90;
+    s.flop = true;
     QTemporaryDir out;
     const WorkerResult result = runWorker(s, image("turn.me.png"), out.path());
     QVERIFY(result.success);
@@ -203,13 +203,13 @@ void TestConversions::phonePhotosComeOutUpright_data()
     QTest::addColumn<bool>("upright"); // its pixels as shown (no orientation to apply)
 
     // Stored 160x120 with orientation 6: shown 120x160, the stored left half on top.
-    QTest::newRow("resized to width 60") << settingsFor(BatchOp::Convert, 0, -1, 60) << "jpg" << QSize(60, 80) << true;
+    QTest::newRow("resized to width 60") << settingsFor(Operation::Resize, "jpg", -1, 60) << "jpg" << QSize(60, 80) << true;
     QTest::newRow("resized to height 40")
-        << settingsFor(BatchOp::Convert, 2, -1, -1, 40) << "png" << QSize(30, 40) << true;
+        << settingsFor(Operation::Resize, "png", -1, -1, 40) << "png" << QSize(30, 40) << true;
     QTest::newRow("converted to png") << kToPng << "png" << QSize(120, 160) << true;
-    QTest::newRow("converted to bmp") << settingsFor(BatchOp::Convert, 3) << "bmp" << QSize(120, 160) << true;
+    QTest::newRow("converted to bmp") << settingsFor(Operation::Convert, "bmp") << "bmp" << QSize(120, 160) << true;
     QTest::newRow("compressed: pixels and tag as they are")
-        << settingsFor(BatchOp::Compress, kKeepFormat, 80) << "jpg" << QSize(160, 120) << false;
+        << settingsFor(Operation::Compress, QString(), 80) << "jpg" << QSize(160, 120) << false;
 }
 
 void TestConversions::phonePhotosComeOutUpright()
@@ -310,7 +310,7 @@ void TestConversions::sameFileTwiceAtOnce()
 void TestConversions::compressPng()
 {
     QTemporaryDir out;
-    const WorkerResult result = runWorker(settingsFor(BatchOp::Compress, kKeepFormat, 60), image("c.png"), out.path());
+    const WorkerResult result = runWorker(settingsFor(Operation::Compress, QString(), 60), image("c.png"), out.path());
     QVERIFY(result.success);
     QCOMPARE(result.path, out.filePath("c.png"));
     QCOMPARE(Fixtures::imageFormat(result.path), QByteArray("png"));
@@ -322,7 +322,7 @@ void TestConversions::compressResizedPngLeavesNoIntermediate()
     QTemporaryDir out;
     QVERIFY(QDir(TempArea::jobTempDir()).removeRecursively()); // created when needed
     const WorkerResult result
-        = runWorker(settingsFor(BatchOp::Compress, kKeepFormat, 60, 20), image("cr.png"), out.path());
+        = runWorker(settingsFor(Operation::Compress, QString(), 60, 20), image("cr.png"), out.path());
     QVERIFY(result.success);
     QCOMPARE(Fixtures::imageSize(result.path), QSize(20, 10));
     QCOMPARE(QImage(result.path).pixel(2, 5), QColor(Qt::red).rgb());
@@ -334,7 +334,7 @@ void TestConversions::compressJpeg()
 {
     QTemporaryDir out;
     const WorkerResult result
-        = runWorker(settingsFor(BatchOp::Compress, kKeepFormat, 30), image("cj.jpeg"), out.path());
+        = runWorker(settingsFor(Operation::Compress, QString(), 30), image("cj.jpeg"), out.path());
     QVERIFY(result.success);
     QCOMPARE(result.path, out.filePath("cj.jpeg"));
     QCOMPARE(Fixtures::imageFormat(result.path), QByteArray("jpeg"));
@@ -355,28 +355,28 @@ void TestConversions::unreachablePngQualityKeepsTheSource()
     const QString png = workDir.filePath("noisy.png");
     QVERIFY(noisy.save(png));
     QTemporaryDir out;
-    const WorkerResult result = runWorker(settingsFor(BatchOp::Compress, kKeepFormat, 90), png, out.path());
+    const WorkerResult result = runWorker(settingsFor(Operation::Compress, QString(), 90), png, out.path());
     QVERIFY(result.success);
     QCOMPARE(readAll(result.path), readAll(png));
 }
 
 void TestConversions::rawEndToEnd_data()
 {
-    QTest::addColumn<int>("formatIndex");
+    QTest::addColumn<QString>("suffix");
     QTest::addColumn<QByteArray>("format");
-    QTest::newRow("to png") << 2 << QByteArray("png");
-    QTest::newRow("to jpg") << 0 << QByteArray("jpeg");
+    QTest::newRow("to png") << "png" << QByteArray("png");
+    QTest::newRow("to jpg") << "jpg" << QByteArray("jpeg");
 }
 
 void TestConversions::rawEndToEnd()
 {
-    QFETCH(int, formatIndex);
+    QFETCH(QString, suffix);
     QFETCH(QByteArray, format);
     const QString dng = workDir.filePath("camera.DNG");
     QVERIFY(QFile::exists(dng) || Fixtures::writeDng(dng, 64, 48));
     QTemporaryDir out;
     const QStringList tempBefore = tempEntries();
-    const WorkerResult result = runWorker(settingsFor(BatchOp::Convert, formatIndex), dng, out.path());
+    const WorkerResult result = runWorker(settingsFor(Operation::Convert, suffix), dng, out.path());
     QVERIFY(result.success);
     QCOMPARE(QFileInfo(result.path).fileName(), "camera." + QString::fromLatin1(format == "png" ? "png" : "jpg"));
     QCOMPARE(Fixtures::imageFormat(result.path), format);

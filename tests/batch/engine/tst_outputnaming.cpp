@@ -42,11 +42,12 @@ namespace {
 // The 8th at 15:30:12.045.
 const QDateTime kNow(QDate(2024, 3, 8), QTime(15, 30, 12, 45));
 
-JobSettings jobOf(int imgType, int formatIndex)
+JobSettings jobOf(Operation operation, const QString &format = QString())
 {
     JobSettings s;
-    s.imgType = imgType;
-    s.formatIndex = formatIndex;
+    s.operation = operation;
+    if (!format.isEmpty())
+        s.format = format;
     return s;
 }
 
@@ -59,76 +60,76 @@ OutputNaming::ExistsFn existing(const QStringList &paths)
 
 void TestOutputNaming::outputTarget_data()
 {
-    QTest::addColumn<int>("imgType");
-    QTest::addColumn<int>("formatIndex");
+    QTest::addColumn<Operation>("operation");
+    QTest::addColumn<QString>("format");
     QTest::addColumn<QString>("source");
     QTest::addColumn<QStringList>("exists");
     QTest::addColumn<QString>("output");
 
-    const int convert = BatchOp::Convert;
-    const int rotate = BatchOp::Rotate;
-    QTest::newRow("conversion cuts at the last dot") << convert << 2 << "/s/a.b.jpg" << QStringList() << "/o/a.b.png";
+    const Operation convert = Operation::Convert;
+    const Operation rotate = Operation::Rotate;
+    QTest::newRow("conversion cuts at the last dot") << convert << "png" << "/s/a.b.jpg" << QStringList() << "/o/a.b.png";
     QTest::newRow("rotation cuts at the last dot too")
-        << rotate << kKeepFormat << "/s/2024.06.01 beach.jpg" << QStringList() << "/o/2024.06.01 beach.jpg";
-    QTest::newRow("date-named photos stay apart") << rotate << kKeepFormat << "/s/holiday.2024.city.png"
-                                                  << QStringList{"/o/holiday.png"} << "/o/holiday.2024.city.png";
-    QTest::newRow("rotation keeps the suffix, lower case")
-        << rotate << kKeepFormat << "/s/P.JPG" << QStringList() << "/o/P.jpg";
+        << rotate << "" << "/s/2024.06.01 beach.jpg" << QStringList() << "/o/2024.06.01 beach.jpg";
+    QTest::newRow("date-named photos stay apart")
+        << rotate << "" << "/s/holiday.2024.city.png" << QStringList{"/o/holiday.png"} << "/o/holiday.2024.city.png";
+    QTest::newRow("rotation keeps the suffix, lower case") << rotate << "" << "/s/P.JPG" << QStringList() << "/o/P.jpg";
     QTest::newRow("taken: time stamp and row")
-        << convert << 2 << "/s/x.jpg" << QStringList{"/o/x.png"} << "/o/x_081530124.png";
+        << convert << "png" << "/s/x.jpg" << QStringList{"/o/x.png"} << "/o/x_081530124.png";
     QTest::newRow("stamped name taken too: counted on")
-        << convert << 2 << "/s/x.jpg" << QStringList{"/o/x.png", "/o/x_081530124.png", "/o/x_081530124_1.png"}
+        << convert << "png" << "/s/x.jpg" << QStringList{"/o/x.png", "/o/x_081530124.png", "/o/x_081530124_1.png"}
         << "/o/x_081530124_2.png";
-    QTest::newRow("name without a dot") << convert << 0 << "/s/README" << QStringList() << "/o/README.jpg";
+    QTest::newRow("name without a dot") << convert << "jpg" << "/s/README" << QStringList() << "/o/README.jpg";
     // One picture is one file beside the others, whatever the source's format;
     // a folder comes only once several pictures were written (frameFolder).
-    QTest::newRow("gif") << convert << 2 << "/s/anim.gif" << QStringList() << "/o/anim.png";
-    QTest::newRow("webp, any case") << convert << 0 << "/s/v.WebP" << QStringList() << "/o/v.jpg";
-    QTest::newRow("tiff") << convert << 2 << "/s/l.tiff" << QStringList() << "/o/l.png";
+    QTest::newRow("gif") << convert << "png" << "/s/anim.gif" << QStringList() << "/o/anim.png";
+    QTest::newRow("webp, any case") << convert << "jpg" << "/s/v.WebP" << QStringList() << "/o/v.jpg";
+    QTest::newRow("resizing names as conversion does")
+        << Operation::Resize << "png" << "/s/anim.b.gif" << QStringList() << "/o/anim.b.png";
+    QTest::newRow("tiff") << convert << "png" << "/s/l.tiff" << QStringList() << "/o/l.png";
     QTest::newRow("a folder of the name does not matter")
-        << convert << 2 << "/s/l.psd" << QStringList{"/o/l"} << "/o/l.png";
+        << convert << "png" << "/s/l.psd" << QStringList{"/o/l"} << "/o/l.png";
     QTest::newRow("compression keeps the format")
-        << int(BatchOp::Compress) << kKeepFormat << "/s/c.d.PNG" << QStringList() << "/o/c.d.png";
+        << Operation::Compress << "" << "/s/c.d.PNG" << QStringList() << "/o/c.d.png";
 }
 
 void TestOutputNaming::outputTarget()
 {
-    QFETCH(int, imgType);
-    QFETCH(int, formatIndex);
+    QFETCH(Operation, operation);
+    QFETCH(QString, format);
     QFETCH(QString, source);
     QFETCH(QStringList, exists);
     QFETCH(QString, output);
-    QCOMPARE(OutputNaming::outputTarget(jobOf(imgType, formatIndex), source, QStringLiteral("/o"), 4, kNow,
-                                        existing(exists)),
-             output);
+    const QString fmt = OutputNaming::outputSuffix(jobOf(operation, format), source);
+    QCOMPARE(OutputNaming::outputTarget(source, fmt, QStringLiteral("/o"), 4, kNow, existing(exists)), output);
 }
 
 void TestOutputNaming::outputSuffix_data()
 {
-    QTest::addColumn<int>("imgType");
-    QTest::addColumn<int>("formatIndex");
+    QTest::addColumn<Operation>("operation");
+    QTest::addColumn<QString>("format");
     QTest::addColumn<QString>("source");
     QTest::addColumn<QString>("fmt");
     const QStringList table{"jpg", "jpeg", "png", "bmp", "tif", "tiff", "webp", "tga", "gif"};
     for (int i = 0; i < table.size(); ++i)
-        QTest::addRow("index %d", i) << int(BatchOp::Convert) << i << "/s/a.png" << table.at(i);
-    QTest::newRow("keep") << int(BatchOp::Compress) << kKeepFormat << "/s/a.JPEG"
+        QTest::addRow("%s", qPrintable(table.at(i))) << Operation::Convert << table.at(i) << "/s/a.png" << table.at(i);
+    QTest::newRow("keep") << Operation::Compress << "" << "/s/a.JPEG"
                           << "jpeg";
-    QTest::newRow("compress to a table format") << int(BatchOp::Compress) << 0 << "/s/a.png"
+    QTest::newRow("compress to a table format") << Operation::Compress << "jpg" << "/s/a.png"
                                                 << "jpg";
-    QTest::newRow("index outside the table") << int(BatchOp::Convert) << 9 << "/s/a.png"
+    QTest::newRow("format outside the table") << Operation::Convert << "svg" << "/s/a.png"
                                              << "";
-    QTest::newRow("no suffix to keep") << int(BatchOp::Rotate) << kKeepFormat << "/s/a"
+    QTest::newRow("no suffix to keep") << Operation::Rotate << "" << "/s/a"
                                        << "";
 }
 
 void TestOutputNaming::outputSuffix()
 {
-    QFETCH(int, imgType);
-    QFETCH(int, formatIndex);
+    QFETCH(Operation, operation);
+    QFETCH(QString, format);
     QFETCH(QString, source);
     QFETCH(QString, fmt);
-    QCOMPARE(OutputNaming::outputSuffix(jobOf(imgType, formatIndex), source), fmt);
+    QCOMPARE(OutputNaming::outputSuffix(jobOf(operation, format), source), fmt);
 }
 
 void TestOutputNaming::timeStamps()
@@ -159,7 +160,7 @@ void TestOutputNaming::reservationKeepsWorkersApart()
     // already holds x.png: every one gets its own name.
     QTemporaryDir dir;
     QVERIFY(QFile(dir.filePath("x.png")).open(QIODevice::WriteOnly));
-    const JobSettings s = jobOf(BatchOp::Convert, 2);
+    const JobSettings s = jobOf(Operation::Convert, "png");
     std::vector<std::unique_ptr<NameReservation>> holders;
     std::vector<QString> picked(8);
     std::vector<std::thread> threads;
@@ -168,7 +169,7 @@ void TestOutputNaming::reservationKeepsWorkersApart()
     for (int i = 0; i < 8; ++i) {
         threads.emplace_back([&, i] {
             picked[size_t(i)] = holders[size_t(i)]->claim([&](const OutputNaming::ExistsFn &exists) {
-                return OutputNaming::outputTarget(s, "/s/x.jpg", dir.path(), 4, kNow, exists);
+                return OutputNaming::outputTarget("/s/x.jpg", "png", dir.path(), 4, kNow, exists);
             });
         });
     }
@@ -183,7 +184,7 @@ void TestOutputNaming::reservationKeepsWorkersApart()
     holders.clear();
     NameReservation again;
     QCOMPARE(again.claim([&](const OutputNaming::ExistsFn &exists) {
-        return OutputNaming::outputTarget(s, "/s/x.jpg", dir.path(), 4, kNow, exists);
+        return OutputNaming::outputTarget("/s/x.jpg", "png", dir.path(), 4, kNow, exists);
     }),
              dir.filePath("x_081530124.png"));
 }

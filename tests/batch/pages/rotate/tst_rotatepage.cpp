@@ -1,14 +1,15 @@
 #include "app/AppSetup.h"
 #include "batch/engine/BatchJob.h"
-#include "batch/pages/rotate/RotateImgCenterWT.h"
-#include "batch/pages/rotate/RotateImgMainWT.h"
-#include "batch/pages/rotate/RotateImgParamWT.h"
+#include "batch/pages/rotate/RotatePanel.h"
+#include "batch/shell/BatchCenterWT.h"
+#include "batch/shell/OutputFolderRow.h"
 #include "batch/shell/SubmitBtn.h"
-#include "widgets/DropArea.h"
 #include "widgets/DropTarget.h"
-#include "widgets/NumberField.h"
+#include "widgets/DropArea.h"
 #include "widgets/StyledComboBox.h"
+#include "widgets/NumberField.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QImage>
@@ -36,6 +37,14 @@ QImage asymmetric()
     return image;
 }
 
+// The angle the job gets; "" when the start refuses the field.
+QString readAngle(const RotatePanel *param)
+{
+    if (!param->settingsProblem().isEmpty())
+        return QString();
+    return param->degrees() ? QString::number(*param->degrees()) : QString();
+}
+
 } // namespace
 
 class TestRotatePage : public QObject
@@ -52,6 +61,7 @@ private slots:
     void startPassesTheSettings();
     void startOnEmptyTableIsRefused();
     void rotatesAndMirrors();
+    void refusedAngleStartsNothing_data();
     void refusedAngleStartsNothing();
 
 private:
@@ -72,13 +82,13 @@ void TestRotatePage::cleanup()
 
 void TestRotatePage::panelAtStart()
 {
-    RotateImgMainWT page;
-    RotateImgCenterWT *centre = page.rotateCenter();
-    const RotateImgParamWT *param = centre->paramWidget();
+    ToolboxPage page(Toolbox::RotateTab);
+    BatchCenterWT *centre = page.centerWidget();
+    const RotatePanel *param = page.panel<RotatePanel>();
     QCOMPARE(centre->acceptedSuffixes(), (QStringList{"bmp", "jpeg", "jpg", "png"}));
     QCOMPARE(centre->dropArea()->centerWidget()->findChild<QLabel *>(QStringLiteral("noteLable"))->text(),
              QStringLiteral("支持 jpg，jpeg，png，bmp 格式的图片"));
-    QCOMPARE(page.styleSheet(), QStringLiteral("RotateImgMainWT{background-color:white;}"));
+    QCOMPARE(page.styleSheet(), QStringLiteral("BatchPage{background-color:white;}"));
     QCOMPARE(param->startButton()->text(), QStringLiteral("开始旋转"));
 
     QStringList degrees;
@@ -106,26 +116,17 @@ void TestRotatePage::angleField_data()
     QTest::addColumn<QString>("degree"); // what a job gets; empty: the start refuses
     QTest::addColumn<int>("preset"); // the drop-down's index after typing
 
-    QTest::newRow("negative") << "-90"
-                              << "-90" << 4;
-    QTest::newRow("a preset's angle") << "180"
-                                      << "180" << 2;
-    QTest::newRow("top") << "360"
-                         << "360" << 4;
-    QTest::newRow("bottom") << "-360"
-                            << "-360" << 4;
-    QTest::newRow("above top") << "361"
-                               << "" << 4;
-    QTest::newRow("below bottom") << "-361"
-                                  << "" << 4;
-    QTest::newRow("lone minus") << "-"
-                                << "" << 4;
-    QTest::newRow("decimal") << "12.5"
-                             << "" << 4;
-    QTest::newRow("leading zero") << "-045"
-                                  << "-45" << 4;
-    QTest::newRow("letters") << "abc"
-                             << "" << 4;
+    QTest::newRow("negative") << "-90" << "-90" << 4;
+    QTest::newRow("a preset's angle") << "180" << "180" << 2;
+    QTest::newRow("top") << "360" << "360" << 4;
+    QTest::newRow("bottom") << "-360" << "-360" << 4;
+    QTest::newRow("above top") << "361" << "" << 4;
+    QTest::newRow("below bottom") << "-361" << "" << 4;
+    QTest::newRow("lone minus") << "-" << "" << 4;
+    QTest::newRow("decimal") << "12.5" << "" << 4;
+    QTest::newRow("leading zero") << "-045" << "-45" << 4;
+    QTest::newRow("letters") << "abc" << "" << 4;
+    QTest::newRow("empty") << "" << "" << 4;
 }
 
 void TestRotatePage::angleField()
@@ -134,17 +135,18 @@ void TestRotatePage::angleField()
     QFETCH(QString, degree);
     QFETCH(int, preset);
 
-    RotateImgMainWT page;
-    RotateImgParamWT *param = page.rotateCenter()->paramWidget();
+    ToolboxPage page(Toolbox::RotateTab);
+    RotatePanel *param = page.panel<RotatePanel>();
     param->degreeBox()->setCurrentIndex(1);
     QCOMPARE(param->angleEdit()->text(), QStringLiteral("90"));
-    param->angleEdit()->clear();
+    QTest::keyClick(param->angleEdit(), Qt::Key_Backspace);
+    QTest::keyClick(param->angleEdit(), Qt::Key_Backspace);
     QTest::keyClicks(param->angleEdit(), typed);
     // One angle shown: the text as typed, the drop-down following it.
     QCOMPARE(param->angleEdit()->text(), typed);
     QCOMPARE(param->degreeBox()->currentIndex(), preset);
-    QCOMPARE(param->rotateDegree(), degree);
-    QCOMPARE(param->fieldProblem().isEmpty(), !degree.isEmpty());
+    QCOMPARE(readAngle(param), degree);
+    QCOMPARE(param->settingsProblem().isEmpty(), !degree.isEmpty());
     // Choosing "自定义" leaves the typed angle alone.
     param->degreeBox()->setCurrentIndex(4);
     QCOMPARE(param->angleEdit()->text(), typed);
@@ -178,8 +180,8 @@ void TestRotatePage::startPassesTheSettings()
     QTemporaryDir dir;
     const QString source = dir.filePath(QStringLiteral("s.png"));
     QVERIFY(Fixtures::writeImage(source, QSize(8, 6)));
-    RotateImgMainWT page;
-    RotateImgParamWT *param = page.rotateCenter()->paramWidget();
+    ToolboxPage page(Toolbox::RotateTab);
+    RotatePanel *param = page.panel<RotatePanel>();
     page.addOneFile(source);
     if (preset >= 0)
         param->degreeBox()->setCurrentIndex(preset);
@@ -189,27 +191,27 @@ void TestRotatePage::startPassesTheSettings()
     }
     param->flopBox()->setCurrentIndex(flop);
     param->flipBox()->setCurrentIndex(flip);
-    QCOMPARE(param->rotateDegree(), degree);
+    QCOMPARE(readAngle(param), degree);
     QCOMPARE(param->degreeBox()->currentIndex(), typed.isEmpty() ? qMax(preset, 0) : 4);
 
-    page.rotate();
+    page.start();
     QVERIFY(page.isJobRunning());
-    const JobSettings settings = page.lastJobSettings();
-    QCOMPARE(settings.imgType, int(BatchOp::Rotate));
-    QCOMPARE(settings.formatIndex, kKeepFormat);
-    QCOMPARE(settings.qualityValue, -1);
-    QCOMPARE(settings.zoomWidth, -1);
-    QCOMPARE(settings.zoomHeight, -1);
-    QCOMPARE(settings.rotateDegree, degree);
-    QCOMPARE(settings.isFlop, flop == 1);
-    QCOMPARE(settings.isFlip, flip == 1);
+    const JobSettings settings = page.job()->settings();
+    QCOMPARE(settings.operation, Operation::Rotate);
+    QVERIFY(!settings.format);
+    QVERIFY(!settings.quality);
+    QVERIFY(!settings.width);
+    QVERIFY(!settings.height);
+    QCOMPARE(settings.degrees ? QString::number(*settings.degrees) : QString(), degree);
+    QCOMPARE(settings.flop, flop == 1);
+    QCOMPARE(settings.flip, flip == 1);
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
 }
 
 void TestRotatePage::startOnEmptyTableIsRefused()
 {
-    RotateImgMainWT page;
-    page.rotateCenter()->paramWidget()->startButton()->click();
+    ToolboxPage page(Toolbox::RotateTab);
+    page.panel<RotatePanel>()->startButton()->click();
     QCOMPARE(BatchTestKit::shownDialogTexts(), QStringList{QStringLiteral("请添加要转换的文件！")});
     QVERIFY(!page.isJobRunning());
 }
@@ -223,9 +225,9 @@ void TestRotatePage::rotatesAndMirrors()
     QVERIFY(source.save(png, "PNG"));
     QVERIFY(Fixtures::writeImage(bmp, QSize(30, 20)));
     UrlCatcher catcher;
-    RotateImgMainWT page;
-    RotateImgCenterWT *centre = page.rotateCenter();
-    RotateImgParamWT *param = centre->paramWidget();
+    ToolboxPage page(Toolbox::RotateTab);
+    BatchCenterWT *centre = page.centerWidget();
+    RotatePanel *param = page.panel<RotatePanel>();
     page.addOneFile(png);
     page.addOneFile(bmp);
     param->degreeBox()->setCurrentIndex(1); // 90度
@@ -262,27 +264,40 @@ void TestRotatePage::rotatesAndMirrors()
     QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(QFileInfo(pngOut).absolutePath())});
 }
 
+void TestRotatePage::refusedAngleStartsNothing_data()
+{
+    QTest::addColumn<QString>("angle");
+    QTest::newRow("lone minus") << "-";
+    QTest::newRow("letters, set from outside the keyboard") << "abc";
+    QTest::newRow("past a full turn") << "361";
+}
+
 void TestRotatePage::refusedAngleStartsNothing()
 {
+    QFETCH(QString, angle);
     QTemporaryDir dir;
-    RotateImgMainWT page;
-    RotateImgCenterWT *centre = page.rotateCenter();
+    ToolboxPage page(Toolbox::RotateTab);
+    BatchCenterWT *centre = page.centerWidget();
     for (const char *name : {"r1.jpg", "r2.png"}) {
         QVERIFY(Fixtures::writeImage(dir.filePath(QLatin1String(name)), QSize(16, 8)));
         page.addOneFile(dir.filePath(QLatin1String(name)));
     }
-    // Set from outside the keyboard too: the field keeps it and says the rule.
-    centre->paramWidget()->angleEdit()->setText(QStringLiteral("abc"));
-    QCOMPARE(centre->paramWidget()->angleEdit()->toolTip(), QStringLiteral("-360–360 的整数"));
+    page.panel<RotatePanel>()->angleEdit()->setText(angle);
+    QCOMPARE(page.panel<RotatePanel>()->angleEdit()->toolTip(), QStringLiteral("-360–360 的整数"));
+    const QString out = dir.filePath(QStringLiteral("out"));
+    page.panel<RotatePanel>()->exportFile()->setText(out);
 
-    page.rotate();
+    // The field keeps the text and the start says the rule; nothing runs.
+    page.start();
     QCOMPARE(BatchTestKit::shownDialogTexts(), QStringList{QStringLiteral("-360–360 的整数")});
+    QCOMPARE(page.panel<RotatePanel>()->angleEdit()->text(), angle);
     QVERIFY(!page.isJobRunning());
     QVERIFY(!page.findChild<BatchJob *>());
     for (int row = 0; row < 2; ++row) {
         QVERIFY(centre->rowWarning(row)->isHidden());
         QVERIFY(centre->progressBar(row)->value() <= 0);
     }
+    QVERIFY(!QFileInfo::exists(out));
 }
 
 QTEST_MAIN(TestRotatePage)

@@ -2,13 +2,15 @@
 
 #include "batch/shell/BatchParamWT.h"
 
+#include <optional>
+
 class StyledComboBox;
 class NumberField;
 
 // Settings of the rotate and flip page: an angle and the two mirrors. The page
 // shows one angle: a preset chosen writes the field, a number typed in the field
 // selects its preset, or "自定义" for any other text.
-class RotateImgParamWT : public BatchParamWT
+class RotatePanel : public BatchParamWT
 {
     Q_OBJECT
 
@@ -22,18 +24,20 @@ public:
     // else the index of "自定义".
     static int presetOf(const QString &fieldText);
 
-    explicit RotateImgParamWT(QWidget *parent = nullptr);
+    explicit RotatePanel(QWidget *parent = nullptr);
 
     StyledComboBox *degreeBox() const { return degreeCombo; }
     NumberField *angleEdit() const { return angleField; }
     StyledComboBox *flopBox() const { return flopCombo; }
     StyledComboBox *flipBox() const { return flipCombo; }
 
-    // The angle in plain decimal ("-045" as "-45"); the page asks fieldProblem()
-    // first, so a refused text never reaches a job.
-    QString rotateDegree() const;
+    // The angle the field holds (-360 to 360, "-045" as -45); none for a text its
+    // rule refuses, which the page's start refuses first (settingsProblem()).
+    std::optional<int> degrees() const;
     bool isFlop() const;
     bool isFlip() const;
+
+    JobSettings settings() const override;
 
 public slots:
     void chooseSettingDegree(int index);

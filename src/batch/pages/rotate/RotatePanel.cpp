@@ -1,4 +1,4 @@
-#include "batch/pages/rotate/RotateImgParamWT.h"
+#include "batch/pages/rotate/RotatePanel.h"
 
 #include "batch/engine/BatchCatalogue.h"
 #include "widgets/CaptionLabel.h"
@@ -24,18 +24,18 @@ StyledComboBox *makeYesNoBox(QWidget *parent)
 
 } // namespace
 
-QStringList RotateImgParamWT::degreeNames()
+QStringList RotatePanel::degreeNames()
 {
     return {QStringLiteral("0度（不旋转）"), QStringLiteral("90度"), QStringLiteral("180度"), QStringLiteral("270度"),
             QStringLiteral("自定义")};
 }
 
-QString RotateImgParamWT::presetAngle(int index)
+QString RotatePanel::presetAngle(int index)
 {
     return index >= 0 && index < kPresetAngles.size() ? kPresetAngles.at(index) : QString();
 }
 
-int RotateImgParamWT::presetOf(const QString &fieldText)
+int RotatePanel::presetOf(const QString &fieldText)
 {
     const NumberRule::Reading reading = kAngleRule.read(fieldText);
     const int preset
@@ -43,7 +43,7 @@ int RotateImgParamWT::presetOf(const QString &fieldText)
     return preset >= 0 ? preset : kPresetAngles.size();
 }
 
-RotateImgParamWT::RotateImgParamWT(QWidget *parent)
+RotatePanel::RotatePanel(QWidget *parent)
     : BatchParamWT(QStringLiteral("开始旋转"), parent)
     , degreeCombo(new StyledComboBox(this))
     , angleField(new NumberField(kAngleRule, this))
@@ -64,35 +64,43 @@ RotateImgParamWT::RotateImgParamWT(QWidget *parent)
         grid()->setColumnStretch(column, 1);
 
     connect(degreeCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            &RotateImgParamWT::chooseSettingDegree);
-    connect(angleField, &QLineEdit::textEdited, this, &RotateImgParamWT::angleTyped);
+            &RotatePanel::chooseSettingDegree);
+    connect(angleField, &QLineEdit::textEdited, this, &RotatePanel::angleTyped);
     angleField->setText(QStringLiteral("0"));
 }
 
-QString RotateImgParamWT::rotateDegree() const
+std::optional<int> RotatePanel::degrees() const
 {
-    const std::optional<int> angle = angleField->value();
-    return angle ? QString::number(*angle) : QString();
+    return angleField->value();
 }
 
-bool RotateImgParamWT::isFlop() const
+JobSettings RotatePanel::settings() const
+{
+    JobSettings settings;
+    settings.degrees = degrees();
+    settings.flop = isFlop();
+    settings.flip = isFlip();
+    return settings;
+}
+
+bool RotatePanel::isFlop() const
 {
     return flopCombo->currentIndex() == 1;
 }
 
-bool RotateImgParamWT::isFlip() const
+bool RotatePanel::isFlip() const
 {
     return flipCombo->currentIndex() == 1;
 }
 
-void RotateImgParamWT::chooseSettingDegree(int index)
+void RotatePanel::chooseSettingDegree(int index)
 {
     const QString angle = presetAngle(index);
     if (!angle.isNull())
         angleField->setText(angle);
 }
 
-void RotateImgParamWT::angleTyped(const QString &text)
+void RotatePanel::angleTyped(const QString &text)
 {
     // Only the drop-down follows: the text stays as typed.
     const QSignalBlocker blocker(degreeCombo);
