@@ -9,7 +9,9 @@ BENCH_LARGE_SIZE (4000x3000), BENCH_SMALL_SIZE (256x256), BENCH_CACHE (generated
 inputs, kept between runs), BENCH_ONLY (large or small to run one half),
 BENCH_TOOL_BOUNDS (other tool bounds to time quorvane-batch with, e.g. "1 3 4":
 each becomes a "median tools=N" field of the figures; the bound is how many tools
-the engine runs at once, by default the number of cores).
+the engine runs at once, by default the number of cores). The small half also
+times quorvane-batch without its watchdog (QUORVANE_WATCHDOG=0): the figure
+watchdog-cost-small is the share of time the watchdog adds.
 Besides wall time, each figure carries the CPU seconds of the whole process tree
 (load-independent) and how busy the machine was apart from the benchmark: the
 median over its runs of the mean number of other runnable tasks (sampled with
@@ -119,6 +121,9 @@ def compare(label, inputs, names, runs, scratch):
     commands = {'quorvane-batch': batch}
     for bound in os.environ.get('BENCH_TOOL_BOUNDS', '').split():
         commands[f'tools={bound}'] = f'QUORVANE_BATCH_TOOLS={bound} {batch}'
+    if label == 'small':
+        # What the watchdog that ends the tools' groups after a SIGKILL costs.
+        commands['no watchdog'] = f'QUORVANE_WATCHDOG=0 {batch}'
     for n in sorted({cores, 10}):
         commands[f'xargs -P {n}'] = (
             f'xargs -P {n} -n 1 sh -c \'convert "$0" "$OUT/$(basename "${{0%.jpg}}").png"\' < "{listing}"')
@@ -179,6 +184,11 @@ def main():
             OTHER_LOAD.clear()
             medians = compare('small', folder, names, runs, scratch)
             report('convert-small', medians, 0, 's')
+            ours, off = medians['quorvane-batch'], medians['no watchdog']
+            print(json.dumps({'name': 'watchdog-cost-small', 'value': round(ours[0] / off[0] - 1, 4),
+                              'unit': 'fraction of wall time', 'cpu': round(ours[2] / off[2] - 1, 4),
+                              'with': round(ours[0], 3), 'without': round(off[0], 3), 'files': count,
+                              'other_runnable': round(statistics.median(OTHER_LOAD), 2)}), flush=True)
 
 
 if __name__ == '__main__':

@@ -108,8 +108,10 @@ void BatchRunner::fileFinished(const FileResult &result)
         printFile(BatchReport::keptLine(source, output), source, output, QStringLiteral("ok"),
                   QStringLiteral("original kept: compressing did not make it smaller"), result.frames);
     } else if (ok) {
-        printFile(BatchReport::okLine(source, output, result.frames), source, output, QStringLiteral("ok"), QString(),
-                  result.frames);
+        // A decoder's warning that left the pixels whole follows the line.
+        const QString note = result.reason.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(BatchReport::shown(result.reason));
+        printFile(BatchReport::okLine(source, output, result.frames) + note, source, output, QStringLiteral("ok"),
+                  result.reason, result.frames);
     } else {
         const QString why = result.reason.isEmpty() ? QStringLiteral("conversion failed") : result.reason;
         printFile(BatchReport::failedLine(source, output, why), source, output, QStringLiteral("failed"), why);

@@ -6,6 +6,8 @@
 #include "batch/engine/BatchCatalogue.h"
 #include "batch/engine/BatchFiles.h"
 #include "batch/engine/Operations.h"
+#include "batch/engine/StandardStreams.h"
+#include "batch/engine/ToolWatchdog.h"
 #include "batch/engine/ToolSlots.h"
 
 #include <QCoreApplication>
@@ -26,6 +28,8 @@ void printText(FILE *stream, const QString &text)
 
 int main(int argc, char *argv[])
 {
+    // Before anything opens a descriptor: closed 0-2 would be handed out again.
+    StandardStreams::ensureOpen();
     QCoreApplication app(argc, argv);
     // Before arguments() decodes argv: paths are UTF-8 whatever LANG says.
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
@@ -60,7 +64,9 @@ int main(int argc, char *argv[])
             return 2;
         }
     }
-    QStringList paths = request.paths;
+    QList<QByteArray> paths;
+    for (const QString &path : request.paths)
+        paths << undecodable.value(path, QFile::encodeName(path));
     if (!request.filesFrom.isEmpty()) {
         QFile list;
         const bool opened = request.filesFrom == QLatin1String("-")
@@ -70,14 +76,18 @@ int main(int argc, char *argv[])
             printText(stderr, QStringLiteral("quorvane-batch: cannot read %1\n").arg(request.filesFrom));
             return 2;
         }
-        paths += BatchFiles::readNames(list.readAll(), request.nulSeparated, &undecodable);
+        const BatchFiles::NameList listed = BatchFiles::readNameList(list.readAll(), request.nulSeparated);
+        if (!listed.problem.isEmpty()) {
+            printText(stderr, QStringLiteral("quorvane-batch: %1: %2\n").arg(request.filesFrom, listed.problem));
+            return 2;
+        }
+        paths += listed.names;
     }
     if (request.tools > 0)
         ToolSlots::setLimit(request.tools);
     BatchRunner runner(request,
                        BatchFiles::expand(paths, Operations::row(request.job.operation).acceptedSuffixes(),
-                                          request.recursive ? BatchFiles::Recursive : BatchFiles::TopLevel,
-                                          undecodable));
+                                          request.recursive ? BatchFiles::Recursive : BatchFiles::TopLevel));
     QObject::connect(&runner, &BatchRunner::finished, &app, &QCoreApplication::exit, Qt::QueuedConnection);
     // Interrupted: end the running tools (and drop their partial outputs) first.
     SignalExit signalExit;
@@ -86,5 +96,7 @@ int main(int argc, char *argv[])
         app.exit(128 + signalNumber);
     });
     runner.start();
-    return app.exec();
+    const int status = app.exec();
+    ToolWatchdog::stop();
+    return status;
 }

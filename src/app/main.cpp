@@ -3,6 +3,7 @@
 #include "widgets/UiProfile.h"
 #include "batch/engine/BatchJob.h"
 #include "app/ProcessExit.h"
+#include "batch/engine/StandardStreams.h"
 #include "chrome/TitleBar.h"
 #include "viewer/ViewerWindow.h"
 #include "viewer/ImageView.h"
@@ -39,6 +40,7 @@ void provideRuntimeDir()
 
 int main(int argc, char *argv[])
 {
+    StandardStreams::ensureOpen();
     // The arguments are read before QApplication, which needs a display: --help,
     // --version and a usage error answer without one. Paths are UTF-8 whatever LANG says.
     AppSetup::setUtf8Codec();

@@ -38,6 +38,8 @@ private slots:
     void sourcesAndRunOptions();
     void readNames_data();
     void readNames();
+    void readNameList_data();
+    void readNameList();
     void recursiveExpansion();
     void expandFilesAndFolders();
     void acceptedSuffixesFollowThePages();
@@ -275,6 +277,40 @@ void TestCli::readNames()
     QFETCH(bool, nul);
     QFETCH(QStringList, names);
     QCOMPARE(BatchFiles::readNames(data, nul), names);
+}
+
+// A list is refused whole when a name holds a NUL byte (no file name can), with
+// the line that does; names that are not UTF-8 stay apart, each as it was.
+void TestCli::readNameList_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<bool>("nul");
+    QTest::addColumn<QList<QByteArray>>("names");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("NUL inside a line") << QByteArray("a.png\nb.png\0junk\nc.png\n", 23) << false
+                                       << QList<QByteArray>() << "line 2 holds a NUL byte";
+    QTest::newRow("NUL after a blank line counts its line")
+        << QByteArray("\n\n\0", 3) << false << QList<QByteArray>() << "line 3 holds a NUL byte";
+    QTest::newRow("two names that decode alike")
+        << QByteArray("x\xff.jpg\nx\xfe.jpg\n") << false << QList<QByteArray>{"x\xff.jpg", "x\xfe.jpg"} << "";
+    QTest::newRow("NUL-separated: NULs separate") << QByteArray("a\0b\0", 4) << true << QList<QByteArray>{"a", "b"}
+                                                  << "";
+}
+
+void TestCli::readNameList()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(bool, nul);
+    QFETCH(QList<QByteArray>, names);
+    QFETCH(QString, problem);
+    const BatchFiles::NameList list = BatchFiles::readNameList(data, nul);
+    QCOMPARE(list.names, names);
+    QCOMPARE(list.problem, problem);
+    // Expanded, each undecodable name is its own entry with its own bytes.
+    const QVector<BatchEntry> entries = BatchFiles::expand(list.names, {"jpg"});
+    QCOMPARE(entries.size(), names.size());
+    for (int i = 0; i < entries.size(); ++i)
+        QCOMPARE(entries.at(i).bytes, names.at(i));
 }
 
 void TestCli::recursiveExpansion()

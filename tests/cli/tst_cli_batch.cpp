@@ -1,4 +1,5 @@
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QHash>
 #include <QImage>
@@ -51,6 +52,11 @@ private slots:
     void defaultOutputFolderAndUnicodeNames();
     void progressLineOnlyOnATerminal();
     void terminationEndsTheRunningTools();
+    void closedStandardStreams();
+    void listedNamesKeepTheirOwnLines();
+    void stopDuringThePolicyProbe();
+    void killedEngineLeavesNothingBehind();
+    void noWritableHome();
 
 private:
     struct Run
@@ -63,6 +69,9 @@ private:
     Run run(const QStringList &arguments, const QByteArray &input = QByteArray(), const QString &program = QString());
     void setUp(QProcess &process) const;
     QString path(const QString &name) const { return tempDir->filePath(name); }
+    // quorvane-batch copied into path("app") with the shipped policy and the
+    // given script as its ImageMagick ("magick" beside it is found first).
+    QString appWithMagick(const QByteArray &script) const;
 
     QScopedPointer<QTemporaryDir> tempDir;
 };
@@ -113,6 +122,20 @@ QList<qint64> childrenOf(qint64 pid)
             children << entry.toLongLong();
     }
     return children;
+}
+
+qint64 pidIn(const QString &file)
+{
+    return EngineHarness::readAll(file).trimmed().toLongLong();
+}
+
+// A fake ImageMagick's answer to the policy probe: the policy it was given.
+const QByteArray kAnswersProbe
+    = "case \"$1\" in -list) echo \"Path: $MAGICK_CONFIGURE_PATH/policy.xml\"; exit 0 ;; esac\n";
+
+QStringList stageFolders(const QString &dir)
+{
+    return QDir(dir).entryList({".quorvane-*"}, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
 bool isRed(QRgb pixel)
@@ -604,6 +627,132 @@ void TestCliBatch::terminationEndsTheRunningTools()
     for (const qint64 tool : qAsConst(tools))
         QVERIFY2(!QFileInfo::exists(QStringLiteral("/proc/%1").arg(tool)), "a tool outlived the program");
     QCOMPARE(QDir(path("out")).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+}
+
+QString TestCliBatch::appWithMagick(const QByteArray &script) const
+{
+    const QString app = path("app");
+    if (!QDir().mkpath(app + "/imagemagick")
+        || !QFile::copy(Fixtures::binDir() + "/quorvane-batch", app + "/quorvane-batch")
+        || !QFile::copy(Fixtures::binDir() + "/imagemagick/policy.xml", app + "/imagemagick/policy.xml"))
+        return QString();
+    const QString magick = EngineHarness::writeTool(app, "magick", script);
+    return magick.isEmpty() ? QString() : app + "/quorvane-batch";
+}
+
+// Started with standard input, output and error closed (as cron or a service may
+// start it), it still converts.
+void TestCliBatch::closedStandardStreams()
+{
+    QVERIFY(Fixtures::writeImage(path("a.jpg"), QSize(16, 8)));
+    const Run result = run({"-c", "exec \"$0\" \"$@\" <&- >&- 2>&-", Fixtures::binDir() + "/quorvane-batch", "convert",
+                            "-f", "png", "-o", path("out"), path("a.jpg")},
+                           QByteArray(), "/bin/sh");
+    QCOMPARE(result.status, 0);
+    QCOMPARE(Fixtures::imageSize(path("out/a.png")), QSize(16, 8));
+}
+
+void TestCliBatch::listedNamesKeepTheirOwnLines()
+{
+    const QByteArray dir = QFile::encodeName(tempDir->path());
+    const Run result
+        = run({"convert", "-f", "png", "-o", path("out"), "--files-from", "-"}, dir + "/x\xff.jpg\n" + dir + "/x\xfe.jpg\n");
+    QCOMPARE(result.status, 1);
+    QCOMPARE(result.lines,
+             QStringList({"failed " + path("x\\xff.jpg") + ": file name is not valid UTF-8",
+                          "failed " + path("x\\xfe.jpg") + ": file name is not valid UTF-8",
+                          "0 succeeded, 2 failed, 0 skipped"}));
+
+    const Run refused = run({"convert", "--files-from", "-"}, QByteArray("a.jpg\nb.jpg\0c.jpg\n", 18));
+    QCOMPARE(refused.status, 2);
+    QCOMPARE(refused.errors, QStringLiteral("quorvane-batch: -: line 2 holds a NUL byte\n"));
+}
+
+// The probe of ImageMagick's policy runs as a tool: SIGTERM ends it, and its
+// helpers, at once.
+void TestCliBatch::stopDuringThePolicyProbe()
+{
+    const QByteArray probePid = QFile::encodeName(path("probe"));
+    const QByteArray helperPid = QFile::encodeName(path("helper"));
+    const QString program = appWithMagick("sleep 600 &\necho $! > '" + helperPid + "'\necho $$ > '" + probePid
+                                          + ".part' && mv '" + probePid + ".part' '" + probePid + "'\nwait");
+    QVERIFY(!program.isEmpty());
+    QVERIFY(Fixtures::writeImage(path("a.jpg"), QSize(16, 8)));
+    QProcess process;
+    setUp(process);
+    process.start(program, {"convert", "-f", "png", "-o", path("out"), path("a.jpg")});
+    QVERIFY(process.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(path("probe")), 30000);
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(::kill(pid_t(process.processId()), SIGTERM), 0);
+    QVERIFY(process.waitForFinished(30000));
+    QVERIFY2(clock.elapsed() <= 2000, qPrintable(QString::number(clock.elapsed()) + " ms"));
+    QCOMPARE(process.exitCode(), 128 + SIGTERM);
+    QTRY_VERIFY(!EngineHarness::running(pidIn(path("probe"))) && !EngineHarness::running(pidIn(path("helper"))));
+}
+
+// Killed without warning mid-file, the engine leaves its tool's helpers to the
+// watchdog and its stage folder to the next run in that folder.
+void TestCliBatch::killedEngineLeavesNothingBehind()
+{
+    const QByteArray dir = QFile::encodeName(tempDir->path());
+    const QString program = appWithMagick(
+        kAnswersProbe + "if [ -e '" + dir + "/hang' ]; then\n"
+        "  : > \"$OUT\"\n"
+        "  sleep 600 & echo $! > '" + dir + "/helper'\n"
+        "  echo $$ > '" + dir + "/tool.part' && mv '" + dir + "/tool.part' '" + dir + "/tool'\n"
+        "  wait\n"
+        "fi\n"
+        "cp \"$IN\" \"$OUT\"\n");
+    QVERIFY(!program.isEmpty());
+    QVERIFY(Fixtures::writeImage(path("a.jpg"), QSize(16, 8)));
+    QVERIFY(Fixtures::writeImage(path("b.jpg"), QSize(16, 8)));
+    QVERIFY(Fixtures::writeBytes(path("hang"), ""));
+
+    QProcess first;
+    setUp(first);
+    first.start(program, {"convert", "-f", "png", "-o", path("out"), path("a.jpg")});
+    QVERIFY(first.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(path("tool")), 30000);
+    QCOMPARE(stageFolders(path("out")).size(), 1);
+    QCOMPARE(::kill(pid_t(first.processId()), SIGKILL), 0);
+    QVERIFY(first.waitForFinished(30000));
+    QTRY_VERIFY(!EngineHarness::running(pidIn(path("tool"))) && !EngineHarness::running(pidIn(path("helper"))));
+    QCOMPARE(stageFolders(path("out")).size(), 1); // nobody could clear it up...
+
+    QVERIFY(QFile::remove(path("hang")));
+    const Run second = run({"convert", "-f", "png", "-o", path("out"), path("b.jpg")}, QByteArray(), program);
+    QCOMPARE(second.status, 0);
+    QCOMPARE(stageFolders(path("out")), QStringList()); // ...until the next run there
+    QCOMPARE(QDir(path("out")).entryList(QDir::Files), QStringList{"b.png"});
+}
+
+// With no home to write in (HOME a file here; "nobody"'s is missing), the
+// intermediates go to a private folder of ours and the conversion works.
+void TestCliBatch::noWritableHome()
+{
+    // An installed layout, so the temporary folder is not beside the program.
+    const QString program = appWithMagick(kAnswersProbe + "cp \"$IN\" \"$OUT\"");
+    QVERIFY(!program.isEmpty());
+    QVERIFY(QDir().mkpath(path("lib/quorvane")));
+    QVERIFY(Fixtures::writeBytes(path("home"), "not a folder"));
+    QVERIFY(Fixtures::writeImage(path("a.jpg"), QSize(16, 8)));
+    QTemporaryDir runtime;
+    QProcess process;
+    setUp(process);
+    QProcessEnvironment env = process.processEnvironment();
+    env.insert("HOME", path("home"));
+    env.remove("XDG_CACHE_HOME");
+    env.insert("XDG_RUNTIME_DIR", runtime.path());
+    process.setProcessEnvironment(env);
+    process.start(program, {"convert", "-f", "png", "-o", path("out"), path("a.jpg")});
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.readAllStandardOutput(), QByteArray("ok " + QFile::encodeName(path("a.jpg")) + " -> "
+                                                        + QFile::encodeName(path("out/a.png"))
+                                                        + "\n1 succeeded, 0 failed, 0 skipped\n"));
+    QCOMPARE(process.exitCode(), 0);
+    QVERIFY(QFileInfo(runtime.filePath("quorvane")).isDir());
 }
 
 QTEST_GUILESS_MAIN(TestCliBatch)

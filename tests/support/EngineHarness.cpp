@@ -56,6 +56,15 @@ WorkerResult runWorker(const JobSettings &settings, const QString &source, const
     return runWorkers(settings, {{source, row}}, exportDir).first();
 }
 
+bool running(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray line = stat.readAll();
+    return line.mid(line.lastIndexOf(')') + 2, 1) != "Z";
+}
+
 QString writeTool(const QString &dir, const QString &name, const QByteArray &body)
 {
     const QString path = dir + QLatin1Char('/') + name;

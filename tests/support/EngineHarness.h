@@ -21,7 +21,7 @@ struct WorkerResult
     int row = -1;
     bool success = false;
     FileResult::Status status = FileResult::Failed;
-    QString reason; // a failed file: why
+    QString reason; // a failed file: why; a succeeded one: the warning kept
     int frames = 0; // how many pictures the output is
     bool keptOriginal = false;
 };
@@ -47,6 +47,9 @@ QStringList entriesBelow(const QString &dir);
 
 // Runs the real ImageMagick (to make fixtures such as animated GIFs).
 bool magick(const QStringList &args);
+
+// A process that exists and is not a zombie.
+bool running(qint64 pid);
 
 // Reads a whole file (empty when unreadable).
 QByteArray readAll(const QString &path);

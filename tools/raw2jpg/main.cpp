@@ -10,6 +10,7 @@
 #include "rawdecode/RawDecode.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cctype>
 #include <cstdio>
 #include <string>
@@ -17,6 +18,16 @@
 namespace {
 
 constexpr int kJpegQuality = 93;
+
+// A develop of no pixel data (headers only, zeros where the data should be)
+// gives a picture of nothing but zeros and no error. A real exposure never
+// does: even a black frame's noise is lifted by the default brightening.
+bool holdsImageData(const RawDecode::Picture &image)
+{
+    const std::size_t size = std::size_t(image.width()) * std::size_t(image.height()) * std::size_t(image.colours());
+    const std::uint8_t *pixels = image.pixels();
+    return std::any_of(pixels, pixels + size, [](std::uint8_t value) { return value != 0; });
+}
 
 std::string withoutWarningWord(std::string line)
 {
@@ -46,6 +57,8 @@ int main(int argc, char **argv)
     RawDecode::Picture image;
     if (raw.open(argv[1]) != RawDecode::Failure::None || raw.develop(image) != RawDecode::Failure::None)
         return fail("cannot decode the RAW file: " + raw.error());
+    if (!holdsImageData(image))
+        return fail("cannot decode the RAW file: it holds no image data");
     std::string error;
     if (!writeJpegAtomically(image, argv[2], kJpegQuality, error))
         return fail(error);

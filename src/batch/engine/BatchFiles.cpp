@@ -107,9 +107,17 @@ QStringList folderFiles(const QString &folder)
 QVector<BatchEntry> expand(const QStringList &paths, const QStringList &accepted, Depth depth,
                            const QHash<QString, QByteArray> &undecodable)
 {
+    QList<QByteArray> bytes;
+    for (const QString &path : paths)
+        bytes << undecodable.value(path, QFile::encodeName(path));
+    return expand(bytes, accepted, depth);
+}
+
+QVector<BatchEntry> expand(const QList<QByteArray> &paths, const QStringList &accepted, Depth depth)
+{
     QVector<BatchEntry> entries;
-    for (const QString &path : paths) {
-        const QByteArray bytes = undecodable.value(path, QFile::encodeName(path));
+    for (const QByteArray &bytes : paths) {
+        const QString path = QString::fromUtf8(bytes);
         const QFileInfo info(path);
         if (!isValidUtf8(bytes)) {
             entries.append(fileEntry(path, bytes, accepted));
@@ -129,16 +137,31 @@ QVector<BatchEntry> expand(const QStringList &paths, const QStringList &accepted
 QStringList readNames(const QByteArray &data, bool nulSeparated, QHash<QString, QByteArray> *undecodable)
 {
     QStringList names;
-    for (QByteArray name : data.split(nulSeparated ? '\0' : '\n')) {
-        if (!nulSeparated && name.endsWith('\r'))
-            name.chop(1);
-        if (name.isEmpty())
-            continue;
+    for (const QByteArray &name : readNameList(data, nulSeparated).names) {
         names << QString::fromUtf8(name);
         if (undecodable && !isValidUtf8(name))
             undecodable->insert(names.last(), name);
     }
     return names;
+}
+
+NameList readNameList(const QByteArray &data, bool nulSeparated)
+{
+    NameList list;
+    int line = 0;
+    for (QByteArray name : data.split(nulSeparated ? '\0' : '\n')) {
+        ++line;
+        if (!nulSeparated && name.endsWith('\r'))
+            name.chop(1);
+        if (name.contains('\0')) {
+            list.names.clear();
+            list.problem = QStringLiteral("line %1 holds a NUL byte").arg(line);
+            return list;
+        }
+        if (!name.isEmpty())
+            list.names << name;
+    }
+    return list;
 }
 
 JobFiles jobFiles(const QStringList &paths, QList<int> *missing)

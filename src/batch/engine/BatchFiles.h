@@ -42,6 +42,9 @@ enum Depth { TopLevel, Recursive };
 // their bytes.
 QVector<BatchEntry> expand(const QStringList &paths, const QStringList &accepted, Depth depth = TopLevel,
                            const QHash<QString, QByteArray> &undecodable = {});
+// The same for paths as the file system names them: two names that are not
+// valid UTF-8 stay two entries even where they decode alike.
+QVector<BatchEntry> expand(const QList<QByteArray> &paths, const QStringList &accepted, Depth depth = TopLevel);
 
 bool isValidUtf8(const QByteArray &bytes);
 
@@ -49,6 +52,16 @@ bool isValidUtf8(const QByteArray &bytes);
 // bytes (find -print0); empty names are dropped, a line's trailing CR too. Names
 // that are not valid UTF-8 are also entered in undecodable (see expand).
 QStringList readNames(const QByteArray &data, bool nulSeparated, QHash<QString, QByteArray> *undecodable = nullptr);
+
+// The names of such a list as bytes, each kept apart; problem says why the list
+// is refused (a line holding a NUL byte: "line N holds a NUL byte", since no
+// file name can), and names is then empty.
+struct NameList
+{
+    QList<QByteArray> names;
+    QString problem;
+};
+NameList readNameList(const QByteArray &data, bool nulSeparated);
 
 // A job's files for paths, the index of each path as its row. Paths that no
 // longer exist are left out; their indices go to missing when given.

@@ -51,7 +51,7 @@ struct FileResult
     QString output; // the output written (the first picture of several), or the one planned
     int frames = 1; // pictures written: NAME-0.EXT ... for more than one
     bool keptOriginal = false; // compression was not smaller: the output holds the source's bytes
-    QString reason; // a failed file: one line saying why
+    QString reason; // a failed file: one line saying why; a succeeded one: the decoder's warning kept, if any
 };
 
 // How a job ended, told once after every file's result.

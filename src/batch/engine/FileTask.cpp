@@ -302,7 +302,7 @@ bool FileTask::runMagick(const QStringList &args, const QString &fmt, StagedOutp
     // Whichever ImageMagick was found must hold to the program's policy.
     const QString magick = ToolLocator::program(ToolLocator::Tool::ImageMagick);
     if (!ToolLocator::overridden(ToolLocator::Tool::ImageMagick) && QFileInfo(magick).isExecutable()
-        && !MagickPolicy::appliedBy(magick)) {
+        && !MagickPolicy::appliedBy(magick, control ? control->stopFlag() : nullptr)) {
         note(MagickPolicy::configDir().isEmpty()
                  ? QStringLiteral("the program's ImageMagick policy (imagemagick/policy.xml) is missing")
                  : magick + QStringLiteral(" does not apply the program's ImageMagick policy"));
@@ -438,7 +438,8 @@ void FileTask::finish(const QString &plannedPath)
         return;
     }
     if (success) {
-        tell(FileResult::Succeeded, outputPath, qMax(1, frameCount));
+        // A decoder's warning that left the pixels whole stays as the file's note.
+        tell(FileResult::Succeeded, outputPath, qMax(1, frameCount), SuccessRule::keptWarning(errorText));
         return;
     }
     if (SuccessRule::wantsReport(job.operation, success)) {

@@ -3,13 +3,13 @@
 #include "batch/engine/BatchLog.h"
 #include "batch/engine/BatchPaths.h"
 #include "batch/engine/ProcessRunner.h"
+#include "batch/engine/TempArea.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QMutex>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
 
@@ -24,17 +24,12 @@ QBasicMutex cacheMutex;
 
 QStringList candidateDirs(const QString &appDir)
 {
-    return {appDir + QStringLiteral("/imagemagick"), appDir + QStringLiteral("/../share/quorvane/imagemagick")};
+    return BatchPaths::magickConfigCandidates(appDir);
 }
 
 QString configDir()
 {
-    const QStringList dirs = candidateDirs(BatchPaths::appDir());
-    for (const QString &dir : dirs) {
-        if (QFileInfo(dir + QLatin1Char('/') + kFileName).isFile())
-            return QDir(dir).canonicalPath();
-    }
-    return QString();
+    return BatchPaths::magickConfigDir();
 }
 
 qint64 parseSize(const QString &text)
@@ -97,7 +92,25 @@ QString sizeProblem(qint64 width, qint64 height, const Limits &limits)
         .arg(qMin(limits.width, limits.height));
 }
 
-bool appliedBy(const QString &program)
+QString listingProblem(const QString &listing, const QString &ours)
+{
+    bool applied = false;
+    QString path;
+    const QStringList lines = listing.split(QLatin1Char('\n'));
+    for (const QString &raw : lines) {
+        const QString line = raw.trimmed();
+        if (line.startsWith(QLatin1String("Path: "))) {
+            path = line.mid(6);
+            applied = applied || path == ours;
+        } else if (line.startsWith(QLatin1String("rights:")) && path != ours
+                   && line.mid(7).trimmed().compare(QLatin1String("None"), Qt::CaseInsensitive) != 0) {
+            return QStringLiteral("the ImageMagick policy %1 allows what the program's policy denies").arg(path);
+        }
+    }
+    return applied ? QString() : QStringLiteral("the program's ImageMagick policy is not applied");
+}
+
+bool appliedBy(const QString &program, const std::atomic_bool *cancelFlag)
 {
     const QString policy = configDir();
     if (policy.isEmpty())
@@ -107,21 +120,18 @@ bool appliedBy(const QString &program)
     const auto found = known.constFind(program);
     if (found != known.constEnd())
         return *found;
-    QProcess process;
-    process.setProcessEnvironment(ProcessRunner::childEnvironment());
-    process.start(program, {QStringLiteral("-list"), QStringLiteral("policy")}, QIODevice::ReadOnly);
-    bool applied = false;
-    if (process.waitForFinished(ProcessRunner::kStartTimeoutMs)) {
-        const QString expected = QStringLiteral("Path: ") + policy + QLatin1Char('/') + kFileName;
-        const QStringList lines = QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'));
-        for (const QString &line : lines)
-            applied = applied || line.trimmed() == expected;
-    } else {
-        process.kill();
-        process.waitForFinished();
-    }
-    qCDebug(lcBatch) << "ImageMagick" << program << "applies the policy:" << applied;
-    known.insert(program, applied);
+    // Run as the tools are: same environment, same private folder as home.
+    TempFolder temp;
+    ProcessRunner runner(BatchPaths::appDir(), temp.path());
+    runner.setCancelFlag(cancelFlag);
+    runner.setKeepOutput(true);
+    const ToolRun run = runner.run(program, {QStringLiteral("-list"), QStringLiteral("policy")});
+    const QString problem
+        = run.ok() ? listingProblem(run.outputText, policy + QLatin1Char('/') + kFileName) : run.problem(program);
+    const bool applied = problem.isEmpty();
+    qCDebug(lcBatch) << "ImageMagick" << program << "applies the policy:" << applied << problem;
+    if (!run.stopped)
+        known.insert(program, applied);
     return applied;
 }
 

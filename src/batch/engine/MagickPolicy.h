@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
+
 // The ImageMagick policy that ships with the program (imagemagick/policy.xml):
 // where it is, the picture size limits it sets, and whether a given ImageMagick
 // applies it.
@@ -35,8 +37,16 @@ Limits limits();
 // Why a width x height picture exceeds limits; empty when it does not.
 QString sizeProblem(qint64 width, qint64 height, const Limits &limits);
 
-// Whether program, started with the engine's environment, lists the shipped
-// policy among those it applies ("-list policy"). Asked once per program.
-bool appliedBy(const QString &program);
+// What is wrong with the policies a "-list policy" listing shows, for the shipped
+// policy file ours: empty when ours is applied and no other file grants rights
+// (a file that only denies or sets limits cannot loosen ours: denials add up and
+// the first limit found is used); else why not.
+QString listingProblem(const QString &listing, const QString &ours);
+
+// Whether program, started with the engine's environment and through
+// ProcessRunner (own group, limits, stop flag), applies the shipped policy and
+// nothing looser (listingProblem of its "-list policy"). Asked once per program;
+// a probe ended by a stop is not remembered.
+bool appliedBy(const QString &program, const std::atomic_bool *cancelFlag = nullptr);
 
 } // namespace MagickPolicy

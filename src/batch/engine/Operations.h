@@ -28,7 +28,6 @@ struct Row
     bool asShown; // works on the picture as shown: upright by its EXIF orientation, animation frames whole
     bool decodesRaw; // camera RAW goes through the RAW decoder first
     Steps steps;
-    bool warningCaseSensitive; // only "warning" in exactly that case makes error text harmless
     bool keepsSmallerSource; // a result not smaller than the source gives way to the source's bytes
     bool reportsFailures; // a failed file is reported (FailureReport)
     int reportCode; // the operation's number in the failure report line

@@ -1,12 +1,16 @@
 #include "batch/engine/ProcessRunner.h"
 
-#include "batch/engine/MagickPolicy.h"
+#include "batch/engine/BatchPaths.h"
+#include "batch/engine/StandardStreams.h"
+#include "batch/engine/ToolWatchdog.h"
 
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
 #include <QStandardPaths>
+
+#include <mutex>
 
 #include <atomic>
 #include <cerrno>
@@ -44,6 +48,7 @@ struct Launch
     char *const *envp = nullptr;
     const char *dir = nullptr;
     int nullFd = -1;
+    int outputFd = -1; // standard output: nullFd unless it is kept
     int errorFd = -1;
     pid_t parent = 0;
     sigset_t mask;
@@ -51,26 +56,35 @@ struct Launch
 };
 
 // The child: leader of a new process group, killed when the starting thread dies,
-// null device in and out, standard error to the pipe, default signal handlers,
-// the parent's signal mask.
+// null device in, standard output to the null device or its pipe, standard error
+// to its pipe, nothing else open, default signal handlers (SIGCHLD too, which an
+// ignoring host would pass on), the parent's signal mask.
 __attribute__((no_sanitize("address", "undefined"))) int startChild(void *argument)
 {
     auto *launch = static_cast<Launch *>(argument);
     for (int signalNumber = 1; signalNumber < NSIG; ++signalNumber) {
         struct sigaction action;
         if (::sigaction(signalNumber, nullptr, &action) == 0 && action.sa_handler != SIG_DFL
-            && action.sa_handler != SIG_IGN) {
+            && (action.sa_handler != SIG_IGN || signalNumber == SIGCHLD)) {
             action.sa_handler = SIG_DFL;
             action.sa_flags = 0;
             ::sigaction(signalNumber, &action, nullptr);
         }
     }
-    const bool ready = ::setpgid(0, 0) == 0 && ::prctl(PR_SET_PDEATHSIG, SIGKILL) == 0 && ::getppid() == launch->parent
-        && ::dup2(launch->nullFd, STDIN_FILENO) >= 0 && ::dup2(launch->nullFd, STDOUT_FILENO) >= 0
-        && ::dup2(launch->errorFd, STDERR_FILENO) >= 0 && ::chdir(launch->dir) == 0
-        && ::sigprocmask(SIG_SETMASK, &launch->mask, nullptr) == 0;
-    if (ready)
+    // The sources are first moved above 2: a source that is itself 0, 1 or 2 (the
+    // caller had closed it) is neither overwritten by another target nor left
+    // close-on-exec by a dup2 onto itself.
+    const int in = ::fcntl(launch->nullFd, F_DUPFD, 3);
+    const int out = ::fcntl(launch->outputFd, F_DUPFD, 3);
+    const int error = ::fcntl(launch->errorFd, F_DUPFD, 3);
+    const bool ready = in >= 0 && out >= 0 && error >= 0 && ::setpgid(0, 0) == 0
+        && ::prctl(PR_SET_PDEATHSIG, SIGKILL) == 0 && ::getppid() == launch->parent
+        && ::dup2(in, STDIN_FILENO) >= 0 && ::dup2(out, STDOUT_FILENO) >= 0 && ::dup2(error, STDERR_FILENO) >= 0
+        && ::chdir(launch->dir) == 0 && ::sigprocmask(SIG_SETMASK, &launch->mask, nullptr) == 0;
+    if (ready) {
+        StandardStreams::closeFrom(3);
         ::execve(launch->program, launch->argv, launch->envp);
+    }
     launch->failure = errno ? errno : ECHILD;
     ::_exit(127);
 }
@@ -145,8 +159,10 @@ struct Child
 {
     pid_t pid = -1;
     int errorFd = -1; // the read end of the tool's standard error; -1 once it ended
+    int outputFd = -1; // the read end of its standard output, when kept
     int pidFd = -1; // readable once the child has ended; -1 where the kernel has none
     bool ended = false;
+    bool lost = false; // its status was taken by someone else
     int status = 0;
 
     Child() = default;
@@ -156,6 +172,8 @@ struct Child
     {
         if (errorFd >= 0)
             ::close(errorFd);
+        if (outputFd >= 0)
+            ::close(outputFd);
         if (pidFd >= 0)
             ::close(pidFd);
     }
@@ -165,48 +183,85 @@ struct Child
     {
         while (!ended && pid > 0) {
             const pid_t done = ::waitpid(pid, &status, options);
-            if (done == pid)
+            if (done == pid) {
                 ended = true;
-            else if (done >= 0 || errno != EINTR)
+            } else if (done < 0 && errno == ECHILD) {
+                // Reaped by someone else (SIGCHLD ignored before we could say otherwise).
+                ended = true;
+                status = 0;
+                lost = true;
+            } else if (done >= 0 || errno != EINTR) {
                 break;
+            }
         }
         return ended;
     }
 
     // One read of standard error into text, up to the cap (what is over is read and
     // dropped, so a talkative tool never blocks on a full pipe); closes it at its end.
-    void readError(QByteArray &text)
+    static void readPipe(int &fd, QByteArray &text)
     {
         char buffer[4096];
-        const ssize_t n = ::read(errorFd, buffer, sizeof buffer);
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n > 0 && text.size() < kMaxErrorBytes)
             text.append(buffer, int(qMin<qint64>(n, kMaxErrorBytes - text.size())));
         if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) {
-            ::close(errorFd);
-            errorFd = -1;
+            ::close(fd);
+            fd = -1;
         }
     }
 
-    // SIGTERM to the group, SIGKILL after the grace; the leader is reaped.
+    // SIGTERM to the group, SIGKILL once one grace has passed; the leader is reaped.
     void endGroup(int graceMs)
     {
         if (pid <= 0)
             return;
         QElapsedTimer clock;
         clock.start();
-        if (!reap(WNOHANG)) {
+        if (!reap(WNOHANG))
             ::kill(-pid, SIGTERM);
-            while (!reap(WNOHANG) && clock.elapsed() < graceMs)
-                ::usleep(10000);
-        }
-        // The leader may be gone while its helpers still run.
-        clock.restart();
-        while (groupExists(pid) && clock.elapsed() < graceMs)
-            ::usleep(20000);
+        // The leader may be gone while its helpers still run: the same grace for all.
+        while ((!reap(WNOHANG) || groupExists(pid)) && clock.elapsed() < graceMs)
+            ::usleep(5000);
         ::kill(-pid, SIGKILL);
         reap(0);
     }
 };
+
+// Why exec failed, in words a user can act on.
+QString startProblem(int error)
+{
+    switch (error) {
+    case 0: return QString();
+    case ENOENT:
+    case ENOTDIR: return QStringLiteral(": not found");
+    case EACCES:
+    case EPERM:
+    case ENOEXEC:
+    case EISDIR: return QStringLiteral(": not executable");
+    case ENOMEM:
+    case E2BIG: return QStringLiteral(": out of memory");
+    default: return QStringLiteral(": ") + qt_error_string(error);
+    }
+}
+
+// With SIGCHLD ignored (or SA_NOCLDWAIT) the kernel reaps our tools itself and
+// their exit statuses are lost: the process that starts tools takes the default.
+// A handler is left alone (Qt's own reaps only its children).
+void defaultChildSignal()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        struct sigaction action = {};
+        if (::sigaction(SIGCHLD, nullptr, &action) != 0)
+            return;
+        if (action.sa_handler == SIG_IGN || (action.sa_flags & SA_NOCLDWAIT)) {
+            action.sa_handler = SIG_DFL;
+            action.sa_flags &= ~SA_NOCLDWAIT;
+            ::sigaction(SIGCHLD, &action, nullptr);
+        }
+    });
+}
 
 QString seconds(qint64 ms)
 {
@@ -222,7 +277,7 @@ QString ToolRun::problem(const QString &program) const
     if (stopped)
         return QStringLiteral("stopped");
     if (!started)
-        return name + QStringLiteral(" could not be started");
+        return name + QStringLiteral(" could not be started") + startProblem(startError);
     if (timedOut && limit == Limit::Idle)
         return name + QStringLiteral(" made no progress for ") + seconds(limitMs) + QStringLiteral(" and was ended");
     if (timedOut)
@@ -247,18 +302,35 @@ ToolRun ProcessRunner::run(const QString &program, const QStringList &arguments)
         return result;
     }
     const ToolLimits limit = limits();
+    defaultChildSignal();
 
     // All of it made before the child exists: it may not allocate.
     const QString path = program.contains(QLatin1Char('/')) ? program : QStandardPaths::findExecutable(program);
+    if (path.isEmpty()) {
+        result.startError = ENOENT;
+        return result;
+    }
     const QByteArray programBytes = QFile::encodeName(path);
     const QByteArray dirBytes = QFile::encodeName(workingDir.isEmpty() ? QStringLiteral(".") : workingDir);
     CStrings argv(QStringList{program} + arguments);
     CStrings envp(environment.toStringList());
-    int pipeFds[2];
+    int errorPipe[2] = {-1, -1};
+    int outputPipe[2] = {-1, -1};
     const int nullFd = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-    if (path.isEmpty() || nullFd < 0 || ::pipe2(pipeFds, O_CLOEXEC) != 0) {
-        if (nullFd >= 0)
-            ::close(nullFd);
+    const bool opened = nullFd >= 0 && ::pipe2(errorPipe, O_CLOEXEC) == 0
+        && (!keepOutput || ::pipe2(outputPipe, O_CLOEXEC) == 0);
+    const auto closeAll = [&] {
+        for (const int fd : {nullFd, errorPipe[1], outputPipe[1]}) {
+            if (fd >= 0)
+                ::close(fd);
+        }
+    };
+    Child tool;
+    tool.errorFd = errorPipe[0];
+    tool.outputFd = outputPipe[0];
+    if (!opened) {
+        result.startError = errno;
+        closeAll();
         return result;
     }
     Launch launch;
@@ -267,14 +339,17 @@ ToolRun ProcessRunner::run(const QString &program, const QStringList &arguments)
     launch.envp = envp.pointers.data();
     launch.dir = dirBytes.constData();
     launch.nullFd = nullFd;
-    launch.errorFd = pipeFds[1];
+    launch.outputFd = keepOutput ? outputPipe[1] : nullFd;
+    launch.errorFd = errorPipe[1];
     launch.parent = ::getpid();
 
     // The child runs on a stack of its own in this process's memory, and this thread
     // waits until it has called exec or exited. No signal handler of ours may run in it.
+    // posix_spawn does the same clone, and measured the same; but it cannot set the
+    // parent-death signal, and a "setpriv --pdeathsig" prefix costs a second exec
+    // per tool, so the clone stays for that alone.
     constexpr size_t kStackBytes = 64 * 1024;
     void *stack = ::mmap(nullptr, kStackBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
-    Child tool;
     if (stack != MAP_FAILED) {
         sigset_t all;
         ::sigfillset(&all);
@@ -284,15 +359,18 @@ ToolRun ProcessRunner::run(const QString &program, const QStringList &arguments)
         ::pthread_sigmask(SIG_SETMASK, &launch.mask, nullptr);
         ::munmap(stack, kStackBytes);
     }
-    ::close(nullFd);
-    ::close(pipeFds[1]);
-    tool.errorFd = pipeFds[0];
+    if (tool.pid <= 0)
+        result.startError = errno;
+    closeAll();
     if (tool.pid <= 0)
         return result;
     if (launch.failure != 0) {
+        result.startError = launch.failure;
         tool.reap(0);
         return result;
     }
+    // Should this process be killed outright, the watchdog ends the tool's group.
+    ToolWatchdog::watch(tool.pid);
     result.started = true;
     tool.pidFd = int(::syscall(SYS_pidfd_open, tool.pid, 0));
 
@@ -306,17 +384,27 @@ ToolRun ProcessRunner::run(const QString &program, const QStringList &arguments)
     // file's whole conversion. The first sample, a second in, counts as progress.
     quint64 activity = 0;
     QByteArray errorText;
+    QByteArray outputText;
     while (!tool.reap(WNOHANG)) {
-        pollfd watched[2];
+        pollfd watched[3];
         int count = 0;
-        if (tool.errorFd >= 0)
+        int errorAt = -1, outputAt = -1;
+        if (tool.errorFd >= 0) {
+            errorAt = count;
             watched[count++] = {tool.errorFd, POLLIN, 0};
+        }
+        if (tool.outputFd >= 0) {
+            outputAt = count;
+            watched[count++] = {tool.outputFd, POLLIN, 0};
+        }
         if (tool.pidFd >= 0)
             watched[count++] = {tool.pidFd, POLLIN, 0};
-        // Without a process descriptor the end is seen within 10 ms.
-        ::poll(watched, nfds_t(count), tool.pidFd >= 0 ? kPollMs : 10);
-        if (tool.errorFd >= 0 && watched[0].revents)
-            tool.readError(errorText);
+        // Without a process descriptor the end is seen within a millisecond.
+        ::poll(watched, nfds_t(count), tool.pidFd >= 0 ? kPollMs : 1);
+        if (errorAt >= 0 && watched[errorAt].revents)
+            Child::readPipe(tool.errorFd, errorText);
+        if (outputAt >= 0 && watched[outputAt].revents)
+            Child::readPipe(tool.outputFd, outputText);
         if (tool.reap(WNOHANG))
             break;
         if (sample.elapsed() >= kActivityEveryMs || idle.elapsed() >= limit.idleMs) {
@@ -338,14 +426,19 @@ ToolRun ProcessRunner::run(const QString &program, const QStringList &arguments)
         }
     }
     tool.endGroup(limit.graceMs);
-    // What the tool wrote last, helpers' writes included, until the pipe is empty.
-    pollfd pending{tool.errorFd, POLLIN, 0};
-    while (tool.errorFd >= 0 && errorText.size() < kMaxErrorBytes && ::poll(&pending, 1, 0) > 0)
-        tool.readError(errorText);
-    const bool signalled = WIFSIGNALED(tool.status);
+    ToolWatchdog::unwatch(tool.pid);
+    // What the tool wrote last, helpers' writes included, until the pipes are empty.
+    for (const auto &stream : {std::make_pair(&tool.errorFd, &errorText), std::make_pair(&tool.outputFd, &outputText)}) {
+        pollfd pending{*stream.first, POLLIN, 0};
+        while (*stream.first >= 0 && stream.second->size() < kMaxErrorBytes && ::poll(&pending, 1, 0) > 0)
+            Child::readPipe(*stream.first, *stream.second);
+    }
+    const bool signalled = !tool.lost && WIFSIGNALED(tool.status);
     result.crashed = signalled && !result.stopped && !result.timedOut;
-    result.exitCode = WIFEXITED(tool.status) ? WEXITSTATUS(tool.status) : -1;
+    result.killedBy = signalled ? WTERMSIG(tool.status) : 0;
+    result.exitCode = !tool.lost && WIFEXITED(tool.status) ? WEXITSTATUS(tool.status) : -1;
     result.errorText = QString::fromUtf8(errorText);
+    result.outputText = QString::fromUtf8(outputText);
     return result;
 }
 
@@ -387,12 +480,16 @@ QProcessEnvironment ProcessRunner::childEnvironment(const QString &tempDir)
     }
     environment.insert(QStringLiteral("MAGICK_THREAD_LIMIT"), QStringLiteral("1"));
     environment.insert(QStringLiteral("OMP_NUM_THREADS"), QStringLiteral("1"));
-    const QString policyDir = MagickPolicy::configDir();
+    const QString policyDir = BatchPaths::magickConfigDir();
     if (!policyDir.isEmpty())
         environment.insert(QStringLiteral("MAGICK_CONFIGURE_PATH"), policyDir);
     if (!tempDir.isEmpty()) {
         environment.insert(QStringLiteral("MAGICK_TEMPORARY_PATH"), tempDir);
         environment.insert(QStringLiteral("TMPDIR"), tempDir);
+        // ImageMagick also reads ~/.config/ImageMagick/policy.xml, which could allow
+        // what ours denies: the tools' home is their empty private folder.
+        environment.insert(QStringLiteral("HOME"), tempDir);
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), tempDir);
     }
     return environment;
 }

@@ -18,7 +18,10 @@ struct ToolRun
     Limit limit = Limit::None; // which limit ended it, when timedOut
     qint64 limitMs = 0;
     int exitCode = -1;
+    int killedBy = 0; // the signal that ended it, if one did
+    int startError = 0; // errno of a start that failed (ENOENT, EACCES, ...)
     QString errorText; // standard error, decoded leniently as UTF-8
+    QString outputText; // standard output, when the runner keeps it
 
     bool ok() const { return started && !crashed && !timedOut && !stopped && exitCode == 0; }
 
@@ -51,7 +54,8 @@ struct ToolLimits
 // Every program runs in a process group of its own, so ending it ends the helpers
 // it started too: SIGTERM to the group, SIGKILL after a short grace. Helpers left
 // over when a program exits are killed as well. If this process dies, the
-// program gets SIGKILL.
+// program gets SIGKILL, and the watchdog (ToolWatchdog) kills its group. Only
+// standard input, output and error are open in a program.
 //
 // Ten files run at once on a machine that may have two cores, so each child gets
 // a bounded thread count (MAGICK_THREAD_LIMIT, OMP_NUM_THREADS) instead of one
@@ -82,7 +86,12 @@ public:
     static ToolLimits limits();
     static void setLimits(const ToolLimits &limits); // tests
 
-    // The environment every child gets.
+    // Keeps the programs' standard output (ToolRun::outputText, capped as standard
+    // error is) instead of sending it to the null device.
+    void setKeepOutput(bool keep) { keepOutput = keep; }
+
+    // The environment every child gets. With a tempDir, HOME and XDG_CONFIG_HOME
+    // point there too, so no per-user ImageMagick set-up is read.
     static QProcessEnvironment childEnvironment(const QString &tempDir = QString());
 
 private:
@@ -91,4 +100,5 @@ private:
     const QString workingDir;
     const QProcessEnvironment environment;
     const std::atomic_bool *cancelFlag = nullptr;
+    bool keepOutput = false;
 };

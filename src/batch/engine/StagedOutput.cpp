@@ -1,15 +1,15 @@
 #include "batch/engine/StagedOutput.h"
 
+#include "batch/engine/BatchLog.h"
+#include "batch/engine/LockedFolder.h"
 #include "batch/engine/OutputNaming.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
+#include <QMutex>
 #include <QRegularExpression>
-
-#include <cerrno>
-#include <sys/stat.h>
+#include <QSet>
 
 namespace {
 
@@ -21,24 +21,36 @@ QString dotSuffix(const QString &path)
     return suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix;
 }
 
+// Sweeps dir's abandoned stage folders the first time this process stages there.
+void sweepOnce(const QString &dir)
+{
+    static QBasicMutex mutex;
+    static QSet<QString> swept;
+    {
+        QMutexLocker lock(&mutex);
+        if (swept.contains(dir))
+            return;
+        swept.insert(dir);
+    }
+    const QStringList removed = LockedFolder::sweep(dir, QLatin1String(StagedOutput::kFolderPrefix));
+    for (const QString &name : removed)
+        qCDebug(lcBatch) << "swept the abandoned stage folder" << dir << name;
+}
+
 } // namespace
 
 StagedOutput::StagedOutput(const QString &finalPath)
     : target(finalPath)
 {
     const QString dir = QFileInfo(finalPath).path();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString candidate = dir + QStringLiteral("/.quorvane-")
-            + QString::number(QRandomGenerator::system()->generate64(), 16).rightJustified(16, QLatin1Char('0'));
-        if (::mkdir(QFile::encodeName(candidate).constData(), 0700) == 0) {
-            stageDir = candidate;
-            stageFile = candidate + QLatin1Char('/') + kStem + dotSuffix(finalPath);
-            return;
-        }
-        if (errno != EEXIST)
-            break;
+    sweepOnce(dir);
+    folder = std::make_unique<LockedFolder>(dir, QLatin1String(kFolderPrefix));
+    if (folder->path().isEmpty()) {
+        problemText = QStringLiteral("cannot write in the output folder %1: %2").arg(dir, folder->problem());
+        return;
     }
-    problemText = QStringLiteral("cannot write in the output folder %1: %2").arg(dir, qt_error_string(errno));
+    stageDir = folder->path();
+    stageFile = stageDir + QLatin1Char('/') + kStem + dotSuffix(finalPath);
 }
 
 StagedOutput::~StagedOutput()
@@ -113,6 +125,6 @@ bool StagedOutput::commit()
 
 void StagedOutput::discard()
 {
-    if (!stageDir.isEmpty())
-        QDir(stageDir).removeRecursively();
+    if (folder)
+        folder->remove();
 }

@@ -4,12 +4,18 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
+class LockedFolder;
+
 // An output written into a private hidden folder beside its final path and
 // renamed into place only once the file is known to be good.
 //
 // The folder (".quorvane-" and 16 random hex digits) is created exclusively, so
 // everything found in it was written by this run: a file of someone else's is
-// never taken for an output, whatever its name. The final name never holds a
+// never taken for an output, whatever its name. It holds a lock while in use
+// (LockedFolder): the first stage made in an output folder by a process sweeps
+// the stage folders there whose lock is free (left by a run that was killed). The final name never holds a
 // half-written or rejected file, and a failed or interrupted conversion leaves
 // nothing that looks like a result. The names inside are plain, so ImageMagick
 // cannot read "%d" and friends into them. When a program writes one file per
@@ -43,6 +49,8 @@ public:
     // Removes the private folder and everything in it. Also done on destruction.
     void discard();
 
+    static constexpr char kFolderPrefix[] = ".quorvane-";
+
 private:
     struct Move
     {
@@ -52,6 +60,7 @@ private:
     QList<Move> moves() const;
 
     QString target;
+    std::unique_ptr<LockedFolder> folder;
     QString stageDir;
     QString stageFile; // stageDir/out.EXT
     QString problemText;

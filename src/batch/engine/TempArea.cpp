@@ -2,36 +2,18 @@
 
 #include "batch/engine/BatchLog.h"
 #include "batch/engine/BatchPaths.h"
+#include "batch/engine/LockedFolder.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QStandardPaths>
 
-#include <atomic>
-#include <cerrno>
-#include <csignal>
 #include <mutex>
 #include <sys/stat.h>
-
-namespace {
-
-std::atomic_int folderCounter{0};
-
-} // namespace
+#include <unistd.h>
 
 namespace TempArea {
-
-namespace {
-
-bool processRuns(qint64 pid)
-{
-    return ::kill(pid_t(pid), 0) == 0 || errno != ESRCH;
-}
-
-} // namespace
 
 QString chooseTempDir(const QString &appDir, const QString &cacheDir,
                       const std::function<bool(const QString &)> &isWritable)
@@ -52,33 +34,68 @@ QString jobTempDir()
                          [installed](const QString &path) { return !installed && QFileInfo(path).isWritable(); });
 }
 
+QString fallbackTempDir(const QString &runtimeDir, uint uid)
+{
+    if (!runtimeDir.isEmpty() && QFileInfo(runtimeDir).isDir())
+        return QDir(runtimeDir).filePath(QStringLiteral("quorvane"));
+    return QStringLiteral("/tmp/quorvane-%1").arg(uid);
+}
+
+QString rootProblem(const QString &root)
+{
+    struct stat info = {};
+    if (::lstat(QFile::encodeName(root).constData(), &info) != 0)
+        return QStringLiteral("cannot use the temporary folder %1: %2").arg(root, qt_error_string(errno));
+    if (S_ISLNK(info.st_mode))
+        return QStringLiteral("the temporary folder %1 is a symbolic link; "
+                              "the program only works in a folder of its own (make it a real folder)")
+            .arg(root);
+    if (!S_ISDIR(info.st_mode))
+        return QStringLiteral("the temporary folder %1 is not a folder").arg(root);
+    if (info.st_uid != ::geteuid())
+        return QStringLiteral("the temporary folder %1 belongs to another user").arg(root);
+    return QString();
+}
+
+QString usableRoot(QString *problem)
+{
+    const QString root = jobTempDir();
+    QString why;
+    if (QFileInfo(root).isSymLink() || QDir().mkpath(root)) {
+        why = rootProblem(root);
+        if (problem)
+            *problem = why;
+        return why.isEmpty() ? root : QString();
+    }
+    // No home to write in: a private folder of our own elsewhere.
+    const QString fallback = fallbackTempDir(qEnvironmentVariable("XDG_RUNTIME_DIR"), ::geteuid());
+    if (::mkdir(QFile::encodeName(fallback).constData(), 0700) != 0 && errno != EEXIST)
+        why = QStringLiteral("cannot create the temporary folder %1 or %2").arg(root, fallback);
+    else
+        why = rootProblem(fallback);
+    if (problem)
+        *problem = why;
+    return why.isEmpty() ? fallback : QString();
+}
+
 bool ensureJobTempDir()
 {
     return QDir().mkpath(jobTempDir());
 }
 
-QStringList staleFolders(const QString &root, const std::function<bool(qint64)> &isRunning)
+QStringList staleFolders(const QString &root)
 {
-    static const QRegularExpression name(QStringLiteral("^([1-9]\\d{0,9})-\\d+$"));
-    QStringList stale;
-    const QFileInfoList entries
-        = QDir(root).entryInfoList(QDir::Dirs | QDir::NoSymLinks | QDir::NoDotAndDotDot | QDir::Hidden);
-    for (const QFileInfo &entry : entries) {
-        const QRegularExpressionMatch match = name.match(entry.fileName());
-        if (match.hasMatch() && !isRunning(match.captured(1).toLongLong()))
-            stale << entry.fileName();
-    }
-    return stale;
+    return LockedFolder::abandoned(root, QLatin1String(kFolderPrefix));
 }
 
 void sweep()
 {
-    const QString root = jobTempDir();
-    const QStringList stale = staleFolders(root, processRuns);
-    for (const QString &name : stale) {
-        qCDebug(lcBatch) << "clear temp ==================" << name;
-        QDir(root + QLatin1Char('/') + name).removeRecursively();
-    }
+    const QString root = usableRoot();
+    if (root.isEmpty())
+        return;
+    const QStringList removed = LockedFolder::sweep(root, QLatin1String(kFolderPrefix));
+    for (const QString &name : removed)
+        qCDebug(lcBatch) << "swept the abandoned temporary folder" << name;
 }
 
 } // namespace TempArea
@@ -87,29 +104,17 @@ TempFolder::TempFolder()
 {
     static std::once_flag swept;
     std::call_once(swept, TempArea::sweep);
-    // Chosen once: the choice looks at the disk, and this runs for every file.
-    const QString root = TempArea::jobTempDir();
-    if (!QDir().mkpath(root)) {
-        problemText = QStringLiteral("cannot create the temporary folder ") + root;
+    const QString root = TempArea::usableRoot(&problemText);
+    if (root.isEmpty())
         return;
-    }
-    const qint64 pid = QCoreApplication::applicationPid();
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-        const QString path = QStringLiteral("%1/%2-%3").arg(root).arg(pid).arg(++folderCounter);
-        if (::mkdir(QFile::encodeName(path).constData(), 0700) == 0) {
-            folderPath = path;
-            return;
-        }
-        if (errno != EEXIST) {
-            problemText = QStringLiteral("cannot create the temporary folder %1: %2").arg(path, qt_error_string(errno));
-            return;
-        }
-    }
-    problemText = QStringLiteral("cannot create a temporary folder in ") + root;
+    folder = std::make_unique<LockedFolder>(root, QLatin1String(TempArea::kFolderPrefix));
+    if (folder->path().isEmpty())
+        problemText = QStringLiteral("cannot create a temporary folder in %1: %2").arg(root, folder->problem());
 }
 
-TempFolder::~TempFolder()
+TempFolder::~TempFolder() = default;
+
+QString TempFolder::path() const
 {
-    if (!folderPath.isEmpty())
-        QDir(folderPath).removeRecursively();
+    return folder ? folder->path() : QString();
 }

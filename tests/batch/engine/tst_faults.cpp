@@ -11,6 +11,7 @@
 #include "support/SelfChild.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QDir>
 #include <QImage>
 #include <QLocalServer>
@@ -60,6 +61,8 @@ private slots:
     void contentDecidesTheDecoder();
     void damagedSourcesFail_data();
     void damagedSourcesFail();
+    void oneVerdictPerSource_data();
+    void oneVerdictPerSource();
     void pngquantNeverGetsAHugePicture_data();
     void pngquantNeverGetsAHugePicture();
     void multiPictureOutputsLandAsASet();
@@ -82,16 +85,6 @@ namespace {
 
 const JobSettings kToPng = settingsFor(Operation::Convert, "png");
 const JobSettings kToJpg = settingsFor(Operation::Convert, "jpg");
-
-// A process that exists and is not a zombie.
-bool running(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray line = stat.readAll();
-    return line.mid(line.lastIndexOf(')') + 2, 1) != "Z";
-}
 
 // Noise that compresses badly: a JPEG of it is large enough to cut in half.
 QImage noise(const QSize &size)
@@ -117,11 +110,18 @@ bool writeBytesAt(const QByteArray &path, const QByteArray &bytes)
     return ok;
 }
 
+// The temporary folders this process holds (their lock files are open here).
 QString ownTempFolders()
 {
-    return QDir(TempArea::jobTempDir())
-        .entryList({QStringLiteral("%1-*").arg(QCoreApplication::applicationPid())}, QDir::Dirs)
-        .join(',');
+    QStringList held;
+    const QString root = TempArea::jobTempDir() + QStringLiteral("/quorvane-");
+    const QStringList fds = QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::System);
+    for (const QString &fd : fds) {
+        const QString target = QFile::symLinkTarget(QStringLiteral("/proc/self/fd/") + fd);
+        if (target.startsWith(root) && target.endsWith(QLatin1String("/.lock")))
+            held << QFileInfo(target).dir().dirName();
+    }
+    return held.join(',');
 }
 
 // Child mode: one worker runs a tool that starts a helper and writes an
@@ -416,7 +416,7 @@ void TestFaults::toolEnvironment()
     QCOMPARE(lines.size(), 4);
     const QString temp = lines.at(0);
     QCOMPARE(QFileInfo(temp).path(), TempArea::jobTempDir());
-    QVERIFY(QFileInfo(temp).fileName().startsWith(QString::number(QCoreApplication::applicationPid()) + "-"));
+    QVERIFY(QFileInfo(temp).fileName().startsWith("quorvane-"));
     QVERIFY(!QFileInfo::exists(temp));
     QCOMPARE(lines.at(1), temp);
     QVERIFY(QFileInfo(lines.at(2) + "/policy.xml").isFile());
@@ -585,6 +585,61 @@ void TestFaults::damagedSourcesFail()
         QVERIFY(!result.success);
         QVERIFY2(!result.reason.isEmpty() && result.reason.contains(reason), qPrintable(result.reason));
         QCOMPARE(entriesBelow(out.path()), QStringList());
+    }
+}
+
+// A source gets one verdict whatever is done with it: lost pixels fail; a warning
+// after which every pixel is there succeeds, the warning kept as the file's note.
+void TestFaults::oneVerdictPerSource_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("success");
+    QTest::addColumn<QString>("reason"); // part of the reason or warning, where ImageMagick decodes it
+
+    QBuffer jpeg;
+    jpeg.open(QIODevice::WriteOnly);
+    QVERIFY(noise(QSize(120, 90)).save(&jpeg, "JPEG", 90));
+    const QByteArray whole = jpeg.data();
+    QTest::newRow("stray bytes before a JPEG marker")
+        << "stray.jpg" << QByteArray(whole).insert(whole.indexOf("\xff\xdb"), "\x12\x34", 2) << true
+        << "2 extraneous bytes before marker";
+    QTest::newRow("JPEG cut short") << "cut.jpg" << whole.left(whole.size() * 2 / 3) << false << "Premature end";
+
+    // A colour profile chunk whose checksum is wrong, right after the header.
+    QBuffer png;
+    png.open(QIODevice::WriteOnly);
+    QVERIFY(noise(QSize(60, 40)).save(&png, "PNG"));
+    QByteArray profile("icc\0\0", 5);
+    profile += qCompress(QByteArray(300, 'p')).mid(4);
+    QByteArray chunk(4, 0);
+    chunk[2] = char(profile.size() >> 8);
+    chunk[3] = char(profile.size() & 0xff);
+    chunk += "iCCP" + profile + QByteArray("\0\0\0\1", 4);
+    QTest::newRow("PNG with a damaged colour profile")
+        << "profile.png" << QByteArray(png.data()).insert(33, chunk) << true << "iCCP";
+}
+
+void TestFaults::oneVerdictPerSource()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, success);
+    QFETCH(QString, reason);
+    QTemporaryDir in;
+    const QString source = in.filePath(name);
+    QVERIFY(Fixtures::writeBytes(source, bytes));
+    const QList<JobSettings> operations{kToPng, settingsFor(Operation::Resize, QString(), -1, 30, 20),
+                                        settingsFor(Operation::Compress, QString(), 70), settingsFor(Operation::Rotate)};
+    for (const JobSettings &settings : operations) {
+        QTemporaryDir out;
+        const WorkerResult result = runWorker(settings, source, out.path());
+        const QString what = QStringLiteral("operation %1: %2").arg(int(settings.operation)).arg(result.reason);
+        QVERIFY2(result.success == success, qPrintable(what));
+        // pngquant decodes a PNG to compress it and says nothing of an ancillary chunk.
+        const bool quiet = settings.operation == Operation::Compress && name.endsWith(".png") && success;
+        QVERIFY2(quiet || result.reason.contains(reason), qPrintable(what));
+        QCOMPARE(entriesBelow(out.path()).isEmpty(), !success);
     }
 }
 

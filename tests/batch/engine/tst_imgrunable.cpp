@@ -131,7 +131,7 @@ void TestImgRunable::successRule_data()
     QTest::newRow("Warning, conversion") << convert << true << true << "Warning: x" << true;
     QTest::newRow("warning, resizing") << Operation::Resize << true << true << "warning: x" << true;
     QTest::newRow("WARNING, rotation") << rotate << true << true << "WARNING x" << true;
-    QTest::newRow("Warning, compression: exact case") << compress << true << true << "Warning: x" << false;
+    QTest::newRow("Warning, compression: any case too") << compress << true << true << "Warning: x" << true;
     QTest::newRow("warning, compression") << compress << true << true << "libpng warning: x" << true;
     QTest::newRow("other text fails") << convert << true << true << "convert: unable to open" << false;
     QTest::newRow("no output") << convert << true << false << "" << false;
@@ -144,6 +144,17 @@ void TestImgRunable::successRule_data()
                                               << false;
     QTest::newRow("CRC error, a warning") << compress << true << true << "libpng warning: IDAT: CRC error" << false;
     QTest::newRow("truncated, rotation") << rotate << true << true << "Warning: TIFF directory is truncated" << false;
+    QTest::newRow("cut inside the data segment")
+        << rotate << true << true
+        << "convert: Corrupt JPEG data: premature end of data segment `a.jpg' @ warning/jpeg.c" << false;
+    // Warnings after which every pixel is still there.
+    QTest::newRow("stray bytes before a marker")
+        << convert << true << true
+        << "convert: Corrupt JPEG data: 2 extraneous bytes before marker 0xe0 `a.jpg' @ warning/jpeg.c" << true;
+    QTest::newRow("damaged colour profile") << compress << true << true
+                                            << "convert: iCCP: CRC error `a.png' @ warning/png.c\n"
+                                               "convert: iCCP: too short `a.png' @ warning/png.c"
+                                            << true;
     QTest::newRow("only the name reads like damage")
         << convert << true << true << "convert: Warning: unknown chunk `truncated crc error.png' @ warning/png.c"
         << true;
@@ -190,6 +201,15 @@ void TestImgRunable::failureReason_data()
     QTest::newRow("nothing at all") << ""
                                     << ""
                                     << "no output was written";
+    QTest::newRow("out of memory, in the tool's words")
+        << "convert: Warning: x\nconvert: memory allocation failed `a.png' @ error/png.c\n"
+        << "convert exited with status 1"
+        << "not enough memory for this picture";
+    QTest::newRow("control characters escaped") << QString("bad\x1b[31m\tthing\r") << ""
+                                                << "bad\\x1b[31m\\tthing";
+    QTest::newRow("a long line cut") << QString(400, 'e') << "" << QString(297, 'e') + "...";
+    QTest::newRow("exactly the longest") << QString(300, 'e') << "" << QString(300, 'e');
+    QTest::newRow("a long engine cause cut") << "" << QString(301, 'c') << QString(297, 'c') + "...";
 }
 
 void TestImgRunable::failureReason()
@@ -213,7 +233,8 @@ void TestImgRunable::toolOutcome_data()
     QTest::newRow("Warning: conversion succeeds")
         << capitalWarning << convert << "w.jpg" << true << QStringList{"w.png"};
     QTest::newRow("Warning: rotation succeeds") << capitalWarning << rotate << "w.jpg" << true << QStringList{"w.jpg"};
-    QTest::newRow("Warning: compression fails") << capitalWarning << compress << "w.jpg" << false << QStringList();
+    QTest::newRow("Warning: compression succeeds too")
+        << capitalWarning << compress << "w.jpg" << true << QStringList{"w.jpg"};
     QTest::newRow("warning: compression succeeds")
         << kCopy + "\necho 'warning: x' >&2" << compress << "w.jpg" << true << QStringList{"w.jpg"};
     QTest::newRow("undecodable bytes before a warning") << kCopy + "\nprintf 'convert: \\377\\376\\300 warning\\n' >&2"

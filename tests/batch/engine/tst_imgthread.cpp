@@ -2,6 +2,7 @@
 #include "batch/engine/BatchPaths.h"
 #include "batch/engine/FileTask.h"
 #include "batch/engine/BatchJob.h"
+#include "batch/engine/LockedFolder.h"
 #include "batch/engine/TempArea.h"
 #include "batch/engine/ToolLocator.h"
 #include "batch/engine/ToolSlots.h"
@@ -144,19 +145,24 @@ void TestImgThread::emptyJobCreatesTheDefaultFolder()
 {
     const QString defaultDir = BatchPaths::defaultExportDir();
     QVERIFY(!QFileInfo::exists(defaultDir));
-    // A job sweeps the folders of processes that no longer run, and only those.
+    // A job sweeps the folders of ours that nobody holds, and only those.
+    QVERIFY(TempArea::ensureJobTempDir());
     const QString temp = TempArea::jobTempDir();
-    const QString live = QStringLiteral("%1-99999").arg(QCoreApplication::applicationPid());
-    for (const QString &folder : {QStringLiteral("999999999-3/sub"), live, QStringLiteral("someone-else")})
-        QVERIFY(QDir().mkpath(temp + "/" + folder));
-    QVERIFY(Fixtures::writeBytes(temp + "/999999999-3/sub/magick-x", "x"));
+    const QString gone = QStringLiteral("quorvane-000000000000000a");
+    QVERIFY(QDir().mkpath(temp + "/" + gone + "/sub"));
+    QVERIFY(Fixtures::writeBytes(temp + "/" + gone + "/.lock", ""));
+    QVERIFY(Fixtures::writeBytes(temp + "/" + gone + "/sub/magick-x", "x"));
+    QVERIFY(QDir().mkpath(temp + "/someone-else"));
+    auto live = std::make_unique<LockedFolder>(temp, QStringLiteral("quorvane-"));
+    const QString liveName = QFileInfo(live->path()).fileName();
     Page page;
     startJob(&page, settingsFor(Operation::Convert, "png"), JobFiles(), defaultDir, &page);
     QTRY_COMPARE(page.events, QStringList{"end"});
     QCOMPARE(page.summary.succeeded + page.summary.failed + page.summary.cancelled, 0);
     QVERIFY(QFileInfo(defaultDir).isDir());
-    QCOMPARE(entriesBelow(temp), QStringList({live, "someone-else"}));
-    QVERIFY(QDir(temp + "/" + live).removeRecursively() && QDir(temp + "/someone-else").removeRecursively());
+    QCOMPARE(entriesBelow(temp), QStringList({liveName, liveName + "/.lock", "someone-else"}));
+    live.reset();
+    QVERIFY(QDir(temp + "/someone-else").removeRecursively());
 }
 
 void TestImgThread::missingChosenFolderIsNotCreated()
@@ -252,8 +258,7 @@ void TestImgThread::tempFoldersArePrivate()
         firstPath = first.path();
         QVERIFY(!first.path().isEmpty() && !second.path().isEmpty());
         QVERIFY(first.path() != second.path());
-        QVERIFY(
-            QFileInfo(first.path()).fileName().startsWith(QString::number(QCoreApplication::applicationPid()) + "-"));
+        QVERIFY(QFileInfo(first.path()).fileName().startsWith("quorvane-"));
         QVERIFY(!(QFile::permissions(first.path()) & 0x0077)); // nobody else looks in
         QVERIFY(Fixtures::writeBytes(first.path() + "/.hidden", "x"));
     }

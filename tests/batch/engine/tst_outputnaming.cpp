@@ -1,12 +1,15 @@
 #include "batch/engine/BatchPaths.h"
 #include "batch/engine/BatchTypes.h"
+#include "batch/engine/LockedFolder.h"
 #include "batch/engine/NameReservation.h"
 #include "batch/engine/OutputNaming.h"
 #include "batch/engine/TempArea.h"
+#include "support/EngineHarness.h"
 #include "support/Fixtures.h"
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
@@ -32,8 +35,11 @@ private slots:
     void chooseTempDir();
     void frameFolder_data();
     void frameFolder();
-    void staleTempFolders();
+    void sweepTakesOnlyAbandonedFoldersOfOurs();
     void sweepNeverFollowsLinks();
+    void tempRootBehindALinkIsRefused();
+    void fallbackTempDir_data();
+    void fallbackTempDir();
     void defaultExportDirFollowsHome();
 };
 
@@ -231,21 +237,55 @@ void TestOutputNaming::frameFolder()
     QCOMPARE(OutputNaming::frameFolder("/o", "x", "081530124", existing(exists)), folder);
 }
 
-void TestOutputNaming::staleTempFolders()
+namespace {
+
+// A folder of ours left by a process that is gone: its lock file, nobody's lock.
+QString abandonedFolder(const QString &root, const QString &prefix, const char *hex)
 {
-    QTemporaryDir root;
-    for (const char *folder : {"100-1", "100-22", "200-1", "abc", "300", "0-1", "100-1x"})
-        QVERIFY(QDir(root.path()).mkdir(folder));
-    QVERIFY(Fixtures::writeBytes(root.filePath("400-1"), "a file")); // only folders are someone's
-    QStringList stale = TempArea::staleFolders(root.path(), [](qint64 pid) { return pid == 200; });
-    stale.sort();
-    QCOMPARE(stale, QStringList({"100-1", "100-22"}));
+    const QString folder = root + '/' + prefix + hex;
+    if (!QDir().mkpath(folder) || !Fixtures::writeBytes(folder + "/.lock", ""))
+        return QString();
+    return folder;
+}
+
+} // namespace
+
+void TestOutputNaming::sweepTakesOnlyAbandonedFoldersOfOurs()
+{
+    // Only a folder of ours whose lock is free goes: not a live one (its lock held
+    // through another open file, as by another process), not one of someone else's
+    // whatever its name, not a link to a folder, not a file.
+    QTemporaryDir root, elsewhere;
+    const QString prefix = TempArea::kFolderPrefix;
+    LockedFolder live(root.path(), prefix);
+    QVERIFY(!live.path().isEmpty());
+    QVERIFY(QFileInfo(live.path() + "/.lock").isFile());
+    const QString gone = abandonedFolder(root.path(), prefix, "00000000000000aa");
+    QVERIFY(!gone.isEmpty());
+    for (const char *foreign : {"2024-01", "2024-02", "999999999-1", "quorvane-x", "quorvane-00000000000000ab.d"})
+        QVERIFY(QDir(root.path()).mkdir(foreign));
+    QVERIFY(!abandonedFolder(elsewhere.path(), prefix, "00000000000000ac").isEmpty());
+    QVERIFY(QFile::link(elsewhere.filePath(prefix + "00000000000000ac"), root.filePath(prefix + "00000000000000ad")));
+    QVERIFY(Fixtures::writeBytes(root.filePath(prefix + "00000000000000ae"), "a file"));
+
+    QCOMPARE(TempArea::staleFolders(root.path()), QStringList{QFileInfo(gone).fileName()});
+    QCOMPARE(LockedFolder::sweep(root.path(), prefix), QStringList{QFileInfo(gone).fileName()});
+    QVERIFY(!QFileInfo::exists(gone));
+    QVERIFY(QFileInfo(live.path()).isDir());
+    QCOMPARE(QDir(root.path()).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size(), 8);
+    QVERIFY(QFileInfo(elsewhere.filePath(prefix + "00000000000000ac/.lock")).isFile());
+
+    const QString livePath = live.path();
+    live.remove();
+    QVERIFY(!QFileInfo::exists(livePath));
 }
 
 void TestOutputNaming::sweepNeverFollowsLinks()
 {
-    // A dead process's folder may hold links into the user's files: they go, the files stay.
-    const QString dead = TempArea::jobTempDir() + "/999999999-1";
+    // An abandoned folder may hold links into the user's files: they go, the files stay.
+    QVERIFY(TempArea::ensureJobTempDir());
+    const QString dead = abandonedFolder(TempArea::jobTempDir(), TempArea::kFolderPrefix, "00000000000000ff");
+    QVERIFY(!dead.isEmpty());
     QTemporaryDir keep;
     QVERIFY(QDir().mkpath(dead + "/sub/.hiddendir"));
     for (const QString &file : {dead + "/.hidden", dead + "/sub/.hiddendir/c", keep.filePath("user.png")})
@@ -255,6 +295,55 @@ void TestOutputNaming::sweepNeverFollowsLinks()
     TempArea::sweep();
     QVERIFY(!QFileInfo::exists(dead));
     QVERIFY(QFile::exists(keep.filePath("user.png")));
+}
+
+void TestOutputNaming::tempRootBehindALinkIsRefused()
+{
+    // The temporary folder moved to a bigger disk and replaced by a link: nothing
+    // is made or swept there, and a file says why it cannot be converted.
+    const QString root = TempArea::jobTempDir();
+    const QString saved = root + ".saved";
+    QVERIFY(!QFileInfo::exists(saved));
+    QVERIFY(!QFileInfo::exists(root) || QDir().rename(root, saved));
+    const auto restore = qScopeGuard([&] {
+        QFile::remove(root);
+        if (QFileInfo::exists(saved))
+            QDir().rename(saved, root);
+    });
+    QTemporaryDir target;
+    for (const char *foreign : {"2024-01/a.txt", "2024-02/b.txt"}) {
+        QVERIFY(QDir().mkpath(QFileInfo(target.filePath(foreign)).path()));
+        QVERIFY(Fixtures::writeBytes(target.filePath(foreign), "keep"));
+    }
+    QVERIFY(!abandonedFolder(target.path(), TempArea::kFolderPrefix, "00000000000000ee").isEmpty());
+    QVERIFY(QFile::link(target.path(), root));
+
+    TempArea::sweep();
+    TempFolder folder;
+    QVERIFY(folder.path().isEmpty());
+    QCOMPARE(folder.problem(),
+             QStringLiteral("the temporary folder %1 is a symbolic link; the program only works in a folder of "
+                            "its own (make it a real folder)")
+                 .arg(root));
+    QCOMPARE(QDir(target.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+             QStringList({"2024-01", "2024-02", QStringLiteral("quorvane-00000000000000ee")}));
+    QCOMPARE(EngineHarness::readAll(target.filePath("2024-01/a.txt")), QByteArray("keep"));
+}
+
+void TestOutputNaming::fallbackTempDir_data()
+{
+    QTest::addColumn<QString>("runtimeDir");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("runtime folder") << "/" << "/quorvane";
+    QTest::newRow("no runtime folder") << "" << "/tmp/quorvane-65534";
+    QTest::newRow("runtime folder missing") << "/nonexistent-runtime" << "/tmp/quorvane-65534";
+}
+
+void TestOutputNaming::fallbackTempDir()
+{
+    QFETCH(QString, runtimeDir);
+    QFETCH(QString, expected);
+    QCOMPARE(TempArea::fallbackTempDir(runtimeDir, 65534), expected);
 }
 
 void TestOutputNaming::defaultExportDirFollowsHome()

@@ -155,6 +155,11 @@ void TestRaw2Jpg::failures_data()
     QTest::newRow("truncated data") << QStringList{"@in", "@out"} << dngBytes.left(dngBytes.size() - 100)
                                     << "truncated";
     QTest::newRow("truncated header") << QStringList{"@in", "@out"} << dngBytes.left(400) << "";
+    // Headers whole, the pixel data all zeros: LibRaw develops it without a word.
+    QByteArray noPixels = dngBytes;
+    const int pixelBytes = 64 * 48 * 2;
+    noPixels.replace(noPixels.size() - pixelBytes, pixelBytes, QByteArray(pixelBytes, 0));
+    QTest::newRow("headers without pixel data") << QStringList{"@in", "@out"} << noPixels << "no image data";
     QTest::newRow("a folder") << QStringList{"@dir", "@out"} << none << "folder";
 
     QTemporaryDir jpegDir;

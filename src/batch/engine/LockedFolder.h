@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// A private folder (mode 0700, created exclusively, named PREFIX + 16 random hex
+// digits) that proves it is in use: it holds a lock (flock on ".lock" inside) for
+// as long as this object lives. A folder whose lock anyone can take was left by
+// a process that is gone, whatever machine or PID namespace it ran in.
+class LockedFolder
+{
+public:
+    // Creates the folder in parent. Empty path() when that fails; problem() then
+    // says why (the system's words: "Permission denied").
+    LockedFolder(const QString &parent, const QString &prefix);
+    // Removes the folder with everything in it, then lets the lock go.
+    ~LockedFolder();
+    LockedFolder(const LockedFolder &) = delete;
+    LockedFolder &operator=(const LockedFolder &) = delete;
+
+    QString path() const { return folderPath; }
+    QString problem() const { return problemText; }
+
+    // Removes the folder now (the lock goes with it); the destructor then does nothing.
+    void remove();
+
+    // The entries of parent that are our abandoned folders: a name of PREFIX and 16
+    // hex digits, a folder of ours (not a link), whose lock is free. A folder with
+    // no lock file counts when it is older than a minute (it was left between its
+    // creation and its lock).
+    static QStringList abandoned(const QString &parent, const QString &prefix);
+
+    // Removes abandoned(parent, prefix), each while holding its lock, never
+    // following a link. Returns the names removed.
+    static QStringList sweep(const QString &parent, const QString &prefix);
+
+private:
+    QString folderPath;
+    QString problemText;
+    int lockFd = -1;
+};
