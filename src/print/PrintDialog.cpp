@@ -2,11 +2,10 @@
 
 #include "print/PrintLayout.h"
 #include "print/PrintLog.h"
-#include "widgets/BoundedIntValidator.h"
-#include "widgets/StyledComboBox.h"
-#include "widgets/MessageBox.h"
-#include "widgets/StyledLineEdit.h"
 #include "widgets/CaptionLabel.h"
+#include "widgets/MessageBox.h"
+#include "widgets/NumberField.h"
+#include "widgets/StyledComboBox.h"
 #include "widgets/UiProfile.h"
 
 #include <QGraphicsPixmapItem>
@@ -24,7 +23,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QVBoxLayout>
-#include <limits>
 
 namespace {
 
@@ -80,7 +78,7 @@ PrintDialog::PrintDialog(QWidget *parent)
     , printerCombo(new StyledComboBox(this))
     , colourModeCombo(new StyledComboBox(this))
     , qualityBox(new StyledComboBox(this))
-    , copiesEdit(new StyledLineEdit(this))
+    , copiesEdit(new NumberField(NumberRule{1, kMaxCopies, false}, this))
     , printDevice(std::make_unique<QPrinter>(QPrinter::HighResolution))
 {
     setWindowTitle(QStringLiteral("打印图片"));
@@ -104,7 +102,6 @@ PrintDialog::PrintDialog(QWidget *parent)
     colourModeCombo->addItems({QStringLiteral("彩色"), QStringLiteral("灰度")});
     qualityBox->addItems({QStringLiteral("高质量"), QStringLiteral("普通质量")});
     copiesEdit->setText(QStringLiteral("1"));
-    copiesEdit->setValidator(new BoundedIntValidator(1, kMaxCopies, copiesEdit));
 
     auto *grid = new QGridLayout;
     const QList<QPair<QString, QWidget *>> rows = {
@@ -189,7 +186,7 @@ StyledComboBox *PrintDialog::colourModeBox() const
     return colourModeCombo;
 }
 
-StyledLineEdit *PrintDialog::copiesField() const
+NumberField *PrintDialog::copiesField() const
 {
     return copiesEdit;
 }
@@ -202,15 +199,6 @@ int PrintDialog::preferredPrinterIndex(const QStringList &names)
             return i;
     }
     return -1;
-}
-
-int PrintDialog::copiesFromText(const QString &text)
-{
-    // Read by the field's own rule; "0" or an empty field (left while typing) is one copy.
-    const std::optional<int> copies = BoundedIntValidator::read(text, 0, std::numeric_limits<int>::max());
-    if (!copies || *copies < 1)
-        return 1;
-    return qMin(*copies, kMaxCopies);
 }
 
 QString PrintDialog::unavailableText(int printerCount, int selectedIndex)
@@ -295,7 +283,7 @@ void PrintDialog::tell(const QString &text)
 
 void PrintDialog::configurePrinter(const QSizeF &paperMillimetres)
 {
-    printDevice->setCopyCount(copiesFromText(copiesEdit->text()));
+    printDevice->setCopyCount(copiesEdit->value().value_or(1));
     printDevice->setColorMode(colourModeCombo->currentIndex() == kGreyscaleIndex ? QPrinter::GrayScale
                                                                                  : QPrinter::Color);
     printDevice->setFullPage(true);
@@ -307,6 +295,10 @@ void PrintDialog::printImage()
 {
     if (picture.isNull())
         return;
+    if (const QString problem = copiesEdit->problem(); !problem.isEmpty()) {
+        tell(problem);
+        return;
+    }
     // An empty printer name would make the printer write a PDF to nowhere; say so
     // instead of announcing a print that never happens.
     if (!choosePrinter()) {

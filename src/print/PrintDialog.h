@@ -7,7 +7,7 @@
 #include <memory>
 
 class StyledComboBox;
-class StyledLineEdit;
+class NumberField;
 class QGraphicsScene;
 class QGraphicsView;
 class QPrinter;
@@ -32,14 +32,11 @@ public:
     StyledComboBox *paperBox() const;
     StyledComboBox *printerBox() const;
     StyledComboBox *colourModeBox() const;
-    StyledLineEdit *copiesField() const;
+    NumberField *copiesField() const;
 
     // The printer to pre-select: the first one that is not a note-taking or
     // print-to-PDF pseudo printer; -1 when there is none.
     static int preferredPrinterIndex(const QStringList &names);
-
-    // Copies asked for in the copies field; empty or not a positive number gives one.
-    static int copiesFromText(const QString &text);
 
     // Why a print cannot start, given the printers listed and the one selected (-1
     // for none): none installed, none chosen, or the chosen one gone.
@@ -74,7 +71,7 @@ private:
     StyledComboBox *printerCombo;
     StyledComboBox *colourModeCombo;
     StyledComboBox *qualityBox;
-    StyledLineEdit *copiesEdit;
+    NumberField *copiesEdit;
     QPixmap picture;
     std::unique_ptr<QPrinter> printDevice;
 };

@@ -1,7 +1,7 @@
 #include "viewer/FolderBrowser.h"
 
 #include "formats/Formats.h"
-#include "viewer/NaturalOrder.h"
+#include "formats/NaturalOrder.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QImage>
+#include <QImageReader>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -32,6 +33,7 @@ private slots:
     void init();
     void operations_data();
     void operations();
+    void resizeTakesThePhotoAsShown();
     void rotateTurnsClockwiseAndMirrors_data();
     void rotateTurnsClockwiseAndMirrors();
     void compressKeepsFormatAndShrinks_data();
@@ -216,8 +218,9 @@ void TestCliBatch::operations_data()
         << QStringList{"compress"} << "j.JPEG" << QSize(60, 40) << "j.jpeg" << QByteArray("jpeg") << QSize(60, 40);
     QTest::newRow("rotate 90 turns the size") << QStringList{"rotate", "-a", "90"} << "k.jpg" << QSize(40, 20)
                                               << "k.jpg" << QByteArray("jpeg") << QSize(20, 40);
-    QTest::newRow("rotate names by the first dot") << QStringList{"rotate", "-a", "-270"} << "l.2024.01.png"
-                                                   << QSize(40, 20) << "l.png" << QByteArray("png") << QSize(20, 40);
+    QTest::newRow("rotate names by the last dot")
+        << QStringList{"rotate", "-a", "-270"} << "l.2024.01.png" << QSize(40, 20) << "l.2024.01.png"
+        << QByteArray("png") << QSize(20, 40);
 }
 
 void TestCliBatch::operations()
@@ -237,6 +240,18 @@ void TestCliBatch::operations()
     QCOMPARE(Fixtures::imageFormat(out), format);
     QCOMPARE(Fixtures::imageSize(out), size);
     QCOMPARE(result.errors, QString()); // no progress line when standard error is not a terminal
+}
+
+// A phone photo stored 160x120 with orientation 6 is shown 120x160: width 60 is
+// the width as shown, and the result is written upright.
+void TestCliBatch::resizeTakesThePhotoAsShown()
+{
+    QVERIFY(Fixtures::writeJpegWithOrientation(path("phone.jpg"), busyImage(QSize(160, 120)), 6));
+    const Run result = run({"resize", "-W", "60", "-o", path("out"), path("phone.jpg")});
+    QCOMPARE(result.status, 0);
+    const QString out = path("out/phone.jpg");
+    QCOMPARE(Fixtures::imageSize(out), QSize(60, 80));
+    QCOMPARE(QImageReader(out).transformation(), QImageIOHandler::TransformationNone);
 }
 
 void TestCliBatch::rotateTurnsClockwiseAndMirrors_data()
@@ -439,7 +454,7 @@ void TestCliBatch::exitStatus_data()
                                                        "0 succeeded, 1 failed, 0 skipped"};
     QTest::newRow("GIF named .png: its pictures")
         << QStringList{"convert", "{}/g.png"} << 0
-        << QStringList{"ok {}/g.png -> {}/out/g-0.jpg (3 pictures)", "1 succeeded, 0 failed, 0 skipped"};
+        << QStringList{"ok {}/g.png -> {}/out/g/g-0.jpg (3 pictures)", "1 succeeded, 0 failed, 0 skipped"};
     // One line per file whatever its name holds; none is passed over.
     QTest::newRow("folder of awkward entries")
         << QStringList{"convert", "-f", "png", "{}/in"} << 1

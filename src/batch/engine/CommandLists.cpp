@@ -1,5 +1,7 @@
 #include "batch/engine/CommandLists.h"
 
+#include "batch/engine/Operations.h"
+
 namespace CommandLists {
 
 namespace {
@@ -41,8 +43,18 @@ QStringList convertArgs(const JobSettings &settings, const QString &input, const
     QStringList args{input};
     if (settings.quality)
         args << QStringLiteral("-quality") << QString::number(*settings.quality) + QLatin1Char('%');
-    if (endsWithAny(lowerInput, {"psd", "tif", "tiff"}))
+    const bool flatten = endsWithAny(lowerInput, {"psd", "tif", "tiff"});
+    if (flatten)
         args << QStringLiteral("-layers") << QStringLiteral("flatten");
+    // The picture as shown (Operations::Row::asShown): frames made whole, each the
+    // picture's size, and turned upright by the EXIF orientation, which is then 1,
+    // so sizes and turns mean what the user sees and a format without the tag
+    // shows it right too. Compression keeps the pixels and the tag as they are.
+    if (Operations::row(settings.operation).asShown) {
+        if (!flatten)
+            args << QStringLiteral("-coalesce");
+        args << QStringLiteral("-auto-orient");
+    }
     args << sizeArgs(settings.width, settings.height);
     if (settings.degrees)
         args << QStringLiteral("-rotate") << QString::number(*settings.degrees);

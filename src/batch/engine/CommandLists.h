@@ -18,7 +18,8 @@ QStringList sizeArgs(std::optional<int> width, std::optional<int> height);
 // Whether sizeArgs() resizes at all: a side of 1 or more is given.
 bool hasSize(const JobSettings &settings);
 
-// ImageMagick conversion: input, [-quality Q%], [-layers flatten], [size],
+// ImageMagick conversion: input, [-quality Q%], [-layers flatten], then, for all
+// but compression, [-coalesce] (without flatten) and -auto-orient, [size],
 // [-rotate A], [-flop], [-flip], [-background white -alpha remove], output.
 QStringList convertArgs(const JobSettings &settings, const QString &input, const QString &output, const QString &fmt);
 

@@ -159,25 +159,17 @@ void FileTask::noteRun(const QString &program, const ToolRun &result)
     }
 }
 
-bool FileTask::claimTarget(const QString &fmt, OutputNaming::Target &target)
+bool FileTask::claimTarget(const QString &fmt, QString &target)
 {
     if (fmt.isEmpty()) {
         note(QStringLiteral("no output format"));
         return false;
     }
     claimedAt = QDateTime::currentDateTime();
-    names.claim([&](const OutputNaming::ExistsFn &exists) {
-        target = OutputNaming::outputTarget(job.operation, oriFilePath, fmt, exportDir, rowIndex, claimedAt, exists);
-        return target.claimPath();
+    target = names.claim([&](const OutputNaming::ExistsFn &exists) {
+        return OutputNaming::outputTarget(oriFilePath, fmt, exportDir, rowIndex, claimedAt, exists);
     });
-    if (!target.frameDir.isEmpty()) {
-        if (!QDir().mkdir(target.frameDir)) {
-            note(QStringLiteral("cannot create the folder ") + target.frameDir);
-            return false;
-        }
-        createdFrameDir = target.frameDir;
-    }
-    output = std::make_unique<StagedOutput>(target.outputPath);
+    output = std::make_unique<StagedOutput>(target);
     if (output->stagePath().isEmpty()) {
         note(output->problem());
         return false;
@@ -200,24 +192,24 @@ bool FileTask::checkSource(bool wantPicture)
 QString FileTask::convertOrRotate()
 {
     const QString fmt = OutputNaming::outputSuffix(job, oriFilePath);
-    OutputNaming::Target target;
+    QString target;
     if (!claimTarget(fmt, target))
-        return target.outputPath;
+        return target;
 
     const bool raw = Operations::row(job.operation).decodesRaw
         && Formats::isRawSuffix(OutputNaming::sourceSuffix(oriFilePath));
     if (!checkSource(!raw))
-        return target.outputPath;
+        return target;
     QString input = oriFilePath;
     QString coder = sourceCoder;
     if (raw) {
         input = decodeRaw(oriFilePath);
         if (input.isEmpty())
-            return target.outputPath;
+            return target;
         coder = QStringLiteral("jpeg");
     }
-    runMagick(CommandLists::convertArgs(job, input, target.outputPath, fmt), fmt, *output, coder);
-    return target.outputPath;
+    runMagick(CommandLists::convertArgs(job, input, target, fmt), fmt, *output, coder);
+    return target;
 }
 
 QString FileTask::decodeRaw(const QString &rawPath)
@@ -250,14 +242,14 @@ QString FileTask::compress()
 {
     const QString fmt = OutputNaming::outputSuffix(job, oriFilePath);
     qCDebug(lcBatch) << "compress format is:" << fmt;
-    OutputNaming::Target target;
+    QString target;
     if (!claimTarget(fmt, target) || !checkSource(true))
-        return target.outputPath;
+        return target;
 
     if (fmt != QLatin1String("png")) {
-        if (runMagick(CommandLists::convertArgs(job, oriFilePath, target.outputPath, fmt), fmt, *output, sourceCoder))
+        if (runMagick(CommandLists::convertArgs(job, oriFilePath, target, fmt), fmt, *output, sourceCoder))
             keepSourceIfNotSmaller(*output);
-        return target.outputPath;
+        return target;
     }
     if (!CommandLists::hasSize(job)) {
         // pngquant has no limits of its own: a small file may declare a huge picture.
@@ -266,27 +258,27 @@ QString FileTask::compress()
             : QString();
         if (!tooLarge.isEmpty())
             note(tooLarge);
-        else if (runPngquant(CommandLists::pngArgs(job.quality, oriFilePath, target.outputPath), *output))
+        else if (runPngquant(CommandLists::pngArgs(job.quality, oriFilePath, target), *output))
             keepSourceIfNotSmaller(*output);
-        return target.outputPath;
+        return target;
     }
 
     // Resize first, into an intermediate file, then quantise that.
     const QString tempDir = temp->path();
-    const QString base = OutputNaming::baseName(job.operation, oriFilePath);
+    const QString base = OutputNaming::baseName(oriFilePath);
     const QDateTime now = QDateTime::currentDateTime();
     const QString resized = names.claim([&](const OutputNaming::ExistsFn &exists) {
         return OutputNaming::compressIntermediate(tempDir, base, fmt, now, exists);
     });
     StagedOutput resizedStage(resized);
     if (!runMagick(CommandLists::convertArgs(job, oriFilePath, resized, fmt), fmt, resizedStage, sourceCoder))
-        return target.outputPath;
+        return target;
     if (!resizedStage.present() || !resizedStage.commit()) {
         note(QStringLiteral("the resized intermediate file is missing"));
-        return target.outputPath;
+        return target;
     }
-    runPngquant(CommandLists::pngArgs(job.quality, resized, target.outputPath), *output);
-    return target.outputPath;
+    runPngquant(CommandLists::pngArgs(job.quality, resized, target), *output);
+    return target;
 }
 
 void FileTask::keepSourceIfNotSmaller(StagedOutput &stage)
@@ -361,27 +353,30 @@ bool FileTask::runPngquant(const QStringList &args, StagedOutput &stage)
     return result.ok();
 }
 
-void FileTask::placeFrames(QString &outputPath, int &frameCount)
+bool FileTask::placeFrames(QString &outputPath, int &frameCount)
 {
     const QList<int> frames = output->frames();
     frameCount = frames.size();
     if (frames.isEmpty())
-        return;
-    // Several pictures: their names are chosen together, none of them taken.
+        return true;
+    // Only now is it known that the source gave several pictures: they get a
+    // folder of their own, named by the collision rule, never an existing one.
     const QString dir = QFileInfo(output->finalPath()).path();
-    const QString base = OutputNaming::baseName(job.operation, oriFilePath);
+    const QString base = OutputNaming::baseName(oriFilePath);
     const QString fmt = QFileInfo(output->finalPath()).suffix();
     const QString stamp = OutputNaming::timeStamp(claimedAt) + QString::number(rowIndex);
     names.releaseAll();
-    const QStringList set = names.claimAll([&](const OutputNaming::ExistsFn &exists) {
-        const QString path = OutputNaming::frameSetTarget(dir, base, fmt, frames, stamp, exists);
-        QStringList all{path};
-        for (const int n : frames)
-            all << OutputNaming::framePath(path, n);
-        return all;
-    });
-    output->retarget(set.first());
-    outputPath = OutputNaming::framePath(set.first(), frames.first());
+    const QString folder = names.claim(
+        [&](const OutputNaming::ExistsFn &exists) { return OutputNaming::frameFolder(dir, base, stamp, exists); });
+    if (!QDir().mkdir(folder)) {
+        errorText += QStringLiteral("cannot create the folder ") + folder + QLatin1Char('\n');
+        return false;
+    }
+    createdFrameDir = folder;
+    const QString first = folder + QLatin1Char('/') + base + QLatin1Char('.') + fmt;
+    output->retarget(first);
+    outputPath = OutputNaming::framePath(first, frames.first());
+    return true;
 }
 
 QString FileTask::noSpaceProblem() const
@@ -416,8 +411,9 @@ void FileTask::finish(const QString &plannedPath)
     const bool present = output && output->present();
     bool success = SuccessRule::succeeded(job.operation, programsOk, present, errorText);
     if (success) {
-        placeFrames(outputPath, frameCount);
-        if (!output->commit()) {
+        if (!placeFrames(outputPath, frameCount)) {
+            success = false;
+        } else if (!output->commit()) {
             errorText += QStringLiteral("cannot move the output into place\n");
             success = false;
         }

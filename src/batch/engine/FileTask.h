@@ -56,12 +56,14 @@ private:
 
     QString convertOrRotate();
     QString compress();
-    bool claimTarget(const QString &fmt, OutputNaming::Target &target);
+    bool claimTarget(const QString &fmt, QString &target);
     QString decodeRaw(const QString &rawPath);
     bool checkSource(bool wantPicture);
     bool runMagick(const QStringList &args, const QString &fmt, StagedOutput &stage, const QString &coder);
     bool runPngquant(const QStringList &args, StagedOutput &stage);
-    void placeFrames(QString &outputPath, int &frameCount);
+    // Several pictures written: they go to a folder of their own. False (with
+    // the reason noted) when it cannot be made.
+    bool placeFrames(QString &outputPath, int &frameCount);
     QString noSpaceProblem() const;
     void note(const QString &problem);
     void noteRun(const QString &program, const ToolRun &result);

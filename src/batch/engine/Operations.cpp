@@ -10,16 +10,16 @@ const QList<Row> &all()
     static const QStringList common = {"o", "files-from", "0", "r", "j", "json"};
     static const QList<Row> table = {
         // operation, cli name, options, accepted suffixes,
-        // keepsFormat, baseToFirstDot, framesInFolder, decodesRaw, steps,
+        // keepsFormat, asShown, decodesRaw, steps,
         // keepsSmallerSource, reportsFailures, reportCode
         {Operation::Convert, "convert", QStringList{"f", "W", "H"} + common, &Formats::openSuffixes, //
-         false, false, true, true, Steps::Magick, false, true, 0},
+         false, true, true, Steps::Magick, false, true, 0},
         {Operation::Resize, "resize", QStringList{"f", "preset", "W", "H"} + common, &Formats::openSuffixes, //
-         false, false, true, true, Steps::Magick, false, true, 0},
+         false, true, true, Steps::Magick, false, true, 0},
         {Operation::Compress, "compress", QStringList{"l", "W", "H"} + common, &Formats::compressSuffixes, //
-         false, false, false, false, Steps::Compress, true, false, 3},
+         false, false, false, Steps::Compress, true, false, 3},
         {Operation::Rotate, "rotate", QStringList{"a", "flop", "flip"} + common, &Formats::rotateSuffixes, //
-         true, true, false, false, Steps::Magick, false, true, 4},
+         true, true, false, Steps::Magick, false, true, 4},
     };
     return table;
 }

@@ -25,8 +25,7 @@ struct Row
     QStringList cliOptions; // the first name of every option the command takes
     const QStringList &(*acceptedSuffixes)(); // lower-case suffixes of the files it takes
     bool keepsFormat; // the output keeps the source's suffix whatever the format says
-    bool baseToFirstDot; // the output's base name ends at the first dot of the source's name, not the last
-    bool framesInFolder; // a source that may hold several pictures writes into a folder of its own
+    bool asShown; // works on the picture as shown: upright by its EXIF orientation, animation frames whole
     bool decodesRaw; // camera RAW goes through the RAW decoder first
     Steps steps;
     bool keepsSmallerSource; // a result not smaller than the source gives way to the source's bytes

@@ -59,24 +59,11 @@ QString outputSuffix(const JobSettings &settings, const QString &source)
     return BatchCatalogue::outputFormats().contains(*settings.format) ? *settings.format : QString();
 }
 
-QString baseName(Operation operation, const QString &source)
+QString baseName(const QString &source)
 {
     const QString name = fileName(source);
-    const int dot = Operations::row(operation).baseToFirstDot ? name.indexOf(QLatin1Char('.'))
-                                                               : name.lastIndexOf(QLatin1Char('.'));
+    const int dot = name.lastIndexOf(QLatin1Char('.'));
     return dot < 0 ? name : name.left(dot);
-}
-
-bool writesFrameFolder(Operation operation, const QString &source)
-{
-    if (!Operations::row(operation).framesInFolder)
-        return false;
-    const QString suffix = sourceSuffix(source);
-    for (const char *multiFrame : {"psd", "tif", "tiff", "webp", "gif"}) {
-        if (suffix == QLatin1String(multiFrame))
-            return true;
-    }
-    return false;
 }
 
 QString freeName(const QString &dir, const QString &stem, const QString &suffix, const ExistsFn &exists)
@@ -87,19 +74,16 @@ QString freeName(const QString &dir, const QString &stem, const QString &suffix,
     return path;
 }
 
-Target outputTarget(Operation operation, const QString &source, const QString &fmt, const QString &exportDir,
-                    int rowIndex, const QDateTime &now, const ExistsFn &exists)
+QString outputTarget(const QString &source, const QString &fmt, const QString &exportDir, int rowIndex,
+                     const QDateTime &now, const ExistsFn &exists)
 {
-    const QString base = baseName(operation, source);
     const QString stamp = timeStamp(now) + QString::number(rowIndex);
-    Target target;
-    if (writesFrameFolder(operation, source)) {
-        target.frameDir = withCollisionRule(exportDir, base, QString(), stamp, exists);
-        target.outputPath = joined(target.frameDir, base, fmt);
-    } else {
-        target.outputPath = withCollisionRule(exportDir, base, fmt, stamp, exists);
-    }
-    return target;
+    return withCollisionRule(exportDir, baseName(source), fmt, stamp, exists);
+}
+
+QString frameFolder(const QString &dir, const QString &base, const QString &stamp, const ExistsFn &exists)
+{
+    return withCollisionRule(dir, base, QString(), stamp, exists);
 }
 
 QString framePath(const QString &path, int n)
@@ -107,21 +91,6 @@ QString framePath(const QString &path, int n)
     const QString suffix = QFileInfo(path).suffix();
     const QString tail = suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix;
     return path.chopped(tail.size()) + QLatin1Char('-') + QString::number(n) + tail;
-}
-
-QString frameSetTarget(const QString &dir, const QString &base, const QString &fmt, const QList<int> &frames,
-                       const QString &stamp, const ExistsFn &exists)
-{
-    const auto taken = [&](const QString &path) {
-        if (exists(path))
-            return true;
-        for (const int n : frames) {
-            if (exists(framePath(path, n)))
-                return true;
-        }
-        return false;
-    };
-    return withCollisionRule(dir, base, fmt, stamp, taken);
 }
 
 QString rawIntermediateDir(const QString &tempDir, const QDateTime &now, const ExistsFn &exists)

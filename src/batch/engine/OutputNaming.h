@@ -3,7 +3,6 @@
 #include "batch/engine/BatchTypes.h"
 
 #include <QDateTime>
-#include <QList>
 #include <QString>
 
 #include <functional>
@@ -19,15 +18,6 @@ namespace OutputNaming {
 
 using ExistsFn = std::function<bool(const QString &path)>;
 
-struct Target
-{
-    QString outputPath; // the path reported to the page
-    QString frameDir; // multi-frame sources: the folder of their own, else empty
-
-    // The name a worker must hold so no other worker picks it.
-    QString claimPath() const { return frameDir.isEmpty() ? outputPath : frameDir; }
-};
-
 // "ddhhmmss" (day of month, 24-hour clock) and "ddhhmmsszzz".
 QString timeStamp(const QDateTime &now);
 QString timeStampMs(const QDateTime &now);
@@ -40,32 +30,28 @@ QString sourceSuffix(const QString &path);
 // format outside the catalogue (the file then fails).
 QString outputSuffix(const JobSettings &settings, const QString &source);
 
-// Source file name without folder, cut before the last dot (before the first
-// for rotation); a name without a dot stays whole.
-QString baseName(Operation operation, const QString &source);
-
-// Conversion of psd, tif, tiff, webp and gif sources writes into a folder of its own.
-bool writesFrameFolder(Operation operation, const QString &source);
+// Source file name without folder, cut before the last dot; a name without a dot
+// stays whole. Every operation cuts alike: "2024.06.01 beach.jpg" gives
+// "2024.06.01 beach", so date-named files never collide.
+QString baseName(const QString &source);
 
 // dir/stem.suffix when free, else dir/stem_1.suffix, dir/stem_2.suffix, ...
 // (suffix may be empty: then no dot is added; that is how folders are named).
 QString freeName(const QString &dir, const QString &stem, const QString &suffix, const ExistsFn &exists);
 
-// Output of one file in format fmt (outputSuffix()): exportDir/base.FMT, or
-// exportDir/base_TS+ROW.FMT when taken; multi-frame sources get exportDir/F/base.FMT
-// with F = base or base_TS+ROW.
-Target outputTarget(Operation operation, const QString &source, const QString &fmt, const QString &exportDir,
-                    int rowIndex, const QDateTime &now, const ExistsFn &exists);
+// Output of one file in format fmt (outputSuffix()) that gives one picture,
+// whatever its format: exportDir/base.FMT, or exportDir/base_TS+ROW.FMT when taken.
+QString outputTarget(const QString &source, const QString &fmt, const QString &exportDir, int rowIndex,
+                     const QDateTime &now, const ExistsFn &exists);
+
+// The folder of an output of several pictures, known once they are written:
+// dir/base, or dir/base_TS+ROW when taken (stamp = TS+ROW). The pictures go in
+// it as base-0.FMT, base-1.FMT, ...
+QString frameFolder(const QString &dir, const QString &base, const QString &stamp, const ExistsFn &exists);
 
 // NAME-n.EXT for frame n of NAME.EXT: how ImageMagick numbers the files of a
 // multi-image output.
 QString framePath(const QString &path, int n);
-
-// An output written as the frames above: dir/stem.FMT by the rule of
-// outputTarget (stem = base, else base_TS+ROW, counted on), where neither that
-// name nor any of its frame names is taken, so the set lands whole.
-QString frameSetTarget(const QString &dir, const QString &base, const QString &fmt, const QList<int> &frames,
-                       const QString &stamp, const ExistsFn &exists);
 
 // The folder tempDir/TSZ that the RAW path creates; the decoder writes
 // tempDir/TSZ.jpg beside it. Both names are checked.

@@ -2,6 +2,7 @@
 
 #include "batch/shell/BatchParamWT.h"
 #include "batch/shell/FileTable.h"
+#include "batch/shell/SizeText.h"
 #include "widgets/DropArea.h"
 #include "widgets/UiProfile.h"
 
@@ -31,6 +32,13 @@ void setButtonIcon(QPushButton *button, const char *path)
     button->setIcon(QIcon(QLatin1String(path)));
     // Lets a test or a screenshot script tell the two looks apart.
     button->setProperty("iconPath", QLatin1String(path));
+}
+
+void setOpenDirState(QPushButton *button, bool hasOutput)
+{
+    button->setEnabled(hasOutput);
+    setButtonIcon(button, hasOutput ? kDirEnabledIcon : kDirDisabledIcon);
+    button->setToolTip(hasOutput ? QStringLiteral("打开输出文件夹") : QStringLiteral("没有输出文件"));
 }
 
 QPushButton *makeRowButton(const QString &name, QWidget *parent)
@@ -127,7 +135,7 @@ int BatchCenterWT::addRow(const QString &path)
     QTableWidgetItem *name = centredItem(info.fileName());
     name->setToolTip(info.fileName());
     fileTable->setItem(row, 1, name);
-    fileTable->setItem(row, 2, centredItem(QString::number(info.size() / 1024) + QStringLiteral(" KB")));
+    fileTable->setItem(row, 2, centredItem(sizeText(info.size())));
     fileTable->setCellWidget(row, cols.statusColumn, makeStatusCell());
     fileTable->setCellWidget(row, cols.buttonColumn, makeButtonCell());
     fileTable->setRowHeight(row, UiProfile::pick(40, 50));
@@ -165,7 +173,7 @@ QWidget *BatchCenterWT::makeButtonCell()
 {
     auto *cell = new QWidget;
     QPushButton *openDir = makeRowButton(QStringLiteral("openDirBtn"), cell);
-    setButtonIcon(openDir, kDirDisabledIcon);
+    setOpenDirState(openDir, false);
     QPushButton *del = makeRowButton(QStringLiteral("delBtn"), cell);
     setButtonIcon(del, ":/icons/icons/delitem.png");
 
@@ -259,6 +267,12 @@ void BatchCenterWT::resetRowStatus(int row)
     if (cols.resultSizeColumn >= 0) {
         const std::unique_ptr<QTableWidgetItem> gone(fileTable->takeItem(row, cols.resultSizeColumn));
     }
+    if (QPushButton *button = openDirButton(row))
+        setOpenDirState(button, false);
+    if (QTableWidgetItem *item = fileTable->item(row, 0)) {
+        item->setData(OutputPathRole, QVariant());
+        item->setData(DoneKeyRole, QVariant());
+    }
 }
 
 void BatchCenterWT::setRowReason(int row, const QString &text)
@@ -279,13 +293,23 @@ QString BatchCenterWT::rowReason(int row) const
 void BatchCenterWT::setRowResult(int row, const QString &exportFilePath)
 {
     if (QPushButton *button = openDirButton(row))
-        setButtonIcon(button, kDirEnabledIcon);
+        setOpenDirState(button, !exportFilePath.isEmpty());
     if (QTableWidgetItem *item = fileTable->item(row, 0))
         item->setData(OutputPathRole, exportFilePath);
-    // QFileInfo gives 0 for a missing file, which is what a failed row shows.
     if (cols.resultSizeColumn >= 0)
-        fileTable->setItem(row, cols.resultSizeColumn,
-                           centredItem(QString::number(QFileInfo(exportFilePath).size() / 1024) + QStringLiteral(" KB")));
+        fileTable->setItem(row, cols.resultSizeColumn, centredItem(sizeText(QFileInfo(exportFilePath).size())));
+}
+
+void BatchCenterWT::setRowDoneKey(int row, const QString &key)
+{
+    if (QTableWidgetItem *item = fileTable->item(row, 0))
+        item->setData(DoneKeyRole, key);
+}
+
+QString BatchCenterWT::rowDoneKey(int row) const
+{
+    const QTableWidgetItem *item = fileTable->item(row, 0);
+    return item ? item->data(DoneKeyRole).toString() : QString();
 }
 
 void BatchCenterWT::removeRowAt(int row)

@@ -39,7 +39,7 @@ class BatchCenterWT : public QWidget
 
 public:
     // Item data roles of a row's first cell.
-    enum { SourcePathRole = 20, OutputPathRole = 21 };
+    enum { SourcePathRole = 20, OutputPathRole = 21, DoneKeyRole = 22 };
 
     BatchCenterWT(const QString &hintText, const QStringList &acceptedSuffixes,
                   const BatchColumns &columns = BatchColumns::standard(), QWidget *parent = nullptr);
@@ -66,16 +66,19 @@ public:
     void setRowProgress(int row, int value);
     void setRowWarning(int row, const QString &text);
     // Back to how a new row looks: warning hidden and emptied, no reason, bar
-    // shown and empty.
+    // shown and empty, no output and no done mark.
     void resetRowStatus(int row);
     // Why the row's file failed (or a note on its result), shown as the status
     // cell's tooltip.
     void setRowReason(int row, const QString &text);
     QString rowReason(int row) const;
-    // A result arrived: the row remembers the output and its folder button lights up;
-    // the result-size column, when there is one, shows the output's size (0 KB
-    // when there is none).
+    // A file succeeded: the row remembers the output and its folder button lights
+    // up (it stays off, saying why, on a row without an output); the result-size
+    // column, when there is one, shows the output's size.
     void setRowResult(int row, const QString &exportFilePath);
+    // The settings a row succeeded with (BatchPage's run key); empty when not done.
+    void setRowDoneKey(int row, const QString &key);
+    QString rowDoneKey(int row) const;
     // Removes a row and renumbers the rest; the drop area returns when none is left.
     void removeRowAt(int row);
     void clearRows();

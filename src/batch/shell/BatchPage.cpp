@@ -6,11 +6,13 @@
 #include "batch/shell/BatchCenterWT.h"
 #include "batch/shell/BatchParamWT.h"
 #include "batch/shell/OutputFolderRow.h"
+#include "batch/shell/ReasonWords.h"
 #include "batch/shell/FileTable.h"
 #include "batch/shell/OperBtn.h"
 #include "batch/shell/OperBtnBar.h"
 #include "batch/shell/SubmitBtn.h"
 #include "batch/shell/ToolboxLog.h"
+#include "formats/NaturalOrder.h"
 #include "widgets/DropTarget.h"
 #include "widgets/DropArea.h"
 #include "widgets/DragAcceptance.h"
@@ -19,6 +21,7 @@
 #include "widgets/Toast.h"
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -84,13 +87,14 @@ const BatchJob *BatchPage::job() const
     return runningJob;
 }
 
-void BatchPage::addRow(const QString &path)
+bool BatchPage::addRow(const QString &path)
 {
     const int row = center->addRow(path);
     if (row < 0)
-        return;
+        return false;
     connect(center->openDirButton(row), &QPushButton::clicked, this, &BatchPage::openItemDir);
     connect(center->deleteButton(row), &QPushButton::clicked, this, &BatchPage::deleteItem);
+    return true;
 }
 
 void BatchPage::addOneFile(const QString &path)
@@ -100,12 +104,59 @@ void BatchPage::addOneFile(const QString &path)
     addRow(path);
 }
 
-void BatchPage::addFolder(const QString &folder)
+AddReport BatchPage::addFiles(QStringList paths)
 {
-    for (const QString &path : BatchFiles::folderFiles(folder))
-        addRow(path);
+    NaturalOrder::sort(paths);
+    AddReport report;
+    for (const QString &path : qAsConst(paths)) {
+        if (addRow(path))
+            ++report.added;
+        else
+            ++report.unsupported;
+    }
+    return report;
+}
+
+AddReport BatchPage::addFolder(const QString &folder)
+{
+    const AddReport report = addFolderRows(folder);
     if (center->rowCount() > 0 && center->isEmptyViewShown())
         center->showTableView();
+    tellAdded(report);
+    return report;
+}
+
+AddReport BatchPage::addFolderRows(const QString &folder)
+{
+    AddReport report = addFiles(BatchFiles::folderFiles(folder));
+    report.folders = QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size();
+    return report;
+}
+
+void BatchPage::tellAdded(const AddReport &report)
+{
+    // Over the table when it is shown; without one (nothing was added) in a box.
+    if (center->isEmptyViewShown())
+        showMessage(report.notice());
+    else
+        notice->showToast(report.notice(), kEndNoticeMs);
+}
+
+QString BatchPage::runKey(const JobSettings &settings, const QString &exportDir)
+{
+    const auto number = [](const std::optional<int> &value) {
+        return value ? QString::number(*value) : QStringLiteral("-");
+    };
+    return QStringList{QString::number(int(settings.operation)),
+                       settings.format.value_or(QStringLiteral("-")),
+                       number(settings.width),
+                       number(settings.height),
+                       number(settings.quality),
+                       number(settings.degrees),
+                       QString::number(settings.flop),
+                       QString::number(settings.flip),
+                       QDir(exportDir).absolutePath()}
+        .join(QLatin1Char('\n'));
 }
 
 void BatchPage::setRowWarning(int row, const QString &text)
@@ -127,8 +178,7 @@ void BatchPage::addFile()
         return;
     if (center->isEmptyViewShown())
         center->showTableView();
-    for (const QString &path : dialog.selectedFiles())
-        addRow(path);
+    tellAdded(addFiles(dialog.selectedFiles()));
 }
 
 void BatchPage::addDir()
@@ -160,19 +210,16 @@ void BatchPage::deleteItem()
 
 void BatchPage::openItemDir()
 {
-    if (pageSpec.openFolder == PanelOutputFolder) {
-        const QString folder = paramPanel()->exportDir();
-        if (!folder.isEmpty())
-            QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
-        return;
-    }
     const int row = senderRow();
-    if (row < 0)
-        return;
-    const QString output = center->outputPath(row);
+    const QString output = row < 0 ? QString() : center->outputPath(row);
     if (output.isEmpty())
-        return;
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(output).absolutePath()));
+        return; // the button is off on a row without an output
+    const QString folder
+        = pageSpec.openFolder == PanelOutputFolder ? paramPanel()->exportDir() : QFileInfo(output).absolutePath();
+    if (!QFileInfo(folder).isDir())
+        showMessage(QStringLiteral("输出文件夹已不存在：") + folder);
+    else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
+        showMessage(QStringLiteral("无法打开文件夹：") + folder);
 }
 
 void BatchPage::stopJob()
@@ -180,6 +227,7 @@ void BatchPage::stopJob()
     if (!runningJob)
         return;
     runningJob->stop();
+    tally.stopped = true;
     // Stopping takes a moment (the tools end, the rows report): once is enough.
     bar->stopBtn()->setEnabled(false);
 }
@@ -199,12 +247,12 @@ void BatchPage::showResult(const FileResult &result)
     case FileResult::Succeeded:
         center->setRowProgress(row, 100);
         center->setRowResult(row, result.output);
+        center->setRowDoneKey(row, runningKey);
         if (result.keptOriginal)
             center->setRowReason(row, QStringLiteral("原图已比压缩结果更小，已保留原图"));
         return;
     case FileResult::Failed:
-        center->setRowReason(row, result.reason);
-        center->setRowResult(row, result.output);
+        center->setRowReason(row, ReasonWords::tooltip(result.reason));
         setRowWarning(row, QStringLiteral("转换失败！"));
         return;
     }
@@ -266,16 +314,23 @@ void BatchPage::finishJob()
 void BatchPage::onDragAndDrop(QList<QUrl> urls)
 {
     center->showTableView();
+    QStringList files;
+    QStringList folders;
     for (const QUrl &url : qAsConst(urls)) {
         if (!url.isLocalFile())
             continue;
         const QString path = url.toLocalFile();
         const QFileInfo info(path);
         if (info.isFile())
-            addRow(path);
+            files << path;
         else if (info.isDir())
-            addFolder(path);
+            folders << path;
     }
+    AddReport report = addFiles(files);
+    NaturalOrder::sort(folders);
+    for (const QString &folder : qAsConst(folders))
+        report += addFolderRows(folder);
+    tellAdded(report);
 }
 
 void BatchPage::start()
@@ -283,9 +338,10 @@ void BatchPage::start()
     if (!canStart())
         return;
     BatchParamWT *panel = paramPanel();
+    // A field that cannot be read is said at once; nothing runs on a guess.
     const QString problem = panel->settingsProblem();
     if (!problem.isEmpty()) {
-        failEveryRow(problem);
+        showMessage(problem);
         return;
     }
     JobSettings settings = panel->settings();
@@ -306,42 +362,44 @@ bool BatchPage::canStart()
     return true;
 }
 
-void BatchPage::failEveryRow(const QString &reason)
-{
-    tally = JobTally{};
-    tally.total = center->rowCount();
-    pendingNotice.clear();
-    notice->toastHide();
-    if (QPushButton *button = startButton())
-        idleStartText = button->text();
-    for (int row = 0; row < center->rowCount(); ++row) {
-        center->resetRowStatus(row);
-        tally.count(JobTally::Failed);
-        showResult(FileResult{row, FileResult::Failed, QString(), 0, false, reason});
-    }
-    finishJob();
-}
-
 bool BatchPage::startJob(JobSettings settings, const QString &exportDir)
 {
-    // A re-run starts clean: nothing of the last run's outcome stays on a row.
-    QStringList paths;
-    for (int row = 0; row < center->rowCount(); ++row) {
-        center->resetRowStatus(row);
-        paths << center->sourcePath(row);
-    }
+    // A start goes on where the last one ended: rows done with these very
+    // settings keep their result; all others (failed, cancelled, changed
+    // settings, output gone) start clean.
+    const QString key = runKey(settings, exportDir);
+    JobFiles files;
     QList<int> missing;
-    const JobFiles files = BatchFiles::jobFiles(paths, &missing);
+    int kept = 0;
+    for (int row = 0; row < center->rowCount(); ++row) {
+        const QString output = center->outputPath(row);
+        if (center->rowDoneKey(row) == key && !output.isEmpty() && QFileInfo::exists(output)) {
+            setRowWarning(row, QStringLiteral("已完成，未重复处理"));
+            ++kept;
+            continue;
+        }
+        center->resetRowStatus(row);
+        const QString path = center->sourcePath(row);
+        if (QFileInfo::exists(path))
+            files.append({row, path});
+        else
+            missing.append(row);
+    }
     for (int row : qAsConst(missing))
         setRowWarning(row, QStringLiteral("原文件不存在！"));
+    if (kept > 0 && files.isEmpty() && missing.isEmpty()) {
+        showMessage(QStringLiteral("所有文件都已按当前设置处理完成"));
+        return false;
+    }
     if (files.isEmpty() && pageSpec.emptyList == SkipIfEmpty)
         return false;
 
+    runningKey = key;
     auto *job = new BatchJob(std::move(settings), files, exportDir, this);
     runningJob = job;
     setJobRunning(true);
     tally = JobTally{};
-    tally.total = center->rowCount();
+    tally.total = files.size() + missing.size();
     tally.failed = missing.size();
     pendingNotice.clear();
     notice->toastHide();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "batch/engine/BatchTypes.h"
+#include "batch/shell/AddReport.h"
 #include "batch/shell/BatchCenterWT.h"
 #include "batch/shell/BatchParamWT.h"
 #include "batch/shell/JobTally.h"
@@ -25,9 +26,12 @@ class Toast;
 // settings panel; what differs between pages is in those two.
 //
 // Start: an empty table asks for files (Spec::emptyRequest), a running job asks
-// to wait; settings the panel says cannot run fail every row with that reason;
-// otherwise the rows whose files still exist go to a new job (the others show
-// "原文件不存在！"), with the panel's settings and the page's operation.
+// to wait, a number field the panel cannot read says its rule
+// (BatchParamWT::settingsProblem) and nothing runs; otherwise the rows not yet
+// done go to a new job with the panel's settings and the page's operation. A
+// row is done when it succeeded with the same settings and output folder and
+// its output is still there: it is kept and says "已完成，未重复处理". Rows whose
+// files are gone show "原文件不存在！".
 //
 // A running job is matched to the table it was started on: clearing the table
 // ends that match, so late results never land on rows added afterwards. A page
@@ -35,11 +39,11 @@ class Toast;
 // stops the running job: its unfinished rows show "已取消", finished ones keep
 // their results, and the page can start again once the job has ended.
 //
-// Every start begins with clean rows; a row's bar moves from when its tools
+// Every row a start runs begins clean; a row's bar moves from when its tools
 // start (runningProgress) until its result. While the job runs the start
 // button shows its count ("转换中 12/40"); when it ends the button's own text
-// comes back and a notice over the table says how it went ("完成：N 个成功，M 个失败",
-// and "K 个已取消" after a stop), at once when the page is on screen, else when it
+// comes back and a notice over the table says how it went ("完成：N 个成功，M 个失败";
+// "已停止：…, K 个已取消" after a stop), at once when the page is on screen, else when it
 // is shown next; it goes when the page is hidden (another tab chosen), so it
 // never stands over another page.
 class BatchPage : public QWidget
@@ -80,11 +84,17 @@ public:
     Toast *endNotice() const { return notice; }
 
     // Adds one file when its suffix is accepted (exact test on the lower-cased suffix).
-    void addRow(const QString &path);
+    bool addRow(const QString &path);
     // A file handed over from outside: shows the table, then addRow().
     void addOneFile(const QString &path);
-    // What addDir() does with the chosen folder: its files, in name order ignoring case.
-    void addFolder(const QString &folder);
+    // Files chosen together: added in natural name order (the viewer's).
+    AddReport addFiles(QStringList paths);
+    // What addDir() does with the chosen folder: its files in natural name order;
+    // the folders in it are passed over. The page's notice says what it did.
+    AddReport addFolder(const QString &folder);
+    // A job's settings and output folder as a start compares them with a row's
+    // last success.
+    static QString runKey(const JobSettings &settings, const QString &exportDir);
     void setRowWarning(int row, const QString &text);
     // Shows a file's result on its row (nothing for a row that is not there).
     void showResult(const FileResult &result);
@@ -111,8 +121,10 @@ private:
     bool canStart();
     // Starts a job on the rows whose files still exist; false when nothing was started.
     bool startJob(JobSettings settings, const QString &exportDir);
-    // Settings that cannot run: every row fails with reason, and the page says so as after a job.
-    void failEveryRow(const QString &reason);
+    // A folder's files as rows, and what was passed over, without a notice.
+    AddReport addFolderRows(const QString &folder);
+    // The page's notice says what an add did.
+    void tellAdded(const AddReport &report);
     // Counts a row's end for the start button and the end notice, and shows it
     // if the row is still on the table the job started on.
     void fileFinished(quint64 generation, const FileResult &result);
@@ -134,6 +146,7 @@ private:
     bool jobRunning = false;
     QPointer<BatchJob> runningJob;
     JobTally tally;
+    QString runningKey; // runKey() of the running job: what its successes are marked with
     QString idleStartText; // the start button's text before the job
     Toast *notice = nullptr;
     QString pendingNotice; // an end notice waiting for the page to be shown

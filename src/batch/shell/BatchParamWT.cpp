@@ -1,10 +1,11 @@
 #include "batch/shell/BatchParamWT.h"
 
-#include "widgets/StyledBackground.h"
-#include "widgets/UiProfile.h"
 #include "batch/engine/BatchPaths.h"
 #include "batch/shell/OutputFolderRow.h"
 #include "batch/shell/SubmitBtn.h"
+#include "widgets/NumberField.h"
+#include "widgets/StyledBackground.h"
+#include "widgets/UiProfile.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -102,4 +103,15 @@ void BatchParamWT::addSeparator(int row)
 void BatchParamWT::paintEvent(QPaintEvent *)
 {
     StyledBackground::paint(this);
+}
+
+QString BatchParamWT::settingsProblem() const
+{
+    const QList<NumberField *> fields = findChildren<NumberField *>();
+    for (const NumberField *field : fields) {
+        // A hidden field (size rows under "原始尺寸") is not read.
+        if (!field->isHidden() && field->isRefused())
+            return field->problem();
+    }
+    return QString();
 }

@@ -32,9 +32,10 @@ public:
 
     // The job's settings as the panel shows them; the page sets the operation.
     virtual JobSettings settings() const = 0;
-    // Why the settings cannot run, one line (every row then fails with it);
-    // empty when they can.
-    virtual QString settingsProblem() const { return QString(); }
+    // Why the settings cannot be read: the rule of the first shown number field
+    // whose text it refuses ("1–10000 的整数"); empty when every field may be
+    // read. A start refuses with it and runs nothing.
+    QString settingsProblem() const;
 
 protected:
     // A caption in column 0 and a field across columns 1-3.

@@ -11,7 +11,8 @@ void JobTally::count(Outcome outcome)
 
 QString JobTally::endNotice() const
 {
-    QString text = QStringLiteral("完成：%1 个成功，%2 个失败").arg(succeeded).arg(failed);
+    QString text = (stopped ? QStringLiteral("已停止：") : QStringLiteral("完成："))
+        + QStringLiteral("%1 个成功，%2 个失败").arg(succeeded).arg(failed);
     if (cancelled > 0)
         text += QStringLiteral("，%1 个已取消").arg(cancelled);
     return text;

@@ -1,9 +1,8 @@
 #include "batch/shell/SizeParamWT.h"
 
-#include "widgets/BoundedIntValidator.h"
-#include "widgets/StyledComboBox.h"
-#include "widgets/StyledLineEdit.h"
 #include "widgets/CaptionLabel.h"
+#include "widgets/NumberField.h"
+#include "widgets/StyledComboBox.h"
 
 QList<SizeParamWT::SizePreset> SizeParamWT::originalOrCustom()
 {
@@ -11,27 +10,23 @@ QList<SizeParamWT::SizePreset> SizeParamWT::originalOrCustom()
             {BatchCatalogue::presetByCode(CustomSize)->label, CustomSize}};
 }
 
-std::optional<int> SizeParamWT::fieldValue(const QString &text)
-{
-    // 0 pixels is no size at all: like an empty field, the picture keeps its own.
-    const std::optional<int> value = BoundedIntValidator::read(text, 0, BatchCatalogue::kMaxSide);
-    return value && *value > 0 ? value : std::nullopt;
-}
+namespace {
+// Empty is "not given" (the placeholder says so); 0 is no size and is refused.
+const NumberRule kSideRule{1, BatchCatalogue::kMaxSide, true};
+} // namespace
 
 SizeParamWT::SizeParamWT(const QString &startText, QWidget *parent)
     : BatchParamWT(startText, parent)
     , sizeCombo(new StyledComboBox(this))
-    , widthEdit(new StyledLineEdit(this))
-    , heightEdit(new StyledLineEdit(this))
+    , widthEdit(new NumberField(kSideRule, this))
+    , heightEdit(new NumberField(kSideRule, this))
     , widthLabel(new CaptionLabel(QStringLiteral("宽度(像素)："), this))
     , heightLabel(new CaptionLabel(QStringLiteral("高度(像素)："), this))
 {
-    widthEdit->setValidator(new BoundedIntValidator(0, BatchCatalogue::kMaxSide, this));
-    heightEdit->setValidator(new BoundedIntValidator(0, BatchCatalogue::kMaxSide, this));
     widthEdit->setPlaceholderText(QStringLiteral("为空则等比例计算宽度"));
-    widthEdit->setToolTip(QStringLiteral("为空则等比例计算宽度"));
+    widthEdit->setHint(QStringLiteral("为空则等比例计算宽度"));
     heightEdit->setPlaceholderText(QStringLiteral("为空则等比例计算高度"));
-    heightEdit->setToolTip(QStringLiteral("为空则等比例计算高度"));
+    heightEdit->setHint(QStringLiteral("为空则等比例计算高度"));
 }
 
 QString SizeParamWT::widthText() const
@@ -42,6 +37,16 @@ QString SizeParamWT::widthText() const
 QString SizeParamWT::heightText() const
 {
     return heightEdit->text();
+}
+
+std::optional<int> SizeParamWT::zoomWidth() const
+{
+    return widthEdit->value();
+}
+
+std::optional<int> SizeParamWT::zoomHeight() const
+{
+    return heightEdit->value();
 }
 
 void SizeParamWT::addSizeRows(int row, const QList<SizePreset> &presets)

@@ -8,7 +8,7 @@
 #include <optional>
 
 class StyledComboBox;
-class StyledLineEdit;
+class NumberField;
 class CaptionLabel;
 
 // A parameter panel with the size rows that the convert, resize and compression
@@ -31,21 +31,18 @@ public:
     // "原始尺寸" and "自定义".
     static QList<SizePreset> originalOrCustom();
 
-    // The job's value for a size field, read by the fields' own rule
-    // (BoundedIntValidator): the number, or none ("not given") for an empty field,
-    // 0, or a text the field would not accept.
-    static std::optional<int> fieldValue(const QString &text);
-
     explicit SizeParamWT(const QString &startText, QWidget *parent = nullptr);
 
     StyledComboBox *sizeBox() const { return sizeCombo; }
-    StyledLineEdit *zoomWidthEdit() const { return widthEdit; }
-    StyledLineEdit *zoomHeightEdit() const { return heightEdit; }
+    NumberField *zoomWidthEdit() const { return widthEdit; }
+    NumberField *zoomHeightEdit() const { return heightEdit; }
 
     QString widthText() const;
     QString heightText() const;
-    std::optional<int> zoomWidth() const { return fieldValue(widthText()); }
-    std::optional<int> zoomHeight() const { return fieldValue(heightText()); }
+    // The number in the field, or none ("not given") for an empty one. A page
+    // asks fieldProblem() first: a refused text is never read as a size.
+    std::optional<int> zoomWidth() const;
+    std::optional<int> zoomHeight() const;
 
 public slots:
     void chooseSettingSize(int index);
@@ -65,8 +62,8 @@ private:
     void setSizeRowsVisible(bool visible);
 
     StyledComboBox *sizeCombo;
-    StyledLineEdit *widthEdit;
-    StyledLineEdit *heightEdit;
+    NumberField *widthEdit;
+    NumberField *heightEdit;
     CaptionLabel *widthLabel;
     CaptionLabel *heightLabel;
 };

@@ -8,8 +8,8 @@
 #include "batch/shell/BatchCenterWT.h"
 #include "batch/toolbox/ToolboxTabs.h"
 #include "cli/BatchCommandLine.h"
+#include "widgets/NumberField.h"
 #include "widgets/StyledComboBox.h"
-#include "widgets/StyledLineEdit.h"
 
 #include <QApplication>
 #include <QDir>

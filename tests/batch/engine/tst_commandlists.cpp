@@ -83,33 +83,37 @@ void TestCommandLists::convertArgs_data()
     QTest::addColumn<QStringList>("expected");
 
     QTest::newRow("plain conversion") << job(Operation::Convert) << "/s/a.jpg"
-                                      << "png" << words("/s/a.jpg /o/out");
+                                      << "png" << words("/s/a.jpg -coalesce -auto-orient /o/out");
+    QTest::newRow("resize: the picture as shown, upright, then sized")
+        << job(Operation::Resize, -1, 600) << "/s/phone.jpg"
+        << "jpg" << words("/s/phone.jpg -coalesce -auto-orient -resize 600 /o/out");
     QTest::newRow("png to jpg, width only: background group last")
         << job(Operation::Convert, -1, 800) << "/s/a.png"
-        << "jpg" << words("/s/a.png -resize 800 -background white -alpha remove /o/out");
+        << "jpg" << words("/s/a.png -coalesce -auto-orient -resize 800 -background white -alpha "
+                 "remove /o/out");
     QTest::newRow("bmp to jpeg gets the background group")
         << job(Operation::Convert) << "/s/a.BMP"
-        << "jpeg" << words("/s/a.BMP -background white -alpha remove /o/out");
+        << "jpeg" << words("/s/a.BMP -coalesce -auto-orient -background white -alpha remove /o/out");
     QTest::newRow("png to png has no background group") << job(Operation::Convert) << "/s/a.png"
-                                                        << "png" << words("/s/a.png /o/out");
+                                                        << "png" << words("/s/a.png -coalesce -auto-orient /o/out");
     QTest::newRow("tiff to jpg, exact size: flatten, no background")
         << job(Operation::Convert, -1, 1024, 768) << "/s/a.tiff"
-        << "jpg" << words("/s/a.tiff -layers flatten -resize 1024x768! /o/out");
+        << "jpg" << words("/s/a.tiff -layers flatten -auto-orient -resize 1024x768! /o/out");
     QTest::newRow("psd flattened, height only") << job(Operation::Convert, -1, -1, 300) << "/s/a.PSD"
-                                                << "png" << words("/s/a.PSD -layers flatten -resize x300 /o/out");
+                                                << "png" << words("/s/a.PSD -layers flatten -auto-orient -resize x300 /o/out");
     QTest::newRow("tif") << job(Operation::Convert) << "/s/a.tif"
-                         << "png" << words("/s/a.tif -layers flatten /o/out");
+                         << "png" << words("/s/a.tif -layers flatten -auto-orient /o/out");
     QTest::newRow("path ending in tif without a dot") << job(Operation::Convert) << "/s/motif"
-                                                      << "png" << words("/s/motif -layers flatten /o/out");
+                                                      << "png" << words("/s/motif -layers flatten -auto-orient /o/out");
     QTest::newRow("rotate 90 with flop") << job(Operation::Rotate, -1, -1, -1, 90, true) << "/s/a.jpg"
-                                         << "jpg" << words("/s/a.jpg -rotate 90 -flop /o/out");
+                                         << "jpg" << words("/s/a.jpg -coalesce -auto-orient -rotate 90 -flop /o/out");
     QTest::newRow("anticlockwise, both mirrors")
         << job(Operation::Rotate, -1, -1, -1, -12, true, true) << "/s/a.png"
-        << "png" << words("/s/a.png -rotate -12 -flop -flip /o/out");
+        << "png" << words("/s/a.png -coalesce -auto-orient -rotate -12 -flop -flip /o/out");
     QTest::newRow("a turn of 0 is still passed") << job(Operation::Rotate, -1, -1, -1, 0) << "/s/a.png"
-                                                << "png" << words("/s/a.png -rotate 0 /o/out");
+                                                << "png" << words("/s/a.png -coalesce -auto-orient -rotate 0 /o/out");
     QTest::newRow("flip only") << job(Operation::Rotate, -1, -1, -1, std::nullopt, false, true) << "/s/a.bmp"
-                               << "bmp" << words("/s/a.bmp -flip /o/out");
+                               << "bmp" << words("/s/a.bmp -coalesce -auto-orient -flip /o/out");
     QTest::newRow("compress jpeg, quality 80") << job(Operation::Compress, 80) << "/s/a.jpg"
                                                << "jpg" << words("/s/a.jpg -quality 80% /o/out");
     QTest::newRow("compress png with width: quality then size")
@@ -117,11 +121,12 @@ void TestCommandLists::convertArgs_data()
         << "png" << words("/s/a.png -quality 60% -resize 300 /o/out");
     QTest::newRow("every row") << job(Operation::Convert, 70, 10, 20, 180, true, true) << "/s/x.png.tiff"
                                << "jpg"
-                               << words("/s/x.png.tiff -quality 70% -layers flatten -resize 10x20! -rotate 180 "
-                                        "-flop -flip /o/out");
+                               << words("/s/x.png.tiff -quality 70% -layers flatten -auto-orient -resize "
+                                        "10x20! -rotate 180 -flop -flip /o/out");
     QTest::newRow("png source by path, to jpg, everything")
         << job(Operation::Convert, 70, 10, -1, 45, false, true) << "/s/x.png"
-        << "jpg" << words("/s/x.png -quality 70% -resize 10 -rotate 45 -flip -background white -alpha remove /o/out");
+        << "jpg" << words("/s/x.png -quality 70% -coalesce -auto-orient -resize 10 -rotate 45 "
+                 "-flip -background white -alpha remove /o/out");
 }
 
 void TestCommandLists::convertArgs()
@@ -162,6 +167,8 @@ void TestCommandLists::debugLines()
         CommandLists::debugLines(QStringLiteral("/s/a.jpg"), QStringLiteral("/o/a.png"), QStringLiteral("png"), args),
         QStringList({QStringLiteral("===========图片路径为：/s/a.jpg转换后的路径为：/o/a.png,转换的格式为：png"),
                      QStringLiteral("===========================/s/a.jpg"),
+                     QStringLiteral("===========================-coalesce"),
+                     QStringLiteral("===========================-auto-orient"),
                      QStringLiteral("===========================/o/a.png")}));
 }
 

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QImage>
+#include <QImageReader>
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -13,6 +14,8 @@
 #include <QTest>
 
 using namespace EngineHarness;
+
+Q_DECLARE_METATYPE(JobSettings)
 
 // Whole files through the real ImageMagick, pngquant and ConvertToJpg, checked by
 // decoding what they wrote.
@@ -28,6 +31,10 @@ private slots:
     void rotateAndMirror();
     void namesWithDots();
     void animatedGifGetsItsOwnFolder();
+    void onePictureLandsBesideTheOthers_data();
+    void onePictureLandsBesideTheOthers();
+    void phonePhotosComeOutUpright_data();
+    void phonePhotosComeOutUpright();
     void existingOutputIsNeverOverwritten();
     void percentInNames();
     void patternCharactersNeverReadAnotherFile();
@@ -132,7 +139,7 @@ void TestConversions::rotateAndMirror()
     QTemporaryDir out;
     const WorkerResult result = runWorker(s, image("turn.me.png"), out.path());
     QVERIFY(result.success);
-    QCOMPARE(result.path, out.filePath("turn.png")); // rotation cuts the name at the first dot
+    QCOMPARE(result.path, out.filePath("turn.me.png")); // cut at the last dot, as every operation
     const QImage written(result.path);
     QCOMPARE(written.size(), QSize(20, 40));
     QVERIFY(near(written.pixel(10, 5), Qt::red)); // the left half turned to the top
@@ -163,6 +170,77 @@ void TestConversions::animatedGifGetsItsOwnFolder()
     QVERIFY(second.success);
     QVERIFY2(QRegularExpression("/anim_\\d{8}3/anim-0\\.png$").match(second.path).hasMatch(), qPrintable(second.path));
     QVERIFY(QFile::exists(QFileInfo(second.path).path() + "/anim-2.png"));
+}
+
+void TestConversions::onePictureLandsBesideTheOthers_data()
+{
+    QTest::addColumn<QString>("name");
+    for (const char *name : {"one.tif", "one.webp", "one.gif"})
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+// A source of one picture is one file beside the others, whatever its format;
+// only several pictures get a folder.
+void TestConversions::onePictureLandsBesideTheOthers()
+{
+    QFETCH(QString, name);
+    const QString source = workDir.filePath(name);
+    QVERIFY(magick({"-size", "12x8", "xc:red", source}));
+    QTemporaryDir out;
+    const WorkerResult result = runWorker(kToJpg, source, out.path());
+    QVERIFY2(result.success, qPrintable(result.reason));
+    QCOMPARE(result.path, out.filePath("one.jpg"));
+    QCOMPARE(result.frames, 0);
+    QCOMPARE(entriesBelow(out.path()), QStringList{"one.jpg"});
+    QCOMPARE(Fixtures::imageSize(result.path), QSize(12, 8));
+}
+
+void TestConversions::phonePhotosComeOutUpright_data()
+{
+    QTest::addColumn<JobSettings>("settings");
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<QSize>("stored"); // the output's pixels
+    QTest::addColumn<bool>("upright"); // its pixels as shown (no orientation to apply)
+
+    // Stored 160x120 with orientation 6: shown 120x160, the stored left half on top.
+    QTest::newRow("resized to width 60") << settingsFor(Operation::Resize, "jpg", -1, 60) << "jpg" << QSize(60, 80) << true;
+    QTest::newRow("resized to height 40")
+        << settingsFor(Operation::Resize, "png", -1, -1, 40) << "png" << QSize(30, 40) << true;
+    QTest::newRow("converted to png") << kToPng << "png" << QSize(120, 160) << true;
+    QTest::newRow("converted to bmp") << settingsFor(Operation::Convert, "bmp") << "bmp" << QSize(120, 160) << true;
+    QTest::newRow("compressed: pixels and tag as they are")
+        << settingsFor(Operation::Compress, QString(), 80) << "jpg" << QSize(160, 120) << false;
+}
+
+void TestConversions::phonePhotosComeOutUpright()
+{
+    QFETCH(JobSettings, settings);
+    QFETCH(QString, suffix);
+    QFETCH(QSize, stored);
+    QFETCH(bool, upright);
+
+    QImage picture(160, 120, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    QPainter(&picture).fillRect(0, 0, 80, 120, Qt::red);
+    const QString photo = workDir.filePath("phone.jpg");
+    QVERIFY(Fixtures::writeJpegWithOrientation(photo, picture, 6));
+    QCOMPARE(QImageReader(photo).transformation(), QImageIOHandler::TransformationRotate90);
+
+    QTemporaryDir out;
+    const WorkerResult result = runWorker(settings, photo, out.path());
+    QVERIFY2(result.success, qPrintable(result.reason));
+    QCOMPARE(QFileInfo(result.path).suffix(), suffix);
+    QCOMPARE(Fixtures::imageSize(result.path), stored);
+
+    QImageReader reader(result.path);
+    QCOMPARE(reader.transformation(),
+             upright ? QImageIOHandler::TransformationNone : QImageIOHandler::TransformationRotate90);
+    // Shown the way a viewer shows it, the red half is on top.
+    reader.setAutoTransform(true);
+    const QImage shown = reader.read();
+    QCOMPARE(shown.size(), upright ? stored : stored.transposed());
+    QVERIFY(near(shown.pixel(shown.width() / 2, shown.height() / 4), Qt::red));
+    QVERIFY(near(shown.pixel(shown.width() / 2, shown.height() * 3 / 4), Qt::blue));
 }
 
 void TestConversions::existingOutputIsNeverOverwritten()

@@ -675,30 +675,31 @@ void TestFaults::pngquantNeverGetsAHugePicture()
 
 void TestFaults::multiPictureOutputsLandAsASet()
 {
-    // A GIF named .png: ImageMagick writes one file per picture whatever the suffix said.
+    // A GIF named .png: ImageMagick writes one file per picture whatever the suffix
+    // said, and the set goes to a folder of its own.
     const QString gif = workDir.filePath("x.png");
     QVERIFY(magick({"-size", "12x8", "xc:red", "xc:lime", "xc:blue", "gif:" + gif}));
     QTemporaryDir out;
     const WorkerResult first = runWorker(kToJpg, gif, out.path(), 1);
     QVERIFY(first.success);
-    QCOMPARE(first.path, out.filePath("x-0.jpg"));
+    QCOMPARE(first.path, out.filePath("x/x-0.jpg"));
     QCOMPARE(first.frames, 3);
-    QCOMPARE(entriesBelow(out.path()), QStringList({"x-0.jpg", "x-1.jpg", "x-2.jpg"}));
+    QCOMPARE(entriesBelow(out.path()), QStringList({"x", "x/x-0.jpg", "x/x-1.jpg", "x/x-2.jpg"}));
 
-    // x.jpg is free, its pictures' names are not: the set moves on whole.
+    // The folder is taken: the set goes to the collision name, whole.
     const WorkerResult second = runWorker(kToJpg, gif, out.path(), 2);
     QVERIFY(second.success);
-    QVERIFY2(QRegularExpression("/x_\\d{8}2-0\\.jpg$").match(second.path).hasMatch(), qPrintable(second.path));
-    QCOMPARE(entriesBelow(out.path()).size(), 6);
+    QVERIFY2(QRegularExpression("/x_\\d{8}2/x-0\\.jpg$").match(second.path).hasMatch(), qPrintable(second.path));
+    QCOMPARE(entriesBelow(out.path()).size(), 8);
 
-    // One foreign file among the names is enough.
+    // A file of the folder's name is never replaced either.
     QTemporaryDir out2;
-    QVERIFY(Fixtures::writeBytes(out2.filePath("x-2.jpg"), "someone's"));
+    QVERIFY(Fixtures::writeBytes(out2.filePath("x"), "someone's"));
     const WorkerResult third = runWorker(kToJpg, gif, out2.path(), 3);
     QVERIFY(third.success);
-    QVERIFY2(QRegularExpression("/x_\\d{8}3-0\\.jpg$").match(third.path).hasMatch(), qPrintable(third.path));
-    QCOMPARE(readAll(out2.filePath("x-2.jpg")), QByteArray("someone's"));
-    QCOMPARE(entriesBelow(out2.path()).size(), 4);
+    QVERIFY2(QRegularExpression("/x_\\d{8}3/x-0\\.jpg$").match(third.path).hasMatch(), qPrintable(third.path));
+    QCOMPARE(readAll(out2.filePath("x")), QByteArray("someone's"));
+    QCOMPARE(entriesBelow(out2.path()).size(), 5);
 }
 
 void TestFaults::foreignFilesAreNeverAdopted()

@@ -33,8 +33,8 @@ private slots:
     void reservationKeepsWorkersApart();
     void chooseTempDir_data();
     void chooseTempDir();
-    void frameSetTarget_data();
-    void frameSetTarget();
+    void frameFolder_data();
+    void frameFolder();
     void sweepTakesOnlyAbandonedFoldersOfOurs();
     void sweepNeverFollowsLinks();
     void tempRootBehindALinkIsRefused();
@@ -71,51 +71,32 @@ void TestOutputNaming::outputTarget_data()
     QTest::addColumn<QString>("source");
     QTest::addColumn<QStringList>("exists");
     QTest::addColumn<QString>("output");
-    QTest::addColumn<QString>("frameDir");
 
     const Operation convert = Operation::Convert;
-    QTest::newRow("conversion cuts at the last dot") << convert << "png" << "/s/a.b.jpg" << QStringList() << "/o/a.b.png"
-                                                     << "";
-    QTest::newRow("rotation cuts at the first dot")
-        << Operation::Rotate << "" << "/s/a.b.jpg" << QStringList() << "/o/a.jpg"
-        << "";
-    QTest::newRow("rotation keeps the suffix, lower case")
-        << Operation::Rotate << "" << "/s/P.JPG" << QStringList() << "/o/P.jpg"
-        << "";
+    const Operation rotate = Operation::Rotate;
+    QTest::newRow("conversion cuts at the last dot") << convert << "png" << "/s/a.b.jpg" << QStringList() << "/o/a.b.png";
+    QTest::newRow("rotation cuts at the last dot too")
+        << rotate << "" << "/s/2024.06.01 beach.jpg" << QStringList() << "/o/2024.06.01 beach.jpg";
+    QTest::newRow("date-named photos stay apart")
+        << rotate << "" << "/s/holiday.2024.city.png" << QStringList{"/o/holiday.png"} << "/o/holiday.2024.city.png";
+    QTest::newRow("rotation keeps the suffix, lower case") << rotate << "" << "/s/P.JPG" << QStringList() << "/o/P.jpg";
     QTest::newRow("taken: time stamp and row")
-        << convert << "png" << "/s/x.jpg" << QStringList{"/o/x.png"} << "/o/x_081530124.png"
-        << "";
+        << convert << "png" << "/s/x.jpg" << QStringList{"/o/x.png"} << "/o/x_081530124.png";
     QTest::newRow("stamped name taken too: counted on")
         << convert << "png" << "/s/x.jpg" << QStringList{"/o/x.png", "/o/x_081530124.png", "/o/x_081530124_1.png"}
-        << "/o/x_081530124_2.png"
-        << "";
-    QTest::newRow("name without a dot") << convert << "jpg" << "/s/README" << QStringList() << "/o/README.jpg"
-                                        << "";
-    QTest::newRow("gif goes into its own folder")
-        << convert << "png" << "/s/anim.gif" << QStringList() << "/o/anim/anim.png"
-        << "/o/anim";
-    QTest::newRow("folder name taken") << convert << "png" << "/s/anim.gif" << QStringList{"/o/anim"}
-                                       << "/o/anim_081530124/anim.png"
-                                       << "/o/anim_081530124";
-    QTest::newRow("both folder names taken")
-        << convert << "png" << "/s/anim.gif" << QStringList{"/o/anim", "/o/anim_081530124"}
-        << "/o/anim_081530124_1/anim.png"
-        << "/o/anim_081530124_1";
-    QTest::newRow("multi-frame suffixes, any case") << convert << "jpg" << "/s/v.WebP" << QStringList() << "/o/v/v.jpg"
-                                                    << "/o/v";
-    QTest::newRow("resizing names as conversion does") << Operation::Resize << "png" << "/s/anim.b.gif"
-                                                       << QStringList() << "/o/anim.b/anim.b.png"
-                                                       << "/o/anim.b";
-    QTest::newRow("psd") << convert << "png" << "/s/l.psd" << QStringList() << "/o/l/l.png"
-                         << "/o/l";
-    QTest::newRow("tiff") << convert << "png" << "/s/l.tiff" << QStringList() << "/o/l/l.png"
-                          << "/o/l";
-    QTest::newRow("rotating a tif: no folder")
-        << Operation::Rotate << "" << "/s/l.tif" << QStringList() << "/o/l.tif"
-        << "";
+        << "/o/x_081530124_2.png";
+    QTest::newRow("name without a dot") << convert << "jpg" << "/s/README" << QStringList() << "/o/README.jpg";
+    // One picture is one file beside the others, whatever the source's format;
+    // a folder comes only once several pictures were written (frameFolder).
+    QTest::newRow("gif") << convert << "png" << "/s/anim.gif" << QStringList() << "/o/anim.png";
+    QTest::newRow("webp, any case") << convert << "jpg" << "/s/v.WebP" << QStringList() << "/o/v.jpg";
+    QTest::newRow("resizing names as conversion does")
+        << Operation::Resize << "png" << "/s/anim.b.gif" << QStringList() << "/o/anim.b.png";
+    QTest::newRow("tiff") << convert << "png" << "/s/l.tiff" << QStringList() << "/o/l.png";
+    QTest::newRow("a folder of the name does not matter")
+        << convert << "png" << "/s/l.psd" << QStringList{"/o/l"} << "/o/l.png";
     QTest::newRow("compression keeps the format")
-        << Operation::Compress << "" << "/s/c.d.PNG" << QStringList() << "/o/c.d.png"
-        << "";
+        << Operation::Compress << "" << "/s/c.d.PNG" << QStringList() << "/o/c.d.png";
 }
 
 void TestOutputNaming::outputTarget()
@@ -125,13 +106,8 @@ void TestOutputNaming::outputTarget()
     QFETCH(QString, source);
     QFETCH(QStringList, exists);
     QFETCH(QString, output);
-    QFETCH(QString, frameDir);
     const QString fmt = OutputNaming::outputSuffix(jobOf(operation, format), source);
-    const OutputNaming::Target target
-        = OutputNaming::outputTarget(operation, source, fmt, QStringLiteral("/o"), 4, kNow, existing(exists));
-    QCOMPARE(target.outputPath, output);
-    QCOMPARE(target.frameDir, frameDir);
-    QCOMPARE(target.claimPath(), frameDir.isEmpty() ? output : frameDir);
+    QCOMPARE(OutputNaming::outputTarget(source, fmt, QStringLiteral("/o"), 4, kNow, existing(exists)), output);
 }
 
 void TestOutputNaming::outputSuffix_data()
@@ -199,7 +175,7 @@ void TestOutputNaming::reservationKeepsWorkersApart()
     for (int i = 0; i < 8; ++i) {
         threads.emplace_back([&, i] {
             picked[size_t(i)] = holders[size_t(i)]->claim([&](const OutputNaming::ExistsFn &exists) {
-                return OutputNaming::outputTarget(s.operation, "/s/x.jpg", "png", dir.path(), 4, kNow, exists).outputPath;
+                return OutputNaming::outputTarget("/s/x.jpg", "png", dir.path(), 4, kNow, exists);
             });
         });
     }
@@ -214,7 +190,7 @@ void TestOutputNaming::reservationKeepsWorkersApart()
     holders.clear();
     NameReservation again;
     QCOMPARE(again.claim([&](const OutputNaming::ExistsFn &exists) {
-        return OutputNaming::outputTarget(s.operation, "/s/x.jpg", "png", dir.path(), 4, kNow, exists).outputPath;
+        return OutputNaming::outputTarget("/s/x.jpg", "png", dir.path(), 4, kNow, exists);
     }),
              dir.filePath("x_081530124.png"));
 }
@@ -244,25 +220,21 @@ void TestOutputNaming::chooseTempDir()
     QCOMPARE(chosen, inApp ? app.filePath("temp") : QStringLiteral("/cache/quorvane/temp"));
 }
 
-void TestOutputNaming::frameSetTarget_data()
+void TestOutputNaming::frameFolder_data()
 {
     QTest::addColumn<QStringList>("exists");
-    QTest::addColumn<QString>("first"); // the first picture's path
-    QTest::newRow("all free") << QStringList() << "/o/x-0.jpg";
-    QTest::newRow("the plain name taken") << QStringList{"/o/x.jpg"} << "/o/x_081530124-0.jpg";
-    QTest::newRow("one picture's name taken") << QStringList{"/o/x-2.jpg"} << "/o/x_081530124-0.jpg";
-    QTest::newRow("stamped set taken too: counted on")
-        << QStringList{"/o/x-0.jpg", "/o/x_081530124-1.jpg"} << "/o/x_081530124_1-0.jpg";
-    QTest::newRow("a fourth picture's name does not matter") << QStringList{"/o/x-3.jpg"} << "/o/x-0.jpg";
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("free") << QStringList() << "/o/x";
+    QTest::newRow("a file x.jpg does not matter") << QStringList{"/o/x.jpg"} << "/o/x";
+    QTest::newRow("taken") << QStringList{"/o/x"} << "/o/x_081530124";
+    QTest::newRow("stamped name taken too: counted on") << QStringList{"/o/x", "/o/x_081530124"} << "/o/x_081530124_1";
 }
 
-void TestOutputNaming::frameSetTarget()
+void TestOutputNaming::frameFolder()
 {
     QFETCH(QStringList, exists);
-    QFETCH(QString, first);
-    const QString path = OutputNaming::frameSetTarget("/o", "x", "jpg", {0, 1, 2}, "081530124",
-                                                      [&](const QString &p) { return exists.contains(p); });
-    QCOMPARE(OutputNaming::framePath(path, 0), first);
+    QFETCH(QString, folder);
+    QCOMPARE(OutputNaming::frameFolder("/o", "x", "081530124", existing(exists)), folder);
 }
 
 namespace {

@@ -4,16 +4,18 @@
 #include "batch/shell/BatchCenterWT.h"
 #include "batch/shell/BatchPage.h"
 #include "batch/shell/BatchParamWT.h"
-#include "widgets/BoundedIntValidator.h"
-#include "batch/shell/OutputFolderRow.h"
-#include "batch/shell/JobTally.h"
 #include "batch/shell/FileTable.h"
+#include "batch/shell/JobTally.h"
 #include "batch/shell/OperBtn.h"
 #include "batch/shell/OperBtnBar.h"
+#include "batch/shell/OutputFolderRow.h"
+#include "batch/shell/ReasonWords.h"
+#include "batch/shell/SizeText.h"
 #include "batch/shell/SubmitBtn.h"
 #include "formats/Formats.h"
-#include "widgets/DropArea.h"
 #include "widgets/DragAcceptance.h"
+#include "widgets/DropArea.h"
+#include "widgets/NumberField.h"
 #include "widgets/Toast.h"
 
 #include <QDir>
@@ -47,9 +49,11 @@ public:
     JobSettings settings() const override
     {
         JobSettings s;
-        s.format = QStringLiteral("png");
+        s.format = format;
         return s;
     }
+
+    QString format = QStringLiteral("png");
 };
 
 // A page built from the framework alone, with either the usual five columns or a
@@ -108,7 +112,7 @@ const QString kDirDisabled = QStringLiteral(":/icons/icons/itemdirdisable.png");
 } // namespace
 
 Q_DECLARE_METATYPE(BatchColumns)
-Q_DECLARE_METATYPE(QValidator::State)
+Q_DECLARE_METATYPE(NumberRule::Verdict)
 
 class TestBatchPage : public QObject
 {
@@ -136,10 +140,16 @@ private slots:
     void endNoticeAndRunningCount_data();
     void endNoticeAndRunningCount();
     void stopEndsTheJob();
+    void startAgainRunsOnlyWhatIsNotDone();
     void selectedRowStaysReadable();
     void outputFolderElided();
     void failedRowShowsItsReason_data();
     void failedRowShowsItsReason();
+    void reasonWords_data();
+    void reasonWords();
+    void reasonsOfRealFailures();
+    void sizeTexts_data();
+    void sizeTexts();
 
 private:
     QTemporaryDir home;
@@ -206,17 +216,19 @@ void TestBatchPage::suffixFiltering()
 void TestBatchPage::folderOrder()
 {
     QTemporaryDir dir;
-    for (const char *name : {"b.png", "A.jpg", "notes.txt", "Z.bmp", "c.JPG"})
+    for (const char *name : {"b.png", "img10.png", "A.jpg", "notes.txt", "img2.png", "Z.bmp", "c.JPG", "img1.png"})
         QVERIFY(Fixtures::writeBytes(dir.filePath(QLatin1String(name)), "x"));
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("d")));
     QVERIFY(Fixtures::writeBytes(dir.filePath(QStringLiteral("d/e.jpg")), "x"));
-    const QStringList expected{QStringLiteral("A.jpg"), QStringLiteral("b.png"), QStringLiteral("c.JPG"),
-                               QStringLiteral("Z.bmp")};
+    // The viewer's natural order: numbers by value.
+    const QStringList expected{"A.jpg", "b.png", "c.JPG", "img1.png", "img2.png", "img10.png", "Z.bmp"};
+    const QString told = QStringLiteral("已添加 7 个文件，已跳过 1 个不支持的文件、1 个文件夹");
 
     FrameworkPage chosen(BatchColumns::standard());
-    chosen.addFolder(dir.path());
+    QCOMPARE(chosen.addFolder(dir.path()).notice(), told);
+    QCOMPARE(chosen.endNotice()->text(), told);
     QCOMPARE(columnTexts(chosen.centerWidget(), 1), expected);
-    QCOMPARE(columnTexts(chosen.centerWidget(), 0), (QStringList{"1", "2", "3", "4"}));
+    QCOMPARE(columnTexts(chosen.centerWidget(), 0), (QStringList{"1", "2", "3", "4", "5", "6", "7"}));
     QCOMPARE(chosen.centerWidget()->sourcePath(0), dir.filePath(QStringLiteral("A.jpg")));
     QVERIFY(!chosen.centerWidget()->isEmptyViewShown());
 
@@ -230,12 +242,16 @@ void TestBatchPage::folderOrder()
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(dropped.centerWidget()->dropArea(), &drop);
     QCOMPARE(columnTexts(dropped.centerWidget(), 1), expected);
+    QCOMPARE(dropped.endNotice()->text(), told);
 
     FrameworkPage empty(BatchColumns::standard());
     empty.addFolder(dir.filePath(QStringLiteral("d/none")));
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("void")));
     empty.addFolder(dir.filePath(QStringLiteral("void")));
     QVERIFY(empty.centerWidget()->isEmptyViewShown());
+    // No table to show it over: a message says it.
+    QCOMPARE(BatchTestKit::shownDialogTexts(),
+             (QStringList{QStringLiteral("没有可添加的文件"), QStringLiteral("没有可添加的文件")}));
 }
 
 void TestBatchPage::deleteRenumbers_data()
@@ -255,7 +271,7 @@ void TestBatchPage::deleteRenumbers()
         QVERIFY(Fixtures::writeBytes(dir.filePath(QLatin1String(name)), QByteArray(3000, 'x')));
         page.addOneFile(dir.filePath(QLatin1String(name)));
     }
-    QCOMPARE(centre->table()->item(0, 2)->text(), QStringLiteral("2 KB"));
+    QCOMPARE(centre->table()->item(0, 2)->text(), QStringLiteral("2.9 KB"));
 
     centre->deleteButton(1)->click();
     QCOMPARE(columnTexts(centre, 0), (QStringList{"1", "2", "3"}));
@@ -293,9 +309,10 @@ void TestBatchPage::resultsUseTheLayoutColumns()
     QVERIFY(!table->cellWidget(0, 3) || columns.statusColumn == 3);
 
     page.showResult({1, FileResult::Failed, QStringLiteral("/out/b.png"), 0, false, QStringLiteral("why")});
-    QCOMPARE(page.resultRows(), QList<int>{1});
-    QCOMPARE(centre->outputPath(1), QStringLiteral("/out/b.png"));
-    QCOMPARE(iconOf(centre->openDirButton(1)), kDirEnabled);
+    // A failed row has no output to open.
+    QCOMPARE(page.resultRows(), QList<int>{});
+    QCOMPARE(centre->outputPath(1), QString());
+    QCOMPARE(iconOf(centre->openDirButton(1)), kDirDisabled);
     QVERIFY(centre->progressBar(1)->isHidden());
     QVERIFY(!centre->rowWarning(1)->isHidden());
     QCOMPARE(centre->rowWarning(1)->text(), QStringLiteral("转换失败！"));
@@ -306,8 +323,8 @@ void TestBatchPage::resultsUseTheLayoutColumns()
     // Results for rows that are not there are dropped.
     page.showResult({2, FileResult::Succeeded, QStringLiteral("/out/x.png"), 1, false, QString()});
     page.showResult({7, FileResult::Cancelled, QString(), 0, false, QString()});
-    QCOMPARE(page.resultRows(), QList<int>{1});
-    QCOMPARE(centre->rowReason(1), QStringLiteral("why"));
+    QCOMPARE(page.resultRows(), QList<int>{});
+    QCOMPARE(centre->rowReason(1), QStringLiteral("处理失败\nwhy"));
 }
 
 void TestBatchPage::openItemDirOpensTheOutputFolder()
@@ -318,12 +335,31 @@ void TestBatchPage::openItemDirOpensTheOutputFolder()
     QVERIFY(Fixtures::writeBytes(dir.filePath(QStringLiteral("a.jpg")), "x"));
     page.addOneFile(dir.filePath(QStringLiteral("a.jpg")));
 
-    page.centerWidget()->openDirButton(0)->click();
+    QPushButton *button = page.centerWidget()->openDirButton(0);
+    button->click();
     QVERIFY(catcher.urls.isEmpty());
+    QVERIFY(!button->isEnabled());
+    QCOMPARE(button->toolTip(), QStringLiteral("没有输出文件"));
 
-    page.showResult({0, FileResult::Succeeded, dir.filePath(QStringLiteral("out/sub/a.png")), 1, false, QString()});
-    page.centerWidget()->openDirButton(0)->click();
-    QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(dir.filePath(QStringLiteral("out/sub")))});
+    // A failed row has no output either.
+    const QString output = dir.filePath(QStringLiteral("out/sub/a.png"));
+    page.showResult({0, FileResult::Failed, output, 0, false, QStringLiteral("why")});
+    QVERIFY(!button->isEnabled());
+    QVERIFY(page.centerWidget()->outputPath(0).isEmpty());
+
+    const QString folder = dir.filePath(QStringLiteral("out/sub"));
+    QVERIFY(QDir().mkpath(folder));
+    page.showResult({0, FileResult::Succeeded, output, 1, false, QString()});
+    QVERIFY(button->isEnabled());
+    QCOMPARE(iconOf(button), kDirEnabled);
+    button->click();
+    QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(folder)});
+
+    // The folder is gone: the page says so rather than doing nothing.
+    QVERIFY(QDir(dir.filePath(QStringLiteral("out"))).removeRecursively());
+    button->click();
+    QCOMPARE(catcher.urls.size(), 1);
+    QCOMPARE(BatchTestKit::shownDialogTexts(), QStringList{QStringLiteral("输出文件夹已不存在：") + folder});
 }
 
 void TestBatchPage::clearDuringRunKeepsOldResultsOffNewRows()
@@ -394,40 +430,42 @@ void TestBatchPage::numberRule_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("bottom");
     QTest::addColumn<int>("top");
-    QTest::addColumn<QValidator::State>("state");
-    QTest::addColumn<int>("value"); // what a page reads; 0 stands for nothing when not Acceptable
+    QTest::addColumn<bool>("emptyMeansNone");
+    QTest::addColumn<NumberRule::Verdict>("verdict");
+    QTest::addColumn<int>("value");
 
-    const auto ok = QValidator::Acceptable;
-    const auto partial = QValidator::Intermediate;
-    const auto no = QValidator::Invalid;
-    QTest::newRow("size") << "800" << 0 << 10000 << ok << 800;
-    QTest::newRow("size top") << "10000" << 0 << 10000 << ok << 10000;
-    QTest::newRow("size zero") << "0" << 0 << 10000 << ok << 0;
-    QTest::newRow("leading zeros") << "0090" << 0 << 10000 << ok << 90;
-    QTest::newRow("empty") << "" << 0 << 10000 << partial << 0;
-    QTest::newRow("comma group") << "1,000" << 0 << 10000 << no << 0;
-    QTest::newRow("dot group") << "1.000" << 0 << 10000 << no << 0;
-    QTest::newRow("blank group") << "1 000" << 0 << 10000 << no << 0;
-    QTest::newRow("no-break space group") << QStringLiteral("1\u00a0000") << 0 << 10000 << no << 0;
-    QTest::newRow("decimal") << "12.5" << 0 << 10000 << no << 0;
-    QTest::newRow("plus") << "+5" << 0 << 10000 << no << 0;
-    QTest::newRow("minus where none is allowed") << "-5" << 0 << 10000 << no << 0;
-    QTest::newRow("leading blank") << " 5" << 0 << 10000 << no << 0;
-    QTest::newRow("arabic-indic digit") << QStringLiteral("\u0663") << 0 << 10000 << no << 0;
-    QTest::newRow("fullwidth digit") << QStringLiteral("\uff15") << 0 << 10000 << no << 0;
-    QTest::newRow("above top") << "10001" << 0 << 10000 << no << 0;
-    QTest::newRow("beyond an int") << "99999999999" << 0 << 10000 << no << 0;
-    QTest::newRow("angle") << "-90" << -360 << 360 << ok << -90;
-    QTest::newRow("angle leading zero") << "-045" << -360 << 360 << ok << -45;
-    QTest::newRow("minus zero") << "-0" << -360 << 360 << ok << 0;
-    QTest::newRow("lone minus") << "-" << -360 << 360 << partial << 0;
-    QTest::newRow("double minus") << "--5" << -360 << 360 << no << 0;
-    QTest::newRow("minus inside") << "5-" << -360 << 360 << no << 0;
-    QTest::newRow("angle comma group") << "1,80" << -360 << 360 << no << 0;
-    QTest::newRow("angle below bottom") << "-361" << -360 << 360 << no << 0;
-    QTest::newRow("angle above top") << "361" << -360 << 360 << no << 0;
-    // Below a positive bottom more digits can still reach the range.
-    QTest::newRow("short of a positive bottom") << "5" << 10 << 100 << partial << 0;
+    const auto number = NumberRule::Verdict::Number;
+    const auto none = NumberRule::Verdict::NotGiven;
+    const auto no = NumberRule::Verdict::Refused;
+    QTest::newRow("size") << "800" << 1 << 10000 << true << number << 800;
+    QTest::newRow("size top") << "10000" << 1 << 10000 << true << number << 10000;
+    QTest::newRow("leading zeros") << "0090" << 1 << 10000 << true << number << 90;
+    QTest::newRow("blanks around") << " 600 " << 1 << 10000 << true << number << 600;
+    QTest::newRow("empty, not given") << "" << 1 << 10000 << true << none << 0;
+    QTest::newRow("blank, not given") << "  " << 1 << 10000 << true << none << 0;
+    QTest::newRow("empty where a number is needed") << "" << 1 << 10000 << false << no << 0;
+    QTest::newRow("zero pixels") << "0" << 1 << 10000 << true << no << 0;
+    QTest::newRow("comma group") << "1,000" << 1 << 10000 << true << no << 0;
+    QTest::newRow("dot group") << "1.000" << 1 << 10000 << true << no << 0;
+    QTest::newRow("blank group") << "1 000" << 1 << 10000 << true << no << 0;
+    QTest::newRow("no-break space group") << QStringLiteral("1\u00a0000") << 1 << 10000 << true << no << 0;
+    QTest::newRow("decimal") << "12.5" << 1 << 10000 << true << no << 0;
+    QTest::newRow("exponent") << "1e3" << 1 << 10000 << true << no << 0;
+    QTest::newRow("plus") << "+5" << 1 << 10000 << true << no << 0;
+    QTest::newRow("minus where none is allowed") << "-5" << 1 << 10000 << true << no << 0;
+    QTest::newRow("arabic-indic digit") << QStringLiteral("\u0663") << 1 << 10000 << true << no << 0;
+    QTest::newRow("fullwidth digit") << QStringLiteral("\uff15") << 1 << 10000 << true << no << 0;
+    QTest::newRow("above top") << "10001" << 1 << 10000 << true << no << 0;
+    QTest::newRow("far above top") << "999999999" << 1 << 10000 << true << no << 0;
+    QTest::newRow("beyond an int") << "99999999999" << 1 << 10000 << true << no << 0;
+    QTest::newRow("angle") << "-90" << -360 << 360 << false << number << -90;
+    QTest::newRow("angle leading zero") << "-045" << -360 << 360 << false << number << -45;
+    QTest::newRow("minus zero") << "-0" << -360 << 360 << false << number << 0;
+    QTest::newRow("lone minus") << "-" << -360 << 360 << false << no << 0;
+    QTest::newRow("double minus") << "--5" << -360 << 360 << false << no << 0;
+    QTest::newRow("minus inside") << "5-" << -360 << 360 << false << no << 0;
+    QTest::newRow("angle below bottom") << "-361" << -360 << 360 << false << no << 0;
+    QTest::newRow("angle above top") << "361" << -360 << 360 << false << no << 0;
 }
 
 void TestBatchPage::numberRule()
@@ -435,24 +473,30 @@ void TestBatchPage::numberRule()
     QFETCH(QString, text);
     QFETCH(int, bottom);
     QFETCH(int, top);
-    QFETCH(QValidator::State, state);
+    QFETCH(bool, emptyMeansNone);
+    QFETCH(NumberRule::Verdict, verdict);
     QFETCH(int, value);
 
-    QCOMPARE(BoundedIntValidator::check(text, bottom, top), state);
-    const std::optional<int> read = BoundedIntValidator::read(text, bottom, top);
-    QCOMPARE(read.has_value(), state == QValidator::Acceptable);
-    QCOMPARE(read.value_or(0), value);
+    const NumberRule rule{bottom, top, emptyMeansNone};
+    const NumberRule::Reading reading = rule.read(text);
+    QCOMPARE(reading.verdict, verdict);
+    if (verdict == NumberRule::Verdict::Number)
+        QCOMPARE(reading.value, value);
 
-    // The same under a locale whose group separator is "," and one whose is ".".
+    // The field never rewrites the text, whatever the locale's separators.
+    const QLocale before;
     for (const char *name : {"en_US", "de_DE"}) {
-        BoundedIntValidator validator(bottom, top);
-        validator.setLocale(QLocale(QLatin1String(name)));
-        QString input = text;
-        int pos = input.size();
-        QCOMPARE(validator.validate(input, pos), state);
-        validator.fixup(input);
-        QCOMPARE(input, text);
+        QLocale::setDefault(QLocale(QLatin1String(name)));
+        NumberField field(rule);
+        field.setHint(QStringLiteral("hint"));
+        field.insert(text); // as typed or pasted; key clicks know only ASCII
+        QCOMPARE(field.text(), text);
+        QCOMPARE(field.isRefused(), verdict == NumberRule::Verdict::Refused);
+        QCOMPARE(field.toolTip(), field.isRefused() ? rule.message() : QStringLiteral("hint"));
+        QCOMPARE(field.value().has_value(), verdict == NumberRule::Verdict::Number);
     }
+    QLocale::setDefault(before);
+    QCOMPARE(NumberRule({1, 10000, true}).message(), QStringLiteral("1–10000 的整数"));
 }
 
 void TestBatchPage::tallyTexts_data()
@@ -535,7 +579,9 @@ void TestBatchPage::rerunStartsEveryRowClean()
         QVERIFY(!centre->progressBar(row)->isHidden());
         QVERIFY(centre->progressBar(row)->value() <= 0);
     }
-    QCOMPARE(centre->rowWarning(2)->text(), QStringLiteral("原文件不存在！"));
+    // The third succeeded with these settings and its output is still there: it
+    // is done, gone source or not, and says so.
+    QCOMPARE(centre->rowWarning(2)->text(), QStringLiteral("已完成，未重复处理"));
     QVERIFY(centre->progressBar(2)->isHidden());
 
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
@@ -546,7 +592,7 @@ void TestBatchPage::rerunStartsEveryRowClean()
         QCOMPARE(Fixtures::imageSize(centre->outputPath(row)), QSize(30, 20));
     }
     QVERIFY(!centre->rowWarning(2)->isHidden());
-    QCOMPARE(page.jobTally().endNotice(), QStringLiteral("完成：2 个成功，1 个失败"));
+    QCOMPARE(page.jobTally().endNotice(), QStringLiteral("完成：2 个成功，0 个失败"));
 }
 
 void TestBatchPage::endNoticeAndRunningCount_data()
@@ -598,9 +644,10 @@ void TestBatchPage::endNoticeAndRunningCount()
     QTRY_VERIFY(!page.endNotice()->isHidden());
     QCOMPARE(page.endNotice()->text(), expected);
 
-    // A new start takes the notice down and counts afresh.
+    // A new start takes the notice down and counts afresh: only the rows not
+    // done (the broken and the missing file) run again.
     page.start();
-    QCOMPARE(startButton->text(), QStringLiteral("转换中 1/5"));
+    QCOMPARE(startButton->text(), QStringLiteral("转换中 1/2"));
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
     QCOMPARE(startButton->text(), QStringLiteral("开始转换"));
 }
@@ -644,7 +691,7 @@ void TestBatchPage::stopEndsTheJob()
     }
     QVERIFY(!stop->isEnabled());
     // The end notice counts the stopped rows; the start button is itself again.
-    QCOMPARE(page.jobTally().endNotice(), QStringLiteral("完成：0 个成功，0 个失败，3 个已取消"));
+    QCOMPARE(page.jobTally().endNotice(), QStringLiteral("已停止：0 个成功，0 个失败，3 个已取消"));
     QCOMPARE(page.centerWidget()->paramPanel()->startButton()->text(), QStringLiteral("开始转换"));
     for (const QByteArray &pid : EngineHarness::readAll(dir.filePath("pids")).split('\n')) {
         if (!pid.isEmpty())
@@ -666,6 +713,68 @@ void TestBatchPage::stopEndsTheJob()
     }
     QCOMPARE(page.jobTally().endNotice(), QStringLiteral("完成：3 个成功，0 个失败"));
     QVERIFY(BatchTestKit::shownDialogTexts().isEmpty());
+}
+
+// Stopped with two files done: a new start runs only the third, and writes no
+// second copy of the others; changed settings run every row again.
+void TestBatchPage::startAgainRunsOnlyWhatIsNotDone()
+{
+    QTemporaryDir dir;
+    const QString out = dir.filePath("out");
+    QVERIFY(QDir().mkpath(out));
+    const QString magick = ToolLocator::program(ToolLocator::Tool::ImageMagick);
+    // The real ImageMagick, except that it hangs on the file named "slow".
+    ToolLocator::setOverride(ToolLocator::Tool::ImageMagick,
+                             EngineHarness::writeTool(dir.path(), "slow-on-one",
+                                                      "case \"$IN\" in *slow*) exec sleep 60;; esac\nexec '"
+                                                          + QFile::encodeName(magick) + "' \"$@\""));
+    FrameworkPage page(BatchColumns::standard());
+    page.centerWidget()->paramPanel()->findChild<OutputFolderRow *>()->setText(out);
+    for (const char *name : {"a.png", "b.png", "slow.png"}) {
+        QVERIFY(Fixtures::writeImage(dir.filePath(QLatin1String(name)), QSize(8, 6)));
+        page.addOneFile(dir.filePath(QLatin1String(name)));
+    }
+    BatchCenterWT *centre = page.centerWidget();
+    page.start();
+    QTRY_VERIFY_WITH_TIMEOUT(page.jobTally().succeeded == 2, 30000);
+    page.operBar()->stopBtn()->click();
+    QVERIFY(BatchTestKit::waitForJobEnd(&page, 20000));
+    ToolLocator::setOverride(ToolLocator::Tool::ImageMagick, QString());
+    QCOMPARE(centre->rowWarning(2)->text(), QStringLiteral("已取消"));
+    QCOMPARE(page.jobTally().endNotice(), QStringLiteral("已停止：2 个成功，0 个失败，1 个已取消"));
+
+    page.start();
+    for (int row = 0; row < 2; ++row)
+        QCOMPARE(centre->rowWarning(row)->text(), QStringLiteral("已完成，未重复处理"));
+    QVERIFY(centre->rowWarning(2)->isHidden());
+    QVERIFY(BatchTestKit::waitForJobEnd(&page));
+    QCOMPARE(page.jobTally().endNotice(), QStringLiteral("完成：1 个成功，0 个失败"));
+    QCOMPARE(EngineHarness::entriesBelow(out), (QStringList{"a.png", "b.png", "slow.png"}));
+    for (int row = 0; row < 3; ++row)
+        QVERIFY(centre->openDirButton(row)->isEnabled());
+
+    // Nothing left to do with these settings: a start says so and runs nothing.
+    page.start();
+    QCOMPARE(BatchTestKit::shownDialogTexts(), QStringList{QStringLiteral("所有文件都已按当前设置处理完成")});
+    QVERIFY(!page.isJobRunning());
+    BatchTestKit::closeDialogs();
+
+    // An output gone counts as not done.
+    QVERIFY(QFile::remove(dir.filePath("out/b.png")));
+    page.start();
+    QVERIFY(BatchTestKit::waitForJobEnd(&page));
+    QCOMPARE(page.jobTally().total, 1);
+    QCOMPARE(EngineHarness::entriesBelow(out), (QStringList{"a.png", "b.png", "slow.png"}));
+
+    // Other settings: every row runs again.
+    page.panel<PngPanel>()->format = QStringLiteral("jpg");
+    page.start();
+    for (int row = 0; row < 3; ++row)
+        QVERIFY(centre->rowWarning(row)->isHidden());
+    QVERIFY(BatchTestKit::waitForJobEnd(&page));
+    QCOMPARE(page.jobTally().endNotice(), QStringLiteral("完成：3 个成功，0 个失败"));
+    QCOMPARE(EngineHarness::entriesBelow(out),
+             (QStringList{"a.jpg", "a.png", "b.jpg", "b.png", "slow.jpg", "slow.png"}));
 }
 
 // A selected row keeps dark text on a light colour, shows its progress bar and has
@@ -750,9 +859,119 @@ void TestBatchPage::failedRowShowsItsReason()
 
     BatchCenterWT *centre = page.centerWidget();
     QCOMPARE(centre->rowWarning(1)->text(), QStringLiteral("转换失败！"));
-    QCOMPARE(centre->rowReason(1), QStringLiteral("convert: no pixels in bad.png"));
+    QCOMPARE(centre->rowReason(1), QStringLiteral("处理失败\nconvert: no pixels in bad.png"));
     QCOMPARE(centre->table()->cellWidget(1, columns.statusColumn)->toolTip(), centre->rowReason(1));
     QCOMPARE(centre->rowReason(0), QString());
+}
+
+void TestBatchPage::reasonWords_data()
+{
+    QTest::addColumn<QString>("engine");
+    QTest::addColumn<QString>("words");
+
+    QTest::newRow("empty") << "the file is empty"
+                           << "文件为空";
+    QTest::newRow("not a picture") << "the content is not a picture format the program reads"
+                                   << "不是图片或格式不受支持";
+    QTest::newRow("no delegate") << "convert: no decode delegate for this image format `' @ error/constitute.c/575."
+                                 << "不是图片或格式不受支持";
+    QTest::newRow("cut short") << "convert: Premature end of JPEG file `a.jpg' @ warning/jpeg.c/JPEGWarningHandler/389."
+                               << "图片不完整";
+    QTest::newRow("damaged") << "libpng error: IDAT: CRC error"
+                             << "图片不完整";
+    QTest::newRow("too large")
+        << "the picture is too large: 90000x90000 pixels (at most 256 megapixels, 30000 pixels a side)"
+        << "图片过大";
+    QTest::newRow("over a limit")
+        << "convert: width or height exceeds limit `x.png' @ error/cache.c/OpenPixelCache/3911."
+        << "图片过大";
+    QTest::newRow("disk") << "no space left on device (/out)"
+                          << "磁盘已满";
+    QTest::newRow("hung") << "convert made no progress for 60 s and was ended"
+                          << "处理超时";
+    QTest::newRow("slow") << "convert ran longer than 10 min and was ended"
+                          << "处理超时";
+    QTest::newRow("no tool") << "convert could not be started"
+                             << "工具无法启动";
+    QTest::newRow("crash") << "convert crashed"
+                           << "工具意外退出";
+    QTest::newRow("gone") << "the file does not exist"
+                          << "原文件不存在";
+    QTest::newRow("output folder") << "cannot write in the output folder /o: Permission denied"
+                                   << "无法写入输出文件夹";
+    QTest::newRow("source unreadable") << "cannot open the file: Permission denied"
+                                       << "无法读取原文件";
+    QTest::newRow("anything else") << "convert exited with status 1"
+                                   << "处理失败";
+}
+
+void TestBatchPage::reasonWords()
+{
+    QFETCH(QString, engine);
+    QFETCH(QString, words);
+    QCOMPARE(ReasonWords::shortReason(engine), words);
+    QCOMPARE(ReasonWords::tooltip(engine), words + QLatin1Char('\n') + engine);
+
+    // The tool's line stays one line of at most 200 characters.
+    const QString longer = engine + QStringLiteral("\n\tsecond line ") + QString(300, QLatin1Char('x'));
+    const QString line = ReasonWords::tooltip(longer).section(QLatin1Char('\n'), 1);
+    QVERIFY(!line.contains(QLatin1Char('\n')));
+    QCOMPARE(line.size(), ReasonWords::kMaxLineChars);
+    QVERIFY(line.startsWith(engine + QStringLiteral(" second line x")));
+    QVERIFY(line.endsWith(QChar(0x2026)));
+}
+
+// Three everyday failures through a page and the real ImageMagick: the tooltip
+// starts with the Chinese reason and keeps the engine's line below it.
+void TestBatchPage::reasonsOfRealFailures()
+{
+    QTemporaryDir dir;
+    const QString cut = dir.filePath(QStringLiteral("cut.jpg"));
+    QVERIFY(Fixtures::writeImage(cut, QSize(300, 200)));
+    QFile jpeg(cut);
+    QVERIFY(jpeg.open(QIODevice::ReadWrite));
+    QVERIFY(jpeg.resize(jpeg.size() / 2));
+    jpeg.close();
+    QVERIFY(Fixtures::writeBytes(dir.filePath(QStringLiteral("empty.jpg")), QByteArray()));
+    QVERIFY(Fixtures::writeBytes(dir.filePath(QStringLiteral("notes.jpg")), "shopping: milk, bread\n"));
+
+    FrameworkPage page(BatchColumns::standard());
+    for (const char *name : {"empty.jpg", "notes.jpg", "cut.jpg"})
+        page.addOneFile(dir.filePath(QLatin1String(name)));
+    page.start();
+    QVERIFY(BatchTestKit::waitForJobEnd(&page));
+
+    const BatchCenterWT *centre = page.centerWidget();
+    const QStringList words{QStringLiteral("文件为空"), QStringLiteral("不是图片或格式不受支持"),
+                            QStringLiteral("图片不完整")};
+    for (int row = 0; row < words.size(); ++row) {
+        const QStringList lines = centre->rowReason(row).split(QLatin1Char('\n'));
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines.first(), words.at(row));
+        QVERIFY(!lines.last().isEmpty());
+    }
+}
+
+void TestBatchPage::sizeTexts_data()
+{
+    QTest::addColumn<qint64>("bytes");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("nothing") << qint64(0) << "0 B";
+    QTest::newRow("small") << qint64(517) << "517 B";
+    QTest::newRow("just under a KB") << qint64(1023) << "1023 B";
+    QTest::newRow("a KB") << qint64(1024) << "1.0 KB";
+    QTest::newRow("some KB") << qint64(3000) << "2.9 KB";
+    QTest::newRow("rounds up to a MB") << qint64(1048526) << "1.0 MB";
+    QTest::newRow("just under a MB") << qint64(1048500) << "1023.9 KB";
+    QTest::newRow("a large photo") << qint64(13195) * 1024 << "12.9 MB";
+}
+
+void TestBatchPage::sizeTexts()
+{
+    QFETCH(qint64, bytes);
+    QFETCH(QString, text);
+    QCOMPARE(sizeText(bytes), text);
 }
 
 QTEST_MAIN(TestBatchPage)

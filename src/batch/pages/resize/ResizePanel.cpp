@@ -1,7 +1,7 @@
 #include "batch/pages/resize/ResizePanel.h"
 
 #include "batch/engine/BatchCatalogue.h"
-#include "widgets/StyledLineEdit.h"
+#include "widgets/NumberField.h"
 
 QList<SizeParamWT::SizePreset> ResizePanel::sizePresets()
 {

@@ -1,14 +1,18 @@
 #include "batch/pages/rotate/RotatePanel.h"
 
 #include "batch/engine/BatchCatalogue.h"
-#include "widgets/BoundedIntValidator.h"
-#include "widgets/StyledComboBox.h"
-#include "widgets/StyledLineEdit.h"
 #include "widgets/CaptionLabel.h"
+#include "widgets/NumberField.h"
+#include "widgets/StyledComboBox.h"
 
 #include <QGridLayout>
+#include <QSignalBlocker>
 
 namespace {
+
+const NumberRule kAngleRule{-BatchCatalogue::kMaxAngle, BatchCatalogue::kMaxAngle, false};
+const QStringList kPresetAngles
+    = {QStringLiteral("0"), QStringLiteral("90"), QStringLiteral("180"), QStringLiteral("270")};
 
 StyledComboBox *makeYesNoBox(QWidget *parent)
 {
@@ -28,23 +32,28 @@ QStringList RotatePanel::degreeNames()
 
 QString RotatePanel::presetAngle(int index)
 {
-    static const QStringList angles
-        = {QStringLiteral("0"), QStringLiteral("90"), QStringLiteral("180"), QStringLiteral("270"), QStringLiteral("")};
-    return index >= 0 && index < angles.size() ? angles.at(index) : QString();
+    return index >= 0 && index < kPresetAngles.size() ? kPresetAngles.at(index) : QString();
+}
+
+int RotatePanel::presetOf(const QString &fieldText)
+{
+    const NumberRule::Reading reading = kAngleRule.read(fieldText);
+    const int preset
+        = reading.verdict == NumberRule::Verdict::Number ? kPresetAngles.indexOf(QString::number(reading.value)) : -1;
+    return preset >= 0 ? preset : kPresetAngles.size();
 }
 
 RotatePanel::RotatePanel(QWidget *parent)
     : BatchParamWT(QStringLiteral("开始旋转"), parent)
     , degreeCombo(new StyledComboBox(this))
-    , angleField(new StyledLineEdit(this))
+    , angleField(new NumberField(kAngleRule, this))
     , flopCombo(makeYesNoBox(this))
     , flipCombo(makeYesNoBox(this))
 {
     degreeCombo->addItems(degreeNames());
     degreeCombo->setCurrentIndex(0);
-    angleField->setValidator(new BoundedIntValidator(-BatchCatalogue::kMaxAngle, BatchCatalogue::kMaxAngle, this));
     angleField->setPlaceholderText(QStringLiteral("正数顺时针，负数逆时针"));
-    angleField->setToolTip(QStringLiteral("正数顺时针，负数逆时针"));
+    angleField->setHint(QStringLiteral("正数顺时针，负数逆时针"));
 
     addField(0, new CaptionLabel(QStringLiteral("旋转角度："), this), degreeCombo);
     addField(1, new CaptionLabel(QStringLiteral("角度大小："), this), angleField);
@@ -56,27 +65,13 @@ RotatePanel::RotatePanel(QWidget *parent)
 
     connect(degreeCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
             &RotatePanel::chooseSettingDegree);
+    connect(angleField, &QLineEdit::textEdited, this, &RotatePanel::angleTyped);
     angleField->setText(QStringLiteral("0"));
 }
 
 std::optional<int> RotatePanel::degrees() const
 {
-    return angle(angleField->text());
-}
-
-std::optional<int> RotatePanel::angle(const QString &fieldText)
-{
-    // A number goes on as the field read it ("-045" as -45).
-    return BoundedIntValidator::read(fieldText, -BatchCatalogue::kMaxAngle, BatchCatalogue::kMaxAngle);
-}
-
-QString RotatePanel::angleProblem(const QString &fieldText)
-{
-    if (fieldText.isEmpty() || angle(fieldText))
-        return QString();
-    return QStringLiteral("the angle is not a whole number from -%1 to %1: %2")
-        .arg(BatchCatalogue::kMaxAngle)
-        .arg(fieldText);
+    return angleField->value();
 }
 
 JobSettings RotatePanel::settings() const
@@ -86,11 +81,6 @@ JobSettings RotatePanel::settings() const
     settings.flop = isFlop();
     settings.flip = isFlip();
     return settings;
-}
-
-QString RotatePanel::settingsProblem() const
-{
-    return angleProblem(angleField->text());
 }
 
 bool RotatePanel::isFlop() const
@@ -108,4 +98,11 @@ void RotatePanel::chooseSettingDegree(int index)
     const QString angle = presetAngle(index);
     if (!angle.isNull())
         angleField->setText(angle);
+}
+
+void RotatePanel::angleTyped(const QString &text)
+{
+    // Only the drop-down follows: the text stays as typed.
+    const QSignalBlocker blocker(degreeCombo);
+    degreeCombo->setCurrentIndex(presetOf(text));
 }

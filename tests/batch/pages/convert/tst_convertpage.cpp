@@ -2,11 +2,11 @@
 #include "batch/engine/BatchJob.h"
 #include "batch/pages/convert/ConvertPanel.h"
 #include "batch/shell/BatchCenterWT.h"
-#include "batch/shell/OutputFolderRow.h"
 #include "batch/shell/FileTable.h"
+#include "batch/shell/OutputFolderRow.h"
 #include "widgets/DropArea.h"
+#include "widgets/NumberField.h"
 #include "widgets/StyledComboBox.h"
-#include "widgets/StyledLineEdit.h"
 
 #include <QDir>
 #include <QFile>
@@ -99,8 +99,8 @@ void TestConvertPage::sizeComboClearsTheFields()
 {
     ToolboxPage page(Toolbox::ConvertTab);
     ConvertPanel *param = page.panel<ConvertPanel>();
-    StyledLineEdit *width = param->zoomWidthEdit();
-    StyledLineEdit *height = param->zoomHeightEdit();
+    NumberField *width = param->zoomWidthEdit();
+    NumberField *height = param->zoomHeightEdit();
 
     param->sizeBox()->setCurrentIndex(1);
     QVERIFY(!width->isHidden());
@@ -128,21 +128,24 @@ void TestConvertPage::sizeFieldValues_data()
     QTest::addColumn<QString>("kept");
     QTest::addColumn<int>("value");
 
+    // -2: the field is red and a start refuses.
     QTest::newRow("empty") << ""
                            << "" << -1;
     QTest::newRow("width") << "800"
                            << "800" << 800;
-    // 0 pixels is not a size, like an empty field.
+    // 0 pixels is no size, and the placeholder offers only the empty field for "not given".
     QTest::newRow("zero") << "0"
-                          << "0" << -1;
+                          << "0" << -2;
     QTest::newRow("zeros") << "000"
-                           << "000" << -1;
+                           << "000" << -2;
     QTest::newRow("leading zero") << "0800"
                                   << "0800" << 800;
     QTest::newRow("top") << "10000"
                          << "10000" << 10000;
+    QTest::newRow("above top") << "99999"
+                               << "99999" << -2;
     QTest::newRow("negative") << "-5"
-                              << "5" << 5;
+                              << "-5" << -2;
 }
 
 void TestConvertPage::sizeFieldValues()
@@ -156,7 +159,9 @@ void TestConvertPage::sizeFieldValues()
     param->sizeBox()->setCurrentIndex(1);
     QTest::keyClicks(param->zoomWidthEdit(), typed);
     QCOMPARE(param->widthText(), kept);
-    QCOMPARE(param->zoomWidth().value_or(-1), value);
+    QCOMPARE(param->settingsProblem().isEmpty(), value != -2);
+    if (value != -2)
+        QCOMPARE(param->zoomWidth().value_or(-1), value);
 }
 
 void TestConvertPage::startOnEmptyTableIsRefused()
@@ -253,7 +258,7 @@ void TestConvertPage::successFailureAndMissingInOneRun()
     QCOMPARE(centre->rowWarning(1)->text(), QStringLiteral("转换失败！"));
     QVERIFY(!centre->rowWarning(1)->isHidden());
     QVERIFY(centre->progressBar(1)->isHidden());
-    QCOMPARE(iconOf(centre->openDirButton(1)), kDirEnabled);
+    QCOMPARE(iconOf(centre->openDirButton(1)), kDirDisabled); // no output to open
 
     QVERIFY(centre->outputPath(2).isEmpty());
     QCOMPARE(iconOf(centre->openDirButton(2)), kDirDisabled);

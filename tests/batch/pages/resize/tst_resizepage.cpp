@@ -5,13 +5,12 @@
 #include "batch/shell/BatchCenterWT.h"
 #include "batch/shell/OutputFolderRow.h"
 #include "batch/shell/SubmitBtn.h"
-#include "widgets/DropTarget.h"
 #include "widgets/DropArea.h"
+#include "widgets/DropTarget.h"
+#include "widgets/NumberField.h"
 #include "widgets/StyledComboBox.h"
-#include "widgets/StyledLineEdit.h"
 
 #include <QFileInfo>
-#include <QIntValidator>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
@@ -34,8 +33,8 @@ private slots:
     void panelAtStart();
     void startPassesTheFields_data();
     void startPassesTheFields();
-    void sizeFieldsHoldOnlyTheRange_data();
-    void sizeFieldsHoldOnlyTheRange();
+    void sizeFieldsKeepWhatWasTyped_data();
+    void sizeFieldsKeepWhatWasTyped();
     void startOnEmptyTableIsRefused();
     void resizesToPresets_data();
     void resizesToPresets();
@@ -112,10 +111,10 @@ void TestResizePage::panelAtStart()
     QVERIFY(param->zoomHeightEdit()->isHidden());
     QCOMPARE(param->zoomWidthEdit()->placeholderText(), QStringLiteral("为空则等比例计算宽度"));
     QCOMPARE(param->zoomHeightEdit()->toolTip(), QStringLiteral("为空则等比例计算高度"));
-    const auto *validator = qobject_cast<const QIntValidator *>(param->zoomWidthEdit()->validator());
-    QVERIFY(validator);
-    QCOMPARE(validator->bottom(), 0);
-    QCOMPARE(validator->top(), 10000);
+    const NumberRule &rule = param->zoomWidthEdit()->rule();
+    QCOMPARE(rule.bottom, 1);
+    QCOMPARE(rule.top, 10000);
+    QVERIFY(rule.emptyMeansNone);
 }
 
 void TestResizePage::startPassesTheFields_data()
@@ -146,9 +145,9 @@ void TestResizePage::startPassesTheFields_data()
                                        << "" << -1 << -1;
     QTest::newRow("电脑尺寸, width edited") << 1 << "800" << true << "800"
                                             << "" << 800 << -1;
-    // 0 pixels is not a size: the width follows from the height.
+    // 0 pixels is not a size, and only the empty field says "not given": refused (-2).
     QTest::newRow("证件照1寸, width edited to 0") << 5 << "0" << true << "0"
-                                                  << "413" << -1 << 413;
+                                                  << "413" << -2 << 413;
 }
 
 void TestResizePage::startPassesTheFields()
@@ -183,6 +182,11 @@ void TestResizePage::startPassesTheFields()
     param->formatBox()->setCurrentIndex(3);
 
     page.start();
+    if (zoomWidth == -2) {
+        QCOMPARE(BatchTestKit::shownDialogTexts(), QStringList{QStringLiteral("1–10000 的整数")});
+        QVERIFY(!page.isJobRunning());
+        return;
+    }
     QVERIFY(page.isJobRunning());
     const JobSettings settings = page.job()->settings();
     QCOMPARE(settings.operation, Operation::Resize);
@@ -196,33 +200,30 @@ void TestResizePage::startPassesTheFields()
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
 }
 
-void TestResizePage::sizeFieldsHoldOnlyTheRange_data()
+void TestResizePage::sizeFieldsKeepWhatWasTyped_data()
 {
     QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("kept");
+    QTest::addColumn<bool>("refused");
 
-    QTest::newRow("top") << "10000"
-                         << "10000";
-    QTest::newRow("above top, same digits") << "10001"
-                                            << "1000";
-    QTest::newRow("far above top") << "99999"
-                                   << "9999";
-    QTest::newRow("negative") << "-5"
-                              << "5";
+    QTest::newRow("top") << "10000" << false;
+    QTest::newRow("above top, same digits") << "10001" << true;
+    QTest::newRow("far above top") << "99999" << true;
+    QTest::newRow("negative") << "-5" << true;
 }
 
-void TestResizePage::sizeFieldsHoldOnlyTheRange()
+void TestResizePage::sizeFieldsKeepWhatWasTyped()
 {
     QFETCH(QString, typed);
-    QFETCH(QString, kept);
+    QFETCH(bool, refused);
 
     ToolboxPage page(Toolbox::ResizeTab);
     ResizePanel *param = page.panel<ResizePanel>();
     param->sizeBox()->setCurrentIndex(7);
     QTest::keyClicks(param->zoomWidthEdit(), typed);
     QTest::keyClicks(param->zoomHeightEdit(), typed);
-    QCOMPARE(param->widthText(), kept);
-    QCOMPARE(param->heightText(), kept);
+    QCOMPARE(param->widthText(), typed);
+    QCOMPARE(param->heightText(), typed);
+    QCOMPARE(param->settingsProblem(), refused ? QStringLiteral("1–10000 的整数") : QString());
 }
 
 void TestResizePage::startOnEmptyTableIsRefused()

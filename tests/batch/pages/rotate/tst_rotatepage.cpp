@@ -7,7 +7,7 @@
 #include "widgets/DropTarget.h"
 #include "widgets/DropArea.h"
 #include "widgets/StyledComboBox.h"
-#include "widgets/StyledLineEdit.h"
+#include "widgets/NumberField.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -37,12 +37,11 @@ QImage asymmetric()
     return image;
 }
 
-// What the panel makes of its field: the angle the job gets ("" for none), or
-// the field's text when it cannot run.
+// The angle the job gets; "" when the start refuses the field.
 QString readAngle(const RotatePanel *param)
 {
     if (!param->settingsProblem().isEmpty())
-        return param->angleEdit()->text();
+        return QString();
     return param->degrees() ? QString::number(*param->degrees()) : QString();
 }
 
@@ -62,8 +61,8 @@ private slots:
     void startPassesTheSettings();
     void startOnEmptyTableIsRefused();
     void rotatesAndMirrors();
-    void rejectedAngleFailsEveryRow_data();
-    void rejectedAngleFailsEveryRow();
+    void refusedAngleStartsNothing_data();
+    void refusedAngleStartsNothing();
 
 private:
     QTemporaryDir home;
@@ -114,41 +113,43 @@ void TestRotatePage::panelAtStart()
 void TestRotatePage::angleField_data()
 {
     QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("kept");
+    QTest::addColumn<QString>("degree"); // what a job gets; empty: the start refuses
+    QTest::addColumn<int>("preset"); // the drop-down's index after typing
 
-    QTest::newRow("negative") << "-90"
-                              << "-90";
-    QTest::newRow("top") << "360"
-                         << "360";
-    QTest::newRow("bottom") << "-360"
-                            << "-360";
-    QTest::newRow("above top") << "361"
-                               << "36";
-    QTest::newRow("three digits above top") << "999"
-                                            << "99";
-    QTest::newRow("below bottom") << "-361"
-                                  << "-36";
-    QTest::newRow("lone minus") << "-"
-                                << "-";
-    // The job gets the number the field read.
-    QTest::newRow("leading zero") << "-045"
-                                  << "-45";
-    QTest::newRow("letters") << "abc"
-                             << "";
+    QTest::newRow("negative") << "-90" << "-90" << 4;
+    QTest::newRow("a preset's angle") << "180" << "180" << 2;
+    QTest::newRow("top") << "360" << "360" << 4;
+    QTest::newRow("bottom") << "-360" << "-360" << 4;
+    QTest::newRow("above top") << "361" << "" << 4;
+    QTest::newRow("below bottom") << "-361" << "" << 4;
+    QTest::newRow("lone minus") << "-" << "" << 4;
+    QTest::newRow("decimal") << "12.5" << "" << 4;
+    QTest::newRow("leading zero") << "-045" << "-45" << 4;
+    QTest::newRow("letters") << "abc" << "" << 4;
+    QTest::newRow("empty") << "" << "" << 4;
 }
 
 void TestRotatePage::angleField()
 {
     QFETCH(QString, typed);
-    QFETCH(QString, kept);
+    QFETCH(QString, degree);
+    QFETCH(int, preset);
 
     ToolboxPage page(Toolbox::RotateTab);
     RotatePanel *param = page.panel<RotatePanel>();
-    param->degreeBox()->setCurrentIndex(4);
+    param->degreeBox()->setCurrentIndex(1);
+    QCOMPARE(param->angleEdit()->text(), QStringLiteral("90"));
+    QTest::keyClick(param->angleEdit(), Qt::Key_Backspace);
+    QTest::keyClick(param->angleEdit(), Qt::Key_Backspace);
     QTest::keyClicks(param->angleEdit(), typed);
-    QCOMPARE(readAngle(param), kept);
-    // Typing leaves the preset where it is.
-    QCOMPARE(param->degreeBox()->currentIndex(), 4);
+    // One angle shown: the text as typed, the drop-down following it.
+    QCOMPARE(param->angleEdit()->text(), typed);
+    QCOMPARE(param->degreeBox()->currentIndex(), preset);
+    QCOMPARE(readAngle(param), degree);
+    QCOMPARE(param->settingsProblem().isEmpty(), !degree.isEmpty());
+    // Choosing "自定义" leaves the typed angle alone.
+    param->degreeBox()->setCurrentIndex(4);
+    QCOMPARE(param->angleEdit()->text(), typed);
 }
 
 void TestRotatePage::startPassesTheSettings_data()
@@ -163,7 +164,7 @@ void TestRotatePage::startPassesTheSettings_data()
     QTest::newRow("90度") << 1 << "" << 0 << 0 << "90";
     QTest::newRow("180度, flop") << 2 << "" << 1 << 0 << "180";
     QTest::newRow("270度, flip") << 3 << "" << 0 << 1 << "270";
-    QTest::newRow("自定义 left empty, both mirrors") << 4 << "" << 1 << 1 << "";
+    QTest::newRow("自定义 keeps the angle, both mirrors") << 4 << "" << 1 << 1 << "0";
     QTest::newRow("自定义 typed") << 4 << "-45" << 0 << 0 << "-45";
     QTest::newRow("typed over 90度") << 1 << "45" << 0 << 0 << "45";
 }
@@ -191,7 +192,7 @@ void TestRotatePage::startPassesTheSettings()
     param->flopBox()->setCurrentIndex(flop);
     param->flipBox()->setCurrentIndex(flip);
     QCOMPARE(readAngle(param), degree);
-    QCOMPARE(param->degreeBox()->currentIndex(), qMax(preset, 0));
+    QCOMPARE(param->degreeBox()->currentIndex(), typed.isEmpty() ? qMax(preset, 0) : 4);
 
     page.start();
     QVERIFY(page.isJobRunning());
@@ -253,9 +254,9 @@ void TestRotatePage::rotatesAndMirrors()
         }
     }
 
-    // Two dots: the name is cut at the first one; the format stays BMP.
+    // Dotted names are cut at the last dot, as on every page; the format stays BMP.
     const QString bmpOut = centre->outputPath(1);
-    QCOMPARE(QFileInfo(bmpOut).fileName(), QStringLiteral("trip.bmp"));
+    QCOMPARE(QFileInfo(bmpOut).fileName(), QStringLiteral("trip.2024.05.bmp"));
     QCOMPARE(Fixtures::imageFormat(bmpOut), QByteArray("bmp"));
     QCOMPARE(Fixtures::imageSize(bmpOut), QSize(20, 30));
 
@@ -263,15 +264,15 @@ void TestRotatePage::rotatesAndMirrors()
     QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(QFileInfo(pngOut).absolutePath())});
 }
 
-void TestRotatePage::rejectedAngleFailsEveryRow_data()
+void TestRotatePage::refusedAngleStartsNothing_data()
 {
     QTest::addColumn<QString>("angle");
     QTest::newRow("lone minus") << "-";
-    // The validator keeps this from being typed, but the start reads the text as it is.
-    QTest::newRow("letters") << "abc";
+    QTest::newRow("letters, set from outside the keyboard") << "abc";
+    QTest::newRow("past a full turn") << "361";
 }
 
-void TestRotatePage::rejectedAngleFailsEveryRow()
+void TestRotatePage::refusedAngleStartsNothing()
 {
     QFETCH(QString, angle);
     QTemporaryDir dir;
@@ -282,21 +283,19 @@ void TestRotatePage::rejectedAngleFailsEveryRow()
         page.addOneFile(dir.filePath(QLatin1String(name)));
     }
     page.panel<RotatePanel>()->angleEdit()->setText(angle);
+    QCOMPARE(page.panel<RotatePanel>()->angleEdit()->toolTip(), QStringLiteral("-360–360 的整数"));
     const QString out = dir.filePath(QStringLiteral("out"));
     page.panel<RotatePanel>()->exportFile()->setText(out);
 
-    // No tool could turn by it: every row fails, saying why, and nothing is written.
+    // The field keeps the text and the start says the rule; nothing runs.
     page.start();
+    QCOMPARE(BatchTestKit::shownDialogTexts(), QStringList{QStringLiteral("-360–360 的整数")});
+    QCOMPARE(page.panel<RotatePanel>()->angleEdit()->text(), angle);
     QVERIFY(!page.isJobRunning());
     QVERIFY(!page.findChild<BatchJob *>());
-    QCOMPARE(page.jobTally().failed, 2);
-    QCOMPARE(page.jobTally().endNotice(), QStringLiteral("完成：0 个成功，2 个失败"));
     for (int row = 0; row < 2; ++row) {
-        QCOMPARE(centre->rowWarning(row)->text(), QStringLiteral("转换失败！"));
-        QVERIFY(!centre->rowWarning(row)->isHidden());
-        QVERIFY(centre->progressBar(row)->isHidden());
-        QVERIFY(centre->rowReason(row).endsWith(": " + angle));
-        QVERIFY(centre->outputPath(row).isEmpty());
+        QVERIFY(centre->rowWarning(row)->isHidden());
+        QVERIFY(centre->progressBar(row)->value() <= 0);
     }
     QVERIFY(!QFileInfo::exists(out));
 }

@@ -1,4 +1,4 @@
-#include "viewer/NaturalOrder.h"
+#include "formats/NaturalOrder.h"
 
 #include <QCollator>
 #include <QCollatorSortKey>
