@@ -8,6 +8,7 @@
 #include "viewer/ZoomModel.h"
 #include "widgets/DropTarget.h"
 #include "widgets/DropArea.h"
+#include "widgets/StartFolder.h"
 #include "widgets/StyledBackground.h"
 #include "widgets/UiProfile.h"
 
@@ -19,7 +20,6 @@
 #include <QMouseEvent>
 #include <QMovie>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QTimer>
 #include <QWheelEvent>
 #include <QtMath>
@@ -385,8 +385,8 @@ void ImageView::setImgPath(const QString &path)
 
 void ImageView::addFile()
 {
-    auto *dialog = new QFileDialog(this, QStringLiteral("打开图片"),
-                                   QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
+    auto *dialog = new QFileDialog(this, QStringLiteral("打开图片"));
+    StartFolder::track(dialog);
     QString filter;
     for (const QString &suffix : Formats::openSuffixes())
         filter += QStringLiteral("*.") + suffix + QLatin1Char(' ');
@@ -424,7 +424,7 @@ void ImageView::showGraphicsView()
 void ImageView::showImg(const QString &path)
 {
     showGraphicsView();
-    imgPath = path;
+    imgPath = FolderBrowser::pictureToOpen(path);
     qCDebug(lcViewer) << "default img====================";
     showCurrentPicture();
 }
@@ -498,6 +498,20 @@ void ImageView::onLoaded(const LoadResult &result)
     }
     case LoadStage::Failed: showFailure(result.failure); break;
     }
+}
+
+void ImageView::closePicture()
+{
+    ++loadGeneration;
+    loadEnded = true;
+    failure = LoadFailure::None;
+    removePicture();
+    imgPath.clear();
+    loading->hide();
+    message->hide();
+    view->hide();
+    centerShow->show();
+    emit setImgFilePath(imgPath);
 }
 
 void ImageView::showFailure(LoadFailure why)

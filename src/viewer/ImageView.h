@@ -41,6 +41,8 @@ public:
     void showImg(const QString &path);
     bool nextImg();
     bool prevImg();
+    // Back to the empty view (the drop area): nothing shown, no current file.
+    void closePicture();
 
     // A picture (or its fast first frame) is on screen: zoom, turns and printing
     // have something to act on.

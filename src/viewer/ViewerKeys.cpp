@@ -30,6 +30,11 @@ QVector<Binding> makeBindings()
         {A::Print, QStringLiteral("Ctrl+P"), {static_cast<int>(Qt::CTRL) | Qt::Key_P}},
         {A::ToggleFullScreen, QStringLiteral("F11"), {Qt::Key_F11}},
         {A::LeaveFullScreen, QStringLiteral("Esc"), {Qt::Key_Escape}},
+        {A::Trash, QStringLiteral("Delete"), {Qt::Key_Delete}},
+        {A::Undo, QStringLiteral("Ctrl+Z"), {static_cast<int>(Qt::CTRL) | Qt::Key_Z}},
+        {A::ToggleInfo, QStringLiteral("I"), {Qt::Key_I}},
+        {A::CopyPicture, QStringLiteral("Ctrl+C"), {static_cast<int>(Qt::CTRL) | Qt::Key_C}},
+        {A::CopyPath, QStringLiteral("Ctrl+Shift+C"), {static_cast<int>(Qt::CTRL | Qt::SHIFT) | Qt::Key_C}},
     };
 }
 

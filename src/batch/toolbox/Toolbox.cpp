@@ -4,6 +4,7 @@
 #include "batch/toolbox/ToolboxWindow.h"
 #include "batch/toolbox/TabBar.h"
 #include "batch/toolbox/TabButton.h"
+#include "widgets/ScreenFit.h"
 
 static_assert(int(Toolbox::ConvertTab) == int(TabBar::ConvertTab) && int(Toolbox::ResizeTab) == int(TabBar::ResizeTab)
                   && int(Toolbox::CompressTab) == int(TabBar::CompressTab)
@@ -16,6 +17,7 @@ QWidget *open(QWidget *over)
 {
     auto *toolbox = new ToolboxWindow(over);
     toolbox->clearAllPages();
+    ScreenFit::fit(toolbox, toolbox->minimumSize());
     // A child window is not placed by the window manager relative to its parent.
     if (over) {
         QRect area = toolbox->frameGeometry();
