@@ -4,12 +4,15 @@
 
 #include <QStringList>
 
+#include <cmath>
+
 namespace PictureFacts {
 
 QString fileSizeText(qint64 bytes)
 {
     constexpr double kKiB = 1024.0;
-    if (bytes < kKiB * kKiB)
+    // Switch to MB where the KB figure would round to "1024.0 KB".
+    if (std::llround(bytes / kKiB * 10) < 10240)
         return QStringLiteral("%1 KB").arg(bytes / kKiB, 0, 'f', 1);
     return QStringLiteral("%1 MB").arg(bytes / (kKiB * kKiB), 0, 'f', 1);
 }

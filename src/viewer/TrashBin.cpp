@@ -5,15 +5,31 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 TrashBin::Outcome TrashBin::trash(const QString &path)
 {
     const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink())
         return Outcome::Missing;
+    // Qt 5.15 puts the file into ./files of the working folder when the data folder
+    // that holds the home trash is missing: make sure it is there, and take back
+    // any move that did not land in an absolute trash folder.
+    QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
     QString inTrash;
     if (!QFile::moveToTrash(path, &inTrash)) {
         qCDebug(lcViewer) << "no trash for" << path;
+        return Outcome::NoTrash;
+    }
+    if (QDir::isRelativePath(inTrash)) {
+        const QFileInfo stray(inTrash);
+        const QDir files = stray.absoluteDir();
+        const QString record = files.absoluteFilePath(QStringLiteral("../info/") + stray.fileName() + QStringLiteral(".trashinfo"));
+        QFile::rename(stray.absoluteFilePath(), info.absoluteFilePath());
+        QFile::remove(record);
+        QDir().rmdir(QFileInfo(record).absolutePath()); // only when empty
+        QDir().rmdir(files.absolutePath());
+        qCDebug(lcViewer) << "the trash went astray for" << path << inTrash;
         return Outcome::NoTrash;
     }
     trashed.append({info.absoluteFilePath(), inTrash});
