@@ -46,23 +46,33 @@ bool writeDng(const QString &path, int width, int height, const QStringList &ext
         && QFile::exists(path);
 }
 
-bool writeJpegWithOrientation(const QString &path, const QImage &image, int orientation)
+namespace {
+
+// image as a JPEG with exif ("Exif\0\0" and a TIFF block) as its APP1 segment.
+bool writeJpegWithExif(const QString &path, const QImage &image, const QByteArray &exif)
 {
     QByteArray jpeg;
     QBuffer buffer(&jpeg);
     buffer.open(QIODevice::WriteOnly);
     if (!image.save(&buffer, "JPEG", 95))
         return false;
-    // APP1 "Exif": a little-endian TIFF block with one IFD entry, Orientation (0x0112).
-    QByteArray exif("Exif\0\0II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0", 24);
-    exif += char(orientation);
-    exif += QByteArray(3, '\0'); // rest of the value field
-    exif += QByteArray(4, '\0'); // no next IFD
     QByteArray app1("\xff\xe1", 2);
     app1 += char((exif.size() + 2) >> 8);
     app1 += char((exif.size() + 2) & 0xff);
     app1 += exif;
     return writeBytes(path, jpeg.left(2) + app1 + jpeg.mid(2));
+}
+
+} // namespace
+
+bool writeJpegWithOrientation(const QString &path, const QImage &image, int orientation)
+{
+    // APP1 "Exif": a little-endian TIFF block with one IFD entry, Orientation (0x0112).
+    QByteArray exif("Exif\0\0II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0", 24);
+    exif += char(orientation);
+    exif += QByteArray(3, '\0'); // rest of the value field
+    exif += QByteArray(4, '\0'); // no next IFD
+    return writeJpegWithExif(path, image, exif);
 }
 
 namespace {
@@ -98,11 +108,6 @@ void addRationals(ExifData *exif, ExifIfd ifd, ExifTag tag, const QList<QPair<qu
 
 bool writeJpegWithCameraExif(const QString &path, const QImage &image)
 {
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, "JPEG", 90))
-        return false;
     ExifData *exif = exif_data_new();
     exif_data_set_byte_order(exif, EXIF_BYTE_ORDER_INTEL);
     addText(exif, EXIF_IFD_0, EXIF_TAG_MAKE, "Quorvane");
@@ -126,11 +131,7 @@ bool writeJpegWithCameraExif(const QString &path, const QImage &image)
         return false;
     const QByteArray block(reinterpret_cast<const char *>(bytes), int(size));
     free(bytes);
-    QByteArray app1("\xff\xe1", 2);
-    app1 += char((block.size() + 2) >> 8);
-    app1 += char((block.size() + 2) & 0xff);
-    app1 += block;
-    return writeBytes(path, jpeg.left(2) + app1 + jpeg.mid(2));
+    return writeJpegWithExif(path, image, block);
 }
 
 namespace {
