@@ -109,9 +109,10 @@ ViewerWindow::ViewerWindow(QWidget *parent)
     connect(imageView, &ImageView::pictureDoubleClicked, this, &ViewerWindow::toggleFullScreen);
     // The zoom and the picture's size are read whenever the picture is painted.
     imageView->graphicsView()->viewport()->installEventFilter(this);
-    imageView->graphicsView()->viewport()->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(imageView->graphicsView()->viewport(), &QWidget::customContextMenuRequested, this,
-            &ViewerWindow::showContextMenu);
+    // The view, not its viewport: the scroll area hands the viewport's context menu
+    // event to its own QWidget::event.
+    imageView->graphicsView()->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(imageView->graphicsView(), &QWidget::customContextMenuRequested, this, &ViewerWindow::showContextMenu);
 
     // A file dropped anywhere opens, the picture included: the view keeps no drops
     // of its own (its scene would take the drag and do nothing with it).
