@@ -163,6 +163,7 @@ private slots:
     void folderArgument();
     void exifPanel_data();
     void exifPanel();
+    void rawPanelRows();
     void contextMenuEntries();
 
 private:
@@ -996,6 +997,18 @@ void TestMainWidget::exifPanel()
     QTest::keyClick(window, Qt::Key_I);
     QVERIFY(window->info()->isVisible());
     QTRY_COMPARE(PictureInfo::value(window->info()->rows(), label), value);
+}
+
+// A camera RAW file's rows come from LibRaw's own fields.
+void TestMainWidget::rawPanelRows()
+{
+    const QString path = tmp.filePath(QStringLiteral("shot.dng"));
+    QVERIFY(Fixtures::writeDng(path, 96, 64));
+    const QVector<PictureInfo::Row> rows = PictureInfo::read(path, QSize());
+    QCOMPARE(PictureInfo::value(rows, QStringLiteral("相机")), QStringLiteral("TestMaker Synth 1"));
+    QCOMPARE(PictureInfo::value(rows, QStringLiteral("格式")), QStringLiteral("RAW (DNG)"));
+    QCOMPARE(PictureInfo::value(rows, QStringLiteral("像素尺寸")), QStringLiteral("96×64"));
+    QVERIFY(PictureInfo::value(rows, QStringLiteral("GPS 位置")).isEmpty());
 }
 
 // The menu on the picture holds every entry, and its trash entry culls.
