@@ -402,8 +402,9 @@ void ImageView::addFile()
 
 void ImageView::showDefaultImg()
 {
+    // The start-up path: a folder stands for its first picture.
     if (!imgPath.isEmpty())
-        showImg(imgPath);
+        showImg(FolderBrowser::pictureToOpen(imgPath));
 }
 
 void ImageView::onDragAndDrop(QList<QUrl> urls)
@@ -424,7 +425,7 @@ void ImageView::showGraphicsView()
 void ImageView::showImg(const QString &path)
 {
     showGraphicsView();
-    imgPath = FolderBrowser::pictureToOpen(path);
+    imgPath = path;
     qCDebug(lcViewer) << "default img====================";
     showCurrentPicture();
 }
