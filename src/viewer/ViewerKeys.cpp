@@ -46,13 +46,19 @@ const QVector<Binding> &bindings()
     return table;
 }
 
-QString tooltip(const QString &name, Action action)
+QString keyText(Action action)
 {
     for (const Binding &binding : bindings()) {
         if (binding.action == action)
-            return QStringLiteral("%1 (%2)").arg(name, binding.shown);
+            return binding.shown;
     }
-    return name;
+    return QString();
+}
+
+QString tooltip(const QString &name, Action action)
+{
+    const QString key = keyText(action);
+    return key.isEmpty() ? name : QStringLiteral("%1 (%2)").arg(name, key);
 }
 
 } // namespace ViewerKeys

@@ -41,6 +41,9 @@ struct Binding
 
 const QVector<Binding> &bindings();
 
+// The key as shown to the user ("Ctrl+P"); empty for an action without a key.
+QString keyText(Action action);
+
 // "下一张 (→)": a command's name with the key that does it.
 QString tooltip(const QString &name, Action action);
 

@@ -11,7 +11,7 @@
 #include "viewer/ImageView.h"
 #include "viewer/InfoPanel.h"
 #include "viewer/PictureItem.h"
-#include "viewer/ShowInFolder.h"
+#include "viewer/PictureMenu.h"
 #include "viewer/ViewerLog.h"
 #include "viewer/ZoomModel.h"
 #include "widgets/DragAcceptance.h"
@@ -455,53 +455,11 @@ void ViewerWindow::copyPath()
     toastWidget->showToast(QStringLiteral("已复制路径"), kToastMs);
 }
 
-QMenu *ViewerWindow::makeContextMenu()
-{
-    using A = ViewerKeys::Action;
-    auto *menu = new QMenu(this);
-    menu->setFont(UiProfile::bodyFont());
-    const QString path = imageView->imgFilePath();
-    const bool picture = imageView->hasPicture();
-    // "左旋转\tL": the key stands in the menu's shortcut column; the window's own
-    // shortcuts do the work, so no second shortcut is made.
-    const auto add = [&](QMenu *into, const QString &text, A action, bool enabled) {
-        QString shown = text;
-        for (const ViewerKeys::Binding &binding : ViewerKeys::bindings()) {
-            if (binding.action == action)
-                shown += QLatin1Char('\t') + binding.shown;
-        }
-        QAction *entry = into->addAction(shown, this, [this, action] { perform(action); });
-        entry->setEnabled(enabled);
-        return entry;
-    };
-
-    QMenu *openWith = menu->addMenu(QStringLiteral("打开方式"));
-    openWith->addAction(QStringLiteral("格式转换"), this,
-                        [this, path] { Toolbox::open(this, Toolbox::ConvertTab, path); });
-    openWith->addAction(QStringLiteral("更改尺寸"), this,
-                        [this, path] { Toolbox::open(this, Toolbox::ResizeTab, path); });
-    openWith->addAction(QStringLiteral("批处理"), this, [this] { Toolbox::open(this); });
-    menu->addSeparator();
-    add(menu, QStringLiteral("左旋转"), A::TurnLeft, picture);
-    add(menu, QStringLiteral("右旋转"), A::TurnRight, picture);
-    add(menu, QStringLiteral("打印"), A::Print, picture);
-    menu->addSeparator();
-    add(menu, QStringLiteral("复制图片"), A::CopyPicture, picture);
-    add(menu, QStringLiteral("复制路径"), A::CopyPath, true);
-    menu->addAction(QStringLiteral("在文件夹中显示"), this, [this, path] { ShowInFolder::show(path, this); });
-    menu->addSeparator();
-    add(menu, QStringLiteral("移到回收站"), A::Trash, true);
-    QAction *properties = add(menu, QStringLiteral("属性"), A::ToggleInfo, true);
-    properties->setCheckable(true);
-    properties->setChecked(infoPanel->isVisible());
-    return menu;
-}
-
 void ViewerWindow::showContextMenu(const QPoint &pos)
 {
     if (!hasImage())
         return;
-    QMenu *menu = makeContextMenu();
+    QMenu *menu = PictureMenu::make(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(imageView->graphicsView()->viewport()->mapToGlobal(pos));
 }

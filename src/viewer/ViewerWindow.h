@@ -9,7 +9,6 @@
 class ViewerToolStrip;
 class ImageView;
 class InfoPanel;
-class QMenu;
 class TitleBar;
 class Toast;
 
@@ -30,8 +29,6 @@ public:
     InfoPanel *info() const;
     // 1 while the picture is fitted, 2 at actual size.
     int sizeMode() const;
-    // The menu a right click on the picture opens; the caller owns it.
-    QMenu *makeContextMenu();
     // The size the window asks for at least, before the screen bounds it.
     static QSize wantedMinimum();
 

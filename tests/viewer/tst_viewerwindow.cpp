@@ -12,6 +12,7 @@
 #include "viewer/InfoPanel.h"
 #include "viewer/LaunchArgs.h"
 #include "viewer/PictureFacts.h"
+#include "viewer/PictureMenu.h"
 #include "viewer/ViewerWindow.h"
 #include "viewer/ImageView.h"
 #include "viewer/ViewerKeys.h"
@@ -1015,7 +1016,7 @@ void TestMainWidget::rawPanelRows()
 void TestMainWidget::contextMenuEntries()
 {
     showKeyFile(QStringLiteral("p1.png"));
-    QScopedPointer<QMenu> menu(window->makeContextMenu());
+    QScopedPointer<QMenu> menu(PictureMenu::make(window));
     QStringList texts;
     for (QAction *action : menu->actions()) {
         if (!action->isSeparator())
