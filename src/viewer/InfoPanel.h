@@ -4,7 +4,7 @@
 
 #include <QFrame>
 
-class QFormLayout;
+class QGridLayout;
 class QLabel;
 
 // The side panel with what is known about the shown file (PictureInfo). It reads the
@@ -31,5 +31,6 @@ private:
     QString shownPath;
     QSize shownPixels;
     QVector<PictureInfo::Row> shownRows;
-    QFormLayout *form;
+    QWidget *sheet;
+    QGridLayout *grid;
 };
