@@ -21,6 +21,7 @@ TitleBar::TitleBar(QWidget *parent)
     , iconLabel(new QLabel(this))
     , productLabel(new QLabel(QStringLiteral("Pelmora图片查看器"), this))
     , fileNameLabel(new ElidedLabel(this))
+    , factsLabel(new QLabel(this))
     , minButton(new QPushButton(this))
     , maximizeButton(new QPushButton(this))
     , closeBtn(new CloseBtn(QStringLiteral(":/icons/icons/close_white.png"),
@@ -52,11 +53,17 @@ TitleBar::TitleBar(QWidget *parent)
         button->setStyleSheet(buttonStyle.arg(QStringLiteral("#E7EAED")));
     closeBtn->setFixedSize(buttonSize);
     closeBtn->setObjectName(QStringLiteral("closeButton"));
-    closeBtn->setIcon(QIcon(QStringLiteral(":/icons/icons/close_dialog.png")));
-    closeBtn->setStyleSheet(buttonStyle.arg(QStringLiteral("#CB3B3B")));
+    // Red while hovered by the button's own state, which starts right (see CloseBtn).
+    closeBtn->setStyleSheet(QStringLiteral("QPushButton{border:0px;border-radius: none; background-color:none;}"
+                                           "QPushButton[hovered=\"true\"]{background-color:#CB3B3B;}"));
 
     fileNameLabel->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     fileNameLabel->setFont(UiProfile::bodyFont());
+    factsLabel->setObjectName(QStringLiteral("factsLabel"));
+    factsLabel->setFont(UiProfile::bodyFont());
+    factsLabel->setStyleSheet(QStringLiteral("QLabel{color:#7A8089;}"));
+    factsLabel->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    factsLabel->hide();
 
     auto *left = new QHBoxLayout;
     left->setContentsMargins(5, 0, 0, 0);
@@ -76,7 +83,12 @@ TitleBar::TitleBar(QWidget *parent)
     auto *grid = new QGridLayout(this);
     grid->setContentsMargins(0, 0, 0, 0);
     grid->addLayout(left, 0, 0);
-    grid->addWidget(fileNameLabel, 0, 1);
+    auto *middle = new QHBoxLayout;
+    middle->setContentsMargins(0, 0, 0, 0);
+    middle->setSpacing(UiProfile::pick(10, 16));
+    middle->addWidget(fileNameLabel);
+    middle->addWidget(factsLabel);
+    grid->addLayout(middle, 0, 1);
     grid->addLayout(right, 0, 2);
     // The name column has no stretch of its own: a grid gives a stretching column
     // only its minimum and shares the rest by stretch, which would elide a name
@@ -109,6 +121,17 @@ QString TitleBar::titleText() const
 QString TitleBar::shownTitleText() const
 {
     return fileNameLabel->shownText();
+}
+
+void TitleBar::setFacts(const QString &text)
+{
+    factsLabel->setText(text);
+    factsLabel->setVisible(!text.isEmpty());
+}
+
+QString TitleBar::facts() const
+{
+    return factsLabel->text();
 }
 
 QPushButton *TitleBar::minimizeButton() const

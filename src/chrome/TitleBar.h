@@ -22,6 +22,9 @@ public:
     QString titleText() const;
     // The title as drawn at the bar's current width.
     QString shownTitleText() const;
+    // The line of facts beside the name (place, pixel size, file size, zoom).
+    void setFacts(const QString &text);
+    QString facts() const;
 
     QPushButton *minimizeButton() const;
     QPushButton *maxButton() const;
@@ -47,6 +50,7 @@ private:
     QLabel *iconLabel;
     QLabel *productLabel;
     ElidedLabel *fileNameLabel;
+    QLabel *factsLabel;
     QPushButton *minButton;
     QPushButton *maximizeButton;
     CloseBtn *closeBtn;

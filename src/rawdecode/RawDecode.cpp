@@ -158,6 +158,37 @@ int RawFile::height() const
     return quarterTurns(sizes.flip) % 2 ? sizes.width : sizes.height;
 }
 
+namespace {
+
+double degrees(const float (&dms)[3], char ref)
+{
+    const double value = dms[0] + dms[1] / 60.0 + dms[2] / 3600.0;
+    return ref == 'S' || ref == 'W' ? -value : value;
+}
+
+} // namespace
+
+Metadata RawFile::metadata() const
+{
+    const libraw_data_t &data = raw->imgdata;
+    Metadata out;
+    out.make = data.idata.make;
+    out.model = data.idata.model;
+    out.lens = data.lens.Lens;
+    out.iso = data.other.iso_speed;
+    out.shutter = data.other.shutter;
+    out.aperture = data.other.aperture;
+    out.focalLength = data.other.focal_len;
+    out.timestamp = data.other.timestamp;
+    const libraw_gps_info_t &gps = data.other.parsed_gps;
+    out.hasGps = gps.gpsparsed && (gps.latref == 'N' || gps.latref == 'S');
+    if (out.hasGps) {
+        out.latitude = degrees(gps.latitude, gps.latref);
+        out.longitude = degrees(gps.longitude, gps.longref);
+    }
+    return out;
+}
+
 Failure RawFile::preview(Preview &out)
 {
     const int code = raw->unpack_thumb();

@@ -72,6 +72,22 @@ struct Preview
     bool mirrored = false; // then mirrored left to right
 };
 
+// What the camera wrote about the shot, as LibRaw parsed it; 0 or empty when absent.
+struct Metadata
+{
+    std::string make;
+    std::string model;
+    std::string lens;
+    double iso = 0;
+    double shutter = 0; // seconds
+    double aperture = 0; // f-number
+    double focalLength = 0; // mm
+    std::int64_t timestamp = 0; // seconds since the epoch, local time of the camera
+    bool hasGps = false;
+    double latitude = 0; // degrees, south negative
+    double longitude = 0; // degrees, west negative
+};
+
 class RawFile
 {
 public:
@@ -87,6 +103,9 @@ public:
     // Picture size after develop (turned upright); valid after open().
     int width() const;
     int height() const;
+
+    // The shot's metadata; valid after open().
+    Metadata metadata() const;
 
     // The embedded JPEG preview, if the file has one.
     Failure preview(Preview &out);

@@ -178,4 +178,20 @@ QString folderEnd(const QString &currentPath, bool last)
     return dir.absoluteFilePath(last ? names.constLast() : names.constFirst());
 }
 
+Place place(const QString &currentPath)
+{
+    const QFileInfo current(currentPath);
+    const QStringList names = imageNames(current.absolutePath());
+    return {int(names.indexOf(current.fileName())) + 1, int(names.size())};
+}
+
+QString pictureToOpen(const QString &path)
+{
+    if (path.isEmpty() || !QFileInfo(path).isDir())
+        return path;
+    const QDir dir(path);
+    const QStringList names = imageNames(dir.absolutePath());
+    return names.isEmpty() ? path : dir.absoluteFilePath(names.constFirst());
+}
+
 } // namespace FolderBrowser

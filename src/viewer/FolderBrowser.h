@@ -31,4 +31,17 @@ QStringList neighbours(const QString &currentPath);
 // order; empty for a folder without images.
 QString folderEnd(const QString &currentPath, bool last);
 
+// Where currentPath stands in its folder: 1-based position (0 when not listed) and
+// the number of images.
+struct Place
+{
+    int position = 0;
+    int count = 0;
+};
+Place place(const QString &currentPath);
+
+// What opening path shows: a folder stands for its first image in natural order (the
+// folder itself when it has none, so the view says why); anything else is itself.
+QString pictureToOpen(const QString &path);
+
 } // namespace FolderBrowser

@@ -9,6 +9,7 @@
 #include "viewer/ZoomModel.h"
 #include "widgets/DropTarget.h"
 #include "widgets/DropArea.h"
+#include "widgets/StartFolder.h"
 #include "widgets/StyledBackground.h"
 #include "widgets/UiProfile.h"
 
@@ -20,7 +21,6 @@
 #include <QMouseEvent>
 #include <QMovie>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QTimer>
 #include <QWheelEvent>
 #include <QtMath>
@@ -399,8 +399,8 @@ void ImageView::setImgPath(const QString &path)
 
 void ImageView::addFile()
 {
-    auto *dialog = new QFileDialog(this, QStringLiteral("打开图片"),
-                                   QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
+    auto *dialog = new QFileDialog(this, QStringLiteral("打开图片"));
+    StartFolder::track(dialog);
     QString filter;
     for (const QString &suffix : Formats::openSuffixes())
         filter += QStringLiteral("*.") + suffix + QLatin1Char(' ');
@@ -416,8 +416,9 @@ void ImageView::addFile()
 
 void ImageView::showDefaultImg()
 {
+    // The start-up path: a folder stands for its first picture.
     if (!imgPath.isEmpty())
-        showImg(imgPath);
+        showImg(FolderBrowser::pictureToOpen(imgPath));
 }
 
 void ImageView::onDragAndDrop(QList<QUrl> urls)
@@ -532,6 +533,20 @@ void ImageView::onLoaded(const LoadResult &result)
             showFailure(result.failure);
         break;
     }
+}
+
+void ImageView::closePicture()
+{
+    ++loadGeneration;
+    loadEnded = true;
+    failure = LoadFailure::None;
+    removePicture();
+    imgPath.clear();
+    loading->hide();
+    message->hide();
+    view->hide();
+    centerShow->show();
+    emit setImgFilePath(imgPath);
 }
 
 void ImageView::showFailure(LoadFailure why)

@@ -47,6 +47,8 @@ public:
     void showImg(const QString &path);
     bool nextImg();
     bool prevImg();
+    // Back to the empty view (the drop area): nothing shown, no current file.
+    void closePicture();
 
     // The current file's picture (or its first paint) is on screen: zoom, turns and
     // printing have something to act on. The previous file's picture, left on screen

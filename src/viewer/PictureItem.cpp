@@ -8,6 +8,20 @@ namespace {
 // A source may be this much larger than the shown size before bilinear sampling
 // starts to skip pixels visibly.
 constexpr double kMaxOversize = 1.25;
+
+// Transparency shows as the usual grey checkerboard, 8-pixel squares on screen.
+const QBrush &checkerboard()
+{
+    static const QBrush brush = [] {
+        QPixmap tile(16, 16);
+        tile.fill(QColor(0xFF, 0xFF, 0xFF));
+        QPainter p(&tile);
+        p.fillRect(0, 0, 8, 8, QColor(0xCC, 0xCC, 0xCC));
+        p.fillRect(8, 8, 8, 8, QColor(0xCC, 0xCC, 0xCC));
+        return QBrush(tile);
+    }();
+    return brush;
+}
 } // namespace
 
 PictureItem::PictureItem(const QSize &fullSize, QGraphicsItem *parent)
@@ -79,6 +93,12 @@ void PictureItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *, QWi
     // sampling of it would alias just the same, and costs the GUI thread tens of ms.
     if (&source == &fullPixmap && !hasFilteredSourceFor(scale))
         painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
+    if (source.hasAlphaChannel() && scale > 0) {
+        // Squares of a constant size on screen, whatever the zoom.
+        QBrush squares = checkerboard();
+        squares.setTransform(QTransform::fromScale(1 / scale, 1 / scale));
+        painter->fillRect(boundingRect(), squares);
+    }
     painter->drawPixmap(boundingRect(), source, QRectF(source.rect()));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "rawdecode/RawChannel.h"
+#include "rawdecode/RawDecode.h"
 #include "viewer/LoadResult.h"
 
 #include <QByteArray>
@@ -47,6 +48,7 @@ struct Result
     bool notRaw = false; // LibRaw does not know the content (a JPEG named .dng)
     QSize fullSize; // upright, from the header
     QImage picture; // RGB32, upright; null unless developed (half the full size for Half)
+    RawDecode::Metadata metadata; // from the header
     QString error; // why, in the decoder's words (debug lines)
 };
 

@@ -30,6 +30,11 @@ QVector<Binding> makeBindings()
         {A::Print, QStringLiteral("Ctrl+P"), {static_cast<int>(Qt::CTRL) | Qt::Key_P}},
         {A::ToggleFullScreen, QStringLiteral("F11"), {Qt::Key_F11}},
         {A::LeaveFullScreen, QStringLiteral("Esc"), {Qt::Key_Escape}},
+        {A::Trash, QStringLiteral("Delete"), {Qt::Key_Delete}},
+        {A::Undo, QStringLiteral("Ctrl+Z"), {static_cast<int>(Qt::CTRL) | Qt::Key_Z}},
+        {A::ToggleInfo, QStringLiteral("I"), {Qt::Key_I}},
+        {A::CopyPicture, QStringLiteral("Ctrl+C"), {static_cast<int>(Qt::CTRL) | Qt::Key_C}},
+        {A::CopyPath, QStringLiteral("Ctrl+Shift+C"), {static_cast<int>(Qt::CTRL | Qt::SHIFT) | Qt::Key_C}},
     };
 }
 
@@ -41,13 +46,19 @@ const QVector<Binding> &bindings()
     return table;
 }
 
-QString tooltip(const QString &name, Action action)
+QString keyText(Action action)
 {
     for (const Binding &binding : bindings()) {
         if (binding.action == action)
-            return QStringLiteral("%1 (%2)").arg(name, binding.shown);
+            return binding.shown;
     }
-    return name;
+    return QString();
+}
+
+QString tooltip(const QString &name, Action action)
+{
+    const QString key = keyText(action);
+    return key.isEmpty() ? name : QStringLiteral("%1 (%2)").arg(name, key);
 }
 
 } // namespace ViewerKeys

@@ -6,8 +6,8 @@
 #include <QVector>
 
 // The main window's keys: one table of what each key does, read by the window to
-// make its shortcuts and by the tool strip's tooltips to name them. No key deletes
-// or moves a file.
+// make its shortcuts and by the tool strip's tooltips to name them. Delete moves the
+// shown file to the trash, the undo key brings it back; no key deletes a file outright.
 namespace ViewerKeys {
 
 enum class Action {
@@ -25,6 +25,11 @@ enum class Action {
     Print,
     ToggleFullScreen,
     LeaveFullScreen,
+    Trash,
+    Undo,
+    ToggleInfo,
+    CopyPicture,
+    CopyPath,
 };
 
 struct Binding
@@ -35,6 +40,9 @@ struct Binding
 };
 
 const QVector<Binding> &bindings();
+
+// The key as shown to the user ("Ctrl+P"); empty for an action without a key.
+QString keyText(Action action);
 
 // "下一张 (→)": a command's name with the key that does it.
 QString tooltip(const QString &name, Action action);

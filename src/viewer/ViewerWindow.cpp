@@ -1,6 +1,7 @@
 #include "viewer/ViewerWindow.h"
 
 #include "batch/toolbox/Toolbox.h"
+#include "chrome/EdgeResize.h"
 #include "chrome/HoverPushButton.h"
 #include "chrome/ViewerToolStrip.h"
 #include "chrome/TitleBar.h"
@@ -8,29 +9,38 @@
 #include "print/PrintDialog.h"
 #include "viewer/FolderBrowser.h"
 #include "viewer/ImageView.h"
+#include "viewer/InfoPanel.h"
+#include "viewer/PictureItem.h"
+#include "viewer/PictureMenu.h"
 #include "viewer/ViewerLog.h"
 #include "viewer/ZoomModel.h"
 #include "widgets/DragAcceptance.h"
 #include "widgets/MessageBox.h"
+#include "widgets/ScreenFit.h"
+#include "widgets/StartFolder.h"
 #include "widgets/Toast.h"
 #include "widgets/UiProfile.h"
 
+#include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QGraphicsView>
-#include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QScreen>
 #include <QShortcut>
 #include <QVBoxLayout>
 
 namespace {
 constexpr int kToastMs = 2000;
+const QColor kFullScreenBackground(0x1B, 0x1C, 0x1E);
+const char *const kWindowStyle = "ViewerWindow{background:transparent;border:1px solid #027DF0;color:#484848;}";
+const char *const kFullScreenStyle = "ViewerWindow{background:#1B1C1E;border:0px;color:#484848;}";
 
 QString lastImageText()
 {
@@ -59,16 +69,17 @@ ViewerWindow::ViewerWindow(QWidget *parent)
     : QFrame(parent)
 {
     setObjectName(QStringLiteral("ViewerWindow"));
-    setWindowTitle(QStringLiteral("Quorvane"));
+    setWindowTitle(PictureFacts::windowTitle(QString()));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint);
-    minWidth = UiProfile::pick(1100, 1400);
-    minHeight = UiProfile::pick(730, 900);
-    setMinimumSize(minWidth, minHeight);
+    ScreenFit::fit(this, wantedMinimum());
     setFont(QFont(UiProfile::uiFamily()));
+    new EdgeResize(this);
 
     title = new TitleBar(this);
     imageView = new ImageView;
     toastWidget = new Toast(this);
+    infoPanel = new InfoPanel;
+    infoPanel->hide();
     footerWidget = new ViewerToolStrip;
 
     connectButtons();
@@ -79,7 +90,9 @@ ViewerWindow::ViewerWindow(QWidget *parent)
     centre->setStyleSheet(QStringLiteral("QWidget#mainCenterWidget{background-color:white;}"));
     auto *centreLayout = new QHBoxLayout(centre);
     centreLayout->setContentsMargins(0, 0, 0, 0);
+    centreLayout->setSpacing(0);
     centreLayout->addWidget(imageView);
+    centreLayout->addWidget(infoPanel);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -88,13 +101,19 @@ ViewerWindow::ViewerWindow(QWidget *parent)
     layout->addWidget(centre);
     layout->addWidget(footerWidget);
 
-    setStyleSheet(QStringLiteral("ViewerWindow{background:transparent;border:1px solid #027DF0;color:#484848;}"));
+    setStyleSheet(QLatin1String(kWindowStyle));
     contentWidget = imageView;
     contentWidget->show();
 
     connect(imageView, &ImageView::setImgFilePath, this, &ViewerWindow::setImgName);
     connect(imageView, &ImageView::pictureDoubleClicked, this, &ViewerWindow::toggleFullScreen);
     connect(imageView, &ImageView::animationCut, this, &ViewerWindow::showAnimationCut);
+    // The zoom and the picture's size are read whenever the picture is painted.
+    imageView->graphicsView()->viewport()->installEventFilter(this);
+    // The view, not its viewport: the scroll area hands the viewport's context menu
+    // event to its own QWidget::event.
+    imageView->graphicsView()->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(imageView->graphicsView(), &QWidget::customContextMenuRequested, this, &ViewerWindow::showContextMenu);
 
     // A file dropped anywhere opens, the picture included: the view keeps no drops
     // of its own (its scene would take the drag and do nothing with it).
@@ -102,10 +121,14 @@ ViewerWindow::ViewerWindow(QWidget *parent)
     imageView->graphicsView()->setAcceptDrops(false);
     imageView->graphicsView()->viewport()->setAcceptDrops(false);
 
-    if (QScreen *screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        move((area.width() - width()) / 2, (area.height() - height()) / 2);
-    }
+    const QRect area = ScreenFit::availableArea(this);
+    if (!area.isEmpty())
+        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+}
+
+QSize ViewerWindow::wantedMinimum()
+{
+    return QSize(UiProfile::pick(1100, 1400), UiProfile::pick(730, 900));
 }
 
 void ViewerWindow::connectButtons()
@@ -157,8 +180,10 @@ void ViewerWindow::perform(ViewerKeys::Action action)
     using A = ViewerKeys::Action;
     // Opening and full screen work whatever is shown; stepping needs a file, and the
     // rest act on the picture. Each asks what its buttons ask.
-    const bool anyTime = action == A::Open || action == A::ToggleFullScreen || action == A::LeaveFullScreen;
-    const bool steps = action == A::Previous || action == A::Next || action == A::First || action == A::Last;
+    const bool anyTime = action == A::Open || action == A::ToggleFullScreen || action == A::LeaveFullScreen
+                         || action == A::Undo;
+    const bool steps = action == A::Previous || action == A::Next || action == A::First || action == A::Last
+                       || action == A::Trash || action == A::ToggleInfo || action == A::CopyPath;
     if (!anyTime && !(steps ? hasImage() : imageView->hasPicture()))
         return;
     switch (action) {
@@ -176,6 +201,11 @@ void ViewerWindow::perform(ViewerKeys::Action action)
     case A::TurnRight: turn(90); break;
     case A::TurnLeft: turn(-90); break;
     case A::Print: onPrintBtnClicked(false); break;
+    case A::Trash: trashShown(); break;
+    case A::Undo: restoreTrashed(); break;
+    case A::ToggleInfo: toggleInfo(); break;
+    case A::CopyPicture: copyPicture(); break;
+    case A::CopyPath: copyPath(); break;
     }
 }
 
@@ -188,6 +218,7 @@ void ViewerWindow::toggleFullScreen()
     maximizedBeforeFullScreen = isMaximized();
     title->hide();
     footerWidget->hide();
+    setFullScreenLook(true);
     showFullScreen();
 }
 
@@ -197,6 +228,7 @@ void ViewerWindow::leaveFullScreen()
         return;
     title->show();
     footerWidget->show();
+    setFullScreenLook(false);
     if (maximizedBeforeFullScreen)
         showMaximized();
     else
@@ -218,6 +250,10 @@ ImageView *ViewerWindow::view() const
 Toast *ViewerWindow::toast() const
 {
     return toastWidget;
+}
+InfoPanel *ViewerWindow::info() const
+{
+    return infoPanel;
 }
 int ViewerWindow::sizeMode() const
 {
@@ -341,7 +377,103 @@ void ViewerWindow::onSetScale(double scale)
 void ViewerWindow::setImgName(const QString &path)
 {
     const QFileInfo info(path);
-    title->setTitleText(info.fileName(), QDir::toNativeSeparators(info.absoluteFilePath()));
+    const QString name = path.isEmpty() ? QString() : info.fileName();
+    title->setTitleText(name, path.isEmpty() ? QString() : QDir::toNativeSeparators(info.absoluteFilePath()));
+    setWindowTitle(PictureFacts::windowTitle(name));
+    StartFolder::setShownPicture(path);
+    // The place in the folder and the file's size change with the file only.
+    const FolderBrowser::Place place = path.isEmpty() ? FolderBrowser::Place() : FolderBrowser::place(path);
+    facts = PictureFacts::Facts();
+    facts.position = place.position;
+    facts.count = place.count;
+    facts.bytes = info.isFile() ? info.size() : -1;
+    infoPanel->setPicture(path, QSize());
+    updateFacts();
+}
+
+void ViewerWindow::updateFacts()
+{
+    const bool shown = imageView->hasPicture();
+    const QSize pixels = shown ? imageView->pictureSize().toSize() : QSize();
+    const double zoom = shown ? PictureItem::scaleOf(imageView->graphicsView()->transform()) : 0;
+    if (pixels != facts.pixels)
+        infoPanel->setPicture(imageView->imgFilePath(), pixels);
+    facts.pixels = pixels;
+    facts.zoom = zoom;
+    const QString line = PictureFacts::line(facts);
+    if (line != title->facts())
+        title->setFacts(line);
+}
+
+bool ViewerWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Paint && watched == imageView->graphicsView()->viewport())
+        updateFacts();
+    return QFrame::eventFilter(watched, event);
+}
+
+// --- culling, copying, the menu ---------------------------------------------
+
+void ViewerWindow::trashShown()
+{
+    const QString path = imageView->imgFilePath();
+    // The neighbours before the file goes: afterwards it is no longer listed.
+    const QStringList around = FolderBrowser::neighbours(path);
+    const TrashBin::Outcome outcome = trashBin.trash(path);
+    if (outcome != TrashBin::Outcome::Done) {
+        (new MessageBox(TrashBin::message(outcome), this))->show();
+        return;
+    }
+    const QString next = !around.at(0).isEmpty() ? around.at(0) : around.at(1);
+    if (next.isEmpty())
+        imageView->closePicture();
+    else
+        imageView->showImg(next);
+    toastWidget->showToast(TrashBin::message(outcome), kToastMs);
+}
+
+void ViewerWindow::restoreTrashed()
+{
+    QString restored;
+    const TrashBin::Outcome outcome = trashBin.restoreLast(&restored);
+    if (outcome != TrashBin::Outcome::Done) {
+        toastWidget->showToast(TrashBin::message(outcome), kToastMs);
+        return;
+    }
+    imageView->showImg(restored);
+    toastWidget->showToast(QStringLiteral("已恢复"), kToastMs);
+}
+
+void ViewerWindow::toggleInfo()
+{
+    infoPanel->setVisible(!infoPanel->isVisible());
+}
+
+void ViewerWindow::copyPicture()
+{
+    QApplication::clipboard()->setPixmap(imageView->currentPixmap());
+    toastWidget->showToast(QStringLiteral("已复制图片"), kToastMs);
+}
+
+void ViewerWindow::copyPath()
+{
+    QApplication::clipboard()->setText(QDir::toNativeSeparators(QFileInfo(imageView->imgFilePath()).absoluteFilePath()));
+    toastWidget->showToast(QStringLiteral("已复制路径"), kToastMs);
+}
+
+void ViewerWindow::showContextMenu(const QPoint &pos)
+{
+    if (!hasImage())
+        return;
+    QMenu *menu = PictureMenu::make(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->popup(imageView->graphicsView()->viewport()->mapToGlobal(pos));
+}
+
+void ViewerWindow::setFullScreenLook(bool on)
+{
+    setStyleSheet(QLatin1String(on ? kFullScreenStyle : kWindowStyle));
+    imageView->graphicsView()->setBackgroundBrush(on ? QBrush(kFullScreenBackground) : QBrush());
 }
 
 void ViewerWindow::showDefaultImg()
@@ -363,6 +495,8 @@ void ViewerWindow::onToScreenBtnClicked(bool)
 
 void ViewerWindow::showEvent(QShowEvent *event)
 {
+    // Now on its screen: bound the minimum by that screen's area.
+    setMinimumSize(ScreenFit::boundedMinimum(wantedMinimum(), ScreenFit::availableArea(this).size()));
     activateWindow();
     QFrame::showEvent(event);
     qCDebug(lcViewer) << "this.window.width==============:" << width();

@@ -1,11 +1,14 @@
 #pragma once
 
+#include "viewer/PictureFacts.h"
+#include "viewer/TrashBin.h"
 #include "viewer/ViewerKeys.h"
 
 #include <QFrame>
 
 class ViewerToolStrip;
 class ImageView;
+class InfoPanel;
 class TitleBar;
 class Toast;
 
@@ -23,8 +26,11 @@ public:
     ViewerToolStrip *footer() const;
     ImageView *view() const;
     Toast *toast() const;
+    InfoPanel *info() const;
     // 1 while the picture is fitted, 2 at actual size.
     int sizeMode() const;
+    // The size the window asks for at least, before the screen bounds it.
+    static QSize wantedMinimum();
 
 public slots:
     void onChangeSizeBtnClicked(bool checked);
@@ -47,6 +53,7 @@ public slots:
     void leaveFullScreen();
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
@@ -67,14 +74,24 @@ private:
     void showFolderEnd(bool last);
     void showAnimationCut(int framesPlayed);
     void turn(double angle);
+    // The facts line and the window title follow the file, its picture and the zoom.
+    void updateFacts();
+    void trashShown();
+    void restoreTrashed();
+    void toggleInfo();
+    void copyPicture();
+    void copyPath();
+    void showContextMenu(const QPoint &pos);
+    void setFullScreenLook(bool on);
 
     TitleBar *title;
     ViewerToolStrip *footerWidget = nullptr;
     Toast *toastWidget;
+    InfoPanel *infoPanel;
+    TrashBin trashBin;
+    PictureFacts::Facts facts;
     QWidget *contentWidget = nullptr;
     SizeMode sizeModeValue = SizeMode::Fitted;
-    int minWidth;
-    int minHeight;
     int dragTop = 0;
     int dragBottom = 60;
     int pressX = 0;

@@ -11,6 +11,11 @@
 #include <QProcess>
 #include <QtEndian>
 
+#include <libexif/exif-data.h>
+
+#include <cstdlib>
+#include <cstring>
+
 namespace Fixtures {
 
 QString testsDir()
@@ -41,23 +46,92 @@ bool writeDng(const QString &path, int width, int height, const QStringList &ext
         && QFile::exists(path);
 }
 
-bool writeJpegWithOrientation(const QString &path, const QImage &image, int orientation)
+namespace {
+
+// image as a JPEG with exif ("Exif\0\0" and a TIFF block) as its APP1 segment.
+bool writeJpegWithExif(const QString &path, const QImage &image, const QByteArray &exif)
 {
     QByteArray jpeg;
     QBuffer buffer(&jpeg);
     buffer.open(QIODevice::WriteOnly);
     if (!image.save(&buffer, "JPEG", 95))
         return false;
-    // APP1 "Exif": a little-endian TIFF block with one IFD entry, Orientation (0x0112).
-    QByteArray exif("Exif\0\0II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0", 24);
-    exif += char(orientation);
-    exif += QByteArray(3, '\0'); // rest of the value field
-    exif += QByteArray(4, '\0'); // no next IFD
     QByteArray app1("\xff\xe1", 2);
     app1 += char((exif.size() + 2) >> 8);
     app1 += char((exif.size() + 2) & 0xff);
     app1 += exif;
     return writeBytes(path, jpeg.left(2) + app1 + jpeg.mid(2));
+}
+
+} // namespace
+
+bool writeJpegWithOrientation(const QString &path, const QImage &image, int orientation)
+{
+    // APP1 "Exif": a little-endian TIFF block with one IFD entry, Orientation (0x0112).
+    QByteArray exif("Exif\0\0II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0", 24);
+    exif += char(orientation);
+    exif += QByteArray(3, '\0'); // rest of the value field
+    exif += QByteArray(4, '\0'); // no next IFD
+    return writeJpegWithExif(path, image, exif);
+}
+
+namespace {
+
+// Adds an entry of components values of format to ifd; returns its data to fill.
+unsigned char *addExif(ExifData *exif, ExifIfd ifd, ExifTag tag, ExifFormat format, unsigned components)
+{
+    ExifEntry *entry = exif_entry_new();
+    entry->tag = tag;
+    entry->format = format;
+    entry->components = components;
+    entry->size = exif_format_get_size(format) * components;
+    entry->data = static_cast<unsigned char *>(calloc(1, entry->size)); // freed by libexif's default allocator
+    exif_content_add_entry(exif->ifd[ifd], entry);
+    exif_entry_unref(entry);
+    return entry->data;
+}
+
+void addText(ExifData *exif, ExifIfd ifd, ExifTag tag, const char *text)
+{
+    const unsigned size = unsigned(std::strlen(text)) + 1;
+    std::memcpy(addExif(exif, ifd, tag, EXIF_FORMAT_ASCII, size), text, size);
+}
+
+void addRationals(ExifData *exif, ExifIfd ifd, ExifTag tag, const QList<QPair<quint32, quint32>> &values)
+{
+    unsigned char *data = addExif(exif, ifd, tag, EXIF_FORMAT_RATIONAL, unsigned(values.size()));
+    for (int i = 0; i < values.size(); ++i)
+        exif_set_rational(data + 8 * i, EXIF_BYTE_ORDER_INTEL, {values.at(i).first, values.at(i).second});
+}
+
+} // namespace
+
+bool writeJpegWithCameraExif(const QString &path, const QImage &image)
+{
+    ExifData *exif = exif_data_new();
+    exif_data_set_byte_order(exif, EXIF_BYTE_ORDER_INTEL);
+    addText(exif, EXIF_IFD_0, EXIF_TAG_MAKE, "Quorvane");
+    addText(exif, EXIF_IFD_0, EXIF_TAG_MODEL, "Test Cam 1");
+    addText(exif, EXIF_IFD_EXIF, EXIF_TAG_DATE_TIME_ORIGINAL, "2024:05:01 10:20:30");
+    addRationals(exif, EXIF_IFD_EXIF, EXIF_TAG_EXPOSURE_TIME, {{1, 250}});
+    addRationals(exif, EXIF_IFD_EXIF, EXIF_TAG_FNUMBER, {{28, 10}});
+    exif_set_short(addExif(exif, EXIF_IFD_EXIF, EXIF_TAG_ISO_SPEED_RATINGS, EXIF_FORMAT_SHORT, 1),
+                   EXIF_BYTE_ORDER_INTEL, 400);
+    addRationals(exif, EXIF_IFD_EXIF, EXIF_TAG_FOCAL_LENGTH, {{50, 1}});
+    addText(exif, EXIF_IFD_EXIF, EXIF_TAG_LENS_MODEL, "Test Lens 50mm");
+    addText(exif, EXIF_IFD_GPS, ExifTag(EXIF_TAG_GPS_LATITUDE_REF), "N");
+    addRationals(exif, EXIF_IFD_GPS, ExifTag(EXIF_TAG_GPS_LATITUDE), {{39, 1}, {54, 1}, {0, 1}});
+    addText(exif, EXIF_IFD_GPS, ExifTag(EXIF_TAG_GPS_LONGITUDE_REF), "E");
+    addRationals(exif, EXIF_IFD_GPS, ExifTag(EXIF_TAG_GPS_LONGITUDE), {{116, 1}, {24, 1}, {0, 1}});
+    unsigned char *bytes = nullptr;
+    unsigned int size = 0;
+    exif_data_save_data(exif, &bytes, &size); // "Exif\0\0" and the TIFF block
+    exif_data_unref(exif);
+    if (!bytes)
+        return false;
+    const QByteArray block(reinterpret_cast<const char *>(bytes), int(size));
+    free(bytes);
+    return writeJpegWithExif(path, image, block);
 }
 
 QByteArray pngChunk(const QByteArray &type, const QByteArray &data)

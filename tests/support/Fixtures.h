@@ -22,6 +22,11 @@ bool writeDng(const QString &path, int width, int height, const QStringList &ext
 // Writes image as a JPEG carrying an EXIF orientation tag (1-8).
 bool writeJpegWithOrientation(const QString &path, const QImage &image, int orientation);
 
+// Writes image as a JPEG with a camera's EXIF, written by libexif: Make "Quorvane",
+// Model "Test Cam 1", DateTimeOriginal 2024:05:01 10:20:30, ExposureTime 1/250,
+// FNumber 2.8, ISO 400, FocalLength 50, LensModel "Test Lens 50mm", GPS 39°54' N 116°24' E.
+bool writeJpegWithCameraExif(const QString &path, const QImage &image);
+
 // Writes frames (one size, one format) as an animated PNG: each frame shown for
 // delayMs, the whole played plays times (0: for ever).
 bool writeApng(const QString &path, const QList<QImage> &frames, int delayMs, int plays);

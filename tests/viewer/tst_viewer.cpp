@@ -1,6 +1,8 @@
 #include "app/AppSetup.h"
 #include "viewer/ImageDecode.h"
 #include "viewer/ImageView.h"
+#include "viewer/PictureFacts.h"
+#include "viewer/PictureInfo.h"
 #include "viewer/ZoomModel.h"
 
 #include <QApplication>
@@ -47,6 +49,10 @@ private slots:
 
     void zoomSteps_data();
     void zoomSteps();
+    void fileSizeText_data();
+    void fileSizeText();
+    void shotTexts_data();
+    void shotTexts();
     void zoomButtonsScaleTheView();
     void fitBelowMinimum();
     void keptSize_data();
@@ -355,6 +361,50 @@ void TestViewer::arrowsInOuterTenths()
     QCOMPARE(right->pos(), QPoint(1000 - right->width() - 30, (600 - right->height()) / 2));
     sendMouseMove(viewport, QPoint(500, 300));
     QVERIFY(left->isHidden() && right->isHidden());
+}
+
+void TestViewer::fileSizeText_data()
+{
+    QTest::addColumn<qint64>("bytes");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("empty") << qint64(0) << "0.0 KB";
+    QTest::newRow("under a KB") << qint64(100) << "0.1 KB";
+    QTest::newRow("one and a half KB") << qint64(1536) << "1.5 KB";
+    QTest::newRow("would round to 1024.0 KB") << qint64(1024 * 1024 - 10) << "1.0 MB";
+    QTest::newRow("2.3 MB") << qint64(2411725) << "2.3 MB";
+    QTest::newRow("512 MB") << qint64(512) * 1024 * 1024 << "512.0 MB";
+}
+
+void TestViewer::fileSizeText()
+{
+    QFETCH(qint64, bytes);
+    QFETCH(QString, text);
+    QCOMPARE(PictureFacts::fileSizeText(bytes), text);
+}
+
+void TestViewer::shotTexts_data()
+{
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("fast exposure") << PictureInfo::exposureText(1.0 / 250) << "1/250 s";
+    QTest::newRow("1/3 s") << PictureInfo::exposureText(0.3333) << "1/3 s";
+    QTest::newRow("long exposure") << PictureInfo::exposureText(2.5) << "2.5 s";
+    QTest::newRow("no exposure") << PictureInfo::exposureText(0) << "";
+    QTest::newRow("aperture") << PictureInfo::apertureText(2.8) << "f/2.8";
+    QTest::newRow("whole aperture") << PictureInfo::apertureText(8) << "f/8";
+    QTest::newRow("focal length") << PictureInfo::focalLengthText(4.23) << "4.2 mm";
+    QTest::newRow("south-west") << PictureInfo::gpsText(-33.8688, -151.2093) << "-33.868800, -151.209300";
+    QTest::newRow("EXIF date") << PictureInfo::exifDateText("2024:05:01 10:20:30") << "2024-05-01 10:20:30";
+    QTest::newRow("blank EXIF date") << PictureInfo::exifDateText("    :  :     :  :  ") << "";
+    QTest::newRow("window title") << PictureFacts::windowTitle("a.jpg") << "a.jpg – Quorvane";
+    QTest::newRow("window title without a file") << PictureFacts::windowTitle(QString()) << "Quorvane";
+}
+
+void TestViewer::shotTexts()
+{
+    QFETCH(QString, shown);
+    QFETCH(QString, expected);
+    QCOMPARE(shown, expected);
 }
 
 QTEST_MAIN(TestViewer)

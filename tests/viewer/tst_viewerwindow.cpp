@@ -10,12 +10,16 @@
 #include "chrome/ViewerToolStrip.h"
 #include "chrome/TitleBar.h"
 #include "print/PrintDialog.h"
+#include "viewer/InfoPanel.h"
+#include "viewer/PictureFacts.h"
+#include "viewer/PictureMenu.h"
 #include "viewer/ViewerWindow.h"
 #include "viewer/ImageView.h"
 #include "viewer/ViewerKeys.h"
 #include "viewer/ZoomModel.h"
 #include "widgets/DropArea.h"
 #include "widgets/MessageBox.h"
+#include "widgets/ScreenFit.h"
 #include "widgets/Toast.h"
 
 #include <QApplication>
@@ -25,6 +29,7 @@
 #include <QGraphicsView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QPointer>
 #include <QProcess>
@@ -152,6 +157,18 @@ private slots:
     void wheelThroughToast();
     void dropAnywhere_data();
     void dropAnywhere();
+    void factsLine_data();
+    void factsLine();
+    void trashRoundTrip();
+    void minimumSizeOnSmallScreens_data();
+    void minimumSizeOnSmallScreens();
+    void everyControlAt960x540();
+    void folderArgument_data();
+    void folderArgument();
+    void exifPanel_data();
+    void exifPanel();
+    void rawPanelRows();
+    void contextMenuEntries();
 
 private:
     // Shows the file of the key folder (p1, p2, p10) and waits for its picture.
@@ -164,8 +181,12 @@ private:
 
 void TestMainWidget::initTestCase()
 {
-    AppSetup::run();
     QVERIFY(tmp.isValid());
+    // The trash, the remembered folder and the Desktop are the test's own.
+    qputenv("HOME", QFile::encodeName(tmp.path()));
+    qputenv("XDG_DATA_HOME", QFile::encodeName(tmp.filePath(QStringLiteral("data"))));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(tmp.filePath(QStringLiteral("config"))));
+    AppSetup::run();
     QVERIFY(Fixtures::writeImage(tmp.filePath(QStringLiteral("a1.png")), QSize(2400, 1800)));
     QVERIFY(Fixtures::writeImage(tmp.filePath(QStringLiteral("a2.png")), QSize(300, 200)));
     // Natural order p1, p2, p10 (name order would put p10 second); p2 is landscape.
@@ -583,12 +604,13 @@ void TestMainWidget::noKeyTouchesFiles()
 {
     showKeyFile(QStringLiteral("p2.png"));
     const QStringList before = folderState(keyFile(QString()));
-    QList<QKeySequence> keys = {QKeySequence::Delete, QKeySequence(Qt::SHIFT | Qt::Key_Delete),
-                                QKeySequence::Cut,    QKeySequence::Paste,
-                                QKeySequence::Undo,   QKeySequence(Qt::Key_F2)};
+    // Shift+Delete above all: nothing deletes a file outright.
+    QList<QKeySequence> keys = {QKeySequence(Qt::SHIFT | Qt::Key_Delete), QKeySequence::Cut, QKeySequence::Paste,
+                                QKeySequence::Undo, QKeySequence(Qt::Key_F2)};
     for (const ViewerKeys::Binding &binding : ViewerKeys::bindings()) {
-        // The two that open dialogs have tests of their own.
-        if (binding.action != ViewerKeys::Action::Open && binding.action != ViewerKeys::Action::Print)
+        // The two that open dialogs, and Delete (to the trash), have tests of their own.
+        using A = ViewerKeys::Action;
+        if (binding.action != A::Open && binding.action != A::Print && binding.action != A::Trash)
             keys += binding.keys;
     }
     for (const QKeySequence &key : qAsConst(keys)) {
@@ -614,10 +636,12 @@ void TestMainWidget::openKeyWhateverIsShown()
         QVERIFY(QTest::qWaitForWindowActive(window));
 
     QString title;
+    QString startedIn;
     QTimer poll;
     connect(&poll, &QTimer::timeout, [&] {
         if (auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
             title = dialog->windowTitle();
+            startedIn = dialog->directory().absolutePath();
             // Typed in as a user would, the whole path.
             auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
             QVERIFY(name);
@@ -631,6 +655,8 @@ void TestMainWidget::openKeyWhateverIsShown()
     poll.start(20);
     QTest::keyClick(window, Qt::Key_O, Qt::ControlModifier);
     QCOMPARE(title, QStringLiteral("打开图片"));
+    if (withPicture)
+        QCOMPARE(startedIn, QDir(keyFile(QString())).absolutePath());
     QTRY_COMPARE(window->view()->imgFilePath(), keyFile(QStringLiteral("p10.png")));
     QTRY_VERIFY(!window->view()->currentPixmap().isNull());
 }
@@ -801,6 +827,227 @@ void TestMainWidget::dropAnywhere()
     QTRY_COMPARE(window->view()->imgFilePath(), keyFile(QStringLiteral("p10.png")));
     QTRY_VERIFY(!window->view()->currentPixmap().isNull());
     QCOMPARE(window->titleBar()->titleText(), QStringLiteral("p10.png"));
+}
+
+// The facts line of each picture of a folder: place, pixel size, file size, zoom;
+// the window manager's title names the file.
+void TestMainWidget::factsLine_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QString>("position");
+    QTest::newRow("first") << "f1.png" << QSize(64, 48) << "1/3";
+    QTest::newRow("natural order: f2 before f10") << "f2.png" << QSize(30, 20) << "2/3";
+    QTest::newRow("last") << "f10.png" << QSize(48, 64) << "3/3";
+}
+
+void TestMainWidget::factsLine()
+{
+    QFETCH(QString, name);
+    QFETCH(QSize, size);
+    QFETCH(QString, position);
+    const QString dir = tmp.filePath(QStringLiteral("facts"));
+    QVERIFY(QDir().mkpath(dir));
+    QVERIFY(Fixtures::writeImage(dir + QStringLiteral("/f1.png"), QSize(64, 48)));
+    QVERIFY(Fixtures::writeImage(dir + QStringLiteral("/f2.png"), QSize(30, 20)));
+    QVERIFY(Fixtures::writeImage(dir + QStringLiteral("/f10.png"), QSize(48, 64)));
+    const QString path = dir + QLatin1Char('/') + name;
+    window->view()->showImg(path);
+    QVERIFY(waitLoaded(*window->view()));
+    // Small pictures are shown at actual size: 100%.
+    const QString expected = QStringLiteral("%1  %2×%3  %4  100%")
+                                 .arg(position)
+                                 .arg(size.width())
+                                 .arg(size.height())
+                                 .arg(PictureFacts::fileSizeText(QFileInfo(path).size()));
+    QTRY_COMPARE(window->titleBar()->facts(), expected);
+    QCOMPARE(window->windowTitle(), name + QStringLiteral(" – Quorvane"));
+    // A zoom step shows in the line at once.
+    window->perform(ViewerKeys::Action::ZoomIn);
+    QTRY_VERIFY(window->titleBar()->facts().endsWith(QStringLiteral("  108%")));
+}
+
+// Delete moves the shown file into the (private) trash and shows the next one;
+// Ctrl+Z puts it back, bytes and all, and shows it again.
+void TestMainWidget::trashRoundTrip()
+{
+    const QString dir = tmp.filePath(QStringLiteral("cull"));
+    QVERIFY(QDir().mkpath(dir));
+    const QString first = dir + QStringLiteral("/c1.png");
+    const QString second = dir + QStringLiteral("/c2.png");
+    QVERIFY(Fixtures::writeImage(first, QSize(40, 30), Qt::darkCyan));
+    QVERIFY(Fixtures::writeImage(second, QSize(30, 40)));
+    QFile original(first);
+    QVERIFY(original.open(QIODevice::ReadOnly));
+    const QByteArray bytes = original.readAll();
+    original.close();
+    window->view()->showImg(first);
+    QVERIFY(waitLoaded(*window->view()));
+    QVERIFY(QTest::qWaitForWindowActive(window));
+
+    QTest::keyClick(window, Qt::Key_Delete);
+    const QString trashed = tmp.filePath(QStringLiteral("data/Trash/files/c1.png"));
+    QVERIFY(!QFile::exists(first));
+    QVERIFY(QFile::exists(trashed));
+    QVERIFY(QFile::exists(tmp.filePath(QStringLiteral("data/Trash/info/c1.png.trashinfo"))));
+    QCOMPARE(window->toast()->text(), QStringLiteral("已移到回收站"));
+    QCOMPARE(window->view()->imgFilePath(), second);
+    QVERIFY(waitLoaded(*window->view()));
+    QTRY_VERIFY(window->titleBar()->facts().startsWith(QStringLiteral("1/1  ")));
+
+    QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY(!QFile::exists(trashed));
+    QVERIFY(!QFile::exists(tmp.filePath(QStringLiteral("data/Trash/info/c1.png.trashinfo"))));
+    QVERIFY(original.open(QIODevice::ReadOnly));
+    QCOMPARE(original.readAll(), bytes);
+    QCOMPARE(window->view()->imgFilePath(), first);
+    QVERIFY(waitLoaded(*window->view()));
+    QCOMPARE(window->view()->pictureSize(), QSizeF(40, 30));
+
+    // The last picture of a folder: the view is empty again, and comes back.
+    QVERIFY(QFile::remove(second));
+    QTest::keyClick(window, Qt::Key_Delete);
+    QVERIFY(!QFile::exists(first));
+    QVERIFY(window->view()->imgFilePath().isEmpty());
+    QVERIFY(window->view()->dropArea()->isVisible());
+    QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY(QFile::exists(first));
+    QCOMPARE(window->view()->imgFilePath(), first);
+}
+
+void TestMainWidget::minimumSizeOnSmallScreens_data()
+{
+    QTest::addColumn<QSize>("wanted");
+    QTest::addColumn<QSize>("available");
+    QTest::addColumn<QSize>("minimum");
+    QTest::newRow("1920x1080 at 2x") << QSize(1100, 730) << QSize(960, 516) << QSize(960, 516);
+    QTest::newRow("1366x768 with a panel") << QSize(1100, 730) << QSize(1366, 728) << QSize(1100, 728);
+    QTest::newRow("large screen") << QSize(1400, 900) << QSize(2560, 1400) << QSize(1400, 900);
+    QTest::newRow("no screen known") << QSize(1100, 730) << QSize() << QSize(1100, 730);
+}
+
+void TestMainWidget::minimumSizeOnSmallScreens()
+{
+    QFETCH(QSize, wanted);
+    QFETCH(QSize, available);
+    QFETCH(QSize, minimum);
+    QCOMPARE(ScreenFit::boundedMinimum(wanted, available), minimum);
+}
+
+// The test screen (800x600) is smaller than the window's wish: the window gives way,
+// and at a logical 960x540 every button of the title bar and the tool strip lies
+// inside the window, none over another.
+void TestMainWidget::everyControlAt960x540()
+{
+    const QSize screen = ScreenFit::availableArea(window).size();
+    QVERIFY(window->minimumWidth() <= screen.width() && window->minimumHeight() <= screen.height());
+    window->showNormal();
+    window->setMinimumSize(0, 0);
+    window->resize(960, 540);
+    QTRY_COMPARE(window->size(), QSize(960, 540));
+    QList<QPushButton *> buttons = window->footer()->findChildren<QPushButton *>();
+    buttons += window->titleBar()->findChildren<QPushButton *>();
+    QVERIFY(buttons.size() >= 15);
+    QList<QRect> placed;
+    for (QPushButton *button : qAsConst(buttons)) {
+        const QRect rect(button->mapTo(window, QPoint(0, 0)), button->size());
+        QVERIFY2(window->rect().contains(rect), qPrintable(button->toolTip() + button->text()));
+        for (const QRect &other : qAsConst(placed))
+            QVERIFY2(!other.intersects(rect), qPrintable(button->toolTip() + button->text()));
+        placed << rect;
+    }
+    QVERIFY(window->view()->height() > 300);
+}
+
+void TestMainWidget::folderArgument_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("report");
+    QTest::newRow("first picture in natural order") << "keys" << "1600x1200 p1.png";
+    QTest::newRow("a folder without pictures") << "empty folder" << "0x0 empty folder";
+}
+
+void TestMainWidget::folderArgument()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, report);
+    QVERIFY(QDir(tmp.path()).mkpath(QStringLiteral("empty folder")));
+    QProcess child;
+    QVERIFY(SelfChild::run(child, {QLatin1String(kOpenArgumentMode), tmp.filePath(folder)}));
+    QCOMPARE(child.exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()), report);
+}
+
+void TestMainWidget::exifPanel_data()
+{
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("value");
+    QTest::newRow("name") << "文件名" << "camera.jpg";
+    QTest::newRow("date taken") << "拍摄时间" << "2024-05-01 10:20:30";
+    QTest::newRow("pixel size") << "像素尺寸" << "64×48";
+    QTest::newRow("format") << "格式" << "JPEG";
+    QTest::newRow("camera") << "相机" << "Quorvane Test Cam 1";
+    QTest::newRow("lens") << "镜头" << "Test Lens 50mm";
+    QTest::newRow("exposure") << "曝光时间" << "1/250 s";
+    QTest::newRow("aperture") << "光圈" << "f/2.8";
+    QTest::newRow("ISO") << "ISO" << "400";
+    QTest::newRow("focal length") << "焦距" << "50 mm";
+    QTest::newRow("GPS") << "GPS 位置" << "39.900000, 116.400000";
+}
+
+// The panel (key I) shows what the camera wrote into the file.
+void TestMainWidget::exifPanel()
+{
+    QFETCH(QString, label);
+    QFETCH(QString, value);
+    const QString path = tmp.filePath(QStringLiteral("camera.jpg"));
+    QImage image(64, 48, QImage::Format_RGB32);
+    image.fill(Qt::darkYellow);
+    QVERIFY(Fixtures::writeJpegWithCameraExif(path, image));
+    window->view()->showImg(path);
+    QVERIFY(waitLoaded(*window->view()));
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QVERIFY(window->info()->isHidden());
+    QTest::keyClick(window, Qt::Key_I);
+    QVERIFY(window->info()->isVisible());
+    QTRY_COMPARE(PictureInfo::value(window->info()->rows(), label), value);
+}
+
+// A camera RAW file's rows come from LibRaw's own fields.
+void TestMainWidget::rawPanelRows()
+{
+    const QString path = tmp.filePath(QStringLiteral("shot.dng"));
+    QVERIFY(Fixtures::writeDng(path, 96, 64));
+    const QVector<PictureInfo::Row> rows = PictureInfo::read(path, QSize());
+    QCOMPARE(PictureInfo::value(rows, QStringLiteral("相机")), QStringLiteral("TestMaker Synth 1"));
+    QCOMPARE(PictureInfo::value(rows, QStringLiteral("格式")), QStringLiteral("RAW (DNG)"));
+    QCOMPARE(PictureInfo::value(rows, QStringLiteral("像素尺寸")), QStringLiteral("96×64"));
+    QVERIFY(PictureInfo::value(rows, QStringLiteral("GPS 位置")).isEmpty());
+
+    // A file that crashes LibRaw's parser costs the panel its camera rows, not the viewer.
+    const QString crafted = tmp.filePath(QStringLiteral("overflow.dng"));
+    QVERIFY(QFile::copy(Fixtures::testsDir() + QStringLiteral("/fixtures/raw-parser-overflow.dng"), crafted));
+    const QVector<PictureInfo::Row> none = PictureInfo::read(crafted, QSize());
+    QVERIFY(PictureInfo::value(none, QStringLiteral("相机")).isEmpty());
+    QCOMPARE(PictureInfo::value(none, QStringLiteral("格式")), QStringLiteral("RAW (DNG)"));
+}
+
+// The menu on the picture holds every entry, and its trash entry culls.
+void TestMainWidget::contextMenuEntries()
+{
+    showKeyFile(QStringLiteral("p1.png"));
+    QScopedPointer<QMenu> menu(PictureMenu::make(window));
+    QStringList texts;
+    for (QAction *action : menu->actions()) {
+        if (!action->isSeparator())
+            texts << action->text().section(QLatin1Char('\t'), 0, 0);
+        if (action->menu()) {
+            for (QAction *inner : action->menu()->actions())
+                texts << QStringLiteral("> ") + inner->text();
+        }
+    }
+    QCOMPARE(texts, (QStringList{"打开方式", "> 格式转换", "> 更改尺寸", "> 批处理", "左旋转", "右旋转", "打印",
+                                 "复制图片", "复制路径", "在文件夹中显示", "移到回收站", "属性"}));
 }
 
 QUORVANE_TEST_MAIN_WITH_CHILD(TestMainWidget, kOpenArgumentMode, openArgumentChild)

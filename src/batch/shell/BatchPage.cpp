@@ -17,6 +17,7 @@
 #include "widgets/DropArea.h"
 #include "widgets/DragAcceptance.h"
 #include "widgets/MessageBox.h"
+#include "widgets/StartFolder.h"
 #include "widgets/StyledBackground.h"
 #include "widgets/Toast.h"
 
@@ -28,7 +29,6 @@
 #include <QFileInfo>
 #include <QMimeData>
 #include <QPushButton>
-#include <QStandardPaths>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -170,8 +170,8 @@ void BatchPage::addFile()
     for (const QString &suffix : center->acceptedSuffixes())
         filter += QStringLiteral("*.") + suffix + QLatin1Char(' ');
 
-    QFileDialog dialog(this, QStringLiteral("打开图片"),
-                       QStandardPaths::writableLocation(QStandardPaths::DesktopLocation), filter);
+    QFileDialog dialog(this, QStringLiteral("打开图片"), QString(), filter);
+    StartFolder::track(&dialog);
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setViewMode(QFileDialog::Detail);
     if (dialog.exec() != QDialog::Accepted)
@@ -183,12 +183,12 @@ void BatchPage::addFile()
 
 void BatchPage::addDir()
 {
-    const QString folder
-        = OutputFolderRow::askFolder(this, QStandardPaths::writableLocation(QStandardPaths::DesktopLocation));
+    const QString folder = OutputFolderRow::askFolder(this, StartFolder::path());
     if (folder.isEmpty()) {
         qCDebug(lcToolbox) << "没有选择任何内容";
         return;
     }
+    StartFolder::remember(folder);
     addFolder(folder);
 }
 

@@ -4,6 +4,7 @@
 #include "batch/toolbox/ToolboxWindow.h"
 #include "batch/toolbox/TabBar.h"
 #include "batch/toolbox/TabButton.h"
+#include "widgets/ScreenFit.h"
 
 namespace Toolbox {
 
@@ -11,6 +12,7 @@ QWidget *open(QWidget *over)
 {
     auto *toolbox = new ToolboxWindow(over);
     toolbox->clearAllPages();
+    ScreenFit::fit(toolbox, toolbox->minimumSize());
     // A child window is not placed by the window manager relative to its parent.
     if (over) {
         QRect area = toolbox->frameGeometry();

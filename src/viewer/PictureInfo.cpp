@@ -1,0 +1,255 @@
+#include "viewer/PictureInfo.h"
+
+#include "formats/Formats.h"
+#include "viewer/PictureFacts.h"
+#include "viewer/RawClient.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+
+#include <libexif/exif-data.h>
+
+#include <cmath>
+#include <memory>
+
+namespace PictureInfo {
+
+namespace {
+
+// The camera's facts, whichever library read them.
+struct Shot
+{
+    QString taken;
+    QString camera;
+    QString lens;
+    double exposure = 0;
+    double aperture = 0;
+    double iso = 0;
+    double focalLength = 0;
+    bool hasGps = false;
+    double latitude = 0;
+    double longitude = 0;
+};
+
+QString number(double value)
+{
+    // One decimal at most, none when whole: 2.8, 8, 4.2.
+    return QString::number(std::round(value * 10) / 10, 'g', 6);
+}
+
+// "Canon Canon EOS 5D" reads "Canon EOS 5D".
+QString cameraName(const QString &make, const QString &model)
+{
+    if (make.isEmpty() || model.startsWith(make, Qt::CaseInsensitive))
+        return model;
+    return model.isEmpty() ? make : make + QLatin1Char(' ') + model;
+}
+
+// --- EXIF through libexif ------------------------------------------------------
+
+struct ExifFree
+{
+    void operator()(ExifData *data) const { exif_data_unref(data); }
+};
+using ExifPtr = std::unique_ptr<ExifData, ExifFree>;
+
+class Exif
+{
+public:
+    explicit Exif(const QString &path)
+        : data(exif_data_new_from_file(QFile::encodeName(path).constData()))
+    { }
+
+    bool isNull() const { return !data; }
+
+    QString text(ExifIfd ifd, ExifTag tag) const
+    {
+        const ExifEntry *entry = find(ifd, tag);
+        if (!entry || entry->format != EXIF_FORMAT_ASCII || !entry->data)
+            return QString();
+        const QByteArray bytes(reinterpret_cast<const char *>(entry->data), int(entry->size));
+        return QString::fromUtf8(bytes.left(bytes.indexOf('\0') < 0 ? bytes.size() : bytes.indexOf('\0'))).trimmed();
+    }
+
+    double rational(ExifIfd ifd, ExifTag tag, unsigned index = 0) const
+    {
+        const ExifEntry *entry = find(ifd, tag);
+        if (!entry || entry->format != EXIF_FORMAT_RATIONAL || entry->components <= index)
+            return 0;
+        const ExifRational r = exif_get_rational(entry->data + 8 * index, order());
+        return r.denominator ? double(r.numerator) / r.denominator : 0;
+    }
+
+    double integer(ExifIfd ifd, ExifTag tag) const
+    {
+        const ExifEntry *entry = find(ifd, tag);
+        if (!entry || entry->components < 1)
+            return 0;
+        if (entry->format == EXIF_FORMAT_SHORT)
+            return exif_get_short(entry->data, order());
+        if (entry->format == EXIF_FORMAT_LONG)
+            return exif_get_long(entry->data, order());
+        return 0;
+    }
+
+    // Degrees from the three rationals of a GPS position and its N/S/E/W reference.
+    double degrees(ExifTag tag, ExifTag refTag, bool *ok) const
+    {
+        const ExifEntry *entry = find(EXIF_IFD_GPS, tag);
+        const QString ref = text(EXIF_IFD_GPS, refTag);
+        *ok = entry && entry->components >= 3 && !ref.isEmpty();
+        if (!*ok)
+            return 0;
+        const double value = rational(EXIF_IFD_GPS, tag, 0) + rational(EXIF_IFD_GPS, tag, 1) / 60
+                             + rational(EXIF_IFD_GPS, tag, 2) / 3600;
+        return ref == QLatin1String("S") || ref == QLatin1String("W") ? -value : value;
+    }
+
+private:
+    const ExifEntry *find(ExifIfd ifd, ExifTag tag) const { return exif_content_get_entry(data->ifd[ifd], tag); }
+    ExifByteOrder order() const { return exif_data_get_byte_order(data.get()); }
+
+    ExifPtr data;
+};
+
+bool readExif(const QString &path, Shot *shot)
+{
+    const Exif exif(path);
+    if (exif.isNull())
+        return false;
+    shot->taken = exifDateText(exif.text(EXIF_IFD_EXIF, EXIF_TAG_DATE_TIME_ORIGINAL));
+    if (shot->taken.isEmpty())
+        shot->taken = exifDateText(exif.text(EXIF_IFD_0, EXIF_TAG_DATE_TIME));
+    shot->camera = cameraName(exif.text(EXIF_IFD_0, EXIF_TAG_MAKE), exif.text(EXIF_IFD_0, EXIF_TAG_MODEL));
+    shot->lens = exif.text(EXIF_IFD_EXIF, EXIF_TAG_LENS_MODEL);
+    shot->exposure = exif.rational(EXIF_IFD_EXIF, EXIF_TAG_EXPOSURE_TIME);
+    shot->aperture = exif.rational(EXIF_IFD_EXIF, EXIF_TAG_FNUMBER);
+    shot->iso = exif.integer(EXIF_IFD_EXIF, EXIF_TAG_ISO_SPEED_RATINGS);
+    shot->focalLength = exif.rational(EXIF_IFD_EXIF, EXIF_TAG_FOCAL_LENGTH);
+    bool latOk = false;
+    bool lonOk = false;
+    shot->latitude = exif.degrees(ExifTag(EXIF_TAG_GPS_LATITUDE), ExifTag(EXIF_TAG_GPS_LATITUDE_REF), &latOk);
+    shot->longitude = exif.degrees(ExifTag(EXIF_TAG_GPS_LONGITUDE), ExifTag(EXIF_TAG_GPS_LONGITUDE_REF), &lonOk);
+    shot->hasGps = latOk && lonOk;
+    return true;
+}
+
+// --- camera RAW through LibRaw ----------------------------------------------------
+
+bool readRaw(const QString &path, Shot *shot, QSize *pixels)
+{
+    // The header is read in the decoder process too: LibRaw's parsers are no safer
+    // for the panel than for the picture.
+    RawClient::Request request;
+    request.path = path;
+    request.develop = [](const QSize &) { return RawClient::Develop::None; };
+    const RawClient::Result raw = RawClient::decode(request, {});
+    if (raw.failure != LoadFailure::None)
+        return false;
+    const RawDecode::Metadata &meta = raw.metadata;
+    if (!pixels->isValid())
+        *pixels = raw.fullSize;
+    if (meta.timestamp > 0)
+        shot->taken = QDateTime::fromSecsSinceEpoch(meta.timestamp).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    shot->camera
+        = cameraName(QString::fromStdString(meta.make).trimmed(), QString::fromStdString(meta.model).trimmed());
+    shot->lens = QString::fromStdString(meta.lens).trimmed();
+    shot->exposure = meta.shutter;
+    shot->aperture = meta.aperture;
+    shot->iso = meta.iso;
+    shot->focalLength = meta.focalLength;
+    shot->hasGps = meta.hasGps;
+    shot->latitude = meta.latitude;
+    shot->longitude = meta.longitude;
+    return true;
+}
+
+void add(QVector<Row> *rows, const QString &label, const QString &value)
+{
+    if (!value.isEmpty())
+        rows->append({label, value});
+}
+
+} // namespace
+
+QString exposureText(double seconds)
+{
+    if (seconds <= 0)
+        return QString();
+    if (seconds < 0.5)
+        return QStringLiteral("1/%1 s").arg(qRound(1 / seconds));
+    return number(seconds) + QStringLiteral(" s");
+}
+
+QString apertureText(double fNumber)
+{
+    return fNumber > 0 ? QStringLiteral("f/") + number(fNumber) : QString();
+}
+
+QString focalLengthText(double mm)
+{
+    return mm > 0 ? number(mm) + QStringLiteral(" mm") : QString();
+}
+
+QString gpsText(double latitude, double longitude)
+{
+    return QStringLiteral("%1, %2").arg(latitude, 0, 'f', 6).arg(longitude, 0, 'f', 6);
+}
+
+QString exifDateText(const QString &exifDate)
+{
+    const QDateTime time = QDateTime::fromString(exifDate, QStringLiteral("yyyy:MM:dd HH:mm:ss"));
+    return time.isValid() ? time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString();
+}
+
+QString value(const QVector<Row> &rows, const QString &label)
+{
+    for (const Row &row : rows) {
+        if (row.label == label)
+            return row.value;
+    }
+    return QString();
+}
+
+QVector<Row> read(const QString &path, const QSize &pixels)
+{
+    const QFileInfo info(path);
+    QSize size = pixels;
+    Shot shot;
+    const bool raw = Formats::rawSuffixes().contains(info.suffix().toLower());
+    QString format;
+    if (raw) {
+        readRaw(path, &shot, &size);
+        format = QStringLiteral("RAW (%1)").arg(info.suffix().toUpper());
+    } else {
+        readExif(path, &shot);
+        QImageReader reader(path);
+        format = QString::fromLatin1(reader.format()).toUpper();
+        if (!size.isValid())
+            size = reader.size();
+    }
+
+    QVector<Row> rows;
+    add(&rows, QStringLiteral("文件名"), info.fileName());
+    add(&rows, QStringLiteral("文件夹"), QDir::toNativeSeparators(info.absolutePath()));
+    add(&rows, QStringLiteral("拍摄时间"), shot.taken);
+    if (size.isValid() && !size.isEmpty())
+        add(&rows, QStringLiteral("像素尺寸"), QStringLiteral("%1×%2").arg(size.width()).arg(size.height()));
+    if (info.exists())
+        add(&rows, QStringLiteral("文件大小"), PictureFacts::fileSizeText(info.size()));
+    add(&rows, QStringLiteral("格式"), format);
+    add(&rows, QStringLiteral("相机"), shot.camera);
+    add(&rows, QStringLiteral("镜头"), shot.lens);
+    add(&rows, QStringLiteral("曝光时间"), exposureText(shot.exposure));
+    add(&rows, QStringLiteral("光圈"), apertureText(shot.aperture));
+    add(&rows, QStringLiteral("ISO"), shot.iso > 0 ? QString::number(qRound(shot.iso)) : QString());
+    add(&rows, QStringLiteral("焦距"), focalLengthText(shot.focalLength));
+    if (shot.hasGps)
+        add(&rows, QStringLiteral("GPS 位置"), gpsText(shot.latitude, shot.longitude));
+    return rows;
+}
+
+} // namespace PictureInfo

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QSize>
+#include <QString>
+#include <QVector>
+
+// What the information panel shows about a file: the file's own facts, then what
+// the camera wrote (EXIF through libexif; camera RAW through LibRaw's own fields).
+namespace PictureInfo {
+
+struct Row
+{
+    QString label;
+    QString value;
+};
+
+// The rows for path, the shown picture being pixels large (invalid: read from the
+// file). Rows the file says nothing about are left out.
+QVector<Row> read(const QString &path, const QSize &pixels);
+
+// The value of the row labelled label; empty when there is none.
+QString value(const QVector<Row> &rows, const QString &label);
+
+// Value texts.
+QString exposureText(double seconds); // "1/250 s", "2 s", "0.6 s"
+QString apertureText(double fNumber); // "f/2.8", "f/8"
+QString focalLengthText(double mm); // "50 mm", "4.2 mm"
+QString gpsText(double latitude, double longitude); // "39.904200, 116.407400"
+QString exifDateText(const QString &exifDate); // "2024:05:01 10:20:30" -> "2024-05-01 10:20:30"
+
+} // namespace PictureInfo

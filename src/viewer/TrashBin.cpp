@@ -1,0 +1,79 @@
+#include "viewer/TrashBin.h"
+
+#include "viewer/ViewerLog.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+TrashBin::Outcome TrashBin::trash(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return Outcome::Missing;
+    // Qt 5.15 puts the file into ./files of the working folder when the data folder
+    // that holds the home trash is missing: make sure it is there, and take back
+    // any move that did not land in an absolute trash folder.
+    QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation));
+    QString inTrash;
+    if (!QFile::moveToTrash(path, &inTrash)) {
+        qCDebug(lcViewer) << "no trash for" << path;
+        return Outcome::NoTrash;
+    }
+    if (QDir::isRelativePath(inTrash)) {
+        const QFileInfo stray(inTrash);
+        const QDir files = stray.absoluteDir();
+        const QString record = files.absoluteFilePath(QStringLiteral("../info/") + stray.fileName() + QStringLiteral(".trashinfo"));
+        QFile::rename(stray.absoluteFilePath(), info.absoluteFilePath());
+        QFile::remove(record);
+        QDir().rmdir(QFileInfo(record).absolutePath()); // only when empty
+        QDir().rmdir(files.absolutePath());
+        qCDebug(lcViewer) << "the trash went astray for" << path << inTrash;
+        return Outcome::NoTrash;
+    }
+    trashed.append({info.absoluteFilePath(), inTrash});
+    return Outcome::Done;
+}
+
+TrashBin::Outcome TrashBin::restoreLast(QString *restoredPath)
+{
+    if (trashed.isEmpty())
+        return Outcome::NothingToRestore;
+    const Entry entry = trashed.constLast();
+    if (QFileInfo::exists(entry.original))
+        return Outcome::Occupied;
+    if (!QFileInfo::exists(entry.inTrash) && !QFileInfo(entry.inTrash).isSymLink()) {
+        trashed.removeLast();
+        return Outcome::Lost;
+    }
+    // rename never overwrites; the trash lies on the file's own file system.
+    if (!QFile::rename(entry.inTrash, entry.original))
+        return Outcome::Occupied;
+    trashed.removeLast();
+    // The trash's record of it: TRASH/info/NAME.trashinfo beside TRASH/files/NAME.
+    const QFileInfo inTrash(entry.inTrash);
+    QDir trashDir = inTrash.absoluteDir();
+    if (trashDir.cdUp())
+        QFile::remove(trashDir.filePath(QStringLiteral("info/") + inTrash.fileName() + QStringLiteral(".trashinfo")));
+    *restoredPath = entry.original;
+    return Outcome::Done;
+}
+
+bool TrashBin::canRestore() const
+{
+    return !trashed.isEmpty();
+}
+
+QString TrashBin::message(Outcome outcome)
+{
+    switch (outcome) {
+    case Outcome::Done: return QStringLiteral("已移到回收站");
+    case Outcome::Missing: return QStringLiteral("文件已不存在");
+    case Outcome::NoTrash: return QStringLiteral("此位置没有可用的回收站，文件未删除");
+    case Outcome::Occupied: return QStringLiteral("原位置已有同名文件，未恢复");
+    case Outcome::Lost: return QStringLiteral("回收站中已找不到该文件");
+    case Outcome::NothingToRestore: return QStringLiteral("没有可恢复的文件");
+    }
+    return QString();
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <QVector>
+
+// Culling: files go to the freedesktop trash, never away outright, and come back
+// with the undo key, the last one first.
+class TrashBin
+{
+public:
+    enum class Outcome {
+        Done,
+        Missing, // the file is not there (any more)
+        NoTrash, // the file system offers no trash (or no right to use it): nothing happened
+        Occupied, // a file of that name is back in its place: not overwritten
+        Lost, // the trashed file is no longer in the trash
+        NothingToRestore,
+    };
+
+    // Moves path into the trash.
+    Outcome trash(const QString &path);
+    // Puts the last trashed file back; restoredPath is where it is again.
+    Outcome restoreLast(QString *restoredPath);
+    bool canRestore() const;
+
+    // What the window says about an outcome other than Done.
+    static QString message(Outcome outcome);
+
+private:
+    struct Entry
+    {
+        QString original;
+        QString inTrash;
+    };
+    QVector<Entry> trashed;
+};
