@@ -1,12 +1,16 @@
 #include "viewer/ImageDecode.h"
 
+#include "formats/ContentFormat.h"
 #include "formats/Formats.h"
 #include "rawdecode/RawDecode.h"
 #include "viewer/Apng.h"
+#include "viewer/DecoderSupport.h"
+#include "viewer/DisplayColour.h"
 #include "viewer/PictureMemory.h"
 #include "viewer/ViewerLog.h"
 #include "viewer/ZoomModel.h"
 
+#include <QColorSpace>
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
@@ -72,9 +76,11 @@ bool isCancelled(const Options &options)
 }
 
 // One format for painting: opaque pictures as RGB32, others premultiplied, so the
-// pixmap made from it on the GUI thread shares its pixels instead of converting.
+// pixmap made from it on the GUI thread shares its pixels instead of converting;
+// and sRGB, the colours a screen is taken to show.
 QImage paintable(QImage image)
 {
+    DisplayColour::toSrgb(image);
     PictureMemory::premultiplyInPlace(image);
     const QImage::Format format = image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
     return image.format() == format ? image : std::move(image).convertToFormat(format);
@@ -96,7 +102,7 @@ LoadFailure fromRaw(RawDecode::Failure failure)
     case RawDecode::Failure::None: return LoadFailure::None;
     case RawDecode::Failure::Missing: return LoadFailure::NotFound;
     case RawDecode::Failure::NotAFile: return LoadFailure::NotAFile;
-    case RawDecode::Failure::Empty: return LoadFailure::NotImage;
+    case RawDecode::Failure::Empty: return LoadFailure::Empty;
     case RawDecode::Failure::Unreadable: return LoadFailure::Unreadable;
     case RawDecode::Failure::NotRaw: return LoadFailure::NotImage;
     case RawDecode::Failure::Corrupt: return LoadFailure::Corrupt;
@@ -253,10 +259,42 @@ LoadResult loadAnimation(const QString &path, QImageReader &reader, const QSize 
 
 bool isAllowedFormat(const QByteArray &format)
 {
-    static const QList<QByteArray> allowed{"bmp", "jpeg", "jpg",  "png", "tif",  "tiff", "wbmp", "webp", "gif", "tga",
-                                           "ico", "cur",  "icns", "jp2", "mng",  "pbm",  "pgm",  "ppm",  "pnm", "xbm",
-                                           "xpm", "svg",  "svgz", "psd", "heic", "heif", "exr",  "kra",  "ora", "pcx"};
+    static const QList<QByteArray> allowed{"bmp",  "jpeg", "jpg",  "png", "tif",  "tiff", "wbmp", "webp",
+                                           "gif",  "tga",  "ico",  "cur", "icns", "jp2",  "mng",  "pbm",
+                                           "pgm",  "ppm",  "pnm",  "xbm", "xpm",  "svg",  "svgz", "psd",
+                                           "heic", "heif", "avif", "jxl", "exr",  "kra",  "ora",  "pcx"};
     return allowed.contains(format.toLower());
+}
+
+LoadFailure refusal(const QByteArray &qtFormat, const QString &contentFormat)
+{
+    return isAllowedFormat(qtFormat) || !contentFormat.isEmpty() ? LoadFailure::Unsupported : LoadFailure::NotImage;
+}
+
+bool embedsProfile(const QByteArray &format, const QByteArray &bytes)
+{
+    // Qt's PNG reader makes a colour space of gAMA and cHRM chunks too, which
+    // ImageMagick writes into every PNG; only an iCCP chunk (before the pixels) is a
+    // profile. The other readers take colour spaces from ICC profiles alone.
+    if (format != "png")
+        return true;
+    const int profile = bytes.indexOf("iCCP");
+    return profile >= 0 && (bytes.indexOf("IDAT") < 0 || profile < bytes.indexOf("IDAT"));
+}
+
+bool endsEarly(const QByteArray &format, const QByteArray &bytes)
+{
+    // The decoders fill what is missing (grey rows) and say nothing. A JPEG's last
+    // scan ends with the end-of-image marker; neither marker occurs inside the
+    // coded data, and the last start of scan is the main picture's, after any
+    // thumbnail in its metadata. A PNG ends with its IEND chunk.
+    if (format == "jpeg") {
+        const int end = bytes.lastIndexOf("\xFF\xD9");
+        return end < 0 ? bytes.contains("\xFF\xDA") : bytes.indexOf("\xFF\xDA", end) >= 0;
+    }
+    if (format == "png")
+        return bytes.lastIndexOf("IEND") < 0;
+    return false;
 }
 
 bool previewUseful(const QSize &preview, const QSize &view)
@@ -297,15 +335,16 @@ LoadResult load(const QString &path, const Options &options)
         return failed(path, read);
     const QByteArray bytes = file.view();
     if (bytes.isEmpty())
-        return failed(path, LoadFailure::NotImage);
+        return failed(path, LoadFailure::Empty);
 
     // The format from the content alone, and only among the allowed ones: a plugin
     // is asked whether it can read, never asked to read, before that.
     CancellableDevice probe(bytes, options.cancelled);
     const QByteArray format = QImageReader::imageFormat(&probe);
-    if (!isAllowedFormat(format)) {
-        qCDebug(lcViewer) << "refused content format" << format << "of" << path;
-        return failed(path, LoadFailure::NotImage);
+    if (!isAllowedFormat(format) || !DecoderSupport::canDecode(format)) {
+        const LoadFailure why = refusal(format, ContentFormat::of(bytes.left(ContentFormat::kHeadBytes), QString()));
+        qCDebug(lcViewer) << "refused content format" << format << "of" << path << failureReason(why);
+        return failed(path, why);
     }
 
     CancellableDevice device(bytes, options.cancelled);
@@ -383,10 +422,13 @@ LoadResult load(const QString &path, const Options &options)
     }
     if (isCancelled(options))
         return failed(path, LoadFailure::Cancelled);
+    if (!embedsProfile(format, bytes))
+        image.setColorSpace(QColorSpace());
     result.path = path;
     result.stage = LoadStage::Full;
     result.image = paintable(std::move(image));
     result.fullSize = result.image.size();
+    result.incomplete = endsEarly(format, bytes);
     result.stamp = stamp;
     return result;
 }

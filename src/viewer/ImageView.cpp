@@ -488,6 +488,8 @@ void ImageView::onLoaded(const LoadResult &result)
         frames = result.frames;
         loopsLeft = result.loopCount;
         startAnimation();
+        if (result.incomplete)
+            emit pictureIncomplete();
         scheduleLevel();
         // After this frame: listing the folder again must not delay a step's paint.
         QTimer::singleShot(0, this, [this, generation = loadGeneration] {

@@ -13,7 +13,9 @@ enum class LoadFailure {
     NotFound,
     NotAFile, // a folder, FIFO, device or socket: never opened
     Unreadable,
+    Empty, // zero bytes
     NotImage,
+    Unsupported, // a picture format this machine has no decoder for
     Corrupt,
     TooLarge,
     Cancelled, // no longer wanted; never shown
@@ -57,6 +59,7 @@ struct LoadResult
     QVector<AnimationFrame> frames; // more than one for an animation; image is the first
     int loopCount = 0; // QImageReader's meaning: -1 for ever, 0 once, n extra rounds
     LoadFailure failure = LoadFailure::None;
+    bool incomplete = false; // the file ends before the picture does: what was there is shown
     FileStamp stamp;
 
     qint64 bytes() const;

@@ -6,6 +6,7 @@
 #include "batch/engine/CompressRule.h"
 #include "batch/engine/FailureReport.h"
 #include "batch/engine/JobControl.h"
+#include "batch/engine/MagickFormats.h"
 #include "batch/engine/MagickPolicy.h"
 #include "batch/engine/PathAlias.h"
 #include "batch/engine/ProcessRunner.h"
@@ -276,16 +277,18 @@ QString FileTask::convertOrRotate()
     QString input = oriFilePath;
     QString coder = sourceCoder;
     if (raw) {
-        input = decodeRaw(oriFilePath);
+        input = decodeFirst(ToolLocator::Tool::RawDecoder, oriFilePath, QStringLiteral("jpg"));
         if (input.isEmpty())
             return target.outputPath;
         coder = QStringLiteral("jpeg");
     }
+    if (!makeReadable(input, coder) || !canWrite(fmt))
+        return target.outputPath;
     runMagick(CommandLists::convertArgs(job, input, target.outputPath, fmt), fmt, *output, coder);
     return target.outputPath;
 }
 
-QString FileTask::decodeRaw(const QString &rawPath)
+QString FileTask::decodeFirst(ToolLocator::Tool tool, const QString &source, const QString &suffix)
 {
     const QString tempDir = temp->path();
     const QDateTime now = QDateTime::currentDateTime();
@@ -295,20 +298,48 @@ QString FileTask::decodeRaw(const QString &rawPath)
         note(QStringLiteral("cannot create the folder ") + folder);
         return QString();
     }
-    const QString jpeg = folder + QStringLiteral(".jpg");
+    const QString picture = folder + QLatin1Char('.') + suffix;
 
-    const QStringList args = CommandLists::rawArgs(rawPath, jpeg);
-    logLines(CommandLists::debugLines(rawPath, jpeg, QStringLiteral("jpg"), args));
-    const QString decoder = ToolLocator::program(ToolLocator::Tool::RawDecoder);
+    const bool raw = tool == ToolLocator::Tool::RawDecoder;
+    // djxl would start a thread per core; ten files share the machine.
+    const QStringList args = raw
+        ? CommandLists::rawArgs(source, picture)
+        : QStringList{source, picture, QStringLiteral("--num_threads=1"), QStringLiteral("--quiet")};
+    logLines(CommandLists::debugLines(source, picture, suffix, args));
+    const QString decoder = ToolLocator::program(tool);
     const ToolRun result = runner->run(decoder, args);
     noteRun(decoder, result);
     if (!result.ok())
         return QString();
-    if (!nonEmptyFile(jpeg)) {
-        note(QStringLiteral("the RAW decoder wrote no picture"));
+    if (!nonEmptyFile(picture)) {
+        note(raw ? QStringLiteral("the RAW decoder wrote no picture") : QStringLiteral("djxl wrote no picture"));
         return QString();
     }
-    return jpeg;
+    return picture;
+}
+
+bool FileTask::makeReadable(QString &input, QString &coder)
+{
+    const QString magick = ToolLocator::program(ToolLocator::Tool::ImageMagick);
+    if (coder.isEmpty() || MagickFormats::canRead(magick, coder))
+        return true;
+    if (coder == QLatin1String("jxl")
+        && QFileInfo(ToolLocator::program(ToolLocator::Tool::JxlDecoder)).isExecutable()) {
+        input = decodeFirst(ToolLocator::Tool::JxlDecoder, input, QStringLiteral("png"));
+        coder = QStringLiteral("png");
+        return !input.isEmpty();
+    }
+    note(QString::fromLatin1(MagickFormats::kUnsupported) + QStringLiteral(" (") + coder.toUpper()
+         + QStringLiteral(")"));
+    return false;
+}
+
+bool FileTask::canWrite(const QString &fmt)
+{
+    if (MagickFormats::canWrite(ToolLocator::program(ToolLocator::Tool::ImageMagick), fmt))
+        return true;
+    note(QString::fromLatin1(MagickFormats::kUnsupported) + QStringLiteral(" (") + fmt.toUpper() + QStringLiteral(")"));
+    return false;
 }
 
 QString FileTask::compress()

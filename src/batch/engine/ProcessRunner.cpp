@@ -34,6 +34,23 @@ constexpr int kActivityEveryMs = 1000;
 
 // Standard error kept of one run; a tool that writes more loses the rest.
 constexpr int kMaxErrorBytes = 64 * 1024;
+constexpr int kMaxOutputBytes = 4 * 1024 * 1024;
+
+// What a tool wrote into the memory file that was its standard output.
+QByteArray readBack(int fd)
+{
+    QByteArray bytes;
+    if (::lseek(fd, 0, SEEK_SET) != 0)
+        return bytes;
+    char buffer[16384];
+    ssize_t n = 0;
+    while (bytes.size() < kMaxOutputBytes
+           && ((n = ::read(fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR))) {
+        if (n > 0)
+            bytes.append(buffer, int(qMin<qint64>(n, kMaxOutputBytes - bytes.size())));
+    }
+    return bytes;
+}
 
 // Everything the child needs, prepared by the parent: between the clone and the
 // exec the child shares the parent's memory and may only make system calls.
@@ -44,6 +61,7 @@ struct Launch
     char *const *envp = nullptr;
     const char *dir = nullptr;
     int nullFd = -1;
+    int outputFd = -1;
     int errorFd = -1;
     pid_t parent = 0;
     sigset_t mask;
@@ -66,7 +84,7 @@ __attribute__((no_sanitize("address", "undefined"))) int startChild(void *argume
         }
     }
     const bool ready = ::setpgid(0, 0) == 0 && ::prctl(PR_SET_PDEATHSIG, SIGKILL) == 0 && ::getppid() == launch->parent
-        && ::dup2(launch->nullFd, STDIN_FILENO) >= 0 && ::dup2(launch->nullFd, STDOUT_FILENO) >= 0
+        && ::dup2(launch->nullFd, STDIN_FILENO) >= 0 && ::dup2(launch->outputFd, STDOUT_FILENO) >= 0
         && ::dup2(launch->errorFd, STDERR_FILENO) >= 0 && ::chdir(launch->dir) == 0
         && ::sigprocmask(SIG_SETMASK, &launch->mask, nullptr) == 0;
     if (ready)
@@ -145,6 +163,7 @@ struct Child
 {
     pid_t pid = -1;
     int errorFd = -1; // the read end of the tool's standard error; -1 once it ended
+    int outputFd = -1; // the memory file of its standard output, when kept
     int pidFd = -1; // readable once the child has ended; -1 where the kernel has none
     bool ended = false;
     int status = 0;
@@ -156,6 +175,8 @@ struct Child
     {
         if (errorFd >= 0)
             ::close(errorFd);
+        if (outputFd >= 0)
+            ::close(outputFd);
         if (pidFd >= 0)
             ::close(pidFd);
     }
@@ -256,9 +277,13 @@ ToolRun ProcessRunner::run(const QString &program, const QStringList &arguments)
     CStrings envp(environment.toStringList());
     int pipeFds[2];
     const int nullFd = ::open("/dev/null", O_RDWR | O_CLOEXEC);
-    if (path.isEmpty() || nullFd < 0 || ::pipe2(pipeFds, O_CLOEXEC) != 0) {
+    // A memory file rather than a pipe: the tool never waits for a reader.
+    const int outputFd = keepOutput ? ::memfd_create("tool-output", MFD_CLOEXEC) : -1;
+    if (path.isEmpty() || nullFd < 0 || (keepOutput && outputFd < 0) || ::pipe2(pipeFds, O_CLOEXEC) != 0) {
         if (nullFd >= 0)
             ::close(nullFd);
+        if (outputFd >= 0)
+            ::close(outputFd);
         return result;
     }
     Launch launch;
@@ -267,6 +292,7 @@ ToolRun ProcessRunner::run(const QString &program, const QStringList &arguments)
     launch.envp = envp.pointers.data();
     launch.dir = dirBytes.constData();
     launch.nullFd = nullFd;
+    launch.outputFd = outputFd >= 0 ? outputFd : nullFd;
     launch.errorFd = pipeFds[1];
     launch.parent = ::getpid();
 
@@ -287,6 +313,7 @@ ToolRun ProcessRunner::run(const QString &program, const QStringList &arguments)
     ::close(nullFd);
     ::close(pipeFds[1]);
     tool.errorFd = pipeFds[0];
+    tool.outputFd = outputFd;
     if (tool.pid <= 0)
         return result;
     if (launch.failure != 0) {
@@ -346,6 +373,8 @@ ToolRun ProcessRunner::run(const QString &program, const QStringList &arguments)
     result.crashed = signalled && !result.stopped && !result.timedOut;
     result.exitCode = WIFEXITED(tool.status) ? WEXITSTATUS(tool.status) : -1;
     result.errorText = QString::fromUtf8(errorText);
+    if (tool.outputFd >= 0)
+        result.output = readBack(tool.outputFd);
     return result;
 }
 

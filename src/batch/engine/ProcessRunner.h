@@ -19,6 +19,7 @@ struct ToolRun
     qint64 limitMs = 0;
     int exitCode = -1;
     QString errorText; // standard error, decoded leniently as UTF-8
+    QByteArray output; // standard output, when the runner keeps it
 
     bool ok() const { return started && !crashed && !timedOut && !stopped && exitCode == 0; }
 
@@ -74,6 +75,10 @@ public:
     // shutdown and later runs of this runner fail at once (ToolRun::stopped).
     void setCancelFlag(const std::atomic_bool *flag) { cancelFlag = flag; }
 
+    // Keeps the next runs' standard output (up to 4 MB) in ToolRun::output instead
+    // of sending it to the null device: for tools that answer a question.
+    void setKeepOutput(bool keep) { keepOutput = keep; }
+
     // Ends every running child of this process within a fraction of a second and
     // makes later runs fail at once. Called on shutdown; cannot be undone.
     static void requestStop();
@@ -91,4 +96,5 @@ private:
     const QString workingDir;
     const QProcessEnvironment environment;
     const std::atomic_bool *cancelFlag = nullptr;
+    bool keepOutput = false;
 };
