@@ -51,19 +51,22 @@ int main(int argc, char *argv[])
     }
 
     const int rounds = ViewerBench::runs(7);
-    const QVector<Samples> samples = ViewerBench::alternate(rounds, {
-        [&decode](Samples &out) {
-            Stopwatch watch;
-            const QImage image = decode();
-            out.add(watch);
-        },
-        [&decoded](Samples &out) {
-            QImage copy = decoded.copy(); // its own pixels, written before the clock starts
-            Stopwatch watch;
-            DisplayColour::toSrgb(copy);
-            out.add(watch);
-        },
-    });
+    const QVector<Samples> samples
+        = ViewerBench::alternate(rounds,
+                                 {
+                                     [&decode](Samples &out) {
+                                         Stopwatch watch;
+                                         const QImage image = decode();
+                                         out.add(watch);
+                                     },
+                                     [&decoded](Samples &out) {
+                                         QImage copy
+                                             = decoded.copy(); // its own pixels, written before the clock starts
+                                         Stopwatch watch;
+                                         DisplayColour::toSrgb(copy);
+                                         out.add(watch);
+                                     },
+                                 });
     Figure(QStringLiteral("colour-24mp"))
         .compare(samples.at(1), samples.at(0))
         .add(QStringLiteral("target_ratio"), 0.10)

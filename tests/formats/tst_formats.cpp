@@ -9,8 +9,10 @@
 #include "viewer/DecoderSupport.h"
 #include "viewer/ImageDecode.h"
 
+#include <QColorSpace>
 #include <QFile>
 #include <QImage>
+#include <QImageReader>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -92,6 +94,33 @@ QString makeFixture(const QString &png, const QString &format, QString *why)
     return QString();
 }
 
+// A picture of saturated colours and ramps, where Adobe RGB and sRGB differ most,
+// as a file of suffix tagged with profile (untagged when empty).
+QString taggedFixture(const QTemporaryDir &dir, const QString &profile, const QString &suffix)
+{
+    QImage picture(96, 64, QImage::Format_RGB32);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            picture.setPixel(x, y, qRgb(x * 255 / 95, y < 32 ? 255 - y * 4 : 20, (x / 8 + y / 8) % 2 ? 200 : 10));
+    const QString plain = dir.filePath(QStringLiteral("plain.png"));
+    const QString tagged = dir.filePath(QStringLiteral("tagged.") + suffix);
+    QStringList args{plain};
+    if (!profile.isEmpty())
+        args << QStringLiteral("-profile") << profile;
+    args << QStringLiteral("-quality") << QStringLiteral("95") << tagged;
+    return picture.save(plain) && EngineHarness::magick(args) ? tagged : QString();
+}
+
+// ImageMagick's sRGB rendering of a file: converted by its profile, if any.
+QImage asSrgb(const QTemporaryDir &dir, const QString &path)
+{
+    const QString out = dir.filePath(QStringLiteral("as-srgb.png"));
+    QFile::remove(out);
+    if (!EngineHarness::magick({path, QStringLiteral("-profile"), kSrgb, QStringLiteral("-strip"), out}))
+        return QImage();
+    return QImage(out);
+}
+
 } // namespace
 
 class TestFormats : public QObject
@@ -112,6 +141,8 @@ private slots:
     void messages();
     void taggedShownAsSrgb_data();
     void taggedShownAsSrgb();
+    void batchOutputColour_data();
+    void batchOutputColour();
 
 private:
     QTemporaryDir tmp;
@@ -322,32 +353,60 @@ void TestFormats::taggedShownAsSrgb()
     if (!QFile::exists(kAdobeRgb) || !QFile::exists(kSrgb))
         QSKIP("the ICC profiles of icc-profiles-free are not installed");
     QTemporaryDir dir;
-    // Saturated colours and a ramp: where Adobe RGB and sRGB differ most.
-    QImage picture(96, 64, QImage::Format_RGB32);
-    for (int y = 0; y < picture.height(); ++y)
-        for (int x = 0; x < picture.width(); ++x)
-            picture.setPixel(x, y, qRgb(x * 255 / 95, y < 32 ? 255 - y * 4 : 20, (x + y) % 2 ? 200 : 10));
-    const QString plain = dir.filePath(QStringLiteral("plain.png"));
-    QVERIFY(picture.save(plain));
-    const QString tagged = dir.filePath(QStringLiteral("tagged.") + suffix);
-    QStringList tag{plain};
-    if (!profile.isEmpty())
-        tag << QStringLiteral("-profile") << profile;
-    QVERIFY(EngineHarness::magick(tag << QStringLiteral("-quality") << QStringLiteral("95") << tagged));
-    const QString expected = dir.filePath(QStringLiteral("expected.png"));
-    QStringList convert{tagged};
-    if (!profile.isEmpty())
-        convert << QStringLiteral("-profile") << kSrgb;
-    QVERIFY(EngineHarness::magick(convert << QStringLiteral("-strip") << expected));
+    const QString tagged = taggedFixture(dir, profile, suffix);
+    QVERIFY(!tagged.isEmpty());
+    const QImage expected = asSrgb(dir, tagged);
+    QVERIFY(!expected.isNull());
 
     const LoadResult shown = ImageDecode::load(tagged, ImageDecode::Options());
     QCOMPARE(shown.stage, LoadStage::Full);
-    QVERIFY2(largestDifference(shown.image, QImage(expected)) <= 3,
-             qPrintable(QString::number(largestDifference(shown.image, QImage(expected)))));
+    QVERIFY2(largestDifference(shown.image, expected) <= 3,
+             qPrintable(QString::number(largestDifference(shown.image, expected))));
     if (profile.isEmpty())
         QCOMPARE(largestDifference(shown.image, QImage(tagged)), 0);
     else
         QVERIFY(largestDifference(shown.image, QImage(tagged)) > 10); // converted indeed
+}
+
+void TestFormats::batchOutputColour_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<bool>("keepsProfile");
+    QTest::newRow("PNG keeps the profile") << "png" << true;
+    QTest::newRow("TGA gets sRGB pixels") << "tga" << false;
+    QTest::newRow("BMP gets sRGB pixels") << "bmp" << false;
+}
+
+// An output that carries a profile has the source's numbers and profile; one that
+// cannot has the numbers converted to sRGB.
+void TestFormats::batchOutputColour()
+{
+    QFETCH(QString, format);
+    QFETCH(bool, keepsProfile);
+    if (!QFile::exists(kAdobeRgb) || !QFile::exists(kSrgb))
+        QSKIP("the ICC profiles of icc-profiles-free are not installed");
+    QTemporaryDir dir;
+    const QString tagged = taggedFixture(dir, kAdobeRgb, QStringLiteral("png"));
+    QVERIFY(!tagged.isEmpty());
+    const QString out = dir.filePath(QStringLiteral("out"));
+    QVERIFY(QDir().mkpath(out));
+    const int index = int(BatchCatalogue::outputFormats().indexOf(format));
+    QVERIFY(index >= 0);
+    const EngineHarness::WorkerResult converted
+        = EngineHarness::runWorker(EngineHarness::settingsFor(BatchOp::Convert, index), tagged, out);
+    QVERIFY2(converted.success, qPrintable(converted.reason));
+    // Read back by ImageMagick: Qt's TGA reader ignores the picture's origin.
+    const QString readBack = dir.filePath(QStringLiteral("read-back.png"));
+    QVERIFY(EngineHarness::magick({converted.path, readBack}));
+    const QImage written(readBack);
+    const QImage reference = keepsProfile ? QImage(tagged) : asSrgb(dir, tagged);
+    QVERIFY2(largestDifference(written, reference) <= 1,
+             qPrintable(QString::number(largestDifference(written, reference))));
+    // Every ICC profile has "acsp" at its offset 36; a PNG compresses it in iCCP.
+    const QByteArray bytes = EngineHarness::readAll(converted.path);
+    QCOMPARE(bytes.contains("acsp") || bytes.contains("iCCP"), keepsProfile);
+    if (keepsProfile)
+        QVERIFY(written.colorSpace() == QImage(tagged).colorSpace());
 }
 
 QTEST_MAIN(TestFormats)

@@ -8,6 +8,7 @@
 #include "batch/engine/JobControl.h"
 #include "batch/engine/MagickFormats.h"
 #include "batch/engine/MagickPolicy.h"
+#include "batch/engine/OutputColour.h"
 #include "batch/engine/PathAlias.h"
 #include "batch/engine/ProcessRunner.h"
 #include "batch/engine/SourceCheck.h"
@@ -284,7 +285,12 @@ QString FileTask::convertOrRotate()
     }
     if (!makeReadable(input, coder) || !canWrite(fmt))
         return target.outputPath;
-    runMagick(CommandLists::convertArgs(job, input, target.outputPath, fmt), fmt, *output, coder);
+    QStringList args = CommandLists::convertArgs(job, input, target.outputPath, fmt);
+    // Before the output name: the last step of the pixels' way.
+    const QStringList colour = OutputColour::args(fmt, OutputColour::srgbProfile());
+    for (int i = 0; i < colour.size(); ++i)
+        args.insert(args.size() - 1, colour.at(i));
+    runMagick(args, fmt, *output, coder);
     return target.outputPath;
 }
 
