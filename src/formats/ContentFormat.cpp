@@ -41,6 +41,75 @@ QString isoMediaPicture(const QByteArray &head)
     return heif ? QStringLiteral("heic") : QString();
 }
 
+// Reads a JPEG XL code stream's bits, least significant first.
+class BitReader
+{
+public:
+    BitReader(const QByteArray &bytes, int at)
+        : bytes(bytes)
+        , bit(qint64(at) * 8)
+    { }
+
+    quint32 read(int count)
+    {
+        quint32 value = 0;
+        for (int i = 0; i < count; ++i, ++bit) {
+            if (bit / 8 >= bytes.size()) {
+                ok = false;
+                return 0;
+            }
+            value |= quint32((quint8(bytes[int(bit / 8)]) >> (bit % 8)) & 1) << i;
+        }
+        return value;
+    }
+
+    // The SizeHeader's U32 of a dimension: 1 + 9, 13, 18 or 30 bits.
+    quint32 dimension()
+    {
+        static const int bits[4] = {9, 13, 18, 30};
+        return 1 + read(bits[read(2)]);
+    }
+
+    bool ok = true;
+
+private:
+    const QByteArray &bytes;
+    qint64 bit;
+};
+
+// The picture size a JPEG XL code stream at offset at declares (after FF 0A).
+QSize jxlCodestreamSize(const QByteArray &head, int at)
+{
+    BitReader bits(head, at + 2);
+    const bool small = bits.read(1);
+    const quint32 height = small ? (bits.read(5) + 1) * 8 : bits.dimension();
+    const quint32 ratio = bits.read(3);
+    static const double ratios[8] = {0, 1, 1.2, 4.0 / 3, 1.5, 16.0 / 9, 1.25, 2};
+    const double width = ratio ? height * ratios[ratio] : small ? (bits.read(5) + 1) * 8 : bits.dimension();
+    if (!bits.ok)
+        return QSize();
+    return QSize(int(qMin(width, double(INT_MAX))), int(qMin<quint32>(height, INT_MAX)));
+}
+
+// The same inside the ISO box container, when its code stream box lies in head.
+QSize jxlSize(const QByteArray &head)
+{
+    if (head.startsWith("\xFF\x0A"))
+        return jxlCodestreamSize(head, 0);
+    for (qint64 at = 0; at + 8 <= head.size();) {
+        const quint32 size = bigEndian32(head, int(at));
+        const QByteArray type = head.mid(int(at) + 4, 4);
+        if (type == "jxlc")
+            return jxlCodestreamSize(head, int(at) + 8);
+        if (type == "jxlp")
+            return jxlCodestreamSize(head, int(at) + 12);
+        if (size < 8)
+            break;
+        at += size;
+    }
+    return QSize();
+}
+
 } // namespace
 
 QString of(const QByteArray &head, const QString &suffix)
@@ -94,6 +163,8 @@ QSize headerSize(const QByteArray &head)
         return QSize(int(qMin<quint32>(littleEndian(head, 18, 4), INT_MAX)),
                      height == INT_MIN ? INT_MAX : qAbs(height));
     }
+    if (format == QLatin1String("jxl"))
+        return jxlSize(head);
     return QSize();
 }
 

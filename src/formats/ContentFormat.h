@@ -17,7 +17,7 @@ constexpr int kHeadBytes = 64;
 // (TGA, WBMP). Empty when the content is not one of the program's picture formats.
 QString of(const QByteArray &head, const QString &suffix);
 
-// Width and height that a PNG, GIF or BMP header declares; invalid otherwise.
+// Width and height that a PNG, GIF, BMP or JPEG XL header declares; invalid otherwise.
 QSize headerSize(const QByteArray &head);
 
 } // namespace ContentFormat

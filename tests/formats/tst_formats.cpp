@@ -165,36 +165,35 @@ void TestFormats::signatures_data()
 {
     QTest::addColumn<QByteArray>("head");
     QTest::addColumn<QString>("format");
-    QTest::newRow("AVIF") << QByteArray("\0\0\0\x1C"
-                                        "ftypavif\0\0\0\0avifmif1miaf",
-                                        28)
-                          << "avif";
-    QTest::newRow("AVIF under the generic HEIF brand") << QByteArray("\0\0\0\x18"
-                                                                     "ftypmif1\0\0\0\0mif1avif",
-                                                                     24)
-                                                       << "avif";
-    QTest::newRow("HEIC under the generic HEIF brand") << QByteArray("\0\0\0\x18"
-                                                                     "ftypmif1\0\0\0\0mif1heic",
-                                                                     24)
-                                                       << "heic";
+    QTest::addColumn<QSize>("size"); // from the header; invalid where it is not read
+    const auto hex = [](const char *text) { return QByteArray::fromHex(text); };
+    QTest::newRow("AVIF") << hex("0000001c667479706176696600000000617669666d6966316d696166") << "avif" << QSize();
+    QTest::newRow("AVIF under the generic HEIF brand")
+        << hex("00000018667479706d696631000000006d69663161766966") << "avif" << QSize();
+    QTest::newRow("HEIC under the generic HEIF brand")
+        << hex("00000018667479706d696631000000006d69663168656963") << "heic" << QSize();
     // A brand past the box is another box's bytes.
-    QTest::newRow("avif after the ftyp box") << QByteArray("\0\0\0\x10"
-                                                           "ftypmif1\0\0\0\0avif",
-                                                           20)
-                                             << "heic";
-    QTest::newRow("JPEG XL code stream") << QByteArray("\xFF\x0A\xFA\x7F", 4) << "jxl";
-    QTest::newRow("JPEG XL container") << QByteArray("\0\0\0\x0CJXL \r\n\x87\n\0\0\0\x14", 16) << "jxl";
-    QTest::newRow("MP4") << QByteArray("\0\0\0\x18"
-                                       "ftypisom\0\0\0\0isomavc1",
-                                       24)
-                         << "";
+    QTest::newRow("avif after the ftyp box") << hex("00000010667479706d6966310000000061766966") << "heic"
+                                             << QSize();
+    QTest::newRow("MP4") << hex("000000186674797069736f6d0000000069736f6d61766331") << "" << QSize();
+    // Heads of cjxl's code streams for pictures of these sizes, bare and in the box container.
+    QTest::newRow("JPEG XL 64x64") << hex("ff0a4f4042e5de2a82001288") << "jxl" << QSize(64, 64);
+    QTest::newRow("JPEG XL 6000x4000") << hex("ff0afa7c0409957bab080200") << "jxl" << QSize(6000, 4000);
+    QTest::newRow("JPEG XL 1000x40") << hex("ff0a3881ce0748a8dc5b4510") << "jxl" << QSize(1000, 40);
+    QTest::newRow("JPEG XL 6000x4000 in a container")
+        << hex("0000000c4a584c200d0a870a00000014667479706a786c20000000006a786c20000000146a786c63ff0afa7c0409957bab"
+               "080200")
+        << "jxl" << QSize(6000, 4000);
+    QTest::newRow("JPEG XL cut in its header") << hex("ff0afa") << "jxl" << QSize();
 }
 
 void TestFormats::signatures()
 {
     QFETCH(QByteArray, head);
     QFETCH(QString, format);
+    QFETCH(QSize, size);
     QCOMPARE(ContentFormat::of(head, QString()), format);
+    QCOMPARE(ContentFormat::headerSize(head), size);
 }
 
 void TestFormats::magickListing()

@@ -331,6 +331,9 @@ bool FileTask::makeReadable(QString &input, QString &coder)
         return true;
     if (coder == QLatin1String("jxl")
         && QFileInfo(ToolLocator::program(ToolLocator::Tool::JxlDecoder)).isExecutable()) {
+        // Nor has djxl.
+        if (!withinLimits())
+            return false;
         input = decodeFirst(ToolLocator::Tool::JxlDecoder, input, QStringLiteral("png"));
         coder = QStringLiteral("png");
         return !input.isEmpty();
@@ -338,6 +341,16 @@ bool FileTask::makeReadable(QString &input, QString &coder)
     note(QString::fromLatin1(MagickFormats::kUnsupported) + QStringLiteral(" (") + coder.toUpper()
          + QStringLiteral(")"));
     return false;
+}
+
+bool FileTask::withinLimits()
+{
+    const QString tooLarge = sourceSize.isValid()
+        ? MagickPolicy::sizeProblem(sourceSize.width(), sourceSize.height(), MagickPolicy::limits())
+        : QString();
+    if (!tooLarge.isEmpty())
+        note(tooLarge);
+    return tooLarge.isEmpty();
 }
 
 bool FileTask::canWrite(const QString &fmt)
@@ -363,12 +376,7 @@ QString FileTask::compress()
     }
     if (!CommandLists::hasSize(job.zoomWidth, job.zoomHeight)) {
         // pngquant has no limits of its own: a small file may declare a huge picture.
-        const QString tooLarge = sourceSize.isValid()
-            ? MagickPolicy::sizeProblem(sourceSize.width(), sourceSize.height(), MagickPolicy::limits())
-            : QString();
-        if (!tooLarge.isEmpty())
-            note(tooLarge);
-        else if (runPngquant(CommandLists::pngArgs(job.qualityValue, oriFilePath, target.outputPath), *output))
+        if (withinLimits() && runPngquant(CommandLists::pngArgs(job.qualityValue, oriFilePath, target.outputPath), *output))
             keepSourceIfNotSmaller(*output);
         return target.outputPath;
     }

@@ -86,6 +86,9 @@ private:
     // else notes that the format is not supported.
     bool makeReadable(QString &input, QString &coder);
     bool canWrite(const QString &fmt);
+    // Whether the source's header size is within ImageMagick's limits, for the
+    // tools that have none (pngquant, djxl); notes why not.
+    bool withinLimits();
     bool checkSource(bool wantPicture);
     bool runMagick(const QStringList &args, const QString &fmt, StagedOutput &stage, const QString &coder);
     bool runPngquant(const QStringList &args, StagedOutput &stage);
