@@ -14,6 +14,7 @@
 #include <QImage>
 #include <QImageReader>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -158,7 +159,6 @@ void TestFormats::initTestCase()
 void TestFormats::cleanup()
 {
     DecoderSupport::setMissing({});
-    ToolLocator::setOverride(ToolLocator::Tool::ImageMagick, QString());
 }
 
 void TestFormats::signatures_data()
@@ -265,14 +265,19 @@ void TestFormats::missingDecoder()
     QCOMPARE(failureReason(shown.failure), QStringLiteral("不支持的图片格式"));
 
     // An ImageMagick built without the AVIF delegate: the real one, its format list
-    // without AVIF.
+    // without AVIF, found first on PATH as "magick".
     const QString magick = ToolLocator::program(ToolLocator::Tool::ImageMagick);
+    const QString bin = dir.filePath(QStringLiteral("bin"));
+    QVERIFY(QDir().mkpath(bin));
     const QString fake = EngineHarness::writeTool(
-        dir.path(), QStringLiteral("magick-without-avif"),
+        bin, QStringLiteral("magick"),
         QStringLiteral("if [ \"$1\" = -list ]; then \"%1\" \"$@\" | grep -v '^ *AVIF'; else exec \"%1\" \"$@\"; fi\n")
             .arg(magick)
             .toUtf8());
-    ToolLocator::setOverride(ToolLocator::Tool::ImageMagick, fake);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(bin) + ':' + path);
+    const auto restorePath = qScopeGuard([&path] { qputenv("PATH", path); });
+    QCOMPARE(ToolLocator::program(ToolLocator::Tool::ImageMagick), fake);
     QVERIFY(!MagickFormats::canRead(fake, QStringLiteral("avif")));
     QVERIFY(MagickFormats::canRead(fake, QStringLiteral("png")));
     const QString out = dir.filePath(QStringLiteral("out"));

@@ -326,8 +326,7 @@ QString FileTask::decodeFirst(ToolLocator::Tool tool, const QString &source, con
 
 bool FileTask::makeReadable(QString &input, QString &coder)
 {
-    const QString magick = ToolLocator::program(ToolLocator::Tool::ImageMagick);
-    if (coder.isEmpty() || MagickFormats::canRead(magick, coder))
+    if (coder.isEmpty() || knownToMagick(coder, &MagickFormats::canRead))
         return true;
     if (coder == QLatin1String("jxl")
         && QFileInfo(ToolLocator::program(ToolLocator::Tool::JxlDecoder)).isExecutable()) {
@@ -343,6 +342,13 @@ bool FileTask::makeReadable(QString &input, QString &coder)
     return false;
 }
 
+bool FileTask::knownToMagick(const QString &format, bool (*can)(const QString &, const QString &))
+{
+    // An ImageMagick set by an override is taken as it is, as for the policy.
+    return ToolLocator::overridden(ToolLocator::Tool::ImageMagick)
+        || can(ToolLocator::program(ToolLocator::Tool::ImageMagick), format);
+}
+
 bool FileTask::withinLimits()
 {
     const QString tooLarge = sourceSize.isValid()
@@ -355,7 +361,7 @@ bool FileTask::withinLimits()
 
 bool FileTask::canWrite(const QString &fmt)
 {
-    if (MagickFormats::canWrite(ToolLocator::program(ToolLocator::Tool::ImageMagick), fmt))
+    if (knownToMagick(fmt, &MagickFormats::canWrite))
         return true;
     note(QString::fromLatin1(MagickFormats::kUnsupported) + QStringLiteral(" (") + fmt.toUpper() + QStringLiteral(")"));
     return false;

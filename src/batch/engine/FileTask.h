@@ -86,6 +86,7 @@ private:
     // else notes that the format is not supported.
     bool makeReadable(QString &input, QString &coder);
     bool canWrite(const QString &fmt);
+    static bool knownToMagick(const QString &format, bool (*can)(const QString &, const QString &));
     // Whether the source's header size is within ImageMagick's limits, for the
     // tools that have none (pngquant, djxl); notes why not.
     bool withinLimits();
