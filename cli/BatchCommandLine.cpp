@@ -1,6 +1,7 @@
 #include "cli/BatchCommandLine.h"
 
 #include "batch/engine/BatchCatalogue.h"
+#include "batch/engine/Operations.h"
 #include "batch/engine/ToolSlots.h"
 
 #include <QCommandLineParser>
@@ -10,26 +11,6 @@
 namespace {
 
 const char kProgram[] = "quorvane-batch";
-
-struct Command
-{
-    const char *name;
-    int imgType;
-    QStringList options; // the first name of every option the command takes
-};
-
-const QList<Command> &commands()
-{
-    // Every command also takes the options of where files come from and how it runs.
-    static const QStringList common = {"o", "files-from", "0", "r", "j", "json"};
-    static const QList<Command> list = {
-        {"convert", BatchOp::Convert, QStringList{"f", "W", "H"} + common},
-        {"resize", BatchOp::Convert, QStringList{"f", "preset", "W", "H"} + common},
-        {"compress", BatchOp::Compress, QStringList{"l", "W", "H"} + common},
-        {"rotate", BatchOp::Rotate, QStringList{"a", "flop", "flip"} + common},
-    };
-    return list;
-}
 
 // True when arguments ask for name before the end-of-options marker.
 bool asksFor(const QStringList &arguments, const QString &name)
@@ -43,14 +24,23 @@ bool asksFor(const QStringList &arguments, const QString &name)
     return false;
 }
 
-// A whole number in [low, high]; false when text is anything else.
-bool readInt(const QString &text, int low, int high, int *value)
+// A whole number in [low, high]; none when text is anything else.
+std::optional<int> readInt(const QString &text, int low, int high)
 {
     bool ok = false;
     const int number = text.trimmed().toInt(&ok, 10);
     if (!ok || number < low || number > high)
+        return std::nullopt;
+    return number;
+}
+
+// A side: 0 is not given.
+bool readSide(const QString &text, std::optional<int> *side)
+{
+    const std::optional<int> value = readInt(text, 0, BatchCatalogue::kMaxSide);
+    if (!value)
         return false;
-    *value = number;
+    *side = *value > 0 ? value : std::nullopt;
     return true;
 }
 
@@ -72,6 +62,17 @@ QString wrapWords(const QStringList &words, int indent, int width)
         column += word.size();
     }
     return text;
+}
+
+// The output formats a quality applies to: "jpg jpeg webp avif heic".
+QString lossyFormats()
+{
+    QStringList lossy;
+    for (const BatchCatalogue::OutputFormat &format : BatchCatalogue::outputTable()) {
+        if (format.takesQuality)
+            lossy << format.suffix;
+    }
+    return lossy.join(QLatin1Char(' '));
 }
 
 QString displayName(const QCommandLineOption &option)
@@ -102,6 +103,8 @@ BatchCommandLine::Result BatchCommandLine::parse(const QStringList &arguments)
                                     QStringLiteral("HEIGHT"));
     const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")}, QString(), QStringLiteral("DIR"));
     const QCommandLineOption level({QStringLiteral("l"), QStringLiteral("level")}, QString(), QStringLiteral("LEVEL"));
+    const QCommandLineOption quality({QStringLiteral("q"), QStringLiteral("quality")}, QString(),
+                                     QStringLiteral("QUALITY"));
     const QCommandLineOption angle({QStringLiteral("a"), QStringLiteral("angle")}, QString(), QStringLiteral("ANGLE"));
     const QCommandLineOption flop(QStringLiteral("flop"));
     const QCommandLineOption flip(QStringLiteral("flip"));
@@ -111,7 +114,7 @@ BatchCommandLine::Result BatchCommandLine::parse(const QStringList &arguments)
     const QCommandLineOption jobs({QStringLiteral("j"), QStringLiteral("jobs")}, QString(), QStringLiteral("N"));
     const QCommandLineOption json(QStringLiteral("json"));
     const QList<QCommandLineOption> options
-        = {format, preset, width, height, output, level, angle, flop, flip, filesFrom, nul, recursive, jobs, json};
+        = {format, quality, preset, width, height, output, level, angle, flop, flip, filesFrom, nul, recursive, jobs, json};
 
     QCommandLineParser parser;
     // Long-option mode: "-flop" means --flop, and "-a -90" takes -90 as the angle.
@@ -128,33 +131,49 @@ BatchCommandLine::Result BatchCommandLine::parse(const QStringList &arguments)
         return result;
     }
     const QString commandName = positional.takeFirst();
-    const Command *command = nullptr;
-    for (const Command &candidate : commands()) {
-        if (commandName == QLatin1String(candidate.name))
-            command = &candidate;
-    }
+    const Operations::Row *command = Operations::byCliName(commandName);
     if (!command) {
         result.error = QStringLiteral("unknown command '%1'").arg(commandName);
         return result;
     }
     for (const QCommandLineOption &option : options) {
-        if (parser.isSet(option) && !command->options.contains(option.names().constFirst())) {
+        if (parser.isSet(option) && !command->cliOptions.contains(option.names().constFirst())) {
             result.error = QStringLiteral("%1 does not apply to %2").arg(displayName(option), commandName);
             return result;
         }
     }
 
     BatchRequest &request = result.request;
-    request.command = commandName;
-    request.job.imgType = command->imgType;
-    request.job.formatIndex = request.job.imgType == BatchOp::Convert ? 0 : kKeepFormat;
+    request.job.operation = command->operation;
+    if (command->cliOptions.contains(QStringLiteral("f")))
+        request.job.format = BatchCatalogue::outputFormats().constFirst();
 
     if (parser.isSet(format)) {
-        request.job.formatIndex = BatchCatalogue::outputFormats().indexOf(parser.value(format).toLower());
-        if (request.job.formatIndex < 0) {
+        request.job.format = parser.value(format).toLower();
+        if (!BatchCatalogue::outputFormats().contains(*request.job.format)) {
             result.error = QStringLiteral("unknown format '%1' (one of: %2)")
                                .arg(parser.value(format), BatchCatalogue::outputFormats().join(QLatin1Char(' ')));
             return result;
+        }
+    }
+    if (command->cliOptions.contains(QStringLiteral("q"))) {
+        const BatchCatalogue::OutputFormat *chosen = BatchCatalogue::outputFormat(request.job.format.value_or(QString()));
+        const bool lossy = chosen && chosen->takesQuality;
+        if (parser.isSet(quality)) {
+            request.job.quality
+                = readInt(parser.value(quality), BatchCatalogue::kMinQuality, BatchCatalogue::kMaxQuality);
+            if (!request.job.quality) {
+                result.error = QStringLiteral("QUALITY must be a whole number from %1 to %2")
+                                   .arg(BatchCatalogue::kMinQuality)
+                                   .arg(BatchCatalogue::kMaxQuality);
+                return result;
+            }
+            if (!lossy) {
+                result.error = QStringLiteral("--quality applies to the lossy formats only: ") + lossyFormats();
+                return result;
+            }
+        } else if (lossy) {
+            request.job.quality = BatchCatalogue::kDefaultOutputQuality;
         }
     }
     if (parser.isSet(preset)) {
@@ -164,22 +183,23 @@ BatchCommandLine::Result BatchCommandLine::parse(const QStringList &arguments)
                                .arg(parser.value(preset), BatchCatalogue::presetNames().join(QLatin1Char(' ')));
             return result;
         }
-        request.job.zoomWidth = chosen->width;
-        request.job.zoomHeight = chosen->height;
+        if (chosen->width > 0)
+            request.job.width = chosen->width;
+        if (chosen->height > 0)
+            request.job.height = chosen->height;
     }
-    if (parser.isSet(width) && !readInt(parser.value(width), 0, BatchCatalogue::kMaxSide, &request.job.zoomWidth)) {
+    if (parser.isSet(width) && !readSide(parser.value(width), &request.job.width)) {
         result.error = QStringLiteral("WIDTH must be a whole number from 0 to %1").arg(BatchCatalogue::kMaxSide);
         return result;
     }
-    if (parser.isSet(height) && !readInt(parser.value(height), 0, BatchCatalogue::kMaxSide, &request.job.zoomHeight)) {
+    if (parser.isSet(height) && !readSide(parser.value(height), &request.job.height)) {
         result.error = QStringLiteral("HEIGHT must be a whole number from 0 to %1").arg(BatchCatalogue::kMaxSide);
         return result;
     }
-    if (request.job.imgType == BatchOp::Compress) {
-        request.job.qualityValue = BatchCatalogue::defaultQuality();
-        if (parser.isSet(level)
-            && !(readInt(parser.value(level), 0, 100, &request.job.qualityValue)
-                 && BatchCatalogue::isCompressionLevel(request.job.qualityValue))) {
+    if (command->cliOptions.contains(QStringLiteral("l"))) {
+        request.job.quality = parser.isSet(level) ? readInt(parser.value(level), 0, 100)
+                                                  : std::optional<int>(BatchCatalogue::defaultQuality());
+        if (!request.job.quality || !BatchCatalogue::isCompressionLevel(*request.job.quality)) {
             QStringList levels;
             for (const BatchCatalogue::CompressionLevel &entry : BatchCatalogue::compressionLevels())
                 levels << QString::number(entry.quality);
@@ -187,16 +207,16 @@ BatchCommandLine::Result BatchCommandLine::parse(const QStringList &arguments)
             return result;
         }
     }
-    if (request.job.imgType == BatchOp::Rotate) {
-        int degrees = 0;
-        if (parser.isSet(angle)
-            && !readInt(parser.value(angle), -BatchCatalogue::kMaxAngle, BatchCatalogue::kMaxAngle, &degrees)) {
+    if (command->cliOptions.contains(QStringLiteral("a"))) {
+        request.job.degrees = parser.isSet(angle)
+            ? readInt(parser.value(angle), -BatchCatalogue::kMaxAngle, BatchCatalogue::kMaxAngle)
+            : std::optional<int>(0);
+        if (!request.job.degrees) {
             result.error = QStringLiteral("ANGLE must be a whole number from -%1 to %1").arg(BatchCatalogue::kMaxAngle);
             return result;
         }
-        request.job.rotateDegree = QString::number(degrees);
-        request.job.isFlop = parser.isSet(flop);
-        request.job.isFlip = parser.isSet(flip);
+        request.job.flop = parser.isSet(flop);
+        request.job.flip = parser.isSet(flip);
     }
     if (parser.isSet(output)) {
         const QString dir = parser.value(output);
@@ -208,9 +228,13 @@ BatchCommandLine::Result BatchCommandLine::parse(const QStringList &arguments)
         // would land there.
         request.exportDir = QDir::cleanPath(QFileInfo(dir).absoluteFilePath());
     }
-    if (parser.isSet(jobs) && !readInt(parser.value(jobs), 1, ToolSlots::kMaxLimit, &request.tools)) {
-        result.error = QStringLiteral("N must be a whole number from 1 to %1").arg(ToolSlots::kMaxLimit);
-        return result;
+    if (parser.isSet(jobs)) {
+        const std::optional<int> tools = readInt(parser.value(jobs), 1, ToolSlots::kMaxLimit);
+        if (!tools) {
+            result.error = QStringLiteral("N must be a whole number from 1 to %1").arg(ToolSlots::kMaxLimit);
+            return result;
+        }
+        request.tools = *tools;
     }
     request.filesFrom = parser.value(filesFrom);
     request.nulSeparated = parser.isSet(nul);
@@ -237,8 +261,9 @@ QString BatchCommandLine::usage()
 {
     const QString text = QStringLiteral(
         "Usage:\n"
-        "  quorvane-batch convert  [-f FORMAT] [-W WIDTH] [-H HEIGHT] [COMMON] PATH...\n"
-        "  quorvane-batch resize   [-f FORMAT] [--preset NAME] [-W WIDTH] [-H HEIGHT] [COMMON] PATH...\n"
+        "  quorvane-batch convert  [-f FORMAT] [-q QUALITY] [-W WIDTH] [-H HEIGHT] [COMMON] PATH...\n"
+        "  quorvane-batch resize   [-f FORMAT] [-q QUALITY] [--preset NAME] [-W WIDTH] [-H HEIGHT] [COMMON]\n"
+        "                          PATH...\n"
         "  quorvane-batch compress [-l LEVEL] [-W WIDTH] [-H HEIGHT] [COMMON] PATH...\n"
         "  quorvane-batch rotate   [-a ANGLE] [--flop] [--flip] [COMMON] PATH...\n"
         "  quorvane-batch --help | --version\n"
@@ -251,6 +276,9 @@ QString BatchCommandLine::usage()
         "Options:\n"
         "  -f, --format FORMAT  output format: %1\n"
         "                       (default jpg)\n"
+        "  -q, --quality QUALITY\n"
+        "                       quality of the lossy formats (%9), 1 to 100\n"
+        "                       (default 80): higher is clearer, lower is smaller\n"
         "  -W, --width WIDTH    width in pixels, 0 to 10000 (0: not given); given alone,\n"
         "                       the height keeps the aspect ratio\n"
         "  -H, --height HEIGHT  height in pixels, 0 to 10000 (0: not given); given alone,\n"
@@ -300,10 +328,11 @@ QString BatchCommandLine::usage()
     presetWords << QStringLiteral("-W and -H override its values").split(QLatin1Char(' '));
     const QList<BatchCatalogue::CompressionLevel> &levels = BatchCatalogue::compressionLevels();
     return text.arg(BatchCatalogue::outputFormats().join(QLatin1Char(' ')),
-                    wrapWords(BatchCatalogue::acceptedSuffixes(BatchOp::Convert), 19, 80),
-                    BatchCatalogue::acceptedSuffixes(BatchOp::Compress).join(QLatin1Char(' ')),
-                    BatchCatalogue::acceptedSuffixes(BatchOp::Rotate).join(QLatin1Char(' ')),
+                    wrapWords(Operations::row(Operation::Convert).acceptedSuffixes(), 19, 80),
+                    Operations::row(Operation::Compress).acceptedSuffixes().join(QLatin1Char(' ')),
+                    Operations::row(Operation::Rotate).acceptedSuffixes().join(QLatin1Char(' ')),
                     wrapWords(presetWords, 23, 80),
                     QStringLiteral("%1, %2").arg(levels.first().quality).arg(levels.at(1).quality),
-                    QString::number(levels.last().quality), QString::number(BatchCatalogue::defaultQuality()));
+                    QString::number(levels.last().quality), QString::number(BatchCatalogue::defaultQuality()))
+        .arg(lossyFormats());
 }

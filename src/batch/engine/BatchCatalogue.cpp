@@ -1,25 +1,46 @@
 #include "batch/engine/BatchCatalogue.h"
 
+#include "batch/engine/Operations.h"
 #include "formats/Formats.h"
 
 namespace BatchCatalogue {
 
-const QStringList &outputFormats()
+const QList<OutputFormat> &outputTable()
 {
-    static const QStringList table = {QStringLiteral("jpg"),  QStringLiteral("jpeg"), QStringLiteral("png"),
-                                      QStringLiteral("bmp"),  QStringLiteral("tif"),  QStringLiteral("tiff"),
-                                      QStringLiteral("webp"), QStringLiteral("tga"),  QStringLiteral("gif")};
+    // ImageMagick 6 writes no profile into AVIF and HEIC; BMP, TGA and GIF readers
+    // ignore one.
+    static const QList<OutputFormat> table = {
+        {QStringLiteral("jpg"), true, true},   {QStringLiteral("jpeg"), true, true}, {QStringLiteral("png"), false, true},
+        {QStringLiteral("bmp"), false, false}, {QStringLiteral("tif"), false, true}, {QStringLiteral("tiff"), false, true},
+        {QStringLiteral("webp"), true, true},  {QStringLiteral("tga"), false, false}, {QStringLiteral("gif"), false, false},
+        {QStringLiteral("avif"), true, false}, {QStringLiteral("heic"), true, false},
+    };
     return table;
 }
 
-QString suffixForIndex(int formatIndex)
+const OutputFormat *outputFormat(const QString &suffix)
 {
-    return formatIndex >= 0 && formatIndex < outputFormats().size() ? outputFormats().at(formatIndex) : QString();
+    for (const OutputFormat &format : outputTable()) {
+        if (format.suffix == suffix)
+            return &format;
+    }
+    return nullptr;
 }
 
-QString formatLabel(int formatIndex)
+const QStringList &outputFormats()
 {
-    return suffixForIndex(formatIndex).toUpper();
+    static const QStringList suffixes = [] {
+        QStringList list;
+        for (const OutputFormat &format : outputTable())
+            list << format.suffix;
+        return list;
+    }();
+    return suffixes;
+}
+
+QString formatLabel(const QString &suffix)
+{
+    return suffix.toUpper();
 }
 
 const QList<SizePreset> &sizePresets()
@@ -94,18 +115,10 @@ bool isCompressionLevel(int quality)
     return false;
 }
 
-const QStringList &acceptedSuffixes(int imgType)
-{
-    switch (imgType) {
-    case BatchOp::Compress: return Formats::compressSuffixes();
-    case BatchOp::Rotate: return Formats::rotateSuffixes();
-    default: return Formats::openSuffixes();
-    }
-}
-
 void init()
 {
     Formats::init();
+    Operations::all();
     outputFormats();
     sizePresets();
     compressionLevels();

@@ -1,21 +1,16 @@
 #include "batch/engine/OutputColour.h"
 
+#include "batch/engine/BatchCatalogue.h"
 #include "batch/engine/BatchLog.h"
 
 #include <QFileInfo>
 
 namespace OutputColour {
 
-bool carriesProfile(const QString &fmt)
-{
-    static const QStringList carrying{QStringLiteral("jpg"), QStringLiteral("jpeg"), QStringLiteral("png"),
-                                      QStringLiteral("tif"), QStringLiteral("tiff"), QStringLiteral("webp")};
-    return carrying.contains(fmt.toLower());
-}
-
 QStringList args(const QString &fmt, const QString &srgbProfile)
 {
-    if (carriesProfile(fmt) || srgbProfile.isEmpty())
+    const BatchCatalogue::OutputFormat *format = BatchCatalogue::outputFormat(fmt.toLower());
+    if (!format || format->carriesProfile || srgbProfile.isEmpty())
         return {};
     return {QStringLiteral("-profile"), srgbProfile, QStringLiteral("+profile"), QStringLiteral("icc")};
 }

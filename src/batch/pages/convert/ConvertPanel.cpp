@@ -1,0 +1,78 @@
+#include "batch/pages/convert/ConvertPanel.h"
+
+#include "batch/engine/BatchCatalogue.h"
+#include "widgets/BoundedIntValidator.h"
+#include "widgets/CaptionLabel.h"
+#include "widgets/StyledComboBox.h"
+#include "widgets/StyledLineEdit.h"
+
+#include <QGridLayout>
+
+QStringList ConvertPanel::formatNames()
+{
+    QStringList names;
+    for (const QString &suffix : BatchCatalogue::outputFormats())
+        names << BatchCatalogue::formatLabel(suffix);
+    return names;
+}
+
+ConvertPanel::ConvertPanel(QWidget *parent)
+    : ConvertPanel(originalOrCustom(), parent)
+{ }
+
+ConvertPanel::ConvertPanel(const QList<SizePreset> &presets, QWidget *parent)
+    : SizeParamWT(QStringLiteral("开始转换"), parent)
+    , formatCombo(new StyledComboBox(this))
+    , qualityLabel(new CaptionLabel(QStringLiteral("质量："), this))
+    , qualityField(new StyledLineEdit(this))
+{
+    formatCombo->addItems(formatNames());
+    formatCombo->setCurrentIndex(0);
+    qualityField->setValidator(
+        new BoundedIntValidator(BatchCatalogue::kMinQuality, BatchCatalogue::kMaxQuality, this));
+    qualityField->setText(QString::number(BatchCatalogue::kDefaultOutputQuality));
+    qualityField->setToolTip(QStringLiteral("1–100，越高越清晰，越低文件越小"));
+
+    addField(1, new CaptionLabel(QStringLiteral("输出格式："), this), formatCombo);
+    addField(2, qualityLabel, qualityField);
+    addSeparator(3);
+    addSizeRows(4, presets);
+    connect(formatCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &ConvertPanel::showQualityFor);
+    showQualityFor(formatCombo->currentIndex());
+    grid()->setColumnStretch(0, 2);
+    grid()->setColumnStretch(1, 3);
+}
+
+QString ConvertPanel::format() const
+{
+    return BatchCatalogue::outputFormats().value(formatCombo->currentIndex());
+}
+
+void ConvertPanel::showQualityFor(int formatIndex)
+{
+    const BatchCatalogue::OutputFormat *chosen
+        = BatchCatalogue::outputFormat(BatchCatalogue::outputFormats().value(formatIndex));
+    const bool lossy = chosen && chosen->takesQuality;
+    qualityLabel->setVisible(lossy);
+    qualityField->setVisible(lossy);
+}
+
+std::optional<int> ConvertPanel::quality() const
+{
+    const BatchCatalogue::OutputFormat *chosen = BatchCatalogue::outputFormat(format());
+    if (!chosen || !chosen->takesQuality)
+        return std::nullopt;
+    const std::optional<int> typed
+        = BoundedIntValidator::read(qualityField->text(), BatchCatalogue::kMinQuality, BatchCatalogue::kMaxQuality);
+    return typed ? typed : std::optional<int>(BatchCatalogue::kDefaultOutputQuality);
+}
+
+JobSettings ConvertPanel::settings() const
+{
+    JobSettings settings;
+    settings.format = format();
+    settings.quality = quality();
+    settings.width = zoomWidth();
+    settings.height = zoomHeight();
+    return settings;
+}

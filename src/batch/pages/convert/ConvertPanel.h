@@ -1,0 +1,42 @@
+#pragma once
+
+#include "batch/shell/SizeParamWT.h"
+
+class CaptionLabel;
+class StyledComboBox;
+class StyledLineEdit;
+
+// Settings of the format conversion page: output format, its quality where it is
+// lossy (JPEG, WebP, AVIF, HEIC), and optional size.
+class ConvertPanel : public SizeParamWT
+{
+    Q_OBJECT
+
+public:
+    explicit ConvertPanel(QWidget *parent = nullptr);
+
+    // "JPG" … "GIF", in the catalogue's order.
+    static QStringList formatNames();
+
+    StyledComboBox *formatBox() const { return formatCombo; }
+    // The chosen output suffix ("jpg").
+    QString format() const;
+
+    StyledLineEdit *qualityEdit() const { return qualityField; }
+    // The quality the job gets: the field's number for a lossy format (80 while it
+    // is empty), none for the others.
+    std::optional<int> quality() const;
+
+    JobSettings settings() const override;
+
+protected:
+    // For a page with the same panel and other size presets (the resize page).
+    ConvertPanel(const QList<SizePreset> &presets, QWidget *parent);
+
+private:
+    void showQualityFor(int formatIndex);
+
+    StyledComboBox *formatCombo;
+    CaptionLabel *qualityLabel;
+    StyledLineEdit *qualityField;
+};
