@@ -245,6 +245,17 @@ void TestFormats::newFormats()
     QVERIFY2(converted.success, qPrintable(converted.reason));
     QCOMPARE(Fixtures::imageFormat(converted.path), QByteArray("png"));
     QVERIFY(showsQuadrants(QImage(converted.path)));
+
+    // The other way, where the format is an output: the PNG back into it.
+    if (!BatchCatalogue::outputFormat(format))
+        return;
+    const QString back = dir.filePath(QStringLiteral("back"));
+    QVERIFY(QDir().mkpath(back));
+    const EngineHarness::WorkerResult written
+        = EngineHarness::runWorker(EngineHarness::settingsFor(Operation::Convert, format, 90), converted.path, back);
+    QVERIFY2(written.success, qPrintable(written.reason));
+    QVERIFY(written.path.endsWith(QLatin1Char('.') + format));
+    QVERIFY(showsQuadrants(ImageDecode::load(written.path, ImageDecode::Options()).image));
 }
 
 // A format whose plugin or delegate is missing is "not supported", not "no picture".
