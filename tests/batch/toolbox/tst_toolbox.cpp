@@ -304,7 +304,7 @@ void TestToolbox::numberFieldsTakeDigitsOnly()
                 fields.append(field);
         }
     }
-    QCOMPARE(fields.size(), 7); // width and height on three pages, the angle
+    QCOMPARE(fields.size(), 9); // width and height on three pages, the angle, quality on convert and resize
 
     for (StyledLineEdit *field : qAsConst(fields)) {
         QVERIFY(!field->isHidden());
