@@ -328,6 +328,9 @@ void TestToolbox::numberFieldsTakeDigitsOnly()
         if (auto *rotate = enclosing<RotatePanel>(field)) {
             QCOMPARE(shown, QStringLiteral("100")); // 1000 is past 360
             QCOMPARE(rotate->degrees() ? QString::number(*rotate->degrees()) : QString(), shown);
+        } else if (auto *convert = enclosing<ConvertPanel>(field); convert && field == convert->qualityEdit()) {
+            QCOMPARE(shown, QStringLiteral("100")); // 1000 is past 100
+            QCOMPARE(convert->quality().value_or(-1), 100);
         } else {
             auto *panel = enclosing<SizeParamWT>(field);
             QVERIFY(panel);
