@@ -89,6 +89,8 @@ BatchJob::~BatchJob()
         QMutexLocker lock(&jobsMutex);
         liveJobs().remove(this);
     }
+    // Files not started go unheard; running ones end with their tools.
+    pool.clear();
     control->stop();
     pool.waitForDone();
 }
