@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The viewer's benchmarks: one JSON object per figure on stdout, progress on stderr.
 #
-#   bench/viewer.sh [open] [step] [raw] [launch] [load]      (default: all five)
+#   bench/viewer.sh [open] [step] [raw] [launch] [load] [colour]   (default: all six)
 #
 #   open    open-jpeg, open-png, open-webp: showImg() until the final fitted picture is
 #           painted, against the plain full decode
@@ -11,6 +11,7 @@
 #   load    fit-final, fit-final-png, zoom-full, raw-fit, step-ready, raw-burst,
 #           raw-preview, rss-steps, fit-sharpness and gui-stall: the loader
 #           (bench_viewer_load.cpp)
+#   colour  colour-24mp: showing an Adobe RGB tagged 24 MP JPEG as sRGB, against its decode
 #
 # Environment: BENCH_RUNS (rounds per figure; each program has its own default),
 # BENCH_CACHE (generated inputs, kept between runs; default build/bench-cache),
@@ -43,7 +44,7 @@ dng() {
 }
 
 parts=("$@")
-[ ${#parts[@]} -gt 0 ] || parts=(open step raw launch load)
+[ ${#parts[@]} -gt 0 ] || parts=(open step raw launch load colour)
 echo "# $(uptime)" >&2
 for part in "${parts[@]}"; do
   case "$part" in
@@ -52,7 +53,8 @@ for part in "${parts[@]}"; do
     raw) run "$bin/bench_viewer_raw" "$(dng)" ;;
     launch) run "$bin/bench_viewer_launch" "$bin/quorvane" "$cache" ;;
     load) run "$bin/bench_viewer_load" "$cache" "$root/tests/support/mkdng.py" ${BENCH_ONLY:+${BENCH_ONLY//,/ }} ;;
-    *) echo "usage: bench/viewer.sh [open] [step] [raw] [launch] [load]" >&2; exit 2 ;;
+    colour) run "$bin/bench_viewer_colour" "$cache" /usr/share/color/icc/compatibleWithAdobeRGB1998.icc ;;
+    *) echo "usage: bench/viewer.sh [open] [step] [raw] [launch] [load] [colour]" >&2; exit 2 ;;
   esac
 done
 echo "# $(uptime)" >&2

@@ -64,6 +64,17 @@ QString wrapWords(const QStringList &words, int indent, int width)
     return text;
 }
 
+// The output formats a quality applies to: "jpg jpeg webp avif heic".
+QString lossyFormats()
+{
+    QStringList lossy;
+    for (const BatchCatalogue::OutputFormat &format : BatchCatalogue::outputTable()) {
+        if (format.takesQuality)
+            lossy << format.suffix;
+    }
+    return lossy.join(QLatin1Char(' '));
+}
+
 QString displayName(const QCommandLineOption &option)
 {
     const QString name = option.names().constFirst();
@@ -92,6 +103,8 @@ BatchCommandLine::Result BatchCommandLine::parse(const QStringList &arguments)
                                     QStringLiteral("HEIGHT"));
     const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")}, QString(), QStringLiteral("DIR"));
     const QCommandLineOption level({QStringLiteral("l"), QStringLiteral("level")}, QString(), QStringLiteral("LEVEL"));
+    const QCommandLineOption quality({QStringLiteral("q"), QStringLiteral("quality")}, QString(),
+                                     QStringLiteral("QUALITY"));
     const QCommandLineOption angle({QStringLiteral("a"), QStringLiteral("angle")}, QString(), QStringLiteral("ANGLE"));
     const QCommandLineOption flop(QStringLiteral("flop"));
     const QCommandLineOption flip(QStringLiteral("flip"));
@@ -101,7 +114,7 @@ BatchCommandLine::Result BatchCommandLine::parse(const QStringList &arguments)
     const QCommandLineOption jobs({QStringLiteral("j"), QStringLiteral("jobs")}, QString(), QStringLiteral("N"));
     const QCommandLineOption json(QStringLiteral("json"));
     const QList<QCommandLineOption> options
-        = {format, preset, width, height, output, level, angle, flop, flip, filesFrom, nul, recursive, jobs, json};
+        = {format, quality, preset, width, height, output, level, angle, flop, flip, filesFrom, nul, recursive, jobs, json};
 
     QCommandLineParser parser;
     // Long-option mode: "-flop" means --flop, and "-a -90" takes -90 as the angle.
@@ -141,6 +154,26 @@ BatchCommandLine::Result BatchCommandLine::parse(const QStringList &arguments)
             result.error = QStringLiteral("unknown format '%1' (one of: %2)")
                                .arg(parser.value(format), BatchCatalogue::outputFormats().join(QLatin1Char(' ')));
             return result;
+        }
+    }
+    if (command->cliOptions.contains(QStringLiteral("q"))) {
+        const BatchCatalogue::OutputFormat *chosen = BatchCatalogue::outputFormat(request.job.format.value_or(QString()));
+        const bool lossy = chosen && chosen->takesQuality;
+        if (parser.isSet(quality)) {
+            request.job.quality
+                = readInt(parser.value(quality), BatchCatalogue::kMinQuality, BatchCatalogue::kMaxQuality);
+            if (!request.job.quality) {
+                result.error = QStringLiteral("QUALITY must be a whole number from %1 to %2")
+                                   .arg(BatchCatalogue::kMinQuality)
+                                   .arg(BatchCatalogue::kMaxQuality);
+                return result;
+            }
+            if (!lossy) {
+                result.error = QStringLiteral("--quality applies to the lossy formats only: ") + lossyFormats();
+                return result;
+            }
+        } else if (lossy) {
+            request.job.quality = BatchCatalogue::kDefaultOutputQuality;
         }
     }
     if (parser.isSet(preset)) {
@@ -228,8 +261,9 @@ QString BatchCommandLine::usage()
 {
     const QString text = QStringLiteral(
         "Usage:\n"
-        "  quorvane-batch convert  [-f FORMAT] [-W WIDTH] [-H HEIGHT] [COMMON] PATH...\n"
-        "  quorvane-batch resize   [-f FORMAT] [--preset NAME] [-W WIDTH] [-H HEIGHT] [COMMON] PATH...\n"
+        "  quorvane-batch convert  [-f FORMAT] [-q QUALITY] [-W WIDTH] [-H HEIGHT] [COMMON] PATH...\n"
+        "  quorvane-batch resize   [-f FORMAT] [-q QUALITY] [--preset NAME] [-W WIDTH] [-H HEIGHT] [COMMON]\n"
+        "                          PATH...\n"
         "  quorvane-batch compress [-l LEVEL] [-W WIDTH] [-H HEIGHT] [COMMON] PATH...\n"
         "  quorvane-batch rotate   [-a ANGLE] [--flop] [--flip] [COMMON] PATH...\n"
         "  quorvane-batch --help | --version\n"
@@ -242,6 +276,9 @@ QString BatchCommandLine::usage()
         "Options:\n"
         "  -f, --format FORMAT  output format: %1\n"
         "                       (default jpg)\n"
+        "  -q, --quality QUALITY\n"
+        "                       quality of the lossy formats (%9), 1 to 100\n"
+        "                       (default 80): higher is clearer, lower is smaller\n"
         "  -W, --width WIDTH    width in pixels, 0 to 10000 (0: not given); given alone,\n"
         "                       the height keeps the aspect ratio\n"
         "  -H, --height HEIGHT  height in pixels, 0 to 10000 (0: not given); given alone,\n"
@@ -296,5 +333,6 @@ QString BatchCommandLine::usage()
                     Operations::row(Operation::Rotate).acceptedSuffixes().join(QLatin1Char(' ')),
                     wrapWords(presetWords, 23, 80),
                     QStringLiteral("%1, %2").arg(levels.first().quality).arg(levels.at(1).quality),
-                    QString::number(levels.last().quality), QString::number(BatchCatalogue::defaultQuality()));
+                    QString::number(levels.last().quality), QString::number(BatchCatalogue::defaultQuality()))
+        .arg(lossyFormats());
 }

@@ -14,7 +14,8 @@ QStringList split(const char *words)
 const QStringList &browseSuffixes()
 {
     static const QStringList list
-        = split("bmp jpeg jpg ico png tif tiff wbmp webp gif tga jfif raw crw raf cr2 cr3 mrw nef orf dng pef arw "
+        = split("bmp jpeg jpg ico png tif tiff wbmp webp gif tga avif heic heif jxl jfif raw crw raf cr2 cr3 mrw nef "
+                "orf dng pef arw "
                 "x3f dcr kdc drf k25 dcs dc2 kc2 crr srf sr2 arq nrw ori ptx 3fr fff ari bay cap eip liq iiq erf mdc "
                 "mef mfw mos pxn rwl rw2 gpr srw bmq cs1 dxo rdc rwz sti dib cur eps epsf epsi exr icns jpeg2000 j2k "
                 "jp2 jpc jpx jpe jif kra mng ora pbm pcx pgm ppm pnm svg svgz xbm xpm");
@@ -23,9 +24,9 @@ const QStringList &browseSuffixes()
 
 const QStringList &openSuffixes()
 {
-    static const QStringList list
-        = split("bmp jpeg jpg ico png tif tiff wbmp webp gif tga psd jfif jpe jpg-mobile dat heic heif livp raw crw "
-                "raf cr2 cr3 mrw nef orf dng pef arw x3f dcr");
+    static const QStringList list = split(
+        "bmp jpeg jpg ico png tif tiff wbmp webp gif tga avif jxl psd jfif jpe jpg-mobile dat heic heif livp raw "
+        "crw raf cr2 cr3 mrw nef orf dng pef arw x3f dcr");
     return list;
 }
 

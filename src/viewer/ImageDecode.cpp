@@ -1,13 +1,17 @@
 #include "viewer/ImageDecode.h"
 
+#include "formats/ContentFormat.h"
 #include "formats/Formats.h"
 #include "viewer/Apng.h"
+#include "viewer/DecoderSupport.h"
+#include "viewer/DisplayColour.h"
 #include "viewer/PictureMemory.h"
 #include "viewer/RawClient.h"
 #include "viewer/ViewerLog.h"
 #include "viewer/ZoomModel.h"
 
 #include <QBuffer>
+#include <QColorSpace>
 #include <QFile>
 #include <QFileInfo>
 #include <QIODevice>
@@ -118,9 +122,11 @@ private:
 };
 
 // One format for painting: opaque pictures as RGB32, others premultiplied, so the
-// pixmap made from it on the GUI thread shares its pixels instead of converting.
+// pixmap made from it on the GUI thread shares its pixels instead of converting;
+// and sRGB, the colours a screen is taken to show.
 QImage paintable(QImage image)
 {
+    DisplayColour::toSrgb(image);
     PictureMemory::premultiplyInPlace(image);
     const QImage::Format format = image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
     return image.format() == format ? image : std::move(image).convertToFormat(format);
@@ -394,10 +400,42 @@ LoadResult loadAnimation(const QString &path, QImageReader &reader, const QSize 
 
 bool isAllowedFormat(const QByteArray &format)
 {
-    static const QList<QByteArray> allowed{"bmp", "jpeg", "jpg",  "png", "tif",  "tiff", "wbmp", "webp", "gif", "tga",
-                                           "ico", "cur",  "icns", "jp2", "mng",  "pbm",  "pgm",  "ppm",  "pnm", "xbm",
-                                           "xpm", "svg",  "svgz", "psd", "heic", "heif", "exr",  "kra",  "ora", "pcx"};
+    static const QList<QByteArray> allowed{"bmp",  "jpeg", "jpg",  "png", "tif",  "tiff", "wbmp", "webp",
+                                           "gif",  "tga",  "ico",  "cur", "icns", "jp2",  "mng",  "pbm",
+                                           "pgm",  "ppm",  "pnm",  "xbm", "xpm",  "svg",  "svgz", "psd",
+                                           "heic", "heif", "avif", "jxl", "exr",  "kra",  "ora",  "pcx"};
     return allowed.contains(format.toLower());
+}
+
+LoadFailure refusal(const QByteArray &qtFormat, const QString &contentFormat)
+{
+    return isAllowedFormat(qtFormat) || !contentFormat.isEmpty() ? LoadFailure::Unsupported : LoadFailure::NotImage;
+}
+
+bool embedsProfile(const QByteArray &format, const QByteArray &bytes)
+{
+    // Qt's PNG reader makes a colour space of gAMA and cHRM chunks too, which
+    // ImageMagick writes into every PNG; only an iCCP chunk (before the pixels) is a
+    // profile. The other readers take colour spaces from ICC profiles alone.
+    if (format != "png")
+        return true;
+    const int profile = bytes.indexOf("iCCP");
+    return profile >= 0 && (bytes.indexOf("IDAT") < 0 || profile < bytes.indexOf("IDAT"));
+}
+
+bool endsEarly(const QByteArray &format, const QByteArray &bytes)
+{
+    // The decoders fill what is missing (grey rows) and say nothing. A JPEG's last
+    // scan ends with the end-of-image marker; neither marker occurs inside the
+    // coded data, and the last start of scan is the main picture's, after any
+    // thumbnail in its metadata. A PNG ends with its IEND chunk.
+    if (format == "jpeg") {
+        const int end = bytes.lastIndexOf("\xFF\xD9");
+        return end < 0 ? bytes.contains("\xFF\xDA") : bytes.indexOf("\xFF\xDA", end) >= 0;
+    }
+    if (format == "png")
+        return bytes.lastIndexOf("IEND") < 0;
+    return false;
 }
 
 bool previewUseful(const QSize &preview, const QSize &view)
@@ -465,15 +503,16 @@ LoadResult decodeFile(const QString &path, const Options &options)
         return failed(path, read);
     const QByteArray bytes = file.view();
     if (bytes.isEmpty())
-        return failed(path, LoadFailure::NotImage);
+        return failed(path, LoadFailure::Empty);
 
     // The format from the content alone, and only among the allowed ones: a plugin
     // is asked whether it can read, never asked to read, before that.
     CancellableDevice probe(bytes, options.cancelled);
     const QByteArray format = QImageReader::imageFormat(&probe);
-    if (!isAllowedFormat(format)) {
-        qCDebug(lcViewer) << "refused content format" << format << "of" << path;
-        return failed(path, LoadFailure::NotImage);
+    if (!isAllowedFormat(format) || !DecoderSupport::canDecode(format)) {
+        const LoadFailure why = refusal(format, ContentFormat::of(bytes.left(ContentFormat::kHeadBytes), QString()));
+        qCDebug(lcViewer) << "refused content format" << format << "of" << path << failureReason(why);
+        return failed(path, why);
     }
 
     CancellableDevice device(bytes, stopsQuietly(format) ? options.cancelled : std::function<bool()>());
@@ -539,10 +578,17 @@ LoadResult decodeFile(const QString &path, const Options &options)
     if (qint64(image.width()) * image.height() > kMaxPixels
         || !fitsBudget(keptSize(image.size(), options.view, options.resolution), options))
         return failed(path, LoadFailure::TooLarge);
+    if (!embedsProfile(format, bytes))
+        image.setColorSpace(QColorSpace());
     image = paintable(std::move(image));
     const QSize upright = scaled ? full : image.size();
+    const auto finalPicture = [&](QImage picture) {
+        LoadResult result = finished(path, std::move(picture), upright);
+        result.incomplete = endsEarly(format, bytes);
+        return result;
+    };
     if (kept == upright || scaled)
-        return finished(path, image, upright);
+        return finalPicture(image);
     // No scaled decoding: the whole picture is the first paint, its level the final one.
     if (options.firstPaint && options.deliver) {
         LoadResult first = finished(path, image, upright);
@@ -552,7 +598,7 @@ LoadResult decodeFile(const QString &path, const Options &options)
     const QImage level = toKeptSize(std::move(image), keptSize(upright, options.view, options.resolution));
     if (isCancelled(options))
         return failed(path, LoadFailure::Cancelled);
-    return finished(path, level, upright);
+    return finalPicture(level);
 }
 
 } // namespace

@@ -70,6 +70,19 @@ bool halfSizeCovers(const QSize &full, const QSize &kept);
 // (PostScript, EPS, PDF).
 bool isAllowedFormat(const QByteArray &format);
 
+// Why content the viewer does not decode is refused: Unsupported when it is a
+// picture format it knows (Qt's name from a plugin's probe, or ContentFormat's
+// from the signature) but has no decoder for here, else NotImage.
+LoadFailure refusal(const QByteArray &qtFormat, const QString &contentFormat);
+
+// Whether a file of format carries an ICC profile, as far as the colour space Qt's
+// reader gave its picture is to be believed.
+bool embedsProfile(const QByteArray &format, const QByteArray &bytes);
+
+// Whether a decoded file of format ended before its picture did (a truncated
+// download or copy): the picture is shown, marked incomplete.
+bool endsEarly(const QByteArray &format, const QByteArray &bytes);
+
 // A RAW preview is worth showing first when it covers at least a quarter of the
 // view along one side.
 bool previewUseful(const QSize &preview, const QSize &view);

@@ -520,6 +520,8 @@ void ImageView::onLoaded(const LoadResult &result)
         startAnimation();
         if (result.framesCut)
             emit animationCut(qMax(1, frames.size()));
+        if (result.incomplete)
+            emit pictureIncomplete();
         scheduleLevel();
         // After this frame: listing the folder again must not delay a step's paint.
         QTimer::singleShot(0, this, [this, generation = loadGeneration] {

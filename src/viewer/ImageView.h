@@ -79,6 +79,8 @@ public:
 
 signals:
     void notifyScale(double scaleFactor);
+    // The shown picture's file ends before the picture does.
+    void pictureIncomplete();
     void setImgFilePath(QString imgFilePath);
     // A double click on the picture.
     void pictureDoubleClicked();

@@ -12,6 +12,8 @@ QString failureReason(LoadFailure failure)
     case LoadFailure::NotFound: return QStringLiteral("文件不存在");
     case LoadFailure::NotAFile:
     case LoadFailure::NotImage: return QStringLiteral("不是图片文件");
+    case LoadFailure::Empty: return QStringLiteral("文件为空");
+    case LoadFailure::Unsupported: return QStringLiteral("不支持的图片格式");
     case LoadFailure::Unreadable: return QStringLiteral("无法读取文件");
     case LoadFailure::Corrupt: return QStringLiteral("文件已损坏");
     case LoadFailure::TooLarge: return QStringLiteral("图片过大");

@@ -13,7 +13,9 @@ enum class LoadFailure {
     NotFound,
     NotAFile, // a folder, FIFO, device or socket: never opened
     Unreadable,
+    Empty, // zero bytes
     NotImage,
+    Unsupported, // a picture format this machine has no decoder for
     Corrupt,
     TooLarge,
     Cancelled, // no longer wanted; never shown
@@ -64,6 +66,7 @@ struct LoadResult
     int loopCount = 0; // QImageReader's meaning: -1 for ever, 0 once, n extra rounds
     bool framesCut = false; // the animation has more frames than are held: the first ones play
     LoadFailure failure = LoadFailure::None;
+    bool incomplete = false; // the file ends before the picture does: what was there is shown
     FileStamp stamp;
     QStringList warnings; // what the decoder reported for this picture
 

@@ -41,7 +41,7 @@ LoadFailure fromRaw(RawDecode::Failure failure)
     case RawDecode::Failure::None: return LoadFailure::None;
     case RawDecode::Failure::Missing: return LoadFailure::NotFound;
     case RawDecode::Failure::NotAFile: return LoadFailure::NotAFile;
-    case RawDecode::Failure::Empty: return LoadFailure::NotImage;
+    case RawDecode::Failure::Empty: return LoadFailure::Empty;
     case RawDecode::Failure::Unreadable: return LoadFailure::Unreadable;
     case RawDecode::Failure::NotRaw: return LoadFailure::NotImage;
     case RawDecode::Failure::Corrupt: return LoadFailure::Corrupt;

@@ -147,6 +147,8 @@ void ViewerWindow::connectButtons()
         connect(button, &QPushButton::clicked, this, &ViewerWindow::onNextPrevBtnClicked);
     connect(f->printBtn(), &QPushButton::clicked, this, &ViewerWindow::onPrintBtnClicked);
     connect(imageView, &ImageView::notifyScale, this, &ViewerWindow::onSetScale);
+    connect(imageView, &ImageView::pictureIncomplete, this,
+            [this] { toastWidget->showToast(QStringLiteral("图片不完整"), kToastMs); });
 }
 
 void ViewerWindow::setUpKeys()

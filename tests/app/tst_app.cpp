@@ -92,9 +92,9 @@ void TestApp::suffixLists_data()
     QTest::addColumn<QString>("first");
     QTest::addColumn<QString>("last");
 
-    QTest::newRow("browse") << Formats::browseSuffixes() << 88 << "bmp"
+    QTest::newRow("browse") << Formats::browseSuffixes() << 92 << "bmp"
                             << "xpm";
-    QTest::newRow("open") << Formats::openSuffixes() << 32 << "bmp"
+    QTest::newRow("open") << Formats::openSuffixes() << 34 << "bmp"
                           << "dcr";
     QTest::newRow("raw") << Formats::rawSuffixes() << 50 << "raw"
                          << "sti";

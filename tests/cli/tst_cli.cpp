@@ -68,7 +68,7 @@ void TestCli::parseRuns_data()
     QTest::addColumn<QStringList>("paths");
 
     const QStringList a{QStringLiteral("a.jpg")};
-    QTest::newRow("convert defaults") << QStringList{"convert", "a.jpg"} << Operation::Convert << "jpg" << -1 << -1 << -1 << QString()
+    QTest::newRow("convert defaults") << QStringList{"convert", "a.jpg"} << Operation::Convert << "jpg" << 80 << -1 << -1 << QString()
                                       << false << false << a;
     QTest::newRow("convert upper-case format, width only")
         << QStringList{"convert", "-f", "PNG", "-W", "800", "a.jpg"} << Operation::Convert << "png" << -1 << 800 << -1 << QString() << false
@@ -76,25 +76,27 @@ void TestCli::parseRuns_data()
     QTest::newRow("convert long options after the paths")
         << QStringList{"convert", "a.jpg", "b.png", "--format=gif", "--height", "300"} << Operation::Convert << "gif" << -1 << -1 << 300
         << QString() << false << false << QStringList{"a.jpg", "b.png"};
-    QTest::newRow("sizes at the bounds") << QStringList{"convert", "-W", "0", "-H", "10000", "a.jpg"} << Operation::Convert << "jpg" << -1
+    QTest::newRow("sizes at the bounds") << QStringList{"convert", "-W", "0", "-H", "10000", "a.jpg"} << Operation::Convert << "jpg" << 80
                                          << -1 << 10000 << QString() << false << false << a;
-    QTest::newRow("resize desktop") << QStringList{"resize", "--preset", "desktop", "a.jpg"} << Operation::Resize << "jpg" << -1 << 1024
+    QTest::newRow("resize desktop") << QStringList{"resize", "--preset", "desktop", "a.jpg"} << Operation::Resize << "jpg" << 80 << 1024
                                     << -1 << QString() << false << false << a;
-    QTest::newRow("resize phone") << QStringList{"resize", "--preset", "phone", "a.jpg"} << Operation::Resize << "jpg" << -1 << 480 << -1
+    QTest::newRow("resize phone") << QStringList{"resize", "--preset", "phone", "a.jpg"} << Operation::Resize << "jpg" << 80 << 480 << -1
                                   << QString() << false << false << a;
-    QTest::newRow("resize sticker-large") << QStringList{"resize", "--preset", "sticker-large", "a.jpg"} << Operation::Resize << "jpg" << -1
+    QTest::newRow("resize sticker-large") << QStringList{"resize", "--preset", "sticker-large", "a.jpg"} << Operation::Resize << "jpg" << 80
                                           << 200 << -1 << QString() << false << false << a;
-    QTest::newRow("resize sticker-small") << QStringList{"resize", "--preset", "sticker-small", "a.jpg"} << Operation::Resize << "jpg" << -1
+    QTest::newRow("resize sticker-small") << QStringList{"resize", "--preset", "sticker-small", "a.jpg"} << Operation::Resize << "jpg" << 80
                                           << 140 << -1 << QString() << false << false << a;
     QTest::newRow("resize id-1inch") << QStringList{"resize", "-f", "png", "--preset", "id-1inch", "a.jpg"} << Operation::Resize << "png" << -1 << 295 << 413 << QString() << false << false << a;
-    QTest::newRow("resize id-2inch") << QStringList{"resize", "--preset", "id-2inch", "a.jpg"} << Operation::Resize << "jpg" << -1 << 413
+    QTest::newRow("resize id-2inch") << QStringList{"resize", "--preset", "id-2inch", "a.jpg"} << Operation::Resize << "jpg" << 80 << 413
                                      << 626 << QString() << false << false << a;
     QTest::newRow("explicit width beats the preset")
-        << QStringList{"resize", "-W", "500", "--preset", "id-2inch", "a.jpg"} << Operation::Resize << "jpg" << -1 << 500 << 626
+        << QStringList{"resize", "-W", "500", "--preset", "id-2inch", "a.jpg"} << Operation::Resize << "jpg" << 80 << 500 << 626
         << QString() << false << false << a;
     QTest::newRow("explicit height joins a width preset")
-        << QStringList{"resize", "--preset", "phone", "-H", "300", "a.jpg"} << Operation::Resize << "jpg" << -1 << 480 << 300 << QString()
+        << QStringList{"resize", "--preset", "phone", "-H", "300", "a.jpg"} << Operation::Resize << "jpg" << 80 << 480 << 300 << QString()
         << false << false << a;
+    QTest::newRow("AVIF at quality 55") << QStringList{"convert", "-f", "avif", "-q", "55", "a.jpg"} << Operation::Convert << "avif"
+                                        << 55 << -1 << -1 << QString() << false << false << a;
     QTest::newRow("compress defaults") << QStringList{"compress", "a.jpg"} << Operation::Compress << "" << 70 << -1 << -1 << QString()
                                        << false << false << a;
     QTest::newRow("compress level 90") << QStringList{"compress", "-l", "90", "a.jpg"} << Operation::Compress << "" << 90 << -1 << -1
@@ -107,7 +109,7 @@ void TestCli::parseRuns_data()
         << QStringLiteral("-90") << true << true << a;
     QTest::newRow("rotate single-dash long option") << QStringList{"rotate", "-flop", "-a", "360", "a.jpg"} << Operation::Rotate << "" << -1 << -1 << -1 << QStringLiteral("360") << true << false << a;
     QTest::newRow("paths after -- may start with a dash")
-        << QStringList{"convert", "--", "-odd.jpg", "--help"} << Operation::Convert << "jpg" << -1 << -1 << -1 << QString() << false << false
+        << QStringList{"convert", "--", "-odd.jpg", "--help"} << Operation::Convert << "jpg" << 80 << -1 << -1 << QString() << false << false
         << QStringList{"-odd.jpg", "--help"};
 }
 
@@ -148,7 +150,10 @@ void TestCli::parseRefuses_data()
     QTest::newRow("nothing") << QStringList() << "no command";
     QTest::newRow("unknown command") << QStringList{"shrink", "a.jpg"} << "unknown command 'shrink'";
     QTest::newRow("no path") << QStringList{"convert", "-f", "png"} << "no PATH";
-    QTest::newRow("unknown format") << QStringList{"convert", "-f", "heic", "a.jpg"} << "unknown format 'heic'";
+    QTest::newRow("unknown format") << QStringList{"convert", "-f", "jxl", "a.jpg"} << "unknown format 'jxl'";
+    QTest::newRow("quality 0") << QStringList{"convert", "-q", "0", "a.jpg"} << "QUALITY must be a whole number from 1 to 100";
+    QTest::newRow("quality for a lossless format") << QStringList{"convert", "-f", "png", "-q", "50", "a.jpg"}
+                                                   << "--quality applies to the lossy formats only";
     QTest::newRow("width above 10000") << QStringList{"convert", "-W", "10001", "a.jpg"} << "WIDTH";
     QTest::newRow("negative width") << QStringList{"convert", "-W", "-1", "a.jpg"} << "WIDTH";
     QTest::newRow("width not a number") << QStringList{"convert", "-W", "80px", "a.jpg"} << "WIDTH";
@@ -168,7 +173,7 @@ void TestCli::parseRefuses_data()
                                         << "-f does not apply to compress";
     QTest::newRow("size on rotate") << QStringList{"rotate", "-W", "10", "a.png"} << "-W does not apply to rotate";
     QTest::newRow("mirror on resize") << QStringList{"resize", "--flip", "a.png"} << "--flip does not apply to resize";
-    QTest::newRow("unknown option") << QStringList{"convert", "--quality", "5", "a.jpg"} << "quality";
+    QTest::newRow("unknown option") << QStringList{"convert", "--lossless", "a.jpg"} << "lossless";
     QTest::newRow("missing value") << QStringList{"convert", "a.jpg", "-f"} << "f";
     QTest::newRow("empty output folder") << QStringList{"convert", "-o", "", "a.jpg"} << "DIR";
     QTest::newRow("-0 without a list") << QStringList{"convert", "-0", "a.jpg"} << "-0 needs --files-from";

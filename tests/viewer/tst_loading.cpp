@@ -79,7 +79,7 @@ void TestLoading::undecodableFiles_data()
     for (int i = 0; i < noise.size(); ++i)
         noise[i] = char((i * 7919 + 13) % 251);
 
-    QTest::newRow("zero bytes") << "empty.jpg" << QByteArray() << QStringLiteral("不是图片文件");
+    QTest::newRow("zero bytes") << "empty.jpg" << QByteArray() << QStringLiteral("文件为空");
     QTest::newRow("jpeg header only") << "cut.jpg" << whole.left(120) << QStringLiteral("文件已损坏");
     QTest::newRow("random bytes as png") << "noise.png" << noise << QStringLiteral("不是图片文件");
     QTest::newRow("random bytes as gif") << "noise.gif" << noise << QStringLiteral("不是图片文件");
@@ -171,7 +171,7 @@ void TestLoading::browsing()
     for (const char *name : {"img10.jpg", "img2.jpg", "img1.png", "IMG.JPG"})
         QVERIFY(Fixtures::writeImage(dir.filePath(QLatin1String(name)), QSize(40, 30)));
     QVERIFY(Fixtures::writeBytes(dir.filePath(QStringLiteral("notes.txt")), "x"));
-    QVERIFY(Fixtures::writeBytes(dir.filePath(QStringLiteral("shot.heic")), "x"));
+    QVERIFY(Fixtures::writeBytes(dir.filePath(QStringLiteral("shot.psd")), "x"));
     QVERIFY(dir.mkdir(QStringLiteral("folder.jpg")));
 
     const QStringList expected{"IMG.JPG", "img1.png", "img2.jpg", "img10.jpg"};
@@ -199,7 +199,7 @@ void TestLoading::browsing()
     QVERIFY(!view.prevImg());
 
     // A file outside the list stands before the first entry.
-    QVERIFY(shown.open(dir.filePath(QStringLiteral("shot.heic"))));
+    QVERIFY(shown.open(dir.filePath(QStringLiteral("shot.psd"))));
     QVERIFY(!view.prevImg());
     QVERIFY(view.nextImg());
     QVERIFY(waitLoaded(view));

@@ -5,12 +5,37 @@
 
 namespace BatchCatalogue {
 
+const QList<OutputFormat> &outputTable()
+{
+    // ImageMagick 6 writes no profile into AVIF and HEIC; BMP, TGA and GIF readers
+    // ignore one.
+    static const QList<OutputFormat> table = {
+        {QStringLiteral("jpg"), true, true},   {QStringLiteral("jpeg"), true, true}, {QStringLiteral("png"), false, true},
+        {QStringLiteral("bmp"), false, false}, {QStringLiteral("tif"), false, true}, {QStringLiteral("tiff"), false, true},
+        {QStringLiteral("webp"), true, true},  {QStringLiteral("tga"), false, false}, {QStringLiteral("gif"), false, false},
+        {QStringLiteral("avif"), true, false}, {QStringLiteral("heic"), true, false},
+    };
+    return table;
+}
+
+const OutputFormat *outputFormat(const QString &suffix)
+{
+    for (const OutputFormat &format : outputTable()) {
+        if (format.suffix == suffix)
+            return &format;
+    }
+    return nullptr;
+}
+
 const QStringList &outputFormats()
 {
-    static const QStringList table = {QStringLiteral("jpg"),  QStringLiteral("jpeg"), QStringLiteral("png"),
-                                      QStringLiteral("bmp"),  QStringLiteral("tif"),  QStringLiteral("tiff"),
-                                      QStringLiteral("webp"), QStringLiteral("tga"),  QStringLiteral("gif")};
-    return table;
+    static const QStringList suffixes = [] {
+        QStringList list;
+        for (const OutputFormat &format : outputTable())
+            list << format.suffix;
+        return list;
+    }();
+    return suffixes;
 }
 
 QString formatLabel(const QString &suffix)

@@ -9,8 +9,25 @@
 // files each operation accepts.
 namespace BatchCatalogue {
 
-// Output suffixes in the order of the conversion page's format list.
+// An output format of the conversion and resize pages and of -f.
+struct OutputFormat
+{
+    QString suffix;
+    bool takesQuality; // lossy: the quality setting applies (JPEG, WebP, AVIF, HEIC)
+    bool carriesProfile; // keeps the source's ICC profile; else its pixels become sRGB
+};
+
+// In the order of the conversion page's format list.
+const QList<OutputFormat> &outputTable();
+// The row of a suffix; null when it is no output format.
+const OutputFormat *outputFormat(const QString &suffix);
+// The suffixes of outputTable(), in its order.
 const QStringList &outputFormats();
+
+// The quality of lossy outputs, in percent: from kMinQuality to 100, 80 unless set.
+constexpr int kMinQuality = 1;
+constexpr int kMaxQuality = 100;
+constexpr int kDefaultOutputQuality = 80;
 // The format list's text for a suffix: the suffix in upper case ("JPG").
 QString formatLabel(const QString &suffix);
 

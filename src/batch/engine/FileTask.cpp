@@ -6,8 +6,10 @@
 #include "batch/engine/CompressRule.h"
 #include "batch/engine/FailureReport.h"
 #include "batch/engine/JobControl.h"
+#include "batch/engine/MagickFormats.h"
 #include "batch/engine/MagickPolicy.h"
 #include "batch/engine/Operations.h"
+#include "batch/engine/OutputColour.h"
 #include "batch/engine/PathAlias.h"
 #include "batch/engine/ProcessRunner.h"
 #include "batch/engine/SourceCheck.h"
@@ -203,16 +205,23 @@ QString FileTask::convertOrRotate()
     QString input = oriFilePath;
     QString coder = sourceCoder;
     if (raw) {
-        input = decodeRaw(oriFilePath);
+        input = decodeFirst(ToolLocator::Tool::RawDecoder, oriFilePath, QStringLiteral("jpg"));
         if (input.isEmpty())
             return target;
         coder = QStringLiteral("jpeg");
     }
-    runMagick(CommandLists::convertArgs(job, input, target, fmt), fmt, *output, coder);
+    if (!makeReadable(input, coder) || !canWrite(fmt))
+        return target;
+    QStringList args = CommandLists::convertArgs(job, input, target, fmt);
+    // Before the output name: the last step of the pixels' way.
+    const QStringList colour = OutputColour::args(fmt, OutputColour::srgbProfile());
+    for (int i = 0; i < colour.size(); ++i)
+        args.insert(args.size() - 1, colour.at(i));
+    runMagick(args, fmt, *output, coder);
     return target;
 }
 
-QString FileTask::decodeRaw(const QString &rawPath)
+QString FileTask::decodeFirst(ToolLocator::Tool tool, const QString &source, const QString &suffix)
 {
     const QString tempDir = temp->path();
     const QDateTime now = QDateTime::currentDateTime();
@@ -222,20 +231,67 @@ QString FileTask::decodeRaw(const QString &rawPath)
         note(QStringLiteral("cannot create the folder ") + folder);
         return QString();
     }
-    const QString jpeg = folder + QStringLiteral(".jpg");
+    const QString picture = folder + QLatin1Char('.') + suffix;
 
-    const QStringList args = CommandLists::rawArgs(rawPath, jpeg);
-    logLines(CommandLists::debugLines(rawPath, jpeg, QStringLiteral("jpg"), args));
-    const QString decoder = ToolLocator::program(ToolLocator::Tool::RawDecoder);
+    const bool raw = tool == ToolLocator::Tool::RawDecoder;
+    // djxl would start a thread per core; ten files share the machine.
+    const QStringList args = raw
+        ? CommandLists::rawArgs(source, picture)
+        : QStringList{source, picture, QStringLiteral("--num_threads=1"), QStringLiteral("--quiet")};
+    logLines(CommandLists::debugLines(source, picture, suffix, args));
+    const QString decoder = ToolLocator::program(tool);
     const ToolRun result = runner->run(decoder, args);
     noteRun(decoder, result);
     if (!result.ok())
         return QString();
-    if (!nonEmptyFile(jpeg)) {
-        note(QStringLiteral("the RAW decoder wrote no picture"));
+    if (!nonEmptyFile(picture)) {
+        note(raw ? QStringLiteral("the RAW decoder wrote no picture") : QStringLiteral("djxl wrote no picture"));
         return QString();
     }
-    return jpeg;
+    return picture;
+}
+
+bool FileTask::makeReadable(QString &input, QString &coder)
+{
+    if (coder.isEmpty() || knownToMagick(coder, &MagickFormats::canRead))
+        return true;
+    if (coder == QLatin1String("jxl")
+        && QFileInfo(ToolLocator::program(ToolLocator::Tool::JxlDecoder)).isExecutable()) {
+        // Nor has djxl.
+        if (!withinLimits())
+            return false;
+        input = decodeFirst(ToolLocator::Tool::JxlDecoder, input, QStringLiteral("png"));
+        coder = QStringLiteral("png");
+        return !input.isEmpty();
+    }
+    note(QString::fromLatin1(MagickFormats::kUnsupported) + QStringLiteral(" (") + coder.toUpper()
+         + QStringLiteral(")"));
+    return false;
+}
+
+bool FileTask::knownToMagick(const QString &format, bool (*can)(const QString &, const QString &))
+{
+    // An ImageMagick set by an override is taken as it is, as for the policy.
+    return ToolLocator::overridden(ToolLocator::Tool::ImageMagick)
+        || can(ToolLocator::program(ToolLocator::Tool::ImageMagick), format);
+}
+
+bool FileTask::withinLimits()
+{
+    const QString tooLarge = sourceSize.isValid()
+        ? MagickPolicy::sizeProblem(sourceSize.width(), sourceSize.height(), MagickPolicy::limits())
+        : QString();
+    if (!tooLarge.isEmpty())
+        note(tooLarge);
+    return tooLarge.isEmpty();
+}
+
+bool FileTask::canWrite(const QString &fmt)
+{
+    if (knownToMagick(fmt, &MagickFormats::canWrite))
+        return true;
+    note(QString::fromLatin1(MagickFormats::kUnsupported) + QStringLiteral(" (") + fmt.toUpper() + QStringLiteral(")"));
+    return false;
 }
 
 QString FileTask::compress()
@@ -253,12 +309,7 @@ QString FileTask::compress()
     }
     if (!CommandLists::hasSize(job)) {
         // pngquant has no limits of its own: a small file may declare a huge picture.
-        const QString tooLarge = sourceSize.isValid()
-            ? MagickPolicy::sizeProblem(sourceSize.width(), sourceSize.height(), MagickPolicy::limits())
-            : QString();
-        if (!tooLarge.isEmpty())
-            note(tooLarge);
-        else if (runPngquant(CommandLists::pngArgs(job.quality, oriFilePath, target), *output))
+        if (withinLimits() && runPngquant(CommandLists::pngArgs(job.quality, oriFilePath, target), *output))
             keepSourceIfNotSmaller(*output);
         return target;
     }

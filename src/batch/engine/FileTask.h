@@ -3,6 +3,7 @@
 #include "batch/engine/BatchTypes.h"
 #include "batch/engine/NameReservation.h"
 #include "batch/engine/OutputNaming.h"
+#include "batch/engine/ToolLocator.h"
 
 #include <QDateTime>
 #include <QRunnable>
@@ -57,7 +58,17 @@ private:
     QString convertOrRotate();
     QString compress();
     bool claimTarget(const QString &fmt, QString &target);
-    QString decodeRaw(const QString &rawPath);
+    // Runs a decoder that writes source as a picture ImageMagick reads (suffix) in
+    // the file's temporary folder: its path, or empty after a note.
+    QString decodeFirst(ToolLocator::Tool tool, const QString &source, const QString &suffix);
+    // Sends a source ImageMagick cannot read through the decoder that can (djxl),
+    // else notes that the format is not supported.
+    bool makeReadable(QString &input, QString &coder);
+    bool canWrite(const QString &fmt);
+    static bool knownToMagick(const QString &format, bool (*can)(const QString &, const QString &));
+    // Whether the source's header size is within ImageMagick's limits, for the
+    // tools that have none (pngquant, djxl); notes why not.
+    bool withinLimits();
     bool checkSource(bool wantPicture);
     bool runMagick(const QStringList &args, const QString &fmt, StagedOutput &stage, const QString &coder);
     bool runPngquant(const QStringList &args, StagedOutput &stage);

@@ -18,17 +18,9 @@ namespace SourceCheck {
 struct Source
 {
     QString problem; // why the file cannot be used; empty when it can
-    QString coder; // ImageMagick format name for the content ("png", "jpeg"...), empty when not a listed picture
+    QString coder; // ContentFormat::of() the first bytes: ImageMagick's name, empty when not a listed picture
     QSize size; // from the header when the format keeps it where it is cheap to read (PNG, GIF, BMP)
 };
-
-// The ImageMagick format of a file's first bytes; suffix (lower case) decides
-// only for formats without a signature (TGA, WBMP). Empty when the content is not
-// one of the listed picture formats.
-QString coderFor(const QByteArray &head, const QString &suffix);
-
-// Width and height that a PNG, GIF or BMP header declares; invalid otherwise.
-QSize headerSize(const QByteArray &head);
 
 // "file name is not valid UTF-8" when path has a character that stands for bytes
 // that were not valid UTF-8 (U+FFFD) and the file system holds such a name, or

@@ -49,6 +49,8 @@ QString locate(Tool tool, const QString &appDir, const IsExecutableFn &isExecuta
             appDir,
             {QStringLiteral("decoder/ConverterToJpg/ConvertToJpg"), QStringLiteral("../lib/quorvane/ConvertToJpg")}, {},
             isExecutable, findOnPath);
+    case Tool::JxlDecoder:
+        return firstFound(appDir, {QStringLiteral("djxl")}, {QStringLiteral("djxl")}, isExecutable, findOnPath);
     }
     return QString();
 }

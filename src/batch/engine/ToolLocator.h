@@ -10,9 +10,11 @@
 //   pngquant:    "pngquant.2.12.3" or "pngquant" in the application folder, else on PATH.
 //   RAW decoder: "decoder/ConverterToJpg/ConvertToJpg" in the application folder, else
 //                "../lib/quorvane/ConvertToJpg" from it (the installed layout).
+//   JPEG XL:     "djxl" (libjxl-tools) in the application folder, else on PATH; for
+//                an ImageMagick that cannot read JPEG XL itself.
 namespace ToolLocator {
 
-enum class Tool { ImageMagick, Pngquant, RawDecoder };
+enum class Tool { ImageMagick, Pngquant, RawDecoder, JxlDecoder };
 
 using IsExecutableFn = std::function<bool(const QString &path)>;
 using FindOnPathFn = std::function<QString(const QString &name)>; // empty when not found

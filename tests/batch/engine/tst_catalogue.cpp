@@ -65,7 +65,7 @@ void TestCatalogue::initTestCase()
 void TestCatalogue::formatsOnPagesAndCommandLine()
 {
     const QStringList formats = BatchCatalogue::outputFormats();
-    QCOMPARE(formats, (QStringList{"jpg", "jpeg", "png", "bmp", "tif", "tiff", "webp", "tga", "gif"}));
+    QCOMPARE(formats, (QStringList{"jpg", "jpeg", "png", "bmp", "tif", "tiff", "webp", "tga", "gif", "avif", "heic"}));
     ToolboxPage convert(Toolbox::ConvertTab);
     ToolboxPage resize(Toolbox::ResizeTab);
     for (ConvertPanel *panel : {convert.panel<ConvertPanel>(), static_cast<ConvertPanel *>(resize.panel<ResizePanel>())}) {

@@ -6,6 +6,7 @@
 #include "batch/engine/SourceCheck.h"
 #include "batch/engine/TempArea.h"
 #include "batch/engine/ToolLocator.h"
+#include "formats/ContentFormat.h"
 #include "support/EngineHarness.h"
 #include "support/Fixtures.h"
 #include "support/SelfChild.h"
@@ -259,8 +260,8 @@ void TestFaults::sniffing()
     QFETCH(QString, suffix);
     QFETCH(QString, coder);
     QFETCH(QSize, size);
-    QCOMPARE(SourceCheck::coderFor(head, suffix), coder);
-    QCOMPARE(SourceCheck::headerSize(head), size);
+    QCOMPARE(ContentFormat::of(head, suffix), coder);
+    QCOMPARE(ContentFormat::headerSize(head), size);
 }
 
 void TestFaults::policySizes_data()

@@ -274,21 +274,27 @@ void TestToolbox::numberFieldsKeepWhatWasTyped_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("sideShows"); // "" acceptable, else the tooltip of a red field
     QTest::addColumn<QString>("angleShows");
+    QTest::addColumn<QString>("qualityShows");
 
     const QString side = QStringLiteral("1–10000 的整数");
     const QString angle = QStringLiteral("-360–360 的整数");
+    const QString quality = QStringLiteral("1–100 的整数");
     QTest::newRow("a size") << "800"
-                            << "" << angle;
-    QTest::newRow("an angle") << "-90" << side << "";
-    QTest::newRow("decimal") << "12.5" << side << angle;
-    QTest::newRow("exponent") << "1e3" << side << angle;
-    QTest::newRow("far too large") << "999999999" << side << angle;
-    QTest::newRow("zero") << "0" << side << "";
+                            << "" << angle << quality;
+    QTest::newRow("an angle") << "-90" << side << "" << quality;
+    QTest::newRow("a quality") << "75"
+                               << ""
+                               << ""
+                               << "";
+    QTest::newRow("decimal") << "12.5" << side << angle << quality;
+    QTest::newRow("exponent") << "1e3" << side << angle << quality;
+    QTest::newRow("far too large") << "999999999" << side << angle << quality;
+    QTest::newRow("zero") << "0" << side << "" << quality;
     QTest::newRow("just past the angle") << "361"
-                                         << "" << angle;
-    QTest::newRow("group separator") << "1,000" << side << angle;
+                                         << "" << angle << quality;
+    QTest::newRow("group separator") << "1,000" << side << angle << quality;
     QTest::newRow("empty") << ""
-                           << "" << angle;
+                           << "" << angle << "";
 }
 
 // Whatever is typed stays in the field; a text the rule refuses turns it red with
@@ -298,6 +304,7 @@ void TestToolbox::numberFieldsKeepWhatWasTyped()
     QFETCH(QString, typed);
     QFETCH(QString, sideShows);
     QFETCH(QString, angleShows);
+    QFETCH(QString, qualityShows);
 
     QTemporaryDir dir;
     const QString source = dir.filePath(QStringLiteral("s.png"));
@@ -308,8 +315,10 @@ void TestToolbox::numberFieldsKeepWhatWasTyped()
         for (SizeParamWT *panel : page->findChildren<SizeParamWT *>())
             panel->sizeBox()->setCurrentIndex(panel->sizeBox()->findData(int(SizeParamWT::CustomSize)));
         for (NumberField *field : page->findChildren<NumberField *>()) {
-            const bool isAngle = enclosing<RotatePanel>(field) != nullptr;
-            const QString shows = isAngle ? angleShows : sideShows;
+            const ConvertPanel *convert = enclosing<ConvertPanel>(field);
+            const QString shows = enclosing<RotatePanel>(field)         ? angleShows
+                : convert && field == convert->qualityEdit() ? qualityShows
+                                                               : sideShows;
             field->clear();
             QTest::keyClicks(field, typed);
             QCOMPARE(field->text(), typed);
@@ -333,7 +342,7 @@ void TestToolbox::numberFieldsKeepWhatWasTyped()
             ++checked;
         }
     }
-    QCOMPARE(checked, 7); // width and height on three pages, the angle
+    QCOMPARE(checked, 9); // width and height on three pages, the angle, quality on convert and resize
     BatchTestKit::closeDialogs();
 }
 

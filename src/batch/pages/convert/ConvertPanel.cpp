@@ -2,9 +2,17 @@
 
 #include "batch/engine/BatchCatalogue.h"
 #include "widgets/CaptionLabel.h"
+#include "widgets/NumberField.h"
 #include "widgets/StyledComboBox.h"
 
 #include <QGridLayout>
+
+namespace {
+
+// Empty is the default quality; anything else must be a quality.
+const NumberRule kQualityRule{BatchCatalogue::kMinQuality, BatchCatalogue::kMaxQuality, true};
+
+} // namespace
 
 QStringList ConvertPanel::formatNames()
 {
@@ -21,13 +29,20 @@ ConvertPanel::ConvertPanel(QWidget *parent)
 ConvertPanel::ConvertPanel(const QList<SizePreset> &presets, QWidget *parent)
     : SizeParamWT(QStringLiteral("开始转换"), parent)
     , formatCombo(new StyledComboBox(this))
+    , qualityLabel(new CaptionLabel(QStringLiteral("质量："), this))
+    , qualityField(new NumberField(kQualityRule, this))
 {
     formatCombo->addItems(formatNames());
     formatCombo->setCurrentIndex(0);
+    qualityField->setText(QString::number(BatchCatalogue::kDefaultOutputQuality));
+    qualityField->setHint(QStringLiteral("1–100，越高越清晰，越低文件越小"));
 
     addField(1, new CaptionLabel(QStringLiteral("输出格式："), this), formatCombo);
-    addSeparator(2);
-    addSizeRows(3, presets);
+    addField(2, qualityLabel, qualityField);
+    addSeparator(3);
+    addSizeRows(4, presets);
+    connect(formatCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &ConvertPanel::showQualityFor);
+    showQualityFor(formatCombo->currentIndex());
     grid()->setColumnStretch(0, 2);
     grid()->setColumnStretch(1, 3);
 }
@@ -37,10 +52,29 @@ QString ConvertPanel::format() const
     return BatchCatalogue::outputFormats().value(formatCombo->currentIndex());
 }
 
+void ConvertPanel::showQualityFor(int formatIndex)
+{
+    const BatchCatalogue::OutputFormat *chosen
+        = BatchCatalogue::outputFormat(BatchCatalogue::outputFormats().value(formatIndex));
+    const bool lossy = chosen && chosen->takesQuality;
+    qualityLabel->setVisible(lossy);
+    qualityField->setVisible(lossy);
+}
+
+std::optional<int> ConvertPanel::quality() const
+{
+    const BatchCatalogue::OutputFormat *chosen = BatchCatalogue::outputFormat(format());
+    if (!chosen || !chosen->takesQuality)
+        return std::nullopt;
+    const std::optional<int> typed = qualityField->value();
+    return typed ? typed : std::optional<int>(BatchCatalogue::kDefaultOutputQuality);
+}
+
 JobSettings ConvertPanel::settings() const
 {
     JobSettings settings;
     settings.format = format();
+    settings.quality = quality();
     settings.width = zoomWidth();
     settings.height = zoomHeight();
     return settings;

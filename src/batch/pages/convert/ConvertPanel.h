@@ -2,9 +2,12 @@
 
 #include "batch/shell/SizeParamWT.h"
 
+class CaptionLabel;
 class StyledComboBox;
+class NumberField;
 
-// Settings of the format conversion page: output format and optional size.
+// Settings of the format conversion page: output format, its quality where it is
+// lossy (JPEG, WebP, AVIF, HEIC), and optional size.
 class ConvertPanel : public SizeParamWT
 {
     Q_OBJECT
@@ -19,6 +22,12 @@ public:
     // The chosen output suffix ("jpg").
     QString format() const;
 
+    NumberField *qualityEdit() const { return qualityField; }
+    // The quality the job gets: the field's number for a lossy format (80 while it
+    // is empty), none for the others. A refused text stops the start (the page asks
+    // the field) before this is read.
+    std::optional<int> quality() const;
+
     JobSettings settings() const override;
 
 protected:
@@ -26,5 +35,9 @@ protected:
     ConvertPanel(const QList<SizePreset> &presets, QWidget *parent);
 
 private:
+    void showQualityFor(int formatIndex);
+
     StyledComboBox *formatCombo;
+    CaptionLabel *qualityLabel;
+    NumberField *qualityField;
 };

@@ -76,11 +76,11 @@ void TestConvertPage::panelAtStart()
 {
     ToolboxPage page(Toolbox::ConvertTab);
     const ConvertPanel *param = page.panel<ConvertPanel>();
-    QCOMPARE(page.centerWidget()->dropArea()->acceptedSuffixes().size(), 32);
+    QCOMPARE(page.centerWidget()->dropArea()->acceptedSuffixes().size(), 34);
     QStringList formats;
     for (int i = 0; i < param->formatBox()->count(); ++i)
         formats.append(param->formatBox()->itemText(i));
-    QCOMPARE(formats, (QStringList{"JPG", "JPEG", "PNG", "BMP", "TIF", "TIFF", "WEBP", "TGA", "GIF"}));
+    QCOMPARE(formats, (QStringList{"JPG", "JPEG", "PNG", "BMP", "TIF", "TIFF", "WEBP", "TGA", "GIF", "AVIF", "HEIC"}));
     QCOMPARE(param->format(), QStringLiteral("jpg"));
     QCOMPARE(param->sizeBox()->itemText(0), QStringLiteral("原始尺寸"));
     QCOMPARE(param->sizeBox()->itemData(1).toInt(), 50);

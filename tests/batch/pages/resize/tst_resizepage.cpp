@@ -87,14 +87,14 @@ void TestResizePage::panelAtStart()
 {
     ToolboxPage page(Toolbox::ResizeTab);
     const ResizePanel *param = page.panel<ResizePanel>();
-    QCOMPARE(page.centerWidget()->acceptedSuffixes().size(), 32);
+    QCOMPARE(page.centerWidget()->acceptedSuffixes().size(), 34);
     QCOMPARE(
         page.centerWidget()->dropArea()->centerWidget()->findChild<QLabel *>(QStringLiteral("noteLable"))->text(),
         QStringLiteral("支持 jpg，jpeg，png，raw，bmp，tif，tiff，webp 等上百种格式"));
     QCOMPARE(page.styleSheet(), QStringLiteral("BatchPage{background-color:white;}"));
     QCOMPARE(param->startButton()->text(), QStringLiteral("开始转换"));
 
-    QCOMPARE(param->formatBox()->count(), 9);
+    QCOMPARE(param->formatBox()->count(), 11);
     QCOMPARE(param->format(), QStringLiteral("jpg"));
     QStringList presets;
     QList<int> codes;

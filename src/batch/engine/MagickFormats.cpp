@@ -1,0 +1,75 @@
+#include "batch/engine/MagickFormats.h"
+
+#include "batch/engine/BatchLog.h"
+#include "batch/engine/BatchPaths.h"
+#include "batch/engine/ProcessRunner.h"
+
+#include <QMutex>
+#include <QRegularExpression>
+
+namespace MagickFormats {
+
+const char *const kUnsupported = "format not supported by the installed ImageMagick";
+
+namespace {
+
+QBasicMutex cacheMutex;
+
+// Whether table says yes to format; an empty table (not asked) says yes to all.
+bool allows(const Table &table, const QString &format, bool Modes::*mode)
+{
+    if (table.isEmpty())
+        return true;
+    // A suffix ImageMagick takes as another name of a format it lists.
+    static const QHash<QString, QString> aliases{{QStringLiteral("tif"), QStringLiteral("tiff")}};
+    const QString name = format.toLower();
+    const auto found = table.constFind(aliases.value(name, name));
+    return found != table.constEnd() && (*found).*mode;
+}
+
+} // namespace
+
+Table parse(const QString &listing)
+{
+    static const QRegularExpression row(
+        QStringLiteral("^\\s*([A-Za-z0-9_-]+)\\*?\\s+\\S+\\s+([r-])([w-])([+-])(\\s|$)"));
+    Table table;
+    const QStringList lines = listing.split(QLatin1Char('\n'));
+    for (const QString &line : lines) {
+        const QRegularExpressionMatch match = row.match(line);
+        if (match.hasMatch())
+            table.insert(match.captured(1).toLower(),
+                         {match.captured(2) == QLatin1String("r"), match.captured(3) == QLatin1String("w")});
+    }
+    return table;
+}
+
+Table of(const QString &program)
+{
+    QMutexLocker lock(&cacheMutex);
+    static QHash<QString, Table> known;
+    const auto found = known.constFind(program);
+    if (found != known.constEnd())
+        return *found;
+    ProcessRunner runner(BatchPaths::appDir());
+    runner.setKeepOutput(true);
+    const ToolRun run = runner.run(program, {QStringLiteral("-list"), QStringLiteral("format")});
+    const Table table = run.ok() ? parse(run.outputText) : Table();
+    qCDebug(lcBatch) << "ImageMagick" << program << "lists" << table.size() << "formats";
+    // A stopped run says nothing about the tool: asked again next time.
+    if (!run.stopped)
+        known.insert(program, table);
+    return table;
+}
+
+bool canRead(const QString &program, const QString &format)
+{
+    return allows(of(program), format, &Modes::read);
+}
+
+bool canWrite(const QString &program, const QString &format)
+{
+    return allows(of(program), format, &Modes::write);
+}
+
+} // namespace MagickFormats

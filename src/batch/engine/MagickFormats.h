@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+
+// Which picture formats the ImageMagick in use reads and writes, as it says itself
+// ("-list format"): a build without a delegate (HEIC, AVIF, JPEG XL) lacks its
+// format, and a file of it is refused with kUnsupported instead of failing in the
+// tool with a message about something else.
+namespace MagickFormats {
+
+struct Modes
+{
+    bool read = false;
+    bool write = false;
+};
+
+// Keys are lower-case format names ("jpeg", "jpg", "avif").
+using Table = QHash<QString, Modes>;
+
+// The reason a file gets when ImageMagick lacks its format.
+extern const char *const kUnsupported;
+
+// The table of a "-list format" listing: rows "  NAME[*] MODULE MODE DESCRIPTION",
+// MODE being r or -, w or -, + or -; other lines are skipped.
+Table parse(const QString &listing);
+
+// The table of program, asked once per program (through ProcessRunner, with the
+// engine's environment and policy). Empty when it could not be asked: then every
+// format counts as there, and the tool itself says what it cannot do.
+Table of(const QString &program);
+
+bool canRead(const QString &program, const QString &format);
+bool canWrite(const QString &program, const QString &format);
+
+} // namespace MagickFormats

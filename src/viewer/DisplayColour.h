@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QImage>
+
+// Pictures are drawn as sRGB. One tagged with an embedded ICC profile of another
+// RGB space (Display P3 from phones, Adobe RGB from cameras) is converted to sRGB
+// once, on the loader thread at the end of its decode; untagged pictures, sRGB
+// ones and those whose profile is not RGB (grey, CMYK) are left as they are.
+namespace DisplayColour {
+
+// Converts image in place (relative colorimetric, out-of-gamut colours clipped as
+// lcms2 and ImageMagick clip them) and tags it sRGB. False when it was left alone.
+bool toSrgb(QImage &image);
+
+} // namespace DisplayColour
