@@ -11,7 +11,7 @@ namespace AppCommandLine {
 enum class Action { Run, Help, Version };
 
 // arguments: without the program name. Anything that is not -h/--help or
-// -v/--version (Qt's own options, the image path, unknown options) means Run,
+// -V/-v/--version (Qt's own options, the image path, unknown options) means Run,
 // as it did before these options existed.
 Action parse(const QStringList &arguments);
 

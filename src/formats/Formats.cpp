@@ -49,6 +49,14 @@ const QStringList &rotateSuffixes()
     return list;
 }
 
+const QList<QByteArray> &readerFormats()
+{
+    static const QList<QByteArray> list{"bmp", "jpeg", "jpg",  "png", "tif",  "tiff", "wbmp", "webp", "gif", "tga",
+                                        "ico", "cur",  "icns", "jp2", "mng",  "pbm",  "pgm",  "ppm",  "pnm", "xbm",
+                                        "xpm", "svg",  "svgz", "psd", "heic", "heif", "exr",  "kra",  "ora", "pcx"};
+    return list;
+}
+
 void init()
 {
     browseSuffixes();
@@ -56,6 +64,7 @@ void init()
     rawSuffixes();
     compressSuffixes();
     rotateSuffixes();
+    readerFormats();
 }
 
 bool isRawSuffix(const QString &suffix)

@@ -253,10 +253,7 @@ LoadResult loadAnimation(const QString &path, QImageReader &reader, const QSize 
 
 bool isAllowedFormat(const QByteArray &format)
 {
-    static const QList<QByteArray> allowed{"bmp", "jpeg", "jpg",  "png", "tif",  "tiff", "wbmp", "webp", "gif", "tga",
-                                           "ico", "cur",  "icns", "jp2", "mng",  "pbm",  "pgm",  "ppm",  "pnm", "xbm",
-                                           "xpm", "svg",  "svgz", "psd", "heic", "heif", "exr",  "kra",  "ora", "pcx"};
-    return allowed.contains(format.toLower());
+    return Formats::readerFormats().contains(format.toLower());
 }
 
 bool previewUseful(const QSize &preview, const QSize &view)

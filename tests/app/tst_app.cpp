@@ -197,6 +197,7 @@ void TestApp::commandLine_data()
     QTest::newRow("--help") << QStringList{"--help"} << help;
     QTest::newRow("-h") << QStringList{"-h"} << help;
     QTest::newRow("--version") << QStringList{"--version"} << version;
+    QTest::newRow("-V") << QStringList{"-V"} << version;
     QTest::newRow("-v") << QStringList{"-v"} << version;
     QTest::newRow("help wins over version") << QStringList{"--version", "--help"} << help;
     QTest::newRow("after the image") << QStringList{"/p/a.jpg", "--help"} << help;
