@@ -4,7 +4,8 @@
 Builds it with the documented command (scripts/package: dpkg-buildpackage from
 debian/), runs lintian on it (an error or a warning fails), checks its control
 fields and file list (dpkg-deb -I / -c) and the hardening of its programs
-(readelf: PIE, full RELRO, stack protector, fortified functions), unpacks it into a scratch root
+(readelf: PIE, full RELRO, stack protector, no executable stack, fortified
+functions), unpacks it into a scratch root
 (dpkg-deb -x) and runs the programs from there, as a user who cannot write to
 the unpacked tree: --help/--version without a display, quorvane-batch converting
 a JPEG and a DNG (the packaged RAW decoder found relative to the program, never
@@ -134,6 +135,7 @@ def check_hardening(root):
     """The flags of DEB_BUILD_MAINT_OPTIONS = hardening=+all, read from each program."""
     programs = [os.path.join(root, p) for p in ("usr/bin/quorvane", "usr/bin/quorvane-batch",
                                                 "usr/lib/quorvane/ConvertToJpg")]
+    fortified = []
     for program in programs:
         header = run(["readelf", "-hlW", program]).stdout
         dynamic = run(["readelf", "-dW", program]).stdout
@@ -145,8 +147,12 @@ def check_hardening(root):
               f"{name}: no BIND_NOW (partial RELRO)")
         check(not re.search(r"GNU_STACK.*RWE", header), f"{name}: executable stack")
         check("__stack_chk_fail" in symbols, f"{name}: no stack protector")
-        check(re.search(r"\b__\w+_chk\b", symbols.replace("__stack_chk_fail", "")), f"{name}: no fortified function")
+        if re.search(r"\b__\w+_chk\b", symbols.replace("__stack_chk_fail", "")):
+            fortified.append(name)
         check("RUNPATH" not in dynamic and "(RPATH)" not in dynamic, f"{name}: has a RUNPATH")
+    # One compile line builds all three; a program whose every memcpy has a size only
+    # known at run time calls no _chk function even so (lintian's note on quorvane).
+    check(fortified, "no program calls a fortified function: built without _FORTIFY_SOURCE")
 
 
 def snapshot(root):
