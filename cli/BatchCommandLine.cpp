@@ -1,6 +1,7 @@
 #include "cli/BatchCommandLine.h"
 
 #include "batch/engine/BatchCatalogue.h"
+#include "batch/engine/Operations.h"
 #include "batch/engine/ToolSlots.h"
 
 #include <QCommandLineParser>
@@ -10,26 +11,6 @@
 namespace {
 
 const char kProgram[] = "quorvane-batch";
-
-struct Command
-{
-    const char *name;
-    int imgType;
-    QStringList options; // the first name of every option the command takes
-};
-
-const QList<Command> &commands()
-{
-    // Every command also takes the options of where files come from and how it runs.
-    static const QStringList common = {"o", "files-from", "0", "r", "j", "json"};
-    static const QList<Command> list = {
-        {"convert", BatchOp::Convert, QStringList{"f", "W", "H"} + common},
-        {"resize", BatchOp::Convert, QStringList{"f", "preset", "W", "H"} + common},
-        {"compress", BatchOp::Compress, QStringList{"l", "W", "H"} + common},
-        {"rotate", BatchOp::Rotate, QStringList{"a", "flop", "flip"} + common},
-    };
-    return list;
-}
 
 // True when arguments ask for -letter or --name before the end-of-options marker.
 bool asksFor(const QStringList &arguments, QChar letter, const QString &name)
@@ -43,14 +24,23 @@ bool asksFor(const QStringList &arguments, QChar letter, const QString &name)
     return false;
 }
 
-// A whole number in [low, high]; false when text is anything else.
-bool readInt(const QString &text, int low, int high, int *value)
+// A whole number in [low, high]; none when text is anything else.
+std::optional<int> readInt(const QString &text, int low, int high)
 {
     bool ok = false;
     const int number = text.trimmed().toInt(&ok, 10);
     if (!ok || number < low || number > high)
+        return std::nullopt;
+    return number;
+}
+
+// A side: 0 is not given.
+bool readSide(const QString &text, std::optional<int> *side)
+{
+    const std::optional<int> value = readInt(text, 0, BatchCatalogue::kMaxSide);
+    if (!value)
         return false;
-    *value = number;
+    *side = *value > 0 ? value : std::nullopt;
     return true;
 }
 
@@ -128,30 +118,26 @@ BatchCommandLine::Result BatchCommandLine::parse(const QStringList &arguments)
         return result;
     }
     const QString commandName = positional.takeFirst();
-    const Command *command = nullptr;
-    for (const Command &candidate : commands()) {
-        if (commandName == QLatin1String(candidate.name))
-            command = &candidate;
-    }
+    const Operations::Row *command = Operations::byCliName(commandName);
     if (!command) {
         result.error = QStringLiteral("unknown command '%1'").arg(commandName);
         return result;
     }
     for (const QCommandLineOption &option : options) {
-        if (parser.isSet(option) && !command->options.contains(option.names().constFirst())) {
+        if (parser.isSet(option) && !command->cliOptions.contains(option.names().constFirst())) {
             result.error = QStringLiteral("%1 does not apply to %2").arg(displayName(option), commandName);
             return result;
         }
     }
 
     BatchRequest &request = result.request;
-    request.command = commandName;
-    request.job.imgType = command->imgType;
-    request.job.formatIndex = request.job.imgType == BatchOp::Convert ? 0 : kKeepFormat;
+    request.job.operation = command->operation;
+    if (command->cliOptions.contains(QStringLiteral("f")))
+        request.job.format = BatchCatalogue::outputFormats().constFirst();
 
     if (parser.isSet(format)) {
-        request.job.formatIndex = BatchCatalogue::outputFormats().indexOf(parser.value(format).toLower());
-        if (request.job.formatIndex < 0) {
+        request.job.format = parser.value(format).toLower();
+        if (!BatchCatalogue::outputFormats().contains(*request.job.format)) {
             result.error = QStringLiteral("unknown format '%1' (one of: %2)")
                                .arg(parser.value(format), BatchCatalogue::outputFormats().join(QLatin1Char(' ')));
             return result;
@@ -164,22 +150,23 @@ BatchCommandLine::Result BatchCommandLine::parse(const QStringList &arguments)
                                .arg(parser.value(preset), BatchCatalogue::presetNames().join(QLatin1Char(' ')));
             return result;
         }
-        request.job.zoomWidth = chosen->width;
-        request.job.zoomHeight = chosen->height;
+        if (chosen->width > 0)
+            request.job.width = chosen->width;
+        if (chosen->height > 0)
+            request.job.height = chosen->height;
     }
-    if (parser.isSet(width) && !readInt(parser.value(width), 0, BatchCatalogue::kMaxSide, &request.job.zoomWidth)) {
+    if (parser.isSet(width) && !readSide(parser.value(width), &request.job.width)) {
         result.error = QStringLiteral("WIDTH must be a whole number from 0 to %1").arg(BatchCatalogue::kMaxSide);
         return result;
     }
-    if (parser.isSet(height) && !readInt(parser.value(height), 0, BatchCatalogue::kMaxSide, &request.job.zoomHeight)) {
+    if (parser.isSet(height) && !readSide(parser.value(height), &request.job.height)) {
         result.error = QStringLiteral("HEIGHT must be a whole number from 0 to %1").arg(BatchCatalogue::kMaxSide);
         return result;
     }
-    if (request.job.imgType == BatchOp::Compress) {
-        request.job.qualityValue = BatchCatalogue::defaultQuality();
-        if (parser.isSet(level)
-            && !(readInt(parser.value(level), 0, 100, &request.job.qualityValue)
-                 && BatchCatalogue::isCompressionLevel(request.job.qualityValue))) {
+    if (command->cliOptions.contains(QStringLiteral("l"))) {
+        request.job.quality = parser.isSet(level) ? readInt(parser.value(level), 0, 100)
+                                                  : std::optional<int>(BatchCatalogue::defaultQuality());
+        if (!request.job.quality || !BatchCatalogue::isCompressionLevel(*request.job.quality)) {
             QStringList levels;
             for (const BatchCatalogue::CompressionLevel &entry : BatchCatalogue::compressionLevels())
                 levels << QString::number(entry.quality);
@@ -187,16 +174,16 @@ BatchCommandLine::Result BatchCommandLine::parse(const QStringList &arguments)
             return result;
         }
     }
-    if (request.job.imgType == BatchOp::Rotate) {
-        int degrees = 0;
-        if (parser.isSet(angle)
-            && !readInt(parser.value(angle), -BatchCatalogue::kMaxAngle, BatchCatalogue::kMaxAngle, &degrees)) {
+    if (command->cliOptions.contains(QStringLiteral("a"))) {
+        request.job.degrees = parser.isSet(angle)
+            ? readInt(parser.value(angle), -BatchCatalogue::kMaxAngle, BatchCatalogue::kMaxAngle)
+            : std::optional<int>(0);
+        if (!request.job.degrees) {
             result.error = QStringLiteral("ANGLE must be a whole number from -%1 to %1").arg(BatchCatalogue::kMaxAngle);
             return result;
         }
-        request.job.rotateDegree = QString::number(degrees);
-        request.job.isFlop = parser.isSet(flop);
-        request.job.isFlip = parser.isSet(flip);
+        request.job.flop = parser.isSet(flop);
+        request.job.flip = parser.isSet(flip);
     }
     if (parser.isSet(output)) {
         const QString dir = parser.value(output);
@@ -208,9 +195,13 @@ BatchCommandLine::Result BatchCommandLine::parse(const QStringList &arguments)
         // would land there.
         request.exportDir = QDir::cleanPath(QFileInfo(dir).absoluteFilePath());
     }
-    if (parser.isSet(jobs) && !readInt(parser.value(jobs), 1, ToolSlots::kMaxLimit, &request.tools)) {
-        result.error = QStringLiteral("N must be a whole number from 1 to %1").arg(ToolSlots::kMaxLimit);
-        return result;
+    if (parser.isSet(jobs)) {
+        const std::optional<int> tools = readInt(parser.value(jobs), 1, ToolSlots::kMaxLimit);
+        if (!tools) {
+            result.error = QStringLiteral("N must be a whole number from 1 to %1").arg(ToolSlots::kMaxLimit);
+            return result;
+        }
+        request.tools = *tools;
     }
     request.filesFrom = parser.value(filesFrom);
     request.nulSeparated = parser.isSet(nul);
@@ -300,9 +291,9 @@ QString BatchCommandLine::usage()
     presetWords << QStringLiteral("-W and -H override its values").split(QLatin1Char(' '));
     const QList<BatchCatalogue::CompressionLevel> &levels = BatchCatalogue::compressionLevels();
     return text.arg(BatchCatalogue::outputFormats().join(QLatin1Char(' ')),
-                    wrapWords(BatchCatalogue::acceptedSuffixes(BatchOp::Convert), 19, 80),
-                    BatchCatalogue::acceptedSuffixes(BatchOp::Compress).join(QLatin1Char(' ')),
-                    BatchCatalogue::acceptedSuffixes(BatchOp::Rotate).join(QLatin1Char(' ')),
+                    wrapWords(Operations::row(Operation::Convert).acceptedSuffixes(), 19, 80),
+                    Operations::row(Operation::Compress).acceptedSuffixes().join(QLatin1Char(' ')),
+                    Operations::row(Operation::Rotate).acceptedSuffixes().join(QLatin1Char(' ')),
                     wrapWords(presetWords, 23, 80),
                     QStringLiteral("%1, %2").arg(levels.first().quality).arg(levels.at(1).quality),
                     QString::number(levels.last().quality), QString::number(BatchCatalogue::defaultQuality()));

@@ -5,12 +5,11 @@
 #include <QString>
 #include <QStringList>
 
-// One command line turned into the batch engine's job record, plus what the front
-// end itself needs: the command name and the paths as the user gave them.
+// One command line turned into the batch engine's job settings, plus what the
+// front end itself needs: the paths as the user gave them and how to run.
 struct BatchRequest
 {
-    QString command; // "convert", "resize", "compress" or "rotate"
-    JobSettings job;
+    JobSettings job; // its operation is the command's
     QString exportDir; // empty: the engine's default output folder
     QStringList paths;
     QString filesFrom; // a file listing more paths ("-": standard input); empty: none

@@ -19,13 +19,11 @@ BatchRunner::BatchRunner(const BatchRequest &request, const QVector<BatchEntry> 
             sentIndices.append(i);
     }
     report = BatchReport(sentIndices.size());
+    ticker.setInterval(1000);
+    connect(&ticker, &QTimer::timeout, this, &BatchRunner::drawRunning);
 }
 
-BatchRunner::~BatchRunner()
-{
-    if (job)
-        job->wait();
-}
+BatchRunner::~BatchRunner() = default;
 
 void BatchRunner::start()
 {
@@ -68,61 +66,55 @@ void BatchRunner::start()
                   QStringLiteral("no such file"));
     }
     job = new BatchJob(batchRequest.job, files, exportDir, this);
-    connect(job, &BatchJob::notifyParentProgress, this, &BatchRunner::setProgress);
-    connect(job, &BatchJob::notifyParentFailure, this, &BatchRunner::failed);
-    connect(job, &BatchJob::notifyParentFrames, this, &BatchRunner::frames);
-    connect(job, &BatchJob::notifyParentKeptOriginal, this, &BatchRunner::keptOriginal);
-    connect(job, &BatchJob::notifyParentDone, this, &BatchRunner::done);
-    connect(job, &QThread::finished, job, &QObject::deleteLater);
+    connect(job, &BatchJob::fileStarted, this, &BatchRunner::fileStarted);
+    connect(job, &BatchJob::fileFinished, this, &BatchRunner::fileFinished);
+    connect(job, &BatchJob::finished, this, &BatchRunner::finish);
+    connect(job, &BatchJob::finished, job, &QObject::deleteLater);
+    clock.start();
+    if (progressShown)
+        ticker.start();
     drawProgress();
     job->start();
 }
 
-void BatchRunner::setProgress(int progress, int rowIndex)
+void BatchRunner::fileStarted(int row)
 {
-    if (rowIndex < 0 || rowIndex >= sentIndices.size())
-        return;
-    report.setProgress(rowIndex, progress);
+    startedAt.insert(row, clock.elapsed());
+    report.setProgress(row, runningProgress(0));
     drawProgress();
 }
 
-void BatchRunner::done(QString exportFilePath, int rowIndex, bool isSuccess)
+void BatchRunner::drawRunning()
 {
-    if (rowIndex == -1) {
-        if (job)
-            job->wait();
-        finish();
+    for (auto it = startedAt.constBegin(); it != startedAt.constEnd(); ++it)
+        report.setProgress(it.key(), runningProgress(clock.elapsed() - it.value()));
+    drawProgress();
+}
+
+void BatchRunner::fileFinished(const FileResult &result)
+{
+    const int row = result.row;
+    if (row < 0 || row >= sentIndices.size() || report.finished(row))
         return;
+    startedAt.remove(row);
+    const bool ok = result.status == FileResult::Succeeded;
+    report.finish(row, ok);
+    const QString source = fileEntries.at(sentIndices.at(row)).source;
+    const QString &output = result.output;
+    if (result.status == FileResult::Cancelled) {
+        printFile(BatchReport::stoppedLine(source), source, QString(), QStringLiteral("stopped"),
+                  QStringLiteral("interrupted"));
+    } else if (ok && result.keptOriginal) {
+        printFile(BatchReport::keptLine(source, output), source, output, QStringLiteral("ok"),
+                  QStringLiteral("original kept: compressing did not make it smaller"), result.frames);
+    } else if (ok) {
+        printFile(BatchReport::okLine(source, output, result.frames), source, output, QStringLiteral("ok"), QString(),
+                  result.frames);
+    } else {
+        const QString why = result.reason.isEmpty() ? QStringLiteral("conversion failed") : result.reason;
+        printFile(BatchReport::failedLine(source, output, why), source, output, QStringLiteral("failed"), why);
     }
-    if (rowIndex < 0 || rowIndex >= sentIndices.size())
-        return;
-    if (report.finished(rowIndex))
-        return;
-    const QString source = fileEntries.at(sentIndices.at(rowIndex)).source;
-    report.finish(rowIndex, isSuccess);
-    const QString reason = reasons.take(rowIndex);
-    const int frames = qMax(1, frameCounts.take(rowIndex));
-    const QString why = reason.isEmpty() ? QStringLiteral("conversion failed") : reason;
-    if (isSuccess && kept.remove(rowIndex))
-        printFile(BatchReport::keptLine(source, exportFilePath), source, exportFilePath, QStringLiteral("ok"),
-                  QStringLiteral("original kept: compressing did not make it smaller"), frames);
-    else if (isSuccess)
-        printFile(BatchReport::okLine(source, exportFilePath, frames), source, exportFilePath, QStringLiteral("ok"),
-                  QString(), frames);
-    else
-        printFile(BatchReport::failedLine(source, exportFilePath, why), source, exportFilePath,
-                  QStringLiteral("failed"), why);
     drawProgress();
-}
-
-void BatchRunner::failed(QString reason, int rowIndex)
-{
-    reasons.insert(rowIndex, reason);
-}
-
-void BatchRunner::frames(int count, int rowIndex)
-{
-    frameCounts.insert(rowIndex, count);
 }
 
 void BatchRunner::interrupt(bool printing)
@@ -147,11 +139,7 @@ void BatchRunner::interrupt(bool printing)
         printLine(report.summaryLine());
     progressShown = false;
     ended = true;
-}
-
-void BatchRunner::keptOriginal(int rowIndex)
-{
-    kept.insert(rowIndex);
+    ticker.stop();
 }
 
 void BatchRunner::finish()
@@ -159,6 +147,7 @@ void BatchRunner::finish()
     if (ended)
         return;
     ended = true;
+    ticker.stop();
     // JSON lines carry files only; the exit status tells how the run went.
     if (!batchRequest.json)
         printLine(report.summaryLine());

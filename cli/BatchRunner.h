@@ -4,15 +4,16 @@
 #include "cli/BatchReport.h"
 #include "cli/BatchRequest.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QPointer>
-#include <QSet>
+#include <QTimer>
 #include <QVector>
 
 class BatchJob;
 
-// Runs one job the way a toolbox page does (an BatchJob, its two signals) and
+// Runs one job the way a toolbox page does (a BatchJob and its results) and
 // prints a line per file, the live progress and the summary.
 class BatchRunner : public QObject
 {
@@ -35,14 +36,10 @@ public:
 signals:
     void finished(int exitStatus);
 
-private slots:
-    void setProgress(int progress, int rowIndex);
-    void done(QString exportFilePath, int rowIndex, bool isSuccess);
-    void failed(QString reason, int rowIndex);
-    void frames(int count, int rowIndex);
-    void keptOriginal(int rowIndex);
-
 private:
+    void fileStarted(int row);
+    void fileFinished(const FileResult &result);
+    void drawRunning();
     void finish();
     // A file's line, or its JSON object with --json.
     void printFile(const QString &line, const QString &source, const QString &output, const QString &status,
@@ -54,10 +51,10 @@ private:
     QVector<BatchEntry> fileEntries;
     QVector<int> sentIndices; // row index -> index into fileEntries
     BatchReport report;
-    QHash<int, QString> reasons; // row index -> why it failed, until its done()
-    QHash<int, int> frameCounts; // row index -> pictures of its output, until its done()
     bool ended = false; // the summary was printed
-    QSet<int> kept; // row indices whose output is the source, until their done()
     QPointer<BatchJob> job;
+    QHash<int, qint64> startedAt; // running row -> when its tools started (clock)
+    QElapsedTimer clock;
+    QTimer ticker; // redraws the running files' progress
     bool progressShown; // standard error is a terminal
 };

@@ -5,7 +5,7 @@
 
 #include "batch/engine/BatchCatalogue.h"
 #include "batch/engine/BatchFiles.h"
-#include "batch/engine/BatchJob.h"
+#include "batch/engine/Operations.h"
 #include "batch/engine/ToolSlots.h"
 
 #include <QCoreApplication>
@@ -29,7 +29,6 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     // Before arguments() decodes argv: paths are UTF-8 whatever LANG says.
     QTextCodec::setCodecForLocale(QTextCodec::codecForName("UTF-8"));
-    BatchJob::setUpPool();
     BatchCatalogue::init();
 
     const BatchCommandLine::Result parsed = BatchCommandLine::parse(app.arguments().mid(1));
@@ -77,7 +76,7 @@ int main(int argc, char *argv[])
     if (request.tools > 0)
         ToolSlots::setLimit(request.tools);
     BatchRunner runner(request,
-                       BatchFiles::expand(paths, BatchCatalogue::acceptedSuffixes(request.job.imgType),
+                       BatchFiles::expand(paths, Operations::row(request.job.operation).acceptedSuffixes(),
                                           request.recursive ? BatchFiles::Recursive : BatchFiles::TopLevel,
                                           undecodable));
     QObject::connect(&runner, &BatchRunner::finished, &app, &QCoreApplication::exit, Qt::QueuedConnection);

@@ -4,7 +4,17 @@
 
 namespace AppCommandLine {
 
-Action parse(const QStringList &arguments)
+namespace {
+
+// The options QGuiApplication and QApplication take out of argv themselves.
+const char *const kQtOptionsWithValue[] = {"platform", "platformpluginpath", "platformtheme", "plugin",
+                                           "qwindowgeometry", "geometry", "qwindowicon", "icon", "qwindowtitle",
+                                           "title", "display", "style", "stylesheet", "session", "qmljsdebugger"};
+const char *const kQtFlags[] = {"reverse", "widgetcount", "nograb", "dograb", "testability"};
+
+} // namespace
+
+Parsed parse(const QStringList &arguments)
 {
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
     // -V as quorvane-batch has it; -v as the viewer had it before.
@@ -13,16 +23,25 @@ Action parse(const QStringList &arguments)
     // "-platform", "-reverse" are Qt's options, not bundles of single letters.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     parser.addOptions({help, version});
+    for (const char *name : kQtOptionsWithValue)
+        parser.addOption(QCommandLineOption(QLatin1String(name), QString(), QStringLiteral("value")));
+    for (const char *name : kQtFlags)
+        parser.addOption(QCommandLineOption(QLatin1String(name)));
     parser.addPositionalArgument(QStringLiteral("image"), QString());
-    // parse() reports an unknown option as an error; those are Qt's or the user's
-    // and leave the start-up as it was, so only the two options are read.
-    const QStringList withProgram = QStringList{QStringLiteral("quorvane")} + arguments;
-    parser.parse(withProgram);
-    if (parser.isSet(help))
-        return Action::Help;
-    if (parser.isSet(version))
-        return Action::Version;
-    return Action::Run;
+
+    Parsed parsed;
+    const bool ok = parser.parse(QStringList{QStringLiteral("quorvane")} + arguments);
+    if (parser.isSet(help)) {
+        parsed.action = Action::Help;
+    } else if (parser.isSet(version)) {
+        parsed.action = Action::Version;
+    } else if (!ok) {
+        parsed.action = Action::UsageError;
+        parsed.error = parser.errorText();
+    } else if (!parser.positionalArguments().isEmpty()) {
+        parsed.imagePath = parser.positionalArguments().constFirst();
+    }
+    return parsed;
 }
 
 QString usage()

@@ -3,17 +3,23 @@
 #include <QString>
 #include <QStringList>
 
-// The viewer's own command-line options. The image path is read as before by
-// LaunchArgs; this only answers --help and --version, before any window (or
-// display connection) exists.
+// The viewer's command line, read once before any window (or display connection)
+// exists: its own options, Qt's (-platform, -style ...), and the image path.
 namespace AppCommandLine {
 
-enum class Action { Run, Help, Version };
+enum class Action { Run, Help, Version, UsageError };
 
-// arguments: without the program name. Anything that is not -h/--help or
-// -V/-v/--version (Qt's own options, the image path, unknown options) means Run,
-// as it did before these options existed.
-Action parse(const QStringList &arguments);
+struct Parsed
+{
+    Action action = Action::Run;
+    QString imagePath; // the first argument that is no option; empty without one
+    QString error; // UsageError: one line saying what is wrong
+};
+
+// arguments: without the program name. An option that is neither the viewer's
+// nor Qt's is a usage error, not a file name; "--" ends the options, so
+// "quorvane -- --odd.jpg" opens "--odd.jpg". Further paths are ignored.
+Parsed parse(const QStringList &arguments);
 
 QString usage();
 QString versionLine(); // "quorvane VERSION\n"

@@ -1,6 +1,5 @@
 #include "app/AppSetup.h"
 
-#include "batch/engine/BatchJob.h"
 #include "formats/Formats.h"
 #include "widgets/UiProfile.h"
 
@@ -37,7 +36,6 @@ void run()
 {
     QGuiApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/icons/application_icon.png")));
     UiProfile::setup();
-    BatchJob::setUpPool();
     Formats::init();
     loadQtTranslations();
     setUtf8Codec();

@@ -1,7 +1,7 @@
 #pragma once
 
 // The process-wide start-up steps that come before the main window: application
-// icon, size profile and shared fonts, thread pool limit, suffix lists, Qt's own
+// icon, size profile and shared fonts, suffix lists, Qt's own
 // Simplified Chinese translations, UTF-8 codec.
 // Needs a QApplication (or QGuiApplication) to exist.
 namespace AppSetup {

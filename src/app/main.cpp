@@ -2,8 +2,8 @@
 #include "app/AppSetup.h"
 #include "widgets/UiProfile.h"
 #include "batch/engine/BatchJob.h"
-#include "chrome/ProcessExit.h"
-#include "viewer/LaunchArgs.h"
+#include "app/ProcessExit.h"
+#include "chrome/TitleBar.h"
 #include "viewer/ViewerWindow.h"
 #include "viewer/ImageView.h"
 
@@ -39,21 +39,28 @@ void provideRuntimeDir()
 
 int main(int argc, char *argv[])
 {
-    // --help and --version answer before QApplication, which needs a display.
+    // The arguments are read before QApplication, which needs a display: --help,
+    // --version and a usage error answer without one. Paths are UTF-8 whatever LANG says.
+    AppSetup::setUtf8Codec();
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    switch (AppCommandLine::parse(arguments)) {
+    const AppCommandLine::Parsed parsed = AppCommandLine::parse(arguments);
+    switch (parsed.action) {
     case AppCommandLine::Action::Help: std::fputs(AppCommandLine::usage().toUtf8().constData(), stdout); return 0;
     case AppCommandLine::Action::Version:
         std::fputs(AppCommandLine::versionLine().toUtf8().constData(), stdout);
         return 0;
+    case AppCommandLine::Action::UsageError:
+        std::fprintf(stderr, "quorvane: %s\nTry 'quorvane --help' for more information.\n",
+                     parsed.error.toUtf8().constData());
+        return 2;
     case AppCommandLine::Action::Run: break;
     }
 
     provideRuntimeDir();
     QApplication app(argc, argv);
-    // Icon, size profile and fonts, pool limit, suffix lists, UTF-8 codec.
+    // Icon, size profile and fonts, suffix lists, UTF-8 codec.
     AppSetup::run();
 
     // The platform's default family would draw Japanese glyph variants here; ask for
@@ -67,9 +74,9 @@ int main(int argc, char *argv[])
 
     ViewerWindow window;
     window.setFont(font);
+    QObject::connect(window.titleBar(), &TitleBar::closeClicked, [] { ProcessExit::now(1); });
 
-    // QApplication has taken its own options out of argv by now.
-    const QString path = LaunchArgs::imagePath(argc, argv);
+    const QString &path = parsed.imagePath;
     if (!path.isEmpty())
         window.view()->setImgPath(path);
 

@@ -1,7 +1,6 @@
 #include "chrome/TitleBar.h"
 
 #include "chrome/CloseBtn.h"
-#include "chrome/ProcessExit.h"
 #include "widgets/ElidedLabel.h"
 #include "widgets/StyledBackground.h"
 #include "widgets/UiProfile.h"
@@ -157,7 +156,7 @@ void TitleBar::onClicked()
         win->showMinimized();
     } else if (button == closeBtn) {
         win->close();
-        ProcessExit::now(1);
+        emit closeClicked();
     } else if (button == maximizeButton) {
         toggleMaximized();
     }

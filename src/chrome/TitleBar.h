@@ -29,6 +29,10 @@ public:
     // Resource path of the icon the maximise button shows.
     QString maxButtonIcon() const;
 
+signals:
+    // The close button closed the window; the application ends the process on it.
+    void closeClicked();
+
 public slots:
     void onClicked();
 

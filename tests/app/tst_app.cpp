@@ -1,6 +1,5 @@
 #include "app/AppCommandLine.h"
 #include "app/AppSetup.h"
-#include "batch/engine/BatchJob.h"
 #include "formats/Formats.h"
 #include "widgets/UiProfile.h"
 
@@ -20,7 +19,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextCodec>
-#include <QThreadPool>
 
 #include "support/Fixtures.h"
 
@@ -40,6 +38,7 @@ private slots:
     void resourcesUsedInCodeLoad();
     void commandLine_data();
     void commandLine();
+    void unknownOptionIsAUsageError();
     void versionLine();
     void qtDialogsInChinese();
     void viewerSilentUnlessAsked_data();
@@ -141,7 +140,6 @@ void TestApp::rawSuffix()
 
 void TestApp::startupState()
 {
-    QCOMPARE(QThreadPool::globalInstance()->maxThreadCount(), BatchJob::kPoolThreads);
     QCOMPARE(QTextCodec::codecForLocale()->name(), QByteArray("UTF-8"));
     QCOMPARE(UiProfile::bodyFont().family(), QStringLiteral("Microsoft YaHei"));
     // The offscreen platform reports an 800 x 600 screen.
@@ -189,28 +187,53 @@ void TestApp::commandLine_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("action");
+    QTest::addColumn<QString>("imagePath");
     const int run = int(AppCommandLine::Action::Run);
     const int help = int(AppCommandLine::Action::Help);
     const int version = int(AppCommandLine::Action::Version);
-    QTest::newRow("nothing") << QStringList() << run;
-    QTest::newRow("an image") << QStringList{"/p/a.jpg"} << run;
-    QTest::newRow("--help") << QStringList{"--help"} << help;
-    QTest::newRow("-h") << QStringList{"-h"} << help;
-    QTest::newRow("--version") << QStringList{"--version"} << version;
-    QTest::newRow("-V") << QStringList{"-V"} << version;
-    QTest::newRow("-v") << QStringList{"-v"} << version;
-    QTest::newRow("help wins over version") << QStringList{"--version", "--help"} << help;
-    QTest::newRow("after the image") << QStringList{"/p/a.jpg", "--help"} << help;
-    QTest::newRow("after Qt's options") << QStringList{"-platform", "offscreen", "--version"} << version;
-    QTest::newRow("-reverse is no bundle holding v") << QStringList{"-reverse"} << run;
-    QTest::newRow("unknown option ignored") << QStringList{"--frobnicate", "/p/a.jpg"} << run;
+    const int usageError = int(AppCommandLine::Action::UsageError);
+    QTest::newRow("nothing") << QStringList() << run << "";
+    QTest::newRow("an image") << QStringList{"/p/a.jpg"} << run << "/p/a.jpg";
+    QTest::newRow("--help") << QStringList{"--help"} << help << "";
+    QTest::newRow("-h") << QStringList{"-h"} << help << "";
+    QTest::newRow("--version") << QStringList{"--version"} << version << "";
+    QTest::newRow("-V") << QStringList{"-V"} << version << "";
+    QTest::newRow("-v") << QStringList{"-v"} << version << "";
+    QTest::newRow("help wins over version") << QStringList{"--version", "--help"} << help << "";
+    QTest::newRow("after the image") << QStringList{"/p/a.jpg", "--help"} << help << "";
+    QTest::newRow("after Qt's options") << QStringList{"-platform", "offscreen", "--version"} << version << "";
+    QTest::newRow("-reverse is no bundle holding v") << QStringList{"-reverse"} << run << "";
+    QTest::newRow("Qt's options around the image")
+        << QStringList{"-style", "fusion", "/p/a.jpg", "--platform=offscreen"} << run << "/p/a.jpg";
+    QTest::newRow("unknown option: no file named --frobnicate")
+        << QStringList{"--frobnicate", "/p/a.jpg"} << usageError << "";
+    QTest::newRow("unknown single-dash option") << QStringList{"-x", "/p/a.jpg"} << usageError << "";
+    QTest::newRow("a name starting with a dash after --") << QStringList{"--", "--odd.jpg"} << run << "--odd.jpg";
+    QTest::newRow("further paths ignored") << QStringList{"a.jpg", "b.jpg"} << run << "a.jpg";
 }
 
 void TestApp::commandLine()
 {
     QFETCH(QStringList, arguments);
     QFETCH(int, action);
-    QCOMPARE(int(AppCommandLine::parse(arguments)), action);
+    QFETCH(QString, imagePath);
+    const AppCommandLine::Parsed parsed = AppCommandLine::parse(arguments);
+    QCOMPARE(int(parsed.action), action);
+    QCOMPARE(parsed.imagePath, imagePath);
+    QCOMPARE(parsed.error.isEmpty(), action != int(AppCommandLine::Action::UsageError));
+}
+
+void TestApp::unknownOptionIsAUsageError()
+{
+    // The program itself answers before it needs a display.
+    QProcess program;
+    program.start(QStringLiteral(QUORVANE_BIN_DIR "/quorvane"), {"--foo", "x.jpg"});
+    QVERIFY(program.waitForFinished(30000));
+    QCOMPARE(program.exitCode(), 2);
+    // The reason on one line, then where to read more; not the whole help.
+    QCOMPARE(program.readAllStandardError(),
+             QByteArray("quorvane: Unknown option 'foo'.\nTry 'quorvane --help' for more information.\n"));
+    QVERIFY(program.readAllStandardOutput().isEmpty());
 }
 
 void TestApp::versionLine()

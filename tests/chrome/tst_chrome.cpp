@@ -1,4 +1,5 @@
 #include "app/AppSetup.h"
+#include "app/ProcessExit.h"
 #include "chrome/TitleBar.h"
 #include "viewer/ViewerWindow.h"
 #include "widgets/MessageBox.h"
@@ -56,6 +57,8 @@ int closeChild(int argc, char **argv)
     QApplication app(argc, argv);
     AppSetup::run();
     ViewerWindow window;
+    // As main() wires the close button.
+    QObject::connect(window.titleBar(), &TitleBar::closeClicked, [] { ProcessExit::now(1); });
     window.showMaximized();
     if (argc >= 3 && qstrcmp(argv[2], "busy") == 0)
         QThreadPool::globalInstance()->start(new Sleeper);

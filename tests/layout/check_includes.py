@@ -24,7 +24,7 @@ ALLOWED = {
     "widgets": set(),
     "rawdecode": set(),
     "chrome": {"widgets"},
-    "print": {"chrome", "widgets"},
+    "print": {"widgets"},
     "shell": {"widgets", "engine", "formats"},
     "pages": {"shell", "widgets", "engine", "formats"},
     "toolbox": {"pages", "shell", "widgets", "engine", "formats"},

@@ -1,13 +1,13 @@
 #include "support/BatchTestKit.h"
 
 #include "batch/shell/BatchPage.h"
+#include "batch/toolbox/ToolboxTabs.h"
 #include "widgets/MessageBox.h"
 
 #include <QApplication>
 #include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QTest>
-#include <QThreadPool>
 
 namespace BatchTestKit {
 
@@ -48,7 +48,6 @@ bool waitForJobEnd(const BatchPage *page, int timeoutMs)
             return false;
         QTest::qWait(20);
     }
-    QThreadPool::globalInstance()->waitForDone(timeoutMs);
     QTest::qWait(50);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return true;
@@ -70,3 +69,7 @@ void UrlCatcher::open(const QUrl &url)
 {
     urls.append(url);
 }
+
+ToolboxPage::ToolboxPage(Toolbox::Tab tab)
+    : BatchPage(toolboxTabs().at(tab).spec, toolboxTabs().at(tab).makePanel(), toolboxTabs().at(tab).columns())
+{ }

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "batch/shell/BatchPage.h"
+#include "batch/toolbox/Toolbox.h"
+
 #include <QList>
 #include <QObject>
 #include <QStringList>
 #include <QUrl>
-
-class BatchPage;
 
 // Helpers for the batch toolbox tests: shown messages, a private home folder,
 // waiting for a page's job, and catching open-folder requests.
@@ -20,7 +21,7 @@ void closeDialogs();
 // default output folder) lies inside dir.
 void useHome(const QString &dir);
 
-// Waits until the page's job has sent its end marker and the pool is idle, then
+// Waits until the page has heard its job end, then
 // lets finished jobs delete themselves. False on timeout.
 bool waitForJobEnd(const BatchPage *page, int timeoutMs = 120000);
 
@@ -40,4 +41,13 @@ public:
 
 public slots:
     void open(const QUrl &url);
+};
+
+// A page as the toolbox makes it for a tab (its page-table row), owned by the test.
+class ToolboxPage : public BatchPage
+{
+    Q_OBJECT
+
+public:
+    explicit ToolboxPage(Toolbox::Tab tab);
 };

@@ -20,56 +20,33 @@ QList<WorkerResult> runWorkers(const JobSettings &s, const QList<FileToRun> &fil
     for (int i = 0; i < files.size(); ++i)
         results << WorkerResult();
     QMutex mutex;
-    QList<FileTask *> workers;
+    const auto settings = std::make_shared<const JobSettings>(s);
+    QThreadPool pool;
+    pool.setMaxThreadCount(qMax(1, int(files.size())));
     for (int i = 0; i < files.size(); ++i) {
-        auto *worker = new FileTask(s, JobFile{files.at(i).row, files.at(i).source}, exportDir);
         WorkerResult *result = &results[i];
-        // Direct: the slots run on the worker's threads, so no event loop is needed.
-        QObject::connect(
-            worker, &FileTask::setProgress, worker,
-            [&mutex, result](int progress, int) {
-                QMutexLocker lock(&mutex);
-                result->progress << progress;
-                result->progressAfterDone = result->progressAfterDone || result->doneCount > 0;
-            },
-            Qt::DirectConnection);
-        QObject::connect(
-            worker, &FileTask::keptOriginal, worker,
-            [&mutex, result](int) {
-                QMutexLocker lock(&mutex);
-                result->keptOriginal = true;
-            },
-            Qt::DirectConnection);
-        QObject::connect(
-            worker, &FileTask::done, worker,
-            [&mutex, result](const QString &path, int row, bool success) {
-                QMutexLocker lock(&mutex);
-                ++result->doneCount;
-                result->path = path;
-                result->row = row;
-                result->success = success;
-            },
-            Qt::DirectConnection);
-        QObject::connect(
-            worker, &FileTask::failed, worker,
-            [&mutex, result](const QString &reason, int) {
-                QMutexLocker lock(&mutex);
-                result->reason = reason;
-            },
-            Qt::DirectConnection);
-        QObject::connect(
-            worker, &FileTask::frames, worker,
-            [&mutex, result](int count, int) {
-                QMutexLocker lock(&mutex);
-                result->frames = count;
-            },
-            Qt::DirectConnection);
-        workers << worker;
+        // Called on the tasks' threads, so no event loop is needed.
+        FileTask::Listener listener;
+        listener.started = [&mutex, result](int) {
+            QMutexLocker lock(&mutex);
+            ++result->startedCount;
+            result->startedAfterDone = result->startedAfterDone || result->doneCount > 0;
+        };
+        listener.finished = [&mutex, result](const FileResult &file) {
+            QMutexLocker lock(&mutex);
+            ++result->doneCount;
+            result->path = file.output;
+            result->row = file.row;
+            result->status = file.status;
+            result->success = file.status == FileResult::Succeeded;
+            result->reason = file.reason;
+            result->frames = file.frames > 1 ? file.frames : 0;
+            result->keptOriginal = file.keptOriginal;
+        };
+        pool.start(new FileTask(settings, JobFile{files.at(i).row, files.at(i).source}, exportDir, listener));
     }
-    for (FileTask *worker : qAsConst(workers))
-        QThreadPool::globalInstance()->start(worker);
     // Keep this thread's events flowing: a test may serve the failure report here.
-    while (!QThreadPool::globalInstance()->waitForDone(10))
+    while (!pool.waitForDone(10))
         QCoreApplication::processEvents();
     return results;
 }
@@ -136,14 +113,16 @@ QChar dngBand(unsigned int rgb)
     return QLatin1Char('?');
 }
 
-JobSettings settingsFor(int imgType, int formatIndex, int quality, int width, int height)
+JobSettings settingsFor(Operation operation, const QString &format, int quality, int width, int height)
 {
+    const auto given = [](int value) { return value == -1 ? std::nullopt : std::optional<int>(value); };
     JobSettings s;
-    s.imgType = imgType;
-    s.formatIndex = formatIndex;
-    s.qualityValue = quality;
-    s.zoomWidth = width;
-    s.zoomHeight = height;
+    s.operation = operation;
+    if (!format.isEmpty())
+        s.format = format;
+    s.quality = given(quality);
+    s.width = given(width);
+    s.height = given(height);
     return s;
 }
 

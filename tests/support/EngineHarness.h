@@ -3,6 +3,7 @@
 #include "batch/engine/BatchTypes.h"
 
 #include <QList>
+#include <QMetaType>
 #include <QString>
 #include <QStringList>
 
@@ -10,16 +11,18 @@
 // ImageMagick or pngquant when a test needs a tool to misbehave on purpose.
 namespace EngineHarness {
 
+// What a task told, gathered.
 struct WorkerResult
 {
-    QList<int> progress; // setProgress values in order
-    int doneCount = 0;
+    int startedCount = 0; // told its tools start
+    bool startedAfterDone = false;
+    int doneCount = 0; // results told
     QString path;
     int row = -1;
     bool success = false;
-    bool progressAfterDone = false;
-    QString reason; // failed(): why
-    int frames = 0; // frames(): how many pictures the output is
+    FileResult::Status status = FileResult::Failed;
+    QString reason; // a failed file: why
+    int frames = 0; // how many pictures the output is
     bool keptOriginal = false;
 };
 
@@ -29,7 +32,7 @@ struct FileToRun
     int row = 1;
 };
 
-// Runs one FileTask per file on the global pool at once and waits for all,
+// Runs one FileTask per file on a pool of their own at once and waits for all,
 // handling this thread's events meanwhile.
 QList<WorkerResult> runWorkers(const JobSettings &settings, const QList<FileToRun> &files, const QString &exportDir);
 WorkerResult runWorker(const JobSettings &settings, const QString &source, const QString &exportDir, int row = 1);
@@ -52,6 +55,8 @@ QByteArray readAll(const QString &path);
 // 'B', 'K' (grey) or '?'.
 QChar dngBand(unsigned int rgb);
 
-JobSettings settingsFor(int imgType, int formatIndex, int quality = -1, int width = -1, int height = -1);
+// format: an output suffix, or empty for none (the source's own); -1: not given.
+JobSettings settingsFor(Operation operation, const QString &format = QString(), int quality = -1, int width = -1,
+                        int height = -1);
 
 } // namespace EngineHarness

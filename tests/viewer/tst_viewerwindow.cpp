@@ -1,15 +1,15 @@
+#include "app/AppCommandLine.h"
 #include "app/AppSetup.h"
-#include "batch/pages/convert/CHFMainWT.h"
-#include "batch/pages/resize/SizeUpdateMainWT.h"
 #include "batch/shell/BatchCenterWT.h"
+#include "batch/shell/BatchPage.h"
 #include "batch/toolbox/ToolboxWindow.h"
 #include "batch/toolbox/TabBar.h"
+#include "batch/toolbox/Toolbox.h"
 #include "batch/toolbox/TabButton.h"
 #include "chrome/HoverPushButton.h"
 #include "chrome/ViewerToolStrip.h"
 #include "chrome/TitleBar.h"
 #include "print/PrintDialog.h"
-#include "viewer/LaunchArgs.h"
 #include "viewer/ViewerWindow.h"
 #include "viewer/ImageView.h"
 #include "viewer/ViewerKeys.h"
@@ -53,7 +53,10 @@ int openArgumentChild(int argc, char **argv)
     QApplication app(argc, argv);
     AppSetup::run();
     // argv[1] is the mode; the path is the first argument after it.
-    const QString path = LaunchArgs::imagePath(argc - 1, argv + 1);
+    QStringList arguments;
+    for (int i = 2; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const QString path = AppCommandLine::parse(arguments).imagePath;
     ViewerWindow window;
     window.view()->setImgPath(path);
     window.showDefaultImg();
@@ -222,11 +225,11 @@ void TestMainWidget::toolboxButtons_data()
     QTest::addColumn<int>("convertRows");
     QTest::addColumn<int>("resizeRows");
 
-    QTest::newRow("批处理 without image") << "批处理" << false << int(TabBar::ConvertTab) << 0 << 0;
-    QTest::newRow("批处理 with image") << "批处理" << true << int(TabBar::ConvertTab) << 0 << 0;
-    QTest::newRow("格式转换 hands the image over") << "格式转换" << true << int(TabBar::ConvertTab) << 1 << 0;
-    QTest::newRow("更改尺寸 hands the image over") << "更改尺寸" << true << int(TabBar::ResizeTab) << 0 << 1;
-    QTest::newRow("格式转换 without image") << "格式转换" << false << int(TabBar::ConvertTab) << 0 << 0;
+    QTest::newRow("批处理 without image") << "批处理" << false << int(Toolbox::ConvertTab) << 0 << 0;
+    QTest::newRow("批处理 with image") << "批处理" << true << int(Toolbox::ConvertTab) << 0 << 0;
+    QTest::newRow("格式转换 hands the image over") << "格式转换" << true << int(Toolbox::ConvertTab) << 1 << 0;
+    QTest::newRow("更改尺寸 hands the image over") << "更改尺寸" << true << int(Toolbox::ResizeTab) << 0 << 1;
+    QTest::newRow("格式转换 without image") << "格式转换" << false << int(Toolbox::ConvertTab) << 0 << 0;
 }
 
 void TestMainWidget::toolboxButtons()
@@ -256,11 +259,11 @@ void TestMainWidget::toolboxButtons()
     QVERIFY(box->isVisible());
     QCOMPARE(box->windowModality(), Qt::ApplicationModal);
     QCOMPARE(box->windowTitle(), QStringLiteral("批处理"));
-    for (int t = TabBar::ConvertTab; t <= TabBar::RotateTab; ++t)
-        QCOMPARE(box->toolBar()->button(TabBar::Tab(t))->isSelected(), t == tab);
-    QCOMPARE(box->currentPage(), static_cast<QWidget *>(box->pageOf(box->toolBar()->button(TabBar::Tab(tab)))));
-    QCOMPARE(box->chFmtPage()->centerWidget()->rowCount(), convertRows);
-    QCOMPARE(box->sizeUpdatePage()->centerWidget()->rowCount(), resizeRows);
+    for (int t = Toolbox::ConvertTab; t <= Toolbox::RotateTab; ++t)
+        QCOMPARE(box->toolBar()->button(t)->isSelected(), t == tab);
+    QCOMPARE(box->currentPage(), static_cast<QWidget *>(box->pageOf(box->toolBar()->button(tab))));
+    QCOMPARE(box->page(Toolbox::ConvertTab)->centerWidget()->rowCount(), convertRows);
+    QCOMPARE(box->page(Toolbox::ResizeTab)->centerWidget()->rowCount(), resizeRows);
     for (ToolboxWindow *b : boxes)
         b->close();
 }

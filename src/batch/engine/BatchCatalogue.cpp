@@ -1,5 +1,6 @@
 #include "batch/engine/BatchCatalogue.h"
 
+#include "batch/engine/Operations.h"
 #include "formats/Formats.h"
 
 namespace BatchCatalogue {
@@ -12,14 +13,9 @@ const QStringList &outputFormats()
     return table;
 }
 
-QString suffixForIndex(int formatIndex)
+QString formatLabel(const QString &suffix)
 {
-    return formatIndex >= 0 && formatIndex < outputFormats().size() ? outputFormats().at(formatIndex) : QString();
-}
-
-QString formatLabel(int formatIndex)
-{
-    return suffixForIndex(formatIndex).toUpper();
+    return suffix.toUpper();
 }
 
 const QList<SizePreset> &sizePresets()
@@ -94,18 +90,10 @@ bool isCompressionLevel(int quality)
     return false;
 }
 
-const QStringList &acceptedSuffixes(int imgType)
-{
-    switch (imgType) {
-    case BatchOp::Compress: return Formats::compressSuffixes();
-    case BatchOp::Rotate: return Formats::rotateSuffixes();
-    default: return Formats::openSuffixes();
-    }
-}
-
 void init()
 {
     Formats::init();
+    Operations::all();
     outputFormats();
     sizePresets();
     compressionLevels();

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "batch/engine/BatchTypes.h"
-
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -11,13 +9,10 @@
 // files each operation accepts.
 namespace BatchCatalogue {
 
-// Output suffixes in the order of the conversion page's format list: the index
-// is the job's formatIndex.
+// Output suffixes in the order of the conversion page's format list.
 const QStringList &outputFormats();
-// The suffix for formatIndex, or an empty string for an index outside the list.
-QString suffixForIndex(int formatIndex);
-// The format list's text for an index: the suffix in upper case ("JPG").
-QString formatLabel(int formatIndex);
+// The format list's text for a suffix: the suffix in upper case ("JPG").
+QString formatLabel(const QString &suffix);
 
 // Codes of the size presets (the size combo's item data, not its index).
 enum PresetCode {
@@ -50,7 +45,7 @@ QStringList presetNames();
 
 struct CompressionLevel
 {
-    int quality; // what the job receives as qualityValue
+    int quality; // what the job receives as its quality
     QString label; // the level combo's text
 };
 
@@ -67,10 +62,6 @@ bool isCompressionLevel(int quality);
 // largest turn either way in degrees (the angle field, -a).
 constexpr int kMaxSide = 10000;
 constexpr int kMaxAngle = 360;
-
-// The suffixes the pages of an operation accept (imgType 0, 3 or 4): the
-// conversion and resize pages open everything the viewer opens.
-const QStringList &acceptedSuffixes(int imgType);
 
 // Creates every table; the engine calls it before anything may run at exit.
 void init();

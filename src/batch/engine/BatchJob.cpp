@@ -7,6 +7,7 @@
 #include "batch/engine/JobControl.h"
 #include "batch/engine/ProcessRunner.h"
 #include "batch/engine/TempArea.h"
+#include "batch/engine/ToolSlots.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,15 +15,12 @@
 #include <QFileInfo>
 #include <QMutex>
 #include <QSet>
-#include <QThreadPool>
+#include <QThread>
 
 #include <cstdlib>
 #include <mutex>
 
 namespace {
-
-// The longest the dispatch waits for a pool thread before it looks again.
-constexpr int kDispatchWaitMs = 100;
 
 QBasicMutex jobsMutex;
 
@@ -38,15 +36,15 @@ void shutdownHook()
 }
 
 // exit() runs atexit handlers and static destructors in reverse order of
-// registration. The global pool's destructor waits for every task; a worker
-// blocked on a queued call to the GUI thread would make it wait forever. So the
-// pool, the job registry and the lists workers read are created first and our
-// hook registered after them: it runs, and the workers end, before they go.
+// registration. Tasks still running would read tables that are gone. So the job
+// registry and the tables tasks read are created first and our hook registered
+// after them: it runs, and the tasks end, before they go.
 void installShutdownHooks()
 {
     static std::once_flag once;
     std::call_once(once, [] {
-        QThreadPool::globalInstance();
+        qRegisterMetaType<FileResult>();
+        qRegisterMetaType<JobSummary>();
         liveJobs();
         BatchCatalogue::init();
         std::atexit(shutdownHook);
@@ -58,35 +56,11 @@ void installShutdownHooks()
     }
 }
 
-// The maps of the design's job record as the job's file list; takes the list.
-JobFiles filesOf(QList<QMap<QString, QString>> *fileList)
-{
-    const std::unique_ptr<QList<QMap<QString, QString>>> owned(fileList);
-    JobFiles files;
-    if (owned) {
-        for (const QMap<QString, QString> &file : *owned)
-            files.append({file.value(QStringLiteral("id")).toInt(nullptr, 10), file.value(QStringLiteral("path"))});
-    }
-    return files;
-}
-
 } // namespace
 
-void BatchJob::setUpPool()
-{
-    QThreadPool::globalInstance()->setMaxThreadCount(kPoolThreads);
-}
-
-BatchJob::BatchJob(int imgType, int formatIndex, int qualityValue, int zoomWidth, int zoomHeight,
-                     const QString &rotateDegree, bool isFlop, bool isFlip, QList<QMap<QString, QString>> *fileList,
-                     const QString &exportDir, QObject *parent)
-    : BatchJob(JobSettings{imgType, formatIndex, qualityValue, zoomWidth, zoomHeight, rotateDegree, isFlop, isFlip},
-                filesOf(fileList), exportDir, parent)
-{ }
-
-BatchJob::BatchJob(const JobSettings &settings, const JobFiles &files, const QString &exportDir, QObject *parent)
-    : QThread(parent)
-    , settings(settings)
+BatchJob::BatchJob(JobSettings settings, const JobFiles &files, const QString &exportDir, QObject *parent)
+    : QObject(parent)
+    , jobSettings(std::make_shared<const JobSettings>(std::move(settings)))
     , files(files)
     , exportDir(exportDir)
     , control(std::make_shared<JobControl>())
@@ -97,7 +71,7 @@ BatchJob::BatchJob(const JobSettings &settings, const JobFiles &files, const QSt
         liveJobs().insert(this);
     }
     // A parent emits destroyed() before it deletes its children: leave it then,
-    // so that a page closed mid-run never deletes a running thread.
+    // so that a page closed mid-run never deletes a running job.
     if (parent) {
         connect(
             parent, &QObject::destroyed, this,
@@ -111,8 +85,58 @@ BatchJob::BatchJob(const JobSettings &settings, const JobFiles &files, const QSt
 
 BatchJob::~BatchJob()
 {
-    QMutexLocker lock(&jobsMutex);
-    liveJobs().remove(this);
+    {
+        QMutexLocker lock(&jobsMutex);
+        liveJobs().remove(this);
+    }
+    control->stop();
+    pool.waitForDone();
+}
+
+void BatchJob::start()
+{
+    if (!QFileInfo::exists(exportDir))
+        QDir().mkpath(BatchPaths::defaultExportDir());
+    TempArea::sweep();
+
+    running = 1;
+    remaining = files.size();
+    if (files.isEmpty()) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                running = 0;
+                emit finished(JobSummary{});
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    // One thread per tool that may run: a file waits for a thread, not beside one.
+    pool.setMaxThreadCount(qMin(ToolSlots::limit(), int(files.size())));
+    FileTask::Listener listener;
+    listener.started = [this](int row) { emit fileStarted(row); };
+    listener.finished = [this](const FileResult &result) { record(result); };
+    for (const JobFile &file : qAsConst(files))
+        pool.start(new FileTask(jobSettings, file, exportDir, listener, control));
+}
+
+void BatchJob::record(const FileResult &result)
+{
+    switch (result.status) {
+    case FileResult::Succeeded: succeeded.ref(); break;
+    case FileResult::Failed: failed.ref(); break;
+    case FileResult::Cancelled: cancelled.ref(); break;
+    }
+    emit fileFinished(result);
+    if (!remaining.deref()) {
+        running = 0;
+        emit finished(JobSummary{succeeded.loadRelaxed(), failed.loadRelaxed(), cancelled.loadRelaxed()});
+    }
+}
+
+bool BatchJob::isRunning() const
+{
+    return running.loadRelaxed() != 0;
 }
 
 void BatchJob::detach()
@@ -125,77 +149,6 @@ void BatchJob::stop()
     control->stop();
 }
 
-bool BatchJob::stopping() const
-{
-    return control->stopped() || ProcessRunner::stopRequested();
-}
-
-void BatchJob::setParentProgress(int progress, int index)
-{
-    qCDebug(lcBatch) << "=================progress:" << progress << ",index:" << index;
-    emit notifyParentProgress(progress, index);
-}
-
-void BatchJob::parentDone(QString filePath, int index, bool isSuccess)
-{
-    emit notifyParentDone(filePath, index, isSuccess);
-}
-
-void BatchJob::parentFailed(QString reason, int index)
-{
-    emit notifyParentFailure(reason, index);
-}
-
-void BatchJob::parentKeptOriginal(int index)
-{
-    emit notifyParentKeptOriginal(index);
-}
-
-void BatchJob::parentCancelled(int index)
-{
-    emit notifyParentCancelled(index);
-}
-
-void BatchJob::run()
-{
-    if (!QFileInfo::exists(exportDir))
-        QDir().mkpath(BatchPaths::defaultExportDir());
-    TempArea::sweep();
-
-    QThreadPool *pool = QThreadPool::globalInstance();
-    int next = 0;
-    int dispatched = 0;
-    int endsSeen = 0;
-    for (; next < files.size() && !stopping(); ++next) {
-        auto worker = std::make_unique<FileTask>(settings, files.at(next), exportDir, control);
-        // Blocking: a file's result reaches the page before its worker ends, so
-        // before the job counts it ended and before the end marker.
-        connect(worker.get(), &FileTask::setProgress, this, &BatchJob::setParentProgress,
-                Qt::BlockingQueuedConnection);
-        connect(worker.get(), &FileTask::done, this, &BatchJob::parentDone, Qt::BlockingQueuedConnection);
-        connect(worker.get(), &FileTask::failed, this, &BatchJob::parentFailed, Qt::BlockingQueuedConnection);
-        connect(worker.get(), &FileTask::frames, this, &BatchJob::notifyParentFrames, Qt::BlockingQueuedConnection);
-        connect(worker.get(), &FileTask::keptOriginal, this, &BatchJob::parentKeptOriginal,
-                Qt::BlockingQueuedConnection);
-        connect(worker.get(), &FileTask::cancelled, this, &BatchJob::parentCancelled, Qt::BlockingQueuedConnection);
-        bool started = false;
-        while (!(started = pool->tryStart(worker.get())) && !stopping()) {
-            if (control->waitForWorkerEnd(kDispatchWaitMs))
-                ++endsSeen;
-        }
-        if (!started)
-            break;
-        worker.release(); // the pool deletes it after run()
-        ++dispatched;
-    }
-    if (!ProcessRunner::stopRequested()) {
-        for (int i = next; i < files.size(); ++i)
-            emit notifyParentCancelled(files.at(i).row);
-    }
-    control->waitForWorkerEnds(dispatched - endsSeen);
-    emit notifyParentDone(QString(), -1, true);
-}
-
 void BatchJob::shutdownAll(int timeoutMs)
 {
     ProcessRunner::requestStop();
@@ -204,17 +157,10 @@ void BatchJob::shutdownAll(int timeoutMs)
     forever
     {
         bool busy = FileTask::runningCount() > 0;
-        QList<BatchJob *> jobs;
         {
             QMutexLocker lock(&jobsMutex);
-            jobs = liveJobs().values();
-        }
-        for (BatchJob *job : qAsConst(jobs)) {
-            // A worker blocked in a queued call to a job waits for this thread to
-            // run it, which will not happen now: dropping the call wakes it.
-            QCoreApplication::removePostedEvents(job, QEvent::MetaCall);
-            if (!job->wait(0))
-                busy = true;
+            for (BatchJob *job : qAsConst(liveJobs()))
+                busy = busy || job->pool.activeThreadCount() > 0;
         }
         if (!busy)
             return;

@@ -1,33 +1,36 @@
 #pragma once
 
 #include <QList>
+#include <QMetaType>
 #include <QString>
+#include <QtGlobal>
 
-// Operation codes of a batch job (the job record's imgType).
-namespace BatchOp {
-constexpr int Convert = 0; // format conversion, also used by the resize page
-constexpr int Compress = 3;
-constexpr int Rotate = 4;
-} // namespace BatchOp
+#include <optional>
 
-// formatIndex value meaning "keep the source file's own format".
-constexpr int kKeepFormat = 50;
+// What a batch job does to each of its files.
+enum class Operation { Convert, Resize, Compress, Rotate };
 
-// The settings of one job that every file of it shares (the job record without
-// its file list and output folder). -1 means "not given" for the integers.
+// The settings of one job that every file of it shares, handed whole from a page
+// or the command line to the job. A field that is not set is not given: the tool
+// gets no argument for it.
 struct JobSettings
 {
-    int imgType = -1;
-    int formatIndex = -1;
-    int qualityValue = -1;
-    int zoomWidth = -1;
-    int zoomHeight = -1;
-    QString rotateDegree;
-    bool isFlop = false;
-    bool isFlip = false;
+    Operation operation = Operation::Convert;
+    // Output suffix, one of BatchCatalogue::outputFormats(); unset: each file keeps
+    // its own (always so for the operations that keep the source's format).
+    std::optional<QString> format;
+    // Sides in pixels (1 or more); one side alone keeps the aspect ratio.
+    std::optional<int> width;
+    std::optional<int> height;
+    // Output quality in percent: the compression level.
+    std::optional<int> quality;
+    // Clockwise turn in degrees (negative: anticlockwise).
+    std::optional<int> degrees;
+    bool flop = false; // mirror left to right
+    bool flip = false; // mirror top to bottom
 };
 
-// One file of a job: the row its results are reported for, and its path.
+// One file of a job: the row its result is reported for, and its path.
 struct JobFile
 {
     int row = -1;
@@ -37,3 +40,36 @@ struct JobFile
 };
 
 using JobFiles = QList<JobFile>;
+
+// How one file of a job ended, told once per file.
+struct FileResult
+{
+    enum Status { Succeeded, Failed, Cancelled };
+
+    int row = -1;
+    Status status = Failed;
+    QString output; // the output written (the first picture of several), or the one planned
+    int frames = 1; // pictures written: NAME-0.EXT ... for more than one
+    bool keptOriginal = false; // compression was not smaller: the output holds the source's bytes
+    QString reason; // a failed file: one line saying why
+};
+
+// How a job ended, told once after every file's result.
+struct JobSummary
+{
+    int succeeded = 0;
+    int failed = 0;
+    int cancelled = 0;
+};
+
+Q_DECLARE_METATYPE(Operation)
+Q_DECLARE_METATYPE(FileResult)
+Q_DECLARE_METATYPE(JobSummary)
+
+// What a running file's progress shows, from the time its tools started: 3 %,
+// one more each second up to 91 %; 100 % comes with its success. Tools say
+// nothing of their own progress, so this only shows that the file runs.
+inline int runningProgress(qint64 msSinceStart)
+{
+    return int(qBound<qint64>(3, 3 + msSinceStart / 1000, 91));
+}

@@ -15,23 +15,23 @@ bool endsWithAny(const QString &text, std::initializer_list<const char *> ending
 
 } // namespace
 
-QStringList sizeArgs(int width, int height)
+QStringList sizeArgs(std::optional<int> width, std::optional<int> height)
 {
-    // 0 is "not given" like -1: "-resize 0" would make a 1x1 picture.
-    const bool hasWidth = width > 0;
-    const bool hasHeight = height > 0;
+    // 0 is "not given": "-resize 0" would make a 1x1 picture.
+    const bool hasWidth = width.value_or(0) > 0;
+    const bool hasHeight = height.value_or(0) > 0;
     if (hasWidth && hasHeight)
-        return {QStringLiteral("-resize"), QStringLiteral("%1x%2!").arg(width).arg(height)};
+        return {QStringLiteral("-resize"), QStringLiteral("%1x%2!").arg(*width).arg(*height)};
     if (hasWidth)
-        return {QStringLiteral("-resize"), QString::number(width)};
+        return {QStringLiteral("-resize"), QString::number(*width)};
     if (hasHeight)
-        return {QStringLiteral("-resize"), QStringLiteral("x%1").arg(height)};
+        return {QStringLiteral("-resize"), QStringLiteral("x%1").arg(*height)};
     return {};
 }
 
-bool hasSize(int width, int height)
+bool hasSize(const JobSettings &settings)
 {
-    return width > 0 || height > 0;
+    return !sizeArgs(settings.width, settings.height).isEmpty();
 }
 
 QStringList convertArgs(const JobSettings &settings, const QString &input, const QString &output, const QString &fmt)
@@ -39,16 +39,16 @@ QStringList convertArgs(const JobSettings &settings, const QString &input, const
     // The conditions test the whole path, not its suffix: "mytif" counts as a TIFF.
     const QString lowerInput = input.toLower();
     QStringList args{input};
-    if (settings.qualityValue != -1)
-        args << QStringLiteral("-quality") << QString::number(settings.qualityValue) + QLatin1Char('%');
+    if (settings.quality)
+        args << QStringLiteral("-quality") << QString::number(*settings.quality) + QLatin1Char('%');
     if (endsWithAny(lowerInput, {"psd", "tif", "tiff"}))
         args << QStringLiteral("-layers") << QStringLiteral("flatten");
-    args << sizeArgs(settings.zoomWidth, settings.zoomHeight);
-    if (!settings.rotateDegree.isEmpty())
-        args << QStringLiteral("-rotate") << settings.rotateDegree;
-    if (settings.isFlop)
+    args << sizeArgs(settings.width, settings.height);
+    if (settings.degrees)
+        args << QStringLiteral("-rotate") << QString::number(*settings.degrees);
+    if (settings.flop)
         args << QStringLiteral("-flop");
-    if (settings.isFlip)
+    if (settings.flip)
         args << QStringLiteral("-flip");
     if (endsWithAny(lowerInput, {"png", "bmp"}) && (fmt == QLatin1String("jpg") || fmt == QLatin1String("jpeg")))
         args << QStringLiteral("-background") << QStringLiteral("white") << QStringLiteral("-alpha")
@@ -57,11 +57,11 @@ QStringList convertArgs(const JobSettings &settings, const QString &input, const
     return args;
 }
 
-QStringList pngArgs(int quality, const QString &input, const QString &output)
+QStringList pngArgs(std::optional<int> quality, const QString &input, const QString &output)
 {
     QStringList args{input};
-    if (quality != -1)
-        args << QStringLiteral("--quality") << QString::number(quality);
+    if (quality)
+        args << QStringLiteral("--quality") << QString::number(*quality);
     args << QStringLiteral("--output") << output;
     return args;
 }

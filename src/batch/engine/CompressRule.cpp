@@ -1,12 +1,12 @@
 #include "batch/engine/CompressRule.h"
 
-#include "batch/engine/BatchTypes.h"
+#include "batch/engine/Operations.h"
 
 namespace CompressRule {
 
-bool keepsSource(int imgType, bool sizeGiven, qint64 sourceBytes, qint64 resultBytes)
+bool keepsSource(Operation operation, bool sizeGiven, qint64 sourceBytes, qint64 resultBytes)
 {
-    return imgType == BatchOp::Compress && !sizeGiven && sourceBytes > 0 && resultBytes >= sourceBytes;
+    return Operations::row(operation).keepsSmallerSource && !sizeGiven && sourceBytes > 0 && resultBytes >= sourceBytes;
 }
 
 } // namespace CompressRule

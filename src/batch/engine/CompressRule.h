@@ -1,5 +1,7 @@
 #pragma once
 
+#include "batch/engine/BatchTypes.h"
+
 #include <QtGlobal>
 
 // Compression never hands back a bigger file: when no size was asked for and the
@@ -7,6 +9,6 @@
 // better result and become the output.
 namespace CompressRule {
 
-bool keepsSource(int imgType, bool sizeGiven, qint64 sourceBytes, qint64 resultBytes);
+bool keepsSource(Operation operation, bool sizeGiven, qint64 sourceBytes, qint64 resultBytes);
 
 } // namespace CompressRule

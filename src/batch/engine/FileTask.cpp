@@ -7,6 +7,7 @@
 #include "batch/engine/FailureReport.h"
 #include "batch/engine/JobControl.h"
 #include "batch/engine/MagickPolicy.h"
+#include "batch/engine/Operations.h"
 #include "batch/engine/PathAlias.h"
 #include "batch/engine/ProcessRunner.h"
 #include "batch/engine/SourceCheck.h"
@@ -21,8 +22,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QThread>
-#include <QTimer>
 
 #include <atomic>
 #include <sys/statvfs.h>
@@ -31,7 +30,6 @@
 namespace {
 
 std::atomic_int runningWorkers{0};
-std::atomic_int progressIntervalMs{1000};
 
 // pngquant's status when the result would fall below the minimum quality; it
 // then writes nothing.
@@ -63,11 +61,12 @@ bool nonEmptyFile(const QString &path)
 
 } // namespace
 
-FileTask::FileTask(const JobSettings &settings, const JobFile &file, const QString &exportDir,
-                       std::shared_ptr<JobControl> control, QObject *parent)
-    : QObject(parent)
-    , job(settings)
+FileTask::FileTask(std::shared_ptr<const JobSettings> settings, const JobFile &file, const QString &exportDir,
+                   Listener listener, std::shared_ptr<JobControl> control)
+    : settings(std::move(settings))
+    , job(*this->settings)
     , control(std::move(control))
+    , listener(std::move(listener))
     , oriFilePath(file.path)
     , exportDir(exportDir)
     , subDir(file.subDir)
@@ -76,32 +75,11 @@ FileTask::FileTask(const JobSettings &settings, const JobFile &file, const QStri
     setAutoDelete(true);
 }
 
-FileTask::FileTask(int imgType, int formatIndex, int qualityValue, int zoomWidth, int zoomHeight,
-                       const QString &rotateDegree, bool isFlop, bool isFlip, int rowIndex, const QString &oriFilePath,
-                       const QString &exportDir, QObject *parent)
-    : FileTask(JobSettings{imgType, formatIndex, qualityValue, zoomWidth, zoomHeight, rotateDegree, isFlop, isFlip},
-                 JobFile{rowIndex, oriFilePath}, exportDir, nullptr, parent)
-{ }
-
-FileTask::~FileTask()
-{
-    // The pool deletes a worker after its run(): only then is its thread free
-    // for the job's next file. The job may be gone right after it hears of this,
-    // so the connections to it go first.
-    if (control && ran) {
-        disconnect();
-        control->workerEnded();
-    }
-}
+FileTask::~FileTask() = default;
 
 int FileTask::runningCount()
 {
     return runningWorkers;
-}
-
-void FileTask::setProgressInterval(int ms)
-{
-    progressIntervalMs = ms;
 }
 
 bool FileTask::stopRequested() const
@@ -111,14 +89,11 @@ bool FileTask::stopRequested() const
 
 void FileTask::run()
 {
-    ran = true;
     ++runningWorkers;
-    // The row shows 3 % at once; its steps begin when its tool may start.
-    emitProgress(progressValue);
-    if (ToolSlots::acquire([this] { return stopRequested(); })) {
-        startProgress();
+    if (!stopRequested() && ToolSlots::acquire([this] { return stopRequested(); })) {
+        if (listener.started && !ProcessRunner::stopRequested())
+            listener.started(rowIndex);
         const QString outputPath = process();
-        stopProgress();
         // Placed and reported before the slot is handed on: the next file's row
         // starts moving only after this one has ended.
         finish(outputPath);
@@ -159,52 +134,11 @@ QString FileTask::process()
             return QString();
         }
     }
-    if (job.imgType == BatchOp::Compress)
-        return compress();
-    if (job.imgType == BatchOp::Convert || job.imgType == BatchOp::Rotate)
-        return convertOrRotate();
-    note(QStringLiteral("unknown operation %1").arg(job.imgType));
-    return QString();
-}
-
-void FileTask::startProgress()
-{
-    progressThread = std::make_unique<QThread>();
-    progressTimer = new QTimer;
-    progressTimer->setInterval(progressIntervalMs);
-    connect(progressTimer, &QTimer::timeout, this, &FileTask::progressRefresh, Qt::DirectConnection);
-    progressTimer->moveToThread(progressThread.get());
-    // Started and deleted inside the progress thread, which owns its timer id.
-    connect(progressThread.get(), &QThread::started, progressTimer, qOverload<>(&QTimer::start));
-    connect(progressThread.get(), &QThread::finished, progressTimer, &QObject::deleteLater);
-    progressThread->start(QThread::InheritPriority);
-}
-
-void FileTask::stopProgress()
-{
-    progressThread->quit();
-    progressThread->wait();
-    progressTimer = nullptr;
-    progressThread.reset();
-}
-
-void FileTask::progressRefresh()
-{
-    qCDebug(lcBatch) << "timer timeout,progressValue:" << progressValue;
-    if (progressValue > 90) {
-        progressTimer->stop();
-        return;
+    switch (Operations::row(job.operation).steps) {
+    case Operations::Steps::Compress: return compress();
+    case Operations::Steps::Magick: return convertOrRotate();
     }
-    qCDebug(lcBatch) << "timer timeout ,progressValue:" << progressValue;
-    ++progressValue;
-    emitProgress(progressValue);
-}
-
-void FileTask::emitProgress(int value)
-{
-    // On shutdown nobody listens any more, and a blocking emit would only wait.
-    if (!ProcessRunner::stopRequested())
-        emit setProgress(value, rowIndex);
+    return QString();
 }
 
 void FileTask::note(const QString &problem)
@@ -233,7 +167,7 @@ bool FileTask::claimTarget(const QString &fmt, OutputNaming::Target &target)
     }
     claimedAt = QDateTime::currentDateTime();
     names.claim([&](const OutputNaming::ExistsFn &exists) {
-        target = OutputNaming::outputTarget(job, oriFilePath, exportDir, rowIndex, claimedAt, exists);
+        target = OutputNaming::outputTarget(job.operation, oriFilePath, fmt, exportDir, rowIndex, claimedAt, exists);
         return target.claimPath();
     });
     if (!target.frameDir.isEmpty()) {
@@ -270,7 +204,8 @@ QString FileTask::convertOrRotate()
     if (!claimTarget(fmt, target))
         return target.outputPath;
 
-    const bool raw = job.imgType == BatchOp::Convert && Formats::isRawSuffix(OutputNaming::sourceSuffix(oriFilePath));
+    const bool raw = Operations::row(job.operation).decodesRaw
+        && Formats::isRawSuffix(OutputNaming::sourceSuffix(oriFilePath));
     if (!checkSource(!raw))
         return target.outputPath;
     QString input = oriFilePath;
@@ -324,21 +259,21 @@ QString FileTask::compress()
             keepSourceIfNotSmaller(*output);
         return target.outputPath;
     }
-    if (!CommandLists::hasSize(job.zoomWidth, job.zoomHeight)) {
+    if (!CommandLists::hasSize(job)) {
         // pngquant has no limits of its own: a small file may declare a huge picture.
         const QString tooLarge = sourceSize.isValid()
             ? MagickPolicy::sizeProblem(sourceSize.width(), sourceSize.height(), MagickPolicy::limits())
             : QString();
         if (!tooLarge.isEmpty())
             note(tooLarge);
-        else if (runPngquant(CommandLists::pngArgs(job.qualityValue, oriFilePath, target.outputPath), *output))
+        else if (runPngquant(CommandLists::pngArgs(job.quality, oriFilePath, target.outputPath), *output))
             keepSourceIfNotSmaller(*output);
         return target.outputPath;
     }
 
     // Resize first, into an intermediate file, then quantise that.
     const QString tempDir = temp->path();
-    const QString base = OutputNaming::baseName(job.imgType, oriFilePath);
+    const QString base = OutputNaming::baseName(job.operation, oriFilePath);
     const QDateTime now = QDateTime::currentDateTime();
     const QString resized = names.claim([&](const OutputNaming::ExistsFn &exists) {
         return OutputNaming::compressIntermediate(tempDir, base, fmt, now, exists);
@@ -350,7 +285,7 @@ QString FileTask::compress()
         note(QStringLiteral("the resized intermediate file is missing"));
         return target.outputPath;
     }
-    runPngquant(CommandLists::pngArgs(job.qualityValue, resized, target.outputPath), *output);
+    runPngquant(CommandLists::pngArgs(job.quality, resized, target.outputPath), *output);
     return target.outputPath;
 }
 
@@ -358,7 +293,7 @@ void FileTask::keepSourceIfNotSmaller(StagedOutput &stage)
 {
     const QFileInfo result(stage.stagePath());
     if (!result.isFile()
-        || !CompressRule::keepsSource(job.imgType, CommandLists::hasSize(job.zoomWidth, job.zoomHeight),
+        || !CompressRule::keepsSource(job.operation, CommandLists::hasSize(job),
                                       QFileInfo(oriFilePath).size(), result.size()))
         return;
     // The source is the better result: its bytes go under the output name.
@@ -434,7 +369,7 @@ void FileTask::placeFrames(QString &outputPath, int &frameCount)
         return;
     // Several pictures: their names are chosen together, none of them taken.
     const QString dir = QFileInfo(output->finalPath()).path();
-    const QString base = OutputNaming::baseName(job.imgType, oriFilePath);
+    const QString base = OutputNaming::baseName(job.operation, oriFilePath);
     const QString fmt = QFileInfo(output->finalPath()).suffix();
     const QString stamp = OutputNaming::timeStamp(claimedAt) + QString::number(rowIndex);
     names.releaseAll();
@@ -479,7 +414,7 @@ void FileTask::finish(const QString &plannedPath)
     QString outputPath = plannedPath;
     int frameCount = 0;
     const bool present = output && output->present();
-    bool success = SuccessRule::succeeded(job.imgType, programsOk, present, errorText);
+    bool success = SuccessRule::succeeded(job.operation, programsOk, present, errorText);
     if (success) {
         placeFrames(outputPath, frameCount);
         if (!output->commit()) {
@@ -503,25 +438,35 @@ void FileTask::finish(const QString &plannedPath)
     if (ProcessRunner::stopRequested())
         return;
     if (!success && control && control->stopped()) {
-        emit cancelled(rowIndex);
+        tell(FileResult::Cancelled, QString(), 0);
         return;
     }
     if (success) {
-        emit setProgress(100, rowIndex);
-        if (keptSource)
-            emit keptOriginal(rowIndex);
-        if (frameCount > 1)
-            emit frames(frameCount, rowIndex);
-        emit done(outputPath, rowIndex, true);
+        tell(FileResult::Succeeded, outputPath, qMax(1, frameCount));
         return;
     }
-    if (SuccessRule::wantsReport(job.imgType, success)) {
+    if (SuccessRule::wantsReport(job.operation, success)) {
         const QUrl url = FailureReport::endpoint();
         if (url.isValid())
             FailureReport::send(url,
-                                FailureReport::line(job.imgType, oriFilePath, QFileInfo(oriFilePath).size(), outputPath,
-                                                    job.zoomWidth, job.zoomHeight, errorText));
+                                FailureReport::line(Operations::row(job.operation).reportCode, oriFilePath,
+                                                    QFileInfo(oriFilePath).size(), outputPath, job.width.value_or(-1),
+                                                    job.height.value_or(-1), errorText));
     }
-    emit failed(noSpace.isEmpty() ? SuccessRule::failureReason(errorText, engineCause) : noSpace, rowIndex);
-    emit done(outputPath, rowIndex, false);
+    tell(FileResult::Failed, outputPath, 0,
+         noSpace.isEmpty() ? SuccessRule::failureReason(errorText, engineCause) : noSpace);
+}
+
+void FileTask::tell(FileResult::Status status, const QString &outputPath, int frameCount, const QString &reason)
+{
+    if (!listener.finished)
+        return;
+    FileResult result;
+    result.row = rowIndex;
+    result.status = status;
+    result.output = outputPath;
+    result.frames = frameCount;
+    result.keptOriginal = keptSource && status == FileResult::Succeeded;
+    result.reason = reason;
+    listener.finished(result);
 }

@@ -5,7 +5,6 @@
 #include "batch/engine/OutputNaming.h"
 
 #include <QDateTime>
-#include <QObject>
 #include <QRunnable>
 #include <QSize>
 #include <QString>
@@ -13,67 +12,47 @@
 
 #include <memory>
 
+#include <functional>
+
 class JobControl;
 class ProcessRunner;
 struct ToolRun;
 class TempFolder;
-class QThread;
-class QTimer;
 class StagedOutput;
 
-// Converts one file of a batch job on a thread of the global pool: picks the
-// output name, runs the external programs, shows a one-second pseudo-progress
-// (3, 4, ... 91, then 100 on success) and reports the result for its table row.
-// It shows 3 while it waits for a tool slot (ToolSlots); the steps start with its
-// tools.
+// Converts one file of a batch job on a thread of its job's pool: picks the
+// output name, runs the external programs and tells one FileResult for its row.
+// It waits for a tool slot (ToolSlots) first and says when it has one: its
+// tools start then.
 //
 // A failed file leaves nothing this run created: outputs are written under a
 // temporary name and renamed into place only when the file succeeded.
-class FileTask : public QObject, public QRunnable
+class FileTask : public QRunnable
 {
-    Q_OBJECT
-
 public:
-    // control: the job's stop and end count; none for a worker run on its own.
-    FileTask(const JobSettings &settings, const JobFile &file, const QString &exportDir,
-               std::shared_ptr<JobControl> control = nullptr, QObject *parent = nullptr);
-    FileTask(int imgType, int formatIndex, int qualityValue, int zoomWidth, int zoomHeight,
-               const QString &rotateDegree, bool isFlop, bool isFlip, int rowIndex, const QString &oriFilePath,
-               const QString &exportDir, QObject *parent = nullptr);
+    // What a task tells, on its own thread: its tools start (started, may be
+    // empty), and how it ended (finished, once; nothing once the process is
+    // shutting down).
+    struct Listener
+    {
+        std::function<void(int row)> started;
+        std::function<void(const FileResult &result)> finished;
+    };
+
+    // control: the job's stop; none for a task run on its own.
+    FileTask(std::shared_ptr<const JobSettings> settings, const JobFile &file, const QString &exportDir,
+             Listener listener, std::shared_ptr<JobControl> control = nullptr);
     ~FileTask() override;
 
     void run() override;
 
-    // Workers of this process inside run(); a shutdown waits for them.
+    // Tasks of this process inside run(); a shutdown waits for them.
     static int runningCount();
-
-    // The pseudo-progress step, 1000 ms unless changed (tests).
-    static void setProgressInterval(int ms);
-
-signals:
-    void setProgress(int progress, int rowIndex);
-    void done(const QString &exportFilePath, int rowIndex, bool isSuccess);
-    // Just before a failed file's done(): one line saying why.
-    void failed(const QString &reason, int rowIndex);
-    // Just before done() of a file whose output is several pictures
-    // (NAME-0.EXT, NAME-1.EXT, ...; done() names the first): how many.
-    void frames(int count, int rowIndex);
-    // Just before a compressed file's done(): the result was not smaller, so the
-    // output holds the source's bytes.
-    void keptOriginal(int rowIndex);
-    // Instead of done(): the job was stopped before this file succeeded.
-    void cancelled(int rowIndex);
-
-public slots:
-    void progressRefresh();
 
 private:
     bool stopRequested() const;
     QString process();
     void keepSourceIfNotSmaller(StagedOutput &stage);
-    void startProgress();
-    void stopProgress();
-    void emitProgress(int value);
 
     QString convertOrRotate();
     QString compress();
@@ -87,18 +66,18 @@ private:
     void note(const QString &problem);
     void noteRun(const QString &program, const ToolRun &result);
     void finish(const QString &outputPath);
+    void tell(FileResult::Status status, const QString &outputPath, int frameCount = 1,
+              const QString &reason = QString());
 
-    JobSettings job;
+    std::shared_ptr<const JobSettings> settings;
+    const JobSettings &job;
     std::shared_ptr<JobControl> control;
-    bool ran = false;
+    Listener listener;
     QString oriFilePath;
     QString exportDir;
     QString subDir;
     QString errorText;
     int rowIndex;
-    QTimer *progressTimer = nullptr; // deleted in its own thread when that ends
-    int progressValue = 3;
-    std::unique_ptr<QThread> progressThread;
 
     // One file's run.
     std::unique_ptr<TempFolder> temp;

@@ -1,6 +1,7 @@
 #include "batch/engine/OutputNaming.h"
 
 #include "batch/engine/BatchCatalogue.h"
+#include "batch/engine/Operations.h"
 
 #include <QFileInfo>
 
@@ -53,21 +54,22 @@ QString sourceSuffix(const QString &path)
 
 QString outputSuffix(const JobSettings &settings, const QString &source)
 {
-    if (settings.imgType == BatchOp::Rotate || settings.formatIndex == kKeepFormat)
+    if (Operations::row(settings.operation).keepsFormat || !settings.format)
         return sourceSuffix(source);
-    return BatchCatalogue::suffixForIndex(settings.formatIndex);
+    return BatchCatalogue::outputFormats().contains(*settings.format) ? *settings.format : QString();
 }
 
-QString baseName(int imgType, const QString &source)
+QString baseName(Operation operation, const QString &source)
 {
     const QString name = fileName(source);
-    const int dot = imgType == BatchOp::Rotate ? name.indexOf(QLatin1Char('.')) : name.lastIndexOf(QLatin1Char('.'));
+    const int dot = Operations::row(operation).baseToFirstDot ? name.indexOf(QLatin1Char('.'))
+                                                               : name.lastIndexOf(QLatin1Char('.'));
     return dot < 0 ? name : name.left(dot);
 }
 
-bool writesFrameFolder(int imgType, const QString &source)
+bool writesFrameFolder(Operation operation, const QString &source)
 {
-    if (imgType != BatchOp::Convert)
+    if (!Operations::row(operation).framesInFolder)
         return false;
     const QString suffix = sourceSuffix(source);
     for (const char *multiFrame : {"psd", "tif", "tiff", "webp", "gif"}) {
@@ -85,14 +87,13 @@ QString freeName(const QString &dir, const QString &stem, const QString &suffix,
     return path;
 }
 
-Target outputTarget(const JobSettings &settings, const QString &source, const QString &exportDir, int rowIndex,
-                    const QDateTime &now, const ExistsFn &exists)
+Target outputTarget(Operation operation, const QString &source, const QString &fmt, const QString &exportDir,
+                    int rowIndex, const QDateTime &now, const ExistsFn &exists)
 {
-    const QString base = baseName(settings.imgType, source);
-    const QString fmt = outputSuffix(settings, source);
+    const QString base = baseName(operation, source);
     const QString stamp = timeStamp(now) + QString::number(rowIndex);
     Target target;
-    if (writesFrameFolder(settings.imgType, source)) {
+    if (writesFrameFolder(operation, source)) {
         target.frameDir = withCollisionRule(exportDir, base, QString(), stamp, exists);
         target.outputPath = joined(target.frameDir, base, fmt);
     } else {

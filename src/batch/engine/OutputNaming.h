@@ -35,26 +35,27 @@ QString timeStampMs(const QDateTime &now);
 // Lower-case suffix of path's file name (after the last dot), empty without one.
 QString sourceSuffix(const QString &path);
 
-// The output suffix FMT of settings for source: formatTable[formatIndex] for
-// conversion, the source's own suffix for rotation and for kKeepFormat. Empty for
-// an index outside the table (the file then fails).
+// The output suffix FMT of settings for source: the format asked for, or the
+// source's own suffix when none is or the operation keeps the format. Empty for a
+// format outside the catalogue (the file then fails).
 QString outputSuffix(const JobSettings &settings, const QString &source);
 
 // Source file name without folder, cut before the last dot (before the first
 // for rotation); a name without a dot stays whole.
-QString baseName(int imgType, const QString &source);
+QString baseName(Operation operation, const QString &source);
 
 // Conversion of psd, tif, tiff, webp and gif sources writes into a folder of its own.
-bool writesFrameFolder(int imgType, const QString &source);
+bool writesFrameFolder(Operation operation, const QString &source);
 
 // dir/stem.suffix when free, else dir/stem_1.suffix, dir/stem_2.suffix, ...
 // (suffix may be empty: then no dot is added; that is how folders are named).
 QString freeName(const QString &dir, const QString &stem, const QString &suffix, const ExistsFn &exists);
 
-// Output of one file: exportDir/base.FMT, or exportDir/base_TS+ROW.FMT when taken;
-// multi-frame sources get exportDir/F/base.FMT with F = base or base_TS+ROW.
-Target outputTarget(const JobSettings &settings, const QString &source, const QString &exportDir, int rowIndex,
-                    const QDateTime &now, const ExistsFn &exists);
+// Output of one file in format fmt (outputSuffix()): exportDir/base.FMT, or
+// exportDir/base_TS+ROW.FMT when taken; multi-frame sources get exportDir/F/base.FMT
+// with F = base or base_TS+ROW.
+Target outputTarget(Operation operation, const QString &source, const QString &fmt, const QString &exportDir,
+                    int rowIndex, const QDateTime &now, const ExistsFn &exists);
 
 // NAME-n.EXT for frame n of NAME.EXT: how ImageMagick numbers the files of a
 // multi-image output.

@@ -1,6 +1,6 @@
 #include "batch/engine/SuccessRule.h"
 
-#include "batch/engine/BatchTypes.h"
+#include "batch/engine/Operations.h"
 
 #include <QRegularExpression>
 
@@ -32,17 +32,18 @@ QStringList damageReports(const QString &errorText)
     return reports;
 }
 
-bool errorTextAllows(int imgType, const QString &errorText)
+bool errorTextAllows(Operation operation, const QString &errorText)
 {
     if (errorText.isEmpty())
         return true;
-    const Qt::CaseSensitivity cs = imgType == BatchOp::Compress ? Qt::CaseSensitive : Qt::CaseInsensitive;
+    const Qt::CaseSensitivity cs
+        = Operations::row(operation).warningCaseSensitive ? Qt::CaseSensitive : Qt::CaseInsensitive;
     return errorText.contains(QLatin1String("warning"), cs);
 }
 
-bool succeeded(int imgType, bool programsOk, bool outputPresent, const QString &errorText)
+bool succeeded(Operation operation, bool programsOk, bool outputPresent, const QString &errorText)
 {
-    return programsOk && outputPresent && errorTextAllows(imgType, errorText) && damageReports(errorText).isEmpty();
+    return programsOk && outputPresent && errorTextAllows(operation, errorText) && damageReports(errorText).isEmpty();
 }
 
 QString failureReason(const QString &errorText, const QString &engineCause)
@@ -68,9 +69,9 @@ QString failureReason(const QString &errorText, const QString &engineCause)
     return QStringLiteral("no output was written");
 }
 
-bool wantsReport(int imgType, bool success)
+bool wantsReport(Operation operation, bool success)
 {
-    return !success && imgType != BatchOp::Compress;
+    return !success && Operations::row(operation).reportsFailures;
 }
 
 } // namespace SuccessRule

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "batch/engine/BatchTypes.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -22,9 +24,9 @@ namespace SuccessRule {
 QStringList damageReports(const QString &errorText);
 
 // The rule on the error text alone.
-bool errorTextAllows(int imgType, const QString &errorText);
+bool errorTextAllows(Operation operation, const QString &errorText);
 
-bool succeeded(int imgType, bool programsOk, bool outputPresent, const QString &errorText);
+bool succeeded(Operation operation, bool programsOk, bool outputPresent, const QString &errorText);
 
 // One line saying why a file failed: the first line of the error text that is not
 // a warning, else the first damage report, else what the engine noticed itself (a program
@@ -32,6 +34,6 @@ bool succeeded(int imgType, bool programsOk, bool outputPresent, const QString &
 QString failureReason(const QString &errorText, const QString &engineCause);
 
 // Failed conversions and rotations are reported (compression failures are not).
-bool wantsReport(int imgType, bool success);
+bool wantsReport(Operation operation, bool success);
 
 } // namespace SuccessRule

@@ -5,9 +5,10 @@
 #include <functional>
 
 // How many external tools (ImageMagick, pngquant, the RAW decoder) run at once
-// in this process. The pool keeps ten workers ready, but ten tools on a
-// two-core machine only share the cores and multiply the memory: a worker holds
-// a slot while its tools run and waits for one before.
+// in this process: more tools than cores only share the cores and multiply the
+// memory. A job's pool has this many threads; a task holds a slot while its
+// tools run and waits for one before, so jobs running side by side (two pages)
+// keep to the bound together.
 //
 // The bound is QUORVANE_BATCH_TOOLS when that is a whole number from 1 to 64, else
 // the number of cores (measured best for throughput, see the README).

@@ -2,7 +2,6 @@
 
 #include "batch/shell/BatchParamWT.h"
 #include "batch/shell/FileTable.h"
-#include "batch/shell/ToolboxLog.h"
 #include "widgets/DropArea.h"
 #include "widgets/UiProfile.h"
 
@@ -12,6 +11,8 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+
+#include <memory>
 
 namespace {
 
@@ -57,6 +58,19 @@ BatchColumns BatchColumns::standard()
     return columns;
 }
 
+BatchColumns BatchColumns::withResultSize()
+{
+    BatchColumns columns;
+    columns.headers = QStringList{QStringLiteral("编号"),       QStringLiteral("文件名"), QStringLiteral("文件大小"),
+                                  QStringLiteral("压缩后大小"), QStringLiteral("状态"),   QStringLiteral("操作")};
+    columns.widths
+        = UiProfile::isSmallScreen() ? QList<int>{60, 150, 150, 150, 150, 80} : QList<int>{80, 200, 200, 200, 200, 100};
+    columns.resultSizeColumn = 3;
+    columns.statusColumn = 4;
+    columns.buttonColumn = 5;
+    return columns;
+}
+
 BatchCenterWT::BatchCenterWT(const QString &hintText, const QStringList &acceptedSuffixes, const BatchColumns &columns,
                              QWidget *parent)
     : QWidget(parent)
@@ -78,7 +92,8 @@ BatchCenterWT::BatchCenterWT(const QString &hintText, const QStringList &accepte
 
     layout->setContentsMargins(10, 5, 10, 0);
     layout->setSpacing(8);
-    layout->addWidget(dropWidget, 1);
+    // The wider six-column table takes the row as it is; otherwise the drop area stretches.
+    layout->addWidget(dropWidget, cols.resultSizeColumn < 0 ? 1 : 0);
     layout->addWidget(fileTable);
 
     showEmptyView();
@@ -102,7 +117,6 @@ int BatchCenterWT::addRow(const QString &path)
     const int entry = suffixes.indexOf(suffix);
     if (entry < 0)
         return -1;
-    qCDebug(lcToolbox) << "suffix:" << suffix << ",fmtList:" << suffixes.at(entry);
 
     const int row = fileTable->rowCount();
     fileTable->insertRow(row);
@@ -242,6 +256,9 @@ void BatchCenterWT::resetRowStatus(int row)
     bar->reset();
     bar->show();
     setRowReason(row, QString());
+    if (cols.resultSizeColumn >= 0) {
+        const std::unique_ptr<QTableWidgetItem> gone(fileTable->takeItem(row, cols.resultSizeColumn));
+    }
 }
 
 void BatchCenterWT::setRowReason(int row, const QString &text)
@@ -265,6 +282,10 @@ void BatchCenterWT::setRowResult(int row, const QString &exportFilePath)
         setButtonIcon(button, kDirEnabledIcon);
     if (QTableWidgetItem *item = fileTable->item(row, 0))
         item->setData(OutputPathRole, exportFilePath);
+    // QFileInfo gives 0 for a missing file, which is what a failed row shows.
+    if (cols.resultSizeColumn >= 0)
+        fileTable->setItem(row, cols.resultSizeColumn,
+                           centredItem(QString::number(QFileInfo(exportFilePath).size() / 1024) + QStringLiteral(" KB")));
 }
 
 void BatchCenterWT::removeRowAt(int row)

@@ -13,24 +13,26 @@ class QProgressBar;
 class QPushButton;
 
 // Where a page's file table keeps what it knows, and which columns hold the
-// status and the row buttons. Most pages use standard(); a page with an extra
-// column (the compression page's "压缩后大小") lists its own headers and widths
-// and moves statusColumn/buttonColumn.
+// status and the row buttons. Most pages use standard(); the compression page
+// shows each result's size in a column of its own (withResultSize()).
 struct BatchColumns
 {
     QStringList headers;
     QList<int> widths; // one per column, already picked for the size profile
     int statusColumn = 3;
     int buttonColumn = 4;
+    int resultSizeColumn = -1; // -1: none
 
     // "编号", "文件名", "文件大小", "状态", "操作".
     static BatchColumns standard();
+    // The same with "压缩后大小" before the status.
+    static BatchColumns withResultSize();
 };
 
-// The centre area of every batch page (the …CenterWT classes derive from it):
-// the drop area and the file table, exactly one of them visible, and the page's
-// parameter panel on the right. It owns the rows and their cells; what happens
-// on clicks, drops and job results is the page's business (BatchPage).
+// The centre area of every batch page: the drop area and the file table,
+// exactly one of them visible, and the page's settings panel on the right. It
+// owns the rows and their cells; what happens on clicks, drops and job results
+// is the page's business (BatchPage).
 class BatchCenterWT : public QWidget
 {
     Q_OBJECT
@@ -42,7 +44,7 @@ public:
     BatchCenterWT(const QString &hintText, const QStringList &acceptedSuffixes,
                   const BatchColumns &columns = BatchColumns::standard(), QWidget *parent = nullptr);
 
-    // Called once by the subclass's constructor; the panel goes right of the table.
+    // Called once by the page; the panel goes right of the table.
     void setParamPanel(BatchParamWT *panel);
     BatchParamWT *paramPanel() const { return panel; }
 
@@ -70,7 +72,9 @@ public:
     // cell's tooltip.
     void setRowReason(int row, const QString &text);
     QString rowReason(int row) const;
-    // A result arrived: the row remembers the output and its folder button lights up.
+    // A result arrived: the row remembers the output and its folder button lights up;
+    // the result-size column, when there is one, shows the output's size (0 KB
+    // when there is none).
     void setRowResult(int row, const QString &exportFilePath);
     // Removes a row and renumbers the rest; the drop area returns when none is left.
     void removeRowAt(int row);
@@ -87,10 +91,6 @@ public:
     void showTableView();
     void showEmptyView();
     bool isEmptyViewShown() const;
-
-protected:
-    // For a page that wants other stretch factors than the default.
-    QHBoxLayout *centerLayout() const { return layout; }
 
 private:
     QWidget *makeStatusCell();

@@ -2,6 +2,7 @@
 
 #include "batch/engine/BatchFiles.h"
 #include "batch/engine/BatchJob.h"
+#include "batch/engine/Operations.h"
 #include "batch/shell/BatchCenterWT.h"
 #include "batch/shell/BatchParamWT.h"
 #include "batch/shell/OutputFolderRow.h"
@@ -32,11 +33,35 @@ namespace {
 constexpr int kEndNoticeMs = 3000;
 } // namespace
 
-BatchPage::BatchPage(QWidget *parent)
+BatchPage::BatchPage(const Spec &spec, BatchParamWT *panel, const BatchColumns &columns, QWidget *parent)
     : QWidget(parent)
+    , pageSpec(spec)
+    , center(new BatchCenterWT(spec.hint, Operations::row(spec.operation).acceptedSuffixes(), columns, this))
     , bar(new OperBtnBar(this))
+    , ticker(new QTimer(this))
 {
     setAcceptDrops(true);
+    center->setParamPanel(panel);
+    notice = new Toast(center->table());
+    setStyleSheet(QStringLiteral("BatchPage{background-color:white;}"));
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(bar);
+    layout->addWidget(center);
+
+    connect(bar->addFileBtn(), &QPushButton::clicked, this, &BatchPage::addFile);
+    connect(bar->clearBtn(), &QPushButton::clicked, this, &BatchPage::clearTable);
+    connect(bar->addDirBtn(), &QPushButton::clicked, this, &BatchPage::addDir);
+    connect(bar->stopBtn(), &QPushButton::clicked, this, &BatchPage::stopJob);
+    connect(panel->startButton(), &QPushButton::clicked, this, &BatchPage::start);
+    connect(center->dropArea()->centerWidget(), &DropTarget::clicked, this, &BatchPage::addFile);
+    connect(center->dropArea(), &DropArea::drapAndDrop, this, &BatchPage::onDragAndDrop);
+
+    ticker->setInterval(1000);
+    connect(ticker, &QTimer::timeout, this, &BatchPage::drawRunningRows);
+    clock.start();
 }
 
 BatchPage::~BatchPage()
@@ -49,26 +74,14 @@ BatchPage::~BatchPage()
         job->detach();
 }
 
-void BatchPage::setupPage(BatchCenterWT *centre, const std::function<void()> &startSlot)
+BatchParamWT *BatchPage::paramPanel() const
 {
-    center = centre;
-    notice = new Toast(center->table());
-    setStyleSheet(QLatin1String(metaObject()->className()) + QStringLiteral("{background-color:white;}"));
+    return center->paramPanel();
+}
 
-    auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    layout->addWidget(bar);
-    layout->addWidget(center);
-
-    connect(bar->addFileBtn(), &QPushButton::clicked, this, &BatchPage::addFile);
-    connect(bar->clearBtn(), &QPushButton::clicked, this, &BatchPage::clearTable);
-    connect(bar->addDirBtn(), &QPushButton::clicked, this, &BatchPage::addDir);
-    connect(bar->stopBtn(), &QPushButton::clicked, this, &BatchPage::stopJob);
-    if (startSlot && center->paramPanel())
-        connect(center->paramPanel()->startButton(), &QPushButton::clicked, this, startSlot);
-    connect(center->dropArea()->centerWidget(), &DropTarget::clicked, this, &BatchPage::addFile);
-    connect(center->dropArea(), &DropArea::drapAndDrop, this, &BatchPage::onDragAndDrop);
+const BatchJob *BatchPage::job() const
+{
+    return runningJob;
 }
 
 void BatchPage::addRow(const QString &path)
@@ -132,6 +145,7 @@ void BatchPage::addDir()
 void BatchPage::clearTable()
 {
     center->clearRows();
+    runningRows.clear();
     ++tableGeneration;
 }
 
@@ -146,6 +160,12 @@ void BatchPage::deleteItem()
 
 void BatchPage::openItemDir()
 {
+    if (pageSpec.openFolder == PanelOutputFolder) {
+        const QString folder = paramPanel()->exportDir();
+        if (!folder.isEmpty())
+            QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+        return;
+    }
     const int row = senderRow();
     if (row < 0)
         return;
@@ -169,48 +189,52 @@ void BatchPage::setJobRunning(bool running)
     jobRunning = running;
     bar->stopBtn()->setEnabled(running);
 }
-
-void BatchPage::setProgress(int progress, int rowIndex)
+void BatchPage::showResult(const FileResult &result)
 {
-    center->setRowProgress(rowIndex, progress);
-}
-
-void BatchPage::done(QString exportFilePath, int rowIndex, bool isSuccess)
-{
-    if (rowIndex == -1) {
-        if (jobRunning)
-            finishJob();
+    const int row = result.row;
+    if (!center->hasRow(row))
+        return;
+    switch (result.status) {
+    case FileResult::Cancelled: setRowWarning(row, QStringLiteral("已取消")); return;
+    case FileResult::Succeeded:
+        center->setRowProgress(row, 100);
+        center->setRowResult(row, result.output);
+        if (result.keptOriginal)
+            center->setRowReason(row, QStringLiteral("原图已比压缩结果更小，已保留原图"));
+        return;
+    case FileResult::Failed:
+        center->setRowReason(row, result.reason);
+        center->setRowResult(row, result.output);
+        setRowWarning(row, QStringLiteral("转换失败！"));
         return;
     }
-    if (!center->hasRow(rowIndex))
+}
+
+void BatchPage::fileStarted(quint64 generation, int row)
+{
+    if (generation != tableGeneration)
         return;
-    center->setRowResult(rowIndex, exportFilePath);
-    resultArrived(rowIndex, exportFilePath, isSuccess);
-    if (!isSuccess)
-        setRowWarning(rowIndex, QStringLiteral("转换失败！"));
+    runningRows.insert(row, clock.elapsed());
+    center->setRowProgress(row, runningProgress(0));
 }
 
-void BatchPage::resultArrived(int, const QString &exportFilePath, bool)
+void BatchPage::drawRunningRows()
 {
-    qCDebug(lcToolbox) << "export file path ================:" << exportFilePath;
+    for (auto it = runningRows.constBegin(); it != runningRows.constEnd(); ++it)
+        center->setRowProgress(it.key(), runningProgress(clock.elapsed() - it.value()));
 }
 
-void BatchPage::resetRow(int row)
-{
-    center->resetRowStatus(row);
-}
-
-void BatchPage::rowEnded(quint64 generation, int rowIndex, JobTally::Outcome outcome, const QString &exportFilePath)
+void BatchPage::fileFinished(quint64 generation, const FileResult &result)
 {
     // Counted even when the table has been cleared: the count is the job's.
-    tally.count(outcome);
+    tally.count(result.status == FileResult::Succeeded ? JobTally::Succeeded
+                    : result.status == FileResult::Failed ? JobTally::Failed
+                                                          : JobTally::Cancelled);
     showRunningCount();
     if (generation != tableGeneration)
         return;
-    if (outcome == JobTally::Cancelled)
-        setRowWarning(rowIndex, QStringLiteral("已取消"));
-    else
-        done(exportFilePath, rowIndex, outcome == JobTally::Succeeded);
+    runningRows.remove(result.row);
+    showResult(result);
 }
 
 QPushButton *BatchPage::startButton() const
@@ -227,6 +251,8 @@ void BatchPage::showRunningCount()
 void BatchPage::finishJob()
 {
     setJobRunning(false);
+    ticker->stop();
+    runningRows.clear();
     if (QPushButton *button = startButton())
         button->setText(idleStartText);
     const QString text = tally.endNotice();
@@ -239,13 +265,11 @@ void BatchPage::finishJob()
 
 void BatchPage::onDragAndDrop(QList<QUrl> urls)
 {
-    qCDebug(lcToolbox) << "on drag and drop event";
     center->showTableView();
     for (const QUrl &url : qAsConst(urls)) {
         if (!url.isLocalFile())
             continue;
         const QString path = url.toLocalFile();
-        qCDebug(lcToolbox) << "file Path is :" << path;
         const QFileInfo info(path);
         if (info.isFile())
             addRow(path);
@@ -254,10 +278,25 @@ void BatchPage::onDragAndDrop(QList<QUrl> urls)
     }
 }
 
-bool BatchPage::canStart(const QString &emptyRequest)
+void BatchPage::start()
+{
+    if (!canStart())
+        return;
+    BatchParamWT *panel = paramPanel();
+    const QString problem = panel->settingsProblem();
+    if (!problem.isEmpty()) {
+        failEveryRow(problem);
+        return;
+    }
+    JobSettings settings = panel->settings();
+    settings.operation = pageSpec.operation;
+    startJob(std::move(settings), panel->exportDir());
+}
+
+bool BatchPage::canStart()
 {
     if (center->rowCount() == 0) {
-        showMessage(emptyRequest);
+        showMessage(pageSpec.emptyRequest);
         return false;
     }
     if (jobRunning) {
@@ -267,23 +306,38 @@ bool BatchPage::canStart(const QString &emptyRequest)
     return true;
 }
 
-bool BatchPage::startJob(const JobSettings &settings, const QString &exportDir, EmptyListPolicy policy)
+void BatchPage::failEveryRow(const QString &reason)
+{
+    tally = JobTally{};
+    tally.total = center->rowCount();
+    pendingNotice.clear();
+    notice->toastHide();
+    if (QPushButton *button = startButton())
+        idleStartText = button->text();
+    for (int row = 0; row < center->rowCount(); ++row) {
+        center->resetRowStatus(row);
+        tally.count(JobTally::Failed);
+        showResult(FileResult{row, FileResult::Failed, QString(), 0, false, reason});
+    }
+    finishJob();
+}
+
+bool BatchPage::startJob(JobSettings settings, const QString &exportDir)
 {
     // A re-run starts clean: nothing of the last run's outcome stays on a row.
     QStringList paths;
     for (int row = 0; row < center->rowCount(); ++row) {
-        resetRow(row);
+        center->resetRowStatus(row);
         paths << center->sourcePath(row);
     }
     QList<int> missing;
     const JobFiles files = BatchFiles::jobFiles(paths, &missing);
     for (int row : qAsConst(missing))
         setRowWarning(row, QStringLiteral("原文件不存在！"));
-    if (files.isEmpty() && policy == SkipIfEmpty)
+    if (files.isEmpty() && pageSpec.emptyList == SkipIfEmpty)
         return false;
 
-    lastSettings = settings;
-    auto *job = new BatchJob(settings, files, exportDir, this);
+    auto *job = new BatchJob(std::move(settings), files, exportDir, this);
     runningJob = job;
     setJobRunning(true);
     tally = JobTally{};
@@ -294,30 +348,18 @@ bool BatchPage::startJob(const JobSettings &settings, const QString &exportDir, 
     if (QPushButton *button = startButton())
         idleStartText = button->text();
     showRunningCount();
+    runningRows.clear();
+    ticker->start();
     // Row indices mean something only for the table the job was started on.
     const quint64 generation = tableGeneration;
-    connect(job, &BatchJob::notifyParentProgress, this, [this, generation](int progress, int rowIndex) {
-        if (generation == tableGeneration)
-            setProgress(progress, rowIndex);
+    connect(job, &BatchJob::fileStarted, this, [this, generation](int row) { fileStarted(generation, row); });
+    connect(job, &BatchJob::fileFinished, this,
+            [this, generation](const FileResult &result) { fileFinished(generation, result); });
+    connect(job, &BatchJob::finished, this, [this] {
+        if (jobRunning)
+            finishJob();
     });
-    connect(job, &BatchJob::notifyParentFailure, this, [this, generation](const QString &reason, int rowIndex) {
-        if (generation == tableGeneration)
-            center->setRowReason(rowIndex, reason);
-    });
-    connect(job, &BatchJob::notifyParentKeptOriginal, this, [this, generation](int rowIndex) {
-        if (generation == tableGeneration)
-            center->setRowReason(rowIndex, QStringLiteral("原图已比压缩结果更小，已保留原图"));
-    });
-    connect(job, &BatchJob::notifyParentCancelled, this,
-            [this, generation](int rowIndex) { rowEnded(generation, rowIndex, JobTally::Cancelled); });
-    connect(job, &BatchJob::notifyParentDone, this,
-            [this, generation](const QString &exportFilePath, int rowIndex, bool isSuccess) {
-                if (rowIndex == -1)
-                    done(exportFilePath, rowIndex, isSuccess);
-                else
-                    rowEnded(generation, rowIndex, isSuccess ? JobTally::Succeeded : JobTally::Failed, exportFilePath);
-            });
-    connect(job, &QThread::finished, job, &QObject::deleteLater);
+    connect(job, &BatchJob::finished, job, &QObject::deleteLater);
     job->start();
     return true;
 }
@@ -342,7 +384,6 @@ void BatchPage::dragEnterEvent(QDragEnterEvent *event)
 
 void BatchPage::dropEvent(QDropEvent *event)
 {
-    qCDebug(lcToolbox) << "drop event";
     onDragAndDrop(event->mimeData()->urls());
 }
 

@@ -1,41 +1,33 @@
 #pragma once
 
 #include "batch/engine/BatchTypes.h"
+#include "batch/shell/BatchCenterWT.h"
+#include "batch/shell/BatchParamWT.h"
 #include "batch/shell/JobTally.h"
 
+#include <QElapsedTimer>
+#include <QHash>
 #include <QList>
 #include <QPointer>
 #include <QString>
 #include <QUrl>
 #include <QWidget>
 
-#include <functional>
-
-class BatchCenterWT;
 class BatchJob;
 class OperBtnBar;
 class QPushButton;
+class QTimer;
 class Toast;
 
-// The page of the batch toolbox (the …MainWT classes derive from it): file bar
-// above a centre area, the common slots, drag and drop on the whole page, and the
-// start skeleton. Writing a page:
+// A page of the batch toolbox: file bar above a centre area (drop area or file
+// table, and the settings panel), drag and drop on the whole page, and the
+// start. A page is this class given its operation and texts (Spec) and its
+// settings panel; what differs between pages is in those two.
 //
-//   1. Derive the centre area from BatchCenterWT, passing the hint text, the
-//      accepted suffixes and, for a sixth column, its own BatchColumns (headers,
-//      widths, statusColumn, buttonColumn); create the panel (derived from
-//      BatchParamWT, or SizeParamWT for the width/height rows) and call
-//      setParamPanel().
-//   2. Derive the page from BatchPage; in its constructor create the centre area
-//      and call setupPage(centre, [this] { yourStartSlot(); }).
-//   3. The start slot: `if (!canStart(QStringLiteral("请添加要转换的文件！"))) return;`
-//      read the panel into a JobSettings (batch/engine/BatchTypes.h: set imgType,
-//      formatIndex and what else the page passes), then
-//      `startJob(settings, panel->exportDir())` (SkipIfEmpty for a page that
-//      starts nothing when every file is missing).
-//   4. Optional hooks: override resultArrived() to add cells when a row's result
-//      comes in (the compression page's "压缩后大小") and resetRow() to clear them
-//      for a new start; override openItemDir() for another open-folder rule.
+// Start: an empty table asks for files (Spec::emptyRequest), a running job asks
+// to wait; settings the panel says cannot run fail every row with that reason;
+// otherwise the rows whose files still exist go to a new job (the others show
+// "原文件不存在！"), with the panel's settings and the page's operation.
 //
 // A running job is matched to the table it was started on: clearing the table
 // ends that match, so late results never land on rows added afterwards. A page
@@ -43,28 +35,46 @@ class Toast;
 // stops the running job: its unfinished rows show "已取消", finished ones keep
 // their results, and the page can start again once the job has ended.
 //
-// Every start begins with clean rows. While the job runs the start button shows
-// its count ("转换中 12/40"); when it ends the button's own text comes back and a
-// notice over the table says how it went ("完成：N 个成功，M 个失败", and
-// "K 个已取消" after a stop), at once when the page is on screen, else when it is
-// shown next; it goes when the page is hidden (another tab chosen), so it never
-// stands over another page.
+// Every start begins with clean rows; a row's bar moves from when its tools
+// start (runningProgress) until its result. While the job runs the start
+// button shows its count ("转换中 12/40"); when it ends the button's own text
+// comes back and a notice over the table says how it went ("完成：N 个成功，M 个失败",
+// and "K 个已取消" after a stop), at once when the page is on screen, else when it
+// is shown next; it goes when the page is hidden (another tab chosen), so it
+// never stands over another page.
 class BatchPage : public QWidget
 {
     Q_OBJECT
 
 public:
     enum EmptyListPolicy { StartEvenIfEmpty, SkipIfEmpty };
+    // What a row's folder button opens: the folder of the row's output, or the
+    // panel's output folder whichever row asks.
+    enum OpenFolder { RowOutputFolder, PanelOutputFolder };
 
-    explicit BatchPage(QWidget *parent = nullptr);
+    struct Spec
+    {
+        Operation operation;
+        QString hint; // the drop area's text
+        QString emptyRequest; // the message for a start on an empty table
+        OpenFolder openFolder = RowOutputFolder;
+        EmptyListPolicy emptyList = StartEvenIfEmpty; // SkipIfEmpty: nothing starts when every file is missing
+    };
+
+    // Takes the panel. The table takes the operation's files (Operations).
+    BatchPage(const Spec &spec, BatchParamWT *panel, const BatchColumns &columns = BatchColumns::standard(),
+              QWidget *parent = nullptr);
     ~BatchPage() override;
 
+    const Spec &spec() const { return pageSpec; }
     BatchCenterWT *centerWidget() const { return center; }
+    BatchParamWT *paramPanel() const;
+    // The panel as its own type; null for another type.
+    template<typename Panel> Panel *panel() const { return qobject_cast<Panel *>(paramPanel()); }
     OperBtnBar *operBar() const { return bar; }
     bool isJobRunning() const { return jobRunning; }
-    // What the page handed to the job it started last (defaults until one starts):
-    // lets a caller see what a start read from the panel without running it twice.
-    const JobSettings &lastJobSettings() const { return lastSettings; }
+    // The running job (its settings), or null.
+    const BatchJob *job() const;
     // How the rows of the job started last have ended so far.
     const JobTally &jobTally() const { return tally; }
     Toast *endNotice() const { return notice; }
@@ -76,39 +86,20 @@ public:
     // What addDir() does with the chosen folder: its files, in name order ignoring case.
     void addFolder(const QString &folder);
     void setRowWarning(int row, const QString &text);
+    // Shows a file's result on its row (nothing for a row that is not there).
+    void showResult(const FileResult &result);
 
 public slots:
+    void start();
     void addFile();
     void addDir();
     void clearTable();
     void deleteItem();
-    virtual void openItemDir();
+    void openItemDir();
     void stopJob();
-    void setProgress(int progress, int rowIndex);
-    void done(QString exportFilePath, int rowIndex, bool isSuccess);
     void onDragAndDrop(QList<QUrl> urls);
 
 protected:
-    // Lays out bar and centre and makes the connections every page has.
-    void setupPage(BatchCenterWT *centre, const std::function<void()> &startSlot);
-
-    // The refusals before a start: an empty table (emptyRequest) or a running job.
-    bool canStart(const QString &emptyRequest);
-    // Sends the rows whose files still exist to a new job (the others are marked
-    // "原文件不存在！") and starts it. False when nothing was started.
-    bool startJob(const JobSettings &settings, const QString &exportDir, EmptyListPolicy policy = StartEvenIfEmpty);
-
-    // A file's result has been stored in its row; the default logs the path.
-    virtual void resultArrived(int row, const QString &exportFilePath, bool isSuccess);
-    // A start is about to run the row again: the default resets its status cell
-    // (BatchCenterWT::resetRowStatus). A page with cells of its own for a result
-    // clears them too, calling this first.
-    virtual void resetRow(int row);
-
-    // The row of the row button that sent the current signal, or -1.
-    int senderRow() const;
-    void showMessage(const QString &text);
-
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
@@ -116,30 +107,39 @@ protected:
     void hideEvent(QHideEvent *event) override;
 
 private:
+    // The refusals before a start: an empty table or a running job.
+    bool canStart();
+    // Starts a job on the rows whose files still exist; false when nothing was started.
+    bool startJob(JobSettings settings, const QString &exportDir);
+    // Settings that cannot run: every row fails with reason, and the page says so as after a job.
+    void failEveryRow(const QString &reason);
+    // Counts a row's end for the start button and the end notice, and shows it
+    // if the row is still on the table the job started on.
+    void fileFinished(quint64 generation, const FileResult &result);
+    void fileStarted(quint64 generation, int row);
+    // Moves the bars of the running rows.
+    void drawRunningRows();
     void setJobRunning(bool running);
-
-    // Where every row end of the running job arrives (generation: the table's at
-    // the job's start, as startJob() captures it): counts the outcome for the
-    // start button and the end notice, then shows it on the row if the row is
-    // still on that table: done() for a result, "已取消" for a row a stop ended
-    // before it finished (a stop feeds those here as JobTally::Cancelled).
-    void rowEnded(quint64 generation, int rowIndex, JobTally::Outcome outcome,
-                  const QString &exportFilePath = QString());
-
+    // The row of the row button that sent the current signal, or -1.
+    int senderRow() const;
+    void showMessage(const QString &text);
     QPushButton *startButton() const;
     void showRunningCount();
-    // The end marker: the page is free again and says how the job went.
+    // The job has ended: the page is free again and says how it went.
     void finishJob();
 
+    Spec pageSpec;
     BatchCenterWT *center = nullptr;
     OperBtnBar *bar;
     bool jobRunning = false;
     QPointer<BatchJob> runningJob;
-    JobSettings lastSettings;
     JobTally tally;
     QString idleStartText; // the start button's text before the job
     Toast *notice = nullptr;
     QString pendingNotice; // an end notice waiting for the page to be shown
     // Bumped by clearTable(); a job's results count only while it is unchanged.
     quint64 tableGeneration = 0;
+    QHash<int, qint64> runningRows; // row -> when its tools started (clock)
+    QElapsedTimer clock;
+    QTimer *ticker;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "batch/engine/BatchTypes.h"
+
 #include <QWidget>
 
 class OutputFolderRow;
@@ -8,11 +10,11 @@ class QLabel;
 class QPushButton;
 class SubmitBtn;
 
-// The parameter panel skeleton every page shares: a framed box "parHeaderWidget"
+// The settings panel skeleton every page shares: a framed box "parHeaderWidget"
 // with the "设置" strip, the page's settings grid ("gridWidget"), the "输出目录"
 // strip and the output-folder row, then the start button below the box. A page's
-// …ParamWT derives from it and fills grid() with its own rows; the output folder
-// starts at the default one.
+// settings panel derives from it, fills grid() with its own rows and reads them
+// into the job's settings; the output folder starts at the default one.
 class BatchParamWT : public QWidget
 {
     Q_OBJECT
@@ -27,6 +29,12 @@ public:
     QPushButton *settingTitle() const { return settingButton; }
 
     QString exportDir() const;
+
+    // The job's settings as the panel shows them; the page sets the operation.
+    virtual JobSettings settings() const = 0;
+    // Why the settings cannot run, one line (every row then fails with it);
+    // empty when they can.
+    virtual QString settingsProblem() const { return QString(); }
 
 protected:
     // A caption in column 0 and a field across columns 1-3.

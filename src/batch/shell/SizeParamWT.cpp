@@ -11,11 +11,11 @@ QList<SizeParamWT::SizePreset> SizeParamWT::originalOrCustom()
             {BatchCatalogue::presetByCode(CustomSize)->label, CustomSize}};
 }
 
-int SizeParamWT::fieldValue(const QString &text)
+std::optional<int> SizeParamWT::fieldValue(const QString &text)
 {
     // 0 pixels is no size at all: like an empty field, the picture keeps its own.
     const std::optional<int> value = BoundedIntValidator::read(text, 0, BatchCatalogue::kMaxSide);
-    return value && *value > 0 ? *value : -1;
+    return value && *value > 0 ? value : std::nullopt;
 }
 
 SizeParamWT::SizeParamWT(const QString &startText, QWidget *parent)

@@ -5,6 +5,8 @@
 
 #include <QList>
 
+#include <optional>
+
 class StyledComboBox;
 class StyledLineEdit;
 class CaptionLabel;
@@ -30,9 +32,9 @@ public:
     static QList<SizePreset> originalOrCustom();
 
     // The job's value for a size field, read by the fields' own rule
-    // (BoundedIntValidator): the number, or -1 ("not given") for an empty field,
+    // (BoundedIntValidator): the number, or none ("not given") for an empty field,
     // 0, or a text the field would not accept.
-    static int fieldValue(const QString &text);
+    static std::optional<int> fieldValue(const QString &text);
 
     explicit SizeParamWT(const QString &startText, QWidget *parent = nullptr);
 
@@ -42,8 +44,8 @@ public:
 
     QString widthText() const;
     QString heightText() const;
-    int zoomWidth() const { return fieldValue(widthText()); }
-    int zoomHeight() const { return fieldValue(heightText()); }
+    std::optional<int> zoomWidth() const { return fieldValue(widthText()); }
+    std::optional<int> zoomHeight() const { return fieldValue(heightText()); }
 
 public slots:
     void chooseSettingSize(int index);

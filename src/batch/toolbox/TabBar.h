@@ -5,17 +5,17 @@
 
 class TabButton;
 
-// The toolbox's tab bar: four tabs, exactly one selected.
+// The toolbox's tab bar: one tab per page of the page table (toolboxTabs()),
+// exactly one selected.
 class TabBar : public QWidget
 {
     Q_OBJECT
 
 public:
-    enum Tab { ConvertTab, ResizeTab, CompressTab, RotateTab };
-
     explicit TabBar(QWidget *parent = nullptr);
 
-    TabButton *button(Tab tab) const { return buttons.at(tab); }
+    // The tab at index (a Toolbox::Tab for the pages the door names).
+    TabButton *button(int index) const { return buttons.at(index); }
     const QList<TabButton *> &buttonList() const { return buttons; }
 
 signals:

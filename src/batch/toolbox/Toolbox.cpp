@@ -5,11 +5,6 @@
 #include "batch/toolbox/TabBar.h"
 #include "batch/toolbox/TabButton.h"
 
-static_assert(int(Toolbox::ConvertTab) == int(TabBar::ConvertTab) && int(Toolbox::ResizeTab) == int(TabBar::ResizeTab)
-                  && int(Toolbox::CompressTab) == int(TabBar::CompressTab)
-                  && int(Toolbox::RotateTab) == int(TabBar::RotateTab),
-              "the door's tabs are the tab bar's");
-
 namespace Toolbox {
 
 QWidget *open(QWidget *over)
@@ -29,7 +24,7 @@ QWidget *open(QWidget *over)
 QWidget *open(QWidget *over, Tab tab, const QString &path)
 {
     auto *toolbox = static_cast<ToolboxWindow *>(open(over));
-    TabButton *button = toolbox->toolBar()->button(static_cast<TabBar::Tab>(tab));
+    TabButton *button = toolbox->toolBar()->button(tab);
     button->slot_pressed();
     toolbox->pageOf(button)->addOneFile(path);
     return toolbox;

@@ -8,7 +8,7 @@ class QWidget;
 // the toolbox include this header and nothing of its pages.
 namespace Toolbox {
 
-// The tabs, in the tab bar's order.
+// The tabs, in the tab bar's order: indices into the page table (toolboxTabs()).
 enum Tab { ConvertTab, ResizeTab, CompressTab, RotateTab };
 
 // Opens a fresh toolbox (application-modal, deleted when closed) centred over `over`,

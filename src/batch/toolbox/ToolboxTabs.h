@@ -1,19 +1,26 @@
 #pragma once
 
-#include "batch/toolbox/TabBar.h"
+#include "batch/shell/BatchPage.h"
+#include "batch/toolbox/Toolbox.h"
 
 #include <QList>
 
-class BatchPage;
+class BatchParamWT;
 
-// The toolbox's tabs in TabBar::Tab order: what the tab bar shows and the page
-// each tab opens. The one place the page order is written.
+// The toolbox's pages in tab order (Toolbox::Tab is the index): what each tab
+// shows and what its page is made of. The one place the pages are written; a
+// new page is a settings panel and a row here.
 struct ToolboxTab
 {
-    TabBar::Tab tab;
     const char *icon; // base name under :/icons/icons/ (plus "_p" when selected)
     const char *text;
-    BatchPage *(*makePage)();
+    BatchPage::Spec spec;
+    BatchParamWT *(*makePanel)();
+    BatchColumns (*columns)();
 };
 
 const QList<ToolboxTab> &toolboxTabs();
+
+// A new page for a tab (a Toolbox::Tab for the pages the door names), as the
+// toolbox shows it.
+BatchPage *makePage(int tab, QWidget *parent = nullptr);

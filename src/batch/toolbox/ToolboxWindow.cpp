@@ -1,9 +1,5 @@
 #include "batch/toolbox/ToolboxWindow.h"
 
-#include "batch/pages/compress/CompressMainWT.h"
-#include "batch/pages/convert/CHFMainWT.h"
-#include "batch/pages/resize/SizeUpdateMainWT.h"
-#include "batch/pages/rotate/RotateImgMainWT.h"
 #include "batch/toolbox/TabBar.h"
 #include "batch/toolbox/TabButton.h"
 #include "batch/toolbox/ToolboxTabs.h"
@@ -26,12 +22,8 @@ ToolboxWindow::ToolboxWindow(QWidget *parent)
     windowFont.setFamily(UiProfile::uiFamily());
     setFont(windowFont);
 
-    for (const ToolboxTab &tab : toolboxTabs())
-        tabPages.append(tab.makePage());
-    chfPage = static_cast<CHFMainWT *>(tabPages.at(TabBar::ConvertTab));
-    sizePage = static_cast<SizeUpdateMainWT *>(tabPages.at(TabBar::ResizeTab));
-    zipPage = static_cast<CompressMainWT *>(tabPages.at(TabBar::CompressTab));
-    rotPage = static_cast<RotateImgMainWT *>(tabPages.at(TabBar::RotateTab));
+    for (int tab = 0; tab < toolboxTabs().size(); ++tab)
+        tabPages.append(makePage(tab, this));
     tabBar = new TabBar(this);
 
     auto *layout = new QVBoxLayout(this);
@@ -43,10 +35,10 @@ ToolboxWindow::ToolboxWindow(QWidget *parent)
     setStyleSheet(QStringLiteral("ToolboxWindow{background-color:white;}"));
     connect(tabBar, &TabBar::siginalParent, this, &ToolboxWindow::switchTab);
 
-    current = chfPage;
+    current = tabPages.constFirst();
     for (BatchPage *page : qAsConst(tabPages))
         page->hide();
-    chfPage->show();
+    current->show();
 
     setAttribute(Qt::WA_DeleteOnClose);
 }

@@ -4,20 +4,12 @@
 #include <QWidget>
 
 class BatchPage;
-class CHFMainWT;
-class CompressMainWT;
-class RotateImgMainWT;
-class SizeUpdateMainWT;
 class TabBar;
 class TabButton;
 
 // The batch toolbox "批处理": an application-modal window with a tab bar over the
-// four batch pages. The main window creates one per request; it deletes itself,
-// with its pages, when closed.
-//
-// Main-window wiring: `auto *box = new ToolboxWindow(this); box->clearAllPages();
-// box->show();` then, for a given tab, `box->toolBar()->button(TabBar::ResizeTab)
-// ->slot_pressed(); box->sizeUpdatePage()->addOneFile(path);`.
+// batch pages, one per row of the page table (toolboxTabs()). Toolbox::open()
+// creates one per request; it deletes itself, with its pages, when closed.
 class ToolboxWindow : public QWidget
 {
     Q_OBJECT
@@ -29,10 +21,8 @@ public:
     void clearAllPages();
 
     TabBar *toolBar() const { return tabBar; }
-    CHFMainWT *chFmtPage() const { return chfPage; }
-    CompressMainWT *compressPage() const { return zipPage; }
-    RotateImgMainWT *rotatePage() const { return rotPage; }
-    SizeUpdateMainWT *sizeUpdatePage() const { return sizePage; }
+    // The page of a tab (a Toolbox::Tab), in tab order.
+    BatchPage *page(int tab) const { return tabPages.at(tab); }
     QWidget *currentPage() const { return current; }
 
     // The page a tab shows (null for a button that is not one of the tabs).
@@ -45,11 +35,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    QList<BatchPage *> tabPages; // in TabBar::Tab order
+    QList<BatchPage *> tabPages; // in tab order
     TabBar *tabBar;
-    CHFMainWT *chfPage;
-    CompressMainWT *zipPage;
-    RotateImgMainWT *rotPage;
-    SizeUpdateMainWT *sizePage;
     QWidget *current;
 };

@@ -1,17 +1,12 @@
 #include "app/AppSetup.h"
 #include "batch/engine/BatchCatalogue.h"
 #include "batch/engine/BatchFiles.h"
-#include "batch/pages/compress/CompressCenterWT.h"
-#include "batch/pages/compress/CompressMainWT.h"
-#include "batch/pages/compress/CompressParamWT.h"
-#include "batch/pages/convert/CHFCenterWT.h"
-#include "batch/pages/convert/CHFMainWT.h"
-#include "batch/pages/convert/CHFParamWT.h"
-#include "batch/pages/resize/SizeUpdateCenterWT.h"
-#include "batch/pages/resize/SizeUpdateMainWT.h"
-#include "batch/pages/resize/SizeUpdateParamWT.h"
-#include "batch/pages/rotate/RotateImgCenterWT.h"
-#include "batch/pages/rotate/RotateImgMainWT.h"
+#include "batch/engine/Operations.h"
+#include "batch/pages/compress/CompressPanel.h"
+#include "batch/pages/convert/ConvertPanel.h"
+#include "batch/pages/resize/ResizePanel.h"
+#include "batch/shell/BatchCenterWT.h"
+#include "batch/toolbox/ToolboxTabs.h"
 #include "cli/BatchCommandLine.h"
 #include "widgets/StyledComboBox.h"
 #include "widgets/StyledLineEdit.h"
@@ -71,29 +66,25 @@ void TestCatalogue::formatsOnPagesAndCommandLine()
 {
     const QStringList formats = BatchCatalogue::outputFormats();
     QCOMPARE(formats, (QStringList{"jpg", "jpeg", "png", "bmp", "tif", "tiff", "webp", "tga", "gif"}));
-    CHFMainWT convert;
-    SizeUpdateMainWT resize;
-    for (CHFParamWT *panel :
-         {convert.chfCenter()->paramWidget(), static_cast<CHFParamWT *>(resize.sizeUpdateCenter()->paramWidget())}) {
+    ToolboxPage convert(Toolbox::ConvertTab);
+    ToolboxPage resize(Toolbox::ResizeTab);
+    for (ConvertPanel *panel : {convert.panel<ConvertPanel>(), static_cast<ConvertPanel *>(resize.panel<ResizePanel>())}) {
         QCOMPARE(panel->formatBox()->count(), formats.size());
         for (int index = 0; index < formats.size(); ++index) {
             QCOMPARE(panel->formatBox()->itemText(index), formats.at(index).toUpper());
             panel->formatBox()->setCurrentIndex(index);
-            QCOMPARE(panel->formatIndex(), index);
+            QCOMPARE(panel->format(), formats.at(index));
+            QCOMPARE(panel->settings().format, std::optional<QString>(formats.at(index)));
         }
     }
-    for (int index = 0; index < formats.size(); ++index) {
-        QCOMPARE(parsed({"convert", "-f", formats.at(index), "a.jpg"}).job.formatIndex, index);
-        QCOMPARE(BatchCatalogue::suffixForIndex(index), formats.at(index));
-    }
-    QCOMPARE(BatchCatalogue::suffixForIndex(formats.size()), QString());
-    QCOMPARE(BatchCatalogue::suffixForIndex(kKeepFormat), QString());
+    for (int index = 0; index < formats.size(); ++index)
+        QCOMPARE(parsed({"convert", "-f", formats.at(index), "a.jpg"}).job.format, std::optional<QString>(formats.at(index)));
 }
 
 void TestCatalogue::presetsOnPagesAndCommandLine()
 {
-    SizeUpdateMainWT page;
-    SizeUpdateParamWT *panel = page.sizeUpdateCenter()->paramWidget();
+    ToolboxPage page(Toolbox::ResizeTab);
+    ResizePanel *panel = page.panel<ResizePanel>();
     const QList<BatchCatalogue::SizePreset> &presets = BatchCatalogue::sizePresets();
     QCOMPARE(panel->sizeBox()->count(), presets.size());
     QStringList names;
@@ -104,16 +95,16 @@ void TestCatalogue::presetsOnPagesAndCommandLine()
         panel->sizeBox()->setCurrentIndex(index);
         if (preset.name.isEmpty()) {
             // Original and custom size leave both fields empty: nothing is asked.
-            QCOMPARE(panel->zoomWidth(), -1);
-            QCOMPARE(panel->zoomHeight(), -1);
+            QCOMPARE(panel->zoomWidth().value_or(-1), -1);
+            QCOMPARE(panel->zoomHeight().value_or(-1), -1);
             continue;
         }
         names << preset.name;
-        QCOMPARE(panel->zoomWidth(), preset.width);
-        QCOMPARE(panel->zoomHeight(), preset.height);
+        QCOMPARE(panel->zoomWidth().value_or(-1), preset.width);
+        QCOMPARE(panel->zoomHeight().value_or(-1), preset.height);
         const JobSettings job = parsed({"resize", "--preset", preset.name, "a.jpg"}).job;
-        QCOMPARE(job.zoomWidth, preset.width);
-        QCOMPARE(job.zoomHeight, preset.height);
+        QCOMPARE(job.width.value_or(-1), preset.width);
+        QCOMPARE(job.height.value_or(-1), preset.height);
     }
     QCOMPARE(BatchCatalogue::presetNames(), names);
     QCOMPARE(names.size(), 6);
@@ -123,22 +114,23 @@ void TestCatalogue::presetsOnPagesAndCommandLine()
 
 void TestCatalogue::levelsOnPagesAndCommandLine()
 {
-    CompressMainWT page;
-    CompressParamWT *panel = page.compressCenter()->paramWidget();
+    ToolboxPage page(Toolbox::CompressTab);
+    CompressPanel *panel = page.panel<CompressPanel>();
     const QList<BatchCatalogue::CompressionLevel> &levels = BatchCatalogue::compressionLevels();
     QStringList labels;
     for (const BatchCatalogue::CompressionLevel &level : levels)
         labels << level.label;
     QCOMPARE(itemTexts(panel->levelBox()), labels);
     QCOMPARE(panel->levelBox()->currentIndex(), BatchCatalogue::kDefaultLevelIndex);
-    QCOMPARE(panel->qualityValue(), BatchCatalogue::defaultQuality());
-    QCOMPARE(parsed({"compress", "a.jpg"}).job.qualityValue, BatchCatalogue::defaultQuality());
+    QCOMPARE(panel->quality(), BatchCatalogue::defaultQuality());
+    QCOMPARE(parsed({"compress", "a.jpg"}).job.quality, std::optional<int>(BatchCatalogue::defaultQuality()));
     for (int index = 0; index < levels.size(); ++index) {
         panel->levelBox()->setCurrentIndex(index);
-        QCOMPARE(panel->qualityValue(), levels.at(index).quality);
+        QCOMPARE(panel->quality(), levels.at(index).quality);
+        QCOMPARE(panel->settings().quality, std::optional<int>(levels.at(index).quality));
         QVERIFY(levels.at(index).label.startsWith(QString::number(levels.at(index).quality)));
-        QCOMPARE(parsed({"compress", "-l", QString::number(levels.at(index).quality), "a.jpg"}).job.qualityValue,
-                 levels.at(index).quality);
+        QCOMPARE(parsed({"compress", "-l", QString::number(levels.at(index).quality), "a.jpg"}).job.quality,
+                 std::optional<int>(levels.at(index).quality));
     }
     for (const char *refused : {"75", "100", "0", "-10"})
         QCOMPARE(BatchCommandLine::parse({"compress", "-l", refused, "a.jpg"}).action, BatchCommandLine::UsageError);
@@ -146,14 +138,17 @@ void TestCatalogue::levelsOnPagesAndCommandLine()
 
 void TestCatalogue::acceptedSuffixesOnEveryPage()
 {
-    CHFMainWT convert;
-    SizeUpdateMainWT resize;
-    CompressMainWT compress;
-    RotateImgMainWT rotate;
-    QCOMPARE(convert.chfCenter()->acceptedSuffixes(), BatchCatalogue::acceptedSuffixes(BatchOp::Convert));
-    QCOMPARE(resize.sizeUpdateCenter()->acceptedSuffixes(), BatchCatalogue::acceptedSuffixes(BatchOp::Convert));
-    QCOMPARE(compress.compressCenter()->acceptedSuffixes(), BatchCatalogue::acceptedSuffixes(BatchOp::Compress));
-    QCOMPARE(rotate.rotateCenter()->acceptedSuffixes(), BatchCatalogue::acceptedSuffixes(BatchOp::Rotate));
+    // Each tab's page takes what its operation's row takes, and quorvane-batch names
+    // the same operations.
+    QStringList commands;
+    for (int tab = 0; tab < toolboxTabs().size(); ++tab) {
+        ToolboxPage page{Toolbox::Tab(tab)};
+        const Operations::Row &row = Operations::row(page.spec().operation);
+        QCOMPARE(page.centerWidget()->acceptedSuffixes(), row.acceptedSuffixes());
+        QCOMPARE(parsed({row.cliName, "a.jpg"}).job.operation, row.operation);
+        commands << row.cliName;
+    }
+    QCOMPARE(commands, (QStringList{"convert", "resize", "compress", "rotate"}));
 }
 
 void TestCatalogue::folderFilesAndJobFiles()
@@ -168,11 +163,11 @@ void TestCatalogue::folderFilesAndJobFiles()
     QCOMPARE(BatchFiles::folderFiles(photos), (QStringList{photos + "/a.png", photos + "/b.JPG", photos + "/C.txt"}));
 
     // The page adds a folder's files the way quorvane-batch expands it.
-    CHFMainWT page;
+    ToolboxPage page(Toolbox::ConvertTab);
     page.addFolder(photos);
-    QCOMPARE(page.chfCenter()->rowCount(), 2);
-    QCOMPARE(page.chfCenter()->sourcePath(0), photos + "/a.png");
-    QCOMPARE(page.chfCenter()->sourcePath(1), photos + "/b.JPG");
+    QCOMPARE(page.centerWidget()->rowCount(), 2);
+    QCOMPARE(page.centerWidget()->sourcePath(0), photos + "/a.png");
+    QCOMPARE(page.centerWidget()->sourcePath(1), photos + "/b.JPG");
 
     QList<int> missing;
     const JobFiles files = BatchFiles::jobFiles({photos + "/a.png", photos + "/gone.png", photos + "/b.JPG"}, &missing);

@@ -27,10 +27,23 @@ private slots:
 
 namespace {
 
-JobSettings job(int imgType, int quality = -1, int width = -1, int height = -1, const QString &rotate = QString(),
-                bool flop = false, bool flip = false)
+std::optional<int> given(int value)
 {
-    return {imgType, -1, quality, width, height, rotate, flop, flip};
+    return value == -1 ? std::nullopt : std::optional<int>(value);
+}
+
+JobSettings job(Operation operation, int quality = -1, int width = -1, int height = -1,
+                std::optional<int> degrees = std::nullopt, bool flop = false, bool flip = false)
+{
+    JobSettings s;
+    s.operation = operation;
+    s.quality = given(quality);
+    s.width = given(width);
+    s.height = given(height);
+    s.degrees = degrees;
+    s.flop = flop;
+    s.flip = flip;
+    return s;
 }
 
 QStringList words(const char *text)
@@ -58,7 +71,8 @@ void TestCommandLists::sizeArgs()
     QFETCH(int, width);
     QFETCH(int, height);
     QFETCH(QStringList, expected);
-    QCOMPARE(CommandLists::sizeArgs(width, height), expected);
+    QCOMPARE(CommandLists::sizeArgs(given(width), given(height)), expected);
+    QCOMPARE(CommandLists::hasSize(job(Operation::Resize, -1, width, height)), !expected.isEmpty());
 }
 
 void TestCommandLists::convertArgs_data()
@@ -68,43 +82,45 @@ void TestCommandLists::convertArgs_data()
     QTest::addColumn<QString>("fmt");
     QTest::addColumn<QStringList>("expected");
 
-    QTest::newRow("plain conversion") << job(BatchOp::Convert) << "/s/a.jpg"
+    QTest::newRow("plain conversion") << job(Operation::Convert) << "/s/a.jpg"
                                       << "png" << words("/s/a.jpg /o/out");
     QTest::newRow("png to jpg, width only: background group last")
-        << job(BatchOp::Convert, -1, 800) << "/s/a.png"
+        << job(Operation::Convert, -1, 800) << "/s/a.png"
         << "jpg" << words("/s/a.png -resize 800 -background white -alpha remove /o/out");
     QTest::newRow("bmp to jpeg gets the background group")
-        << job(BatchOp::Convert) << "/s/a.BMP"
+        << job(Operation::Convert) << "/s/a.BMP"
         << "jpeg" << words("/s/a.BMP -background white -alpha remove /o/out");
-    QTest::newRow("png to png has no background group") << job(BatchOp::Convert) << "/s/a.png"
+    QTest::newRow("png to png has no background group") << job(Operation::Convert) << "/s/a.png"
                                                         << "png" << words("/s/a.png /o/out");
     QTest::newRow("tiff to jpg, exact size: flatten, no background")
-        << job(BatchOp::Convert, -1, 1024, 768) << "/s/a.tiff"
+        << job(Operation::Convert, -1, 1024, 768) << "/s/a.tiff"
         << "jpg" << words("/s/a.tiff -layers flatten -resize 1024x768! /o/out");
-    QTest::newRow("psd flattened, height only") << job(BatchOp::Convert, -1, -1, 300) << "/s/a.PSD"
+    QTest::newRow("psd flattened, height only") << job(Operation::Convert, -1, -1, 300) << "/s/a.PSD"
                                                 << "png" << words("/s/a.PSD -layers flatten -resize x300 /o/out");
-    QTest::newRow("tif") << job(BatchOp::Convert) << "/s/a.tif"
+    QTest::newRow("tif") << job(Operation::Convert) << "/s/a.tif"
                          << "png" << words("/s/a.tif -layers flatten /o/out");
-    QTest::newRow("path ending in tif without a dot") << job(BatchOp::Convert) << "/s/motif"
+    QTest::newRow("path ending in tif without a dot") << job(Operation::Convert) << "/s/motif"
                                                       << "png" << words("/s/motif -layers flatten /o/out");
-    QTest::newRow("rotate 90 with flop") << job(BatchOp::Rotate, -1, -1, -1, "90", true) << "/s/a.jpg"
+    QTest::newRow("rotate 90 with flop") << job(Operation::Rotate, -1, -1, -1, 90, true) << "/s/a.jpg"
                                          << "jpg" << words("/s/a.jpg -rotate 90 -flop /o/out");
-    QTest::newRow("rotate text passed verbatim, both mirrors")
-        << job(BatchOp::Rotate, -1, -1, -1, "-12.5", true, true) << "/s/a.png"
-        << "png" << words("/s/a.png -rotate -12.5 -flop -flip /o/out");
-    QTest::newRow("flip only") << job(BatchOp::Rotate, -1, -1, -1, QString(), false, true) << "/s/a.bmp"
+    QTest::newRow("anticlockwise, both mirrors")
+        << job(Operation::Rotate, -1, -1, -1, -12, true, true) << "/s/a.png"
+        << "png" << words("/s/a.png -rotate -12 -flop -flip /o/out");
+    QTest::newRow("a turn of 0 is still passed") << job(Operation::Rotate, -1, -1, -1, 0) << "/s/a.png"
+                                                << "png" << words("/s/a.png -rotate 0 /o/out");
+    QTest::newRow("flip only") << job(Operation::Rotate, -1, -1, -1, std::nullopt, false, true) << "/s/a.bmp"
                                << "bmp" << words("/s/a.bmp -flip /o/out");
-    QTest::newRow("compress jpeg, quality 80") << job(BatchOp::Compress, 80) << "/s/a.jpg"
+    QTest::newRow("compress jpeg, quality 80") << job(Operation::Compress, 80) << "/s/a.jpg"
                                                << "jpg" << words("/s/a.jpg -quality 80% /o/out");
     QTest::newRow("compress png with width: quality then size")
-        << job(BatchOp::Compress, 60, 300) << "/s/a.png"
+        << job(Operation::Compress, 60, 300) << "/s/a.png"
         << "png" << words("/s/a.png -quality 60% -resize 300 /o/out");
-    QTest::newRow("every row") << job(BatchOp::Convert, 70, 10, 20, "180", true, true) << "/s/x.png.tiff"
+    QTest::newRow("every row") << job(Operation::Convert, 70, 10, 20, 180, true, true) << "/s/x.png.tiff"
                                << "jpg"
                                << words("/s/x.png.tiff -quality 70% -layers flatten -resize 10x20! -rotate 180 "
                                         "-flop -flip /o/out");
     QTest::newRow("png source by path, to jpg, everything")
-        << job(BatchOp::Convert, 70, 10, -1, "45", false, true) << "/s/x.png"
+        << job(Operation::Convert, 70, 10, -1, 45, false, true) << "/s/x.png"
         << "jpg" << words("/s/x.png -quality 70% -resize 10 -rotate 45 -flip -background white -alpha remove /o/out");
 }
 
@@ -129,7 +145,7 @@ void TestCommandLists::pngArgs()
 {
     QFETCH(int, quality);
     QFETCH(QStringList, expected);
-    QCOMPARE(CommandLists::pngArgs(quality, QStringLiteral("/s/a.png"), QStringLiteral("/o/a.png")), expected);
+    QCOMPARE(CommandLists::pngArgs(given(quality), QStringLiteral("/s/a.png"), QStringLiteral("/o/a.png")), expected);
 }
 
 void TestCommandLists::rawArgs()
@@ -140,7 +156,7 @@ void TestCommandLists::rawArgs()
 
 void TestCommandLists::debugLines()
 {
-    const QStringList args = CommandLists::convertArgs(job(BatchOp::Convert), QStringLiteral("/s/a.jpg"),
+    const QStringList args = CommandLists::convertArgs(job(Operation::Convert), QStringLiteral("/s/a.jpg"),
                                                        QStringLiteral("/o/a.png"), QStringLiteral("png"));
     QCOMPARE(
         CommandLists::debugLines(QStringLiteral("/s/a.jpg"), QStringLiteral("/o/a.png"), QStringLiteral("png"), args),

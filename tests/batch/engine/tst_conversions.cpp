@@ -49,8 +49,8 @@ private:
 
 namespace {
 
-const JobSettings kToPng = settingsFor(BatchOp::Convert, 2);
-const JobSettings kToJpg = settingsFor(BatchOp::Convert, 0);
+const JobSettings kToPng = settingsFor(Operation::Convert, "png");
+const JobSettings kToJpg = settingsFor(Operation::Convert, "jpg");
 
 bool near(QRgb pixel, QColor colour)
 {
@@ -118,7 +118,7 @@ void TestConversions::resize()
     QFETCH(QSize, expected);
     QTemporaryDir out;
     const WorkerResult result
-        = runWorker(settingsFor(BatchOp::Convert, 3, -1, width, height), image("r.png"), out.path());
+        = runWorker(settingsFor(Operation::Convert, "bmp", -1, width, height), image("r.png"), out.path());
     QVERIFY(result.success);
     QCOMPARE(Fixtures::imageFormat(result.path), QByteArray("bmp"));
     QCOMPARE(Fixtures::imageSize(result.path), expected);
@@ -126,9 +126,9 @@ void TestConversions::resize()
 
 void TestConversions::rotateAndMirror()
 {
-    JobSettings s = settingsFor(BatchOp::Rotate, kKeepFormat);
-    s.rotateDegree = QStringLiteral("90");
-    s.isFlop = true;
+    JobSettings s = settingsFor(Operation::Rotate);
+    s.degrees = 90;
+    s.flop = true;
     QTemporaryDir out;
     const WorkerResult result = runWorker(s, image("turn.me.png"), out.path());
     QVERIFY(result.success);
@@ -232,7 +232,7 @@ void TestConversions::sameFileTwiceAtOnce()
 void TestConversions::compressPng()
 {
     QTemporaryDir out;
-    const WorkerResult result = runWorker(settingsFor(BatchOp::Compress, kKeepFormat, 60), image("c.png"), out.path());
+    const WorkerResult result = runWorker(settingsFor(Operation::Compress, QString(), 60), image("c.png"), out.path());
     QVERIFY(result.success);
     QCOMPARE(result.path, out.filePath("c.png"));
     QCOMPARE(Fixtures::imageFormat(result.path), QByteArray("png"));
@@ -244,7 +244,7 @@ void TestConversions::compressResizedPngLeavesNoIntermediate()
     QTemporaryDir out;
     QVERIFY(QDir(TempArea::jobTempDir()).removeRecursively()); // created when needed
     const WorkerResult result
-        = runWorker(settingsFor(BatchOp::Compress, kKeepFormat, 60, 20), image("cr.png"), out.path());
+        = runWorker(settingsFor(Operation::Compress, QString(), 60, 20), image("cr.png"), out.path());
     QVERIFY(result.success);
     QCOMPARE(Fixtures::imageSize(result.path), QSize(20, 10));
     QCOMPARE(QImage(result.path).pixel(2, 5), QColor(Qt::red).rgb());
@@ -256,7 +256,7 @@ void TestConversions::compressJpeg()
 {
     QTemporaryDir out;
     const WorkerResult result
-        = runWorker(settingsFor(BatchOp::Compress, kKeepFormat, 30), image("cj.jpeg"), out.path());
+        = runWorker(settingsFor(Operation::Compress, QString(), 30), image("cj.jpeg"), out.path());
     QVERIFY(result.success);
     QCOMPARE(result.path, out.filePath("cj.jpeg"));
     QCOMPARE(Fixtures::imageFormat(result.path), QByteArray("jpeg"));
@@ -277,28 +277,28 @@ void TestConversions::unreachablePngQualityKeepsTheSource()
     const QString png = workDir.filePath("noisy.png");
     QVERIFY(noisy.save(png));
     QTemporaryDir out;
-    const WorkerResult result = runWorker(settingsFor(BatchOp::Compress, kKeepFormat, 90), png, out.path());
+    const WorkerResult result = runWorker(settingsFor(Operation::Compress, QString(), 90), png, out.path());
     QVERIFY(result.success);
     QCOMPARE(readAll(result.path), readAll(png));
 }
 
 void TestConversions::rawEndToEnd_data()
 {
-    QTest::addColumn<int>("formatIndex");
+    QTest::addColumn<QString>("suffix");
     QTest::addColumn<QByteArray>("format");
-    QTest::newRow("to png") << 2 << QByteArray("png");
-    QTest::newRow("to jpg") << 0 << QByteArray("jpeg");
+    QTest::newRow("to png") << "png" << QByteArray("png");
+    QTest::newRow("to jpg") << "jpg" << QByteArray("jpeg");
 }
 
 void TestConversions::rawEndToEnd()
 {
-    QFETCH(int, formatIndex);
+    QFETCH(QString, suffix);
     QFETCH(QByteArray, format);
     const QString dng = workDir.filePath("camera.DNG");
     QVERIFY(QFile::exists(dng) || Fixtures::writeDng(dng, 64, 48));
     QTemporaryDir out;
     const QStringList tempBefore = tempEntries();
-    const WorkerResult result = runWorker(settingsFor(BatchOp::Convert, formatIndex), dng, out.path());
+    const WorkerResult result = runWorker(settingsFor(Operation::Convert, suffix), dng, out.path());
     QVERIFY(result.success);
     QCOMPARE(QFileInfo(result.path).fileName(), "camera." + QString::fromLatin1(format == "png" ? "png" : "jpg"));
     QCOMPARE(Fixtures::imageFormat(result.path), format);

@@ -80,8 +80,8 @@ private:
 
 namespace {
 
-const JobSettings kToPng = settingsFor(BatchOp::Convert, 2);
-const JobSettings kToJpg = settingsFor(BatchOp::Convert, 0);
+const JobSettings kToPng = settingsFor(Operation::Convert, "png");
+const JobSettings kToJpg = settingsFor(Operation::Convert, "jpg");
 
 // A process that exists and is not a zombie.
 bool running(qint64 pid)
@@ -138,8 +138,8 @@ int stopChild(int argc, char **argv)
                                            + dir.toUtf8() + "/tool'\nsleep 600"));
     Fixtures::writeImage(dir + "/s.jpg", QSize(8, 6));
     QDir().mkdir(dir + "/out");
-    auto *worker = new FileTask(0, 2, -1, -1, -1, QString(), false, false, 1, dir + "/s.jpg", dir + "/out");
-    QThreadPool::globalInstance()->start(worker);
+    auto *job = new BatchJob(settingsFor(Operation::Convert, "png"), {{1, dir + "/s.jpg"}}, dir + "/out");
+    job->start();
     for (int i = 0; i < 3000 && !QFile::exists(dir + "/tool"); ++i)
         QThread::msleep(10);
     QThread::msleep(100);
@@ -325,7 +325,7 @@ void TestFaults::onlyRegularFilesReachATool()
         QVERIFY(QDir().mkdir(path));
     else
         QVERIFY(Fixtures::writeBytes(path, QByteArray()));
-    for (const JobSettings &settings : {kToJpg, settingsFor(BatchOp::Compress, kKeepFormat, 70)}) {
+    for (const JobSettings &settings : {kToJpg, settingsFor(Operation::Compress, QString(), 70)}) {
         const WorkerResult result = runWorker(settings, path, out.path());
         QVERIFY(!result.success);
         QCOMPARE(result.reason, reason);
@@ -580,7 +580,7 @@ void TestFaults::damagedSourcesFail()
     QVERIFY(noise(QSize(200, 150)).save(source, format.constData(), 90));
     const QByteArray whole = readAll(source);
     QVERIFY(Fixtures::writeBytes(source, whole.left(whole.size() / 2)));
-    for (const JobSettings &settings : {kToPng, settingsFor(BatchOp::Rotate, kKeepFormat)}) {
+    for (const JobSettings &settings : {kToPng, settingsFor(Operation::Rotate)}) {
         const WorkerResult result = runWorker(settings, source, out.path());
         QVERIFY(!result.success);
         QVERIFY2(!result.reason.isEmpty() && result.reason.contains(reason), qPrintable(result.reason));
@@ -609,7 +609,7 @@ void TestFaults::pngquantNeverGetsAHugePicture()
                              writeTool(in.path(), "pq", ": > '" + marker.toUtf8() + "'\ncp \"$IN\" \"$OUT\""));
     const QString png = in.filePath("huge.png");
     QVERIFY(Fixtures::writePngHeader(png, quint32(width), quint32(height)));
-    const WorkerResult result = runWorker(settingsFor(BatchOp::Compress, kKeepFormat, 70), png, out.path());
+    const WorkerResult result = runWorker(settingsFor(Operation::Compress, QString(), 70), png, out.path());
     QCOMPARE(QFile::exists(marker), started);
     QCOMPARE(result.success, started);
     if (!started)
@@ -656,7 +656,7 @@ void TestFaults::foreignFilesAreNeverAdopted()
     const QString gif = workDir.filePath("f.gif");
     QVERIFY(magick({"-size", "12x8", "xc:red", "xc:lime", gif}));
     QVERIFY(runWorker(kToPng, jpg("s.jpg"), out.path()).success);
-    QVERIFY(runWorker(settingsFor(BatchOp::Rotate, kKeepFormat), gif, out.path()).success);
+    QVERIFY(runWorker(settingsFor(Operation::Rotate), gif, out.path()).success);
     for (const QString &name : foreign)
         QCOMPARE(readAll(out.filePath(name)), name.toUtf8());
     QStringList expected = foreign;
@@ -719,7 +719,7 @@ void TestFaults::fullDiskIsSaidSo()
     QVERIFY(Fixtures::writeBytes(small.filePath("fill"), QByteArray(1024 * 1024 - 16 * 1024, 'x')));
     const QString png = workDir.filePath("big.png");
     QVERIFY(noise(QSize(300, 200)).save(png, "PNG"));
-    for (const JobSettings &settings : {settingsFor(BatchOp::Compress, kKeepFormat, 90), kToJpg}) {
+    for (const JobSettings &settings : {settingsFor(Operation::Compress, QString(), 90), kToJpg}) {
         const WorkerResult result = runWorker(settings, png, small.path());
         QVERIFY(!result.success);
         QCOMPARE(result.reason, QStringLiteral("no space left on device (%1)").arg(small.path()));
@@ -742,7 +742,7 @@ void TestFaults::secondProcessKeepsItsTemp()
     // Jobs of this process start, run and end meanwhile.
     TempArea::sweep();
     QTemporaryDir out;
-    QVERIFY(runWorker(settingsFor(BatchOp::Compress, kKeepFormat, 60, 20), jpg("w.png"), out.path()).success);
+    QVERIFY(runWorker(settingsFor(Operation::Compress, QString(), 60, 20), jpg("w.png"), out.path()).success);
     QVERIFY(QFile::exists(held + "/intermediate.png"));
 
     ::kill(pid_t(other.processId()), SIGKILL);

@@ -36,7 +36,8 @@ private slots:
     void keepsSource();
     void compressionNeverGrows_data();
     void compressionNeverGrows();
-    void progressRunsToNinetyOneThenHundred();
+    void runningProgress_data();
+    void runningProgress();
     void childEnvironment();
     void reportLine();
     void reportIsPostedWhenConfigured();
@@ -106,7 +107,6 @@ void TestImgRunable::cleanup()
 {
     ToolLocator::setOverride(ToolLocator::Tool::ImageMagick, QString());
     ToolLocator::setOverride(ToolLocator::Tool::Pngquant, QString());
-    FileTask::setProgressInterval(1000);
     qunsetenv("QUORVANE_REPORT_URL");
 }
 
@@ -121,14 +121,15 @@ QString TestImgRunable::source(const QString &name)
 
 void TestImgRunable::successRule_data()
 {
-    QTest::addColumn<int>("imgType");
+    QTest::addColumn<Operation>("operation");
     QTest::addColumn<bool>("programsOk");
     QTest::addColumn<bool>("outputPresent");
     QTest::addColumn<QString>("errorText");
     QTest::addColumn<bool>("success");
-    const int convert = BatchOp::Convert, compress = BatchOp::Compress, rotate = BatchOp::Rotate;
+    const Operation convert = Operation::Convert, compress = Operation::Compress, rotate = Operation::Rotate;
     QTest::newRow("clean") << convert << true << true << "" << true;
     QTest::newRow("Warning, conversion") << convert << true << true << "Warning: x" << true;
+    QTest::newRow("warning, resizing") << Operation::Resize << true << true << "warning: x" << true;
     QTest::newRow("WARNING, rotation") << rotate << true << true << "WARNING x" << true;
     QTest::newRow("Warning, compression: exact case") << compress << true << true << "Warning: x" << false;
     QTest::newRow("warning, compression") << compress << true << true << "libpng warning: x" << true;
@@ -150,12 +151,12 @@ void TestImgRunable::successRule_data()
 
 void TestImgRunable::successRule()
 {
-    QFETCH(int, imgType);
+    QFETCH(Operation, operation);
     QFETCH(bool, programsOk);
     QFETCH(bool, outputPresent);
     QFETCH(QString, errorText);
     QFETCH(bool, success);
-    QCOMPARE(SuccessRule::succeeded(imgType, programsOk, outputPresent, errorText), success);
+    QCOMPARE(SuccessRule::succeeded(operation, programsOk, outputPresent, errorText), success);
 }
 
 void TestImgRunable::failureReason_data()
@@ -202,12 +203,12 @@ void TestImgRunable::failureReason()
 void TestImgRunable::toolOutcome_data()
 {
     QTest::addColumn<QByteArray>("tool"); // empty: the program does not exist
-    QTest::addColumn<int>("imgType");
+    QTest::addColumn<Operation>("operation");
     QTest::addColumn<QString>("sourceName");
     QTest::addColumn<bool>("success");
     QTest::addColumn<QStringList>("left"); // what the output folder holds afterwards
 
-    const int convert = BatchOp::Convert, compress = BatchOp::Compress, rotate = BatchOp::Rotate;
+    const Operation convert = Operation::Convert, compress = Operation::Compress, rotate = Operation::Rotate;
     const QByteArray capitalWarning = kCopy + "\necho 'convert: Warning: unknown chunk' >&2";
     QTest::newRow("Warning: conversion succeeds")
         << capitalWarning << convert << "w.jpg" << true << QStringList{"w.png"};
@@ -237,7 +238,7 @@ void TestImgRunable::toolOutcome_data()
 void TestImgRunable::toolOutcome()
 {
     QFETCH(QByteArray, tool);
-    QFETCH(int, imgType);
+    QFETCH(Operation, operation);
     QFETCH(QString, sourceName);
     QFETCH(bool, success);
     QFETCH(QStringList, left);
@@ -247,16 +248,16 @@ void TestImgRunable::toolOutcome()
         ToolLocator::Tool::ImageMagick,
         tool.isEmpty() ? workDir.filePath("no-such-magick")
                        : writeTool(workDir.path(), QStringLiteral("tool%1").arg(QTest::currentDataTag()), tool));
-    const int formatIndex = imgType == BatchOp::Convert ? 2 : kKeepFormat;
-    const WorkerResult result = runWorker(settingsFor(imgType, formatIndex), source(sourceName), out.path(), 7);
+    const QString format = operation == Operation::Convert ? QStringLiteral("png") : QString();
+    const WorkerResult result = runWorker(settingsFor(operation, format), source(sourceName), out.path(), 7);
 
     QCOMPARE(result.doneCount, 1);
     QCOMPARE(result.row, 7);
     QCOMPARE(result.success, success);
     QVERIFY(!result.path.isEmpty()); // reported on failure too
-    QCOMPARE(result.progress.first(), 3);
-    QCOMPARE(result.progress.last() == 100, success);
-    QVERIFY(!result.progressAfterDone);
+    // Its tools started once, before its result (a missing program starts nothing, but its file ran).
+    QCOMPARE(result.startedCount, 1);
+    QVERIFY(!result.startedAfterDone);
     QCOMPARE(entriesBelow(out.path()), left);
 }
 
@@ -283,7 +284,7 @@ void TestImgRunable::pngquantStatus()
     ToolLocator::setOverride(ToolLocator::Tool::Pngquant,
                              writeTool(workDir.path(), QStringLiteral("pq%1").arg(QTest::currentDataTag()), tool));
     const QString png = source("q.png");
-    const WorkerResult result = runWorker(settingsFor(BatchOp::Compress, kKeepFormat, 90), png, out.path());
+    const WorkerResult result = runWorker(settingsFor(Operation::Compress, QString(), 90), png, out.path());
     QCOMPARE(result.success, success);
     QCOMPARE(result.path, out.filePath("q.png"));
     QCOMPARE(entriesBelow(out.path()), success ? QStringList{"q.png"} : QStringList());
@@ -293,27 +294,27 @@ void TestImgRunable::pngquantStatus()
 
 void TestImgRunable::keepsSource_data()
 {
-    QTest::addColumn<int>("imgType");
+    QTest::addColumn<Operation>("operation");
     QTest::addColumn<bool>("sizeGiven");
     QTest::addColumn<qint64>("source");
     QTest::addColumn<qint64>("result");
     QTest::addColumn<bool>("keeps");
-    QTest::newRow("bigger") << BatchOp::Compress << false << qint64(100) << qint64(101) << true;
-    QTest::newRow("same size") << BatchOp::Compress << false << qint64(100) << qint64(100) << true;
-    QTest::newRow("smaller") << BatchOp::Compress << false << qint64(100) << qint64(99) << false;
-    QTest::newRow("a size was asked") << BatchOp::Compress << true << qint64(100) << qint64(500) << false;
-    QTest::newRow("conversion grows as it likes") << BatchOp::Convert << false << qint64(100) << qint64(500) << false;
-    QTest::newRow("empty source") << BatchOp::Compress << false << qint64(0) << qint64(10) << false;
+    QTest::newRow("bigger") << Operation::Compress << false << qint64(100) << qint64(101) << true;
+    QTest::newRow("same size") << Operation::Compress << false << qint64(100) << qint64(100) << true;
+    QTest::newRow("smaller") << Operation::Compress << false << qint64(100) << qint64(99) << false;
+    QTest::newRow("a size was asked") << Operation::Compress << true << qint64(100) << qint64(500) << false;
+    QTest::newRow("conversion grows as it likes") << Operation::Convert << false << qint64(100) << qint64(500) << false;
+    QTest::newRow("empty source") << Operation::Compress << false << qint64(0) << qint64(10) << false;
 }
 
 void TestImgRunable::keepsSource()
 {
-    QFETCH(int, imgType);
+    QFETCH(Operation, operation);
     QFETCH(bool, sizeGiven);
     QFETCH(qint64, source);
     QFETCH(qint64, result);
     QFETCH(bool, keeps);
-    QCOMPARE(CompressRule::keepsSource(imgType, sizeGiven, source, result), keeps);
+    QCOMPARE(CompressRule::keepsSource(operation, sizeGiven, source, result), keeps);
 }
 
 void TestImgRunable::compressionNeverGrows_data()
@@ -349,7 +350,7 @@ void TestImgRunable::compressionNeverGrows()
             ToolLocator::Tool::Pngquant,
             writeTool(workDir.path(), QStringLiteral("grow%1").arg(QTest::currentDataTag()), pngquant));
     QTemporaryDir out;
-    const WorkerResult result = runWorker(settingsFor(BatchOp::Compress, kKeepFormat, 90, width), input, out.path());
+    const WorkerResult result = runWorker(settingsFor(Operation::Compress, QString(), 90, width), input, out.path());
     QVERIFY(result.success);
     QCOMPARE(result.keptOriginal, kept);
     QCOMPARE(entriesBelow(out.path()), QStringList{name});
@@ -358,19 +359,24 @@ void TestImgRunable::compressionNeverGrows()
         QVERIFY(QFileInfo(result.path).size() < QFileInfo(input).size());
 }
 
-void TestImgRunable::progressRunsToNinetyOneThenHundred()
+void TestImgRunable::runningProgress_data()
 {
-    FileTask::setProgressInterval(10);
-    QTemporaryDir out;
-    ToolLocator::setOverride(ToolLocator::Tool::ImageMagick, writeTool(workDir.path(), "slow", "sleep 2\n" + kCopy));
-    const WorkerResult result = runWorker(settingsFor(BatchOp::Convert, 2), source("p.jpg"), out.path());
-    QVERIFY(result.success);
-    QList<int> expected;
-    for (int value = 3; value <= 91; ++value)
-        expected << value;
-    expected << 100;
-    QCOMPARE(result.progress, expected);
-    QVERIFY(!result.progressAfterDone);
+    QTest::addColumn<qint64>("ms");
+    QTest::addColumn<int>("shown");
+    QTest::newRow("just started") << qint64(0) << 3;
+    QTest::newRow("not yet a second") << qint64(999) << 3;
+    QTest::newRow("one second") << qint64(1000) << 4;
+    QTest::newRow("87 s") << qint64(87999) << 90;
+    QTest::newRow("88 s: the top") << qint64(88000) << 91;
+    QTest::newRow("ten minutes") << qint64(600000) << 91;
+    QTest::newRow("a clock that went back") << qint64(-5000) << 3;
+}
+
+void TestImgRunable::runningProgress()
+{
+    QFETCH(qint64, ms);
+    QFETCH(int, shown);
+    QCOMPARE(::runningProgress(ms), shown);
 }
 
 void TestImgRunable::childEnvironment()
@@ -381,7 +387,7 @@ void TestImgRunable::childEnvironment()
                              writeTool(workDir.path(), "env",
                                        "printf '%s %s %s' \"$MAGICK_THREAD_LIMIT\" \"$OMP_NUM_THREADS\" \"$(pwd)\" "
                                        "> \"$OUT\""));
-    const WorkerResult result = runWorker(settingsFor(BatchOp::Convert, 2), source("env.jpg"), out.path());
+    const WorkerResult result = runWorker(settingsFor(Operation::Convert, "png"), source("env.jpg"), out.path());
     QVERIFY(result.success);
     QCOMPARE(QString::fromUtf8(readAll(result.path)), "1 1 " + QCoreApplication::applicationDirPath());
 }
@@ -406,11 +412,11 @@ void TestImgRunable::reportIsPostedWhenConfigured()
     const QString jpg = source("r.jpg");
 
     // Not configured: nothing leaves the machine.
-    QVERIFY(!runWorker(settingsFor(BatchOp::Convert, 2), jpg, out.path()).success);
+    QVERIFY(!runWorker(settingsFor(Operation::Convert, "png"), jpg, out.path()).success);
     QCOMPARE(server.requests, 0);
 
     qputenv("QUORVANE_REPORT_URL", server.url().toUtf8());
-    QVERIFY(!runWorker(settingsFor(BatchOp::Convert, 2, -1, 320), jpg, out.path()).success);
+    QVERIFY(!runWorker(settingsFor(Operation::Convert, "png", -1, 320), jpg, out.path()).success);
     QCOMPARE(server.requests, 1);
     QVERIFY(server.request.startsWith("POST /report "));
     QVERIFY(server.request.toLower().contains("content-type: text/plain"));
@@ -420,8 +426,14 @@ void TestImgRunable::reportIsPostedWhenConfigured()
                  .arg(QFileInfo(jpg).size()));
 
     // Compression failures are not reported.
-    QVERIFY(!runWorker(settingsFor(BatchOp::Compress, kKeepFormat, 80), jpg, out.path()).success);
+    QVERIFY(!runWorker(settingsFor(Operation::Compress, QString(), 80), jpg, out.path()).success);
     QCOMPARE(server.requests, 1);
+    // Resizing reports as conversion does.
+    server.request.clear();
+    QVERIFY(!runWorker(settingsFor(Operation::Resize, "png", -1, -1, 200), jpg, out.path()).success);
+    QCOMPARE(server.requests, 2);
+    QVERIFY(server.body.startsWith("imgchfmt   failed,userId:-1,imgType:0,"));
+    QVERIFY(server.body.contains(",zoomWidth:-1,zoomHeight:200,"));
 }
 
 void TestImgRunable::reportWaitIsBounded()
@@ -432,7 +444,7 @@ void TestImgRunable::reportWaitIsBounded()
     ToolLocator::setOverride(ToolLocator::Tool::ImageMagick, writeTool(workDir.path(), "bad2", "echo oops >&2"));
     QElapsedTimer clock;
     clock.start();
-    const WorkerResult result = runWorker(settingsFor(BatchOp::Rotate, kKeepFormat), source("t.jpg"), out.path());
+    const WorkerResult result = runWorker(settingsFor(Operation::Rotate), source("t.jpg"), out.path());
     QCOMPARE(silent.requests, 1);
     QCOMPARE(result.doneCount, 1);
     QVERIFY(!result.success);

@@ -27,9 +27,8 @@
 
 using namespace EngineHarness;
 
-using FileList = QList<QMap<QString, QString>>;
-
-// What a page sees of a job, in order: "p:ROW:VALUE", "d:ROW:1|0", "end".
+// What a page sees of a job, in order: "s:ROW" (its tools start), "d:ROW:1|0",
+// "c:ROW" (cancelled), "end".
 class Page : public QObject
 {
     Q_OBJECT
@@ -37,21 +36,25 @@ class Page : public QObject
 public:
     QStringList events;
     QStringList paths;
+    JobSummary summary;
 
     bool ended() const { return !events.isEmpty() && events.last() == QLatin1String("end"); }
 
-public slots:
-    void setProgress(int progress, int row) { events << QStringLiteral("p:%1:%2").arg(row).arg(progress); }
-    void done(const QString &path, int row, bool success)
+    void started(int row) { events << QStringLiteral("s:%1").arg(row); }
+    void finished(const FileResult &result)
     {
-        if (row == -1 && path.isEmpty() && success) {
-            events << QStringLiteral("end");
+        if (result.status == FileResult::Cancelled) {
+            events << QStringLiteral("c:%1").arg(result.row);
             return;
         }
-        events << QStringLiteral("d:%1:%2").arg(row).arg(success ? 1 : 0);
-        paths << path;
+        events << QStringLiteral("d:%1:%2").arg(result.row).arg(result.status == FileResult::Succeeded ? 1 : 0);
+        paths << result.output;
     }
-    void cancelled(int row) { events << QStringLiteral("c:%1").arg(row); }
+    void ended(const JobSummary &jobSummary)
+    {
+        summary = jobSummary;
+        events << QStringLiteral("end");
+    }
 };
 
 // The batch job: dispatch on the pool, the order of signals, folders, the
@@ -65,7 +68,6 @@ private slots:
     void cleanup();
     void emptyJobCreatesTheDefaultFolder();
     void missingChosenFolderIsNotCreated();
-    void mapsWithoutIdOrPath();
     void toolsAtOnce_data();
     void toolsAtOnce();
     void tempFoldersArePrivate();
@@ -97,10 +99,10 @@ BatchJob *TestImgThread::startJob(Page *page, const JobSettings &s, const JobFil
 
 BatchJob *TestImgThread::startJob(Page *page, BatchJob *job)
 {
-    connect(job, &BatchJob::notifyParentProgress, page, &Page::setProgress);
-    connect(job, &BatchJob::notifyParentDone, page, &Page::done);
-    connect(job, &BatchJob::notifyParentCancelled, page, &Page::cancelled);
-    connect(job, &QThread::finished, job, &QObject::deleteLater);
+    connect(job, &BatchJob::fileStarted, page, &Page::started);
+    connect(job, &BatchJob::fileFinished, page, &Page::finished);
+    connect(job, &BatchJob::finished, page, qOverload<const JobSummary &>(&Page::ended));
+    connect(job, &BatchJob::finished, job, &QObject::deleteLater);
     job->start();
     return job;
 }
@@ -134,7 +136,6 @@ void TestImgThread::initTestCase()
 void TestImgThread::cleanup()
 {
     ToolSlots::setLimit(0);
-    FileTask::setProgressInterval(1000);
     ToolLocator::setOverride(ToolLocator::Tool::ImageMagick, QString());
     QDir(home.filePath("Desktop")).removeRecursively();
 }
@@ -150,8 +151,9 @@ void TestImgThread::emptyJobCreatesTheDefaultFolder()
         QVERIFY(QDir().mkpath(temp + "/" + folder));
     QVERIFY(Fixtures::writeBytes(temp + "/999999999-3/sub/magick-x", "x"));
     Page page;
-    startJob(&page, settingsFor(BatchOp::Convert, 2), JobFiles(), defaultDir, &page);
+    startJob(&page, settingsFor(Operation::Convert, "png"), JobFiles(), defaultDir, &page);
     QTRY_COMPARE(page.events, QStringList{"end"});
+    QCOMPARE(page.summary.succeeded + page.summary.failed + page.summary.cancelled, 0);
     QVERIFY(QFileInfo(defaultDir).isDir());
     QCOMPARE(entriesBelow(temp), QStringList({live, "someone-else"}));
     QVERIFY(QDir(temp + "/" + live).removeRecursively() && QDir(temp + "/someone-else").removeRecursively());
@@ -161,34 +163,19 @@ void TestImgThread::missingChosenFolderIsNotCreated()
 {
     const QString chosen = workDir.filePath("gone");
     Page page;
-    startJob(&page, settingsFor(BatchOp::Convert, 2), files({jpg("m.jpg")}), chosen, &page);
+    startJob(&page, settingsFor(Operation::Convert, "png"), files({jpg("m.jpg")}), chosen, &page);
     QTRY_VERIFY(page.ended());
     QVERIFY(page.events.contains("d:1:0"));
+    QCOMPARE(page.summary.failed, 1);
     QVERIFY(!QFileInfo::exists(chosen));
     QVERIFY(QFileInfo(BatchPaths::defaultExportDir()).isDir());
-}
-
-void TestImgThread::mapsWithoutIdOrPath()
-{
-    QTemporaryDir out;
-    auto *list = new FileList{{{"path", jpg("n1.jpg")}}, {{"id", "x7"}, {"path", jpg("n2.jpg")}}, {{"id", "5"}}};
-    Page page;
-    // The design's constructor: one map per file, "id" and "path".
-    const JobSettings s = settingsFor(BatchOp::Convert, 2);
-    startJob(&page,
-             new BatchJob(s.imgType, s.formatIndex, s.qualityValue, s.zoomWidth, s.zoomHeight, s.rotateDegree,
-                           s.isFlop, s.isFlip, list, out.path(), &page));
-    QTRY_VERIFY(page.ended());
-    QCOMPARE(page.events.filter("d:").size(), 3);
-    QCOMPARE(page.events.filter("d:0:1").size(), 2);
-    QVERIFY(page.events.contains("d:5:0"));
 }
 
 void TestImgThread::toolsAtOnce_data()
 {
     QTest::addColumn<int>("bound");
     QTest::addColumn<int>("fileCount");
-    QTest::newRow("bound above the pool: ten workers at once") << 12 << 25;
+    QTest::newRow("bound 12") << 12 << 25;
     QTest::newRow("bound 3: the others wait their turn") << 3 << 12;
     QTest::newRow("bound 1") << 1 << 5;
 }
@@ -198,7 +185,6 @@ void TestImgThread::toolsAtOnce()
     QFETCH(int, bound);
     QFETCH(int, fileCount);
     ToolSlots::setLimit(bound);
-    FileTask::setProgressInterval(20);
     // The real ImageMagick behind a wrapper that logs when each run starts and ends.
     const QString log = workDir.filePath(QStringLiteral("runs%1.log").arg(bound));
     const QByteArray wrapper = "echo s >> '" + log.toUtf8() + "'\nsleep 0.5\n'" + realMagick.toUtf8()
@@ -209,14 +195,17 @@ void TestImgThread::toolsAtOnce()
         sources << jpg(QStringLiteral("f%1.jpg").arg(i));
     QTemporaryDir out;
     Page page;
-    startJob(&page, settingsFor(BatchOp::Convert, 2), files(sources), out.path(), &page);
+    BatchJob *job = startJob(&page, settingsFor(Operation::Convert, "png"), files(sources), out.path(), &page);
+    // The job's own pool: one thread per tool that may run, no more than files.
+    QCOMPARE(job->threadCount(), qMin(bound, fileCount));
     QTRY_VERIFY_WITH_TIMEOUT(page.ended(), 120000);
 
     QCOMPARE(page.events.count("end"), 1);
+    QCOMPARE(page.summary.succeeded, fileCount);
     for (int row = 1; row <= fileCount; ++row) {
         QCOMPARE(page.events.count(QStringLiteral("d:%1:1").arg(row)), 1);
-        QCOMPARE(page.events.count(QStringLiteral("p:%1:100").arg(row)), 1);
-        QVERIFY(page.events.indexOf(QStringLiteral("p:%1:3").arg(row))
+        QCOMPARE(page.events.count(QStringLiteral("s:%1").arg(row)), 1);
+        QVERIFY(page.events.indexOf(QStringLiteral("s:%1").arg(row))
                 < page.events.indexOf(QStringLiteral("d:%1:1").arg(row)));
     }
     for (const QString &path : qAsConst(page.paths))
@@ -228,26 +217,28 @@ void TestImgThread::toolsAtOnce()
         running += mark == "s" ? 1 : mark == "e" ? -1 : 0;
         most = qMax(most, running);
     }
-    QCOMPARE(most, qMin(bound, BatchJob::kPoolThreads));
+    QCOMPARE(most, bound);
 
-    // Rows step past 3 % only while their tool runs (one more while a slot
-    // changes hands: the next tool starts as the last one's row reports), and
-    // the pool still shows every waiting file at 3 %.
-    QSet<int> stepping;
-    int mostStepping = 0;
-    const QRegularExpression progress("^p:(\\d+):(\\d+)$");
+    // A row runs from its start to its result, never more rows than tools (the
+    // next tool starts only once the last one's row has reported), and rows
+    // start from the top.
+    QSet<int> runningRows;
+    int mostRunning = 0;
+    QList<int> startOrder;
     for (const QString &event : qAsConst(page.events)) {
-        const QRegularExpressionMatch m = progress.match(event);
-        if (m.hasMatch() && m.captured(2).toInt() > 3 && m.captured(2).toInt() < 100)
-            stepping.insert(m.captured(1).toInt());
-        else if (event.startsWith("d:"))
-            stepping.remove(event.section(':', 1, 1).toInt());
-        mostStepping = qMax(mostStepping, stepping.size());
+        if (event.startsWith("s:")) {
+            runningRows.insert(event.section(':', 1, 1).toInt());
+            startOrder << event.section(':', 1, 1).toInt();
+        } else if (event.startsWith("d:")) {
+            runningRows.remove(event.section(':', 1, 1).toInt());
+        }
+        mostRunning = qMax(mostRunning, runningRows.size());
     }
-    QVERIFY2(mostStepping <= bound + 1, QByteArray::number(mostStepping));
-    const int firstDone = page.events.indexOf(QRegularExpression("d:.*"));
-    QCOMPARE(page.events.mid(0, firstDone).filter(QRegularExpression("^p:\\d+:3$")).size(),
-             qMin(fileCount, BatchJob::kPoolThreads));
+    QVERIFY2(mostRunning <= bound, QByteArray::number(mostRunning));
+    // The first rows start first: no later row starts before one of them has ended.
+    const QList<int> first = startOrder.mid(0, bound);
+    QCOMPARE(QSet<int>(first.begin(), first.end()).size(), bound);
+    QVERIFY(std::all_of(first.begin(), first.end(), [bound](int row) { return row <= bound; }));
 }
 
 void TestImgThread::tempFoldersArePrivate()
@@ -280,10 +271,11 @@ void TestImgThread::overlappingJobsKeepTheirTemp()
     QVERIFY(Fixtures::writeDng(dng, 32, 24));
     QTemporaryDir out;
     Page first, second;
-    startJob(&first, settingsFor(BatchOp::Convert, 2), files({dng, dng, dng}), out.path(), &first);
-    startJob(&second, settingsFor(BatchOp::Convert, 0), files({dng, dng}), out.path(), &second);
+    startJob(&first, settingsFor(Operation::Convert, "png"), files({dng, dng, dng}), out.path(), &first);
+    startJob(&second, settingsFor(Operation::Convert, "jpg"), files({dng, dng}), out.path(), &second);
     QTRY_VERIFY_WITH_TIMEOUT(first.ended() && second.ended(), 60000);
     QCOMPARE(first.events.filter(QRegularExpression("^d:\\d:1$")).size(), 3);
+    QCOMPARE(first.summary.succeeded, 3);
     QCOMPARE(second.events.filter(QRegularExpression("^d:\\d:1$")).size(), 2);
     QCOMPARE(entriesBelow(out.path()).size(), 5);
     QVERIFY(QFileInfo(temp).isDir());
@@ -306,9 +298,9 @@ void TestImgThread::pageClosedMidRun()
     QTemporaryDir out;
     Page listener;
     QObject *owner = page == "widget" ? new QWidget : new QObject;
-    QPointer<BatchJob> job = startJob(&listener, settingsFor(BatchOp::Convert, 2),
+    QPointer<BatchJob> job = startJob(&listener, settingsFor(Operation::Convert, "png"),
                                        files({jpg("c1.jpg"), jpg("c2.jpg"), jpg("c3.jpg")}), out.path(), owner);
-    QTRY_VERIFY(listener.events.contains("p:3:3"));
+    QTRY_VERIFY(listener.events.contains("s:1"));
     if (page == "detach")
         job->detach();
     delete owner; // the toolbox closes with its pages
@@ -347,7 +339,7 @@ void TestImgThread::stopMidRun()
     QDir(work.path()).mkdir("out");
     const QString out = work.filePath("out");
     Page page;
-    QPointer<BatchJob> job = startJob(&page, settingsFor(BatchOp::Convert, 2), files(sources), out, &page);
+    QPointer<BatchJob> job = startJob(&page, settingsFor(Operation::Convert, "png"), files(sources), out, &page);
     const auto stopOnFailure = qScopeGuard([&job] {
         if (job)
             job->stop();
@@ -374,6 +366,8 @@ void TestImgThread::stopMidRun()
             QCOMPARE(page.events.count(QStringLiteral("c:%1").arg(row)), 1);
     }
     QCOMPARE(page.events.count("end"), 1);
+    QCOMPARE(page.summary.succeeded, 1);
+    QCOMPARE(page.summary.cancelled, fileCount - 1);
     QCOMPARE(entriesBelow(out), QStringList{QFileInfo(page.paths.first()).fileName()});
     QCOMPARE(readAll(work.filePath("pids")).count('\n'), 2); // no tool started after the stop
 }
@@ -420,7 +414,6 @@ int shutdownChild(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     AppSetup::setUtf8Codec();
-    BatchJob::setUpPool();
     // Two tools hang; the third file waits for a slot when the process ends.
     ToolSlots::setLimit(2);
     const QString mode = QString::fromLocal8Bit(argv[2]);
@@ -431,20 +424,20 @@ int shutdownChild(int argc, char **argv)
                                        "echo $$ >> '" + QFile::encodeName(work)
                                            + "/pids'\n"
                                              "printf half > \"$OUT\"\nexec sleep 60"));
-    auto *list = new FileList;
+    JobFiles list;
     for (int i = 0; i < 3; ++i) {
         const QString source = work + QStringLiteral("/s%1.jpg").arg(i);
         Fixtures::writeImage(source, QSize(8, 8));
-        list->append({{"id", QString::number(i)}, {"path", source}});
+        list.append({i, source});
     }
     QObject page;
-    auto *job = new BatchJob(BatchOp::Convert, 2, -1, -1, -1, QString(), false, false, list, work + "/out", &page);
-    QObject::connect(job, &BatchJob::notifyParentProgress, &page, [] {});
-    QObject::connect(job, &QThread::finished, job, &QObject::deleteLater);
+    auto *job = new BatchJob(settingsFor(Operation::Convert, "png"), list, work + "/out", &page);
+    QObject::connect(job, &BatchJob::fileFinished, &page, [] {});
+    QObject::connect(job, &BatchJob::finished, job, &QObject::deleteLater);
     job->start();
 
-    // Once every program has written its half file and a worker has had time to
-    // block on a progress signal, end the process.
+    // Once every program has written its half file, and results would have had
+    // time to queue up for the main thread, end the process.
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         if (readAll(work + "/pids").count('\n') < 2)

@@ -42,11 +42,12 @@ namespace {
 // The 8th at 15:30:12.045.
 const QDateTime kNow(QDate(2024, 3, 8), QTime(15, 30, 12, 45));
 
-JobSettings jobOf(int imgType, int formatIndex)
+JobSettings jobOf(Operation operation, const QString &format = QString())
 {
     JobSettings s;
-    s.imgType = imgType;
-    s.formatIndex = formatIndex;
+    s.operation = operation;
+    if (!format.isEmpty())
+        s.format = format;
     return s;
 }
 
@@ -59,65 +60,69 @@ OutputNaming::ExistsFn existing(const QStringList &paths)
 
 void TestOutputNaming::outputTarget_data()
 {
-    QTest::addColumn<int>("imgType");
-    QTest::addColumn<int>("formatIndex");
+    QTest::addColumn<Operation>("operation");
+    QTest::addColumn<QString>("format");
     QTest::addColumn<QString>("source");
     QTest::addColumn<QStringList>("exists");
     QTest::addColumn<QString>("output");
     QTest::addColumn<QString>("frameDir");
 
-    const int convert = BatchOp::Convert;
-    QTest::newRow("conversion cuts at the last dot") << convert << 2 << "/s/a.b.jpg" << QStringList() << "/o/a.b.png"
+    const Operation convert = Operation::Convert;
+    QTest::newRow("conversion cuts at the last dot") << convert << "png" << "/s/a.b.jpg" << QStringList() << "/o/a.b.png"
                                                      << "";
     QTest::newRow("rotation cuts at the first dot")
-        << int(BatchOp::Rotate) << kKeepFormat << "/s/a.b.jpg" << QStringList() << "/o/a.jpg"
+        << Operation::Rotate << "" << "/s/a.b.jpg" << QStringList() << "/o/a.jpg"
         << "";
     QTest::newRow("rotation keeps the suffix, lower case")
-        << int(BatchOp::Rotate) << kKeepFormat << "/s/P.JPG" << QStringList() << "/o/P.jpg"
+        << Operation::Rotate << "" << "/s/P.JPG" << QStringList() << "/o/P.jpg"
         << "";
     QTest::newRow("taken: time stamp and row")
-        << convert << 2 << "/s/x.jpg" << QStringList{"/o/x.png"} << "/o/x_081530124.png"
+        << convert << "png" << "/s/x.jpg" << QStringList{"/o/x.png"} << "/o/x_081530124.png"
         << "";
     QTest::newRow("stamped name taken too: counted on")
-        << convert << 2 << "/s/x.jpg" << QStringList{"/o/x.png", "/o/x_081530124.png", "/o/x_081530124_1.png"}
+        << convert << "png" << "/s/x.jpg" << QStringList{"/o/x.png", "/o/x_081530124.png", "/o/x_081530124_1.png"}
         << "/o/x_081530124_2.png"
         << "";
-    QTest::newRow("name without a dot") << convert << 0 << "/s/README" << QStringList() << "/o/README.jpg"
+    QTest::newRow("name without a dot") << convert << "jpg" << "/s/README" << QStringList() << "/o/README.jpg"
                                         << "";
     QTest::newRow("gif goes into its own folder")
-        << convert << 2 << "/s/anim.gif" << QStringList() << "/o/anim/anim.png"
+        << convert << "png" << "/s/anim.gif" << QStringList() << "/o/anim/anim.png"
         << "/o/anim";
-    QTest::newRow("folder name taken") << convert << 2 << "/s/anim.gif" << QStringList{"/o/anim"}
+    QTest::newRow("folder name taken") << convert << "png" << "/s/anim.gif" << QStringList{"/o/anim"}
                                        << "/o/anim_081530124/anim.png"
                                        << "/o/anim_081530124";
     QTest::newRow("both folder names taken")
-        << convert << 2 << "/s/anim.gif" << QStringList{"/o/anim", "/o/anim_081530124"}
+        << convert << "png" << "/s/anim.gif" << QStringList{"/o/anim", "/o/anim_081530124"}
         << "/o/anim_081530124_1/anim.png"
         << "/o/anim_081530124_1";
-    QTest::newRow("multi-frame suffixes, any case") << convert << 0 << "/s/v.WebP" << QStringList() << "/o/v/v.jpg"
+    QTest::newRow("multi-frame suffixes, any case") << convert << "jpg" << "/s/v.WebP" << QStringList() << "/o/v/v.jpg"
                                                     << "/o/v";
-    QTest::newRow("psd") << convert << 2 << "/s/l.psd" << QStringList() << "/o/l/l.png"
+    QTest::newRow("resizing names as conversion does") << Operation::Resize << "png" << "/s/anim.b.gif"
+                                                       << QStringList() << "/o/anim.b/anim.b.png"
+                                                       << "/o/anim.b";
+    QTest::newRow("psd") << convert << "png" << "/s/l.psd" << QStringList() << "/o/l/l.png"
                          << "/o/l";
-    QTest::newRow("tiff") << convert << 2 << "/s/l.tiff" << QStringList() << "/o/l/l.png"
+    QTest::newRow("tiff") << convert << "png" << "/s/l.tiff" << QStringList() << "/o/l/l.png"
                           << "/o/l";
     QTest::newRow("rotating a tif: no folder")
-        << int(BatchOp::Rotate) << kKeepFormat << "/s/l.tif" << QStringList() << "/o/l.tif"
+        << Operation::Rotate << "" << "/s/l.tif" << QStringList() << "/o/l.tif"
         << "";
     QTest::newRow("compression keeps the format")
-        << int(BatchOp::Compress) << kKeepFormat << "/s/c.d.PNG" << QStringList() << "/o/c.d.png"
+        << Operation::Compress << "" << "/s/c.d.PNG" << QStringList() << "/o/c.d.png"
         << "";
 }
 
 void TestOutputNaming::outputTarget()
 {
-    QFETCH(int, imgType);
-    QFETCH(int, formatIndex);
+    QFETCH(Operation, operation);
+    QFETCH(QString, format);
     QFETCH(QString, source);
     QFETCH(QStringList, exists);
     QFETCH(QString, output);
     QFETCH(QString, frameDir);
-    const OutputNaming::Target target = OutputNaming::outputTarget(jobOf(imgType, formatIndex), source,
-                                                                   QStringLiteral("/o"), 4, kNow, existing(exists));
+    const QString fmt = OutputNaming::outputSuffix(jobOf(operation, format), source);
+    const OutputNaming::Target target
+        = OutputNaming::outputTarget(operation, source, fmt, QStringLiteral("/o"), 4, kNow, existing(exists));
     QCOMPARE(target.outputPath, output);
     QCOMPARE(target.frameDir, frameDir);
     QCOMPARE(target.claimPath(), frameDir.isEmpty() ? output : frameDir);
@@ -125,30 +130,30 @@ void TestOutputNaming::outputTarget()
 
 void TestOutputNaming::outputSuffix_data()
 {
-    QTest::addColumn<int>("imgType");
-    QTest::addColumn<int>("formatIndex");
+    QTest::addColumn<Operation>("operation");
+    QTest::addColumn<QString>("format");
     QTest::addColumn<QString>("source");
     QTest::addColumn<QString>("fmt");
     const QStringList table{"jpg", "jpeg", "png", "bmp", "tif", "tiff", "webp", "tga", "gif"};
     for (int i = 0; i < table.size(); ++i)
-        QTest::addRow("index %d", i) << int(BatchOp::Convert) << i << "/s/a.png" << table.at(i);
-    QTest::newRow("keep") << int(BatchOp::Compress) << kKeepFormat << "/s/a.JPEG"
+        QTest::addRow("%s", qPrintable(table.at(i))) << Operation::Convert << table.at(i) << "/s/a.png" << table.at(i);
+    QTest::newRow("keep") << Operation::Compress << "" << "/s/a.JPEG"
                           << "jpeg";
-    QTest::newRow("compress to a table format") << int(BatchOp::Compress) << 0 << "/s/a.png"
+    QTest::newRow("compress to a table format") << Operation::Compress << "jpg" << "/s/a.png"
                                                 << "jpg";
-    QTest::newRow("index outside the table") << int(BatchOp::Convert) << 9 << "/s/a.png"
+    QTest::newRow("format outside the table") << Operation::Convert << "svg" << "/s/a.png"
                                              << "";
-    QTest::newRow("no suffix to keep") << int(BatchOp::Rotate) << kKeepFormat << "/s/a"
+    QTest::newRow("no suffix to keep") << Operation::Rotate << "" << "/s/a"
                                        << "";
 }
 
 void TestOutputNaming::outputSuffix()
 {
-    QFETCH(int, imgType);
-    QFETCH(int, formatIndex);
+    QFETCH(Operation, operation);
+    QFETCH(QString, format);
     QFETCH(QString, source);
     QFETCH(QString, fmt);
-    QCOMPARE(OutputNaming::outputSuffix(jobOf(imgType, formatIndex), source), fmt);
+    QCOMPARE(OutputNaming::outputSuffix(jobOf(operation, format), source), fmt);
 }
 
 void TestOutputNaming::timeStamps()
@@ -179,7 +184,7 @@ void TestOutputNaming::reservationKeepsWorkersApart()
     // already holds x.png: every one gets its own name.
     QTemporaryDir dir;
     QVERIFY(QFile(dir.filePath("x.png")).open(QIODevice::WriteOnly));
-    const JobSettings s = jobOf(BatchOp::Convert, 2);
+    const JobSettings s = jobOf(Operation::Convert, "png");
     std::vector<std::unique_ptr<NameReservation>> holders;
     std::vector<QString> picked(8);
     std::vector<std::thread> threads;
@@ -188,7 +193,7 @@ void TestOutputNaming::reservationKeepsWorkersApart()
     for (int i = 0; i < 8; ++i) {
         threads.emplace_back([&, i] {
             picked[size_t(i)] = holders[size_t(i)]->claim([&](const OutputNaming::ExistsFn &exists) {
-                return OutputNaming::outputTarget(s, "/s/x.jpg", dir.path(), 4, kNow, exists).outputPath;
+                return OutputNaming::outputTarget(s.operation, "/s/x.jpg", "png", dir.path(), 4, kNow, exists).outputPath;
             });
         });
     }
@@ -203,7 +208,7 @@ void TestOutputNaming::reservationKeepsWorkersApart()
     holders.clear();
     NameReservation again;
     QCOMPARE(again.claim([&](const OutputNaming::ExistsFn &exists) {
-        return OutputNaming::outputTarget(s, "/s/x.jpg", dir.path(), 4, kNow, exists).outputPath;
+        return OutputNaming::outputTarget(s.operation, "/s/x.jpg", "png", dir.path(), 4, kNow, exists).outputPath;
     }),
              dir.filePath("x_081530124.png"));
 }

@@ -34,6 +34,24 @@
 #include "support/EngineHarness.h"
 #include "support/Fixtures.h"
 
+// A settings panel with no rows of its own: its jobs convert to PNG.
+class PngPanel : public BatchParamWT
+{
+    Q_OBJECT
+
+public:
+    PngPanel()
+        : BatchParamWT(QStringLiteral("开始转换"))
+    { }
+
+    JobSettings settings() const override
+    {
+        JobSettings s;
+        s.format = QStringLiteral("png");
+        return s;
+    }
+};
+
 // A page built from the framework alone, with either the usual five columns or a
 // sixth column in the middle (status and buttons at 4 and 5).
 class FrameworkPage : public BatchPage
@@ -41,31 +59,21 @@ class FrameworkPage : public BatchPage
     Q_OBJECT
 
 public:
-    explicit FrameworkPage(const BatchColumns &columns)
-    {
-        auto *centre = new BatchCenterWT(QStringLiteral("hint"), Formats::openSuffixes(), columns, this);
-        centre->setParamPanel(new BatchParamWT(QStringLiteral("开始转换"), centre));
-        setupPage(centre, [this] { start(); });
-        settings.imgType = BatchOp::Convert;
-        settings.formatIndex = 2; // png
-    }
+    explicit FrameworkPage(const BatchColumns &columns, EmptyListPolicy policy = StartEvenIfEmpty)
+        : BatchPage({Operation::Convert, QStringLiteral("hint"), QStringLiteral("请添加要转换的文件！"),
+                     RowOutputFolder, policy},
+                    new PngPanel, columns)
+    { }
 
-    JobSettings settings;
-    EmptyListPolicy policy = StartEvenIfEmpty;
-    QList<int> resultRows;
-
-public slots:
-    void start()
+    // The rows that show a result (their output path).
+    QList<int> resultRows() const
     {
-        if (canStart(QStringLiteral("请添加要转换的文件！")))
-            startJob(settings, centerWidget()->paramPanel()->exportDir(), policy);
-    }
-
-protected:
-    void resultArrived(int row, const QString &exportFilePath, bool isSuccess) override
-    {
-        resultRows.append(row);
-        BatchPage::resultArrived(row, exportFilePath, isSuccess);
+        QList<int> rows;
+        for (int row = 0; row < centerWidget()->rowCount(); ++row) {
+            if (!centerWidget()->outputPath(row).isEmpty())
+                rows << row;
+        }
+        return rows;
     }
 };
 
@@ -284,11 +292,8 @@ void TestBatchPage::resultsUseTheLayoutColumns()
     QVERIFY(table->cellWidget(0, columns.buttonColumn)->findChild<QPushButton *>(QStringLiteral("openDirBtn")));
     QVERIFY(!table->cellWidget(0, 3) || columns.statusColumn == 3);
 
-    page.setProgress(40, 0);
-    QCOMPARE(centre->progressBar(0)->value(), 40);
-
-    page.done(QStringLiteral("/out/b.png"), 1, false);
-    QCOMPARE(page.resultRows, QList<int>{1});
+    page.showResult({1, FileResult::Failed, QStringLiteral("/out/b.png"), 0, false, QStringLiteral("why")});
+    QCOMPARE(page.resultRows(), QList<int>{1});
     QCOMPARE(centre->outputPath(1), QStringLiteral("/out/b.png"));
     QCOMPARE(iconOf(centre->openDirButton(1)), kDirEnabled);
     QVERIFY(centre->progressBar(1)->isHidden());
@@ -299,9 +304,10 @@ void TestBatchPage::resultsUseTheLayoutColumns()
     QVERIFY(centre->rowWarning(0)->isHidden());
 
     // Results for rows that are not there are dropped.
-    page.done(QStringLiteral("/out/x.png"), 2, true);
-    page.setProgress(50, 7);
-    QCOMPARE(page.resultRows, QList<int>{1});
+    page.showResult({2, FileResult::Succeeded, QStringLiteral("/out/x.png"), 1, false, QString()});
+    page.showResult({7, FileResult::Cancelled, QString(), 0, false, QString()});
+    QCOMPARE(page.resultRows(), QList<int>{1});
+    QCOMPARE(centre->rowReason(1), QStringLiteral("why"));
 }
 
 void TestBatchPage::openItemDirOpensTheOutputFolder()
@@ -315,7 +321,7 @@ void TestBatchPage::openItemDirOpensTheOutputFolder()
     page.centerWidget()->openDirButton(0)->click();
     QVERIFY(catcher.urls.isEmpty());
 
-    page.done(dir.filePath(QStringLiteral("out/sub/a.png")), 0, true);
+    page.showResult({0, FileResult::Succeeded, dir.filePath(QStringLiteral("out/sub/a.png")), 1, false, QString()});
     page.centerWidget()->openDirButton(0)->click();
     QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(dir.filePath(QStringLiteral("out/sub")))});
 }
@@ -337,7 +343,7 @@ void TestBatchPage::clearDuringRunKeepsOldResultsOffNewRows()
     page.addOneFile(dir.filePath(QStringLiteral("new2.jpg")));
 
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
-    QVERIFY(page.resultRows.isEmpty());
+    QVERIFY(page.resultRows().isEmpty());
     for (int row = 0; row < 2; ++row) {
         QVERIFY(centre->outputPath(row).isEmpty());
         QCOMPARE(iconOf(centre->openDirButton(row)), kDirDisabled);
@@ -348,8 +354,7 @@ void TestBatchPage::clearDuringRunKeepsOldResultsOffNewRows()
     // The new rows convert normally in a run of their own.
     page.start();
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
-    std::sort(page.resultRows.begin(), page.resultRows.end());
-    QCOMPARE(page.resultRows, (QList<int>{0, 1}));
+    QCOMPARE(page.resultRows(), (QList<int>{0, 1}));
     QVERIFY(centre->outputPath(0).contains(QStringLiteral("new1")));
     QCOMPARE(centre->progressBar(1)->value(), 100);
 }
@@ -368,8 +373,7 @@ void TestBatchPage::everyFileMissing()
     QFETCH(bool, started);
 
     QTemporaryDir dir;
-    FrameworkPage page(sixColumns());
-    page.policy = BatchPage::EmptyListPolicy(policy);
+    FrameworkPage page(sixColumns(), BatchPage::EmptyListPolicy(policy));
     QVERIFY(Fixtures::writeBytes(dir.filePath(QStringLiteral("a.png")), "x"));
     page.addOneFile(dir.filePath(QStringLiteral("a.png")));
     QVERIFY(QFile::remove(dir.filePath(QStringLiteral("a.png"))));
@@ -377,7 +381,7 @@ void TestBatchPage::everyFileMissing()
     page.start();
     QCOMPARE(page.centerWidget()->rowWarning(0)->text(), QStringLiteral("原文件不存在！"));
     QCOMPARE(page.isJobRunning(), started);
-    QCOMPARE(page.findChildren<QThread *>().size(), started ? 1 : 0);
+    QCOMPARE(page.findChildren<BatchJob *>().size(), started ? 1 : 0);
     QTRY_VERIFY_WITH_TIMEOUT(!page.isJobRunning(), 20000);
     // Nothing blocks the next start.
     page.start();
@@ -577,9 +581,8 @@ void TestBatchPage::endNoticeAndRunningCount()
     const QList<BatchJob *> jobs = page.findChildren<BatchJob *>();
     QCOMPARE(jobs.size(), 1);
     // Connected after the page: sees the button as each result has left it.
-    connect(jobs.first(), &BatchJob::notifyParentDone, this, [&](const QString &, int rowIndex, bool) {
-        seen.append(rowIndex == -1 ? QString() : startButton->text());
-    });
+    connect(jobs.first(), &BatchJob::fileFinished, this, [&](const FileResult &) { seen.append(startButton->text()); });
+    connect(jobs.first(), &BatchJob::finished, this, [&] { seen.append(QString()); });
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
 
     QCOMPARE(seen, (QStringList{"转换中 2/5", "转换中 3/5", "转换中 4/5", "转换中 5/5", QString()}));

@@ -1,12 +1,7 @@
 #include "app/AppSetup.h"
 #include "batch/engine/BatchJob.h"
-#include "batch/pages/compress/CompressMainWT.h"
-#include "batch/pages/convert/CHFCenterWT.h"
-#include "batch/pages/convert/CHFMainWT.h"
-#include "batch/pages/convert/CHFParamWT.h"
-#include "batch/pages/resize/SizeUpdateMainWT.h"
-#include "batch/pages/rotate/RotateImgMainWT.h"
-#include "batch/pages/rotate/RotateImgParamWT.h"
+#include "batch/pages/convert/ConvertPanel.h"
+#include "batch/pages/rotate/RotatePanel.h"
 #include "batch/shell/BatchCenterWT.h"
 #include "widgets/BoundedIntValidator.h"
 #include "batch/shell/FileTable.h"
@@ -34,7 +29,7 @@ namespace {
 
 QList<BatchPage *> allPages(const ToolboxWindow &box)
 {
-    return {box.chFmtPage(), box.sizeUpdatePage(), box.compressPage(), box.rotatePage()};
+    return {box.page(Toolbox::ConvertTab), box.page(Toolbox::ResizeTab), box.page(Toolbox::CompressTab), box.page(Toolbox::RotateTab)};
 }
 
 // The nearest enclosing widget of type T, or nullptr.
@@ -85,10 +80,10 @@ void TestToolbox::freshToolbox()
     QCOMPARE(box.windowModality(), Qt::ApplicationModal);
     QVERIFY(box.testAttribute(Qt::WA_DeleteOnClose));
     QVERIFY(!(box.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
-    QCOMPARE(box.currentPage(), box.chFmtPage());
-    QVERIFY(box.toolBar()->button(TabBar::ConvertTab)->isSelected());
+    QCOMPARE(box.currentPage(), box.page(Toolbox::ConvertTab));
+    QVERIFY(box.toolBar()->button(Toolbox::ConvertTab)->isSelected());
     for (BatchPage *page : allPages(box)) {
-        QCOMPARE(page->isHidden(), page != box.chFmtPage());
+        QCOMPARE(page->isHidden(), page != box.page(Toolbox::ConvertTab));
         QCOMPARE(page->centerWidget()->rowCount(), 0);
         QVERIFY(page->centerWidget()->isEmptyViewShown());
     }
@@ -100,10 +95,10 @@ void TestToolbox::tabBar_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("page"); // index into allPages()
 
-    QTest::newRow("convert") << int(TabBar::ConvertTab) << "格式转换" << 0;
-    QTest::newRow("resize") << int(TabBar::ResizeTab) << "尺寸修改" << 1;
-    QTest::newRow("compress") << int(TabBar::CompressTab) << "图片压缩" << 2;
-    QTest::newRow("rotate") << int(TabBar::RotateTab) << "图片旋转" << 3;
+    QTest::newRow("convert") << int(Toolbox::ConvertTab) << "格式转换" << 0;
+    QTest::newRow("resize") << int(Toolbox::ResizeTab) << "尺寸修改" << 1;
+    QTest::newRow("compress") << int(Toolbox::CompressTab) << "图片压缩" << 2;
+    QTest::newRow("rotate") << int(Toolbox::RotateTab) << "图片旋转" << 3;
 }
 
 void TestToolbox::tabBar()
@@ -115,9 +110,9 @@ void TestToolbox::tabBar()
     ToolboxWindow box;
     box.show();
     // Start from another tab, so every row switches.
-    box.toolBar()->button(tab == TabBar::RotateTab ? TabBar::ResizeTab : TabBar::RotateTab)->slot_pressed();
+    box.toolBar()->button(tab == Toolbox::RotateTab ? Toolbox::ResizeTab : Toolbox::RotateTab)->slot_pressed();
 
-    TabButton *btn = box.toolBar()->button(TabBar::Tab(tab));
+    TabButton *btn = box.toolBar()->button(tab);
     QCOMPARE(btn->text(), text);
     QTest::mousePress(btn, Qt::LeftButton);
     QTest::mouseRelease(btn, Qt::LeftButton);
@@ -137,16 +132,16 @@ void TestToolbox::pressingTheSelectedTabChangesNothing()
     ToolboxWindow box;
     box.show();
     QSignalSpy spy(box.toolBar(), &TabBar::siginalParent);
-    TabButton *convert = box.toolBar()->button(TabBar::ConvertTab);
+    TabButton *convert = box.toolBar()->button(Toolbox::ConvertTab);
 
     QTest::mousePress(convert, Qt::LeftButton);
     convert->slot_pressed();
     QCOMPARE(spy.count(), 0);
-    QCOMPARE(box.currentPage(), box.chFmtPage());
+    QCOMPARE(box.currentPage(), box.page(Toolbox::ConvertTab));
     QVERIFY(convert->isSelected());
 
     box.switchTab(nullptr);
-    QCOMPARE(box.currentPage(), box.chFmtPage());
+    QCOMPARE(box.currentPage(), box.page(Toolbox::ConvertTab));
 }
 
 void TestToolbox::mainWindowHandOver_data()
@@ -155,9 +150,9 @@ void TestToolbox::mainWindowHandOver_data()
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<int>("rows");
 
-    QTest::newRow("convert") << int(TabBar::ConvertTab) << "view.jpg" << 1;
-    QTest::newRow("resize") << int(TabBar::ResizeTab) << "view.jpg" << 1;
-    QTest::newRow("resize, not accepted") << int(TabBar::ResizeTab) << "view.txt" << 0;
+    QTest::newRow("convert") << int(Toolbox::ConvertTab) << "view.jpg" << 1;
+    QTest::newRow("resize") << int(Toolbox::ResizeTab) << "view.jpg" << 1;
+    QTest::newRow("resize, not accepted") << int(Toolbox::ResizeTab) << "view.txt" << 0;
 }
 
 void TestToolbox::mainWindowHandOver()
@@ -174,15 +169,14 @@ void TestToolbox::mainWindowHandOver()
     QPointer<ToolboxWindow> box = new ToolboxWindow;
     box->clearAllPages();
     box->show();
-    box->toolBar()->button(TabBar::Tab(tab))->slot_pressed();
-    BatchPage *page = tab == TabBar::ConvertTab ? static_cast<BatchPage *>(box->chFmtPage())
-                                                 : static_cast<BatchPage *>(box->sizeUpdatePage());
+    box->toolBar()->button(tab)->slot_pressed();
+    BatchPage *page = box->page(tab);
     page->addOneFile(path);
 
     QCOMPARE(box->currentPage(), page);
     QVERIFY(page->isVisible());
-    QVERIFY(box->toolBar()->button(TabBar::Tab(tab))->isSelected());
-    QCOMPARE(box->toolBar()->button(TabBar::ConvertTab)->isSelected(), tab == TabBar::ConvertTab);
+    QVERIFY(box->toolBar()->button(tab)->isSelected());
+    QCOMPARE(box->toolBar()->button(Toolbox::ConvertTab)->isSelected(), tab == Toolbox::ConvertTab);
     QVERIFY(!page->centerWidget()->isEmptyViewShown());
     QCOMPARE(page->centerWidget()->rowCount(), rows);
     if (rows)
@@ -220,15 +214,15 @@ void TestToolbox::closingWhileAJobRunsLetsItFinish()
     QTemporaryDir dir;
     QPointer<ToolboxWindow> box = new ToolboxWindow;
     box->show();
-    CHFMainWT *page = box->chFmtPage();
-    const QString exportDir = page->chfCenter()->paramWidget()->exportDir();
+    BatchPage *page = box->page(Toolbox::ConvertTab);
+    const QString exportDir = page->panel<ConvertPanel>()->exportDir();
     QVERIFY(exportDir.startsWith(home.path()));
     for (const char *name : {"close1.jpg", "close2.jpg"}) {
         QVERIFY(Fixtures::writeImage(dir.filePath(QLatin1String(name)), QSize(120, 80)));
         page->addOneFile(dir.filePath(QLatin1String(name)));
     }
-    page->chfCenter()->paramWidget()->formatBox()->setCurrentIndex(2); // PNG
-    page->chFormat();
+    page->panel<ConvertPanel>()->formatBox()->setCurrentIndex(2); // PNG
+    page->start();
     QPointer<BatchJob> job = page->findChild<BatchJob *>();
     QVERIFY(job);
 
@@ -255,24 +249,24 @@ void TestToolbox::endNoticeWaitsForItsPage()
     ToolboxWindow box;
     box.show();
     QVERIFY(QTest::qWaitForWindowExposed(&box));
-    BatchPage *rotate = box.rotatePage();
-    box.toolBar()->button(TabBar::RotateTab)->slot_pressed();
+    BatchPage *rotate = box.page(Toolbox::RotateTab);
+    box.toolBar()->button(Toolbox::RotateTab)->slot_pressed();
     QVERIFY(Fixtures::writeImage(dir.filePath(QStringLiteral("a.jpg")), QSize(40, 30)));
     rotate->addOneFile(dir.filePath(QStringLiteral("a.jpg")));
-    static_cast<RotateImgMainWT *>(rotate)->rotate();
+    rotate->start();
     QVERIFY(rotate->isJobRunning());
 
     // The user looks at another tab while the job ends: no notice over that tab.
-    box.toolBar()->button(TabBar::ConvertTab)->slot_pressed();
+    box.toolBar()->button(Toolbox::ConvertTab)->slot_pressed();
     QVERIFY(!rotate->isVisible());
     QVERIFY(BatchTestKit::waitForJobEnd(rotate));
     QVERIFY(rotate->endNotice()->isHidden());
 
-    box.toolBar()->button(TabBar::RotateTab)->slot_pressed();
+    box.toolBar()->button(Toolbox::RotateTab)->slot_pressed();
     QTRY_VERIFY(!rotate->endNotice()->isHidden());
     QCOMPARE(rotate->endNotice()->text(), QStringLiteral("完成：1 个成功，0 个失败"));
     // Nor does it stay over another tab.
-    box.toolBar()->button(TabBar::ResizeTab)->slot_pressed();
+    box.toolBar()->button(Toolbox::ResizeTab)->slot_pressed();
     QVERIFY(rotate->endNotice()->isHidden());
 }
 
@@ -331,14 +325,14 @@ void TestToolbox::numberFieldsTakeDigitsOnly()
         QTest::keyClicks(field, typed);
         const QString shown = field->text();
         QVERIFY2(QRegularExpression(QStringLiteral("^[0-9]+$")).match(shown).hasMatch(), qPrintable(shown));
-        if (auto *rotate = enclosing<RotateImgParamWT>(field)) {
+        if (auto *rotate = enclosing<RotatePanel>(field)) {
             QCOMPARE(shown, QStringLiteral("100")); // 1000 is past 360
-            QCOMPARE(rotate->rotateDegree(), shown);
+            QCOMPARE(rotate->degrees() ? QString::number(*rotate->degrees()) : QString(), shown);
         } else {
             auto *panel = enclosing<SizeParamWT>(field);
             QVERIFY(panel);
             QCOMPARE(shown, QStringLiteral("1000"));
-            const int read = field == panel->zoomWidthEdit() ? panel->zoomWidth() : panel->zoomHeight();
+            const int read = field == panel->zoomWidthEdit() ? panel->zoomWidth().value_or(-1) : panel->zoomHeight().value_or(-1);
             QCOMPARE(read, 1000);
         }
     }

@@ -1,8 +1,8 @@
 #include "app/AppSetup.h"
 #include "batch/engine/BatchJob.h"
-#include "batch/pages/compress/CompressCenterWT.h"
-#include "batch/pages/compress/CompressMainWT.h"
-#include "batch/pages/compress/CompressParamWT.h"
+#include "batch/engine/BatchCatalogue.h"
+#include "batch/pages/compress/CompressPanel.h"
+#include "batch/shell/BatchCenterWT.h"
 #include "batch/shell/OutputFolderRow.h"
 #include "batch/shell/FileTable.h"
 #include "batch/shell/SubmitBtn.h"
@@ -88,24 +88,24 @@ void TestCompressPage::cleanup()
 
 void TestCompressPage::levels()
 {
-    const QStringList names = CompressParamWT::levelNames();
+    const QStringList names = CompressPanel::levelNames();
     QCOMPARE(names.size(), 9);
     for (int index = 0; index < names.size(); ++index)
-        QVERIFY2(names.at(index).startsWith(QString::number(compressQuality(index))), qPrintable(names.at(index)));
-    QCOMPARE(compressQuality(0), 90);
-    QCOMPARE(compressQuality(2), 70);
-    QCOMPARE(compressQuality(8), 10);
+        QVERIFY2(names.at(index).startsWith(QString::number(BatchCatalogue::qualityAt(index))), qPrintable(names.at(index)));
+    QCOMPARE(BatchCatalogue::qualityAt(0), 90);
+    QCOMPARE(BatchCatalogue::qualityAt(2), 70);
+    QCOMPARE(BatchCatalogue::qualityAt(8), 10);
 }
 
 void TestCompressPage::panelAtStart()
 {
-    CompressMainWT page;
-    CompressCenterWT *centre = page.compressCenter();
-    const CompressParamWT *param = centre->paramWidget();
+    ToolboxPage page(Toolbox::CompressTab);
+    BatchCenterWT *centre = page.centerWidget();
+    const CompressPanel *param = page.panel<CompressPanel>();
     QCOMPARE(centre->acceptedSuffixes(), (QStringList{"png", "jpg", "jpeg"}));
     QCOMPARE(centre->dropArea()->centerWidget()->findChild<QLabel *>(QStringLiteral("noteLable"))->text(),
              QStringLiteral("支持 png，jpg，jpeg 格式的图片进行压缩"));
-    QCOMPARE(page.styleSheet(), QStringLiteral("CompressMainWT{background-color:white;}"));
+    QCOMPARE(page.styleSheet(), QStringLiteral("BatchPage{background-color:white;}"));
     QCOMPARE(centre->table()->columnCount(), 6);
     QCOMPARE(centre->table()->horizontalHeaderItem(3)->text(), QStringLiteral("压缩后大小"));
     QCOMPARE(centre->table()->horizontalHeaderItem(4)->text(), QStringLiteral("状态"));
@@ -160,8 +160,8 @@ void TestCompressPage::startPassesTheSettings()
     QTemporaryDir dir;
     const QString source = dir.filePath(QStringLiteral("s.png"));
     QVERIFY(Fixtures::writeImage(source, QSize(40, 30)));
-    CompressMainWT page;
-    CompressParamWT *param = page.compressCenter()->paramWidget();
+    ToolboxPage page(Toolbox::CompressTab);
+    CompressPanel *param = page.panel<CompressPanel>();
     page.addOneFile(source);
     if (level >= 0)
         param->levelBox()->setCurrentIndex(level);
@@ -172,24 +172,24 @@ void TestCompressPage::startPassesTheSettings()
         QTest::keyClicks(param->zoomWidthEdit(), width);
     }
 
-    page.compress();
+    page.start();
     QVERIFY(page.isJobRunning());
-    const JobSettings settings = page.lastJobSettings();
-    QCOMPARE(settings.imgType, int(BatchOp::Compress));
-    QCOMPARE(settings.formatIndex, kKeepFormat);
-    QCOMPARE(settings.qualityValue, quality);
-    QCOMPARE(settings.zoomWidth, zoomWidth);
-    QCOMPARE(settings.zoomHeight, -1);
-    QVERIFY(settings.rotateDegree.isEmpty());
-    QVERIFY(!settings.isFlop);
-    QVERIFY(!settings.isFlip);
+    const JobSettings settings = page.job()->settings();
+    QCOMPARE(settings.operation, Operation::Compress);
+    QVERIFY(!settings.format);
+    QCOMPARE(settings.quality, std::optional<int>(quality));
+    QCOMPARE(settings.width.value_or(-1), zoomWidth);
+    QVERIFY(!settings.height);
+    QVERIFY(!settings.degrees);
+    QVERIFY(!settings.flop);
+    QVERIFY(!settings.flip);
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
 }
 
 void TestCompressPage::startOnEmptyTableIsRefused()
 {
-    CompressMainWT page;
-    page.compressCenter()->paramWidget()->startButton()->click();
+    ToolboxPage page(Toolbox::CompressTab);
+    page.panel<CompressPanel>()->startButton()->click();
     QCOMPARE(BatchTestKit::shownDialogTexts(), QStringList{QStringLiteral("请添加要压缩的文件！")});
     QVERIFY(!page.isJobRunning());
 }
@@ -202,14 +202,14 @@ void TestCompressPage::compressesPngAndJpeg()
     QVERIFY(noisyRamp(QSize(200, 150)).save(png, "PNG"));
     QVERIFY(noisyRamp(QSize(400, 300)).save(jpeg, "JPEG", 100));
     UrlCatcher catcher;
-    CompressMainWT page;
-    CompressCenterWT *centre = page.compressCenter();
+    ToolboxPage page(Toolbox::CompressTab);
+    BatchCenterWT *centre = page.centerWidget();
     page.addOneFile(png);
     page.addOneFile(jpeg);
     QCOMPARE(centre->rowCount(), 2);
-    QVERIFY(!centre->table()->item(0, CompressCenterWT::CompressedSizeColumn));
+    QVERIFY(!centre->table()->item(0, centre->columns().resultSizeColumn));
 
-    centre->paramWidget()->startButton()->click();
+    page.panel<CompressPanel>()->startButton()->click();
     QVERIFY(page.isJobRunning());
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
 
@@ -224,8 +224,8 @@ void TestCompressPage::compressesPngAndJpeg()
         QVERIFY2(QFileInfo(output).size() < QFileInfo(sources.at(row)).size(), qPrintable(output));
         QCOMPARE(centre->rowReason(row), QString());
         QCOMPARE(centre->table()->item(row, 2)->text(), kilobytes(sources.at(row)));
-        QCOMPARE(centre->table()->item(row, CompressCenterWT::CompressedSizeColumn)->text(), kilobytes(output));
-        QCOMPARE(centre->table()->item(row, CompressCenterWT::CompressedSizeColumn)->textAlignment(),
+        QCOMPARE(centre->table()->item(row, centre->columns().resultSizeColumn)->text(), kilobytes(output));
+        QCOMPARE(centre->table()->item(row, centre->columns().resultSizeColumn)->textAlignment(),
                  int(Qt::AlignCenter));
     }
     // An upper-case suffix is written in lower case.
@@ -244,12 +244,12 @@ void TestCompressPage::unreachableQualityKeepsTheSource()
     QFile in(png);
     QVERIFY(in.open(QIODevice::ReadOnly));
     const QByteArray sourceBytes = in.readAll();
-    CompressMainWT page;
-    CompressCenterWT *centre = page.compressCenter();
+    ToolboxPage page(Toolbox::CompressTab);
+    BatchCenterWT *centre = page.centerWidget();
     page.addOneFile(png);
-    centre->paramWidget()->levelBox()->setCurrentIndex(0); // "90"
+    page.panel<CompressPanel>()->levelBox()->setCurrentIndex(0); // "90"
 
-    page.compress();
+    page.start();
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
     // pngquant finds no palette good enough and writes nothing; the row keeps the
     // source's bytes rather than failing or pointing at a missing file.
@@ -258,7 +258,7 @@ void TestCompressPage::unreachableQualityKeepsTheSource()
     QFile out(centre->outputPath(0));
     QVERIFY(out.open(QIODevice::ReadOnly));
     QCOMPARE(out.readAll(), sourceBytes);
-    QCOMPARE(centre->table()->item(0, CompressCenterWT::CompressedSizeColumn)->text(),
+    QCOMPARE(centre->table()->item(0, centre->columns().resultSizeColumn)->text(),
              centre->table()->item(0, 2)->text());
     QCOMPARE(centre->rowReason(0), QStringLiteral("原图已比压缩结果更小，已保留原图"));
 }
@@ -266,15 +266,15 @@ void TestCompressPage::unreachableQualityKeepsTheSource()
 void TestCompressPage::everyFileMissingStartsNothing()
 {
     QTemporaryDir dir;
-    CompressMainWT page;
-    CompressCenterWT *centre = page.compressCenter();
+    ToolboxPage page(Toolbox::CompressTab);
+    BatchCenterWT *centre = page.centerWidget();
     for (const char *name : {"a.png", "b.jpg"}) {
         QVERIFY(Fixtures::writeImage(dir.filePath(QLatin1String(name)), QSize(10, 10)));
         page.addOneFile(dir.filePath(QLatin1String(name)));
         QVERIFY(QFile::remove(dir.filePath(QLatin1String(name))));
     }
     for (int attempt = 0; attempt < 2; ++attempt) {
-        page.compress();
+        page.start();
         QVERIFY(!page.isJobRunning());
         QVERIFY(!page.findChild<BatchJob *>());
         QVERIFY(BatchTestKit::shownDialogTexts().isEmpty());
@@ -291,31 +291,31 @@ void TestCompressPage::failedRowShowsZeroKilobytesUntilFixed()
     QTemporaryDir dir;
     const QString broken = dir.filePath(QStringLiteral("broken.jpg"));
     QVERIFY(Fixtures::writeBytes(broken, QByteArray(4096, '\x5a')));
-    CompressMainWT page;
-    CompressCenterWT *centre = page.compressCenter();
+    ToolboxPage page(Toolbox::CompressTab);
+    BatchCenterWT *centre = page.centerWidget();
     page.addOneFile(broken);
 
-    page.compress();
+    page.start();
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
     QCOMPARE(centre->rowWarning(0)->text(), QStringLiteral("转换失败！"));
     QVERIFY(!centre->rowWarning(0)->isHidden());
     QVERIFY(centre->progressBar(0)->isHidden());
     QCOMPARE(centre->table()->item(0, 2)->text(), QStringLiteral("4 KB"));
-    QCOMPARE(centre->table()->item(0, CompressCenterWT::CompressedSizeColumn)->text(), QStringLiteral("0 KB"));
+    QCOMPARE(centre->table()->item(0, centre->columns().resultSizeColumn)->text(), QStringLiteral("0 KB"));
     QVERIFY(!QFileInfo::exists(centre->outputPath(0)));
 
     // The file is fixed and the batch started again: the row starts clean and
     // ends as a success.
     QVERIFY(QFile::remove(broken));
     QVERIFY(noisyRamp(QSize(200, 150)).save(broken, "JPEG", 100));
-    page.compress();
+    page.start();
     QVERIFY(centre->rowWarning(0)->isHidden());
     QVERIFY(!centre->progressBar(0)->isHidden());
-    QVERIFY(!centre->table()->item(0, CompressCenterWT::CompressedSizeColumn)); // not the last run's "0 KB"
+    QVERIFY(!centre->table()->item(0, centre->columns().resultSizeColumn)); // not the last run's "0 KB"
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
     QVERIFY(centre->rowWarning(0)->isHidden());
     QCOMPARE(centre->progressBar(0)->value(), 100);
-    QCOMPARE(centre->table()->item(0, CompressCenterWT::CompressedSizeColumn)->text(),
+    QCOMPARE(centre->table()->item(0, centre->columns().resultSizeColumn)->text(),
              kilobytes(centre->outputPath(0)));
     QCOMPARE(Fixtures::imageSize(centre->outputPath(0)), QSize(200, 150));
     QCOMPARE(page.jobTally().endNotice(), QStringLiteral("完成：1 个成功，0 个失败"));

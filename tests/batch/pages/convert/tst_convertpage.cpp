@@ -1,8 +1,7 @@
 #include "app/AppSetup.h"
 #include "batch/engine/BatchJob.h"
-#include "batch/pages/convert/CHFCenterWT.h"
-#include "batch/pages/convert/CHFMainWT.h"
-#include "batch/pages/convert/CHFParamWT.h"
+#include "batch/pages/convert/ConvertPanel.h"
+#include "batch/shell/BatchCenterWT.h"
 #include "batch/shell/OutputFolderRow.h"
 #include "batch/shell/FileTable.h"
 #include "widgets/DropArea.h"
@@ -75,14 +74,14 @@ QString TestConvertPage::defaultExportDir() const
 
 void TestConvertPage::panelAtStart()
 {
-    CHFMainWT page;
-    const CHFParamWT *param = page.chfCenter()->paramWidget();
-    QCOMPARE(page.chfCenter()->dropArea()->acceptedSuffixes().size(), 32);
+    ToolboxPage page(Toolbox::ConvertTab);
+    const ConvertPanel *param = page.panel<ConvertPanel>();
+    QCOMPARE(page.centerWidget()->dropArea()->acceptedSuffixes().size(), 32);
     QStringList formats;
     for (int i = 0; i < param->formatBox()->count(); ++i)
         formats.append(param->formatBox()->itemText(i));
     QCOMPARE(formats, (QStringList{"JPG", "JPEG", "PNG", "BMP", "TIF", "TIFF", "WEBP", "TGA", "GIF"}));
-    QCOMPARE(param->formatIndex(), 0);
+    QCOMPARE(param->format(), QStringLiteral("jpg"));
     QCOMPARE(param->sizeBox()->itemText(0), QStringLiteral("原始尺寸"));
     QCOMPARE(param->sizeBox()->itemData(1).toInt(), 50);
     QVERIFY(param->zoomWidthEdit()->isHidden());
@@ -98,8 +97,8 @@ void TestConvertPage::panelAtStart()
 
 void TestConvertPage::sizeComboClearsTheFields()
 {
-    CHFMainWT page;
-    CHFParamWT *param = page.chfCenter()->paramWidget();
+    ToolboxPage page(Toolbox::ConvertTab);
+    ConvertPanel *param = page.panel<ConvertPanel>();
     StyledLineEdit *width = param->zoomWidthEdit();
     StyledLineEdit *height = param->zoomHeightEdit();
 
@@ -108,7 +107,7 @@ void TestConvertPage::sizeComboClearsTheFields()
     QVERIFY(!height->isHidden());
     QTest::keyClicks(width, QStringLiteral("800"));
     QTest::keyClicks(height, QStringLiteral("600"));
-    QCOMPARE(param->zoomWidth(), 800);
+    QCOMPARE(param->zoomWidth().value_or(-1), 800);
 
     param->sizeBox()->setCurrentIndex(0);
     QVERIFY(width->isHidden());
@@ -119,8 +118,8 @@ void TestConvertPage::sizeComboClearsTheFields()
     QVERIFY(!width->isHidden());
     QVERIFY(width->text().isEmpty());
     QVERIFY(height->text().isEmpty());
-    QCOMPARE(param->zoomWidth(), -1);
-    QCOMPARE(param->zoomHeight(), -1);
+    QCOMPARE(param->zoomWidth().value_or(-1), -1);
+    QCOMPARE(param->zoomHeight().value_or(-1), -1);
 }
 
 void TestConvertPage::sizeFieldValues_data()
@@ -152,18 +151,18 @@ void TestConvertPage::sizeFieldValues()
     QFETCH(QString, kept);
     QFETCH(int, value);
 
-    CHFMainWT page;
-    CHFParamWT *param = page.chfCenter()->paramWidget();
+    ToolboxPage page(Toolbox::ConvertTab);
+    ConvertPanel *param = page.panel<ConvertPanel>();
     param->sizeBox()->setCurrentIndex(1);
     QTest::keyClicks(param->zoomWidthEdit(), typed);
     QCOMPARE(param->widthText(), kept);
-    QCOMPARE(param->zoomWidth(), value);
+    QCOMPARE(param->zoomWidth().value_or(-1), value);
 }
 
 void TestConvertPage::startOnEmptyTableIsRefused()
 {
-    CHFMainWT page;
-    page.chFormat();
+    ToolboxPage page(Toolbox::ConvertTab);
+    page.start();
     QCOMPARE(BatchTestKit::shownDialogTexts(), QStringList{QStringLiteral("请添加要转换的文件！")});
     QVERIFY(!page.isJobRunning());
     QVERIFY(!page.findChild<BatchJob *>());
@@ -185,9 +184,9 @@ void TestConvertPage::convertsToPng()
 
     QTemporaryDir dir;
     UrlCatcher catcher;
-    CHFMainWT page;
-    BatchCenterWT *centre = page.chfCenter();
-    CHFParamWT *param = page.chfCenter()->paramWidget();
+    ToolboxPage page(Toolbox::ConvertTab);
+    BatchCenterWT *centre = page.centerWidget();
+    ConvertPanel *param = page.panel<ConvertPanel>();
     for (const char *name : {"one.jpg", "two.JPG"}) {
         QVERIFY(Fixtures::writeImage(dir.filePath(QLatin1String(name)), QSize(200, 100)));
         page.addOneFile(dir.filePath(QLatin1String(name)));
@@ -198,10 +197,10 @@ void TestConvertPage::convertsToPng()
         QTest::keyClicks(param->zoomWidthEdit(), width);
     }
 
-    page.chFormat();
+    page.start();
     QVERIFY(page.isJobRunning());
     // While it runs: no second start, no deleting.
-    page.chFormat();
+    page.start();
     centre->deleteButton(0)->click();
     QCOMPARE(BatchTestKit::shownDialogTexts(),
              (QStringList{QStringLiteral("请等待程序执行完成！"), QStringLiteral("请等待程序执行完成！")}));
@@ -231,8 +230,8 @@ void TestConvertPage::convertsToPng()
 void TestConvertPage::successFailureAndMissingInOneRun()
 {
     QTemporaryDir dir;
-    CHFMainWT page;
-    BatchCenterWT *centre = page.chfCenter();
+    ToolboxPage page(Toolbox::ConvertTab);
+    BatchCenterWT *centre = page.centerWidget();
     QVERIFY(Fixtures::writeImage(dir.filePath(QStringLiteral("good.jpg")), QSize(64, 48)));
     QVERIFY(Fixtures::writeBytes(dir.filePath(QStringLiteral("broken.jpg")), QByteArray(2048, '\x5a')));
     QVERIFY(Fixtures::writeImage(dir.filePath(QStringLiteral("gone.jpg")), QSize(64, 48)));
@@ -240,7 +239,7 @@ void TestConvertPage::successFailureAndMissingInOneRun()
         page.addOneFile(dir.filePath(QLatin1String(name)));
     QVERIFY(QFile::remove(dir.filePath(QStringLiteral("gone.jpg"))));
 
-    page.chFormat();
+    page.start();
     // The missing row is marked at once and never sent.
     QCOMPARE(centre->rowWarning(2)->text(), QStringLiteral("原文件不存在！"));
     QVERIFY(!centre->rowWarning(2)->isHidden());
@@ -264,16 +263,16 @@ void TestConvertPage::successFailureAndMissingInOneRun()
 void TestConvertPage::runWithEveryRowMissingEndsAtOnce()
 {
     QTemporaryDir dir;
-    CHFMainWT page;
+    ToolboxPage page(Toolbox::ConvertTab);
     for (const char *name : {"x.jpg", "y.png"}) {
         QVERIFY(Fixtures::writeBytes(dir.filePath(QLatin1String(name)), "x"));
         page.addOneFile(dir.filePath(QLatin1String(name)));
         QVERIFY(QFile::remove(dir.filePath(QLatin1String(name))));
     }
-    page.chFormat();
+    page.start();
     QVERIFY(page.isJobRunning());
     for (int row = 0; row < 2; ++row)
-        QCOMPARE(page.chfCenter()->rowWarning(row)->text(), QStringLiteral("原文件不存在！"));
+        QCOMPARE(page.centerWidget()->rowWarning(row)->text(), QStringLiteral("原文件不存在！"));
     QTRY_VERIFY_WITH_TIMEOUT(!page.isJobRunning(), 20000);
     QVERIFY(BatchTestKit::shownDialogTexts().isEmpty());
 }
@@ -281,16 +280,16 @@ void TestConvertPage::runWithEveryRowMissingEndsAtOnce()
 void TestConvertPage::unwritableOutputFolderFailsEveryRow()
 {
     QTemporaryDir dir;
-    CHFMainWT page;
-    BatchCenterWT *centre = page.chfCenter();
+    ToolboxPage page(Toolbox::ConvertTab);
+    BatchCenterWT *centre = page.centerWidget();
     // A folder below a plain file cannot be created, whoever runs the test.
     QVERIFY(Fixtures::writeBytes(dir.filePath(QStringLiteral("blocker")), "x"));
-    page.chfCenter()->paramWidget()->exportFile()->setText(dir.filePath(QStringLiteral("blocker/out")));
+    page.panel<ConvertPanel>()->exportFile()->setText(dir.filePath(QStringLiteral("blocker/out")));
     for (const char *name : {"p.jpg", "q.jpg"}) {
         QVERIFY(Fixtures::writeImage(dir.filePath(QLatin1String(name)), QSize(30, 30)));
         page.addOneFile(dir.filePath(QLatin1String(name)));
     }
-    page.chFormat();
+    page.start();
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
     for (int row = 0; row < 2; ++row) {
         QCOMPARE(centre->rowWarning(row)->text(), QStringLiteral("转换失败！"));

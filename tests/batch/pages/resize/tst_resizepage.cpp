@@ -1,7 +1,8 @@
 #include "app/AppSetup.h"
-#include "batch/pages/resize/SizeUpdateCenterWT.h"
-#include "batch/pages/resize/SizeUpdateMainWT.h"
-#include "batch/pages/resize/SizeUpdateParamWT.h"
+#include "batch/engine/BatchCatalogue.h"
+#include "batch/engine/BatchJob.h"
+#include "batch/pages/resize/ResizePanel.h"
+#include "batch/shell/BatchCenterWT.h"
 #include "batch/shell/OutputFolderRow.h"
 #include "batch/shell/SubmitBtn.h"
 #include "widgets/DropTarget.h"
@@ -78,23 +79,24 @@ void TestResizePage::presetLookups()
     QFETCH(int, width);
     QFETCH(int, height);
 
-    QCOMPARE(presetWidth(code), width);
-    QCOMPARE(presetHeight(code), height);
+    const BatchCatalogue::SizePreset *preset = BatchCatalogue::presetByCode(code);
+    QCOMPARE(preset ? preset->width : -1, width);
+    QCOMPARE(preset ? preset->height : -1, height);
 }
 
 void TestResizePage::panelAtStart()
 {
-    SizeUpdateMainWT page;
-    const SizeUpdateParamWT *param = page.sizeUpdateCenter()->paramWidget();
-    QCOMPARE(page.sizeUpdateCenter()->acceptedSuffixes().size(), 32);
+    ToolboxPage page(Toolbox::ResizeTab);
+    const ResizePanel *param = page.panel<ResizePanel>();
+    QCOMPARE(page.centerWidget()->acceptedSuffixes().size(), 32);
     QCOMPARE(
-        page.sizeUpdateCenter()->dropArea()->centerWidget()->findChild<QLabel *>(QStringLiteral("noteLable"))->text(),
+        page.centerWidget()->dropArea()->centerWidget()->findChild<QLabel *>(QStringLiteral("noteLable"))->text(),
         QStringLiteral("支持 jpg，jpeg，png，raw，bmp，tif，tiff，webp 等上百种格式"));
-    QCOMPARE(page.styleSheet(), QStringLiteral("SizeUpdateMainWT{background-color:white;}"));
+    QCOMPARE(page.styleSheet(), QStringLiteral("BatchPage{background-color:white;}"));
     QCOMPARE(param->startButton()->text(), QStringLiteral("开始转换"));
 
     QCOMPARE(param->formatBox()->count(), 9);
-    QCOMPARE(param->formatIndex(), 0);
+    QCOMPARE(param->format(), QStringLiteral("jpg"));
     QStringList presets;
     QList<int> codes;
     for (int i = 0; i < param->sizeBox()->count(); ++i) {
@@ -162,8 +164,8 @@ void TestResizePage::startPassesTheFields()
     QTemporaryDir dir;
     const QString source = dir.filePath(QStringLiteral("s.png"));
     QVERIFY(Fixtures::writeImage(source, QSize(8, 6)));
-    SizeUpdateMainWT page;
-    SizeUpdateParamWT *param = page.sizeUpdateCenter()->paramWidget();
+    ToolboxPage page(Toolbox::ResizeTab);
+    ResizePanel *param = page.panel<ResizePanel>();
     page.addOneFile(source);
 
     // Start from an ID photo, which fills both fields: the chosen preset must
@@ -180,17 +182,17 @@ void TestResizePage::startPassesTheFields()
     QCOMPARE(param->heightText(), heightText);
     param->formatBox()->setCurrentIndex(3);
 
-    page.sizeUpdate();
+    page.start();
     QVERIFY(page.isJobRunning());
-    const JobSettings settings = page.lastJobSettings();
-    QCOMPARE(settings.imgType, int(BatchOp::Convert));
-    QCOMPARE(settings.formatIndex, 3);
-    QCOMPARE(settings.qualityValue, -1);
-    QCOMPARE(settings.zoomWidth, zoomWidth);
-    QCOMPARE(settings.zoomHeight, zoomHeight);
-    QVERIFY(settings.rotateDegree.isEmpty());
-    QVERIFY(!settings.isFlop);
-    QVERIFY(!settings.isFlip);
+    const JobSettings settings = page.job()->settings();
+    QCOMPARE(settings.operation, Operation::Resize);
+    QCOMPARE(settings.format, std::optional<QString>("bmp"));
+    QVERIFY(!settings.quality);
+    QCOMPARE(settings.width.value_or(-1), zoomWidth);
+    QCOMPARE(settings.height.value_or(-1), zoomHeight);
+    QVERIFY(!settings.degrees);
+    QVERIFY(!settings.flop);
+    QVERIFY(!settings.flip);
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
 }
 
@@ -214,8 +216,8 @@ void TestResizePage::sizeFieldsHoldOnlyTheRange()
     QFETCH(QString, typed);
     QFETCH(QString, kept);
 
-    SizeUpdateMainWT page;
-    SizeUpdateParamWT *param = page.sizeUpdateCenter()->paramWidget();
+    ToolboxPage page(Toolbox::ResizeTab);
+    ResizePanel *param = page.panel<ResizePanel>();
     param->sizeBox()->setCurrentIndex(7);
     QTest::keyClicks(param->zoomWidthEdit(), typed);
     QTest::keyClicks(param->zoomHeightEdit(), typed);
@@ -225,8 +227,8 @@ void TestResizePage::sizeFieldsHoldOnlyTheRange()
 
 void TestResizePage::startOnEmptyTableIsRefused()
 {
-    SizeUpdateMainWT page;
-    page.sizeUpdateCenter()->paramWidget()->startButton()->click();
+    ToolboxPage page(Toolbox::ResizeTab);
+    page.panel<ResizePanel>()->startButton()->click();
     QCOMPARE(BatchTestKit::shownDialogTexts(), QStringList{QStringLiteral("请添加要转换的文件！")});
     QVERIFY(!page.isJobRunning());
 }
@@ -253,9 +255,9 @@ void TestResizePage::resizesToPresets()
 
     QTemporaryDir dir;
     UrlCatcher catcher;
-    SizeUpdateMainWT page;
-    BatchCenterWT *centre = page.sizeUpdateCenter();
-    SizeUpdateParamWT *param = page.sizeUpdateCenter()->paramWidget();
+    ToolboxPage page(Toolbox::ResizeTab);
+    BatchCenterWT *centre = page.centerWidget();
+    ResizePanel *param = page.panel<ResizePanel>();
     QVERIFY(Fixtures::writeImage(dir.filePath(source), sourceSize));
     page.addOneFile(dir.filePath(source));
     param->formatBox()->setCurrentIndex(2); // PNG

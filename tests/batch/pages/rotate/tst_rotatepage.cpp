@@ -1,13 +1,15 @@
 #include "app/AppSetup.h"
-#include "batch/pages/rotate/RotateImgCenterWT.h"
-#include "batch/pages/rotate/RotateImgMainWT.h"
-#include "batch/pages/rotate/RotateImgParamWT.h"
+#include "batch/engine/BatchJob.h"
+#include "batch/pages/rotate/RotatePanel.h"
+#include "batch/shell/BatchCenterWT.h"
+#include "batch/shell/OutputFolderRow.h"
 #include "batch/shell/SubmitBtn.h"
 #include "widgets/DropTarget.h"
 #include "widgets/DropArea.h"
 #include "widgets/StyledComboBox.h"
 #include "widgets/StyledLineEdit.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QImage>
@@ -35,6 +37,15 @@ QImage asymmetric()
     return image;
 }
 
+// What the panel makes of its field: the angle the job gets ("" for none), or
+// the field's text when it cannot run.
+QString readAngle(const RotatePanel *param)
+{
+    if (!param->settingsProblem().isEmpty())
+        return param->angleEdit()->text();
+    return param->degrees() ? QString::number(*param->degrees()) : QString();
+}
+
 } // namespace
 
 class TestRotatePage : public QObject
@@ -51,6 +62,7 @@ private slots:
     void startPassesTheSettings();
     void startOnEmptyTableIsRefused();
     void rotatesAndMirrors();
+    void rejectedAngleFailsEveryRow_data();
     void rejectedAngleFailsEveryRow();
 
 private:
@@ -71,13 +83,13 @@ void TestRotatePage::cleanup()
 
 void TestRotatePage::panelAtStart()
 {
-    RotateImgMainWT page;
-    RotateImgCenterWT *centre = page.rotateCenter();
-    const RotateImgParamWT *param = centre->paramWidget();
+    ToolboxPage page(Toolbox::RotateTab);
+    BatchCenterWT *centre = page.centerWidget();
+    const RotatePanel *param = page.panel<RotatePanel>();
     QCOMPARE(centre->acceptedSuffixes(), (QStringList{"bmp", "jpeg", "jpg", "png"}));
     QCOMPARE(centre->dropArea()->centerWidget()->findChild<QLabel *>(QStringLiteral("noteLable"))->text(),
              QStringLiteral("支持 jpg，jpeg，png，bmp 格式的图片"));
-    QCOMPARE(page.styleSheet(), QStringLiteral("RotateImgMainWT{background-color:white;}"));
+    QCOMPARE(page.styleSheet(), QStringLiteral("BatchPage{background-color:white;}"));
     QCOMPARE(param->startButton()->text(), QStringLiteral("开始旋转"));
 
     QStringList degrees;
@@ -130,11 +142,11 @@ void TestRotatePage::angleField()
     QFETCH(QString, typed);
     QFETCH(QString, kept);
 
-    RotateImgMainWT page;
-    RotateImgParamWT *param = page.rotateCenter()->paramWidget();
+    ToolboxPage page(Toolbox::RotateTab);
+    RotatePanel *param = page.panel<RotatePanel>();
     param->degreeBox()->setCurrentIndex(4);
     QTest::keyClicks(param->angleEdit(), typed);
-    QCOMPARE(param->rotateDegree(), kept);
+    QCOMPARE(readAngle(param), kept);
     // Typing leaves the preset where it is.
     QCOMPARE(param->degreeBox()->currentIndex(), 4);
 }
@@ -153,7 +165,6 @@ void TestRotatePage::startPassesTheSettings_data()
     QTest::newRow("270度, flip") << 3 << "" << 0 << 1 << "270";
     QTest::newRow("自定义 left empty, both mirrors") << 4 << "" << 1 << 1 << "";
     QTest::newRow("自定义 typed") << 4 << "-45" << 0 << 0 << "-45";
-    QTest::newRow("lone minus passed as typed") << 4 << "-" << 0 << 0 << "-";
     QTest::newRow("typed over 90度") << 1 << "45" << 0 << 0 << "45";
 }
 
@@ -168,8 +179,8 @@ void TestRotatePage::startPassesTheSettings()
     QTemporaryDir dir;
     const QString source = dir.filePath(QStringLiteral("s.png"));
     QVERIFY(Fixtures::writeImage(source, QSize(8, 6)));
-    RotateImgMainWT page;
-    RotateImgParamWT *param = page.rotateCenter()->paramWidget();
+    ToolboxPage page(Toolbox::RotateTab);
+    RotatePanel *param = page.panel<RotatePanel>();
     page.addOneFile(source);
     if (preset >= 0)
         param->degreeBox()->setCurrentIndex(preset);
@@ -179,27 +190,27 @@ void TestRotatePage::startPassesTheSettings()
     }
     param->flopBox()->setCurrentIndex(flop);
     param->flipBox()->setCurrentIndex(flip);
-    QCOMPARE(param->rotateDegree(), degree);
+    QCOMPARE(readAngle(param), degree);
     QCOMPARE(param->degreeBox()->currentIndex(), qMax(preset, 0));
 
-    page.rotate();
+    page.start();
     QVERIFY(page.isJobRunning());
-    const JobSettings settings = page.lastJobSettings();
-    QCOMPARE(settings.imgType, int(BatchOp::Rotate));
-    QCOMPARE(settings.formatIndex, kKeepFormat);
-    QCOMPARE(settings.qualityValue, -1);
-    QCOMPARE(settings.zoomWidth, -1);
-    QCOMPARE(settings.zoomHeight, -1);
-    QCOMPARE(settings.rotateDegree, degree);
-    QCOMPARE(settings.isFlop, flop == 1);
-    QCOMPARE(settings.isFlip, flip == 1);
+    const JobSettings settings = page.job()->settings();
+    QCOMPARE(settings.operation, Operation::Rotate);
+    QVERIFY(!settings.format);
+    QVERIFY(!settings.quality);
+    QVERIFY(!settings.width);
+    QVERIFY(!settings.height);
+    QCOMPARE(settings.degrees ? QString::number(*settings.degrees) : QString(), degree);
+    QCOMPARE(settings.flop, flop == 1);
+    QCOMPARE(settings.flip, flip == 1);
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
 }
 
 void TestRotatePage::startOnEmptyTableIsRefused()
 {
-    RotateImgMainWT page;
-    page.rotateCenter()->paramWidget()->startButton()->click();
+    ToolboxPage page(Toolbox::RotateTab);
+    page.panel<RotatePanel>()->startButton()->click();
     QCOMPARE(BatchTestKit::shownDialogTexts(), QStringList{QStringLiteral("请添加要转换的文件！")});
     QVERIFY(!page.isJobRunning());
 }
@@ -213,9 +224,9 @@ void TestRotatePage::rotatesAndMirrors()
     QVERIFY(source.save(png, "PNG"));
     QVERIFY(Fixtures::writeImage(bmp, QSize(30, 20)));
     UrlCatcher catcher;
-    RotateImgMainWT page;
-    RotateImgCenterWT *centre = page.rotateCenter();
-    RotateImgParamWT *param = centre->paramWidget();
+    ToolboxPage page(Toolbox::RotateTab);
+    BatchCenterWT *centre = page.centerWidget();
+    RotatePanel *param = page.panel<RotatePanel>();
     page.addOneFile(png);
     page.addOneFile(bmp);
     param->degreeBox()->setCurrentIndex(1); // 90度
@@ -252,28 +263,42 @@ void TestRotatePage::rotatesAndMirrors()
     QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(QFileInfo(pngOut).absolutePath())});
 }
 
+void TestRotatePage::rejectedAngleFailsEveryRow_data()
+{
+    QTest::addColumn<QString>("angle");
+    QTest::newRow("lone minus") << "-";
+    // The validator keeps this from being typed, but the start reads the text as it is.
+    QTest::newRow("letters") << "abc";
+}
+
 void TestRotatePage::rejectedAngleFailsEveryRow()
 {
+    QFETCH(QString, angle);
     QTemporaryDir dir;
-    RotateImgMainWT page;
-    RotateImgCenterWT *centre = page.rotateCenter();
+    ToolboxPage page(Toolbox::RotateTab);
+    BatchCenterWT *centre = page.centerWidget();
     for (const char *name : {"r1.jpg", "r2.png"}) {
         QVERIFY(Fixtures::writeImage(dir.filePath(QLatin1String(name)), QSize(16, 8)));
         page.addOneFile(dir.filePath(QLatin1String(name)));
     }
-    // The validator keeps this from being typed, but the start takes the text as
-    // it is and ImageMagick refuses it.
-    centre->paramWidget()->angleEdit()->setText(QStringLiteral("abc"));
+    page.panel<RotatePanel>()->angleEdit()->setText(angle);
+    const QString out = dir.filePath(QStringLiteral("out"));
+    page.panel<RotatePanel>()->exportFile()->setText(out);
 
-    page.rotate();
-    QCOMPARE(page.lastJobSettings().rotateDegree, QStringLiteral("abc"));
-    QVERIFY(BatchTestKit::waitForJobEnd(&page));
+    // No tool could turn by it: every row fails, saying why, and nothing is written.
+    page.start();
+    QVERIFY(!page.isJobRunning());
+    QVERIFY(!page.findChild<BatchJob *>());
+    QCOMPARE(page.jobTally().failed, 2);
+    QCOMPARE(page.jobTally().endNotice(), QStringLiteral("完成：0 个成功，2 个失败"));
     for (int row = 0; row < 2; ++row) {
         QCOMPARE(centre->rowWarning(row)->text(), QStringLiteral("转换失败！"));
         QVERIFY(!centre->rowWarning(row)->isHidden());
         QVERIFY(centre->progressBar(row)->isHidden());
-        QVERIFY(!QFileInfo::exists(centre->outputPath(row)));
+        QVERIFY(centre->rowReason(row).endsWith(": " + angle));
+        QVERIFY(centre->outputPath(row).isEmpty());
     }
+    QVERIFY(!QFileInfo::exists(out));
 }
 
 QTEST_MAIN(TestRotatePage)

@@ -1,4 +1,4 @@
-#include "batch/pages/compress/CompressParamWT.h"
+#include "batch/pages/compress/CompressPanel.h"
 
 #include "batch/engine/BatchCatalogue.h"
 #include "widgets/StyledComboBox.h"
@@ -9,12 +9,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-int compressQuality(int levelIndex)
-{
-    return BatchCatalogue::qualityAt(levelIndex);
-}
-
-QStringList CompressParamWT::levelNames()
+QStringList CompressPanel::levelNames()
 {
     QStringList names;
     for (const BatchCatalogue::CompressionLevel &level : BatchCatalogue::compressionLevels())
@@ -22,7 +17,7 @@ QStringList CompressParamWT::levelNames()
     return names;
 }
 
-CompressParamWT::CompressParamWT(QWidget *parent)
+CompressPanel::CompressPanel(QWidget *parent)
     : SizeParamWT(QStringLiteral("开始压缩"), parent)
     , levelCombo(new StyledComboBox(this))
     , hint(new QLabel(QStringLiteral("等级高，图片清晰，等级低，压缩率高"), this))
@@ -43,7 +38,16 @@ CompressParamWT::CompressParamWT(QWidget *parent)
     grid()->setColumnStretch(1, 3);
 }
 
-int CompressParamWT::qualityValue() const
+int CompressPanel::quality() const
 {
-    return compressQuality(levelCombo->currentIndex());
+    return BatchCatalogue::qualityAt(levelCombo->currentIndex());
+}
+
+JobSettings CompressPanel::settings() const
+{
+    JobSettings settings;
+    settings.quality = quality();
+    settings.width = zoomWidth();
+    settings.height = zoomHeight();
+    return settings;
 }

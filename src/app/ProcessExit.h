@@ -2,7 +2,7 @@
 
 #include <functional>
 
-// The one place the viewer ends its process.
+// The one place the program ends its process at once (the viewer's close button).
 namespace ProcessExit {
 
 // Runs before the process ends (for example to stop running child processes).

@@ -1,4 +1,4 @@
-#include "batch/pages/rotate/RotateImgParamWT.h"
+#include "batch/pages/rotate/RotatePanel.h"
 
 #include "batch/engine/BatchCatalogue.h"
 #include "widgets/BoundedIntValidator.h"
@@ -20,20 +20,20 @@ StyledComboBox *makeYesNoBox(QWidget *parent)
 
 } // namespace
 
-QStringList RotateImgParamWT::degreeNames()
+QStringList RotatePanel::degreeNames()
 {
     return {QStringLiteral("0度（不旋转）"), QStringLiteral("90度"), QStringLiteral("180度"), QStringLiteral("270度"),
             QStringLiteral("自定义")};
 }
 
-QString RotateImgParamWT::presetAngle(int index)
+QString RotatePanel::presetAngle(int index)
 {
     static const QStringList angles
         = {QStringLiteral("0"), QStringLiteral("90"), QStringLiteral("180"), QStringLiteral("270"), QStringLiteral("")};
     return index >= 0 && index < angles.size() ? angles.at(index) : QString();
 }
 
-RotateImgParamWT::RotateImgParamWT(QWidget *parent)
+RotatePanel::RotatePanel(QWidget *parent)
     : BatchParamWT(QStringLiteral("开始旋转"), parent)
     , degreeCombo(new StyledComboBox(this))
     , angleField(new StyledLineEdit(this))
@@ -55,36 +55,55 @@ RotateImgParamWT::RotateImgParamWT(QWidget *parent)
         grid()->setColumnStretch(column, 1);
 
     connect(degreeCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            &RotateImgParamWT::chooseSettingDegree);
+            &RotatePanel::chooseSettingDegree);
     angleField->setText(QStringLiteral("0"));
 }
 
-QString RotateImgParamWT::rotateDegree() const
+std::optional<int> RotatePanel::degrees() const
 {
-    return angleText(angleField->text());
+    return angle(angleField->text());
 }
 
-QString RotateImgParamWT::angleText(const QString &fieldText)
+std::optional<int> RotatePanel::angle(const QString &fieldText)
 {
-    // A number goes on as the field read it ("-045" as "-45"). Anything else the
-    // field holds (a lone "-") goes on as it is: the tool refuses it and the row
-    // shows the failure, rather than quietly turning by another angle or none.
-    const std::optional<int> angle
-        = BoundedIntValidator::read(fieldText, -BatchCatalogue::kMaxAngle, BatchCatalogue::kMaxAngle);
-    return angle ? QString::number(*angle) : fieldText;
+    // A number goes on as the field read it ("-045" as -45).
+    return BoundedIntValidator::read(fieldText, -BatchCatalogue::kMaxAngle, BatchCatalogue::kMaxAngle);
 }
 
-bool RotateImgParamWT::isFlop() const
+QString RotatePanel::angleProblem(const QString &fieldText)
+{
+    if (fieldText.isEmpty() || angle(fieldText))
+        return QString();
+    return QStringLiteral("the angle is not a whole number from -%1 to %1: %2")
+        .arg(BatchCatalogue::kMaxAngle)
+        .arg(fieldText);
+}
+
+JobSettings RotatePanel::settings() const
+{
+    JobSettings settings;
+    settings.degrees = degrees();
+    settings.flop = isFlop();
+    settings.flip = isFlip();
+    return settings;
+}
+
+QString RotatePanel::settingsProblem() const
+{
+    return angleProblem(angleField->text());
+}
+
+bool RotatePanel::isFlop() const
 {
     return flopCombo->currentIndex() == 1;
 }
 
-bool RotateImgParamWT::isFlip() const
+bool RotatePanel::isFlip() const
 {
     return flipCombo->currentIndex() == 1;
 }
 
-void RotateImgParamWT::chooseSettingDegree(int index)
+void RotatePanel::chooseSettingDegree(int index)
 {
     const QString angle = presetAngle(index);
     if (!angle.isNull())

@@ -5,22 +5,25 @@
 class StyledComboBox;
 
 // Settings of the format conversion page: output format and optional size.
-class CHFParamWT : public SizeParamWT
+class ConvertPanel : public SizeParamWT
 {
     Q_OBJECT
 
 public:
-    explicit CHFParamWT(QWidget *parent = nullptr);
+    explicit ConvertPanel(QWidget *parent = nullptr);
 
-    // "JPG" … "GIF"; the index is the job's formatIndex.
+    // "JPG" … "GIF", in the catalogue's order.
     static QStringList formatNames();
 
     StyledComboBox *formatBox() const { return formatCombo; }
-    int formatIndex() const;
+    // The chosen output suffix ("jpg").
+    QString format() const;
+
+    JobSettings settings() const override;
 
 protected:
     // For a page with the same panel and other size presets (the resize page).
-    CHFParamWT(const QList<SizePreset> &presets, QWidget *parent);
+    ConvertPanel(const QList<SizePreset> &presets, QWidget *parent);
 
 private:
     StyledComboBox *formatCombo;

@@ -2,12 +2,14 @@
 
 #include "batch/shell/BatchParamWT.h"
 
+#include <optional>
+
 class StyledComboBox;
 class StyledLineEdit;
 
 // Settings of the rotate and flip page: an angle (presets write the field, the
 // field is what counts) and the two mirrors.
-class RotateImgParamWT : public BatchParamWT
+class RotatePanel : public BatchParamWT
 {
     Q_OBJECT
 
@@ -20,21 +22,27 @@ public:
 
     // The angle field takes -360 to 360 (BatchCatalogue::kMaxAngle).
     // What the job gets for the angle field's text: the number the field's rule
-    // reads, in plain decimal; an empty text (no rotation) and any text that is
-    // not a number are passed as they are.
-    static QString angleText(const QString &fieldText);
+    // reads; none for an empty text (no rotation argument at all).
+    static std::optional<int> angle(const QString &fieldText);
+    // A text that is neither empty nor such a number (a lone "-"): the job cannot
+    // turn by it, so every row fails with this reason rather than quietly turning
+    // by another angle or none. Empty for a usable text.
+    static QString angleProblem(const QString &fieldText);
 
-    explicit RotateImgParamWT(QWidget *parent = nullptr);
+    explicit RotatePanel(QWidget *parent = nullptr);
 
     StyledComboBox *degreeBox() const { return degreeCombo; }
     StyledLineEdit *angleEdit() const { return angleField; }
     StyledComboBox *flopBox() const { return flopCombo; }
     StyledComboBox *flipBox() const { return flipCombo; }
 
-    // angleText() of the field; empty means no rotation argument at all.
-    QString rotateDegree() const;
+    // angle() of the field.
+    std::optional<int> degrees() const;
     bool isFlop() const;
     bool isFlip() const;
+
+    JobSettings settings() const override;
+    QString settingsProblem() const override;
 
 public slots:
     void chooseSettingDegree(int index);
