@@ -12,13 +12,13 @@ namespace {
 
 const char kProgram[] = "quorvane-batch";
 
-// True when arguments ask for name before the end-of-options marker.
-bool asksFor(const QStringList &arguments, const QString &name)
+// True when arguments ask for -letter or --name before the end-of-options marker.
+bool asksFor(const QStringList &arguments, QChar letter, const QString &name)
 {
     for (const QString &argument : arguments) {
         if (argument == QLatin1String("--"))
             return false;
-        if (argument == QLatin1String("--") + name || argument == QLatin1String("-") + name)
+        if (argument == QLatin1String("--") + name || argument == QStringLiteral("-") + letter)
             return true;
     }
     return false;
@@ -86,11 +86,11 @@ QString displayName(const QCommandLineOption &option)
 BatchCommandLine::Result BatchCommandLine::parse(const QStringList &arguments)
 {
     Result result;
-    if (asksFor(arguments, QStringLiteral("help"))) {
+    if (asksFor(arguments, QLatin1Char('h'), QStringLiteral("help"))) {
         result.action = Help;
         return result;
     }
-    if (asksFor(arguments, QStringLiteral("version"))) {
+    if (asksFor(arguments, QLatin1Char('V'), QStringLiteral("version"))) {
         result.action = Version;
         return result;
     }
@@ -266,7 +266,7 @@ QString BatchCommandLine::usage()
         "                          PATH...\n"
         "  quorvane-batch compress [-l LEVEL] [-W WIDTH] [-H HEIGHT] [COMMON] PATH...\n"
         "  quorvane-batch rotate   [-a ANGLE] [--flop] [--flip] [COMMON] PATH...\n"
-        "  quorvane-batch --help | --version\n"
+        "  quorvane-batch -h, --help | -V, --version\n"
         "COMMON: [-o DIR] [-r] [--files-from FILE [-0]] [-j N] [--json]\n"
         "\n"
         "Converts, resizes, compresses or rotates images, as many at a time as the machine\n"

@@ -42,7 +42,8 @@ int main(int argc, char *argv[])
         printText(stdout, QStringLiteral("quorvane-batch " QUORVANE_VERSION "\n"));
         return 0;
     case BatchCommandLine::UsageError:
-        printText(stderr, QStringLiteral("quorvane-batch: %1\n\n%2").arg(parsed.error, BatchCommandLine::usage()));
+        printText(stderr, QStringLiteral("quorvane-batch: %1\nTry 'quorvane-batch --help' for more information.\n")
+                              .arg(parsed.error));
         return 2;
     case BatchCommandLine::Run: break;
     }

@@ -17,7 +17,8 @@ const char *const kQtFlags[] = {"reverse", "widgetcount", "nograb", "dograb", "t
 Parsed parse(const QStringList &arguments)
 {
     const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
+    // -V as quorvane-batch has it; -v as the viewer had it before.
+    const QCommandLineOption version(QStringList{QStringLiteral("V"), QStringLiteral("v"), QStringLiteral("version")});
     QCommandLineParser parser;
     // "-platform", "-reverse" are Qt's options, not bundles of single letters.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -53,7 +54,7 @@ QString usage()
                           "\n"
                           "Options:\n"
                           "  -h, --help     show this text\n"
-                          "  -v, --version  show the version\n"
+                          "  -V, --version  show the version\n"
                           "\n"
                           "Qt's own options (-platform, -style ...) are accepted too.\n");
 }

@@ -54,8 +54,8 @@ int main(int argc, char *argv[])
         std::fputs(AppCommandLine::versionLine().toUtf8().constData(), stdout);
         return 0;
     case AppCommandLine::Action::UsageError:
-        std::fprintf(stderr, "quorvane: %s\n\n%s", parsed.error.toUtf8().constData(),
-                     AppCommandLine::usage().toUtf8().constData());
+        std::fprintf(stderr, "quorvane: %s\nTry 'quorvane --help' for more information.\n",
+                     parsed.error.toUtf8().constData());
         return 2;
     case AppCommandLine::Action::Run: break;
     }

@@ -50,6 +50,15 @@ const QStringList &rotateSuffixes()
     return list;
 }
 
+const QList<QByteArray> &readerFormats()
+{
+    static const QList<QByteArray> list{"bmp", "jpeg", "jpg",  "png", "tif",  "tiff", "wbmp", "webp", "gif", "tga",
+                                        "ico", "cur",  "icns", "jp2", "mng",  "pbm",  "pgm",  "ppm",  "pnm", "xbm",
+                                        "xpm", "svg",  "svgz", "psd", "heic", "heif", "avif", "jxl",  "exr", "kra",
+                                        "ora", "pcx"};
+    return list;
+}
+
 void init()
 {
     browseSuffixes();
@@ -57,6 +66,7 @@ void init()
     rawSuffixes();
     compressSuffixes();
     rotateSuffixes();
+    readerFormats();
 }
 
 bool isRawSuffix(const QString &suffix)

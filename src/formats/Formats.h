@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -15,6 +17,11 @@ const QStringList &openSuffixes(); // open dialog, drop area, convert and resize
 const QStringList &rawSuffixes(); // camera RAW files
 const QStringList &compressSuffixes(); // compression page
 const QStringList &rotateSuffixes(); // rotate and flip page
+
+// The Qt image reader formats the viewer decodes: those of its listed suffixes,
+// camera RAW aside (LibRaw does those), and never one whose plugin starts another
+// program (PostScript, EPS, PDF).
+const QList<QByteArray> &readerFormats();
 
 // True when the suffix, lower-cased, equals an entry of rawSuffixes().
 bool isRawSuffix(const QString &suffix);

@@ -400,11 +400,7 @@ LoadResult loadAnimation(const QString &path, QImageReader &reader, const QSize 
 
 bool isAllowedFormat(const QByteArray &format)
 {
-    static const QList<QByteArray> allowed{"bmp",  "jpeg", "jpg",  "png", "tif",  "tiff", "wbmp", "webp",
-                                           "gif",  "tga",  "ico",  "cur", "icns", "jp2",  "mng",  "pbm",
-                                           "pgm",  "ppm",  "pnm",  "xbm", "xpm",  "svg",  "svgz", "psd",
-                                           "heic", "heif", "avif", "jxl", "exr",  "kra",  "ora",  "pcx"};
-    return allowed.contains(format.toLower());
+    return Formats::readerFormats().contains(format.toLower());
 }
 
 LoadFailure refusal(const QByteArray &qtFormat, const QString &contentFormat)

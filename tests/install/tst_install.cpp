@@ -1,7 +1,7 @@
 // The installed tree, as `cmake --install` lays it into a scratch prefix: the
 // desktop entry and the AppStream metadata pass their validators, the entry's MIME
-// types are those of the viewer's suffix lists, the icons have their sizes, and the
-// tree still runs after being moved (nothing refers to the build).
+// types are those of the viewer's suffix lists that it opens, the icons have their
+// sizes, the manual pages cover the options, and the tree still runs after being moved (nothing refers to the build).
 #include "formats/Formats.h"
 
 #include <QDir>
@@ -75,10 +75,12 @@ private slots:
     void validators();
     void desktopEntry_data();
     void desktopEntry();
-    void mimeTypesAreTheSuffixLists();
+    void mimeTypesAreWhatTheViewerOpens();
     void icons_data();
     void icons();
     void screenshotsAreTheDocsPictures();
+    void manualPagesCoverTheOptions_data();
+    void manualPagesCoverTheOptions();
     void nothingRefersToTheBuild();
     void movedTreeRuns();
 
@@ -134,6 +136,9 @@ void TestInstall::desktopEntry_data()
     QTest::newRow("Icon: the theme name") << "Icon" << kAppId;
     QTest::newRow("Categories") << "Categories"
                                 << "Graphics;Viewer;";
+    // Docks match the window to its launcher by the window's class.
+    QTest::newRow("StartupWMClass: the window class") << "StartupWMClass"
+                                                      << "quorvane";
 }
 
 void TestInstall::desktopEntry()
@@ -144,7 +149,7 @@ void TestInstall::desktopEntry()
     QCOMPARE(entry.value(key), value);
 }
 
-void TestInstall::mimeTypesAreTheSuffixLists()
+void TestInstall::mimeTypesAreWhatTheViewerOpens()
 {
     const auto entry = readDesktopEntry(share("applications/" + kAppId + ".desktop"));
     const QStringList listed = entry.value(QStringLiteral("MimeType")).split(QLatin1Char(';'), Qt::SkipEmptyParts);
@@ -163,16 +168,13 @@ void TestInstall::mimeTypesAreTheSuffixLists()
             named = named || suffixes.contains(glob.toLower().remove(QStringLiteral("*.")));
         QVERIFY2(named, qPrintable(name + " matches no suffix of the viewer's lists"));
     }
-    // Every image type of every suffix is listed.
-    for (const QString &suffix : suffixes) {
-        for (const QMimeType &type : db.mimeTypesForFileName(QStringLiteral("x.") + suffix)) {
-            if (type.name().startsWith(QLatin1String("image/")))
-                QVERIFY2(listed.contains(type.name()), qPrintable(suffix + " -> " + type.name() + " not listed"));
-        }
-    }
-    // The database was there: the everyday types and a RAW type are in.
-    for (const char *name : {"image/jpeg", "image/png", "image/webp", "image/x-adobe-dng"})
+    // The types the viewer opens are claimed, the ones it refuses are not.
+    for (const char *name : {"image/jpeg", "image/png", "image/webp", "image/tiff", "image/svg+xml", "image/x-tga",
+                             "image/vnd.adobe.photoshop", "image/x-adobe-dng", "image/x-canon-cr2"})
         QVERIFY2(listed.contains(QLatin1String(name)), name);
+    // EPS is refused on purpose; Debian 12's Qt has no JPEG 2000 reader.
+    for (const char *name : {"image/x-eps", "image/jp2", "image/jpx", "image/x-jp2-codestream"})
+        QVERIFY2(!listed.contains(QLatin1String(name)), name);
 }
 
 void TestInstall::icons_data()
@@ -207,9 +209,9 @@ void TestInstall::screenshotsAreTheDocsPictures()
     QCOMPARE(names, docs);
 }
 
-// Programs and libraries find each other through RUNPATH, and it must be relative:
-// an absolute entry would load the build tree's libraries (or none, once moved).
-// Other text (debug info, assertion file names of a Debug build) never steers a run.
+// The rooms are linked into the programs: no private library, so no RUNPATH (an
+// absolute one would load the build tree's libraries). Other text (debug info,
+// assertion file names of a Debug build) never steers a run.
 void TestInstall::nothingRefersToTheBuild()
 {
     const QByteArray source = QByteArrayLiteral(QUORVANE_SOURCE_DIR);
@@ -227,14 +229,11 @@ void TestInstall::nothingRefersToTheBuild()
         ++programs;
         const Run dynamic = run(QStringLiteral("readelf"), {QStringLiteral("-d"), file.fileName()});
         QCOMPARE(dynamic.exitCode, 0);
-        static const QRegularExpression pathEntry(QStringLiteral("\\((?:RUNPATH|RPATH)\\).*\\[(.*)\\]"));
-        QRegularExpressionMatchIterator paths = pathEntry.globalMatch(dynamic.output);
-        while (paths.hasNext()) {
-            for (const QString &entry : paths.next().captured(1).split(QLatin1Char(':')))
-                QVERIFY2(entry.startsWith(QLatin1String("$ORIGIN")), qPrintable(file.fileName() + ": " + entry));
-        }
+        QVERIFY2(!dynamic.output.contains(QLatin1String("(RUNPATH)")) && !dynamic.output.contains(QLatin1String("(RPATH)")),
+                 qPrintable(file.fileName() + ": " + dynamic.output));
+        QVERIFY2(!dynamic.output.contains(QLatin1String("libquorvane")), qPrintable(file.fileName()));
     }
-    QVERIFY(programs >= 3); // the two programs and the decoder at least
+    QCOMPARE(programs, 4); // the two programs and the two decoders, nothing else
 }
 
 void TestInstall::movedTreeRuns()
@@ -242,7 +241,7 @@ void TestInstall::movedTreeRuns()
     const QString moved = workDir.filePath(QStringLiteral("moved"));
     QVERIFY(QDir().rename(prefix, moved));
     prefix = moved;
-    // No display needed for these, and no library path: RUNPATH finds the rooms.
+    // No display needed for these, and no library path.
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char *name : {"LD_LIBRARY_PATH", "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         env.remove(QLatin1String(name));
@@ -253,6 +252,37 @@ void TestInstall::movedTreeRuns()
     }
     QVERIFY(QFileInfo(moved + "/lib/quorvane/ConvertToJpg").isExecutable());
     QVERIFY(QFileInfo(moved + "/lib/quorvane/RawDecoder").isExecutable());
+}
+
+void TestInstall::manualPagesCoverTheOptions_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::newRow("quorvane") << "quorvane";
+    QTest::newRow("quorvane-batch") << "quorvane-batch";
+}
+
+// Every option --help names is in the program's manual page, so the two cannot
+// drift apart silently.
+void TestInstall::manualPagesCoverTheOptions()
+{
+    QFETCH(QString, program);
+    QFile page(prefix + "/share/man/man1/" + program + ".1");
+    QVERIFY2(page.open(QIODevice::ReadOnly), qPrintable(page.fileName()));
+    const QString text = QString::fromUtf8(page.readAll()).replace(QLatin1String("\\-"), QLatin1String("-"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("DISPLAY"));
+    const Run help = run(prefix + "/bin/" + program, {QStringLiteral("--help")}, env);
+    QCOMPARE(help.exitCode, 0);
+    static const QRegularExpression option(QStringLiteral("(?<![\\w-])(--?(?:[A-Za-z][\\w-]*|0))(?!\\w)"));
+    int options = 0;
+    QRegularExpressionMatchIterator it = option.globalMatch(help.output);
+    while (it.hasNext()) {
+        const QString name = it.next().captured(1);
+        ++options;
+        const QRegularExpression named(QStringLiteral("(?<![\\w-])%1(?![\\w-])").arg(QRegularExpression::escape(name)));
+        QVERIFY2(text.contains(named), qPrintable(program + ".1 lacks " + name));
+    }
+    QVERIFY(options >= 4); // at least -h, --help, -V, --version
 }
 
 QTEST_MAIN(TestInstall)

@@ -4,9 +4,14 @@
 // A suffix counts through the image/* types the MIME database knows for it; a
 // suffix with none (jpg-mobile, dat, livp, some RAW makes) has no type to claim,
 // and non-image types sharing a suffix (a packet capture's .cap) are not claimed.
+// A type is claimed only when the viewer opens it: a camera RAW (LibRaw), or a
+// type an installed Qt reader of an allowed format declares. EPS (refused on
+// purpose) and types without a reader here (JPEG 2000 on Debian 12) stay out.
 #include "formats/Formats.h"
 
+#include <QCoreApplication>
 #include <QFile>
+#include <QImageReader>
 #include <QMimeDatabase>
 #include <QSet>
 
@@ -14,6 +19,20 @@
 #include <cstdio>
 
 namespace {
+
+bool opens(const QString &suffix, const QMimeType &type)
+{
+    if (Formats::isRawSuffix(suffix))
+        return true;
+    // A plugin may declare the type by one of its other names (image/x-pcx).
+    for (const QString &name : QStringList{type.name()} + type.aliases()) {
+        const QList<QByteArray> readers = QImageReader::imageFormatsForMimeType(name.toLatin1());
+        if (std::any_of(readers.begin(), readers.end(),
+                        [](const QByteArray &format) { return Formats::readerFormats().contains(format.toLower()); }))
+            return true;
+    }
+    return false;
+}
 
 QStringList imageTypes()
 {
@@ -23,7 +42,7 @@ QStringList imageTypes()
         for (const QString &suffix : *list) {
             const QList<QMimeType> matches = db.mimeTypesForFileName(QStringLiteral("x.") + suffix);
             for (const QMimeType &type : matches) {
-                if (type.name().startsWith(QLatin1String("image/")))
+                if (type.name().startsWith(QLatin1String("image/")) && opens(suffix, type))
                     types.insert(type.name());
             }
         }
@@ -41,6 +60,7 @@ int main(int argc, char *argv[])
         std::fputs("usage: quorvane-mimetypes TEMPLATE OUTPUT\n", stderr);
         return 2;
     }
+    QCoreApplication app(argc, argv); // the image plugins are found through it
     Formats::init();
     QFile in(QString::fromLocal8Bit(argv[1]));
     if (!in.open(QIODevice::ReadOnly)) {
