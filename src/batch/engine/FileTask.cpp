@@ -269,11 +269,12 @@ bool FileTask::makeReadable(QString &input, QString &coder)
     return false;
 }
 
-bool FileTask::knownToMagick(const QString &format, bool (*can)(const QString &, const QString &))
+bool FileTask::knownToMagick(const QString &format,
+                             bool (*can)(const QString &, const QString &, const std::atomic_bool *)) const
 {
     // An ImageMagick set by an override is taken as it is, as for the policy.
     return ToolLocator::overridden(ToolLocator::Tool::ImageMagick)
-        || can(ToolLocator::program(ToolLocator::Tool::ImageMagick), format);
+        || can(ToolLocator::program(ToolLocator::Tool::ImageMagick), format, control ? control->stopFlag() : nullptr);
 }
 
 bool FileTask::withinLimits()

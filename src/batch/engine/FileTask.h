@@ -65,7 +65,7 @@ private:
     // else notes that the format is not supported.
     bool makeReadable(QString &input, QString &coder);
     bool canWrite(const QString &fmt);
-    static bool knownToMagick(const QString &format, bool (*can)(const QString &, const QString &));
+    bool knownToMagick(const QString &format, bool (*can)(const QString &, const QString &, const std::atomic_bool *)) const;
     // Whether the source's header size is within ImageMagick's limits, for the
     // tools that have none (pngquant, djxl); notes why not.
     bool withinLimits();
