@@ -1,5 +1,7 @@
 #pragma once
 
+#include "batch/engine/CommandLists.h"
+
 #include "batch/engine/BatchTypes.h"
 #include "batch/engine/NameReservation.h"
 #include "batch/engine/OutputNaming.h"
@@ -70,8 +72,8 @@ private:
     // tools that have none (pngquant, djxl); notes why not.
     bool withinLimits();
     bool checkSource(bool wantPicture);
-    bool runMagick(const QStringList &args, const QString &fmt, StagedOutput &stage, const QString &coder);
-    bool runPngquant(const QStringList &args, StagedOutput &stage);
+    bool runMagick(const CommandLists::Command &command, const QString &fmt, StagedOutput &stage, const QString &coder);
+    bool runPngquant(const CommandLists::Command &command, StagedOutput &stage);
     // Several pictures written: they go to a folder of their own. False (with
     // the reason noted) when it cannot be made.
     bool placeFrames(QString &outputPath, int &frameCount);
