@@ -12,4 +12,12 @@ namespace DisplayColour {
 // lcms2 and ImageMagick clip them) and tags it sRGB. False when it was left alone.
 bool toSrgb(QImage &image);
 
+// The ICC profile a file embeds, found in its first bytes: JPEG (APP2), PNG
+// (iCCP), WebP (ICCP) and the HEIF family, AVIF and HEIC (colr). Empty when there is
+// none there or the format keeps it elsewhere.
+QByteArray embeddedProfile(const QByteArray &head);
+
+// The name a profile gives itself ("Display P3"); empty when icc is no profile.
+QString profileName(const QByteArray &icc);
+
 } // namespace DisplayColour
