@@ -4,10 +4,12 @@
 #include "app/AppSetup.h"
 #include "batch/engine/BatchCatalogue.h"
 #include "batch/engine/MagickFormats.h"
+#include "batch/engine/Operations.h"
 #include "batch/engine/ToolLocator.h"
 #include "formats/ContentFormat.h"
 #include "viewer/DecoderSupport.h"
 #include "viewer/DisplayColour.h"
+#include "viewer/FolderBrowser.h"
 #include "viewer/ImageDecode.h"
 #include "viewer/PictureInfo.h"
 
@@ -161,6 +163,7 @@ private slots:
     void magickListing();
     void newFormats_data();
     void newFormats();
+    void steppedThroughInFolder();
     void missingDecoder();
     void messages_data();
     void messages();
@@ -286,6 +289,42 @@ void TestFormats::newFormats()
     QVERIFY2(written.success, qPrintable(written.reason));
     QVERIFY(written.path.endsWith(QLatin1Char('.') + format));
     QVERIFY(showsQuadrants(ImageDecode::load(written.path, ImageDecode::Options()).image));
+}
+
+// A phone's folder: the new formats are stepped through in the viewer, each shown,
+// and the toolbox takes them all.
+void TestFormats::steppedThroughInFolder()
+{
+    QTemporaryDir dir;
+    QStringList names;
+    for (const QString &format : {QStringLiteral("avif"), QStringLiteral("heic"), QStringLiteral("jxl")}) {
+        const QString png = dir.filePath(format + QStringLiteral(".png"));
+        QVERIFY(QFile::copy(tmp.filePath(QStringLiteral("quadrants.png")), png));
+        QString why;
+        const QString made = makeFixture(png, format, &why);
+        QVERIFY(QFile::remove(png));
+        if (made.isEmpty())
+            QSKIP(qPrintable(why));
+        names << QFileInfo(made).fileName();
+    }
+    // HEIF is the family's name for the same files.
+    QVERIFY(QFile::copy(dir.filePath(QStringLiteral("heic.heic")), dir.filePath(QStringLiteral("heif.heif"))));
+    names << QStringLiteral("heif.heif");
+    names.sort();
+    QCOMPARE(FolderBrowser::imageNames(dir.path()), names);
+
+    QString at = FolderBrowser::folderEnd(dir.filePath(names.constFirst()), false);
+    QStringList stepped;
+    while (!at.isEmpty()) {
+        stepped << QFileInfo(at).fileName();
+        const LoadResult shown = ImageDecode::load(at, ImageDecode::Options());
+        QVERIFY2(showsQuadrants(shown.image), qPrintable(at));
+        at = FolderBrowser::neighbour(at, +1);
+    }
+    QCOMPARE(stepped, names);
+    const QStringList &taken = Operations::row(Operation::Convert).acceptedSuffixes();
+    for (const char *suffix : {"avif", "heic", "heif", "jxl"})
+        QVERIFY2(taken.contains(QLatin1String(suffix)), suffix);
 }
 
 // A format whose plugin or delegate is missing is "not supported", not "no picture".
