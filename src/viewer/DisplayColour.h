@@ -4,8 +4,9 @@
 
 // Pictures are drawn as sRGB. One tagged with an embedded ICC profile of another
 // RGB space (Display P3 from phones, Adobe RGB from cameras) is converted to sRGB
-// once, on the loader thread at the end of its decode; untagged pictures, sRGB
-// ones and those whose profile is not RGB (grey, CMYK) are left as they are.
+// once, on the loader thread after its decode, at the smallest size it is shown;
+// untagged pictures, sRGB ones and those whose profile is not RGB (grey, CMYK) are
+// left as they are.
 namespace DisplayColour {
 
 // Converts image in place (relative colorimetric, out-of-gamut colours clipped as

@@ -174,7 +174,8 @@ QString profileName(const QString &path)
 {
     constexpr qint64 kHeadBytes = 256 * 1024;
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // Never a FIFO, whose opening would wait for a writer.
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
         return QString();
     return DisplayColour::profileName(DisplayColour::embeddedProfile(file.read(kHeadBytes)));
 }
