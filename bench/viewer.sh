@@ -11,7 +11,8 @@
 #   load    fit-final, fit-final-png, zoom-full, raw-fit, step-ready, raw-burst,
 #           raw-preview, rss-steps, fit-sharpness and gui-stall: the loader
 #           (bench_viewer_load.cpp)
-#   colour  colour-24mp: showing an Adobe RGB tagged 24 MP JPEG as sRGB, against its decode
+#   colour  colour-24mp: the conversion to sRGB when showing an Adobe RGB tagged 24 MP
+#           JPEG (on the display level), against the plain full decode
 #
 # Environment: BENCH_RUNS (rounds per figure; each program has its own default),
 # BENCH_CACHE (generated inputs, kept between runs; default build/bench-cache),

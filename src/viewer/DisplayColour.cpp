@@ -3,12 +3,15 @@
 #include "viewer/ViewerLog.h"
 
 #include <QColorSpace>
+#include <QMap>
 
 #include <lcms2.h>
+#include <zlib.h>
 
 #include <array>
 #include <cmath>
 #include <memory>
+#include <vector>
 
 namespace DisplayColour {
 
@@ -176,6 +179,159 @@ bool toSrgb(QImage &image)
     }
     image.setColorSpace(QColorSpace(QColorSpace::SRgb));
     return true;
+}
+
+namespace {
+
+// No real profile comes near this; a larger one is not unpacked.
+constexpr int kMaxProfileBytes = 4 << 20;
+
+quint32 bigEndian(const QByteArray &bytes, int at, int size)
+{
+    quint32 value = 0;
+    for (int i = 0; i < size; ++i)
+        value = value << 8 | quint8(bytes.at(at + i));
+    return value;
+}
+
+quint32 littleEndian32(const QByteArray &bytes, int at)
+{
+    quint32 value = 0;
+    for (int i = 3; i >= 0; --i)
+        value = value << 8 | quint8(bytes.at(at + i));
+    return value;
+}
+
+// The markers up to the first scan; a profile too long for one APP2 segment comes
+// in numbered pieces.
+QByteArray jpegProfile(const QByteArray &head)
+{
+    static const QByteArray kTag("ICC_PROFILE\0", 12);
+    QMap<int, QByteArray> pieces;
+    int count = 0;
+    int at = 2;
+    while (at + 4 <= head.size() && quint8(head.at(at)) == 0xFF) {
+        const quint8 marker = quint8(head.at(at + 1));
+        if (marker == 0xFF) { // fill byte
+            ++at;
+            continue;
+        }
+        if (marker == 0xDA || marker == 0xD9)
+            break;
+        const int length = int(bigEndian(head, at + 2, 2));
+        if (length < 2 || length > head.size() - at - 2)
+            break;
+        const QByteArray segment = head.mid(at + 4, length - 2);
+        if (marker == 0xE2 && segment.size() > 14 && segment.startsWith(kTag)) {
+            pieces.insert(quint8(segment.at(12)), segment.mid(14));
+            count = quint8(segment.at(13));
+        }
+        at += 2 + length;
+    }
+    QByteArray profile;
+    for (int piece = 1; piece <= count; ++piece) {
+        if (!pieces.contains(piece))
+            return QByteArray();
+        profile += pieces.value(piece);
+    }
+    return profile;
+}
+
+QByteArray inflated(const QByteArray &packed)
+{
+    z_stream stream{};
+    if (inflateInit(&stream) != Z_OK)
+        return QByteArray();
+    QByteArray out(kMaxProfileBytes, Qt::Uninitialized);
+    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(packed.constData()));
+    stream.avail_in = uInt(packed.size());
+    stream.next_out = reinterpret_cast<Bytef *>(out.data());
+    stream.avail_out = uInt(out.size());
+    const int status = inflate(&stream, Z_FINISH);
+    out.truncate(int(stream.total_out));
+    inflateEnd(&stream);
+    return status == Z_STREAM_END ? out : QByteArray();
+}
+
+// The chunks before the pixels: iCCP is the profile's name, a zero, the method
+// (0, deflate) and the packed profile.
+QByteArray pngProfile(const QByteArray &head)
+{
+    int at = 8;
+    while (at + 8 <= head.size()) {
+        const qint64 length = bigEndian(head, at, 4);
+        const QByteArray type = head.mid(at + 4, 4);
+        if (type == "IDAT" || length > head.size() - at - 8)
+            break;
+        if (type == "iCCP") {
+            const QByteArray data = head.mid(at + 8, int(length));
+            const int nameEnd = data.indexOf('\0');
+            return nameEnd > 0 && nameEnd + 2 < data.size() && data.at(nameEnd + 1) == 0
+                ? inflated(data.mid(nameEnd + 2))
+                : QByteArray();
+        }
+        at += 12 + int(length);
+    }
+    return QByteArray();
+}
+
+// RIFF chunks, each padded to an even length.
+QByteArray webpProfile(const QByteArray &head)
+{
+    int at = 12;
+    while (at + 8 <= head.size()) {
+        const qint64 length = littleEndian32(head, at + 4);
+        if (length > head.size() - at - 8)
+            break;
+        if (head.mid(at, 4) == "ICCP")
+            return head.mid(at + 8, int(length));
+        at += 8 + int(length + (length & 1));
+    }
+    return QByteArray();
+}
+
+// A colr box of an ICC profile ("prof", or "rICC" restricted) among the item
+// properties at the start of the file.
+QByteArray heifProfile(const QByteArray &head)
+{
+    for (int at = head.indexOf("colr"); at >= 4; at = head.indexOf("colr", at + 4)) {
+        const qint64 size = bigEndian(head, at - 4, 4);
+        const QByteArray kind = head.mid(at + 4, 4);
+        if ((kind == "prof" || kind == "rICC") && size > 12 && size <= head.size() - (at - 4))
+            return head.mid(at + 8, int(size) - 12);
+    }
+    return QByteArray();
+}
+
+} // namespace
+
+QByteArray embeddedProfile(const QByteArray &head)
+{
+    QByteArray profile;
+    if (head.startsWith("\xFF\xD8"))
+        profile = jpegProfile(head);
+    else if (head.startsWith("\x89PNG\r\n\x1A\n"))
+        profile = pngProfile(head);
+    else if (head.startsWith("RIFF") && head.mid(8, 4) == "WEBP")
+        profile = webpProfile(head);
+    else if (head.mid(4, 4) == "ftyp")
+        profile = heifProfile(head);
+    // Every profile says "acsp" at offset 36.
+    return profile.size() > 128 && profile.mid(36, 4) == "acsp" ? profile : QByteArray();
+}
+
+QString profileName(const QByteArray &icc)
+{
+    const Profile profile(
+        icc.isEmpty() ? nullptr : cmsOpenProfileFromMem(icc.constData(), cmsUInt32Number(icc.size())));
+    if (!profile)
+        return QString();
+    const cmsUInt32Number size = cmsGetProfileInfo(profile.get(), cmsInfoDescription, "en", "US", nullptr, 0);
+    if (size < sizeof(wchar_t))
+        return QString();
+    std::vector<wchar_t> text(size / sizeof(wchar_t) + 1, L'\0');
+    cmsGetProfileInfo(profile.get(), cmsInfoDescription, "en", "US", text.data(), size);
+    return QString::fromWCharArray(text.data()).trimmed();
 }
 
 } // namespace DisplayColour

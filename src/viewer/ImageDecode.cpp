@@ -122,14 +122,21 @@ private:
 };
 
 // One format for painting: opaque pictures as RGB32, others premultiplied, so the
-// pixmap made from it on the GUI thread shares its pixels instead of converting;
-// and sRGB, the colours a screen is taken to show.
-QImage paintable(QImage image)
+// pixmap made from it on the GUI thread shares its pixels instead of converting.
+QImage inPaintFormat(QImage image)
 {
-    DisplayColour::toSrgb(image);
     PictureMemory::premultiplyInPlace(image);
     const QImage::Format format = image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32;
     return image.format() == format ? image : std::move(image).convertToFormat(format);
+}
+
+// A picture as it is shown: in the paint format and sRGB, the colours a screen is
+// taken to show. The colours are converted once, on the smallest picture shown: a
+// picture already converted is tagged sRGB and passes unchanged.
+QImage paintable(QImage image)
+{
+    DisplayColour::toSrgb(image);
+    return inPaintFormat(std::move(image));
 }
 
 QImage turned(const QImage &image, int quarterTurns)
@@ -222,10 +229,10 @@ LoadResult finished(const QString &path, QImage image, const QSize &full)
     return result;
 }
 
-// A decoded picture brought to the kept size by one area-averaged filter.
+// A decoded picture brought to the kept size by one area-averaged filter, as shown.
 QImage toKeptSize(QImage image, const QSize &kept)
 {
-    return image.size() == kept ? image : paintable(downscale(image, kept));
+    return paintable(image.size() == kept ? std::move(image) : downscale(image, kept));
 }
 
 // The embedded preview, upright; null when it does not decode. One that covers
@@ -301,7 +308,7 @@ LoadResult loadRaw(const RawRequest &request, const Options &options, bool *notR
         return served;
     // A half-size develop of odd sides may be a pixel short of the kept size.
     const QSize full = raw.fullSize;
-    return finished(path, toKeptSize(paintable(std::move(raw.picture)), kept), full);
+    return finished(path, toKeptSize(inPaintFormat(std::move(raw.picture)), kept), full);
 }
 
 namespace {
@@ -576,7 +583,6 @@ LoadResult decodeFile(const QString &path, const Options &options)
         return failed(path, LoadFailure::TooLarge);
     if (!embedsProfile(format, bytes))
         image.setColorSpace(QColorSpace());
-    image = paintable(std::move(image));
     const QSize upright = scaled ? full : image.size();
     const auto finalPicture = [&](QImage picture) {
         LoadResult result = finished(path, std::move(picture), upright);
@@ -584,9 +590,13 @@ LoadResult decodeFile(const QString &path, const Options &options)
         return result;
     };
     if (kept == upright || scaled)
-        return finalPicture(image);
-    // No scaled decoding: the whole picture is the first paint, its level the final one.
-    if (options.firstPaint && options.deliver) {
+        return finalPicture(paintable(std::move(image)));
+    // No scaled decoding: the whole picture is the first paint, its level the final
+    // one. The colours of the whole are converted only when it is shown; the level
+    // filtered from it is then sRGB already.
+    const bool firstShown = options.firstPaint && options.deliver;
+    image = firstShown ? paintable(std::move(image)) : inPaintFormat(std::move(image));
+    if (firstShown) {
         LoadResult first = finished(path, image, upright);
         first.stage = LoadStage::Preview;
         options.deliver(first);

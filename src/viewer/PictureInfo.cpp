@@ -1,6 +1,7 @@
 #include "viewer/PictureInfo.h"
 
 #include "formats/Formats.h"
+#include "viewer/DisplayColour.h"
 #include "viewer/PictureFacts.h"
 #include "viewer/RawClient.h"
 
@@ -167,6 +168,18 @@ bool readRaw(const QString &path, Shot *shot, QSize *pixels)
     return true;
 }
 
+// The name of the colour profile the file embeds, from its first bytes, where the
+// formats keep it; empty for none, as for sRGB assumed.
+QString profileName(const QString &path)
+{
+    constexpr qint64 kHeadBytes = 256 * 1024;
+    QFile file(path);
+    // Never a FIFO, whose opening would wait for a writer.
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        return QString();
+    return DisplayColour::profileName(DisplayColour::embeddedProfile(file.read(kHeadBytes)));
+}
+
 void add(QVector<Row> *rows, const QString &label, const QString &value)
 {
     if (!value.isEmpty())
@@ -221,6 +234,7 @@ QVector<Row> read(const QString &path, const QSize &pixels)
     Shot shot;
     const bool raw = Formats::rawSuffixes().contains(info.suffix().toLower());
     QString format;
+    QString profile;
     if (raw) {
         readRaw(path, &shot, &size);
         format = QStringLiteral("RAW (%1)").arg(info.suffix().toUpper());
@@ -228,6 +242,7 @@ QVector<Row> read(const QString &path, const QSize &pixels)
         readExif(path, &shot);
         QImageReader reader(path);
         format = QString::fromLatin1(reader.format()).toUpper();
+        profile = profileName(path);
         if (!size.isValid())
             size = reader.size();
     }
@@ -241,6 +256,7 @@ QVector<Row> read(const QString &path, const QSize &pixels)
     if (info.exists())
         add(&rows, QStringLiteral("文件大小"), PictureFacts::fileSizeText(info.size()));
     add(&rows, QStringLiteral("格式"), format);
+    add(&rows, QStringLiteral("色彩配置"), profile);
     add(&rows, QStringLiteral("相机"), shot.camera);
     add(&rows, QStringLiteral("镜头"), shot.lens);
     add(&rows, QStringLiteral("曝光时间"), exposureText(shot.exposure));

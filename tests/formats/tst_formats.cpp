@@ -4,10 +4,14 @@
 #include "app/AppSetup.h"
 #include "batch/engine/BatchCatalogue.h"
 #include "batch/engine/MagickFormats.h"
+#include "batch/engine/Operations.h"
 #include "batch/engine/ToolLocator.h"
 #include "formats/ContentFormat.h"
 #include "viewer/DecoderSupport.h"
+#include "viewer/DisplayColour.h"
+#include "viewer/FolderBrowser.h"
 #include "viewer/ImageDecode.h"
+#include "viewer/PictureInfo.h"
 
 #include <QColorSpace>
 #include <QFile>
@@ -56,21 +60,43 @@ bool showsQuadrants(const QImage &image, int tolerance = 24)
     return true;
 }
 
-// The largest difference of any channel of any pixel.
-int largestDifference(const QImage &a, const QImage &b)
+// How far two pictures are apart: the largest difference of any channel of any
+// pixel, and the mean over all channels of all pixels.
+struct Difference
+{
+    int largest = 256;
+    double mean = 256;
+};
+
+Difference difference(const QImage &a, const QImage &b)
 {
     const QImage x = a.convertToFormat(QImage::Format_RGB32), y = b.convertToFormat(QImage::Format_RGB32);
-    if (x.size() != y.size())
-        return 256;
-    int largest = 0;
+    Difference apart;
+    if (x.size() != y.size() || x.isNull())
+        return apart;
+    apart.largest = 0;
+    qint64 sum = 0;
     for (int row = 0; row < x.height(); ++row) {
         for (int col = 0; col < x.width(); ++col) {
             const QRgb p = x.pixel(col, row), q = y.pixel(col, row);
-            largest
-                = std::max({largest, qAbs(qRed(p) - qRed(q)), qAbs(qGreen(p) - qGreen(q)), qAbs(qBlue(p) - qBlue(q))});
+            const int red = qAbs(qRed(p) - qRed(q)), green = qAbs(qGreen(p) - qGreen(q)),
+                      blue = qAbs(qBlue(p) - qBlue(q));
+            apart.largest = std::max({apart.largest, red, green, blue});
+            sum += red + green + blue;
         }
     }
-    return largest;
+    apart.mean = double(sum) / (3.0 * x.width() * x.height());
+    return apart;
+}
+
+int largestDifference(const QImage &a, const QImage &b)
+{
+    return difference(a, b).largest;
+}
+
+double meanDifference(const QImage &a, const QImage &b)
+{
+    return difference(a, b).mean;
 }
 
 // Makes a picture of format from a PNG: ImageMagick where it writes the format,
@@ -137,11 +163,18 @@ private slots:
     void magickListing();
     void newFormats_data();
     void newFormats();
+    void steppedThroughInFolder();
     void missingDecoder();
     void messages_data();
     void messages();
     void taggedShownAsSrgb_data();
     void taggedShownAsSrgb();
+    void taggedLevelConvertedOnce_data();
+    void taggedLevelConvertedOnce();
+    void profileNamed_data();
+    void profileNamed();
+    void embeddedProfile_data();
+    void embeddedProfile();
     void batchOutputColour_data();
     void batchOutputColour();
 
@@ -256,6 +289,42 @@ void TestFormats::newFormats()
     QVERIFY2(written.success, qPrintable(written.reason));
     QVERIFY(written.path.endsWith(QLatin1Char('.') + format));
     QVERIFY(showsQuadrants(ImageDecode::load(written.path, ImageDecode::Options()).image));
+}
+
+// A phone's folder: the new formats are stepped through in the viewer, each shown,
+// and the toolbox takes them all.
+void TestFormats::steppedThroughInFolder()
+{
+    QTemporaryDir dir;
+    QStringList names;
+    for (const QString &format : {QStringLiteral("avif"), QStringLiteral("heic"), QStringLiteral("jxl")}) {
+        const QString png = dir.filePath(format + QStringLiteral(".png"));
+        QVERIFY(QFile::copy(tmp.filePath(QStringLiteral("quadrants.png")), png));
+        QString why;
+        const QString made = makeFixture(png, format, &why);
+        QVERIFY(QFile::remove(png));
+        if (made.isEmpty())
+            QSKIP(qPrintable(why));
+        names << QFileInfo(made).fileName();
+    }
+    // HEIF is the family's name for the same files.
+    QVERIFY(QFile::copy(dir.filePath(QStringLiteral("heic.heic")), dir.filePath(QStringLiteral("heif.heif"))));
+    names << QStringLiteral("heif.heif");
+    names.sort();
+    QCOMPARE(FolderBrowser::imageNames(dir.path()), names);
+
+    QString at = FolderBrowser::folderEnd(dir.filePath(names.constFirst()), false);
+    QStringList stepped;
+    while (!at.isEmpty()) {
+        stepped << QFileInfo(at).fileName();
+        const LoadResult shown = ImageDecode::load(at, ImageDecode::Options());
+        QVERIFY2(showsQuadrants(shown.image), qPrintable(at));
+        at = FolderBrowser::neighbour(at, +1);
+    }
+    QCOMPARE(stepped, names);
+    const QStringList &taken = Operations::row(Operation::Convert).acceptedSuffixes();
+    for (const char *suffix : {"avif", "heic", "heif", "jxl"})
+        QVERIFY2(taken.contains(QLatin1String(suffix)), suffix);
 }
 
 // A format whose plugin or delegate is missing is "not supported", not "no picture".
@@ -379,6 +448,145 @@ void TestFormats::taggedShownAsSrgb()
         QCOMPARE(largestDifference(shown.image, QImage(tagged)), 0);
     else
         QVERIFY(largestDifference(shown.image, QImage(tagged)) > 10); // converted indeed
+}
+
+void TestFormats::taggedLevelConvertedOnce_data()
+{
+    QTest::addColumn<QString>("profile"); // empty: untagged
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<bool>("firstPaint");
+    QTest::newRow("PNG, first paint shown") << kAdobeRgb << "png" << true;
+    QTest::newRow("PNG, level alone") << kAdobeRgb << "png" << false;
+    QTest::newRow("JPEG, decoded scaled") << kAdobeRgb << "jpg" << true;
+    QTest::newRow("untagged PNG") << QString() << "png" << true;
+}
+
+// At the display level every picture shown is sRGB: the whole picture shown first
+// and the level filtered from it, each converted once (twice or not at all would
+// be far off).
+void TestFormats::taggedLevelConvertedOnce()
+{
+    QFETCH(QString, profile);
+    QFETCH(QString, suffix);
+    QFETCH(bool, firstPaint);
+    if (!QFile::exists(kAdobeRgb) || !QFile::exists(kSrgb))
+        QSKIP("the ICC profiles of icc-profiles-free are not installed");
+    QTemporaryDir dir;
+    const QString tagged = taggedFixture(dir, profile, suffix);
+    QVERIFY(!tagged.isEmpty());
+    const QImage expected = asSrgb(dir, tagged);
+    QVERIFY(!expected.isNull());
+
+    ImageDecode::Options options;
+    options.view = QSize(48, 32);
+    options.resolution = ImageDecode::Resolution::Display;
+    options.firstPaint = firstPaint;
+    QVector<QImage> firsts;
+    options.deliver = [&firsts](const LoadResult &first) { firsts.append(first.image); };
+    const LoadResult shown = ImageDecode::load(tagged, options);
+    QCOMPARE(shown.stage, LoadStage::Full);
+    QCOMPARE(shown.image.size(), QSize(48, 32));
+    const QImage expectedLevel = expected.scaled(shown.image.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    // Filtering before or after the conversion moves edges by a few levels; a
+    // picture left unconverted is some 12 levels off on average, one converted
+    // twice as far again.
+    QVERIFY2(meanDifference(shown.image, expectedLevel) <= 1.5,
+             qPrintable(QString::number(meanDifference(shown.image, expectedLevel))));
+    // JPEG decodes the level directly; the others show the whole picture first.
+    QCOMPARE(firsts.size(), firstPaint && suffix != QLatin1String("jpg") ? 1 : 0);
+    for (const QImage &first : qAsConst(firsts))
+        QVERIFY2(largestDifference(first, expected) <= 3, qPrintable(QString::number(largestDifference(first, expected))));
+}
+
+void TestFormats::profileNamed_data()
+{
+    QTest::addColumn<QString>("profile"); // empty: untagged
+    QTest::addColumn<QString>("suffix");
+    // ImageMagick writes AVIF and HEIC with colour as numbers (nclx), not a profile;
+    // those are in embeddedProfile's table.
+    for (const char *suffix : {"jpg", "png", "webp"})
+        QTest::newRow(suffix) << kAdobeRgb << suffix;
+    QTest::newRow("untagged JPEG") << QString() << "jpg";
+    QTest::newRow("untagged PNG") << QString() << "png";
+}
+
+// The information panel names the profile a file embeds, in each format that keeps
+// one before its pixels; an untagged file has no such row.
+void TestFormats::profileNamed()
+{
+    QFETCH(QString, profile);
+    QFETCH(QString, suffix);
+    if (!QFile::exists(kAdobeRgb))
+        QSKIP("the ICC profiles of icc-profiles-free are not installed");
+    const QString magick = ToolLocator::program(ToolLocator::Tool::ImageMagick);
+    if (!MagickFormats::canWrite(magick, suffix))
+        QSKIP(qPrintable(QStringLiteral("this ImageMagick does not write ") + suffix));
+    QTemporaryDir dir;
+    const QString tagged = taggedFixture(dir, profile, suffix);
+    QVERIFY(!tagged.isEmpty());
+    const QString name = PictureInfo::value(PictureInfo::read(tagged, QSize()), QStringLiteral("色彩配置"));
+    QCOMPARE(name, profile.isEmpty() ? QString() : QStringLiteral("Compatible with Adobe RGB (1998)"));
+}
+
+namespace {
+
+QByteArray bigEndian(quint32 value, int size)
+{
+    QByteArray bytes;
+    for (int i = size - 1; i >= 0; --i)
+        bytes += char(value >> (8 * i) & 0xFF);
+    return bytes;
+}
+
+// An APP2 segment carrying piece of count of a profile.
+QByteArray iccSegment(const QByteArray &piece, int number, int count)
+{
+    return "\xFF\xE2" + bigEndian(quint32(piece.size() + 16), 2) + QByteArray("ICC_PROFILE\0", 12) + char(number)
+        + char(count) + piece;
+}
+
+QByteArray box(const QByteArray &type, const QByteArray &body)
+{
+    return bigEndian(quint32(body.size() + 8), 4) + type + body;
+}
+
+} // namespace
+
+void TestFormats::embeddedProfile_data()
+{
+    QTest::addColumn<QByteArray>("head");
+    QTest::addColumn<bool>("found");
+    QFile file(kAdobeRgb);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray icc = file.readAll();
+    const int half = icc.size() / 2;
+    const QByteArray soi("\xFF\xD8"), sos("\xFF\xDA\x00\x02");
+    QTest::newRow("JPEG, profile in two pieces, out of order")
+        << soi + iccSegment(icc.mid(half), 2, 2) + iccSegment(icc.left(half), 1, 2) + sos << true;
+    QTest::newRow("JPEG, a piece missing") << soi + iccSegment(icc.left(half), 1, 2) + sos << false;
+    QTest::newRow("JPEG, segment past the end") << soi + iccSegment(icc, 1, 1).left(200) << false;
+    QTest::newRow("JPEG, profile after the scan") << soi + sos + iccSegment(icc, 1, 1) << false;
+    const QByteArray ftyp = box("ftyp", "heic" + bigEndian(0, 4) + "mif1heic");
+    QTest::newRow("HEIC, colr prof") << ftyp + box("meta", bigEndian(0, 4) + box("colr", "prof" + icc)) << true;
+    QTest::newRow("AVIF, colr rICC") << box("ftyp", "avif" + bigEndian(0, 4) + "mif1avif") + box("colr", "rICC" + icc)
+                                     << true;
+    QTest::newRow("HEIC, colr nclx") << ftyp + box("colr", "nclx" + bigEndian(0x00010001, 4) + bigEndian(0x00010000, 3))
+                                     << false;
+    QTest::newRow("HEIC, colr box cut short") << ftyp + box("colr", "prof" + icc).left(icc.size() / 2) << false;
+    QTest::newRow("not an ICC profile") << ftyp + box("colr", "prof" + QByteArray(400, 'x')) << false;
+    QTest::newRow("empty") << QByteArray() << false;
+}
+
+// The profile is found in the ways the formats keep it, whole or not at all.
+void TestFormats::embeddedProfile()
+{
+    if (!QFile::exists(kAdobeRgb))
+        QSKIP("the ICC profiles of icc-profiles-free are not installed");
+    QFETCH(QByteArray, head);
+    QFETCH(bool, found);
+    const QString name = DisplayColour::profileName(DisplayColour::embeddedProfile(head));
+    QCOMPARE(name, found ? QStringLiteral("Compatible with Adobe RGB (1998)") : QString());
 }
 
 void TestFormats::batchOutputColour_data()
