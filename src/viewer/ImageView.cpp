@@ -213,10 +213,7 @@ bool ImageView::followsWindow() const
 double ImageView::fitView()
 {
     const QRectF rect = scene->sceneRect();
-    const QTransform t = view->transform();
-    // Quarter turns and one scale on both axes: the turn is the angle of a mapped unit.
-    const int degrees = qRound(qRadiansToDegrees(std::atan2(t.m12(), t.m11())));
-    const QTransform turn = QTransform().rotate(degrees);
+    const QTransform turn = QTransform().rotate(turnDegrees());
     const QSizeF turned = turn.mapRect(rect).size();
     // The exact quotient, no margin: the zoom reports the real scale.
     const double scale = fit == Fit::Load && ZoomModel::showsAtActualSize(turned, view->size())
@@ -327,6 +324,18 @@ QPixmap ImageView::fullResolutionPixmap() const
         return currentPixmap();
     const LoadResult decoded = ImageLoadTask::decode(imgPath);
     return decoded.isFullResolution() ? QPixmap::fromImage(decoded.image) : currentPixmap();
+}
+QPixmap ImageView::turnedFullResolution() const
+{
+    const QPixmap full = fullResolutionPixmap();
+    const int degrees = turnDegrees();
+    return full.isNull() || degrees == 0 ? full : full.transformed(QTransform().rotate(degrees));
+}
+int ImageView::turnDegrees() const
+{
+    // Quarter turns and one scale on both axes: the turn is the angle of a mapped unit.
+    const QTransform t = view->transform();
+    return qRound(qRadiansToDegrees(std::atan2(t.m12(), t.m11())));
 }
 bool ImageView::hasPicture() const
 {

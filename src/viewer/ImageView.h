@@ -43,6 +43,10 @@ public:
     // The current picture at full resolution for printing: the held one, or decoded
     // now (the view holds only the display level unless zoomed in).
     QPixmap fullResolutionPixmap() const;
+    // The same, turned as the view shows it: what copying and printing hand on.
+    QPixmap turnedFullResolution() const;
+    // The view's quarter turn in degrees: 0, 90, 180 or -90.
+    int turnDegrees() const;
     void setImgPath(const QString &path);
     void showImg(const QString &path);
     bool nextImg();

@@ -368,7 +368,7 @@ void ViewerWindow::onPrintBtnClicked(bool)
         return;
     auto *dialog = new PrintDialog(this);
     dialog->show();
-    dialog->setPixmap(imageView->fullResolutionPixmap());
+    dialog->setPixmap(imageView->turnedFullResolution());
 }
 
 void ViewerWindow::onSetScale(double scale)
@@ -453,7 +453,7 @@ void ViewerWindow::toggleInfo()
 
 void ViewerWindow::copyPicture()
 {
-    QApplication::clipboard()->setPixmap(imageView->currentPixmap());
+    QApplication::clipboard()->setPixmap(imageView->turnedFullResolution());
     toastWidget->showToast(QStringLiteral("已复制图片"), kToastMs);
 }
 

@@ -23,9 +23,11 @@
 #include "widgets/Toast.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
+#include <QGraphicsPixmapItem>
 #include <QGraphicsView>
 #include <QLabel>
 #include <QLineEdit>
@@ -169,6 +171,7 @@ private slots:
     void exifPanel();
     void rawPanelRows();
     void contextMenuEntries();
+    void copyAndPrintWholeTurnedPicture();
 
 private:
     // Shows the file of the key folder (p1, p2, p10) and waits for its picture.
@@ -1048,6 +1051,33 @@ void TestMainWidget::contextMenuEntries()
     }
     QCOMPARE(texts, (QStringList{"打开方式", "> 格式转换", "> 更改尺寸", "> 批处理", "左旋转", "右旋转", "打印",
                                  "复制图片", "复制路径", "在文件夹中显示", "移到回收站", "属性"}));
+}
+
+void TestMainWidget::copyAndPrintWholeTurnedPicture()
+{
+    // The view holds a picture the size of the screen; copying and printing hand on
+    // the whole picture, turned as shown.
+    window->view()->setImgPath(tmp.filePath(QStringLiteral("a1.png")));
+    window->showDefaultImg();
+    QVERIFY(waitLoaded(*window->view()));
+    QTRY_VERIFY(window->view()->currentPixmap().width() < 2400);
+    QTest::keyClick(window, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->image().size(), QSize(2400, 1800));
+
+    QTest::keyClick(window, Qt::Key_R);
+    QTest::keyClick(window, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->image().size(), QSize(1800, 2400));
+
+    QTest::keyClick(window, Qt::Key_P, Qt::ControlModifier);
+    const QList<PrintDialog *> dialogs = window->findChildren<PrintDialog *>();
+    QCOMPARE(dialogs.size(), 1);
+    QSizeF printed;
+    for (QGraphicsItem *item : dialogs.first()->previewScene()->items()) {
+        if (const auto *picture = dynamic_cast<QGraphicsPixmapItem *>(item))
+            printed = picture->boundingRect().size();
+    }
+    QVERIFY2(printed.height() > printed.width(), qPrintable(QStringLiteral("%1x%2").arg(printed.width()).arg(printed.height())));
+    dialogs.first()->close();
 }
 
 QUORVANE_TEST_MAIN_WITH_CHILD(TestMainWidget, kOpenArgumentMode, openArgumentChild)
