@@ -141,6 +141,13 @@ void ImageView::transformKeeping(const QPointF &viewportPos, const std::function
     view->translate(after.x() - before.x(), after.y() - before.y());
 }
 
+QSize ImageView::screenPixels() const
+{
+    // This widget's size: the graphics view fills it, but may not be laid out yet
+    // when it has just replaced the drop area.
+    return size() * devicePixelRatioF();
+}
+
 QPointF ImageView::viewportCentre() const
 {
     return QRectF(view->viewport()->rect()).center();
@@ -462,7 +469,7 @@ void ImageView::showCurrentPicture()
     // A ready neighbour is on screen in this very frame, if its level was made for
     // a view of this size.
     if (const LoadResult *hit = imageLoader->cached(imgPath)) {
-        if (hit->image.width() >= ZoomModel::fittedSize(hit->fullSize, size()).width()) {
+        if (hit->image.width() >= ZoomModel::fittedSize(hit->fullSize, screenPixels()).width()) {
             LoadResult ready = *hit;
             loadGeneration = imageLoader->takeCached(imgPath);
             ready.generation = loadGeneration;
@@ -472,9 +479,7 @@ void ImageView::showCurrentPicture()
         }
     }
 
-    // This widget's size: the graphics view fills it, but may not be laid out yet
-    // when it has just replaced the drop area.
-    loadGeneration = imageLoader->request(imgPath, size());
+    loadGeneration = imageLoader->request(imgPath, screenPixels());
     loadEnded = false;
     // The shown picture stays until the next one has its first paint; the spinner
     // comes when nothing new could be shown for a while.
@@ -633,7 +638,9 @@ void ImageView::prepareLevel()
 {
     if (!hasPicture() || !loadEnded || !frames.isEmpty())
         return;
-    const double scale = PictureItem::scaleOf(view->transform());
+    // In the screen's pixels, as the item paints: a scaled screen draws each view
+    // pixel with several.
+    const double scale = PictureItem::scaleOf(view->transform()) * view->devicePixelRatioF();
     // Zoomed past what is held: the full resolution comes in the background, drawn
     // scaled from the held picture until then.
     if (!pixmapItem->hasFull() && scale > pixmapItem->heldScale() * 1.001) {
@@ -670,7 +677,7 @@ void ImageView::onLevelReady(quint64 generation, const QImage &level)
 
 void ImageView::preloadNeighbours()
 {
-    imageLoader->preload(imgPath, FolderBrowser::neighbours(imgPath), size());
+    imageLoader->preload(imgPath, FolderBrowser::neighbours(imgPath), screenPixels());
 }
 
 // --- animation ------------------------------------------------------------

@@ -111,6 +111,8 @@ protected:
 private:
     QPointF sceneAt(const QPointF &viewportPos) const;
     QPointF viewportCentre() const;
+    // The size the loader decodes for: this widget in the screen's own pixels.
+    QSize screenPixels() const;
     void transformKeeping(const QPointF &viewportPos, const std::function<void()> &change);
     void applyZoom(const QPointF &anchor, double scaleBy, double factor);
     void zoomAt(const QPointF &viewportPos, bool up);
