@@ -2,7 +2,6 @@
 
 #include "formats/Formats.h"
 #include "viewer/FolderBrowser.h"
-#include "viewer/ImageLoadTask.h"
 #include "viewer/ImageLoader.h"
 #include "viewer/PictureItem.h"
 #include "viewer/ViewerLog.h"
@@ -325,19 +324,33 @@ QPixmap ImageView::currentPixmap() const
     // The most detailed picture held: the full one only while zoomed in.
     return hasPicture() ? pixmapItem->best() : QPixmap();
 }
-QPixmap ImageView::fullResolutionPixmap() const
+void ImageView::withWholePicture(QObject *context, const std::function<void(const QPixmap &)> &use)
 {
-    if (!hasPicture() || pixmapItem->hasFull() || !frames.isEmpty())
-        return currentPixmap();
-    const LoadResult decoded = ImageLoadTask::decode(imgPath);
-    return decoded.isFullResolution() ? QPixmap::fromImage(decoded.image) : currentPixmap();
+    if (!hasPicture())
+        return;
+    // An animation's frame is its full picture.
+    if (pixmapItem->hasFull() || !frames.isEmpty()) {
+        wholeWanted.append({context, use});
+        handWhole(currentPixmap());
+        return;
+    }
+    wholeWanted.append({context, use});
+    if (!fullAsked)
+        imageLoader->requestFull(imgPath);
+    fullAsked = true;
 }
-QPixmap ImageView::turnedFullResolution() const
+
+void ImageView::handWhole(const QPixmap &picture)
 {
-    const QPixmap full = fullResolutionPixmap();
     const int degrees = turnDegrees();
-    return full.isNull() || degrees == 0 ? full : full.transformed(QTransform().rotate(degrees));
+    const QPixmap turned = picture.isNull() || degrees == 0 ? picture : picture.transformed(QTransform().rotate(degrees));
+    const QList<WholeWanted> waiting = std::exchange(wholeWanted, {});
+    for (const WholeWanted &wanted : waiting) {
+        if (wanted.context)
+            wanted.use(turned);
+    }
 }
+
 int ImageView::turnDegrees() const
 {
     // Quarter turns and one scale on both axes: the turn is the angle of a mapped unit.
@@ -519,6 +532,8 @@ void ImageView::onLoaded(const LoadResult &result)
         // Same item, same geometry: the swap does not move the picture.
         if (result.isFullResolution()) {
             pixmapItem->setFull(QPixmap::fromImage(result.image));
+            if (!wholeWanted.isEmpty())
+                handWhole(pixmapItem->best());
         } else {
             pixmapItem->setLevel(QPixmap::fromImage(result.image));
             pixmapItem->setStandIn(QPixmap());
@@ -547,6 +562,8 @@ void ImageView::onLoaded(const LoadResult &result)
     case LoadStage::Failed:
         if (!loadEnded)
             showFailure(result.failure);
+        else if (!wholeWanted.isEmpty())
+            handWhole(currentPixmap()); // the full decode failed: the best held
         break;
     }
 }
@@ -599,6 +616,7 @@ void ImageView::showDecodedPicture(QImage img, const QString &forPath)
 
 void ImageView::removePicture()
 {
+    wholeWanted.clear();
     stopAnimation();
     fit = Fit::None;
     shownPath.clear();

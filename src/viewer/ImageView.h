@@ -8,6 +8,9 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <QList>
+#include <QPointer>
+
 #include <functional>
 
 class DropArea;
@@ -40,11 +43,11 @@ public:
 
     QString imgFilePath() const;
     QPixmap currentPixmap() const;
-    // The current picture at full resolution for printing: the held one, or decoded
-    // now (the view holds only the display level unless zoomed in).
-    QPixmap fullResolutionPixmap() const;
-    // The same, turned as the view shows it: what copying and printing hand on.
-    QPixmap turnedFullResolution() const;
+    // Hands the current picture whole, turned as the view shows it, to use (what
+    // copying and printing take): at once when the full resolution is held, else when
+    // its decode in the background arrives. Dropped when the picture changes first or
+    // context goes.
+    void withWholePicture(QObject *context, const std::function<void(const QPixmap &)> &use);
     // The view's quarter turn in degrees: 0, 90, 180 or -90.
     int turnDegrees() const;
     void setImgPath(const QString &path);
@@ -153,6 +156,12 @@ private:
     QTimer *spinnerTimer;
     QString shownPath; // the file the picture item shows
     bool fullAsked = false; // the full resolution of the shown picture is on its way
+    struct WholeWanted {
+        QPointer<QObject> context;
+        std::function<void(const QPixmap &)> use;
+    };
+    QList<WholeWanted> wholeWanted; // waiting for the full resolution
+    void handWhole(const QPixmap &picture);
     QLabel *message;
     double zoomFactorValue = 1.0;
     // How the shown picture was fitted: the load rule keeps small pictures at actual
