@@ -2,7 +2,6 @@
 
 #include "formats/Formats.h"
 #include "viewer/FolderBrowser.h"
-#include "viewer/ImageLoadTask.h"
 #include "viewer/ImageLoader.h"
 #include "viewer/PictureItem.h"
 #include "viewer/ViewerLog.h"
@@ -141,6 +140,13 @@ void ImageView::transformKeeping(const QPointF &viewportPos, const std::function
     view->translate(after.x() - before.x(), after.y() - before.y());
 }
 
+QSize ImageView::screenPixels() const
+{
+    // This widget's size: the graphics view fills it, but may not be laid out yet
+    // when it has just replaced the drop area.
+    return size() * devicePixelRatioF();
+}
+
 QPointF ImageView::viewportCentre() const
 {
     return QRectF(view->viewport()->rect()).center();
@@ -213,10 +219,7 @@ bool ImageView::followsWindow() const
 double ImageView::fitView()
 {
     const QRectF rect = scene->sceneRect();
-    const QTransform t = view->transform();
-    // Quarter turns and one scale on both axes: the turn is the angle of a mapped unit.
-    const int degrees = qRound(qRadiansToDegrees(std::atan2(t.m12(), t.m11())));
-    const QTransform turn = QTransform().rotate(degrees);
+    const QTransform turn = QTransform().rotate(turnDegrees());
     const QSizeF turned = turn.mapRect(rect).size();
     // The exact quotient, no margin: the zoom reports the real scale.
     const double scale = fit == Fit::Load && ZoomModel::showsAtActualSize(turned, view->size())
@@ -321,12 +324,38 @@ QPixmap ImageView::currentPixmap() const
     // The most detailed picture held: the full one only while zoomed in.
     return hasPicture() ? pixmapItem->best() : QPixmap();
 }
-QPixmap ImageView::fullResolutionPixmap() const
+void ImageView::withWholePicture(QObject *context, const std::function<void(const QPixmap &)> &use)
 {
-    if (!hasPicture() || pixmapItem->hasFull() || !frames.isEmpty())
-        return currentPixmap();
-    const LoadResult decoded = ImageLoadTask::decode(imgPath);
-    return decoded.isFullResolution() ? QPixmap::fromImage(decoded.image) : currentPixmap();
+    if (!hasPicture())
+        return;
+    // An animation's frame is its full picture.
+    if (pixmapItem->hasFull() || !frames.isEmpty()) {
+        wholeWanted.append({context, use});
+        handWhole(currentPixmap());
+        return;
+    }
+    wholeWanted.append({context, use});
+    if (!fullAsked)
+        imageLoader->requestFull(imgPath);
+    fullAsked = true;
+}
+
+void ImageView::handWhole(const QPixmap &picture)
+{
+    const int degrees = turnDegrees();
+    const QPixmap turned = picture.isNull() || degrees == 0 ? picture : picture.transformed(QTransform().rotate(degrees));
+    const QList<WholeWanted> waiting = std::exchange(wholeWanted, {});
+    for (const WholeWanted &wanted : waiting) {
+        if (wanted.context)
+            wanted.use(turned);
+    }
+}
+
+int ImageView::turnDegrees() const
+{
+    // Quarter turns and one scale on both axes: the turn is the angle of a mapped unit.
+    const QTransform t = view->transform();
+    return qRound(qRadiansToDegrees(std::atan2(t.m12(), t.m11())));
 }
 bool ImageView::hasPicture() const
 {
@@ -453,7 +482,7 @@ void ImageView::showCurrentPicture()
     // A ready neighbour is on screen in this very frame, if its level was made for
     // a view of this size.
     if (const LoadResult *hit = imageLoader->cached(imgPath)) {
-        if (hit->image.width() >= ZoomModel::fittedSize(hit->fullSize, size()).width()) {
+        if (hit->image.width() >= ZoomModel::fittedSize(hit->fullSize, screenPixels()).width()) {
             LoadResult ready = *hit;
             loadGeneration = imageLoader->takeCached(imgPath);
             ready.generation = loadGeneration;
@@ -463,9 +492,7 @@ void ImageView::showCurrentPicture()
         }
     }
 
-    // This widget's size: the graphics view fills it, but may not be laid out yet
-    // when it has just replaced the drop area.
-    loadGeneration = imageLoader->request(imgPath, size());
+    loadGeneration = imageLoader->request(imgPath, screenPixels());
     loadEnded = false;
     // The shown picture stays until the next one has its first paint; the spinner
     // comes when nothing new could be shown for a while.
@@ -505,6 +532,8 @@ void ImageView::onLoaded(const LoadResult &result)
         // Same item, same geometry: the swap does not move the picture.
         if (result.isFullResolution()) {
             pixmapItem->setFull(QPixmap::fromImage(result.image));
+            if (!wholeWanted.isEmpty())
+                handWhole(pixmapItem->best());
         } else {
             pixmapItem->setLevel(QPixmap::fromImage(result.image));
             pixmapItem->setStandIn(QPixmap());
@@ -533,6 +562,8 @@ void ImageView::onLoaded(const LoadResult &result)
     case LoadStage::Failed:
         if (!loadEnded)
             showFailure(result.failure);
+        else if (!wholeWanted.isEmpty())
+            handWhole(currentPixmap()); // the full decode failed: the best held
         break;
     }
 }
@@ -585,6 +616,7 @@ void ImageView::showDecodedPicture(QImage img, const QString &forPath)
 
 void ImageView::removePicture()
 {
+    wholeWanted.clear();
     stopAnimation();
     fit = Fit::None;
     shownPath.clear();
@@ -624,7 +656,9 @@ void ImageView::prepareLevel()
 {
     if (!hasPicture() || !loadEnded || !frames.isEmpty())
         return;
-    const double scale = PictureItem::scaleOf(view->transform());
+    // In the screen's pixels, as the item paints: a scaled screen draws each view
+    // pixel with several.
+    const double scale = PictureItem::scaleOf(view->transform()) * view->devicePixelRatioF();
     // Zoomed past what is held: the full resolution comes in the background, drawn
     // scaled from the held picture until then.
     if (!pixmapItem->hasFull() && scale > pixmapItem->heldScale() * 1.001) {
@@ -661,7 +695,7 @@ void ImageView::onLevelReady(quint64 generation, const QImage &level)
 
 void ImageView::preloadNeighbours()
 {
-    imageLoader->preload(imgPath, FolderBrowser::neighbours(imgPath), size());
+    imageLoader->preload(imgPath, FolderBrowser::neighbours(imgPath), screenPixels());
 }
 
 // --- animation ------------------------------------------------------------

@@ -8,6 +8,9 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <QList>
+#include <QPointer>
+
 #include <functional>
 
 class DropArea;
@@ -40,9 +43,13 @@ public:
 
     QString imgFilePath() const;
     QPixmap currentPixmap() const;
-    // The current picture at full resolution for printing: the held one, or decoded
-    // now (the view holds only the display level unless zoomed in).
-    QPixmap fullResolutionPixmap() const;
+    // Hands the current picture whole, turned as the view shows it, to use (what
+    // copying and printing take): at once when the full resolution is held, else when
+    // its decode in the background arrives. Dropped when the picture changes first or
+    // context goes.
+    void withWholePicture(QObject *context, const std::function<void(const QPixmap &)> &use);
+    // The view's quarter turn in degrees: 0, 90, 180 or -90.
+    int turnDegrees() const;
     void setImgPath(const QString &path);
     void showImg(const QString &path);
     bool nextImg();
@@ -107,6 +114,8 @@ protected:
 private:
     QPointF sceneAt(const QPointF &viewportPos) const;
     QPointF viewportCentre() const;
+    // The size the loader decodes for: this widget in the screen's own pixels.
+    QSize screenPixels() const;
     void transformKeeping(const QPointF &viewportPos, const std::function<void()> &change);
     void applyZoom(const QPointF &anchor, double scaleBy, double factor);
     void zoomAt(const QPointF &viewportPos, bool up);
@@ -147,6 +156,12 @@ private:
     QTimer *spinnerTimer;
     QString shownPath; // the file the picture item shows
     bool fullAsked = false; // the full resolution of the shown picture is on its way
+    struct WholeWanted {
+        QPointer<QObject> context;
+        std::function<void(const QPixmap &)> use;
+    };
+    QList<WholeWanted> wholeWanted; // waiting for the full resolution
+    void handWhole(const QPixmap &picture);
     QLabel *message;
     double zoomFactorValue = 1.0;
     // How the shown picture was fitted: the load rule keeps small pictures at actual

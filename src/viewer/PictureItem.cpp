@@ -85,7 +85,10 @@ double PictureItem::heldScale() const
 
 void PictureItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *, QWidget *)
 {
-    const double scale = scaleOf(painter->worldTransform());
+    // The source is chosen in the screen's pixels: a scaled screen (device pixel
+    // ratio 2) needs twice the view's pixels to stay sharp.
+    const double viewScale = scaleOf(painter->worldTransform());
+    const double scale = viewScale * painter->device()->devicePixelRatioF();
     const QPixmap &source = sourceFor(scale);
     if (source.isNull())
         return;
@@ -93,10 +96,10 @@ void PictureItem::paint(QPainter *painter, const QStyleOptionGraphicsItem *, QWi
     // sampling of it would alias just the same, and costs the GUI thread tens of ms.
     if (&source == &fullPixmap && !hasFilteredSourceFor(scale))
         painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
-    if (source.hasAlphaChannel() && scale > 0) {
+    if (source.hasAlphaChannel() && viewScale > 0) {
         // Squares of a constant size on screen, whatever the zoom.
         QBrush squares = checkerboard();
-        squares.setTransform(QTransform::fromScale(1 / scale, 1 / scale));
+        squares.setTransform(QTransform::fromScale(1 / viewScale, 1 / viewScale));
         painter->fillRect(boundingRect(), squares);
     }
     painter->drawPixmap(boundingRect(), source, QRectF(source.rect()));

@@ -29,6 +29,8 @@ QMenu *make(ViewerWindow *window)
     };
 
     QMenu *openWith = menu->addMenu(QStringLiteral("打开方式"));
+    // A submenu is a window of its own: it does not inherit the font.
+    openWith->setFont(menu->font());
     openWith->addAction(QStringLiteral("格式转换"), window,
                         [window, path] { Toolbox::open(window, Toolbox::ConvertTab, path); });
     openWith->addAction(QStringLiteral("更改尺寸"), window,

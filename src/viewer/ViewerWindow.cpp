@@ -368,7 +368,7 @@ void ViewerWindow::onPrintBtnClicked(bool)
         return;
     auto *dialog = new PrintDialog(this);
     dialog->show();
-    dialog->setPixmap(imageView->fullResolutionPixmap());
+    imageView->withWholePicture(dialog, [dialog](const QPixmap &picture) { dialog->setPixmap(picture); });
 }
 
 void ViewerWindow::onSetScale(double scale)
@@ -453,8 +453,10 @@ void ViewerWindow::toggleInfo()
 
 void ViewerWindow::copyPicture()
 {
-    QApplication::clipboard()->setPixmap(imageView->currentPixmap());
-    toastWidget->showToast(QStringLiteral("已复制图片"), kToastMs);
+    imageView->withWholePicture(this, [this](const QPixmap &picture) {
+        QApplication::clipboard()->setPixmap(picture);
+        toastWidget->showToast(QStringLiteral("已复制图片"), kToastMs);
+    });
 }
 
 void ViewerWindow::copyPath()

@@ -12,6 +12,7 @@
 #include "print/PrintDialog.h"
 #include "viewer/InfoPanel.h"
 #include "viewer/PictureFacts.h"
+#include "viewer/PictureItem.h"
 #include "viewer/PictureMenu.h"
 #include "viewer/ViewerWindow.h"
 #include "viewer/ImageView.h"
@@ -23,9 +24,11 @@
 #include "widgets/Toast.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
+#include <QGraphicsPixmapItem>
 #include <QGraphicsView>
 #include <QLabel>
 #include <QLineEdit>
@@ -61,11 +64,27 @@ int openArgumentChild(int argc, char **argv)
     QStringList arguments;
     for (int i = 2; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
+    // "--held": report the screen pixels the fitted picture covers and those held for it.
+    const bool held = arguments.removeAll(QStringLiteral("--held")) > 0;
     const QString path = AppCommandLine::parse(arguments).imagePath;
     ViewerWindow window;
+    if (held) {
+        window.showMaximized();
+        if (!QTest::qWaitForWindowExposed(&window))
+            return 1;
+    }
     window.view()->setImgPath(path);
     window.showDefaultImg();
     waitLoaded(*window.view());
+    if (held) {
+        QTest::qWait(500); // the filtered level
+        const QGraphicsView *graphics = window.view()->graphicsView();
+        const double covered = graphics->viewportTransform().mapRect(graphics->sceneRect()).width()
+                               * graphics->devicePixelRatioF();
+        const int heldWidth = window.view()->pictureItem()->best().width();
+        std::fputs(QStringLiteral("%1 %2").arg(qRound(covered)).arg(heldWidth).toUtf8().constData(), stdout);
+        return 0;
+    }
     const QSizeF size = window.view()->pictureSize();
     const QString report
         = QStringLiteral("%1x%2 %3").arg(size.width()).arg(size.height()).arg(window.titleBar()->titleText());
@@ -169,6 +188,8 @@ private slots:
     void exifPanel();
     void rawPanelRows();
     void contextMenuEntries();
+    void copyAndPrintWholeTurnedPicture();
+    void sharpOnScaledScreen();
 
 private:
     // Shows the file of the key folder (p1, p2, p10) and waits for its picture.
@@ -1048,6 +1069,56 @@ void TestMainWidget::contextMenuEntries()
     }
     QCOMPARE(texts, (QStringList{"打开方式", "> 格式转换", "> 更改尺寸", "> 批处理", "左旋转", "右旋转", "打印",
                                  "复制图片", "复制路径", "在文件夹中显示", "移到回收站", "属性"}));
+}
+
+void TestMainWidget::copyAndPrintWholeTurnedPicture()
+{
+    // The view holds a picture the size of the screen; copying and printing hand on
+    // the whole picture, turned as shown.
+    window->view()->setImgPath(tmp.filePath(QStringLiteral("a1.png")));
+    window->showDefaultImg();
+    QVERIFY(waitLoaded(*window->view()));
+    QTRY_VERIFY(window->view()->currentPixmap().width() < 2400);
+    QApplication::clipboard()->clear();
+    QTest::keyClick(window, Qt::Key_C, Qt::ControlModifier);
+    QTRY_COMPARE(QApplication::clipboard()->image().size(), QSize(2400, 1800));
+
+    QTest::keyClick(window, Qt::Key_R);
+    QTest::keyClick(window, Qt::Key_C, Qt::ControlModifier);
+    QTRY_COMPARE(QApplication::clipboard()->image().size(), QSize(1800, 2400));
+
+    QTest::keyClick(window, Qt::Key_P, Qt::ControlModifier);
+    const QList<PrintDialog *> dialogs = window->findChildren<PrintDialog *>();
+    QCOMPARE(dialogs.size(), 1);
+    const auto printed = [&] {
+        QSizeF size;
+        for (QGraphicsItem *item : dialogs.first()->previewScene()->items()) {
+            if (const auto *picture = dynamic_cast<QGraphicsPixmapItem *>(item))
+                size = picture->boundingRect().size();
+        }
+        return size;
+    };
+    QTRY_VERIFY(printed().height() > printed().width());
+    dialogs.first()->close();
+}
+
+void TestMainWidget::sharpOnScaledScreen()
+{
+    // On a screen scaled by two the fitted picture covers twice the view's pixels;
+    // the held picture must have as many, or the screen shows it blown up.
+    qputenv("QT_SCALE_FACTOR", "2");
+    QProcess child;
+    const bool ran = SelfChild::run(child, {QLatin1String(kOpenArgumentMode), QStringLiteral("--held"),
+                                            tmp.filePath(QStringLiteral("a1.png"))});
+    qunsetenv("QT_SCALE_FACTOR");
+    QVERIFY(ran);
+    QCOMPARE(child.exitCode(), 0);
+    const QStringList report = QString::fromUtf8(child.readAllStandardOutput()).split(QLatin1Char(' '));
+    QCOMPARE(report.size(), 2);
+    const int covered = report.at(0).toInt();
+    const int heldWidth = report.at(1).toInt();
+    QVERIFY2(covered > 0 && covered < 2400, qPrintable(report.join(QLatin1Char(' '))));
+    QVERIFY2(heldWidth >= covered - 1 && heldWidth <= 2400, qPrintable(report.join(QLatin1Char(' '))));
 }
 
 QUORVANE_TEST_MAIN_WITH_CHILD(TestMainWidget, kOpenArgumentMode, openArgumentChild)
