@@ -82,6 +82,7 @@ QList<QUrl> UrlCatcher::urls() const
     timer.start();
     while (FolderOpener::pending() > 0 && !timer.hasExpired(10000))
         QTest::qWait(10);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the ended openers
     QList<QUrl> asked;
     QFile file(bin.filePath(QStringLiteral("asked")));
     if (file.open(QIODevice::ReadOnly)) {
