@@ -1,11 +1,12 @@
 #include "support/BatchTestKit.h"
 
 #include "batch/shell/BatchPage.h"
+#include "batch/shell/FolderOpener.h"
 #include "batch/toolbox/ToolboxTabs.h"
 #include "widgets/MessageBox.h"
 
 #include <QApplication>
-#include <QDesktopServices>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QTest>
 
@@ -56,18 +57,51 @@ bool waitForJobEnd(const BatchPage *page, int timeoutMs)
 } // namespace BatchTestKit
 
 UrlCatcher::UrlCatcher()
+    : oldPath(qgetenv("PATH"))
 {
-    QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open");
+    QFile script(bin.filePath(QStringLiteral("xdg-open")));
+    if (script.open(QIODevice::WriteOnly)) {
+        script.write("#!/bin/sh\n"
+                     "dir=$(dirname \"$0\")\n"
+                     "printf '%s\\n' \"$1\" >> \"$dir/asked\"\n"
+                     "[ -e \"$dir/fails\" ] && exit 3\n"
+                     "exit 0\n");
+        script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    qputenv("PATH", QFile::encodeName(bin.path()) + ':' + oldPath);
 }
 
 UrlCatcher::~UrlCatcher()
 {
-    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    qputenv("PATH", oldPath);
 }
 
-void UrlCatcher::open(const QUrl &url)
+QList<QUrl> UrlCatcher::urls() const
 {
-    urls.append(url);
+    QElapsedTimer timer;
+    timer.start();
+    while (FolderOpener::pending() > 0 && !timer.hasExpired(10000))
+        QTest::qWait(10);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the ended openers
+    QList<QUrl> asked;
+    QFile file(bin.filePath(QStringLiteral("asked")));
+    if (file.open(QIODevice::ReadOnly)) {
+        const QList<QByteArray> lines = file.readAll().split('\n');
+        for (const QByteArray &line : lines) {
+            if (!line.isEmpty())
+                asked << QUrl::fromLocalFile(QFile::decodeName(line));
+        }
+    }
+    return asked;
+}
+
+void UrlCatcher::setFails(bool fails)
+{
+    QFile marker(bin.filePath(QStringLiteral("fails")));
+    if (fails)
+        marker.open(QIODevice::WriteOnly);
+    else
+        marker.remove();
 }
 
 ToolboxPage::ToolboxPage(Toolbox::Tab tab)

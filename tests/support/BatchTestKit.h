@@ -6,6 +6,7 @@
 #include <QList>
 #include <QObject>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QUrl>
 
 // Helpers for the batch toolbox tests: shown messages, a private home folder,
@@ -27,20 +28,22 @@ bool waitForJobEnd(const BatchPage *page, int timeoutMs = 120000);
 
 } // namespace BatchTestKit
 
-// Receives the "file" URLs that would go to the desktop's file manager while it
-// exists.
-class UrlCatcher : public QObject
+// A stand-in xdg-open first on PATH while it exists: it notes the folders the
+// toolbox asks the desktop's file manager to open, and ends well or, after
+// setFails(true), as xdg-open without a file manager does (status 3).
+class UrlCatcher
 {
-    Q_OBJECT
-
 public:
     UrlCatcher();
-    ~UrlCatcher() override;
+    ~UrlCatcher();
 
-    QList<QUrl> urls;
+    // The folders asked for so far, once every opener started has ended.
+    QList<QUrl> urls() const;
+    void setFails(bool fails);
 
-public slots:
-    void open(const QUrl &url);
+private:
+    QTemporaryDir bin;
+    QByteArray oldPath;
 };
 
 // A page as the toolbox makes it for a tab (its page-table row), owned by the test.

@@ -8,6 +8,7 @@
 #include "batch/shell/OutputFolderRow.h"
 #include "batch/shell/ReasonWords.h"
 #include "batch/shell/FileTable.h"
+#include "batch/shell/FolderOpener.h"
 #include "batch/shell/OperBtn.h"
 #include "batch/shell/OperBtnBar.h"
 #include "batch/shell/SubmitBtn.h"
@@ -21,7 +22,6 @@
 #include "widgets/StyledBackground.h"
 #include "widgets/Toast.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -34,6 +34,18 @@
 
 namespace {
 constexpr int kEndNoticeMs = 3000;
+
+// A succeeded row's tooltip: the original kept, and a decoder's warning that left
+// the pixels whole.
+QString successNote(const FileResult &result)
+{
+    QStringList notes;
+    if (result.keptOriginal)
+        notes << QStringLiteral("原图已比压缩结果更小，已保留原图");
+    if (const QString warning = ReasonWords::noteTooltip(result.reason); !warning.isEmpty())
+        notes << warning;
+    return notes.join(QLatin1Char('\n'));
+}
 } // namespace
 
 BatchPage::BatchPage(const Spec &spec, BatchParamWT *panel, const BatchColumns &columns, QWidget *parent)
@@ -218,8 +230,8 @@ void BatchPage::openItemDir()
         = pageSpec.openFolder == PanelOutputFolder ? paramPanel()->exportDir() : QFileInfo(output).absolutePath();
     if (!QFileInfo(folder).isDir())
         showMessage(QStringLiteral("输出文件夹已不存在：") + folder);
-    else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(folder)))
-        showMessage(QStringLiteral("无法打开文件夹：") + folder);
+    else
+        FolderOpener::open(folder, this, [this, folder] { showMessage(QStringLiteral("无法打开文件夹：") + folder); });
 }
 
 void BatchPage::stopJob()
@@ -248,8 +260,7 @@ void BatchPage::showResult(const FileResult &result)
         center->setRowProgress(row, 100);
         center->setRowResult(row, result.output);
         center->setRowDoneKey(row, runningKey);
-        if (result.keptOriginal)
-            center->setRowReason(row, QStringLiteral("原图已比压缩结果更小，已保留原图"));
+        center->setRowReason(row, successNote(result));
         return;
     case FileResult::Failed:
         center->setRowReason(row, ReasonWords::tooltip(result.reason));

@@ -1,16 +1,16 @@
 #include "batch/shell/OutputFolderRow.h"
 
+#include "batch/shell/FolderOpener.h"
 #include "batch/shell/ToolboxLog.h"
 #include "widgets/ElidedLabel.h"
+#include "widgets/MessageBox.h"
 #include "widgets/StyledBackground.h"
 #include "widgets/UiProfile.h"
 
-#include <QDesktopServices>
 #include <QFileDialog>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QStandardPaths>
-#include <QUrl>
 
 namespace {
 
@@ -92,7 +92,9 @@ void OutputFolderRow::onChooseDirClicked()
 
 void OutputFolderRow::onOpenDirClicked()
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(text()));
+    const QString folder = text();
+    FolderOpener::open(folder, this,
+                       [this, folder] { (new MessageBox(QStringLiteral("无法打开文件夹：") + folder, this))->show(); });
 }
 
 void OutputFolderRow::paintEvent(QPaintEvent *)

@@ -2,6 +2,8 @@
 
 #include "batch/engine/SuccessRule.h"
 
+#include <iterator>
+
 namespace ReasonWords {
 
 namespace {
@@ -35,16 +37,35 @@ const Kind kKinds[] = {
     {{"no output was written", "wrote no picture"}, "没有生成输出文件"},
 };
 
+// What a warning kept on a succeeded file was about; the pixels are whole.
+const Kind kNotes[] = {
+    {{"extraneous bytes"}, "原图含多余数据，已忽略"},
+    {{"iccp", "icc profile", "color profile", "colour profile"}, "原图的颜色配置文件已损坏，已忽略"},
+};
+
+QString wordsAndLine(const QString &words, const QString &engineReason)
+{
+    const QString line = oneLine(engineReason);
+    return line.isEmpty() ? words : words + QLatin1Char('\n') + line;
+}
+
+const char *firstMatch(const Kind *begin, const Kind *end, const QString &engineReason)
+{
+    for (const Kind *kind = begin; kind != end; ++kind) {
+        for (const char *said : kind->says) {
+            if (engineReason.contains(QLatin1String(said), Qt::CaseInsensitive))
+                return kind->words;
+        }
+    }
+    return nullptr;
+}
+
 } // namespace
 
 QString shortReason(const QString &engineReason)
 {
-    for (const Kind &kind : kKinds) {
-        for (const char *said : kind.says) {
-            if (engineReason.contains(QLatin1String(said), Qt::CaseInsensitive))
-                return QString::fromUtf8(kind.words);
-        }
-    }
+    if (const char *words = firstMatch(std::begin(kKinds), std::end(kKinds), engineReason))
+        return QString::fromUtf8(words);
     // The engine's own list of the words a damaged picture's decoder says.
     if (!SuccessRule::damageReports(engineReason).isEmpty())
         return QStringLiteral("图片不完整");
@@ -59,11 +80,20 @@ QString oneLine(const QString &engineReason)
     return line.left(kMaxLineChars - 1) + QChar(0x2026);
 }
 
+QString shortNote(const QString &engineWarning)
+{
+    const char *words = firstMatch(std::begin(kNotes), std::end(kNotes), engineWarning);
+    return words ? QString::fromUtf8(words) : QStringLiteral("原图有小问题，已忽略");
+}
+
 QString tooltip(const QString &engineReason)
 {
-    const QString line = oneLine(engineReason);
-    const QString words = shortReason(engineReason);
-    return line.isEmpty() ? words : words + QLatin1Char('\n') + line;
+    return wordsAndLine(shortReason(engineReason), engineReason);
+}
+
+QString noteTooltip(const QString &engineWarning)
+{
+    return engineWarning.trimmed().isEmpty() ? QString() : wordsAndLine(shortNote(engineWarning), engineWarning);
 }
 
 } // namespace ReasonWords

@@ -2,9 +2,10 @@
 
 #include <QString>
 
-// The words a failed row's status tooltip says. The engine's reasons are English
-// (quorvane-batch prints them as they are); the toolbox puts a short Chinese
-// reason first and the tool's own line below it.
+// The words a row's status tooltip says when a file failed, or succeeded with a
+// warning kept as its note. The engine's reasons are English (quorvane-batch
+// prints them as they are); the toolbox puts short Chinese words first and the
+// tool's own line below them.
 namespace ReasonWords {
 
 constexpr int kMaxLineChars = 200;
@@ -19,5 +20,12 @@ QString oneLine(const QString &engineReason);
 
 // shortReason(), then oneLine() below it.
 QString tooltip(const QString &engineReason);
+
+// What a warning on a succeeded file was about ("原图含多余数据，已忽略",
+// "原图的颜色配置文件已损坏，已忽略"); "原图有小问题，已忽略" for another warning.
+QString shortNote(const QString &engineWarning);
+
+// shortNote(), then oneLine() below it; empty for no warning.
+QString noteTooltip(const QString &engineWarning);
 
 } // namespace ReasonWords

@@ -148,6 +148,9 @@ private slots:
     void reasonWords_data();
     void reasonWords();
     void reasonsOfRealFailures();
+    void noteWords_data();
+    void noteWords();
+    void notesOfWholePictures();
     void sizeTexts_data();
     void sizeTexts();
 
@@ -337,7 +340,7 @@ void TestBatchPage::openItemDirOpensTheOutputFolder()
 
     QPushButton *button = page.centerWidget()->openDirButton(0);
     button->click();
-    QVERIFY(catcher.urls.isEmpty());
+    QVERIFY(catcher.urls().isEmpty());
     QVERIFY(!button->isEnabled());
     QCOMPARE(button->toolTip(), QStringLiteral("没有输出文件"));
 
@@ -353,12 +356,20 @@ void TestBatchPage::openItemDirOpensTheOutputFolder()
     QVERIFY(button->isEnabled());
     QCOMPARE(iconOf(button), kDirEnabled);
     button->click();
-    QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(folder)});
+    QCOMPARE(catcher.urls(), QList<QUrl>{QUrl::fromLocalFile(folder)});
+    QVERIFY(BatchTestKit::shownDialogTexts().isEmpty());
+
+    // xdg-open has no file manager to hand the folder to: the page says so.
+    catcher.setFails(true);
+    button->click();
+    QCOMPARE(catcher.urls().size(), 2);
+    QCOMPARE(BatchTestKit::shownDialogTexts(), QStringList{QStringLiteral("无法打开文件夹：") + folder});
+    BatchTestKit::closeDialogs();
 
     // The folder is gone: the page says so rather than doing nothing.
     QVERIFY(QDir(dir.filePath(QStringLiteral("out"))).removeRecursively());
     button->click();
-    QCOMPARE(catcher.urls.size(), 1);
+    QCOMPARE(catcher.urls().size(), 2);
     QCOMPARE(BatchTestKit::shownDialogTexts(), QStringList{QStringLiteral("输出文件夹已不存在：") + folder});
 }
 
@@ -949,6 +960,72 @@ void TestBatchPage::reasonsOfRealFailures()
         QCOMPARE(lines.size(), 2);
         QCOMPARE(lines.first(), words.at(row));
         QVERIFY(!lines.last().isEmpty());
+    }
+}
+
+void TestBatchPage::noteWords_data()
+{
+    QTest::addColumn<QString>("engine");
+    QTest::addColumn<QString>("words");
+
+    QTest::newRow("stray bytes")
+        << "convert: Corrupt JPEG data: 4 extraneous bytes before marker 0xdb `a.jpg' @ warning/jpeg.c/389."
+        << "原图含多余数据，已忽略";
+    QTest::newRow("colour profile") << "convert: iCCP: too short `a.png' @ warning/png.c/MagickPNGWarningHandler/1671."
+                                    << "原图的颜色配置文件已损坏，已忽略";
+    QTest::newRow("another warning") << "convert: tEXt: invalid keyword `a.png' @ warning/png.c/1671."
+                                     << "原图有小问题，已忽略";
+}
+
+void TestBatchPage::noteWords()
+{
+    QFETCH(QString, engine);
+    QFETCH(QString, words);
+    QCOMPARE(ReasonWords::noteTooltip(engine), words + QLatin1Char('\n') + engine);
+    QCOMPARE(ReasonWords::noteTooltip(QString()), QString());
+}
+
+// Sources whose only fault is a warning that leaves the pixels whole succeed
+// through a page and the real ImageMagick; the row's tooltip keeps the note, in
+// words and with the tool's line, as a failure's reason is shown.
+void TestBatchPage::notesOfWholePictures()
+{
+    QTemporaryDir dir;
+    const QString stray = dir.filePath(QStringLiteral("stray.jpg"));
+    QVERIFY(Fixtures::writeImage(stray, QSize(120, 80)));
+    QFile jpeg(stray);
+    QVERIFY(jpeg.open(QIODevice::ReadOnly));
+    QByteArray bytes = jpeg.readAll();
+    jpeg.close();
+    const int marker = bytes.indexOf(QByteArray("\xff\xdb", 2));
+    QVERIFY(marker > 0);
+    QVERIFY(Fixtures::writeBytes(stray, bytes.insert(marker, QByteArray("\x00\x01\x02\x03", 4))));
+
+    const QString profile = dir.filePath(QStringLiteral("profile.png"));
+    QVERIFY(Fixtures::writeImage(profile, QSize(120, 80)));
+    QFile png(profile);
+    QVERIFY(png.open(QIODevice::ReadOnly));
+    bytes = png.readAll();
+    png.close();
+    const int afterHeader = 8 + 25; // signature, IHDR chunk
+    QVERIFY(Fixtures::writeBytes(
+        profile, bytes.insert(afterHeader, Fixtures::pngChunk("iCCP", QByteArray("sRGB\0\0not deflate data", 22)))));
+
+    FrameworkPage page(BatchColumns::standard());
+    page.addOneFile(stray);
+    page.addOneFile(profile);
+    page.start();
+    QVERIFY(BatchTestKit::waitForJobEnd(&page));
+
+    const BatchCenterWT *centre = page.centerWidget();
+    QCOMPARE(page.resultRows(), (QList<int>{0, 1}));
+    const QStringList words{QStringLiteral("原图含多余数据，已忽略"), QStringLiteral("原图的颜色配置文件已损坏，已忽略")};
+    for (int row = 0; row < words.size(); ++row) {
+        QVERIFY(QFileInfo(centre->outputPath(row)).size() > 0);
+        const QStringList lines = centre->rowReason(row).split(QLatin1Char('\n'));
+        QCOMPARE(lines.size(), 2);
+        QCOMPARE(lines.first(), words.at(row));
+        QVERIFY2(lines.last().contains(QLatin1String("warning")), qPrintable(lines.last()));
     }
 }
 

@@ -234,7 +234,7 @@ void TestCompressPage::compressesPngAndJpeg()
     QCOMPARE(QFileInfo(centre->outputPath(1)).fileName(), QStringLiteral("ramp.jpeg"));
 
     centre->openDirButton(1)->click();
-    QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(QFileInfo(centre->outputPath(1)).absolutePath())});
+    QCOMPARE(catcher.urls(), QList<QUrl>{QUrl::fromLocalFile(QFileInfo(centre->outputPath(1)).absolutePath())});
 }
 
 void TestCompressPage::unreachableQualityKeepsTheSource()

@@ -92,7 +92,7 @@ void TestConvertPage::panelAtStart()
 
     UrlCatcher catcher;
     param->exportFile()->openDirBtn()->click();
-    QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(defaultExportDir())});
+    QCOMPARE(catcher.urls(), QList<QUrl>{QUrl::fromLocalFile(defaultExportDir())});
 }
 
 void TestConvertPage::sizeComboClearsTheFields()
@@ -229,7 +229,7 @@ void TestConvertPage::convertsToPng()
 
     // This page's folder buttons open the panel's output folder.
     centre->openDirButton(1)->click();
-    QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(defaultExportDir())});
+    QCOMPARE(catcher.urls(), QList<QUrl>{QUrl::fromLocalFile(defaultExportDir())});
 }
 
 void TestConvertPage::successFailureAndMissingInOneRun()

@@ -266,7 +266,7 @@ void TestResizePage::resizesToPresets()
 
     // Unfinished: the row's folder button does nothing.
     centre->openDirButton(0)->click();
-    QVERIFY(catcher.urls.isEmpty());
+    QVERIFY(catcher.urls().isEmpty());
 
     param->startButton()->click();
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
@@ -280,7 +280,7 @@ void TestResizePage::resizesToPresets()
     // The row's own output folder, not the panel's text.
     param->exportFile()->setText(dir.path());
     centre->openDirButton(0)->click();
-    QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(QFileInfo(output).absolutePath())});
+    QCOMPARE(catcher.urls(), QList<QUrl>{QUrl::fromLocalFile(QFileInfo(output).absolutePath())});
 }
 
 QTEST_MAIN(TestResizePage)

@@ -261,7 +261,7 @@ void TestRotatePage::rotatesAndMirrors()
     QCOMPARE(Fixtures::imageSize(bmpOut), QSize(20, 30));
 
     centre->openDirButton(0)->click();
-    QCOMPARE(catcher.urls, QList<QUrl>{QUrl::fromLocalFile(QFileInfo(pngOut).absolutePath())});
+    QCOMPARE(catcher.urls(), QList<QUrl>{QUrl::fromLocalFile(QFileInfo(pngOut).absolutePath())});
 }
 
 void TestRotatePage::refusedAngleStartsNothing_data()
