@@ -9,7 +9,7 @@
 
 #include "bench_viewer_common.h"
 
-#include "viewer/DisplayColour.h"
+#include "DisplayColour.h"
 
 #include <QApplication>
 #include <QColorSpace>

@@ -1,8 +1,8 @@
-#include "viewer/PictureInfo.h"
+#include "PictureInfo.h"
 
 #include "formats/Formats.h"
 #include "viewer/PictureFacts.h"
-#include "viewer/RawClient.h"
+#include "RawClient.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -3,11 +3,11 @@
 // colour-managed display of pictures tagged with an ICC profile.
 #include "app/AppSetup.h"
 #include "batch/engine/BatchCatalogue.h"
-#include "batch/engine/MagickFormats.h"
-#include "batch/engine/ToolLocator.h"
+#include "MagickFormats.h"
+#include "ToolLocator.h"
 #include "formats/ContentFormat.h"
-#include "viewer/DecoderSupport.h"
-#include "viewer/ImageDecode.h"
+#include "DecoderSupport.h"
+#include "ImageDecode.h"
 
 #include <QColorSpace>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "support/BatchTestKit.h"
 
 #include "batch/shell/BatchPage.h"
-#include "batch/toolbox/ToolboxTabs.h"
+#include "ToolboxTabs.h"
 #include "widgets/MessageBox.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
-#include "batch/shell/OutputFolderRow.h"
+#include "OutputFolderRow.h"
 
-#include "batch/shell/ToolboxLog.h"
+#include "ToolboxLog.h"
 #include "widgets/ElidedLabel.h"
 #include "widgets/StyledBackground.h"
 #include "widgets/UiProfile.h"
