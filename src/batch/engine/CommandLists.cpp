@@ -36,11 +36,11 @@ bool hasSize(const JobSettings &settings)
     return !sizeArgs(settings.width, settings.height).isEmpty();
 }
 
-QStringList convertArgs(const JobSettings &settings, const QString &input, const QString &output, const QString &fmt)
+Command convertArgs(const JobSettings &settings, const QString &input, const QString &output, const QString &fmt)
 {
     // The conditions test the whole path, not its suffix: "mytif" counts as a TIFF.
     const QString lowerInput = input.toLower();
-    QStringList args{input};
+    QStringList args;
     if (settings.quality)
         args << QStringLiteral("-quality") << QString::number(*settings.quality) + QLatin1Char('%');
     const bool flatten = endsWithAny(lowerInput, {"psd", "tif", "tiff"});
@@ -65,17 +65,16 @@ QStringList convertArgs(const JobSettings &settings, const QString &input, const
     if (endsWithAny(lowerInput, {"png", "bmp"}) && (fmt == QLatin1String("jpg") || fmt == QLatin1String("jpeg")))
         args << QStringLiteral("-background") << QStringLiteral("white") << QStringLiteral("-alpha")
              << QStringLiteral("remove");
-    args << output;
-    return args;
+    return {input, args, output};
 }
 
-QStringList pngArgs(std::optional<int> quality, const QString &input, const QString &output)
+Command pngArgs(std::optional<int> quality, const QString &input, const QString &output)
 {
-    QStringList args{input};
+    QStringList args;
     if (quality)
         args << QStringLiteral("--quality") << QString::number(*quality);
-    args << QStringLiteral("--output") << output;
-    return args;
+    args << QStringLiteral("--output");
+    return {input, args, output};
 }
 
 QStringList rawArgs(const QString &rawPath, const QString &jpegPath)

@@ -8,9 +8,22 @@
 #include <optional>
 
 // Argument lists of the external programs, exactly as they are documented for
-// users of the toolbox. They name the real input and output paths; the worker
-// swaps in safe aliases only when it starts ImageMagick (see FileTask).
+// users of the toolbox: the input, the options, the output. The worker names the
+// files when it starts a program (ImageMagick gets safe aliases, see FileTask);
+// the documented list names the real ones.
 namespace CommandLists {
+
+struct Command
+{
+    QString input;
+    QStringList options;
+    QString output;
+
+    // input, options, output: as the documentation and the debug lines give it.
+    QStringList documented() const { return QStringList{input} + options + QStringList{output}; }
+    // The same options between other names for the two files.
+    QStringList naming(const QString &in, const QString &out) const { return QStringList{in} + options + QStringList{out}; }
+};
 
 // Size argument of the conversion command: none, "-resize W", "-resize xH" or
 // "-resize WxH!" (exact size). A side not set (or below 1) is not given.
@@ -21,10 +34,10 @@ bool hasSize(const JobSettings &settings);
 // ImageMagick conversion: input, [-quality Q%], [-layers flatten], then, for all
 // but compression, [-coalesce] (without flatten) and -auto-orient, [size],
 // [-rotate A], [-flop], [-flip], [-background white -alpha remove], output.
-QStringList convertArgs(const JobSettings &settings, const QString &input, const QString &output, const QString &fmt);
+Command convertArgs(const JobSettings &settings, const QString &input, const QString &output, const QString &fmt);
 
 // pngquant: input, [--quality Q], --output output.
-QStringList pngArgs(std::optional<int> quality, const QString &input, const QString &output);
+Command pngArgs(std::optional<int> quality, const QString &input, const QString &output);
 
 // RAW decoder: the RAW file and the JPEG to write.
 QStringList rawArgs(const QString &rawPath, const QString &jpegPath);

@@ -212,12 +212,10 @@ QString FileTask::convertOrRotate()
     }
     if (!makeReadable(input, coder) || !canWrite(fmt))
         return target;
-    QStringList args = CommandLists::convertArgs(job, input, target, fmt);
-    // Before the output name: the last step of the pixels' way.
-    const QStringList colour = OutputColour::args(fmt, OutputColour::srgbProfile());
-    for (int i = 0; i < colour.size(); ++i)
-        args.insert(args.size() - 1, colour.at(i));
-    runMagick(args, fmt, *output, coder);
+    CommandLists::Command command = CommandLists::convertArgs(job, input, target, fmt);
+    // The last step of the pixels' way.
+    command.options << OutputColour::args(fmt, OutputColour::srgbProfile());
+    runMagick(command, fmt, *output, coder);
     return target;
 }
 
@@ -269,11 +267,12 @@ bool FileTask::makeReadable(QString &input, QString &coder)
     return false;
 }
 
-bool FileTask::knownToMagick(const QString &format, bool (*can)(const QString &, const QString &))
+bool FileTask::knownToMagick(const QString &format,
+                             bool (*can)(const QString &, const QString &, const std::atomic_bool *)) const
 {
     // An ImageMagick set by an override is taken as it is, as for the policy.
     return ToolLocator::overridden(ToolLocator::Tool::ImageMagick)
-        || can(ToolLocator::program(ToolLocator::Tool::ImageMagick), format);
+        || can(ToolLocator::program(ToolLocator::Tool::ImageMagick), format, control ? control->stopFlag() : nullptr);
 }
 
 bool FileTask::withinLimits()
@@ -346,9 +345,10 @@ void FileTask::keepSourceIfNotSmaller(StagedOutput &stage)
         note(QStringLiteral("cannot keep the original under the output name"));
 }
 
-bool FileTask::runMagick(const QStringList &args, const QString &fmt, StagedOutput &stage, const QString &coder)
+bool FileTask::runMagick(const CommandLists::Command &command, const QString &fmt, StagedOutput &stage,
+                         const QString &coder)
 {
-    logLines(CommandLists::debugLines(args.first(), args.last(), fmt, args));
+    logLines(CommandLists::debugLines(command.input, command.output, fmt, command.documented()));
 
     // Whichever ImageMagick was found must hold to the program's policy.
     const QString magick = ToolLocator::program(ToolLocator::Tool::ImageMagick);
@@ -365,35 +365,30 @@ bool FileTask::runMagick(const QStringList &args, const QString &fmt, StagedOutp
     // as a plain link, and it writes to the stage name, not the final output. The
     // input is prefixed with the format its content showed.
     const QFileInfo staged(stage.stagePath());
-    const PathAlias input(args.first(), temp->path());
+    const PathAlias input(command.input, temp->path());
     const PathAlias outputDir(staged.path(), temp->path());
     if (input.path().isEmpty() || outputDir.path().isEmpty()) {
-        note(QStringLiteral("cannot give ImageMagick plain names for ") + args.first());
+        note(QStringLiteral("cannot give ImageMagick plain names for ") + command.input);
         return false;
     }
-    QStringList actual = args;
-    actual.first() = coder.isEmpty() ? input.path() : coder + QLatin1Char(':') + input.path();
-    actual.last() = outputDir.path() + QLatin1Char('/') + staged.fileName();
-
-    const ToolRun result = runner->run(magick, actual);
+    const ToolRun result
+        = runner->run(magick, command.naming(coder.isEmpty() ? input.path() : coder + QLatin1Char(':') + input.path(),
+                                             outputDir.path() + QLatin1Char('/') + staged.fileName()));
     noteRun(magick, result);
     return result.ok();
 }
 
-bool FileTask::runPngquant(const QStringList &args, StagedOutput &stage)
+bool FileTask::runPngquant(const CommandLists::Command &command, StagedOutput &stage)
 {
-    logLines(CommandLists::debugLines(args.first(), args.last(), QStringLiteral("png"), args));
-    QStringList actual = args;
-    actual.last() = stage.stagePath();
-
+    logLines(CommandLists::debugLines(command.input, command.output, QStringLiteral("png"), command.documented()));
     const QString pngquant = ToolLocator::program(ToolLocator::Tool::Pngquant);
-    ToolRun result = runner->run(pngquant, actual);
+    ToolRun result = runner->run(pngquant, command.naming(command.input, stage.stagePath()));
     // The quality cannot be reached without going below the requested minimum:
     // the best image that meets it is the input itself, so its bytes become the
     // output and the row shows an unchanged size.
     if (result.started && !result.crashed && !result.timedOut && !result.stopped
         && result.exitCode == kPngquantQualityTooLow) {
-        QFile source(args.first());
+        QFile source(command.input);
         if (source.copy(stage.stagePath()))
             result.exitCode = 0;
         else

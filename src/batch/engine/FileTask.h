@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CommandLists.h"
+
 #include "batch/engine/BatchTypes.h"
 #include "NameReservation.h"
 #include "OutputNaming.h"
@@ -65,13 +67,13 @@ private:
     // else notes that the format is not supported.
     bool makeReadable(QString &input, QString &coder);
     bool canWrite(const QString &fmt);
-    static bool knownToMagick(const QString &format, bool (*can)(const QString &, const QString &));
+    bool knownToMagick(const QString &format, bool (*can)(const QString &, const QString &, const std::atomic_bool *)) const;
     // Whether the source's header size is within ImageMagick's limits, for the
     // tools that have none (pngquant, djxl); notes why not.
     bool withinLimits();
     bool checkSource(bool wantPicture);
-    bool runMagick(const QStringList &args, const QString &fmt, StagedOutput &stage, const QString &coder);
-    bool runPngquant(const QStringList &args, StagedOutput &stage);
+    bool runMagick(const CommandLists::Command &command, const QString &fmt, StagedOutput &stage, const QString &coder);
+    bool runPngquant(const CommandLists::Command &command, StagedOutput &stage);
     // Several pictures written: they go to a folder of their own. False (with
     // the reason noted) when it cannot be made.
     bool placeFrames(QString &outputPath, int &frameCount);

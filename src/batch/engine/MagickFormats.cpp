@@ -1,7 +1,7 @@
 #include "MagickFormats.h"
 
 #include "BatchLog.h"
-#include "batch/engine/BatchPaths.h"
+#include "MagickPolicy.h"
 #include "ProcessRunner.h"
 
 #include <QMutex>
@@ -44,16 +44,14 @@ Table parse(const QString &listing)
     return table;
 }
 
-Table of(const QString &program)
+Table of(const QString &program, const std::atomic_bool *cancelFlag)
 {
     QMutexLocker lock(&cacheMutex);
     static QHash<QString, Table> known;
     const auto found = known.constFind(program);
     if (found != known.constEnd())
         return *found;
-    ProcessRunner runner(BatchPaths::appDir());
-    runner.setKeepOutput(true);
-    const ToolRun run = runner.run(program, {QStringLiteral("-list"), QStringLiteral("format")});
+    const ToolRun run = MagickPolicy::ask(program, {QStringLiteral("-list"), QStringLiteral("format")}, cancelFlag);
     const Table table = run.ok() ? parse(run.outputText) : Table();
     qCDebug(lcBatch) << "ImageMagick" << program << "lists" << table.size() << "formats";
     // A stopped run says nothing about the tool: asked again next time.
@@ -62,14 +60,14 @@ Table of(const QString &program)
     return table;
 }
 
-bool canRead(const QString &program, const QString &format)
+bool canRead(const QString &program, const QString &format, const std::atomic_bool *cancelFlag)
 {
-    return allows(of(program), format, &Modes::read);
+    return allows(of(program, cancelFlag), format, &Modes::read);
 }
 
-bool canWrite(const QString &program, const QString &format)
+bool canWrite(const QString &program, const QString &format, const std::atomic_bool *cancelFlag)
 {
-    return allows(of(program), format, &Modes::write);
+    return allows(of(program, cancelFlag), format, &Modes::write);
 }
 
 } // namespace MagickFormats

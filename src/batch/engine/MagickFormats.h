@@ -3,6 +3,8 @@
 #include <QHash>
 #include <QString>
 
+#include <atomic>
+
 // Which picture formats the ImageMagick in use reads and writes, as it says itself
 // ("-list format"): a build without a delegate (HEIC, AVIF, JPEG XL) lacks its
 // format, and a file of it is refused with kUnsupported instead of failing in the
@@ -25,12 +27,13 @@ extern const char *const kUnsupported;
 // MODE being r or -, w or -, + or -; other lines are skipped.
 Table parse(const QString &listing);
 
-// The table of program, asked once per program (through ProcessRunner, with the
-// engine's environment and policy). Empty when it could not be asked: then every
-// format counts as there, and the tool itself says what it cannot do.
-Table of(const QString &program);
+// The table of program, asked once per program as the tools are run
+// (MagickPolicy::ask; a stopped question is asked again next time). Empty when it
+// could not be asked: then every format counts as there, and the tool itself says
+// what it cannot do.
+Table of(const QString &program, const std::atomic_bool *cancelFlag = nullptr);
 
-bool canRead(const QString &program, const QString &format);
-bool canWrite(const QString &program, const QString &format);
+bool canRead(const QString &program, const QString &format, const std::atomic_bool *cancelFlag = nullptr);
+bool canWrite(const QString &program, const QString &format, const std::atomic_bool *cancelFlag = nullptr);
 
 } // namespace MagickFormats

@@ -110,6 +110,16 @@ QString listingProblem(const QString &listing, const QString &ours)
     return applied ? QString() : QStringLiteral("the program's ImageMagick policy is not applied");
 }
 
+ToolRun ask(const QString &program, const QStringList &arguments, const std::atomic_bool *cancelFlag)
+{
+    // Run as the tools are: same environment, same private folder as home.
+    TempFolder temp;
+    ProcessRunner runner(BatchPaths::appDir(), temp.path());
+    runner.setCancelFlag(cancelFlag);
+    runner.setKeepOutput(true);
+    return runner.run(program, arguments);
+}
+
 bool appliedBy(const QString &program, const std::atomic_bool *cancelFlag)
 {
     const QString policy = configDir();
@@ -120,12 +130,7 @@ bool appliedBy(const QString &program, const std::atomic_bool *cancelFlag)
     const auto found = known.constFind(program);
     if (found != known.constEnd())
         return *found;
-    // Run as the tools are: same environment, same private folder as home.
-    TempFolder temp;
-    ProcessRunner runner(BatchPaths::appDir(), temp.path());
-    runner.setCancelFlag(cancelFlag);
-    runner.setKeepOutput(true);
-    const ToolRun run = runner.run(program, {QStringLiteral("-list"), QStringLiteral("policy")});
+    const ToolRun run = ask(program, {QStringLiteral("-list"), QStringLiteral("policy")}, cancelFlag);
     const QString problem
         = run.ok() ? listingProblem(run.outputText, policy + QLatin1Char('/') + kFileName) : run.problem(program);
     const bool applied = problem.isEmpty();

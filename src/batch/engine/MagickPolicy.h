@@ -5,6 +5,8 @@
 
 #include <atomic>
 
+struct ToolRun;
+
 // The ImageMagick policy that ships with the program (imagemagick/policy.xml):
 // where it is, the picture size limits it sets, and whether a given ImageMagick
 // applies it.
@@ -48,5 +50,10 @@ QString listingProblem(const QString &listing, const QString &ours);
 // nothing looser (listingProblem of its "-list policy"). Asked once per program;
 // a probe ended by a stop is not remembered.
 bool appliedBy(const QString &program, const std::atomic_bool *cancelFlag = nullptr);
+
+// Asks program a question ("-list policy", "-list format") as the tools are run:
+// the engine's environment, a private folder as home, the stop flag, the limits;
+// its standard output is kept.
+ToolRun ask(const QString &program, const QStringList &arguments, const std::atomic_bool *cancelFlag);
 
 } // namespace MagickPolicy

@@ -118,25 +118,37 @@ QByteArray readSmallFile(const char *path)
 // The work done so far by every process of group: processor ticks (their own and
 // their waited-for children's) and bytes read and written. It only has to change
 // while the tool gets anywhere.
-quint64 groupActivity(qint64 group)
+// Calls visit(folder, fields) for every process of group, fields being its stat
+// after the command name: "state ppid pgrp session tty tpgid flags minflt cminflt
+// majflt cmajflt utime stime cutime cstime ..."; stops when visit returns false.
+template <typename Visit>
+void forEachMember(qint64 group, Visit visit)
 {
-    quint64 total = 0;
     DIR *proc = ::opendir("/proc");
     if (!proc)
-        return 0;
+        return;
     while (const dirent *entry = ::readdir(proc)) {
         if (entry->d_name[0] < '1' || entry->d_name[0] > '9')
             continue;
         const QByteArray dir = QByteArrayLiteral("/proc/") + entry->d_name;
         const QByteArray stat = readSmallFile((dir + "/stat").constData());
-        // "pid (comm) state ppid pgrp session tty tpgid flags minflt cminflt majflt
-        //  cmajflt utime stime cutime cstime ..."; comm may hold blanks and ")".
+        // The command name may hold blanks and ")".
         const int close = stat.lastIndexOf(')');
         if (close < 0)
             continue;
         const QList<QByteArray> fields = stat.mid(close + 2).split(' ');
         if (fields.size() < 15 || fields.at(2).toLongLong() != group)
             continue;
+        if (!visit(dir, fields))
+            break;
+    }
+    ::closedir(proc);
+}
+
+quint64 groupActivity(qint64 group)
+{
+    quint64 total = 0;
+    forEachMember(group, [&total](const QByteArray &dir, const QList<QByteArray> &fields) {
         for (int i = 11; i <= 14; ++i)
             total += fields.at(i).toULongLong();
         const QList<QByteArray> io = readSmallFile((dir + "/io").constData()).split('\n');
@@ -144,14 +156,24 @@ quint64 groupActivity(qint64 group)
             if (line.startsWith("rchar:") || line.startsWith("wchar:"))
                 total += line.mid(6).trimmed().toULongLong();
         }
-    }
-    ::closedir(proc);
+        return true;
+    });
     return total;
 }
 
-bool groupExists(qint64 group)
+// Whether a process of the group still runs. A helper that has ended but is not
+// yet reaped does not count: once its parent is gone, init reaps it, which may take
+// a second or more.
+bool groupRuns(qint64 group)
 {
-    return ::kill(pid_t(-group), 0) == 0;
+    if (::kill(pid_t(-group), 0) != 0)
+        return false;
+    bool runs = false;
+    forEachMember(group, [&runs](const QByteArray &, const QList<QByteArray> &fields) {
+        runs = fields.at(0) != "Z" && fields.at(0) != "X";
+        return !runs;
+    });
+    return runs;
 }
 
 // A started tool: the leader of its process group.
@@ -221,7 +243,7 @@ struct Child
         if (!reap(WNOHANG))
             ::kill(-pid, SIGTERM);
         // The leader may be gone while its helpers still run: the same grace for all.
-        while ((!reap(WNOHANG) || groupExists(pid)) && clock.elapsed() < graceMs)
+        while ((!reap(WNOHANG) || groupRuns(pid)) && clock.elapsed() < graceMs)
             ::usleep(5000);
         ::kill(-pid, SIGKILL);
         reap(0);

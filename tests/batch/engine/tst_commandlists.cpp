@@ -135,7 +135,7 @@ void TestCommandLists::convertArgs()
     QFETCH(QString, input);
     QFETCH(QString, fmt);
     QFETCH(QStringList, expected);
-    QCOMPARE(CommandLists::convertArgs(settings, input, QStringLiteral("/o/out"), fmt), expected);
+    QCOMPARE(CommandLists::convertArgs(settings, input, QStringLiteral("/o/out"), fmt).documented(), expected);
 }
 
 void TestCommandLists::pngArgs_data()
@@ -150,7 +150,7 @@ void TestCommandLists::pngArgs()
 {
     QFETCH(int, quality);
     QFETCH(QStringList, expected);
-    QCOMPARE(CommandLists::pngArgs(given(quality), QStringLiteral("/s/a.png"), QStringLiteral("/o/a.png")), expected);
+    QCOMPARE(CommandLists::pngArgs(given(quality), QStringLiteral("/s/a.png"), QStringLiteral("/o/a.png")).documented(), expected);
 }
 
 void TestCommandLists::rawArgs()
@@ -162,7 +162,8 @@ void TestCommandLists::rawArgs()
 void TestCommandLists::debugLines()
 {
     const QStringList args = CommandLists::convertArgs(job(Operation::Convert), QStringLiteral("/s/a.jpg"),
-                                                       QStringLiteral("/o/a.png"), QStringLiteral("png"));
+                                                       QStringLiteral("/o/a.png"), QStringLiteral("png"))
+                                 .documented();
     QCOMPARE(
         CommandLists::debugLines(QStringLiteral("/s/a.jpg"), QStringLiteral("/o/a.png"), QStringLiteral("png"), args),
         QStringList({QStringLiteral("===========图片路径为：/s/a.jpg转换后的路径为：/o/a.png,转换的格式为：png"),
