@@ -9,7 +9,7 @@
 // rounds; then what the watchdog adds to each start. usage: bench_spawn
 // [STARTS_PER_ROUND] [ROUNDS]
 
-#include "batch/engine/ProcessRunner.h"
+#include "ProcessRunner.h"
 #include "batch/engine/ToolWatchdog.h"
 
 #include <QCoreApplication>

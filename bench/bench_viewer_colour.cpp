@@ -15,8 +15,8 @@
 
 #include "bench_viewer_common.h"
 
-#include "viewer/DisplayColour.h"
-#include "viewer/ImageDecode.h"
+#include "DisplayColour.h"
+#include "ImageDecode.h"
 
 #include <QApplication>
 #include <QColorSpace>

@@ -13,9 +13,9 @@
 
 #include "bench_viewer_common.h"
 
-#include "viewer/ImageLoadTask.h"
-#include "viewer/ImageLoader.h"
-#include "viewer/PictureItem.h"
+#include "ImageLoadTask.h"
+#include "ImageLoader.h"
+#include "PictureItem.h"
 #include "viewer/ImageView.h"
 
 #include <QApplication>

@@ -16,8 +16,8 @@
 
 #include "bench_viewer_common.h"
 
-#include "viewer/ImageLoader.h"
-#include "viewer/PictureMemory.h"
+#include "ImageLoader.h"
+#include "PictureMemory.h"
 #include "viewer/ImageView.h"
 
 #include <QApplication>

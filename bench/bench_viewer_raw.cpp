@@ -16,9 +16,9 @@
 #include "bench_viewer_common.h"
 
 #include "rawdecode/RawDecode.h"
-#include "viewer/ImageLoadTask.h"
+#include "ImageLoadTask.h"
 #include "viewer/ImageView.h"
-#include "viewer/PictureMemory.h"
+#include "PictureMemory.h"
 
 #include <QApplication>
 #include <QGraphicsView>

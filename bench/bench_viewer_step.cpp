@@ -10,8 +10,8 @@
 
 #include "bench_viewer_common.h"
 
-#include "viewer/FolderBrowser.h"
-#include "viewer/ImageLoader.h"
+#include "FolderBrowser.h"
+#include "ImageLoader.h"
 #include "viewer/ImageView.h"
 
 #include <QApplication>

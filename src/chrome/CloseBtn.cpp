@@ -1,4 +1,4 @@
-#include "chrome/CloseBtn.h"
+#include "CloseBtn.h"
 
 #include <QCursor>
 #include <QStyle>

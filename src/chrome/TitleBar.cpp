@@ -1,6 +1,6 @@
 #include "chrome/TitleBar.h"
 
-#include "chrome/CloseBtn.h"
+#include "CloseBtn.h"
 #include "widgets/ElidedLabel.h"
 #include "widgets/StyledBackground.h"
 #include "widgets/UiProfile.h"

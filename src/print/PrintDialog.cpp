@@ -1,7 +1,7 @@
 #include "print/PrintDialog.h"
 
-#include "print/PrintLayout.h"
-#include "print/PrintLog.h"
+#include "PrintLayout.h"
+#include "PrintLog.h"
 #include "widgets/CaptionLabel.h"
 #include "widgets/MessageBox.h"
 #include "widgets/NumberField.h"

@@ -1,4 +1,4 @@
-#include "print/PrintLayout.h"
+#include "PrintLayout.h"
 
 #include <QtMath>
 

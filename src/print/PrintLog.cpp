@@ -1,3 +1,3 @@
-#include "print/PrintLog.h"
+#include "PrintLog.h"
 
 Q_LOGGING_CATEGORY(lcPrint, "quorvane.print", QtInfoMsg)

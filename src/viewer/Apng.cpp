@@ -1,4 +1,4 @@
-#include "viewer/Apng.h"
+#include "Apng.h"
 
 #include <QPainter>
 #include <QtEndian>

@@ -1,6 +1,6 @@
-#include "viewer/DecoderSupport.h"
+#include "DecoderSupport.h"
 
-#include "viewer/ViewerLog.h"
+#include "ViewerLog.h"
 
 #include <QImageReader>
 #include <QMutex>

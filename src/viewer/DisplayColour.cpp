@@ -1,6 +1,6 @@
-#include "viewer/DisplayColour.h"
+#include "DisplayColour.h"
 
-#include "viewer/ViewerLog.h"
+#include "ViewerLog.h"
 
 #include <QColorSpace>
 #include <QMap>

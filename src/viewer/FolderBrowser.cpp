@@ -1,4 +1,4 @@
-#include "viewer/FolderBrowser.h"
+#include "FolderBrowser.h"
 
 #include "formats/Formats.h"
 #include "formats/NaturalOrder.h"

@@ -1,14 +1,14 @@
-#include "viewer/ImageDecode.h"
+#include "ImageDecode.h"
 
 #include "formats/ContentFormat.h"
 #include "formats/Formats.h"
-#include "viewer/Apng.h"
-#include "viewer/DecoderSupport.h"
-#include "viewer/DisplayColour.h"
-#include "viewer/PictureMemory.h"
-#include "viewer/RawClient.h"
-#include "viewer/ViewerLog.h"
-#include "viewer/ZoomModel.h"
+#include "Apng.h"
+#include "DecoderSupport.h"
+#include "DisplayColour.h"
+#include "PictureMemory.h"
+#include "RawClient.h"
+#include "ViewerLog.h"
+#include "ZoomModel.h"
 
 #include <QBuffer>
 #include <QColorSpace>

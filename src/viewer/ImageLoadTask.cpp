@@ -1,4 +1,4 @@
-#include "viewer/ImageLoadTask.h"
+#include "ImageLoadTask.h"
 
 #include <sys/resource.h>
 #include <unistd.h>

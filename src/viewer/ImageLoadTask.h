@@ -1,6 +1,6 @@
 #pragma once
 
-#include "viewer/ImageDecode.h"
+#include "ImageDecode.h"
 #include "viewer/LoadResult.h"
 
 #include <QRunnable>

@@ -1,7 +1,7 @@
-#include "viewer/ImageLoader.h"
+#include "ImageLoader.h"
 
-#include "viewer/ImageDecode.h"
-#include "viewer/ViewerLog.h"
+#include "ImageDecode.h"
+#include "ViewerLog.h"
 
 #include <QFileInfo>
 #include <QThread>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "viewer/ImageLoadTask.h"
+#include "ImageLoadTask.h"
 #include "viewer/LoadResult.h"
 
 #include <QHash>

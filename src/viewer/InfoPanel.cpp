@@ -1,4 +1,4 @@
-#include "viewer/InfoPanel.h"
+#include "InfoPanel.h"
 
 #include "widgets/ElidedLabel.h"
 #include "widgets/UiProfile.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "viewer/PictureInfo.h"
+#include "PictureInfo.h"
 
 #include <QFrame>
 

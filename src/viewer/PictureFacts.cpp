@@ -1,6 +1,6 @@
 #include "viewer/PictureFacts.h"
 
-#include "viewer/ZoomModel.h"
+#include "ZoomModel.h"
 
 #include <QStringList>
 

@@ -1,9 +1,9 @@
-#include "viewer/PictureInfo.h"
+#include "PictureInfo.h"
 
 #include "formats/Formats.h"
-#include "viewer/DisplayColour.h"
+#include "DisplayColour.h"
 #include "viewer/PictureFacts.h"
-#include "viewer/RawClient.h"
+#include "RawClient.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "viewer/PictureItem.h"
+#include "PictureItem.h"
 
 #include <QPainter>
 

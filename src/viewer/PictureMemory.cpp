@@ -1,4 +1,4 @@
-#include "viewer/PictureMemory.h"
+#include "PictureMemory.h"
 
 #include <cstdlib>
 #include <limits>

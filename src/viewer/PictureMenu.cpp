@@ -1,9 +1,9 @@
-#include "viewer/PictureMenu.h"
+#include "PictureMenu.h"
 
 #include "batch/toolbox/Toolbox.h"
 #include "viewer/ImageView.h"
-#include "viewer/InfoPanel.h"
-#include "viewer/ShowInFolder.h"
+#include "InfoPanel.h"
+#include "ShowInFolder.h"
 #include "viewer/ViewerKeys.h"
 #include "viewer/ViewerWindow.h"
 #include "widgets/UiProfile.h"

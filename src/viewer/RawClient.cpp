@@ -1,8 +1,8 @@
-#include "viewer/RawClient.h"
+#include "RawClient.h"
 
 #include "rawdecode/RawChannel.h"
 #include "rawdecode/RawDecode.h"
-#include "viewer/ViewerLog.h"
+#include "ViewerLog.h"
 
 #include <QCoreApplication>
 #include <QFile>

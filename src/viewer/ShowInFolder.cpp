@@ -1,6 +1,6 @@
-#include "viewer/ShowInFolder.h"
+#include "ShowInFolder.h"
 
-#include "viewer/ViewerLog.h"
+#include "ViewerLog.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

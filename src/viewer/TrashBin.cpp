@@ -1,6 +1,6 @@
 #include "viewer/TrashBin.h"
 
-#include "viewer/ViewerLog.h"
+#include "ViewerLog.h"
 
 #include <QDir>
 #include <QFile>

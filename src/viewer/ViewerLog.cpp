@@ -1,3 +1,3 @@
-#include "viewer/ViewerLog.h"
+#include "ViewerLog.h"
 
 Q_LOGGING_CATEGORY(lcViewer, "quorvane.viewer", QtInfoMsg)

@@ -1,4 +1,4 @@
-#include "viewer/ZoomModel.h"
+#include "ZoomModel.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
 #include "widgets/DropArea.h"
 #include "widgets/StyledBackground.h"
-#include "widgets/UiLog.h"
+#include "UiLog.h"
 
 #include "widgets/DropTarget.h"
 #include "widgets/DragAcceptance.h"

@@ -1,6 +1,6 @@
 #include "widgets/Toast.h"
 
-#include "widgets/UiLog.h"
+#include "UiLog.h"
 #include "widgets/UiProfile.h"
 
 #include <QApplication>

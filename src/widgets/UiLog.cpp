@@ -1,3 +1,3 @@
-#include "widgets/UiLog.h"
+#include "UiLog.h"
 
 Q_LOGGING_CATEGORY(lcUi, "quorvane.ui", QtInfoMsg)

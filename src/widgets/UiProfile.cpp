@@ -1,6 +1,6 @@
 #include "widgets/UiProfile.h"
 
-#include "widgets/UiLog.h"
+#include "UiLog.h"
 
 #include <QFontDatabase>
 #include <QGuiApplication>

@@ -3,15 +3,15 @@
 // colour-managed display of pictures tagged with an ICC profile.
 #include "app/AppSetup.h"
 #include "batch/engine/BatchCatalogue.h"
-#include "batch/engine/MagickFormats.h"
+#include "MagickFormats.h"
 #include "batch/engine/Operations.h"
-#include "batch/engine/ToolLocator.h"
+#include "ToolLocator.h"
 #include "formats/ContentFormat.h"
-#include "viewer/DecoderSupport.h"
-#include "viewer/DisplayColour.h"
-#include "viewer/FolderBrowser.h"
-#include "viewer/ImageDecode.h"
-#include "viewer/PictureInfo.h"
+#include "DecoderSupport.h"
+#include "DisplayColour.h"
+#include "FolderBrowser.h"
+#include "ImageDecode.h"
+#include "PictureInfo.h"
 
 #include <QColorSpace>
 #include <QFile>

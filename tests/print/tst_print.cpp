@@ -1,6 +1,6 @@
 #include "app/AppSetup.h"
 #include "print/PrintDialog.h"
-#include "print/PrintLayout.h"
+#include "PrintLayout.h"
 #include "widgets/MessageBox.h"
 #include "widgets/NumberField.h"
 #include "widgets/StyledComboBox.h"

@@ -2,7 +2,7 @@
 #include "widgets/StyledComboBox.h"
 #include "widgets/MessageBox.h"
 #include "print/PrintDialog.h"
-#include "print/PrintLayout.h"
+#include "PrintLayout.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

@@ -1,8 +1,8 @@
 #include "support/BatchTestKit.h"
 
 #include "batch/shell/BatchPage.h"
-#include "batch/shell/FolderOpener.h"
-#include "batch/toolbox/ToolboxTabs.h"
+#include "FolderOpener.h"
+#include "ToolboxTabs.h"
 #include "widgets/MessageBox.h"
 
 #include <QApplication>

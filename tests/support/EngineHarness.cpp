@@ -1,7 +1,7 @@
 #include "support/EngineHarness.h"
 
-#include "batch/engine/FileTask.h"
-#include "batch/engine/ToolLocator.h"
+#include "FileTask.h"
+#include "ToolLocator.h"
 
 #include <QCoreApplication>
 #include <QDirIterator>

@@ -1,11 +1,11 @@
 #include "app/AppSetup.h"
-#include "viewer/ImageDecode.h"
-#include "viewer/ImageLoadTask.h"
-#include "viewer/ImageLoader.h"
-#include "viewer/PictureItem.h"
-#include "viewer/PictureMemory.h"
+#include "ImageDecode.h"
+#include "ImageLoadTask.h"
+#include "ImageLoader.h"
+#include "PictureItem.h"
+#include "PictureMemory.h"
 #include "viewer/ImageView.h"
-#include "viewer/ZoomModel.h"
+#include "ZoomModel.h"
 
 #include <QDataStream>
 #include <QDir>

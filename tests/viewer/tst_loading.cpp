@@ -1,8 +1,8 @@
 #include "app/AppSetup.h"
 #include "formats/NaturalOrder.h"
-#include "viewer/FolderBrowser.h"
-#include "viewer/ImageLoadTask.h"
-#include "viewer/ImageLoader.h"
+#include "FolderBrowser.h"
+#include "ImageLoadTask.h"
+#include "ImageLoader.h"
 #include "viewer/ImageView.h"
 #include "widgets/DropArea.h"
 

@@ -1,9 +1,9 @@
 #include "app/AppSetup.h"
-#include "viewer/ImageDecode.h"
+#include "ImageDecode.h"
 #include "viewer/ImageView.h"
 #include "viewer/PictureFacts.h"
-#include "viewer/PictureInfo.h"
-#include "viewer/ZoomModel.h"
+#include "PictureInfo.h"
+#include "ZoomModel.h"
 
 #include <QApplication>
 #include <QGraphicsView>

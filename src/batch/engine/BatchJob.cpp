@@ -1,12 +1,12 @@
 #include "batch/engine/BatchJob.h"
 
 #include "batch/engine/BatchCatalogue.h"
-#include "batch/engine/BatchLog.h"
+#include "BatchLog.h"
 #include "batch/engine/BatchPaths.h"
-#include "batch/engine/FileTask.h"
-#include "batch/engine/JobControl.h"
-#include "batch/engine/ProcessRunner.h"
-#include "batch/engine/TempArea.h"
+#include "FileTask.h"
+#include "JobControl.h"
+#include "ProcessRunner.h"
+#include "TempArea.h"
 #include "batch/engine/ToolSlots.h"
 
 #include <QCoreApplication>

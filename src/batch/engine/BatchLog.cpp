@@ -1,3 +1,3 @@
-#include "batch/engine/BatchLog.h"
+#include "BatchLog.h"
 
 Q_LOGGING_CATEGORY(lcBatch, "quorvane.batch", QtInfoMsg)

@@ -1,4 +1,4 @@
-#include "batch/engine/CommandLists.h"
+#include "CommandLists.h"
 
 #include "batch/engine/Operations.h"
 

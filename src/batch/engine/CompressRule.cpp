@@ -1,4 +1,4 @@
-#include "batch/engine/CompressRule.h"
+#include "CompressRule.h"
 
 #include "batch/engine/Operations.h"
 

@@ -1,6 +1,6 @@
-#include "batch/engine/FailureReport.h"
+#include "FailureReport.h"
 
-#include "batch/engine/BatchLog.h"
+#include "BatchLog.h"
 
 #include <QEventLoop>
 #include <QFileInfo>

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "batch/engine/CommandLists.h"
+#include "CommandLists.h"
 
 #include "batch/engine/BatchTypes.h"
-#include "batch/engine/NameReservation.h"
-#include "batch/engine/OutputNaming.h"
-#include "batch/engine/ToolLocator.h"
+#include "NameReservation.h"
+#include "OutputNaming.h"
+#include "ToolLocator.h"
 
 #include <QDateTime>
 #include <QRunnable>

@@ -1,4 +1,4 @@
-#include "batch/engine/LockedFolder.h"
+#include "LockedFolder.h"
 
 #include <QDateTime>
 #include <QDir>

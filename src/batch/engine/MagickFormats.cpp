@@ -1,8 +1,8 @@
-#include "batch/engine/MagickFormats.h"
+#include "MagickFormats.h"
 
-#include "batch/engine/BatchLog.h"
-#include "batch/engine/MagickPolicy.h"
-#include "batch/engine/ProcessRunner.h"
+#include "BatchLog.h"
+#include "MagickPolicy.h"
+#include "ProcessRunner.h"
 
 #include <QMutex>
 #include <QRegularExpression>

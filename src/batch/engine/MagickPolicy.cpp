@@ -1,9 +1,9 @@
-#include "batch/engine/MagickPolicy.h"
+#include "MagickPolicy.h"
 
-#include "batch/engine/BatchLog.h"
+#include "BatchLog.h"
 #include "batch/engine/BatchPaths.h"
-#include "batch/engine/ProcessRunner.h"
-#include "batch/engine/TempArea.h"
+#include "ProcessRunner.h"
+#include "TempArea.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "batch/engine/NameReservation.h"
+#include "NameReservation.h"
 
 #include <QFileInfo>
 #include <QMutex>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "batch/engine/OutputNaming.h"
+#include "OutputNaming.h"
 
 #include <QStringList>
 

@@ -1,7 +1,7 @@
-#include "batch/engine/OutputColour.h"
+#include "OutputColour.h"
 
 #include "batch/engine/BatchCatalogue.h"
-#include "batch/engine/BatchLog.h"
+#include "BatchLog.h"
 
 #include <QFileInfo>
 

@@ -1,4 +1,4 @@
-#include "batch/engine/OutputNaming.h"
+#include "OutputNaming.h"
 
 #include "batch/engine/BatchCatalogue.h"
 #include "batch/engine/Operations.h"

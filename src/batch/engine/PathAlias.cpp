@@ -1,6 +1,6 @@
-#include "batch/engine/PathAlias.h"
+#include "PathAlias.h"
 
-#include "batch/engine/OutputNaming.h"
+#include "OutputNaming.h"
 
 #include <QCoreApplication>
 #include <QDir>

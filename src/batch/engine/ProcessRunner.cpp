@@ -1,4 +1,4 @@
-#include "batch/engine/ProcessRunner.h"
+#include "ProcessRunner.h"
 
 #include "batch/engine/BatchPaths.h"
 #include "batch/engine/StandardStreams.h"

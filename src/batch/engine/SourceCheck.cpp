@@ -1,4 +1,4 @@
-#include "batch/engine/SourceCheck.h"
+#include "SourceCheck.h"
 
 #include "batch/engine/BatchFiles.h"
 #include "formats/ContentFormat.h"

@@ -1,8 +1,8 @@
-#include "batch/engine/StagedOutput.h"
+#include "StagedOutput.h"
 
-#include "batch/engine/BatchLog.h"
-#include "batch/engine/LockedFolder.h"
-#include "batch/engine/OutputNaming.h"
+#include "BatchLog.h"
+#include "LockedFolder.h"
+#include "OutputNaming.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,8 +1,8 @@
-#include "batch/engine/TempArea.h"
+#include "TempArea.h"
 
-#include "batch/engine/BatchLog.h"
+#include "BatchLog.h"
 #include "batch/engine/BatchPaths.h"
-#include "batch/engine/LockedFolder.h"
+#include "LockedFolder.h"
 
 #include <QDir>
 #include <QFile>

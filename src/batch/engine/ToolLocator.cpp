@@ -1,4 +1,4 @@
-#include "batch/engine/ToolLocator.h"
+#include "ToolLocator.h"
 
 #include "batch/engine/BatchPaths.h"
 

@@ -1,8 +1,8 @@
 #include "batch/shell/BatchCenterWT.h"
 
 #include "batch/shell/BatchParamWT.h"
-#include "batch/shell/FileTable.h"
-#include "batch/shell/SizeText.h"
+#include "FileTable.h"
+#include "SizeText.h"
 #include "widgets/DropArea.h"
 #include "widgets/UiProfile.h"
 

@@ -1,8 +1,8 @@
 #include "batch/shell/BatchParamWT.h"
 
 #include "batch/engine/BatchPaths.h"
-#include "batch/shell/OutputFolderRow.h"
-#include "batch/shell/SubmitBtn.h"
+#include "OutputFolderRow.h"
+#include "SubmitBtn.h"
 #include "widgets/NumberField.h"
 #include "widgets/StyledBackground.h"
 #include "widgets/UiProfile.h"

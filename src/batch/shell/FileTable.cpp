@@ -1,4 +1,4 @@
-#include "batch/shell/FileTable.h"
+#include "FileTable.h"
 
 #include "widgets/UiProfile.h"
 

@@ -1,6 +1,6 @@
-#include "batch/shell/FolderOpener.h"
+#include "FolderOpener.h"
 
-#include "batch/shell/ToolboxLog.h"
+#include "ToolboxLog.h"
 
 #include <QDeadlineTimer>
 #include <QPointer>

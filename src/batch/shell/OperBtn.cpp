@@ -1,4 +1,4 @@
-#include "batch/shell/OperBtn.h"
+#include "OperBtn.h"
 
 #include "widgets/UiProfile.h"
 

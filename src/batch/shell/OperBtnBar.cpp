@@ -1,6 +1,6 @@
-#include "batch/shell/OperBtnBar.h"
+#include "OperBtnBar.h"
 
-#include "batch/shell/OperBtn.h"
+#include "OperBtn.h"
 #include "widgets/StyledBackground.h"
 
 #include <QHBoxLayout>

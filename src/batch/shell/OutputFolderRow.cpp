@@ -1,7 +1,7 @@
-#include "batch/shell/OutputFolderRow.h"
+#include "OutputFolderRow.h"
 
-#include "batch/shell/FolderOpener.h"
-#include "batch/shell/ToolboxLog.h"
+#include "FolderOpener.h"
+#include "ToolboxLog.h"
 #include "widgets/ElidedLabel.h"
 #include "widgets/MessageBox.h"
 #include "widgets/StyledBackground.h"

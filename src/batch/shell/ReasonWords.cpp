@@ -1,4 +1,4 @@
-#include "batch/shell/ReasonWords.h"
+#include "ReasonWords.h"
 
 #include "batch/engine/SuccessRule.h"
 

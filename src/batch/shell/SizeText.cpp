@@ -1,4 +1,4 @@
-#include "batch/shell/SizeText.h"
+#include "SizeText.h"
 
 QString sizeText(qint64 bytes)
 {

@@ -1,4 +1,4 @@
-#include "batch/shell/SubmitBtn.h"
+#include "SubmitBtn.h"
 
 #include "widgets/UiProfile.h"
 

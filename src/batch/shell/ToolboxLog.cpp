@@ -1,3 +1,3 @@
-#include "batch/shell/ToolboxLog.h"
+#include "ToolboxLog.h"
 
 Q_LOGGING_CATEGORY(lcToolbox, "quorvane.toolbox", QtInfoMsg)

@@ -1,7 +1,7 @@
-#include "batch/toolbox/TabBar.h"
+#include "TabBar.h"
 
-#include "batch/toolbox/TabButton.h"
-#include "batch/toolbox/ToolboxTabs.h"
+#include "TabButton.h"
+#include "ToolboxTabs.h"
 #include "widgets/StyledBackground.h"
 
 #include <QHBoxLayout>

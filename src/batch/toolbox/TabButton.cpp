@@ -1,4 +1,4 @@
-#include "batch/toolbox/TabButton.h"
+#include "TabButton.h"
 
 #include "widgets/UiProfile.h"
 

@@ -1,9 +1,9 @@
 #include "batch/toolbox/Toolbox.h"
 
 #include "batch/shell/BatchPage.h"
-#include "batch/toolbox/ToolboxWindow.h"
-#include "batch/toolbox/TabBar.h"
-#include "batch/toolbox/TabButton.h"
+#include "ToolboxWindow.h"
+#include "TabBar.h"
+#include "TabButton.h"
 #include "widgets/ScreenFit.h"
 
 namespace Toolbox {

@@ -1,4 +1,4 @@
-#include "batch/toolbox/ToolboxTabs.h"
+#include "ToolboxTabs.h"
 
 #include "batch/pages/compress/CompressPanel.h"
 #include "batch/pages/convert/ConvertPanel.h"

@@ -1,8 +1,8 @@
-#include "batch/toolbox/ToolboxWindow.h"
+#include "ToolboxWindow.h"
 
-#include "batch/toolbox/TabBar.h"
-#include "batch/toolbox/TabButton.h"
-#include "batch/toolbox/ToolboxTabs.h"
+#include "TabBar.h"
+#include "TabButton.h"
+#include "ToolboxTabs.h"
 #include "widgets/StyledBackground.h"
 #include "widgets/UiProfile.h"
 

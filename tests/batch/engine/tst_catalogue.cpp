@@ -6,7 +6,7 @@
 #include "batch/pages/convert/ConvertPanel.h"
 #include "batch/pages/resize/ResizePanel.h"
 #include "batch/shell/BatchCenterWT.h"
-#include "batch/toolbox/ToolboxTabs.h"
+#include "ToolboxTabs.h"
 #include "cli/BatchCommandLine.h"
 #include "widgets/NumberField.h"
 #include "widgets/StyledComboBox.h"

@@ -1,6 +1,6 @@
 #include "batch/engine/BatchTypes.h"
-#include "batch/engine/CommandLists.h"
-#include "batch/engine/ToolLocator.h"
+#include "CommandLists.h"
+#include "ToolLocator.h"
 
 #include <QDir>
 #include <QTest>

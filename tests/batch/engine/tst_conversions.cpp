@@ -1,6 +1,6 @@
 #include "app/AppSetup.h"
 #include "batch/engine/BatchTypes.h"
-#include "batch/engine/TempArea.h"
+#include "TempArea.h"
 #include "support/EngineHarness.h"
 #include "support/Fixtures.h"
 

@@ -1,9 +1,9 @@
 #include "app/AppSetup.h"
-#include "batch/engine/CompressRule.h"
-#include "batch/engine/FailureReport.h"
-#include "batch/engine/FileTask.h"
+#include "CompressRule.h"
+#include "FailureReport.h"
+#include "FileTask.h"
 #include "batch/engine/SuccessRule.h"
-#include "batch/engine/ToolLocator.h"
+#include "ToolLocator.h"
 #include "support/EngineHarness.h"
 #include "support/Fixtures.h"
 

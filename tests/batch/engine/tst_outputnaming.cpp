@@ -1,9 +1,9 @@
 #include "batch/engine/BatchPaths.h"
 #include "batch/engine/BatchTypes.h"
-#include "batch/engine/LockedFolder.h"
-#include "batch/engine/NameReservation.h"
-#include "batch/engine/OutputNaming.h"
-#include "batch/engine/TempArea.h"
+#include "LockedFolder.h"
+#include "NameReservation.h"
+#include "OutputNaming.h"
+#include "TempArea.h"
 #include "support/EngineHarness.h"
 #include "support/Fixtures.h"
 
