@@ -8,6 +8,7 @@
 #include "PictureMemory.h"
 #include "RawClient.h"
 #include "ViewerLog.h"
+#include "WebpDecode.h"
 #include "ZoomModel.h"
 
 #include <QBuffer>
@@ -556,17 +557,21 @@ LoadResult decodeFile(const QString &path, const Options &options)
         return loadAnimation(path, reader, full, options);
 
     // JPEG scales in the DCT: the reader decodes at the scale that still covers the
-    // kept size and filters down once from there; that is the final picture.
-    const bool scaled = stored.isValid() && kept != full && format == "jpeg";
-    if (scaled)
+    // kept size and filters down once from there; that is the final picture. A still
+    // WebP is decoded by libwebp at the kept size.
+    const bool ownWebp = format == "webp" && stored.isValid() && !quarterTurned && WebpDecode::takes(bytes);
+    const bool scaled = stored.isValid() && kept != full && (format == "jpeg" || ownWebp);
+    if (scaled && !ownWebp)
         reader.setScaledSize(uprightSize(kept, quarterTurned));
 
     // These readers decode into the picture they are given when its size and format
     // are right, and set every pixel.
     QImage image;
-    if (stored.isValid() && !scaled && (format == "jpeg" || format == "png"))
+    if (ownWebp)
+        image = WebpDecode::decode(bytes, scaled ? kept : stored);
+    else if (stored.isValid() && !scaled && (format == "jpeg" || format == "png"))
         image = PictureMemory::image(stored, reader.imageFormat());
-    if (!reader.read(&image) || isCancelled(options)) {
+    if ((ownWebp && image.isNull()) || (!ownWebp && !reader.read(&image)) || isCancelled(options)) {
         if (isCancelled(options))
             return failed(path, LoadFailure::Cancelled);
         qCDebug(lcViewer) << "cannot decode" << path << reader.errorString();

@@ -164,6 +164,8 @@ private slots:
     void newPictureStartsUpright();
     void heldResolutionFollowsZoom();
     void unscaledFormatsPaintFirst();
+    void webpDecodedForTheScreen_data();
+    void webpDecodedForTheScreen();
     void burstNeverBlank();
     void rawPreviewFirst();
     void rawPreviewOrientation_data();
@@ -416,6 +418,44 @@ void TestLoader::burstNeverBlank()
     QCOMPARE(shown.view.imgFilePath(), dir.absoluteFilePath(QStringLiteral("k9.jpg")));
     QVERIFY(shown.view.hasPicture());
     QVERIFY(shown.view.loadingLabel()->isHidden());
+}
+
+void TestLoader::webpDecodedForTheScreen_data()
+{
+    QTest::addColumn<bool>("alpha");
+    QTest::newRow("opaque") << false;
+    QTest::newRow("half transparent") << true;
+}
+
+// A still WebP is decoded at the display level itself, straight as the final picture,
+// with its colours and its alpha (premultiplied) as Qt's own reader gives them.
+void TestLoader::webpDecodedForTheScreen()
+{
+    QFETCH(bool, alpha);
+    QImage source(2400, 1600, QImage::Format_ARGB32);
+    source.fill(QColor(220, 30, 30, alpha ? 128 : 255));
+    for (int y = 0; y < source.height(); ++y) {
+        for (int x = source.width() / 2; x < source.width(); ++x)
+            source.setPixel(x, y, qRgba(30, 30, 220, alpha ? 128 : 255));
+    }
+    const QString path = tmp.filePath(alpha ? QStringLiteral("screen-alpha.webp") : QStringLiteral("screen.webp"));
+    QVERIFY(source.convertToFormat(alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32).save(path, "WEBP", 90));
+
+    QList<LoadResult> delivered;
+    const LoadResult shown = ImageDecode::load(path, displayLoad(&delivered));
+    QCOMPARE(shown.stage, LoadStage::Full);
+    QCOMPARE(shown.fullSize, QSize(2400, 1600));
+    QCOMPARE(shown.image.size(), QSize(1200, 800));
+    QVERIFY(delivered.isEmpty()); // no whole picture decoded first
+    const QImage qtDecode = QImage(path).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QImage mine = shown.image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    for (const QPoint &at : {QPoint(300, 400), QPoint(900, 400)}) {
+        const QRgb want = qtDecode.pixel(at * 2);
+        const QRgb got = mine.pixel(at);
+        for (const int shift : {0, 8, 16, 24})
+            QVERIFY2(qAbs(int(want >> shift & 0xff) - int(got >> shift & 0xff)) <= 3,
+                     qPrintable(QString::number(want, 16) + QLatin1String(" / ") + QString::number(got, 16)));
+    }
 }
 
 void TestLoader::rawPreviewFirst()
