@@ -94,9 +94,14 @@ BatchCenterWT::BatchCenterWT(const QString &hintText, const QStringList &accepte
     for (int column = 0; column < cols.widths.size(); ++column)
         fileTable->setColumnWidth(column, cols.widths.at(column));
 
+    // Its full width wherever the window has room; on a small screen (a logical
+    // 960 x 540) the table gives way and scrolls, so the settings beside it stay whole.
     const int width = UiProfile::pick(760, 1000);
-    dropWidget->setFixedWidth(width);
-    fileTable->setFixedWidth(width);
+    for (QWidget *part : {static_cast<QWidget *>(dropWidget), static_cast<QWidget *>(fileTable)}) {
+        part->setMinimumWidth(width / 2);
+        part->setMaximumWidth(width);
+        part->setSizePolicy(QSizePolicy::Expanding, part->sizePolicy().verticalPolicy());
+    }
 
     layout->setContentsMargins(10, 5, 10, 0);
     layout->setSpacing(8);
