@@ -148,6 +148,14 @@ QImage asSrgb(const QTemporaryDir &dir, const QString &path)
     return QImage(out);
 }
 
+// A tagged fixture (its path in *tagged) and ImageMagick's sRGB rendering of it;
+// null when either could not be made.
+QImage taggedAsSrgb(const QTemporaryDir &dir, const QString &profile, const QString &suffix, QString *tagged)
+{
+    *tagged = taggedFixture(dir, profile, suffix);
+    return tagged->isEmpty() ? QImage() : asSrgb(dir, *tagged);
+}
+
 } // namespace
 
 class TestFormats : public QObject
@@ -236,7 +244,7 @@ void TestFormats::magickListing()
                                            "      3FR  DNG       r--   Hasselblad CFV/H3D39II\n"
                                            "     AVIF* HEIC      rw+   AV1 Image File Format (1.15.1)\n"
                                            "      DPX* DPX       rw-   SMPTE 268M-2003 (DPX 2.0)\n"
-                                           "           See SMPTE 268M-2003 specification at http://x\n"
+                                           "           See the SMPTE 268M-2003 standard at http://x\n"
                                            "     JPEG* JPEG      rw-   Joint Photographic Experts Group\n");
     const MagickFormats::Table table = MagickFormats::parse(listing);
     QCOMPARE(table.size(), 4);
@@ -435,9 +443,8 @@ void TestFormats::taggedShownAsSrgb()
     if (!QFile::exists(kAdobeRgb) || !QFile::exists(kSrgb))
         QSKIP("the ICC profiles of icc-profiles-free are not installed");
     QTemporaryDir dir;
-    const QString tagged = taggedFixture(dir, profile, suffix);
-    QVERIFY(!tagged.isEmpty());
-    const QImage expected = asSrgb(dir, tagged);
+    QString tagged;
+    const QImage expected = taggedAsSrgb(dir, profile, suffix, &tagged);
     QVERIFY(!expected.isNull());
 
     const LoadResult shown = ImageDecode::load(tagged, ImageDecode::Options());
@@ -472,9 +479,8 @@ void TestFormats::taggedLevelConvertedOnce()
     if (!QFile::exists(kAdobeRgb) || !QFile::exists(kSrgb))
         QSKIP("the ICC profiles of icc-profiles-free are not installed");
     QTemporaryDir dir;
-    const QString tagged = taggedFixture(dir, profile, suffix);
-    QVERIFY(!tagged.isEmpty());
-    const QImage expected = asSrgb(dir, tagged);
+    QString tagged;
+    const QImage expected = taggedAsSrgb(dir, profile, suffix, &tagged);
     QVERIFY(!expected.isNull());
 
     ImageDecode::Options options;
