@@ -3,6 +3,7 @@
 #include "formats/ContentFormat.h"
 #include "formats/Formats.h"
 #include "Apng.h"
+#include "PngDecode.h"
 #include "DecoderSupport.h"
 #include "DisplayColour.h"
 #include "PictureMemory.h"
@@ -569,9 +570,13 @@ LoadResult decodeFile(const QString &path, const Options &options)
     QImage image;
     if (ownWebp)
         image = WebpDecode::decode(bytes, scaled ? kept : stored);
-    else if (stored.isValid() && !scaled && (format == "jpeg" || format == "png"))
+    else if (format == "png" && reader.transformation() == QImageIOHandler::TransformationNone)
+        image = PngDecode::decode(bytes, options.cancelled);
+    // What the own decoders leave (a damaged or unusual PNG) Qt's reader decides.
+    const bool byQt = !ownWebp && image.isNull() && !isCancelled(options);
+    if (byQt && stored.isValid() && !scaled && (format == "jpeg" || format == "png"))
         image = PictureMemory::image(stored, reader.imageFormat());
-    if ((ownWebp && image.isNull()) || (!ownWebp && !reader.read(&image)) || isCancelled(options)) {
+    if ((ownWebp && image.isNull()) || (byQt && !reader.read(&image)) || isCancelled(options)) {
         if (isCancelled(options))
             return failed(path, LoadFailure::Cancelled);
         qCDebug(lcViewer) << "cannot decode" << path << reader.errorString();

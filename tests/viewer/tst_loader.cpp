@@ -525,6 +525,7 @@ void TestLoader::cancelledLoadsAreQuiet_data()
     QTest::addColumn<int>("readsBeforeCancel"); // -1: never cancelled
     QTest::newRow("JPEG cancelled") << "quiet.jpg" << QByteArray("jpeg") << -1 << 30;
     QTest::newRow("PNG cancelled") << "quiet.png" << QByteArray("png") << -1 << 30;
+    QTest::newRow("PNG with a palette cancelled (libpng)") << "quiet-palette.png" << QByteArray("png") << -1 << 30;
     QTest::newRow("TIFF cancelled") << "quiet.tif" << QByteArray("tiff") << -1 << 30;
     QTest::newRow("WebP cancelled") << "quiet.webp" << QByteArray("webp") << -1 << 30;
     QTest::newRow("truncated JPEG, shown") << "cut.jpg" << QByteArray("jpeg") << 20000 << -1;
@@ -543,6 +544,8 @@ void TestLoader::cancelledLoadsAreQuiet()
         for (int x = 0; x < image.width(); ++x)
             image.setPixel(x, y, qRgb((x * 7) & 255, (y * 5) & 255, ((x ^ y) * 3) & 255));
     const QString path = tmp.filePath(name);
+    if (name.contains(QLatin1String("palette")))
+        image = image.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither | Qt::AvoidDither);
     QVERIFY(image.save(path, format));
     if (keepBytes >= 0)
         QVERIFY(QFile::resize(path, keepBytes));

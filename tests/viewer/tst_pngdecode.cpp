@@ -1,0 +1,279 @@
+#include "ImageDecode.h"
+#include "PngDecode.h"
+
+#include <QColorSpace>
+#include <QDataStream>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "support/Fixtures.h"
+
+namespace {
+
+// The picture as the viewer paints it, from Qt's own reader (libpng).
+QImage byLibpng(const QByteArray &bytes)
+{
+    QImage image = QImage::fromData(bytes, "png");
+    if (image.isNull())
+        return image;
+    return image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                         : QImage::Format_RGB32);
+}
+
+struct Png
+{
+    int width = 1;
+    int height = 1;
+    int depth = 8;
+    int colourType = 6;
+    int interlace = 0;
+    QByteArray before; // chunks between the header and the pixels
+    QByteArray after;  // chunks after the pixels
+    int dataParts = 1;
+    int extraRows = 0; // more (or, negative, fewer) rows in the stream than declared
+    quint32 seed = 1;
+    int onlyFilter = -1; // every row this filter; -1: each row a random one of the five
+};
+
+int channelsOf(int colourType)
+{
+    return colourType == 0 ? 1 : colourType == 2 ? 3 : colourType == 4 ? 2 : colourType == 6 ? 4 : 1;
+}
+
+// A PNG of random bytes under random filter types: the file's rows, once
+// unfiltered, are whatever the rules make of them, so every rule meets every byte
+// value, and libpng says what the right pixels are.
+QByteArray makePng(const Png &png)
+{
+    QRandomGenerator random(png.seed);
+    const int rowBytes = (png.width * channelsOf(png.colourType) * png.depth + 7) / 8;
+    QByteArray rows;
+    for (int y = 0; y < png.height + png.extraRows; ++y) {
+        rows += char(png.onlyFilter >= 0 ? png.onlyFilter : random.bounded(5));
+        for (int i = 0; i < rowBytes; ++i)
+            rows += char(random.bounded(256));
+    }
+    // qCompress puts the length before the zlib stream.
+    const QByteArray stream = qCompress(rows, 6).mid(4);
+    QByteArray header;
+    QDataStream(&header, QIODevice::WriteOnly) << quint32(png.width) << quint32(png.height) << quint8(png.depth)
+                                               << quint8(png.colourType) << quint8(0) << quint8(0)
+                                               << quint8(png.interlace);
+    QByteArray out("\x89PNG\r\n\x1a\n", 8);
+    out += Fixtures::pngChunk("IHDR", header) + png.before;
+    const int part = (stream.size() + png.dataParts - 1) / png.dataParts;
+    for (int at = 0; at < stream.size(); at += part)
+        out += Fixtures::pngChunk("IDAT", stream.mid(at, part));
+    return out + png.after + Fixtures::pngChunk("IEND", QByteArray());
+}
+
+QByteArray iccChunk(const QColorSpace &space)
+{
+    return Fixtures::pngChunk("iCCP", QByteArray("profile\0\0", 9) + qCompress(space.iccProfile()).mid(4));
+}
+
+// Every chunk's checksum made right again (after bytes were changed on purpose).
+QByteArray withChecksums(QByteArray png)
+{
+    int at = 8;
+    while (at + 12 <= png.size()) {
+        QDataStream in(png.mid(at, 4));
+        quint32 length = 0;
+        in >> length;
+        if (length > quint32(png.size() - at - 12))
+            break;
+        png.replace(at, int(length) + 12, Fixtures::pngChunk(png.mid(at + 4, 4), png.mid(at + 8, int(length))));
+        at += int(length) + 12;
+    }
+    return png;
+}
+
+void compareImages(const QImage &mine, const QImage &libpng)
+{
+    QCOMPARE(mine.size(), libpng.size());
+    QCOMPARE(mine.format(), libpng.format());
+    for (int y = 0; y < mine.height(); ++y) {
+        const auto *a = reinterpret_cast<const QRgb *>(mine.constScanLine(y));
+        const auto *b = reinterpret_cast<const QRgb *>(libpng.constScanLine(y));
+        for (int x = 0; x < mine.width(); ++x)
+            QVERIFY2(a[x] == b[x], qPrintable(QStringLiteral("(%1, %2): %3, libpng %4")
+                                                  .arg(x)
+                                                  .arg(y)
+                                                  .arg(a[x], 8, 16)
+                                                  .arg(b[x], 8, 16)));
+    }
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Png)
+
+class TestPngDecode : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void samePixelsAsLibpng_data();
+    void samePixelsAsLibpng();
+    void leftToLibpng_data();
+    void leftToLibpng();
+    void damagedBytesNeverHarm();
+
+private:
+    QTemporaryDir tmp;
+};
+
+void TestPngDecode::samePixelsAsLibpng_data()
+{
+    QTest::addColumn<Png>("png");
+    // Widths below and across the four pixels converted at once, filters at random
+    // per row, the pixels in several IDAT chunks, the colour chunks Qt drops.
+    const QByteArray gamma = Fixtures::pngChunk("gAMA", QByteArray("\x00\x00\xb1\x8f", 4));
+    const QByteArray palette = Fixtures::pngChunk("PLTE", QByteArray(6, '\x40'));
+    struct Kind
+    {
+        const char *name;
+        int colourType;
+    };
+    for (const Kind &kind : {Kind{"grey", 0}, Kind{"grey alpha", 4}, Kind{"RGB", 2}, Kind{"RGBA", 6}}) {
+        for (const int width : {1, 3, 4, 5, 37}) {
+            Png png;
+            png.colourType = kind.colourType;
+            png.width = width;
+            png.height = 23;
+            png.dataParts = 3;
+            png.seed = quint32(width * 10 + kind.colourType);
+            png.before = gamma;
+            QTest::addRow("%s, %d wide", kind.name, width) << png;
+        }
+        for (int filter = 0; filter <= 4; ++filter) {
+            Png png;
+            png.colourType = kind.colourType;
+            png.width = 61;
+            png.height = 9;
+            png.onlyFilter = filter;
+            png.seed = quint32(filter + 100);
+            QTest::addRow("%s, filter %d on every row", kind.name, filter) << png;
+        }
+    }
+    Png suggested;
+    suggested.colourType = 2;
+    suggested.width = 17;
+    suggested.height = 5;
+    suggested.before = palette;
+    QTest::newRow("RGB with a suggested palette") << suggested;
+    Png profiled;
+    profiled.width = 12;
+    profiled.height = 7;
+    profiled.before = iccChunk(QColorSpace(QColorSpace::AdobeRgb));
+    QTest::newRow("RGBA with an ICC profile") << profiled;
+}
+
+// The own decoder gives libpng's pixels exactly, in the paint format, and the
+// colour space of an embedded profile as Qt's reader does.
+void TestPngDecode::samePixelsAsLibpng()
+{
+    QFETCH(Png, png);
+    const QByteArray bytes = makePng(png);
+    const QImage libpng = byLibpng(bytes);
+    QVERIFY(!libpng.isNull());
+    const QImage mine = PngDecode::decode(bytes, {});
+    QVERIFY(!mine.isNull());
+    compareImages(mine, libpng);
+    if (png.before.contains("iCCP")) {
+        QVERIFY(mine.colorSpace().isValid());
+        QCOMPARE(mine.colorSpace(), QImage::fromData(bytes, "png").colorSpace());
+    }
+}
+
+void TestPngDecode::leftToLibpng_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    Png plain;
+    plain.width = 40;
+    plain.height = 30;
+    const auto with = [&plain](const std::function<void(Png &)> &change) {
+        Png png = plain;
+        change(png);
+        return makePng(png);
+    };
+    QTest::newRow("palette") << with([](Png &p) {
+        p.colourType = 3;
+        p.onlyFilter = 0;
+        p.before = Fixtures::pngChunk("PLTE", QByteArray(256 * 3, '\x7f'));
+    });
+    QTest::newRow("16 bits") << with([](Png &p) { p.depth = 16; });
+    QTest::newRow("interlaced") << with([](Png &p) { p.interlace = 1; });
+    QTest::newRow("transparent colour") << with([](Png &p) {
+        p.colourType = 2;
+        p.before = Fixtures::pngChunk("tRNS", QByteArray(6, '\0'));
+    });
+    QTest::newRow("profile and sRGB chunk") << with([](Png &p) {
+        p.before = iccChunk(QColorSpace(QColorSpace::SRgb)) + Fixtures::pngChunk("sRGB", QByteArray(1, '\0'));
+    });
+    QTest::newRow("rows missing from the stream") << with([](Png &p) { p.extraRows = -3; });
+    QTest::newRow("rows beyond the picture") << with([](Png &p) { p.extraRows = 2; });
+    QTest::newRow("an unknown filter") << with([](Png &p) { p.onlyFilter = 5; });
+    QByteArray apart = with([](Png &p) { p.dataParts = 2; });
+    apart.insert(apart.indexOf("IDAT", apart.indexOf("IDAT") + 4) - 4, Fixtures::pngChunk("tEXt", QByteArray("a\0b", 3)));
+    QTest::newRow("pixels apart") << apart;
+    QByteArray badChecksum = makePng(plain);
+    badChecksum[badChecksum.indexOf("IDAT") + 10] = char(badChecksum.at(badChecksum.indexOf("IDAT") + 10) ^ 0x10);
+    QTest::newRow("a wrong checksum") << badChecksum;
+    const QByteArray whole = makePng(plain);
+    QTest::newRow("no end chunk") << whole.left(whole.size() - 12);
+    QTest::newRow("an unknown critical chunk") << with([](Png &p) { p.before = Fixtures::pngChunk("ZZZZ", "x"); });
+}
+
+// What the own decoder does not take, or finds damaged, Qt's reader decides: the
+// load ends as a plain Qt read ends, with its pixels when it has some.
+void TestPngDecode::leftToLibpng()
+{
+    QFETCH(QByteArray, bytes);
+    QVERIFY(PngDecode::decode(bytes, {}).isNull());
+    const QString path = tmp.filePath(QString::fromLatin1(QTest::currentDataTag()).replace(' ', '-') + ".png");
+    QVERIFY(Fixtures::writeBytes(path, bytes));
+    ImageDecode::Options options;
+    options.resolution = ImageDecode::Resolution::Full;
+    const LoadResult loaded = ImageDecode::load(path, options);
+    const QImage libpng = byLibpng(bytes);
+    QCOMPARE(loaded.stage == LoadStage::Failed, libpng.isNull());
+    if (!libpng.isNull())
+        compareImages(loaded.image, libpng);
+}
+
+// Bytes changed at random, the checksums made right so the changes reach the
+// decoder: it returns nothing or libpng's own pixels, and never reads or writes out
+// of bounds (the sanitized build watches).
+void TestPngDecode::damagedBytesNeverHarm()
+{
+    Png png;
+    png.width = 19;
+    png.height = 11;
+    png.dataParts = 2;
+    png.before = iccChunk(QColorSpace(QColorSpace::SRgb));
+    const QByteArray good = makePng(png);
+    QRandomGenerator random(42);
+    int decoded = 0;
+    for (int round = 0; round < 2000; ++round) {
+        QByteArray bytes = good;
+        for (int flips = 1 + random.bounded(3); flips > 0; --flips) {
+            const int at = 8 + random.bounded(bytes.size() - 8);
+            bytes[at] = char(random.bounded(256));
+        }
+        if (random.bounded(2))
+            bytes = withChecksums(bytes);
+        const QImage mine = PngDecode::decode(bytes, {});
+        if (mine.isNull())
+            continue;
+        ++decoded;
+        compareImages(mine, byLibpng(bytes));
+        if (QTest::currentTestFailed())
+            QFAIL(qPrintable(QStringLiteral("round %1").arg(round)));
+    }
+    QVERIFY(decoded > 0);
+}
+
+QTEST_GUILESS_MAIN(TestPngDecode)
+#include "tst_pngdecode.moc"
