@@ -5,6 +5,7 @@
 #include "app/ProcessExit.h"
 #include "batch/engine/StandardStreams.h"
 #include "chrome/TitleBar.h"
+#include "viewer/EarlyDecode.h"
 #include "viewer/ViewerWindow.h"
 #include "viewer/ImageView.h"
 
@@ -59,6 +60,10 @@ int main(int argc, char *argv[])
         return 2;
     case AppCommandLine::Action::Run: break;
     }
+
+    // Building the window takes as long as decoding a large PNG; both at once.
+    if (!parsed.imagePath.isEmpty())
+        EarlyDecode::start(parsed.imagePath);
 
     provideRuntimeDir();
     QApplication app(argc, argv);

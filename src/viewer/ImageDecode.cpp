@@ -4,6 +4,7 @@
 #include "formats/Formats.h"
 #include "Apng.h"
 #include "PngDecode.h"
+#include "viewer/EarlyDecode.h"
 #include "DecoderSupport.h"
 #include "DisplayColour.h"
 #include "PictureMemory.h"
@@ -489,10 +490,47 @@ bool halfSizeCovers(const QSize &full, const QSize &kept)
 
 namespace {
 
-LoadResult decodeFile(const QString &path, const Options &options)
+// A decoded picture as the load's result: the final picture, with the whole one
+// delivered first when it still has to be filtered down for the screen. A scaled
+// decode is at the kept size already.
+LoadResult fromDecoded(const QString &path, QImage image, const QSize &upright, bool scaled, bool incomplete,
+                       const Options &options)
+{
+    if (qint64(image.width()) * image.height() > kMaxPixels
+        || !fitsBudget(keptSize(image.size(), options.view, options.resolution), options))
+        return failed(path, LoadFailure::TooLarge);
+    const auto finalPicture = [&](QImage picture) {
+        LoadResult result = finished(path, std::move(picture), upright);
+        result.incomplete = incomplete;
+        return result;
+    };
+    const QSize kept = keptSize(upright, options.view, options.resolution);
+    if (kept == upright || scaled)
+        return finalPicture(paintable(std::move(image)));
+    // No scaled decoding: the whole picture is the first paint, its level the final
+    // one. The colours of the whole are converted only when it is shown; the level
+    // filtered from it is then sRGB already.
+    const bool firstShown = options.firstPaint && options.deliver;
+    image = firstShown ? paintable(std::move(image)) : inPaintFormat(std::move(image));
+    if (firstShown) {
+        LoadResult first = finished(path, image, upright);
+        first.stage = LoadStage::Preview;
+        options.deliver(first);
+    }
+    const QImage level = toKeptSize(std::move(image), kept);
+    if (isCancelled(options))
+        return failed(path, LoadFailure::Cancelled);
+    return finalPicture(level);
+}
+
+LoadResult decodeFile(const QString &path, const FileStamp &stamp, const Options &options)
 {
     if (isCancelled(options))
         return failed(path, LoadFailure::Cancelled);
+    // The picture named at start-up may be decoded already.
+    QImage early = EarlyDecode::take(path, stamp, options.cancelled);
+    if (!early.isNull())
+        return fromDecoded(path, early, early.size(), false, false, options);
     LoadResult result;
 
     bool notRaw = !Formats::isRawSuffix(QFileInfo(path).suffix());
@@ -588,42 +626,32 @@ LoadResult decodeFile(const QString &path, const Options &options)
         qCDebug(lcViewer) << "decoded nothing from" << path;
         return failed(path, LoadFailure::Corrupt);
     }
-    if (qint64(image.width()) * image.height() > kMaxPixels
-        || !fitsBudget(keptSize(image.size(), options.view, options.resolution), options))
-        return failed(path, LoadFailure::TooLarge);
     if (!embedsProfile(format, bytes))
         image.setColorSpace(QColorSpace());
     const QSize upright = scaled ? full : image.size();
-    const auto finalPicture = [&](QImage picture) {
-        LoadResult result = finished(path, std::move(picture), upright);
-        result.incomplete = endsEarly(format, bytes);
-        return result;
-    };
-    if (kept == upright || scaled)
-        return finalPicture(paintable(std::move(image)));
-    // No scaled decoding: the whole picture is the first paint, its level the final
-    // one. The colours of the whole are converted only when it is shown; the level
-    // filtered from it is then sRGB already.
-    const bool firstShown = options.firstPaint && options.deliver;
-    image = firstShown ? paintable(std::move(image)) : inPaintFormat(std::move(image));
-    if (firstShown) {
-        LoadResult first = finished(path, image, upright);
-        first.stage = LoadStage::Preview;
-        options.deliver(first);
-    }
-    const QImage level = toKeptSize(std::move(image), keptSize(upright, options.view, options.resolution));
-    if (isCancelled(options))
-        return failed(path, LoadFailure::Cancelled);
-    return finalPicture(level);
+    return fromDecoded(path, std::move(image), upright, scaled, endsEarly(format, bytes), options);
 }
 
 } // namespace
+
+QImage decodeEarly(const QString &path)
+{
+    PictureMemory::Bytes file;
+    if (readRegularFile(path, &file) != LoadFailure::None)
+        return QImage();
+    // Only a still PNG the own decoder takes, within the bounds of every load.
+    const QByteArray bytes = file.view();
+    if (bytes.size() < 24 || !bytes.startsWith(QByteArray("\x89PNG\r\n\x1a\n", 8))
+        || qint64(bigEndian32(bytes, 16)) * bigEndian32(bytes, 20) > kMaxPixels || Apng::isAnimated(bytes))
+        return QImage();
+    return PngDecode::decode(bytes, {});
+}
 
 LoadResult load(const QString &path, const Options &options)
 {
     const FileStamp stamp = FileStamp::of(path);
     MessageCapture capture;
-    LoadResult result = decodeFile(path, options);
+    LoadResult result = decodeFile(path, stamp, options);
     // However the decoder ended a read that was refused, the load was cancelled.
     if (isCancelled(options))
         return failed(path, LoadFailure::Cancelled);

@@ -45,6 +45,10 @@ struct Options
 // is dropped with a cancelled load.
 LoadResult load(const QString &path, const Options &options);
 
+// The picture named at start-up, decoded before the window is up (EarlyDecode): a
+// still PNG the own decoder takes, whole; null for any other file.
+QImage decodeEarly(const QString &path);
+
 // The one entry point for camera RAW files: what the loader wants of one.
 struct RawRequest
 {

@@ -1,5 +1,6 @@
 #include "ImageDecode.h"
 #include "PngDecode.h"
+#include "viewer/EarlyDecode.h"
 
 #include <QColorSpace>
 #include <QDataStream>
@@ -119,6 +120,8 @@ private slots:
     void leftToLibpng_data();
     void leftToLibpng();
     void damagedBytesNeverHarm();
+    void earlyPictureOnlyForItsFile_data();
+    void earlyPictureOnlyForItsFile();
 
 private:
     QTemporaryDir tmp;
@@ -273,6 +276,46 @@ void TestPngDecode::damagedBytesNeverHarm()
             QFAIL(qPrintable(QStringLiteral("round %1").arg(round)));
     }
     QVERIFY(decoded > 0);
+}
+
+void TestPngDecode::earlyPictureOnlyForItsFile_data()
+{
+    QTest::addColumn<QString>("change"); // between the start-up and the first load
+    QTest::addColumn<bool>("taken");
+    QTest::newRow("unchanged") << "" << true;
+    QTest::newRow("rewritten, same size") << "rewrite" << false;
+    QTest::newRow("another file loaded first") << "other" << false;
+}
+
+// The picture decoded at start-up serves the first load of its file only while the
+// file is unchanged, and only once; a load of another file ends it.
+void TestPngDecode::earlyPictureOnlyForItsFile()
+{
+    QFETCH(QString, change);
+    QFETCH(bool, taken);
+    Png png;
+    png.width = 64;
+    png.height = 48;
+    const QString path = tmp.filePath(QStringLiteral("early.png"));
+    QVERIFY(Fixtures::writeBytes(path, makePng(png)));
+    EarlyDecode::start(path);
+    if (change == QLatin1String("rewrite")) {
+        QTest::qWait(20); // a later modification time
+        png.seed = 99;
+        QVERIFY(Fixtures::writeBytes(path, makePng(png)));
+    } else if (change == QLatin1String("other")) {
+        QVERIFY(EarlyDecode::take(tmp.filePath(QStringLiteral("other.png")), FileStamp(), {}).isNull());
+    }
+    const QImage early = EarlyDecode::take(path, FileStamp::of(path), {});
+    QCOMPARE(!early.isNull(), taken);
+    if (taken)
+        compareImages(early, byLibpng(makePng(png)));
+    QVERIFY(EarlyDecode::take(path, FileStamp::of(path), {}).isNull());
+    // The load itself shows the file as it is now.
+    ImageDecode::Options options;
+    options.resolution = ImageDecode::Resolution::Full;
+    EarlyDecode::start(path);
+    compareImages(ImageDecode::load(path, options).image, byLibpng(makePng(png)));
 }
 
 QTEST_GUILESS_MAIN(TestPngDecode)
