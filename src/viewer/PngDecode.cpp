@@ -240,7 +240,14 @@ bool unfilterRow(int filter, const uchar *raw, const uchar *prev, uchar *cur, si
         return true;
     }
     if (filter == 2) {
-        for (size_t i = 0; i < length; ++i)
+        size_t i = 0;
+#ifdef __SSE2__
+        for (; i + 16 <= length; i += 16) {
+            const auto load = [](const uchar *p) { return _mm_loadu_si128(reinterpret_cast<const __m128i *>(p)); };
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(cur + i), _mm_add_epi8(load(raw + i), load(prev + i)));
+        }
+#endif
+        for (; i < length; ++i)
             cur[i] = uchar(raw[i] + prev[i]);
         return true;
     }
