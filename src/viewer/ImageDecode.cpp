@@ -316,9 +316,10 @@ LoadResult loadRaw(const RawRequest &request, const Options &options, bool *notR
 
 namespace {
 
-// Reads a regular file whole, up to the cap. The descriptor is opened without
-// blocking and checked again, so a file swapped for a FIFO meanwhile cannot hang.
-LoadFailure readRegularFile(const QString &path, PictureMemory::Bytes *bytes)
+// Reads a regular file whole, up to the cap, or only its first upTo bytes. The
+// descriptor is opened without blocking and checked again, so a file swapped for a
+// FIFO meanwhile cannot hang.
+LoadFailure readRegularFile(const QString &path, PictureMemory::Bytes *bytes, qint64 upTo = kMaxFileBytes)
 {
     const QByteArray local = QFile::encodeName(path);
     struct stat info;
@@ -335,7 +336,7 @@ LoadFailure readRegularFile(const QString &path, PictureMemory::Bytes *bytes)
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         outcome = LoadFailure::NotAFile;
     } else {
-        *bytes = PictureMemory::Bytes::allocate(qMin<qint64>(info.st_size, kMaxFileBytes));
+        *bytes = PictureMemory::Bytes::allocate(qMin<qint64>(info.st_size, upTo));
         qint64 have = 0;
         while (have < bytes->size()) {
             const ssize_t n = ::read(fd, bytes->data() + have, size_t(bytes->size() - have));
@@ -347,7 +348,7 @@ LoadFailure readRegularFile(const QString &path, PictureMemory::Bytes *bytes)
         }
         bytes->truncate(have); // a file that shrank meanwhile
         char extra;
-        if (bytes->isNull() || (have == kMaxFileBytes && ::read(fd, &extra, 1) > 0))
+        if (bytes->isNull() || (upTo == kMaxFileBytes && have == kMaxFileBytes && ::read(fd, &extra, 1) > 0))
             outcome = LoadFailure::TooLarge;
     }
     ::close(fd);
@@ -636,15 +637,14 @@ LoadResult decodeFile(const QString &path, const FileStamp &stamp, const Options
 
 QImage decodeEarly(const QString &path)
 {
-    PictureMemory::Bytes file;
-    if (readRegularFile(path, &file) != LoadFailure::None)
+    // Only a still PNG the own decoder takes, within the bounds of every load: the
+    // header says so before the file is read.
+    PictureMemory::Bytes head, file;
+    if (readRegularFile(path, &head, PngDecode::kHeaderBytes) != LoadFailure::None || !PngDecode::takes(head.view())
+        || qint64(bigEndian32(head.view(), 16)) * bigEndian32(head.view(), 20) > kMaxPixels
+        || readRegularFile(path, &file) != LoadFailure::None || Apng::isAnimated(file.view()))
         return QImage();
-    // Only a still PNG the own decoder takes, within the bounds of every load.
-    const QByteArray bytes = file.view();
-    if (bytes.size() < 24 || !bytes.startsWith(QByteArray("\x89PNG\r\n\x1a\n", 8))
-        || qint64(bigEndian32(bytes, 16)) * bigEndian32(bytes, 20) > kMaxPixels || Apng::isAnimated(bytes))
-        return QImage();
-    return PngDecode::decode(bytes, {});
+    return PngDecode::decode(file.view(), {});
 }
 
 LoadResult load(const QString &path, const Options &options)

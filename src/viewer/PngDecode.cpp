@@ -305,6 +305,14 @@ void toPaintRow(const uchar *row, quint32 width, int channels, QRgb *out)
 
 } // namespace
 
+bool takes(const QByteArray &head)
+{
+    const auto *data = reinterpret_cast<const uchar *>(head.constData());
+    Layout layout;
+    return head.size() >= kHeaderBytes && std::memcmp(data, kSignature, 8) == 0 && bigEndian(data + 8) == 13
+        && std::memcmp(data + 12, "IHDR", 4) == 0 && readHeader(data + 16, &layout);
+}
+
 QImage decode(const QByteArray &bytes, const std::function<bool()> &cancelled)
 {
     const auto *file = reinterpret_cast<const uchar *>(bytes.constData());

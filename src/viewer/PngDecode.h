@@ -11,6 +11,12 @@
 // libpng spends four fifths of a photo's decode on the Paeth filter alone.
 namespace PngDecode {
 
+// The signature and the header chunk.
+constexpr int kHeaderBytes = 33;
+
+// Whether the file's first kHeaderBytes declare a kind of picture this decoder takes.
+bool takes(const QByteArray &head);
+
 // RGB32 for a picture without alpha, else premultiplied ARGB32, with the colour
 // space of an embedded ICC profile; null when the file is not one of those kinds,
 // is damaged in any way (a bad checksum, a short or long stream), or cancelled
