@@ -68,7 +68,8 @@ public:
             return false;
         }
         chunk.type = png.mid(at + 4, 4);
-        chunk.data = png.mid(at + 8, int(length));
+        // The file's own bytes, not a copy: it outlives the reader.
+        chunk.data = QByteArray::fromRawData(png.constData() + at + 8, int(length));
         at = chunk.type == "IEND" ? -1 : at + 12 + int(length);
         return true;
     }

@@ -426,8 +426,7 @@ bool embedsProfile(const QByteArray &format, const QByteArray &bytes)
     // profile. The other readers take colour spaces from ICC profiles alone.
     if (format != "png")
         return true;
-    const int profile = bytes.indexOf("iCCP");
-    return profile >= 0 && (bytes.indexOf("IDAT") < 0 || profile < bytes.indexOf("IDAT"));
+    return bytes.left(bytes.indexOf("IDAT")).contains("iCCP");
 }
 
 bool endsEarly(const QByteArray &format, const QByteArray &bytes)
@@ -627,7 +626,7 @@ LoadResult decodeFile(const QString &path, const FileStamp &stamp, const Options
         qCDebug(lcViewer) << "decoded nothing from" << path;
         return failed(path, LoadFailure::Corrupt);
     }
-    if (!embedsProfile(format, bytes))
+    if (image.colorSpace().isValid() && !embedsProfile(format, bytes))
         image.setColorSpace(QColorSpace());
     const QSize upright = scaled ? full : image.size();
     return fromDecoded(path, std::move(image), upright, scaled, endsEarly(format, bytes), options);

@@ -32,7 +32,8 @@ void ImageLoadTask::run()
     ImageDecode::Options options;
     options.view = shared->view;
     options.resolution = shared->resolution;
-    options.firstPaint = shared->kind == Kind::Current;
+    // The full resolution is asked for a picture already shown: nothing to show first.
+    options.firstPaint = shared->kind == Kind::Current && shared->resolution == ImageDecode::Resolution::Display;
     options.maxBytes = shared->maxBytes;
     options.cancelled = [shared] { return shared->cancelled.load(); };
     options.deliver = [shared](LoadResult result) {

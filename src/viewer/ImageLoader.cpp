@@ -120,7 +120,6 @@ quint64 ImageLoader::request(const QString &path, const QSize &view)
 {
     leaveCurrent();
     currentPath = path;
-    currentView = view;
     // A neighbour being preloaded runs at the lowest priority: it gives way to a
     // load of its own.
     for (const auto &state : qAsConst(preloads))
@@ -146,7 +145,8 @@ void ImageLoader::requestFull(const QString &path)
 {
     if (path != currentPath || (fullLoad && !fullLoad->cancelled))
         return;
-    fullLoad = start(path, currentView, ImageLoadTask::Kind::Current, ImageDecode::Resolution::Full);
+    // The whole picture: no view to fit.
+    fullLoad = start(path, QSize(), ImageLoadTask::Kind::Current, ImageDecode::Resolution::Full);
 }
 
 quint64 ImageLoader::takeCached(const QString &path)

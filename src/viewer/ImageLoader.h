@@ -101,7 +101,6 @@ private:
     QThreadPool preloadPool;
     quint64 currentGeneration = 0;
     QString currentPath;
-    QSize currentView;
     std::shared_ptr<State> inFlight; // the current picture's display load
     std::shared_ptr<State> fullLoad; // the current picture's full resolution
     QString pendingPath; // the newest request, waiting for inFlight to end
