@@ -3,7 +3,8 @@
 #include <QPainter>
 #include <QtEndian>
 
-#include <array>
+#include <libdeflate.h>
+
 #include <climits>
 
 namespace Apng {
@@ -18,24 +19,6 @@ struct Chunk
     QByteArray data;
 };
 
-quint32 crc32(const QByteArray &bytes)
-{
-    static const auto table = [] {
-        std::array<quint32, 256> t{};
-        for (quint32 n = 0; n < 256; ++n) {
-            quint32 c = n;
-            for (int k = 0; k < 8; ++k)
-                c = (c & 1) ? 0xedb88320u ^ (c >> 1) : c >> 1;
-            t[n] = c;
-        }
-        return t;
-    }();
-    quint32 c = 0xffffffffu;
-    for (char byte : bytes)
-        c = table[(c ^ quint8(byte)) & 0xff] ^ (c >> 8);
-    return c ^ 0xffffffffu;
-}
-
 QByteArray chunkBytes(const QByteArray &type, const QByteArray &data)
 {
     QByteArray out(4, '\0');
@@ -43,7 +26,7 @@ QByteArray chunkBytes(const QByteArray &type, const QByteArray &data)
     const QByteArray body = type + data;
     out += body;
     QByteArray crc(4, '\0');
-    qToBigEndian<quint32>(crc32(body), crc.data());
+    qToBigEndian<quint32>(quint32(libdeflate_crc32(0, body.constData(), size_t(body.size()))), crc.data());
     return out + crc;
 }
 

@@ -1,12 +1,12 @@
 #include "DisplayColour.h"
 
+#include "PngDecode.h"
 #include "ViewerLog.h"
 
 #include <QColorSpace>
 #include <QMap>
 
 #include <lcms2.h>
-#include <zlib.h>
 
 #include <array>
 #include <cmath>
@@ -183,9 +183,6 @@ bool toSrgb(QImage &image)
 
 namespace {
 
-// No real profile comes near this; a larger one is not unpacked.
-constexpr int kMaxProfileBytes = 4 << 20;
-
 quint32 bigEndian(const QByteArray &bytes, int at, int size)
 {
     quint32 value = 0;
@@ -237,22 +234,6 @@ QByteArray jpegProfile(const QByteArray &head)
     return profile;
 }
 
-QByteArray inflated(const QByteArray &packed)
-{
-    z_stream stream{};
-    if (inflateInit(&stream) != Z_OK)
-        return QByteArray();
-    QByteArray out(kMaxProfileBytes, Qt::Uninitialized);
-    stream.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(packed.constData()));
-    stream.avail_in = uInt(packed.size());
-    stream.next_out = reinterpret_cast<Bytef *>(out.data());
-    stream.avail_out = uInt(out.size());
-    const int status = inflate(&stream, Z_FINISH);
-    out.truncate(int(stream.total_out));
-    inflateEnd(&stream);
-    return status == Z_STREAM_END ? out : QByteArray();
-}
-
 // The chunks before the pixels: iCCP is the profile's name, a zero, the method
 // (0, deflate) and the packed profile.
 QByteArray pngProfile(const QByteArray &head)
@@ -267,7 +248,7 @@ QByteArray pngProfile(const QByteArray &head)
             const QByteArray data = head.mid(at + 8, int(length));
             const int nameEnd = data.indexOf('\0');
             return nameEnd > 0 && nameEnd + 2 < data.size() && data.at(nameEnd + 1) == 0
-                ? inflated(data.mid(nameEnd + 2))
+                ? PngDecode::iccProfile(data.mid(nameEnd + 2))
                 : QByteArray();
         }
         at += 12 + int(length);

@@ -136,27 +136,6 @@ Decompressor decompressor()
     return Decompressor(libdeflate_alloc_decompressor(), &libdeflate_free_decompressor);
 }
 
-QColorSpace profileSpace(const Span &profile)
-{
-    const Decompressor inflater = decompressor();
-    if (!inflater)
-        return QColorSpace();
-    // The stream does not say how long it unpacks; try growing buffers.
-    for (size_t room = 64 * 1024; room <= kMaxProfileBytes; room *= 4) {
-        QByteArray icc(int(room), Qt::Uninitialized);
-        size_t length = 0;
-        const libdeflate_result result =
-            libdeflate_zlib_decompress(inflater.get(), profile.data, profile.size, icc.data(), room, &length);
-        if (result == LIBDEFLATE_SUCCESS) {
-            icc.truncate(int(length));
-            return QColorSpace::fromIccProfile(icc);
-        }
-        if (result != LIBDEFLATE_INSUFFICIENT_SPACE)
-            break;
-    }
-    return QColorSpace();
-}
-
 int paeth(int a, int b, int c)
 {
     const int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
@@ -305,6 +284,27 @@ void toPaintRow(const uchar *row, quint32 width, int channels, QRgb *out)
 
 } // namespace
 
+QByteArray iccProfile(const QByteArray &packed)
+{
+    const Decompressor inflater = decompressor();
+    if (!inflater)
+        return QByteArray();
+    // The stream does not say how long it unpacks; try growing buffers.
+    for (size_t room = 64 * 1024; room <= kMaxProfileBytes; room *= 4) {
+        QByteArray icc(int(room), Qt::Uninitialized);
+        size_t length = 0;
+        const libdeflate_result result = libdeflate_zlib_decompress(inflater.get(), packed.constData(),
+                                                                    size_t(packed.size()), icc.data(), room, &length);
+        if (result == LIBDEFLATE_SUCCESS) {
+            icc.truncate(int(length));
+            return icc;
+        }
+        if (result != LIBDEFLATE_INSUFFICIENT_SPACE)
+            break;
+    }
+    return QByteArray();
+}
+
 bool takes(const QByteArray &head)
 {
     const auto *data = reinterpret_cast<const uchar *>(head.constData());
@@ -321,7 +321,8 @@ QImage decode(const QByteArray &bytes, const std::function<bool()> &cancelled)
         return QImage();
     QColorSpace space;
     if (layout.profile.data) {
-        space = profileSpace(layout.profile);
+        space = QColorSpace::fromIccProfile(iccProfile(QByteArray::fromRawData(
+            reinterpret_cast<const char *>(layout.profile.data), int(layout.profile.size))));
         if (!space.isValid())
             return QImage();
     }

@@ -17,6 +17,10 @@ constexpr int kHeaderBytes = 33;
 // Whether the file's first kHeaderBytes declare a kind of picture this decoder takes.
 bool takes(const QByteArray &head);
 
+// The ICC profile of an iCCP chunk, from its zlib stream (after the name and the
+// method byte); empty when the stream is damaged or unpacks beyond 4 MiB.
+QByteArray iccProfile(const QByteArray &packed);
+
 // RGB32 for a picture without alpha, else premultiplied ARGB32, with the colour
 // space of an embedded ICC profile; null when the file is not one of those kinds,
 // is damaged in any way (a bad checksum, a short or long stream), or cancelled
