@@ -639,9 +639,11 @@ QImage decodeEarly(const QString &path)
     // Only a still PNG the own decoder takes, within the bounds of every load: the
     // header says so before the file is read.
     PictureMemory::Bytes head, file;
-    if (readRegularFile(path, &head, PngDecode::kHeaderBytes) != LoadFailure::None || !PngDecode::takes(head.view())
-        || qint64(bigEndian32(head.view(), 16)) * bigEndian32(head.view(), 20) > kMaxPixels
-        || readRegularFile(path, &file) != LoadFailure::None || Apng::isAnimated(file.view()))
+    if (readRegularFile(path, &head, PngDecode::kHeaderBytes) != LoadFailure::None || !PngDecode::takes(head.view()))
+        return QImage();
+    const QSize size = ContentFormat::headerSize(head.view());
+    if (qint64(size.width()) * size.height() > kMaxPixels || readRegularFile(path, &file) != LoadFailure::None
+        || Apng::isAnimated(file.view()))
         return QImage();
     return PngDecode::decode(file.view(), {});
 }
