@@ -235,10 +235,14 @@ QVector<Row> read(const QString &path, const QSize &pixels)
     const bool raw = Formats::rawSuffixes().contains(info.suffix().toLower());
     QString format;
     QString profile;
+    // Only a regular file is opened: a FIFO named like a picture would block the
+    // window; the file's own rows still show.
+    const bool regular = info.isFile();
     if (raw) {
-        readRaw(path, &shot, &size);
+        if (regular)
+            readRaw(path, &shot, &size);
         format = QStringLiteral("RAW (%1)").arg(info.suffix().toUpper());
-    } else {
+    } else if (regular) {
         readExif(path, &shot);
         QImageReader reader(path);
         format = QString::fromLatin1(reader.format()).toUpper();

@@ -40,6 +40,8 @@
 #include <QSpontaneKeyEvent>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 #include <QTimer>
 #include <QWheelEvent>
 #include <QtMath>
@@ -1051,6 +1053,13 @@ void TestMainWidget::rawPanelRows()
     const QVector<PictureInfo::Row> none = PictureInfo::read(crafted, QSize());
     QVERIFY(PictureInfo::value(none, QStringLiteral("相机")).isEmpty());
     QCOMPARE(PictureInfo::value(none, QStringLiteral("格式")), QStringLiteral("RAW (DNG)"));
+
+    // A FIFO named like a picture is not opened (that would block the window).
+    for (const QString &name : {QStringLiteral("pipe.jpg"), QStringLiteral("pipe.dng")}) {
+        const QString pipe = tmp.filePath(name);
+        QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        QCOMPARE(PictureInfo::value(PictureInfo::read(pipe, QSize()), QStringLiteral("文件名")), name);
+    }
 }
 
 // The menu on the picture holds every entry, and its trash entry culls.
