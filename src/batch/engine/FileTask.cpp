@@ -200,7 +200,8 @@ QString FileTask::convertOrRotate()
 
     const bool raw = Operations::row(job.operation).decodesRaw
         && Formats::isRawSuffix(OutputNaming::sourceSuffix(oriFilePath));
-    if (!checkSource(!raw))
+    // An output ImageMagick cannot write fails before any develop or decode.
+    if (!checkSource(!raw) || !canWrite(fmt))
         return target;
     QString input = oriFilePath;
     QString coder = sourceCoder;
@@ -210,7 +211,7 @@ QString FileTask::convertOrRotate()
             return target;
         coder = QStringLiteral("jpeg");
     }
-    if (!makeReadable(input, coder) || !canWrite(fmt))
+    if (!makeReadable(input, coder))
         return target;
     CommandLists::Command command = CommandLists::convertArgs(job, input, target, fmt);
     // The last step of the pixels' way.
@@ -262,17 +263,29 @@ bool FileTask::makeReadable(QString &input, QString &coder)
         coder = QStringLiteral("png");
         return !input.isEmpty();
     }
-    note(QString::fromLatin1(MagickFormats::kUnsupported) + QStringLiteral(" (") + coder.toUpper()
-         + QStringLiteral(")"));
+    noteUnsupported(coder);
     return false;
 }
 
+void FileTask::noteUnsupported(const QString &format)
+{
+    note(QString::fromLatin1(MagickFormats::kUnsupported) + QStringLiteral(" (") + format.toUpper()
+         + QStringLiteral(")"));
+}
+
+const QString &FileTask::magickProgram()
+{
+    if (magickPath.isEmpty())
+        magickPath = ToolLocator::program(ToolLocator::Tool::ImageMagick);
+    return magickPath;
+}
+
 bool FileTask::knownToMagick(const QString &format,
-                             bool (*can)(const QString &, const QString &, const std::atomic_bool *)) const
+                             bool (*can)(const QString &, const QString &, const std::atomic_bool *))
 {
     // An ImageMagick set by an override is taken as it is, as for the policy.
     return ToolLocator::overridden(ToolLocator::Tool::ImageMagick)
-        || can(ToolLocator::program(ToolLocator::Tool::ImageMagick), format, control ? control->stopFlag() : nullptr);
+        || can(magickProgram(), format, control ? control->stopFlag() : nullptr);
 }
 
 bool FileTask::withinLimits()
@@ -289,7 +302,7 @@ bool FileTask::canWrite(const QString &fmt)
 {
     if (knownToMagick(fmt, &MagickFormats::canWrite))
         return true;
-    note(QString::fromLatin1(MagickFormats::kUnsupported) + QStringLiteral(" (") + fmt.toUpper() + QStringLiteral(")"));
+    noteUnsupported(fmt);
     return false;
 }
 
@@ -351,7 +364,7 @@ bool FileTask::runMagick(const CommandLists::Command &command, const QString &fm
     logLines(CommandLists::debugLines(command.input, command.output, fmt, command.documented()));
 
     // Whichever ImageMagick was found must hold to the program's policy.
-    const QString magick = ToolLocator::program(ToolLocator::Tool::ImageMagick);
+    const QString &magick = magickProgram();
     if (!ToolLocator::overridden(ToolLocator::Tool::ImageMagick) && QFileInfo(magick).isExecutable()
         && !MagickPolicy::appliedBy(magick, control ? control->stopFlag() : nullptr)) {
         note(MagickPolicy::configDir().isEmpty()

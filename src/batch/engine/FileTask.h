@@ -67,7 +67,10 @@ private:
     // else notes that the format is not supported.
     bool makeReadable(QString &input, QString &coder);
     bool canWrite(const QString &fmt);
-    bool knownToMagick(const QString &format, bool (*can)(const QString &, const QString &, const std::atomic_bool *)) const;
+    bool knownToMagick(const QString &format, bool (*can)(const QString &, const QString &, const std::atomic_bool *));
+    void noteUnsupported(const QString &format);
+    // The ImageMagick program, looked up once a file.
+    const QString &magickProgram();
     // Whether the source's header size is within ImageMagick's limits, for the
     // tools that have none (pngquant, djxl); notes why not.
     bool withinLimits();
@@ -98,6 +101,7 @@ private:
     std::unique_ptr<TempFolder> temp;
     std::unique_ptr<ProcessRunner> runner;
     QString sourceCoder; // ImageMagick format of the source's content
+    QString magickPath;
     QSize sourceSize; // from its header, when known
     QDateTime claimedAt;
     NameReservation names;
