@@ -35,6 +35,8 @@ using RawChannel::Reply;
 
 // How often a waiting load looks at its cancel flag.
 constexpr int kPollMs = 10;
+// How long a decoder whose channel went quiet or wrong gets to end on its own.
+constexpr int kReapGraceMs = 1000;
 
 LoadFailure fromRaw(RawDecode::Failure failure)
 {
@@ -210,22 +212,36 @@ public:
     bool killedByKernel()
     {
         const int status = reap();
-        return WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+        return !endedHere && WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
     }
 
 private:
+    // A child that sent something other than a reply may still be waiting for a
+    // command: past the grace it is ended, so the loader never waits for ever.
     int reap()
     {
-        if (pid > 0) {
-            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
-            pid = 0;
+        if (pid <= 0)
+            return status;
+        for (int waited = 0;; waited += kPollMs) {
+            const pid_t done = ::waitpid(pid, &status, WNOHANG);
+            if (done == pid || (done < 0 && errno != EINTR))
+                break;
+            if (waited >= kReapGraceMs) {
+                ::kill(-pid, SIGKILL);
+                endedHere = true;
+                while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
+                break;
+            }
+            ::poll(nullptr, 0, kPollMs);
         }
+        pid = 0;
         return status;
     }
 
     int channel = -1;
     pid_t pid = 0;
     int status = 0;
+    bool endedHere = false;
 };
 
 // The bytes of a sealed memfd the child handed over, mapped read-only. The seals
@@ -373,6 +389,8 @@ Result decode(const Request &request, const std::function<bool()> &cancelled,
         case Kind::Opened:
             opened = true;
             if (failure != RawDecode::Failure::None) {
+                if (memory >= 0)
+                    ::close(memory);
                 result.notRaw = failure == RawDecode::Failure::NotRaw;
                 result.failure = fromRaw(failure);
                 result.error = text;
