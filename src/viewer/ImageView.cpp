@@ -329,13 +329,12 @@ void ImageView::withWholePicture(QObject *context, const std::function<void(cons
 {
     if (!hasPicture())
         return;
+    wholeWanted.append({context, use});
     // An animation's frame is its full picture.
     if (pixmapItem->hasFull() || !frames.isEmpty()) {
-        wholeWanted.append({context, use});
         handWhole(currentPixmap());
         return;
     }
-    wholeWanted.append({context, use});
     if (!fullAsked)
         imageLoader->requestFull(imgPath);
     fullAsked = true;

@@ -135,10 +135,6 @@ const QPixmap &PictureItem::full() const
 {
     return fullPixmap;
 }
-const QPixmap &PictureItem::standIn() const
-{
-    return standInPixmap;
-}
 const QPixmap &PictureItem::level() const
 {
     return levelPixmap;

@@ -23,7 +23,6 @@ public:
     QSize fullSize() const;
     bool hasFull() const;
     const QPixmap &full() const;
-    const QPixmap &standIn() const;
     const QPixmap &level() const;
     // The most detailed picture held: the full one, else the larger reduced one.
     const QPixmap &best() const;

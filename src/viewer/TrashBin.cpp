@@ -7,6 +7,18 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+namespace {
+
+// The trash's record of a file in it: TRASH/info/NAME.trashinfo beside TRASH/files/NAME.
+QString recordOf(const QString &inTrash)
+{
+    const QFileInfo file(inTrash);
+    return QDir::cleanPath(file.absolutePath() + QStringLiteral("/../info/") + file.fileName()
+                           + QStringLiteral(".trashinfo"));
+}
+
+} // namespace
+
 TrashBin::Outcome TrashBin::trash(const QString &path)
 {
     const QFileInfo info(path);
@@ -24,7 +36,7 @@ TrashBin::Outcome TrashBin::trash(const QString &path)
     if (QDir::isRelativePath(inTrash)) {
         const QFileInfo stray(inTrash);
         const QDir files = stray.absoluteDir();
-        const QString record = files.absoluteFilePath(QStringLiteral("../info/") + stray.fileName() + QStringLiteral(".trashinfo"));
+        const QString record = recordOf(inTrash);
         QFile::rename(stray.absoluteFilePath(), info.absoluteFilePath());
         QFile::remove(record);
         QDir().rmdir(QFileInfo(record).absolutePath()); // only when empty
@@ -51,11 +63,7 @@ TrashBin::Outcome TrashBin::restoreLast(QString *restoredPath)
     if (!QFile::rename(entry.inTrash, entry.original))
         return Outcome::Occupied;
     trashed.removeLast();
-    // The trash's record of it: TRASH/info/NAME.trashinfo beside TRASH/files/NAME.
-    const QFileInfo inTrash(entry.inTrash);
-    QDir trashDir = inTrash.absoluteDir();
-    if (trashDir.cdUp())
-        QFile::remove(trashDir.filePath(QStringLiteral("info/") + inTrash.fileName() + QStringLiteral(".trashinfo")));
+    QFile::remove(recordOf(entry.inTrash));
     *restoredPath = entry.original;
     return Outcome::Done;
 }

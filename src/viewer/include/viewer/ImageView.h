@@ -8,7 +8,6 @@
 #include <QUrl>
 #include <QWidget>
 
-#include <QList>
 #include <QPointer>
 
 #include <functional>
