@@ -581,13 +581,23 @@ LoadResult decodeFile(const QString &path, const FileStamp &stamp, const Options
         switch (animation.outcome) {
         case Apng::Animation::Outcome::Cancelled: return failed(path, LoadFailure::Cancelled);
         case Apng::Animation::Outcome::TooLarge: return failed(path, LoadFailure::TooLarge);
-        case Apng::Animation::Outcome::Ok:
-            result = finished(path, animation.frames.constFirst().image, animation.frames.constFirst().image.size());
+        case Apng::Animation::Outcome::Ok: {
+            // The frames are drawn on canvases of no colour space: a profile the file
+            // embeds is theirs, shown as sRGB as any picture's.
+            const QColorSpace space = QColorSpace::fromIccProfile(DisplayColour::embeddedProfile(bytes));
+            QVector<AnimationFrame> frames = animation.frames;
+            for (AnimationFrame &frame : frames) {
+                if (space.isValid())
+                    frame.image.setColorSpace(space);
+                frame.image = paintable(std::move(frame.image));
+            }
+            result = finished(path, frames.constFirst().image, frames.constFirst().image.size());
             result.loopCount = animation.loopCount;
             result.framesCut = animation.cut;
-            if (animation.frames.size() > 1)
-                result.frames = animation.frames;
+            if (frames.size() > 1)
+                result.frames = frames;
             return result;
+        }
         case Apng::Animation::Outcome::Broken:
             break; // the default picture, as any PNG reader shows it
         }

@@ -122,6 +122,7 @@ private slots:
     void damagedBytesNeverHarm();
     void earlyPictureOnlyForItsFile_data();
     void earlyPictureOnlyForItsFile();
+    void taggedAnimationShownAsSrgb();
 
 private:
     QTemporaryDir tmp;
@@ -316,6 +317,44 @@ void TestPngDecode::earlyPictureOnlyForItsFile()
     options.resolution = ImageDecode::Resolution::Full;
     EarlyDecode::start(path);
     compareImages(ImageDecode::load(path, options).image, byLibpng(makePng(png)));
+}
+
+// An animated PNG with a profile is converted to sRGB as the same picture is when
+// still: each frame, not the first alone.
+void TestPngDecode::taggedAnimationShownAsSrgb()
+{
+    QImage red(8, 6, QImage::Format_ARGB32);
+    red.fill(QColor(200, 40, 30));
+    QImage green(8, 6, QImage::Format_ARGB32);
+    green.fill(QColor(40, 180, 60));
+    const QByteArray profile = iccChunk(QColorSpace(QColorSpace::AdobeRgb));
+    // The profile goes right after the header chunk (8 + 25 bytes).
+    const auto tagged = [&profile](const QString &path) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray bytes = file.readAll();
+        file.close();
+        QVERIFY(Fixtures::writeBytes(path, bytes.left(33) + profile + bytes.mid(33)));
+    };
+    const QString moving = tmp.filePath(QStringLiteral("tagged-anim.png"));
+    QVERIFY(Fixtures::writeApng(moving, {red, green}, 100, 0));
+    tagged(moving);
+    ImageDecode::Options options;
+    options.resolution = ImageDecode::Resolution::Full;
+    const LoadResult animation = ImageDecode::load(moving, options);
+    QCOMPARE(animation.frames.size(), 2);
+
+    for (int i = 0; i < 2; ++i) {
+        const QString still = tmp.filePath(QStringLiteral("tagged-%1.png").arg(i));
+        QVERIFY((i ? green : red).save(still, "PNG"));
+        tagged(still);
+        const QRgb want = ImageDecode::load(still, options).image.pixel(4, 3);
+        const QRgb got = animation.frames.at(i).image.pixel(4, 3);
+        QVERIFY(want != (i ? green : red).pixel(4, 3)); // converted indeed
+        for (const int shift : {0, 8, 16})
+            QVERIFY2(qAbs(int(want >> shift & 0xff) - int(got >> shift & 0xff)) <= 2,
+                     qPrintable(QString::number(want, 16) + QLatin1String(" / ") + QString::number(got, 16)));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestPngDecode)
