@@ -57,7 +57,8 @@ def project_version():
 
 def build_package(out):
     env = dict(os.environ, QUORVANE_BUILD_DIR=BUILD)
-    done = run([os.path.join(SOURCE, "scripts", "package"), out], env=env)
+    # A whole release build: on a busy two-core machine it has taken over ten minutes.
+    done = run([os.path.join(SOURCE, "scripts", "package"), out], env=env, timeout=2400)
     check(done.returncode == 0, f"scripts/package failed:\n{done.stderr}")
     path = done.stdout.strip().splitlines()[-1]
     arch = run(["dpkg", "--print-architecture"]).stdout.strip()
