@@ -4,6 +4,7 @@
 #include "MagickPolicy.h"
 #include "ProcessRunner.h"
 #include "SourceCheck.h"
+#include "StagedOutput.h"
 #include "TempArea.h"
 #include "ToolLocator.h"
 #include "formats/ContentFormat.h"
@@ -68,6 +69,8 @@ private slots:
     void pngquantNeverGetsAHugePicture();
     void multiPictureOutputsLandAsASet();
     void foreignFilesAreNeverAdopted();
+    void nameTakenAtTheLastMoment_data();
+    void nameTakenAtTheLastMoment();
     void namesThatAreNotUtf8_data();
     void namesThatAreNotUtf8();
     void fullDiskIsSaidSo();
@@ -721,6 +724,44 @@ void TestFaults::foreignFilesAreNeverAdopted()
              << "s.png";
     expected.sort();
     QCOMPARE(entriesBelow(out.path()), expected);
+}
+
+void TestFaults::nameTakenAtTheLastMoment_data()
+{
+    QTest::addColumn<bool>("link"); // a dangling symbolic link takes the name, else a file
+    QTest::newRow("a file") << false;
+    QTest::newRow("a dangling link") << true;
+}
+
+// Another program saves under the output's name between the choice of the name and
+// the rename into place: its file stays as it is, no write goes through its link,
+// and the output takes the next free name.
+void TestFaults::nameTakenAtTheLastMoment()
+{
+    QFETCH(bool, link);
+    QTemporaryDir out;
+    const QString taken = out.filePath("s.png");
+    const QString linkTarget = out.filePath("through-the-link.png");
+    StagedOutput::setBeforeRename([&](const QString &to) {
+        if (to != taken || QFileInfo(taken).isSymLink() || QFileInfo::exists(taken))
+            return;
+        if (link)
+            QFile::link(linkTarget, taken);
+        else
+            Fixtures::writeBytes(taken, "theirs");
+    });
+    const auto noHook = qScopeGuard([] { StagedOutput::setBeforeRename({}); });
+    const WorkerResult result = runWorker(kToPng, jpg("s.jpg"), out.path());
+    QVERIFY2(result.success, qPrintable(result.reason));
+    QVERIFY2(QFileInfo(result.path).fileName().startsWith("s_"), qPrintable(result.path));
+    QCOMPARE(QImage(result.path).size(), QSize(40, 20));
+    if (link) {
+        QCOMPARE(QFileInfo(taken).symLinkTarget(), linkTarget);
+        QVERIFY(!QFileInfo::exists(linkTarget));
+    } else {
+        QCOMPARE(readAll(taken), QByteArray("theirs"));
+    }
+    QCOMPARE(entriesBelow(out.path()), QStringList({"s.png", QFileInfo(result.path).fileName()}));
 }
 
 void TestFaults::namesThatAreNotUtf8_data()
