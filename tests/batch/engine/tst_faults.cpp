@@ -3,6 +3,7 @@
 #include "batch/engine/BatchJob.h"
 #include "MagickPolicy.h"
 #include "ProcessRunner.h"
+#include "LockedFolder.h"
 #include "SourceCheck.h"
 #include "StagedOutput.h"
 #include "TempArea.h"
@@ -71,6 +72,8 @@ private slots:
     void foreignFilesAreNeverAdopted();
     void nameTakenAtTheLastMoment_data();
     void nameTakenAtTheLastMoment();
+    void sweepNeverFollowsALink_data();
+    void sweepNeverFollowsALink();
     void namesThatAreNotUtf8_data();
     void namesThatAreNotUtf8();
     void fullDiskIsSaidSo();
@@ -762,6 +765,42 @@ void TestFaults::nameTakenAtTheLastMoment()
         QCOMPARE(readAll(taken), QByteArray("theirs"));
     }
     QCOMPARE(entriesBelow(out.path()), QStringList({"s.png", QFileInfo(result.path).fileName()}));
+}
+
+void TestFaults::sweepNeverFollowsALink_data()
+{
+    QTest::addColumn<bool>("swapped"); // the stage folder is swapped for a link once listed
+    QTest::newRow("abandoned folder") << false;
+    QTest::newRow("swapped for a link") << true;
+}
+
+// In a shared output folder another user may swap an abandoned stage folder for a
+// link between the sweep's look and its removal: the link's target keeps its files.
+void TestFaults::sweepNeverFollowsALink()
+{
+    QFETCH(bool, swapped);
+    QTemporaryDir parent;
+    const QString name = QString::fromLatin1(StagedOutput::kFolderPrefix) + "0123456789abcdef";
+    const QString stage = parent.filePath(name);
+    QVERIFY(QDir().mkpath(stage + "/inner"));
+    QVERIFY(Fixtures::writeBytes(stage + "/.lock", ""));
+    QVERIFY(Fixtures::writeBytes(stage + "/inner/out.png", "partial"));
+    const QString victim = parent.filePath("victim");
+    QVERIFY(QDir().mkpath(victim + "/inner"));
+    QVERIFY(Fixtures::writeBytes(victim + "/keep.txt", "keep"));
+    QVERIFY(Fixtures::writeBytes(victim + "/inner/keep.txt", "keep"));
+    const QStringList removed
+        = LockedFolder::sweep(parent.path(), QString::fromLatin1(StagedOutput::kFolderPrefix), [&](const QString &) {
+              if (swapped) {
+                  QDir().rename(stage, parent.filePath("moved"));
+                  QFile::link(victim, stage);
+              }
+          });
+    QCOMPARE(readAll(victim + "/keep.txt"), QByteArray("keep"));
+    QCOMPARE(readAll(victim + "/inner/keep.txt"), QByteArray("keep"));
+    QCOMPARE(removed, swapped ? QStringList() : QStringList{name});
+    QCOMPARE(QFileInfo(stage).isSymLink(), swapped);
+    QCOMPARE(QFileInfo::exists(stage), swapped);
 }
 
 void TestFaults::namesThatAreNotUtf8_data()
