@@ -323,7 +323,7 @@ ToolRun ProcessRunner::run(const QString &program, const QStringList &arguments)
         result.stopped = true;
         return result;
     }
-    const ToolLimits limit = limits();
+    const ToolLimits limit = ownLimits ? *ownLimits : limits();
     defaultChildSignal();
 
     // All of it made before the child exists: it may not allocate.

@@ -1,6 +1,7 @@
 #include "app/AppSetup.h"
 #include "FileTask.h"
 #include "batch/engine/BatchJob.h"
+#include "MagickFormats.h"
 #include "MagickPolicy.h"
 #include "ProcessRunner.h"
 #include "LockedFolder.h"
@@ -16,6 +17,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QLocalServer>
 #include <QRegularExpression>
@@ -60,6 +62,7 @@ private slots:
     void policyLimitsAreInForce();
     void onlyAnImageMagickApplyingThePolicyRuns_data();
     void onlyAnImageMagickApplyingThePolicyRuns();
+    void hangingImageMagickFailsFast();
     void contentDecidesTheDecoder_data();
     void contentDecidesTheDecoder();
     void damagedSourcesFail_data();
@@ -523,6 +526,19 @@ void TestFaults::onlyAnImageMagickApplyingThePolicyRuns()
         = writeTool(tools.path(), QStringLiteral("magick-%1").arg(QTest::currentDataTag()).replace(' ', '-'),
                     "printf '%s' '" + listing + "'");
     QCOMPARE(MagickPolicy::appliedBy(magick), applied);
+}
+
+// Its two questions (policy, formats) share a few seconds: an ImageMagick that
+// hangs fails its file in seconds, not after two idle limits of a minute each.
+void TestFaults::hangingImageMagickFailsFast()
+{
+    QTemporaryDir tools;
+    const QString magick = writeTool(tools.path(), "hangs", "sleep 600");
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!MagickPolicy::appliedBy(magick));
+    QVERIFY(MagickFormats::of(magick).isEmpty());
+    QVERIFY2(clock.elapsed() < 20000, qPrintable(QString::number(clock.elapsed())));
 }
 
 void TestFaults::contentDecidesTheDecoder_data()
