@@ -83,6 +83,7 @@ private slots:
     void secondProcessKeepsItsTemp();
     void runnerOutcomes_data();
     void runnerOutcomes();
+    void toolDiesWithUs_data();
     void toolDiesWithUs();
 
 private:
@@ -184,13 +185,19 @@ int holdTempChild(int argc, char **argv)
     return 0;
 }
 
-// Child mode: runs a tool that writes its pid and sleeps, until killed.
+// Child mode: runs a tool that starts helpers of every kind (in its group, in a
+// session of their own, orphaned by a parent that exited), writes their ids and
+// its own, and sleeps, until killed.
 int runnerChild(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const QString dir = QString::fromLocal8Bit(argv[2]);
     ProcessRunner runner(dir);
-    runner.run(QStringLiteral("/bin/sh"), {"-c", "echo $$ > tool.part && mv tool.part tool && exec sleep 600"});
+    runner.run(QStringLiteral("/bin/sh"),
+               {"-c", "sleep 600 & echo $! > group\n"
+                      "setsid sleep 600 & echo $! > session\n"
+                      "sh -c 'setsid sleep 600 & echo $! > orphan' && sleep 0.2\n"
+                      "echo $$ > tool.part && mv tool.part tool && exec sleep 600"});
     return 0;
 }
 
@@ -375,21 +382,25 @@ void TestFaults::stuckToolsAreEnded()
 
 void TestFaults::helpersEndWithTheirTool_data()
 {
+    QTest::addColumn<QByteArray>("start"); // how the tool starts its helper
     QTest::addColumn<QByteArray>("ending"); // what the tool does after starting its helper
     QTest::addColumn<bool>("success");
-    QTest::newRow("tool hangs") << QByteArray("sleep 600") << false;
-    QTest::newRow("tool finishes") << QByteArray("cp \"$IN\" \"$OUT\"") << true;
+    QTest::newRow("tool hangs") << QByteArray("sleep 600") << QByteArray("sleep 600") << false;
+    QTest::newRow("tool finishes") << QByteArray("sleep 600") << QByteArray("cp \"$IN\" \"$OUT\"") << true;
+    QTest::newRow("tool hangs, helper in a session of its own")
+        << QByteArray("setsid sleep 600") << QByteArray("sleep 600") << false;
 }
 
 void TestFaults::helpersEndWithTheirTool()
 {
+    QFETCH(QByteArray, start);
     QFETCH(QByteArray, ending);
     QFETCH(bool, success);
     ProcessRunner::setLimits({1000, 60000, 500});
     QTemporaryDir tools, out;
     const QByteArray pidFile = tools.filePath("helper").toUtf8();
     ToolLocator::setOverride(ToolLocator::Tool::ImageMagick,
-                             writeTool(tools.path(), "forks", "sleep 600 &\necho $! > '" + pidFile + "'\n" + ending));
+                             writeTool(tools.path(), "forks", start + " &\necho $! > '" + pidFile + "'\n" + ending));
     const WorkerResult result = runWorker(kToPng, jpg("h.jpg"), out.path());
     QCOMPARE(result.success, success);
     const qint64 helper = readAll(pidFile).trimmed().toLongLong();
@@ -954,19 +965,30 @@ void TestFaults::runnerOutcomes()
     QCOMPARE(run.ok(), started && !crashed && exitCode == 0);
 }
 
-// A tool does not outlive this process, even when it is killed without warning.
+void TestFaults::toolDiesWithUs_data()
+{
+    QTest::addColumn<QString>("process"); // the file its id is in
+    QTest::newRow("the tool") << "tool";
+    QTest::newRow("a helper in its group") << "group";
+    QTest::newRow("a helper in a session of its own") << "session";
+    QTest::newRow("a helper whose parent exited") << "orphan";
+}
+
+// A tool and everything it started do not outlive this process, even when it is
+// killed without warning.
 void TestFaults::toolDiesWithUs()
 {
+    QFETCH(QString, process);
     QTemporaryDir dir;
     QProcess other;
     other.start(QCoreApplication::applicationFilePath(), {"--runner-child", dir.path()});
     QVERIFY(other.waitForStarted(30000));
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath("tool")), 30000);
-    const qint64 tool = readAll(dir.filePath("tool")).trimmed().toLongLong();
-    QVERIFY(running(tool));
+    const qint64 pid = readAll(dir.filePath(process)).trimmed().toLongLong();
+    QVERIFY(running(pid));
     ::kill(pid_t(other.processId()), SIGKILL);
     QVERIFY(other.waitForFinished(30000));
-    QTRY_VERIFY(!running(tool));
+    QTRY_VERIFY(!running(pid));
 }
 
 int main(int argc, char **argv)
