@@ -126,12 +126,10 @@ QByteArray readSmallFile(const char *path)
     return size > 0 ? QByteArray(buffer, int(size)) : QByteArray();
 }
 
-// The work done so far by every process of group: processor ticks (their own and
-// their waited-for children's) and bytes read and written. It only has to change
-// while the tool gets anywhere.
-// Calls visit(folder, fields) for every process of group, fields being its stat
-// after the command name: "state ppid pgrp session tty tpgid flags minflt cminflt
-// majflt cmajflt utime stime cutime cstime ..."; stops when visit returns false.
+// Calls visit(folder, fields) for every process, fields being its stat after the
+// command name: "state ppid pgrp session tty tpgid flags minflt cminflt majflt
+// cmajflt utime stime cutime cstime priority nice threads itrealvalue starttime
+// ..."; stops when visit returns false.
 template <typename Visit>
 void forEachProcess(Visit visit)
 {
@@ -156,6 +154,7 @@ void forEachProcess(Visit visit)
     ::closedir(proc);
 }
 
+// The same for every process of group.
 template <typename Visit>
 void forEachMember(qint64 group, Visit visit)
 {
@@ -218,6 +217,9 @@ bool signalEach(const QList<Descendant> &processes, int signalNumber)
     return any;
 }
 
+// The work done so far by every process of group: processor ticks (their own and
+// their waited-for children's) and bytes read and written. It only has to change
+// while the tool gets anywhere.
 quint64 groupActivity(qint64 group)
 {
     quint64 total = 0;
