@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
@@ -212,6 +213,12 @@ void TestConfinement::parsingIsConfined()
         ::close(channel[1]);
         char reply[4096];
         QVERIFY(::read(channel[0], reply, sizeof reply) > 0); // the header was read
+        // Waiting for its command now, with its limits in force.
+        QFile limits(QStringLiteral("/proc/%1/limits").arg(process.processId()));
+        QVERIFY(limits.open(QIODevice::ReadOnly));
+        const QByteArray table = limits.readAll();
+        QVERIFY2(QRegularExpression("Max file size +1024000000 +1024000000").match(table).hasMatch(), table.constData());
+        QVERIFY2(QRegularExpression("Max open files +16 +16").match(table).hasMatch(), table.constData());
         ::close(channel[0]); // nothing more wanted
     } else {
         process.start(program, {dng, dir.filePath(QStringLiteral("shot.jpg"))});
