@@ -60,11 +60,13 @@ QImage decodeOurs(const QString &path, ViewerBench::Samples *samples)
 QImage decodeInProcess(const QString &path, ViewerBench::Samples *samples)
 {
     ViewerBench::Stopwatch watch(CLOCK_PROCESS_CPUTIME_ID);
+    RawDecode::MappedFile file;
     RawDecode::RawFile raw;
     QImage image;
     int colours = 0;
     const QByteArray local = QFile::encodeName(path);
-    const bool ok = raw.open(local.constData()) == RawDecode::Failure::None
+    const bool ok = file.open(local.constData()) == RawDecode::Failure::None
+        && raw.open(file) == RawDecode::Failure::None
         && raw.developInto(
                [&](int width, int height, int channels, int *stride) -> std::uint8_t * {
                    image = PictureMemory::image(QSize(width, height), QImage::Format_RGB32);

@@ -86,6 +86,7 @@ int main(int argc, char *argv[])
     }
     if (request.tools > 0)
         ToolSlots::setLimit(request.tools);
+    ToolWatchdog::adoptOrphans();
     BatchRunner runner(request,
                        BatchFiles::expand(paths, Operations::row(request.job.operation).acceptedSuffixes(),
                                           request.recursive ? BatchFiles::Recursive : BatchFiles::TopLevel));
@@ -99,5 +100,6 @@ int main(int argc, char *argv[])
     runner.start();
     const int status = app.exec();
     ToolWatchdog::stop();
+    ToolWatchdog::endAdopted();
     return status;
 }

@@ -6,7 +6,10 @@
 #include <cerrno>
 #include <cstring>
 #include <new>
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace RawDecode {
 
@@ -120,24 +123,58 @@ Failure RawFile::fail(const char *stage, int code)
     return fail(Failure::Corrupt, std::string(stage) + " failed: " + libraw_strerror(code));
 }
 
-Failure RawFile::open(const char *path)
+MappedFile::~MappedFile()
 {
-    // LibRaw only says "Input/output error" for a missing file, and would block
-    // opening a FIFO: look first.
-    struct stat info;
-    if (stat(path, &info) != 0) {
-        if (errno == ENOENT)
-            return fail(Failure::Missing, "the RAW file does not exist");
-        return fail(Failure::Unreadable, std::string("the RAW file cannot be opened: ") + std::strerror(errno));
-    }
-    if (S_ISDIR(info.st_mode))
-        return fail(Failure::NotAFile, "the RAW path is a folder, not a file");
-    if (!S_ISREG(info.st_mode))
-        return fail(Failure::NotAFile, "the RAW path is not a regular file");
-    if (info.st_size == 0)
-        return fail(Failure::Empty, "the RAW file is empty");
+    if (bytes)
+        ::munmap(bytes, length);
+}
 
-    const int code = raw->open_file(path);
+Failure MappedFile::open(const char *path)
+{
+    // LibRaw only says "Input/output error" for a missing file. O_NONBLOCK: a path
+    // that is (or has just become) a FIFO must not block the open; what was opened
+    // is then looked at, not the path.
+    const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        const int error = errno;
+        message = error == ENOENT ? std::string("the RAW file does not exist")
+                                  : std::string("the RAW file cannot be opened: ") + std::strerror(error);
+        return error == ENOENT ? Failure::Missing : Failure::Unreadable;
+    }
+    struct stat info;
+    Failure failure = Failure::None;
+    if (::fstat(fd, &info) != 0) {
+        failure = Failure::Unreadable;
+        message = std::string("the RAW file cannot be read: ") + std::strerror(errno);
+    } else if (S_ISDIR(info.st_mode)) {
+        failure = Failure::NotAFile;
+        message = "the RAW path is a folder, not a file";
+    } else if (!S_ISREG(info.st_mode)) {
+        failure = Failure::NotAFile;
+        message = "the RAW path is not a regular file";
+    } else if (info.st_size == 0) {
+        failure = Failure::Empty;
+        message = "the RAW file is empty";
+    } else {
+        void *mapped = ::mmap(nullptr, std::size_t(info.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+        if (mapped == MAP_FAILED) {
+            failure = Failure::Unreadable;
+            message = std::string("the RAW file cannot be read: ") + std::strerror(errno);
+        } else {
+            bytes = static_cast<std::uint8_t *>(mapped);
+            length = std::size_t(info.st_size);
+        }
+    }
+    ::close(fd);
+    return failure;
+}
+
+Failure RawFile::open(const MappedFile &file)
+{
+    if (!file.data())
+        return fail(Failure::Unreadable, "the RAW file was not opened");
+    // LibRaw reads the buffer only; its interface predates const.
+    const int code = raw->open_buffer(const_cast<std::uint8_t *>(file.data()), file.size());
     if (code != LIBRAW_SUCCESS || troubled())
         return fail("opening", code);
     const libraw_image_sizes_t &sizes = raw->imgdata.sizes;

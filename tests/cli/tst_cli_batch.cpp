@@ -56,6 +56,8 @@ private slots:
     void listedNamesKeepTheirOwnLines();
     void stopDuringThePolicyProbe();
     void killedEngineLeavesNothingBehind();
+    void interruptEndsEverythingAToolStarted();
+    void helpersOfAFinishedToolEndWithTheRun();
     void noWritableHome();
 
 private:
@@ -732,6 +734,72 @@ void TestCliBatch::killedEngineLeavesNothingBehind()
     QCOMPARE(second.status, 0);
     QCOMPARE(stageFolders(path("out")), QStringList()); // ...until the next run there
     QCOMPARE(QDir(path("out")).entryList(QDir::Files), QStringList{"b.png"});
+}
+
+// The processes whose ids a tool wrote, one a line, that still exist, even as a
+// process nobody has reaped yet.
+QStringList stillThere(const QString &pidFile)
+{
+    QStringList there;
+    const QList<QByteArray> lines = EngineHarness::readAll(pidFile).split('\n');
+    for (const QByteArray &line : lines) {
+        if (!line.trimmed().isEmpty() && QFileInfo::exists("/proc/" + line.trimmed()))
+            there << QString::fromLatin1(line.trimmed());
+    }
+    return there;
+}
+
+// Interrupted while ImageMagick (here its policy question) runs helpers, right
+// after a run that was ended while its tool waited: nothing the tool started
+// remains once the program has ended, in its group or in a session of its own.
+void TestCliBatch::interruptEndsEverythingAToolStarted()
+{
+    const QByteArray dir = QFile::encodeName(tempDir->path());
+    const QString program = appWithMagick("if [ -e '" + dir + "/hang' ]; then\n"
+                                          "  echo $$ > '" + dir + "/first.part' && mv '" + dir + "/first.part' '" + dir
+                                          + "/first'\n"
+                                            "  exec sleep 600\n"
+                                            "fi\n"
+                                            "sleep 600 & echo $! >> '" + dir + "/helpers'\n"
+                                            "setsid sleep 600 & echo $! >> '" + dir + "/helpers'\n"
+                                            "echo $$ >> '" + dir + "/helpers'\n"
+                                            "mv '" + dir + "/helpers' '" + dir + "/started'\n"
+                                            "wait\n");
+    QVERIFY(!program.isEmpty());
+    QVERIFY(Fixtures::writeImage(path("a.jpg"), QSize(16, 8)));
+    QVERIFY(Fixtures::writeBytes(path("hang"), ""));
+    QProcess first;
+    setUp(first);
+    first.start(program, {"convert", "-f", "png", "-o", path("out"), path("a.jpg")});
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(path("first")), 30000);
+    QCOMPARE(::kill(pid_t(first.processId()), SIGTERM), 0);
+    QVERIFY(first.waitForFinished(30000));
+    QCOMPARE(stillThere(path("first")), QStringList());
+
+    QVERIFY(QFile::remove(path("hang")));
+    QProcess second;
+    setUp(second);
+    second.start(program, {"convert", "-f", "png", "-o", path("out"), path("a.jpg")});
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(path("started")), 30000);
+    QCOMPARE(::kill(pid_t(second.processId()), SIGINT), 0);
+    QVERIFY(second.waitForFinished(30000));
+    QCOMPARE(second.exitCode(), 128 + SIGINT);
+    QCOMPARE(stillThere(path("started")), QStringList());
+}
+
+// A tool that ends well but leaves a helper behind in a session of its own: the
+// helper ends with the run.
+void TestCliBatch::helpersOfAFinishedToolEndWithTheRun()
+{
+    const QByteArray helper = QFile::encodeName(path("helper"));
+    const QString program = appWithMagick(kAnswersProbe + "setsid sleep 600 & echo $! > '" + helper + "'\n"
+                                          + "cp \"$IN\" \"$OUT\"\n");
+    QVERIFY(!program.isEmpty());
+    QVERIFY(Fixtures::writeImage(path("a.jpg"), QSize(16, 8)));
+    const Run result = run({"convert", "-f", "png", "-o", path("out"), path("a.jpg")}, QByteArray(), program);
+    QCOMPARE(result.status, 0);
+    QVERIFY(pidIn(path("helper")) > 0);
+    QCOMPARE(stillThere(path("helper")), QStringList());
 }
 
 // With no home to write in (HOME a file here; "nobody"'s is missing), the

@@ -7,6 +7,7 @@
 #include "batch/engine/Operations.h"
 #include "ToolLocator.h"
 #include "formats/ContentFormat.h"
+#include "formats/SafeRename.h"
 #include "DecoderSupport.h"
 #include "DisplayColour.h"
 #include "FolderBrowser.h"
@@ -27,6 +28,8 @@
 
 #include "support/EngineHarness.h"
 #include "support/Fixtures.h"
+
+Q_DECLARE_METATYPE(SafeRename::Result)
 
 namespace {
 
@@ -123,12 +126,33 @@ QString makeFixture(const QString &png, const QString &format, QString *why)
 
 // A picture of saturated colours and ramps, where Adobe RGB and sRGB differ most,
 // as a file of suffix tagged with profile (untagged when empty).
-QString taggedFixture(const QTemporaryDir &dir, const QString &profile, const QString &suffix)
+QImage gradients()
 {
     QImage picture(96, 64, QImage::Format_RGB32);
     for (int y = 0; y < picture.height(); ++y)
         for (int x = 0; x < picture.width(); ++x)
             picture.setPixel(x, y, qRgb(x * 255 / 95, y < 32 ? 255 - y * 4 : 20, (x / 8 + y / 8) % 2 ? 200 : 10));
+    return picture;
+}
+
+// 24 flat patches of saturated colours: few enough for a palette to hold them
+// exactly, saturated enough that a profile conversion moves every one of them.
+QImage flatPatches()
+{
+    QImage picture(96, 64, QImage::Format_RGB32);
+    const int levels[] = {20, 120, 230};
+    for (int y = 0; y < picture.height(); ++y) {
+        for (int x = 0; x < picture.width(); ++x) {
+            const int patch = (y / 16) * 6 + x / 16;
+            picture.setPixel(x, y, qRgb(levels[patch % 3], levels[(patch / 3) % 3], levels[(patch / 9 + patch) % 3]));
+        }
+    }
+    return picture;
+}
+
+QString taggedFixture(const QTemporaryDir &dir, const QString &profile, const QString &suffix,
+                      const QImage &picture = gradients())
+{
     const QString plain = dir.filePath(QStringLiteral("plain.png"));
     const QString tagged = dir.filePath(QStringLiteral("tagged.") + suffix);
     QStringList args{plain};
@@ -185,6 +209,8 @@ private slots:
     void embeddedProfile();
     void batchOutputColour_data();
     void batchOutputColour();
+    void renameNeverReplaces_data();
+    void renameNeverReplaces();
 
 private:
     QTemporaryDir tmp;
@@ -599,9 +625,11 @@ void TestFormats::batchOutputColour_data()
 {
     QTest::addColumn<QString>("format");
     QTest::addColumn<bool>("keepsProfile");
-    QTest::newRow("PNG keeps the profile") << "png" << true;
-    QTest::newRow("TGA gets sRGB pixels") << "tga" << false;
-    QTest::newRow("BMP gets sRGB pixels") << "bmp" << false;
+    QTest::addColumn<bool>("flat"); // flat patches that a palette holds exactly, else gradients
+    QTest::newRow("PNG keeps the profile") << "png" << true << false;
+    QTest::newRow("TGA gets sRGB pixels") << "tga" << false << false;
+    QTest::newRow("BMP gets sRGB pixels") << "bmp" << false << false;
+    QTest::newRow("GIF gets sRGB pixels") << "gif" << false << true;
 }
 
 // An output that carries a profile has the source's numbers and profile; one that
@@ -610,10 +638,11 @@ void TestFormats::batchOutputColour()
 {
     QFETCH(QString, format);
     QFETCH(bool, keepsProfile);
+    QFETCH(bool, flat);
     if (!QFile::exists(kAdobeRgb) || !QFile::exists(kSrgb))
         QSKIP("the ICC profiles of icc-profiles-free are not installed");
     QTemporaryDir dir;
-    const QString tagged = taggedFixture(dir, kAdobeRgb, QStringLiteral("png"));
+    const QString tagged = taggedFixture(dir, kAdobeRgb, QStringLiteral("png"), flat ? flatPatches() : gradients());
     QVERIFY(!tagged.isEmpty());
     const QString out = dir.filePath(QStringLiteral("out"));
     QVERIFY(QDir().mkpath(out));
@@ -633,6 +662,49 @@ void TestFormats::batchOutputColour()
     QCOMPARE(bytes.contains("acsp") || bytes.contains("iCCP"), keepsProfile);
     if (keepsProfile)
         QVERIFY(written.colorSpace() == QImage(tagged).colorSpace());
+}
+
+void TestFormats::renameNeverReplaces_data()
+{
+    QTest::addColumn<QString>("there"); // what has the new name: nothing, a file, a folder, a link
+    QTest::addColumn<SafeRename::Result>("result");
+    QTest::newRow("a free name") << "" << SafeRename::Result::Renamed;
+    QTest::newRow("a file") << "file" << SafeRename::Result::Taken;
+    QTest::newRow("a folder") << "folder" << SafeRename::Result::Taken;
+    QTest::newRow("a dangling link") << "dangling link" << SafeRename::Result::Taken;
+    QTest::newRow("a link to a file") << "link" << SafeRename::Result::Taken;
+}
+
+// What has the name stays as it was, and the file stays where it was.
+void TestFormats::renameNeverReplaces()
+{
+    QFETCH(QString, there);
+    QFETCH(SafeRename::Result, result);
+    QTemporaryDir dir;
+    const QString from = dir.filePath("from"), to = dir.filePath("to"), aside = dir.filePath("aside");
+    QVERIFY(Fixtures::writeBytes(from, "ours"));
+    QVERIFY(Fixtures::writeBytes(aside, "theirs"));
+    if (there == "file")
+        QVERIFY(Fixtures::writeBytes(to, "theirs"));
+    else if (there == "folder")
+        QVERIFY(QDir().mkdir(to));
+    else if (there == "dangling link")
+        QVERIFY(QFile::link(dir.filePath("nowhere"), to));
+    else if (there == "link")
+        QVERIFY(QFile::link(aside, to));
+    int error = 0;
+    QCOMPARE(SafeRename::rename(from, to, &error), result);
+    if (result == SafeRename::Result::Renamed) {
+        QCOMPARE(EngineHarness::readAll(to), QByteArray("ours"));
+        QVERIFY(!QFileInfo::exists(from));
+        return;
+    }
+    QCOMPARE(error, EEXIST);
+    QCOMPARE(EngineHarness::readAll(from), QByteArray("ours"));
+    QCOMPARE(EngineHarness::readAll(aside), QByteArray("theirs"));
+    QVERIFY(!QFileInfo::exists(dir.filePath("nowhere")));
+    if (there == "file")
+        QCOMPARE(EngineHarness::readAll(to), QByteArray("theirs"));
 }
 
 QTEST_MAIN(TestFormats)

@@ -70,37 +70,59 @@ bool compress(const RawDecode::Picture &image, FILE *file, int quality, std::str
 
 } // namespace
 
-bool writeJpegAtomically(const RawDecode::Picture &image, const char *path, int quality, std::string &error)
+JpegTarget::JpegTarget(const char *path)
+    : target(path)
+    , temporary(temporaryTemplate(path))
 {
-    std::string temporary = temporaryTemplate(path);
     const int fd = mkstemp(&temporary[0]);
     if (fd < 0) {
-        error = std::string("cannot create the JPEG file: ") + std::strerror(errno);
-        return false;
+        message = std::string("cannot create the JPEG file: ") + std::strerror(errno);
+        temporary.clear();
+        return;
     }
-    FILE *file = fdopen(fd, "wb");
+    file = fdopen(fd, "wb");
     if (!file) {
-        error = std::string("cannot create the JPEG file: ") + std::strerror(errno);
+        message = std::string("cannot create the JPEG file: ") + std::strerror(errno);
         close(fd);
+    }
+}
+
+JpegTarget::~JpegTarget()
+{
+    if (file)
+        std::fclose(file);
+    if (!temporary.empty())
         unlink(temporary.c_str());
+}
+
+bool JpegTarget::commit()
+{
+    if (!file)
+        return false;
+    bool ok = std::fflush(file) == 0 && fsync(fileno(file)) == 0;
+    if (!ok)
+        message = std::strerror(errno);
+    if (std::fclose(file) != 0 && ok) {
+        message = std::strerror(errno);
+        ok = false;
+    }
+    file = nullptr;
+    if (ok && std::rename(temporary.c_str(), target.c_str()) != 0) {
+        message = std::strerror(errno);
+        ok = false;
+    }
+    if (ok)
+        temporary.clear();
+    else
+        message = "cannot write the JPEG file: " + message;
+    return ok;
+}
+
+bool writeJpeg(const RawDecode::Picture &image, std::FILE *file, int quality, std::string &error)
+{
+    if (!compress(image, file, quality, error) || std::fflush(file) != 0) {
+        error = "cannot write the JPEG file: " + (error.empty() ? std::string(std::strerror(errno)) : error);
         return false;
     }
-    bool ok = compress(image, file, quality, error);
-    if (ok && (std::fflush(file) != 0 || fsync(fileno(file)) != 0)) {
-        error = std::strerror(errno);
-        ok = false;
-    }
-    if (std::fclose(file) != 0 && ok) {
-        error = std::strerror(errno);
-        ok = false;
-    }
-    if (ok && std::rename(temporary.c_str(), path) != 0) {
-        error = std::strerror(errno);
-        ok = false;
-    }
-    if (!ok) {
-        unlink(temporary.c_str());
-        error = "cannot write the JPEG file: " + error;
-    }
-    return ok;
+    return true;
 }

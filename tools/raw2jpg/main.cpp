@@ -7,17 +7,27 @@
 // line of ours may ever contain that word.
 
 #include "JpegFile.h"
+#include "confinement/Confinement.h"
 #include "rawdecode/RawDecode.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cctype>
 #include <cstdio>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <string>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
 constexpr int kJpegQuality = 93;
+// No JPEG of a 256 MP picture comes near 4 bytes a pixel.
+constexpr rlim_t kLargestJpeg = rlim_t(RawDecode::kMaxPixels) * 4;
 
 // A develop of no pixel data (headers only, zeros where the data should be)
 // gives a picture of nothing but zeros and no error. A real exposure never
@@ -42,7 +52,31 @@ std::string withoutWarningWord(std::string line)
 int fail(const std::string &message, int status = 1)
 {
     std::fprintf(stderr, "ConvertToJpg: %s\n", withoutWarningWord(message).c_str());
+    std::fflush(stderr);
     return status;
+}
+
+// The decoding half, in a process of its own that confines itself before LibRaw
+// sees a byte: it writes the JPEG into the temporary file it was handed and
+// exits 0, or says why in one line and exits 1.
+[[noreturn]] void decodeConfined(const RawDecode::MappedFile &file, std::FILE *jpeg)
+{
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    Confinement::Limits limits;
+    limits.fileSize = kLargestJpeg;
+    Confinement::setLimits(limits);
+    if (!Confinement::confine())
+        ::_exit(fail("the decoder cannot confine itself"));
+    RawDecode::RawFile raw;
+    RawDecode::Picture image;
+    if (raw.open(file) != RawDecode::Failure::None || raw.develop(image) != RawDecode::Failure::None)
+        ::_exit(fail("cannot decode the RAW file: " + raw.error()));
+    if (!holdsImageData(image))
+        ::_exit(fail("cannot decode the RAW file: it holds no image data"));
+    std::string error;
+    if (!writeJpeg(image, jpeg, kJpegQuality, error))
+        ::_exit(fail(error));
+    ::_exit(0);
 }
 
 } // namespace
@@ -53,14 +87,26 @@ int main(int argc, char **argv)
         return fail("expected exactly two arguments: RAW_FILE JPEG_FILE", 2);
 
     // Paths are used as the bytes we were given: the platform's local encoding.
-    RawDecode::RawFile raw;
-    RawDecode::Picture image;
-    if (raw.open(argv[1]) != RawDecode::Failure::None || raw.develop(image) != RawDecode::Failure::None)
-        return fail("cannot decode the RAW file: " + raw.error());
-    if (!holdsImageData(image))
-        return fail("cannot decode the RAW file: it holds no image data");
-    std::string error;
-    if (!writeJpegAtomically(image, argv[2], kJpegQuality, error))
-        return fail(error);
+    // Both files are opened here; the process that parses the RAW file can open
+    // nothing, and this one parses nothing.
+    RawDecode::MappedFile file;
+    if (file.open(argv[1]) != RawDecode::Failure::None)
+        return fail("cannot decode the RAW file: " + file.error());
+    JpegTarget jpeg(argv[2]);
+    if (!jpeg.stream())
+        return fail(jpeg.error());
+    const pid_t decoder = ::fork();
+    if (decoder < 0)
+        return fail(std::string("cannot start the decoder: ") + std::strerror(errno));
+    if (decoder == 0)
+        decodeConfined(file, jpeg.stream());
+    int status = 0;
+    while (::waitpid(decoder, &status, 0) < 0 && errno == EINTR) { }
+    if (WIFSIGNALED(status))
+        return fail("the decoder crashed (signal " + std::to_string(WTERMSIG(status)) + ")");
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return 1; // the decoder said why
+    if (!jpeg.commit())
+        return fail(jpeg.error());
     return 0;
 }

@@ -3,10 +3,10 @@
 // The viewer's RAW decoder, a process of its own so that a fault in LibRaw's
 // parsers ends this process, not the viewer. It reads one file and hands back its
 // size, its embedded preview and its developed picture as rawdecode/RawChannel.h
-// describes. Once the file is open it may only read, allocate, write to what it
-// holds open and end (Confinement.h).
+// describes. It opens and maps the file, then confines itself (confinement/
+// Confinement.h), and only then lets LibRaw parse it.
 
-#include "Confinement.h"
+#include "confinement/Confinement.h"
 #include "rawdecode/RawChannel.h"
 #include "rawdecode/RawDecode.h"
 
@@ -28,8 +28,8 @@ namespace {
 using RawChannel::Kind;
 using RawChannel::Reply;
 
-constexpr rlim_t kCpuSeconds = 300;
-constexpr rlim_t kAddressSpace = rlim_t(8) << 30;
+// The largest memory it hands back: a 256 MP picture of 4 bytes a pixel.
+constexpr rlim_t kLargestReply = rlim_t(RawDecode::kMaxPixels) * 4;
 
 struct Request
 {
@@ -203,39 +203,35 @@ int main(int argc, char **argv)
     Request request;
     if (!parse(argc, argv, request))
         return 2;
-    // Ends with the thread that started it; never leaves a core file behind.
-    const rlimit noCore{0, 0};
-    ::setrlimit(RLIMIT_CORE, &noCore);
-    // A parser caught in a loop ends on its own; the viewer can also kill it.
-    const rlimit cpu{kCpuSeconds, kCpuSeconds};
-    ::setrlimit(RLIMIT_CPU, &cpu);
-#if !defined(__SANITIZE_ADDRESS__)
-    // The sanitizers reserve terabytes of address space; the released program has
-    // room for LibRaw's working buffers of a 256 MP picture, not for a runaway.
-    const rlimit space{kAddressSpace, kAddressSpace};
-    ::setrlimit(RLIMIT_AS, &space);
-#endif
     if (::prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || ::getppid() != pid_t(request.parent))
         return 2;
 
+    // Everything this process will ever hold is opened first; LibRaw sees the file
+    // only once the process can open nothing more.
     const int previewMemory = ::memfd_create("quorvane-preview", MFD_CLOEXEC | MFD_ALLOW_SEALING);
     const int pictureMemory = ::memfd_create("quorvane-picture", MFD_CLOEXEC | MFD_ALLOW_SEALING);
     if (previewMemory < 0 || pictureMemory < 0)
         return 2;
+    RawDecode::MappedFile file;
+    const RawDecode::Failure readable = file.open(request.path);
+
+    Confinement::Limits limits;
+    limits.fileSize = kLargestReply;
+    Confinement::setLimits(limits);
+    if (!Confinement::confine()) {
+        send(failure(Kind::Opened, RawDecode::Failure::Unreadable), "the decoder cannot confine itself");
+        ::_exit(1);
+    }
 
     RawDecode::RawFile raw;
-    const RawDecode::Failure opened = raw.open(request.path);
+    const RawDecode::Failure opened = readable != RawDecode::Failure::None ? readable : raw.open(file);
     Reply header = failure(Kind::Opened, opened);
     if (opened == RawDecode::Failure::None) {
         header.width = raw.width();
         header.height = raw.height();
         describe(raw.metadata(), header.facts);
     }
-    if (!Confinement::confine()) {
-        send(failure(Kind::Opened, RawDecode::Failure::Unreadable), "the decoder cannot confine itself");
-        ::_exit(1);
-    }
-    send(header, raw.error());
+    send(header, readable != RawDecode::Failure::None ? file.error() : raw.error());
     if (opened != RawDecode::Failure::None)
         ::_exit(0);
 

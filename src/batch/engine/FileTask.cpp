@@ -438,6 +438,16 @@ bool FileTask::placeFrames(QString &outputPath, int &frameCount)
     return true;
 }
 
+QString FileTask::nextFreeTarget()
+{
+    // The name that was free when the file started was taken since: the naming
+    // rule picks again, and now sees it taken.
+    const QString fmt = QFileInfo(output->finalPath()).suffix();
+    return names.claim([&](const OutputNaming::ExistsFn &exists) {
+        return OutputNaming::outputTarget(oriFilePath, fmt, exportDir, rowIndex, claimedAt, exists);
+    });
+}
+
 QString FileTask::noSpaceProblem() const
 {
     QStringList dirs;
@@ -472,9 +482,11 @@ void FileTask::finish(const QString &plannedPath)
     if (success) {
         if (!placeFrames(outputPath, frameCount)) {
             success = false;
-        } else if (!output->commit()) {
+        } else if (!output->commit([this] { return nextFreeTarget(); })) {
             errorText += QStringLiteral("cannot move the output into place\n");
             success = false;
+        } else if (frameCount == 0) {
+            outputPath = output->finalPath();
         }
     }
     // Judged before the partial output goes, which would free the space again.

@@ -80,6 +80,7 @@ private:
     // Several pictures written: they go to a folder of their own. False (with
     // the reason noted) when it cannot be made.
     bool placeFrames(QString &outputPath, int &frameCount);
+    QString nextFreeTarget();
     QString noSpaceProblem() const;
     void note(const QString &problem);
     void noteRun(const QString &program, const ToolRun &result);

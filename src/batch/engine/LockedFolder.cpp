@@ -1,13 +1,13 @@
 #include "LockedFolder.h"
 
 #include <QDateTime>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 
 #include <cerrno>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -53,6 +53,55 @@ bool stillThere(const QString &folder, int fd)
         && open.st_ino == named.st_ino;
 }
 
+// Empties the folder open as fd, by descriptor all the way down: a folder inside
+// that is swapped for a link meanwhile is never followed.
+void emptyFolder(int fd)
+{
+    const int listing = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    DIR *handle = listing >= 0 ? ::fdopendir(listing) : nullptr;
+    if (!handle) {
+        if (listing >= 0)
+            ::close(listing);
+        return;
+    }
+    while (const dirent *entry = ::readdir(handle)) {
+        const char *name = entry->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
+            continue;
+        if (::unlinkat(fd, name, 0) == 0 || (errno != EISDIR && errno != EPERM))
+            continue;
+        const int inner = ::openat(fd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (inner < 0)
+            continue;
+        emptyFolder(inner);
+        ::close(inner);
+        ::unlinkat(fd, name, AT_REMOVEDIR);
+    }
+    ::closedir(handle);
+}
+
+// Removes parent/name with everything in it, when it is a folder of this user's:
+// opened without following a link, emptied through its descriptor, then removed by
+// name (which fails, harmlessly, should the name have become a link since).
+bool removeFolder(const QString &parent, const QString &name)
+{
+    const int parentFd = ::open(QFile::encodeName(parent).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (parentFd < 0)
+        return false;
+    const QByteArray local = QFile::encodeName(name);
+    const int fd = ::openat(parentFd, local.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat info = {};
+    bool removed = false;
+    if (fd >= 0 && ::fstat(fd, &info) == 0 && info.st_uid == ::geteuid()) {
+        emptyFolder(fd);
+        removed = ::unlinkat(parentFd, local.constData(), AT_REMOVEDIR) == 0;
+    }
+    if (fd >= 0)
+        ::close(fd);
+    ::close(parentFd);
+    return removed;
+}
+
 QRegularExpression namePattern(const QString &prefix)
 {
     return QRegularExpression(QLatin1Char('^') + QRegularExpression::escape(prefix) + QStringLiteral("[0-9a-f]{16}$"));
@@ -81,7 +130,7 @@ LockedFolder::LockedFolder(const QString &parent, const QString &prefix)
         if (fd >= 0)
             ::close(fd);
         else
-            QDir(candidate).removeRecursively();
+            removeFolder(parent, QFileInfo(candidate).fileName());
     }
     problemText = qt_error_string(error);
 }
@@ -93,8 +142,10 @@ LockedFolder::~LockedFolder()
 
 void LockedFolder::remove()
 {
-    if (!folderPath.isEmpty())
-        QDir(folderPath).removeRecursively(); // links inside are removed, not followed
+    if (!folderPath.isEmpty()) {
+        const QFileInfo folder(folderPath);
+        removeFolder(folder.path(), folder.fileName());
+    }
     folderPath.clear();
     if (lockFd >= 0)
         ::close(lockFd);
@@ -131,21 +182,24 @@ QStringList LockedFolder::abandoned(const QString &parent, const QString &prefix
     return found;
 }
 
-QStringList LockedFolder::sweep(const QString &parent, const QString &prefix)
+QStringList LockedFolder::sweep(const QString &parent, const QString &prefix,
+                                const std::function<void(const QString &name)> &beforeRemoval)
 {
     QStringList removed;
     const QStringList names = abandoned(parent, prefix);
     for (const QString &name : names) {
         const QString folder = parent + QLatin1Char('/') + name;
+        if (beforeRemoval)
+            beforeRemoval(name);
         int error = 0;
         // Taken again for the removal: nobody may take the folder up meanwhile.
         const int fd = takeLock(folder, false, &error);
         if (fd < 0 && error != ENOENT)
             continue;
-        QDir(folder).removeRecursively();
+        if (removeFolder(parent, name))
+            removed << name;
         if (fd >= 0)
             ::close(fd);
-        removed << name;
     }
     return removed;
 }

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 // A private folder (mode 0700, created exclusively, named PREFIX + 16 random hex
 // digits) that proves it is in use: it holds a lock (flock on ".lock" inside) for
 // as long as this object lives. A folder whose lock anyone can take was left by
@@ -31,8 +33,11 @@ public:
     static QStringList abandoned(const QString &parent, const QString &prefix);
 
     // Removes abandoned(parent, prefix), each while holding its lock, never
-    // following a link. Returns the names removed.
-    static QStringList sweep(const QString &parent, const QString &prefix);
+    // following a link: a folder swapped for a link after it was listed is left
+    // alone, and so is everything the link points to. Returns the names removed.
+    // beforeRemoval (tests) runs between the listing and each removal.
+    static QStringList sweep(const QString &parent, const QString &prefix,
+                             const std::function<void(const QString &name)> &beforeRemoval = {});
 
 private:
     QString folderPath;

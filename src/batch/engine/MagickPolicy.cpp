@@ -6,6 +6,7 @@
 #include "TempArea.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -19,6 +20,12 @@ namespace {
 
 const QString kFileName = QStringLiteral("policy.xml");
 QBasicMutex cacheMutex;
+
+// The questions asked of one program share this much time: a program that answers
+// in milliseconds needs no minute, and a hanging one fails its file in seconds.
+constexpr qint64 kQuestionsMs = 5000;
+QBasicMutex spentMutex;
+QHash<QString, qint64> spentMs; // per program
 
 } // namespace
 
@@ -112,12 +119,35 @@ QString listingProblem(const QString &listing, const QString &ours)
 
 ToolRun ask(const QString &program, const QStringList &arguments, const std::atomic_bool *cancelFlag)
 {
+    qint64 left = 0;
+    {
+        QMutexLocker lock(&spentMutex);
+        left = kQuestionsMs - spentMs.value(program);
+    }
+    if (left <= 0) {
+        // Its time is used up: this question ends as the one that used it did.
+        ToolRun run;
+        run.started = true;
+        run.timedOut = true;
+        run.limit = ToolRun::Limit::Wall;
+        run.limitMs = kQuestionsMs;
+        return run;
+    }
     // Run as the tools are: same environment, same private folder as home.
     TempFolder temp;
     ProcessRunner runner(BatchPaths::appDir(), temp.path());
     runner.setCancelFlag(cancelFlag);
     runner.setKeepOutput(true);
-    return runner.run(program, arguments);
+    ToolLimits limits = ProcessRunner::limits();
+    limits.idleMs = qMin(limits.idleMs, left);
+    limits.wallMs = qMin(limits.wallMs, left);
+    runner.setOwnLimits(limits);
+    QElapsedTimer clock;
+    clock.start();
+    const ToolRun run = runner.run(program, arguments);
+    QMutexLocker lock(&spentMutex);
+    spentMs[program] += clock.elapsed();
+    return run;
 }
 
 bool appliedBy(const QString &program, const std::atomic_bool *cancelFlag)

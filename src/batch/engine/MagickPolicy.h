@@ -53,7 +53,8 @@ bool appliedBy(const QString &program, const std::atomic_bool *cancelFlag = null
 
 // Asks program a question ("-list policy", "-list format") as the tools are run:
 // the engine's environment, a private folder as home, the stop flag, the limits;
-// its standard output is kept.
+// its standard output is kept. All questions of one program share a few seconds
+// (a question asked once they are used up times out at once).
 ToolRun ask(const QString &program, const QStringList &arguments, const std::atomic_bool *cancelFlag);
 
 } // namespace MagickPolicy

@@ -8,11 +8,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
+#include <QSet>
 #include <QStandardPaths>
 
 #include <mutex>
 
 #include <atomic>
+#include <cstdint>
 #include <cerrno>
 #include <csignal>
 #include <dirent.h>
@@ -21,6 +23,7 @@
 #include <sched.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -51,6 +54,7 @@ struct Launch
     int outputFd = -1; // standard output: nullFd unless it is kept
     int errorFd = -1;
     pid_t parent = 0;
+    int watchdogFd = -1; // where the tool says its id before it runs; -1 without a watchdog
     sigset_t mask;
     int failure = 0; // errno of the step that failed, written by the child
 };
@@ -77,8 +81,15 @@ __attribute__((no_sanitize("address", "undefined"))) int startChild(void *argume
     const int in = ::fcntl(launch->nullFd, F_DUPFD, 3);
     const int out = ::fcntl(launch->outputFd, F_DUPFD, 3);
     const int error = ::fcntl(launch->errorFd, F_DUPFD, 3);
+    // Watched before it can start anything; and when this process dies, the tool is
+    // only stopped, so that the watchdog finds everything below it. Without a
+    // watchdog to end it, it dies at once.
+    const std::int32_t self = std::int32_t(::getpid());
+    const bool watched = launch->watchdogFd >= 0
+        && ::send(launch->watchdogFd, &self, sizeof self, MSG_NOSIGNAL) == ssize_t(sizeof self);
     const bool ready = in >= 0 && out >= 0 && error >= 0 && ::setpgid(0, 0) == 0
-        && ::prctl(PR_SET_PDEATHSIG, SIGKILL) == 0 && ::getppid() == launch->parent
+        && ::prctl(PR_SET_CHILD_SUBREAPER, 1) == 0 && ::prctl(PR_SET_PDEATHSIG, watched ? SIGSTOP : SIGKILL) == 0
+        && ::getppid() == launch->parent
         && ::dup2(in, STDIN_FILENO) >= 0 && ::dup2(out, STDOUT_FILENO) >= 0 && ::dup2(error, STDERR_FILENO) >= 0
         && ::chdir(launch->dir) == 0 && ::sigprocmask(SIG_SETMASK, &launch->mask, nullptr) == 0;
     if (ready) {
@@ -115,14 +126,12 @@ QByteArray readSmallFile(const char *path)
     return size > 0 ? QByteArray(buffer, int(size)) : QByteArray();
 }
 
-// The work done so far by every process of group: processor ticks (their own and
-// their waited-for children's) and bytes read and written. It only has to change
-// while the tool gets anywhere.
-// Calls visit(folder, fields) for every process of group, fields being its stat
-// after the command name: "state ppid pgrp session tty tpgid flags minflt cminflt
-// majflt cmajflt utime stime cutime cstime ..."; stops when visit returns false.
+// Calls visit(folder, fields) for every process, fields being its stat after the
+// command name: "state ppid pgrp session tty tpgid flags minflt cminflt majflt
+// cmajflt utime stime cutime cstime priority nice threads itrealvalue starttime
+// ..."; stops when visit returns false.
 template <typename Visit>
-void forEachMember(qint64 group, Visit visit)
+void forEachProcess(Visit visit)
 {
     DIR *proc = ::opendir("/proc");
     if (!proc)
@@ -137,7 +146,7 @@ void forEachMember(qint64 group, Visit visit)
         if (close < 0)
             continue;
         const QList<QByteArray> fields = stat.mid(close + 2).split(' ');
-        if (fields.size() < 15 || fields.at(2).toLongLong() != group)
+        if (fields.size() < 20)
             continue;
         if (!visit(dir, fields))
             break;
@@ -145,6 +154,72 @@ void forEachMember(qint64 group, Visit visit)
     ::closedir(proc);
 }
 
+// The same for every process of group.
+template <typename Visit>
+void forEachMember(qint64 group, Visit visit)
+{
+    forEachProcess([&](const QByteArray &dir, const QList<QByteArray> &fields) {
+        return fields.at(2).toLongLong() != group || visit(dir, fields);
+    });
+}
+
+// A process below a tool, known by its start time too: its id may be taken by
+// another process once it has ended.
+struct Descendant
+{
+    pid_t pid = 0;
+    QByteArray started;
+};
+
+// Every live process below leader (its children, theirs, ...). A tool is a child
+// subreaper, so while it runs nothing it started is anywhere else.
+QList<Descendant> descendants(pid_t leader)
+{
+    struct Entry
+    {
+        pid_t pid;
+        pid_t parent;
+        QByteArray started;
+    };
+    QList<Entry> all;
+    forEachProcess([&all](const QByteArray &dir, const QList<QByteArray> &fields) {
+        if (fields.at(0) != "Z" && fields.at(0) != "X")
+            all.append({pid_t(dir.mid(6).toLong()), pid_t(fields.at(1).toLong()), fields.at(19)});
+        return true;
+    });
+    QList<Descendant> found;
+    QSet<pid_t> known{leader};
+    for (bool more = true; more;) {
+        more = false;
+        for (const Entry &entry : qAsConst(all)) {
+            if (known.contains(entry.parent) && !known.contains(entry.pid)) {
+                known.insert(entry.pid);
+                found.append({entry.pid, entry.started});
+                more = true;
+            }
+        }
+    }
+    return found;
+}
+
+// Sends signal to each of them that is still the process it was.
+bool signalEach(const QList<Descendant> &processes, int signalNumber)
+{
+    bool any = false;
+    for (const Descendant &process : processes) {
+        const QByteArray stat = readSmallFile(QByteArray("/proc/" + QByteArray::number(process.pid) + "/stat").constData());
+        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() < 20 || fields.at(19) != process.started || fields.at(0) == "Z")
+            continue;
+        any = true;
+        ::kill(process.pid, signalNumber);
+    }
+    return any;
+}
+
+// The work done so far by every process of group: processor ticks (their own and
+// their waited-for children's) and bytes read and written. It only has to change
+// while the tool gets anywhere.
 quint64 groupActivity(qint64 group)
 {
     quint64 total = 0;
@@ -234,18 +309,27 @@ struct Child
     }
 
     // SIGTERM to the group, SIGKILL once one grace has passed; the leader is reaped.
+    // A tool ended while it runs takes everything below it along, helpers that
+    // left its group (setsid) too: they are known while it lives.
     void endGroup(int graceMs)
     {
         if (pid <= 0)
             return;
         QElapsedTimer clock;
         clock.start();
-        if (!reap(WNOHANG))
+        QList<Descendant> below;
+        if (!reap(WNOHANG)) {
+            below = descendants(pid);
             ::kill(-pid, SIGTERM);
+            signalEach(below, SIGTERM);
+        }
         // The leader may be gone while its helpers still run: the same grace for all.
-        while ((!reap(WNOHANG) || groupRuns(pid)) && clock.elapsed() < graceMs)
+        while ((!reap(WNOHANG) || groupRuns(pid) || signalEach(below, 0)) && clock.elapsed() < graceMs)
             ::usleep(5000);
+        if (!below.isEmpty() && !reap(WNOHANG))
+            below += descendants(pid); // started during the grace
         ::kill(-pid, SIGKILL);
+        signalEach(below, SIGKILL);
         reap(0);
     }
 };
@@ -323,7 +407,7 @@ ToolRun ProcessRunner::run(const QString &program, const QStringList &arguments)
         result.stopped = true;
         return result;
     }
-    const ToolLimits limit = limits();
+    const ToolLimits limit = ownLimits ? *ownLimits : limits();
     defaultChildSignal();
 
     // All of it made before the child exists: it may not allocate.
@@ -364,6 +448,7 @@ ToolRun ProcessRunner::run(const QString &program, const QStringList &arguments)
     launch.outputFd = keepOutput ? outputPipe[1] : nullFd;
     launch.errorFd = errorPipe[1];
     launch.parent = ::getpid();
+    launch.watchdogFd = ToolWatchdog::channel();
 
     // The child runs on a stack of its own in this process's memory, and this thread
     // waits until it has called exec or exited. No signal handler of ours may run in it.
@@ -389,10 +474,9 @@ ToolRun ProcessRunner::run(const QString &program, const QStringList &arguments)
     if (launch.failure != 0) {
         result.startError = launch.failure;
         tool.reap(0);
+        ToolWatchdog::unwatch(tool.pid);
         return result;
     }
-    // Should this process be killed outright, the watchdog ends the tool's group.
-    ToolWatchdog::watch(tool.pid);
     result.started = true;
     tool.pidFd = int(::syscall(SYS_pidfd_open, tool.pid, 0));
 

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <atomic>
+#include <optional>
 
 // What one run of an external program left behind.
 struct ToolRun
@@ -86,6 +87,9 @@ public:
     static ToolLimits limits();
     static void setLimits(const ToolLimits &limits); // tests
 
+    // Limits of this runner's runs instead of limits().
+    void setOwnLimits(const ToolLimits &limits) { ownLimits = limits; }
+
     // Keeps the programs' standard output (ToolRun::outputText, capped as standard
     // error is) instead of sending it to the null device.
     void setKeepOutput(bool keep) { keepOutput = keep; }
@@ -101,4 +105,5 @@ private:
     const QProcessEnvironment environment;
     const std::atomic_bool *cancelFlag = nullptr;
     bool keepOutput = false;
+    std::optional<ToolLimits> ownLimits;
 };

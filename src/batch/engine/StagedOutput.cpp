@@ -3,6 +3,7 @@
 #include "BatchLog.h"
 #include "LockedFolder.h"
 #include "OutputNaming.h"
+#include "formats/SafeRename.h"
 
 #include <QDir>
 #include <QFile>
@@ -35,6 +36,20 @@ void sweepOnce(const QString &dir)
     const QStringList removed = LockedFolder::sweep(dir, QLatin1String(StagedOutput::kFolderPrefix));
     for (const QString &name : removed)
         qCDebug(lcBatch) << "swept the abandoned stage folder" << dir << name;
+}
+
+QBasicMutex hookMutex;
+
+std::function<void(const QString &)> &beforeRenameHook()
+{
+    static std::function<void(const QString &)> hook;
+    return hook;
+}
+
+std::function<void(const QString &)> beforeRename()
+{
+    QMutexLocker lock(&hookMutex);
+    return beforeRenameHook();
 }
 
 } // namespace
@@ -105,15 +120,27 @@ bool StagedOutput::present() const
     return false;
 }
 
-bool StagedOutput::commit()
+bool StagedOutput::commit(const std::function<QString()> &nextName)
 {
+    // A taken name makes a single output look for the next one, a few times.
+    constexpr int kAttempts = 100;
     const QList<Move> list = moves();
     QList<Move> done;
-    for (const Move &move : list) {
-        // QFile::rename refuses to replace an existing file; check anyway for links.
-        if (QFileInfo(move.to).exists() || QFileInfo(move.to).isSymLink() || !QFile::rename(move.from, move.to)) {
+    for (Move move : list) {
+        SafeRename::Result result = SafeRename::Result::Failed;
+        for (int attempt = 0; attempt < kAttempts; ++attempt) {
+            if (const auto hook = beforeRename())
+                hook(move.to);
+            result = SafeRename::rename(move.from, move.to);
+            if (result != SafeRename::Result::Taken || list.size() != 1 || !nextName)
+                break;
+            qCDebug(lcBatch) << "the output name was taken meanwhile:" << move.to;
+            move.to = nextName();
+            target = move.to;
+        }
+        if (result != SafeRename::Result::Renamed) {
             for (const Move &undo : qAsConst(done))
-                QFile::rename(undo.to, undo.from);
+                SafeRename::rename(undo.to, undo.from);
             discard();
             return false;
         }
@@ -121,6 +148,12 @@ bool StagedOutput::commit()
     }
     discard();
     return !list.isEmpty();
+}
+
+void StagedOutput::setBeforeRename(std::function<void(const QString &to)> hook)
+{
+    QMutexLocker lock(&hookMutex);
+    beforeRenameHook() = std::move(hook);
 }
 
 void StagedOutput::discard()

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class LockedFolder;
@@ -43,13 +44,19 @@ public:
     QList<int> frames() const;
 
     // Renames what was written to the final names, all or nothing; never replaces
-    // an existing file. Returns false (and leaves nothing) when that fails.
-    bool commit();
+    // anything and never copies. When a single file's final name was taken after it
+    // was chosen, nextName (if given) names the next free one, and that is tried.
+    // Returns false (and leaves nothing) when that fails.
+    bool commit(const std::function<QString()> &nextName = {});
 
     // Removes the private folder and everything in it. Also done on destruction.
     void discard();
 
     static constexpr char kFolderPrefix[] = ".quorvane-";
+
+    // Tests: called with the final name right before each rename into place, to
+    // play another program that takes the name at that moment.
+    static void setBeforeRename(std::function<void(const QString &to)> hook);
 
 private:
     struct Move

@@ -1,9 +1,12 @@
 #include "app/AppSetup.h"
 #include "FileTask.h"
 #include "batch/engine/BatchJob.h"
+#include "MagickFormats.h"
 #include "MagickPolicy.h"
 #include "ProcessRunner.h"
+#include "LockedFolder.h"
 #include "SourceCheck.h"
+#include "StagedOutput.h"
 #include "TempArea.h"
 #include "ToolLocator.h"
 #include "formats/ContentFormat.h"
@@ -14,6 +17,7 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QLocalServer>
 #include <QRegularExpression>
@@ -58,6 +62,7 @@ private slots:
     void policyLimitsAreInForce();
     void onlyAnImageMagickApplyingThePolicyRuns_data();
     void onlyAnImageMagickApplyingThePolicyRuns();
+    void hangingImageMagickFailsFast();
     void contentDecidesTheDecoder_data();
     void contentDecidesTheDecoder();
     void damagedSourcesFail_data();
@@ -68,12 +73,17 @@ private slots:
     void pngquantNeverGetsAHugePicture();
     void multiPictureOutputsLandAsASet();
     void foreignFilesAreNeverAdopted();
+    void nameTakenAtTheLastMoment_data();
+    void nameTakenAtTheLastMoment();
+    void sweepNeverFollowsALink_data();
+    void sweepNeverFollowsALink();
     void namesThatAreNotUtf8_data();
     void namesThatAreNotUtf8();
     void fullDiskIsSaidSo();
     void secondProcessKeepsItsTemp();
     void runnerOutcomes_data();
     void runnerOutcomes();
+    void toolDiesWithUs_data();
     void toolDiesWithUs();
 
 private:
@@ -175,13 +185,19 @@ int holdTempChild(int argc, char **argv)
     return 0;
 }
 
-// Child mode: runs a tool that writes its pid and sleeps, until killed.
+// Child mode: runs a tool that starts helpers of every kind (in its group, in a
+// session of their own, orphaned by a parent that exited), writes their ids and
+// its own, and sleeps, until killed.
 int runnerChild(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     const QString dir = QString::fromLocal8Bit(argv[2]);
     ProcessRunner runner(dir);
-    runner.run(QStringLiteral("/bin/sh"), {"-c", "echo $$ > tool.part && mv tool.part tool && exec sleep 600"});
+    runner.run(QStringLiteral("/bin/sh"),
+               {"-c", "sleep 600 & echo $! > group\n"
+                      "setsid sleep 600 & echo $! > session\n"
+                      "sh -c 'setsid sleep 600 & echo $! > orphan' && sleep 0.2\n"
+                      "echo $$ > tool.part && mv tool.part tool && exec sleep 600"});
     return 0;
 }
 
@@ -366,21 +382,25 @@ void TestFaults::stuckToolsAreEnded()
 
 void TestFaults::helpersEndWithTheirTool_data()
 {
+    QTest::addColumn<QByteArray>("start"); // how the tool starts its helper
     QTest::addColumn<QByteArray>("ending"); // what the tool does after starting its helper
     QTest::addColumn<bool>("success");
-    QTest::newRow("tool hangs") << QByteArray("sleep 600") << false;
-    QTest::newRow("tool finishes") << QByteArray("cp \"$IN\" \"$OUT\"") << true;
+    QTest::newRow("tool hangs") << QByteArray("sleep 600") << QByteArray("sleep 600") << false;
+    QTest::newRow("tool finishes") << QByteArray("sleep 600") << QByteArray("cp \"$IN\" \"$OUT\"") << true;
+    QTest::newRow("tool hangs, helper in a session of its own")
+        << QByteArray("setsid sleep 600") << QByteArray("sleep 600") << false;
 }
 
 void TestFaults::helpersEndWithTheirTool()
 {
+    QFETCH(QByteArray, start);
     QFETCH(QByteArray, ending);
     QFETCH(bool, success);
     ProcessRunner::setLimits({1000, 60000, 500});
     QTemporaryDir tools, out;
     const QByteArray pidFile = tools.filePath("helper").toUtf8();
     ToolLocator::setOverride(ToolLocator::Tool::ImageMagick,
-                             writeTool(tools.path(), "forks", "sleep 600 &\necho $! > '" + pidFile + "'\n" + ending));
+                             writeTool(tools.path(), "forks", start + " &\necho $! > '" + pidFile + "'\n" + ending));
     const WorkerResult result = runWorker(kToPng, jpg("h.jpg"), out.path());
     QCOMPARE(result.success, success);
     const qint64 helper = readAll(pidFile).trimmed().toLongLong();
@@ -517,6 +537,19 @@ void TestFaults::onlyAnImageMagickApplyingThePolicyRuns()
         = writeTool(tools.path(), QStringLiteral("magick-%1").arg(QTest::currentDataTag()).replace(' ', '-'),
                     "printf '%s' '" + listing + "'");
     QCOMPARE(MagickPolicy::appliedBy(magick), applied);
+}
+
+// Its two questions (policy, formats) share a few seconds: an ImageMagick that
+// hangs fails its file in seconds, not after two idle limits of a minute each.
+void TestFaults::hangingImageMagickFailsFast()
+{
+    QTemporaryDir tools;
+    const QString magick = writeTool(tools.path(), "hangs", "sleep 600");
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(!MagickPolicy::appliedBy(magick));
+    QVERIFY(MagickFormats::of(magick).isEmpty());
+    QVERIFY2(clock.elapsed() < 20000, qPrintable(QString::number(clock.elapsed())));
 }
 
 void TestFaults::contentDecidesTheDecoder_data()
@@ -723,6 +756,80 @@ void TestFaults::foreignFilesAreNeverAdopted()
     QCOMPARE(entriesBelow(out.path()), expected);
 }
 
+void TestFaults::nameTakenAtTheLastMoment_data()
+{
+    QTest::addColumn<bool>("link"); // a dangling symbolic link takes the name, else a file
+    QTest::newRow("a file") << false;
+    QTest::newRow("a dangling link") << true;
+}
+
+// Another program saves under the output's name between the choice of the name and
+// the rename into place: its file stays as it is, no write goes through its link,
+// and the output takes the next free name.
+void TestFaults::nameTakenAtTheLastMoment()
+{
+    QFETCH(bool, link);
+    QTemporaryDir out;
+    const QString taken = out.filePath("s.png");
+    const QString linkTarget = out.filePath("through-the-link.png");
+    StagedOutput::setBeforeRename([&](const QString &to) {
+        if (to != taken || QFileInfo(taken).isSymLink() || QFileInfo::exists(taken))
+            return;
+        if (link)
+            QFile::link(linkTarget, taken);
+        else
+            Fixtures::writeBytes(taken, "theirs");
+    });
+    const auto noHook = qScopeGuard([] { StagedOutput::setBeforeRename({}); });
+    const WorkerResult result = runWorker(kToPng, jpg("s.jpg"), out.path());
+    QVERIFY2(result.success, qPrintable(result.reason));
+    QVERIFY2(QFileInfo(result.path).fileName().startsWith("s_"), qPrintable(result.path));
+    QCOMPARE(QImage(result.path).size(), QSize(40, 20));
+    if (link) {
+        QCOMPARE(QFileInfo(taken).symLinkTarget(), linkTarget);
+        QVERIFY(!QFileInfo::exists(linkTarget));
+    } else {
+        QCOMPARE(readAll(taken), QByteArray("theirs"));
+    }
+    QCOMPARE(entriesBelow(out.path()), QStringList({"s.png", QFileInfo(result.path).fileName()}));
+}
+
+void TestFaults::sweepNeverFollowsALink_data()
+{
+    QTest::addColumn<bool>("swapped"); // the stage folder is swapped for a link once listed
+    QTest::newRow("abandoned folder") << false;
+    QTest::newRow("swapped for a link") << true;
+}
+
+// In a shared output folder another user may swap an abandoned stage folder for a
+// link between the sweep's look and its removal: the link's target keeps its files.
+void TestFaults::sweepNeverFollowsALink()
+{
+    QFETCH(bool, swapped);
+    QTemporaryDir parent;
+    const QString name = QString::fromLatin1(StagedOutput::kFolderPrefix) + "0123456789abcdef";
+    const QString stage = parent.filePath(name);
+    QVERIFY(QDir().mkpath(stage + "/inner"));
+    QVERIFY(Fixtures::writeBytes(stage + "/.lock", ""));
+    QVERIFY(Fixtures::writeBytes(stage + "/inner/out.png", "partial"));
+    const QString victim = parent.filePath("victim");
+    QVERIFY(QDir().mkpath(victim + "/inner"));
+    QVERIFY(Fixtures::writeBytes(victim + "/keep.txt", "keep"));
+    QVERIFY(Fixtures::writeBytes(victim + "/inner/keep.txt", "keep"));
+    const QStringList removed
+        = LockedFolder::sweep(parent.path(), QString::fromLatin1(StagedOutput::kFolderPrefix), [&](const QString &) {
+              if (swapped) {
+                  QDir().rename(stage, parent.filePath("moved"));
+                  QFile::link(victim, stage);
+              }
+          });
+    QCOMPARE(readAll(victim + "/keep.txt"), QByteArray("keep"));
+    QCOMPARE(readAll(victim + "/inner/keep.txt"), QByteArray("keep"));
+    QCOMPARE(removed, swapped ? QStringList() : QStringList{name});
+    QCOMPARE(QFileInfo(stage).isSymLink(), swapped);
+    QCOMPARE(QFileInfo::exists(stage), swapped);
+}
+
 void TestFaults::namesThatAreNotUtf8_data()
 {
     QTest::addColumn<QByteArrayList>("files"); // created with these bytes
@@ -858,19 +965,30 @@ void TestFaults::runnerOutcomes()
     QCOMPARE(run.ok(), started && !crashed && exitCode == 0);
 }
 
-// A tool does not outlive this process, even when it is killed without warning.
+void TestFaults::toolDiesWithUs_data()
+{
+    QTest::addColumn<QString>("process"); // the file its id is in
+    QTest::newRow("the tool") << "tool";
+    QTest::newRow("a helper in its group") << "group";
+    QTest::newRow("a helper in a session of its own") << "session";
+    QTest::newRow("a helper whose parent exited") << "orphan";
+}
+
+// A tool and everything it started do not outlive this process, even when it is
+// killed without warning.
 void TestFaults::toolDiesWithUs()
 {
+    QFETCH(QString, process);
     QTemporaryDir dir;
     QProcess other;
     other.start(QCoreApplication::applicationFilePath(), {"--runner-child", dir.path()});
     QVERIFY(other.waitForStarted(30000));
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath("tool")), 30000);
-    const qint64 tool = readAll(dir.filePath("tool")).trimmed().toLongLong();
-    QVERIFY(running(tool));
+    const qint64 pid = readAll(dir.filePath(process)).trimmed().toLongLong();
+    QVERIFY(running(pid));
     ::kill(pid_t(other.processId()), SIGKILL);
     QVERIFY(other.waitForFinished(30000));
-    QTRY_VERIFY(!running(tool));
+    QTRY_VERIFY(!running(pid));
 }
 
 int main(int argc, char **argv)

@@ -9,7 +9,7 @@
 class LibRaw;
 
 // The one LibRaw decoder, used by the viewer's loader and by ConvertToJpg. Plain
-// C++: the tool links no Qt. Paths are bytes in the platform's local encoding.
+// C++, no Qt. Paths are bytes in the platform's local encoding.
 namespace RawDecode {
 
 // The largest picture either side develops: 256 megapixels (the developed RGB
@@ -88,6 +88,31 @@ struct Metadata
     double longitude = 0; // degrees, west negative
 };
 
+// A RAW file opened and mapped read-only. The decoder processes do this before
+// they confine themselves: LibRaw then parses only memory, and needs no right to
+// open anything. Never blocks on a FIFO or a device: only a regular, non-empty
+// file is mapped.
+class MappedFile
+{
+public:
+    MappedFile() = default;
+    ~MappedFile();
+    MappedFile(const MappedFile &) = delete;
+    MappedFile &operator=(const MappedFile &) = delete;
+
+    Failure open(const char *path);
+
+    const std::uint8_t *data() const { return bytes; }
+    std::size_t size() const { return length; }
+    // One line of our own words for a failed open().
+    const std::string &error() const { return message; }
+
+private:
+    std::uint8_t *bytes = nullptr;
+    std::size_t length = 0;
+    std::string message;
+};
+
 class RawFile
 {
 public:
@@ -96,9 +121,9 @@ public:
     RawFile(const RawFile &) = delete;
     RawFile &operator=(const RawFile &) = delete;
 
-    // Checks the path (a regular, non-empty file), opens it and reads the header;
-    // refuses pictures beyond kMaxPixels.
-    Failure open(const char *path);
+    // Reads the header of an open file (which must outlive this); refuses pictures
+    // beyond kMaxPixels.
+    Failure open(const MappedFile &file);
 
     // Picture size after develop (turned upright); valid after open().
     int width() const;

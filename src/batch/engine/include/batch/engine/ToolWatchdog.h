@@ -2,20 +2,29 @@
 
 #include <QtGlobal>
 
-// Ends the process groups of running tools when this process dies without
-// ending them itself (SIGKILL, a crash). The parent-death signal reaches a tool
-// only, not the helpers it started in its group.
+// Ends running tools with everything they started when this process dies
+// without ending them itself (SIGKILL, a crash). The parent-death signal reaches
+// a tool only, not the helpers it started.
 //
-// On the first watch() a small child process is forked that holds one end of a
-// socket pair and a list of groups; the engine adds a group when it starts a
-// tool and removes it when the tool ended. When the engine's end closes (this
-// process is gone), the watchdog sends SIGKILL to every group still listed and
-// exits. It sits in a session of its own, so a terminal's Ctrl+C does not end it
-// first. A helper that leaves the group (setsid) escapes it.
+// On first use a small child process is forked that holds one end of a socket
+// pair and a list of tools; a tool adds itself right before its exec (channel())
+// and the engine removes it when the tool ended. Every tool is a child subreaper:
+// whatever it starts stays below it, whatever group or session it moves to
+// (setsid), and whichever of its parents exits. When this process dies, a
+// watched tool is stopped by its parent-death signal (SIGSTOP), not killed, so
+// that the tree below it stays together; once the engine's end closes, the
+// watchdog kills every process below each listed tool, its group, and then the
+// tool, and exits. It sits in a session of its own, so a terminal's Ctrl+C does
+// not end it first.
 //
 // Cost: two small writes per tool. QUORVANE_WATCHDOG=0 turns it off (to measure
-// that cost).
+// that cost); tools then die with this process (SIGKILL) and their helpers do not.
 namespace ToolWatchdog {
+
+// The descriptor a starting tool writes its process id to (a 32-bit record,
+// right before its exec); -1 when the watchdog is off or could not start. Starts
+// the watchdog on first use.
+int channel();
 
 void watch(qint64 group);
 void unwatch(qint64 group);
@@ -26,5 +35,16 @@ qint64 pid();
 // Lets the watchdog go (it ends the groups still listed) and waits for it to
 // exit. For the end of a program that ended its tools itself.
 void stop();
+
+// For a program whose only children are its tools and the watchdog
+// (quorvane-batch): makes it a child subreaper, so that whatever a tool leaves
+// when it ends (a helper in a session of its own, a helper killed with it and not
+// yet reaped) becomes this program's child instead of init's.
+void adoptOrphans();
+
+// Kills and reaps every child of this program. Once its tools have ended and
+// after stop(): nothing a tool started outlives the program, not even as a
+// process init has yet to reap.
+void endAdopted();
 
 } // namespace ToolWatchdog
