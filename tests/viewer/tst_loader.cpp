@@ -25,6 +25,7 @@
 #include <unistd.h>
 
 #include "support/Fixtures.h"
+#include "support/PeakMemory.h"
 #include "support/ShownView.h"
 
 namespace {
@@ -106,34 +107,6 @@ QByteArray apng(quint32 width, quint32 height, quint32 frames, const QByteArray 
     return QByteArray("\x89PNG\r\n\x1a\n", 8) + Fixtures::pngChunk("IHDR", be({width, height}) + QByteArray("\x08\x02\0\0\0", 5))
         + Fixtures::pngChunk("acTL", be({frames, 0})) + body + Fixtures::pngChunk("IEND", QByteArray());
 }
-
-// The most this process's resident memory grew above its level at the start.
-class PeakMemory
-{
-public:
-    PeakMemory()
-    {
-        QFile reset(QStringLiteral("/proc/self/clear_refs"));
-        if (reset.open(QIODevice::WriteOnly))
-            reset.write("5"); // the peak starts again from now
-        start = status("VmRSS:");
-    }
-    qint64 grownKb() const { return status("VmHWM:") - start; }
-
-private:
-    static qint64 status(const QByteArray &field)
-    {
-        QFile file(QStringLiteral("/proc/self/status"));
-        if (!file.open(QIODevice::ReadOnly))
-            return -1;
-        for (const QByteArray &line : file.readAll().split('\n')) {
-            if (line.startsWith(field))
-                return line.mid(field.size()).trimmed().split(' ').value(0).toLongLong();
-        }
-        return -1;
-    }
-    qint64 start = 0;
-};
 
 // A load of the display level for a 1200 x 800 view whose first paint goes to delivered.
 ImageDecode::Options displayLoad(QList<LoadResult> *delivered)
