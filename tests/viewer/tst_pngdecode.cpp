@@ -4,6 +4,7 @@
 
 #include <QColorSpace>
 #include <QDataStream>
+#include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -122,6 +123,7 @@ private slots:
     void manyDataChunksCostNoMemory();
     void earlyPictureOnlyForItsFile_data();
     void earlyPictureOnlyForItsFile();
+    void earlyDecodeEndsWithFinish();
     void taggedAnimationShownAsSrgb();
 
 private:
@@ -427,6 +429,21 @@ void TestPngDecode::earlyPictureOnlyForItsFile()
     options.resolution = ImageDecode::Resolution::Full;
     EarlyDecode::start(path);
     compareImages(ImageDecode::load(path, options).image, libpngPicture(makePng(png)));
+}
+
+// The early decode's thread belongs to the program: finish stops and joins it, so
+// no thread is left decoding while the process ends (and its statics go).
+void TestPngDecode::earlyDecodeEndsWithFinish()
+{
+    const auto threads = [] { return QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(); };
+    const QString path = tmp.filePath(QStringLiteral("early-large.png"));
+    QVERIFY(Fixtures::writeBytes(path, Fixtures::pngOfZeros(4000, 4000, 6)));
+    EarlyDecode::finish();
+    const int before = threads();
+    EarlyDecode::start(path);
+    EarlyDecode::finish();
+    QCOMPARE(threads(), before);
+    QVERIFY(EarlyDecode::take(path, FileStamp::of(path), {}).isNull());
 }
 
 // An animated PNG with a profile is converted to sRGB as the same picture is when
