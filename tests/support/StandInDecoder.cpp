@@ -108,13 +108,15 @@ int main(int argc, char **argv)
     return 0;
 }
 
+// Beside the test programs: the same file system (a hard link, not a copy of a large
+// program) and one that may run programs, which /tmp need not be.
 AppFolder::AppFolder()
+    : dir(QDir::cleanPath(QCoreApplication::applicationDirPath() + QStringLiteral("/../stand-in-app-XXXXXX")))
 {
     const QString app = dir.filePath(QStringLiteral("app"));
     const QString decoders = app + QStringLiteral("/decoder/ConverterToJpg");
     if (!dir.isValid() || !QDir().mkpath(decoders))
         return;
-    // A hard link where the folders share a file system (a test program is large).
     const QString self = QCoreApplication::applicationFilePath();
     const QString copy = app + QLatin1Char('/') + QFileInfo(self).fileName();
     if (::link(QFile::encodeName(self).constData(), QFile::encodeName(copy).constData()) != 0
