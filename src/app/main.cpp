@@ -92,5 +92,7 @@ int main(int argc, char *argv[])
     if (!path.isEmpty())
         QTimer::singleShot(50, &window, &ViewerWindow::showDefaultImg);
 
-    return app.exec();
+    const int status = app.exec();
+    EarlyDecode::finish();
+    return status;
 }

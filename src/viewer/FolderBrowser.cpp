@@ -191,7 +191,7 @@ QString pictureToOpen(const QString &path)
         return path;
     const QDir dir(path);
     const QStringList names = imageNames(dir.absolutePath());
-    return names.isEmpty() ? path : dir.absoluteFilePath(names.constFirst());
+    return names.isEmpty() ? QString() : dir.absoluteFilePath(names.constFirst());
 }
 
 } // namespace FolderBrowser

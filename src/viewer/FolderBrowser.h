@@ -40,8 +40,8 @@ struct Place
 };
 Place place(const QString &currentPath);
 
-// What opening path shows: a folder stands for its first image in natural order (the
-// folder itself when it has none, so the view says why); anything else is itself.
+// What opening path shows: a folder stands for its first image in natural order
+// (nothing, an empty path, when it has none); anything else is itself.
 QString pictureToOpen(const QString &path);
 
 } // namespace FolderBrowser

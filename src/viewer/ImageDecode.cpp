@@ -314,12 +314,7 @@ LoadResult loadRaw(const RawRequest &request, const Options &options, bool *notR
     return finished(path, toKeptSize(inPaintFormat(std::move(raw.picture)), kept), full);
 }
 
-namespace {
-
-// Reads a regular file whole, up to the cap, or only its first upTo bytes. The
-// descriptor is opened without blocking and checked again, so a file swapped for a
-// FIFO meanwhile cannot hang.
-LoadFailure readRegularFile(const QString &path, PictureMemory::Bytes *bytes, qint64 upTo = kMaxFileBytes)
+LoadFailure readRegularFile(const QString &path, PictureMemory::Bytes *bytes, qint64 upTo)
 {
     const QByteArray local = QFile::encodeName(path);
     struct stat info;
@@ -354,6 +349,8 @@ LoadFailure readRegularFile(const QString &path, PictureMemory::Bytes *bytes, qi
     ::close(fd);
     return outcome;
 }
+
+namespace {
 
 Apng::Limits animationLimits()
 {
@@ -465,6 +462,11 @@ qint64 declaredPixels(const QByteArray &format, const QByteArray &bytes)
         const qint64 height = qint64(littleEndian(bytes, 10, 2)) - littleEndian(bytes, 6, 2) + 1;
         return width > 0 && height > 0 ? width * height : -1;
     }
+    // Qt's PNG reader tells no size for a side past libpng's limit of a million
+    // pixels; the own decoder would still take such a file. The header chunk follows
+    // the signature.
+    if (format == "png" && bytes.size() >= 24 && bytes.mid(12, 4) == "IHDR")
+        return qint64(bigEndian32(bytes, 16)) * bigEndian32(bytes, 20);
     // The signature, then the MHDR chunk: length, type, frame width and height.
     if (format == "mng" && bytes.size() >= 24 && bytes.mid(12, 4) == "MHDR")
         return qint64(bigEndian32(bytes, 16)) * bigEndian32(bytes, 20);
@@ -644,18 +646,15 @@ LoadResult decodeFile(const QString &path, const FileStamp &stamp, const Options
 
 } // namespace
 
-QImage decodeEarly(const QString &path)
+QImage decodeEarly(const QString &path, const std::function<bool()> &cancelled)
 {
-    // Only a still PNG the own decoder takes, within the bounds of every load: the
+    // Only a still PNG the own decoder takes (within the bounds of every load): the
     // header says so before the file is read.
     PictureMemory::Bytes head, file;
-    if (readRegularFile(path, &head, PngDecode::kHeaderBytes) != LoadFailure::None || !PngDecode::takes(head.view()))
+    if (readRegularFile(path, &head, PngDecode::kHeaderBytes) != LoadFailure::None || !PngDecode::takes(head.view())
+        || readRegularFile(path, &file) != LoadFailure::None || Apng::isAnimated(file.view()))
         return QImage();
-    const QSize size = ContentFormat::headerSize(head.view());
-    if (qint64(size.width()) * size.height() > kMaxPixels || readRegularFile(path, &file) != LoadFailure::None
-        || Apng::isAnimated(file.view()))
-        return QImage();
-    return PngDecode::decode(file.view(), {});
+    return PngDecode::decode(file.view(), cancelled);
 }
 
 LoadResult load(const QString &path, const Options &options)

@@ -7,6 +7,10 @@
 
 #include <functional>
 
+namespace PictureMemory {
+class Bytes;
+}
+
 // Turning a file into a picture, on a loader thread. Every format takes this one
 // path; the refusals come before any pixel is decoded.
 namespace ImageDecode {
@@ -22,6 +26,11 @@ constexpr qint64 kMaxFileBytes = 512LL * 1024 * 1024;
 // play (LoadResult::framesCut).
 constexpr qint64 kMaxAnimationBytes = 256LL * 1024 * 1024;
 constexpr int kMaxAnimationFrames = 5000;
+
+// Reads a regular file whole, up to kMaxFileBytes, or only its first upTo bytes.
+// The descriptor is opened without blocking and checked again, so a file swapped
+// for a FIFO meanwhile cannot hang.
+LoadFailure readRegularFile(const QString &path, PictureMemory::Bytes *bytes, qint64 upTo = kMaxFileBytes);
 
 // How many pixels a load keeps: the picture at the size the view fits it to, or all.
 enum class Resolution {
@@ -47,7 +56,7 @@ LoadResult load(const QString &path, const Options &options);
 
 // The picture named at start-up, decoded before the window is up (EarlyDecode): a
 // still PNG the own decoder takes, whole; null for any other file.
-QImage decodeEarly(const QString &path);
+QImage decodeEarly(const QString &path, const std::function<bool()> &cancelled = {});
 
 // The one entry point for camera RAW files: what the loader wants of one.
 struct RawRequest
@@ -95,8 +104,8 @@ bool previewUseful(const QSize &preview, const QSize &view);
 // counts), for painting below 100% without aliasing.
 QImage downscale(const QImage &picture, const QSize &size);
 
-// Width x height a TGA, PCX, MNG or EXR header declares, for the formats whose Qt
-// reader cannot tell the size before decoding; -1 when unknown or unreadable.
+// Width x height a TGA, PCX, MNG, EXR or PNG header declares, for the formats whose
+// Qt reader cannot (always) tell the size before decoding; -1 when unknown or unreadable.
 qint64 declaredPixels(const QByteArray &format, const QByteArray &bytes);
 
 // The upright size of a stored size under QImageReader's transformation.

@@ -14,6 +14,7 @@
 #include "widgets/UiProfile.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGraphicsScene>
 #include <QGraphicsView>
 #include <QHBoxLayout>
@@ -421,7 +422,8 @@ DropArea *ImageView::dropArea() const
 
 void ImageView::setImgPath(const QString &path)
 {
-    imgPath = path;
+    // Not yet the current file: that is what showing it makes of it (a folder never is).
+    startPath = path;
 }
 
 // --- loading ------------------------------------------------------------
@@ -445,9 +447,8 @@ void ImageView::addFile()
 
 void ImageView::showDefaultImg()
 {
-    // The start-up path: a folder stands for its first picture.
-    if (!imgPath.isEmpty())
-        showImg(FolderBrowser::pictureToOpen(imgPath));
+    if (!startPath.isEmpty())
+        showImg(startPath);
 }
 
 void ImageView::onDragAndDrop(QList<QUrl> urls)
@@ -467,6 +468,17 @@ void ImageView::showGraphicsView()
 
 void ImageView::showImg(const QString &path)
 {
+    // A folder (named at start-up, dropped) opens as a folder does: its first
+    // picture, or the empty view when it has none. It never becomes the current
+    // file, on which Delete and the other actions would act.
+    if (QFileInfo(path).isDir()) {
+        const QString first = FolderBrowser::pictureToOpen(path);
+        if (first.isEmpty())
+            closePicture();
+        else
+            showImg(first);
+        return;
+    }
     showGraphicsView();
     imgPath = path;
     qCDebug(lcViewer) << "default img====================";

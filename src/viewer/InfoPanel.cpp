@@ -9,8 +9,11 @@
 #include <QVBoxLayout>
 #include <QVariant>
 
+#include <chrono>
+
 InfoPanel::InfoPanel(QWidget *parent)
     : QFrame(parent)
+    , status(new QLabel(QStringLiteral("读取中…"), this))
     , sheet(new QWidget)
     , grid(new QGridLayout(sheet))
 {
@@ -40,7 +43,33 @@ InfoPanel::InfoPanel(QWidget *parent)
     layout->setContentsMargins(16, 16, 8, 16);
     layout->setSpacing(14);
     layout->addWidget(heading);
+    layout->addWidget(status);
     layout->addWidget(scroll, 1);
+    status->setObjectName(QStringLiteral("infoStatus"));
+    status->setFont(UiProfile::bodyFont());
+    status->hide();
+    // One read at a time: a new picture cancels the one before.
+    readers.setMaxThreadCount(1);
+}
+
+InfoPanel::~InfoPanel()
+{
+    // Nothing may still run and post to a dead panel.
+    stopReading();
+    readers.waitForDone();
+}
+
+bool InfoPanel::isReading() const
+{
+    return reading != nullptr;
+}
+
+void InfoPanel::stopReading()
+{
+    if (reading)
+        *reading = true;
+    reading.reset();
+    status->hide();
 }
 
 void InfoPanel::setPicture(const QString &filePath, const QSize &size)
@@ -66,9 +95,42 @@ void InfoPanel::refresh()
 {
     if (path == shownPath && pixels == shownPixels)
         return;
+    const bool sameFile = path == shownPath;
     shownPath = path;
     shownPixels = pixels;
-    shownRows = path.isEmpty() ? QVector<PictureInfo::Row>() : PictureInfo::read(path, pixels);
+    stopReading();
+    if (path.isEmpty()) {
+        showRows({});
+        return;
+    }
+    // The picture's size came in: the rows read so far stay until the new ones come.
+    if (!sameFile)
+        showRows(PictureInfo::pathRows(path));
+    status->show();
+    auto cancel = std::make_shared<std::atomic<bool>>(false);
+    reading = cancel;
+    const quint64 generation = ++readGeneration;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kReadDeadlineMs);
+    readers.start([this, cancel, generation, deadline, file = path, size = pixels] {
+        const QVector<PictureInfo::Row> rows = PictureInfo::read(
+            file, size, [cancel, deadline] { return *cancel || std::chrono::steady_clock::now() > deadline; });
+        if (*cancel)
+            return;
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, rows] {
+                if (generation != readGeneration)
+                    return;
+                stopReading();
+                showRows(rows);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void InfoPanel::showRows(const QVector<PictureInfo::Row> &rows)
+{
+    shownRows = rows;
     // The old rows go (hidden now, so they take no room until they are deleted).
     for (QLabel *old : sheet->findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly)) {
         old->hide();

@@ -3,15 +3,18 @@
 #include "formats/Formats.h"
 #include "DisplayColour.h"
 #include "viewer/PictureFacts.h"
+#include "ImageDecode.h"
+#include "PictureMemory.h"
 #include "RawClient.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 
 #include <libexif/exif-data.h>
+#include <libexif/exif-loader.h>
 
 #include <cmath>
 #include <memory>
@@ -60,9 +63,17 @@ using ExifPtr = std::unique_ptr<ExifData, ExifFree>;
 class Exif
 {
 public:
-    explicit Exif(const QString &path)
-        : data(exif_data_new_from_file(QFile::encodeName(path).constData()))
-    { }
+    // From the file's first bytes, as libexif's own file reader finds it there.
+    explicit Exif(const QByteArray &head)
+    {
+        ExifLoader *loader = exif_loader_new();
+        if (!loader)
+            return;
+        exif_loader_write(loader, reinterpret_cast<unsigned char *>(const_cast<char *>(head.constData())),
+                          unsigned(head.size()));
+        data.reset(exif_loader_get_data(loader));
+        exif_loader_unref(loader);
+    }
 
     bool isNull() const { return !data; }
 
@@ -116,9 +127,9 @@ private:
     ExifPtr data;
 };
 
-bool readExif(const QString &path, Shot *shot)
+bool readExif(const QByteArray &head, Shot *shot)
 {
-    const Exif exif(path);
+    const Exif exif(head);
     if (exif.isNull())
         return false;
     shot->taken = exifDateText(exif.text(EXIF_IFD_EXIF, EXIF_TAG_DATE_TIME_ORIGINAL));
@@ -140,14 +151,14 @@ bool readExif(const QString &path, Shot *shot)
 
 // --- camera RAW through LibRaw ----------------------------------------------------
 
-bool readRaw(const QString &path, Shot *shot, QSize *pixels)
+bool readRaw(const QString &path, Shot *shot, QSize *pixels, const std::function<bool()> &cancelled)
 {
     // The header is read in the decoder process too: LibRaw's parsers are no safer
     // for the panel than for the picture.
     RawClient::Request request;
     request.path = path;
     request.develop = [](const QSize &) { return RawClient::Develop::None; };
-    const RawClient::Result raw = RawClient::decode(request, {});
+    const RawClient::Result raw = RawClient::decode(request, cancelled);
     if (raw.failure != LoadFailure::None)
         return false;
     const RawDecode::Metadata &meta = raw.metadata;
@@ -168,17 +179,8 @@ bool readRaw(const QString &path, Shot *shot, QSize *pixels)
     return true;
 }
 
-// The name of the colour profile the file embeds, from its first bytes, where the
-// formats keep it; empty for none, as for sRGB assumed.
-QString profileName(const QString &path)
-{
-    constexpr qint64 kHeadBytes = 256 * 1024;
-    QFile file(path);
-    // Never a FIFO, whose opening would wait for a writer.
-    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
-        return QString();
-    return DisplayColour::profileName(DisplayColour::embeddedProfile(file.read(kHeadBytes)));
-}
+// Where the formats keep their EXIF, colour profile and size: the first bytes.
+constexpr qint64 kHeadBytes = 1024 * 1024;
 
 void add(QVector<Row> *rows, const QString &label, const QString &value)
 {
@@ -227,7 +229,16 @@ QString value(const QVector<Row> &rows, const QString &label)
     return QString();
 }
 
-QVector<Row> read(const QString &path, const QSize &pixels)
+QVector<Row> pathRows(const QString &path)
+{
+    const QFileInfo info(path);
+    QVector<Row> rows;
+    add(&rows, QStringLiteral("文件名"), info.fileName());
+    add(&rows, QStringLiteral("文件夹"), QDir::toNativeSeparators(info.absolutePath()));
+    return rows;
+}
+
+QVector<Row> read(const QString &path, const QSize &pixels, const std::function<bool()> &cancelled)
 {
     const QFileInfo info(path);
     QSize size = pixels;
@@ -235,25 +246,29 @@ QVector<Row> read(const QString &path, const QSize &pixels)
     const bool raw = Formats::rawSuffixes().contains(info.suffix().toLower());
     QString format;
     QString profile;
-    // Only a regular file is opened: a FIFO named like a picture would block the
-    // window; the file's own rows still show.
-    const bool regular = info.isFile();
+    // Only a regular file is read (a FIFO named like a picture would wait for a
+    // writer), opened once without blocking; the file's own rows still show.
     if (raw) {
-        if (regular)
-            readRaw(path, &shot, &size);
+        if (info.isFile())
+            readRaw(path, &shot, &size, cancelled);
         format = QStringLiteral("RAW (%1)").arg(info.suffix().toUpper());
-    } else if (regular) {
-        readExif(path, &shot);
-        QImageReader reader(path);
-        format = QString::fromLatin1(reader.format()).toUpper();
-        profile = profileName(path);
-        if (!size.isValid())
-            size = reader.size();
+    } else {
+        PictureMemory::Bytes bytes;
+        if (ImageDecode::readRegularFile(path, &bytes, kHeadBytes) == LoadFailure::None) {
+            const QByteArray head = bytes.view();
+            readExif(head, &shot);
+            QBuffer buffer;
+            buffer.setData(head);
+            buffer.open(QIODevice::ReadOnly);
+            QImageReader reader(&buffer);
+            format = QString::fromLatin1(reader.format()).toUpper();
+            profile = DisplayColour::profileName(DisplayColour::embeddedProfile(head));
+            if (!size.isValid())
+                size = reader.size();
+        }
     }
 
-    QVector<Row> rows;
-    add(&rows, QStringLiteral("文件名"), info.fileName());
-    add(&rows, QStringLiteral("文件夹"), QDir::toNativeSeparators(info.absolutePath()));
+    QVector<Row> rows = pathRows(path);
     add(&rows, QStringLiteral("拍摄时间"), shot.taken);
     if (size.isValid() && !size.isEmpty())
         add(&rows, QStringLiteral("像素尺寸"), QStringLiteral("%1×%2").arg(size.width()).arg(size.height()));

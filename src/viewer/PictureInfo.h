@@ -4,6 +4,8 @@
 #include <QString>
 #include <QVector>
 
+#include <functional>
+
 // What the information panel shows about a file: the file's own facts, then what
 // the camera wrote (EXIF through libexif; camera RAW through LibRaw's own fields).
 namespace PictureInfo {
@@ -15,8 +17,13 @@ struct Row
 };
 
 // The rows for path, the shown picture being pixels large (invalid: read from the
-// file). Rows the file says nothing about are left out.
-QVector<Row> read(const QString &path, const QSize &pixels);
+// file). Rows the file says nothing about are left out. Blocks while a RAW file's
+// decoder reads its header: off the GUI thread, with cancelled asked every few
+// milliseconds (a RAW file's camera rows are then left out).
+QVector<Row> read(const QString &path, const QSize &pixels, const std::function<bool()> &cancelled = {});
+
+// The rows known from the path alone (name, folder), shown while read runs.
+QVector<Row> pathRows(const QString &path);
 
 // The value of the row labelled label; empty when there is none.
 QString value(const QVector<Row> &rows, const QString &label);

@@ -1,5 +1,6 @@
 #include "PngDecode.h"
 
+#include "ImageDecode.h"
 #include "PictureMemory.h"
 
 #include <QColorSpace>
@@ -41,8 +42,13 @@ struct Layout
     quint32 width = 0;
     quint32 height = 0;
     int channels = 0; // 1 grey, 2 grey and alpha, 3 RGB, 4 RGBA
-    std::vector<Span> data; // the IDAT chunks, in order
-    Span profile;           // iCCP after its name: method byte, then the zlib stream
+    // The IDAT chunks, one run of them: where the first begins, how many, their
+    // bytes together. No record per chunk: a file of millions of empty ones costs
+    // nothing but the walk.
+    size_t dataAt = 0;
+    size_t dataChunks = 0;
+    size_t dataBytes = 0;
+    Span profile; // iCCP after its name: method byte, then the zlib stream
 };
 
 bool isCritical(const uchar *type)
@@ -68,9 +74,10 @@ bool readHeader(const uchar *data, Layout *layout)
     case 6: layout->channels = 4; break;
     default: return false; // palette pictures are small to decode anyway
     }
-    // Rows of 4-byte pixels whose length fits a QImage's int.
-    return depth == 8 && plain && layout->width > 0 && layout->height > 0 && layout->width <= (1u << 28)
-        && layout->height <= (1u << 28);
+    // Within the viewer's picture bound, so that no size below wraps, whatever the
+    // width of size_t.
+    return depth == 8 && plain && layout->width > 0 && layout->height > 0
+        && quint64(layout->width) * layout->height <= quint64(ImageDecode::kMaxPixels);
 }
 
 // Walks the chunks as libpng would read them; false for anything left to libpng: a
@@ -101,19 +108,21 @@ bool readChunks(const uchar *data, size_t size, Layout *layout)
                 return false;
             header = true;
         } else if (is("IDAT")) {
-            if (!wasData && !layout->data.empty())
+            if (!wasData && layout->dataChunks > 0)
                 return false;
-            layout->data.push_back({body, length});
+            if (layout->dataChunks++ == 0)
+                layout->dataAt = at;
+            layout->dataBytes += length;
         } else if (is("IEND")) {
             // Both colour chunks: which one wins is libpng's and Qt's business.
-            return !layout->data.empty() && !(sRgb && layout->profile.data);
+            return layout->dataChunks > 0 && !(sRgb && layout->profile.data);
         } else if (is("PLTE")) {
             if (layout->channels < 3)
                 return false;
         } else if (is("tRNS")) {
             return false;
         } else if (is("iCCP")) {
-            if (layout->data.empty()) {
+            if (layout->dataChunks == 0) {
                 const uchar *end = static_cast<const uchar *>(std::memchr(body, 0, length));
                 if (!end || end + 1 >= body + length || end[1] != 0)
                     return false;
@@ -339,21 +348,22 @@ QImage decode(const QByteArray &bytes, const std::function<bool()> &cancelled)
     auto *front = reinterpret_cast<uchar *>(block.data());
     uchar *stream = front + (total - filtered);
 
-    Span packed = layout.data.front();
+    Span packed{file + layout.dataAt + 8, layout.dataBytes};
     PictureMemory::Bytes joined;
-    if (layout.data.size() > 1) {
-        size_t sum = 0;
-        for (const Span &part : layout.data)
-            sum += part.size;
-        joined = PictureMemory::Bytes::allocate(qint64(sum));
+    if (layout.dataChunks > 1) {
+        joined = PictureMemory::Bytes::allocate(qint64(layout.dataBytes));
         if (joined.isNull())
             return QImage();
+        // The run walked again: readChunks checked every length in it.
         auto *to = reinterpret_cast<uchar *>(joined.data());
-        for (const Span &part : layout.data) {
-            std::memcpy(to, part.data, part.size);
-            to += part.size;
+        size_t at = layout.dataAt;
+        for (size_t chunk = 0; chunk < layout.dataChunks; ++chunk) {
+            const size_t length = bigEndian(file + at);
+            std::memcpy(to, file + at + 8, length);
+            to += length;
+            at += length + 12;
         }
-        packed = {reinterpret_cast<const uchar *>(joined.data()), sum};
+        packed = {reinterpret_cast<const uchar *>(joined.data()), layout.dataBytes};
     }
     const Decompressor inflater = decompressor();
     size_t unpacked = 0;

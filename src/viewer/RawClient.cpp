@@ -271,13 +271,29 @@ void unmap(void *info)
     ::munmap(mapping->address, mapping->length);
 }
 
+// A size the decoder tells: both sides positive, within the picture bound.
+bool plausible(std::int32_t width, std::int32_t height)
+{
+    return width > 0 && height > 0 && RawDecode::withinBound(quint64(width), quint64(height));
+}
+
+} // namespace
+
+bool pictureReplyValid(const Reply &reply)
+{
+    // Rows of at least a pixel's four bytes each, exactly as many bytes as the rows
+    // take, and no more than the largest picture allowed: nothing else is mapped.
+    const quint64 rowBytes = quint64(qMax(reply.width, 0)) * 4;
+    return plausible(reply.width, reply.height) && reply.stride > 0 && quint64(reply.stride) >= rowBytes
+        && reply.bytes == quint64(reply.stride) * quint64(reply.height) && reply.bytes <= kMaxPictureBytes;
+}
+
+namespace {
+
 // The developed picture as an RGB32 QImage over the child's memory, no copy.
 QImage pictureOf(const Reply &reply, int memory)
 {
-    const quint64 rowBytes = quint64(qMax(reply.width, 0)) * 4;
-    if (reply.width <= 0 || reply.height <= 0
-        || !RawDecode::withinBound(quint64(reply.width), quint64(reply.height))
-        || quint64(reply.stride) < rowBytes || reply.bytes < quint64(reply.stride) * quint64(reply.height))
+    if (!pictureReplyValid(reply))
         return QImage();
     const uchar *pixels = mapSealed(memory, reply.bytes);
     if (!pixels)
@@ -394,6 +410,13 @@ Result decode(const Request &request, const std::function<bool()> &cancelled,
                 result.notRaw = failure == RawDecode::Failure::NotRaw;
                 result.failure = fromRaw(failure);
                 result.error = text;
+                return result;
+            }
+            if (!plausible(reply.width, reply.height)) {
+                if (memory >= 0)
+                    ::close(memory);
+                result.failure = LoadFailure::Corrupt;
+                result.error = QStringLiteral("the decoder told an impossible size");
                 return result;
             }
             result.fullSize = QSize(reply.width, reply.height);

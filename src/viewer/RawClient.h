@@ -58,6 +58,15 @@ struct Result
 Result decode(const Request &request, const std::function<bool()> &cancelled,
               const std::function<void(const Preview &)> &onPreview = {});
 
+// The most a developed picture's memory may hold: the largest picture allowed, as
+// RGB32 rows without padding.
+constexpr quint64 kMaxPictureBytes = RawDecode::kMaxPixels * 4;
+
+// Whether a Picture reply describes memory the viewer may map and paint: a size
+// within the bound, a positive stride that holds a row, and exactly the rows'
+// bytes. A decoder that lies about any of them costs the picture, nothing else.
+bool pictureReplyValid(const RawChannel::Reply &reply);
+
 // The decoder program: beside the viewer in decoder/ConverterToJpg/ (the build
 // tree), else ../lib/quorvane/ (an installed tree); empty when neither exists.
 QString program();

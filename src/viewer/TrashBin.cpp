@@ -1,11 +1,15 @@
 #include "viewer/TrashBin.h"
 
+#include "ShownFile.h"
 #include "ViewerLog.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -22,8 +26,10 @@ QString recordOf(const QString &inTrash)
 TrashBin::Outcome TrashBin::trash(const QString &path)
 {
     const QFileInfo info(path);
-    if (!info.exists() && !info.isSymLink())
+    if (!ShownFile::nameTaken(path))
         return Outcome::Missing;
+    if (!ShownFile::isPictureFile(path))
+        return Outcome::NotAFile;
     // Qt 5.15 puts the file into ./files of the working folder when the data folder
     // that holds the home trash is missing: make sure it is there, and take back
     // any move that did not land in an absolute trash folder.
@@ -37,7 +43,7 @@ TrashBin::Outcome TrashBin::trash(const QString &path)
         const QFileInfo stray(inTrash);
         const QDir files = stray.absoluteDir();
         const QString record = recordOf(inTrash);
-        QFile::rename(stray.absoluteFilePath(), info.absoluteFilePath());
+        ShownFile::renameNoReplace(stray.absoluteFilePath(), info.absoluteFilePath());
         QFile::remove(record);
         QDir().rmdir(QFileInfo(record).absolutePath()); // only when empty
         QDir().rmdir(files.absolutePath());
@@ -53,19 +59,34 @@ TrashBin::Outcome TrashBin::restoreLast(QString *restoredPath)
     if (trashed.isEmpty())
         return Outcome::NothingToRestore;
     const Entry entry = trashed.constLast();
-    if (QFileInfo::exists(entry.original))
+    // Anything under the name counts, a dangling link too: writing through one
+    // would land in its target.
+    if (ShownFile::nameTaken(entry.original))
         return Outcome::Occupied;
-    if (!QFileInfo::exists(entry.inTrash) && !QFileInfo(entry.inTrash).isSymLink()) {
+    if (!ShownFile::nameTaken(entry.inTrash)) {
         trashed.removeLast();
         return Outcome::Lost;
     }
-    // rename never overwrites; the trash lies on the file's own file system.
-    if (!QFile::rename(entry.inTrash, entry.original))
-        return Outcome::Occupied;
+    if (beforeRestore)
+        beforeRestore(entry.original);
+    // The trash lies on the file's own file system: a rename, which refuses a name
+    // taken even now. Never QFile::rename, whose fallback copies over it.
+    switch (ShownFile::renameNoReplace(entry.inTrash, entry.original)) {
+    case ShownFile::Move::Done: break;
+    case ShownFile::Move::Exists: return Outcome::Occupied;
+    case ShownFile::Move::Failed:
+        qCDebug(lcViewer) << "cannot move back" << entry.inTrash << "to" << entry.original << std::strerror(errno);
+        return Outcome::Failed;
+    }
     trashed.removeLast();
     QFile::remove(recordOf(entry.inTrash));
     *restoredPath = entry.original;
     return Outcome::Done;
+}
+
+void TrashBin::setBeforeRestore(std::function<void(const QString &)> hook)
+{
+    beforeRestore = std::move(hook);
 }
 
 bool TrashBin::canRestore() const
@@ -82,6 +103,8 @@ QString TrashBin::message(Outcome outcome)
     case Outcome::Occupied: return QStringLiteral("原位置已有同名文件，未恢复");
     case Outcome::Lost: return QStringLiteral("回收站中已找不到该文件");
     case Outcome::NothingToRestore: return QStringLiteral("没有可恢复的文件");
+    case Outcome::NotAFile: return QStringLiteral("不是图片文件，未移到回收站");
+    case Outcome::Failed: return QStringLiteral("无法恢复，文件仍在回收站中");
     }
     return QString();
 }

@@ -12,6 +12,8 @@
 #include "InfoPanel.h"
 #include "PictureItem.h"
 #include "PictureMenu.h"
+#include "ShowInFolder.h"
+#include "ShownFile.h"
 #include "ViewerLog.h"
 #include "ZoomModel.h"
 #include "widgets/DragAcceptance.h"
@@ -267,6 +269,30 @@ bool ViewerWindow::hasImage() const
     return !imageView->imgFilePath().isEmpty();
 }
 
+QString ViewerWindow::shownPictureFile() const
+{
+    const QString path = imageView->imgFilePath();
+    return ShownFile::isPictureFile(path) ? path : QString();
+}
+
+TrashBin &ViewerWindow::trash()
+{
+    return trashBin;
+}
+
+void ViewerWindow::showInFolder()
+{
+    const QString path = shownPictureFile();
+    if (!path.isEmpty())
+        ShowInFolder::show(path, this);
+}
+
+void ViewerWindow::openWith(int tab)
+{
+    // The toolbox opens whatever is shown; only a picture file is handed to it.
+    Toolbox::open(this, Toolbox::Tab(tab), shownPictureFile());
+}
+
 void ViewerWindow::onChangeSizeBtnClicked(bool)
 {
     if (!imageView->hasPicture())
@@ -287,9 +313,7 @@ void ViewerWindow::setSizeMode(SizeMode mode)
 
 void ViewerWindow::onChFmtBtnClicked(bool)
 {
-    // The path is handed over even when empty; the page decides what it accepts.
-    const bool resize = sender() == footerWidget->resizeBtn();
-    Toolbox::open(this, resize ? Toolbox::ResizeTab : Toolbox::ConvertTab, imageView->imgFilePath());
+    openWith(sender() == footerWidget->resizeBtn() ? Toolbox::ResizeTab : Toolbox::ConvertTab);
 }
 
 void ViewerWindow::onBatchClicked(bool)
@@ -364,7 +388,7 @@ void ViewerWindow::showFolderEnd(bool last)
 
 void ViewerWindow::onPrintBtnClicked(bool)
 {
-    if (!imageView->hasPicture())
+    if (!imageView->hasPicture() || shownPictureFile().isEmpty())
         return;
     auto *dialog = new PrintDialog(this);
     dialog->show();
@@ -453,6 +477,8 @@ void ViewerWindow::toggleInfo()
 
 void ViewerWindow::copyPicture()
 {
+    if (shownPictureFile().isEmpty())
+        return;
     imageView->withWholePicture(this, [this](const QPixmap &picture) {
         QApplication::clipboard()->setPixmap(picture);
         toastWidget->showToast(QStringLiteral("已复制图片"), kToastMs);
@@ -461,7 +487,10 @@ void ViewerWindow::copyPicture()
 
 void ViewerWindow::copyPath()
 {
-    QApplication::clipboard()->setText(QDir::toNativeSeparators(QFileInfo(imageView->imgFilePath()).absoluteFilePath()));
+    const QString path = shownPictureFile();
+    if (path.isEmpty())
+        return;
+    QApplication::clipboard()->setText(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
     toastWidget->showToast(QStringLiteral("已复制路径"), kToastMs);
 }
 

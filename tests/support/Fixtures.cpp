@@ -217,6 +217,89 @@ QByteArray pngDeclaring(const QSize &size)
         + chunk("IDAT", qCompress(QByteArray(64, '\0')).mid(4)) + chunk("IEND", QByteArray());
 }
 
+namespace {
+
+// Deflate's bits, first bit in the lowest place; Huffman codes go most significant
+// bit first.
+class BitWriter
+{
+public:
+    void bits(quint32 value, int count)
+    {
+        for (int i = 0; i < count; ++i)
+            put((value >> i) & 1u);
+    }
+    void code(quint32 value, int length)
+    {
+        for (int i = length - 1; i >= 0; --i)
+            put((value >> i) & 1u);
+    }
+    QByteArray finished()
+    {
+        if (filled)
+            out += char(current);
+        filled = 0;
+        current = 0;
+        return out;
+    }
+
+private:
+    void put(quint32 bit)
+    {
+        current |= bit << filled;
+        if (++filled == 8) {
+            out += char(current);
+            filled = 0;
+            current = 0;
+        }
+    }
+    QByteArray out;
+    quint32 current = 0;
+    int filled = 0;
+};
+
+// A zlib stream of count zero bytes: one block of the fixed codes, a literal zero,
+// then copies of 258 bytes from one back, the rest as literals.
+QByteArray zlibOfZeros(quint64 count)
+{
+    BitWriter writer;
+    writer.bits(1, 1); // the last block
+    writer.bits(1, 2); // fixed codes
+    const auto literalZero = [&writer] { writer.code(0x30, 8); };
+    quint64 left = count;
+    if (left > 0) {
+        literalZero();
+        --left;
+    }
+    for (; left >= 258; left -= 258) {
+        writer.code(0xc5, 8); // length 258 (symbol 285)
+        writer.code(0, 5); // distance 1
+    }
+    for (; left > 0; --left)
+        literalZero();
+    writer.code(0, 7); // end of block (symbol 256)
+    // Adler-32 of zeros: the first sum stays 1, the second adds 1 a byte.
+    const quint32 adler = quint32(count % 65521) << 16 | 1u;
+    QByteArray stream("\x78\x01", 2);
+    stream += writer.finished();
+    uchar tail[4];
+    qToBigEndian(adler, tail);
+    return stream + QByteArray(reinterpret_cast<const char *>(tail), 4);
+}
+
+} // namespace
+
+QByteArray pngOfZeros(quint32 width, quint32 height, int colourType)
+{
+    const int channels = colourType == 2 ? 3 : colourType == 4 ? 2 : colourType == 6 ? 4 : 1;
+    QByteArray header;
+    QDataStream(&header, QIODevice::WriteOnly) << width << height << quint8(8) << quint8(colourType) << quint8(0)
+                                               << quint8(0) << quint8(0);
+    const quint64 rows = quint64(height) * (quint64(width) * quint64(channels) + 1);
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", header) + pngChunk("IDAT", zlibOfZeros(rows))
+        + pngChunk("IEND", QByteArray());
+}
+
 QList<qint64> childProcesses()
 {
     QList<qint64> children;

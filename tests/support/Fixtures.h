@@ -37,6 +37,12 @@ QByteArray pngChunk(const QByteArray &type, const QByteArray &data);
 // A PNG whose header declares size but whose pixel data is a few bytes.
 QByteArray pngDeclaring(const QSize &size);
 
+// A whole, valid 8-bit PNG of width x height of colourType whose every pixel is
+// zero: its stream really unpacks to the full picture (deflate's longest matches,
+// some 1000 : 1), so a 1,048,576 x 400 grey picture is a 1.6 MB file. Made without
+// holding the unpacked bytes.
+QByteArray pngOfZeros(quint32 width, quint32 height, int colourType);
+
 // Child processes of this process still alive (by /proc).
 QList<qint64> childProcesses();
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/StandInDecoder.h"
+
 #include <QProcess>
 #include <QStringList>
 
@@ -14,10 +16,12 @@ bool run(QProcess &child, const QStringList &args, int timeoutMs = 30000);
 } // namespace SelfChild
 
 // A test main that runs childMain instead of the tests when the first argument is
-// mode.
+// mode, and plays the RAW decoder when started as one (StandInDecoder).
 #define QUORVANE_TEST_MAIN_WITH_CHILD(TestClass, mode, childMain)                                                      \
     int main(int argc, char **argv)                                                                                    \
     {                                                                                                                  \
+        if (StandInDecoder::invoked(argc, argv))                                                                       \
+            return StandInDecoder::main(argc, argv);                                                                   \
         if (argc >= 2 && qstrcmp(argv[1], mode) == 0)                                                                  \
             return childMain(argc, argv);                                                                              \
         QApplication app(argc, argv);                                                                                  \

@@ -7,6 +7,7 @@
 #include "viewer/ImageView.h"
 #include "ZoomModel.h"
 
+#include <QApplication>
 #include <QDataStream>
 #include <QDir>
 #include <QGraphicsView>
@@ -25,6 +26,8 @@
 #include <unistd.h>
 
 #include "support/Fixtures.h"
+#include "support/PeakMemory.h"
+#include "support/SelfChild.h"
 #include "support/ShownView.h"
 
 namespace {
@@ -107,33 +110,31 @@ QByteArray apng(quint32 width, quint32 height, quint32 frames, const QByteArray 
         + Fixtures::pngChunk("acTL", be({frames, 0})) + body + Fixtures::pngChunk("IEND", QByteArray());
 }
 
-// The most this process's resident memory grew above its level at the start.
-class PeakMemory
-{
-public:
-    PeakMemory()
-    {
-        QFile reset(QStringLiteral("/proc/self/clear_refs"));
-        if (reset.open(QIODevice::WriteOnly))
-            reset.write("5"); // the peak starts again from now
-        start = status("VmRSS:");
-    }
-    qint64 grownKb() const { return status("VmHWM:") - start; }
+const char *const kLoadMode = "--load";
 
-private:
-    static qint64 status(const QByteArray &field)
-    {
-        QFile file(QStringLiteral("/proc/self/status"));
-        if (!file.open(QIODevice::ReadOnly))
-            return -1;
-        for (const QByteArray &line : file.readAll().split('\n')) {
-            if (line.startsWith(field))
-                return line.mid(field.size()).trimmed().split(' ').value(0).toLongLong();
-        }
-        return -1;
-    }
-    qint64 start = 0;
-};
+// Child mode: one load of the display level, from this program's own application
+// folder, and what came of it: stage, failure, the full size when a picture came,
+// and how many child processes are left.
+int loadChild(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    if (argc < 3)
+        return 2;
+    ImageDecode::Options options;
+    options.view = QSize(1200, 800);
+    options.resolution = ImageDecode::Resolution::Display;
+    const LoadResult result = ImageDecode::load(QString::fromLocal8Bit(argv[2]), options);
+    const QString picture = result.image.isNull()
+        ? QStringLiteral("none")
+        : QStringLiteral("%1x%2").arg(result.fullSize.width()).arg(result.fullSize.height());
+    const QString report = QStringLiteral("%1 %2 %3 %4")
+                               .arg(int(result.stage))
+                               .arg(int(result.failure))
+                               .arg(picture)
+                               .arg(Fixtures::childProcesses().size());
+    std::fputs(report.toUtf8().constData(), stdout);
+    return 0;
+}
 
 // A load of the display level for a 1200 x 800 view whose first paint goes to delivered.
 ImageDecode::Options displayLoad(QList<LoadResult> *delivered)
@@ -190,6 +191,8 @@ private slots:
     void fileBytes();
     void hostileAnimations_data();
     void hostileAnimations();
+    void lyingDecoder_data();
+    void lyingDecoder();
 
 private:
     QTemporaryDir tmp;
@@ -1028,5 +1031,36 @@ void TestLoader::hostileAnimations()
     QCOMPARE(cutSpy.count(), cut ? 1 : 0);
 }
 
-QTEST_MAIN(TestLoader)
+void TestLoader::lyingDecoder_data()
+{
+    QTest::addColumn<QString>("behaviour");
+    QTest::addColumn<QString>("report");
+    const QString failed = QStringLiteral("%1 %2 none 0").arg(int(LoadStage::Failed)).arg(int(LoadFailure::Corrupt));
+    QTest::newRow("an honest one") << "good" << QStringLiteral("%1 0 64x48 0").arg(int(LoadStage::Full));
+    QTest::newRow("a header of 2^31 - 1 pixels a row") << "impossible size" << failed;
+    QTest::newRow("a row short") << "short buffer" << failed;
+    QTest::newRow("a row too many") << "long buffer" << failed;
+    QTest::newRow("rows of no bytes") << "zero stride" << failed;
+    QTest::newRow("rows going backwards") << "negative stride" << failed;
+    QTest::newRow("400 megapixels, memory and all") << "past the limit" << failed;
+}
+
+// A RAW decoder that lies about its picture's memory costs that picture and nothing
+// else: the load fails, nothing is mapped that the rows do not cover, no decoder
+// is left running. Played by a stand-in where the viewer looks for its decoder.
+void TestLoader::lyingDecoder()
+{
+    QFETCH(QString, behaviour);
+    QFETCH(QString, report);
+    static StandInDecoder::AppFolder app;
+    QVERIFY(app.isValid());
+    const QString path = tmp.filePath(QString(behaviour).replace(QLatin1Char(' '), QLatin1Char('-')) + ".dng");
+    QVERIFY(Fixtures::writeBytes(path, behaviour.toUtf8() + '\n'));
+    QProcess child;
+    QVERIFY(app.run(child, {QLatin1String(kLoadMode), path}));
+    QCOMPARE(child.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()), report);
+}
+
+QUORVANE_TEST_MAIN_WITH_CHILD(TestLoader, kLoadMode, loadChild)
 #include "tst_loader.moc"

@@ -40,6 +40,7 @@ private slots:
     void listingFilter();
     void orderFollowsRenames();
     void dropShowsFirstUrlOnly();
+    void dropFolder_data();
     void dropFolder();
 
     void rawDecodes();
@@ -65,7 +66,7 @@ void TestLoading::initTestCase()
 void TestLoading::undecodableFiles_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::addColumn<QByteArray>("bytes"); // "<dir>": a folder, "<missing>": no file
+    QTest::addColumn<QByteArray>("bytes"); // "<missing>": no file
     QTest::addColumn<QString>("reason");
 
     QTemporaryDir scratch;
@@ -84,7 +85,6 @@ void TestLoading::undecodableFiles_data()
     QTest::newRow("random bytes as png") << "noise.png" << noise << QStringLiteral("不是图片文件");
     QTest::newRow("random bytes as gif") << "noise.gif" << noise << QStringLiteral("不是图片文件");
     QTest::newRow("no dot at all") << "README" << QByteArray("plain text") << QStringLiteral("不是图片文件");
-    QTest::newRow("folder") << "photos.jpg" << QByteArray("<dir>") << QStringLiteral("不是图片文件");
     QTest::newRow("missing") << "gone.png" << QByteArray("<missing>") << QStringLiteral("文件不存在");
 
     // Overflows a buffer in LibRaw's own parser: the decoder process dies, not the view.
@@ -114,9 +114,7 @@ void TestLoading::undecodableFiles()
 
     const QString path = tmp.filePath(QStringLiteral("bad/") + name);
     QVERIFY(QDir().mkpath(tmp.filePath(QStringLiteral("bad"))));
-    if (bytes == "<dir>")
-        QVERIFY(QDir().mkpath(path));
-    else if (bytes != "<missing>")
+    if (bytes != "<missing>")
         QVERIFY(Fixtures::writeBytes(path, bytes));
 
     ShownView shown;
@@ -308,18 +306,41 @@ void TestLoading::dropShowsFirstUrlOnly()
     QCOMPARE(shown.view.imgFilePath(), first);
 }
 
+void TestLoading::dropFolder_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("picture"); // what opens: the first picture, or nothing
+    QTest::newRow("a folder of pictures") << "dropped folder" << "inside.png";
+    QTest::newRow("a folder without pictures") << "notes only" << "";
+    QTest::newRow("a folder named like a picture") << "photos.jpg" << "";
+}
+
+// A dropped folder opens as a folder does: its first picture, or the empty view.
+// The folder itself never becomes the current file (on which Delete would act).
 void TestLoading::dropFolder()
 {
-    const QString folder = tmp.filePath(QStringLiteral("dropped folder"));
-    QVERIFY(QDir().mkpath(folder));
-    QVERIFY(Fixtures::writeImage(folder + QStringLiteral("/inside.png"), QSize(30, 30)));
+    QFETCH(QString, folder);
+    QFETCH(QString, picture);
+    const QString dir = tmp.filePath(folder);
+    QVERIFY(QDir().mkpath(dir));
+    QVERIFY(Fixtures::writeBytes(dir + QStringLiteral("/notes.txt"), "no picture"));
+    if (!picture.isEmpty())
+        QVERIFY(Fixtures::writeImage(dir + QLatin1Char('/') + picture, QSize(30, 30)));
 
+    const QString before = tmp.filePath(QStringLiteral("shown before the drop.png"));
+    QVERIFY(Fixtures::writeImage(before, QSize(20, 10)));
     ShownView shown;
-    shown.view.onDragAndDrop({QUrl::fromLocalFile(folder)});
+    QVERIFY(shown.open(before));
+    shown.view.onDragAndDrop({QUrl::fromLocalFile(dir)});
+    if (picture.isEmpty()) {
+        QVERIFY(shown.view.imgFilePath().isEmpty());
+        QVERIFY(!shown.view.hasPicture());
+        QVERIFY(shown.view.dropArea()->isVisible());
+        return;
+    }
+    QCOMPARE(shown.view.imgFilePath(), dir + QLatin1Char('/') + picture);
     QVERIFY(waitLoaded(shown.view));
-    QCOMPARE(shown.view.imgFilePath(), folder);
-    QCOMPARE(shown.view.pictureSize(), QSizeF(0, 0));
-    QVERIFY(shown.view.dropArea()->isHidden());
+    QCOMPARE(shown.view.pictureSize(), QSizeF(30, 30));
 }
 
 // --- RAW ----------------------------------------------------------------

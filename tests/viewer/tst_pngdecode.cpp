@@ -4,23 +4,19 @@
 
 #include <QColorSpace>
 #include <QDataStream>
+#include <QDir>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <malloc.h>
+
 #include "support/Fixtures.h"
+#include "support/LibpngPicture.h"
+#include "support/PeakMemory.h"
 
 namespace {
-
-// The picture as the viewer paints it, from Qt's own reader (libpng).
-QImage byLibpng(const QByteArray &bytes)
-{
-    QImage image = QImage::fromData(bytes, "png");
-    if (image.isNull())
-        return image;
-    return image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
-                                                         : QImage::Format_RGB32);
-}
 
 struct Png
 {
@@ -120,8 +116,14 @@ private slots:
     void leftToLibpng_data();
     void leftToLibpng();
     void damagedBytesNeverHarm();
+    void headerBound_data();
+    void headerBound();
+    void widePictureRefusedEarly_data();
+    void widePictureRefusedEarly();
+    void manyDataChunksCostNoMemory();
     void earlyPictureOnlyForItsFile_data();
     void earlyPictureOnlyForItsFile();
+    void earlyDecodeEndsWithFinish();
     void taggedAnimationShownAsSrgb();
 
 private:
@@ -180,7 +182,7 @@ void TestPngDecode::samePixelsAsLibpng()
 {
     QFETCH(Png, png);
     const QByteArray bytes = makePng(png);
-    const QImage libpng = byLibpng(bytes);
+    const QImage libpng = libpngPicture(bytes);
     QVERIFY(!libpng.isNull());
     const QImage mine = PngDecode::decode(bytes, {});
     QVERIFY(!mine.isNull());
@@ -217,6 +219,14 @@ void TestPngDecode::leftToLibpng_data()
         p.before = iccChunk(QColorSpace(QColorSpace::SRgb)) + Fixtures::pngChunk("sRGB", QByteArray(1, '\0'));
     });
     QTest::newRow("rows missing from the stream") << with([](Png &p) { p.extraRows = -3; });
+    // Past PictureMemory::kMinHugeBytes the picture's block is freshly mapped, all
+    // zeros: rows the stream lacks would read as rows of filter 0, a picture.
+    QTest::newRow("rows missing from a stream in mapped memory") << with([](Png &p) {
+        p.width = 1100;
+        p.height = 1000;
+        p.onlyFilter = 0;
+        p.extraRows = -3;
+    });
     QTest::newRow("rows beyond the picture") << with([](Png &p) { p.extraRows = 2; });
     QTest::newRow("an unknown filter") << with([](Png &p) { p.onlyFilter = 5; });
     QByteArray apart = with([](Png &p) { p.dataParts = 2; });
@@ -235,13 +245,18 @@ void TestPngDecode::leftToLibpng_data()
 void TestPngDecode::leftToLibpng()
 {
     QFETCH(QByteArray, bytes);
-    QVERIFY(PngDecode::decode(bytes, {}).isNull());
+    // Heap blocks handed out zeroed (glibc's perturbation): what a decoder reads
+    // where nothing was written is the same on every run, and looks like a row.
+    mallopt(M_PERTURB, 0xff);
+    const QImage mine = PngDecode::decode(bytes, {});
+    mallopt(M_PERTURB, 0);
+    QVERIFY(mine.isNull());
     const QString path = tmp.filePath(QString::fromLatin1(QTest::currentDataTag()).replace(' ', '-') + ".png");
     QVERIFY(Fixtures::writeBytes(path, bytes));
     ImageDecode::Options options;
     options.resolution = ImageDecode::Resolution::Full;
     const LoadResult loaded = ImageDecode::load(path, options);
-    const QImage libpng = byLibpng(bytes);
+    const QImage libpng = libpngPicture(bytes);
     QCOMPARE(loaded.stage == LoadStage::Failed, libpng.isNull());
     if (!libpng.isNull())
         compareImages(loaded.image, libpng);
@@ -272,11 +287,108 @@ void TestPngDecode::damagedBytesNeverHarm()
         if (mine.isNull())
             continue;
         ++decoded;
-        compareImages(mine, byLibpng(bytes));
+        compareImages(mine, libpngPicture(bytes));
         if (QTest::currentTestFailed())
             QFAIL(qPrintable(QStringLiteral("round %1").arg(round)));
     }
     QVERIFY(decoded > 0);
+}
+
+void TestPngDecode::headerBound_data()
+{
+    QTest::addColumn<quint32>("width");
+    QTest::addColumn<quint32>("height");
+    QTest::addColumn<bool>("taken");
+    QTest::newRow("16,000 x 16,000: the bound itself") << 16000u << 16000u << true;
+    QTest::newRow("16,000 x 16,001") << 16000u << 16001u << false;
+    QTest::newRow("1,048,576 x 400: past libpng's side limit") << 1048576u << 400u << false;
+    QTest::newRow("65,536 x 65,536: 2^32 pixels, zero in 32 bits") << 65536u << 65536u << false;
+    QTest::newRow("2^28 x 2^28") << (1u << 28) << (1u << 28) << false;
+    QTest::newRow("1,073,741,825 x 4: a row of 2^32 + 4 bytes") << 1073741825u << 4u << false;
+    QTest::newRow("4,294,967,295 x 1: a 32-bit width") << 4294967295u << 1u << false;
+}
+
+// The decoder takes only pictures within the viewer's bound, by the header alone,
+// whatever the width of the size arithmetic.
+void TestPngDecode::headerBound()
+{
+    QFETCH(quint32, width);
+    QFETCH(quint32, height);
+    QFETCH(bool, taken);
+    QByteArray header;
+    QDataStream(&header, QIODevice::WriteOnly) << width << height << quint8(8) << quint8(6) << quint8(0) << quint8(0)
+                                               << quint8(0);
+    const QByteArray head = QByteArray("\x89PNG\r\n\x1a\n", 8) + Fixtures::pngChunk("IHDR", header);
+    QCOMPARE(head.size(), PngDecode::kHeaderBytes);
+    QCOMPARE(PngDecode::takes(head), taken);
+    if (!taken) {
+        const QByteArray file = head + Fixtures::pngChunk("IDAT", qCompress(QByteArray(64, '\0')).mid(4))
+            + Fixtures::pngChunk("IEND", QByteArray());
+        QVERIFY(PngDecode::decode(file, {}).isNull());
+    }
+}
+
+void TestPngDecode::widePictureRefusedEarly_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("the decoder itself") << "decoder";
+    QTest::newRow("a load") << "load";
+    QTest::newRow("a preloaded neighbour (a budget)") << "preload";
+    QTest::newRow("the early decode") << "early";
+}
+
+// A 1.6 MB PNG of 1,048,576 x 400 pixels, whose stream does unpack to them: Qt's
+// reader tells no size for it, and it is refused by its header before any memory
+// is taken for its pixels.
+void TestPngDecode::widePictureRefusedEarly()
+{
+    QFETCH(QString, how);
+    const QString path = tmp.filePath(QStringLiteral("wide.png"));
+    if (!QFileInfo::exists(path))
+        QVERIFY(Fixtures::writeBytes(path, Fixtures::pngOfZeros(1u << 20, 400, 0)));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    ImageDecode::Options options;
+    options.resolution = ImageDecode::Resolution::Display;
+    options.view = QSize(1200, 800);
+    if (how == QLatin1String("preload"))
+        options.maxBytes = 32 * 1024 * 1024;
+
+    const PeakMemory memory;
+    if (how == QLatin1String("decoder")) {
+        QVERIFY(PngDecode::decode(bytes, {}).isNull());
+    } else if (how == QLatin1String("early")) {
+        QVERIFY(ImageDecode::decodeEarly(path).isNull());
+    } else {
+        const LoadResult result = ImageDecode::load(path, options);
+        QCOMPARE(result.stage, LoadStage::Failed);
+        QCOMPARE(result.failure, LoadFailure::TooLarge);
+    }
+    QVERIFY2(memory.grownKb() < 64 * 1024, qPrintable(QString::number(memory.grownKb())));
+}
+
+// Millions of empty IDAT chunks (12 bytes each) cost the walk, not a record each.
+void TestPngDecode::manyDataChunksCostNoMemory()
+{
+    Png png;
+    png.width = 8;
+    png.height = 8;
+    const QByteArray small = makePng(png);
+    const int end = small.size() - 12;
+    const QByteArray empty = Fixtures::pngChunk("IDAT", QByteArray());
+    QByteArray bytes = small.left(end);
+    bytes.reserve(end + 10000000 * empty.size() + 12);
+    for (int i = 0; i < 10000000; ++i)
+        bytes += empty;
+    bytes += small.mid(end);
+
+    const PeakMemory memory;
+    const QImage mine = PngDecode::decode(bytes, {});
+    const qint64 grown = memory.grownKb();
+    QVERIFY(!mine.isNull());
+    compareImages(mine, libpngPicture(small));
+    QVERIFY2(grown < 64 * 1024, qPrintable(QString::number(grown)));
 }
 
 void TestPngDecode::earlyPictureOnlyForItsFile_data()
@@ -310,13 +422,28 @@ void TestPngDecode::earlyPictureOnlyForItsFile()
     const QImage early = EarlyDecode::take(path, FileStamp::of(path), {});
     QCOMPARE(!early.isNull(), taken);
     if (taken)
-        compareImages(early, byLibpng(makePng(png)));
+        compareImages(early, libpngPicture(makePng(png)));
     QVERIFY(EarlyDecode::take(path, FileStamp::of(path), {}).isNull());
     // The load itself shows the file as it is now.
     ImageDecode::Options options;
     options.resolution = ImageDecode::Resolution::Full;
     EarlyDecode::start(path);
-    compareImages(ImageDecode::load(path, options).image, byLibpng(makePng(png)));
+    compareImages(ImageDecode::load(path, options).image, libpngPicture(makePng(png)));
+}
+
+// The early decode's thread belongs to the program: finish stops and joins it, so
+// no thread is left decoding while the process ends (and its statics go).
+void TestPngDecode::earlyDecodeEndsWithFinish()
+{
+    const auto threads = [] { return QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(); };
+    const QString path = tmp.filePath(QStringLiteral("early-large.png"));
+    QVERIFY(Fixtures::writeBytes(path, Fixtures::pngOfZeros(4000, 4000, 6)));
+    EarlyDecode::finish();
+    const int before = threads();
+    EarlyDecode::start(path);
+    EarlyDecode::finish();
+    QCOMPARE(threads(), before);
+    QVERIFY(EarlyDecode::take(path, FileStamp::of(path), {}).isNull());
 }
 
 // An animated PNG with a profile is converted to sRGB as the same picture is when

@@ -26,6 +26,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDateTime>
+#include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QDir>
 #include <QFileDialog>
 #include <QGraphicsPixmapItem>
@@ -52,10 +54,51 @@
 #include "support/Fixtures.h"
 #include "support/SelfChild.h"
 #include "support/ShownView.h"
+#include "support/StandInDecoder.h"
+#include "ShownFile.h"
+#include "viewer/TrashBin.h"
 
 namespace {
 
 const char *const kOpenArgumentMode = "--open-argument";
+
+// Child mode, from an application folder whose RAW decoder never answers: the panel
+// opened on a RAW file, and how long the GUI thread took to answer meanwhile; then
+// another picture, and what the panel and the processes show after it.
+int stuckPanelChild(const QString &raw, const QString &other)
+{
+    ViewerWindow window;
+    window.showMaximized();
+    if (!QTest::qWaitForWindowExposed(&window))
+        return 1;
+    window.view()->showImg(raw);
+    QElapsedTimer clock;
+    clock.start();
+    window.perform(ViewerKeys::Action::ToggleInfo);
+    const qint64 toggled = clock.elapsed();
+    bool answered = false;
+    clock.restart();
+    QTimer::singleShot(0, &window, [&answered] { answered = true; });
+    const bool back = QTest::qWaitFor([&answered] { return answered; }, 5000);
+    const qint64 answer = clock.elapsed();
+    const auto *status = window.info()->findChild<QLabel *>(QStringLiteral("infoStatus"));
+    const QString meanwhile = QStringLiteral("%1 %2 %3")
+                                  .arg(window.info()->isReading())
+                                  .arg(status && status->isVisible() ? status->text() : QString())
+                                  .arg(PictureInfo::value(window.info()->rows(), QStringLiteral("文件名")));
+    window.view()->showImg(other);
+    const bool read = QTest::qWaitFor([&window] { return !window.info()->isReading(); }, 10000);
+    const bool ended = QTest::qWaitFor([] { return Fixtures::childProcesses().isEmpty(); }, 10000);
+    const QString report = QStringLiteral("toggle %1 answer %2 | %3 | %4 %5 %6")
+                               .arg(toggled < 100 ? "fast" : QString::number(toggled))
+                               .arg(back && answer < 100 ? "fast" : QString::number(answer))
+                               .arg(meanwhile)
+                               .arg(read)
+                               .arg(PictureInfo::value(window.info()->rows(), QStringLiteral("文件名")))
+                               .arg(ended);
+    std::fputs(report.toUtf8().constData(), stdout);
+    return 0;
+}
 
 // Child mode: the entry function's path handling, then report what was shown.
 int openArgumentChild(int argc, char **argv)
@@ -66,6 +109,8 @@ int openArgumentChild(int argc, char **argv)
     QStringList arguments;
     for (int i = 2; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
+    if (arguments.value(0) == QLatin1String("--stuck-panel"))
+        return stuckPanelChild(arguments.value(1), arguments.value(2));
     // "--held": report the screen pixels the fitted picture covers and those held for it.
     const bool held = arguments.removeAll(QStringLiteral("--held")) > 0;
     const QString path = AppCommandLine::parse(arguments).imagePath;
@@ -140,6 +185,33 @@ void sendMouse(QWidget *target, QEvent::Type type, const QPoint &pos, const QPoi
     QApplication::sendEvent(target, &event);
 }
 
+// Catches what would go to the desktop's file manager.
+class UrlCatcher : public QObject
+{
+    Q_OBJECT
+
+public:
+    QList<QUrl> urls;
+
+public slots:
+    void open(const QUrl &url) { urls << url; }
+};
+
+// Gives the name of path to another kind of thing: "folder", "FIFO", "link to a
+// folder", "link to a FIFO" (the link's target beside it); "" leaves the file.
+bool replaceWith(const QString &path, const QString &kind)
+{
+    if (kind.isEmpty())
+        return true;
+    const QString target = kind.startsWith(QLatin1String("link")) ? path + QStringLiteral(".target") : path;
+    if (!QFile::remove(path))
+        return false;
+    const bool made = kind.endsWith(QLatin1String("folder"))
+        ? QDir().mkpath(target) && Fixtures::writeBytes(target + QStringLiteral("/keep.txt"), "kept")
+        : ::mkfifo(QFile::encodeName(target).constData(), 0600) == 0;
+    return made && (target == path || QFile::link(target, path));
+}
+
 } // namespace
 
 class TestMainWidget : public QObject
@@ -181,6 +253,11 @@ private slots:
     void factsLine_data();
     void factsLine();
     void trashRoundTrip();
+    void undoOntoTakenName_data();
+    void undoOntoTakenName();
+    void shownFileActions_data();
+    void shownFileActions();
+    void stuckDecoderNeverFreezesPanel();
     void minimumSizeOnSmallScreens_data();
     void minimumSizeOnSmallScreens();
     void everyControlAt960x540();
@@ -209,6 +286,8 @@ void TestMainWidget::initTestCase()
     qputenv("HOME", QFile::encodeName(tmp.path()));
     qputenv("XDG_DATA_HOME", QFile::encodeName(tmp.filePath(QStringLiteral("data"))));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(tmp.filePath(QStringLiteral("config"))));
+    // No session bus: "show in folder" goes straight to the (caught) URL handler.
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/quorvane-test-bus");
     AppSetup::run();
     QVERIFY(Fixtures::writeImage(tmp.filePath(QStringLiteral("a1.png")), QSize(2400, 1800)));
     QVERIFY(Fixtures::writeImage(tmp.filePath(QStringLiteral("a2.png")), QSize(300, 200)));
@@ -938,6 +1017,168 @@ void TestMainWidget::trashRoundTrip()
     QCOMPARE(window->view()->imgFilePath(), first);
 }
 
+void TestMainWidget::undoOntoTakenName_data()
+{
+    QTest::addColumn<QString>("taker"); // what takes the name
+    QTest::addColumn<bool>("lastMoment"); // after every check, right before the move back
+    for (const bool last : {false, true}) {
+        const char *when = last ? "at the last moment" : "before the undo";
+        QTest::addRow("a new file, %s", when) << "file" << last;
+        QTest::addRow("a dangling link, %s", when) << "dangling link" << last;
+    }
+}
+
+// Ctrl+Z never puts a file back over whatever took its name meanwhile, a link
+// whose target does not exist included (writing through it would create the
+// target): the window says so, the newcomer is unchanged, and the trashed file stays
+// in the trash, ready for another undo.
+void TestMainWidget::undoOntoTakenName()
+{
+    QFETCH(QString, taker);
+    QFETCH(bool, lastMoment);
+    QTemporaryDir scratch(tmp.filePath(QStringLiteral("taken-XXXXXX")));
+    const QString path = scratch.filePath(QStringLiteral("t.png"));
+    const QString missing = scratch.filePath(QStringLiteral("nowhere.png"));
+    QVERIFY(Fixtures::writeImage(path, QSize(20, 10)));
+    window->view()->showImg(path);
+    QVERIFY(waitLoaded(*window->view()));
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QTest::keyClick(window, Qt::Key_Delete);
+    QVERIFY(!ShownFile::nameTaken(path));
+    const QStringList inTrash = QDir(tmp.filePath(QStringLiteral("data/Trash/files"))).entryList(QDir::Files);
+
+    const auto take = [&] {
+        if (taker == QLatin1String("file"))
+            QVERIFY(Fixtures::writeBytes(path, "saved by another program"));
+        else
+            QVERIFY(QFile::link(missing, path));
+    };
+    if (lastMoment)
+        window->trash().setBeforeRestore([&](const QString &original) {
+            QCOMPARE(original, path);
+            take();
+        });
+    else
+        take();
+    QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
+    window->trash().setBeforeRestore({});
+
+    QCOMPARE(window->toast()->text(), QStringLiteral("原位置已有同名文件，未恢复"));
+    if (taker == QLatin1String("file")) {
+        QFile kept(path);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("saved by another program"));
+    } else {
+        QCOMPARE(QFileInfo(path).symLinkTarget(), missing);
+        QVERIFY(!ShownFile::nameTaken(missing));
+    }
+    QCOMPARE(QDir(tmp.filePath(QStringLiteral("data/Trash/files"))).entryList(QDir::Files), inTrash);
+    QVERIFY(window->trash().canRestore());
+    // Once the name is free again, the undo puts the file back.
+    QVERIFY(QFile::remove(path));
+    QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(window->toast()->text(), QStringLiteral("已恢复"));
+    QCOMPARE(Fixtures::imageSize(path), QSize(20, 10));
+}
+
+void TestMainWidget::shownFileActions_data()
+{
+    QTest::addColumn<QString>("replacement"); // what the shown file's name is given to after it was shown
+    QTest::addColumn<QString>("action");
+    const QStringList actions{"trash", "copy path", "copy picture", "print", "show in folder", "open with"};
+    for (const QString &action : actions)
+        QTest::addRow("the picture file: %s", qPrintable(action)) << QString() << action;
+    for (const char *replacement : {"folder", "FIFO", "link to a folder", "link to a FIFO"}) {
+        for (const QString &action : actions)
+            QTest::addRow("a %s: %s", replacement, qPrintable(action)) << QString::fromLatin1(replacement) << action;
+    }
+}
+
+// Every action on "the shown file" asks, when it acts, whether the name still holds
+// a picture file: one that became a folder, a FIFO or a link to either is left
+// alone (not trashed, copied, printed, shown or handed to the toolbox).
+void TestMainWidget::shownFileActions()
+{
+    QFETCH(QString, replacement);
+    QFETCH(QString, action);
+    QTemporaryDir scratch(tmp.filePath(QStringLiteral("acts-XXXXXX")));
+    const QString path = scratch.filePath(QStringLiteral("p.png"));
+    QVERIFY(Fixtures::writeImage(path, QSize(40, 30)));
+    window->view()->showImg(path);
+    QVERIFY(waitLoaded(*window->view()));
+    QVERIFY(replaceWith(path, replacement));
+    const bool acts = replacement.isEmpty();
+    QCOMPARE(ShownFile::isPictureFile(path), acts);
+
+    QApplication::clipboard()->setText(QStringLiteral("sentinel"));
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+    const QStringList inTrash = QDir(tmp.filePath(QStringLiteral("data/Trash/files"))).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::System);
+    using A = ViewerKeys::Action;
+    if (action == QLatin1String("trash"))
+        window->perform(A::Trash);
+    else if (action == QLatin1String("copy path"))
+        window->perform(A::CopyPath);
+    else if (action == QLatin1String("copy picture"))
+        window->perform(A::CopyPicture);
+    else if (action == QLatin1String("print"))
+        window->perform(A::Print);
+    else if (action == QLatin1String("show in folder"))
+        window->showInFolder();
+    else
+        window->openWith(Toolbox::ConvertTab);
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+
+    if (action == QLatin1String("trash")) {
+        QCOMPARE(ShownFile::nameTaken(path), !acts);
+        const QStringList after = QDir(tmp.filePath(QStringLiteral("data/Trash/files"))).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::System);
+        QCOMPARE(after.size(), inTrash.size() + (acts ? 1 : 0));
+        if (!acts) {
+            QCOMPARE(QFileInfo(path).isSymLink(), replacement.startsWith(QLatin1String("link")));
+            if (replacement.endsWith(QLatin1String("folder")))
+                QVERIFY(QFile::exists(path + QStringLiteral("/keep.txt")));
+        }
+    } else if (action == QLatin1String("copy path")) {
+        QCOMPARE(QApplication::clipboard()->text(), acts ? QDir::toNativeSeparators(path) : QStringLiteral("sentinel"));
+    } else if (action == QLatin1String("copy picture")) {
+        if (acts)
+            QTRY_COMPARE(QApplication::clipboard()->image().size(), QSize(40, 30));
+        else
+            QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("sentinel"));
+    } else if (action == QLatin1String("print")) {
+        const QList<PrintDialog *> dialogs = window->findChildren<PrintDialog *>();
+        QCOMPARE(dialogs.size(), acts ? 1 : 0);
+        for (PrintDialog *dialog : dialogs)
+            dialog->close();
+    } else if (action == QLatin1String("show in folder")) {
+        QCOMPARE(catcher.urls.size(), acts ? 1 : 0);
+        if (acts)
+            QCOMPARE(catcher.urls.first().toLocalFile(), scratch.path());
+    } else {
+        const QList<ToolboxWindow *> boxes = window->findChildren<ToolboxWindow *>();
+        QCOMPARE(boxes.size(), 1);
+        QCOMPARE(boxes.first()->page(Toolbox::ConvertTab)->centerWidget()->rowCount(), acts ? 1 : 0);
+        boxes.first()->close();
+    }
+}
+
+// With the panel open on a RAW file whose decoder never answers, the GUI thread
+// answers at once, the panel says "读取中…", and the next picture ends the read
+// (and the decoder). The decoder is a stand-in where the viewer looks for its own.
+void TestMainWidget::stuckDecoderNeverFreezesPanel()
+{
+    StandInDecoder::AppFolder app;
+    QVERIFY(app.isValid());
+    const QString raw = tmp.filePath(QStringLiteral("stuck.dng"));
+    QVERIFY(Fixtures::writeBytes(raw, "hang\n"));
+    QProcess child;
+    QVERIFY(app.run(child, {QLatin1String(kOpenArgumentMode), QStringLiteral("--stuck-panel"), raw,
+                            tmp.filePath(QStringLiteral("a2.png"))}));
+    QCOMPARE(child.exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()),
+             QStringLiteral("toggle fast answer fast | 1 读取中… stuck.dng | 1 a2.png 1"));
+}
+
 void TestMainWidget::minimumSizeOnSmallScreens_data()
 {
     QTest::addColumn<QSize>("wanted");
@@ -987,7 +1228,7 @@ void TestMainWidget::folderArgument_data()
     QTest::addColumn<QString>("folder");
     QTest::addColumn<QString>("report");
     QTest::newRow("first picture in natural order") << "keys" << "1600x1200 p1.png";
-    QTest::newRow("a folder without pictures") << "empty folder" << "0x0 empty folder";
+    QTest::newRow("a folder without pictures: the empty view") << "empty folder" << "0x0 ";
 }
 
 void TestMainWidget::folderArgument()

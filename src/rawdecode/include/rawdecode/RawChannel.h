@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
+#include <sys/socket.h>
 
 // What the viewer and its RAW decoder process (tools/rawdecoder) say to each other.
 // The viewer starts the decoder with a request on its command line:
@@ -66,5 +69,25 @@ struct Reply
     char text[240] = {}; // the failure in our words, NUL-terminated
     Facts facts; // Opened
 };
+
+// Sends one reply on the channel, with the memfd holding its bytes when memory is one.
+inline void sendReply(Reply reply, int memory = -1)
+{
+    iovec part{&reply, sizeof reply};
+    msghdr message{};
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+    if (memory >= 0) {
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        cmsghdr *header = CMSG_FIRSTHDR(&message);
+        header->cmsg_level = SOL_SOCKET;
+        header->cmsg_type = SCM_RIGHTS;
+        header->cmsg_len = CMSG_LEN(sizeof(int));
+        std::memcpy(CMSG_DATA(header), &memory, sizeof memory);
+    }
+    while (::sendmsg(kChannelFd, &message, MSG_NOSIGNAL) < 0 && errno == EINTR) { }
+}
 
 } // namespace RawChannel

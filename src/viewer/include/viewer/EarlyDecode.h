@@ -20,4 +20,8 @@ void start(const QString &path);
 // first load of any path ends the early picture.
 QImage take(const QString &path, const FileStamp &stamp, const std::function<bool()> &cancelled);
 
+// Stops the decode, if one runs, and waits for its thread: before the process
+// ends, no thread of it may still be decoding while statics are destroyed.
+void finish();
+
 } // namespace EarlyDecode

@@ -168,6 +168,7 @@ private:
     enum class Fit { None, Load, Screen };
     Fit fit = Fit::None;
     QString imgPath;
+    QString startPath; // named before the window was up (setImgPath)
     QPushButton *leftBtn;
     QPushButton *rightBtn;
     QLabel *loading;

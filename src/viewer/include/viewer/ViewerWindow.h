@@ -29,6 +29,11 @@ public:
     InfoPanel *info() const;
     // 1 while the picture is fitted, 2 at actual size.
     int sizeMode() const;
+    // The shown file while it is a picture file (ShownFile), asked now; empty
+    // otherwise. Every action on the shown file takes its path from here.
+    QString shownPictureFile() const;
+    // Trash undo, for tests that put something under the name at the last moment.
+    TrashBin &trash();
     // The size the window asks for at least, before the screen bounds it.
     static QSize wantedMinimum();
 
@@ -51,6 +56,10 @@ public slots:
     // Full screen hides the title bar and the tool strip; the picture follows.
     void toggleFullScreen();
     void leaveFullScreen();
+    // The file manager shows the shown file selected.
+    void showInFolder();
+    // The toolbox opens on tab (a Toolbox::Tab) with the shown file.
+    void openWith(int tab);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
