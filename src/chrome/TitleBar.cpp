@@ -104,8 +104,20 @@ TitleBar::TitleBar(QWidget *parent)
     setAutoFillBackground(true);
     setProperty("titleBar", true);
 
-    for (QPushButton *button : {minButton, maximizeButton, static_cast<QPushButton *>(closeBtn)})
-        connect(button, &QPushButton::clicked, this, &TitleBar::onClicked);
+    connect(minButton, &QPushButton::clicked, this, [this] {
+        if (window()->isWindow())
+            window()->showMinimized();
+    });
+    connect(maximizeButton, &QPushButton::clicked, this, [this] {
+        if (window()->isWindow())
+            toggleMaximized();
+    });
+    connect(closeBtn, &QPushButton::clicked, this, [this] {
+        if (!window()->isWindow())
+            return;
+        window()->close();
+        emit closeClicked();
+    });
 }
 
 void TitleBar::setTitleText(const QString &text, const QString &toolTip)
@@ -166,22 +178,6 @@ void TitleBar::toggleMaximized()
     } else {
         win->showMaximized();
         setMaxIcon(QLatin1String(kRestoreIcon));
-    }
-}
-
-void TitleBar::onClicked()
-{
-    QWidget *win = window();
-    if (!win->isWindow())
-        return;
-    QObject *button = sender();
-    if (button == minButton) {
-        win->showMinimized();
-    } else if (button == closeBtn) {
-        win->close();
-        emit closeClicked();
-    } else if (button == maximizeButton) {
-        toggleMaximized();
     }
 }
 
