@@ -11,6 +11,7 @@
 #include "chrome/TitleBar.h"
 #include "print/PrintDialog.h"
 #include "InfoPanel.h"
+#include "formats/SizeText.h"
 #include "viewer/PictureFacts.h"
 #include "PictureItem.h"
 #include "PictureMenu.h"
@@ -993,7 +994,7 @@ void TestMainWidget::factsLine()
                                  .arg(position)
                                  .arg(size.width())
                                  .arg(size.height())
-                                 .arg(PictureFacts::fileSizeText(QFileInfo(path).size()));
+                                 .arg(sizeText(QFileInfo(path).size()));
     QTRY_COMPARE(window->titleBar()->facts(), expected);
     QCOMPARE(window->windowTitle(), name + QStringLiteral(" – Quorvane"));
     // A zoom step shows in the line at once.
