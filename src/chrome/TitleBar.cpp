@@ -28,6 +28,10 @@ TitleBar::TitleBar(QWidget *parent)
                             QStringLiteral(":/icons/icons/close_dialog.png"), this))
 {
     setObjectName(QStringLiteral("titleBar"));
+    iconLabel->setObjectName(QStringLiteral("titleIcon"));
+    productLabel->setObjectName(QStringLiteral("productName"));
+    fileNameLabel->setObjectName(QStringLiteral("fileName"));
+    factsLabel->setObjectName(QStringLiteral("facts"));
     setFixedHeight(UiProfile::pick(45, 60));
 
     iconLabel->setPixmap(QPixmap(QStringLiteral(":/icons/icons/title_icon.png")));

@@ -535,7 +535,7 @@ void TestMainWidget::dragBand()
     QWidget *target = window;
     QPoint local = windowPos;
     if (pressOn == QLatin1String("label")) {
-        target = window->titleBar()->findChildren<QLabel *>().at(1); // the product name
+        target = window->titleBar()->findChild<QLabel *>(QStringLiteral("productName"));
         local = QPoint(5, 5);
     } else if (pressOn != QLatin1String("ViewerWindow")) {
         target = window->findChild<QWidget *>(pressOn);
