@@ -28,6 +28,10 @@ TitleBar::TitleBar(QWidget *parent)
                             QStringLiteral(":/icons/icons/close_dialog.png"), this))
 {
     setObjectName(QStringLiteral("titleBar"));
+    iconLabel->setObjectName(QStringLiteral("titleIcon"));
+    productLabel->setObjectName(QStringLiteral("productName"));
+    fileNameLabel->setObjectName(QStringLiteral("fileName"));
+    factsLabel->setObjectName(QStringLiteral("facts"));
     setFixedHeight(UiProfile::pick(45, 60));
 
     iconLabel->setPixmap(QPixmap(QStringLiteral(":/icons/icons/title_icon.png")));
@@ -104,8 +108,20 @@ TitleBar::TitleBar(QWidget *parent)
     setAutoFillBackground(true);
     setProperty("titleBar", true);
 
-    for (QPushButton *button : {minButton, maximizeButton, static_cast<QPushButton *>(closeBtn)})
-        connect(button, &QPushButton::clicked, this, &TitleBar::onClicked);
+    connect(minButton, &QPushButton::clicked, this, [this] {
+        if (window()->isWindow())
+            window()->showMinimized();
+    });
+    connect(maximizeButton, &QPushButton::clicked, this, [this] {
+        if (window()->isWindow())
+            toggleMaximized();
+    });
+    connect(closeBtn, &QPushButton::clicked, this, [this] {
+        if (!window()->isWindow())
+            return;
+        window()->close();
+        emit closeClicked();
+    });
 }
 
 void TitleBar::setTitleText(const QString &text, const QString &toolTip)
@@ -166,22 +182,6 @@ void TitleBar::toggleMaximized()
     } else {
         win->showMaximized();
         setMaxIcon(QLatin1String(kRestoreIcon));
-    }
-}
-
-void TitleBar::onClicked()
-{
-    QWidget *win = window();
-    if (!win->isWindow())
-        return;
-    QObject *button = sender();
-    if (button == minButton) {
-        win->showMinimized();
-    } else if (button == closeBtn) {
-        win->close();
-        emit closeClicked();
-    } else if (button == maximizeButton) {
-        toggleMaximized();
     }
 }
 

@@ -1,5 +1,7 @@
 #include "formats/ContentFormat.h"
 
+#include "formats/ByteOrder.h"
+
 #include <QList>
 
 #include <climits>
@@ -8,26 +10,12 @@ namespace ContentFormat {
 
 namespace {
 
-quint32 littleEndian(const QByteArray &bytes, int at, int count)
-{
-    quint32 value = 0;
-    for (int i = count - 1; i >= 0; --i)
-        value = value << 8 | quint8(bytes[at + i]);
-    return value;
-}
-
-quint32 bigEndian32(const QByteArray &bytes, int at)
-{
-    return quint32(quint8(bytes[at])) << 24 | quint32(quint8(bytes[at + 1])) << 16 | quint32(quint8(bytes[at + 2])) << 8
-        | quint32(quint8(bytes[at + 3]));
-}
-
 // An ISO media file's brands (major first, then the compatible ones that lie in
 // head) name HEIF pictures: AV1 ones are AVIF, the others HEIC. Empty for any
 // other ISO media (MP4, QuickTime).
 QString isoMediaPicture(const QByteArray &head)
 {
-    const int boxEnd = int(qMin<quint32>(bigEndian32(head, 0), quint32(head.size())));
+    const int boxEnd = int(qMin<quint32>(ByteOrder::bigEndian(head, 0), quint32(head.size())));
     QList<QByteArray> brands{head.mid(8, 4)};
     for (int at = 16; at + 4 <= boxEnd; at += 4)
         brands << head.mid(at, 4);
@@ -97,7 +85,7 @@ QSize jxlSize(const QByteArray &head)
     if (head.startsWith("\xFF\x0A"))
         return jxlCodestreamSize(head, 0);
     for (qint64 at = 0; at + 8 <= head.size();) {
-        const quint32 size = bigEndian32(head, int(at));
+        const quint32 size = ByteOrder::bigEndian(head, int(at));
         const QByteArray type = head.mid(int(at) + 4, 4);
         if (type == "jxlc")
             return jxlCodestreamSize(head, int(at) + 8);
@@ -141,7 +129,7 @@ QString of(const QByteArray &head, const QString &suffix)
     if (suffix == QLatin1String("tga") || suffix == QLatin1String("wbmp"))
         return suffix;
     // Icons: a weak signature, so the count of images must be sensible too.
-    if (head.size() >= 6 && littleEndian(head, 4, 2) >= 1 && littleEndian(head, 4, 2) <= 256) {
+    if (head.size() >= 6 && ByteOrder::littleEndian(head, 4, 2) >= 1 && ByteOrder::littleEndian(head, 4, 2) <= 256) {
         if (starts("\0\0\1\0", 4))
             return QStringLiteral("ico");
         if (starts("\0\0\2\0", 4))
@@ -154,13 +142,13 @@ QSize headerSize(const QByteArray &head)
 {
     const QString format = of(head, QString());
     if (format == QLatin1String("png") && head.size() >= 24 && head.mid(12, 4) == "IHDR")
-        return QSize(int(qMin<quint32>(bigEndian32(head, 16), INT_MAX)),
-                     int(qMin<quint32>(bigEndian32(head, 20), INT_MAX)));
+        return QSize(int(qMin<quint32>(ByteOrder::bigEndian(head, 16), INT_MAX)),
+                     int(qMin<quint32>(ByteOrder::bigEndian(head, 20), INT_MAX)));
     if (format == QLatin1String("gif") && head.size() >= 10)
-        return QSize(int(littleEndian(head, 6, 2)), int(littleEndian(head, 8, 2)));
-    if (format == QLatin1String("bmp") && head.size() >= 26 && littleEndian(head, 14, 4) >= 40) {
-        const qint32 height = qint32(littleEndian(head, 22, 4)); // negative: stored top-down
-        return QSize(int(qMin<quint32>(littleEndian(head, 18, 4), INT_MAX)),
+        return QSize(int(ByteOrder::littleEndian(head, 6, 2)), int(ByteOrder::littleEndian(head, 8, 2)));
+    if (format == QLatin1String("bmp") && head.size() >= 26 && ByteOrder::littleEndian(head, 14, 4) >= 40) {
+        const qint32 height = qint32(ByteOrder::littleEndian(head, 22, 4)); // negative: stored top-down
+        return QSize(int(qMin<quint32>(ByteOrder::littleEndian(head, 18, 4), INT_MAX)),
                      height == INT_MIN ? INT_MAX : qAbs(height));
     }
     if (format == QLatin1String("jxl"))

@@ -1,6 +1,7 @@
 #include "DisplayColour.h"
 
 #include "PngDecode.h"
+#include "formats/ByteOrder.h"
 #include "ViewerLog.h"
 
 #include <QColorSpace>
@@ -183,22 +184,6 @@ bool toSrgb(QImage &image)
 
 namespace {
 
-quint32 bigEndian(const QByteArray &bytes, int at, int size)
-{
-    quint32 value = 0;
-    for (int i = 0; i < size; ++i)
-        value = value << 8 | quint8(bytes.at(at + i));
-    return value;
-}
-
-quint32 littleEndian32(const QByteArray &bytes, int at)
-{
-    quint32 value = 0;
-    for (int i = 3; i >= 0; --i)
-        value = value << 8 | quint8(bytes.at(at + i));
-    return value;
-}
-
 // The markers up to the first scan; a profile too long for one APP2 segment comes
 // in numbered pieces.
 QByteArray jpegProfile(const QByteArray &head)
@@ -215,7 +200,7 @@ QByteArray jpegProfile(const QByteArray &head)
         }
         if (marker == 0xDA || marker == 0xD9)
             break;
-        const int length = int(bigEndian(head, at + 2, 2));
+        const int length = int(ByteOrder::bigEndian(head, at + 2, 2));
         if (length < 2 || length > head.size() - at - 2)
             break;
         const QByteArray segment = head.mid(at + 4, length - 2);
@@ -240,7 +225,7 @@ QByteArray pngProfile(const QByteArray &head)
 {
     int at = 8;
     while (at + 8 <= head.size()) {
-        const qint64 length = bigEndian(head, at, 4);
+        const qint64 length = ByteOrder::bigEndian(head, at, 4);
         const QByteArray type = head.mid(at + 4, 4);
         if (type == "IDAT" || length > head.size() - at - 8)
             break;
@@ -261,7 +246,7 @@ QByteArray webpProfile(const QByteArray &head)
 {
     int at = 12;
     while (at + 8 <= head.size()) {
-        const qint64 length = littleEndian32(head, at + 4);
+        const qint64 length = ByteOrder::littleEndian(head, at + 4);
         if (length > head.size() - at - 8)
             break;
         if (head.mid(at, 4) == "ICCP")
@@ -276,7 +261,7 @@ QByteArray webpProfile(const QByteArray &head)
 QByteArray heifProfile(const QByteArray &head)
 {
     for (int at = head.indexOf("colr"); at >= 4; at = head.indexOf("colr", at + 4)) {
-        const qint64 size = bigEndian(head, at - 4, 4);
+        const qint64 size = ByteOrder::bigEndian(head, at - 4, 4);
         const QByteArray kind = head.mid(at + 4, 4);
         if ((kind == "prof" || kind == "rICC") && size > 12 && size <= head.size() - (at - 4))
             return head.mid(at + 8, int(size) - 12);

@@ -1,5 +1,6 @@
 #include "ImageDecode.h"
 
+#include "formats/ByteOrder.h"
 #include "formats/ContentFormat.h"
 #include "formats/Formats.h"
 #include "Apng.h"
@@ -179,22 +180,6 @@ bool fullyTransparent(const QImage &image)
     return true;
 }
 
-quint32 littleEndian(const QByteArray &bytes, int at, int size)
-{
-    quint32 value = 0;
-    for (int i = size - 1; i >= 0; --i)
-        value = value << 8 | quint8(bytes.at(at + i));
-    return value;
-}
-
-quint32 bigEndian32(const QByteArray &bytes, int at)
-{
-    quint32 value = 0;
-    for (int i = 0; i < 4; ++i)
-        value = value << 8 | quint8(bytes.at(at + i));
-    return value;
-}
-
 // OpenEXR: the dataWindow attribute (box2i: xMin, yMin, xMax, yMax) of the header
 // that follows the magic number and version.
 qint64 exrPixels(const QByteArray &bytes)
@@ -207,14 +192,14 @@ qint64 exrPixels(const QByteArray &bytes)
         const int typeEnd = bytes.indexOf('\0', nameEnd + 1);
         if (typeEnd < 0 || typeEnd + 5 > bytes.size())
             return -1;
-        const qint64 size = qint32(littleEndian(bytes, typeEnd + 1, 4));
+        const qint64 size = qint32(ByteOrder::littleEndian(bytes, typeEnd + 1, 4));
         const int value = typeEnd + 5;
         if (size < 0 || value + size > bytes.size())
             return -1;
         if (bytes.mid(at, nameEnd - at) == "dataWindow" && size == 16) {
-            const qint64 width = qint64(qint32(littleEndian(bytes, value + 8, 4))) - qint32(littleEndian(bytes, value, 4)) + 1;
+            const qint64 width = qint64(qint32(ByteOrder::littleEndian(bytes, value + 8, 4))) - qint32(ByteOrder::littleEndian(bytes, value, 4)) + 1;
             const qint64 height
-                = qint64(qint32(littleEndian(bytes, value + 12, 4))) - qint32(littleEndian(bytes, value + 4, 4)) + 1;
+                = qint64(qint32(ByteOrder::littleEndian(bytes, value + 12, 4))) - qint32(ByteOrder::littleEndian(bytes, value + 4, 4)) + 1;
             return width > 0 && height > 0 ? width * height : -1;
         }
         at = value + int(size);
@@ -456,21 +441,21 @@ QImage downscale(const QImage &picture, const QSize &size)
 qint64 declaredPixels(const QByteArray &format, const QByteArray &bytes)
 {
     if (format == "tga" && bytes.size() >= 18)
-        return qint64(littleEndian(bytes, 12, 2)) * littleEndian(bytes, 14, 2);
+        return qint64(ByteOrder::littleEndian(bytes, 12, 2)) * ByteOrder::littleEndian(bytes, 14, 2);
     if (format == "pcx" && bytes.size() >= 12) {
-        const qint64 width = qint64(littleEndian(bytes, 8, 2)) - littleEndian(bytes, 4, 2) + 1;
-        const qint64 height = qint64(littleEndian(bytes, 10, 2)) - littleEndian(bytes, 6, 2) + 1;
+        const qint64 width = qint64(ByteOrder::littleEndian(bytes, 8, 2)) - ByteOrder::littleEndian(bytes, 4, 2) + 1;
+        const qint64 height = qint64(ByteOrder::littleEndian(bytes, 10, 2)) - ByteOrder::littleEndian(bytes, 6, 2) + 1;
         return width > 0 && height > 0 ? width * height : -1;
     }
     // Qt's PNG reader tells no size for a side past libpng's limit of a million
     // pixels; the own decoder would still take such a file. The header chunk follows
     // the signature.
     if (format == "png" && bytes.size() >= 24 && bytes.mid(12, 4) == "IHDR")
-        return qint64(bigEndian32(bytes, 16)) * bigEndian32(bytes, 20);
+        return qint64(ByteOrder::bigEndian(bytes, 16)) * ByteOrder::bigEndian(bytes, 20);
     // The signature, then the MHDR chunk: length, type, frame width and height.
     if (format == "mng" && bytes.size() >= 24 && bytes.mid(12, 4) == "MHDR")
-        return qint64(bigEndian32(bytes, 16)) * bigEndian32(bytes, 20);
-    if (format == "exr" && bytes.size() >= 8 && littleEndian(bytes, 0, 4) == 20000630u)
+        return qint64(ByteOrder::bigEndian(bytes, 16)) * ByteOrder::bigEndian(bytes, 20);
+    if (format == "exr" && bytes.size() >= 8 && ByteOrder::littleEndian(bytes, 0, 4) == 20000630u)
         return exrPixels(bytes);
     return -1;
 }

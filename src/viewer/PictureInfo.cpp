@@ -2,6 +2,7 @@
 
 #include "formats/Formats.h"
 #include "DisplayColour.h"
+#include "formats/SizeText.h"
 #include "viewer/PictureFacts.h"
 #include "ImageDecode.h"
 #include "PictureMemory.h"
@@ -273,7 +274,7 @@ QVector<Row> read(const QString &path, const QSize &pixels, const std::function<
     if (size.isValid() && !size.isEmpty())
         add(&rows, QStringLiteral("像素尺寸"), QStringLiteral("%1×%2").arg(size.width()).arg(size.height()));
     if (info.exists())
-        add(&rows, QStringLiteral("文件大小"), PictureFacts::fileSizeText(info.size()));
+        add(&rows, QStringLiteral("文件大小"), sizeText(info.size()));
     add(&rows, QStringLiteral("格式"), format);
     add(&rows, QStringLiteral("色彩配置"), profile);
     add(&rows, QStringLiteral("相机"), shot.camera);

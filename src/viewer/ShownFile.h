@@ -14,10 +14,4 @@ bool isPictureFile(const QString &path);
 // Whether anything at all has the name, a dangling link included (lstat).
 bool nameTaken(const QString &path);
 
-// Moves from to to only while nothing has the name to (renameat2 with
-// RENAME_NOREPLACE; link and unlink where the file system lacks it); never copies,
-// never replaces. Exists when the name was taken.
-enum class Move { Done, Exists, Failed };
-Move renameNoReplace(const QString &from, const QString &to);
-
 } // namespace ShownFile

@@ -1,6 +1,7 @@
 #include "viewer/TrashBin.h"
 
 #include "ShownFile.h"
+#include "formats/SafeRename.h"
 #include "ViewerLog.h"
 
 #include <QDir>
@@ -43,7 +44,7 @@ TrashBin::Outcome TrashBin::trash(const QString &path)
         const QFileInfo stray(inTrash);
         const QDir files = stray.absoluteDir();
         const QString record = recordOf(inTrash);
-        ShownFile::renameNoReplace(stray.absoluteFilePath(), info.absoluteFilePath());
+        SafeRename::rename(stray.absoluteFilePath(), info.absoluteFilePath());
         QFile::remove(record);
         QDir().rmdir(QFileInfo(record).absolutePath()); // only when empty
         QDir().rmdir(files.absolutePath());
@@ -71,11 +72,12 @@ TrashBin::Outcome TrashBin::restoreLast(QString *restoredPath)
         beforeRestore(entry.original);
     // The trash lies on the file's own file system: a rename, which refuses a name
     // taken even now. Never QFile::rename, whose fallback copies over it.
-    switch (ShownFile::renameNoReplace(entry.inTrash, entry.original)) {
-    case ShownFile::Move::Done: break;
-    case ShownFile::Move::Exists: return Outcome::Occupied;
-    case ShownFile::Move::Failed:
-        qCDebug(lcViewer) << "cannot move back" << entry.inTrash << "to" << entry.original << std::strerror(errno);
+    int error = 0;
+    switch (SafeRename::rename(entry.inTrash, entry.original, &error)) {
+    case SafeRename::Result::Renamed: break;
+    case SafeRename::Result::Taken: return Outcome::Occupied;
+    case SafeRename::Result::Failed:
+        qCDebug(lcViewer) << "cannot move back" << entry.inTrash << "to" << entry.original << std::strerror(error);
         return Outcome::Failed;
     }
     trashed.removeLast();

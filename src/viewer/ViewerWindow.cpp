@@ -9,6 +9,7 @@
 #include "print/PrintDialog.h"
 #include "FolderBrowser.h"
 #include "viewer/ImageView.h"
+#include "viewer/ViewerCommands.h"
 #include "InfoPanel.h"
 #include "PictureItem.h"
 #include "PictureMenu.h"
@@ -34,8 +35,8 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QAction>
 #include <QPushButton>
-#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace {
@@ -56,9 +57,9 @@ QString firstImageText()
 // The size toggle offers the other mode: its tooltip, key and icons.
 void dressSizeToggle(QPushButton *toggle, bool fitted)
 {
-    using ViewerKeys::Action;
-    toggle->setToolTip(fitted ? ViewerKeys::tooltip(QStringLiteral("原始大小"), Action::ActualSize)
-                              : ViewerKeys::tooltip(QStringLiteral("适应屏幕"), Action::Fit));
+    using ViewerCommands::Action;
+    toggle->setToolTip(fitted ? ViewerCommands::tooltip(QStringLiteral("原始大小"), Action::ActualSize)
+                              : ViewerCommands::tooltip(QStringLiteral("适应屏幕"), Action::Fit));
     const QString icon = fitted ? QStringLiteral("1_1") : QStringLiteral("screen");
     toggle->setStyleSheet(
         QStringLiteral("QPushButton{border:0px;image: url(:/icons/icons/%1.png);}"
@@ -84,8 +85,9 @@ ViewerWindow::ViewerWindow(QWidget *parent)
     infoPanel->hide();
     footerWidget = new ViewerToolStrip;
 
+    commands = new ViewerCommands::Actions(this);
+    connect(commands, &ViewerCommands::Actions::triggered, this, &ViewerWindow::perform);
     connectButtons();
-    setUpKeys();
 
     auto *centre = new QWidget;
     centre->setObjectName(QStringLiteral("mainCenterWidget"));
@@ -135,59 +137,44 @@ QSize ViewerWindow::wantedMinimum()
 
 void ViewerWindow::connectButtons()
 {
+    using A = ViewerCommands::Action;
     const ViewerToolStrip *f = footerWidget;
-    connect(f->changeSizeBtn(), &QPushButton::clicked, this, &ViewerWindow::onChangeSizeBtnClicked);
-    connect(f->chFmtBtn(), &QPushButton::clicked, this, &ViewerWindow::onChFmtBtnClicked);
-    connect(f->resizeBtn(), &QPushButton::clicked, this, &ViewerWindow::onChFmtBtnClicked);
-    connect(f->batchBtn(), &QPushButton::clicked, this, &ViewerWindow::onBatchClicked);
-    connect(f->aiFixBtn(), &QPushButton::clicked, this, &ViewerWindow::onAIFixBtnClicked);
-    connect(f->turnRightBtn(), &QPushButton::clicked, this, &ViewerWindow::onTurnClicked);
-    connect(f->turnLeftBtn(), &QPushButton::clicked, this, &ViewerWindow::onTurnClicked);
-    connect(f->biggerBtn(), &QPushButton::clicked, this, &ViewerWindow::onScaleChangeBtnClicked);
-    connect(f->smallerBtn(), &QPushButton::clicked, this, &ViewerWindow::onScaleChangeBtnClicked);
-    for (QPushButton *button : {f->nextBtn(), f->prevBtn(), imageView->rightArrowBtn(), imageView->leftArrowBtn()})
-        connect(button, &QPushButton::clicked, this, &ViewerWindow::onNextPrevBtnClicked);
-    connect(f->printBtn(), &QPushButton::clicked, this, &ViewerWindow::onPrintBtnClicked);
+    const QList<QPair<QAbstractButton *, A>> buttons = {
+        {f->changeSizeBtn(), A::ToggleSize},  {f->chFmtBtn(), A::OpenConvert},     {f->resizeBtn(), A::OpenResize},
+        {f->batchBtn(), A::OpenBatch},        {f->aiFixBtn(), A::AiFix},           {f->turnRightBtn(), A::TurnRight},
+        {f->turnLeftBtn(), A::TurnLeft},      {f->biggerBtn(), A::ZoomIn},         {f->smallerBtn(), A::ZoomOut},
+        {f->nextBtn(), A::Next},              {f->prevBtn(), A::Previous},         {f->printBtn(), A::Print},
+        {imageView->rightArrowBtn(), A::Next}, {imageView->leftArrowBtn(), A::Previous},
+    };
+    for (const auto &pair : buttons) {
+        QAction *action = commands->get(pair.second);
+        connect(pair.first, &QAbstractButton::clicked, action, &QAction::trigger);
+        // The toolbox buttons show their names; the icon buttons say them and their key.
+        if (pair.first->text().isEmpty())
+            pair.first->setToolTip(action->toolTip());
+    }
+    dressSizeToggle(f->changeSizeBtn(), sizeModeValue == SizeMode::Fitted);
     connect(imageView, &ImageView::notifyScale, this, &ViewerWindow::onSetScale);
     connect(imageView, &ImageView::pictureIncomplete, this,
             [this] { toastWidget->showToast(QStringLiteral("图片不完整"), kToastMs); });
 }
 
-void ViewerWindow::setUpKeys()
+ViewerCommands::Actions *ViewerWindow::commandActions() const
 {
-    for (const ViewerKeys::Binding &binding : ViewerKeys::bindings()) {
-        for (const QKeySequence &key : binding.keys) {
-            auto *shortcut = new QShortcut(key, this);
-            shortcut->setAutoRepeat(true);
-            const ViewerKeys::Action action = binding.action;
-            connect(shortcut, &QShortcut::activated, this, [this, action] { perform(action); });
-        }
-    }
-
-    using ViewerKeys::Action;
-    using ViewerKeys::tooltip;
-    const ViewerToolStrip *f = footerWidget;
-    f->prevBtn()->setToolTip(tooltip(QStringLiteral("上一张"), Action::Previous));
-    f->nextBtn()->setToolTip(tooltip(QStringLiteral("下一张"), Action::Next));
-    imageView->leftArrowBtn()->setToolTip(tooltip(QStringLiteral("上一张"), Action::Previous));
-    imageView->rightArrowBtn()->setToolTip(tooltip(QStringLiteral("下一张"), Action::Next));
-    f->biggerBtn()->setToolTip(tooltip(QStringLiteral("放大"), Action::ZoomIn));
-    f->smallerBtn()->setToolTip(tooltip(QStringLiteral("缩小"), Action::ZoomOut));
-    f->turnLeftBtn()->setToolTip(tooltip(QStringLiteral("左旋转"), Action::TurnLeft));
-    f->turnRightBtn()->setToolTip(tooltip(QStringLiteral("右旋转"), Action::TurnRight));
-    f->printBtn()->setToolTip(tooltip(QStringLiteral("打印"), Action::Print));
-    dressSizeToggle(f->changeSizeBtn(), sizeModeValue == SizeMode::Fitted);
+    return commands;
 }
 
-void ViewerWindow::perform(ViewerKeys::Action action)
+void ViewerWindow::perform(ViewerCommands::Action action)
 {
-    using A = ViewerKeys::Action;
-    // Opening and full screen work whatever is shown; stepping needs a file, and the
-    // rest act on the picture. Each asks what its buttons ask.
+    using A = ViewerCommands::Action;
+    // Opening, full screen and the toolbox work whatever is shown; stepping needs a
+    // file, and the rest act on the picture.
     const bool anyTime = action == A::Open || action == A::ToggleFullScreen || action == A::LeaveFullScreen
-                         || action == A::Undo;
+                         || action == A::Undo || action == A::OpenConvert || action == A::OpenResize
+                         || action == A::OpenBatch || action == A::AiFix;
     const bool steps = action == A::Previous || action == A::Next || action == A::First || action == A::Last
-                       || action == A::Trash || action == A::ToggleInfo || action == A::CopyPath;
+                       || action == A::Trash || action == A::ToggleInfo || action == A::CopyPath
+                       || action == A::ShowInFolder;
     if (!anyTime && !(steps ? hasImage() : imageView->hasPicture()))
         return;
     switch (action) {
@@ -202,14 +189,22 @@ void ViewerWindow::perform(ViewerKeys::Action action)
     case A::ZoomOut: zoomStep(false); break;
     case A::Fit: setSizeMode(SizeMode::Fitted); break;
     case A::ActualSize: setSizeMode(SizeMode::ActualSize); break;
+    case A::ToggleSize:
+        setSizeMode(sizeModeValue == SizeMode::Fitted ? SizeMode::ActualSize : SizeMode::Fitted);
+        break;
     case A::TurnRight: turn(90); break;
     case A::TurnLeft: turn(-90); break;
-    case A::Print: onPrintBtnClicked(false); break;
+    case A::Print: print(); break;
     case A::Trash: trashShown(); break;
     case A::Undo: restoreTrashed(); break;
     case A::ToggleInfo: toggleInfo(); break;
     case A::CopyPicture: copyPicture(); break;
     case A::CopyPath: copyPath(); break;
+    case A::ShowInFolder: showInFolder(); break;
+    case A::OpenConvert: openWith(Toolbox::ConvertTab); break;
+    case A::OpenResize: openWith(Toolbox::ResizeTab); break;
+    case A::OpenBatch: Toolbox::open(this); break;
+    case A::AiFix: (new MessageBox(QStringLiteral("该功能即将上线！"), this))->show(); break;
     }
 }
 
@@ -293,13 +288,6 @@ void ViewerWindow::openWith(int tab)
     Toolbox::open(this, Toolbox::Tab(tab), shownPictureFile());
 }
 
-void ViewerWindow::onChangeSizeBtnClicked(bool)
-{
-    if (!imageView->hasPicture())
-        return;
-    setSizeMode(sizeModeValue == SizeMode::Fitted ? SizeMode::ActualSize : SizeMode::Fitted);
-}
-
 void ViewerWindow::setSizeMode(SizeMode mode)
 {
     // The view reports the zoom, so the toast shows 100% or the fitted zoom.
@@ -311,39 +299,9 @@ void ViewerWindow::setSizeMode(SizeMode mode)
     dressSizeToggle(footerWidget->changeSizeBtn(), mode == SizeMode::Fitted);
 }
 
-void ViewerWindow::onChFmtBtnClicked(bool)
-{
-    openWith(sender() == footerWidget->resizeBtn() ? Toolbox::ResizeTab : Toolbox::ConvertTab);
-}
-
-void ViewerWindow::onBatchClicked(bool)
-{
-    Toolbox::open(this);
-}
-
-void ViewerWindow::onAIFixBtnClicked(bool)
-{
-    auto *dialog = new MessageBox(QStringLiteral("该功能即将上线！"), this);
-    dialog->show();
-}
-
-void ViewerWindow::onTurnClicked(bool)
-{
-    if (!imageView->hasPicture())
-        return;
-    turn(sender() == footerWidget->turnRightBtn() ? 90 : -90);
-}
-
 void ViewerWindow::turn(double angle)
 {
     imageView->rotateView(angle);
-}
-
-void ViewerWindow::onScaleChangeBtnClicked(bool)
-{
-    if (!imageView->hasPicture())
-        return;
-    zoomStep(sender() == footerWidget->biggerBtn());
 }
 
 void ViewerWindow::zoomStep(bool up)
@@ -353,14 +311,6 @@ void ViewerWindow::zoomStep(bool up)
     else
         imageView->zoomOut();
     onSetScale(imageView->zoomFactor());
-}
-
-void ViewerWindow::onNextPrevBtnClicked(bool)
-{
-    if (!hasImage())
-        return;
-    const QObject *button = sender();
-    step(button == footerWidget->nextBtn() || button == imageView->rightArrowBtn() ? 1 : -1);
 }
 
 void ViewerWindow::step(int offset)
@@ -386,7 +336,7 @@ void ViewerWindow::showFolderEnd(bool last)
     imageView->showImg(path);
 }
 
-void ViewerWindow::onPrintBtnClicked(bool)
+void ViewerWindow::print()
 {
     if (!imageView->hasPicture() || shownPictureFile().isEmpty())
         return;
@@ -473,6 +423,8 @@ void ViewerWindow::restoreTrashed()
 void ViewerWindow::toggleInfo()
 {
     infoPanel->setVisible(!infoPanel->isVisible());
+    // The menu's "属性" is checked while the panel shows, however it was opened.
+    commands->get(ViewerCommands::Action::ToggleInfo)->setChecked(infoPanel->isVisible());
 }
 
 void ViewerWindow::copyPicture()
@@ -512,18 +464,6 @@ void ViewerWindow::setFullScreenLook(bool on)
 void ViewerWindow::showDefaultImg()
 {
     imageView->showDefaultImg();
-}
-
-void ViewerWindow::onToOriginBtnClicked(bool)
-{
-    if (imageView->hasPicture())
-        imageView->toOrigin(true);
-}
-
-void ViewerWindow::onToScreenBtnClicked(bool)
-{
-    if (imageView->hasPicture())
-        imageView->fitToScreen();
 }
 
 void ViewerWindow::showEvent(QShowEvent *event)

@@ -8,6 +8,7 @@
 #include "ToolLocator.h"
 #include "formats/ContentFormat.h"
 #include "formats/SafeRename.h"
+#include "formats/SizeText.h"
 #include "DecoderSupport.h"
 #include "DisplayColour.h"
 #include "FolderBrowser.h"
@@ -211,6 +212,8 @@ private slots:
     void batchOutputColour();
     void renameNeverReplaces_data();
     void renameNeverReplaces();
+    void sizeTexts_data();
+    void sizeTexts();
 
 private:
     QTemporaryDir tmp;
@@ -226,6 +229,33 @@ void TestFormats::initTestCase()
 void TestFormats::cleanup()
 {
     DecoderSupport::setMissing({});
+}
+
+// One size text for the viewer's title and panel and the toolbox's table.
+void TestFormats::sizeTexts_data()
+{
+    QTest::addColumn<qint64>("bytes");
+    QTest::addColumn<QString>("text");
+
+    QTest::newRow("nothing") << qint64(0) << "0 B";
+    QTest::newRow("small") << qint64(517) << "517 B";
+    QTest::newRow("just under a KB") << qint64(1023) << "1023 B";
+    QTest::newRow("a KB") << qint64(1024) << "1.0 KB";
+    QTest::newRow("one and a half KB") << qint64(1536) << "1.5 KB";
+    QTest::newRow("some KB") << qint64(3000) << "2.9 KB";
+    QTest::newRow("rounds up to a MB") << qint64(1048526) << "1.0 MB";
+    QTest::newRow("would round to 1024.0 KB") << qint64(1024 * 1024 - 10) << "1.0 MB";
+    QTest::newRow("just under a MB") << qint64(1048500) << "1023.9 KB";
+    QTest::newRow("2.3 MB") << qint64(2411725) << "2.3 MB";
+    QTest::newRow("a large photo") << qint64(13195) * 1024 << "12.9 MB";
+    QTest::newRow("512 MB") << qint64(512) * 1024 * 1024 << "512.0 MB";
+}
+
+void TestFormats::sizeTexts()
+{
+    QFETCH(qint64, bytes);
+    QFETCH(QString, text);
+    QCOMPARE(sizeText(bytes), text);
 }
 
 void TestFormats::signatures_data()

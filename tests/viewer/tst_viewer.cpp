@@ -49,8 +49,6 @@ private slots:
 
     void zoomSteps_data();
     void zoomSteps();
-    void fileSizeText_data();
-    void fileSizeText();
     void shotTexts_data();
     void shotTexts();
     void zoomButtonsScaleTheView();
@@ -361,25 +359,6 @@ void TestViewer::arrowsInOuterTenths()
     QCOMPARE(right->pos(), QPoint(1000 - right->width() - 30, (600 - right->height()) / 2));
     sendMouseMove(viewport, QPoint(500, 300));
     QVERIFY(left->isHidden() && right->isHidden());
-}
-
-void TestViewer::fileSizeText_data()
-{
-    QTest::addColumn<qint64>("bytes");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("empty") << qint64(0) << "0.0 KB";
-    QTest::newRow("under a KB") << qint64(100) << "0.1 KB";
-    QTest::newRow("one and a half KB") << qint64(1536) << "1.5 KB";
-    QTest::newRow("would round to 1024.0 KB") << qint64(1024 * 1024 - 10) << "1.0 MB";
-    QTest::newRow("2.3 MB") << qint64(2411725) << "2.3 MB";
-    QTest::newRow("512 MB") << qint64(512) * 1024 * 1024 << "512.0 MB";
-}
-
-void TestViewer::fileSizeText()
-{
-    QFETCH(qint64, bytes);
-    QFETCH(QString, text);
-    QCOMPARE(PictureFacts::fileSizeText(bytes), text);
 }
 
 void TestViewer::shotTexts_data()

@@ -11,12 +11,13 @@
 #include "chrome/TitleBar.h"
 #include "print/PrintDialog.h"
 #include "InfoPanel.h"
+#include "formats/SizeText.h"
 #include "viewer/PictureFacts.h"
 #include "PictureItem.h"
 #include "PictureMenu.h"
 #include "viewer/ViewerWindow.h"
 #include "viewer/ImageView.h"
-#include "viewer/ViewerKeys.h"
+#include "viewer/ViewerCommands.h"
 #include "ZoomModel.h"
 #include "widgets/DropArea.h"
 #include "widgets/MessageBox.h"
@@ -39,6 +40,7 @@
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSpontaneKeyEvent>
 #include <QTemporaryDir>
 #include <QTest>
@@ -74,7 +76,7 @@ int stuckPanelChild(const QString &raw, const QString &other)
     window.view()->showImg(raw);
     QElapsedTimer clock;
     clock.start();
-    window.perform(ViewerKeys::Action::ToggleInfo);
+    window.perform(ViewerCommands::Action::ToggleInfo);
     const qint64 toggled = clock.elapsed();
     bool answered = false;
     clock.restart();
@@ -240,6 +242,7 @@ private slots:
     void keys_data();
     void keys();
     void keyTooltips();
+    void oneActionPerCommand();
     void noKeyTouchesFiles();
     void openKeyWhateverIsShown_data();
     void openKeyWhateverIsShown();
@@ -532,7 +535,7 @@ void TestMainWidget::dragBand()
     QWidget *target = window;
     QPoint local = windowPos;
     if (pressOn == QLatin1String("label")) {
-        target = window->titleBar()->findChildren<QLabel *>().at(1); // the product name
+        target = window->titleBar()->findChild<QLabel *>(QStringLiteral("productName"));
         local = QPoint(5, 5);
     } else if (pressOn != QLatin1String("ViewerWindow")) {
         target = window->findChild<QWidget *>(pressOn);
@@ -702,6 +705,36 @@ void TestMainWidget::keyTooltips()
         QCOMPARE(pair.first->toolTip(), pair.second);
 }
 
+// A command is one QAction: its keys, its button on the strip and its menu entry
+// are that action, so all three do the same thing.
+void TestMainWidget::oneActionPerCommand()
+{
+    using A = ViewerCommands::Action;
+    showKeyFile(QStringLiteral("p2.png"));
+    ViewerToolStrip *f = window->footer();
+    const QList<QPair<QAbstractButton *, A>> buttons = {
+        {f->prevBtn(), A::Previous},    {f->nextBtn(), A::Next},         {f->biggerBtn(), A::ZoomIn},
+        {f->smallerBtn(), A::ZoomOut},  {f->turnLeftBtn(), A::TurnLeft}, {f->turnRightBtn(), A::TurnRight},
+        {f->changeSizeBtn(), A::ToggleSize}, {window->view()->leftArrowBtn(), A::Previous},
+        {window->view()->rightArrowBtn(), A::Next},
+    };
+    for (const auto &pair : buttons) {
+        QAction *action = window->commandActions()->get(pair.second);
+        QCOMPARE(action->shortcuts(), ViewerCommands::command(pair.second).keys);
+        QVERIFY(window->QWidget::actions().contains(action));
+        QSignalSpy fired(action, &QAction::triggered);
+        pair.first->click();
+        QCOMPARE(fired.size(), 1);
+    }
+    QScopedPointer<QMenu> menu(PictureMenu::make(window));
+    QList<QAction *> entries;
+    for (QAction *entry : menu->actions())
+        entries << entry << (entry->menu() ? entry->menu()->actions() : QList<QAction *>());
+    for (A action : {A::TurnLeft, A::TurnRight, A::Print, A::CopyPicture, A::CopyPath, A::ShowInFolder, A::Trash,
+                     A::ToggleInfo, A::OpenConvert, A::OpenResize, A::OpenBatch})
+        QVERIFY(entries.contains(window->commandActions()->get(action)));
+}
+
 void TestMainWidget::noKeyTouchesFiles()
 {
     showKeyFile(QStringLiteral("p2.png"));
@@ -709,9 +742,9 @@ void TestMainWidget::noKeyTouchesFiles()
     // Shift+Delete above all: nothing deletes a file outright.
     QList<QKeySequence> keys = {QKeySequence(Qt::SHIFT | Qt::Key_Delete), QKeySequence::Cut, QKeySequence::Paste,
                                 QKeySequence::Undo, QKeySequence(Qt::Key_F2)};
-    for (const ViewerKeys::Binding &binding : ViewerKeys::bindings()) {
+    for (const ViewerCommands::Command &binding : ViewerCommands::commands()) {
         // The two that open dialogs, and Delete (to the trash), have tests of their own.
-        using A = ViewerKeys::Action;
+        using A = ViewerCommands::Action;
         if (binding.action != A::Open && binding.action != A::Print && binding.action != A::Trash)
             keys += binding.keys;
     }
@@ -961,11 +994,11 @@ void TestMainWidget::factsLine()
                                  .arg(position)
                                  .arg(size.width())
                                  .arg(size.height())
-                                 .arg(PictureFacts::fileSizeText(QFileInfo(path).size()));
+                                 .arg(sizeText(QFileInfo(path).size()));
     QTRY_COMPARE(window->titleBar()->facts(), expected);
     QCOMPARE(window->windowTitle(), name + QStringLiteral(" – Quorvane"));
     // A zoom step shows in the line at once.
-    window->perform(ViewerKeys::Action::ZoomIn);
+    window->perform(ViewerCommands::Action::ZoomIn);
     QTRY_VERIFY(window->titleBar()->facts().endsWith(QStringLiteral("  108%")));
 }
 
@@ -1114,7 +1147,7 @@ void TestMainWidget::shownFileActions()
     UrlCatcher catcher;
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
     const QStringList inTrash = QDir(tmp.filePath(QStringLiteral("data/Trash/files"))).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::System);
-    using A = ViewerKeys::Action;
+    using A = ViewerCommands::Action;
     if (action == QLatin1String("trash"))
         window->perform(A::Trash);
     else if (action == QLatin1String("copy path"))

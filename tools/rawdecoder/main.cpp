@@ -56,25 +56,11 @@ bool parse(int argc, char **argv, Request &request)
     return false;
 }
 
-// Sends a reply, with the memfd holding its bytes when there is one.
+// Sends a reply with its text, and the memfd holding its bytes when there is one.
 void send(Reply reply, const std::string &text = {}, int memory = -1)
 {
     std::strncpy(reply.text, text.c_str(), sizeof reply.text - 1);
-    iovec part{&reply, sizeof reply};
-    msghdr message{};
-    message.msg_iov = &part;
-    message.msg_iovlen = 1;
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
-    if (memory >= 0) {
-        message.msg_control = control;
-        message.msg_controllen = sizeof control;
-        cmsghdr *header = CMSG_FIRSTHDR(&message);
-        header->cmsg_level = SOL_SOCKET;
-        header->cmsg_type = SCM_RIGHTS;
-        header->cmsg_len = CMSG_LEN(sizeof(int));
-        std::memcpy(CMSG_DATA(header), &memory, sizeof memory);
-    }
-    while (::sendmsg(RawChannel::kChannelFd, &message, MSG_NOSIGNAL) < 0 && errno == EINTR) { }
+    RawChannel::sendReply(reply, memory);
 }
 
 Reply failure(Kind kind, RawDecode::Failure failure)

@@ -2,7 +2,7 @@
 
 #include "batch/shell/BatchParamWT.h"
 #include "FileTable.h"
-#include "SizeText.h"
+#include "formats/SizeText.h"
 #include "widgets/DropArea.h"
 #include "widgets/UiProfile.h"
 

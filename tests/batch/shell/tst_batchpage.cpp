@@ -10,7 +10,6 @@
 #include "OperBtnBar.h"
 #include "OutputFolderRow.h"
 #include "ReasonWords.h"
-#include "SizeText.h"
 #include "SubmitBtn.h"
 #include "formats/Formats.h"
 #include "widgets/DragAcceptance.h"
@@ -151,8 +150,6 @@ private slots:
     void noteWords_data();
     void noteWords();
     void notesOfWholePictures();
-    void sizeTexts_data();
-    void sizeTexts();
 
 private:
     QTemporaryDir home;
@@ -1027,28 +1024,6 @@ void TestBatchPage::notesOfWholePictures()
         QCOMPARE(lines.first(), words.at(row));
         QVERIFY2(lines.last().contains(QLatin1String("warning")), qPrintable(lines.last()));
     }
-}
-
-void TestBatchPage::sizeTexts_data()
-{
-    QTest::addColumn<qint64>("bytes");
-    QTest::addColumn<QString>("text");
-
-    QTest::newRow("nothing") << qint64(0) << "0 B";
-    QTest::newRow("small") << qint64(517) << "517 B";
-    QTest::newRow("just under a KB") << qint64(1023) << "1023 B";
-    QTest::newRow("a KB") << qint64(1024) << "1.0 KB";
-    QTest::newRow("some KB") << qint64(3000) << "2.9 KB";
-    QTest::newRow("rounds up to a MB") << qint64(1048526) << "1.0 MB";
-    QTest::newRow("just under a MB") << qint64(1048500) << "1023.9 KB";
-    QTest::newRow("a large photo") << qint64(13195) * 1024 << "12.9 MB";
-}
-
-void TestBatchPage::sizeTexts()
-{
-    QFETCH(qint64, bytes);
-    QFETCH(QString, text);
-    QCOMPARE(sizeText(bytes), text);
 }
 
 QTEST_MAIN(TestBatchPage)

@@ -36,9 +36,6 @@ signals:
     // The close button closed the window; the application ends the process on it.
     void closeClicked();
 
-public slots:
-    void onClicked();
-
 protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;

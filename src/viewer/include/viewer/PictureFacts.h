@@ -16,9 +16,6 @@ struct Facts
     double zoom = 0; // the shown scale (1.0 = 100%); 0 while nothing is shown
 };
 
-// "812.0 KB", "2.3 MB": binary units, one decimal; bytes below 1 KB count as KB.
-QString fileSizeText(qint64 bytes);
-
 // "3/30  4000×3000  2.3 MB  25%": the parts that are known, in that order.
 QString line(const Facts &facts);
 

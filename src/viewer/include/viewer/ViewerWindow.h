@@ -2,7 +2,7 @@
 
 #include "viewer/PictureFacts.h"
 #include "viewer/TrashBin.h"
-#include "viewer/ViewerKeys.h"
+#include "viewer/ViewerCommands.h"
 
 #include <QFrame>
 
@@ -13,8 +13,9 @@ class TitleBar;
 class Toast;
 
 // The frameless viewer window: title bar, image view and tool strip. It drags
-// itself by the top band, turns the tool strip's buttons and the keys of
-// ViewerKeys into view actions, and opens a file dropped anywhere on it.
+// itself by the top band, does its commands (ViewerCommands: one QAction each,
+// shared by the keys, the tool strip and the menu on the picture), and opens a file
+// dropped anywhere on it.
 class ViewerWindow : public QFrame
 {
     Q_OBJECT
@@ -27,6 +28,8 @@ public:
     ImageView *view() const;
     Toast *toast() const;
     InfoPanel *info() const;
+    // The window's commands, one QAction each.
+    ViewerCommands::Actions *commandActions() const;
     // 1 while the picture is fitted, 2 at actual size.
     int sizeMode() const;
     // The shown file while it is a picture file (ShownFile), asked now; empty
@@ -38,21 +41,11 @@ public:
     static QSize wantedMinimum();
 
 public slots:
-    void onChangeSizeBtnClicked(bool checked);
-    void onChFmtBtnClicked(bool checked);
-    void onBatchClicked(bool checked);
-    void onAIFixBtnClicked(bool checked);
-    void onTurnClicked(bool checked);
-    void onScaleChangeBtnClicked(bool checked);
-    void onNextPrevBtnClicked(bool checked);
-    void onPrintBtnClicked(bool checked);
     void onSetScale(double scale);
     void setImgName(const QString &path);
     void showDefaultImg();
-    void onToOriginBtnClicked(bool checked);
-    void onToScreenBtnClicked(bool checked);
-    // What a key of ViewerKeys does.
-    void perform(ViewerKeys::Action action);
+    // What a command does, asked by its action (a key, a button or the menu).
+    void perform(ViewerCommands::Action action);
     // Full screen hides the title bar and the tool strip; the picture follows.
     void toggleFullScreen();
     void leaveFullScreen();
@@ -74,7 +67,6 @@ protected:
 private:
     bool hasImage() const;
     void connectButtons();
-    void setUpKeys();
     // Fitted: the toggle offers actual size; ActualSize: it offers the fit.
     enum class SizeMode { Fitted = 1, ActualSize = 2 };
     void setSizeMode(SizeMode mode);
@@ -91,6 +83,7 @@ private:
     void copyPicture();
     void copyPath();
     void showContextMenu(const QPoint &pos);
+    void print();
     void setFullScreenLook(bool on);
 
     TitleBar *title;
@@ -108,4 +101,5 @@ private:
     bool dragging = false;
     bool maximizedBeforeFullScreen = true;
     ImageView *imageView;
+    ViewerCommands::Actions *commands = nullptr;
 };

@@ -5,7 +5,7 @@
 #include "batch/shell/BatchCenterWT.h"
 #include "FileTable.h"
 #include "OutputFolderRow.h"
-#include "SizeText.h"
+#include "formats/SizeText.h"
 #include "SubmitBtn.h"
 #include "widgets/DropArea.h"
 #include "widgets/DropTarget.h"

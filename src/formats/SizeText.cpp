@@ -1,4 +1,4 @@
-#include "SizeText.h"
+#include "formats/SizeText.h"
 
 QString sizeText(qint64 bytes)
 {
