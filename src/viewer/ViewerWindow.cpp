@@ -367,6 +367,7 @@ void ViewerWindow::onPrintBtnClicked(bool)
     if (!imageView->hasPicture())
         return;
     auto *dialog = new PrintDialog(this);
+    dialog->setPicturePath(imageView->imgFilePath());
     dialog->show();
     imageView->withWholePicture(dialog, [dialog](const QPixmap &picture) { dialog->setPixmap(picture); });
 }
