@@ -46,6 +46,10 @@ QString printStartedText()
 {
     return QStringLiteral("开始打印文件");
 }
+QString pdfSavedText(const QString &path)
+{
+    return QStringLiteral("已保存为 PDF 文件：%1").arg(QDir::toNativeSeparators(path));
+}
 QString noPrinterText()
 {
     return QStringLiteral("没有可用的打印机，请先安装打印机！");
@@ -150,6 +154,10 @@ PrintDialog::PrintDialog(QWidget *parent)
     orientationCombo->addItems(PrintLayout::orientationNames());
     orientationCombo->setCurrentIndex(int(PrintLayout::Orientation::Automatic));
     marginsCombo->addItems({QStringLiteral("标准边距"), QStringLiteral("无边距")});
+    // These two apply to one kind of layout each; greyed out for the other.
+    for (StyledComboBox *box : {fillingCombo, marginsCombo})
+        box->setStyleSheet(box->styleSheet()
+                           + QStringLiteral("QComboBox:disabled{color:#B0B0B0;border-color:#C8D6E5;}"));
     noPrinterLabel->setObjectName(QStringLiteral("noPrinterNote"));
     noPrinterLabel->setFont(UiProfile::bodyFont());
     noPrinterLabel->setStyleSheet(QStringLiteral("color:#E0502F;"));
@@ -526,7 +534,7 @@ void PrintDialog::printImage()
         painter.drawImage(PrintLayout::scaled(place, dotsPerMillimetre), drawn);
     // Announced once the job is handed over, so a refused job is not reported as started.
     if (painter.end())
-        tell(printStartedText());
+        tell(pdfPath.isEmpty() ? printStartedText() : pdfSavedText(pdfPath));
     else
         failed();
 }

@@ -72,6 +72,11 @@ QStringList messages(const PrintDialog &dialog)
     return texts;
 }
 
+QString savedText(const QString &path)
+{
+    return QStringLiteral("已保存为 PDF 文件：%1").arg(path);
+}
+
 bool isPhotoColour(QRgb pixel)
 {
     return qRed(pixel) > 150 && qGreen(pixel) < 90 && qBlue(pixel) < 90;
@@ -615,7 +620,7 @@ void TestPrint::previewMatchesPrint()
         QVERIFY(!QFile::exists(path));
         return;
     }
-    QCOMPARE(messages(dialog), QStringList{QStringLiteral("开始打印文件")});
+    QCOMPARE(messages(dialog), QStringList{savedText(path)});
     const QSizeF page = PdfProbe::pageSizeMillimetres(path);
     const double point = 25.4 / 72;
     QVERIFY2(qAbs(page.width() - preview.paper.width()) < point && qAbs(page.height() - preview.paper.height()) < point,
@@ -765,7 +770,7 @@ void TestPrint::pdfAsksForTheFile()
     }
     FileDialogAnswer answer(tempDir.filePath(QStringLiteral("holiday.pdf")));
     dialog.printImage();
-    QCOMPARE(messages(dialog), QStringList{QStringLiteral("开始打印文件")});
+    QCOMPARE(messages(dialog), QStringList{savedText(tempDir.filePath(QStringLiteral("holiday.pdf")))});
     QCOMPARE(PdfProbe::pageCount(tempDir.filePath(QStringLiteral("holiday.pdf"))), 1);
 }
 
@@ -886,13 +891,13 @@ void TestPrint::copies()
     QTest::keyClicks(dialog.copiesField(), text);
     QCOMPARE(dialog.copiesField()->text(), text);
     QCOMPARE(dialog.copiesField()->isRefused(), copies == 0);
-    printToFile(dialog, QStringLiteral("copies.pdf"), 300);
+    const QString path = printToFile(dialog, QStringLiteral("copies.pdf"), 300);
     if (copies == 0) {
         QCOMPARE(dialog.copiesField()->toolTip(), QStringLiteral("1–10000 的整数"));
         QCOMPARE(messages(dialog), QStringList{QStringLiteral("1–10000 的整数")});
         return;
     }
-    QCOMPARE(messages(dialog), QStringList{QStringLiteral("开始打印文件")});
+    QCOMPARE(messages(dialog), QStringList{savedText(path)});
     QCOMPARE(dialog.printer()->copyCount(), copies);
 }
 
