@@ -15,6 +15,7 @@
 #include <QGraphicsPixmapItem>
 #include <QGraphicsRectItem>
 #include <QGraphicsScene>
+#include <QGraphicsSimpleTextItem>
 #include <QGraphicsView>
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -378,16 +379,20 @@ void PrintDialog::updatePreview()
     QGraphicsRectItem *sheetItem = sheetScene->addRect(QRectF(origin, paper), border, QBrush(Qt::white));
     sheetItem->setFlag(QGraphicsItem::ItemClipsChildrenToShape);
     qCDebug(lcPrint) << "preview:" << sheet.paper << "mm" << sheet.orientation << sheet.cells.size() << "photos";
-    if (sheet.pictures.isEmpty())
+    if (sheet.pictures.isEmpty()) {
+        QGraphicsSimpleTextItem *note = sheetScene->addSimpleText(photoTooLargeText(), UiProfile::bodyFont());
+        note->setPos(origin + QPointF((paper.width() - note->boundingRect().width()) * 0.5, paper.height() * 0.4));
         return;
+    }
 
     // One scaled copy for every cell, each item stretched onto its exact place.
     const QRectF first = PrintLayout::scaled(sheet.pictures.first(), PrintLayout::kPreviewScale);
-    const QImage part = PrintPicture::prepared(picture, sheet.source, sheet.pictures.first().size(),
-                                               PrintPicture::Quality::High,
+    const QSize pixels = first.size().toSize().expandedTo(QSize(1, 1));
+    const QImage part = PrintPicture::prepared(picture, sheet.source, pixels,
                                                colourModeCombo->currentIndex() == kGreyscaleIndex);
-    const QPixmap scaled = QPixmap::fromImage(
-        part.scaled(first.size().toSize().expandedTo(QSize(1, 1)), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    const QPixmap scaled
+        = QPixmap::fromImage(part.size() == pixels ? part
+                                                   : part.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
     const QTransform stretch = QTransform::fromScale(first.width() / scaled.width(), first.height() / scaled.height());
     for (const QRectF &place : sheet.pictures) {
         auto *item = new QGraphicsPixmapItem(scaled, sheetItem);
@@ -525,8 +530,9 @@ void PrintDialog::printImage()
     }
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     const double dotsPerMillimetre = printDevice->resolution() / 25.4;
-    const QImage drawn = PrintPicture::prepared(picture, sheet.source, sheet.pictures.first().size(),
-                                                PrintPicture::Quality(qualityCombo->currentIndex()),
+    const QSize largest = PrintPicture::largestFor(PrintPicture::Quality(qualityCombo->currentIndex()),
+                                                   sheet.pictures.first().size());
+    const QImage drawn = PrintPicture::prepared(picture, sheet.source, largest,
                                                 colourModeCombo->currentIndex() == kGreyscaleIndex);
     qCDebug(lcPrint) << "print:" << sheet.paper << "mm" << sheet.orientation << sheet.pictures.size() << "photos of"
                      << drawn.size() << "pixels at" << printDevice->resolution() << "dpi";

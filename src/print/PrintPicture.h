@@ -2,9 +2,10 @@
 
 #include <QImage>
 #include <QRectF>
+#include <QSize>
 #include <QSizeF>
 
-// The picture as it goes to the printer.
+// The picture as it goes to the printer and the preview.
 namespace PrintPicture {
 
 // The quality box's items, in order.
@@ -16,10 +17,12 @@ enum class Quality
 
 constexpr double kNormalDpi = 300;
 
-// The part `source` of the picture in sRGB (converted when it carries another colour
-// profile), shrunk for Normal quality to kNormalDpi over drawnMillimetres, and grey
-// when asked: many printer drivers ignore a greyscale flag.
-QImage prepared(const QImage &picture, const QRectF &source, const QSizeF &drawnMillimetres, Quality quality,
-                bool greyscale);
+// The most pixels a picture printed at drawnMillimetres keeps; empty for no limit.
+QSize largestFor(Quality quality, const QSizeF &drawnMillimetres);
+
+// The part `source` of the picture, shrunk to `largest` when it is larger (an empty
+// size keeps it), in sRGB (converted when it carries another colour profile), and
+// grey when asked: many printer drivers ignore a greyscale flag.
+QImage prepared(const QImage &picture, const QRectF &source, const QSize &largest, bool greyscale);
 
 } // namespace PrintPicture

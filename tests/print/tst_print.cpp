@@ -904,8 +904,8 @@ void TestPrint::copies()
 // "灰度" sends grey pixels, not only the printer's flag; the preview shows them grey too.
 void TestPrint::greyscale()
 {
-    const QImage sent = PrintPicture::prepared(markedPhoto(QSize(60, 40), 4).toImage(), QRectF(0, 0, 60, 40),
-                                               QSizeF(60, 40), PrintPicture::Quality::High, true);
+    const QImage sent
+        = PrintPicture::prepared(markedPhoto(QSize(60, 40), 4).toImage(), QRectF(0, 0, 60, 40), QSize(), true);
     QVERIFY(sent.isGrayscale());
     QVERIFY(qGray(sent.pixel(10, 10)) != qGray(sent.pixel(50, 10)));
 
@@ -945,16 +945,18 @@ void TestPrint::colourProfileConverted()
     QImage expected = picture.copy(10, 0, 20, 30);
     expected.convertToColorSpace(QColorSpace(QColorSpace::SRgb));
 
-    const QImage sent = PrintPicture::prepared(picture, QRectF(10, 0, 20, 30), QSizeF(20, 30),
-                                               PrintPicture::Quality::High, false);
+    const QImage sent = PrintPicture::prepared(picture, QRectF(10, 0, 20, 30), QSize(), false);
     QCOMPARE(sent.size(), QSize(20, 30));
     QCOMPARE(sent.colorSpace(), QColorSpace(QColorSpace::SRgb));
     QCOMPARE(sent.pixel(5, 5), expected.pixel(5, 5));
     QVERIFY(sent.pixel(5, 5) != picture.pixel(5, 5));
+    // Shrunk first ("普通质量", the preview), still converted.
+    const QImage shrunk = PrintPicture::prepared(picture, QRectF(10, 0, 20, 30), QSize(10, 15), false);
+    QCOMPARE(shrunk.size(), QSize(10, 15));
+    QCOMPARE(shrunk.pixel(5, 5), expected.pixel(5, 5));
     // sRGB and untagged pictures are sent as they are.
     picture.setColorSpace(QColorSpace(QColorSpace::SRgb));
-    QCOMPARE(PrintPicture::prepared(picture, picture.rect(), QSizeF(40, 30), PrintPicture::Quality::High, false),
-             picture);
+    QCOMPARE(PrintPicture::prepared(picture, picture.rect(), QSize(), false), picture);
 }
 
 namespace {
