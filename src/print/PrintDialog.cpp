@@ -15,7 +15,7 @@
 #include <QGraphicsPixmapItem>
 #include <QGraphicsRectItem>
 #include <QGraphicsScene>
-#include <QGraphicsSimpleTextItem>
+#include <QGraphicsTextItem>
 #include <QGraphicsView>
 #include <QGridLayout>
 #include <QGuiApplication>
@@ -380,8 +380,12 @@ void PrintDialog::updatePreview()
     sheetItem->setFlag(QGraphicsItem::ItemClipsChildrenToShape);
     qCDebug(lcPrint) << "preview:" << sheet.paper << "mm" << sheet.orientation << sheet.cells.size() << "photos";
     if (sheet.pictures.isEmpty()) {
-        QGraphicsSimpleTextItem *note = sheetScene->addSimpleText(photoTooLargeText(), UiProfile::bodyFont());
-        note->setPos(origin + QPointF((paper.width() - note->boundingRect().width()) * 0.5, paper.height() * 0.4));
+        auto *note = new QGraphicsTextItem(sheetItem);
+        note->setFont(UiProfile::bodyFont());
+        note->setDefaultTextColor(QColor(0x48, 0x48, 0x48));
+        note->setTextWidth(paper.width() * 0.8);
+        note->setHtml(QStringLiteral("<div align=\"center\">%1</div>").arg(photoTooLargeText().toHtmlEscaped()));
+        note->setPos(origin + QPointF(paper.width() * 0.1, (paper.height() - note->boundingRect().height()) * 0.5));
         return;
     }
 
@@ -471,6 +475,8 @@ void PrintDialog::tell(const QString &text)
 void PrintDialog::configurePrinter()
 {
     const PrintLayout::Sheet sheet = currentSheet();
+    // The job's title in the printer's queue.
+    printDevice->setDocName(picturePath.isEmpty() ? QStringLiteral("Quorvane") : QFileInfo(picturePath).fileName());
     printDevice->setCopyCount(copiesEdit->value().value_or(1));
     printDevice->setColorMode(colourModeCombo->currentIndex() == kGreyscaleIndex ? QPrinter::GrayScale
                                                                                  : QPrinter::Color);

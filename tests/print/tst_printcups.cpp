@@ -89,6 +89,10 @@ void TestPrintCups::printThroughCupsQueue()
     QImage picture(600, 840, QImage::Format_RGB32);
     picture.fill(QColor(30, 90, 200));
     dialog.setPixmap(QPixmap::fromImage(picture));
+    // The job is titled after the picture, and cups-pdf names its file after the job:
+    // another test run printing to the same queue meanwhile is told apart.
+    const QString title = QStringLiteral("QuorvaneCupsTest%1").arg(QCoreApplication::applicationPid());
+    dialog.setPicturePath(QDir::temp().filePath(title + QStringLiteral(".jpg")));
     dialog.photoSizeBox()->setCurrentIndex(1); // 1寸
     dialog.paperBox()->setCurrentIndex(0); // A4
 
@@ -123,7 +127,7 @@ void TestPrintCups::printThroughCupsQueue()
         const QStringList now = pdfsIn(outputDir);
         for (const QString &name : now) {
             const QString path = QDir(outputDir).filePath(name);
-            if (!outputsBefore.contains(name) && PdfProbe::pageCount(path) == 1)
+            if (!outputsBefore.contains(name) && name.contains(title) && PdfProbe::pageCount(path) == 1)
                 printed = path;
         }
     }
