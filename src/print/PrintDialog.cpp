@@ -461,9 +461,12 @@ bool PrintDialog::choosePrinter()
 QString PrintDialog::askPdfPath()
 {
     const QString folder = QFileInfo(picturePath).absolutePath();
+    // A new account may have no Documents folder yet: its home then.
+    QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!QFileInfo(documents).isDir())
+        documents = QDir::homePath();
     const QString offered
-        = pdfPathFor(picturePath, !picturePath.isEmpty() && QFileInfo(folder).isWritable(),
-                     QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+        = pdfPathFor(picturePath, !picturePath.isEmpty() && QFileInfo(folder).isWritable(), documents);
     return choosePdfFile(this, offered);
 }
 

@@ -10,6 +10,7 @@
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QColorSpace>
+#include <QDir>
 #include <QFileDialog>
 #include <QGraphicsPixmapItem>
 #include <QGraphicsRectItem>
@@ -768,6 +769,18 @@ void TestPrint::pdfAsksForTheFile()
         QVERIFY(messages(dialog).isEmpty());
         QVERIFY(!QFile::exists(cancel.offered));
     }
+    // Without the picture's folder, in Documents, or the home folder while there is none.
+    PrintDialog unnamed(nullptr);
+    unnamed.setPixmap(photo(QSize(60, 84)));
+    unnamed.printerBox()->setCurrentIndex(unnamed.printerBox()->count() - 1);
+    QString offered;
+    unnamed.setPdfFileChooser([&offered](QWidget *, const QString &path) {
+        offered = path;
+        return QString();
+    });
+    unnamed.printImage();
+    QCOMPARE(offered, QDir(tempDir.path()).filePath(QStringLiteral("图片.pdf")));
+
     FileDialogAnswer answer(tempDir.filePath(QStringLiteral("holiday.pdf")));
     dialog.printImage();
     QCOMPARE(messages(dialog), QStringList{savedText(tempDir.filePath(QStringLiteral("holiday.pdf")))});
