@@ -1,5 +1,6 @@
 #include "print/PrintDialog.h"
 
+#include "PdfFile.h"
 #include "PrintLayout.h"
 #include "PrintLog.h"
 #include "PrintPicture.h"
@@ -9,8 +10,6 @@
 #include "widgets/StyledComboBox.h"
 #include "widgets/UiProfile.h"
 
-#include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QGraphicsPixmapItem>
 #include <QGraphicsRectItem>
@@ -27,7 +26,6 @@
 #include <QPrinterInfo>
 #include <QPushButton>
 #include <QScreen>
-#include <QStandardPaths>
 #include <QVBoxLayout>
 
 namespace {
@@ -46,10 +44,6 @@ const QString kPdfItem = QStringLiteral("pdf");
 QString printStartedText()
 {
     return QStringLiteral("开始打印文件");
-}
-QString pdfSavedText(const QString &path)
-{
-    return QStringLiteral("已保存为 PDF 文件：%1").arg(QDir::toNativeSeparators(path));
 }
 QString noPrinterText()
 {
@@ -79,37 +73,6 @@ QPageSize &lastPaper()
     return paper;
 }
 
-// Why a PDF file cannot be written there; empty when it can be tried.
-QString unwritableReason(const QString &path)
-{
-    const QFileInfo file(path);
-    const QFileInfo folder(file.absolutePath());
-    if (!folder.isDir())
-        return QStringLiteral("文件夹不存在");
-    if (file.isDir())
-        return QStringLiteral("已有同名文件夹");
-    if (file.exists() ? !file.isWritable() : !folder.isWritable())
-        return QStringLiteral("没有写入权限");
-    return QString();
-}
-
-QString pdfFailedText(const QString &path, const QString &reason)
-{
-    return QStringLiteral("无法保存 PDF 文件“%1”：%2").arg(QDir::toNativeSeparators(path), reason);
-}
-
-QString askForPdfFile(QWidget *parent, const QString &offered)
-{
-    QFileDialog chooser(parent, QStringLiteral("保存为 PDF"), QFileInfo(offered).absolutePath(),
-                        QStringLiteral("PDF 文件 (*.pdf)"));
-    chooser.setAcceptMode(QFileDialog::AcceptSave);
-    chooser.setDefaultSuffix(QStringLiteral("pdf"));
-    chooser.selectFile(QFileInfo(offered).fileName());
-    if (chooser.exec() != QDialog::Accepted)
-        return QString();
-    return chooser.selectedFiles().value(0);
-}
-
 QString printerFailedText(const QString &printer)
 {
     return QStringLiteral("无法把打印任务交给打印机“%1”，请检查打印机是否开启并连接！").arg(printer);
@@ -131,7 +94,7 @@ PrintDialog::PrintDialog(QWidget *parent)
     , qualityCombo(new StyledComboBox(this))
     , copiesEdit(new NumberField(NumberRule{1, kMaxCopies, false}, this))
     , noPrinterLabel(new QLabel(QStringLiteral("未找到打印机，可将照片保存为 PDF 文件"), this))
-    , choosePdfFile(askForPdfFile)
+    , choosePdfFile(PdfFile::ask)
     , printDevice(std::make_unique<QPrinter>(QPrinter::HighResolution))
 {
     setWindowTitle(QStringLiteral("打印图片"));
@@ -316,16 +279,6 @@ QString PrintDialog::unavailableText(int printerCount, int selectedIndex)
     return printerGoneText();
 }
 
-QString PrintDialog::pdfPathFor(const QString &picturePath, bool folderWritable, const QString &documentsFolder)
-{
-    const QFileInfo info(picturePath);
-    QString name = info.completeBaseName();
-    if (name.isEmpty())
-        name = QStringLiteral("图片");
-    const QString folder = folderWritable && !picturePath.isEmpty() ? info.absolutePath() : documentsFolder;
-    return QDir(folder).filePath(name + QStringLiteral(".pdf"));
-}
-
 QSize PrintDialog::sizeFor(const QRect &available)
 {
     return kDialogSize.boundedTo(available.size() - kFrameRoom);
@@ -460,14 +413,7 @@ bool PrintDialog::choosePrinter()
 
 QString PrintDialog::askPdfPath()
 {
-    const QString folder = QFileInfo(picturePath).absolutePath();
-    // A new account may have no Documents folder yet: its home then.
-    QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (!QFileInfo(documents).isDir())
-        documents = QDir::homePath();
-    const QString offered
-        = pdfPathFor(picturePath, !picturePath.isEmpty() && QFileInfo(folder).isWritable(), documents);
-    return choosePdfFile(this, offered);
+    return choosePdfFile(this, PdfFile::offeredPath(picturePath));
 }
 
 void PrintDialog::tell(const QString &text)
@@ -516,8 +462,8 @@ void PrintDialog::printImage()
         pdfPath = askPdfPath();
         if (pdfPath.isEmpty())
             return;
-        if (const QString reason = unwritableReason(pdfPath); !reason.isEmpty()) {
-            tell(pdfFailedText(pdfPath, reason));
+        if (const QString reason = PdfFile::unwritableReason(pdfPath); !reason.isEmpty()) {
+            tell(PdfFile::failedText(pdfPath, reason));
             return;
         }
         pdfExisted = QFileInfo::exists(pdfPath);
@@ -529,7 +475,7 @@ void PrintDialog::printImage()
         if (!pdfPath.isEmpty() && !pdfExisted)
             QFile::remove(pdfPath);
         tell(pdfPath.isEmpty() ? printerFailedText(printerCombo->currentText())
-                               : pdfFailedText(pdfPath, QStringLiteral("写入失败")));
+                               : PdfFile::failedText(pdfPath, QStringLiteral("写入失败")));
     };
 
     QPainter painter;
@@ -549,7 +495,7 @@ void PrintDialog::printImage()
         painter.drawImage(PrintLayout::scaled(place, dotsPerMillimetre), drawn);
     // Announced once the job is handed over, so a refused job is not reported as started.
     if (painter.end())
-        tell(pdfPath.isEmpty() ? printStartedText() : pdfSavedText(pdfPath));
+        tell(pdfPath.isEmpty() ? printStartedText() : PdfFile::savedText(pdfPath));
     else
         failed();
 }

@@ -1,5 +1,6 @@
 #include "app/AppSetup.h"
 #include "print/PrintDialog.h"
+#include "PdfFile.h"
 #include "PrintLayout.h"
 #include "PrintPicture.h"
 #include "widgets/MessageBox.h"
@@ -752,7 +753,7 @@ void TestPrint::pdfPath()
     QFETCH(QString, picture);
     QFETCH(bool, writable);
     QFETCH(QString, offered);
-    QCOMPARE(PrintDialog::pdfPathFor(picture, writable, QStringLiteral("/home/u/Documents")), offered);
+    QCOMPARE(PdfFile::offeredPathFor(picture, writable, QStringLiteral("/home/u/Documents")), offered);
 }
 
 void TestPrint::pdfAsksForTheFile()

@@ -63,10 +63,6 @@ public:
     // for none): none installed, none chosen, or the chosen one gone.
     static QString unavailableText(int printerCount, int selectedIndex);
 
-    // The PDF file offered for a picture: its name with .pdf in its folder, or in the
-    // documents folder when the picture's folder cannot be written (or is not known).
-    static QString pdfPathFor(const QString &picturePath, bool folderWritable, const QString &documentsFolder);
-
     // The dialog's size on a screen with the given available area: its own size,
     // shrunk to leave room for the window frame so its buttons stay reachable.
     static QSize sizeFor(const QRect &available);
