@@ -344,7 +344,10 @@ void PrintDialog::updatePreview()
 
     // One scaled copy for every cell, each item stretched onto its exact place.
     const QRectF first = PrintLayout::scaled(sheet.pictures.first(), PrintLayout::kPreviewScale);
-    const QSize pixels = first.size().toSize().expandedTo(QSize(1, 1));
+    // As many pixels as the screen shows, so a high-density screen gets a sharp preview.
+    const QSize pixels = (first.size() * previewView->transform().m11() * previewView->devicePixelRatioF())
+                             .toSize()
+                             .expandedTo(QSize(1, 1));
     const QImage part = PrintPicture::prepared(picture, sheet.source, pixels,
                                                colourModeCombo->currentIndex() == kGreyscaleIndex);
     const QPixmap scaled
