@@ -6,75 +6,114 @@ namespace PrintLayout {
 
 namespace {
 
-struct NamedSize
+struct Paper
+{
+    const char *name;
+    QPageSize::PageSizeId id; // QPageSize::Custom: the size below
+    double width;
+    double height;
+    QPageSize::Unit unit;
+};
+
+const Paper kPapers[] = {
+    {"A4", QPageSize::A4, 0, 0, QPageSize::Millimeter},
+    {"A5", QPageSize::A5, 0, 0, QPageSize::Millimeter},
+    {"A6", QPageSize::A6, 0, 0, QPageSize::Millimeter},
+    {"Letter", QPageSize::Letter, 0, 0, QPageSize::Inch},
+    {"4×6 英寸 (10×15 厘米)", QPageSize::Custom, 4, 6, QPageSize::Inch},
+    {"5×7 英寸 (13×18 厘米)", QPageSize::Custom, 5, 7, QPageSize::Inch},
+    {"10×15 厘米", QPageSize::Custom, 100, 150, QPageSize::Millimeter},
+    {"13×18 厘米", QPageSize::Custom, 130, 180, QPageSize::Millimeter},
+};
+
+struct Photo
 {
     const char *name;
     double width;
     double height;
 };
 
-const NamedSize kPapers[] = {
-    {"A4", 210, 297},
-    {"A5", 148, 210},
-    {"A6", 105, 148},
+const Photo kPhotos[] = {
+    {"适配纸张大小", 0, 0}, {"1寸", 25, 35}, {"大1寸", 35, 45}, {"小2寸", 35, 50}, {"2寸", 40, 60},
+    {"3寸", 50, 75},        {"4寸", 60, 90}, {"5寸", 70, 100},  {"6寸", 102, 152}, {"7寸", 127, 178},
 };
 
-const NamedSize kPhotos[] = {
-    {"适配纸张大小", 0, 0}, {"1寸", 25, 35}, {"大1寸", 35, 45}, {"小2寸", 35, 50},
-    {"2寸", 40, 60},        {"3寸", 50, 75}, {"4寸", 60, 90},   {"5寸", 70, 100},
-};
+constexpr int kPaperCount = int(sizeof(kPapers) / sizeof(kPapers[0]));
+constexpr int kPhotoCount = int(sizeof(kPhotos) / sizeof(kPhotos[0]));
 
-template<size_t N> QStringList namesOf(const NamedSize (&table)[N])
+// Free space kept between photos and from the margins.
+constexpr double kMinimumGap = 1;
+// A lone photo this much larger than its sheet still goes on it: the sheet's edge
+// trims a sliver the printer could not reach anyway.
+constexpr double kOverhang = 1;
+// Two papers this close in both sides are the same paper.
+constexpr double kSamePaper = 1;
+
+template<typename Entry, int N> QStringList namesOf(const Entry (&table)[N])
 {
     QStringList names;
-    for (const NamedSize &entry : table)
+    for (const Entry &entry : table)
         names << QString::fromUtf8(entry.name);
     return names;
 }
 
-template<size_t N> QSizeF sizeOf(const NamedSize (&table)[N], int index)
+// One axis of a grid: how many photos and where the first one starts.
+struct Axis
 {
-    if (index < 0 || index >= int(N))
-        return QSizeF();
-    return QSizeF(table[index].width, table[index].height);
-}
+    int count = 0;
+    double start = 0;
+    double step = 0; // from one photo's start to the next
+};
 
-// Lays photos of length `photo` along a sheet of length `sheet`: counted on the
-// whole sheet, spaced evenly between the margins `before` and `after`; when the
-// gap is too tight one photo fewer is tried, once.
-template<typename TooTight> Axis spread(double sheet, double before, double after, double photo, TooTight tooTight)
+Axis spread(double sheet, double before, double after, double photo)
 {
     Axis axis;
-    if (photo <= 0)
-        return axis;
     const double usable = sheet - before - after;
-    axis.count = int(sheet / photo);
-    axis.spacing = (usable - axis.count * photo) / (axis.count + 1);
-    if (tooTight(axis.spacing)) {
-        --axis.count;
-        axis.spacing = (usable - axis.count * photo) / (axis.count + 1);
-    }
-    if (axis.count < 1 && photo <= sheet) {
-        // Dropping the only photo would leave an empty sheet; centre it instead.
+    // n photos and n + 1 gaps of at least kMinimumGap; the small allowance keeps an
+    // exact fit from being lost to rounding.
+    axis.count = qMax(0, int(std::floor((usable - kMinimumGap) / (photo + kMinimumGap) + 1e-9)));
+    if (axis.count > 0) {
+        const double gap = (usable - axis.count * photo) / (axis.count + 1);
+        axis.start = before + gap;
+        axis.step = photo + gap;
+    } else if (photo <= sheet + kOverhang) {
         axis.count = 1;
         axis.start = (sheet - photo) * 0.5;
-        axis.spacing = axis.start - before;
-        return axis;
     }
-    axis.start = before + axis.spacing;
     return axis;
 }
 
-Grid gridOf(const Axis &x, const Axis &y, const QSizeF &photo)
+QSizeF turned(const QSizeF &size, QPageLayout::Orientation orientation)
 {
-    Grid grid{x, y, photo, {}};
-    for (int r = 0; r < y.count; ++r) {
-        for (int c = 0; c < x.count; ++c) {
-            const QPointF corner(x.start + c * (photo.width() + x.spacing), y.start + r * (photo.height() + y.spacing));
-            grid.cells << QRectF(corner, photo);
-        }
+    const bool landscape = size.width() > size.height();
+    return landscape == (orientation == QPageLayout::Landscape) ? size : size.transposed();
+}
+
+QPageLayout::Orientation orientationOf(const QSize &picture)
+{
+    return picture.width() > picture.height() ? QPageLayout::Landscape : QPageLayout::Portrait;
+}
+
+QVector<QRectF> gridCells(const QSizeF &paper, const QMarginsF &margins, const QSizeF &photo)
+{
+    const Axis x = spread(paper.width(), margins.left(), margins.right(), photo.width());
+    const Axis y = spread(paper.height(), margins.top(), margins.bottom(), photo.height());
+    QVector<QRectF> cells;
+    cells.reserve(x.count * y.count);
+    for (int row = 0; row < y.count; ++row) {
+        for (int column = 0; column < x.count; ++column)
+            cells << QRectF(QPointF(x.start + column * x.step, y.start + row * y.step), photo);
     }
-    return grid;
+    return cells;
+}
+
+// A box of the given shape, as large as fits in `within`, centred in it.
+QRectF centredFit(const QSizeF &shape, const QRectF &within)
+{
+    if (shape.isEmpty())
+        return QRectF();
+    const QSizeF size = shape.scaled(within.size(), Qt::KeepAspectRatio);
+    return QRectF(within.center() - QPointF(size.width() * 0.5, size.height() * 0.5), size);
 }
 
 } // namespace
@@ -89,93 +128,100 @@ QStringList photoNames()
     return namesOf(kPhotos);
 }
 
-QSizeF paperMillimetres(int paperIndex)
+QStringList orientationNames()
 {
-    return sizeOf(kPapers, paperIndex);
+    return {QStringLiteral("纵向"), QStringLiteral("横向"), QStringLiteral("自动")};
+}
+
+QStringList fillingNames()
+{
+    return {QStringLiteral("裁剪填满"), QStringLiteral("完整显示（留白）")};
+}
+
+QPageSize paperSize(int paperIndex)
+{
+    if (paperIndex < 0 || paperIndex >= kPaperCount)
+        return QPageSize();
+    const Paper &paper = kPapers[paperIndex];
+    const QString name = QString::fromUtf8(paper.name);
+    if (paper.id != QPageSize::Custom)
+        return QPageSize(paper.id);
+    return QPageSize(QSizeF(paper.width, paper.height), paper.unit, name, QPageSize::ExactMatch);
+}
+
+int paperIndexOf(const QPageSize &size)
+{
+    if (!size.isValid())
+        return -1;
+    const QSizeF wanted = turned(size.size(QPageSize::Millimeter), QPageLayout::Portrait);
+    for (int i = 0; i < kPaperCount; ++i) {
+        const QSizeF listed = paperSize(i).size(QPageSize::Millimeter);
+        if (qAbs(listed.width() - wanted.width()) < kSamePaper && qAbs(listed.height() - wanted.height()) < kSamePaper)
+            return i;
+    }
+    return -1;
 }
 
 QSizeF photoMillimetres(int photoIndex)
 {
-    if (photoIndex == kFitPhotoIndex)
+    if (photoIndex <= kFitPhotoIndex || photoIndex >= kPhotoCount)
         return QSizeF();
-    return sizeOf(kPhotos, photoIndex);
+    return QSizeF(kPhotos[photoIndex].width, kPhotos[photoIndex].height);
 }
 
-Grid previewGrid(const QSizeF &paper, const QSizeF &photo)
+QMarginsF margins(bool borderless)
 {
-    const auto tooTight = [](double spacing) { return spacing <= 1; };
-    return gridOf(spread(paper.width(), 0, 0, photo.width(), tooTight),
-                  spread(paper.height(), 0, 0, photo.height(), tooTight), photo);
+    return borderless ? QMarginsF() : QMarginsF(3, 3, 3, 13);
 }
 
-QRectF previewSheet(const QSizeF &paper, const QSizeF &viewSize)
+Sheet layOut(const Request &request)
 {
-    const QSizeF size(paper.width() + 1, paper.height() + 1);
-    return QRectF(QPointF((viewSize.width() - size.width()) * 0.5, (viewSize.height() - size.height()) * 0.5), size);
-}
-
-Margins printMargins(int dpi)
-{
-    return Margins{dpi * 3 / 25.4f, dpi * 3 / 25.4f, dpi * 13 / 25.4f};
-}
-
-Grid printGrid(const QSizeF &paperPixels, const QSizeF &photoMillimetres, int dpi)
-{
-    const Margins margins = printMargins(dpi);
-    const double millimetre = dpi / 25.4;
-    const QSizeF photo(dpi * photoMillimetres.width() / 25.4, dpi * photoMillimetres.height() / 25.4);
-    const auto tooTight = [millimetre](double spacing) { return spacing < millimetre; };
-    return gridOf(spread(paperPixels.width(), margins.side, margins.side, photo.width(), tooTight),
-                  spread(paperPixels.height(), margins.top, margins.bottom, photo.height(), tooTight), photo);
-}
-
-QSize scaledInto(const QSize &picture, const QSizeF &box)
-{
-    return picture.scaled(QSize(int(box.width()), int(box.height())), Qt::KeepAspectRatio);
-}
-
-namespace {
-
-// The picture at the top-left corner of every cell, scaled into the cell.
-QVector<QRectF> placeInCells(const Grid &grid, const QPointF &origin, const QSize &picture)
-{
-    const QSizeF size = scaledInto(picture, grid.photo);
-    QVector<QRectF> rects;
-    rects.reserve(grid.cells.size());
-    for (const QRectF &cell : grid.cells)
-        rects << QRectF(origin + cell.topLeft(), size);
-    return rects;
-}
-
-} // namespace
-
-QVector<QRectF> previewPictures(int photoIndex, const QRectF &sheet, const QSize &picture)
-{
-    const QSizeF paper(sheet.width() - 1, sheet.height() - 1);
-    if (photoIndex != kFitPhotoIndex) {
-        const QSizeF photo = photoMillimetres(photoIndex) * kPreviewScale;
-        return placeInCells(previewGrid(paper, photo), sheet.topLeft(), picture);
-    }
-    const QSize size = scaledInto(picture, paper);
-    const auto place = [](double paperLength, int pictureLength, double sheetStart) {
-        int at = int((paperLength - pictureLength) * 0.5 + sheetStart);
-        // Truncation may land on the border line; step inside it.
-        if (sheetStart >= at)
-            ++at;
-        return at;
+    Sheet sheet;
+    if (request.paper.isEmpty() || request.picture.isEmpty())
+        return sheet;
+    const QPageLayout::Orientation pictureWay = orientationOf(request.picture);
+    const auto paperTurned = [&request](QPageLayout::Orientation orientation) {
+        return turned(request.paper, orientation);
     };
-    return {QRectF(
-        QPointF(place(paper.width(), size.width(), sheet.x()), place(paper.height(), size.height(), sheet.y())), size)};
+
+    if (request.photo.isEmpty()) {
+        sheet.orientation = request.orientation == Orientation::Automatic ? pictureWay
+            : request.orientation == Orientation::Landscape               ? QPageLayout::Landscape
+                                                                          : QPageLayout::Portrait;
+        sheet.paper = paperTurned(sheet.orientation);
+        const QRectF area = QRectF(QPointF(), sheet.paper).marginsRemoved(margins(request.borderless));
+        sheet.cells = {area};
+        sheet.pictures = {centredFit(request.picture, area)};
+        sheet.source = QRectF(QPointF(), request.picture);
+        return sheet;
+    }
+
+    const QSizeF photo = turned(request.photo, pictureWay);
+    const QMarginsF kept = margins(false);
+    if (request.orientation == Orientation::Automatic) {
+        const int portrait = gridCells(paperTurned(QPageLayout::Portrait), kept, photo).size();
+        const int landscape = gridCells(paperTurned(QPageLayout::Landscape), kept, photo).size();
+        sheet.orientation = portrait == landscape ? pictureWay
+            : portrait > landscape                ? QPageLayout::Portrait
+                                                  : QPageLayout::Landscape;
+    } else {
+        sheet.orientation
+            = request.orientation == Orientation::Landscape ? QPageLayout::Landscape : QPageLayout::Portrait;
+    }
+    sheet.paper = paperTurned(sheet.orientation);
+    sheet.cells = gridCells(sheet.paper, kept, photo);
+
+    const QRectF wholePicture(QPointF(), request.picture);
+    sheet.source = request.filling == Filling::Crop ? centredFit(photo, wholePicture) : wholePicture;
+    sheet.pictures.reserve(sheet.cells.size());
+    for (const QRectF &cell : qAsConst(sheet.cells))
+        sheet.pictures << (request.filling == Filling::Crop ? cell : centredFit(request.picture, cell));
+    return sheet;
 }
 
-QVector<QRectF> printPictures(int photoIndex, const QSizeF &paperPixels, int dpi, const QSize &picture)
+QRectF scaled(const QRectF &millimetres, double unitsPerMillimetre, const QPointF &origin)
 {
-    if (photoIndex != kFitPhotoIndex)
-        return placeInCells(printGrid(paperPixels, photoMillimetres(photoIndex), dpi), QPointF(), picture);
-    const QSize size = scaledInto(picture, paperPixels);
-    return {QRectF(
-        QPointF(int((paperPixels.width() - size.width()) * 0.5), int((paperPixels.height() - size.height()) * 0.5)),
-        size)};
+    return QRectF(origin + millimetres.topLeft() * unitsPerMillimetre, millimetres.size() * unitsPerMillimetre);
 }
 
 } // namespace PrintLayout

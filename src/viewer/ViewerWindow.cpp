@@ -341,6 +341,7 @@ void ViewerWindow::print()
     if (!imageView->hasPicture() || shownPictureFile().isEmpty())
         return;
     auto *dialog = new PrintDialog(this);
+    dialog->setPicturePath(imageView->imgFilePath());
     dialog->show();
     imageView->withWholePicture(dialog, [dialog](const QPixmap &picture) { dialog->setPixmap(picture); });
 }

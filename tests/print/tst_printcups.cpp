@@ -89,8 +89,25 @@ void TestPrintCups::printThroughCupsQueue()
     QImage picture(600, 840, QImage::Format_RGB32);
     picture.fill(QColor(30, 90, 200));
     dialog.setPixmap(QPixmap::fromImage(picture));
+    // The job is titled after the picture, and cups-pdf names its file after the job:
+    // another test run printing to the same queue meanwhile is told apart.
+    const QString title = QStringLiteral("QuorvaneCupsTest%1").arg(QCoreApplication::applicationPid());
+    dialog.setPicturePath(QDir::temp().filePath(title + QStringLiteral(".jpg")));
     dialog.photoSizeBox()->setCurrentIndex(1); // 1寸
     dialog.paperBox()->setCurrentIndex(0); // A4
+
+    // A PDF file saved first must not catch the queue's job afterwards.
+    const QString saved = serverDir.filePath(QStringLiteral("saved.pdf"));
+    dialog.setPdfFileChooser([saved](QWidget *, const QString &) { return saved; });
+    dialog.printerBox()->setCurrentIndex(dialog.printerBox()->count() - 1);
+    dialog.printImage();
+    QCOMPARE(PdfProbe::pageCount(saved), 1);
+    const QByteArray savedBytes = [&saved] {
+        QFile file(saved);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+    qDeleteAll(dialog.findChildren<MessageBox *>());
+    dialog.printerBox()->setCurrentIndex(dialog.printerBox()->findText(QStringLiteral("PDF")));
     dialog.printImage();
 
     QStringList shown;
@@ -110,18 +127,32 @@ void TestPrintCups::printThroughCupsQueue()
         const QStringList now = pdfsIn(outputDir);
         for (const QString &name : now) {
             const QString path = QDir(outputDir).filePath(name);
-            if (!outputsBefore.contains(name) && PdfProbe::pageCount(path) == 1)
+            if (!outputsBefore.contains(name) && name.contains(title) && PdfProbe::pageCount(path) == 1)
                 printed = path;
         }
     }
     QVERIFY2(!printed.isEmpty(), qPrintable(QStringLiteral("no job output in %1 after 90 s").arg(outputDir)));
+    QFile savedAfter(saved);
+    QVERIFY(savedAfter.open(QIODevice::ReadOnly));
+    QCOMPARE(savedAfter.readAll(), savedBytes);
 
     const QSizeF page = PdfProbe::pageSizeMillimetres(printed);
     const double point = 25.4 / 72;
     QVERIFY2(qAbs(page.width() - 210) < point && qAbs(page.height() - 297) < point,
              qPrintable(QStringLiteral("%1 x %2 mm").arg(page.width()).arg(page.height())));
-    // 7 x 7 photos, each placement of the one picture.
-    QCOMPARE(PdfProbe::images(printed).size(), 49);
+    // "自动" turns A4 for 11 x 5 photos rather than 7 x 7; the queue writes the turned
+    // sheet on a portrait page, each placement of the one picture turned with it.
+    QCOMPARE(PdfProbe::images(printed).size(), 55);
+    const int dpi = 50;
+    const QList<QRect> photos = PdfProbe::regions(PdfProbe::renderPage(printed, dpi), [](QRgb pixel) {
+        return qBlue(pixel) > 150 && qRed(pixel) < 90;
+    });
+    QCOMPARE(photos.size(), 55);
+    for (const QRect &photo : photos) {
+        const QSizeF millimetres = QSizeF(photo.size()) * 25.4 / dpi;
+        QVERIFY2(qAbs(millimetres.width() - 35) < 1.5 && qAbs(millimetres.height() - 25) < 1.5,
+                 qPrintable(QStringLiteral("%1 x %2 mm").arg(millimetres.width()).arg(millimetres.height())));
+    }
 }
 
 void TestPrintCups::cleanupTestCase()

@@ -3,6 +3,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QVector>
 
 namespace PdfProbe {
 
@@ -65,6 +66,37 @@ QImage renderPage(const QString &path, int dpi)
     if (!run(QStringLiteral("pdftoppm"), arguments))
         return QImage();
     return QImage(prefix + QStringLiteral(".png"));
+}
+
+QList<QRect> regions(const QImage &page, bool (*matches)(QRgb))
+{
+    const QImage image = page.convertToFormat(QImage::Format_RGB32);
+    const int width = image.width();
+    QVector<bool> seen(width * image.height(), false);
+    QList<QRect> found;
+    QVector<QPoint> pending;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < width; ++x) {
+            if (seen[y * width + x] || !matches(reinterpret_cast<const QRgb *>(image.constScanLine(y))[x]))
+                continue;
+            QRect box(x, y, 1, 1);
+            seen[y * width + x] = true;
+            pending = {QPoint(x, y)};
+            while (!pending.isEmpty()) {
+                const QPoint at = pending.takeLast();
+                box |= QRect(at, QSize(1, 1));
+                for (const QPoint &next : {at + QPoint(1, 0), at - QPoint(1, 0), at + QPoint(0, 1), at - QPoint(0, 1)}) {
+                    if (!image.rect().contains(next) || seen[next.y() * width + next.x()]
+                        || !matches(image.pixel(next)))
+                        continue;
+                    seen[next.y() * width + next.x()] = true;
+                    pending << next;
+                }
+            }
+            found << box;
+        }
+    }
+    return found;
 }
 
 QList<Image> images(const QString &path)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QRect>
 #include <QList>
 #include <QSize>
 #include <QSizeF>
@@ -25,6 +26,10 @@ int pageCount(const QString &path);
 
 // The first page rendered by pdftoppm at dpi; null when it cannot be rendered.
 QImage renderPage(const QString &path, int dpi);
+
+// Bounding boxes of the connected areas (four-neighbour) of pixels that pass
+// `matches`, top to bottom and left to right by their first pixel.
+QList<QRect> regions(const QImage &page, bool (*matches)(QRgb));
 
 // Every image drawn, one entry per placement (soft masks left out), in page order.
 QList<Image> images(const QString &path);

@@ -1,19 +1,27 @@
 #pragma once
 
 #include <QDialog>
+#include <QPageSize>
+#include <QImage>
 #include <QPixmap>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class StyledComboBox;
 class NumberField;
 class QGraphicsScene;
 class QGraphicsView;
+class QLabel;
 class QPrinter;
 
+namespace PrintLayout {
+struct Sheet;
+}
+
 // Prints the viewer's picture fitted to the sheet or as a grid of photo-size
-// prints, with a preview of the sheet.
+// prints, to a printer or a PDF file, with a preview of the sheet as it prints.
 class PrintDialog : public QDialog
 {
     Q_OBJECT
@@ -23,16 +31,29 @@ public:
     ~PrintDialog() override;
 
     void setPixmap(const QPixmap &pixmap);
+    // The picture's file: names the PDF file offered.
+    void setPicturePath(const QString &path);
+
+    // Asks where to save a PDF, offering a path; returns the path chosen, empty when
+    // cancelled. A save-file dialog unless set otherwise.
+    using PdfFileChooser = std::function<QString(QWidget *parent, const QString &offered)>;
+    void setPdfFileChooser(PdfFileChooser chooser);
 
     // The printer every print of this dialog goes to.
     QPrinter *printer() const;
 
     QGraphicsScene *previewScene() const;
     StyledComboBox *photoSizeBox() const;
+    StyledComboBox *fillingBox() const;
     StyledComboBox *paperBox() const;
+    StyledComboBox *orientationBox() const;
+    StyledComboBox *marginsBox() const;
     StyledComboBox *printerBox() const;
     StyledComboBox *colourModeBox() const;
+    StyledComboBox *qualityBox() const;
     NumberField *copiesField() const;
+    // "未找到打印机…", shown when no printer is installed.
+    QLabel *noPrinterNote() const;
 
     // The printer to pre-select: the first one that is not a note-taking or
     // print-to-PDF pseudo printer; -1 when there is none.
@@ -56,22 +77,38 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
-    // A PDF file set up on the printer is printed as it is; otherwise the printer
-    // box must name a printer.
+    // The sheet as the boxes describe it, for the preview and the print alike.
+    PrintLayout::Sheet currentSheet() const;
+    bool pdfChosen() const;
+    // Points the printer at the box's printer; false when it names none that exists.
     bool choosePrinter();
-    // Paper, margins, copies and colour mode of the next print.
-    void configurePrinter(const QSizeF &paperMillimetres);
+    // The PDF file to write, asked of the user; empty when cancelled.
+    QString askPdfPath();
+    // Paper, orientation, copies and colour mode of the next print.
+    void configurePrinter();
+    // The paper the paper box names: a listed one, or the one set up under "高级设置".
+    QPageSize chosenPaper() const;
+    // Shows a paper in the paper box, as "自定义" when it is not listed.
+    void showPaper(const QPageSize &paper);
+    void updateControls();
     // A message box over the dialog.
     void tell(const QString &text);
 
     QGraphicsView *previewView;
     QGraphicsScene *sheetScene;
     StyledComboBox *photoSizeCombo;
+    StyledComboBox *fillingCombo;
     StyledComboBox *paperCombo;
+    StyledComboBox *orientationCombo;
+    StyledComboBox *marginsCombo;
     StyledComboBox *printerCombo;
     StyledComboBox *colourModeCombo;
-    StyledComboBox *qualityBox;
+    StyledComboBox *qualityCombo;
     NumberField *copiesEdit;
-    QPixmap picture;
+    QLabel *noPrinterLabel;
+    QImage picture;
+    QString picturePath;
+    QPageSize customPaper;
+    PdfFileChooser choosePdfFile;
     std::unique_ptr<QPrinter> printDevice;
 };
