@@ -75,6 +75,15 @@ private:
     // tools that have none (pngquant, djxl); notes why not.
     bool withinLimits();
     bool checkSource(bool wantPicture);
+    // The picture ImageMagick is given, with what its header says where that counts.
+    CommandLists::Input magickInput(const QString &path, const QString &coder) const;
+    // The conversion's arguments for the metadata choice that need a look at the
+    // source first (MetadataStrip).
+    QStringList metadataArgs(const QString &input, const QString &coder, const QString &fmt);
+    // Runs a tool with its share of the cores.
+    ToolRun runTool(const QString &program, const QStringList &arguments);
+    // Whether the ImageMagick in use applies the program's policy; notes why not.
+    bool magickHoldsPolicy();
     bool runMagick(const CommandLists::Command &command, const QString &fmt, StagedOutput &stage, const QString &coder);
     bool runPngquant(const CommandLists::Command &command, StagedOutput &stage);
     // Several pictures written: they go to a folder of their own. False (with

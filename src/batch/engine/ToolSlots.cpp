@@ -83,6 +83,16 @@ void release()
     freed.wakeAll();
 }
 
+int threadsFor(int cores, int running)
+{
+    return qMax(1, qMax(1, cores) / qMax(1, running));
+}
+
+int threadsEach()
+{
+    return threadsFor(QThread::idealThreadCount(), inUse());
+}
+
 int inUse()
 {
     QMutexLocker lock(&mutex);
