@@ -52,7 +52,7 @@ bool hasSize(const JobSettings &settings);
 // for a content that holds frames) and -auto-orient, [size], [-rotate A],
 // [-flop], [-flip], [metadata removed], [-background white -alpha remove], output.
 // The size hint is given for a JPEG of known size that the output shrinks to half
-// or less each way.
+// or less each way; the size is then the output's whole size ("-resize WxH!").
 Command convertArgs(const JobSettings &settings, const Input &input, const QString &output, const QString &fmt);
 
 // What leaves out all metadata but the colour profile ("none"), for an output of

@@ -420,16 +420,17 @@ void FileTask::keepSourceIfNotSmaller(StagedOutput &stage)
 
 bool FileTask::magickHoldsPolicy()
 {
+    if (policyHeld)
+        return *policyHeld;
     // Whichever ImageMagick was found must hold to the program's policy.
     const QString &magick = magickProgram();
-    if (!ToolLocator::overridden(ToolLocator::Tool::ImageMagick) && QFileInfo(magick).isExecutable()
-        && !MagickPolicy::appliedBy(magick, control ? control->stopFlag() : nullptr)) {
+    policyHeld = ToolLocator::overridden(ToolLocator::Tool::ImageMagick) || !QFileInfo(magick).isExecutable()
+        || MagickPolicy::appliedBy(magick, control ? control->stopFlag() : nullptr);
+    if (!*policyHeld)
         note(MagickPolicy::configDir().isEmpty()
                  ? QStringLiteral("the program's ImageMagick policy (imagemagick/policy.xml) is missing")
                  : magick + QStringLiteral(" does not apply the program's ImageMagick policy"));
-        return false;
-    }
-    return true;
+    return *policyHeld;
 }
 
 bool FileTask::runMagick(const CommandLists::Command &command, const QString &fmt, StagedOutput &stage,

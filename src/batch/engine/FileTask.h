@@ -14,6 +14,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 #include <functional>
 
@@ -82,7 +83,8 @@ private:
     QStringList metadataArgs(const QString &input, const QString &coder, const QString &fmt);
     // Runs a tool with its share of the cores.
     ToolRun runTool(const QString &program, const QStringList &arguments);
-    // Whether the ImageMagick in use applies the program's policy; notes why not.
+    // Whether the ImageMagick in use applies the program's policy; notes why not
+    // (once a file).
     bool magickHoldsPolicy();
     bool runMagick(const CommandLists::Command &command, const QString &fmt, StagedOutput &stage, const QString &coder);
     bool runPngquant(const CommandLists::Command &command, StagedOutput &stage);
@@ -111,6 +113,7 @@ private:
     std::unique_ptr<ProcessRunner> runner;
     QString sourceCoder; // ImageMagick format of the source's content
     QString magickPath;
+    std::optional<bool> policyHeld;
     QSize sourceSize; // from its header, when known
     QDateTime claimedAt;
     NameReservation names;
