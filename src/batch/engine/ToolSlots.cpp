@@ -90,7 +90,10 @@ int threadsFor(int cores, int running)
 
 int threadsEach()
 {
-    return threadsFor(QThread::idealThreadCount(), inUse());
+    QMutexLocker lock(&mutex);
+    // Those waiting for a slot start as soon as one is free: a full batch's first
+    // tools would otherwise share the cores with the next ones.
+    return threadsFor(QThread::idealThreadCount(), qMin(limitLocked(), taken + int(queue.size())));
 }
 
 int inUse()
