@@ -113,8 +113,9 @@ BatchCommandLine::Result BatchCommandLine::parse(const QStringList &arguments)
     const QCommandLineOption recursive(QStringList{QStringLiteral("r"), QStringLiteral("recursive")});
     const QCommandLineOption jobs({QStringLiteral("j"), QStringLiteral("jobs")}, QString(), QStringLiteral("N"));
     const QCommandLineOption json(QStringLiteral("json"));
-    const QList<QCommandLineOption> options
-        = {format, quality, preset, width, height, output, level, angle, flop, flip, filesFrom, nul, recursive, jobs, json};
+    const QCommandLineOption metadata(QStringLiteral("metadata"), QString(), QStringLiteral("WHAT"));
+    const QList<QCommandLineOption> options = {format, quality,   preset, width,     height, output, level, angle,
+                                               flop,   flip,      filesFrom, nul,     recursive, jobs, json, metadata};
 
     QCommandLineParser parser;
     // Long-option mode: "-flop" means --flop, and "-a -90" takes -90 as the angle.
@@ -196,6 +197,15 @@ BatchCommandLine::Result BatchCommandLine::parse(const QStringList &arguments)
         result.error = QStringLiteral("HEIGHT must be a whole number from 0 to %1").arg(BatchCatalogue::kMaxSide);
         return result;
     }
+    if (parser.isSet(metadata)) {
+        const BatchCatalogue::MetadataChoice *chosen = BatchCatalogue::metadataByName(parser.value(metadata));
+        if (!chosen) {
+            result.error = QStringLiteral("unknown metadata choice '%1' (one of: %2)")
+                               .arg(parser.value(metadata), BatchCatalogue::metadataNames().join(QLatin1Char(' ')));
+            return result;
+        }
+        request.job.metadata = chosen->metadata;
+    }
     if (command->cliOptions.contains(QStringLiteral("l"))) {
         request.job.quality = parser.isSet(level) ? readInt(parser.value(level), 0, 100)
                                                   : std::optional<int>(BatchCatalogue::defaultQuality());
@@ -261,9 +271,10 @@ QString BatchCommandLine::usage()
 {
     const QString text = QStringLiteral(
         "Usage:\n"
-        "  quorvane-batch convert  [-f FORMAT] [-q QUALITY] [-W WIDTH] [-H HEIGHT] [COMMON] PATH...\n"
-        "  quorvane-batch resize   [-f FORMAT] [-q QUALITY] [--preset NAME] [-W WIDTH] [-H HEIGHT] [COMMON]\n"
-        "                          PATH...\n"
+        "  quorvane-batch convert  [-f FORMAT] [-q QUALITY] [-W WIDTH] [-H HEIGHT] [--metadata WHAT]\n"
+        "                          [COMMON] PATH...\n"
+        "  quorvane-batch resize   [-f FORMAT] [-q QUALITY] [--preset NAME] [-W WIDTH] [-H HEIGHT]\n"
+        "                          [--metadata WHAT] [COMMON] PATH...\n"
         "  quorvane-batch compress [-l LEVEL] [-W WIDTH] [-H HEIGHT] [COMMON] PATH...\n"
         "  quorvane-batch rotate   [-a ANGLE] [--flop] [--flip] [COMMON] PATH...\n"
         "  quorvane-batch -h, --help | -V, --version\n"
@@ -284,6 +295,10 @@ QString BatchCommandLine::usage()
         "  -H, --height HEIGHT  height in pixels, 0 to 10000 (0: not given); given alone,\n"
         "                       the width keeps the aspect ratio; with -W, exactly that size\n"
         "  --preset NAME        %5\n"
+        "  --metadata WHAT      what of the photo's metadata the output keeps: %10\n"
+        "                       (keep: all of it, the default; no-location: all but\n"
+        "                       the GPS position; none: no EXIF, XMP, IPTC or comment);\n"
+        "                       the colour profile is always kept, the picture upright\n"
         "  -l, --level LEVEL    compression level %6 ... %7 (default %8): higher is\n"
         "                       clearer, lower is smaller; files keep their format\n"
         "  -a, --angle ANGLE    degrees clockwise, -360 to 360 (default 0)\n"
@@ -334,5 +349,5 @@ QString BatchCommandLine::usage()
                     wrapWords(presetWords, 23, 80),
                     QStringLiteral("%1, %2").arg(levels.first().quality).arg(levels.at(1).quality),
                     QString::number(levels.last().quality), QString::number(BatchCatalogue::defaultQuality()))
-        .arg(lossyFormats());
+        .arg(lossyFormats(), BatchCatalogue::metadataNames().join(QLatin1Char(' ')));
 }

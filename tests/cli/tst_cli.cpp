@@ -29,6 +29,8 @@ private slots:
     void initTestCase();
     void parseRuns_data();
     void parseRuns();
+    void metadataChoice_data();
+    void metadataChoice();
     void parseRefuses_data();
     void parseRefuses();
     void helpAndVersion_data();
@@ -142,6 +144,26 @@ void TestCli::parseRuns()
     QCOMPARE(request.exportDir, QString());
 }
 
+void TestCli::metadataChoice_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("metadata");
+    QTest::newRow("kept unless asked") << QStringList{"convert", "a.jpg"} << int(Metadata::Keep);
+    QTest::newRow("keep") << QStringList{"resize", "--metadata", "keep", "a.jpg"} << int(Metadata::Keep);
+    QTest::newRow("no-location") << QStringList{"resize", "-W", "800", "--metadata", "no-location", "a.jpg"}
+                                 << int(Metadata::NoLocation);
+    QTest::newRow("none") << QStringList{"convert", "--metadata=none", "-f", "png", "a.jpg"} << int(Metadata::None);
+}
+
+void TestCli::metadataChoice()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, metadata);
+    const BatchCommandLine::Result result = BatchCommandLine::parse(arguments);
+    QCOMPARE(result.error, QString());
+    QCOMPARE(result.request.job.metadata, Metadata(metadata));
+}
+
 void TestCli::parseRefuses_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -168,6 +190,12 @@ void TestCli::parseRefuses_data()
                                     << "unknown preset 'poster'";
     QTest::newRow("preset on convert") << QStringList{"convert", "--preset", "phone", "a.jpg"}
                                        << "--preset does not apply to convert";
+    QTest::newRow("unknown metadata choice") << QStringList{"convert", "--metadata", "gps", "a.jpg"}
+                                             << "unknown metadata choice 'gps' (one of: keep no-location none)";
+    QTest::newRow("metadata on compress") << QStringList{"compress", "--metadata", "none", "a.jpg"}
+                                          << "--metadata does not apply to compress";
+    QTest::newRow("metadata on rotate") << QStringList{"rotate", "--metadata", "none", "a.jpg"}
+                                        << "--metadata does not apply to rotate";
     QTest::newRow("level on convert") << QStringList{"convert", "-l", "50", "a.jpg"} << "-l does not apply to convert";
     QTest::newRow("format on compress") << QStringList{"compress", "-f", "png", "a.png"}
                                         << "-f does not apply to compress";

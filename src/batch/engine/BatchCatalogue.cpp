@@ -115,6 +115,42 @@ bool isCompressionLevel(int quality)
     return false;
 }
 
+const QList<MetadataChoice> &metadataChoices()
+{
+    static const QList<MetadataChoice> table = {
+        {Metadata::Keep, QStringLiteral("keep"), QStringLiteral("保留全部信息")},
+        {Metadata::NoLocation, QStringLiteral("no-location"), QStringLiteral("去除位置信息")},
+        {Metadata::None, QStringLiteral("none"), QStringLiteral("去除全部信息")},
+    };
+    return table;
+}
+
+const MetadataChoice *metadataByName(const QString &name)
+{
+    for (const MetadataChoice &choice : metadataChoices()) {
+        if (choice.name == name)
+            return &choice;
+    }
+    return nullptr;
+}
+
+QStringList metadataNames()
+{
+    QStringList names;
+    for (const MetadataChoice &choice : metadataChoices())
+        names << choice.name;
+    return names;
+}
+
+bool holdsFrames(const QString &coder)
+{
+    // GIF, WebP, APNG and MNG animate; a TIFF may hold pages (flattened where its
+    // name says TIFF, made whole where it does not).
+    static const QStringList framed = {QStringLiteral("gif"), QStringLiteral("webp"), QStringLiteral("png"),
+                                       QStringLiteral("apng"), QStringLiteral("mng"), QStringLiteral("tiff")};
+    return framed.contains(coder);
+}
+
 void init()
 {
     Formats::init();
@@ -122,6 +158,7 @@ void init()
     outputFormats();
     sizePresets();
     compressionLevels();
+    metadataChoices();
 }
 
 } // namespace BatchCatalogue

@@ -6,6 +6,8 @@
 #include "CompressRule.h"
 #include "FailureReport.h"
 #include "JobControl.h"
+#include "JpegMarkers.h"
+#include "MetadataStrip.h"
 #include "MagickFormats.h"
 #include "MagickPolicy.h"
 #include "batch/engine/Operations.h"
@@ -213,11 +215,66 @@ QString FileTask::convertOrRotate()
     }
     if (!makeReadable(input, coder))
         return target;
-    CommandLists::Command command = CommandLists::convertArgs(job, input, target, fmt);
+    CommandLists::Command command = CommandLists::convertArgs(job, magickInput(input, coder), target, fmt);
+    command.options << metadataArgs(input, coder, fmt);
     // The last step of the pixels' way.
     command.options << OutputColour::args(fmt, OutputColour::srgbProfile());
     runMagick(command, fmt, *output, coder);
     return target;
+}
+
+CommandLists::Input FileTask::magickInput(const QString &path, const QString &coder) const
+{
+    CommandLists::Input input{path, coder};
+    // Only a JPEG that is resized can be read smaller; its header tells by how much.
+    if (coder == QLatin1String("jpeg") && CommandLists::hasSize(job)) {
+        const JpegMarkers::Facts facts = JpegMarkers::read(path);
+        input.size = facts.size;
+        input.orientation = facts.orientation;
+    }
+    return input;
+}
+
+QStringList FileTask::metadataArgs(const QString &input, const QString &coder, const QString &fmt)
+{
+    if (!MetadataStrip::needsProbe(job.metadata, fmt))
+        return {};
+    const PathAlias alias(input, temp->path());
+    if (alias.path().isEmpty() || !magickHoldsPolicy())
+        return {};
+    const QDir tempDir(temp->path());
+    const QString exifPath = tempDir.filePath(QStringLiteral("source.exif"));
+    runner->setKeepOutput(true);
+    // Its failure only means that there is no EXIF block: what it printed still counts.
+    const ToolRun probe = runTool(magickProgram(),
+                                  MetadataStrip::probeArgs(coder.isEmpty() ? alias.path()
+                                                                           : coder + QLatin1Char(':') + alias.path(),
+                                                           exifPath));
+    runner->setKeepOutput(false);
+    if (job.metadata != Metadata::NoLocation || !MetadataStrip::hasLocation(probe.outputText))
+        return MetadataStrip::args(job.metadata, probe.outputText, QString());
+
+    QFile exifFile(exifPath);
+    const QByteArray edited = exifFile.open(QIODevice::ReadOnly)
+        ? MetadataStrip::withoutLocation(exifFile.readAll(), Operations::row(job.operation).asShown)
+        : QByteArray();
+    const QByteArray carrier = JpegMarkers::carrying(edited);
+    const QString carrierPath = tempDir.filePath(QStringLiteral("exif-carrier.jpg"));
+    QFile carrierFile(carrierPath);
+    if (!carrier.isEmpty()
+        && (!carrierFile.open(QIODevice::WriteOnly) || carrierFile.write(carrier) != carrier.size()
+            || !carrierFile.flush())) {
+        note(QStringLiteral("cannot write the EXIF block without the position"));
+        return {};
+    }
+    // Without a block to put back, the source's goes all the same.
+    return MetadataStrip::args(job.metadata, probe.outputText, carrier.isEmpty() ? QString() : carrierPath);
+}
+
+ToolRun FileTask::runTool(const QString &program, const QStringList &arguments)
+{
+    runner->setThreads(ToolSlots::threadsEach());
+    return runner->run(program, arguments);
 }
 
 QString FileTask::decodeFirst(ToolLocator::Tool tool, const QString &source, const QString &suffix)
@@ -233,13 +290,14 @@ QString FileTask::decodeFirst(ToolLocator::Tool tool, const QString &source, con
     const QString picture = folder + QLatin1Char('.') + suffix;
 
     const bool raw = tool == ToolLocator::Tool::RawDecoder;
-    // djxl would start a thread per core; ten files share the machine.
-    const QStringList args = raw
-        ? CommandLists::rawArgs(source, picture)
-        : QStringList{source, picture, QStringLiteral("--num_threads=1"), QStringLiteral("--quiet")};
+    // djxl would start a thread per core whatever else runs.
+    const QStringList args = raw ? CommandLists::rawArgs(job, source, picture)
+                                 : QStringList{source, picture,
+                                               QStringLiteral("--num_threads=%1").arg(ToolSlots::threadsEach()),
+                                               QStringLiteral("--quiet")};
     logLines(CommandLists::debugLines(source, picture, suffix, args));
     const QString decoder = ToolLocator::program(tool);
-    const ToolRun result = runner->run(decoder, args);
+    const ToolRun result = runTool(decoder, args);
     noteRun(decoder, result);
     if (!result.ok())
         return QString();
@@ -315,7 +373,8 @@ QString FileTask::compress()
         return target;
 
     if (fmt != QLatin1String("png")) {
-        if (runMagick(CommandLists::convertArgs(job, oriFilePath, target, fmt), fmt, *output, sourceCoder))
+        if (runMagick(CommandLists::convertArgs(job, magickInput(oriFilePath, sourceCoder), target, fmt), fmt,
+                      *output, sourceCoder))
             keepSourceIfNotSmaller(*output);
         return target;
     }
@@ -334,7 +393,8 @@ QString FileTask::compress()
         return OutputNaming::compressIntermediate(tempDir, base, fmt, now, exists);
     });
     StagedOutput resizedStage(resized);
-    if (!runMagick(CommandLists::convertArgs(job, oriFilePath, resized, fmt), fmt, resizedStage, sourceCoder))
+    if (!runMagick(CommandLists::convertArgs(job, magickInput(oriFilePath, sourceCoder), resized, fmt), fmt,
+                   resizedStage, sourceCoder))
         return target;
     if (!resizedStage.present() || !resizedStage.commit()) {
         note(QStringLiteral("the resized intermediate file is missing"));
@@ -358,20 +418,29 @@ void FileTask::keepSourceIfNotSmaller(StagedOutput &stage)
         note(QStringLiteral("cannot keep the original under the output name"));
 }
 
+bool FileTask::magickHoldsPolicy()
+{
+    if (policyHeld)
+        return *policyHeld;
+    // Whichever ImageMagick was found must hold to the program's policy.
+    const QString &magick = magickProgram();
+    policyHeld = ToolLocator::overridden(ToolLocator::Tool::ImageMagick) || !QFileInfo(magick).isExecutable()
+        || MagickPolicy::appliedBy(magick, control ? control->stopFlag() : nullptr);
+    if (!*policyHeld)
+        note(MagickPolicy::configDir().isEmpty()
+                 ? QStringLiteral("the program's ImageMagick policy (imagemagick/policy.xml) is missing")
+                 : magick + QStringLiteral(" does not apply the program's ImageMagick policy"));
+    return *policyHeld;
+}
+
 bool FileTask::runMagick(const CommandLists::Command &command, const QString &fmt, StagedOutput &stage,
                          const QString &coder)
 {
     logLines(CommandLists::debugLines(command.input, command.output, fmt, command.documented()));
 
-    // Whichever ImageMagick was found must hold to the program's policy.
-    const QString &magick = magickProgram();
-    if (!ToolLocator::overridden(ToolLocator::Tool::ImageMagick) && QFileInfo(magick).isExecutable()
-        && !MagickPolicy::appliedBy(magick, control ? control->stopFlag() : nullptr)) {
-        note(MagickPolicy::configDir().isEmpty()
-                 ? QStringLiteral("the program's ImageMagick policy (imagemagick/policy.xml) is missing")
-                 : magick + QStringLiteral(" does not apply the program's ImageMagick policy"));
+    if (!magickHoldsPolicy())
         return false;
-    }
+    const QString &magick = magickProgram();
 
     // The documented list names the real files. ImageMagick reads patterns into
     // names ("%d", "[0]", "*"), so an awkward input or output folder is given to it
@@ -385,7 +454,7 @@ bool FileTask::runMagick(const CommandLists::Command &command, const QString &fm
         return false;
     }
     const ToolRun result
-        = runner->run(magick, command.naming(coder.isEmpty() ? input.path() : coder + QLatin1Char(':') + input.path(),
+        = runTool(magick, command.naming(coder.isEmpty() ? input.path() : coder + QLatin1Char(':') + input.path(),
                                              outputDir.path() + QLatin1Char('/') + staged.fileName()));
     noteRun(magick, result);
     return result.ok();
@@ -395,7 +464,7 @@ bool FileTask::runPngquant(const CommandLists::Command &command, StagedOutput &s
 {
     logLines(CommandLists::debugLines(command.input, command.output, QStringLiteral("png"), command.documented()));
     const QString pngquant = ToolLocator::program(ToolLocator::Tool::Pngquant);
-    ToolRun result = runner->run(pngquant, command.naming(command.input, stage.stagePath()));
+    ToolRun result = runTool(pngquant, command.naming(command.input, stage.stagePath()));
     // The quality cannot be reached without going below the requested minimum:
     // the best image that meets it is the input itself, so its bytes become the
     // output and the row shows an unchanged size.

@@ -14,6 +14,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 #include <functional>
 
@@ -75,6 +76,16 @@ private:
     // tools that have none (pngquant, djxl); notes why not.
     bool withinLimits();
     bool checkSource(bool wantPicture);
+    // The picture ImageMagick is given, with what its header says where that counts.
+    CommandLists::Input magickInput(const QString &path, const QString &coder) const;
+    // The conversion's arguments for the metadata choice that need a look at the
+    // source first (MetadataStrip).
+    QStringList metadataArgs(const QString &input, const QString &coder, const QString &fmt);
+    // Runs a tool with its share of the cores.
+    ToolRun runTool(const QString &program, const QStringList &arguments);
+    // Whether the ImageMagick in use applies the program's policy; notes why not
+    // (once a file).
+    bool magickHoldsPolicy();
     bool runMagick(const CommandLists::Command &command, const QString &fmt, StagedOutput &stage, const QString &coder);
     bool runPngquant(const CommandLists::Command &command, StagedOutput &stage);
     // Several pictures written: they go to a folder of their own. False (with
@@ -103,6 +114,7 @@ private:
     std::unique_ptr<ProcessRunner> runner;
     QString sourceCoder; // ImageMagick format of the source's content
     QString magickPath;
+    std::optional<bool> policyHeld;
     QSize sourceSize; // from its header, when known
     QDateTime claimedAt;
     NameReservation names;

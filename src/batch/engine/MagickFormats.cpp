@@ -27,6 +27,17 @@ bool allows(const Table &table, const QString &format, bool Modes::*mode)
     return found != table.constEnd() && (*found).*mode;
 }
 
+// Formats every ImageMagick has: coded in ImageMagick itself or by libraries no
+// package of it goes without. Asking for the list costs a start of ImageMagick
+// that loads every coder (a third of a second), more than a photo's resize: it
+// is asked only for the formats a build may lack (WebP, HEIC, AVIF, JPEG XL).
+bool everywhere(const QString &format)
+{
+    static const QStringList formats = {"jpeg", "jpg", "png", "gif", "bmp", "tiff", "tif", "tga", "ico", "cur",
+                                        "wbmp", "psd"};
+    return formats.contains(format.toLower());
+}
+
 } // namespace
 
 Table parse(const QString &listing)
@@ -62,12 +73,12 @@ Table of(const QString &program, const std::atomic_bool *cancelFlag)
 
 bool canRead(const QString &program, const QString &format, const std::atomic_bool *cancelFlag)
 {
-    return allows(of(program, cancelFlag), format, &Modes::read);
+    return everywhere(format) || allows(of(program, cancelFlag), format, &Modes::read);
 }
 
 bool canWrite(const QString &program, const QString &format, const std::atomic_bool *cancelFlag)
 {
-    return allows(of(program, cancelFlag), format, &Modes::write);
+    return everywhere(format) || allows(of(program, cancelFlag), format, &Modes::write);
 }
 
 } // namespace MagickFormats

@@ -33,6 +33,8 @@ Table parse(const QString &listing);
 // what it cannot do.
 Table of(const QString &program, const std::atomic_bool *cancelFlag = nullptr);
 
+// A format every ImageMagick has (JPEG, PNG, GIF, BMP, TIFF, TGA, ICO, WBMP, PSD)
+// is taken as there without asking.
 bool canRead(const QString &program, const QString &format, const std::atomic_bool *cancelFlag = nullptr);
 bool canWrite(const QString &program, const QString &format, const std::atomic_bool *cancelFlag = nullptr);
 

@@ -12,9 +12,9 @@ const QList<Row> &all()
         // operation, cli name, options, accepted suffixes,
         // keepsFormat, asShown, decodesRaw, steps,
         // keepsSmallerSource, reportsFailures, reportCode
-        {Operation::Convert, "convert", QStringList{"f", "q", "W", "H"} + common, &Formats::openSuffixes, //
+        {Operation::Convert, "convert", QStringList{"f", "q", "W", "H", "metadata"} + common, &Formats::openSuffixes, //
          false, true, true, Steps::Magick, false, true, 0},
-        {Operation::Resize, "resize", QStringList{"f", "q", "preset", "W", "H"} + common, &Formats::openSuffixes, //
+        {Operation::Resize, "resize", QStringList{"f", "q", "preset", "W", "H", "metadata"} + common, &Formats::openSuffixes, //
          false, true, true, Steps::Magick, false, true, 0},
         {Operation::Compress, "compress", QStringList{"l", "W", "H"} + common, &Formats::compressSuffixes, //
          false, false, false, Steps::Compress, true, false, 3},

@@ -419,7 +419,10 @@ ToolRun ProcessRunner::run(const QString &program, const QStringList &arguments)
     const QByteArray programBytes = QFile::encodeName(path);
     const QByteArray dirBytes = QFile::encodeName(workingDir.isEmpty() ? QStringLiteral(".") : workingDir);
     CStrings argv(QStringList{program} + arguments);
-    CStrings envp(environment.toStringList());
+    QProcessEnvironment threaded = environment;
+    threaded.insert(QStringLiteral("MAGICK_THREAD_LIMIT"), QString::number(threads));
+    threaded.insert(QStringLiteral("OMP_NUM_THREADS"), QString::number(threads));
+    CStrings envp(threaded.toStringList());
     int errorPipe[2] = {-1, -1};
     int outputPipe[2] = {-1, -1};
     const int nullFd = ::open("/dev/null", O_RDWR | O_CLOEXEC);

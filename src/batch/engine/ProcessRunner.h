@@ -58,8 +58,8 @@ struct ToolLimits
 // program gets SIGKILL, and the watchdog (ToolWatchdog) kills its group. Only
 // standard input, output and error are open in a program.
 //
-// Ten files run at once on a machine that may have two cores, so each child gets
-// a bounded thread count (MAGICK_THREAD_LIMIT, OMP_NUM_THREADS) instead of one
+// Several files run at once, so each child gets a bounded thread count
+// (MAGICK_THREAD_LIMIT, OMP_NUM_THREADS: setThreads, 1 unless set) instead of one
 // thread per core each. Temporary files of the tools (MAGICK_TEMPORARY_PATH,
 // TMPDIR) go to the file's own temporary folder, and ImageMagick reads the
 // program's policy (MAGICK_CONFIGURE_PATH).
@@ -94,6 +94,9 @@ public:
     // error is) instead of sending it to the null device.
     void setKeepOutput(bool keep) { keepOutput = keep; }
 
+    // The threads the programs started from now on may use (at least 1).
+    void setThreads(int count) { threads = qMax(1, count); }
+
     // The environment every child gets. With a tempDir, HOME and XDG_CONFIG_HOME
     // point there too, so no per-user ImageMagick set-up is read.
     static QProcessEnvironment childEnvironment(const QString &tempDir = QString());
@@ -106,4 +109,5 @@ private:
     const std::atomic_bool *cancelFlag = nullptr;
     bool keepOutput = false;
     std::optional<ToolLimits> ownLimits;
+    int threads = 1;
 };

@@ -83,6 +83,19 @@ void release()
     freed.wakeAll();
 }
 
+int threadsFor(int cores, int running)
+{
+    return qMax(1, qMax(1, cores) / qMax(1, running));
+}
+
+int threadsEach()
+{
+    QMutexLocker lock(&mutex);
+    // Those waiting for a slot start as soon as one is free: a full batch's first
+    // tools would otherwise share the cores with the next ones.
+    return threadsFor(QThread::idealThreadCount(), qMin(limitLocked(), taken + int(queue.size())));
+}
+
 int inUse()
 {
     QMutexLocker lock(&mutex);

@@ -167,6 +167,7 @@ QString BatchPage::runKey(const JobSettings &settings, const QString &exportDir)
                        number(settings.degrees),
                        QString::number(settings.flop),
                        QString::number(settings.flip),
+                       QString::number(int(settings.metadata)),
                        QDir(exportDir).absolutePath()}
         .join(QLatin1Char('\n'));
 }

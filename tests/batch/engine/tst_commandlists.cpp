@@ -1,5 +1,6 @@
 #include "batch/engine/BatchTypes.h"
 #include "CommandLists.h"
+#include "DecodeSize.h"
 #include "ToolLocator.h"
 
 #include <QDir>
@@ -17,8 +18,16 @@ private slots:
     void sizeArgs();
     void convertArgs_data();
     void convertArgs();
+    void framesMadeWholeByContent_data();
+    void framesMadeWholeByContent();
+    void jpegHint_data();
+    void jpegHint();
+    void hintPrecedesTheInput();
+    void metadataArgs_data();
+    void metadataArgs();
     void pngArgs_data();
     void pngArgs();
+    void rawArgs_data();
     void rawArgs();
     void debugLines();
     void locate_data();
@@ -135,7 +144,124 @@ void TestCommandLists::convertArgs()
     QFETCH(QString, input);
     QFETCH(QString, fmt);
     QFETCH(QStringList, expected);
-    QCOMPARE(CommandLists::convertArgs(settings, input, QStringLiteral("/o/out"), fmt).documented(), expected);
+    QCOMPARE(CommandLists::convertArgs(settings, {input}, QStringLiteral("/o/out"), fmt).documented(), expected);
+}
+
+void TestCommandLists::framesMadeWholeByContent_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("coder");
+    QTest::addColumn<bool>("coalesced");
+    // What the content is decides, not the name.
+    QTest::newRow("jpeg") << "/s/a.jpg" << "jpeg" << false;
+    QTest::newRow("jpeg named .gif") << "/s/a.gif" << "jpeg" << false;
+    QTest::newRow("bmp") << "/s/a.bmp" << "bmp" << false;
+    QTest::newRow("decoded camera raw") << "/t/0815301234.jpg" << "jpeg" << false;
+    QTest::newRow("heic") << "/s/a.heic" << "heic" << false;
+    QTest::newRow("avif") << "/s/a.avif" << "avif" << false;
+    QTest::newRow("ico") << "/s/a.ico" << "ico" << false;
+    QTest::newRow("tga") << "/s/a.tga" << "tga" << false;
+    QTest::newRow("single-frame gif") << "/s/still.gif" << "gif" << true;
+    QTest::newRow("animated webp") << "/s/anim.webp" << "webp" << true;
+    QTest::newRow("png, perhaps animated") << "/s/a.png" << "png" << true;
+    QTest::newRow("gif named .jpg") << "/s/a.jpg" << "gif" << true;
+    QTest::newRow("pages of a tiff not named so") << "/s/scan.jpg" << "tiff" << true;
+    QTest::newRow("tiff by name: flattened instead") << "/s/scan.tif" << "tiff" << false;
+    QTest::newRow("content not known") << "/s/a.jpg" << "" << true;
+}
+
+void TestCommandLists::framesMadeWholeByContent()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, coder);
+    QFETCH(bool, coalesced);
+    for (const Operation operation : {Operation::Convert, Operation::Resize, Operation::Rotate}) {
+        const QStringList args = CommandLists::convertArgs(job(operation, -1, 300), {path, coder}, "/o/out", "png")
+                                     .documented();
+        QCOMPARE(args.contains("-coalesce"), coalesced);
+        QVERIFY(args.contains("-auto-orient"));
+    }
+    QVERIFY(!CommandLists::convertArgs(job(Operation::Compress, 60), {path, coder}, "/o/out", "jpg")
+                 .documented()
+                 .contains("-coalesce"));
+}
+
+void TestCommandLists::jpegHint_data()
+{
+    QTest::addColumn<QSize>("stored");
+    QTest::addColumn<int>("orientation");
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<QSize>("hint"); // invalid: none
+
+    const QSize camera(6000, 4000);
+    QTest::newRow("24 MP to 1920 wide") << camera << 1 << 1920 << -1 << QSize(1920, 1280);
+    QTest::newRow("height only") << camera << 1 << -1 << 1000 << QSize(1500, 1000);
+    QTest::newRow("the other side rounds as ImageMagick does") << QSize(3001, 2001) << 1 << 1000 << -1 << QSize(1000, 667);
+    QTest::newRow("half rounds up") << QSize(60, 50) << 1 << 15 << -1 << QSize(15, 13);
+    QTest::newRow("exact WxH!") << camera << 1 << 800 << 800 << QSize(800, 800);
+    QTest::newRow("exact, one side over half") << camera << 1 << 1000 << 3000 << QSize();
+    // Shown 4000x6000: 1920 wide is 2880 high, which is the stored width.
+    QTest::newRow("turned 90 degrees (orientation 6)") << camera << 6 << 1920 << -1 << QSize(2880, 1920);
+    QTest::newRow("turned, exact") << camera << 8 << 1000 << 400 << QSize(400, 1000);
+    QTest::newRow("mirrored (orientation 2) keeps its sides") << camera << 2 << 1920 << -1 << QSize(1920, 1280);
+    QTest::newRow("turned makes it over half") << camera << 5 << 2500 << -1 << QSize();
+    QTest::newRow("exactly half") << camera << 1 << 3000 << -1 << QSize(3000, 2000);
+    QTest::newRow("just over half") << camera << 1 << 3001 << -1 << QSize();
+    QTest::newRow("output larger than the source") << QSize(800, 600) << 1 << 1600 << -1 << QSize();
+    QTest::newRow("same size") << QSize(800, 600) << 1 << 800 << 600 << QSize();
+    QTest::newRow("no size") << camera << 1 << -1 << -1 << QSize();
+    QTest::newRow("size not known") << QSize() << 1 << 100 << -1 << QSize();
+}
+
+void TestCommandLists::jpegHint()
+{
+    QFETCH(QSize, stored);
+    QFETCH(int, orientation);
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(QSize, hint);
+    QCOMPARE(DecodeSize::jpegHint(stored, orientation, given(width), given(height)), hint);
+}
+
+void TestCommandLists::hintPrecedesTheInput()
+{
+    // Read the header's way: the hint is in the stored picture's terms.
+    const CommandLists::Input phone{"/s/p.jpg", "jpeg", QSize(4000, 3000), 6};
+    QCOMPARE(CommandLists::convertArgs(job(Operation::Resize, 80, 600), phone, "/o/out", "jpg").documented(),
+             words("-define jpeg:size=800x600 /s/p.jpg -quality 80% -auto-orient -resize 600x800! /o/out"));
+    // Compression keeps the stored picture: its sizes are the stored sides.
+    QCOMPARE(CommandLists::convertArgs(job(Operation::Compress, 80, 600), phone, "/o/out", "jpg").documented(),
+             words("-define jpeg:size=600x450 /s/p.jpg -quality 80% -resize 600x450! /o/out"));
+    // Only a JPEG is read smaller.
+    const CommandLists::Input png{"/s/p.png", "png", QSize(4000, 3000), 1};
+    QCOMPARE(CommandLists::convertArgs(job(Operation::Resize, -1, 600), png, "/o/out", "png").documented(),
+             words("/s/p.png -coalesce -auto-orient -resize 600 /o/out"));
+}
+
+void TestCommandLists::metadataArgs_data()
+{
+    QTest::addColumn<int>("metadata");
+    QTest::addColumn<QString>("fmt");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("keep") << int(Metadata::Keep) << "jpg" << QStringList();
+    QTest::newRow("no location: the engine edits") << int(Metadata::NoLocation) << "png" << QStringList();
+    QTest::newRow("none, jpg") << int(Metadata::None) << "jpg" << words("+profile !icc,* +set comment");
+    QTest::newRow("none, png: no text chunks")
+        << int(Metadata::None) << "png"
+        << words("+profile !icc,* +set comment -define png:exclude-chunk=date,tIME");
+}
+
+void TestCommandLists::metadataArgs()
+{
+    QFETCH(int, metadata);
+    QFETCH(QString, fmt);
+    QFETCH(QStringList, expected);
+    QCOMPARE(CommandLists::metadataArgs(Metadata(metadata), fmt), expected);
+    JobSettings settings = job(Operation::Convert);
+    settings.metadata = Metadata(metadata);
+    QCOMPARE(CommandLists::convertArgs(settings, {"/s/a.jpg", "jpeg"}, "/o/out", fmt).documented(),
+             words("/s/a.jpg -auto-orient") + expected + QStringList{"/o/out"});
 }
 
 void TestCommandLists::pngArgs_data()
@@ -153,15 +279,30 @@ void TestCommandLists::pngArgs()
     QCOMPARE(CommandLists::pngArgs(given(quality), QStringLiteral("/s/a.png"), QStringLiteral("/o/a.png")).documented(), expected);
 }
 
+void TestCommandLists::rawArgs_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("height");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("no size: the two paths") << -1 << -1 << QStringList{"/s/a b.CR2", "/t/081530124.jpg"};
+    QTest::newRow("width") << 1920 << -1 << QStringList{"--cover", "1920x0", "/s/a b.CR2", "/t/081530124.jpg"};
+    QTest::newRow("height") << -1 << 600 << QStringList{"--cover", "0x600", "/s/a b.CR2", "/t/081530124.jpg"};
+    QTest::newRow("exact") << 295 << 413 << QStringList{"--cover", "295x413", "/s/a b.CR2", "/t/081530124.jpg"};
+}
+
 void TestCommandLists::rawArgs()
 {
-    QCOMPARE(CommandLists::rawArgs(QStringLiteral("/s/a b.CR2"), QStringLiteral("/t/081530124.jpg")),
-             QStringList({QStringLiteral("/s/a b.CR2"), QStringLiteral("/t/081530124.jpg")}));
+    QFETCH(int, width);
+    QFETCH(int, height);
+    QFETCH(QStringList, expected);
+    QCOMPARE(CommandLists::rawArgs(job(Operation::Resize, -1, width, height), QStringLiteral("/s/a b.CR2"),
+                                   QStringLiteral("/t/081530124.jpg")),
+             expected);
 }
 
 void TestCommandLists::debugLines()
 {
-    const QStringList args = CommandLists::convertArgs(job(Operation::Convert), QStringLiteral("/s/a.jpg"),
+    const QStringList args = CommandLists::convertArgs(job(Operation::Convert), {QStringLiteral("/s/a.jpg")},
                                                        QStringLiteral("/o/a.png"), QStringLiteral("png"))
                                  .documented();
     QCOMPARE(

@@ -12,6 +12,7 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 using namespace EngineHarness;
 
@@ -402,7 +403,7 @@ void TestImgRunable::runningProgress()
 
 void TestImgRunable::childEnvironment()
 {
-    // Ten children on two cores: one thread each, run in the application folder.
+    // A file alone: its tool gets every core, and runs in the application folder.
     QTemporaryDir out;
     ToolLocator::setOverride(ToolLocator::Tool::ImageMagick,
                              writeTool(workDir.path(), "env",
@@ -410,7 +411,9 @@ void TestImgRunable::childEnvironment()
                                        "> \"$OUT\""));
     const WorkerResult result = runWorker(settingsFor(Operation::Convert, "png"), source("env.jpg"), out.path());
     QVERIFY(result.success);
-    QCOMPARE(QString::fromUtf8(readAll(result.path)), "1 1 " + QCoreApplication::applicationDirPath());
+    const QString cores = QString::number(QThread::idealThreadCount());
+    QCOMPARE(QString::fromUtf8(readAll(result.path)),
+             cores + QLatin1Char(' ') + cores + QLatin1Char(' ') + QCoreApplication::applicationDirPath());
 }
 
 void TestImgRunable::reportLine()

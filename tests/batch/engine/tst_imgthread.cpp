@@ -71,6 +71,8 @@ private slots:
     void missingChosenFolderIsNotCreated();
     void toolsAtOnce_data();
     void toolsAtOnce();
+    void threadsPerTool_data();
+    void threadsPerTool();
     void tempFoldersArePrivate();
     void overlappingJobsKeepTheirTemp();
     void stopMidRun_data();
@@ -175,6 +177,27 @@ void TestImgThread::missingChosenFolderIsNotCreated()
     QCOMPARE(page.summary.failed, 1);
     QVERIFY(!QFileInfo::exists(chosen));
     QVERIFY(QFileInfo(BatchPaths::defaultExportDir()).isDir());
+}
+
+void TestImgThread::threadsPerTool_data()
+{
+    QTest::addColumn<int>("cores");
+    QTest::addColumn<int>("running"); // tools running as one starts, itself included
+    QTest::addColumn<int>("threads");
+    QTest::newRow("one big file uses every core") << 2 << 1 << 2;
+    QTest::newRow("a full batch: one each") << 2 << 2 << 1;
+    QTest::newRow("more tools than cores") << 2 << 10 << 1;
+    QTest::newRow("8 cores, 3 tools") << 8 << 3 << 2;
+    QTest::newRow("no count of cores") << 0 << 1 << 1;
+    QTest::newRow("asked with no slot taken") << 4 << 0 << 4;
+}
+
+void TestImgThread::threadsPerTool()
+{
+    QFETCH(int, cores);
+    QFETCH(int, running);
+    QFETCH(int, threads);
+    QCOMPARE(ToolSlots::threadsFor(cores, running), threads);
 }
 
 void TestImgThread::toolsAtOnce_data()

@@ -19,6 +19,8 @@ private slots:
     void initTestCase();
     void orientation_data();
     void orientation();
+    void coverDevelopsAtHalfSize_data();
+    void coverDevelopsAtHalfSize();
     void localEncodingPaths();
     void failures_data();
     void failures();
@@ -35,6 +37,8 @@ private:
     };
     Run decode(const QStringList &args) const;
     QString dng(int orientation = 1);
+    // Decodes the DNG of that orientation, options first, to out.jpg in out.
+    Run develop(int orientation, const QStringList &options, const QTemporaryDir &out);
 
     QTemporaryDir workDir;
     QByteArray dngBytes;
@@ -90,6 +94,12 @@ QString TestRaw2Jpg::dng(int orientation)
     return Fixtures::writeBytes(path, bytes) ? path : QString();
 }
 
+TestRaw2Jpg::Run TestRaw2Jpg::develop(int orientation, const QStringList &options, const QTemporaryDir &out)
+{
+    const QString source = dng(orientation);
+    return source.isEmpty() ? Run() : decode(options + QStringList{source, out.filePath("out.jpg")});
+}
+
 void TestRaw2Jpg::orientation_data()
 {
     QTest::addColumn<int>("orientation");
@@ -111,11 +121,9 @@ void TestRaw2Jpg::orientation()
     QFETCH(int, across);
     QFETCH(QString, bands);
 
-    const QString source = dng(orientation);
-    QVERIFY(!source.isEmpty());
     QTemporaryDir out;
     const QString jpeg = out.filePath("out.jpg");
-    const Run run = decode({source, jpeg});
+    const Run run = develop(orientation, {}, out);
     QCOMPARE(run.exitCode, 0);
     QVERIFY2(run.stdErr.isEmpty(), run.stdErr.constData());
     QCOMPARE(Fixtures::imageFormat(jpeg), QByteArray("jpeg"));
@@ -129,6 +137,43 @@ void TestRaw2Jpg::orientation()
         seen += EngineHarness::dngBand(bandsAcross ? image.pixel(along, across) : image.pixel(across, along));
     }
     QCOMPARE(seen, bands);
+}
+
+void TestRaw2Jpg::coverDevelopsAtHalfSize_data()
+{
+    QTest::addColumn<int>("orientation");
+    QTest::addColumn<QString>("cover");
+    QTest::addColumn<QSize>("size");
+    // The source is 64x48 as shown.
+    QTest::newRow("half the width") << 1 << "32x0" << QSize(32, 24);
+    QTest::newRow("half the height") << 1 << "0x24" << QSize(32, 24);
+    QTest::newRow("exact, half each way") << 1 << "32x24" << QSize(32, 24);
+    QTest::newRow("a pixel more than half wide: whole") << 1 << "33x0" << QSize(64, 48);
+    QTest::newRow("exact, one side over half: whole") << 1 << "20x25" << QSize(64, 48);
+    QTest::newRow("larger than the picture: whole") << 1 << "100x0" << QSize(64, 48);
+    // Shown 48x64: the size asked is the shown one.
+    QTest::newRow("turned, half the shown width") << 6 << "24x0" << QSize(24, 32);
+    QTest::newRow("turned, the stored half width is over the shown half") << 6 << "32x0" << QSize(48, 64);
+}
+
+void TestRaw2Jpg::coverDevelopsAtHalfSize()
+{
+    QFETCH(int, orientation);
+    QFETCH(QString, cover);
+    QFETCH(QSize, size);
+    QTemporaryDir out;
+    const Run run = develop(orientation, {"--cover", cover}, out);
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.stdErr.isEmpty(), run.stdErr.constData());
+    const QImage image(out.filePath("out.jpg"));
+    QCOMPARE(image.size(), size);
+    // Half size is the same picture: the bands in their places.
+    if (orientation == 1) {
+        QString seen;
+        for (int i = 0; i < 4; ++i)
+            seen += EngineHarness::dngBand(image.pixel((8 + 16 * i) * size.width() / 64, size.height() * 5 / 6));
+        QCOMPARE(seen, QStringLiteral("RGBK"));
+    }
 }
 
 void TestRaw2Jpg::localEncodingPaths()
@@ -150,6 +195,11 @@ void TestRaw2Jpg::failures_data()
     QTest::newRow("no arguments") << QStringList() << none << "two arguments";
     QTest::newRow("one argument") << QStringList{"@in"} << dngBytes << "two arguments";
     QTest::newRow("three arguments") << QStringList{"@in", "@out", "@out"} << dngBytes << "two arguments";
+    QTest::newRow("--cover without a size") << QStringList{"--cover", "@in", "@out"} << dngBytes << "two arguments";
+    QTest::newRow("--cover with a bad size") << QStringList{"--cover", "12", "@in", "@out"} << dngBytes
+                                             << "--cover takes WIDTHxHEIGHT";
+    QTest::newRow("--cover with a negative side") << QStringList{"--cover", "-2x5", "@in", "@out"} << dngBytes
+                                                  << "--cover takes WIDTHxHEIGHT";
     QTest::newRow("missing file") << QStringList{"@dir/absent.dng", "@out"} << none << "does not exist";
     QTest::newRow("zero bytes") << QStringList{"@in", "@out"} << QByteArray("") << "empty";
     QTest::newRow("truncated data") << QStringList{"@in", "@out"} << dngBytes.left(dngBytes.size() - 100)

@@ -140,6 +140,8 @@ private slots:
     void endNoticeAndRunningCount();
     void stopEndsTheJob();
     void startAgainRunsOnlyWhatIsNotDone();
+    void everySettingTellsRunsApart_data();
+    void everySettingTellsRunsApart();
     void selectedRowStaysReadable();
     void outputFolderElided();
     void failedRowShowsItsReason_data();
@@ -721,6 +723,39 @@ void TestBatchPage::stopEndsTheJob()
     }
     QCOMPARE(page.jobTally().endNotice(), QStringLiteral("完成：3 个成功，0 个失败"));
     QVERIFY(BatchTestKit::shownDialogTexts().isEmpty());
+}
+
+void TestBatchPage::everySettingTellsRunsApart_data()
+{
+    QTest::addColumn<int>("change");
+    const char *names[] = {"operation", "format", "width",    "height",   "quality",
+                           "turn",      "flop",   "flip",     "metadata", "output folder"};
+    for (int change = 0; change < 10; ++change)
+        QTest::newRow(names[change]) << change;
+}
+
+// A row done with some settings is not done with any other.
+void TestBatchPage::everySettingTellsRunsApart()
+{
+    QFETCH(int, change);
+    JobSettings base;
+    base.format = QStringLiteral("png");
+    JobSettings other = base;
+    QString folder = QStringLiteral("/o");
+    switch (change) {
+    case 0: other.operation = Operation::Resize; break;
+    case 1: other.format = QStringLiteral("jpg"); break;
+    case 2: other.width = 800; break;
+    case 3: other.height = 600; break;
+    case 4: other.quality = 70; break;
+    case 5: other.degrees = 90; break;
+    case 6: other.flop = true; break;
+    case 7: other.flip = true; break;
+    case 8: other.metadata = Metadata::NoLocation; break;
+    case 9: folder = QStringLiteral("/p"); break;
+    }
+    QVERIFY(BatchPage::runKey(base, QStringLiteral("/o")) != BatchPage::runKey(other, folder));
+    QCOMPARE(BatchPage::runKey(base, QStringLiteral("/o")), BatchPage::runKey(base, QStringLiteral("/o/")));
 }
 
 // Stopped with two files done: a new start runs only the third, and writes no

@@ -31,6 +31,7 @@ ConvertPanel::ConvertPanel(const QList<SizePreset> &presets, QWidget *parent)
     , formatCombo(new StyledComboBox(this))
     , qualityLabel(new CaptionLabel(QStringLiteral("质量："), this))
     , qualityField(new NumberField(kQualityRule, this))
+    , metadataCombo(new StyledComboBox(this))
 {
     formatCombo->addItems(formatNames());
     formatCombo->setCurrentIndex(0);
@@ -41,6 +42,10 @@ ConvertPanel::ConvertPanel(const QList<SizePreset> &presets, QWidget *parent)
     addField(2, qualityLabel, qualityField);
     addSeparator(3);
     addSizeRows(4, presets);
+    for (const BatchCatalogue::MetadataChoice &choice : BatchCatalogue::metadataChoices())
+        metadataCombo->addItem(choice.label);
+    metadataCombo->setCurrentIndex(0);
+    addField(7, new CaptionLabel(QStringLiteral("照片信息："), this), metadataCombo);
     connect(formatCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &ConvertPanel::showQualityFor);
     showQualityFor(formatCombo->currentIndex());
     grid()->setColumnStretch(0, 2);
@@ -70,6 +75,12 @@ std::optional<int> ConvertPanel::quality() const
     return typed ? typed : std::optional<int>(BatchCatalogue::kDefaultOutputQuality);
 }
 
+Metadata ConvertPanel::metadata() const
+{
+    const QList<BatchCatalogue::MetadataChoice> &choices = BatchCatalogue::metadataChoices();
+    return choices.value(metadataCombo->currentIndex(), choices.constFirst()).metadata;
+}
+
 JobSettings ConvertPanel::settings() const
 {
     JobSettings settings;
@@ -77,5 +88,6 @@ JobSettings ConvertPanel::settings() const
     settings.quality = quality();
     settings.width = zoomWidth();
     settings.height = zoomHeight();
+    settings.metadata = metadata();
     return settings;
 }

@@ -44,6 +44,8 @@ private slots:
     void sizeFieldValues_data();
     void sizeFieldValues();
     void startOnEmptyTableIsRefused();
+    void metadataChoiceReachesTheJob_data();
+    void metadataChoiceReachesTheJob();
     void convertsToPng_data();
     void convertsToPng();
     void successFailureAndMissingInOneRun();
@@ -171,6 +173,45 @@ void TestConvertPage::startOnEmptyTableIsRefused()
     QCOMPARE(BatchTestKit::shownDialogTexts(), QStringList{QStringLiteral("请添加要转换的文件！")});
     QVERIFY(!page.isJobRunning());
     QVERIFY(!page.findChild<BatchJob *>());
+}
+
+void TestConvertPage::metadataChoiceReachesTheJob_data()
+{
+    QTest::addColumn<int>("tab");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<int>("metadata");
+    for (const int tab : {int(Toolbox::ConvertTab), int(Toolbox::ResizeTab)}) {
+        const char *page = tab == Toolbox::ConvertTab ? "convert" : "resize";
+        QTest::addRow("%s: 保留全部信息", page) << tab << 0 << int(Metadata::Keep);
+        QTest::addRow("%s: 去除位置信息", page) << tab << 1 << int(Metadata::NoLocation);
+        QTest::addRow("%s: 去除全部信息", page) << tab << 2 << int(Metadata::None);
+    }
+}
+
+// The convert and resize pages offer what leaves with the photo; all of it unless chosen.
+void TestConvertPage::metadataChoiceReachesTheJob()
+{
+    QFETCH(int, tab);
+    QFETCH(int, index);
+    QFETCH(int, metadata);
+    QTemporaryDir dir;
+    const QString source = dir.filePath(QStringLiteral("s.png"));
+    QVERIFY(Fixtures::writeImage(source, QSize(8, 6)));
+    ToolboxPage page{Toolbox::Tab(tab)};
+    ConvertPanel *param = page.panel<ConvertPanel>();
+    QStringList texts;
+    for (int i = 0; i < param->metadataBox()->count(); ++i)
+        texts << param->metadataBox()->itemText(i);
+    QCOMPARE(texts, (QStringList{"保留全部信息", "去除位置信息", "去除全部信息"}));
+    QCOMPARE(param->metadataBox()->currentIndex(), 0);
+    QVERIFY(!param->metadataBox()->isHidden());
+
+    page.addOneFile(source);
+    param->metadataBox()->setCurrentIndex(index);
+    page.start();
+    QVERIFY(page.isJobRunning());
+    QCOMPARE(page.job()->settings().metadata, Metadata(metadata));
+    QVERIFY(BatchTestKit::waitForJobEnd(&page));
 }
 
 void TestConvertPage::convertsToPng_data()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "batch/engine/BatchTypes.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -74,6 +76,25 @@ int defaultQuality();
 // The quality of a level index (a combo index); -1 outside the list.
 int qualityAt(int levelIndex);
 bool isCompressionLevel(int quality);
+
+// What leaves with the photo: the choices of the conversion and resize pages and
+// of --metadata, in combo order; the first is the default.
+struct MetadataChoice
+{
+    Metadata metadata;
+    QString name; // quorvane-batch's --metadata NAME
+    QString label; // the combo's text
+};
+
+const QList<MetadataChoice> &metadataChoices();
+// The choice of a command-line name; null when there is none.
+const MetadataChoice *metadataByName(const QString &name);
+QStringList metadataNames();
+
+// Whether a source whose content is of this format (ContentFormat's name) can
+// hold several frames (an animation), which are then made whole before anything
+// else; a format of one picture is spared the copy that costs.
+bool holdsFrames(const QString &coder);
 
 // The largest width or height a job takes (the size fields, -W and -H), and the
 // largest turn either way in degrees (the angle field, -a).

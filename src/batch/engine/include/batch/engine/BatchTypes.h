@@ -10,6 +10,14 @@
 // What a batch job does to each of its files.
 enum class Operation { Convert, Resize, Compress, Rotate };
 
+// What of the source's metadata an output carries. The colour profile always
+// goes along, and the picture is upright whatever is left out.
+enum class Metadata {
+    Keep, // everything, as the source has it
+    NoLocation, // all but the GPS position
+    None // no EXIF, XMP, IPTC or comments
+};
+
 // The settings of one job that every file of it shares, handed whole from a page
 // or the command line to the job. A field that is not set is not given: the tool
 // gets no argument for it.
@@ -28,6 +36,8 @@ struct JobSettings
     std::optional<int> degrees;
     bool flop = false; // mirror left to right
     bool flip = false; // mirror top to bottom
+    // What leaves with the picture (the operations that work on it as shown).
+    Metadata metadata = Metadata::Keep;
 };
 
 // One file of a job: the row its result is reported for, and its path.

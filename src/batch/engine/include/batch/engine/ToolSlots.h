@@ -32,6 +32,14 @@ int parseLimit(const QString &text);
 bool acquire(const std::function<bool()> &giveUp);
 void release();
 
+// The threads a tool may use that starts while running tools (its own slot
+// included) share cores: cores / running, at least 1. A file alone uses every
+// core; a full batch runs one thread per tool.
+int threadsFor(int cores, int running);
+// The same for a tool that starts now in this process, counting the tools that
+// wait for a slot as running (up to the bound): they start as soon as one is free.
+int threadsEach();
+
 // Slots taken now, and the most taken at once since the last resetPeak().
 int inUse();
 int peak();

@@ -7,7 +7,8 @@ class StyledComboBox;
 class NumberField;
 
 // Settings of the format conversion page: output format, its quality where it is
-// lossy (JPEG, WebP, AVIF, HEIC), and optional size.
+// lossy (JPEG, WebP, AVIF, HEIC), optional size, and what of the photo's
+// metadata goes along.
 class ConvertPanel : public SizeParamWT
 {
     Q_OBJECT
@@ -28,6 +29,10 @@ public:
     // the field) before this is read.
     std::optional<int> quality() const;
 
+    // "保留全部信息" (the default), "去除位置信息", "去除全部信息".
+    StyledComboBox *metadataBox() const { return metadataCombo; }
+    Metadata metadata() const;
+
     JobSettings settings() const override;
 
 protected:
@@ -40,4 +45,5 @@ private:
     StyledComboBox *formatCombo;
     CaptionLabel *qualityLabel;
     NumberField *qualityField;
+    StyledComboBox *metadataCombo;
 };
