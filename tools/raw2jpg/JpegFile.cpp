@@ -34,7 +34,7 @@ std::string temporaryTemplate(const std::string &target)
     return dir + "." + name + ".XXXXXX";
 }
 
-// Kept out of writeJpegAtomically so that no object with a destructor lives
+// Kept out of writeJpeg so that no object with a destructor lives
 // across the setjmp.
 bool compress(const RawDecode::Picture &image, FILE *file, int quality, std::string &error)
 {
