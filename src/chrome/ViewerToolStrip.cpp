@@ -54,9 +54,9 @@ ViewerToolStrip::ViewerToolStrip(QWidget *parent)
 
     sizeToggle = makeIconButton(QStringLiteral("原始大小"), QStringLiteral("1_1"), QStringLiteral("1_1_p"), rightIcon,
                                 blank, this);
-    chFmt = makeToolboxButton(QStringLiteral("格式转换"), QStringLiteral("chfmt_1"), this);
-    sizeUpdate = makeToolboxButton(QStringLiteral("更改尺寸"), QStringLiteral("size_1"), this);
-    pichuli = makeToolboxButton(QStringLiteral("批处理"), QStringLiteral("pichuli"), this);
+    convertButton = makeToolboxButton(QStringLiteral("格式转换"), QStringLiteral("chfmt_1"), this);
+    resizeButton = makeToolboxButton(QStringLiteral("更改尺寸"), QStringLiteral("size_1"), this);
+    batchButton = makeToolboxButton(QStringLiteral("批处理"), QStringLiteral("batch"), this);
     aiFix = makeToolboxButton(QStringLiteral("AI修图"), QStringLiteral("AI_fix"), this);
     next = makeIconButton(QStringLiteral("下一张"), QStringLiteral("next"), QStringLiteral("next_p"), centreIcon,
                           QString(), this);
@@ -66,16 +66,16 @@ ViewerToolStrip::ViewerToolStrip(QWidget *parent)
                             blank, this);
     smaller = makeIconButton(QStringLiteral("缩小"), QStringLiteral("smaller_1"), QStringLiteral("smaller_1_h"),
                              rightIcon, blank, this);
-    rightXuan = makeIconButton(QStringLiteral("右旋转"), QStringLiteral("rightxuan"), QStringLiteral("rightxuan_p"),
+    turnRight = makeIconButton(QStringLiteral("右旋转"), QStringLiteral("turn_right"), QStringLiteral("turn_right_p"),
                                rightIcon, QString(), this);
-    leftXuan = makeIconButton(QStringLiteral("左旋转"), QStringLiteral("leftxuan"), QStringLiteral("leftxuan_p"),
+    turnLeft = makeIconButton(QStringLiteral("左旋转"), QStringLiteral("turn_left"), QStringLiteral("turn_left_p"),
                               rightIcon, QString(), this);
     print = makeIconButton(QStringLiteral("打印"), QStringLiteral("printer"), QStringLiteral("printer_p"), rightIcon,
                            QString(), this);
 
     auto *left = new QHBoxLayout;
     left->setContentsMargins(0, 0, 0, 0);
-    for (QPushButton *button : {chFmt, sizeUpdate, pichuli, aiFix})
+    for (QPushButton *button : {convertButton, resizeButton, batchButton, aiFix})
         left->addWidget(button);
     left->addStretch();
 
@@ -89,7 +89,7 @@ ViewerToolStrip::ViewerToolStrip(QWidget *parent)
     auto *right = new QHBoxLayout;
     right->setContentsMargins(0, 0, 0, 0);
     right->addStretch();
-    for (QPushButton *button : {sizeToggle, bigger, smaller, leftXuan, rightXuan, print})
+    for (QPushButton *button : {sizeToggle, bigger, smaller, turnLeft, turnRight, print})
         right->addWidget(button);
 
     auto *grid = new QGridLayout(this);
@@ -108,17 +108,17 @@ QPushButton *ViewerToolStrip::changeSizeBtn() const
 {
     return sizeToggle;
 }
-HoverPushButton *ViewerToolStrip::chFmtBtn() const
+HoverPushButton *ViewerToolStrip::convertBtn() const
 {
-    return chFmt;
+    return convertButton;
 }
 HoverPushButton *ViewerToolStrip::resizeBtn() const
 {
-    return sizeUpdate;
+    return resizeButton;
 }
 HoverPushButton *ViewerToolStrip::batchBtn() const
 {
-    return pichuli;
+    return batchButton;
 }
 HoverPushButton *ViewerToolStrip::aiFixBtn() const
 {
@@ -142,11 +142,11 @@ QPushButton *ViewerToolStrip::smallerBtn() const
 }
 QPushButton *ViewerToolStrip::turnRightBtn() const
 {
-    return rightXuan;
+    return turnRight;
 }
 QPushButton *ViewerToolStrip::turnLeftBtn() const
 {
-    return leftXuan;
+    return turnLeft;
 }
 QPushButton *ViewerToolStrip::printBtn() const
 {

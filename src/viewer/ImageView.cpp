@@ -487,7 +487,7 @@ void ImageView::showImg(const QString &path)
 
 void ImageView::showCurrentPicture()
 {
-    emit setImgFilePath(imgPath);
+    emit shownPathChanged(imgPath);
     message->hide();
     failure = LoadFailure::None;
 
@@ -591,7 +591,7 @@ void ImageView::closePicture()
     message->hide();
     view->hide();
     centerShow->show();
-    emit setImgFilePath(imgPath);
+    emit shownPathChanged(imgPath);
 }
 
 void ImageView::showFailure(LoadFailure why)
@@ -608,7 +608,6 @@ void ImageView::showFailure(LoadFailure why)
     qCDebug(lcViewer) << "cannot show" << imgPath << failureReason(why);
 }
 
-void ImageView::showRawImg() { }
 
 void ImageView::showDecodedPicture(QImage img, const QString &forPath)
 {

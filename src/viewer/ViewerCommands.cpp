@@ -39,8 +39,8 @@ QVector<Command> makeCommands()
         {A::ActualSize, text("原始大小"), text("1"), {Qt::Key_1, keypad(Qt::Key_1)}, text("1_1")},
         // The strip's toggle between the two above; its tooltip names the one it offers.
         {A::ToggleSize, text("原始大小"), {}, {}, text("1_1")},
-        {A::TurnRight, text("右旋转"), text("R"), {Qt::Key_R, ctrl(Qt::Key_R)}, text("rightxuan")},
-        {A::TurnLeft, text("左旋转"), text("L"), {Qt::Key_L, ctrl(Qt::Key_L)}, text("leftxuan")},
+        {A::TurnRight, text("右旋转"), text("R"), {Qt::Key_R, ctrl(Qt::Key_R)}, text("turn_right")},
+        {A::TurnLeft, text("左旋转"), text("L"), {Qt::Key_L, ctrl(Qt::Key_L)}, text("turn_left")},
         {A::Open, text("打开"), text("Ctrl+O"), {ctrl(Qt::Key_O)}, {}},
         {A::Print, text("打印"), text("Ctrl+P"), {ctrl(Qt::Key_P)}, text("printer")},
         {A::ToggleFullScreen, text("全屏"), text("F11"), {Qt::Key_F11}, {}},
@@ -57,7 +57,7 @@ QVector<Command> makeCommands()
         {A::ShowInFolder, text("在文件夹中显示"), {}, {}, {}},
         {A::OpenConvert, text("格式转换"), {}, {}, text("chfmt_1")},
         {A::OpenResize, text("更改尺寸"), {}, {}, text("size_1")},
-        {A::OpenBatch, text("批处理"), {}, {}, text("pichuli")},
+        {A::OpenBatch, text("批处理"), {}, {}, text("batch")},
         {A::AiFix, text("AI修图"), {}, {}, text("AI_fix")},
     };
 }

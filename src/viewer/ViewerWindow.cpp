@@ -83,7 +83,7 @@ ViewerWindow::ViewerWindow(QWidget *parent)
     toastWidget = new Toast(this);
     infoPanel = new InfoPanel;
     infoPanel->hide();
-    footerWidget = new ViewerToolStrip;
+    toolStripWidget = new ViewerToolStrip;
 
     commands = new ViewerCommands::Actions(this);
     connect(commands, &ViewerCommands::Actions::triggered, this, &ViewerWindow::perform);
@@ -103,13 +103,13 @@ ViewerWindow::ViewerWindow(QWidget *parent)
     layout->setSpacing(0);
     layout->addWidget(title);
     layout->addWidget(centre);
-    layout->addWidget(footerWidget);
+    layout->addWidget(toolStripWidget);
 
     setStyleSheet(QLatin1String(kWindowStyle));
     contentWidget = imageView;
     contentWidget->show();
 
-    connect(imageView, &ImageView::setImgFilePath, this, &ViewerWindow::setImgName);
+    connect(imageView, &ImageView::shownPathChanged, this, &ViewerWindow::setImgName);
     connect(imageView, &ImageView::pictureDoubleClicked, this, &ViewerWindow::toggleFullScreen);
     connect(imageView, &ImageView::animationCut, this, &ViewerWindow::showAnimationCut);
     // The zoom and the picture's size are read whenever the picture is painted.
@@ -138,9 +138,9 @@ QSize ViewerWindow::wantedMinimum()
 void ViewerWindow::connectButtons()
 {
     using A = ViewerCommands::Action;
-    const ViewerToolStrip *f = footerWidget;
+    const ViewerToolStrip *f = toolStripWidget;
     const QList<QPair<QAbstractButton *, A>> buttons = {
-        {f->changeSizeBtn(), A::ToggleSize},  {f->chFmtBtn(), A::OpenConvert},     {f->resizeBtn(), A::OpenResize},
+        {f->changeSizeBtn(), A::ToggleSize},  {f->convertBtn(), A::OpenConvert},     {f->resizeBtn(), A::OpenResize},
         {f->batchBtn(), A::OpenBatch},        {f->aiFixBtn(), A::AiFix},           {f->turnRightBtn(), A::TurnRight},
         {f->turnLeftBtn(), A::TurnLeft},      {f->biggerBtn(), A::ZoomIn},         {f->smallerBtn(), A::ZoomOut},
         {f->nextBtn(), A::Next},              {f->prevBtn(), A::Previous},         {f->printBtn(), A::Print},
@@ -216,7 +216,7 @@ void ViewerWindow::toggleFullScreen()
     }
     maximizedBeforeFullScreen = isMaximized();
     title->hide();
-    footerWidget->hide();
+    toolStripWidget->hide();
     setFullScreenLook(true);
     showFullScreen();
 }
@@ -226,7 +226,7 @@ void ViewerWindow::leaveFullScreen()
     if (!isFullScreen())
         return;
     title->show();
-    footerWidget->show();
+    toolStripWidget->show();
     setFullScreenLook(false);
     if (maximizedBeforeFullScreen)
         showMaximized();
@@ -238,9 +238,9 @@ TitleBar *ViewerWindow::titleBar() const
 {
     return title;
 }
-ViewerToolStrip *ViewerWindow::footer() const
+ViewerToolStrip *ViewerWindow::toolStrip() const
 {
-    return footerWidget;
+    return toolStripWidget;
 }
 ImageView *ViewerWindow::view() const
 {
@@ -296,7 +296,7 @@ void ViewerWindow::setSizeMode(SizeMode mode)
     else
         imageView->fitToScreen();
     sizeModeValue = mode;
-    dressSizeToggle(footerWidget->changeSizeBtn(), mode == SizeMode::Fitted);
+    dressSizeToggle(toolStripWidget->changeSizeBtn(), mode == SizeMode::Fitted);
 }
 
 void ViewerWindow::turn(double angle)

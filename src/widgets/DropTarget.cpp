@@ -33,7 +33,7 @@ DropTarget::DropTarget(QWidget *parent)
     gap->setFixedHeight(15);
 
     textLabel->setObjectName(QStringLiteral("textLabel"));
-    noteLabel->setObjectName(QStringLiteral("noteLable"));
+    noteLabel->setObjectName(QStringLiteral("noteLabel"));
     for (QLabel *label : {textLabel, noteLabel}) {
         label->setAlignment(Qt::AlignCenter);
         label->setFont(UiProfile::largeFont());

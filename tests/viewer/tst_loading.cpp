@@ -118,7 +118,7 @@ void TestLoading::undecodableFiles()
         QVERIFY(Fixtures::writeBytes(path, bytes));
 
     ShownView shown;
-    QSignalSpy announced(&shown.view, &ImageView::setImgFilePath);
+    QSignalSpy announced(&shown.view, &ImageView::shownPathChanged);
     QVERIFY(shown.open(path));
     QCOMPARE(announced.count(), 1);
     QCOMPARE(announced.at(0).at(0).toString(), path);

@@ -1,6 +1,6 @@
 #include "app/AppCommandLine.h"
 #include "app/AppSetup.h"
-#include "batch/shell/BatchCenterWT.h"
+#include "batch/shell/PageCentre.h"
 #include "batch/shell/BatchPage.h"
 #include "ToolboxWindow.h"
 #include "TabBar.h"
@@ -216,7 +216,7 @@ bool replaceWith(const QString &path, const QString &kind)
 
 } // namespace
 
-class TestMainWidget : public QObject
+class TestViewerWindow : public QObject
 {
     Q_OBJECT
 
@@ -282,7 +282,7 @@ private:
     ViewerWindow *window = nullptr;
 };
 
-void TestMainWidget::initTestCase()
+void TestViewerWindow::initTestCase()
 {
     QVERIFY(tmp.isValid());
     // The trash, the remembered folder and the Desktop are the test's own.
@@ -301,12 +301,12 @@ void TestMainWidget::initTestCase()
     QVERIFY(Fixtures::writeImage(keyFile(QStringLiteral("p10.png")), QSize(1200, 1600), Qt::darkRed));
 }
 
-QString TestMainWidget::keyFile(const QString &name) const
+QString TestViewerWindow::keyFile(const QString &name) const
 {
     return tmp.filePath(QStringLiteral("keys/") + name);
 }
 
-void TestMainWidget::showKeyFile(const QString &name)
+void TestViewerWindow::showKeyFile(const QString &name)
 {
     window->view()->setImgPath(keyFile(name));
     window->showDefaultImg();
@@ -314,22 +314,22 @@ void TestMainWidget::showKeyFile(const QString &name)
     QVERIFY(QTest::qWaitForWindowActive(window));
 }
 
-void TestMainWidget::init()
+void TestViewerWindow::init()
 {
     window = new ViewerWindow;
     window->showMaximized();
     QVERIFY(QTest::qWaitForWindowExposed(window));
 }
 
-void TestMainWidget::cleanup()
+void TestViewerWindow::cleanup()
 {
     delete window;
     window = nullptr;
 }
 
-void TestMainWidget::emptyPathButtonsDoNothing()
+void TestViewerWindow::emptyPathButtonsDoNothing()
 {
-    ViewerToolStrip *f = window->footer();
+    ViewerToolStrip *f = window->toolStrip();
     QGraphicsView *view = window->view()->graphicsView();
     for (QPushButton *button :
          {f->biggerBtn(), f->smallerBtn(), f->changeSizeBtn(), f->turnRightBtn(), f->turnLeftBtn(), f->nextBtn(),
@@ -343,7 +343,7 @@ void TestMainWidget::emptyPathButtonsDoNothing()
     QVERIFY(window->findChildren<PrintDialog *>().isEmpty());
 }
 
-void TestMainWidget::toolboxButtons_data()
+void TestViewerWindow::toolboxButtons_data()
 {
     QTest::addColumn<QString>("button");
     QTest::addColumn<bool>("withImage");
@@ -358,7 +358,7 @@ void TestMainWidget::toolboxButtons_data()
     QTest::newRow("格式转换 without image") << "格式转换" << false << int(Toolbox::ConvertTab) << 0 << 0;
 }
 
-void TestMainWidget::toolboxButtons()
+void TestViewerWindow::toolboxButtons()
 {
     QFETCH(QString, button);
     QFETCH(bool, withImage);
@@ -371,9 +371,9 @@ void TestMainWidget::toolboxButtons()
         window->showDefaultImg();
         QVERIFY(waitLoaded(*window->view()));
     }
-    ViewerToolStrip *f = window->footer();
+    ViewerToolStrip *f = window->toolStrip();
     QPushButton *pressed = button == QStringLiteral("批处理") ? f->batchBtn()
-        : button == QStringLiteral("格式转换")                ? f->chFmtBtn()
+        : button == QStringLiteral("格式转换")                ? f->convertBtn()
                                                               : f->resizeBtn();
     QCOMPARE(pressed->text(), button);
     pressed->click();
@@ -394,12 +394,12 @@ void TestMainWidget::toolboxButtons()
         b->close();
 }
 
-void TestMainWidget::printOpensDialogWithPicture()
+void TestViewerWindow::printOpensDialogWithPicture()
 {
     window->view()->setImgPath(tmp.filePath(QStringLiteral("a2.png")));
     window->showDefaultImg();
     QVERIFY(waitLoaded(*window->view()));
-    window->footer()->printBtn()->click();
+    window->toolStrip()->printBtn()->click();
     const QList<PrintDialog *> dialogs = window->findChildren<PrintDialog *>();
     QCOMPARE(dialogs.size(), 1);
     QVERIFY(dialogs.first()->isVisible());
@@ -409,7 +409,7 @@ void TestMainWidget::printOpensDialogWithPicture()
     QVERIFY(dialogs.first()->previewScene()->items().size() >= 2);
 }
 
-void TestMainWidget::zoomButtonsAndToast()
+void TestViewerWindow::zoomButtonsAndToast()
 {
     window->view()->setImgPath(tmp.filePath(QStringLiteral("a1.png")));
     window->showDefaultImg();
@@ -420,29 +420,29 @@ void TestMainWidget::zoomButtonsAndToast()
     const double fitted = window->view()->zoomFactor();
     QCOMPARE(fitted, ZoomModel::fitFactor(window->view()->pictureSize(), window->view()->graphicsView()->size()));
     QVERIFY(fitted < 1.0);
-    window->footer()->biggerBtn()->click();
+    window->toolStrip()->biggerBtn()->click();
     QCOMPARE(window->toast()->text(), ZoomModel::percentText(fitted * ZoomModel::kStep));
     QVERIFY(!window->toast()->isHidden());
-    window->footer()->smallerBtn()->click();
-    window->footer()->smallerBtn()->click();
+    window->toolStrip()->smallerBtn()->click();
+    window->toolStrip()->smallerBtn()->click();
     QCOMPARE(window->toast()->text(), ZoomModel::percentText(fitted / ZoomModel::kStep));
 
     // Nine steps down and nine up from 100% come back to 100%, not 99%.
     window->view()->toOrigin(true);
     QCOMPARE(window->toast()->text(), QStringLiteral("100%"));
     for (int i = 0; i < 9; ++i)
-        window->footer()->smallerBtn()->click();
+        window->toolStrip()->smallerBtn()->click();
     for (int i = 0; i < 9; ++i)
-        window->footer()->biggerBtn()->click();
+        window->toolStrip()->biggerBtn()->click();
     QCOMPARE(window->toast()->text(), QStringLiteral("100%"));
 }
 
-void TestMainWidget::sizeToggle()
+void TestViewerWindow::sizeToggle()
 {
     window->view()->setImgPath(tmp.filePath(QStringLiteral("a1.png")));
     window->showDefaultImg();
     QVERIFY(waitLoaded(*window->view()));
-    QPushButton *toggle = window->footer()->changeSizeBtn();
+    QPushButton *toggle = window->toolStrip()->changeSizeBtn();
     QCOMPARE(toggle->toolTip(), QStringLiteral("原始大小 (1)"));
 
     toggle->click();
@@ -465,45 +465,45 @@ void TestMainWidget::sizeToggle()
 
     // The mode is not reset by showing another image.
     toggle->click();
-    window->footer()->nextBtn()->click();
+    window->toolStrip()->nextBtn()->click();
     QCOMPARE(window->view()->imgFilePath(), tmp.filePath(QStringLiteral("a2.png")));
     QCOMPARE(window->sizeMode(), 2);
 }
 
-void TestMainWidget::rotateButtons()
+void TestViewerWindow::rotateButtons()
 {
     window->view()->setImgPath(tmp.filePath(QStringLiteral("a2.png")));
     window->showDefaultImg();
     QVERIFY(waitLoaded(*window->view()));
     QGraphicsView *view = window->view()->graphicsView();
-    window->footer()->turnRightBtn()->click();
+    window->toolStrip()->turnRightBtn()->click();
     QVERIFY(qFuzzyCompare(view->transform().m12(), 1.0)); // +90: clockwise on screen
-    window->footer()->turnLeftBtn()->click();
-    window->footer()->turnLeftBtn()->click();
+    window->toolStrip()->turnLeftBtn()->click();
+    window->toolStrip()->turnLeftBtn()->click();
     QVERIFY(qFuzzyCompare(view->transform().m12(), -1.0));
     QCOMPARE(window->view()->zoomFactor(), 1.0);
     QVERIFY(window->toast()->isHidden());
 }
 
-void TestMainWidget::browsingToasts()
+void TestViewerWindow::browsingToasts()
 {
     window->view()->setImgPath(tmp.filePath(QStringLiteral("a1.png")));
     window->showDefaultImg();
     QVERIFY(waitLoaded(*window->view()));
-    window->footer()->prevBtn()->click();
+    window->toolStrip()->prevBtn()->click();
     QCOMPARE(window->toast()->text(), QStringLiteral("已经是第一张图片了"));
     window->view()->rightArrowBtn()->click();
     QCOMPARE(window->view()->imgFilePath(), tmp.filePath(QStringLiteral("a2.png")));
     QCOMPARE(window->titleBar()->titleText(), QStringLiteral("a2.png"));
-    window->footer()->nextBtn()->click();
+    window->toolStrip()->nextBtn()->click();
     QCOMPARE(window->toast()->text(), QStringLiteral("已经是最后一张图片了"));
     window->view()->leftArrowBtn()->click();
     QCOMPARE(window->view()->imgFilePath(), tmp.filePath(QStringLiteral("a1.png")));
 }
 
-void TestMainWidget::aiFixShowsDialog()
+void TestViewerWindow::aiFixShowsDialog()
 {
-    window->footer()->aiFixBtn()->click();
+    window->toolStrip()->aiFixBtn()->click();
     auto *dialog = window->findChild<MessageBox *>();
     QVERIFY(dialog);
     QCOMPARE(dialog->text(), QStringLiteral("该功能即将上线！"));
@@ -511,7 +511,7 @@ void TestMainWidget::aiFixShowsDialog()
     QCOMPARE(dialog->windowModality(), Qt::ApplicationModal);
 }
 
-void TestMainWidget::dragBand_data()
+void TestViewerWindow::dragBand_data()
 {
     QTest::addColumn<QString>("pressOn"); // object name of the widget pressed
     QTest::addColumn<QPoint>("windowPos"); // press position in window coordinates
@@ -524,7 +524,7 @@ void TestMainWidget::dragBand_data()
     QTest::newRow("maximise button") << "maxButton" << QPoint(0, 0) << false;
 }
 
-void TestMainWidget::dragBand()
+void TestViewerWindow::dragBand()
 {
     QFETCH(QString, pressOn);
     QFETCH(QPoint, windowPos);
@@ -559,7 +559,7 @@ void TestMainWidget::dragBand()
     QCOMPARE(window->pos(), after);
 }
 
-void TestMainWidget::commandLinePathInChinese()
+void TestViewerWindow::commandLinePathInChinese()
 {
     const QString path = tmp.filePath(QStringLiteral("图片 一.png"));
     QVERIFY(Fixtures::writeImage(path, QSize(96, 64)));
@@ -572,7 +572,7 @@ void TestMainWidget::commandLinePathInChinese()
 
 // The file's name stays in the title, the view says why nothing is shown, and the
 // zoom, turn, size and print buttons and their keys do nothing (no "100%" toast).
-void TestMainWidget::undecodableFileIsInert()
+void TestViewerWindow::undecodableFileIsInert()
 {
     QVERIFY(QDir(tmp.path()).mkpath(QStringLiteral("broken")));
     const QString path = tmp.filePath(QStringLiteral("broken/损坏.jpg"));
@@ -584,7 +584,7 @@ void TestMainWidget::undecodableFileIsInert()
     QVERIFY(window->view()->messageLabel()->isVisible());
     QCOMPARE(window->view()->messageLabel()->text(), QStringLiteral("无法显示此图片\n文件已损坏"));
 
-    ViewerToolStrip *f = window->footer();
+    ViewerToolStrip *f = window->toolStrip();
     for (QPushButton *button :
          {f->biggerBtn(), f->smallerBtn(), f->changeSizeBtn(), f->turnRightBtn(), f->turnLeftBtn(), f->printBtn()})
         button->click();
@@ -602,7 +602,7 @@ void TestMainWidget::undecodableFileIsInert()
 
 // --- keys ----------------------------------------------------------------
 
-void TestMainWidget::keys_data()
+void TestViewerWindow::keys_data()
 {
     QTest::addColumn<QString>("start");
     QTest::addColumn<int>("key");
@@ -648,7 +648,7 @@ void TestMainWidget::keys_data()
     QTest::newRow("Ctrl+L turns left") << p2 << int(Qt::Key_L) << ctrl << p2 << QString() << -90 << 1;
 }
 
-void TestMainWidget::keys()
+void TestViewerWindow::keys()
 {
     QFETCH(QString, start);
     QFETCH(int, key);
@@ -686,9 +686,9 @@ void TestMainWidget::keys()
         QVERIFY(pictureFits(view));
 }
 
-void TestMainWidget::keyTooltips()
+void TestViewerWindow::keyTooltips()
 {
-    ViewerToolStrip *f = window->footer();
+    ViewerToolStrip *f = window->toolStrip();
     const QList<QPair<QPushButton *, QString>> expected = {
         {f->prevBtn(), QStringLiteral("上一张 (←)")},
         {f->nextBtn(), QStringLiteral("下一张 (→)")},
@@ -707,11 +707,11 @@ void TestMainWidget::keyTooltips()
 
 // A command is one QAction: its keys, its button on the strip and its menu entry
 // are that action, so all three do the same thing.
-void TestMainWidget::oneActionPerCommand()
+void TestViewerWindow::oneActionPerCommand()
 {
     using A = ViewerCommands::Action;
     showKeyFile(QStringLiteral("p2.png"));
-    ViewerToolStrip *f = window->footer();
+    ViewerToolStrip *f = window->toolStrip();
     const QList<QPair<QAbstractButton *, A>> buttons = {
         {f->prevBtn(), A::Previous},    {f->nextBtn(), A::Next},         {f->biggerBtn(), A::ZoomIn},
         {f->smallerBtn(), A::ZoomOut},  {f->turnLeftBtn(), A::TurnLeft}, {f->turnRightBtn(), A::TurnRight},
@@ -735,7 +735,7 @@ void TestMainWidget::oneActionPerCommand()
         QVERIFY(entries.contains(window->commandActions()->get(action)));
 }
 
-void TestMainWidget::noKeyTouchesFiles()
+void TestViewerWindow::noKeyTouchesFiles()
 {
     showKeyFile(QStringLiteral("p2.png"));
     const QStringList before = folderState(keyFile(QString()));
@@ -755,14 +755,14 @@ void TestMainWidget::noKeyTouchesFiles()
     QCOMPARE(folderState(keyFile(QString())), before);
 }
 
-void TestMainWidget::openKeyWhateverIsShown_data()
+void TestViewerWindow::openKeyWhateverIsShown_data()
 {
     QTest::addColumn<bool>("withPicture");
     QTest::newRow("empty window") << false;
     QTest::newRow("picture shown") << true;
 }
 
-void TestMainWidget::openKeyWhateverIsShown()
+void TestViewerWindow::openKeyWhateverIsShown()
 {
     QFETCH(bool, withPicture);
     if (withPicture)
@@ -796,7 +796,7 @@ void TestMainWidget::openKeyWhateverIsShown()
     QTRY_VERIFY(!window->view()->currentPixmap().isNull());
 }
 
-void TestMainWidget::printKeyAndDialogGoneAfterClose()
+void TestViewerWindow::printKeyAndDialogGoneAfterClose()
 {
     showKeyFile(QStringLiteral("p1.png"));
     for (int round = 0; round < 3; ++round) {
@@ -813,20 +813,20 @@ void TestMainWidget::printKeyAndDialogGoneAfterClose()
     }
 }
 
-void TestMainWidget::fullScreen()
+void TestViewerWindow::fullScreen()
 {
     showKeyFile(QStringLiteral("p2.png"));
     QTest::keyClick(window, Qt::Key_F11);
     QTRY_VERIFY(window->isFullScreen());
     QVERIFY(window->titleBar()->isHidden());
-    QVERIFY(window->footer()->isHidden());
+    QVERIFY(window->toolStrip()->isHidden());
     QTRY_VERIFY(pictureFits(window->view()));
 
     QTest::keyClick(window, Qt::Key_Escape);
     QTRY_VERIFY(!window->isFullScreen());
     QTRY_VERIFY(window->isMaximized());
     QVERIFY(window->titleBar()->isVisible());
-    QVERIFY(window->footer()->isVisible());
+    QVERIFY(window->toolStrip()->isVisible());
     QTest::keyClick(window, Qt::Key_Escape); // not full screen: nothing happens
     QVERIFY(window->isMaximized());
 
@@ -840,7 +840,7 @@ void TestMainWidget::fullScreen()
     QVERIFY(window->titleBar()->isVisible());
 }
 
-void TestMainWidget::fitFollowsWindow()
+void TestViewerWindow::fitFollowsWindow()
 {
     window->showNormal();
     window->resize(1100, 730);
@@ -877,7 +877,7 @@ void TestMainWidget::fitFollowsWindow()
              ZoomModel::fitFactor(QSizeF(1600, 1200), window->view()->graphicsView()->size()));
 }
 
-void TestMainWidget::turnRefits()
+void TestViewerWindow::turnRefits()
 {
     showKeyFile(QStringLiteral("p2.png")); // 1800 x 900
     for (int turn : {90, 180, -90, 0}) {
@@ -886,14 +886,14 @@ void TestMainWidget::turnRefits()
         QVERIFY(pictureFits(window->view()));
     }
     // The buttons turn the same way.
-    window->footer()->turnLeftBtn()->click();
+    window->toolStrip()->turnLeftBtn()->click();
     QCOMPARE(turnOf(window->view()->graphicsView()), -90);
     QVERIFY(pictureFits(window->view()));
 }
 
 // The zoom notice sits at the window's centre, where people zoom: the wheel turns
 // pass through it, each one a step at the point under the cursor.
-void TestMainWidget::wheelThroughToast()
+void TestViewerWindow::wheelThroughToast()
 {
     showKeyFile(QStringLiteral("p1.png"));
     const double fitted = window->view()->zoomFactor();
@@ -916,7 +916,7 @@ void TestMainWidget::wheelThroughToast()
     QVERIFY(QLineF(before, after).length() < 1.5 / graphics->transform().m11());
 }
 
-void TestMainWidget::dropAnywhere_data()
+void TestViewerWindow::dropAnywhere_data()
 {
     QTest::addColumn<bool>("withPicture");
     QTest::addColumn<QString>("where");
@@ -927,7 +927,7 @@ void TestMainWidget::dropAnywhere_data()
     QTest::newRow("on the title bar, empty window") << false << "title";
 }
 
-void TestMainWidget::dropAnywhere()
+void TestViewerWindow::dropAnywhere()
 {
     QFETCH(bool, withPicture);
     QFETCH(QString, where);
@@ -936,7 +936,7 @@ void TestMainWidget::dropAnywhere()
 
     QWidget *target = where == QLatin1String("picture") ? window->view()->graphicsView()->viewport()
         : where == QLatin1String("title")               ? static_cast<QWidget *>(window->titleBar())
-        : where == QLatin1String("footer")              ? static_cast<QWidget *>(window->footer())
+        : where == QLatin1String("footer")              ? static_cast<QWidget *>(window->toolStrip())
                                                         : static_cast<QWidget *>(window->view()->dropArea());
     const QPoint pos = target->rect().center();
     const QString text = tmp.filePath(QStringLiteral("notes.txt"));
@@ -966,7 +966,7 @@ void TestMainWidget::dropAnywhere()
 
 // The facts line of each picture of a folder: place, pixel size, file size, zoom;
 // the window manager's title names the file.
-void TestMainWidget::factsLine_data()
+void TestViewerWindow::factsLine_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QSize>("size");
@@ -976,7 +976,7 @@ void TestMainWidget::factsLine_data()
     QTest::newRow("last") << "f10.png" << QSize(48, 64) << "3/3";
 }
 
-void TestMainWidget::factsLine()
+void TestViewerWindow::factsLine()
 {
     QFETCH(QString, name);
     QFETCH(QSize, size);
@@ -1004,7 +1004,7 @@ void TestMainWidget::factsLine()
 
 // Delete moves the shown file into the (private) trash and shows the next one;
 // Ctrl+Z puts it back, bytes and all, and shows it again.
-void TestMainWidget::trashRoundTrip()
+void TestViewerWindow::trashRoundTrip()
 {
     const QString dir = tmp.filePath(QStringLiteral("cull"));
     QVERIFY(QDir().mkpath(dir));
@@ -1050,7 +1050,7 @@ void TestMainWidget::trashRoundTrip()
     QCOMPARE(window->view()->imgFilePath(), first);
 }
 
-void TestMainWidget::undoOntoTakenName_data()
+void TestViewerWindow::undoOntoTakenName_data()
 {
     QTest::addColumn<QString>("taker"); // what takes the name
     QTest::addColumn<bool>("lastMoment"); // after every check, right before the move back
@@ -1065,7 +1065,7 @@ void TestMainWidget::undoOntoTakenName_data()
 // whose target does not exist included (writing through it would create the
 // target): the window says so, the newcomer is unchanged, and the trashed file stays
 // in the trash, ready for another undo.
-void TestMainWidget::undoOntoTakenName()
+void TestViewerWindow::undoOntoTakenName()
 {
     QFETCH(QString, taker);
     QFETCH(bool, lastMoment);
@@ -1114,7 +1114,7 @@ void TestMainWidget::undoOntoTakenName()
     QCOMPARE(Fixtures::imageSize(path), QSize(20, 10));
 }
 
-void TestMainWidget::shownFileActions_data()
+void TestViewerWindow::shownFileActions_data()
 {
     QTest::addColumn<QString>("replacement"); // what the shown file's name is given to after it was shown
     QTest::addColumn<QString>("action");
@@ -1130,7 +1130,7 @@ void TestMainWidget::shownFileActions_data()
 // Every action on "the shown file" asks, when it acts, whether the name still holds
 // a picture file: one that became a folder, a FIFO or a link to either is left
 // alone (not trashed, copied, printed, shown or handed to the toolbox).
-void TestMainWidget::shownFileActions()
+void TestViewerWindow::shownFileActions()
 {
     QFETCH(QString, replacement);
     QFETCH(QString, action);
@@ -1198,7 +1198,7 @@ void TestMainWidget::shownFileActions()
 // With the panel open on a RAW file whose decoder never answers, the GUI thread
 // answers at once, the panel says "读取中…", and the next picture ends the read
 // (and the decoder). The decoder is a stand-in where the viewer looks for its own.
-void TestMainWidget::stuckDecoderNeverFreezesPanel()
+void TestViewerWindow::stuckDecoderNeverFreezesPanel()
 {
     StandInDecoder::AppFolder app;
     QVERIFY(app.isValid());
@@ -1212,7 +1212,7 @@ void TestMainWidget::stuckDecoderNeverFreezesPanel()
              QStringLiteral("toggle fast answer fast | 1 读取中… stuck.dng | 1 a2.png 1"));
 }
 
-void TestMainWidget::minimumSizeOnSmallScreens_data()
+void TestViewerWindow::minimumSizeOnSmallScreens_data()
 {
     QTest::addColumn<QSize>("wanted");
     QTest::addColumn<QSize>("available");
@@ -1223,7 +1223,7 @@ void TestMainWidget::minimumSizeOnSmallScreens_data()
     QTest::newRow("no screen known") << QSize(1100, 730) << QSize() << QSize(1100, 730);
 }
 
-void TestMainWidget::minimumSizeOnSmallScreens()
+void TestViewerWindow::minimumSizeOnSmallScreens()
 {
     QFETCH(QSize, wanted);
     QFETCH(QSize, available);
@@ -1234,7 +1234,7 @@ void TestMainWidget::minimumSizeOnSmallScreens()
 // The test screen (800x600) is smaller than the window's wish: the window gives way,
 // and at a logical 960x540 every button of the title bar and the tool strip lies
 // inside the window, none over another.
-void TestMainWidget::everyControlAt960x540()
+void TestViewerWindow::everyControlAt960x540()
 {
     const QSize screen = ScreenFit::availableArea(window).size();
     QVERIFY(window->minimumWidth() <= screen.width() && window->minimumHeight() <= screen.height());
@@ -1242,7 +1242,7 @@ void TestMainWidget::everyControlAt960x540()
     window->setMinimumSize(0, 0);
     window->resize(960, 540);
     QTRY_COMPARE(window->size(), QSize(960, 540));
-    QList<QPushButton *> buttons = window->footer()->findChildren<QPushButton *>();
+    QList<QPushButton *> buttons = window->toolStrip()->findChildren<QPushButton *>();
     buttons += window->titleBar()->findChildren<QPushButton *>();
     QVERIFY(buttons.size() >= 15);
     QList<QRect> placed;
@@ -1256,7 +1256,7 @@ void TestMainWidget::everyControlAt960x540()
     QVERIFY(window->view()->height() > 300);
 }
 
-void TestMainWidget::folderArgument_data()
+void TestViewerWindow::folderArgument_data()
 {
     QTest::addColumn<QString>("folder");
     QTest::addColumn<QString>("report");
@@ -1264,7 +1264,7 @@ void TestMainWidget::folderArgument_data()
     QTest::newRow("a folder without pictures: the empty view") << "empty folder" << "0x0 ";
 }
 
-void TestMainWidget::folderArgument()
+void TestViewerWindow::folderArgument()
 {
     QFETCH(QString, folder);
     QFETCH(QString, report);
@@ -1275,7 +1275,7 @@ void TestMainWidget::folderArgument()
     QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()), report);
 }
 
-void TestMainWidget::exifPanel_data()
+void TestViewerWindow::exifPanel_data()
 {
     QTest::addColumn<QString>("label");
     QTest::addColumn<QString>("value");
@@ -1293,7 +1293,7 @@ void TestMainWidget::exifPanel_data()
 }
 
 // The panel (key I) shows what the camera wrote into the file.
-void TestMainWidget::exifPanel()
+void TestViewerWindow::exifPanel()
 {
     QFETCH(QString, label);
     QFETCH(QString, value);
@@ -1311,7 +1311,7 @@ void TestMainWidget::exifPanel()
 }
 
 // A camera RAW file's rows come from LibRaw's own fields.
-void TestMainWidget::rawPanelRows()
+void TestViewerWindow::rawPanelRows()
 {
     const QString path = tmp.filePath(QStringLiteral("shot.dng"));
     QVERIFY(Fixtures::writeDng(path, 96, 64));
@@ -1337,7 +1337,7 @@ void TestMainWidget::rawPanelRows()
 }
 
 // The menu on the picture holds every entry, and its trash entry culls.
-void TestMainWidget::contextMenuEntries()
+void TestViewerWindow::contextMenuEntries()
 {
     showKeyFile(QStringLiteral("p1.png"));
     QScopedPointer<QMenu> menu(PictureMenu::make(window));
@@ -1354,7 +1354,7 @@ void TestMainWidget::contextMenuEntries()
                                  "复制图片", "复制路径", "在文件夹中显示", "移到回收站", "属性"}));
 }
 
-void TestMainWidget::copyAndPrintWholeTurnedPicture()
+void TestViewerWindow::copyAndPrintWholeTurnedPicture()
 {
     // The view holds a picture the size of the screen; copying and printing hand on
     // the whole picture, turned as shown.
@@ -1385,7 +1385,7 @@ void TestMainWidget::copyAndPrintWholeTurnedPicture()
     dialogs.first()->close();
 }
 
-void TestMainWidget::sharpOnScaledScreen()
+void TestViewerWindow::sharpOnScaledScreen()
 {
     // On a screen scaled by two the fitted picture covers twice the view's pixels;
     // the held picture must have as many, or the screen shows it blown up.
@@ -1404,6 +1404,6 @@ void TestMainWidget::sharpOnScaledScreen()
     QVERIFY2(heldWidth >= covered - 1 && heldWidth <= 2400, qPrintable(report.join(QLatin1Char(' '))));
 }
 
-QUORVANE_TEST_MAIN_WITH_CHILD(TestMainWidget, kOpenArgumentMode, openArgumentChild)
+QUORVANE_TEST_MAIN_WITH_CHILD(TestViewerWindow, kOpenArgumentMode, openArgumentChild)
 
 #include "tst_viewerwindow.moc"

@@ -11,14 +11,14 @@
 
 namespace FailureReport {
 
-QString line(int imgType, const QString &sourcePath, qint64 sourceSize, const QString &outputPath, int zoomWidth,
-             int zoomHeight, const QString &errorText)
+QString line(int imgType, const QString &sourcePath, qint64 sourceSize, const QString &outputPath, int outputWidth,
+             int outputHeight, const QString &errorText)
 {
     return QStringLiteral("imgchfmt   failed,userId:-1,imgType:") + QString::number(imgType)
         + QStringLiteral(",oriFileName:") + QFileInfo(sourcePath).fileName() + QStringLiteral(",distFormat:")
         + QFileInfo(outputPath).suffix() + QStringLiteral(",oriFileSize:") + QString::number(sourceSize)
-        + QStringLiteral(",zoomWidth:") + QString::number(zoomWidth) + QStringLiteral(",zoomHeight:")
-        + QString::number(zoomHeight) + QStringLiteral(",errorMsg:") + errorText.left(kMaxErrorChars);
+        + QStringLiteral(",zoomWidth:") + QString::number(outputWidth) + QStringLiteral(",zoomHeight:")
+        + QString::number(outputHeight) + QStringLiteral(",errorMsg:") + errorText.left(kMaxErrorChars);
 }
 
 QUrl endpoint()

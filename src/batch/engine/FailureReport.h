@@ -11,8 +11,8 @@ constexpr int kSendTimeoutMs = 5000;
 
 // "imgchfmt   failed,userId:-1,imgType:T,oriFileName:N,distFormat:F,oriFileSize:S,
 //  zoomWidth:W,zoomHeight:H,errorMsg:E" on one line, E cut to its first 512 characters.
-QString line(int imgType, const QString &sourcePath, qint64 sourceSize, const QString &outputPath, int zoomWidth,
-             int zoomHeight, const QString &errorText);
+QString line(int imgType, const QString &sourcePath, qint64 sourceSize, const QString &outputPath, int outputWidth,
+             int outputHeight, const QString &errorText);
 
 // The endpoint from the environment variable QUORVANE_REPORT_URL; empty (no
 // reports) when unset. The line names the user's files, so nothing is sent unless

@@ -208,7 +208,7 @@ QString FileTask::convertOrRotate()
     QString input = oriFilePath;
     QString coder = sourceCoder;
     if (raw) {
-        input = decodeFirst(ToolLocator::Tool::RawDecoder, oriFilePath, QStringLiteral("jpg"));
+        input = decodeFirst(ToolLocator::Tool::RawToJpeg, oriFilePath, QStringLiteral("jpg"));
         if (input.isEmpty())
             return target;
         coder = QStringLiteral("jpeg");
@@ -289,7 +289,7 @@ QString FileTask::decodeFirst(ToolLocator::Tool tool, const QString &source, con
     }
     const QString picture = folder + QLatin1Char('.') + suffix;
 
-    const bool raw = tool == ToolLocator::Tool::RawDecoder;
+    const bool raw = tool == ToolLocator::Tool::RawToJpeg;
     // djxl would start a thread per core whatever else runs.
     const QStringList args = raw ? CommandLists::rawArgs(job, source, picture)
                                  : QStringList{source, picture,

@@ -42,7 +42,7 @@ QString locate(Tool tool, const QString &appDir, const IsExecutableFn &isExecuta
     case Tool::Pngquant:
         return firstFound(appDir, {QStringLiteral("pngquant.2.12.3"), QStringLiteral("pngquant")},
                           {QStringLiteral("pngquant")}, isExecutable, findOnPath);
-    case Tool::RawDecoder:
+    case Tool::RawToJpeg:
         // Beside the program (build tree, unpacked folder), then where the install
         // rules put it relative to bin/.
         return firstFound(

@@ -14,7 +14,7 @@
 //                an ImageMagick that cannot read JPEG XL itself.
 namespace ToolLocator {
 
-enum class Tool { ImageMagick, Pngquant, RawDecoder, JxlDecoder };
+enum class Tool { ImageMagick, Pngquant, RawToJpeg, JxlDecoder };
 
 using IsExecutableFn = std::function<bool(const QString &path)>;
 using FindOnPathFn = std::function<QString(const QString &name)>; // empty when not found

@@ -3,15 +3,15 @@
 #include "batch/engine/BatchFiles.h"
 #include "batch/engine/BatchJob.h"
 #include "batch/engine/Operations.h"
-#include "batch/shell/BatchCenterWT.h"
-#include "batch/shell/BatchParamWT.h"
+#include "batch/shell/PageCentre.h"
+#include "batch/shell/SettingsPanel.h"
 #include "OutputFolderRow.h"
 #include "ReasonWords.h"
 #include "FileTable.h"
 #include "FolderOpener.h"
-#include "OperBtn.h"
-#include "OperBtnBar.h"
-#include "SubmitBtn.h"
+#include "FileButton.h"
+#include "FileButtonBar.h"
+#include "StartButton.h"
 #include "ToolboxLog.h"
 #include "formats/NaturalOrder.h"
 #include "widgets/DropTarget.h"
@@ -48,11 +48,11 @@ QString successNote(const FileResult &result)
 }
 } // namespace
 
-BatchPage::BatchPage(const Spec &spec, BatchParamWT *panel, const BatchColumns &columns, QWidget *parent)
+BatchPage::BatchPage(const Spec &spec, SettingsPanel *panel, const BatchColumns &columns, QWidget *parent)
     : QWidget(parent)
     , pageSpec(spec)
-    , center(new BatchCenterWT(spec.hint, Operations::row(spec.operation).acceptedSuffixes(), columns, this))
-    , bar(new OperBtnBar(this))
+    , center(new PageCentre(spec.hint, Operations::row(spec.operation).acceptedSuffixes(), columns, this))
+    , bar(new FileButtonBar(this))
     , ticker(new QTimer(this))
 {
     setAcceptDrops(true);
@@ -89,7 +89,7 @@ BatchPage::~BatchPage()
         job->detach();
 }
 
-BatchParamWT *BatchPage::paramPanel() const
+SettingsPanel *BatchPage::paramPanel() const
 {
     return center->paramPanel();
 }
@@ -349,7 +349,7 @@ void BatchPage::start()
 {
     if (!canStart())
         return;
-    BatchParamWT *panel = paramPanel();
+    SettingsPanel *panel = paramPanel();
     // A field that cannot be read is said at once; nothing runs on a guess.
     const QString problem = panel->settingsProblem();
     if (!problem.isEmpty()) {

@@ -7,7 +7,7 @@
 
 namespace {
 
-template<typename Panel> BatchParamWT *make()
+template<typename Panel> SettingsPanel *make()
 {
     return new Panel;
 }

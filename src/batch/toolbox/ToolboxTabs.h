@@ -5,7 +5,7 @@
 
 #include <QList>
 
-class BatchParamWT;
+class SettingsPanel;
 
 // The toolbox's pages in tab order (Toolbox::Tab is the index): what each tab
 // shows and what its page is made of. The one place the pages are written; a
@@ -15,7 +15,7 @@ struct ToolboxTab
     const char *icon; // base name under :/icons/icons/ (plus "_p" when selected)
     const char *text;
     BatchPage::Spec spec;
-    BatchParamWT *(*makePanel)();
+    SettingsPanel *(*makePanel)();
     BatchColumns (*columns)();
 };
 

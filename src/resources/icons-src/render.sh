@@ -59,10 +59,10 @@ bigger_1            zoom_in         grey    64
 bigger_1_h          zoom_in         blue    64
 smaller_1           zoom_out        grey    64
 smaller_1_h         zoom_out        blue    64
-leftxuan            rotate_left     grey    64
-leftxuan_p          rotate_left     blue    64
-rightxuan           rotate_right    grey    64
-rightxuan_p         rotate_right    blue    64
+turn_left            rotate_left     grey    64
+turn_left_p          rotate_left     blue    64
+turn_right           rotate_right    grey    64
+turn_right_p         rotate_right    blue    64
 printer             printer         grey    64
 printer_p           printer         blue    64
 prev                prev            grey    64
@@ -83,8 +83,8 @@ size_1              resize          grey    72
 size_1_p            resize          blue    72
 size_updating       resize          grey    72
 size_updating_p     resize          blue    72
-pichuli             batch           grey    72
-pichuli_p           batch           blue    72
+batch             batch           grey    72
+batch_p           batch           blue    72
 AI_fix              ai_fix          grey    72
 AI_fix_p            ai_fix          blue    72
 zip                 compress        grey    72

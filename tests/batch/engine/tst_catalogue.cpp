@@ -5,7 +5,7 @@
 #include "batch/pages/compress/CompressPanel.h"
 #include "batch/pages/convert/ConvertPanel.h"
 #include "batch/pages/resize/ResizePanel.h"
-#include "batch/shell/BatchCenterWT.h"
+#include "batch/shell/PageCentre.h"
 #include "ToolboxTabs.h"
 #include "cli/BatchCommandLine.h"
 #include "widgets/NumberField.h"
@@ -95,13 +95,13 @@ void TestCatalogue::presetsOnPagesAndCommandLine()
         panel->sizeBox()->setCurrentIndex(index);
         if (preset.name.isEmpty()) {
             // Original and custom size leave both fields empty: nothing is asked.
-            QCOMPARE(panel->zoomWidth().value_or(-1), -1);
-            QCOMPARE(panel->zoomHeight().value_or(-1), -1);
+            QCOMPARE(panel->outputWidth().value_or(-1), -1);
+            QCOMPARE(panel->outputHeight().value_or(-1), -1);
             continue;
         }
         names << preset.name;
-        QCOMPARE(panel->zoomWidth().value_or(-1), preset.width);
-        QCOMPARE(panel->zoomHeight().value_or(-1), preset.height);
+        QCOMPARE(panel->outputWidth().value_or(-1), preset.width);
+        QCOMPARE(panel->outputHeight().value_or(-1), preset.height);
         const JobSettings job = parsed({"resize", "--preset", preset.name, "a.jpg"}).job;
         QCOMPARE(job.width.value_or(-1), preset.width);
         QCOMPARE(job.height.value_or(-1), preset.height);

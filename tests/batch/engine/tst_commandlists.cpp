@@ -322,7 +322,7 @@ void TestCommandLists::locate_data()
     QTest::addColumn<QString>("expected");
     const int magick = int(ToolLocator::Tool::ImageMagick);
     const int pngquant = int(ToolLocator::Tool::Pngquant);
-    const int raw = int(ToolLocator::Tool::RawDecoder);
+    const int raw = int(ToolLocator::Tool::RawToJpeg);
     QTest::newRow("magick beside the program wins")
         << magick << QStringList{"magick"} << QStringList{"magick", "convert"} << "/app/magick";
     QTest::newRow("magick on PATH") << magick << QStringList() << QStringList{"magick", "convert"} << "/bin/magick";

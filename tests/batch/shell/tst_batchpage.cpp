@@ -1,16 +1,16 @@
 #include "app/AppSetup.h"
 #include "batch/engine/BatchJob.h"
 #include "ToolLocator.h"
-#include "batch/shell/BatchCenterWT.h"
+#include "batch/shell/PageCentre.h"
 #include "batch/shell/BatchPage.h"
-#include "batch/shell/BatchParamWT.h"
+#include "batch/shell/SettingsPanel.h"
 #include "FileTable.h"
 #include "batch/shell/JobTally.h"
-#include "OperBtn.h"
-#include "OperBtnBar.h"
+#include "FileButton.h"
+#include "FileButtonBar.h"
 #include "OutputFolderRow.h"
 #include "ReasonWords.h"
-#include "SubmitBtn.h"
+#include "StartButton.h"
 #include "formats/Formats.h"
 #include "widgets/DragAcceptance.h"
 #include "widgets/DropArea.h"
@@ -36,13 +36,13 @@
 #include "support/Fixtures.h"
 
 // A settings panel with no rows of its own: its jobs convert to PNG.
-class PngPanel : public BatchParamWT
+class PngPanel : public SettingsPanel
 {
     Q_OBJECT
 
 public:
     PngPanel()
-        : BatchParamWT(QStringLiteral("开始转换"))
+        : SettingsPanel(QStringLiteral("开始转换"))
     { }
 
     JobSettings settings() const override
@@ -92,7 +92,7 @@ BatchColumns sixColumns()
     return columns;
 }
 
-QStringList columnTexts(const BatchCenterWT *centre, int column)
+QStringList columnTexts(const PageCentre *centre, int column)
 {
     QStringList texts;
     for (int row = 0; row < centre->rowCount(); ++row)
@@ -268,7 +268,7 @@ void TestBatchPage::deleteRenumbers()
     QFETCH(BatchColumns, columns);
     QTemporaryDir dir;
     FrameworkPage page(columns);
-    BatchCenterWT *centre = page.centerWidget();
+    PageCentre *centre = page.centerWidget();
     for (const char *name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg"}) {
         QVERIFY(Fixtures::writeBytes(dir.filePath(QLatin1String(name)), QByteArray(3000, 'x')));
         page.addOneFile(dir.filePath(QLatin1String(name)));
@@ -300,7 +300,7 @@ void TestBatchPage::resultsUseTheLayoutColumns()
     QFETCH(BatchColumns, columns);
     QTemporaryDir dir;
     FrameworkPage page(columns);
-    BatchCenterWT *centre = page.centerWidget();
+    PageCentre *centre = page.centerWidget();
     for (const char *name : {"a.png", "b.png"}) {
         QVERIFY(Fixtures::writeBytes(dir.filePath(QLatin1String(name)), "x"));
         page.addOneFile(dir.filePath(QLatin1String(name)));
@@ -376,7 +376,7 @@ void TestBatchPage::clearDuringRunKeepsOldResultsOffNewRows()
 {
     QTemporaryDir dir;
     FrameworkPage page(BatchColumns::standard());
-    BatchCenterWT *centre = page.centerWidget();
+    PageCentre *centre = page.centerWidget();
     for (const char *name : {"old1.jpg", "old2.jpg", "new1.jpg", "new2.jpg"})
         QVERIFY(Fixtures::writeImage(dir.filePath(QLatin1String(name)), QSize(40, 30)));
     page.addOneFile(dir.filePath(QStringLiteral("old1.jpg")));
@@ -557,7 +557,7 @@ void TestBatchPage::rerunStartsEveryRowClean()
 {
     QTemporaryDir dir;
     FrameworkPage page(BatchColumns::standard());
-    BatchCenterWT *centre = page.centerWidget();
+    PageCentre *centre = page.centerWidget();
     const QString broken = dir.filePath(QStringLiteral("broken.jpg"));
     const QString late = dir.filePath(QStringLiteral("late.jpg"));
     const QString gone = dir.filePath(QStringLiteral("gone.jpg"));
@@ -693,7 +693,7 @@ void TestBatchPage::stopEndsTheJob()
     stop->click();
     QVERIFY(!stop->isEnabled());
     QVERIFY(BatchTestKit::waitForJobEnd(&page, 20000));
-    BatchCenterWT *centre = page.centerWidget();
+    PageCentre *centre = page.centerWidget();
     for (int row = 0; row < 3; ++row) {
         QCOMPARE(centre->rowWarning(row)->text(), QStringLiteral("已取消"));
         QVERIFY(!centre->rowWarning(row)->isHidden());
@@ -777,7 +777,7 @@ void TestBatchPage::startAgainRunsOnlyWhatIsNotDone()
         QVERIFY(Fixtures::writeImage(dir.filePath(QLatin1String(name)), QSize(8, 6)));
         page.addOneFile(dir.filePath(QLatin1String(name)));
     }
-    BatchCenterWT *centre = page.centerWidget();
+    PageCentre *centre = page.centerWidget();
     page.start();
     QTRY_VERIFY_WITH_TIMEOUT(page.jobTally().succeeded == 2, 30000);
     page.operBar()->stopBtn()->click();
@@ -829,7 +829,7 @@ void TestBatchPage::selectedRowStaysReadable()
         QVERIFY(Fixtures::writeImage(dir.filePath(QLatin1String(name)), QSize(8, 8)));
     FrameworkPage page(BatchColumns::standard());
     page.addFolder(dir.path());
-    BatchCenterWT *centre = page.centerWidget();
+    PageCentre *centre = page.centerWidget();
     page.resize(1400, 700);
     page.show();
     QVERIFY(QTest::qWaitForWindowExposed(&page));
@@ -900,7 +900,7 @@ void TestBatchPage::failedRowShowsItsReason()
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
     ToolLocator::setOverride(ToolLocator::Tool::ImageMagick, QString());
 
-    BatchCenterWT *centre = page.centerWidget();
+    PageCentre *centre = page.centerWidget();
     QCOMPARE(centre->rowWarning(1)->text(), QStringLiteral("转换失败！"));
     QCOMPARE(centre->rowReason(1), QStringLiteral("处理失败\nconvert: no pixels in bad.png"));
     QCOMPARE(centre->table()->cellWidget(1, columns.statusColumn)->toolTip(), centre->rowReason(1));
@@ -984,7 +984,7 @@ void TestBatchPage::reasonsOfRealFailures()
     page.start();
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
 
-    const BatchCenterWT *centre = page.centerWidget();
+    const PageCentre *centre = page.centerWidget();
     const QStringList words{QStringLiteral("文件为空"), QStringLiteral("不是图片或格式不受支持"),
                             QStringLiteral("图片不完整")};
     for (int row = 0; row < words.size(); ++row) {
@@ -1049,7 +1049,7 @@ void TestBatchPage::notesOfWholePictures()
     page.start();
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
 
-    const BatchCenterWT *centre = page.centerWidget();
+    const PageCentre *centre = page.centerWidget();
     QCOMPARE(page.resultRows(), (QList<int>{0, 1}));
     const QStringList words{QStringLiteral("原图含多余数据，已忽略"), QStringLiteral("原图的颜色配置文件已损坏，已忽略")};
     for (int row = 0; row < words.size(); ++row) {

@@ -2,11 +2,11 @@
 #include "batch/engine/BatchJob.h"
 #include "batch/pages/convert/ConvertPanel.h"
 #include "batch/pages/rotate/RotatePanel.h"
-#include "batch/shell/BatchCenterWT.h"
-#include "batch/shell/BatchParamWT.h"
+#include "batch/shell/PageCentre.h"
+#include "batch/shell/SettingsPanel.h"
 #include "FileTable.h"
-#include "batch/shell/SizeParamWT.h"
-#include "SubmitBtn.h"
+#include "batch/shell/SizeSettingsPanel.h"
+#include "StartButton.h"
 #include "TabBar.h"
 #include "TabButton.h"
 #include "ToolboxWindow.h"
@@ -312,8 +312,8 @@ void TestToolbox::numberFieldsKeepWhatWasTyped()
     ToolboxWindow box;
     int checked = 0;
     for (BatchPage *page : allPages(box)) {
-        for (SizeParamWT *panel : page->findChildren<SizeParamWT *>())
-            panel->sizeBox()->setCurrentIndex(panel->sizeBox()->findData(int(SizeParamWT::CustomSize)));
+        for (SizeSettingsPanel *panel : page->findChildren<SizeSettingsPanel *>())
+            panel->sizeBox()->setCurrentIndex(panel->sizeBox()->findData(int(SizeSettingsPanel::CustomSize)));
         for (NumberField *field : page->findChildren<NumberField *>()) {
             const ConvertPanel *convert = enclosing<ConvertPanel>(field);
             const QString shows = enclosing<RotatePanel>(field)         ? angleShows
@@ -330,7 +330,7 @@ void TestToolbox::numberFieldsKeepWhatWasTyped()
             // A fresh row: the last field's start may have done the one before.
             page->clearTable();
             page->addOneFile(source);
-            enclosing<BatchParamWT>(field)->startButton()->click();
+            enclosing<SettingsPanel>(field)->startButton()->click();
             if (!shows.isEmpty()) {
                 QCOMPARE(BatchTestKit::shownDialogTexts(), QStringList{shows});
                 QVERIFY(!page->isJobRunning());

@@ -18,7 +18,7 @@ QStringList CompressPanel::levelNames()
 }
 
 CompressPanel::CompressPanel(QWidget *parent)
-    : SizeParamWT(QStringLiteral("开始压缩"), parent)
+    : SizeSettingsPanel(QStringLiteral("开始压缩"), parent)
     , levelCombo(new StyledComboBox(this))
     , hint(new QLabel(QStringLiteral("等级高，图片清晰，等级低，压缩率高"), this))
 {
@@ -47,7 +47,7 @@ JobSettings CompressPanel::settings() const
 {
     JobSettings settings;
     settings.quality = quality();
-    settings.width = zoomWidth();
-    settings.height = zoomHeight();
+    settings.width = outputWidth();
+    settings.height = outputHeight();
     return settings;
 }

@@ -27,7 +27,7 @@ ConvertPanel::ConvertPanel(QWidget *parent)
 { }
 
 ConvertPanel::ConvertPanel(const QList<SizePreset> &presets, QWidget *parent)
-    : SizeParamWT(QStringLiteral("开始转换"), parent)
+    : SizeSettingsPanel(QStringLiteral("开始转换"), parent)
     , formatCombo(new StyledComboBox(this))
     , qualityLabel(new CaptionLabel(QStringLiteral("质量："), this))
     , qualityField(new NumberField(kQualityRule, this))
@@ -86,8 +86,8 @@ JobSettings ConvertPanel::settings() const
     JobSettings settings;
     settings.format = format();
     settings.quality = quality();
-    settings.width = zoomWidth();
-    settings.height = zoomHeight();
+    settings.width = outputWidth();
+    settings.height = outputHeight();
     settings.metadata = metadata();
     return settings;
 }

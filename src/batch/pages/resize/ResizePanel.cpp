@@ -3,7 +3,7 @@
 #include "batch/engine/BatchCatalogue.h"
 #include "widgets/NumberField.h"
 
-QList<SizeParamWT::SizePreset> ResizePanel::sizePresets()
+QList<SizeSettingsPanel::SizePreset> ResizePanel::sizePresets()
 {
     QList<SizePreset> presets;
     for (const BatchCatalogue::SizePreset &preset : BatchCatalogue::sizePresets())
@@ -21,6 +21,6 @@ void ResizePanel::applySizePreset(int code)
     if (!preset || preset->width < 0)
         return;
     showSizeRows();
-    zoomWidthEdit()->setText(QString::number(preset->width));
-    zoomHeightEdit()->setText(preset->height < 0 ? QString() : QString::number(preset->height));
+    outputWidthEdit()->setText(QString::number(preset->width));
+    outputHeightEdit()->setText(preset->height < 0 ? QString() : QString::number(preset->height));
 }

@@ -44,7 +44,7 @@ int RotatePanel::presetOf(const QString &fieldText)
 }
 
 RotatePanel::RotatePanel(QWidget *parent)
-    : BatchParamWT(QStringLiteral("开始旋转"), parent)
+    : SettingsPanel(QStringLiteral("开始旋转"), parent)
     , degreeCombo(new StyledComboBox(this))
     , angleField(new NumberField(kAngleRule, this))
     , flopCombo(makeYesNoBox(this))

@@ -15,7 +15,7 @@ public:
     explicit ViewerToolStrip(QWidget *parent = nullptr);
 
     QPushButton *changeSizeBtn() const; // the fit / actual size toggle
-    HoverPushButton *chFmtBtn() const; // "格式转换"
+    HoverPushButton *convertBtn() const; // "格式转换"
     HoverPushButton *resizeBtn() const; // "更改尺寸"
     HoverPushButton *batchBtn() const; // "批处理"
     HoverPushButton *aiFixBtn() const; // "AI修图"
@@ -32,15 +32,15 @@ protected:
 
 private:
     QPushButton *sizeToggle;
-    HoverPushButton *chFmt;
-    HoverPushButton *sizeUpdate;
-    HoverPushButton *pichuli;
+    HoverPushButton *convertButton;
+    HoverPushButton *resizeButton;
+    HoverPushButton *batchButton;
     HoverPushButton *aiFix;
     QPushButton *next;
     QPushButton *prev;
     QPushButton *bigger;
     QPushButton *smaller;
-    QPushButton *rightXuan;
-    QPushButton *leftXuan;
+    QPushButton *turnRight;
+    QPushButton *turnLeft;
     QPushButton *print;
 };

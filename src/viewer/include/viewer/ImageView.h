@@ -87,7 +87,7 @@ signals:
     void notifyScale(double scaleFactor);
     // The shown picture's file ends before the picture does.
     void pictureIncomplete();
-    void setImgFilePath(QString imgFilePath);
+    void shownPathChanged(QString imgFilePath);
     // A double click on the picture.
     void pictureDoubleClicked();
     // The shown animation has more frames than the viewer holds; the first play.
@@ -97,7 +97,6 @@ public slots:
     void addFile();
     void showDefaultImg();
     void showCurrentPicture();
-    void showRawImg();
     // A decoded picture shown as the current file's full picture. With a path, a
     // picture for a file that is no longer the current one is dropped; the
     // image-only form shows whatever arrives.

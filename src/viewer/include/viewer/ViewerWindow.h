@@ -24,7 +24,7 @@ public:
     explicit ViewerWindow(QWidget *parent = nullptr);
 
     TitleBar *titleBar() const;
-    ViewerToolStrip *footer() const;
+    ViewerToolStrip *toolStrip() const;
     ImageView *view() const;
     Toast *toast() const;
     InfoPanel *info() const;
@@ -87,7 +87,7 @@ private:
     void setFullScreenLook(bool on);
 
     TitleBar *title;
-    ViewerToolStrip *footerWidget = nullptr;
+    ViewerToolStrip *toolStripWidget = nullptr;
     Toast *toastWidget;
     InfoPanel *infoPanel;
     TrashBin trashBin;

@@ -2,11 +2,11 @@
 #include "batch/engine/BatchJob.h"
 #include "batch/engine/BatchCatalogue.h"
 #include "batch/pages/compress/CompressPanel.h"
-#include "batch/shell/BatchCenterWT.h"
+#include "batch/shell/PageCentre.h"
 #include "FileTable.h"
 #include "OutputFolderRow.h"
 #include "formats/SizeText.h"
-#include "SubmitBtn.h"
+#include "StartButton.h"
 #include "widgets/DropArea.h"
 #include "widgets/DropTarget.h"
 #include "widgets/NumberField.h"
@@ -101,10 +101,10 @@ void TestCompressPage::levels()
 void TestCompressPage::panelAtStart()
 {
     ToolboxPage page(Toolbox::CompressTab);
-    BatchCenterWT *centre = page.centerWidget();
+    PageCentre *centre = page.centerWidget();
     const CompressPanel *param = page.panel<CompressPanel>();
     QCOMPARE(centre->acceptedSuffixes(), (QStringList{"png", "jpg", "jpeg"}));
-    QCOMPARE(centre->dropArea()->centerWidget()->findChild<QLabel *>(QStringLiteral("noteLable"))->text(),
+    QCOMPARE(centre->dropArea()->centerWidget()->findChild<QLabel *>(QStringLiteral("noteLabel"))->text(),
              QStringLiteral("支持 png，jpg，jpeg 格式的图片进行压缩"));
     QCOMPARE(page.styleSheet(), QStringLiteral("BatchPage{background-color:white;}"));
     QCOMPARE(centre->table()->columnCount(), 6);
@@ -131,8 +131,8 @@ void TestCompressPage::panelAtStart()
     QCOMPARE(param->levelHint()->styleSheet(), QStringLiteral("QLabel{color:#FF9F00;}"));
     QCOMPARE(param->sizeBox()->count(), 2);
     QCOMPARE(param->sizeBox()->currentText(), QStringLiteral("原始尺寸"));
-    QVERIFY(param->zoomWidthEdit()->isHidden());
-    QVERIFY(param->zoomHeightEdit()->isHidden());
+    QVERIFY(param->outputWidthEdit()->isHidden());
+    QVERIFY(param->outputHeightEdit()->isHidden());
 }
 
 void TestCompressPage::startPassesTheSettings_data()
@@ -141,7 +141,7 @@ void TestCompressPage::startPassesTheSettings_data()
     QTest::addColumn<bool>("custom");
     QTest::addColumn<QString>("width");
     QTest::addColumn<int>("quality");
-    QTest::addColumn<int>("zoomWidth");
+    QTest::addColumn<int>("outputWidth");
 
     QTest::newRow("as opened") << -1 << false << "" << 70 << -1;
     QTest::newRow("level 90") << 0 << false << "" << 90 << -1;
@@ -156,7 +156,7 @@ void TestCompressPage::startPassesTheSettings()
     QFETCH(bool, custom);
     QFETCH(QString, width);
     QFETCH(int, quality);
-    QFETCH(int, zoomWidth);
+    QFETCH(int, outputWidth);
 
     QTemporaryDir dir;
     const QString source = dir.filePath(QStringLiteral("s.png"));
@@ -168,9 +168,9 @@ void TestCompressPage::startPassesTheSettings()
         param->levelBox()->setCurrentIndex(level);
     if (custom) {
         param->sizeBox()->setCurrentIndex(1);
-        QVERIFY(!param->zoomWidthEdit()->isHidden());
+        QVERIFY(!param->outputWidthEdit()->isHidden());
         QVERIFY(param->widthText().isEmpty() && param->heightText().isEmpty());
-        QTest::keyClicks(param->zoomWidthEdit(), width);
+        QTest::keyClicks(param->outputWidthEdit(), width);
     }
 
     page.start();
@@ -179,7 +179,7 @@ void TestCompressPage::startPassesTheSettings()
     QCOMPARE(settings.operation, Operation::Compress);
     QVERIFY(!settings.format);
     QCOMPARE(settings.quality, std::optional<int>(quality));
-    QCOMPARE(settings.width.value_or(-1), zoomWidth);
+    QCOMPARE(settings.width.value_or(-1), outputWidth);
     QVERIFY(!settings.height);
     QVERIFY(!settings.degrees);
     QVERIFY(!settings.flop);
@@ -204,7 +204,7 @@ void TestCompressPage::compressesPngAndJpeg()
     QVERIFY(noisyRamp(QSize(400, 300)).save(jpeg, "JPEG", 100));
     UrlCatcher catcher;
     ToolboxPage page(Toolbox::CompressTab);
-    BatchCenterWT *centre = page.centerWidget();
+    PageCentre *centre = page.centerWidget();
     page.addOneFile(png);
     page.addOneFile(jpeg);
     QCOMPARE(centre->rowCount(), 2);
@@ -246,7 +246,7 @@ void TestCompressPage::unreachableQualityKeepsTheSource()
     QVERIFY(in.open(QIODevice::ReadOnly));
     const QByteArray sourceBytes = in.readAll();
     ToolboxPage page(Toolbox::CompressTab);
-    BatchCenterWT *centre = page.centerWidget();
+    PageCentre *centre = page.centerWidget();
     page.addOneFile(png);
     page.panel<CompressPanel>()->levelBox()->setCurrentIndex(0); // "90"
 
@@ -268,7 +268,7 @@ void TestCompressPage::everyFileMissingStartsNothing()
 {
     QTemporaryDir dir;
     ToolboxPage page(Toolbox::CompressTab);
-    BatchCenterWT *centre = page.centerWidget();
+    PageCentre *centre = page.centerWidget();
     for (const char *name : {"a.png", "b.jpg"}) {
         QVERIFY(Fixtures::writeImage(dir.filePath(QLatin1String(name)), QSize(10, 10)));
         page.addOneFile(dir.filePath(QLatin1String(name)));
@@ -293,7 +293,7 @@ void TestCompressPage::failedRowShowsNoResultSizeUntilFixed()
     const QString broken = dir.filePath(QStringLiteral("broken.jpg"));
     QVERIFY(Fixtures::writeBytes(broken, QByteArray(4096, '\x5a')));
     ToolboxPage page(Toolbox::CompressTab);
-    BatchCenterWT *centre = page.centerWidget();
+    PageCentre *centre = page.centerWidget();
     page.addOneFile(broken);
 
     page.start();

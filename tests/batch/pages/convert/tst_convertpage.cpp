@@ -1,7 +1,7 @@
 #include "app/AppSetup.h"
 #include "batch/engine/BatchJob.h"
 #include "batch/pages/convert/ConvertPanel.h"
-#include "batch/shell/BatchCenterWT.h"
+#include "batch/shell/PageCentre.h"
 #include "FileTable.h"
 #include "OutputFolderRow.h"
 #include "widgets/DropArea.h"
@@ -86,8 +86,8 @@ void TestConvertPage::panelAtStart()
     QCOMPARE(param->format(), QStringLiteral("jpg"));
     QCOMPARE(param->sizeBox()->itemText(0), QStringLiteral("原始尺寸"));
     QCOMPARE(param->sizeBox()->itemData(1).toInt(), 50);
-    QVERIFY(param->zoomWidthEdit()->isHidden());
-    QVERIFY(param->zoomHeightEdit()->isHidden());
+    QVERIFY(param->outputWidthEdit()->isHidden());
+    QVERIFY(param->outputHeightEdit()->isHidden());
     QCOMPARE(param->exportDir(), defaultExportDir());
     QVERIFY(param->findChild<QWidget *>(QStringLiteral("gridWidget")));
     QVERIFY(param->findChild<QWidget *>(QStringLiteral("parHeaderWidget")));
@@ -101,15 +101,15 @@ void TestConvertPage::sizeComboClearsTheFields()
 {
     ToolboxPage page(Toolbox::ConvertTab);
     ConvertPanel *param = page.panel<ConvertPanel>();
-    NumberField *width = param->zoomWidthEdit();
-    NumberField *height = param->zoomHeightEdit();
+    NumberField *width = param->outputWidthEdit();
+    NumberField *height = param->outputHeightEdit();
 
     param->sizeBox()->setCurrentIndex(1);
     QVERIFY(!width->isHidden());
     QVERIFY(!height->isHidden());
     QTest::keyClicks(width, QStringLiteral("800"));
     QTest::keyClicks(height, QStringLiteral("600"));
-    QCOMPARE(param->zoomWidth().value_or(-1), 800);
+    QCOMPARE(param->outputWidth().value_or(-1), 800);
 
     param->sizeBox()->setCurrentIndex(0);
     QVERIFY(width->isHidden());
@@ -120,8 +120,8 @@ void TestConvertPage::sizeComboClearsTheFields()
     QVERIFY(!width->isHidden());
     QVERIFY(width->text().isEmpty());
     QVERIFY(height->text().isEmpty());
-    QCOMPARE(param->zoomWidth().value_or(-1), -1);
-    QCOMPARE(param->zoomHeight().value_or(-1), -1);
+    QCOMPARE(param->outputWidth().value_or(-1), -1);
+    QCOMPARE(param->outputHeight().value_or(-1), -1);
 }
 
 void TestConvertPage::sizeFieldValues_data()
@@ -159,11 +159,11 @@ void TestConvertPage::sizeFieldValues()
     ToolboxPage page(Toolbox::ConvertTab);
     ConvertPanel *param = page.panel<ConvertPanel>();
     param->sizeBox()->setCurrentIndex(1);
-    QTest::keyClicks(param->zoomWidthEdit(), typed);
+    QTest::keyClicks(param->outputWidthEdit(), typed);
     QCOMPARE(param->widthText(), kept);
     QCOMPARE(param->settingsProblem().isEmpty(), value != -2);
     if (value != -2)
-        QCOMPARE(param->zoomWidth().value_or(-1), value);
+        QCOMPARE(param->outputWidth().value_or(-1), value);
 }
 
 void TestConvertPage::startOnEmptyTableIsRefused()
@@ -231,7 +231,7 @@ void TestConvertPage::convertsToPng()
     QTemporaryDir dir;
     UrlCatcher catcher;
     ToolboxPage page(Toolbox::ConvertTab);
-    BatchCenterWT *centre = page.centerWidget();
+    PageCentre *centre = page.centerWidget();
     ConvertPanel *param = page.panel<ConvertPanel>();
     for (const char *name : {"one.jpg", "two.JPG"}) {
         QVERIFY(Fixtures::writeImage(dir.filePath(QLatin1String(name)), QSize(200, 100)));
@@ -240,7 +240,7 @@ void TestConvertPage::convertsToPng()
     param->formatBox()->setCurrentIndex(2);
     if (!width.isEmpty()) {
         param->sizeBox()->setCurrentIndex(1);
-        QTest::keyClicks(param->zoomWidthEdit(), width);
+        QTest::keyClicks(param->outputWidthEdit(), width);
     }
 
     page.start();
@@ -277,7 +277,7 @@ void TestConvertPage::successFailureAndMissingInOneRun()
 {
     QTemporaryDir dir;
     ToolboxPage page(Toolbox::ConvertTab);
-    BatchCenterWT *centre = page.centerWidget();
+    PageCentre *centre = page.centerWidget();
     QVERIFY(Fixtures::writeImage(dir.filePath(QStringLiteral("good.jpg")), QSize(64, 48)));
     QVERIFY(Fixtures::writeBytes(dir.filePath(QStringLiteral("broken.jpg")), QByteArray(2048, '\x5a')));
     QVERIFY(Fixtures::writeImage(dir.filePath(QStringLiteral("gone.jpg")), QSize(64, 48)));
@@ -327,7 +327,7 @@ void TestConvertPage::unwritableOutputFolderFailsEveryRow()
 {
     QTemporaryDir dir;
     ToolboxPage page(Toolbox::ConvertTab);
-    BatchCenterWT *centre = page.centerWidget();
+    PageCentre *centre = page.centerWidget();
     // A folder below a plain file cannot be created, whoever runs the test.
     QVERIFY(Fixtures::writeBytes(dir.filePath(QStringLiteral("blocker")), "x"));
     page.panel<ConvertPanel>()->exportFile()->setText(dir.filePath(QStringLiteral("blocker/out")));

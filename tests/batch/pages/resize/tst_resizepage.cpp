@@ -2,9 +2,9 @@
 #include "batch/engine/BatchCatalogue.h"
 #include "batch/engine/BatchJob.h"
 #include "batch/pages/resize/ResizePanel.h"
-#include "batch/shell/BatchCenterWT.h"
+#include "batch/shell/PageCentre.h"
 #include "OutputFolderRow.h"
-#include "SubmitBtn.h"
+#include "StartButton.h"
 #include "widgets/DropArea.h"
 #include "widgets/DropTarget.h"
 #include "widgets/NumberField.h"
@@ -89,7 +89,7 @@ void TestResizePage::panelAtStart()
     const ResizePanel *param = page.panel<ResizePanel>();
     QCOMPARE(page.centerWidget()->acceptedSuffixes().size(), 34);
     QCOMPARE(
-        page.centerWidget()->dropArea()->centerWidget()->findChild<QLabel *>(QStringLiteral("noteLable"))->text(),
+        page.centerWidget()->dropArea()->centerWidget()->findChild<QLabel *>(QStringLiteral("noteLabel"))->text(),
         QStringLiteral("支持 jpg，jpeg，png，raw，bmp，tif，tiff，webp 等上百种格式"));
     QCOMPARE(page.styleSheet(), QStringLiteral("BatchPage{background-color:white;}"));
     QCOMPARE(param->startButton()->text(), QStringLiteral("开始转换"));
@@ -107,11 +107,11 @@ void TestResizePage::panelAtStart()
                           "自定义"}));
     QCOMPARE(codes, (QList<int>{0, 1, 3, 4, 5, 6, 7, 50}));
     QCOMPARE(param->sizeBox()->currentIndex(), 0);
-    QVERIFY(param->zoomWidthEdit()->isHidden());
-    QVERIFY(param->zoomHeightEdit()->isHidden());
-    QCOMPARE(param->zoomWidthEdit()->placeholderText(), QStringLiteral("为空则等比例计算宽度"));
-    QCOMPARE(param->zoomHeightEdit()->toolTip(), QStringLiteral("为空则等比例计算高度"));
-    const NumberRule &rule = param->zoomWidthEdit()->rule();
+    QVERIFY(param->outputWidthEdit()->isHidden());
+    QVERIFY(param->outputHeightEdit()->isHidden());
+    QCOMPARE(param->outputWidthEdit()->placeholderText(), QStringLiteral("为空则等比例计算宽度"));
+    QCOMPARE(param->outputHeightEdit()->toolTip(), QStringLiteral("为空则等比例计算高度"));
+    const NumberRule &rule = param->outputWidthEdit()->rule();
     QCOMPARE(rule.bottom, 1);
     QCOMPARE(rule.top, 10000);
     QVERIFY(rule.emptyMeansNone);
@@ -124,8 +124,8 @@ void TestResizePage::startPassesTheFields_data()
     QTest::addColumn<bool>("shown");
     QTest::addColumn<QString>("widthText");
     QTest::addColumn<QString>("heightText");
-    QTest::addColumn<int>("zoomWidth");
-    QTest::addColumn<int>("zoomHeight");
+    QTest::addColumn<int>("outputWidth");
+    QTest::addColumn<int>("outputHeight");
 
     QTest::newRow("原始尺寸") << 0 << "" << false << ""
                               << "" << -1 << -1;
@@ -157,8 +157,8 @@ void TestResizePage::startPassesTheFields()
     QFETCH(bool, shown);
     QFETCH(QString, widthText);
     QFETCH(QString, heightText);
-    QFETCH(int, zoomWidth);
-    QFETCH(int, zoomHeight);
+    QFETCH(int, outputWidth);
+    QFETCH(int, outputHeight);
 
     QTemporaryDir dir;
     const QString source = dir.filePath(QStringLiteral("s.png"));
@@ -172,17 +172,17 @@ void TestResizePage::startPassesTheFields()
     param->sizeBox()->setCurrentIndex(preset == 6 ? 5 : 6);
     param->sizeBox()->setCurrentIndex(preset);
     if (!edited.isEmpty()) {
-        param->zoomWidthEdit()->clear();
-        QTest::keyClicks(param->zoomWidthEdit(), edited);
+        param->outputWidthEdit()->clear();
+        QTest::keyClicks(param->outputWidthEdit(), edited);
     }
-    QCOMPARE(!param->zoomWidthEdit()->isHidden(), shown);
-    QCOMPARE(!param->zoomHeightEdit()->isHidden(), shown);
+    QCOMPARE(!param->outputWidthEdit()->isHidden(), shown);
+    QCOMPARE(!param->outputHeightEdit()->isHidden(), shown);
     QCOMPARE(param->widthText(), widthText);
     QCOMPARE(param->heightText(), heightText);
     param->formatBox()->setCurrentIndex(3);
 
     page.start();
-    if (zoomWidth == -2) {
+    if (outputWidth == -2) {
         QCOMPARE(BatchTestKit::shownDialogTexts(), QStringList{QStringLiteral("1–10000 的整数")});
         QVERIFY(!page.isJobRunning());
         return;
@@ -192,8 +192,8 @@ void TestResizePage::startPassesTheFields()
     QCOMPARE(settings.operation, Operation::Resize);
     QCOMPARE(settings.format, std::optional<QString>("bmp"));
     QVERIFY(!settings.quality);
-    QCOMPARE(settings.width.value_or(-1), zoomWidth);
-    QCOMPARE(settings.height.value_or(-1), zoomHeight);
+    QCOMPARE(settings.width.value_or(-1), outputWidth);
+    QCOMPARE(settings.height.value_or(-1), outputHeight);
     QVERIFY(!settings.degrees);
     QVERIFY(!settings.flop);
     QVERIFY(!settings.flip);
@@ -219,8 +219,8 @@ void TestResizePage::sizeFieldsKeepWhatWasTyped()
     ToolboxPage page(Toolbox::ResizeTab);
     ResizePanel *param = page.panel<ResizePanel>();
     param->sizeBox()->setCurrentIndex(7);
-    QTest::keyClicks(param->zoomWidthEdit(), typed);
-    QTest::keyClicks(param->zoomHeightEdit(), typed);
+    QTest::keyClicks(param->outputWidthEdit(), typed);
+    QTest::keyClicks(param->outputHeightEdit(), typed);
     QCOMPARE(param->widthText(), typed);
     QCOMPARE(param->heightText(), typed);
     QCOMPARE(param->settingsProblem(), refused ? QStringLiteral("1–10000 的整数") : QString());
@@ -257,7 +257,7 @@ void TestResizePage::resizesToPresets()
     QTemporaryDir dir;
     UrlCatcher catcher;
     ToolboxPage page(Toolbox::ResizeTab);
-    BatchCenterWT *centre = page.centerWidget();
+    PageCentre *centre = page.centerWidget();
     ResizePanel *param = page.panel<ResizePanel>();
     QVERIFY(Fixtures::writeImage(dir.filePath(source), sourceSize));
     page.addOneFile(dir.filePath(source));

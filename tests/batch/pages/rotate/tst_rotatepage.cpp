@@ -1,9 +1,9 @@
 #include "app/AppSetup.h"
 #include "batch/engine/BatchJob.h"
 #include "batch/pages/rotate/RotatePanel.h"
-#include "batch/shell/BatchCenterWT.h"
+#include "batch/shell/PageCentre.h"
 #include "OutputFolderRow.h"
-#include "SubmitBtn.h"
+#include "StartButton.h"
 #include "widgets/DropTarget.h"
 #include "widgets/DropArea.h"
 #include "widgets/StyledComboBox.h"
@@ -83,10 +83,10 @@ void TestRotatePage::cleanup()
 void TestRotatePage::panelAtStart()
 {
     ToolboxPage page(Toolbox::RotateTab);
-    BatchCenterWT *centre = page.centerWidget();
+    PageCentre *centre = page.centerWidget();
     const RotatePanel *param = page.panel<RotatePanel>();
     QCOMPARE(centre->acceptedSuffixes(), (QStringList{"bmp", "jpeg", "jpg", "png"}));
-    QCOMPARE(centre->dropArea()->centerWidget()->findChild<QLabel *>(QStringLiteral("noteLable"))->text(),
+    QCOMPARE(centre->dropArea()->centerWidget()->findChild<QLabel *>(QStringLiteral("noteLabel"))->text(),
              QStringLiteral("支持 jpg，jpeg，png，bmp 格式的图片"));
     QCOMPARE(page.styleSheet(), QStringLiteral("BatchPage{background-color:white;}"));
     QCOMPARE(param->startButton()->text(), QStringLiteral("开始旋转"));
@@ -226,7 +226,7 @@ void TestRotatePage::rotatesAndMirrors()
     QVERIFY(Fixtures::writeImage(bmp, QSize(30, 20)));
     UrlCatcher catcher;
     ToolboxPage page(Toolbox::RotateTab);
-    BatchCenterWT *centre = page.centerWidget();
+    PageCentre *centre = page.centerWidget();
     RotatePanel *param = page.panel<RotatePanel>();
     page.addOneFile(png);
     page.addOneFile(bmp);
@@ -277,7 +277,7 @@ void TestRotatePage::refusedAngleStartsNothing()
     QFETCH(QString, angle);
     QTemporaryDir dir;
     ToolboxPage page(Toolbox::RotateTab);
-    BatchCenterWT *centre = page.centerWidget();
+    PageCentre *centre = page.centerWidget();
     for (const char *name : {"r1.jpg", "r2.png"}) {
         QVERIFY(Fixtures::writeImage(dir.filePath(QLatin1String(name)), QSize(16, 8)));
         page.addOneFile(dir.filePath(QLatin1String(name)));

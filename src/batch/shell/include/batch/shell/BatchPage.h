@@ -2,8 +2,8 @@
 
 #include "batch/engine/BatchTypes.h"
 #include "batch/shell/AddReport.h"
-#include "batch/shell/BatchCenterWT.h"
-#include "batch/shell/BatchParamWT.h"
+#include "batch/shell/PageCentre.h"
+#include "batch/shell/SettingsPanel.h"
 #include "batch/shell/JobTally.h"
 
 #include <QElapsedTimer>
@@ -15,7 +15,7 @@
 #include <QWidget>
 
 class BatchJob;
-class OperBtnBar;
+class FileButtonBar;
 class QPushButton;
 class QTimer;
 class Toast;
@@ -27,7 +27,7 @@ class Toast;
 //
 // Start: an empty table asks for files (Spec::emptyRequest), a running job asks
 // to wait, a number field the panel cannot read says its rule
-// (BatchParamWT::settingsProblem) and nothing runs; otherwise the rows not yet
+// (SettingsPanel::settingsProblem) and nothing runs; otherwise the rows not yet
 // done go to a new job with the panel's settings and the page's operation. A
 // row is done when it succeeded with the same settings and output folder and
 // its output is still there: it is kept and says "已完成，未重复处理". Rows whose
@@ -66,16 +66,16 @@ public:
     };
 
     // Takes the panel. The table takes the operation's files (Operations).
-    BatchPage(const Spec &spec, BatchParamWT *panel, const BatchColumns &columns = BatchColumns::standard(),
+    BatchPage(const Spec &spec, SettingsPanel *panel, const BatchColumns &columns = BatchColumns::standard(),
               QWidget *parent = nullptr);
     ~BatchPage() override;
 
     const Spec &spec() const { return pageSpec; }
-    BatchCenterWT *centerWidget() const { return center; }
-    BatchParamWT *paramPanel() const;
+    PageCentre *centerWidget() const { return center; }
+    SettingsPanel *paramPanel() const;
     // The panel as its own type; null for another type.
     template<typename Panel> Panel *panel() const { return qobject_cast<Panel *>(paramPanel()); }
-    OperBtnBar *operBar() const { return bar; }
+    FileButtonBar *operBar() const { return bar; }
     bool isJobRunning() const { return jobRunning; }
     // The running job (its settings), or null.
     const BatchJob *job() const;
@@ -141,8 +141,8 @@ private:
     void finishJob();
 
     Spec pageSpec;
-    BatchCenterWT *center = nullptr;
-    OperBtnBar *bar;
+    PageCentre *center = nullptr;
+    FileButtonBar *bar;
     bool jobRunning = false;
     QPointer<BatchJob> runningJob;
     JobTally tally;

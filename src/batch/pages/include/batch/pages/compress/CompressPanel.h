@@ -1,12 +1,12 @@
 #pragma once
 
-#include "batch/shell/SizeParamWT.h"
+#include "batch/shell/SizeSettingsPanel.h"
 
 class StyledComboBox;
 class QLabel;
 
 // Settings of the compression page: compression level and optional size.
-class CompressPanel : public SizeParamWT
+class CompressPanel : public SizeSettingsPanel
 {
     Q_OBJECT
 

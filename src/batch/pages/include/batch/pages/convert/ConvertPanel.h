@@ -1,6 +1,6 @@
 #pragma once
 
-#include "batch/shell/SizeParamWT.h"
+#include "batch/shell/SizeSettingsPanel.h"
 
 class CaptionLabel;
 class StyledComboBox;
@@ -9,7 +9,7 @@ class NumberField;
 // Settings of the format conversion page: output format, its quality where it is
 // lossy (JPEG, WebP, AVIF, HEIC), optional size, and what of the photo's
 // metadata goes along.
-class ConvertPanel : public SizeParamWT
+class ConvertPanel : public SizeSettingsPanel
 {
     Q_OBJECT
 

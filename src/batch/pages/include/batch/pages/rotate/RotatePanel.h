@@ -1,6 +1,6 @@
 #pragma once
 
-#include "batch/shell/BatchParamWT.h"
+#include "batch/shell/SettingsPanel.h"
 
 #include <optional>
 
@@ -10,7 +10,7 @@ class NumberField;
 // Settings of the rotate and flip page: an angle and the two mirrors. The page
 // shows one angle: a preset chosen writes the field, a number typed in the field
 // selects its preset, or "自定义" for any other text.
-class RotatePanel : public BatchParamWT
+class RotatePanel : public SettingsPanel
 {
     Q_OBJECT
 

@@ -1,8 +1,8 @@
-#include "batch/shell/BatchParamWT.h"
+#include "batch/shell/SettingsPanel.h"
 
 #include "batch/engine/BatchPaths.h"
 #include "OutputFolderRow.h"
-#include "SubmitBtn.h"
+#include "StartButton.h"
 #include "widgets/NumberField.h"
 #include "widgets/StyledBackground.h"
 #include "widgets/UiProfile.h"
@@ -26,11 +26,11 @@ QPushButton *makeFlatTitle(const QString &iconPath, const QString &text, QWidget
 
 } // namespace
 
-BatchParamWT::BatchParamWT(const QString &startText, QWidget *parent)
+SettingsPanel::SettingsPanel(const QString &startText, QWidget *parent)
     : QWidget(parent)
     , gridLayout(nullptr)
     , exportRow(new OutputFolderRow(this))
-    , submit(new SubmitBtn(startText, false, this))
+    , submit(new StartButton(startText, false, this))
     , settingButton(nullptr)
 {
     auto *frame = new QWidget(this);
@@ -81,18 +81,18 @@ BatchParamWT::BatchParamWT(const QString &startText, QWidget *parent)
     exportRow->setText(BatchPaths::defaultExportDir());
 }
 
-QString BatchParamWT::exportDir() const
+QString SettingsPanel::exportDir() const
 {
     return exportRow->text();
 }
 
-void BatchParamWT::addField(int row, QLabel *caption, QWidget *field)
+void SettingsPanel::addField(int row, QLabel *caption, QWidget *field)
 {
     gridLayout->addWidget(caption, row, 0);
     gridLayout->addWidget(field, row, 1, 1, 3);
 }
 
-void BatchParamWT::addSeparator(int row)
+void SettingsPanel::addSeparator(int row)
 {
     auto *line = new QWidget(this);
     line->setFixedHeight(4);
@@ -100,12 +100,12 @@ void BatchParamWT::addSeparator(int row)
     gridLayout->addWidget(line, row, 0, 1, 4);
 }
 
-void BatchParamWT::paintEvent(QPaintEvent *)
+void SettingsPanel::paintEvent(QPaintEvent *)
 {
     StyledBackground::paint(this);
 }
 
-QString BatchParamWT::settingsProblem() const
+QString SettingsPanel::settingsProblem() const
 {
     const QList<NumberField *> fields = findChildren<NumberField *>();
     for (const NumberField *field : fields) {

@@ -60,7 +60,7 @@ public:
 
 // The batch job: dispatch on the pool, the order of signals, folders, the
 // temporary area, and its lifetime against its page and the process.
-class TestImgThread : public QObject
+class TestBatchJob : public QObject
 {
     Q_OBJECT
 
@@ -94,13 +94,13 @@ private:
     QString realMagick;
 };
 
-BatchJob *TestImgThread::startJob(Page *page, const JobSettings &s, const JobFiles &files, const QString &exportDir,
+BatchJob *TestBatchJob::startJob(Page *page, const JobSettings &s, const JobFiles &files, const QString &exportDir,
                                    QObject *parent)
 {
     return startJob(page, new BatchJob(s, files, exportDir, parent));
 }
 
-BatchJob *TestImgThread::startJob(Page *page, BatchJob *job)
+BatchJob *TestBatchJob::startJob(Page *page, BatchJob *job)
 {
     connect(job, &BatchJob::fileStarted, page, &Page::started);
     connect(job, &BatchJob::fileFinished, page, &Page::finished);
@@ -110,7 +110,7 @@ BatchJob *TestImgThread::startJob(Page *page, BatchJob *job)
     return job;
 }
 
-JobFiles TestImgThread::files(const QStringList &sources) const
+JobFiles TestBatchJob::files(const QStringList &sources) const
 {
     JobFiles list;
     for (int i = 0; i < sources.size(); ++i)
@@ -118,7 +118,7 @@ JobFiles TestImgThread::files(const QStringList &sources) const
     return list;
 }
 
-QString TestImgThread::jpg(const QString &name)
+QString TestBatchJob::jpg(const QString &name)
 {
     const QString path = workDir.filePath(name);
     if (!QFile::exists(path))
@@ -126,7 +126,7 @@ QString TestImgThread::jpg(const QString &name)
     return path;
 }
 
-void TestImgThread::initTestCase()
+void TestBatchJob::initTestCase()
 {
     AppSetup::run();
     QVERIFY(home.isValid() && workDir.isValid());
@@ -136,14 +136,14 @@ void TestImgThread::initTestCase()
     realMagick = ToolLocator::program(ToolLocator::Tool::ImageMagick);
 }
 
-void TestImgThread::cleanup()
+void TestBatchJob::cleanup()
 {
     ToolSlots::setLimit(0);
     ToolLocator::setOverride(ToolLocator::Tool::ImageMagick, QString());
     QDir(home.filePath("Desktop")).removeRecursively();
 }
 
-void TestImgThread::emptyJobCreatesTheDefaultFolder()
+void TestBatchJob::emptyJobCreatesTheDefaultFolder()
 {
     const QString defaultDir = BatchPaths::defaultExportDir();
     QVERIFY(!QFileInfo::exists(defaultDir));
@@ -167,7 +167,7 @@ void TestImgThread::emptyJobCreatesTheDefaultFolder()
     QVERIFY(QDir(temp + "/someone-else").removeRecursively());
 }
 
-void TestImgThread::missingChosenFolderIsNotCreated()
+void TestBatchJob::missingChosenFolderIsNotCreated()
 {
     const QString chosen = workDir.filePath("gone");
     Page page;
@@ -179,7 +179,7 @@ void TestImgThread::missingChosenFolderIsNotCreated()
     QVERIFY(QFileInfo(BatchPaths::defaultExportDir()).isDir());
 }
 
-void TestImgThread::threadsPerTool_data()
+void TestBatchJob::threadsPerTool_data()
 {
     QTest::addColumn<int>("cores");
     QTest::addColumn<int>("running"); // tools running as one starts, itself included
@@ -192,7 +192,7 @@ void TestImgThread::threadsPerTool_data()
     QTest::newRow("asked with no slot taken") << 4 << 0 << 4;
 }
 
-void TestImgThread::threadsPerTool()
+void TestBatchJob::threadsPerTool()
 {
     QFETCH(int, cores);
     QFETCH(int, running);
@@ -200,7 +200,7 @@ void TestImgThread::threadsPerTool()
     QCOMPARE(ToolSlots::threadsFor(cores, running), threads);
 }
 
-void TestImgThread::toolsAtOnce_data()
+void TestBatchJob::toolsAtOnce_data()
 {
     QTest::addColumn<int>("bound");
     QTest::addColumn<int>("fileCount");
@@ -209,7 +209,7 @@ void TestImgThread::toolsAtOnce_data()
     QTest::newRow("bound 1") << 1 << 5;
 }
 
-void TestImgThread::toolsAtOnce()
+void TestBatchJob::toolsAtOnce()
 {
     QFETCH(int, bound);
     QFETCH(int, fileCount);
@@ -270,7 +270,7 @@ void TestImgThread::toolsAtOnce()
     QVERIFY(std::all_of(first.begin(), first.end(), [bound](int row) { return row <= bound; }));
 }
 
-void TestImgThread::tempFoldersArePrivate()
+void TestBatchJob::tempFoldersArePrivate()
 {
     QVERIFY(TempArea::ensureJobTempDir());
     const QString other = TempArea::jobTempDir() + "/1-1"; // init's: it always runs
@@ -290,7 +290,7 @@ void TestImgThread::tempFoldersArePrivate()
     QVERIFY(QDir(other).removeRecursively());
 }
 
-void TestImgThread::overlappingJobsKeepTheirTemp()
+void TestBatchJob::overlappingJobsKeepTheirTemp()
 {
     const QString temp = TempArea::jobTempDir();
 
@@ -310,7 +310,7 @@ void TestImgThread::overlappingJobsKeepTheirTemp()
     QCOMPARE(entriesBelow(temp), QStringList());
 }
 
-void TestImgThread::pageClosedMidRun_data()
+void TestBatchJob::pageClosedMidRun_data()
 {
     QTest::addColumn<QString>("page");
     QTest::newRow("widget page") << "widget";
@@ -318,7 +318,7 @@ void TestImgThread::pageClosedMidRun_data()
     QTest::newRow("page detaches first") << "detach";
 }
 
-void TestImgThread::pageClosedMidRun()
+void TestBatchJob::pageClosedMidRun()
 {
     QFETCH(QString, page);
     ToolLocator::setOverride(ToolLocator::Tool::ImageMagick,
@@ -339,14 +339,14 @@ void TestImgThread::pageClosedMidRun()
     QCOMPARE(entriesBelow(out.path()), QStringList({"c1.png", "c2.png", "c3.png"}));
 }
 
-void TestImgThread::stopMidRun_data()
+void TestBatchJob::stopMidRun_data()
 {
     QTest::addColumn<int>("fileCount");
     QTest::newRow("every file dispatched") << 4;
     QTest::newRow("files still waiting for the pool") << 14;
 }
 
-void TestImgThread::stopMidRun()
+void TestBatchJob::stopMidRun()
 {
     QFETCH(int, fileCount);
     ToolSlots::setLimit(2);
@@ -400,7 +400,7 @@ void TestImgThread::stopMidRun()
     QCOMPARE(readAll(work.filePath("pids")).count('\n'), 2); // no tool started after the stop
 }
 
-void TestImgThread::processEndsWhileJobRuns_data()
+void TestBatchJob::processEndsWhileJobRuns_data()
 {
     QTest::addColumn<QString>("mode");
     QTest::addColumn<int>("exitCode");
@@ -409,7 +409,7 @@ void TestImgThread::processEndsWhileJobRuns_data()
     QTest::newRow("event loop quits") << "quit" << 0;
 }
 
-void TestImgThread::processEndsWhileJobRuns()
+void TestBatchJob::processEndsWhileJobRuns()
 {
     QFETCH(QString, mode);
     QFETCH(int, exitCode);
@@ -491,9 +491,9 @@ int main(int argc, char **argv)
     if (argc == 4 && qstrcmp(argv[1], "--shutdown-child") == 0)
         return shutdownChild(argc, argv);
     QApplication app(argc, argv);
-    TestImgThread test;
+    TestBatchJob test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "tst_imgthread.moc"
+#include "tst_batchjob.moc"

@@ -1,8 +1,8 @@
-#include "OperBtn.h"
+#include "FileButton.h"
 
 #include "widgets/UiProfile.h"
 
-OperBtn::OperBtn(const QString &iconPath, const QString &text, QWidget *parent)
+FileButton::FileButton(const QString &iconPath, const QString &text, QWidget *parent)
     : QPushButton(QIcon(iconPath), text, parent)
 {
     setStyleSheet(QStringLiteral("QPushButton{background-color:#3C6EFF;color:white;border:0px;border:2px solid #3C6EFF;"

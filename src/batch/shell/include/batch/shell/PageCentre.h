@@ -4,7 +4,7 @@
 #include <QStringList>
 #include <QWidget>
 
-class BatchParamWT;
+class SettingsPanel;
 class DropArea;
 class FileTable;
 class QHBoxLayout;
@@ -33,7 +33,7 @@ struct BatchColumns
 // exactly one of them visible, and the page's settings panel on the right. It
 // owns the rows and their cells; what happens on clicks, drops and job results
 // is the page's business (BatchPage).
-class BatchCenterWT : public QWidget
+class PageCentre : public QWidget
 {
     Q_OBJECT
 
@@ -41,12 +41,12 @@ public:
     // Item data roles of a row's first cell.
     enum { SourcePathRole = 20, OutputPathRole = 21, DoneKeyRole = 22 };
 
-    BatchCenterWT(const QString &hintText, const QStringList &acceptedSuffixes,
+    PageCentre(const QString &hintText, const QStringList &acceptedSuffixes,
                   const BatchColumns &columns = BatchColumns::standard(), QWidget *parent = nullptr);
 
     // Called once by the page; the panel goes right of the table.
-    void setParamPanel(BatchParamWT *panel);
-    BatchParamWT *paramPanel() const { return panel; }
+    void setParamPanel(SettingsPanel *panel);
+    SettingsPanel *paramPanel() const { return panel; }
 
     FileTable *table() const { return fileTable; }
     DropArea *dropArea() const { return dropWidget; }
@@ -104,6 +104,6 @@ private:
     QStringList suffixes;
     FileTable *fileTable;
     DropArea *dropWidget;
-    BatchParamWT *panel = nullptr;
+    SettingsPanel *panel = nullptr;
     QHBoxLayout *layout;
 };

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "batch/engine/BatchCatalogue.h"
-#include "batch/shell/BatchParamWT.h"
+#include "batch/shell/SettingsPanel.h"
 
 #include <QList>
 
@@ -15,7 +15,7 @@ class CaptionLabel;
 // pages share: "设置大小：" with a preset combo, then width and height fields that
 // are hidden for "原始尺寸" (code 0) and shown empty for "自定义" (code 50).
 // Other preset codes go to applySizePreset(), which the resize page overrides.
-class SizeParamWT : public BatchParamWT
+class SizeSettingsPanel : public SettingsPanel
 {
     Q_OBJECT
 
@@ -31,18 +31,18 @@ public:
     // "原始尺寸" and "自定义".
     static QList<SizePreset> originalOrCustom();
 
-    explicit SizeParamWT(const QString &startText, QWidget *parent = nullptr);
+    explicit SizeSettingsPanel(const QString &startText, QWidget *parent = nullptr);
 
     StyledComboBox *sizeBox() const { return sizeCombo; }
-    NumberField *zoomWidthEdit() const { return widthEdit; }
-    NumberField *zoomHeightEdit() const { return heightEdit; }
+    NumberField *outputWidthEdit() const { return widthEdit; }
+    NumberField *outputHeightEdit() const { return heightEdit; }
 
     QString widthText() const;
     QString heightText() const;
     // The number in the field, or none ("not given") for an empty one. A page
     // asks fieldProblem() first: a refused text is never read as a size.
-    std::optional<int> zoomWidth() const;
-    std::optional<int> zoomHeight() const;
+    std::optional<int> outputWidth() const;
+    std::optional<int> outputHeight() const;
 
 public slots:
     void chooseSettingSize(int index);

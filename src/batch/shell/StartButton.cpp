@@ -1,8 +1,8 @@
-#include "SubmitBtn.h"
+#include "StartButton.h"
 
 #include "widgets/UiProfile.h"
 
-SubmitBtn::SubmitBtn(const QString &text, bool light, QWidget *parent)
+StartButton::StartButton(const QString &text, bool light, QWidget *parent)
     : QPushButton(text, parent)
 {
     QFont font = UiProfile::largeFont();

@@ -8,23 +8,23 @@ class OutputFolderRow;
 class QGridLayout;
 class QLabel;
 class QPushButton;
-class SubmitBtn;
+class StartButton;
 
 // The settings panel skeleton every page shares: a framed box "parHeaderWidget"
 // with the "设置" strip, the page's settings grid ("gridWidget"), the "输出目录"
 // strip and the output-folder row, then the start button below the box. A page's
 // settings panel derives from it, fills grid() with its own rows and reads them
 // into the job's settings; the output folder starts at the default one.
-class BatchParamWT : public QWidget
+class SettingsPanel : public QWidget
 {
     Q_OBJECT
 
 public:
-    explicit BatchParamWT(const QString &startText, QWidget *parent = nullptr);
+    explicit SettingsPanel(const QString &startText, QWidget *parent = nullptr);
 
     QGridLayout *grid() const { return gridLayout; }
     OutputFolderRow *exportFile() const { return exportRow; }
-    SubmitBtn *startButton() const { return submit; }
+    StartButton *startButton() const { return submit; }
     // The flat "设置" caption of the header strip (one page restyles it).
     QPushButton *settingTitle() const { return settingButton; }
 
@@ -48,6 +48,6 @@ protected:
 private:
     QGridLayout *gridLayout;
     OutputFolderRow *exportRow;
-    SubmitBtn *submit;
+    StartButton *submit;
     QPushButton *settingButton;
 };

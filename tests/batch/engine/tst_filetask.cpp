@@ -18,7 +18,7 @@ using namespace EngineHarness;
 
 // The per-file worker against programs that misbehave on purpose: the success
 // rule, pngquant's statuses, the pseudo-progress and the failure report.
-class TestImgRunable : public QObject
+class TestFileTask : public QObject
 {
     Q_OBJECT
 
@@ -98,20 +98,20 @@ const QByteArray kCopy = "cp \"$IN\" \"$OUT\"";
 
 } // namespace
 
-void TestImgRunable::initTestCase()
+void TestFileTask::initTestCase()
 {
     AppSetup::run();
     QVERIFY(workDir.isValid());
 }
 
-void TestImgRunable::cleanup()
+void TestFileTask::cleanup()
 {
     ToolLocator::setOverride(ToolLocator::Tool::ImageMagick, QString());
     ToolLocator::setOverride(ToolLocator::Tool::Pngquant, QString());
     qunsetenv("QUORVANE_REPORT_URL");
 }
 
-QString TestImgRunable::source(const QString &name)
+QString TestFileTask::source(const QString &name)
 {
     const QString path = workDir.filePath(name);
     // Qt writes no GIF; the fake programs only copy bytes, a GIF header is enough.
@@ -120,7 +120,7 @@ QString TestImgRunable::source(const QString &name)
     return path;
 }
 
-void TestImgRunable::successRule_data()
+void TestFileTask::successRule_data()
 {
     QTest::addColumn<Operation>("operation");
     QTest::addColumn<bool>("programsOk");
@@ -161,7 +161,7 @@ void TestImgRunable::successRule_data()
         << true;
 }
 
-void TestImgRunable::successRule()
+void TestFileTask::successRule()
 {
     QFETCH(Operation, operation);
     QFETCH(bool, programsOk);
@@ -171,7 +171,7 @@ void TestImgRunable::successRule()
     QCOMPARE(SuccessRule::succeeded(operation, programsOk, outputPresent, errorText), success);
 }
 
-void TestImgRunable::failureReason_data()
+void TestFileTask::failureReason_data()
 {
     QTest::addColumn<QString>("errorText");
     QTest::addColumn<QString>("engineCause");
@@ -213,7 +213,7 @@ void TestImgRunable::failureReason_data()
     QTest::newRow("a long engine cause cut") << "" << QString(301, 'c') << QString(297, 'c') + "...";
 }
 
-void TestImgRunable::failureReason()
+void TestFileTask::failureReason()
 {
     QFETCH(QString, errorText);
     QFETCH(QString, engineCause);
@@ -221,7 +221,7 @@ void TestImgRunable::failureReason()
     QCOMPARE(SuccessRule::failureReason(errorText, engineCause), reason);
 }
 
-void TestImgRunable::toolOutcome_data()
+void TestFileTask::toolOutcome_data()
 {
     QTest::addColumn<QByteArray>("tool"); // empty: the program does not exist
     QTest::addColumn<Operation>("operation");
@@ -257,7 +257,7 @@ void TestImgRunable::toolOutcome_data()
         << true << QStringList{"f", "f/f-0.png", "f/f-1.png"};
 }
 
-void TestImgRunable::toolOutcome()
+void TestFileTask::toolOutcome()
 {
     QFETCH(QByteArray, tool);
     QFETCH(Operation, operation);
@@ -283,7 +283,7 @@ void TestImgRunable::toolOutcome()
     QCOMPARE(entriesBelow(out.path()), left);
 }
 
-void TestImgRunable::pngquantStatus_data()
+void TestFileTask::pngquantStatus_data()
 {
     QTest::addColumn<QByteArray>("tool");
     QTest::addColumn<bool>("success");
@@ -296,7 +296,7 @@ void TestImgRunable::pngquantStatus_data()
         << QByteArray("printf half > \"$OUT\"\nexit 99") << false << false;
 }
 
-void TestImgRunable::pngquantStatus()
+void TestFileTask::pngquantStatus()
 {
     QFETCH(QByteArray, tool);
     QFETCH(bool, success);
@@ -314,7 +314,7 @@ void TestImgRunable::pngquantStatus()
         QCOMPARE(readAll(result.path) == readAll(png), sourceBytes);
 }
 
-void TestImgRunable::keepsSource_data()
+void TestFileTask::keepsSource_data()
 {
     QTest::addColumn<Operation>("operation");
     QTest::addColumn<bool>("sizeGiven");
@@ -329,7 +329,7 @@ void TestImgRunable::keepsSource_data()
     QTest::newRow("empty source") << Operation::Compress << false << qint64(0) << qint64(10) << false;
 }
 
-void TestImgRunable::keepsSource()
+void TestFileTask::keepsSource()
 {
     QFETCH(Operation, operation);
     QFETCH(bool, sizeGiven);
@@ -339,7 +339,7 @@ void TestImgRunable::keepsSource()
     QCOMPARE(CompressRule::keepsSource(operation, sizeGiven, source, result), keeps);
 }
 
-void TestImgRunable::compressionNeverGrows_data()
+void TestFileTask::compressionNeverGrows_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("pngquant"); // empty: the real tools
@@ -355,7 +355,7 @@ void TestImgRunable::compressionNeverGrows_data()
     QTest::newRow("low-quality JPEG at level 90, real ImageMagick") << "low.jpg" << QByteArray() << -1 << true;
 }
 
-void TestImgRunable::compressionNeverGrows()
+void TestFileTask::compressionNeverGrows()
 {
     QFETCH(QString, name);
     QFETCH(QByteArray, pngquant);
@@ -381,7 +381,7 @@ void TestImgRunable::compressionNeverGrows()
         QVERIFY(QFileInfo(result.path).size() < QFileInfo(input).size());
 }
 
-void TestImgRunable::runningProgress_data()
+void TestFileTask::runningProgress_data()
 {
     QTest::addColumn<qint64>("ms");
     QTest::addColumn<int>("shown");
@@ -394,14 +394,14 @@ void TestImgRunable::runningProgress_data()
     QTest::newRow("a clock that went back") << qint64(-5000) << 3;
 }
 
-void TestImgRunable::runningProgress()
+void TestFileTask::runningProgress()
 {
     QFETCH(qint64, ms);
     QFETCH(int, shown);
     QCOMPARE(::runningProgress(ms), shown);
 }
 
-void TestImgRunable::childEnvironment()
+void TestFileTask::childEnvironment()
 {
     // A file alone: its tool gets every core, and runs in the application folder.
     QTemporaryDir out;
@@ -416,7 +416,7 @@ void TestImgRunable::childEnvironment()
              cores + QLatin1Char(' ') + cores + QLatin1Char(' ') + QCoreApplication::applicationDirPath());
 }
 
-void TestImgRunable::reportLine()
+void TestFileTask::reportLine()
 {
     const QString error600 = QString(600, QLatin1Char('e'));
     const QString line = FailureReport::line(0, "/s/a b.jpg", 1234, "/o/a b.PNG", 800, -1, error600);
@@ -427,7 +427,7 @@ void TestImgRunable::reportLine()
     QVERIFY(FailureReport::line(4, "/s/x", 0, "/o/x.jpg", -1, -1, "short").endsWith(",errorMsg:short"));
 }
 
-void TestImgRunable::reportIsPostedWhenConfigured()
+void TestFileTask::reportIsPostedWhenConfigured()
 {
     ReportServer server(true);
     QTemporaryDir out;
@@ -460,7 +460,7 @@ void TestImgRunable::reportIsPostedWhenConfigured()
     QVERIFY(server.body.contains(",zoomWidth:-1,zoomHeight:200,"));
 }
 
-void TestImgRunable::reportWaitIsBounded()
+void TestFileTask::reportWaitIsBounded()
 {
     ReportServer silent(false);
     qputenv("QUORVANE_REPORT_URL", silent.url().toUtf8());
@@ -475,5 +475,5 @@ void TestImgRunable::reportWaitIsBounded()
     QVERIFY2(clock.elapsed() < FailureReport::kSendTimeoutMs + 3000, QByteArray::number(clock.elapsed()));
 }
 
-QTEST_MAIN(TestImgRunable)
-#include "tst_imgrunable.moc"
+QTEST_MAIN(TestFileTask)
+#include "tst_filetask.moc"

@@ -1,10 +1,10 @@
-#include "batch/shell/SizeParamWT.h"
+#include "batch/shell/SizeSettingsPanel.h"
 
 #include "widgets/CaptionLabel.h"
 #include "widgets/NumberField.h"
 #include "widgets/StyledComboBox.h"
 
-QList<SizeParamWT::SizePreset> SizeParamWT::originalOrCustom()
+QList<SizeSettingsPanel::SizePreset> SizeSettingsPanel::originalOrCustom()
 {
     return {{BatchCatalogue::presetByCode(OriginalSize)->label, OriginalSize},
             {BatchCatalogue::presetByCode(CustomSize)->label, CustomSize}};
@@ -15,8 +15,8 @@ namespace {
 const NumberRule kSideRule{1, BatchCatalogue::kMaxSide, true};
 } // namespace
 
-SizeParamWT::SizeParamWT(const QString &startText, QWidget *parent)
-    : BatchParamWT(startText, parent)
+SizeSettingsPanel::SizeSettingsPanel(const QString &startText, QWidget *parent)
+    : SettingsPanel(startText, parent)
     , sizeCombo(new StyledComboBox(this))
     , widthEdit(new NumberField(kSideRule, this))
     , heightEdit(new NumberField(kSideRule, this))
@@ -29,38 +29,38 @@ SizeParamWT::SizeParamWT(const QString &startText, QWidget *parent)
     heightEdit->setHint(QStringLiteral("为空则等比例计算高度"));
 }
 
-QString SizeParamWT::widthText() const
+QString SizeSettingsPanel::widthText() const
 {
     return widthEdit->text();
 }
 
-QString SizeParamWT::heightText() const
+QString SizeSettingsPanel::heightText() const
 {
     return heightEdit->text();
 }
 
-std::optional<int> SizeParamWT::zoomWidth() const
+std::optional<int> SizeSettingsPanel::outputWidth() const
 {
     return widthEdit->value();
 }
 
-std::optional<int> SizeParamWT::zoomHeight() const
+std::optional<int> SizeSettingsPanel::outputHeight() const
 {
     return heightEdit->value();
 }
 
-void SizeParamWT::addSizeRows(int row, const QList<SizePreset> &presets)
+void SizeSettingsPanel::addSizeRows(int row, const QList<SizePreset> &presets)
 {
     for (const SizePreset &preset : presets)
         sizeCombo->addItem(preset.text, preset.code);
     addField(row, new CaptionLabel(QStringLiteral("设置大小："), this), sizeCombo);
     addField(row + 1, widthLabel, widthEdit);
     addField(row + 2, heightLabel, heightEdit);
-    connect(sizeCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &SizeParamWT::chooseSettingSize);
+    connect(sizeCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &SizeSettingsPanel::chooseSettingSize);
     chooseSettingSize(sizeCombo->currentIndex());
 }
 
-void SizeParamWT::chooseSettingSize(int index)
+void SizeSettingsPanel::chooseSettingSize(int index)
 {
     const int code = sizeCombo->itemData(index).toInt();
     if (code == OriginalSize)
@@ -71,17 +71,17 @@ void SizeParamWT::chooseSettingSize(int index)
         applySizePreset(code);
 }
 
-void SizeParamWT::hideSizeRows()
+void SizeSettingsPanel::hideSizeRows()
 {
     setSizeRowsVisible(false);
 }
 
-void SizeParamWT::showSizeRows()
+void SizeSettingsPanel::showSizeRows()
 {
     setSizeRowsVisible(true);
 }
 
-void SizeParamWT::setSizeRowsVisible(bool visible)
+void SizeSettingsPanel::setSizeRowsVisible(bool visible)
 {
     for (QWidget *widget : {static_cast<QWidget *>(widthLabel), static_cast<QWidget *>(heightLabel),
                             static_cast<QWidget *>(widthEdit), static_cast<QWidget *>(heightEdit)})
@@ -90,4 +90,4 @@ void SizeParamWT::setSizeRowsVisible(bool visible)
     heightEdit->setText(QString());
 }
 
-void SizeParamWT::applySizePreset(int) { }
+void SizeSettingsPanel::applySizePreset(int) { }

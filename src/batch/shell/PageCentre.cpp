@@ -1,6 +1,6 @@
-#include "batch/shell/BatchCenterWT.h"
+#include "batch/shell/PageCentre.h"
 
-#include "batch/shell/BatchParamWT.h"
+#include "batch/shell/SettingsPanel.h"
 #include "FileTable.h"
 #include "formats/SizeText.h"
 #include "widgets/DropArea.h"
@@ -79,7 +79,7 @@ BatchColumns BatchColumns::withResultSize()
     return columns;
 }
 
-BatchCenterWT::BatchCenterWT(const QString &hintText, const QStringList &acceptedSuffixes, const BatchColumns &columns,
+PageCentre::PageCentre(const QString &hintText, const QStringList &acceptedSuffixes, const BatchColumns &columns,
                              QWidget *parent)
     : QWidget(parent)
     , cols(columns)
@@ -112,18 +112,18 @@ BatchCenterWT::BatchCenterWT(const QString &hintText, const QStringList &accepte
     showEmptyView();
 }
 
-void BatchCenterWT::setParamPanel(BatchParamWT *paramPanel)
+void PageCentre::setParamPanel(SettingsPanel *paramPanel)
 {
     panel = paramPanel;
     layout->addWidget(panel);
 }
 
-bool BatchCenterWT::acceptsPath(const QString &path, const QStringList &acceptedSuffixes)
+bool PageCentre::acceptsPath(const QString &path, const QStringList &acceptedSuffixes)
 {
     return acceptedSuffixes.contains(QFileInfo(path).suffix().toLower());
 }
 
-int BatchCenterWT::addRow(const QString &path)
+int PageCentre::addRow(const QString &path)
 {
     const QFileInfo info(path);
     const QString suffix = info.suffix().toLower();
@@ -147,7 +147,7 @@ int BatchCenterWT::addRow(const QString &path)
     return row;
 }
 
-QWidget *BatchCenterWT::makeStatusCell()
+QWidget *PageCentre::makeStatusCell()
 {
     auto *cell = new QWidget;
     cell->setObjectName(QStringLiteral("progressWidget"));
@@ -174,7 +174,7 @@ QWidget *BatchCenterWT::makeStatusCell()
     return cell;
 }
 
-QWidget *BatchCenterWT::makeButtonCell()
+QWidget *PageCentre::makeButtonCell()
 {
     auto *cell = new QWidget;
     QPushButton *openDir = makeRowButton(QStringLiteral("openDirBtn"), cell);
@@ -193,61 +193,61 @@ QWidget *BatchCenterWT::makeButtonCell()
     return cell;
 }
 
-int BatchCenterWT::rowCount() const
+int PageCentre::rowCount() const
 {
     return fileTable->rowCount();
 }
 
-bool BatchCenterWT::hasRow(int row) const
+bool PageCentre::hasRow(int row) const
 {
     return row >= 0 && row < fileTable->rowCount();
 }
 
-QString BatchCenterWT::sourcePath(int row) const
+QString PageCentre::sourcePath(int row) const
 {
     const QTableWidgetItem *item = fileTable->item(row, 0);
     return item ? item->data(SourcePathRole).toString() : QString();
 }
 
-QString BatchCenterWT::outputPath(int row) const
+QString PageCentre::outputPath(int row) const
 {
     const QTableWidgetItem *item = fileTable->item(row, 0);
     return item ? item->data(OutputPathRole).toString() : QString();
 }
 
-template<typename T> T *BatchCenterWT::cellChild(int row, int column, const char *name) const
+template<typename T> T *PageCentre::cellChild(int row, int column, const char *name) const
 {
     QWidget *cell = fileTable->cellWidget(row, column);
     return cell ? cell->findChild<T *>(QLatin1String(name)) : nullptr;
 }
 
-QProgressBar *BatchCenterWT::progressBar(int row) const
+QProgressBar *PageCentre::progressBar(int row) const
 {
     return cellChild<QProgressBar>(row, cols.statusColumn, "progressBar");
 }
 
-QLabel *BatchCenterWT::rowWarning(int row) const
+QLabel *PageCentre::rowWarning(int row) const
 {
     return cellChild<QLabel>(row, cols.statusColumn, "rowWarning");
 }
 
-QPushButton *BatchCenterWT::openDirButton(int row) const
+QPushButton *PageCentre::openDirButton(int row) const
 {
     return cellChild<QPushButton>(row, cols.buttonColumn, "openDirBtn");
 }
 
-QPushButton *BatchCenterWT::deleteButton(int row) const
+QPushButton *PageCentre::deleteButton(int row) const
 {
     return cellChild<QPushButton>(row, cols.buttonColumn, "delBtn");
 }
 
-void BatchCenterWT::setRowProgress(int row, int value)
+void PageCentre::setRowProgress(int row, int value)
 {
     if (QProgressBar *bar = progressBar(row))
         bar->setValue(value);
 }
 
-void BatchCenterWT::setRowWarning(int row, const QString &text)
+void PageCentre::setRowWarning(int row, const QString &text)
 {
     QLabel *warning = rowWarning(row);
     QProgressBar *bar = progressBar(row);
@@ -258,7 +258,7 @@ void BatchCenterWT::setRowWarning(int row, const QString &text)
     bar->hide();
 }
 
-void BatchCenterWT::resetRowStatus(int row)
+void PageCentre::resetRowStatus(int row)
 {
     QLabel *warning = rowWarning(row);
     QProgressBar *bar = progressBar(row);
@@ -280,7 +280,7 @@ void BatchCenterWT::resetRowStatus(int row)
     }
 }
 
-void BatchCenterWT::setRowReason(int row, const QString &text)
+void PageCentre::setRowReason(int row, const QString &text)
 {
     QWidget *cell = fileTable->cellWidget(row, cols.statusColumn);
     if (!cell)
@@ -289,13 +289,13 @@ void BatchCenterWT::setRowReason(int row, const QString &text)
     cell->setToolTip(text);
 }
 
-QString BatchCenterWT::rowReason(int row) const
+QString PageCentre::rowReason(int row) const
 {
     const QWidget *cell = fileTable->cellWidget(row, cols.statusColumn);
     return cell ? cell->toolTip() : QString();
 }
 
-void BatchCenterWT::setRowResult(int row, const QString &exportFilePath)
+void PageCentre::setRowResult(int row, const QString &exportFilePath)
 {
     if (QPushButton *button = openDirButton(row))
         setOpenDirState(button, !exportFilePath.isEmpty());
@@ -305,19 +305,19 @@ void BatchCenterWT::setRowResult(int row, const QString &exportFilePath)
         fileTable->setItem(row, cols.resultSizeColumn, centredItem(sizeText(QFileInfo(exportFilePath).size())));
 }
 
-void BatchCenterWT::setRowDoneKey(int row, const QString &key)
+void PageCentre::setRowDoneKey(int row, const QString &key)
 {
     if (QTableWidgetItem *item = fileTable->item(row, 0))
         item->setData(DoneKeyRole, key);
 }
 
-QString BatchCenterWT::rowDoneKey(int row) const
+QString PageCentre::rowDoneKey(int row) const
 {
     const QTableWidgetItem *item = fileTable->item(row, 0);
     return item ? item->data(DoneKeyRole).toString() : QString();
 }
 
-void BatchCenterWT::removeRowAt(int row)
+void PageCentre::removeRowAt(int row)
 {
     if (!hasRow(row))
         return;
@@ -332,14 +332,14 @@ void BatchCenterWT::removeRowAt(int row)
     }
 }
 
-void BatchCenterWT::clearRows()
+void PageCentre::clearRows()
 {
     fileTable->setRowCount(0);
     fileTable->clearContents();
     showEmptyView();
 }
 
-int BatchCenterWT::rowOfWidget(const QWidget *widget) const
+int PageCentre::rowOfWidget(const QWidget *widget) const
 {
     // Matched by cell rather than by the cell's position, which is only laid out
     // once the table has been shown.
@@ -351,19 +351,19 @@ int BatchCenterWT::rowOfWidget(const QWidget *widget) const
     return -1;
 }
 
-void BatchCenterWT::showTableView()
+void PageCentre::showTableView()
 {
     dropWidget->hide();
     fileTable->show();
 }
 
-void BatchCenterWT::showEmptyView()
+void PageCentre::showEmptyView()
 {
     fileTable->hide();
     dropWidget->show();
 }
 
-bool BatchCenterWT::isEmptyViewShown() const
+bool PageCentre::isEmptyViewShown() const
 {
     return !dropWidget->isHidden();
 }

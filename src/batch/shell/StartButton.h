@@ -4,10 +4,10 @@
 
 // The large button under a parameter panel: orange for a start button, light grey
 // otherwise.
-class SubmitBtn : public QPushButton
+class StartButton : public QPushButton
 {
     Q_OBJECT
 
 public:
-    SubmitBtn(const QString &text, bool light, QWidget *parent = nullptr);
+    StartButton(const QString &text, bool light, QWidget *parent = nullptr);
 };
