@@ -60,6 +60,8 @@ private slots:
     void endNoticeWaitsForItsPage();
     void numberFieldsKeepWhatWasTyped_data();
     void numberFieldsKeepWhatWasTyped();
+    void startOnEmptyTableIsRefused_data();
+    void startOnEmptyTableIsRefused();
 
 private:
     QTemporaryDir home;
@@ -239,6 +241,30 @@ void TestToolbox::closingWhileAJobRunsLetsItFinish()
         QCOMPARE(Fixtures::imageFormat(QDir(exportDir).filePath(name)), QByteArray("png"));
         QCOMPARE(Fixtures::imageSize(QDir(exportDir).filePath(name)), QSize(120, 80));
     }
+}
+
+void TestToolbox::startOnEmptyTableIsRefused_data()
+{
+    QTest::addColumn<int>("tab");
+    QTest::addColumn<QString>("refusal");
+
+    QTest::newRow("convert") << int(Toolbox::ConvertTab) << "请添加要转换的文件！";
+    QTest::newRow("resize") << int(Toolbox::ResizeTab) << "请添加要转换的文件！";
+    QTest::newRow("compress") << int(Toolbox::CompressTab) << "请添加要压缩的文件！";
+    QTest::newRow("rotate") << int(Toolbox::RotateTab) << "请添加要转换的文件！";
+}
+
+// Every page refuses a start with no files and starts no job.
+void TestToolbox::startOnEmptyTableIsRefused()
+{
+    QFETCH(int, tab);
+    QFETCH(QString, refusal);
+
+    ToolboxPage page{Toolbox::Tab(tab)};
+    page.centerWidget()->paramPanel()->startButton()->click();
+    QCOMPARE(BatchTestKit::shownDialogTexts(), QStringList{refusal});
+    QVERIFY(!page.isJobRunning());
+    QVERIFY(!page.findChild<BatchJob *>());
 }
 
 QTEST_MAIN(TestToolbox)

@@ -65,7 +65,6 @@ private slots:
     void panelAtStart();
     void startPassesTheSettings_data();
     void startPassesTheSettings();
-    void startOnEmptyTableIsRefused();
     void compressesPngAndJpeg();
     void unreachableQualityKeepsTheSource();
     void everyFileMissingStartsNothing();
@@ -185,14 +184,6 @@ void TestCompressPage::startPassesTheSettings()
     QVERIFY(!settings.flop);
     QVERIFY(!settings.flip);
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
-}
-
-void TestCompressPage::startOnEmptyTableIsRefused()
-{
-    ToolboxPage page(Toolbox::CompressTab);
-    page.panel<CompressPanel>()->startButton()->click();
-    QCOMPARE(BatchTestKit::shownDialogTexts(), QStringList{QStringLiteral("请添加要压缩的文件！")});
-    QVERIFY(!page.isJobRunning());
 }
 
 void TestCompressPage::compressesPngAndJpeg()

@@ -43,7 +43,6 @@ private slots:
     void sizeComboClearsTheFields();
     void sizeFieldValues_data();
     void sizeFieldValues();
-    void startOnEmptyTableIsRefused();
     void metadataChoiceReachesTheJob_data();
     void metadataChoiceReachesTheJob();
     void convertsToPng_data();
@@ -164,15 +163,6 @@ void TestConvertPage::sizeFieldValues()
     QCOMPARE(param->settingsProblem().isEmpty(), value != -2);
     if (value != -2)
         QCOMPARE(param->outputWidth().value_or(-1), value);
-}
-
-void TestConvertPage::startOnEmptyTableIsRefused()
-{
-    ToolboxPage page(Toolbox::ConvertTab);
-    page.start();
-    QCOMPARE(BatchTestKit::shownDialogTexts(), QStringList{QStringLiteral("请添加要转换的文件！")});
-    QVERIFY(!page.isJobRunning());
-    QVERIFY(!page.findChild<BatchJob *>());
 }
 
 void TestConvertPage::metadataChoiceReachesTheJob_data()

@@ -35,7 +35,6 @@ private slots:
     void startPassesTheFields();
     void sizeFieldsKeepWhatWasTyped_data();
     void sizeFieldsKeepWhatWasTyped();
-    void startOnEmptyTableIsRefused();
     void resizesToPresets_data();
     void resizesToPresets();
 
@@ -224,14 +223,6 @@ void TestResizePage::sizeFieldsKeepWhatWasTyped()
     QCOMPARE(param->widthText(), typed);
     QCOMPARE(param->heightText(), typed);
     QCOMPARE(param->settingsProblem(), refused ? QStringLiteral("1–10000 的整数") : QString());
-}
-
-void TestResizePage::startOnEmptyTableIsRefused()
-{
-    ToolboxPage page(Toolbox::ResizeTab);
-    page.panel<ResizePanel>()->startButton()->click();
-    QCOMPARE(BatchTestKit::shownDialogTexts(), QStringList{QStringLiteral("请添加要转换的文件！")});
-    QVERIFY(!page.isJobRunning());
 }
 
 void TestResizePage::resizesToPresets_data()

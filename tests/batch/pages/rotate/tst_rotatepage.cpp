@@ -59,7 +59,6 @@ private slots:
     void angleField();
     void startPassesTheSettings_data();
     void startPassesTheSettings();
-    void startOnEmptyTableIsRefused();
     void rotatesAndMirrors();
     void refusedAngleStartsNothing_data();
     void refusedAngleStartsNothing();
@@ -206,14 +205,6 @@ void TestRotatePage::startPassesTheSettings()
     QCOMPARE(settings.flop, flop == 1);
     QCOMPARE(settings.flip, flip == 1);
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
-}
-
-void TestRotatePage::startOnEmptyTableIsRefused()
-{
-    ToolboxPage page(Toolbox::RotateTab);
-    page.panel<RotatePanel>()->startButton()->click();
-    QCOMPARE(BatchTestKit::shownDialogTexts(), QStringList{QStringLiteral("请添加要转换的文件！")});
-    QVERIFY(!page.isJobRunning());
 }
 
 void TestRotatePage::rotatesAndMirrors()
