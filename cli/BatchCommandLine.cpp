@@ -173,9 +173,8 @@ BatchCommandLine::Result BatchCommandLine::parse(const QStringList &arguments)
                 result.error = QStringLiteral("--quality applies to the lossy formats only: ") + lossyFormats();
                 return result;
             }
-        } else if (lossy) {
-            request.job.quality = BatchCatalogue::kDefaultOutputQuality;
         }
+        request.job.quality = BatchCatalogue::outputQuality(request.job.format.value_or(QString()), request.job.quality);
     }
     if (parser.isSet(preset)) {
         const BatchCatalogue::SizePreset *chosen = BatchCatalogue::presetByName(parser.value(preset));

@@ -27,6 +27,14 @@ const OutputFormat *outputFormat(const QString &suffix)
     return nullptr;
 }
 
+std::optional<int> outputQuality(const QString &suffix, std::optional<int> asked)
+{
+    const OutputFormat *format = outputFormat(suffix);
+    if (!format || !format->takesQuality)
+        return std::nullopt;
+    return asked ? asked : std::optional<int>(kDefaultOutputQuality);
+}
+
 const QStringList &outputFormats()
 {
     static const QStringList suffixes = [] {

@@ -46,6 +46,8 @@ class TestCatalogue : public QObject
 private slots:
     void initTestCase();
     void formatsOnPagesAndCommandLine();
+    void outputQuality_data();
+    void outputQuality();
     void presetsOnPagesAndCommandLine();
     void levelsOnPagesAndCommandLine();
     void acceptedSuffixesOnEveryPage();
@@ -176,6 +178,28 @@ void TestCatalogue::folderFilesAndJobFiles()
     QCOMPARE(files.at(1).row, 2);
     QCOMPARE(files.at(1).path, photos + "/b.JPG");
     QCOMPARE(missing, QList<int>{1});
+}
+
+void TestCatalogue::outputQuality_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<int>("asked"); // -1: none
+    QTest::addColumn<int>("used"); // -1: none
+
+    QTest::newRow("lossy, none asked") << "jpg" << -1 << 80;
+    QTest::newRow("lossy, asked") << "webp" << 35 << 35;
+    QTest::newRow("lossless ignores it") << "png" << 35 << -1;
+    QTest::newRow("no format") << "" << -1 << -1;
+}
+
+// The page and the command line take a conversion's quality from one rule.
+void TestCatalogue::outputQuality()
+{
+    QFETCH(QString, format);
+    QFETCH(int, asked);
+    QFETCH(int, used);
+    const std::optional<int> given = asked < 0 ? std::nullopt : std::optional<int>(asked);
+    QCOMPARE(BatchCatalogue::outputQuality(format, given).value_or(-1), used);
 }
 
 int main(int argc, char **argv)

@@ -68,11 +68,7 @@ void ConvertPanel::showQualityFor(int formatIndex)
 
 std::optional<int> ConvertPanel::quality() const
 {
-    const BatchCatalogue::OutputFormat *chosen = BatchCatalogue::outputFormat(format());
-    if (!chosen || !chosen->takesQuality)
-        return std::nullopt;
-    const std::optional<int> typed = qualityField->value();
-    return typed ? typed : std::optional<int>(BatchCatalogue::kDefaultOutputQuality);
+    return BatchCatalogue::outputQuality(format(), qualityField->value());
 }
 
 Metadata ConvertPanel::metadata() const

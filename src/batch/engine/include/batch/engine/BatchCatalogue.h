@@ -30,6 +30,9 @@ const QStringList &outputFormats();
 constexpr int kMinQuality = 1;
 constexpr int kMaxQuality = 100;
 constexpr int kDefaultOutputQuality = 80;
+// The quality a conversion to suffix runs with: none for a format that takes no
+// quality, else the one asked, else kDefaultOutputQuality.
+std::optional<int> outputQuality(const QString &suffix, std::optional<int> asked);
 // The format list's text for a suffix: the suffix in upper case ("JPG").
 QString formatLabel(const QString &suffix);
 
