@@ -229,10 +229,10 @@ void TestCommandLists::hintPrecedesTheInput()
     // Read the header's way: the hint is in the stored picture's terms.
     const CommandLists::Input phone{"/s/p.jpg", "jpeg", QSize(4000, 3000), 6};
     QCOMPARE(CommandLists::convertArgs(job(Operation::Resize, 80, 600), phone, "/o/out", "jpg").documented(),
-             words("-define jpeg:size=800x600 /s/p.jpg -quality 80% -auto-orient -resize 600x800! /o/out"));
+             words("-define jpeg:size=800x600 /s/p.jpg -quality 80% -auto-orient -filter Triangle -resize 600x800! /o/out"));
     // Compression keeps the stored picture: its sizes are the stored sides.
     QCOMPARE(CommandLists::convertArgs(job(Operation::Compress, 80, 600), phone, "/o/out", "jpg").documented(),
-             words("-define jpeg:size=600x450 /s/p.jpg -quality 80% -resize 600x450! /o/out"));
+             words("-define jpeg:size=600x450 /s/p.jpg -quality 80% -filter Triangle -resize 600x450! /o/out"));
     // Only a JPEG is read smaller.
     const CommandLists::Input png{"/s/p.png", "png", QSize(4000, 3000), 1};
     QCOMPARE(CommandLists::convertArgs(job(Operation::Resize, -1, 600), png, "/o/out", "png").documented(),
