@@ -448,10 +448,11 @@ qint64 declaredPixels(const QByteArray &format, const QByteArray &bytes)
         return width > 0 && height > 0 ? width * height : -1;
     }
     // Qt's PNG reader tells no size for a side past libpng's limit of a million
-    // pixels; the own decoder would still take such a file. The header chunk follows
-    // the signature.
-    if (format == "png" && bytes.size() >= 24 && bytes.mid(12, 4) == "IHDR")
-        return qint64(ByteOrder::bigEndian(bytes, 16)) * ByteOrder::bigEndian(bytes, 20);
+    // pixels; the own decoder would still take such a file.
+    if (format == "png") {
+        const QSize size = ContentFormat::headerSize(bytes);
+        return size.isValid() ? qint64(size.width()) * size.height() : -1;
+    }
     // The signature, then the MHDR chunk: length, type, frame width and height.
     if (format == "mng" && bytes.size() >= 24 && bytes.mid(12, 4) == "MHDR")
         return qint64(ByteOrder::bigEndian(bytes, 16)) * ByteOrder::bigEndian(bytes, 20);
