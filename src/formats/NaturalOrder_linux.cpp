@@ -1,21 +1,13 @@
 #include "formats/NaturalOrder.h"
 
+#include "NaturalOrderSort.h"
+
 #include <QCollator>
 #include <QCollatorSortKey>
 
-#include <algorithm>
-#include <numeric>
 #include <vector>
 
 namespace NaturalOrder {
-
-QLocale collationLocale()
-{
-    const QLocale user;
-    if (user.language() == QLocale::C)
-        return QLocale(QLocale::English, QLocale::UnitedStates);
-    return user;
-}
 
 void sort(QStringList &names)
 {
@@ -30,20 +22,8 @@ void sort(QStringList &names)
     for (const QString &name : qAsConst(names))
         keys.push_back(collator.sortKey(name));
 
-    std::vector<int> order(static_cast<size_t>(names.size()));
-    std::iota(order.begin(), order.end(), 0);
-    std::sort(order.begin(), order.end(), [&](int a, int b) {
-        const int byKey = keys[static_cast<size_t>(a)].compare(keys[static_cast<size_t>(b)]);
-        if (byKey != 0)
-            return byKey < 0;
-        return names.at(a) < names.at(b);
-    });
-
-    QStringList sorted;
-    sorted.reserve(names.size());
-    for (int index : order)
-        sorted.append(names.at(index));
-    names = sorted;
+    sortByComparison(names,
+                     [&](int a, int b) { return keys[static_cast<size_t>(a)].compare(keys[static_cast<size_t>(b)]); });
 }
 
 } // namespace NaturalOrder

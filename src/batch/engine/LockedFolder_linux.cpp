@@ -1,10 +1,11 @@
 #include "LockedFolder.h"
 
+#include "LockedFolderSystem.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 
 #include <cerrno>
 #include <cstring>
@@ -17,7 +18,6 @@
 namespace {
 
 const char kLockName[] = "/.lock";
-constexpr qint64 kUnlockedGraceSecs = 60;
 
 QByteArray lockPath(const QString &folder)
 {
@@ -102,11 +102,6 @@ bool removeFolder(const QString &parent, const QString &name)
     return removed;
 }
 
-QRegularExpression namePattern(const QString &prefix)
-{
-    return QRegularExpression(QLatin1Char('^') + QRegularExpression::escape(prefix) + QStringLiteral("[0-9a-f]{16}$"));
-}
-
 } // namespace
 
 LockedFolder::LockedFolder(const QString &parent, const QString &prefix)
@@ -154,7 +149,7 @@ void LockedFolder::remove()
 
 QStringList LockedFolder::abandoned(const QString &parent, const QString &prefix)
 {
-    const QRegularExpression pattern = namePattern(prefix);
+    const QRegularExpression pattern = LockedFolderSystem::namePattern(prefix);
     QStringList found;
     DIR *handle = ::opendir(QFile::encodeName(parent).constData());
     if (!handle)
@@ -174,7 +169,8 @@ QStringList LockedFolder::abandoned(const QString &parent, const QString &prefix
             ::close(fd);
             found << name;
         } else if (error == ENOENT
-                   && QDateTime::currentSecsSinceEpoch() - qint64(info.st_mtime) > kUnlockedGraceSecs) {
+                   && QDateTime::currentSecsSinceEpoch() - qint64(info.st_mtime)
+                       > LockedFolderSystem::kUnlockedGraceSecs) {
             found << name;
         }
     }
@@ -182,24 +178,14 @@ QStringList LockedFolder::abandoned(const QString &parent, const QString &prefix
     return found;
 }
 
-QStringList LockedFolder::sweep(const QString &parent, const QString &prefix,
-                                const std::function<void(const QString &name)> &beforeRemoval)
+bool LockedFolderSystem::removeAbandoned(const QString &parent, const QString &name)
 {
-    QStringList removed;
-    const QStringList names = abandoned(parent, prefix);
-    for (const QString &name : names) {
-        const QString folder = parent + QLatin1Char('/') + name;
-        if (beforeRemoval)
-            beforeRemoval(name);
-        int error = 0;
-        // Taken again for the removal: nobody may take the folder up meanwhile.
-        const int fd = takeLock(folder, false, &error);
-        if (fd < 0 && error != ENOENT)
-            continue;
-        if (removeFolder(parent, name))
-            removed << name;
-        if (fd >= 0)
-            ::close(fd);
-    }
+    int error = 0;
+    const int fd = takeLock(parent + QLatin1Char('/') + name, false, &error);
+    if (fd < 0 && error != ENOENT)
+        return false;
+    const bool removed = removeFolder(parent, name);
+    if (fd >= 0)
+        ::close(fd);
     return removed;
 }
