@@ -5,7 +5,7 @@
 #include "batch/engine/BatchCatalogue.h"
 #include "MagickFormats.h"
 #include "batch/engine/Operations.h"
-#include "ToolLocator.h"
+#include "process/ToolLocator.h"
 #include "formats/ContentFormat.h"
 #include "formats/SafeRename.h"
 #include "formats/SizeText.h"
