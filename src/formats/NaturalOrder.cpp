@@ -1,5 +1,7 @@
 #include "formats/NaturalOrder.h"
 
+#include "NaturalOrderSort.h"
+
 namespace NaturalOrder {
 
 QLocale collationLocale()
@@ -8,6 +10,14 @@ QLocale collationLocale()
     if (user.language() == QLocale::C)
         return QLocale(QLocale::English, QLocale::UnitedStates);
     return user;
+}
+
+int compare(const QString &a, const QString &b)
+{
+    const int byCollation = collate(a, b);
+    if (byCollation != 0)
+        return byCollation;
+    return a < b ? -1 : (b < a ? 1 : 0);
 }
 
 } // namespace NaturalOrder

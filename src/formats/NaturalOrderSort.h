@@ -8,6 +8,10 @@
 
 namespace NaturalOrder {
 
+// The system's collation of two names (negative, zero, positive): locale-aware,
+// digit runs by value, case-sensitive; equal names here may still differ.
+int collate(const QString &a, const QString &b);
+
 // Sorts names by compare(a, b) on their indexes (negative, zero, positive); names it
 // finds equal (img01 / img1) are ordered by code point, so the result never depends
 // on the input order.

@@ -9,11 +9,26 @@
 
 namespace NaturalOrder {
 
-void sort(QStringList &names)
+namespace {
+
+QCollator naturalCollator()
 {
     QCollator collator(collationLocale());
     collator.setNumericMode(true);
     collator.setCaseSensitivity(Qt::CaseSensitive);
+    return collator;
+}
+
+} // namespace
+
+int collate(const QString &a, const QString &b)
+{
+    return naturalCollator().compare(a, b);
+}
+
+void sort(QStringList &names)
+{
+    const QCollator collator = naturalCollator();
 
     // One key per name instead of a full collation per comparison keeps folders
     // with thousands of files quick.

@@ -41,6 +41,11 @@ void TestNaturalOrder::naturalOrder()
     QVERIFY(NaturalOrder::collationLocale().language() != QLocale::C);
     NaturalOrder::sort(names);
     QCOMPARE(names, expected);
+    // One pair at a time, the same order.
+    for (int i = 1; i < expected.size(); ++i) {
+        QVERIFY2(NaturalOrder::compare(expected.at(i - 1), expected.at(i)) < 0, qPrintable(expected.at(i)));
+        QVERIFY2(NaturalOrder::compare(expected.at(i), expected.at(i - 1)) > 0, qPrintable(expected.at(i)));
+    }
 }
 
 QTEST_APPLESS_MAIN(TestNaturalOrder)
