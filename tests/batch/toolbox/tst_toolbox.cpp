@@ -181,7 +181,7 @@ void TestToolbox::mainWindowHandOver()
     QVERIFY(!page->centerWidget()->isEmptyViewShown());
     QCOMPARE(page->centerWidget()->rowCount(), rows);
     if (rows)
-        QCOMPARE(page->centerWidget()->table()->item(0, 0)->text(), QStringLiteral("1"));
+        QCOMPARE(page->centerWidget()->cellText(0, 0), QStringLiteral("1"));
 
     box->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

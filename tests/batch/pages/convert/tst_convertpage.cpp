@@ -20,18 +20,6 @@
 #include "support/BatchTestKit.h"
 #include "support/Fixtures.h"
 
-namespace {
-
-const QString kDirEnabled = QStringLiteral(":/icons/icons/itemdirenable.png");
-const QString kDirDisabled = QStringLiteral(":/icons/icons/itemdirdisable.png");
-
-QString iconOf(const QPushButton *button)
-{
-    return button->property("iconPath").toString();
-}
-
-} // namespace
-
 class TestConvertPage : public QObject
 {
     Q_OBJECT
@@ -237,7 +225,7 @@ void TestConvertPage::convertsToPng()
     QVERIFY(page.isJobRunning());
     // While it runs: no second start, no deleting.
     page.start();
-    centre->deleteButton(0)->click();
+    BatchTestKit::clickDelete(centre, 0);
     QCOMPARE(BatchTestKit::shownDialogTexts(),
              (QStringList{QStringLiteral("请等待程序执行完成！"), QStringLiteral("请等待程序执行完成！")}));
     QCOMPARE(centre->rowCount(), 2);
@@ -247,10 +235,10 @@ void TestConvertPage::convertsToPng()
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
     QVERIFY(QFileInfo(defaultExportDir()).isDir());
     for (int row = 0; row < 2; ++row) {
-        QCOMPARE(centre->progressBar(row)->value(), 100);
-        QVERIFY(!centre->progressBar(row)->isHidden());
-        QVERIFY(centre->rowWarning(row)->isHidden());
-        QCOMPARE(iconOf(centre->openDirButton(row)), kDirEnabled);
+        QCOMPARE(centre->row(row).progress, 100);
+        QVERIFY(centre->row(row).showsBar());
+        QVERIFY(centre->row(row).showsBar());
+        QVERIFY(centre->row(row).hasOutput());
         const QString output = centre->outputPath(row);
         QCOMPARE(QFileInfo(output).absolutePath(), defaultExportDir());
         QCOMPARE(QFileInfo(output).suffix(), QStringLiteral("png"));
@@ -259,7 +247,7 @@ void TestConvertPage::convertsToPng()
     }
 
     // This page's folder buttons open the panel's output folder.
-    centre->openDirButton(1)->click();
+    BatchTestKit::clickOpenFolder(centre, 1);
     QCOMPARE(catcher.urls(), QList<QUrl>{QUrl::fromLocalFile(defaultExportDir())});
 }
 
@@ -277,23 +265,23 @@ void TestConvertPage::successFailureAndMissingInOneRun()
 
     page.start();
     // The missing row is marked at once and never sent.
-    QCOMPARE(centre->rowWarning(2)->text(), QStringLiteral("原文件不存在！"));
-    QVERIFY(!centre->rowWarning(2)->isHidden());
-    QVERIFY(centre->progressBar(2)->isHidden());
+    QCOMPARE(centre->row(2).stateText(), QStringLiteral("原文件不存在！"));
+    QVERIFY(!centre->row(2).showsBar());
+    QVERIFY(!centre->row(2).showsBar());
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
 
-    QCOMPARE(centre->progressBar(0)->value(), 100);
-    QVERIFY(centre->rowWarning(0)->isHidden());
+    QCOMPARE(centre->row(0).progress, 100);
+    QVERIFY(centre->row(0).showsBar());
     QCOMPARE(Fixtures::imageFormat(centre->outputPath(0)), QByteArray("jpeg"));
 
-    QCOMPARE(centre->rowWarning(1)->text(), QStringLiteral("转换失败！"));
-    QVERIFY(!centre->rowWarning(1)->isHidden());
-    QVERIFY(centre->progressBar(1)->isHidden());
-    QCOMPARE(iconOf(centre->openDirButton(1)), kDirDisabled); // no output to open
+    QCOMPARE(centre->row(1).stateText(), QStringLiteral("转换失败！"));
+    QVERIFY(!centre->row(1).showsBar());
+    QVERIFY(!centre->row(1).showsBar());
+    QVERIFY(!centre->row(1).hasOutput()); // no output to open
 
     QVERIFY(centre->outputPath(2).isEmpty());
-    QCOMPARE(iconOf(centre->openDirButton(2)), kDirDisabled);
-    QCOMPARE(centre->rowWarning(2)->text(), QStringLiteral("原文件不存在！"));
+    QVERIFY(!centre->row(2).hasOutput());
+    QCOMPARE(centre->row(2).stateText(), QStringLiteral("原文件不存在！"));
 }
 
 void TestConvertPage::runWithEveryRowMissingEndsAtOnce()
@@ -308,7 +296,7 @@ void TestConvertPage::runWithEveryRowMissingEndsAtOnce()
     page.start();
     QVERIFY(page.isJobRunning());
     for (int row = 0; row < 2; ++row)
-        QCOMPARE(page.centerWidget()->rowWarning(row)->text(), QStringLiteral("原文件不存在！"));
+        QCOMPARE(page.centerWidget()->row(row).stateText(), QStringLiteral("原文件不存在！"));
     QTRY_VERIFY_WITH_TIMEOUT(!page.isJobRunning(), 20000);
     QVERIFY(BatchTestKit::shownDialogTexts().isEmpty());
 }
@@ -328,8 +316,8 @@ void TestConvertPage::unwritableOutputFolderFailsEveryRow()
     page.start();
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
     for (int row = 0; row < 2; ++row) {
-        QCOMPARE(centre->rowWarning(row)->text(), QStringLiteral("转换失败！"));
-        QVERIFY(!centre->rowWarning(row)->isHidden());
+        QCOMPARE(centre->row(row).stateText(), QStringLiteral("转换失败！"));
+        QVERIFY(!centre->row(row).showsBar());
     }
 }
 

@@ -256,13 +256,13 @@ void TestResizePage::resizesToPresets()
     param->sizeBox()->setCurrentIndex(preset);
 
     // Unfinished: the row's folder button does nothing.
-    centre->openDirButton(0)->click();
+    BatchTestKit::clickOpenFolder(centre, 0);
     QVERIFY(catcher.urls().isEmpty());
 
     param->startButton()->click();
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
-    QCOMPARE(centre->progressBar(0)->value(), 100);
-    QVERIFY(centre->rowWarning(0)->isHidden());
+    QCOMPARE(centre->row(0).progress, 100);
+    QVERIFY(centre->row(0).showsBar());
     const QString output = centre->outputPath(0);
     QCOMPARE(QFileInfo(output).suffix(), QStringLiteral("png"));
     QCOMPARE(Fixtures::imageFormat(output), QByteArray("png"));
@@ -270,7 +270,7 @@ void TestResizePage::resizesToPresets()
 
     // The row's own output folder, not the panel's text.
     param->exportFile()->setText(dir.path());
-    centre->openDirButton(0)->click();
+    BatchTestKit::clickOpenFolder(centre, 0);
     QCOMPARE(catcher.urls(), QList<QUrl>{QUrl::fromLocalFile(QFileInfo(output).absolutePath())});
 }
 

@@ -227,8 +227,8 @@ void TestRotatePage::rotatesAndMirrors()
     param->startButton()->click();
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
     for (int row = 0; row < 2; ++row) {
-        QVERIFY(centre->rowWarning(row)->isHidden());
-        QCOMPARE(centre->progressBar(row)->value(), 100);
+        QVERIFY(centre->row(row).showsBar());
+        QCOMPARE(centre->row(row).progress, 100);
     }
 
     // Turned a quarter clockwise, then mirrored left-right.
@@ -251,7 +251,7 @@ void TestRotatePage::rotatesAndMirrors()
     QCOMPARE(Fixtures::imageFormat(bmpOut), QByteArray("bmp"));
     QCOMPARE(Fixtures::imageSize(bmpOut), QSize(20, 30));
 
-    centre->openDirButton(0)->click();
+    BatchTestKit::clickOpenFolder(centre, 0);
     QCOMPARE(catcher.urls(), QList<QUrl>{QUrl::fromLocalFile(QFileInfo(pngOut).absolutePath())});
 }
 
@@ -285,8 +285,8 @@ void TestRotatePage::refusedAngleStartsNothing()
     QVERIFY(!page.isJobRunning());
     QVERIFY(!page.findChild<BatchJob *>());
     for (int row = 0; row < 2; ++row) {
-        QVERIFY(centre->rowWarning(row)->isHidden());
-        QVERIFY(centre->progressBar(row)->value() <= 0);
+        QVERIFY(centre->row(row).showsBar());
+        QVERIFY(centre->row(row).progress <= 0);
     }
     QVERIFY(!QFileInfo::exists(out));
 }
