@@ -335,14 +335,13 @@ void BatchPage::start()
         return;
     SettingsPanel *panel = paramPanel();
     // A field that cannot be read is said at once; nothing runs on a guess.
-    const QString problem = panel->settingsProblem();
-    if (!problem.isEmpty()) {
-        showMessage(problem);
+    SettingsReading reading = panel->read();
+    if (!reading.problem.isEmpty()) {
+        showMessage(reading.problem);
         return;
     }
-    JobSettings settings = panel->settings();
-    settings.operation = pageSpec.operation;
-    startJob(RunSettings(settings, panel->exportDir()));
+    reading.settings.operation = pageSpec.operation;
+    startJob(RunSettings(reading.settings, panel->exportDir()));
 }
 
 bool BatchPage::canStart()

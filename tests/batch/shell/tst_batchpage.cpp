@@ -4,6 +4,7 @@
 #include "batch/shell/PageCentre.h"
 #include "batch/shell/BatchPage.h"
 #include "batch/shell/SettingsPanel.h"
+#include "batch/shell/SettingsPart.h"
 #include "FileTable.h"
 #include "batch/shell/JobTally.h"
 #include "FileButton.h"
@@ -36,6 +37,24 @@
 #include "support/EngineHarness.h"
 #include "support/Fixtures.h"
 
+// A settings part with no fields: its jobs convert to format.
+class FixedFormat : public SettingsPart
+{
+    Q_OBJECT
+
+public:
+    using SettingsPart::SettingsPart;
+
+    int place(QGridLayout *, int row) override { return row; }
+    QString readInto(JobSettings &settings) const override
+    {
+        settings.format = format;
+        return QString();
+    }
+
+    QString format = QStringLiteral("png");
+};
+
 // A settings panel with no rows of its own: its jobs convert to PNG.
 class PngPanel : public SettingsPanel
 {
@@ -44,16 +63,12 @@ class PngPanel : public SettingsPanel
 public:
     PngPanel()
         : SettingsPanel(QStringLiteral("开始转换"))
-    { }
-
-    JobSettings settings() const override
+        , output(new FixedFormat(this))
     {
-        JobSettings s;
-        s.format = format;
-        return s;
+        addPart(output);
     }
 
-    QString format = QStringLiteral("png");
+    FixedFormat *output;
 };
 
 // A page built from the framework alone, with either the usual five columns or a
@@ -818,7 +833,7 @@ void TestBatchPage::startAgainRunsOnlyWhatIsNotDone()
     QCOMPARE(EngineHarness::entriesBelow(out), (QStringList{"a.png", "b.png", "slow.png"}));
 
     // Other settings: every row runs again.
-    page.panel<PngPanel>()->format = QStringLiteral("jpg");
+    page.panel<PngPanel>()->output->format = QStringLiteral("jpg");
     page.start();
     for (int row = 0; row < 3; ++row)
         QVERIFY(centre->row(row).showsBar());

@@ -88,7 +88,7 @@ void TestCompressPage::cleanup()
 
 void TestCompressPage::levels()
 {
-    const QStringList names = CompressPanel::levelNames();
+    const QStringList names = LevelRows::levelNames();
     QCOMPARE(names.size(), 9);
     for (int index = 0; index < names.size(); ++index)
         QVERIFY2(names.at(index).startsWith(QString::number(BatchCatalogue::qualityAt(index))), qPrintable(names.at(index)));
@@ -124,16 +124,16 @@ void TestCompressPage::panelAtStart()
     QCOMPARE(param->startButton()->text(), QStringLiteral("开始压缩"));
     QCOMPARE(param->settingTitle()->styleSheet(), QStringLiteral("QPushButton{border:0px;}"));
     QStringList levels;
-    for (int i = 0; i < param->levelBox()->count(); ++i)
-        levels.append(param->levelBox()->itemText(i));
+    for (int i = 0; i < param->levelRows()->levelBox()->count(); ++i)
+        levels.append(param->levelRows()->levelBox()->itemText(i));
     QCOMPARE(levels, (QStringList{"90", "80(推荐)", "70(推荐)", "60", "50", "40", "30", "20", "10"}));
-    QCOMPARE(param->levelBox()->currentText(), QStringLiteral("70(推荐)"));
-    QCOMPARE(param->levelHint()->text(), QStringLiteral("等级高，图片清晰，等级低，压缩率高"));
-    QCOMPARE(param->levelHint()->styleSheet(), QStringLiteral("QLabel{color:#FF9F00;}"));
-    QCOMPARE(param->sizeBox()->count(), 2);
-    QCOMPARE(param->sizeBox()->currentText(), QStringLiteral("原始尺寸"));
-    QVERIFY(param->outputWidthEdit()->isHidden());
-    QVERIFY(param->outputHeightEdit()->isHidden());
+    QCOMPARE(param->levelRows()->levelBox()->currentText(), QStringLiteral("70(推荐)"));
+    QCOMPARE(param->levelRows()->levelHint()->text(), QStringLiteral("等级高，图片清晰，等级低，压缩率高"));
+    QCOMPARE(param->levelRows()->levelHint()->styleSheet(), QStringLiteral("QLabel{color:#FF9F00;}"));
+    QCOMPARE(param->sizeRows()->sizeBox()->count(), 2);
+    QCOMPARE(param->sizeRows()->sizeBox()->currentText(), QStringLiteral("原始尺寸"));
+    QVERIFY(param->sizeRows()->outputWidthEdit()->isHidden());
+    QVERIFY(param->sizeRows()->outputHeightEdit()->isHidden());
 }
 
 void TestCompressPage::startPassesTheSettings_data()
@@ -166,12 +166,12 @@ void TestCompressPage::startPassesTheSettings()
     CompressPanel *param = page.panel<CompressPanel>();
     page.addOneFile(source);
     if (level >= 0)
-        param->levelBox()->setCurrentIndex(level);
+        param->levelRows()->levelBox()->setCurrentIndex(level);
     if (custom) {
-        param->sizeBox()->setCurrentIndex(1);
-        QVERIFY(!param->outputWidthEdit()->isHidden());
-        QVERIFY(param->widthText().isEmpty() && param->heightText().isEmpty());
-        QTest::keyClicks(param->outputWidthEdit(), width);
+        param->sizeRows()->sizeBox()->setCurrentIndex(1);
+        QVERIFY(!param->sizeRows()->outputWidthEdit()->isHidden());
+        QVERIFY(param->sizeRows()->widthText().isEmpty() && param->sizeRows()->heightText().isEmpty());
+        QTest::keyClicks(param->sizeRows()->outputWidthEdit(), width);
     }
 
     page.start();
@@ -241,7 +241,7 @@ void TestCompressPage::unreachableQualityKeepsTheSource()
     ToolboxPage page(Toolbox::CompressTab);
     PageCentre *centre = page.centerWidget();
     page.addOneFile(png);
-    page.panel<CompressPanel>()->levelBox()->setCurrentIndex(0); // "90"
+    page.panel<CompressPanel>()->levelRows()->levelBox()->setCurrentIndex(0); // "90"
 
     page.start();
     QVERIFY(BatchTestKit::waitForJobEnd(&page));

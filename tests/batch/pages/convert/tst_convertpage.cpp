@@ -31,6 +31,8 @@ private slots:
     void sizeComboClearsTheFields();
     void sizeFieldValues_data();
     void sizeFieldValues();
+    void firstRefusedFieldFromTheTop_data();
+    void firstRefusedFieldFromTheTop();
     void metadataChoiceReachesTheJob_data();
     void metadataChoiceReachesTheJob();
     void convertsToPng_data();
@@ -67,14 +69,14 @@ void TestConvertPage::panelAtStart()
     const ConvertPanel *param = page.panel<ConvertPanel>();
     QCOMPARE(page.centerWidget()->dropArea()->acceptedSuffixes().size(), 34);
     QStringList formats;
-    for (int i = 0; i < param->formatBox()->count(); ++i)
-        formats.append(param->formatBox()->itemText(i));
+    for (int i = 0; i < param->formatRows()->formatBox()->count(); ++i)
+        formats.append(param->formatRows()->formatBox()->itemText(i));
     QCOMPARE(formats, (QStringList{"JPG", "JPEG", "PNG", "BMP", "TIF", "TIFF", "WEBP", "TGA", "GIF", "AVIF", "HEIC"}));
-    QCOMPARE(param->format(), QStringLiteral("jpg"));
-    QCOMPARE(param->sizeBox()->itemText(0), QStringLiteral("原始尺寸"));
-    QCOMPARE(param->sizeBox()->itemData(1).toInt(), 50);
-    QVERIFY(param->outputWidthEdit()->isHidden());
-    QVERIFY(param->outputHeightEdit()->isHidden());
+    QCOMPARE(param->formatRows()->format(), QStringLiteral("jpg"));
+    QCOMPARE(param->sizeRows()->sizeBox()->itemText(0), QStringLiteral("原始尺寸"));
+    QCOMPARE(param->sizeRows()->sizeBox()->itemData(1).toInt(), 50);
+    QVERIFY(param->sizeRows()->outputWidthEdit()->isHidden());
+    QVERIFY(param->sizeRows()->outputHeightEdit()->isHidden());
     QCOMPARE(param->exportDir(), defaultExportDir());
     QVERIFY(param->findChild<QWidget *>(QStringLiteral("gridWidget")));
     QVERIFY(param->findChild<QWidget *>(QStringLiteral("parHeaderWidget")));
@@ -88,27 +90,27 @@ void TestConvertPage::sizeComboClearsTheFields()
 {
     ToolboxPage page(Toolbox::ConvertTab);
     ConvertPanel *param = page.panel<ConvertPanel>();
-    NumberField *width = param->outputWidthEdit();
-    NumberField *height = param->outputHeightEdit();
+    NumberField *width = param->sizeRows()->outputWidthEdit();
+    NumberField *height = param->sizeRows()->outputHeightEdit();
 
-    param->sizeBox()->setCurrentIndex(1);
+    param->sizeRows()->sizeBox()->setCurrentIndex(1);
     QVERIFY(!width->isHidden());
     QVERIFY(!height->isHidden());
     QTest::keyClicks(width, QStringLiteral("800"));
     QTest::keyClicks(height, QStringLiteral("600"));
-    QCOMPARE(param->outputWidth().value_or(-1), 800);
+    QCOMPARE(param->read().settings.width.value_or(-1), 800);
 
-    param->sizeBox()->setCurrentIndex(0);
+    param->sizeRows()->sizeBox()->setCurrentIndex(0);
     QVERIFY(width->isHidden());
     QVERIFY(width->text().isEmpty());
     QVERIFY(height->text().isEmpty());
 
-    param->sizeBox()->setCurrentIndex(1);
+    param->sizeRows()->sizeBox()->setCurrentIndex(1);
     QVERIFY(!width->isHidden());
     QVERIFY(width->text().isEmpty());
     QVERIFY(height->text().isEmpty());
-    QCOMPARE(param->outputWidth().value_or(-1), -1);
-    QCOMPARE(param->outputHeight().value_or(-1), -1);
+    QCOMPARE(param->read().settings.width.value_or(-1), -1);
+    QCOMPARE(param->read().settings.height.value_or(-1), -1);
 }
 
 void TestConvertPage::sizeFieldValues_data()
@@ -145,12 +147,58 @@ void TestConvertPage::sizeFieldValues()
 
     ToolboxPage page(Toolbox::ConvertTab);
     ConvertPanel *param = page.panel<ConvertPanel>();
-    param->sizeBox()->setCurrentIndex(1);
-    QTest::keyClicks(param->outputWidthEdit(), typed);
-    QCOMPARE(param->widthText(), kept);
-    QCOMPARE(param->settingsProblem().isEmpty(), value != -2);
+    param->sizeRows()->sizeBox()->setCurrentIndex(1);
+    QTest::keyClicks(param->sizeRows()->outputWidthEdit(), typed);
+    QCOMPARE(param->sizeRows()->widthText(), kept);
+    QCOMPARE(param->read().problem.isEmpty(), value != -2);
     if (value != -2)
-        QCOMPARE(param->outputWidth().value_or(-1), value);
+        QCOMPARE(param->read().settings.width.value_or(-1), value);
+}
+
+void TestConvertPage::firstRefusedFieldFromTheTop_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("quality");
+    QTest::addColumn<QString>("width");
+    QTest::addColumn<QString>("height");
+    QTest::addColumn<QString>("problem");
+
+    QTest::newRow("all read") << "JPG" << "70" << "640" << "" << "";
+    QTest::newRow("quality above the size") << "JPG" << "abc" << "0" << "" << "1–100 的整数";
+    QTest::newRow("width above height") << "JPG" << "70" << "0" << "-1" << "1–10000 的整数";
+    QTest::newRow("height alone") << "WEBP" << "" << "640" << "x" << "1–10000 的整数";
+    // A lossless format hides its quality: what it holds is not asked.
+    QTest::newRow("hidden quality") << "PNG" << "abc" << "640" << "" << "";
+}
+
+// One reading of the panel says the first refused field from the top, and gives
+// every field's value when none is refused.
+void TestConvertPage::firstRefusedFieldFromTheTop()
+{
+    QFETCH(QString, format);
+    QFETCH(QString, quality);
+    QFETCH(QString, width);
+    QFETCH(QString, height);
+    QFETCH(QString, problem);
+
+    ToolboxPage page(Toolbox::ConvertTab);
+    ConvertPanel *param = page.panel<ConvertPanel>();
+    param->formatRows()->formatBox()->setCurrentText(format);
+    param->formatRows()->qualityEdit()->setText(quality);
+    param->sizeRows()->sizeBox()->setCurrentIndex(1);
+    param->sizeRows()->outputWidthEdit()->setText(width);
+    param->sizeRows()->outputHeightEdit()->setText(height);
+
+    const SettingsReading reading = param->read();
+    QCOMPARE(reading.problem, problem);
+    if (!problem.isEmpty())
+        return;
+    QCOMPARE(reading.settings.format, std::optional<QString>(format.toLower()));
+    QCOMPARE(reading.settings.quality,
+             format == QStringLiteral("PNG") ? std::nullopt
+                                             : std::optional<int>(quality.isEmpty() ? 80 : quality.toInt()));
+    QCOMPARE(reading.settings.width, std::optional<int>(width.toInt()));
+    QCOMPARE(reading.settings.height, std::optional<int>());
 }
 
 void TestConvertPage::metadataChoiceReachesTheJob_data()
@@ -178,14 +226,14 @@ void TestConvertPage::metadataChoiceReachesTheJob()
     ToolboxPage page{Toolbox::Tab(tab)};
     ConvertPanel *param = page.panel<ConvertPanel>();
     QStringList texts;
-    for (int i = 0; i < param->metadataBox()->count(); ++i)
-        texts << param->metadataBox()->itemText(i);
+    for (int i = 0; i < param->metadataRow()->metadataBox()->count(); ++i)
+        texts << param->metadataRow()->metadataBox()->itemText(i);
     QCOMPARE(texts, (QStringList{"保留全部信息", "去除位置信息", "去除全部信息"}));
-    QCOMPARE(param->metadataBox()->currentIndex(), 0);
-    QVERIFY(!param->metadataBox()->isHidden());
+    QCOMPARE(param->metadataRow()->metadataBox()->currentIndex(), 0);
+    QVERIFY(!param->metadataRow()->metadataBox()->isHidden());
 
     page.addOneFile(source);
-    param->metadataBox()->setCurrentIndex(index);
+    param->metadataRow()->metadataBox()->setCurrentIndex(index);
     page.start();
     QVERIFY(page.isJobRunning());
     QCOMPARE(page.job()->settings().metadata, Metadata(metadata));
@@ -215,10 +263,10 @@ void TestConvertPage::convertsToPng()
         QVERIFY(Fixtures::writeImage(dir.filePath(QLatin1String(name)), QSize(200, 100)));
         page.addOneFile(dir.filePath(QLatin1String(name)));
     }
-    param->formatBox()->setCurrentIndex(2);
+    param->formatRows()->formatBox()->setCurrentIndex(2);
     if (!width.isEmpty()) {
-        param->sizeBox()->setCurrentIndex(1);
-        QTest::keyClicks(param->outputWidthEdit(), width);
+        param->sizeRows()->sizeBox()->setCurrentIndex(1);
+        QTest::keyClicks(param->sizeRows()->outputWidthEdit(), width);
     }
 
     page.start();

@@ -28,7 +28,7 @@ class Toast;
 //
 // Start: an empty table asks for files (Spec::emptyRequest), a running job asks
 // to wait, a number field the panel cannot read says its rule
-// (SettingsPanel::settingsProblem) and nothing runs; otherwise the rows not yet
+// (SettingsReading::problem) and nothing runs; otherwise the rows not yet
 // done go to a new job with the panel's settings and the page's operation. A
 // row is done when it succeeded with the same settings and output folder and
 // its output is still there: it is kept and says "已完成，未重复处理". Rows whose
