@@ -1,6 +1,8 @@
 #include "support/BatchTestKit.h"
 
 #include "batch/shell/BatchPage.h"
+#include "batch/shell/PageCentre.h"
+#include "FileTable.h"
 #include "FolderOpener.h"
 #include "ToolboxTabs.h"
 #include "widgets/MessageBox.h"
@@ -52,6 +54,29 @@ bool waitForJobEnd(const BatchPage *page, int timeoutMs)
     QTest::qWait(50);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return true;
+}
+
+namespace {
+
+void clickRowButton(const PageCentre *centre, int row, FileTable::RowButton button)
+{
+    FileTable *table = centre->table();
+    const QModelIndex index = table->model()->index(row, centre->columns().buttonColumn);
+    table->scrollTo(index);
+    const QRect place = FileTable::buttonRect(table->visualRect(index), button);
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, place.center());
+}
+
+} // namespace
+
+void clickOpenFolder(const PageCentre *centre, int row)
+{
+    clickRowButton(centre, row, FileTable::RowButton::OpenFolder);
+}
+
+void clickDelete(const PageCentre *centre, int row)
+{
+    clickRowButton(centre, row, FileTable::RowButton::Delete);
 }
 
 } // namespace BatchTestKit

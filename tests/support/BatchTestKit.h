@@ -26,6 +26,11 @@ void useHome(const QString &dir);
 // lets finished jobs delete themselves. False on timeout.
 bool waitForJobEnd(const BatchPage *page, int timeoutMs = 120000);
 
+// Clicks a row's folder or delete button as a user does: a mouse click on the
+// spot of the file table where it is drawn.
+void clickOpenFolder(const PageCentre *centre, int row);
+void clickDelete(const PageCentre *centre, int row);
+
 } // namespace BatchTestKit
 
 // A stand-in xdg-open first on PATH while it exists: it notes the folders the
