@@ -1,7 +1,7 @@
 #include "support/BatchTestKit.h"
 
 #include "batch/shell/BatchPage.h"
-#include "FolderOpener.h"
+#include "widgets/FolderOpener.h"
 #include "ToolboxTabs.h"
 #include "widgets/MessageBox.h"
 
