@@ -90,7 +90,7 @@ public:
             spec.arguments << QStringLiteral("--preview");
         spec.arguments << QStringLiteral("--") << request.path;
         spec.environment = environment();
-        spec.passed = fds[1];
+        spec.passed = fds[1]; // RawChannel::kChannelFd in the decoder
         spec.tree = ChildProcess::Tree::Alone;
         const bool started = process.start(spec);
         ::close(fds[1]);
