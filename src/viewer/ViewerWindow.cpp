@@ -293,8 +293,11 @@ TrashBin &ViewerWindow::trash()
 void ViewerWindow::showInFolder()
 {
     const QString path = shownPictureFile();
-    if (!path.isEmpty())
-        ShowInFolder::show(path, this);
+    if (path.isEmpty())
+        return;
+    const QString folder = QFileInfo(path).absolutePath();
+    ShowInFolder::show(path, this,
+                       [this, folder] { toastWidget->showToast(QStringLiteral("无法打开文件夹：") + folder, kToastMs); });
 }
 
 void ViewerWindow::openWith(int tab)

@@ -3,7 +3,7 @@
 #include "batch/shell/BatchPage.h"
 #include "batch/shell/PageCentre.h"
 #include "FileTable.h"
-#include "FolderOpener.h"
+#include "widgets/FolderOpener.h"
 #include "ToolboxTabs.h"
 #include "widgets/MessageBox.h"
 

@@ -19,6 +19,7 @@
 #include "viewer/ImageView.h"
 #include "viewer/ViewerCommands.h"
 #include "ZoomModel.h"
+#include "widgets/FolderOpener.h"
 #include "widgets/DropArea.h"
 #include "widgets/MessageBox.h"
 #include "widgets/ScreenFit.h"
@@ -261,6 +262,8 @@ private slots:
     void undoOntoTakenName();
     void shownFileActions_data();
     void shownFileActions();
+    void showInFolderSaysWhenNothingOpensIt_data();
+    void showInFolderSaysWhenNothingOpensIt();
     void stuckDecoderNeverFreezesPanel();
     void minimumSizeOnSmallScreens_data();
     void minimumSizeOnSmallScreens();
@@ -1186,6 +1189,7 @@ void TestViewerWindow::shownFileActions()
     else
         window->openWith(Toolbox::ConvertTab);
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    FolderOpener::handleFileUrls();
 
     if (action == QLatin1String("trash")) {
         QCOMPARE(ShownFile::nameTaken(path), !acts);
@@ -1218,6 +1222,50 @@ void TestViewerWindow::shownFileActions()
         QCOMPARE(boxes.first()->page(Toolbox::ConvertTab)->centerWidget()->rowCount(), acts ? 1 : 0);
         boxes.first()->close();
     }
+}
+
+void TestViewerWindow::showInFolderSaysWhenNothingOpensIt_data()
+{
+    QTest::addColumn<int>("status"); // of a stand-in xdg-open
+    QTest::addColumn<bool>("said");
+    QTest::newRow("opened") << 0 << false;
+    QTest::newRow("no file manager") << 3 << true; // as xdg-open says it
+}
+
+// Without a file manager on the bus the folder goes to xdg-open; when that cannot
+// hand it to anything, the window says so instead of doing nothing.
+void TestViewerWindow::showInFolderSaysWhenNothingOpensIt()
+{
+    QFETCH(int, status);
+    QFETCH(bool, said);
+    QTemporaryDir scratch(tmp.filePath(QStringLiteral("open-XXXXXX")));
+    const QString path = scratch.filePath(QStringLiteral("p.png"));
+    QVERIFY(Fixtures::writeImage(path, QSize(40, 30)));
+    window->view()->showImg(path);
+    QVERIFY(waitLoaded(*window->view()));
+    QVERIFY(QDir(scratch.path()).mkpath(QStringLiteral("bin")));
+    QFile script(scratch.filePath(QStringLiteral("bin/xdg-open")));
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write(QStringLiteral("#!/bin/sh\necho \"$1\" > \"%1\"\nexit %2\n")
+                     .arg(scratch.filePath(QStringLiteral("asked")))
+                     .arg(status)
+                     .toUtf8());
+    script.close();
+    QVERIFY(script.setPermissions(script.permissions() | QFile::ExeOwner));
+    const QByteArray oldPath = qgetenv("PATH");
+    qputenv("PATH", QFile::encodeName(scratch.filePath(QStringLiteral("bin"))) + ':' + oldPath);
+    window->toast()->hide();
+
+    window->showInFolder();
+    QTRY_VERIFY(QFile::exists(scratch.filePath(QStringLiteral("asked"))));
+    QTRY_COMPARE(FolderOpener::pending(), 0);
+    qputenv("PATH", oldPath);
+    QFile asked(scratch.filePath(QStringLiteral("asked")));
+    QVERIFY(asked.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(asked.readAll().trimmed()), scratch.path());
+    QCOMPARE(!window->toast()->isHidden(), said);
+    if (said)
+        QCOMPARE(window->toast()->text(), QStringLiteral("无法打开文件夹：") + scratch.path());
 }
 
 // With the panel open on a RAW file whose decoder never answers, the GUI thread

@@ -8,7 +8,7 @@
 #include "OutputFolderRow.h"
 #include "ReasonWords.h"
 #include "FileTable.h"
-#include "FolderOpener.h"
+#include "widgets/FolderOpener.h"
 #include "FileButton.h"
 #include "FileButtonBar.h"
 #include "StartButton.h"
