@@ -1,5 +1,6 @@
 #include "support/BatchTestKit.h"
 
+#include "batch/engine/BatchJob.h"
 #include "batch/shell/BatchPage.h"
 #include "batch/shell/PageCentre.h"
 #include "FileTable.h"
@@ -9,7 +10,6 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QElapsedTimer>
 #include <QTest>
 
 namespace BatchTestKit {
@@ -44,16 +44,13 @@ void useHome(const QString &dir)
 
 bool waitForJobEnd(const BatchPage *page, int timeoutMs)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (page->isJobRunning()) {
-        if (timer.hasExpired(timeoutMs))
-            return false;
-        QTest::qWait(20);
-    }
-    QTest::qWait(50);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    return true;
+    // qWaitFor also runs the deferred deletes, the job's own among them.
+    return QTest::qWaitFor(
+        [page] {
+            return !page->isJobRunning()
+                && page->findChildren<BatchJob *>(QString(), Qt::FindDirectChildrenOnly).isEmpty();
+        },
+        timeoutMs);
 }
 
 namespace {
@@ -103,11 +100,10 @@ UrlCatcher::~UrlCatcher()
 
 QList<QUrl> UrlCatcher::urls() const
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (FolderOpener::pending() > 0 && !timer.hasExpired(10000))
-        QTest::qWait(10);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the ended openers
+    // Until every opener started has ended and deleted itself.
+    if (!QTest::qWaitFor([] { return FolderOpener::pending() == 0; }, 10000))
+        qWarning("a folder opener has not ended in 10 s");
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QList<QUrl> asked;
     QFile file(bin.filePath(QStringLiteral("asked")));
     if (file.open(QIODevice::ReadOnly)) {

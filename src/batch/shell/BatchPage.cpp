@@ -275,10 +275,11 @@ void BatchPage::fileFinished(quint64 generation, const FileResult &result)
                     : result.status == FileResult::Failed ? JobTally::Failed
                                                           : JobTally::Cancelled);
     showRunningCount();
-    if (generation != tableGeneration)
-        return;
-    runningRows.remove(result.row);
-    showResult(result);
+    if (generation == tableGeneration) {
+        runningRows.remove(result.row);
+        showResult(result);
+    }
+    emit fileCounted(result);
 }
 
 QPushButton *BatchPage::startButton() const
@@ -305,6 +306,7 @@ void BatchPage::finishJob()
         notice->showToast(text, kEndNoticeMs);
     else
         pendingNotice = text;
+    emit jobEnded();
 }
 
 void BatchPage::onDragAndDrop(QList<QUrl> urls)

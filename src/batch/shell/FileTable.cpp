@@ -1,6 +1,7 @@
 #include "FileTable.h"
 
 #include "BatchTableModel.h"
+#include "ColumnFit.h"
 #include "widgets/UiProfile.h"
 
 #include <QHeaderView>
@@ -9,6 +10,8 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 #include <QToolTip>
+
+#include <algorithm>
 
 namespace {
 
@@ -130,12 +133,27 @@ FileTable::FileTable(BatchTableModel *model, QWidget *parent)
     header->setSectionsClickable(false);
     header->setFixedHeight(UiProfile::pick(40, 50));
     header->setFont(UiProfile::bodyFont());
-    header->setMinimumSectionSize(UiProfile::pick(60, 80));
     header->setSectionResizeMode(QHeaderView::Fixed);
-    for (int column = 0; column < columns.widths.size(); ++column)
-        header->resizeSection(column, columns.widths.at(column));
-    // The name gives way first: the status and the buttons stay in view.
-    header->setSectionResizeMode(BatchColumns::NameColumn, QHeaderView::Stretch);
+    // The least a column does with: its header or a typical size in it; the
+    // name a few letters around its ellipsis; the status and the buttons all they ask.
+    const QFontMetrics metrics(UiProfile::bodyFont());
+    const int padding = UiProfile::pick(16, 24);
+    const int sizeText = metrics.horizontalAdvance(QStringLiteral("999.9 KB"));
+    const int numberText = metrics.horizontalAdvance(QStringLiteral("9999"));
+    for (int column = 0; column < columns.widths.size(); ++column) {
+        const int preferred = columns.widths.at(column);
+        const int caption = metrics.horizontalAdvance(columns.headers.value(column)) + padding;
+        int least = preferred;
+        if (column == BatchColumns::NameColumn)
+            least = UiProfile::pick(60, 80);
+        else if (column == BatchColumns::NumberColumn)
+            least = qMax(caption, numberText + padding);
+        else if (column != columns.statusColumn && column != columns.buttonColumn)
+            least = qMax(caption, sizeText + padding);
+        leastWidths.append(qMin(least, preferred));
+        header->resizeSection(column, preferred);
+    }
+    header->setMinimumSectionSize(*std::min_element(leastWidths.cbegin(), leastWidths.cend()));
 
     setFocusPolicy(Qt::NoFocus);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -151,6 +169,20 @@ FileTable::FileTable(BatchTableModel *model, QWidget *parent)
         "QTableView::item{text-align:center;border-bottom:1px solid #E4EFFA;color:#484848;}"
         // A selected row stays readable and lets its bar and buttons show.
         "QTableView::item:selected{background:#E8F1FD;color:#484848;}"));
+}
+
+void FileTable::resizeEvent(QResizeEvent *event)
+{
+    QTableView::resizeEvent(event);
+    fitColumns();
+}
+
+void FileTable::fitColumns()
+{
+    const QList<int> widths = ColumnFit::widths(rows->columns().widths, leastWidths, BatchColumns::NameColumn,
+                                                viewport()->width());
+    for (int column = 0; column < widths.size(); ++column)
+        horizontalHeader()->resizeSection(column, widths.at(column));
 }
 
 QRect FileTable::buttonRect(const QRect &cell, RowButton button)

@@ -7,8 +7,9 @@ class BatchTableModel;
 
 // The file table of the batch pages: header only, no grid, whole-row selection,
 // read-only, drawn from the page's row model. The status column shows a row's bar
-// or its words, the button column its two row buttons; the file name takes the
-// room the fixed columns leave and is elided in the middle when short of it.
+// or its words, the button column its two row buttons. The file name takes the
+// room the other columns leave and gives way first, elided in the middle; the
+// status and the buttons stay in view down to the narrowest the page gets.
 class FileTable : public QTableView
 {
     Q_OBJECT
@@ -29,10 +30,15 @@ signals:
     void deleteClicked(int row);
 
 protected:
+    void resizeEvent(QResizeEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     bool viewportEvent(QEvent *event) override;
 
 private:
+    // Shares the viewport's width out among the columns (ColumnFit).
+    void fitColumns();
+
     BatchTableModel *rows;
+    QList<int> leastWidths; // one per column
 };

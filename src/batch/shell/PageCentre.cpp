@@ -54,12 +54,10 @@ PageCentre::PageCentre(const QString &hintText, const QStringList &acceptedSuffi
 
     layout->setContentsMargins(10, 5, 10, 0);
     layout->setSpacing(8);
-    // The wider six-column table takes the row as it is; otherwise the drop area and the
-    // table stretch, taking the room up to their full width before the settings panel
-    // does, so the status and the row buttons stay in view.
-    const int stretch = columns.resultSizeColumn < 0 ? 1 : 0;
-    layout->addWidget(dropWidget, stretch);
-    layout->addWidget(fileTable, stretch);
+    // The drop area and the table stretch, taking the room up to their full width
+    // before the settings panel does: the file name has the more of it.
+    layout->addWidget(dropWidget, 1);
+    layout->addWidget(fileTable, 1);
 
     showEmptyView();
 }

@@ -5,6 +5,7 @@
 #include "batch/shell/BatchPage.h"
 #include "batch/shell/SettingsPanel.h"
 #include "batch/shell/SettingsPart.h"
+#include "ColumnFit.h"
 #include "FileTable.h"
 #include "batch/shell/JobTally.h"
 #include "FileButton.h"
@@ -26,12 +27,14 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
+#include <QHeaderView>
 #include <QHelpEvent>
 #include <QToolTip>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <algorithm>
+#include <numeric>
 
 #include "support/BatchTestKit.h"
 #include "support/EngineHarness.h"
@@ -163,6 +166,10 @@ private slots:
     void everySettingTellsRunsApart_data();
     void everySettingTellsRunsApart();
     void selectedRowStaysReadable();
+    void columnsShareTheWidth_data();
+    void columnsShareTheWidth();
+    void statusAndButtonsStayInView_data();
+    void statusAndButtonsStayInView();
     void outputFolderElided();
     void failedRowShowsItsReason_data();
     void failedRowShowsItsReason();
@@ -653,18 +660,17 @@ void TestBatchPage::endNoticeAndRunningCount()
         QVERIFY(QTest::qWaitForWindowExposed(&page));
     }
 
+    // Told by the page, from before the start: the button as each result has left it.
+    QStringList seen;
+    connect(&page, &BatchPage::fileCounted, this, [&] { seen.append(startButton->text()); });
+    connect(&page, &BatchPage::jobEnded, this, [&] { seen.append(startButton->text()); });
     page.start();
     // The missing file is counted (as failed) from the start.
     QCOMPARE(startButton->text(), QStringLiteral("转换中 1/5"));
-    QStringList seen;
-    const QList<BatchJob *> jobs = page.findChildren<BatchJob *>();
-    QCOMPARE(jobs.size(), 1);
-    // Connected after the page: sees the button as each result has left it.
-    connect(jobs.first(), &BatchJob::fileFinished, this, [&](const FileResult &) { seen.append(startButton->text()); });
-    connect(jobs.first(), &BatchJob::finished, this, [&] { seen.append(QString()); });
+    QCOMPARE(page.findChildren<BatchJob *>().size(), 1);
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
 
-    QCOMPARE(seen, (QStringList{"转换中 2/5", "转换中 3/5", "转换中 4/5", "转换中 5/5", QString()}));
+    QCOMPARE(seen, (QStringList{"转换中 2/5", "转换中 3/5", "转换中 4/5", "转换中 5/5", "开始转换"}));
     QCOMPARE(startButton->text(), QStringLiteral("开始转换"));
     const QString expected = QStringLiteral("完成：3 个成功，2 个失败");
     QCOMPARE(page.jobTally().endNotice(), expected);
@@ -883,6 +889,66 @@ void TestBatchPage::selectedRowStaysReadable()
     for (int y = statusCell.top(); y < statusCell.bottom(); ++y)
         barHeight += shot.pixelColor(x, y) != background ? 1 : 0;
     QVERIFY2(barHeight >= QFontMetrics(UiProfile::listFont()).height(), qPrintable(QString::number(barHeight)));
+}
+
+void TestBatchPage::columnsShareTheWidth_data()
+{
+    QTest::addColumn<int>("available");
+    QTest::addColumn<QList<int>>("expected");
+    // Liked: 80 240 240 200 200; least: 50 80 90 200 200 (the status and the buttons give nothing).
+    QTest::newRow("room to spare goes to the name") << 1100 << QList<int>{80, 380, 240, 200, 200};
+    QTest::newRow("just enough") << 960 << QList<int>{80, 240, 240, 200, 200};
+    QTest::newRow("the name gives way first") << 900 << QList<int>{80, 180, 240, 200, 200};
+    QTest::newRow("then the others, by what they may give") << 760 << QList<int>{73, 80, 207, 200, 200};
+    QTest::newRow("below every least the table scrolls") << 500 << QList<int>{50, 80, 90, 200, 200};
+}
+
+void TestBatchPage::columnsShareTheWidth()
+{
+    QFETCH(int, available);
+    QFETCH(QList<int>, expected);
+    const QList<int> widths
+        = ColumnFit::widths({80, 240, 240, 200, 200}, {50, 80, 90, 200, 200}, BatchColumns::NameColumn, available);
+    QCOMPARE(widths, expected);
+    if (available >= 620)
+        QCOMPARE(std::accumulate(widths.cbegin(), widths.cend(), 0), available);
+}
+
+void TestBatchPage::statusAndButtonsStayInView_data()
+{
+    QTest::addColumn<BatchColumns>("columns");
+    QTest::addColumn<bool>("narrowest");
+    QTest::newRow("five columns, wide") << BatchColumns::standard() << false;
+    QTest::newRow("five columns, narrowest") << BatchColumns::standard() << true;
+    QTest::newRow("six columns, narrowest") << BatchColumns::withResultSize() << true;
+}
+
+// However wide the page, the status and the row buttons are whole in view with no
+// scrolling, and a long name is elided in its middle.
+void TestBatchPage::statusAndButtonsStayInView()
+{
+    QFETCH(BatchColumns, columns);
+    QFETCH(bool, narrowest);
+    // The toolbox window's least width, or a wide one.
+    const int width = narrowest ? UiProfile::pick(1100, 1400) : 1900;
+    QTemporaryDir dir;
+    const QString name = QStringLiteral("IMG_20231015_143022_HDR_panorama_of_the_harbour_at_dusk.png");
+    QVERIFY(Fixtures::writeImage(dir.filePath(name), QSize(4, 4)));
+    FrameworkPage page(columns);
+    page.addOneFile(dir.filePath(name));
+    page.resize(width, 600);
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    FileTable *table = page.centerWidget()->table();
+    QTRY_VERIFY(table->horizontalHeader()->length() <= table->viewport()->width());
+    for (int column : {columns.statusColumn, columns.buttonColumn}) {
+        const QRect cell = table->visualRect(table->model()->index(0, column));
+        QVERIFY2(table->viewport()->rect().contains(cell), qPrintable(QString::number(column)));
+        QCOMPARE(cell.width(), columns.widths.at(column));
+    }
+    QCOMPARE(table->textElideMode(), Qt::ElideMiddle);
+    const QRect nameCell = table->visualRect(table->model()->index(0, BatchColumns::NameColumn));
+    QVERIFY(nameCell.width() >= UiProfile::pick(60, 80));
 }
 
 void TestBatchPage::outputFolderElided()

@@ -115,11 +115,12 @@ void TestCompressPage::panelAtStart()
         if (column != BatchColumns::NameColumn)
             QCOMPARE(centre->table()->columnWidth(column), widths.at(column));
     }
-    // No stretch factors in the centre row.
+    // The drop area and the table take the centre row's room before the panel does.
     auto *row = qobject_cast<QHBoxLayout *>(static_cast<QWidget *>(centre)->layout());
     QVERIFY(row);
-    for (int i = 0; i < row->count(); ++i)
-        QCOMPARE(row->stretch(i), 0);
+    QCOMPARE(row->stretch(row->indexOf(centre->dropArea())), 1);
+    QCOMPARE(row->stretch(row->indexOf(centre->table())), 1);
+    QCOMPARE(row->stretch(row->indexOf(centre->paramPanel())), 0);
 
     QCOMPARE(param->startButton()->text(), QStringLiteral("开始压缩"));
     QCOMPARE(param->settingTitle()->styleSheet(), QStringLiteral("QPushButton{border:0px;}"));

@@ -96,6 +96,13 @@ public:
     // Shows a file's result on its row (nothing for a row that is not there).
     void showResult(const FileResult &result);
 
+signals:
+    // A file of the running job has ended and is counted: the start button and
+    // its row show it (the row only while it is on the table the job started on).
+    void fileCounted(const FileResult &result);
+    // The running job has ended: the page is free again and has its end notice.
+    void jobEnded();
+
 public slots:
     void start();
     void addFile();
