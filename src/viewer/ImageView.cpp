@@ -23,6 +23,7 @@
 #include <QMouseEvent>
 #include <QMovie>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QTimer>
 #include <QWheelEvent>
 #include <QtMath>
@@ -60,6 +61,7 @@ ImageView::ImageView(QWidget *parent)
     , animationTimer(new QTimer(this))
     , levelTimer(new QTimer(this))
     , spinnerTimer(new QTimer(this))
+    , preloadTimer(new QTimer(this))
 {
     centerShow->setAcceptedSuffixes(Formats::openSuffixes());
     connect(centerShow->centerWidget(), &DropTarget::clicked, this, &ImageView::addFile);
@@ -121,6 +123,13 @@ ImageView::ImageView(QWidget *parent)
     spinnerTimer->setSingleShot(true);
     spinnerTimer->setInterval(kSpinnerDelayMs);
     connect(spinnerTimer, &QTimer::timeout, this, &ImageView::showSpinner);
+    // Once a resize (full screen, a dragged edge) has settled.
+    preloadTimer->setSingleShot(true);
+    preloadTimer->setInterval(200);
+    connect(preloadTimer, &QTimer::timeout, this, [this] {
+        if (loadEnded && hasPicture())
+            preloadNeighbours();
+    });
 }
 
 // --- zoom ---------------------------------------------------------------
@@ -309,6 +318,9 @@ void ImageView::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     placeLabels();
+    // Neighbours decoded for a smaller view would not serve the next step.
+    if (event->size().width() > event->oldSize().width() || event->size().height() > event->oldSize().height())
+        preloadTimer->start();
 }
 
 void ImageView::placeLabels()

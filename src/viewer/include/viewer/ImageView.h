@@ -58,6 +58,9 @@ public:
     bool prevImg();
     // Back to the empty view (the drop area): nothing shown, no current file.
     void closePicture();
+    // Decodes the current picture's neighbours ahead (done after every load; again
+    // when what the neighbours are changes, as when a slideshow starts looping).
+    void preloadNeighbours();
 
     // The current file's picture (or its first paint) is on screen: zoom, turns and
     // printing have something to act on. The previous file's picture, left on screen
@@ -138,7 +141,6 @@ private:
     void setPicture(const QSize &fullSize);
     void scheduleLevel();
     void prepareLevel();
-    void preloadNeighbours();
     void startAnimation();
     void stopAnimation();
     void nextFrame();
@@ -159,6 +161,7 @@ private:
     QTimer *animationTimer;
     QTimer *levelTimer;
     QTimer *spinnerTimer;
+    QTimer *preloadTimer;
     QString shownPath; // the file the picture item shows
     bool fullAsked = false; // the full resolution of the shown picture is on its way
     struct WholeWanted {
