@@ -130,12 +130,17 @@ int openArgumentChild(int argc, char **argv)
     window.showDefaultImg();
     waitLoaded(*window.view());
     if (held) {
-        QTest::qWait(500); // the filtered level
         const QGraphicsView *graphics = window.view()->graphicsView();
-        const double covered = graphics->viewportTransform().mapRect(graphics->sceneRect()).width()
-                               * graphics->devicePixelRatioF();
+        const auto covered = [graphics] {
+            return graphics->viewportTransform().mapRect(graphics->sceneRect()).width() * graphics->devicePixelRatioF();
+        };
+        // The level made for the screen's pixels, once it is in; else the report shows
+        // what was held when the wait ended.
+        const bool sharp
+            = QTest::qWaitFor([&] { return window.view()->pictureItem()->best().width() >= covered() - 1; }, 5000);
+        Q_UNUSED(sharp)
         const int heldWidth = window.view()->pictureItem()->best().width();
-        std::fputs(QStringLiteral("%1 %2").arg(qRound(covered)).arg(heldWidth).toUtf8().constData(), stdout);
+        std::fputs(QStringLiteral("%1 %2").arg(qRound(covered())).arg(heldWidth).toUtf8().constData(), stdout);
         return 0;
     }
     const QSizeF size = window.view()->pictureSize();
