@@ -88,7 +88,7 @@ int main(int argc, char *argv[])
         window.view()->setImgPath(path);
 
     AppSetup::setUtf8Codec();
-    window.showMaximized();
+    window.showAsRemembered();
     if (!path.isEmpty())
         QTimer::singleShot(50, &window, &ViewerWindow::showDefaultImg);
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QStringList>
 #include <QWidget>
 
 class HoverPushButton;
@@ -27,10 +29,19 @@ public:
     QPushButton *turnLeftBtn() const;
     QPushButton *printBtn() const;
 
+    // The least width that shows every button whole: the toolbox buttons show their
+    // icons alone (their names in tooltips) below the width their names need.
+    QSize minimumSizeHint() const override;
+
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
+    QList<HoverPushButton *> toolboxButtons() const;
+    // The width of the whole strip when the toolbox buttons show their names or not.
+    int widthNeeded(bool names) const;
+
     QPushButton *sizeToggle;
     HoverPushButton *convertButton;
     HoverPushButton *resizeButton;
@@ -43,4 +54,5 @@ private:
     QPushButton *turnRight;
     QPushButton *turnLeft;
     QPushButton *print;
+    QStringList toolboxNames;
 };
