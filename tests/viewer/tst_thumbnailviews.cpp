@@ -21,6 +21,7 @@ class TestThumbnailViews : public QObject
 
 private slots:
     void init();
+    void cleanup();
     void placeholderThenThumbnail();
     void gridKeys_data();
     void gridKeys();
@@ -76,6 +77,15 @@ void TestThumbnailViews::init()
     model = std::make_unique<QStandardItemModel>();
     thumbnailer.reset();
     gate = std::make_shared<std::atomic<bool>>(true);
+}
+
+void TestThumbnailViews::cleanup()
+{
+    // The thumbnailer first: its threads write into the folders below.
+    thumbnailer.reset();
+    model.reset();
+    cacheHome.reset();
+    dir.reset();
 }
 
 void TestThumbnailViews::makeFolder(int count)
