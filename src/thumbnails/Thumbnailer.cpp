@@ -34,9 +34,11 @@ Thumbnailer::~Thumbnailer()
     closing = true;
     {
         QMutexLocker lock(&mutex);
-        waiting.clear();
+        lookups.jobs.clear();
+        makers.jobs.clear();
     }
-    pool.waitForDone();
+    lookups.pool.waitForDone();
+    makers.pool.waitForDone();
 }
 
 QString Thumbnailer::key(const QString &path, ThumbnailSize size)
@@ -59,20 +61,23 @@ void Thumbnailer::want(const QStringList &paths, ThumbnailSize size)
 {
     QVector<Job> jobs;
     jobs.reserve(paths.size());
-    for (auto it = paths.crbegin(); it != paths.crend(); ++it) {
-        const QString k = key(*it, size);
+    for (int rank = paths.size() - 1; rank >= 0; --rank) {
+        const QString &path = paths.at(rank);
+        const QString k = key(path, size);
         if (!held.contains(k) && !failures.contains(k))
-            jobs.append(Job{*it, size});
+            jobs.append(Job{path, size, rank});
     }
     QMutexLocker lock(&mutex);
-    jobs.erase(std::remove_if(jobs.begin(), jobs.end(),
-                              [this](const Job &job) { return busy.contains(key(job.path, job.size)); }),
-               jobs.end());
-    waiting = std::move(jobs);
-    while (workers < pool.maxThreadCount() && workers < waiting.size()) {
-        ++workers;
-        pool.start([this] { work(); });
+    lookups.jobs.clear();
+    makers.jobs.clear();
+    for (Job &job : jobs) {
+        const QString k = key(job.path, job.size);
+        if (busy.contains(k))
+            continue;
+        (missing.contains(k) ? makers : lookups).jobs.append(std::move(job));
     }
+    start(Stage::Lookup);
+    start(Stage::Make);
 }
 
 void Thumbnailer::forget(const QString &path)
@@ -81,6 +86,8 @@ void Thumbnailer::forget(const QString &path)
          {ThumbnailSize::Normal, ThumbnailSize::Large, ThumbnailSize::XLarge, ThumbnailSize::XXLarge}) {
         held.remove(key(path, size));
         failures.remove(key(path, size));
+        QMutexLocker lock(&mutex);
+        missing.remove(key(path, size));
     }
 }
 
@@ -91,36 +98,74 @@ void Thumbnailer::setMemoryBudget(qint64 bytes)
 
 void Thumbnailer::setThreads(int threads)
 {
-    pool.setMaxThreadCount(qMax(1, threads));
+    lookups.pool.setMaxThreadCount(qMax(1, threads));
+    makers.pool.setMaxThreadCount(qMax(1, threads));
 }
 
-void Thumbnailer::work()
+void Thumbnailer::start(Stage stage)
 {
-    thread_local bool lowered = false;
-    if (!lowered) {
-        ThreadPriority::lowerCurrentThread();
-        lowered = true;
+    Queue &queue = stage == Stage::Lookup ? lookups : makers;
+    while (queue.workers < queue.pool.maxThreadCount() && queue.workers < queue.jobs.size()) {
+        ++queue.workers;
+        queue.pool.start([this, stage] { work(stage); });
+    }
+}
+
+void Thumbnailer::work(Stage stage)
+{
+    Queue &queue = stage == Stage::Lookup ? lookups : makers;
+    if (stage == Stage::Make) {
+        // The makers' pool threads are lowered once, for good.
+        thread_local bool lowered = false;
+        if (!lowered) {
+            ThreadPriority::lowerCurrentThread();
+            lowered = true;
+        }
     }
     for (;;) {
         Job job;
         {
             QMutexLocker lock(&mutex);
-            if (waiting.isEmpty() || closing) {
-                --workers;
+            if (queue.jobs.isEmpty() || closing) {
+                --queue.workers;
                 return;
             }
-            job = waiting.takeLast();
+            job = queue.jobs.takeLast();
             busy.insert(key(job.path, job.size));
         }
-        const Thumbnail made = make(job);
+        bool toMake = false;
+        const Thumbnail done = stage == Stage::Lookup ? lookUp(job, &toMake) : make(job);
         {
             QMutexLocker lock(&mutex);
-            busy.remove(key(job.path, job.size));
+            const QString k = key(job.path, job.size);
+            busy.remove(k);
+            if (toMake) {
+                // Among what waits to be made, in the order it was wanted in.
+                missing.insert(k);
+                const auto at = std::lower_bound(makers.jobs.begin(), makers.jobs.end(), job.rank,
+                                                 [](const Job &queued, int rank) { return queued.rank > rank; });
+                makers.jobs.insert(at, job);
+                start(Stage::Make);
+                continue;
+            }
+            missing.remove(k);
         }
         if (closing)
             continue;
-        QMetaObject::invokeMethod(this, [this, made] { receive(made); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [this, done] { receive(done); }, Qt::QueuedConnection);
     }
+}
+
+Thumbnail Thumbnailer::lookUp(const Job &job, bool *toMake) const
+{
+    Thumbnail result{job.path, job.size, {}, true};
+    const SourceStamp stamp = SourceStamp::of(job.path);
+    if (!stamp.isValid())
+        return result; // gone, or not a file: nothing to record
+    result.image = cache.find(job.path, job.size, stamp);
+    result.failed = result.image.isNull();
+    *toMake = result.failed && !cache.hasFailure(job.path, stamp);
+    return result;
 }
 
 Thumbnail Thumbnailer::make(const Job &job) const
@@ -128,15 +173,7 @@ Thumbnail Thumbnailer::make(const Job &job) const
     Thumbnail result{job.path, job.size, {}, true};
     const SourceStamp stamp = SourceStamp::of(job.path);
     if (!stamp.isValid())
-        return result; // gone, or not a file: nothing to record
-    result.image = cache.find(job.path, job.size, stamp);
-    if (!result.image.isNull()) {
-        result.failed = false;
         return result;
-    }
-    if (cache.hasFailure(job.path, stamp))
-        return result;
-
     const int side = Thumbnails::pixels(job.size);
     QImage image = ExifThumbnail::read(job.path, side);
     if (image.isNull())

@@ -13,6 +13,10 @@ namespace {
 // One wheel notch is 120 eighths of a degree; a step sizes the thumbnails by a fifth.
 constexpr int kNotch = 120;
 constexpr double kStepFactor = 1.2;
+// Thumbnails asked for beyond the visible cells, each way: a folder of a few hundred
+// is made whole in the background; in a huge one the asking (on every scroll) stays
+// cheap and follows the view.
+constexpr int kGridReach = 1000;
 
 } // namespace
 
@@ -24,7 +28,7 @@ ThumbnailGrid::ThumbnailGrid(Thumbnailer *thumbnailer, QWidget *parent)
     setWrapping(true);
     setResizeMode(QListView::Adjust);
     setFocusPolicy(Qt::StrongFocus);
-    setReach(-1);
+    setReach(kGridReach);
     connect(this, &QListView::doubleClicked, this, [this](const QModelIndex &index) { emit openRow(index.row()); });
     relayout();
 }

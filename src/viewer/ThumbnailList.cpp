@@ -127,8 +127,7 @@ void ThumbnailList::ask()
     for (int row = shown.first; row <= shown.second; ++row)
         paths << pathAt(row);
     // Then outward, after before before (the way one usually moves on).
-    const int limit = reach < 0 ? rows : reach;
-    for (int step = 1; step <= limit; ++step) {
+    for (int step = 1; step <= reach; ++step) {
         const int after = shown.second + step;
         const int earlier = shown.first - step;
         if (after >= rows && earlier < 0)

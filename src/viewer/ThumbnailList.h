@@ -36,7 +36,7 @@ signals:
     void openRow(int row);
 
 protected:
-    // How many rows past the visible ones to ask for, each way (-1: all of them).
+    // How many rows past the visible ones to ask for, each way.
     void setReach(int rows) { reach = rows; }
     void resizeEvent(QResizeEvent *event) override;
     void showEvent(QShowEvent *event) override;
@@ -51,5 +51,5 @@ private:
     ThumbnailDelegate *delegate;
     QTimer asking;
     int side = 128;
-    int reach = -1;
+    int reach = 0;
 };

@@ -22,11 +22,11 @@ struct Thumbnail
     bool failed = false;
 };
 
-// Makes thumbnails on threads of its own, at a lower priority than the viewer's
-// loads: from the shared cache when it holds a valid one, else from the cheapest
-// source large enough (the EXIF thumbnail, else the decode it is given), stored back
-// into the cache. What is made is kept in memory up to a budget; the views ask for
-// it with thumbnail() and are told with ready().
+// Gives thumbnails from threads of its own: from the shared cache when it holds a
+// valid one, else made from the cheapest source large enough (the EXIF thumbnail, else
+// the decode it is given) at a lower priority than the viewer's loads, and stored
+// back into the cache. What it gives is kept in memory up to a budget; the views ask
+// for it with thumbnail() and are told with ready().
 class Thumbnailer : public QObject
 {
     Q_OBJECT
@@ -63,23 +63,35 @@ private:
     struct Job
     {
         QString path;
-        ThumbnailSize size;
+        ThumbnailSize size = ThumbnailSize::Normal;
+        int rank = 0; // its place in the last want(), 0 the most urgent
+    };
+    // Looking a thumbnail up in the cache is cheap and runs at the process's priority,
+    // so a full cache fills the screen at once; making one runs lowered.
+    enum class Stage { Lookup, Make };
+    struct Queue
+    {
+        QVector<Job> jobs; // the most urgent last
+        int workers = 0;
+        QThreadPool pool;
     };
 
     static QString key(const QString &path, ThumbnailSize size);
-    void work();
+    void start(Stage stage); // with the mutex held
+    void work(Stage stage);
+    Thumbnail lookUp(const Job &job, bool *toMake) const;
     Thumbnail make(const Job &job) const;
     void receive(const Thumbnail &thumbnail);
 
     const ThumbnailCache cache;
     const Decode decode;
-    QThreadPool pool;
     std::atomic<bool> closing{false};
 
-    mutable QMutex mutex; // guards the three below
-    QVector<Job> waiting; // the next one last
+    mutable QMutex mutex; // guards the four below
+    Queue lookups;
+    Queue makers;
     QSet<QString> busy;
-    int workers = 0;
+    QSet<QString> missing; // looked up, not in the cache: to be made
 
     // The GUI thread's alone.
     mutable QCache<QString, QImage> held; // cost in KiB
