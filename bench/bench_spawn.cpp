@@ -1,5 +1,5 @@
-// How a tool is started: the engine's clone (ProcessRunner) against posix_spawn
-// with the same set-up (own process group, default signals, the null device and a
+// How a child is started: the one starter (ChildProcess, a clone) against
+// posix_spawn with the same set-up (own process group, default signals, the null device and a
 // pipe as standard streams, nothing else open, working folder), and posix_spawn
 // behind "setpriv --pdeathsig KILL" (the parent-death signal posix_spawn cannot
 // set). Each start runs /bin/true and waits for it. The process holds 256 MiB of
@@ -9,8 +9,10 @@
 // rounds; then what the watchdog adds to each start. usage: bench_spawn
 // [STARTS_PER_ROUND] [ROUNDS]
 
+#include "ProcessLinux.h"
 #include "ProcessRunner.h"
-#include "batch/engine/ToolWatchdog.h"
+#include "process/ChildProcess.h"
+#include "process/ToolWatchdog.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -107,6 +109,17 @@ int main(int argc, char **argv)
     using Method = std::function<bool()>;
     std::map<QString, Method> methods{
         {QStringLiteral("clone (ProcessRunner)"), [&] { return runner.run(truePath, {}).ok(); }},
+        {QStringLiteral("clone (ChildProcess, alone)"),
+         [&] {
+             ChildProcess child;
+             ChildProcess::Spec spec;
+             spec.program = truePath;
+             spec.environment = environment.toStringList();
+             spec.workingDir = QStringLiteral("/");
+             spec.errors = ChildProcess::Stream::Pipe;
+             spec.tree = ChildProcess::Tree::Alone;
+             return child.start(spec) && child.wait(30000) && child.exitCode() == 0;
+         }},
         {QStringLiteral("posix_spawn"), [&] { return spawnOnce({truePath}, environment); }},
     };
     if (!setpriv.isEmpty())

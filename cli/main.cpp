@@ -6,8 +6,8 @@
 #include "batch/engine/BatchCatalogue.h"
 #include "batch/engine/BatchFiles.h"
 #include "batch/engine/Operations.h"
-#include "batch/engine/StandardStreams.h"
-#include "batch/engine/ToolWatchdog.h"
+#include "process/StandardStreams.h"
+#include "process/ToolWatchdog.h"
 #include "batch/engine/ToolSlots.h"
 
 #include <QCoreApplication>

@@ -3,7 +3,7 @@
 #include "widgets/UiProfile.h"
 #include "batch/engine/BatchJob.h"
 #include "app/ProcessExit.h"
-#include "batch/engine/StandardStreams.h"
+#include "process/StandardStreams.h"
 #include "chrome/TitleBar.h"
 #include "viewer/EarlyDecode.h"
 #include "viewer/ViewerWindow.h"

@@ -17,11 +17,21 @@ QLocale collationLocale()
     return user;
 }
 
-void sort(QStringList &names)
+namespace {
+
+QCollator naturalCollator()
 {
     QCollator collator(collationLocale());
     collator.setNumericMode(true);
     collator.setCaseSensitivity(Qt::CaseSensitive);
+    return collator;
+}
+
+} // namespace
+
+void sort(QStringList &names)
+{
+    const QCollator collator = naturalCollator();
 
     // One key per name instead of a full collation per comparison keeps folders
     // with thousands of files quick.
@@ -44,6 +54,14 @@ void sort(QStringList &names)
     for (int index : order)
         sorted.append(names.at(index));
     names = sorted;
+}
+
+int compare(const QString &a, const QString &b)
+{
+    const int byCollator = naturalCollator().compare(a, b);
+    if (byCollator != 0)
+        return byCollator;
+    return a < b ? -1 : (b < a ? 1 : 0);
 }
 
 } // namespace NaturalOrder

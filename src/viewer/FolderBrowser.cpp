@@ -7,8 +7,6 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QSet>
 
 #ifdef Q_OS_UNIX
@@ -52,40 +50,11 @@ private:
     QString lower;
 };
 
-// The last folder's listing and its natural order. Every step reads the folder
-// again, but while the listing comes back the same (the usual case when stepping
-// through a folder) the collation of thousands of names is not redone.
-struct LastOrder
-{
-    QString dirPath;
-    QString locale;
-    QStringList listed;
-    QStringList ordered;
-};
-
-QStringList naturalOrder(const QString &dirPath, const QStringList &listed)
-{
-    static QMutex mutex;
-    static LastOrder last;
-
-    const QString locale = NaturalOrder::collationLocale().name();
-    {
-        const QMutexLocker lock(&mutex);
-        if (last.dirPath == dirPath && last.locale == locale && last.listed == listed)
-            return last.ordered;
-    }
-    QStringList ordered = listed;
-    NaturalOrder::sort(ordered);
-    const QMutexLocker lock(&mutex);
-    last = {dirPath, locale, listed, ordered};
-    return ordered;
-}
-
 #ifdef Q_OS_UNIX
 // readdir with the entry type it already carries: a tenth of QDirIterator's work per
 // entry, which builds a QFileInfo for each. Same filter as QDir::Files: regular files
 // and links to them; no folders, sockets, devices, broken links or hidden names.
-bool listUnix(const QString &dirPath, SuffixFilter &filter, QStringList *names)
+bool listUnix(const QString &dirPath, SuffixFilter &filter, QVector<Listed> *listed)
 {
     DIR *dir = opendir(QFile::encodeName(dirPath).constData());
     if (!dir)
@@ -102,7 +71,7 @@ bool listUnix(const QString &dirPath, SuffixFilter &filter, QStringList *names)
         }
         const QString name = QFile::decodeName(entry->d_name);
         if (filter.matches(name))
-            names->append(name);
+            listed->append({name, quint64(entry->d_ino)});
     }
     closedir(dir);
     return true;
@@ -125,73 +94,37 @@ QStringList listImageNamesPortable(const QString &dirPath)
     return names;
 }
 
-QStringList listImageNames(const QString &dirPath)
+QVector<Listed> listImages(const QString &dirPath, bool *ok)
 {
+    if (ok)
+        *ok = true;
+    QVector<Listed> listed;
 #ifdef Q_OS_UNIX
     SuffixFilter filter;
-    QStringList names;
-    if (listUnix(dirPath, filter, &names))
-        return names;
+    if (listUnix(dirPath, filter, &listed))
+        return listed;
+    listed.clear();
 #endif
-    return listImageNamesPortable(dirPath);
+    if (ok)
+        *ok = QFileInfo(dirPath).isDir();
+    for (const QString &name : listImageNamesPortable(dirPath))
+        listed.append({name, 0});
+    return listed;
+}
+
+QStringList listImageNames(const QString &dirPath)
+{
+    QStringList names;
+    for (const Listed &entry : listImages(dirPath))
+        names.append(entry.name);
+    return names;
 }
 
 QStringList imageNames(const QString &dirPath)
 {
-    return naturalOrder(QDir(dirPath).absolutePath(), listImageNames(dirPath));
-}
-
-namespace {
-
-QStringList around(const QString &currentPath, const QList<int> &offsets)
-{
-    const QFileInfo current(currentPath);
-    const QDir dir = current.absoluteDir();
-    const QStringList names = imageNames(dir.absolutePath());
-    const int index = names.indexOf(current.fileName());
-    QStringList paths;
-    for (int offset : offsets) {
-        const int target = index + offset;
-        paths.append(target < 0 || target >= names.size() ? QString() : dir.absoluteFilePath(names.at(target)));
-    }
-    return paths;
-}
-
-} // namespace
-
-QString neighbour(const QString &currentPath, int offset)
-{
-    return around(currentPath, {offset}).constFirst();
-}
-
-QStringList neighbours(const QString &currentPath)
-{
-    return around(currentPath, {1, -1});
-}
-
-QString folderEnd(const QString &currentPath, bool last)
-{
-    const QDir dir = QFileInfo(currentPath).absoluteDir();
-    const QStringList names = imageNames(dir.absolutePath());
-    if (names.isEmpty())
-        return QString();
-    return dir.absoluteFilePath(last ? names.constLast() : names.constFirst());
-}
-
-Place place(const QString &currentPath)
-{
-    const QFileInfo current(currentPath);
-    const QStringList names = imageNames(current.absolutePath());
-    return {int(names.indexOf(current.fileName())) + 1, int(names.size())};
-}
-
-QString pictureToOpen(const QString &path)
-{
-    if (path.isEmpty() || !QFileInfo(path).isDir())
-        return path;
-    const QDir dir(path);
-    const QStringList names = imageNames(dir.absolutePath());
-    return names.isEmpty() ? QString() : dir.absoluteFilePath(names.constFirst());
+    QStringList names = listImageNames(dirPath);
+    NaturalOrder::sort(names);
+    return names;
 }
 
 } // namespace FolderBrowser

@@ -2,9 +2,10 @@
 
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
-// Previous/next image of a folder. The listing is read anew on every step so files
-// added or removed in the meantime count.
+// The pictures of a folder as the file system lists them: what the folder model
+// reads when it lists a folder and when its watcher reports a change.
 namespace FolderBrowser {
 
 // Names of the plain files in dirPath whose suffix (any case) is a browse suffix,
@@ -12,36 +13,21 @@ namespace FolderBrowser {
 // names (a leading dot) are left out.
 QStringList listImageNames(const QString &dirPath);
 
+// The same entries with their inode numbers (0 where the listing gives none), which
+// tell a renamed file from a removed one and an added one. ok is false when the
+// folder cannot be read.
+struct Listed
+{
+    QString name;
+    quint64 inode = 0;
+};
+QVector<Listed> listImages(const QString &dirPath, bool *ok = nullptr);
+
 // The same listing through QDirIterator: what listImageNames falls back to where it
 // has no faster way, and what it must agree with.
 QStringList listImageNamesPortable(const QString &dirPath);
 
 // The same names in natural order.
 QStringList imageNames(const QString &dirPath);
-
-// The absolute path of the image offset places (+1 or -1) from currentPath in its
-// folder; empty when there is none (no wrap-around). A file missing from the listing
-// counts as standing before the first entry: +1 gives the first image, -1 nothing.
-QString neighbour(const QString &currentPath, int offset);
-
-// The next and the previous image (either empty when there is none), from one listing.
-QStringList neighbours(const QString &currentPath);
-
-// The absolute path of the first (or last) image of currentPath's folder in natural
-// order; empty for a folder without images.
-QString folderEnd(const QString &currentPath, bool last);
-
-// Where currentPath stands in its folder: 1-based position (0 when not listed) and
-// the number of images.
-struct Place
-{
-    int position = 0;
-    int count = 0;
-};
-Place place(const QString &currentPath);
-
-// What opening path shows: a folder stands for its first image in natural order
-// (nothing, an empty path, when it has none); anything else is itself.
-QString pictureToOpen(const QString &path);
 
 } // namespace FolderBrowser

@@ -1,7 +1,8 @@
 #include "viewer/ImageView.h"
 
+#include "viewer/CurrentPicture.h"
+
 #include "formats/Formats.h"
-#include "FolderBrowser.h"
 #include "ImageLoader.h"
 #include "PictureItem.h"
 #include "ViewerLog.h"
@@ -54,6 +55,7 @@ ImageView::ImageView(QWidget *parent)
     , centerShow(new DropArea(QString(), this))
     , view(new QGraphicsView(this))
     , scene(new QGraphicsScene(this))
+    , current(new CurrentPicture(this))
     , imageLoader(new ImageLoader(this))
     , animationTimer(new QTimer(this))
     , levelTimer(new QTimer(this))
@@ -107,6 +109,7 @@ ImageView::ImageView(QWidget *parent)
     message->setAttribute(Qt::WA_TransparentForMouseEvents);
     message->hide();
 
+    connect(current, &CurrentPicture::changed, this, &ImageView::followCurrent);
     connect(imageLoader, &ImageLoader::loaded, this, &ImageView::onLoaded);
     connect(imageLoader, &ImageLoader::levelReady, this, &ImageView::onLevelReady);
     animationTimer->setSingleShot(true);
@@ -319,7 +322,11 @@ void ImageView::placeLabels()
 
 QString ImageView::imgFilePath() const
 {
-    return imgPath;
+    return current->path();
+}
+CurrentPicture *ImageView::currentPicture() const
+{
+    return current;
 }
 QPixmap ImageView::currentPixmap() const
 {
@@ -337,7 +344,7 @@ void ImageView::withWholePicture(QObject *context, const std::function<void(cons
         return;
     }
     if (!fullAsked)
-        imageLoader->requestFull(imgPath);
+        imageLoader->requestFull(current->path());
     fullAsked = true;
 }
 
@@ -361,7 +368,7 @@ int ImageView::turnDegrees() const
 bool ImageView::hasPicture() const
 {
     // A previous picture left on screen while the next loads is not the current one.
-    return pixmapItem && shownPath == imgPath;
+    return pixmapItem && shownPath == current->path();
 }
 bool ImageView::isLoading() const
 {
@@ -471,22 +478,25 @@ void ImageView::showImg(const QString &path)
     // A folder (named at start-up, dropped) opens as a folder does: its first
     // picture, or the empty view when it has none. It never becomes the current
     // file, on which Delete and the other actions would act.
-    if (QFileInfo(path).isDir()) {
-        const QString first = FolderBrowser::pictureToOpen(path);
-        if (first.isEmpty())
-            closePicture();
-        else
-            showImg(first);
+    current->open(path);
+}
+
+void ImageView::followCurrent()
+{
+    if (current->generation() == followedGeneration)
+        return;
+    followedGeneration = current->generation();
+    if (current->path().isEmpty()) {
+        showEmpty();
         return;
     }
     showGraphicsView();
-    imgPath = path;
-    qCDebug(lcViewer) << "default img====================";
     showCurrentPicture();
 }
 
 void ImageView::showCurrentPicture()
 {
+    const QString imgPath = current->path();
     emit shownPathChanged(imgPath);
     message->hide();
     failure = LoadFailure::None;
@@ -514,7 +524,7 @@ void ImageView::showCurrentPicture()
 
 void ImageView::showSpinner()
 {
-    if (loadEnded || (pixmapItem && shownPath == imgPath))
+    if (loadEnded || (pixmapItem && shownPath == current->path()))
         return;
     placeLabels();
     loading->show();
@@ -523,12 +533,12 @@ void ImageView::showSpinner()
 
 void ImageView::onLoaded(const LoadResult &result)
 {
-    if (result.generation != loadGeneration || result.path != imgPath)
+    if (result.generation != loadGeneration || result.path != current->path())
         return;
-    const bool current = pixmapItem && shownPath == imgPath;
+    const bool onScreen = pixmapItem && shownPath == result.path;
     switch (result.stage) {
     case LoadStage::Preview:
-        if (current || loadEnded)
+        if (onScreen || loadEnded)
             return; // first paints are alternatives; the first wins
         setPicture(result.fullSize);
         if (result.isFullResolution())
@@ -539,7 +549,7 @@ void ImageView::onLoaded(const LoadResult &result)
     case LoadStage::Full: {
         for (const QString &warning : result.warnings)
             qCWarning(lcViewer).noquote() << result.path << warning;
-        if (!current || pixmapItem->fullSize() != result.fullSize)
+        if (!onScreen || pixmapItem->fullSize() != result.fullSize)
             setPicture(result.fullSize);
         // Same item, same geometry: the swap does not move the picture.
         if (result.isFullResolution()) {
@@ -582,16 +592,20 @@ void ImageView::onLoaded(const LoadResult &result)
 
 void ImageView::closePicture()
 {
+    current->clear();
+}
+
+void ImageView::showEmpty()
+{
     ++loadGeneration;
     loadEnded = true;
     failure = LoadFailure::None;
     removePicture();
-    imgPath.clear();
     loading->hide();
     message->hide();
     view->hide();
     centerShow->show();
-    emit shownPathChanged(imgPath);
+    emit shownPathChanged(QString());
 }
 
 void ImageView::showFailure(LoadFailure why)
@@ -605,16 +619,16 @@ void ImageView::showFailure(LoadFailure why)
     placeLabels();
     message->show();
     message->raise();
-    qCDebug(lcViewer) << "cannot show" << imgPath << failureReason(why);
+    qCDebug(lcViewer) << "cannot show" << current->path() << failureReason(why);
 }
 
 
 void ImageView::showDecodedPicture(QImage img, const QString &forPath)
 {
-    if (!forPath.isEmpty() && forPath != imgPath)
+    if (!forPath.isEmpty() && forPath != current->path())
         return;
     LoadResult result;
-    result.path = imgPath;
+    result.path = current->path();
     result.generation = loadGeneration;
     result.stage = img.isNull() ? LoadStage::Failed : LoadStage::Full;
     result.failure = img.isNull() ? LoadFailure::Corrupt : LoadFailure::None;
@@ -642,7 +656,7 @@ void ImageView::setPicture(const QSize &fullSize)
 {
     removePicture();
     pixmapItem = new PictureItem(fullSize);
-    shownPath = imgPath;
+    shownPath = current->path();
     fullAsked = false;
     scene->setSceneRect(pixmapItem->boundingRect());
     scene->addItem(pixmapItem);
@@ -674,7 +688,7 @@ void ImageView::prepareLevel()
     // scaled from the held picture until then.
     if (!pixmapItem->hasFull() && scale > pixmapItem->heldScale() * 1.001) {
         if (!fullAsked)
-            imageLoader->requestFull(imgPath);
+            imageLoader->requestFull(current->path());
         fullAsked = true;
         return;
     }
@@ -706,7 +720,7 @@ void ImageView::onLevelReady(quint64 generation, const QImage &level)
 
 void ImageView::preloadNeighbours()
 {
-    imageLoader->preload(imgPath, FolderBrowser::neighbours(imgPath), screenPixels());
+    imageLoader->preload(current->path(), current->neighbours(), screenPixels());
 }
 
 // --- animation ------------------------------------------------------------
@@ -744,23 +758,12 @@ void ImageView::nextFrame()
 
 // --- browsing -----------------------------------------------------------
 
-bool ImageView::showNeighbour(int offset)
-{
-    const QString path = FolderBrowser::neighbour(imgPath, offset);
-    if (path.isEmpty())
-        return false;
-    showGraphicsView();
-    imgPath = path;
-    showCurrentPicture();
-    return true;
-}
-
 bool ImageView::nextImg()
 {
-    return showNeighbour(1);
+    return current->step(1);
 }
 
 bool ImageView::prevImg()
 {
-    return showNeighbour(-1);
+    return current->step(-1);
 }

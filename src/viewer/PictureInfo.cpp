@@ -215,9 +215,32 @@ QString gpsText(double latitude, double longitude)
     return QStringLiteral("%1, %2").arg(latitude, 0, 'f', 6).arg(longitude, 0, 'f', 6);
 }
 
+namespace {
+
+QDateTime parseExifDate(const QString &exifDate)
+{
+    return QDateTime::fromString(exifDate, QStringLiteral("yyyy:MM:dd HH:mm:ss"));
+}
+
+} // namespace
+
+qint64 takenTime(const QString &path)
+{
+    PictureMemory::Bytes bytes;
+    if (ImageDecode::readRegularFile(path, &bytes, kTakenBytes) != LoadFailure::None)
+        return -1;
+    const Exif exif(bytes.view());
+    if (exif.isNull())
+        return -1;
+    QDateTime time = parseExifDate(exif.text(EXIF_IFD_EXIF, EXIF_TAG_DATE_TIME_ORIGINAL));
+    if (!time.isValid())
+        time = parseExifDate(exif.text(EXIF_IFD_0, EXIF_TAG_DATE_TIME));
+    return time.isValid() ? time.toMSecsSinceEpoch() : -1;
+}
+
 QString exifDateText(const QString &exifDate)
 {
-    const QDateTime time = QDateTime::fromString(exifDate, QStringLiteral("yyyy:MM:dd HH:mm:ss"));
+    const QDateTime time = parseExifDate(exifDate);
     return time.isValid() ? time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString();
 }
 

@@ -25,6 +25,12 @@ QVector<Row> read(const QString &path, const QSize &pixels, const std::function<
 // The rows known from the path alone (name, folder), shown while read runs.
 QVector<Row> pathRows(const QString &path);
 
+// When the camera took the picture (EXIF DateTimeOriginal, else DateTime), in ms
+// since the epoch read as local time; -1 when the file says nothing. Reads the
+// file's first kTakenBytes only.
+constexpr qint64 kTakenBytes = 256 * 1024;
+qint64 takenTime(const QString &path);
+
 // The value of the row labelled label; empty when there is none.
 QString value(const QVector<Row> &rows, const QString &label);
 

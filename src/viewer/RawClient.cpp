@@ -1,14 +1,13 @@
 #include "RawClient.h"
 
+#include "process/ChildProcess.h"
+#include "process/ToolLocator.h"
 #include "rawdecode/RawChannel.h"
 #include "rawdecode/RawDecode.h"
 #include "ViewerLog.h"
 
 #include <QCoreApplication>
-#include <QFile>
-#include <QFileInfo>
-
-#include <QVector>
+#include <QProcessEnvironment>
 
 #include <cerrno>
 #include <csignal>
@@ -16,15 +15,10 @@
 #include <memory>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
-
-extern char **environ;
 
 namespace RawClient {
 
@@ -59,19 +53,12 @@ LoadFailure fromRaw(RawDecode::Failure failure)
 // (hundreds of MB for a 24 MP develop) have huge pages: a fresh process would
 // otherwise fault them in 4 KB at a time, the better part of what the separate
 // process costs. A tunable the user set is left as it is.
-std::vector<char *> environment()
+QStringList environment()
 {
-    static char hugePages[] = "GLIBC_TUNABLES=glibc.malloc.hugetlb=1";
-    std::vector<char *> list;
-    bool tuned = false;
-    for (char **variable = environ; *variable; ++variable) {
-        tuned = tuned || std::strncmp(*variable, "GLIBC_TUNABLES=", 15) == 0;
-        list.push_back(*variable);
-    }
-    if (!tuned)
-        list.push_back(hugePages);
-    list.push_back(nullptr);
-    return list;
+    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+    if (!variables.contains(QStringLiteral("GLIBC_TUNABLES")))
+        variables.insert(QStringLiteral("GLIBC_TUNABLES"), QStringLiteral("glibc.malloc.hugetlb=1"));
+    return variables.toStringList();
 }
 
 // A started decoder: killed with its group and reaped when this goes, whatever
@@ -86,66 +73,30 @@ public:
     {
         if (channel >= 0)
             ::close(channel);
-        if (pid > 0) {
-            ::kill(-pid, SIGKILL);
-            reap();
-        }
     }
 
     bool start(const Request &request)
     {
-        const QString path = program();
         int fds[2];
-        if (path.isEmpty() || ::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds) != 0)
+        if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, fds) != 0)
             return false;
         channel = fds[0];
-        // Away from the low numbers, so that the dup2 onto the channel's number
-        // always clears close-on-exec.
-        const int theirs = ::fcntl(fds[1], F_DUPFD_CLOEXEC, RawChannel::kChannelFd + 1);
-        ::close(fds[1]);
-        if (theirs < 0)
-            return false;
-
-        const QByteArray programBytes = QFile::encodeName(path);
-        const QByteArray parent = QByteArray::number(qint64(::getpid()));
-        const QByteArray file = QFile::encodeName(request.path);
-        QVector<char *> argv{const_cast<char *>(programBytes.constData()), const_cast<char *>("--parent"),
-                             const_cast<char *>(parent.constData())};
+        // Its own process group, dying with this thread, the null device for the
+        // standard streams, and only the channel beside them.
+        ChildProcess::Spec spec;
+        spec.program = ToolLocator::program(ToolLocator::Tool::RawDecoder);
+        spec.arguments = QStringList{QStringLiteral("--parent"), QString::number(QCoreApplication::applicationPid())};
         if (request.preview)
-            argv << const_cast<char *>("--preview");
-        argv << const_cast<char *>("--")
-             << const_cast<char *>(file.constData()) << nullptr;
-
-        // Its own process group, default signal handling, nothing blocked, the
-        // null device for the standard streams, and only the channel beside them.
-        posix_spawnattr_t attributes;
-        posix_spawn_file_actions_t actions;
-        ::posix_spawnattr_init(&attributes);
-        ::posix_spawn_file_actions_init(&actions);
-        sigset_t none, all;
-        ::sigemptyset(&none);
-        ::sigfillset(&all);
-        ::posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-        ::posix_spawnattr_setpgroup(&attributes, 0);
-        ::posix_spawnattr_setsigmask(&attributes, &none);
-        ::posix_spawnattr_setsigdefault(&attributes, &all);
-        for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd)
-            ::posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY, 0);
-        ::posix_spawn_file_actions_adddup2(&actions, theirs, RawChannel::kChannelFd);
-        ::posix_spawn_file_actions_addclosefrom_np(&actions, RawChannel::kChannelFd + 1);
-        pid_t started = 0;
-        std::vector<char *> variables = environment();
-        const int error
-            = ::posix_spawn(&started, programBytes.constData(), &actions, &attributes, argv.data(), variables.data());
-        ::posix_spawn_file_actions_destroy(&actions);
-        ::posix_spawnattr_destroy(&attributes);
-        ::close(theirs);
-        if (error != 0) {
-            qCDebug(lcViewer) << "cannot start" << path << std::strerror(error);
-            return false;
-        }
-        pid = started;
-        return true;
+            spec.arguments << QStringLiteral("--preview");
+        spec.arguments << QStringLiteral("--") << request.path;
+        spec.environment = environment();
+        spec.passed = fds[1];
+        spec.tree = ChildProcess::Tree::Alone;
+        const bool started = process.start(spec);
+        ::close(fds[1]);
+        if (!started)
+            qCDebug(lcViewer) << "cannot start" << spec.program << std::strerror(process.startError());
+        return started;
     }
 
     bool tell(Develop develop)
@@ -203,45 +154,29 @@ public:
     // an abort, the kernel out of memory) or an exit status.
     QString ending()
     {
-        const int status = reap();
-        if (WIFSIGNALED(status))
-            return QStringLiteral("the decoder ended by signal %1").arg(WTERMSIG(status));
-        return QStringLiteral("the decoder exited with status %1").arg(WEXITSTATUS(status));
+        reap();
+        if (process.endSignal() != 0)
+            return QStringLiteral("the decoder ended by signal %1").arg(process.endSignal());
+        return QStringLiteral("the decoder exited with status %1").arg(process.exitCode());
     }
 
     bool killedByKernel()
     {
-        const int status = reap();
-        return !endedHere && WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+        reap();
+        return !process.endedHere() && process.endSignal() == SIGKILL;
     }
 
 private:
     // A child that sent something other than a reply may still be waiting for a
     // command: past the grace it is ended, so the loader never waits for ever.
-    int reap()
+    void reap()
     {
-        if (pid <= 0)
-            return status;
-        for (int waited = 0;; waited += kPollMs) {
-            const pid_t done = ::waitpid(pid, &status, WNOHANG);
-            if (done == pid || (done < 0 && errno != EINTR))
-                break;
-            if (waited >= kReapGraceMs) {
-                ::kill(-pid, SIGKILL);
-                endedHere = true;
-                while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
-                break;
-            }
-            ::poll(nullptr, 0, kPollMs);
-        }
-        pid = 0;
-        return status;
+        if (!process.wait(kReapGraceMs))
+            process.end(0);
     }
 
     int channel = -1;
-    pid_t pid = 0;
-    int status = 0;
-    bool endedHere = false;
+    ChildProcess process;
 };
 
 // The bytes of a sealed memfd the child handed over, mapped read-only. The seals
@@ -356,20 +291,6 @@ QSize developedSize(const QSize &full, Develop develop)
 }
 
 } // namespace
-
-QString program()
-{
-    static const QString found = [] {
-        const QString dir = QCoreApplication::applicationDirPath();
-        for (const QString &candidate : {dir + QStringLiteral("/decoder/ConverterToJpg/RawDecoder"),
-                                         dir + QStringLiteral("/../lib/quorvane/RawDecoder")}) {
-            if (QFileInfo(candidate).isExecutable())
-                return QFileInfo(candidate).absoluteFilePath();
-        }
-        return QString();
-    }();
-    return found;
-}
 
 Result decode(const Request &request, const std::function<bool()> &cancelled,
               const std::function<void(const Preview &)> &onPreview)

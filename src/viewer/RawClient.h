@@ -67,8 +67,4 @@ constexpr quint64 kMaxPictureBytes = RawDecode::kMaxPixels * 4;
 // bytes. A decoder that lies about any of them costs the picture, nothing else.
 bool pictureReplyValid(const RawChannel::Reply &reply);
 
-// The decoder program: beside the viewer in decoder/ConverterToJpg/ (the build
-// tree), else ../lib/quorvane/ (an installed tree); empty when neither exists.
-QString program();
-
 } // namespace RawClient

@@ -7,7 +7,8 @@
 #include "chrome/TitleBar.h"
 #include "formats/Formats.h"
 #include "print/PrintDialog.h"
-#include "FolderBrowser.h"
+#include "viewer/CurrentPicture.h"
+#include "viewer/FolderModel.h"
 #include "viewer/ImageView.h"
 #include "viewer/ViewerCommands.h"
 #include "InfoPanel.h"
@@ -52,6 +53,10 @@ QString lastImageText()
 QString firstImageText()
 {
     return QStringLiteral("已经是第一张图片了");
+}
+QString shownGoneText()
+{
+    return QStringLiteral("当前图片已被移走或删除");
 }
 
 // The size toggle offers the other mode: its tooltip, key and icons.
@@ -109,7 +114,9 @@ ViewerWindow::ViewerWindow(QWidget *parent)
     contentWidget = imageView;
     contentWidget->show();
 
-    connect(imageView, &ImageView::shownPathChanged, this, &ViewerWindow::setImgName);
+    connect(imageView->currentPicture(), &CurrentPicture::changed, this, &ViewerWindow::followCurrent);
+    connect(imageView->currentPicture(), &CurrentPicture::shownGone, this,
+            [this] { toastWidget->showToast(shownGoneText(), kToastMs); });
     connect(imageView, &ImageView::pictureDoubleClicked, this, &ViewerWindow::toggleFullScreen);
     connect(imageView, &ImageView::animationCut, this, &ViewerWindow::showAnimationCut);
     // The zoom and the picture's size are read whenever the picture is painted.
@@ -254,6 +261,14 @@ InfoPanel *ViewerWindow::info() const
 {
     return infoPanel;
 }
+CurrentPicture *ViewerWindow::currentPicture() const
+{
+    return imageView->currentPicture();
+}
+FolderModel *ViewerWindow::folderModel() const
+{
+    return imageView->currentPicture()->folder();
+}
 int ViewerWindow::sizeMode() const
 {
     return int(sizeModeValue);
@@ -328,12 +343,8 @@ void ViewerWindow::showAnimationCut(int framesPlayed)
 
 void ViewerWindow::showFolderEnd(bool last)
 {
-    const QString path = FolderBrowser::folderEnd(imageView->imgFilePath(), last);
-    if (path.isEmpty() || path == QFileInfo(imageView->imgFilePath()).absoluteFilePath()) {
+    if (!imageView->currentPicture()->toEnd(last))
         toastWidget->showToast(last ? lastImageText() : firstImageText(), kToastMs);
-        return;
-    }
-    imageView->showImg(path);
 }
 
 void ViewerWindow::print()
@@ -358,13 +369,28 @@ void ViewerWindow::setImgName(const QString &path)
     title->setTitleText(name, path.isEmpty() ? QString() : QDir::toNativeSeparators(info.absoluteFilePath()));
     setWindowTitle(PictureFacts::windowTitle(name));
     StartFolder::setShownPicture(path);
-    // The place in the folder and the file's size change with the file only.
-    const FolderBrowser::Place place = path.isEmpty() ? FolderBrowser::Place() : FolderBrowser::place(path);
+    // The file's size changes with the file only.
+    factsPath = path;
     facts = PictureFacts::Facts();
-    facts.position = place.position;
-    facts.count = place.count;
     facts.bytes = info.isFile() ? info.size() : -1;
     infoPanel->setPicture(path, QSize());
+    placeFacts();
+}
+
+void ViewerWindow::followCurrent()
+{
+    if (imageView->currentPicture()->path() != factsPath)
+        setImgName(imageView->currentPicture()->path());
+    else
+        placeFacts(); // other files came or went: the place changed
+}
+
+void ViewerWindow::placeFacts()
+{
+    const CurrentPicture *current = imageView->currentPicture();
+    const bool shown = !factsPath.isEmpty() && current->path() == factsPath;
+    facts.position = shown && current->row() >= 0 ? current->row() + 1 : 0;
+    facts.count = shown ? current->count() : 0;
     updateFacts();
 }
 
@@ -393,10 +419,10 @@ bool ViewerWindow::eventFilter(QObject *watched, QEvent *event)
 
 void ViewerWindow::trashShown()
 {
-    const QString path = imageView->imgFilePath();
+    CurrentPicture *current = imageView->currentPicture();
     // The neighbours before the file goes: afterwards it is no longer listed.
-    const QStringList around = FolderBrowser::neighbours(path);
-    const TrashBin::Outcome outcome = trashBin.trash(path);
+    const QStringList around = current->neighbours();
+    const TrashBin::Outcome outcome = trashBin.trash(current->path());
     if (outcome != TrashBin::Outcome::Done) {
         (new MessageBox(TrashBin::message(outcome), this))->show();
         return;
@@ -406,6 +432,8 @@ void ViewerWindow::trashShown()
         imageView->closePicture();
     else
         imageView->showImg(next);
+    // Gone from the rows now, not when the watcher reports it.
+    current->folder()->refresh();
     toastWidget->showToast(TrashBin::message(outcome), kToastMs);
 }
 

@@ -5,13 +5,14 @@
 #include "batch/engine/BatchCatalogue.h"
 #include "MagickFormats.h"
 #include "batch/engine/Operations.h"
-#include "ToolLocator.h"
+#include "process/ToolLocator.h"
 #include "formats/ContentFormat.h"
 #include "formats/SafeRename.h"
 #include "formats/SizeText.h"
 #include "DecoderSupport.h"
 #include "DisplayColour.h"
 #include "FolderBrowser.h"
+#include "viewer/CurrentPicture.h"
 #include "ImageDecode.h"
 #include "PictureInfo.h"
 
@@ -377,14 +378,15 @@ void TestFormats::steppedThroughInFolder()
     names.sort();
     QCOMPARE(FolderBrowser::imageNames(dir.path()), names);
 
-    QString at = FolderBrowser::folderEnd(dir.filePath(names.constFirst()), false);
+    CurrentPicture current;
+    current.open(dir.path());
     QStringList stepped;
-    while (!at.isEmpty()) {
+    do {
+        const QString at = current.path();
         stepped << QFileInfo(at).fileName();
         const LoadResult shown = ImageDecode::load(at, ImageDecode::Options());
         QVERIFY2(showsQuadrants(shown.image), qPrintable(at));
-        at = FolderBrowser::neighbour(at, +1);
-    }
+    } while (current.step(1));
     QCOMPARE(stepped, names);
     const QStringList &taken = Operations::row(Operation::Convert).acceptedSuffixes();
     for (const char *suffix : {"avif", "heic", "heif", "jxl"})

@@ -1,7 +1,7 @@
 #include "support/EngineHarness.h"
 
 #include "FileTask.h"
-#include "ToolLocator.h"
+#include "process/ToolLocator.h"
 
 #include <QCoreApplication>
 #include <QDirIterator>

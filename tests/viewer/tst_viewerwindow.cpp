@@ -256,6 +256,7 @@ private slots:
     void factsLine_data();
     void factsLine();
     void trashRoundTrip();
+    void shownFileRemovedElsewhere();
     void undoOntoTakenName_data();
     void undoOntoTakenName();
     void shownFileActions_data();
@@ -1048,6 +1049,30 @@ void TestViewerWindow::trashRoundTrip()
     QTest::keyClick(window, Qt::Key_Z, Qt::ControlModifier);
     QVERIFY(QFile::exists(first));
     QCOMPARE(window->view()->imgFilePath(), first);
+}
+
+// Another program removes the shown file: the next one shows, with a notice, and
+// the facts count the folder as it is now.
+void TestViewerWindow::shownFileRemovedElsewhere()
+{
+    const QString dir = tmp.filePath(QStringLiteral("elsewhere"));
+    QVERIFY(QDir().mkpath(dir));
+    for (const char *name : {"e1.png", "e2.png", "e3.png"})
+        QVERIFY(Fixtures::writeImage(dir + QLatin1Char('/') + QLatin1String(name), QSize(40, 30)));
+    window->view()->showImg(dir + QStringLiteral("/e2.png"));
+    QVERIFY(waitLoaded(*window->view()));
+    QTRY_VERIFY(window->titleBar()->facts().startsWith(QStringLiteral("2/3  ")));
+    QVERIFY(QProcess::execute(QStringLiteral("rm"), {dir + QStringLiteral("/e2.png")}) == 0);
+    QTRY_COMPARE(window->view()->imgFilePath(), dir + QStringLiteral("/e3.png"));
+    QCOMPARE(window->toast()->text(), QStringLiteral("当前图片已被移走或删除"));
+    QCOMPARE(window->titleBar()->titleText(), QStringLiteral("e3.png"));
+    QVERIFY(waitLoaded(*window->view()));
+    QTRY_VERIFY(window->titleBar()->facts().startsWith(QStringLiteral("2/2  ")));
+    // A neighbour going leaves the shown picture where it is.
+    QVERIFY(QFile::remove(dir + QStringLiteral("/e1.png")));
+    QTRY_VERIFY(window->titleBar()->facts().startsWith(QStringLiteral("1/1  ")));
+    QCOMPARE(window->view()->imgFilePath(), dir + QStringLiteral("/e3.png"));
+    QVERIFY(window->view()->hasPicture());
 }
 
 void TestViewerWindow::undoOntoTakenName_data()

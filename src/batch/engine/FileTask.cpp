@@ -18,7 +18,7 @@
 #include "StagedOutput.h"
 #include "batch/engine/SuccessRule.h"
 #include "TempArea.h"
-#include "ToolLocator.h"
+#include "process/ToolLocator.h"
 #include "batch/engine/ToolSlots.h"
 #include "formats/Formats.h"
 

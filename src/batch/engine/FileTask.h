@@ -5,7 +5,7 @@
 #include "batch/engine/BatchTypes.h"
 #include "NameReservation.h"
 #include "OutputNaming.h"
-#include "ToolLocator.h"
+#include "process/ToolLocator.h"
 
 #include <QDateTime>
 #include <QRunnable>

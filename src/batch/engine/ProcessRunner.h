@@ -48,15 +48,12 @@ struct ToolLimits
 // Runs the external programs of one file, one after the other, on the calling
 // thread: arguments as a list (no shell), working directory the application
 // folder, standard input and output the null device, then the limits above.
-// Children are started without copying this process (the way posix_spawn does):
-// forking a multi-threaded process and then writing to its memory cost more than
-// a small file's whole conversion.
-//
-// Every program runs in a process group of its own, so ending it ends the helpers
-// it started too: SIGTERM to the group, SIGKILL after a short grace. Helpers left
-// over when a program exits are killed as well. If this process dies, the
-// program gets SIGKILL, and the watchdog (ToolWatchdog) kills its group. Only
-// standard input, output and error are open in a program.
+// Each program is a ChildProcess with helpers (src/process): a process group of
+// its own, so ending it ends the helpers it started too: SIGTERM to the group,
+// SIGKILL after a short grace. Helpers left over when a program exits are killed
+// as well. If this process dies, the program and its helpers are killed by the
+// watchdog (ToolWatchdog). Only standard input, output and error are open in a
+// program.
 //
 // Several files run at once, so each child gets a bounded thread count
 // (MAGICK_THREAD_LIMIT, OMP_NUM_THREADS: setThreads, 1 unless set) instead of one

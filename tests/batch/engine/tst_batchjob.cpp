@@ -4,7 +4,7 @@
 #include "batch/engine/BatchJob.h"
 #include "LockedFolder.h"
 #include "TempArea.h"
-#include "ToolLocator.h"
+#include "process/ToolLocator.h"
 #include "batch/engine/ToolSlots.h"
 #include "support/EngineHarness.h"
 #include "support/Fixtures.h"

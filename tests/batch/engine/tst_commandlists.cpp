@@ -1,7 +1,7 @@
 #include "batch/engine/BatchTypes.h"
 #include "CommandLists.h"
 #include "DecodeSize.h"
-#include "ToolLocator.h"
+#include "process/ToolLocator.h"
 
 #include <QDir>
 #include <QTest>

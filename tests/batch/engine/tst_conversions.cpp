@@ -2,7 +2,7 @@
 #include "batch/engine/BatchTypes.h"
 #include "JpegMarkers.h"
 #include "TempArea.h"
-#include "ToolLocator.h"
+#include "process/ToolLocator.h"
 #include "batch/engine/BatchCatalogue.h"
 #include "support/EngineHarness.h"
 #include "support/Fixtures.h"

@@ -8,7 +8,7 @@
 #include "SourceCheck.h"
 #include "StagedOutput.h"
 #include "TempArea.h"
-#include "ToolLocator.h"
+#include "process/ToolLocator.h"
 #include "formats/ContentFormat.h"
 #include "support/EngineHarness.h"
 #include "support/Fixtures.h"

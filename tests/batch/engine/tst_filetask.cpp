@@ -3,7 +3,7 @@
 #include "FailureReport.h"
 #include "FileTask.h"
 #include "batch/engine/SuccessRule.h"
-#include "ToolLocator.h"
+#include "process/ToolLocator.h"
 #include "support/EngineHarness.h"
 #include "support/Fixtures.h"
 

@@ -1,6 +1,6 @@
 #include "app/AppSetup.h"
 #include "batch/engine/BatchJob.h"
-#include "ToolLocator.h"
+#include "process/ToolLocator.h"
 #include "batch/shell/PageCentre.h"
 #include "batch/shell/BatchPage.h"
 #include "batch/shell/SettingsPanel.h"

@@ -12,6 +12,7 @@
 
 #include <functional>
 
+class CurrentPicture;
 class DropArea;
 class ImageLoader;
 class PictureItem;
@@ -41,6 +42,8 @@ public:
     void rotateView(double angle);
 
     QString imgFilePath() const;
+    // The shown picture and its folder: what the view shows and steps through.
+    CurrentPicture *currentPicture() const;
     QPixmap currentPixmap() const;
     // Hands the current picture whole, turned as the view shows it, to use (what
     // copying and printing take): at once when the full resolution is held, else when
@@ -123,7 +126,9 @@ private:
     // Fits the picture by the fit rule, keeping its turn; returns the scale.
     double fitView();
     void showSpinner();
-    bool showNeighbour(int offset);
+    // Shows what the current picture became: another file, or nothing.
+    void followCurrent();
+    void showEmpty();
     void showGraphicsView();
     void onLoaded(const LoadResult &result);
     void onLevelReady(quint64 generation, const QImage &level);
@@ -141,6 +146,8 @@ private:
     DropArea *centerShow;
     QGraphicsView *view;
     QGraphicsScene *scene;
+    CurrentPicture *current;
+    quint64 followedGeneration = 0;
     ImageLoader *imageLoader;
     PictureItem *pixmapItem = nullptr;
     quint64 loadGeneration = 0;
@@ -166,7 +173,6 @@ private:
     // size and leaves the zoom at 1.0; a fit always fills the view and reports its zoom.
     enum class Fit { None, Load, Screen };
     Fit fit = Fit::None;
-    QString imgPath;
     QString startPath; // named before the window was up (setImgPath)
     QPushButton *leftBtn;
     QPushButton *rightBtn;

@@ -6,6 +6,8 @@
 
 #include <QFrame>
 
+class CurrentPicture;
+class FolderModel;
 class ViewerToolStrip;
 class ImageView;
 class InfoPanel;
@@ -28,6 +30,9 @@ public:
     ImageView *view() const;
     Toast *toast() const;
     InfoPanel *info() const;
+    // The shown picture and its folder's model, for views of the folder to follow.
+    CurrentPicture *currentPicture() const;
+    FolderModel *folderModel() const;
     // The window's commands, one QAction each.
     ViewerCommands::Actions *commandActions() const;
     // 1 while the picture is fitted, 2 at actual size.
@@ -75,6 +80,9 @@ private:
     void showFolderEnd(bool last);
     void showAnimationCut(int framesPlayed);
     void turn(double angle);
+    // The title, the panel, the start folder and the facts follow the current picture.
+    void followCurrent();
+    void placeFacts();
     // The facts line and the window title follow the file, its picture and the zoom.
     void updateFacts();
     void trashShown();
@@ -92,6 +100,7 @@ private:
     InfoPanel *infoPanel;
     TrashBin trashBin;
     PictureFacts::Facts facts;
+    QString factsPath; // the file facts are about
     QWidget *contentWidget = nullptr;
     SizeMode sizeModeValue = SizeMode::Fitted;
     int dragTop = 0;

@@ -4,17 +4,19 @@
 
 #include <functional>
 
-// Finds the external programs the batch engine runs.
+// Finds the external programs this program runs, the batch tools and the viewer's
+// RAW decoder alike.
 //   ImageMagick: "magick" in the application folder, else "magick" on PATH, else
 //                "convert" on PATH (ImageMagick 6 has no "magick").
 //   pngquant:    "pngquant.2.12.3" or "pngquant" in the application folder, else on PATH.
-//   RAW decoder: "decoder/ConverterToJpg/ConvertToJpg" in the application folder, else
+//   RAW to JPEG: "decoder/ConverterToJpg/ConvertToJpg" in the application folder, else
 //                "../lib/quorvane/ConvertToJpg" from it (the installed layout).
+//   RAW decoder: "RawDecoder" (the viewer's), in the same two places.
 //   JPEG XL:     "djxl" (libjxl-tools) in the application folder, else on PATH; for
 //                an ImageMagick that cannot read JPEG XL itself.
 namespace ToolLocator {
 
-enum class Tool { ImageMagick, Pngquant, RawToJpeg, JxlDecoder };
+enum class Tool { ImageMagick, Pngquant, RawToJpeg, RawDecoder, JxlDecoder };
 
 using IsExecutableFn = std::function<bool(const QString &path)>;
 using FindOnPathFn = std::function<QString(const QString &name)>; // empty when not found

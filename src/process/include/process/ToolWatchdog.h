@@ -3,15 +3,16 @@
 #include <QtGlobal>
 
 // Ends running tools with everything they started when this process dies
-// without ending them itself (SIGKILL, a crash). The parent-death signal reaches
-// a tool only, not the helpers it started.
+// without ending them itself (SIGKILL, a crash): ChildProcess's Tree::Helpers.
+// A platform implements it in ToolWatchdog_<platform>.cpp.
 //
-// On first use a small child process is forked that holds one end of a socket
-// pair and a list of tools; a tool adds itself right before its exec (channel())
-// and the engine removes it when the tool ended. Every tool is a child subreaper:
-// whatever it starts stays below it, whatever group or session it moves to
-// (setsid), and whichever of its parents exits. When this process dies, a
-// watched tool is stopped by its parent-death signal (SIGSTOP), not killed, so
+// On Linux the parent-death signal reaches a tool only, not the helpers it
+// started. So on first use a small child process is forked that holds one end of
+// a socket pair and a list of tools; a tool adds itself right before its exec
+// and ChildProcess removes it when the tool ended. Every tool is a child
+// subreaper: whatever it starts stays below it, whatever group or session it
+// moves to (setsid), and whichever of its parents exits. When this process dies,
+// a watched tool is stopped by its parent-death signal (SIGSTOP), not killed, so
 // that the tree below it stays together; once the engine's end closes, the
 // watchdog kills every process below each listed tool, its group, and then the
 // tool, and exits. It sits in a session of its own, so a terminal's Ctrl+C does
@@ -21,18 +22,10 @@
 // that cost); tools then die with this process (SIGKILL) and their helpers do not.
 namespace ToolWatchdog {
 
-// The descriptor a starting tool writes its process id to (a 32-bit record,
-// right before its exec); -1 when the watchdog is off or could not start. Starts
-// the watchdog on first use.
-int channel();
-
-void watch(qint64 group);
-void unwatch(qint64 group);
-
-// The watchdog's process id; 0 before the first watch() or when it is off.
+// The watchdog's process id; 0 before the first tool or when it is off.
 qint64 pid();
 
-// Lets the watchdog go (it ends the groups still listed) and waits for it to
+// Lets the watchdog go (it ends the tools still listed) and waits for it to
 // exit. For the end of a program that ended its tools itself.
 void stop();
 

@@ -1,4 +1,6 @@
-#include "batch/engine/StandardStreams.h"
+#include "process/StandardStreams.h"
+
+#include "ProcessLinux.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,6 +1,6 @@
-#include "ToolLocator.h"
+#include "process/ToolLocator.h"
 
-#include "batch/engine/BatchPaths.h"
+#include <QCoreApplication>
 
 #include <QDir>
 #include <QFileInfo>
@@ -43,12 +43,14 @@ QString locate(Tool tool, const QString &appDir, const IsExecutableFn &isExecuta
         return firstFound(appDir, {QStringLiteral("pngquant.2.12.3"), QStringLiteral("pngquant")},
                           {QStringLiteral("pngquant")}, isExecutable, findOnPath);
     case Tool::RawToJpeg:
+    case Tool::RawDecoder: {
         // Beside the program (build tree, unpacked folder), then where the install
         // rules put it relative to bin/.
-        return firstFound(
-            appDir,
-            {QStringLiteral("decoder/ConverterToJpg/ConvertToJpg"), QStringLiteral("../lib/quorvane/ConvertToJpg")}, {},
-            isExecutable, findOnPath);
+        const QString name = tool == Tool::RawToJpeg ? QStringLiteral("ConvertToJpg") : QStringLiteral("RawDecoder");
+        return firstFound(appDir,
+                          {QStringLiteral("decoder/ConverterToJpg/") + name, QStringLiteral("../lib/quorvane/") + name},
+                          {}, isExecutable, findOnPath);
+    }
     case Tool::JxlDecoder:
         return firstFound(appDir, {QStringLiteral("djxl")}, {QStringLiteral("djxl")}, isExecutable, findOnPath);
     }
@@ -64,7 +66,7 @@ QString program(Tool tool)
             return path;
     }
     return locate(
-        tool, BatchPaths::appDir(),
+        tool, QCoreApplication::applicationDirPath(),
         [](const QString &path) {
             const QFileInfo info(path);
             return info.isFile() && info.isExecutable();

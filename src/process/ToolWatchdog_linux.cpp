@@ -1,6 +1,6 @@
-#include "batch/engine/ToolWatchdog.h"
+#include "process/ToolWatchdog.h"
 
-#include "batch/engine/StandardStreams.h"
+#include "ProcessLinux.h"
 
 #include <QString>
 
