@@ -3,6 +3,7 @@
 #include "ThumbnailDelegate.h"
 
 #include <QKeyEvent>
+#include <QSet>
 #include <QScrollBar>
 #include <QWheelEvent>
 
@@ -17,6 +18,7 @@ constexpr double kStepFactor = 1.2;
 // is made whole in the background; in a huge one the asking (on every scroll) stays
 // cheap and follows the view.
 constexpr int kGridReach = 1000;
+constexpr int kMargin = 8;
 
 } // namespace
 
@@ -29,6 +31,7 @@ ThumbnailGrid::ThumbnailGrid(Thumbnailer *thumbnailer, QWidget *parent)
     setResizeMode(QListView::Adjust);
     setFocusPolicy(Qt::StrongFocus);
     setReach(kGridReach);
+    setViewportMargins(kMargin, kMargin, 0, 0);
     connect(this, &QListView::doubleClicked, this, [this](const QModelIndex &index) { emit openRow(index.row()); });
     relayout();
 }
@@ -52,6 +55,22 @@ void ThumbnailGrid::setCurrentRow(int row)
     setCurrentIndex(index);
     if (index.isValid())
         scrollTo(index, QAbstractItemView::EnsureVisible);
+}
+
+bool ThumbnailGrid::event(QEvent *event)
+{
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+        static const QSet<int> own = {Qt::Key_Left,   Qt::Key_Right,    Qt::Key_Up,   Qt::Key_Down,
+                                      Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Home, Qt::Key_End,
+                                      Qt::Key_Return, Qt::Key_Enter,    Qt::Key_Escape};
+        if (modifiers == Qt::NoModifier && own.contains(key->key())) {
+            event->accept();
+            return true;
+        }
+    }
+    return ThumbnailList::event(event);
 }
 
 void ThumbnailGrid::keyPressEvent(QKeyEvent *event)

@@ -26,6 +26,9 @@ signals:
     void thumbnailSideChanged(int logicalPixels);
 
 protected:
+    // Its keys are its own while it has the focus, before the window's shortcuts
+    // (the arrows there step the picture, Esc leaves full screen).
+    bool event(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     // Page Up/Down move by the lines that fit the view, in the same column.
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;

@@ -20,7 +20,8 @@ ThumbnailStrip::ThumbnailStrip(Thumbnailer *thumbnailer, QWidget *parent)
     setWrapping(false);
     setFocusPolicy(Qt::NoFocus);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // The wheel scrolls it and the shown picture is kept in the middle: no bar.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setReach(kStripReach);
     setThumbnailSide(kStripSide);
     connect(this, &QListView::clicked, this, [this](const QModelIndex &index) { emit openRow(index.row()); });
@@ -46,6 +47,6 @@ void ThumbnailStrip::relayout()
     const QSize cell = cells->cellSize(thumbnailSide());
     setGridSize(cell);
     horizontalScrollBar()->setSingleStep(qMax(1, cell.width() / 2));
-    setFixedHeight(cell.height() + 2 * frameWidth() + horizontalScrollBar()->sizeHint().height());
+    setFixedHeight(cell.height() + 2 * frameWidth());
     doItemsLayout();
 }

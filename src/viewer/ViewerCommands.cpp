@@ -59,6 +59,9 @@ QVector<Command> makeCommands()
         {A::OpenResize, text("更改尺寸"), {}, {}, text("size_1")},
         {A::OpenBatch, text("批处理"), {}, {}, text("batch")},
         {A::AiFix, text("AI修图"), {}, {}, text("AI_fix")},
+        {A::ToggleStrip, text("缩略图栏"), text("T"), {Qt::Key_T}, text("strip")},
+        // Esc also leaves the grid: the grid takes that key while it has the focus.
+        {A::ToggleGrid, text("缩略图网格"), text("G"), {Qt::Key_G}, text("grid")},
     };
 }
 
@@ -102,8 +105,9 @@ Actions::Actions(QWidget *window)
             // The menu on the picture stays text only, as the strip draws its own.
             action->setIconVisibleInMenu(false);
         }
-        // "属性" shows whether the panel is open.
-        action->setCheckable(row.action == Action::ToggleInfo);
+        // "属性" shows whether the panel is open, the strip and grid entries whether they are.
+        action->setCheckable(row.action == Action::ToggleInfo || row.action == Action::ToggleStrip
+                             || row.action == Action::ToggleGrid);
         const Action which = row.action;
         connect(action, &QAction::triggered, this, [this, which] { emit triggered(which); });
         window->addAction(action);

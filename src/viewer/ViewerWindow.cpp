@@ -11,11 +11,14 @@
 #include "viewer/FolderModel.h"
 #include "viewer/ImageView.h"
 #include "viewer/ViewerCommands.h"
+#include "FolderThumbnails.h"
 #include "InfoPanel.h"
 #include "PictureItem.h"
 #include "PictureMenu.h"
 #include "ShowInFolder.h"
 #include "ShownFile.h"
+#include "ThumbnailGrid.h"
+#include "ThumbnailStrip.h"
 #include "ViewerLog.h"
 #include "ZoomModel.h"
 #include "widgets/DragAcceptance.h"
@@ -89,6 +92,7 @@ ViewerWindow::ViewerWindow(QWidget *parent)
     infoPanel = new InfoPanel;
     infoPanel->hide();
     toolStripWidget = new ViewerToolStrip;
+    folderThumbnails = new FolderThumbnails(imageView->currentPicture(), this);
 
     commands = new ViewerCommands::Actions(this);
     connect(commands, &ViewerCommands::Actions::triggered, this, &ViewerWindow::perform);
@@ -101,6 +105,7 @@ ViewerWindow::ViewerWindow(QWidget *parent)
     centreLayout->setContentsMargins(0, 0, 0, 0);
     centreLayout->setSpacing(0);
     centreLayout->addWidget(imageView);
+    centreLayout->addWidget(folderThumbnails->grid());
     centreLayout->addWidget(infoPanel);
 
     auto *layout = new QVBoxLayout(this);
@@ -108,7 +113,9 @@ ViewerWindow::ViewerWindow(QWidget *parent)
     layout->setSpacing(0);
     layout->addWidget(title);
     layout->addWidget(centre);
+    layout->addWidget(folderThumbnails->strip());
     layout->addWidget(toolStripWidget);
+    connect(folderThumbnails, &FolderThumbnails::leaveGrid, this, [this] { showGrid(false); });
 
     setStyleSheet(QLatin1String(kWindowStyle));
     contentWidget = imageView;
@@ -151,6 +158,7 @@ void ViewerWindow::connectButtons()
         {f->batchBtn(), A::OpenBatch},        {f->aiFixBtn(), A::AiFix},           {f->turnRightBtn(), A::TurnRight},
         {f->turnLeftBtn(), A::TurnLeft},      {f->biggerBtn(), A::ZoomIn},         {f->smallerBtn(), A::ZoomOut},
         {f->nextBtn(), A::Next},              {f->prevBtn(), A::Previous},         {f->printBtn(), A::Print},
+        {f->stripBtn(), A::ToggleStrip},      {f->gridBtn(), A::ToggleGrid},
         {imageView->rightArrowBtn(), A::Next}, {imageView->leftArrowBtn(), A::Previous},
     };
     for (const auto &pair : buttons) {
@@ -178,7 +186,8 @@ void ViewerWindow::perform(ViewerCommands::Action action)
     // file, and the rest act on the picture.
     const bool anyTime = action == A::Open || action == A::ToggleFullScreen || action == A::LeaveFullScreen
                          || action == A::Undo || action == A::OpenConvert || action == A::OpenResize
-                         || action == A::OpenBatch || action == A::AiFix;
+                         || action == A::OpenBatch || action == A::AiFix || action == A::ToggleStrip
+                         || action == A::ToggleGrid;
     const bool steps = action == A::Previous || action == A::Next || action == A::First || action == A::Last
                        || action == A::Trash || action == A::ToggleInfo || action == A::CopyPath
                        || action == A::ShowInFolder;
@@ -212,6 +221,8 @@ void ViewerWindow::perform(ViewerCommands::Action action)
     case A::OpenResize: openWith(Toolbox::ResizeTab); break;
     case A::OpenBatch: Toolbox::open(this); break;
     case A::AiFix: (new MessageBox(QStringLiteral("该功能即将上线！"), this))->show(); break;
+    case A::ToggleStrip: showStrip(!stripShown()); break;
+    case A::ToggleGrid: showGrid(!gridShown()); break;
     }
 }
 
@@ -449,6 +460,41 @@ void ViewerWindow::restoreTrashed()
     toastWidget->showToast(QStringLiteral("已恢复"), kToastMs);
 }
 
+FolderThumbnails *ViewerWindow::thumbnails() const
+{
+    return folderThumbnails;
+}
+
+bool ViewerWindow::gridShown() const
+{
+    return folderThumbnails->grid()->isVisibleTo(this);
+}
+
+bool ViewerWindow::stripShown() const
+{
+    return folderThumbnails->strip()->isVisibleTo(this);
+}
+
+void ViewerWindow::showGrid(bool on)
+{
+    ThumbnailGrid *grid = folderThumbnails->grid();
+    imageView->setVisible(!on);
+    grid->setVisible(on);
+    if (on) {
+        grid->setCurrentRow(imageView->currentPicture()->row());
+        grid->setFocus();
+    } else {
+        imageView->setFocus();
+    }
+    commands->get(ViewerCommands::Action::ToggleGrid)->setChecked(on);
+}
+
+void ViewerWindow::showStrip(bool on)
+{
+    folderThumbnails->strip()->setVisible(on);
+    commands->get(ViewerCommands::Action::ToggleStrip)->setChecked(on);
+}
+
 void ViewerWindow::toggleInfo()
 {
     infoPanel->setVisible(!infoPanel->isVisible());
@@ -493,6 +539,9 @@ void ViewerWindow::setFullScreenLook(bool on)
 void ViewerWindow::showDefaultImg()
 {
     imageView->showDefaultImg();
+    // A folder opens on its grid.
+    if (QFileInfo(imageView->startingPath()).isDir())
+        showGrid(true);
 }
 
 void ViewerWindow::showEvent(QShowEvent *event)
@@ -543,5 +592,9 @@ void ViewerWindow::dragMoveEvent(QDragMoveEvent *event)
 void ViewerWindow::dropEvent(QDropEvent *event)
 {
     event->acceptProposedAction();
-    imageView->onDragAndDrop(event->mimeData()->urls());
+    const QList<QUrl> urls = event->mimeData()->urls();
+    imageView->onDragAndDrop(urls);
+    const bool folder = !urls.isEmpty() && QFileInfo(urls.constFirst().toLocalFile()).isDir();
+    if (folder || gridShown())
+        showGrid(folder);
 }

@@ -2,6 +2,10 @@
 #include "ThumbnailDecode.h"
 #include "ThumbnailGrid.h"
 #include "ThumbnailStrip.h"
+#include "FolderThumbnails.h"
+#include "viewer/CurrentPicture.h"
+#include "viewer/ImageView.h"
+#include "viewer/ViewerWindow.h"
 #include "thumbnails/Thumbnailer.h"
 
 #include <QScrollBar>
@@ -31,6 +35,8 @@ private slots:
     void ctrlWheelSizes();
     void stripKeepsShownInView();
     void followsTheModel();
+    void windowFolderOnGrid();
+    void windowStrip();
     void viewerDecodeUpright_data();
     void viewerDecodeUpright();
     void rawFromItsPreview();
@@ -58,6 +64,13 @@ QColor centreOfCell(QAbstractItemView *view, int row)
     // The thumbnail box sits at the top of the cell, centred.
     const QPoint centre(cell.center().x(), cell.top() + 6 + cell.width() / 2 - 6);
     return view->viewport()->grab().toImage().pixelColor(centre * view->devicePixelRatioF());
+}
+
+// A key as the user presses it: to the focus widget, the window's shortcuts after.
+void press(QWidget *window, Qt::Key key)
+{
+    QWidget *focus = QApplication::focusWidget();
+    QTest::keyClick(focus ? focus : window, key);
 }
 
 bool isPicture(const QColor &c)
@@ -300,6 +313,85 @@ void TestThumbnailViews::followsTheModel()
     QTRY_VERIFY_WITH_TIMEOUT(isPicture(centreOfCell(&grid, 0)), 20000);
     model->removeRows(0, 3);
     QCOMPARE(grid.visibleRows(), qMakePair(0, 2));
+}
+
+void TestThumbnailViews::windowFolderOnGrid()
+{
+    makeFolder(6);
+    ViewerWindow window;
+    window.view()->setImgPath(dir->path());
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    window.showDefaultImg();
+    CurrentPicture *current = window.view()->currentPicture();
+    // A folder opens on its grid, on its first picture.
+    QVERIFY(window.gridShown());
+    QVERIFY(!window.view()->isVisible());
+    QTRY_COMPARE(current->row(), 0);
+    ThumbnailGrid *grid = window.thumbnails()->grid();
+    QTRY_VERIFY(grid->hasFocus());
+
+    // The arrows move through the grid, not the pictures; Enter shows the chosen one.
+    press(&window, Qt::Key_Right);
+    press(&window, Qt::Key_Right);
+    QCOMPARE(current->row(), 0);
+    press(&window, Qt::Key_Return);
+    QTRY_COMPARE(current->row(), 2);
+    QVERIFY(!window.gridShown());
+    QVERIFY(window.view()->isVisible());
+
+    // G opens the grid on the shown picture; Esc goes back, showing the same one.
+    press(&window, Qt::Key_G);
+    QVERIFY(window.gridShown());
+    QCOMPARE(grid->currentRow(), 2);
+    press(&window, Qt::Key_Escape);
+    QVERIFY(!window.gridShown());
+    QCOMPARE(current->row(), 2);
+    QVERIFY(!window.isFullScreen());
+
+    // G again, and G goes back too.
+    press(&window, Qt::Key_G);
+    QVERIFY(window.gridShown());
+    press(&window, Qt::Key_G);
+    QVERIFY(!window.gridShown());
+}
+
+void TestThumbnailViews::windowStrip()
+{
+    makeFolder(8);
+    ViewerWindow window;
+    window.view()->setImgPath(model->item(3)->data(Qt::UserRole).toString());
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    window.showDefaultImg();
+    CurrentPicture *current = window.view()->currentPicture();
+    QTRY_COMPARE(current->row(), 3);
+    QVERIFY(!window.gridShown());
+    QVERIFY(!window.stripShown());
+
+    press(&window, Qt::Key_T);
+    QVERIFY(window.stripShown());
+    ThumbnailStrip *strip = window.thumbnails()->strip();
+    const auto marked = [strip] {
+        const QModelIndexList rows = strip->selectionModel()->selectedIndexes();
+        return rows.size() == 1 ? rows.first().row() : -1;
+    };
+    QCOMPARE(marked(), 3);
+    // Stepping moves the mark; the strip leaves the keys to the window.
+    press(&window, Qt::Key_Right);
+    QTRY_COMPARE(current->row(), 4);
+    QCOMPARE(marked(), 4);
+    QTRY_VERIFY_WITH_TIMEOUT(isPicture(centreOfCell(strip, 4)), 20000);
+    // A click on a cell shows its picture.
+    QTest::mouseClick(strip->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      strip->visualRect(strip->model()->index(6, 0)).center());
+    QTRY_COMPARE(current->row(), 6);
+    QCOMPARE(marked(), 6);
+
+    press(&window, Qt::Key_T);
+    QVERIFY(!window.stripShown());
 }
 
 void TestThumbnailViews::viewerDecodeUpright_data()

@@ -26,6 +26,8 @@ public:
     QPushButton *turnRightBtn() const;
     QPushButton *turnLeftBtn() const;
     QPushButton *printBtn() const;
+    QPushButton *stripBtn() const; // the thumbnail strip on and off
+    QPushButton *gridBtn() const; // the folder's grid
 
 protected:
     void paintEvent(QPaintEvent *event) override;
@@ -43,4 +45,6 @@ private:
     QPushButton *turnRight;
     QPushButton *turnLeft;
     QPushButton *print;
+    QPushButton *stripToggle;
+    QPushButton *grid;
 };

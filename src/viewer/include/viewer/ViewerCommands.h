@@ -42,6 +42,8 @@ enum class Action {
     OpenResize,
     OpenBatch,
     AiFix,
+    ToggleStrip,
+    ToggleGrid,
 };
 
 struct Command

@@ -8,6 +8,7 @@
 
 class CurrentPicture;
 class FolderModel;
+class FolderThumbnails;
 class ViewerToolStrip;
 class ImageView;
 class InfoPanel;
@@ -33,6 +34,10 @@ public:
     // The shown picture and its folder's model, for views of the folder to follow.
     CurrentPicture *currentPicture() const;
     FolderModel *folderModel() const;
+    // The strip and the grid of the shown picture's folder.
+    FolderThumbnails *thumbnails() const;
+    bool gridShown() const;
+    bool stripShown() const;
     // The window's commands, one QAction each.
     ViewerCommands::Actions *commandActions() const;
     // 1 while the picture is fitted, 2 at actual size.
@@ -58,6 +63,10 @@ public slots:
     void showInFolder();
     // The toolbox opens on tab (a Toolbox::Tab) with the shown file.
     void openWith(int tab);
+    // The folder's grid in place of the picture, or the picture again.
+    void showGrid(bool on);
+    // The thumbnail strip along the bottom on or off.
+    void showStrip(bool on);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -110,5 +119,6 @@ private:
     bool dragging = false;
     bool maximizedBeforeFullScreen = true;
     ImageView *imageView;
+    FolderThumbnails *folderThumbnails = nullptr;
     ViewerCommands::Actions *commands = nullptr;
 };
