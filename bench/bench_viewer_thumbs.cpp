@@ -1,7 +1,7 @@
 // Thumbnails: the grid's first screen and the whole folder made into the shared cache,
 // the first screen again from a full cache, and a 10 000-file folder scrolled end to end.
 //
-//   bench_viewer_thumbs CACHE_DIR MKDNG_PY [thumbs-first] [thumbs-all] [thumbs-warm] [grid-10000]
+//   bench_viewer_thumbs CACHE_DIR MKDNG_PY QUORVANE [thumbs-first] [thumbs-all] [thumbs-warm] [grid-10000]
 //   bench_viewer_thumbs --grid FOLDER [--drawn | --scroll]        (the measured child)
 //
 // The folder: 300 phone-size JPEGs (4000 x 3000, each with a 160 x 120 EXIF thumbnail
@@ -10,10 +10,10 @@
 // links: every name is a thumbnail of its own). Every round starts on an empty
 // XDG_CACHE_HOME.
 //
-//   thumbs-first  the child (a grid over the folder, 1920 x 960) from its start until 24
-//                 thumbnails are in the cache, over gthumb started on the same folder
-//                 (needs a display: bench/viewer.sh starts Xvfb when there is none)
-//   thumbs-all    the child until all 320 are in the cache, over vipsthumbnail making
+//   thumbs-first  the viewer started on the folder (it opens on the grid, maximised) until
+//                 24 thumbnails are in the cache, over gthumb started on the same folder;
+//                 both on the display (bench/viewer.sh starts Xvfb when there is none)
+//   thumbs-all    the viewer until all 320 are in the cache, over vipsthumbnail making
 //                 the same 320 at 128 px, one process per core
 //   thumbs-warm   the child with the cache full, from its start to the first screen
 //                 drawn with every thumbnail; beside it the child on an empty folder
@@ -271,6 +271,9 @@ QProcessEnvironment withCache(const QString &cacheHome)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_CACHE_HOME"), cacheHome);
+    // The viewer on the display gthumb has, at the same size, when there is one.
+    if (!env.value(QStringLiteral("DISPLAY")).isEmpty())
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
     return env;
 }
 
@@ -351,17 +354,17 @@ int main(int argc, char *argv[])
     if (argc >= 3 && qstrcmp(argv[1], "--grid") == 0)
         return child(argc, argv);
     QCoreApplication app(argc, argv);
-    if (argc < 3) {
-        QTextStream(stderr) << "usage: bench_viewer_thumbs CACHE_DIR MKDNG_PY [FIGURE...]" << Qt::endl;
+    if (argc < 4) {
+        QTextStream(stderr) << "usage: bench_viewer_thumbs CACHE_DIR MKDNG_PY QUORVANE [FIGURE...]" << Qt::endl;
         return 2;
     }
     const QString cache = QDir(QString::fromLocal8Bit(argv[1])).absolutePath();
     const QString mkdng = QString::fromLocal8Bit(argv[2]);
+    const QString viewer = QString::fromLocal8Bit(argv[3]);
     QStringList wanted;
-    for (int i = 3; i < argc; ++i)
+    for (int i = 4; i < argc; ++i)
         wanted << QString::fromLocal8Bit(argv[i]);
     const auto want = [&](const char *name) { return wanted.isEmpty() || wanted.contains(QLatin1String(name)); };
-    const QString self = QCoreApplication::applicationFilePath();
     const int rounds = ViewerBench::runs(3);
     QTemporaryDir scratch;
     const QString empty = scratch.filePath(QStringLiteral("empty"));
@@ -383,8 +386,7 @@ int main(int argc, char *argv[])
         const bool display = !qEnvironmentVariableIsEmpty("DISPLAY");
         const QVector<ViewerBench::Samples> samples = ViewerBench::alternate(
             rounds, {[&](ViewerBench::Samples &s) {
-                         const double ms = untilCached(self, {QStringLiteral("--grid"), folder}, freshCache(),
-                                                       kFirstScreen);
+                         const double ms = untilCached(viewer, {folder}, freshCache(), kFirstScreen);
                          s.add(ms, ms);
                      },
                      [&](ViewerBench::Samples &s) {
@@ -407,8 +409,7 @@ int main(int argc, char *argv[])
         const QVector<ViewerBench::Samples> samples = ViewerBench::alternate(
             rounds, {[&](ViewerBench::Samples &s) {
                          fullCache = freshCache();
-                         const double ms = untilCached(self, {QStringLiteral("--grid"), folder}, fullCache,
-                                                       kJpegs + kDngs);
+                         const double ms = untilCached(viewer, {folder}, fullCache, kJpegs + kDngs);
                          s.add(ms, ms);
                      },
                      [&](ViewerBench::Samples &s) {
@@ -427,7 +428,7 @@ int main(int argc, char *argv[])
         ViewerBench::progress(QStringLiteral("thumbs-warm"));
         if (fullCache.isEmpty()) {
             fullCache = freshCache();
-            untilCached(self, {QStringLiteral("--grid"), folder}, fullCache, kJpegs + kDngs);
+            untilCached(viewer, {folder}, fullCache, kJpegs + kDngs);
         }
         const QVector<ViewerBench::Samples> samples = ViewerBench::alternate(
             rounds, {[&](ViewerBench::Samples &s) {

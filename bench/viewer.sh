@@ -52,7 +52,7 @@ dng() {
 thumbs() {
   local figures=()
   [ "${BENCH_ONLY:-}" = thumbs ] || figures=(${BENCH_ONLY:+${BENCH_ONLY//,/ }})
-  local program=("$bin/bench_viewer_thumbs" "$cache" "$root/tests/support/mkdng.py" "${figures[@]}")
+  local program=("$bin/bench_viewer_thumbs" "$cache" "$root/tests/support/mkdng.py" "$bin/quorvane" "${figures[@]}")
   if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
     run xvfb-run -a -s '-screen 0 1920x1080x24' "${program[@]}"
   else
