@@ -235,6 +235,8 @@ void ViewerWindow::toggleFullScreen()
     maximizedBeforeFullScreen = isMaximized();
     title->hide();
     toolStripWidget->hide();
+    folderThumbnails->strip()->hide(); // T still shows it
+
     setFullScreenLook(true);
     showFullScreen();
 }
@@ -245,6 +247,7 @@ void ViewerWindow::leaveFullScreen()
         return;
     title->show();
     toolStripWidget->show();
+    folderThumbnails->strip()->setVisible(commands->get(ViewerCommands::Action::ToggleStrip)->isChecked());
     setFullScreenLook(false);
     if (maximizedBeforeFullScreen)
         showMaximized();

@@ -390,6 +390,14 @@ void TestThumbnailViews::windowStrip()
     QTRY_COMPARE(current->row(), 6);
     QCOMPARE(marked(), 6);
 
+    // Full screen shows the picture alone; leaving it brings the strip back.
+    press(&window, Qt::Key_F11);
+    QTRY_VERIFY(window.isFullScreen());
+    QVERIFY(!window.stripShown());
+    press(&window, Qt::Key_Escape);
+    QTRY_VERIFY(!window.isFullScreen());
+    QVERIFY(window.stripShown());
+
     press(&window, Qt::Key_T);
     QVERIFY(!window.stripShown());
 }
