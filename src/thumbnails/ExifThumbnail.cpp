@@ -1,5 +1,6 @@
 #include "thumbnails/ExifThumbnail.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QImageReader>
 #include <QTransform>
@@ -17,6 +18,8 @@ constexpr qint64 kHeadBytes = 160 * 1024;
 // How far the thumbnail's width:height may differ from the picture's (its sides are
 // whole pixels, 160 x 120 for 4:3).
 constexpr double kShapeTolerance = 0.03;
+// Embedded thumbnails are a few hundred pixels; one that claims more is not decoded.
+constexpr int kMaxSide = 2048;
 
 struct ExifFree
 {
@@ -69,8 +72,13 @@ QImage read(const QString &path, int minSide)
     }
     if (!data || !data->data || data->size == 0)
         return {};
-    QImage thumbnail;
-    thumbnail.loadFromData(data->data, int(data->size), "jpeg");
+    QByteArray embedded = QByteArray::fromRawData(reinterpret_cast<const char *>(data->data), int(data->size));
+    QBuffer buffer(&embedded);
+    QImageReader reader(&buffer, "jpeg");
+    const QSize declared = reader.size();
+    if (declared.isEmpty() || qMax(declared.width(), declared.height()) > kMaxSide)
+        return {};
+    const QImage thumbnail = reader.read();
     if (thumbnail.isNull() || qMax(thumbnail.width(), thumbnail.height()) < minSide)
         return {};
     file.seek(0);

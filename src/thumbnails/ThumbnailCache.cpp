@@ -124,6 +124,11 @@ QString ThumbnailCache::defaultRoot()
     return QDir::cleanPath(cache + QStringLiteral("/thumbnails"));
 }
 
+bool ThumbnailCache::holds(const QString &file) const
+{
+    return QDir::cleanPath(QFileInfo(file).absoluteFilePath()).startsWith(base + QLatin1Char('/'));
+}
+
 QString ThumbnailCache::pathFor(const QString &file, ThumbnailSize size) const
 {
     return base + QLatin1Char('/') + Thumbnails::folderName(size) + QLatin1Char('/')
@@ -159,7 +164,7 @@ QImage ThumbnailCache::find(const QString &file, ThumbnailSize size, const Sourc
 bool ThumbnailCache::store(const QString &file, ThumbnailSize size, const QImage &thumbnail,
                            const SourceStamp &stamp, const QString &mimeType) const
 {
-    if (thumbnail.isNull() || !stamp.isValid())
+    if (thumbnail.isNull() || !stamp.isValid() || holds(file))
         return false;
     QImage keyed = thumbnail;
     keyed.setText(kUriKey, QString::fromUtf8(Thumbnails::fileUri(file)));
@@ -173,7 +178,7 @@ bool ThumbnailCache::store(const QString &file, ThumbnailSize size, const QImage
 
 bool ThumbnailCache::storeFailure(const QString &file, const SourceStamp &stamp) const
 {
-    if (!stamp.isValid())
+    if (!stamp.isValid() || holds(file))
         return false;
     QImage mark(1, 1, QImage::Format_ARGB32);
     mark.fill(Qt::transparent);

@@ -38,6 +38,7 @@ private slots:
     void exifThumbnailChoice_data();
     void exifThumbnailChoice();
     void urgentFirst();
+    void nothingStoredOfTheCache();
 
 private:
     std::unique_ptr<Thumbnailer> thumbnailer();
@@ -391,6 +392,19 @@ void TestThumbnails::urgentFirst()
         QCOMPARE(order.indexOf(paths.at(i)), firstUrgent + i - 8);
     for (const QString &path : paths)
         QVERIFY(!maker->thumbnail(path, ThumbnailSize::Normal).isNull());
+}
+
+void TestThumbnails::nothingStoredOfTheCache()
+{
+    // A view of a cache folder: its files get thumbnails, the folder no new files.
+    const QString folder = root() + QStringLiteral("/normal");
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(Fixtures::writeImage(folder + QStringLiteral("/picture.png"), QSize(300, 200)));
+    QVERIFY(Fixtures::writeBytes(folder + QStringLiteral("/broken.png"), QByteArray("not a picture")));
+    QVERIFY(!thumbnailOf(folder + QStringLiteral("/picture.png"), ThumbnailSize::Normal).failed);
+    QVERIFY(thumbnailOf(folder + QStringLiteral("/broken.png"), ThumbnailSize::Normal).failed);
+    QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 2);
+    QVERIFY(!QDir(root() + QStringLiteral("/fail")).exists());
 }
 
 QTEST_MAIN(TestThumbnails)

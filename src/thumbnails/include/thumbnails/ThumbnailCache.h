@@ -58,6 +58,9 @@ public:
     static QString defaultRoot();
 
     QString root() const { return base; }
+    // Whether file lies in the cache itself: its thumbnails are never stored (a view
+    // of a cache folder would otherwise fill the folder it shows).
+    bool holds(const QString &file) const;
     QString pathFor(const QString &file, ThumbnailSize size) const;
     QString failurePathFor(const QString &file) const;
 
