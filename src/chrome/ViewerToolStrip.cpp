@@ -77,6 +77,10 @@ ViewerToolStrip::ViewerToolStrip(QWidget *parent)
 
     for (HoverPushButton *button : toolboxButtons())
         toolboxNames << button->text();
+    stripToggle = makeIconButton(QStringLiteral("缩略图栏"), QStringLiteral("strip"), QStringLiteral("strip_p"),
+                                 rightIcon, QString(), this);
+    grid = makeIconButton(QStringLiteral("缩略图网格"), QStringLiteral("grid"), QStringLiteral("grid_p"), rightIcon,
+                          QString(), this);
 
     auto *left = new QHBoxLayout;
     left->setContentsMargins(0, 0, 0, 0);
@@ -94,17 +98,17 @@ ViewerToolStrip::ViewerToolStrip(QWidget *parent)
     auto *right = new QHBoxLayout;
     right->setContentsMargins(0, 0, 0, 0);
     right->addStretch();
-    for (QPushButton *button : {sizeToggle, bigger, smaller, turnLeft, turnRight, print})
+    for (QPushButton *button : {stripToggle, grid, sizeToggle, bigger, smaller, turnLeft, turnRight, print})
         right->addWidget(button);
 
-    auto *grid = new QGridLayout(this);
-    grid->setContentsMargins(15, 5, 15, 5);
-    grid->addLayout(left, 0, 0);
-    grid->addLayout(centre, 0, 1);
-    grid->addLayout(right, 0, 2);
-    grid->setColumnStretch(0, 10);
-    grid->setColumnStretch(1, 1);
-    grid->setColumnStretch(2, 10);
+    auto *columns = new QGridLayout(this);
+    columns->setContentsMargins(15, 5, 15, 5);
+    columns->addLayout(left, 0, 0);
+    columns->addLayout(centre, 0, 1);
+    columns->addLayout(right, 0, 2);
+    columns->setColumnStretch(0, 10);
+    columns->setColumnStretch(1, 1);
+    columns->setColumnStretch(2, 10);
 
     setStyleSheet(QStringLiteral("ViewerToolStrip{background:#F7F9FC;border-top:0px solid #E3E8F8;color:#484848;}"));
 }
@@ -202,4 +206,12 @@ QPushButton *ViewerToolStrip::printBtn() const
 void ViewerToolStrip::paintEvent(QPaintEvent *)
 {
     StyledBackground::paint(this);
+}
+QPushButton *ViewerToolStrip::stripBtn() const
+{
+    return stripToggle;
+}
+QPushButton *ViewerToolStrip::gridBtn() const
+{
+    return grid;
 }

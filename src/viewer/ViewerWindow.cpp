@@ -12,12 +12,15 @@
 #include "viewer/ImageView.h"
 #include "viewer/ViewerCommands.h"
 #include "viewer/ViewerSettings.h"
+#include "FolderThumbnails.h"
 #include "InfoPanel.h"
 #include "PictureItem.h"
 #include "PictureMenu.h"
 #include "ShowInFolder.h"
 #include "ShownFile.h"
 #include "Slideshow.h"
+#include "ThumbnailGrid.h"
+#include "ThumbnailStrip.h"
 #include "ViewerLog.h"
 #include "ZoomModel.h"
 #include "widgets/DragAcceptance.h"
@@ -91,6 +94,7 @@ ViewerWindow::ViewerWindow(QWidget *parent)
     infoPanel = new InfoPanel;
     infoPanel->hide();
     toolStripWidget = new ViewerToolStrip;
+    folderThumbnails = new FolderThumbnails(imageView->currentPicture(), this);
 
     commands = new ViewerCommands::Actions(this);
     connect(commands, &ViewerCommands::Actions::triggered, this, &ViewerWindow::perform);
@@ -106,7 +110,6 @@ ViewerWindow::ViewerWindow(QWidget *parent)
     const ViewerSettings::Choices choices = ViewerSettings::read();
     imageView->currentPicture()->folder()->setOrder(choices.sortOrder);
     showSortOrder(choices.sortOrder);
-    commands->get(ViewerCommands::Action::ToggleStrip)->setChecked(choices.stripShown);
     connectButtons();
 
     auto *centre = new QWidget;
@@ -116,6 +119,7 @@ ViewerWindow::ViewerWindow(QWidget *parent)
     centreLayout->setContentsMargins(0, 0, 0, 0);
     centreLayout->setSpacing(0);
     centreLayout->addWidget(imageView);
+    centreLayout->addWidget(folderThumbnails->grid());
     centreLayout->addWidget(infoPanel);
 
     auto *layout = new QVBoxLayout(this);
@@ -123,7 +127,10 @@ ViewerWindow::ViewerWindow(QWidget *parent)
     layout->setSpacing(0);
     layout->addWidget(title);
     layout->addWidget(centre);
+    layout->addWidget(folderThumbnails->strip());
     layout->addWidget(toolStripWidget);
+    connect(folderThumbnails, &FolderThumbnails::leaveGrid, this, [this] { showGrid(false); });
+    showStrip(choices.stripShown);
 
     setStyleSheet(QLatin1String(kWindowStyle));
     contentWidget = imageView;
@@ -205,6 +212,7 @@ void ViewerWindow::connectButtons()
         {f->batchBtn(), A::OpenBatch},        {f->aiFixBtn(), A::AiFix},           {f->turnRightBtn(), A::TurnRight},
         {f->turnLeftBtn(), A::TurnLeft},      {f->biggerBtn(), A::ZoomIn},         {f->smallerBtn(), A::ZoomOut},
         {f->nextBtn(), A::Next},              {f->prevBtn(), A::Previous},         {f->printBtn(), A::Print},
+        {f->stripBtn(), A::ToggleStrip},      {f->gridBtn(), A::ToggleGrid},
         {imageView->rightArrowBtn(), A::Next}, {imageView->leftArrowBtn(), A::Previous},
     };
     for (const auto &pair : buttons) {
@@ -281,15 +289,8 @@ void ViewerWindow::perform(ViewerCommands::Action action)
     case A::Slideshow3s:
     case A::Slideshow5s:
     case A::Slideshow10s: slideshow->setSeconds(ViewerCommands::slideshowSeconds(action)); break;
-    case A::ToggleStrip: {
-        const bool shown = commands->get(A::ToggleStrip)->isChecked();
-        ViewerSettings::Choices choices = ViewerSettings::read();
-        choices.stripShown = shown;
-        ViewerSettings::write(choices);
-        emit stripToggled(shown);
-        break;
-    }
-    case A::ToggleGrid: emit gridToggled(commands->get(A::ToggleGrid)->isChecked()); break;
+    case A::ToggleStrip: showStrip(!stripShown()); break;
+    case A::ToggleGrid: showGrid(!gridShown()); break;
     }
 }
 
@@ -359,6 +360,8 @@ void ViewerWindow::toggleFullScreen()
     maximizedBeforeFullScreen = isMaximized();
     title->hide();
     toolStripWidget->hide();
+    folderThumbnails->strip()->hide(); // T still shows it
+
     setFullScreenLook(true);
     showFullScreen();
 }
@@ -372,6 +375,7 @@ void ViewerWindow::leaveFullScreen()
         return;
     title->show();
     toolStripWidget->show();
+    folderThumbnails->strip()->setVisible(commands->get(ViewerCommands::Action::ToggleStrip)->isChecked());
     setFullScreenLook(false);
     if (maximizedBeforeFullScreen)
         showMaximized();
@@ -596,6 +600,48 @@ void ViewerWindow::restoreTrashed()
     toastWidget->showToast(QStringLiteral("已恢复"), kToastMs);
 }
 
+FolderThumbnails *ViewerWindow::thumbnails() const
+{
+    return folderThumbnails;
+}
+
+bool ViewerWindow::gridShown() const
+{
+    return folderThumbnails->grid()->isVisibleTo(this);
+}
+
+bool ViewerWindow::stripShown() const
+{
+    return folderThumbnails->strip()->isVisibleTo(this);
+}
+
+void ViewerWindow::showGrid(bool on)
+{
+    ThumbnailGrid *grid = folderThumbnails->grid();
+    imageView->setVisible(!on);
+    grid->setVisible(on);
+    if (on) {
+        grid->setCurrentRow(imageView->currentPicture()->row());
+        grid->setFocus();
+    } else {
+        imageView->setFocus();
+    }
+    commands->get(ViewerCommands::Action::ToggleGrid)->setChecked(on);
+    emit gridToggled(on);
+}
+
+void ViewerWindow::showStrip(bool on)
+{
+    folderThumbnails->strip()->setVisible(on);
+    commands->get(ViewerCommands::Action::ToggleStrip)->setChecked(on);
+    ViewerSettings::Choices choices = ViewerSettings::read();
+    if (choices.stripShown != on) {
+        choices.stripShown = on;
+        ViewerSettings::write(choices);
+    }
+    emit stripToggled(on);
+}
+
 void ViewerWindow::toggleInfo()
 {
     infoPanel->setVisible(!infoPanel->isVisible());
@@ -640,6 +686,9 @@ void ViewerWindow::setFullScreenLook(bool on)
 void ViewerWindow::showDefaultImg()
 {
     imageView->showDefaultImg();
+    // A folder opens on its grid.
+    if (QFileInfo(imageView->startingPath()).isDir())
+        showGrid(true);
 }
 
 void ViewerWindow::showEvent(QShowEvent *event)
@@ -690,5 +739,9 @@ void ViewerWindow::dragMoveEvent(QDragMoveEvent *event)
 void ViewerWindow::dropEvent(QDropEvent *event)
 {
     event->acceptProposedAction();
-    imageView->onDragAndDrop(event->mimeData()->urls());
+    const QList<QUrl> urls = event->mimeData()->urls();
+    imageView->onDragAndDrop(urls);
+    const bool folder = !urls.isEmpty() && QFileInfo(urls.constFirst().toLocalFile()).isDir();
+    if (folder || gridShown())
+        showGrid(folder);
 }

@@ -97,6 +97,20 @@ void addText(ExifData *exif, ExifIfd ifd, ExifTag tag, const char *text)
     std::memcpy(addExif(exif, ifd, tag, EXIF_FORMAT_ASCII, size), text, size);
 }
 
+// image as a JPEG with exif's block (saved by libexif, which is then released).
+bool writeJpegWithExifData(const QString &path, const QImage &image, ExifData *exif)
+{
+    unsigned char *bytes = nullptr;
+    unsigned int size = 0;
+    exif_data_save_data(exif, &bytes, &size); // "Exif\0\0" and the TIFF block
+    exif_data_unref(exif);
+    if (!bytes)
+        return false;
+    const QByteArray block(reinterpret_cast<const char *>(bytes), int(size));
+    free(bytes);
+    return writeJpegWithExif(path, image, block);
+}
+
 void addRationals(ExifData *exif, ExifIfd ifd, ExifTag tag, const QList<QPair<quint32, quint32>> &values)
 {
     unsigned char *data = addExif(exif, ifd, tag, EXIF_FORMAT_RATIONAL, unsigned(values.size()));
@@ -123,15 +137,24 @@ bool writeJpegWithCameraExif(const QString &path, const QImage &image)
     addRationals(exif, EXIF_IFD_GPS, ExifTag(EXIF_TAG_GPS_LATITUDE), {{39, 1}, {54, 1}, {0, 1}});
     addText(exif, EXIF_IFD_GPS, ExifTag(EXIF_TAG_GPS_LONGITUDE_REF), "E");
     addRationals(exif, EXIF_IFD_GPS, ExifTag(EXIF_TAG_GPS_LONGITUDE), {{116, 1}, {24, 1}, {0, 1}});
-    unsigned char *bytes = nullptr;
-    unsigned int size = 0;
-    exif_data_save_data(exif, &bytes, &size); // "Exif\0\0" and the TIFF block
-    exif_data_unref(exif);
-    if (!bytes)
+    return writeJpegWithExifData(path, image, exif);
+}
+
+bool writeJpegWithExifThumbnail(const QString &path, const QImage &image, const QImage &thumbnail, int orientation)
+{
+    QByteArray small;
+    QBuffer buffer(&small);
+    buffer.open(QIODevice::WriteOnly);
+    if (!thumbnail.save(&buffer, "JPEG", 90))
         return false;
-    const QByteArray block(reinterpret_cast<const char *>(bytes), int(size));
-    free(bytes);
-    return writeJpegWithExif(path, image, block);
+    ExifData *exif = exif_data_new();
+    exif_data_set_byte_order(exif, EXIF_BYTE_ORDER_INTEL);
+    exif_set_short(addExif(exif, EXIF_IFD_0, EXIF_TAG_ORIENTATION, EXIF_FORMAT_SHORT, 1), EXIF_BYTE_ORDER_INTEL,
+                   ExifShort(orientation));
+    exif->data = static_cast<unsigned char *>(malloc(size_t(small.size()))); // freed by exif_data_unref
+    std::memcpy(exif->data, small.constData(), size_t(small.size()));
+    exif->size = unsigned(small.size());
+    return writeJpegWithExifData(path, image, exif);
 }
 
 QByteArray pngChunk(const QByteArray &type, const QByteArray &data)

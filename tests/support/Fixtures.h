@@ -27,6 +27,9 @@ bool writeJpegWithOrientation(const QString &path, const QImage &image, int orie
 // FNumber 2.8, ISO 400, FocalLength 50, LensModel "Test Lens 50mm", GPS 39°54' N 116°24' E.
 bool writeJpegWithCameraExif(const QString &path, const QImage &image);
 
+// Writes image as a JPEG whose EXIF block holds thumbnail (as a camera stores it, not
+// turned) and an orientation tag (1-8).
+bool writeJpegWithExifThumbnail(const QString &path, const QImage &image, const QImage &thumbnail, int orientation);
 // Writes frames (one size, one format) as an animated PNG: each frame shown for
 // delayMs, the whole played plays times (0: for ever).
 bool writeApng(const QString &path, const QList<QImage> &frames, int delayMs, int plays);

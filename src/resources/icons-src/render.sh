@@ -65,6 +65,10 @@ turn_right           rotate_right    grey    64
 turn_right_p         rotate_right    blue    64
 printer             printer         grey    64
 printer_p           printer         blue    64
+strip               strip           grey    64
+strip_p             strip           blue    64
+grid                grid            grey    64
+grid_p              grid            blue    64
 prev                prev            grey    64
 prev_p              prev            blue    64
 next                next            grey    64

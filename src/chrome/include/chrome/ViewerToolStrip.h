@@ -28,6 +28,8 @@ public:
     QPushButton *turnRightBtn() const;
     QPushButton *turnLeftBtn() const;
     QPushButton *printBtn() const;
+    QPushButton *stripBtn() const; // the thumbnail strip on and off
+    QPushButton *gridBtn() const; // the folder's grid
 
     // The least width that shows every button whole: the toolbox buttons show their
     // icons alone (their names in tooltips) below the width their names need.
@@ -54,5 +56,10 @@ private:
     QPushButton *turnRight;
     QPushButton *turnLeft;
     QPushButton *print;
+<<<<<<< HEAD
     QStringList toolboxNames;
+=======
+    QPushButton *stripToggle;
+    QPushButton *grid;
+>>>>>>> thumbnails
 };

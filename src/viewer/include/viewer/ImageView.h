@@ -53,6 +53,8 @@ public:
     // The view's quarter turn in degrees: 0, 90, 180 or -90.
     int turnDegrees() const;
     void setImgPath(const QString &path);
+    // What setImgPath named (a file or a folder); empty when nothing was.
+    QString startingPath() const { return startPath; }
     void showImg(const QString &path);
     bool nextImg();
     bool prevImg();

@@ -10,6 +10,7 @@
 class CurrentPicture;
 class FolderModel;
 class Slideshow;
+class FolderThumbnails;
 class ViewerToolStrip;
 class ImageView;
 class InfoPanel;
@@ -36,6 +37,10 @@ public:
     CurrentPicture *currentPicture() const;
     FolderModel *folderModel() const;
     Slideshow *slideshowRunner() const;
+    // The strip and the grid of the shown picture's folder.
+    FolderThumbnails *thumbnails() const;
+    bool gridShown() const;
+    bool stripShown() const;
     // The window's commands, one QAction each.
     ViewerCommands::Actions *commandActions() const;
     // 1 while the picture is fitted, 2 at actual size.
@@ -73,6 +78,10 @@ public slots:
     void showInFolder();
     // The toolbox opens on tab (a Toolbox::Tab) with the shown file.
     void openWith(int tab);
+    // The folder's grid in place of the picture, or the picture again.
+    void showGrid(bool on);
+    // The thumbnail strip along the bottom on or off.
+    void showStrip(bool on);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -132,6 +141,7 @@ private:
     bool dragging = false;
     bool maximizedBeforeFullScreen = true;
     ImageView *imageView;
+    FolderThumbnails *folderThumbnails = nullptr;
     ViewerCommands::Actions *commands = nullptr;
     Slideshow *slideshow = nullptr;
     bool slideshowEnteredFullScreen = false;

@@ -1,0 +1,3 @@
+#include "ThumbnailsLog.h"
+
+Q_LOGGING_CATEGORY(lcThumbnails, "quorvane.thumbnails", QtInfoMsg)
