@@ -94,7 +94,7 @@ int main(int argc, char *argv[])
     // Interrupted: end the running tools (and drop their partial outputs) first.
     SignalExit signalExit;
     QObject::connect(&signalExit, &SignalExit::received, &app, [&app, &runner](int signalNumber) {
-        runner.interrupt(signalNumber != SIGPIPE);
+        runner.interrupt(signalNumber != SignalExit::kReaderGone);
         app.exit(128 + signalNumber);
     });
     runner.start();
