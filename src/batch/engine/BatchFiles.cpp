@@ -78,7 +78,7 @@ QStringList folderFiles(const QString &folder)
 {
     const QDir dir(folder);
     QStringList paths;
-    for (const QByteArray &name : namesIn(folderBytes(bytesOfPath(folder))))
+    for (const QByteArray &name : namesIn(folderBytes(bytesOf(folder))))
         paths << dir.absoluteFilePath(QString::fromUtf8(name));
     return paths;
 }
@@ -88,7 +88,7 @@ QVector<BatchEntry> expand(const QStringList &paths, const QStringList &accepted
 {
     QList<QByteArray> bytes;
     for (const QString &path : paths)
-        bytes << undecodable.value(path, bytesOfPath(path));
+        bytes << undecodable.value(path, bytesOf(path));
     return expand(bytes, accepted, depth);
 }
 

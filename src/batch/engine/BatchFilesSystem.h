@@ -15,8 +15,7 @@ namespace BatchFiles {
 // hidden nor links.
 QList<QByteArray> listFolder(const QByteArray &dir, QList<QByteArray> *folders);
 
-// A path as those bytes, and back.
-QByteArray bytesOfPath(const QString &path);
+// Those bytes as a path.
 QString pathFromBytes(const QByteArray &bytes);
 
 } // namespace BatchFiles

@@ -1,4 +1,5 @@
 #include "BatchFilesSystem.h"
+#include "batch/engine/BatchFiles.h"
 
 #include <QFile>
 
@@ -32,7 +33,7 @@ QList<QByteArray> listFolder(const QByteArray &dir, QList<QByteArray> *folders)
     return names;
 }
 
-QByteArray bytesOfPath(const QString &path)
+QByteArray bytesOf(const QString &path)
 {
     return QFile::encodeName(path);
 }
@@ -40,6 +41,17 @@ QByteArray bytesOfPath(const QString &path)
 QString pathFromBytes(const QByteArray &bytes)
 {
     return QFile::decodeName(bytes);
+}
+
+QHash<QString, QByteArray> undecodableArguments(int argc, char *const argv[])
+{
+    QHash<QString, QByteArray> undecodable;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray bytes(argv[i]);
+        if (!isValidUtf8(bytes))
+            undecodable.insert(QString::fromUtf8(bytes), bytes);
+    }
+    return undecodable;
 }
 
 } // namespace BatchFiles

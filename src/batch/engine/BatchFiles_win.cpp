@@ -1,4 +1,5 @@
 #include "BatchFilesSystem.h"
+#include "batch/engine/BatchFiles.h"
 
 #include <QDir>
 
@@ -30,7 +31,7 @@ QList<QByteArray> listFolder(const QByteArray &dir, QList<QByteArray> *folders)
     return names;
 }
 
-QByteArray bytesOfPath(const QString &path)
+QByteArray bytesOf(const QString &path)
 {
     return path.toUtf8();
 }
@@ -38,6 +39,11 @@ QByteArray bytesOfPath(const QString &path)
 QString pathFromBytes(const QByteArray &bytes)
 {
     return QString::fromUtf8(bytes);
+}
+
+QHash<QString, QByteArray> undecodableArguments(int, char *const[])
+{
+    return {};
 }
 
 } // namespace BatchFiles
