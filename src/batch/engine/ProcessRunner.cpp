@@ -217,13 +217,74 @@ bool signalEach(const QList<Descendant> &processes, int signalNumber)
     return any;
 }
 
-// The work done so far by every process of group: processor ticks (their own and
-// their waited-for children's) and bytes read and written. It only has to change
-// while the tool gets anywhere.
-quint64 groupActivity(qint64 group)
+// The ids in the children files of every thread of the process at dir; false when
+// the kernel keeps no such files (CONFIG_PROC_CHILDREN) or the process is gone.
+bool childrenOf(const QByteArray &dir, QList<QByteArray> &ids)
+{
+    DIR *tasks = ::opendir((dir + "/task").constData());
+    if (!tasks)
+        return false;
+    bool any = false;
+    while (const dirent *entry = ::readdir(tasks)) {
+        if (entry->d_name[0] < '1' || entry->d_name[0] > '9')
+            continue;
+        const QByteArray path = dir + "/task/" + entry->d_name + "/children";
+        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        any = true;
+        QByteArray text;
+        char buffer[1024];
+        ssize_t n;
+        while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
+            text.append(buffer, int(n));
+        ::close(fd);
+        for (const QByteArray &id : text.split(' ')) {
+            if (!id.trimmed().isEmpty())
+                ids.append(id.trimmed());
+        }
+    }
+    ::closedir(tasks);
+    return any;
+}
+
+// Calls visit(folder, fields) as forEachMember does, but only for leader and the
+// processes below it: a tool is a child subreaper, so every member of its group
+// is there, and a few files are read instead of every process's on the machine.
+// Without children files, every process is looked at.
+template <typename Visit>
+void forEachMemberBelow(pid_t leader, Visit visit)
+{
+    const QByteArray group = QByteArray::number(leader);
+    QList<QByteArray> todo{group};
+    QSet<QByteArray> seen;
+    while (!todo.isEmpty()) {
+        const QByteArray pid = todo.takeLast();
+        if (seen.contains(pid))
+            continue;
+        seen.insert(pid);
+        const QByteArray dir = QByteArrayLiteral("/proc/") + pid;
+        if (!childrenOf(dir, todo) && pid == group && ::access((dir + "/task").constData(), F_OK) == 0) {
+            forEachMember(leader, visit);
+            return;
+        }
+        const QByteArray stat = readSmallFile((dir + "/stat").constData());
+        const int close = stat.lastIndexOf(')');
+        if (close < 0)
+            continue;
+        const QList<QByteArray> fields = stat.mid(close + 2).split(' ');
+        if (fields.size() >= 20 && fields.at(2) == group)
+            visit(dir, fields);
+    }
+}
+
+// The work done so far by every process of the tool's group: processor ticks
+// (their own and their waited-for children's) and bytes read and written. It only
+// has to change while the tool gets anywhere.
+quint64 groupActivity(pid_t leader)
 {
     quint64 total = 0;
-    forEachMember(group, [&total](const QByteArray &dir, const QList<QByteArray> &fields) {
+    forEachMemberBelow(leader, [&total](const QByteArray &dir, const QList<QByteArray> &fields) {
         for (int i = 11; i <= 14; ++i)
             total += fields.at(i).toULongLong();
         const QList<QByteArray> io = readSmallFile((dir + "/io").constData()).split('\n');
