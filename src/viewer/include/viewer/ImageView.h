@@ -123,6 +123,7 @@ private:
     // Fits the picture by the fit rule, keeping its turn; returns the scale.
     double fitView();
     void showSpinner();
+    void hideSpinner();
     bool showNeighbour(int offset);
     void showGraphicsView();
     void onLoaded(const LoadResult &result);
