@@ -13,6 +13,7 @@
 #include <QGraphicsView>
 #include <QImageReader>
 #include <QLabel>
+#include <QMovie>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -444,6 +445,8 @@ void TestLoader::burstNeverBlank()
     QCOMPARE(shown.view.imgFilePath(), dir.absoluteFilePath(QStringLiteral("k9.jpg")));
     QVERIFY(shown.view.hasPicture());
     QVERIFY(shown.view.loadingLabel()->isHidden());
+    // Nor does the hidden spinner keep turning.
+    QCOMPARE(shown.view.loadingLabel()->movie()->state(), QMovie::NotRunning);
 }
 
 void TestLoader::webpDecodedForTheScreen_data()
@@ -785,6 +788,7 @@ void TestLoader::refusals()
     QVERIFY(shown.view.messageLabel()->isVisible());
     QCOMPARE(shown.view.messageLabel()->text(), QStringLiteral("无法显示此图片\n") + reason);
     QVERIFY(shown.view.loadingLabel()->isHidden());
+    QCOMPARE(shown.view.loadingLabel()->movie()->state(), QMovie::NotRunning);
     QCOMPARE(Fixtures::childProcesses(), QList<qint64>());
 }
 

@@ -143,6 +143,7 @@ private:
     // Fits the picture by the fit rule, keeping its turn; returns the scale.
     double fitView();
     void showSpinner();
+    void hideSpinner();
     // Shows what the current picture became: another file, or nothing.
     void followCurrent();
     void showEmpty();
