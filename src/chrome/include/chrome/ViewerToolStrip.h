@@ -56,10 +56,7 @@ private:
     QPushButton *turnRight;
     QPushButton *turnLeft;
     QPushButton *print;
-<<<<<<< HEAD
     QStringList toolboxNames;
-=======
     QPushButton *stripToggle;
     QPushButton *grid;
->>>>>>> thumbnails
 };
