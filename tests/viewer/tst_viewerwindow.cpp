@@ -337,6 +337,9 @@ void TestViewerWindow::showKeyFile(const QString &name)
 
 void TestViewerWindow::init()
 {
+    // Each window starts from no stored choices: a test that pressed every key (the
+    // strip's among them) leaves the next one a window of its own shape otherwise.
+    QFile::remove(tmp.filePath(QStringLiteral("config/quorvane/quorvane.conf")));
     window = new ViewerWindow;
     window->showMaximized();
     QVERIFY(QTest::qWaitForWindowExposed(window));
@@ -1293,11 +1296,15 @@ void TestViewerWindow::stuckDecoderNeverFreezesPanel()
 {
     StandInDecoder::AppFolder app;
     QVERIFY(app.isValid());
-    const QString raw = tmp.filePath(QStringLiteral("stuck.dng"));
+    // Each in a folder of its own: the other picture's neighbours are not the stuck
+    // file, whose preload would start a decoder of its own.
+    QVERIFY(QDir(tmp.path()).mkpath(QStringLiteral("stuck")) && QDir(tmp.path()).mkpath(QStringLiteral("other")));
+    const QString raw = tmp.filePath(QStringLiteral("stuck/stuck.dng"));
     QVERIFY(Fixtures::writeBytes(raw, "hang\n"));
+    const QString other = tmp.filePath(QStringLiteral("other/a2.png"));
+    QVERIFY(Fixtures::writeImage(other, QSize(300, 200)));
     QProcess child;
-    QVERIFY(app.run(child, {QLatin1String(kOpenArgumentMode), QStringLiteral("--stuck-panel"), raw,
-                            tmp.filePath(QStringLiteral("a2.png"))}));
+    QVERIFY(app.run(child, {QLatin1String(kOpenArgumentMode), QStringLiteral("--stuck-panel"), raw, other}));
     QCOMPARE(child.exitCode(), 0);
     QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()),
              QStringLiteral("toggle fast answer fast | 1 读取中… stuck.dng | 1 a2.png 1"));
