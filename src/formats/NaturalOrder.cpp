@@ -29,7 +29,7 @@ QCollator naturalCollator()
 
 } // namespace
 
-void sort(QStringList &names)
+QVector<int> order(const QStringList &names)
 {
     const QCollator collator = naturalCollator();
 
@@ -40,18 +40,22 @@ void sort(QStringList &names)
     for (const QString &name : qAsConst(names))
         keys.push_back(collator.sortKey(name));
 
-    std::vector<int> order(static_cast<size_t>(names.size()));
-    std::iota(order.begin(), order.end(), 0);
-    std::sort(order.begin(), order.end(), [&](int a, int b) {
+    QVector<int> positions(names.size());
+    std::iota(positions.begin(), positions.end(), 0);
+    std::sort(positions.begin(), positions.end(), [&](int a, int b) {
         const int byKey = keys[static_cast<size_t>(a)].compare(keys[static_cast<size_t>(b)]);
         if (byKey != 0)
             return byKey < 0;
         return names.at(a) < names.at(b);
     });
+    return positions;
+}
 
+void sort(QStringList &names)
+{
     QStringList sorted;
     sorted.reserve(names.size());
-    for (int index : order)
+    for (int index : order(names))
         sorted.append(names.at(index));
     names = sorted;
 }
