@@ -81,7 +81,6 @@ ViewerWindow::ViewerWindow(QWidget *parent)
     setObjectName(QStringLiteral("ViewerWindow"));
     setWindowTitle(PictureFacts::windowTitle(QString()));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint);
-    ScreenFit::fit(this, wantedMinimum());
     setFont(QFont(UiProfile::uiFamily()));
     new EdgeResize(this);
 
@@ -91,6 +90,8 @@ ViewerWindow::ViewerWindow(QWidget *parent)
     infoPanel = new InfoPanel;
     infoPanel->hide();
     toolStripWidget = new ViewerToolStrip;
+    // The same minimum the window keeps once shown, so showing it changes nothing.
+    ScreenFit::fit(this, neededMinimum());
 
     commands = new ViewerCommands::Actions(this);
     connect(commands, &ViewerCommands::Actions::triggered, this, &ViewerWindow::perform);
