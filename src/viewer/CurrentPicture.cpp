@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QTimer>
 
 CurrentPicture::CurrentPicture(QObject *parent)
     : QObject(parent)
@@ -42,7 +43,7 @@ quint64 CurrentPicture::generation() const
 int CurrentPicture::rowAt(int offset) const
 {
     const int count = model->rowCount();
-    if (shownPath.isEmpty() || count == 0)
+    if (shownPath.isEmpty() || count == 0 || !pendingFolder.isEmpty())
         return -1;
     // Outside the listing counts as just before the first row.
     int target = shownRow < 0 ? (offset > 0 ? offset - 1 : offset) : shownRow + offset;
@@ -77,6 +78,7 @@ void CurrentPicture::open(const QString &path)
         clear();
         return;
     }
+    pendingFolder.clear();
     const QFileInfo file(path);
     if (file.isDir()) {
         model->setFolder(file.absoluteFilePath());
@@ -87,7 +89,13 @@ void CurrentPicture::open(const QString &path)
         return;
     }
     const QString absolute = file.absoluteFilePath();
-    model->setFolder(file.absolutePath());
+    const QString folder = QDir::cleanPath(file.absolutePath());
+    if (folder != model->folder()) {
+        pendingFolder = folder;
+        show(absolute, -1);
+        QTimer::singleShot(0, this, &CurrentPicture::listPending);
+        return;
+    }
     int row = model->rowOf(absolute);
     // Just made (a download, a restore from the trash): the watcher has not said so yet.
     if (row < 0 && file.exists()) {
@@ -97,8 +105,22 @@ void CurrentPicture::open(const QString &path)
     show(absolute, row);
 }
 
+void CurrentPicture::listPending()
+{
+    if (pendingFolder.isEmpty())
+        return;
+    model->setFolder(pendingFolder);
+    pendingFolder.clear();
+    // Just made (a download, a restore from the trash): the watcher has not said so yet.
+    if (model->rowOf(shownPath) < 0 && QFileInfo::exists(shownPath))
+        model->refresh();
+    followRows();
+    emit listed();
+}
+
 bool CurrentPicture::step(int offset)
 {
+    listPending();
     const int target = rowAt(offset);
     if (target < 0)
         return false;
@@ -108,6 +130,7 @@ bool CurrentPicture::step(int offset)
 
 bool CurrentPicture::toEnd(bool last)
 {
+    listPending();
     const int count = model->rowCount();
     const int target = last ? count - 1 : 0;
     if (shownPath.isEmpty() || count == 0 || target == shownRow)
@@ -118,6 +141,7 @@ bool CurrentPicture::toEnd(bool last)
 
 void CurrentPicture::clear()
 {
+    pendingFolder.clear();
     show(QString(), -1);
 }
 
