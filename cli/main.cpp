@@ -6,9 +6,9 @@
 #include "batch/engine/BatchCatalogue.h"
 #include "batch/engine/BatchFiles.h"
 #include "batch/engine/Operations.h"
+#include "batch/engine/ToolSlots.h"
 #include "process/StandardStreams.h"
 #include "process/ToolWatchdog.h"
-#include "batch/engine/ToolSlots.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -42,8 +42,9 @@ int main(int argc, char *argv[])
         printText(stdout, QStringLiteral("quorvane-batch " QUORVANE_VERSION "\n"));
         return 0;
     case BatchCommandLine::UsageError:
-        printText(stderr, QStringLiteral("quorvane-batch: %1\nTry 'quorvane-batch --help' for more information.\n")
-                              .arg(parsed.error));
+        printText(stderr,
+                  QStringLiteral("quorvane-batch: %1\nTry 'quorvane-batch --help' for more information.\n")
+                      .arg(parsed.error));
         return 2;
     case BatchCommandLine::Run: break;
     }
@@ -51,12 +52,7 @@ int main(int argc, char *argv[])
     const BatchRequest &request = parsed.request;
     // Arguments that are not valid UTF-8 name no file exactly once decoded: the
     // file list reports such paths; anywhere else they end the run.
-    QHash<QString, QByteArray> undecodable;
-    for (int i = 1; i < argc; ++i) {
-        const QByteArray bytes(argv[i]);
-        if (!BatchFiles::isValidUtf8(bytes))
-            undecodable.insert(QString::fromUtf8(bytes), bytes);
-    }
+    const QHash<QString, QByteArray> undecodable = BatchFiles::undecodableArguments(argc, argv);
     for (auto it = undecodable.constBegin(); it != undecodable.constEnd(); ++it) {
         if (!request.paths.contains(it.key())) {
             printText(stderr,
@@ -67,7 +63,7 @@ int main(int argc, char *argv[])
     }
     QList<QByteArray> paths;
     for (const QString &path : request.paths)
-        paths << undecodable.value(path, QFile::encodeName(path));
+        paths << undecodable.value(path, BatchFiles::bytesOf(path));
     if (!request.filesFrom.isEmpty()) {
         QFile list;
         const bool opened = request.filesFrom == QLatin1String("-")
@@ -94,7 +90,7 @@ int main(int argc, char *argv[])
     // Interrupted: end the running tools (and drop their partial outputs) first.
     SignalExit signalExit;
     QObject::connect(&signalExit, &SignalExit::received, &app, [&app, &runner](int signalNumber) {
-        runner.interrupt(signalNumber != SIGPIPE);
+        runner.interrupt(signalNumber != SignalExit::kReaderGone);
         app.exit(128 + signalNumber);
     });
     runner.start();

@@ -5,6 +5,7 @@
 #include "widgets/StyledBackground.h"
 #include "widgets/UiProfile.h"
 
+#include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -51,8 +52,11 @@ TitleBar::TitleBar(QWidget *parent)
     minButton->setIcon(QIcon(QStringLiteral(":/icons/icons/min_black.png")));
     maximizeButton->setFixedSize(buttonSize);
     maximizeButton->setObjectName(QStringLiteral("maxButton"));
-    // The window starts maximised, so the button offers to restore it.
+    // The window starts maximised, so the button offers to restore it; then it
+    // follows the window's state, however that changes.
     setMaxIcon(QLatin1String(kRestoreIcon));
+    if (parent)
+        parent->installEventFilter(this);
     for (QPushButton *button : {minButton, maximizeButton})
         button->setStyleSheet(buttonStyle.arg(QStringLiteral("#E7EAED")));
     closeBtn->setFixedSize(buttonSize);
@@ -183,6 +187,13 @@ void TitleBar::toggleMaximized()
         win->showMaximized();
         setMaxIcon(QLatin1String(kRestoreIcon));
     }
+}
+
+bool TitleBar::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == parent() && (event->type() == QEvent::WindowStateChange || event->type() == QEvent::Show))
+        setMaxIcon(QLatin1String(window()->isMaximized() ? kRestoreIcon : kMaxIcon));
+    return QWidget::eventFilter(watched, event);
 }
 
 void TitleBar::mouseDoubleClickEvent(QMouseEvent *event)

@@ -5,6 +5,8 @@
 #include "widgets/UiProfile.h"
 
 #include <QGridLayout>
+#include <QResizeEvent>
+#include <QStyle>
 #include <QHBoxLayout>
 
 namespace {
@@ -73,6 +75,8 @@ ViewerToolStrip::ViewerToolStrip(QWidget *parent)
     print = makeIconButton(QStringLiteral("打印"), QStringLiteral("printer"), QStringLiteral("printer_p"), rightIcon,
                            QString(), this);
 
+    for (HoverPushButton *button : toolboxButtons())
+        toolboxNames << button->text();
     stripToggle = makeIconButton(QStringLiteral("缩略图栏"), QStringLiteral("strip"), QStringLiteral("strip_p"),
                                  rightIcon, QString(), this);
     grid = makeIconButton(QStringLiteral("缩略图网格"), QStringLiteral("grid"), QStringLiteral("grid_p"), rightIcon,
@@ -107,6 +111,47 @@ ViewerToolStrip::ViewerToolStrip(QWidget *parent)
     columns->setColumnStretch(2, 10);
 
     setStyleSheet(QStringLiteral("ViewerToolStrip{background:#F7F9FC;border-top:0px solid #E3E8F8;color:#484848;}"));
+}
+
+QList<HoverPushButton *> ViewerToolStrip::toolboxButtons() const
+{
+    return {convertButton, resizeButton, batchButton, aiFix};
+}
+
+int ViewerToolStrip::widthNeeded(bool names) const
+{
+    const int spacing = qMax(0, style()->pixelMetric(QStyle::PM_LayoutHorizontalSpacing));
+    int left = 0;
+    for (int i = 0; i < toolboxNames.size(); ++i) {
+        const HoverPushButton *button = toolboxButtons().at(i);
+        // The icon, the sheet's padding on the right and the frame's on both sides.
+        left += button->iconSize().width() + 20 + 16 + spacing
+                + (names ? button->fontMetrics().horizontalAdvance(toolboxNames.at(i)) + 4 : 0);
+    }
+    int right = 0;
+    for (const QPushButton *button : {sizeToggle, bigger, smaller, turnLeft, turnRight, print})
+        right += button->width() + spacing;
+    const int centre = prev->width() + next->width() + spacing;
+    const QMargins margins = layout()->contentsMargins();
+    return margins.left() + margins.right() + left + centre + right + 2 * spacing;
+}
+
+QSize ViewerToolStrip::minimumSizeHint() const
+{
+    return QSize(widthNeeded(false), QWidget::minimumSizeHint().height());
+}
+
+void ViewerToolStrip::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    const bool names = width() >= widthNeeded(true);
+    const QList<HoverPushButton *> buttons = toolboxButtons();
+    for (int i = 0; i < buttons.size(); ++i) {
+        if (buttons.at(i)->text().isEmpty() == !names)
+            continue;
+        buttons.at(i)->setText(names ? toolboxNames.at(i) : QString());
+        buttons.at(i)->setToolTip(names ? QString() : toolboxNames.at(i));
+    }
 }
 
 QPushButton *ViewerToolStrip::changeSizeBtn() const

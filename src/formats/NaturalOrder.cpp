@@ -1,11 +1,6 @@
 #include "formats/NaturalOrder.h"
 
-#include <QCollator>
-#include <QCollatorSortKey>
-
-#include <algorithm>
-#include <numeric>
-#include <vector>
+#include "NaturalOrderSort.h"
 
 namespace NaturalOrder {
 
@@ -17,50 +12,11 @@ QLocale collationLocale()
     return user;
 }
 
-namespace {
-
-QCollator naturalCollator()
-{
-    QCollator collator(collationLocale());
-    collator.setNumericMode(true);
-    collator.setCaseSensitivity(Qt::CaseSensitive);
-    return collator;
-}
-
-} // namespace
-
-void sort(QStringList &names)
-{
-    const QCollator collator = naturalCollator();
-
-    // One key per name instead of a full collation per comparison keeps folders
-    // with thousands of files quick.
-    std::vector<QCollatorSortKey> keys;
-    keys.reserve(static_cast<size_t>(names.size()));
-    for (const QString &name : qAsConst(names))
-        keys.push_back(collator.sortKey(name));
-
-    std::vector<int> order(static_cast<size_t>(names.size()));
-    std::iota(order.begin(), order.end(), 0);
-    std::sort(order.begin(), order.end(), [&](int a, int b) {
-        const int byKey = keys[static_cast<size_t>(a)].compare(keys[static_cast<size_t>(b)]);
-        if (byKey != 0)
-            return byKey < 0;
-        return names.at(a) < names.at(b);
-    });
-
-    QStringList sorted;
-    sorted.reserve(names.size());
-    for (int index : order)
-        sorted.append(names.at(index));
-    names = sorted;
-}
-
 int compare(const QString &a, const QString &b)
 {
-    const int byCollator = naturalCollator().compare(a, b);
-    if (byCollator != 0)
-        return byCollator;
+    const int byCollation = collate(a, b);
+    if (byCollation != 0)
+        return byCollation;
     return a < b ? -1 : (b < a ? 1 : 0);
 }
 

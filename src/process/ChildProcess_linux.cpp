@@ -161,6 +161,67 @@ void forEachMember(qint64 group, Visit visit)
     });
 }
 
+// The ids in the children files of every thread of the process at dir; false when
+// the kernel keeps no such files (CONFIG_PROC_CHILDREN) or the process is gone.
+bool childrenOf(const QByteArray &dir, QList<QByteArray> &ids)
+{
+    DIR *tasks = ::opendir((dir + "/task").constData());
+    if (!tasks)
+        return false;
+    bool any = false;
+    while (const dirent *entry = ::readdir(tasks)) {
+        if (entry->d_name[0] < '1' || entry->d_name[0] > '9')
+            continue;
+        const QByteArray path = dir + "/task/" + entry->d_name + "/children";
+        const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        any = true;
+        QByteArray text;
+        char buffer[1024];
+        ssize_t n;
+        while ((n = ::read(fd, buffer, sizeof buffer)) > 0)
+            text.append(buffer, int(n));
+        ::close(fd);
+        for (const QByteArray &id : text.split(' ')) {
+            if (!id.trimmed().isEmpty())
+                ids.append(id.trimmed());
+        }
+    }
+    ::closedir(tasks);
+    return any;
+}
+
+// Calls visit(folder, fields) as forEachMember does, but only for leader and the
+// processes below it: a child is a subreaper, so every member of its group is
+// there, and a few files are read instead of every process's on the machine.
+// Without children files, every process is looked at.
+template <typename Visit>
+void forEachMemberBelow(pid_t leader, Visit visit)
+{
+    const QByteArray group = QByteArray::number(leader);
+    QList<QByteArray> todo{group};
+    QSet<QByteArray> seen;
+    while (!todo.isEmpty()) {
+        const QByteArray pid = todo.takeLast();
+        if (seen.contains(pid))
+            continue;
+        seen.insert(pid);
+        const QByteArray dir = QByteArrayLiteral("/proc/") + pid;
+        if (!childrenOf(dir, todo) && pid == group && ::access((dir + "/task").constData(), F_OK) == 0) {
+            forEachMember(leader, visit);
+            return;
+        }
+        const QByteArray stat = readSmallFile((dir + "/stat").constData());
+        const int close = stat.lastIndexOf(')');
+        if (close < 0)
+            continue;
+        const QList<QByteArray> fields = stat.mid(close + 2).split(' ');
+        if (fields.size() >= 20 && fields.at(2) == group)
+            visit(dir, fields);
+    }
+}
+
 // A process below a child, known by its start time too: its id may be taken by
 // another process once it has ended.
 struct Descendant
@@ -448,7 +509,7 @@ quint64 ChildProcess::activity() const
     quint64 total = 0;
     if (native->pid <= 0)
         return total;
-    forEachMember(native->pid, [&total](const QByteArray &dir, const QList<QByteArray> &fields) {
+    forEachMemberBelow(native->pid, [&total](const QByteArray &dir, const QList<QByteArray> &fields) {
         for (int i = 11; i <= 14; ++i)
             total += fields.at(i).toULongLong();
         const QList<QByteArray> io = readSmallFile((dir + "/io").constData()).split('\n');

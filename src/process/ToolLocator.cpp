@@ -16,10 +16,12 @@ QBasicMutex overrideMutex;
 QHash<int, QString> overrides;
 
 QString firstFound(const QString &appDir, const QStringList &inAppDir, const QStringList &onPath,
-                   const IsExecutableFn &isExecutable, const FindOnPathFn &findOnPath)
+                   const IsExecutableFn &isExecutable, const FindOnPathFn &findOnPath, Platform platform)
 {
+    // The PATH lookup adds Windows' suffixes itself; a file in a folder is named whole.
+    const QString suffix = platform == Platform::Windows ? QStringLiteral(".exe") : QString();
     for (const QString &name : inAppDir) {
-        const QString path = QDir::cleanPath(appDir + QLatin1Char('/') + name);
+        const QString path = QDir::cleanPath(appDir + QLatin1Char('/') + name + suffix);
         if (isExecutable(path))
             return path;
     }
@@ -28,20 +30,24 @@ QString firstFound(const QString &appDir, const QStringList &inAppDir, const QSt
         if (!path.isEmpty())
             return path;
     }
-    return appDir + QLatin1Char('/') + inAppDir.first();
+    return appDir + QLatin1Char('/') + inAppDir.first() + suffix;
 }
 
 } // namespace
 
-QString locate(Tool tool, const QString &appDir, const IsExecutableFn &isExecutable, const FindOnPathFn &findOnPath)
+QString locate(Tool tool, const QString &appDir, const IsExecutableFn &isExecutable, const FindOnPathFn &findOnPath,
+               Platform platform)
 {
     switch (tool) {
     case Tool::ImageMagick:
-        return firstFound(appDir, {QStringLiteral("magick")}, {QStringLiteral("magick"), QStringLiteral("convert")},
-                          isExecutable, findOnPath);
+        return firstFound(appDir, {QStringLiteral("magick")},
+                          platform == Platform::Windows
+                              ? QStringList{QStringLiteral("magick")}
+                              : QStringList{QStringLiteral("magick"), QStringLiteral("convert")},
+                          isExecutable, findOnPath, platform);
     case Tool::Pngquant:
         return firstFound(appDir, {QStringLiteral("pngquant.2.12.3"), QStringLiteral("pngquant")},
-                          {QStringLiteral("pngquant")}, isExecutable, findOnPath);
+                          {QStringLiteral("pngquant")}, isExecutable, findOnPath, platform);
     case Tool::RawToJpeg:
     case Tool::RawDecoder: {
         // Beside the program (build tree, unpacked folder), then where the install
@@ -49,10 +55,11 @@ QString locate(Tool tool, const QString &appDir, const IsExecutableFn &isExecuta
         const QString name = tool == Tool::RawToJpeg ? QStringLiteral("ConvertToJpg") : QStringLiteral("RawDecoder");
         return firstFound(appDir,
                           {QStringLiteral("decoder/ConverterToJpg/") + name, QStringLiteral("../lib/quorvane/") + name},
-                          {}, isExecutable, findOnPath);
+                          {}, isExecutable, findOnPath, platform);
     }
     case Tool::JxlDecoder:
-        return firstFound(appDir, {QStringLiteral("djxl")}, {QStringLiteral("djxl")}, isExecutable, findOnPath);
+        return firstFound(appDir, {QStringLiteral("djxl")}, {QStringLiteral("djxl")}, isExecutable, findOnPath,
+                          platform);
     }
     return QString();
 }

@@ -203,15 +203,23 @@ double degrees(const float (&dms)[3], char ref)
     return ref == 'S' || ref == 'W' ? -value : value;
 }
 
+// A text field of LibRaw's into one of ours, cut to fit and NUL-terminated (ours
+// starts zeroed).
+template <std::size_t N, std::size_t M>
+void copyText(char (&to)[N], const char (&from)[M])
+{
+    std::memcpy(to, from, std::min(::strnlen(from, M), N - 1));
+}
+
 } // namespace
 
 Metadata RawFile::metadata() const
 {
     const libraw_data_t &data = raw->imgdata;
     Metadata out;
-    out.make = data.idata.make;
-    out.model = data.idata.model;
-    out.lens = data.lens.Lens;
+    copyText(out.make, data.idata.make);
+    copyText(out.model, data.idata.model);
+    copyText(out.lens, data.lens.Lens);
     out.iso = data.other.iso_speed;
     out.shutter = data.other.shutter;
     out.aperture = data.other.aperture;

@@ -1,5 +1,7 @@
 #include "Apng.h"
 
+#include "formats/ByteOrder.h"
+
 #include <QPainter>
 #include <QtEndian>
 
@@ -45,7 +47,7 @@ public:
     {
         if (at < 0 || at + 12 > png.size())
             return false;
-        const quint32 length = qFromBigEndian<quint32>(png.constData() + at);
+        const quint32 length = ByteOrder::bigEndian(png, at);
         if (length > quint32(png.size() - at - 12)) {
             at = -1;
             return false;
@@ -64,11 +66,11 @@ private:
 
 quint32 be32(const QByteArray &data, int at)
 {
-    return data.size() >= at + 4 ? qFromBigEndian<quint32>(data.constData() + at) : 0;
+    return data.size() >= at + 4 ? ByteOrder::bigEndian(data, at) : 0;
 }
 quint16 be16(const QByteArray &data, int at)
 {
-    return data.size() >= at + 2 ? qFromBigEndian<quint16>(data.constData() + at) : 0;
+    return data.size() >= at + 2 ? quint16(ByteOrder::bigEndian(data, at, 2)) : 0;
 }
 
 struct FrameControl

@@ -39,13 +39,31 @@ quint64 CurrentPicture::generation() const
     return shownGeneration;
 }
 
+int CurrentPicture::rowAt(int offset) const
+{
+    const int count = model->rowCount();
+    if (shownPath.isEmpty() || count == 0)
+        return -1;
+    // Outside the listing counts as just before the first row.
+    int target = shownRow < 0 ? (offset > 0 ? offset - 1 : offset) : shownRow + offset;
+    if (looping && count > 1)
+        target = ((target % count) + count) % count;
+    return target >= 0 && target < count && target != shownRow ? target : -1;
+}
+
 QString CurrentPicture::neighbour(int offset) const
 {
-    if (shownPath.isEmpty())
-        return QString();
-    // Outside the listing counts as just before the first row.
-    const int target = shownRow < 0 ? (offset > 0 ? offset - 1 : -1) : shownRow + offset;
-    return model->pathAt(target);
+    return model->pathAt(rowAt(offset));
+}
+
+void CurrentPicture::setLoops(bool loops)
+{
+    looping = loops;
+}
+
+bool CurrentPicture::loops() const
+{
+    return looping;
 }
 
 QStringList CurrentPicture::neighbours() const
@@ -81,10 +99,10 @@ void CurrentPicture::open(const QString &path)
 
 bool CurrentPicture::step(int offset)
 {
-    const QString target = neighbour(offset);
-    if (target.isEmpty())
+    const int target = rowAt(offset);
+    if (target < 0)
         return false;
-    show(target, shownRow < 0 ? offset - 1 : shownRow + offset);
+    show(model->pathAt(target), target);
     return true;
 }
 

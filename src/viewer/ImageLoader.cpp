@@ -1,5 +1,7 @@
 #include "ImageLoader.h"
 
+#include "ZoomModel.h"
+
 #include "ImageDecode.h"
 #include "ViewerLog.h"
 
@@ -282,8 +284,14 @@ void ImageLoader::preload(const QString &current, const QStringList &neighbours,
             state->cancelled = true;
     }
     for (const QString &path : neighbours) {
-        if (path.isEmpty() || cached(path))
+        if (path.isEmpty())
             continue;
+        // Held at a level made for a smaller view (the window went full screen): made again.
+        if (const LoadResult *hit = cached(path)) {
+            if (hit->image.width() >= ZoomModel::fittedSize(hit->fullSize, view).width())
+                continue;
+            release(cache.take(keyOf(path)));
+        }
         bool running = inFlight && inFlight->path == path;
         for (const auto &state : qAsConst(preloads))
             running = running || (state->path == path && !state->cancelled);

@@ -4,6 +4,7 @@
 
 #include "formats/Formats.h"
 #include "ImageLoader.h"
+#include "PictureLoad.h"
 #include "PictureItem.h"
 #include "ViewerLog.h"
 #include "ZoomModel.h"
@@ -23,6 +24,7 @@
 #include <QMouseEvent>
 #include <QMovie>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QTimer>
 #include <QWheelEvent>
 #include <QtMath>
@@ -56,10 +58,9 @@ ImageView::ImageView(QWidget *parent)
     , view(new QGraphicsView(this))
     , scene(new QGraphicsScene(this))
     , current(new CurrentPicture(this))
-    , imageLoader(new ImageLoader(this))
-    , animationTimer(new QTimer(this))
-    , levelTimer(new QTimer(this))
+    , load(new PictureLoad(this, current))
     , spinnerTimer(new QTimer(this))
+    , preloadTimer(new QTimer(this))
 {
     centerShow->setAcceptedSuffixes(Formats::openSuffixes());
     connect(centerShow->centerWidget(), &DropTarget::clicked, this, &ImageView::addFile);
@@ -97,8 +98,7 @@ ImageView::ImageView(QWidget *parent)
     loading->setScaledContents(true);
     loadingMovie = new QMovie(QStringLiteral(":/icons/icons/loading.gif"), QByteArray(), loading);
     loading->setMovie(loadingMovie);
-    loadingMovie->start();
-    loading->hide();
+    hideSpinner();
 
     message = new QLabel(this);
     message->setAlignment(Qt::AlignCenter);
@@ -110,17 +110,18 @@ ImageView::ImageView(QWidget *parent)
     message->hide();
 
     connect(current, &CurrentPicture::changed, this, &ImageView::followCurrent);
-    connect(imageLoader, &ImageLoader::loaded, this, &ImageView::onLoaded);
-    connect(imageLoader, &ImageLoader::levelReady, this, &ImageView::onLevelReady);
-    animationTimer->setSingleShot(true);
-    connect(animationTimer, &QTimer::timeout, this, &ImageView::nextFrame);
-    // One level request per burst of zoom steps.
-    levelTimer->setSingleShot(true);
-    levelTimer->setInterval(0);
-    connect(levelTimer, &QTimer::timeout, this, &ImageView::prepareLevel);
+    connect(load, &PictureLoad::pictureIncomplete, this, &ImageView::pictureIncomplete);
+    connect(load, &PictureLoad::animationCut, this, &ImageView::animationCut);
     spinnerTimer->setSingleShot(true);
     spinnerTimer->setInterval(kSpinnerDelayMs);
     connect(spinnerTimer, &QTimer::timeout, this, &ImageView::showSpinner);
+    // Once a resize (full screen, a dragged edge) has settled.
+    preloadTimer->setSingleShot(true);
+    preloadTimer->setInterval(200);
+    connect(preloadTimer, &QTimer::timeout, this, [this] {
+        if (!load->isLoading() && hasPicture())
+            load->preloadNeighbours();
+    });
 }
 
 // --- zoom ---------------------------------------------------------------
@@ -163,7 +164,7 @@ void ImageView::applyZoom(const QPointF &anchor, double scaleBy, double factor)
         transformKeeping(anchor, [&] { view->scale(scaleBy, scaleBy); });
     zoomFactorValue = factor;
     fit = Fit::None;
-    scheduleLevel();
+    load->scheduleLevel();
 }
 
 void ImageView::zoomIn()
@@ -187,7 +188,7 @@ void ImageView::toOrigin(bool notify)
     view->centerOn(centre);
     zoomFactorValue = 1.0;
     fit = Fit::None;
-    scheduleLevel();
+    load->scheduleLevel();
     if (notify)
         emit notifyScale(1.0);
 }
@@ -202,7 +203,7 @@ void ImageView::fitToScreen()
     }
     fit = Fit::Screen;
     zoomFactorValue = fitView();
-    scheduleLevel();
+    load->scheduleLevel();
     qCDebug(lcViewer) << "oriWidth:" << picture.width() << ",sceneWidth:" << view->width()
                       << "oriHeight:" << picture.height() << ",sceneHeight:" << view->height();
     emit notifyScale(zoomFactorValue);
@@ -213,7 +214,7 @@ void ImageView::rotateView(double angle)
     transformKeeping(viewportCentre(), [&] { view->rotate(angle); });
     // A fitted landscape picture turned upright no longer fits.
     refit();
-    scheduleLevel();
+    load->scheduleLevel();
 }
 
 bool ImageView::followsWindow() const
@@ -240,7 +241,7 @@ void ImageView::refit()
     if (fit == Fit::None || pictureSize().isEmpty())
         return;
     zoomFactorValue = fitView();
-    scheduleLevel();
+    load->scheduleLevel();
 }
 
 void ImageView::zoomAt(const QPointF &viewportPos, bool up)
@@ -309,6 +310,9 @@ void ImageView::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     placeLabels();
+    // Neighbours decoded for a smaller view would not serve the next step.
+    if (event->size().width() > event->oldSize().width() || event->size().height() > event->oldSize().height())
+        preloadTimer->start();
 }
 
 void ImageView::placeLabels()
@@ -335,28 +339,7 @@ QPixmap ImageView::currentPixmap() const
 }
 void ImageView::withWholePicture(QObject *context, const std::function<void(const QPixmap &)> &use)
 {
-    if (!hasPicture())
-        return;
-    wholeWanted.append({context, use});
-    // An animation's frame is its full picture.
-    if (pixmapItem->hasFull() || !frames.isEmpty()) {
-        handWhole(currentPixmap());
-        return;
-    }
-    if (!fullAsked)
-        imageLoader->requestFull(current->path());
-    fullAsked = true;
-}
-
-void ImageView::handWhole(const QPixmap &picture)
-{
-    const int degrees = turnDegrees();
-    const QPixmap turned = picture.isNull() || degrees == 0 ? picture : picture.transformed(QTransform().rotate(degrees));
-    const QList<WholeWanted> waiting = std::exchange(wholeWanted, {});
-    for (const WholeWanted &wanted : waiting) {
-        if (wanted.context)
-            wanted.use(turned);
-    }
+    load->withWholePicture(context, use);
 }
 
 int ImageView::turnDegrees() const
@@ -372,19 +355,19 @@ bool ImageView::hasPicture() const
 }
 bool ImageView::isLoading() const
 {
-    return !loadEnded;
+    return load->isLoading();
 }
 LoadFailure ImageView::loadFailure() const
 {
-    return failure;
+    return load->failure();
 }
 int ImageView::currentFrame() const
 {
-    return frameIndex;
+    return load->currentFrame();
 }
 bool ImageView::isAnimating() const
 {
-    return animationTimer->isActive();
+    return load->isAnimating();
 }
 double ImageView::zoomFactor() const
 {
@@ -416,7 +399,7 @@ QLabel *ImageView::messageLabel() const
 }
 ImageLoader *ImageView::loader() const
 {
-    return imageLoader;
+    return load->loader();
 }
 PictureItem *ImageView::pictureItem() const
 {
@@ -491,31 +474,13 @@ void ImageView::followCurrent()
         return;
     }
     showGraphicsView();
-    showCurrentPicture();
+    emit shownPathChanged(current->path());
+    message->hide();
+    load->start();
 }
 
-void ImageView::showCurrentPicture()
+void ImageView::waitForPicture()
 {
-    const QString imgPath = current->path();
-    emit shownPathChanged(imgPath);
-    message->hide();
-    failure = LoadFailure::None;
-
-    // A ready neighbour is on screen in this very frame, if its level was made for
-    // a view of this size.
-    if (const LoadResult *hit = imageLoader->cached(imgPath)) {
-        if (hit->image.width() >= ZoomModel::fittedSize(hit->fullSize, screenPixels()).width()) {
-            LoadResult ready = *hit;
-            loadGeneration = imageLoader->takeCached(imgPath);
-            ready.generation = loadGeneration;
-            loadEnded = false;
-            onLoaded(ready);
-            return;
-        }
-    }
-
-    loadGeneration = imageLoader->request(imgPath, screenPixels());
-    loadEnded = false;
     // The shown picture stays until the next one has its first paint; the spinner
     // comes when nothing new could be shown for a while.
     if (!spinnerTimer->isActive() && loading->isHidden())
@@ -524,70 +489,20 @@ void ImageView::showCurrentPicture()
 
 void ImageView::showSpinner()
 {
-    if (loadEnded || (pixmapItem && shownPath == current->path()))
+    if (!load->isLoading() || hasPicture())
         return;
     placeLabels();
+    loadingMovie->start();
     loading->show();
     loading->raise();
 }
 
-void ImageView::onLoaded(const LoadResult &result)
+void ImageView::hideSpinner()
 {
-    if (result.generation != loadGeneration || result.path != current->path())
-        return;
-    const bool onScreen = pixmapItem && shownPath == result.path;
-    switch (result.stage) {
-    case LoadStage::Preview:
-        if (onScreen || loadEnded)
-            return; // first paints are alternatives; the first wins
-        setPicture(result.fullSize);
-        if (result.isFullResolution())
-            pixmapItem->setFull(QPixmap::fromImage(result.image));
-        else
-            pixmapItem->setStandIn(QPixmap::fromImage(result.image));
-        break;
-    case LoadStage::Full: {
-        for (const QString &warning : result.warnings)
-            qCWarning(lcViewer).noquote() << result.path << warning;
-        if (!onScreen || pixmapItem->fullSize() != result.fullSize)
-            setPicture(result.fullSize);
-        // Same item, same geometry: the swap does not move the picture.
-        if (result.isFullResolution()) {
-            pixmapItem->setFull(QPixmap::fromImage(result.image));
-            if (!wholeWanted.isEmpty())
-                handWhole(pixmapItem->best());
-        } else {
-            pixmapItem->setLevel(QPixmap::fromImage(result.image));
-            pixmapItem->setStandIn(QPixmap());
-        }
-        if (loadEnded) {
-            scheduleLevel(); // the full resolution of a zoomed picture
-            break;
-        }
-        qCDebug(lcViewer) << "oriWidth:" << result.fullSize.width() << ",oriHeight:" << result.fullSize.height();
-        loadEnded = true;
-        frames = result.frames;
-        loopsLeft = result.loopCount;
-        startAnimation();
-        if (result.framesCut)
-            emit animationCut(qMax(1, frames.size()));
-        if (result.incomplete)
-            emit pictureIncomplete();
-        scheduleLevel();
-        // After this frame: listing the folder again must not delay a step's paint.
-        QTimer::singleShot(0, this, [this, generation = loadGeneration] {
-            if (generation == loadGeneration)
-                preloadNeighbours();
-        });
-        break;
-    }
-    case LoadStage::Failed:
-        if (!loadEnded)
-            showFailure(result.failure);
-        else if (!wholeWanted.isEmpty())
-            handWhole(currentPixmap()); // the full decode failed: the best held
-        break;
-    }
+    // A running movie decodes its frames even while hidden: 5 ms of processor
+    // time a second and 30 wake-ups of an idle viewer.
+    loadingMovie->stop();
+    loading->hide();
 }
 
 void ImageView::closePicture()
@@ -597,11 +512,9 @@ void ImageView::closePicture()
 
 void ImageView::showEmpty()
 {
-    ++loadGeneration;
-    loadEnded = true;
-    failure = LoadFailure::None;
+    load->stop();
     removePicture();
-    loading->hide();
+    hideSpinner();
     message->hide();
     view->hide();
     centerShow->show();
@@ -612,9 +525,7 @@ void ImageView::showFailure(LoadFailure why)
 {
     removePicture();
     spinnerTimer->stop();
-    failure = why;
-    loadEnded = true;
-    loading->hide();
+    hideSpinner();
     message->setText(QStringLiteral("无法显示此图片\n") + failureReason(why));
     placeLabels();
     message->show();
@@ -625,24 +536,11 @@ void ImageView::showFailure(LoadFailure why)
 
 void ImageView::showDecodedPicture(QImage img, const QString &forPath)
 {
-    if (!forPath.isEmpty() && forPath != current->path())
-        return;
-    LoadResult result;
-    result.path = current->path();
-    result.generation = loadGeneration;
-    result.stage = img.isNull() ? LoadStage::Failed : LoadStage::Full;
-    result.failure = img.isNull() ? LoadFailure::Corrupt : LoadFailure::None;
-    result.fullSize = img.size();
-    result.image = std::move(img);
-    loadEnded = false;
-    removePicture();
-    onLoaded(result);
+    load->showDecoded(std::move(img), forPath);
 }
 
 void ImageView::removePicture()
 {
-    wholeWanted.clear();
-    stopAnimation();
     fit = Fit::None;
     shownPath.clear();
     if (!pixmapItem)
@@ -652,12 +550,11 @@ void ImageView::removePicture()
     pixmapItem = nullptr;
 }
 
-void ImageView::setPicture(const QSize &fullSize)
+void ImageView::beginPicture(const QSize &fullSize)
 {
     removePicture();
     pixmapItem = new PictureItem(fullSize);
     shownPath = current->path();
-    fullAsked = false;
     scene->setSceneRect(pixmapItem->boundingRect());
     scene->addItem(pixmapItem);
     // Every picture starts upright: the last picture's turns do not carry over.
@@ -666,94 +563,19 @@ void ImageView::setPicture(const QSize &fullSize)
     zoomFactorValue = fitView();
     // Something new is on screen.
     spinnerTimer->stop();
-    loading->hide();
+    hideSpinner();
 }
 
-// --- held resolution, filtered levels and neighbours -------------------------
-
-void ImageView::scheduleLevel()
+double ImageView::paintScale() const
 {
-    if (hasPicture() && loadEnded)
-        levelTimer->start();
-}
-
-void ImageView::prepareLevel()
-{
-    if (!hasPicture() || !loadEnded || !frames.isEmpty())
-        return;
     // In the screen's pixels, as the item paints: a scaled screen draws each view
     // pixel with several.
-    const double scale = PictureItem::scaleOf(view->transform()) * view->devicePixelRatioF();
-    // Zoomed past what is held: the full resolution comes in the background, drawn
-    // scaled from the held picture until then.
-    if (!pixmapItem->hasFull() && scale > pixmapItem->heldScale() * 1.001) {
-        if (!fullAsked)
-            imageLoader->requestFull(current->path());
-        fullAsked = true;
-        return;
-    }
-    // Back where the held level serves: the full resolution goes.
-    if (pixmapItem->hasFull() && fit != Fit::None && pixmapItem->level().width() < pixmapItem->fullSize().width()
-        && &pixmapItem->sourceFor(scale) == &pixmapItem->level()) {
-        pixmapItem->setFull(QPixmap());
-        fullAsked = false;
-        return;
-    }
-    // Levels come from the full resolution only: one made from the display level
-    // would take its place. Below the display level it is drawn smoothed.
-    if (!pixmapItem->hasFull() || pixmapItem->hasFilteredSourceFor(scale) || scale >= 0.999)
-        return;
-    const QSize full = pixmapItem->fullSize();
-    const QSize size(qMax(1, qCeil(full.width() * scale)), qMax(1, qCeil(full.height() * scale)));
-    // From the most detailed picture held.
-    imageLoader->prepareLevel(loadGeneration, pixmapItem->best().toImage(), size);
-}
-
-void ImageView::onLevelReady(quint64 generation, const QImage &level)
-{
-    if (generation != loadGeneration || !hasPicture())
-        return;
-    pixmapItem->setLevel(QPixmap::fromImage(level));
-    // Zoomed on while it was made: maybe another level is due.
-    scheduleLevel();
+    return PictureItem::scaleOf(view->transform()) * view->devicePixelRatioF();
 }
 
 void ImageView::preloadNeighbours()
 {
-    imageLoader->preload(current->path(), current->neighbours(), screenPixels());
-}
-
-// --- animation ------------------------------------------------------------
-
-void ImageView::startAnimation()
-{
-    frameIndex = 0;
-    if (frames.size() > 1)
-        animationTimer->start(frames.constFirst().delayMs);
-}
-
-void ImageView::stopAnimation()
-{
-    animationTimer->stop();
-    frames.clear();
-    frameIndex = 0;
-}
-
-void ImageView::nextFrame()
-{
-    if (!pixmapItem || frames.size() < 2)
-        return;
-    int next = frameIndex + 1;
-    if (next == frames.size()) {
-        if (loopsLeft == 0)
-            return; // played out: the last frame stays
-        if (loopsLeft > 0)
-            --loopsLeft;
-        next = 0;
-    }
-    frameIndex = next;
-    pixmapItem->setFull(QPixmap::fromImage(frames.at(next).image));
-    animationTimer->start(frames.at(next).delayMs);
+    load->preloadNeighbours();
 }
 
 // --- browsing -----------------------------------------------------------

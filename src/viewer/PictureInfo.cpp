@@ -168,13 +168,13 @@ bool readRaw(const QString &path, Shot *shot, QSize *pixels, const std::function
     if (meta.timestamp > 0)
         shot->taken = QDateTime::fromSecsSinceEpoch(meta.timestamp).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     shot->camera
-        = cameraName(QString::fromStdString(meta.make).trimmed(), QString::fromStdString(meta.model).trimmed());
-    shot->lens = QString::fromStdString(meta.lens).trimmed();
+        = cameraName(QString::fromUtf8(meta.make).trimmed(), QString::fromUtf8(meta.model).trimmed());
+    shot->lens = QString::fromUtf8(meta.lens).trimmed();
     shot->exposure = meta.shutter;
     shot->aperture = meta.aperture;
     shot->iso = meta.iso;
     shot->focalLength = meta.focalLength;
-    shot->hasGps = meta.hasGps;
+    shot->hasGps = meta.hasGps != 0;
     shot->latitude = meta.latitude;
     shot->longitude = meta.longitude;
     return true;

@@ -55,6 +55,21 @@ QMenu *make(ViewerWindow *window)
     add(menu, A::CopyPath, true);
     add(menu, A::ShowInFolder, true);
     menu->addSeparator();
+    QMenu *order = menu->addMenu(QStringLiteral("排序方式"));
+    order->setFont(menu->font());
+    for (A key : {A::SortByName, A::SortByTaken, A::SortByModified, A::SortBySize, A::SortByType})
+        add(order, key, true);
+    order->addSeparator();
+    add(order, A::SortAscending, true);
+    add(order, A::SortDescending, true);
+    add(menu, A::Slideshow, true);
+    QMenu *pace = menu->addMenu(QStringLiteral("幻灯片间隔"));
+    pace->setFont(menu->font());
+    for (A seconds : {A::Slideshow2s, A::Slideshow3s, A::Slideshow5s, A::Slideshow10s})
+        add(pace, seconds, true);
+    add(menu, A::ToggleStrip, true);
+    add(menu, A::ToggleGrid, true);
+    menu->addSeparator();
     add(menu, A::Trash, true);
     add(menu, A::ToggleInfo, true)->setChecked(window->info()->isVisible());
     return menu;

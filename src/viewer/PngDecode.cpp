@@ -2,6 +2,7 @@
 
 #include "ImageDecode.h"
 #include "PictureMemory.h"
+#include "formats/ByteOrder.h"
 
 #include <QColorSpace>
 
@@ -25,11 +26,6 @@ constexpr uchar kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
 // Larger profiles than any camera or screen writes are left to libpng.
 constexpr size_t kMaxProfileBytes = 4 * 1024 * 1024;
 constexpr int kRowsBetweenChecks = 128;
-
-quint32 bigEndian(const uchar *p)
-{
-    return quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8 | p[3];
-}
 
 struct Span
 {
@@ -63,8 +59,8 @@ bool isChunkName(const uchar *type)
 
 bool readHeader(const uchar *data, Layout *layout)
 {
-    layout->width = bigEndian(data);
-    layout->height = bigEndian(data + 4);
+    layout->width = ByteOrder::bigEndian(data);
+    layout->height = ByteOrder::bigEndian(data + 4);
     const int depth = data[8], colourType = data[9];
     const bool plain = data[10] == 0 && data[11] == 0 && data[12] == 0; // deflate, adaptive filters, no interlace
     switch (colourType) {
@@ -90,7 +86,7 @@ bool readChunks(const uchar *data, size_t size, Layout *layout)
     size_t at = 8;
     bool header = false, inData = false, sRgb = false;
     while (size - at >= 12) {
-        const size_t length = bigEndian(data + at);
+        const size_t length = ByteOrder::bigEndian(data + at);
         const uchar *type = data + at + 4;
         const uchar *body = type + 4;
         if (length > 0x7fffffffu || length > size - at - 12 || !isChunkName(type))
@@ -99,7 +95,7 @@ bool readChunks(const uchar *data, size_t size, Layout *layout)
         if (header == is("IHDR"))
             return false; // the header is the first chunk and only there
         const bool checked = isCritical(type) || is("iCCP");
-        if (checked && libdeflate_crc32(0, type, length + 4) != bigEndian(body + length))
+        if (checked && libdeflate_crc32(0, type, length + 4) != ByteOrder::bigEndian(body + length))
             return false;
         const bool wasData = inData;
         inData = is("IDAT");
@@ -318,7 +314,7 @@ bool takes(const QByteArray &head)
 {
     const auto *data = reinterpret_cast<const uchar *>(head.constData());
     Layout layout;
-    return head.size() >= kHeaderBytes && std::memcmp(data, kSignature, 8) == 0 && bigEndian(data + 8) == 13
+    return head.size() >= kHeaderBytes && std::memcmp(data, kSignature, 8) == 0 && ByteOrder::bigEndian(data + 8) == 13
         && std::memcmp(data + 12, "IHDR", 4) == 0 && readHeader(data + 16, &layout);
 }
 
@@ -358,7 +354,7 @@ QImage decode(const QByteArray &bytes, const std::function<bool()> &cancelled)
         auto *to = reinterpret_cast<uchar *>(joined.data());
         size_t at = layout.dataAt;
         for (size_t chunk = 0; chunk < layout.dataChunks; ++chunk) {
-            const size_t length = bigEndian(file + at);
+            const size_t length = ByteOrder::bigEndian(file + at);
             std::memcpy(to, file + at + 8, length);
             to += length;
             at += length + 12;

@@ -90,7 +90,7 @@ public:
             spec.arguments << QStringLiteral("--preview");
         spec.arguments << QStringLiteral("--") << request.path;
         spec.environment = environment();
-        spec.passed = fds[1];
+        spec.passed = fds[1]; // RawChannel::kChannelFd in the decoder
         spec.tree = ChildProcess::Tree::Alone;
         const bool started = process.start(spec);
         ::close(fds[1]);
@@ -262,28 +262,6 @@ bool fitsBudget(const QSize &size, qint64 maxBytes)
     return maxBytes < 0 || qint64(size.width()) * size.height() * 4 <= maxBytes;
 }
 
-std::string textOf(const char *text, std::size_t size)
-{
-    return std::string(text, ::strnlen(text, size));
-}
-
-RawDecode::Metadata metadataOf(const RawChannel::Facts &facts)
-{
-    RawDecode::Metadata metadata;
-    metadata.make = textOf(facts.make, sizeof facts.make);
-    metadata.model = textOf(facts.model, sizeof facts.model);
-    metadata.lens = textOf(facts.lens, sizeof facts.lens);
-    metadata.iso = facts.iso;
-    metadata.shutter = facts.shutter;
-    metadata.aperture = facts.aperture;
-    metadata.focalLength = facts.focalLength;
-    metadata.timestamp = facts.timestamp;
-    metadata.hasGps = facts.hasGps != 0;
-    metadata.latitude = facts.latitude;
-    metadata.longitude = facts.longitude;
-    return metadata;
-}
-
 // LibRaw's half-size develop takes every other row and column.
 QSize developedSize(const QSize &full, Develop develop)
 {
@@ -341,7 +319,8 @@ Result decode(const Request &request, const std::function<bool()> &cancelled,
                 return result;
             }
             result.fullSize = QSize(reply.width, reply.height);
-            result.metadata = metadataOf(reply.facts);
+            result.metadata = reply.metadata;
+            result.metadata.terminate();
             break;
         case Kind::Preview:
             if (opened)

@@ -1,31 +1,23 @@
 #include "ShowInFolder.h"
 
 #include "ViewerLog.h"
+#include "widgets/FolderOpener.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QUrl>
 
 namespace ShowInFolder {
 
-namespace {
-
-void openFolder(const QString &path)
+void show(const QString &path, QObject *context, std::function<void()> failed)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
-}
-
-} // namespace
-
-void show(const QString &path, QObject *context)
-{
+    const QString folder = QFileInfo(path).absolutePath();
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
-        openFolder(path);
+        FolderOpener::open(folder, context, std::move(failed));
         return;
     }
     QDBusMessage call = QDBusMessage::createMethodCall(
@@ -34,13 +26,14 @@ void show(const QString &path, QObject *context)
     call << QStringList{QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString()} << QString();
     // Asynchronous: starting a file manager by D-Bus activation may take seconds.
     auto *watcher = new QDBusPendingCallWatcher(bus.asyncCall(call, 10000), context);
-    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context, [path](QDBusPendingCallWatcher *done) {
-        done->deleteLater();
-        if (done->isError()) {
-            qCDebug(lcViewer) << "no file manager on the bus:" << done->error().message();
-            openFolder(path);
-        }
-    });
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context,
+                     [folder, context, failed = std::move(failed)](QDBusPendingCallWatcher *done) {
+                         done->deleteLater();
+                         if (done->isError()) {
+                             qCDebug(lcViewer) << "no file manager on the bus:" << done->error().message();
+                             FolderOpener::open(folder, context, failed);
+                         }
+                     });
 }
 
 } // namespace ShowInFolder

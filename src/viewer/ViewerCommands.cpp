@@ -1,6 +1,7 @@
 #include "viewer/ViewerCommands.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QIcon>
 #include <QWidget>
 
@@ -59,6 +60,18 @@ QVector<Command> makeCommands()
         {A::OpenResize, text("更改尺寸"), {}, {}, text("size_1")},
         {A::OpenBatch, text("批处理"), {}, {}, text("batch")},
         {A::AiFix, text("AI修图"), {}, {}, text("AI_fix")},
+        {A::SortByName, text("名称"), {}, {}, {}},
+        {A::SortByTaken, text("拍摄日期"), {}, {}, {}},
+        {A::SortByModified, text("修改时间"), {}, {}, {}},
+        {A::SortBySize, text("文件大小"), {}, {}, {}},
+        {A::SortByType, text("文件类型"), {}, {}, {}},
+        {A::SortAscending, text("升序"), {}, {}, {}},
+        {A::SortDescending, text("降序"), {}, {}, {}},
+        {A::Slideshow, text("幻灯片放映"), text("F5"), {Qt::Key_F5}, {}},
+        {A::Slideshow2s, text("2 秒"), {}, {}, {}},
+        {A::Slideshow3s, text("3 秒"), {}, {}, {}},
+        {A::Slideshow5s, text("5 秒"), {}, {}, {}},
+        {A::Slideshow10s, text("10 秒"), {}, {}, {}},
         {A::ToggleStrip, text("缩略图栏"), text("T"), {Qt::Key_T}, text("strip")},
         // Esc also leaves the grid: the grid takes that key while it has the focus.
         {A::ToggleGrid, text("缩略图网格"), text("G"), {Qt::Key_G}, text("grid")},
@@ -76,6 +89,23 @@ const QVector<Command> &commands()
 const Command &command(Action action)
 {
     return commands().at(int(action));
+}
+
+bool isSortKey(Action action)
+{
+    return action == Action::SortByName || action == Action::SortByTaken || action == Action::SortByModified
+           || action == Action::SortBySize || action == Action::SortByType;
+}
+
+int slideshowSeconds(Action action)
+{
+    switch (action) {
+    case Action::Slideshow2s: return 2;
+    case Action::Slideshow3s: return 3;
+    case Action::Slideshow5s: return 5;
+    case Action::Slideshow10s: return 10;
+    default: return 0;
+    }
 }
 
 QString keyText(Action action)
@@ -98,17 +128,29 @@ Actions::Actions(QWidget *window)
         auto *action = new QAction(text, window);
         action->setShortcuts(row.keys);
         action->setShortcutContext(Qt::WindowShortcut);
-        action->setAutoRepeat(true);
         action->setToolTip(tooltip(row.name, row.action));
         if (!row.icon.isEmpty()) {
             action->setIcon(QIcon(QStringLiteral(":/icons/icons/%1.png").arg(row.icon)));
             // The menu on the picture stays text only, as the strip draws its own.
             action->setIconVisibleInMenu(false);
         }
-        // "属性" shows whether the panel is open, the strip and grid entries whether they are.
-        action->setCheckable(row.action == Action::ToggleInfo || row.action == Action::ToggleStrip
-                             || row.action == Action::ToggleGrid);
+        // "属性", the strip and the grid show whether they are open; a sort or pace
+        // entry whether it is the one in force.
         const Action which = row.action;
+        const bool toggles = which == Action::ToggleInfo || which == Action::ToggleStrip || which == Action::ToggleGrid;
+        const bool chosen = isSortKey(which) || which == Action::SortAscending || which == Action::SortDescending
+                            || slideshowSeconds(which) > 0;
+        action->setCheckable(toggles || chosen);
+        // Held keys step and zoom on; a held toggle would flicker.
+        action->setAutoRepeat(!action->isCheckable() && which != Action::Slideshow);
+        if (chosen) {
+            QActionGroup *&group = isSortKey(which) ? sortKeys
+                                   : slideshowSeconds(which) > 0 ? paces
+                                                                : directions;
+            if (!group)
+                group = new QActionGroup(this);
+            group->addAction(action);
+        }
         connect(action, &QAction::triggered, this, [this, which] { emit triggered(which); });
         window->addAction(action);
         actions.append(action);

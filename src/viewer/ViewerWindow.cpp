@@ -11,12 +11,14 @@
 #include "viewer/FolderModel.h"
 #include "viewer/ImageView.h"
 #include "viewer/ViewerCommands.h"
+#include "viewer/ViewerSettings.h"
 #include "FolderThumbnails.h"
 #include "InfoPanel.h"
 #include "PictureItem.h"
 #include "PictureMenu.h"
 #include "ShowInFolder.h"
 #include "ShownFile.h"
+#include "Slideshow.h"
 #include "ThumbnailGrid.h"
 #include "ThumbnailStrip.h"
 #include "ViewerLog.h"
@@ -96,6 +98,18 @@ ViewerWindow::ViewerWindow(QWidget *parent)
 
     commands = new ViewerCommands::Actions(this);
     connect(commands, &ViewerCommands::Actions::triggered, this, &ViewerWindow::perform);
+    slideshow = new Slideshow(imageView);
+    commands->get(ViewerCommands::Action::Slideshow3s)->setChecked(true);
+    connect(slideshow, &Slideshow::runningChanged, this, [this](bool running) {
+        if (!running && slideshowEnteredFullScreen) {
+            slideshowEnteredFullScreen = false;
+            leaveFullScreen();
+        }
+    });
+    // The remembered choices: the folder's order and the strip.
+    const ViewerSettings::Choices choices = ViewerSettings::read();
+    imageView->currentPicture()->folder()->setOrder(choices.sortOrder);
+    showSortOrder(choices.sortOrder);
     connectButtons();
 
     auto *centre = new QWidget;
@@ -116,6 +130,7 @@ ViewerWindow::ViewerWindow(QWidget *parent)
     layout->addWidget(folderThumbnails->strip());
     layout->addWidget(toolStripWidget);
     connect(folderThumbnails, &FolderThumbnails::leaveGrid, this, [this] { showGrid(false); });
+    showStrip(choices.stripShown);
 
     setStyleSheet(QLatin1String(kWindowStyle));
     contentWidget = imageView;
@@ -139,14 +154,53 @@ ViewerWindow::ViewerWindow(QWidget *parent)
     imageView->graphicsView()->setAcceptDrops(false);
     imageView->graphicsView()->viewport()->setAcceptDrops(false);
 
+    // Restored for the first time: most of the screen, in its middle.
     const QRect area = ScreenFit::availableArea(this);
-    if (!area.isEmpty())
+    if (!area.isEmpty()) {
+        resize((area.size() * 3 / 4).expandedTo(minimumSize()).boundedTo(area.size()));
         move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+    }
+    // The close button ends the process at once: the window is remembered first.
+    connect(title, &TitleBar::closeClicked, this, &ViewerWindow::rememberGeometry);
 }
 
 QSize ViewerWindow::wantedMinimum()
 {
-    return QSize(UiProfile::pick(1100, 1400), UiProfile::pick(730, 900));
+    // What the tool strip's buttons need side by side, and a picture above them.
+    return QSize(640, 480);
+}
+
+QSize ViewerWindow::neededMinimum() const
+{
+    return wantedMinimum().expandedTo(QSize(toolStripWidget->minimumSizeHint().width(), 0));
+}
+
+void ViewerWindow::showAsRemembered()
+{
+    // The first start fills the screen; later ones come back as they were left.
+    const QByteArray geometry = ViewerSettings::read().windowGeometry;
+    if (geometry.isEmpty() || !restoreGeometry(geometry)) {
+        showMaximized();
+        return;
+    }
+    show();
+}
+
+void ViewerWindow::rememberGeometry()
+{
+    // Full screen is a passing state (a slideshow, a look at one picture): the
+    // window is remembered as it was before.
+    if (isFullScreen())
+        return;
+    ViewerSettings::Choices choices = ViewerSettings::read();
+    choices.windowGeometry = saveGeometry();
+    ViewerSettings::write(choices);
+}
+
+void ViewerWindow::closeEvent(QCloseEvent *event)
+{
+    rememberGeometry();
+    QFrame::closeEvent(event);
 }
 
 void ViewerWindow::connectButtons()
@@ -186,11 +240,13 @@ void ViewerWindow::perform(ViewerCommands::Action action)
     // file, and the rest act on the picture.
     const bool anyTime = action == A::Open || action == A::ToggleFullScreen || action == A::LeaveFullScreen
                          || action == A::Undo || action == A::OpenConvert || action == A::OpenResize
-                         || action == A::OpenBatch || action == A::AiFix || action == A::ToggleStrip
+                         || action == A::OpenBatch || action == A::AiFix || ViewerCommands::isSortKey(action)
+                         || action == A::SortAscending || action == A::SortDescending
+                         || ViewerCommands::slideshowSeconds(action) > 0 || action == A::ToggleStrip
                          || action == A::ToggleGrid;
     const bool steps = action == A::Previous || action == A::Next || action == A::First || action == A::Last
                        || action == A::Trash || action == A::ToggleInfo || action == A::CopyPath
-                       || action == A::ShowInFolder;
+                       || action == A::ShowInFolder || action == A::Slideshow;
     if (!anyTime && !(steps ? hasImage() : imageView->hasPicture()))
         return;
     switch (action) {
@@ -221,9 +277,78 @@ void ViewerWindow::perform(ViewerCommands::Action action)
     case A::OpenResize: openWith(Toolbox::ResizeTab); break;
     case A::OpenBatch: Toolbox::open(this); break;
     case A::AiFix: (new MessageBox(QStringLiteral("该功能即将上线！"), this))->show(); break;
+    case A::SortByName: setSortKey(FolderOrder::Key::Name); break;
+    case A::SortByTaken: setSortKey(FolderOrder::Key::DateTaken); break;
+    case A::SortByModified: setSortKey(FolderOrder::Key::Modified); break;
+    case A::SortBySize: setSortKey(FolderOrder::Key::Size); break;
+    case A::SortByType: setSortKey(FolderOrder::Key::Type); break;
+    case A::SortAscending: setSortDescending(false); break;
+    case A::SortDescending: setSortDescending(true); break;
+    case A::Slideshow: toggleSlideshow(); break;
+    case A::Slideshow2s:
+    case A::Slideshow3s:
+    case A::Slideshow5s:
+    case A::Slideshow10s: slideshow->setSeconds(ViewerCommands::slideshowSeconds(action)); break;
     case A::ToggleStrip: showStrip(!stripShown()); break;
     case A::ToggleGrid: showGrid(!gridShown()); break;
     }
+}
+
+void ViewerWindow::setSortKey(FolderOrder::Key key)
+{
+    FolderOrder::Order order = folderModel()->order();
+    order.key = key;
+    setSortOrder(order);
+}
+
+void ViewerWindow::setSortDescending(bool descending)
+{
+    FolderOrder::Order order = folderModel()->order();
+    order.descending = descending;
+    setSortOrder(order);
+}
+
+void ViewerWindow::setSortOrder(FolderOrder::Order order)
+{
+    folderModel()->setOrder(order);
+    showSortOrder(order);
+    ViewerSettings::Choices choices = ViewerSettings::read();
+    choices.sortOrder = order;
+    ViewerSettings::write(choices);
+}
+
+void ViewerWindow::showSortOrder(FolderOrder::Order order)
+{
+    using A = ViewerCommands::Action;
+    using K = FolderOrder::Key;
+    const QList<QPair<K, A>> keys = {{K::Name, A::SortByName},
+                                     {K::DateTaken, A::SortByTaken},
+                                     {K::Modified, A::SortByModified},
+                                     {K::Size, A::SortBySize},
+                                     {K::Type, A::SortByType}};
+    for (const auto &pair : keys) {
+        if (pair.first == order.key)
+            commands->get(pair.second)->setChecked(true);
+    }
+    commands->get(order.descending ? A::SortDescending : A::SortAscending)->setChecked(true);
+}
+
+void ViewerWindow::toggleSlideshow()
+{
+    if (slideshow->isRunning()) {
+        slideshow->stop();
+        return;
+    }
+    // Full screen for the show; left again when it ends if the show entered it.
+    slideshowEnteredFullScreen = !isFullScreen();
+    if (slideshowEnteredFullScreen)
+        toggleFullScreen();
+    slideshow->start();
+}
+
+Slideshow *ViewerWindow::slideshowRunner() const
+{
+    return slideshow;
 }
 
 void ViewerWindow::toggleFullScreen()
@@ -243,6 +368,9 @@ void ViewerWindow::toggleFullScreen()
 
 void ViewerWindow::leaveFullScreen()
 {
+    // Esc ends a slideshow, and with it the full screen it entered.
+    slideshowEnteredFullScreen = false;
+    slideshow->stop();
     if (!isFullScreen())
         return;
     title->show();
@@ -307,8 +435,11 @@ TrashBin &ViewerWindow::trash()
 void ViewerWindow::showInFolder()
 {
     const QString path = shownPictureFile();
-    if (!path.isEmpty())
-        ShowInFolder::show(path, this);
+    if (path.isEmpty())
+        return;
+    const QString folder = QFileInfo(path).absolutePath();
+    ShowInFolder::show(path, this,
+                       [this, folder] { toastWidget->showToast(QStringLiteral("无法打开文件夹：") + folder, kToastMs); });
 }
 
 void ViewerWindow::openWith(int tab)
@@ -426,6 +557,12 @@ bool ViewerWindow::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::Paint && watched == imageView->graphicsView()->viewport())
         updateFacts();
+    // A click ends a slideshow, and does nothing else.
+    if (event->type() == QEvent::MouseButtonPress && watched == imageView->graphicsView()->viewport()
+        && slideshow->isRunning()) {
+        slideshow->stop();
+        return true;
+    }
     return QFrame::eventFilter(watched, event);
 }
 
@@ -490,12 +627,19 @@ void ViewerWindow::showGrid(bool on)
         imageView->setFocus();
     }
     commands->get(ViewerCommands::Action::ToggleGrid)->setChecked(on);
+    emit gridToggled(on);
 }
 
 void ViewerWindow::showStrip(bool on)
 {
     folderThumbnails->strip()->setVisible(on);
     commands->get(ViewerCommands::Action::ToggleStrip)->setChecked(on);
+    ViewerSettings::Choices choices = ViewerSettings::read();
+    if (choices.stripShown != on) {
+        choices.stripShown = on;
+        ViewerSettings::write(choices);
+    }
+    emit stripToggled(on);
 }
 
 void ViewerWindow::toggleInfo()
@@ -550,7 +694,7 @@ void ViewerWindow::showDefaultImg()
 void ViewerWindow::showEvent(QShowEvent *event)
 {
     // Now on its screen: bound the minimum by that screen's area.
-    setMinimumSize(ScreenFit::boundedMinimum(wantedMinimum(), ScreenFit::availableArea(this).size()));
+    setMinimumSize(ScreenFit::boundedMinimum(neededMinimum(), ScreenFit::availableArea(this).size()));
     activateWindow();
     QFrame::showEvent(event);
     qCDebug(lcViewer) << "this.window.width==============:" << width();

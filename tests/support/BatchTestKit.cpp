@@ -1,13 +1,15 @@
 #include "support/BatchTestKit.h"
 
+#include "batch/engine/BatchJob.h"
 #include "batch/shell/BatchPage.h"
-#include "FolderOpener.h"
+#include "batch/shell/PageCentre.h"
+#include "FileTable.h"
+#include "widgets/FolderOpener.h"
 #include "ToolboxTabs.h"
 #include "widgets/MessageBox.h"
 
 #include <QApplication>
 #include <QFile>
-#include <QElapsedTimer>
 #include <QTest>
 
 namespace BatchTestKit {
@@ -42,16 +44,36 @@ void useHome(const QString &dir)
 
 bool waitForJobEnd(const BatchPage *page, int timeoutMs)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (page->isJobRunning()) {
-        if (timer.hasExpired(timeoutMs))
-            return false;
-        QTest::qWait(20);
-    }
-    QTest::qWait(50);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    return true;
+    // qWaitFor also runs the deferred deletes, the job's own among them.
+    return QTest::qWaitFor(
+        [page] {
+            return !page->isJobRunning()
+                && page->findChildren<BatchJob *>(QString(), Qt::FindDirectChildrenOnly).isEmpty();
+        },
+        timeoutMs);
+}
+
+namespace {
+
+void clickRowButton(const PageCentre *centre, int row, FileTable::RowButton button)
+{
+    FileTable *table = centre->table();
+    const QModelIndex index = table->model()->index(row, centre->columns().buttonColumn);
+    table->scrollTo(index);
+    const QRect place = FileTable::buttonRect(table->visualRect(index), button);
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, Qt::NoModifier, place.center());
+}
+
+} // namespace
+
+void clickOpenFolder(const PageCentre *centre, int row)
+{
+    clickRowButton(centre, row, FileTable::RowButton::OpenFolder);
+}
+
+void clickDelete(const PageCentre *centre, int row)
+{
+    clickRowButton(centre, row, FileTable::RowButton::Delete);
 }
 
 } // namespace BatchTestKit
@@ -78,11 +100,10 @@ UrlCatcher::~UrlCatcher()
 
 QList<QUrl> UrlCatcher::urls() const
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (FolderOpener::pending() > 0 && !timer.hasExpired(10000))
-        QTest::qWait(10);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the ended openers
+    // Until every opener started has ended and deleted itself.
+    if (!QTest::qWaitFor([] { return FolderOpener::pending() == 0; }, 10000))
+        qWarning("a folder opener has not ended in 10 s");
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QList<QUrl> asked;
     QFile file(bin.filePath(QStringLiteral("asked")));
     if (file.open(QIODevice::ReadOnly)) {

@@ -22,9 +22,14 @@ void closeDialogs();
 // default output folder) lies inside dir.
 void useHome(const QString &dir);
 
-// Waits until the page has heard its job end, then
-// lets finished jobs delete themselves. False on timeout.
+// Waits until the page has heard its job end and the job has deleted itself.
+// False on timeout.
 bool waitForJobEnd(const BatchPage *page, int timeoutMs = 120000);
+
+// Clicks a row's folder or delete button as a user does: a mouse click on the
+// spot of the file table where it is drawn.
+void clickOpenFolder(const PageCentre *centre, int row);
+void clickDelete(const PageCentre *centre, int row);
 
 } // namespace BatchTestKit
 

@@ -68,8 +68,8 @@ int main(int argc, char **argv)
     opened.kind = Kind::Opened;
     opened.width = behaviour == "impossible size" ? INT_MAX : kWidth;
     opened.height = kHeight;
-    std::strncpy(opened.facts.make, "Stand-in", sizeof opened.facts.make - 1);
-    std::strncpy(opened.facts.model, "Decoder", sizeof opened.facts.model - 1);
+    std::strncpy(opened.metadata.make, "Stand-in", sizeof opened.metadata.make - 1);
+    std::strncpy(opened.metadata.model, "Decoder", sizeof opened.metadata.model - 1);
     RawChannel::sendReply(opened);
     if (preview) {
         Reply none;

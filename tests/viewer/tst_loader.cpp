@@ -13,6 +13,7 @@
 #include <QGraphicsView>
 #include <QImageReader>
 #include <QLabel>
+#include <QMovie>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -362,8 +363,15 @@ void TestLoader::heldResolutionFollowsZoom()
     QCOMPARE(shown.view.zoomFactor(), 800.0 / 3000);
     const QRectF rect = item->sceneBoundingRect();
     QCOMPARE(rect, QRectF(0, 0, 4000, 3000));
-    QTest::qWait(50);
-    QVERIFY(!item->hasFull()); // nothing more is decoded at fit
+    // Nothing more is decoded at fit: once the loader has settled (the neighbours
+    // preloaded), no decode of this picture was started and no full resolution came.
+    QSignalSpy decodes(shown.view.loader(), &ImageLoader::decodeStarted);
+    QCoreApplication::processEvents();
+    QTRY_VERIFY(!shown.view.loader()->isBusy());
+    QCoreApplication::processEvents();
+    for (const QList<QVariant> &decode : qAsConst(decodes))
+        QVERIFY2(QFileInfo(decode.at(0).toString()) != QFileInfo(path), qPrintable(decode.at(0).toString()));
+    QVERIFY(!item->hasFull());
 
     shown.view.zoomIn();
     const QTransform zoomed = shown.view.graphicsView()->transform();
@@ -409,18 +417,36 @@ void TestLoader::burstNeverBlank()
 
     ShownView shown;
     QVERIFY(shown.open(dir.filePath(QStringLiteral("k0.jpg"))));
-    for (int i = 1; i < 10; ++i) {
+    // Looked at after every step and after whatever the loader hands the view
+    // meanwhile (connected after the view, so seen once the view has taken it).
+    QStringList blank;
+    int step = 0;
+    const auto look = [&] {
+        if (!shown.view.pictureItem() || shown.view.pictureItem()->best().isNull())
+            blank << QString::number(step);
+    };
+    ImageLoader *loader = shown.view.loader();
+    QObject watching;
+    connect(loader, &ImageLoader::loaded, &watching, look);
+    connect(loader, &ImageLoader::levelReady, &watching, look);
+    QSignalSpy ended(loader, &ImageLoader::decodeEnded);
+    QSignalSpy delivered(loader, &ImageLoader::loaded);
+    for (step = 1; step < 10; ++step) {
+        const int before = ended.count() + delivered.count();
         QVERIFY(shown.view.nextImg());
-        for (int k = 0; k < 3; ++k) {
-            QVERIFY2(shown.view.pictureItem() && !shown.view.pictureItem()->best().isNull(), qPrintable(QString::number(i)));
-            QTest::qWait(10);
-        }
+        look();
+        // The next step as soon as the loader has told anything of this one (or the
+        // cache had it).
+        QTRY_VERIFY(ended.count() + delivered.count() > before || !shown.view.isLoading());
         QVERIFY(shown.view.loadingLabel()->isHidden() || !shown.view.hasPicture());
     }
+    QCOMPARE(blank, QStringList());
     QVERIFY(waitLoaded(shown.view));
     QCOMPARE(shown.view.imgFilePath(), dir.absoluteFilePath(QStringLiteral("k9.jpg")));
     QVERIFY(shown.view.hasPicture());
     QVERIFY(shown.view.loadingLabel()->isHidden());
+    // Nor does the hidden spinner keep turning.
+    QCOMPARE(shown.view.loadingLabel()->movie()->state(), QMovie::NotRunning);
 }
 
 void TestLoader::webpDecodedForTheScreen_data()
@@ -689,8 +715,13 @@ void TestLoader::cacheInvalidatedOnChange()
     QVERIFY(shown.open(dir.filePath(QStringLiteral("c1.png"))));
     QTRY_COMPARE_WITH_TIMEOUT(shown.view.loader()->cachedCount(), 2, 20000);
     // Rewritten after it was preloaded: another size, another modification time.
-    QTest::qWait(20);
-    QVERIFY(Fixtures::writeImage(dir.filePath(QStringLiteral("c2.png")), QSize(150, 90)));
+    const QString changed = dir.filePath(QStringLiteral("c2.png"));
+    const QDateTime preloaded = QFileInfo(changed).lastModified();
+    QVERIFY(Fixtures::writeImage(changed, QSize(150, 90)));
+    QFile rewritten(changed);
+    QVERIFY(rewritten.open(QIODevice::ReadWrite));
+    QVERIFY(rewritten.setFileTime(preloaded.addSecs(2), QFileDevice::FileModificationTime));
+    rewritten.close();
     QVERIFY(shown.view.nextImg());
     QVERIFY(shown.view.isLoading());
     QVERIFY(waitLoaded(shown.view));
@@ -757,6 +788,7 @@ void TestLoader::refusals()
     QVERIFY(shown.view.messageLabel()->isVisible());
     QCOMPARE(shown.view.messageLabel()->text(), QStringLiteral("无法显示此图片\n") + reason);
     QVERIFY(shown.view.loadingLabel()->isHidden());
+    QCOMPARE(shown.view.loadingLabel()->movie()->state(), QMovie::NotRunning);
     QCOMPARE(Fixtures::childProcesses(), QList<qint64>());
 }
 
@@ -853,7 +885,11 @@ void TestLoader::animationPlaysItsLoopCount()
     QVERIFY(shown.open(path));
     QTRY_VERIFY_WITH_TIMEOUT(!shown.view.isAnimating(), 5000);
     QCOMPARE(shown.view.currentFrame(), 1);
-    QTest::qWait(100);
+    // Only the frame timer moves a frame on, and it is stopped: events that come
+    // later leave the last frame.
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+    QVERIFY(!shown.view.isAnimating());
     QCOMPARE(shown.view.currentFrame(), 1);
 }
 

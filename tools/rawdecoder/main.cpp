@@ -161,27 +161,6 @@ void sendPicture(RawDecode::RawFile &raw, int memory)
     send(reply, {}, memory);
 }
 
-template <std::size_t N>
-void copyText(char (&to)[N], const std::string &from)
-{
-    std::strncpy(to, from.c_str(), N - 1);
-}
-
-void describe(const RawDecode::Metadata &metadata, RawChannel::Facts &facts)
-{
-    copyText(facts.make, metadata.make);
-    copyText(facts.model, metadata.model);
-    copyText(facts.lens, metadata.lens);
-    facts.iso = metadata.iso;
-    facts.shutter = metadata.shutter;
-    facts.aperture = metadata.aperture;
-    facts.focalLength = metadata.focalLength;
-    facts.timestamp = metadata.timestamp;
-    facts.hasGps = metadata.hasGps;
-    facts.latitude = metadata.latitude;
-    facts.longitude = metadata.longitude;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -215,7 +194,7 @@ int main(int argc, char **argv)
     if (opened == RawDecode::Failure::None) {
         header.width = raw.width();
         header.height = raw.height();
-        describe(raw.metadata(), header.facts);
+        header.metadata = raw.metadata();
     }
     send(header, readable != RawDecode::Failure::None ? file.error() : raw.error());
     if (opened != RawDecode::Failure::None)

@@ -1,12 +1,11 @@
 #include "batch/engine/BatchFiles.h"
 
+#include "BatchFilesSystem.h"
+
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 
 #include <algorithm>
-#include <dirent.h>
-#include <sys/stat.h>
 
 namespace BatchFiles {
 
@@ -36,26 +35,7 @@ bool byName(const QByteArray &a, const QByteArray &b)
 // that are neither hidden nor links, in the same order.
 QList<QByteArray> namesIn(const QByteArray &dir, QList<QByteArray> *folders = nullptr)
 {
-    QList<QByteArray> names;
-    DIR *handle = ::opendir(dir.constData());
-    if (!handle)
-        return names;
-    while (const dirent *entry = ::readdir(handle)) {
-        const QByteArray name(entry->d_name);
-        if (name.startsWith('.'))
-            continue;
-        const QByteArray path = dir + '/' + name;
-        struct stat info = {};
-        // Followed: a link to a folder is a folder; a dangling one is listed.
-        if (::stat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode)) {
-            struct stat own = {};
-            if (folders && ::lstat(path.constData(), &own) == 0 && S_ISDIR(own.st_mode))
-                folders->append(name);
-            continue;
-        }
-        names << name;
-    }
-    ::closedir(handle);
+    QList<QByteArray> names = listFolder(dir, folders);
     std::sort(names.begin(), names.end(), byName);
     if (folders)
         std::sort(folders->begin(), folders->end(), byName);
@@ -73,7 +53,7 @@ void addFolder(QVector<BatchEntry> &entries, const QByteArray &dir, const QStrin
                Depth depth)
 {
     QList<QByteArray> folders;
-    const QDir folder(QFile::decodeName(dir));
+    const QDir folder(pathFromBytes(dir));
     for (const QByteArray &name : namesIn(dir, depth == Recursive ? &folders : nullptr)) {
         entries.append(fileEntry(folder.filePath(QString::fromUtf8(name)), dir + '/' + name, accepted));
         BatchEntry &entry = entries.last();
@@ -83,8 +63,7 @@ void addFolder(QVector<BatchEntry> &entries, const QByteArray &dir, const QStrin
     }
     for (const QByteArray &name : folders) {
         const QString sub = QString::fromUtf8(name);
-        addFolder(entries, dir + '/' + name, subDir.isEmpty() ? sub : subDir + QLatin1Char('/') + sub, accepted,
-                  depth);
+        addFolder(entries, dir + '/' + name, subDir.isEmpty() ? sub : subDir + QLatin1Char('/') + sub, accepted, depth);
     }
 }
 
@@ -99,7 +78,7 @@ QStringList folderFiles(const QString &folder)
 {
     const QDir dir(folder);
     QStringList paths;
-    for (const QByteArray &name : namesIn(folderBytes(QFile::encodeName(folder))))
+    for (const QByteArray &name : namesIn(folderBytes(bytesOf(folder))))
         paths << dir.absoluteFilePath(QString::fromUtf8(name));
     return paths;
 }
@@ -109,7 +88,7 @@ QVector<BatchEntry> expand(const QStringList &paths, const QStringList &accepted
 {
     QList<QByteArray> bytes;
     for (const QString &path : paths)
-        bytes << undecodable.value(path, QFile::encodeName(path));
+        bytes << undecodable.value(path, bytesOf(path));
     return expand(bytes, accepted, depth);
 }
 

@@ -4,6 +4,7 @@
 #include "batch/engine/BatchPaths.h"
 #include "CommandLists.h"
 #include "CompressRule.h"
+#include "DiskSpace.h"
 #include "FailureReport.h"
 #include "JobControl.h"
 #include "JpegMarkers.h"
@@ -28,8 +29,6 @@
 #include <QFileInfo>
 
 #include <atomic>
-#include <sys/statvfs.h>
-#include <unistd.h>
 
 namespace {
 
@@ -41,15 +40,6 @@ constexpr int kPngquantQualityTooLow = 99;
 
 // Less free space than this where a file failed: the disk is full.
 constexpr qint64 kFullBelowBytes = 1024 * 1024;
-
-// Bytes this process may still write below path; -1 when unknown.
-qint64 freeBytes(const QString &path)
-{
-    struct statvfs info = {};
-    if (::statvfs(QFile::encodeName(path).constData(), &info) != 0)
-        return -1;
-    return qint64(::geteuid() == 0 ? info.f_bfree : info.f_bavail) * qint64(info.f_frsize);
-}
 
 void logLines(const QStringList &lines)
 {
@@ -528,7 +518,7 @@ QString FileTask::noSpaceProblem() const
     QString fullest;
     qint64 least = -1;
     for (const QString &dir : qAsConst(dirs)) {
-        const qint64 free = freeBytes(dir);
+        const qint64 free = DiskSpace::freeBytes(dir);
         if (free >= 0 && (least < 0 || free < least)) {
             least = free;
             fullest = dir;

@@ -1,11 +1,8 @@
 #include "JpegMarkers.h"
 
-#include <QFile>
+#include "RegularFile.h"
 
 #include <csetjmp>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -99,8 +96,7 @@ bool writeCarrier(const QByteArray &exif, unsigned char **bytes, unsigned long *
     jpeg_set_defaults(&info);
     info.write_JFIF_header = FALSE;
     jpeg_start_compress(&info, TRUE);
-    jpeg_write_marker(&info, JPEG_APP0 + 1, reinterpret_cast<const JOCTET *>(exif.constData()),
-                      unsigned(exif.size()));
+    jpeg_write_marker(&info, JPEG_APP0 + 1, reinterpret_cast<const JOCTET *>(exif.constData()), unsigned(exif.size()));
     JSAMPLE white = 255;
     JSAMPROW row = &white;
     jpeg_write_scanlines(&info, &row, 1);
@@ -119,8 +115,8 @@ QByteArray carrying(const QByteArray &exif)
     unsigned char *bytes = nullptr;
     unsigned long size = 0;
     const bool written = writeCarrier(exif, &bytes, &size);
-    const QByteArray carrier = written && bytes ? QByteArray(reinterpret_cast<const char *>(bytes), int(size))
-                                                : QByteArray();
+    const QByteArray carrier
+        = written && bytes ? QByteArray(reinterpret_cast<const char *>(bytes), int(size)) : QByteArray();
     std::free(bytes);
     return carrier;
 }
@@ -128,19 +124,9 @@ QByteArray carrying(const QByteArray &exif)
 Facts read(const QString &path)
 {
     Facts facts;
-    // Not blocking, and a plain file only: the name may have become a FIFO since it was checked.
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    struct stat status = {};
-    if (fd < 0 || ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        if (fd >= 0)
-            ::close(fd);
+    FILE *file = RegularFile::openForReading(path);
+    if (!file)
         return facts;
-    }
-    FILE *file = ::fdopen(fd, "rb");
-    if (!file) {
-        ::close(fd);
-        return facts;
-    }
     if (!readHeader(file, facts))
         facts = Facts();
     std::fclose(file);

@@ -3,12 +3,14 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <functional>
 
 // A private folder (mode 0700, created exclusively, named PREFIX + 16 random hex
-// digits) that proves it is in use: it holds a lock (flock on ".lock" inside) for
-// as long as this object lives. A folder whose lock anyone can take was left by
-// a process that is gone, whatever machine or PID namespace it ran in.
+// digits) that proves it is in use: it holds a lock (flock on ".lock" inside; on
+// Windows ".lock" open with no sharing) for as long as this object lives. A folder
+// whose lock anyone can take was left by a process that is gone, whatever machine
+// or PID namespace it ran in.
 class LockedFolder
 {
 public:
@@ -42,5 +44,5 @@ public:
 private:
     QString folderPath;
     QString problemText;
-    int lockFd = -1;
+    std::intptr_t lockFd = -1; // a descriptor; on Windows a HANDLE
 };

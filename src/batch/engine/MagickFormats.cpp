@@ -1,10 +1,8 @@
 #include "MagickFormats.h"
 
-#include "BatchLog.h"
 #include "MagickPolicy.h"
 #include "ProcessRunner.h"
 
-#include <QMutex>
 #include <QRegularExpression>
 
 namespace MagickFormats {
@@ -12,8 +10,6 @@ namespace MagickFormats {
 const char *const kUnsupported = "format not supported by the installed ImageMagick";
 
 namespace {
-
-QBasicMutex cacheMutex;
 
 // Whether table says yes to format; an empty table (not asked) says yes to all.
 bool allows(const Table &table, const QString &format, bool Modes::*mode)
@@ -57,18 +53,8 @@ Table parse(const QString &listing)
 
 Table of(const QString &program, const std::atomic_bool *cancelFlag)
 {
-    QMutexLocker lock(&cacheMutex);
-    static QHash<QString, Table> known;
-    const auto found = known.constFind(program);
-    if (found != known.constEnd())
-        return *found;
-    const ToolRun run = MagickPolicy::ask(program, {QStringLiteral("-list"), QStringLiteral("format")}, cancelFlag);
-    const Table table = run.ok() ? parse(run.outputText) : Table();
-    qCDebug(lcBatch) << "ImageMagick" << program << "lists" << table.size() << "formats";
-    // A stopped run says nothing about the tool: asked again next time.
-    if (!run.stopped)
-        known.insert(program, table);
-    return table;
+    const ToolRun run = MagickPolicy::answer(program, {QStringLiteral("-list"), QStringLiteral("format")}, cancelFlag);
+    return run.ok() ? parse(run.outputText) : Table();
 }
 
 bool canRead(const QString &program, const QString &format, const std::atomic_bool *cancelFlag)

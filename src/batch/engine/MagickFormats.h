@@ -27,10 +27,9 @@ extern const char *const kUnsupported;
 // MODE being r or -, w or -, + or -; other lines are skipped.
 Table parse(const QString &listing);
 
-// The table of program, asked once per program as the tools are run
-// (MagickPolicy::ask; a stopped question is asked again next time). Empty when it
-// could not be asked: then every format counts as there, and the tool itself says
-// what it cannot do.
+// The table of program, asked as the tools are run (MagickPolicy::answer: once
+// per program). Empty when it could not be asked: then every format counts as
+// there, and the tool itself says what it cannot do.
 Table of(const QString &program, const std::atomic_bool *cancelFlag = nullptr);
 
 // A format every ImageMagick has (JPEG, PNG, GIF, BMP, TIFF, TGA, ICO, WBMP, PSD)

@@ -19,7 +19,6 @@ namespace MagickPolicy {
 namespace {
 
 const QString kFileName = QStringLiteral("policy.xml");
-QBasicMutex cacheMutex;
 
 // The questions asked of one program share this much time: a program that answers
 // in milliseconds needs no minute, and a hanging one fails its file in seconds.
@@ -150,24 +149,29 @@ ToolRun ask(const QString &program, const QStringList &arguments, const std::ato
     return run;
 }
 
+ToolRun answer(const QString &program, const QStringList &arguments, const std::atomic_bool *cancelFlag)
+{
+    static QBasicMutex cacheMutex;
+    static QHash<QStringList, ToolRun> known;
+    const QStringList question = QStringList{program} + arguments;
+    QMutexLocker lock(&cacheMutex);
+    const auto found = known.constFind(question);
+    if (found != known.constEnd())
+        return *found;
+    const ToolRun run = ask(program, arguments, cancelFlag);
+    qCDebug(lcBatch) << "asked" << question << (run.ok() ? "" : qPrintable(run.problem(program)));
+    if (!run.stopped)
+        known.insert(question, run);
+    return run;
+}
+
 bool appliedBy(const QString &program, const std::atomic_bool *cancelFlag)
 {
     const QString policy = configDir();
     if (policy.isEmpty())
         return false;
-    QMutexLocker lock(&cacheMutex);
-    static QHash<QString, bool> known;
-    const auto found = known.constFind(program);
-    if (found != known.constEnd())
-        return *found;
-    const ToolRun run = ask(program, {QStringLiteral("-list"), QStringLiteral("policy")}, cancelFlag);
-    const QString problem
-        = run.ok() ? listingProblem(run.outputText, policy + QLatin1Char('/') + kFileName) : run.problem(program);
-    const bool applied = problem.isEmpty();
-    qCDebug(lcBatch) << "ImageMagick" << program << "applies the policy:" << applied << problem;
-    if (!run.stopped)
-        known.insert(program, applied);
-    return applied;
+    const ToolRun run = answer(program, {QStringLiteral("-list"), QStringLiteral("policy")}, cancelFlag);
+    return run.ok() && listingProblem(run.outputText, policy + QLatin1Char('/') + kFileName).isEmpty();
 }
 
 } // namespace MagickPolicy

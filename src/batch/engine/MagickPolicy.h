@@ -47,8 +47,7 @@ QString listingProblem(const QString &listing, const QString &ours);
 
 // Whether program, started with the engine's environment and through
 // ProcessRunner (own group, limits, stop flag), applies the shipped policy and
-// nothing looser (listingProblem of its "-list policy"). Asked once per program;
-// a probe ended by a stop is not remembered.
+// nothing looser (listingProblem of its "-list policy", answer()d).
 bool appliedBy(const QString &program, const std::atomic_bool *cancelFlag = nullptr);
 
 // Asks program a question ("-list policy", "-list format") as the tools are run:
@@ -56,5 +55,10 @@ bool appliedBy(const QString &program, const std::atomic_bool *cancelFlag = null
 // its standard output is kept. All questions of one program share a few seconds
 // (a question asked once they are used up times out at once).
 ToolRun ask(const QString &program, const QStringList &arguments, const std::atomic_bool *cancelFlag);
+
+// ask(), once per program and question: the one cache of what ImageMagick says of
+// itself. A question ended by a stop says nothing of the program and is asked
+// again next time; while one worker asks, the others wait for its answer.
+ToolRun answer(const QString &program, const QStringList &arguments, const std::atomic_bool *cancelFlag);
 
 } // namespace MagickPolicy

@@ -25,7 +25,8 @@ namespace TempArea {
 constexpr char kFolderPrefix[] = "quorvane-";
 
 // "temp" in the application folder, or, when that cannot be written (an
-// installed binary), the per-user cache folder + "/quorvane/temp".
+// installed binary), the per-user cache folder + "/quorvane/temp". On Windows
+// %TEMP%\quorvane.
 QString jobTempDir();
 
 // The choice behind jobTempDir(), with the writability test passed in.
@@ -34,11 +35,11 @@ QString chooseTempDir(const QString &appDir, const QString &cacheDir,
 
 // Where intermediates go when jobTempDir() cannot be created (no HOME, or one we
 // cannot write, as for "nobody"): "$XDG_RUNTIME_DIR/quorvane" when that variable
-// names a folder, else "/tmp/quorvane-UID".
+// names a folder, else "/tmp/quorvane-UID". Linux only.
 QString fallbackTempDir(const QString &runtimeDir, uint uid);
 
 // Why root cannot hold our folders; empty when it can: it must be a folder (not
-// a symbolic link) owned by this user.
+// a symbolic link) owned by this user (on Windows: not a link or junction).
 QString rootProblem(const QString &root);
 
 // The root in use: jobTempDir() (created when missing), else fallbackTempDir()

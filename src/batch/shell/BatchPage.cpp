@@ -8,7 +8,7 @@
 #include "OutputFolderRow.h"
 #include "ReasonWords.h"
 #include "FileTable.h"
-#include "FolderOpener.h"
+#include "widgets/FolderOpener.h"
 #include "FileButton.h"
 #include "FileButtonBar.h"
 #include "StartButton.h"
@@ -73,6 +73,8 @@ BatchPage::BatchPage(const Spec &spec, SettingsPanel *panel, const BatchColumns 
     connect(panel->startButton(), &QPushButton::clicked, this, &BatchPage::start);
     connect(center->dropArea()->centerWidget(), &DropTarget::clicked, this, &BatchPage::addFile);
     connect(center->dropArea(), &DropArea::drapAndDrop, this, &BatchPage::onDragAndDrop);
+    connect(center->table(), &FileTable::openFolderClicked, this, &BatchPage::openRowFolder);
+    connect(center->table(), &FileTable::deleteClicked, this, &BatchPage::deleteRow);
 
     ticker->setInterval(1000);
     connect(ticker, &QTimer::timeout, this, &BatchPage::drawRunningRows);
@@ -101,12 +103,7 @@ const BatchJob *BatchPage::job() const
 
 bool BatchPage::addRow(const QString &path)
 {
-    const int row = center->addRow(path);
-    if (row < 0)
-        return false;
-    connect(center->openDirButton(row), &QPushButton::clicked, this, &BatchPage::openItemDir);
-    connect(center->deleteButton(row), &QPushButton::clicked, this, &BatchPage::deleteItem);
-    return true;
+    return center->addRow(path) >= 0;
 }
 
 void BatchPage::addOneFile(const QString &path)
@@ -154,29 +151,6 @@ void BatchPage::tellAdded(const AddReport &report)
         notice->showToast(report.notice(), kEndNoticeMs);
 }
 
-QString BatchPage::runKey(const JobSettings &settings, const QString &exportDir)
-{
-    const auto number = [](const std::optional<int> &value) {
-        return value ? QString::number(*value) : QStringLiteral("-");
-    };
-    return QStringList{QString::number(int(settings.operation)),
-                       settings.format.value_or(QStringLiteral("-")),
-                       number(settings.width),
-                       number(settings.height),
-                       number(settings.quality),
-                       number(settings.degrees),
-                       QString::number(settings.flop),
-                       QString::number(settings.flip),
-                       QString::number(int(settings.metadata)),
-                       QDir(exportDir).absolutePath()}
-        .join(QLatin1Char('\n'));
-}
-
-void BatchPage::setRowWarning(int row, const QString &text)
-{
-    center->setRowWarning(row, text);
-}
-
 void BatchPage::addFile()
 {
     QString filter;
@@ -212,19 +186,18 @@ void BatchPage::clearTable()
     ++tableGeneration;
 }
 
-void BatchPage::deleteItem()
+void BatchPage::deleteRow(int row)
 {
     if (jobRunning) {
         showMessage(QStringLiteral("请等待程序执行完成！"));
         return;
     }
-    center->removeRowAt(senderRow());
+    center->removeRowAt(row);
 }
 
-void BatchPage::openItemDir()
+void BatchPage::openRowFolder(int row)
 {
-    const int row = senderRow();
-    const QString output = row < 0 ? QString() : center->outputPath(row);
+    const QString output = center->outputPath(row);
     if (output.isEmpty())
         return; // the button is off on a row without an output
     const QString folder
@@ -252,36 +225,47 @@ void BatchPage::setJobRunning(bool running)
 }
 void BatchPage::showResult(const FileResult &result)
 {
-    const int row = result.row;
-    if (!center->hasRow(row))
+    if (!center->hasRow(result.row))
         return;
+    BatchRow row = center->row(result.row);
     switch (result.status) {
-    case FileResult::Cancelled: setRowWarning(row, QStringLiteral("已取消")); return;
+    case FileResult::Cancelled: row.state = BatchRow::State::Cancelled; break;
     case FileResult::Succeeded:
-        center->setRowProgress(row, 100);
-        center->setRowResult(row, result.output);
-        center->setRowDoneKey(row, runningKey);
-        center->setRowReason(row, successNote(result));
-        return;
+        row.state = BatchRow::State::Succeeded;
+        row.progress = 100;
+        row.output = result.output;
+        row.outputSize = QFileInfo(result.output).size();
+        row.doneWith = runningSettings;
+        row.reason = successNote(result);
+        break;
     case FileResult::Failed:
-        center->setRowReason(row, ReasonWords::tooltip(result.reason));
-        setRowWarning(row, QStringLiteral("转换失败！"));
-        return;
+        row.state = BatchRow::State::Failed;
+        row.reason = ReasonWords::tooltip(result.reason);
+        break;
     }
+    center->setRow(result.row, row);
 }
 
 void BatchPage::fileStarted(quint64 generation, int row)
 {
-    if (generation != tableGeneration)
+    if (generation != tableGeneration || !center->hasRow(row))
         return;
     runningRows.insert(row, clock.elapsed());
-    center->setRowProgress(row, runningProgress(0));
+    BatchRow value = center->row(row);
+    value.state = BatchRow::State::Running;
+    value.progress = runningProgress(0);
+    center->setRow(row, value);
 }
 
 void BatchPage::drawRunningRows()
 {
-    for (auto it = runningRows.constBegin(); it != runningRows.constEnd(); ++it)
-        center->setRowProgress(it.key(), runningProgress(clock.elapsed() - it.value()));
+    for (auto it = runningRows.constBegin(); it != runningRows.constEnd(); ++it) {
+        if (!center->hasRow(it.key()))
+            continue;
+        BatchRow row = center->row(it.key());
+        row.progress = runningProgress(clock.elapsed() - it.value());
+        center->setRow(it.key(), row);
+    }
 }
 
 void BatchPage::fileFinished(quint64 generation, const FileResult &result)
@@ -291,10 +275,11 @@ void BatchPage::fileFinished(quint64 generation, const FileResult &result)
                     : result.status == FileResult::Failed ? JobTally::Failed
                                                           : JobTally::Cancelled);
     showRunningCount();
-    if (generation != tableGeneration)
-        return;
-    runningRows.remove(result.row);
-    showResult(result);
+    if (generation == tableGeneration) {
+        runningRows.remove(result.row);
+        showResult(result);
+    }
+    emit fileCounted(result);
 }
 
 QPushButton *BatchPage::startButton() const
@@ -321,6 +306,7 @@ void BatchPage::finishJob()
         notice->showToast(text, kEndNoticeMs);
     else
         pendingNotice = text;
+    emit jobEnded();
 }
 
 void BatchPage::onDragAndDrop(QList<QUrl> urls)
@@ -351,14 +337,13 @@ void BatchPage::start()
         return;
     SettingsPanel *panel = paramPanel();
     // A field that cannot be read is said at once; nothing runs on a guess.
-    const QString problem = panel->settingsProblem();
-    if (!problem.isEmpty()) {
-        showMessage(problem);
+    SettingsReading reading = panel->read();
+    if (!reading.problem.isEmpty()) {
+        showMessage(reading.problem);
         return;
     }
-    JobSettings settings = panel->settings();
-    settings.operation = pageSpec.operation;
-    startJob(std::move(settings), panel->exportDir());
+    reading.settings.operation = pageSpec.operation;
+    startJob(RunSettings(reading.settings, panel->exportDir()));
 }
 
 bool BatchPage::canStart()
@@ -374,31 +359,31 @@ bool BatchPage::canStart()
     return true;
 }
 
-bool BatchPage::startJob(JobSettings settings, const QString &exportDir)
+bool BatchPage::startJob(const RunSettings &run)
 {
     // A start goes on where the last one ended: rows done with these very
     // settings keep their result; all others (failed, cancelled, changed
     // settings, output gone) start clean.
-    const QString key = runKey(settings, exportDir);
     JobFiles files;
     QList<int> missing;
     int kept = 0;
-    for (int row = 0; row < center->rowCount(); ++row) {
-        const QString output = center->outputPath(row);
-        if (center->rowDoneKey(row) == key && !output.isEmpty() && QFileInfo::exists(output)) {
-            setRowWarning(row, QStringLiteral("已完成，未重复处理"));
+    for (int index = 0; index < center->rowCount(); ++index) {
+        BatchRow row = center->row(index);
+        if (row.doneWith == run && row.hasOutput() && QFileInfo::exists(row.output)) {
+            row.state = BatchRow::State::Kept;
+            center->setRow(index, row);
             ++kept;
             continue;
         }
-        center->resetRowStatus(row);
-        const QString path = center->sourcePath(row);
-        if (QFileInfo::exists(path))
-            files.append({row, path});
-        else
-            missing.append(row);
+        row.reset();
+        if (QFileInfo::exists(row.source)) {
+            files.append({index, row.source});
+        } else {
+            row.state = BatchRow::State::Missing;
+            missing.append(index);
+        }
+        center->setRow(index, row);
     }
-    for (int row : qAsConst(missing))
-        setRowWarning(row, QStringLiteral("原文件不存在！"));
     if (kept > 0 && files.isEmpty() && missing.isEmpty()) {
         showMessage(QStringLiteral("所有文件都已按当前设置处理完成"));
         return false;
@@ -406,8 +391,8 @@ bool BatchPage::startJob(JobSettings settings, const QString &exportDir)
     if (files.isEmpty() && pageSpec.emptyList == SkipIfEmpty)
         return false;
 
-    runningKey = key;
-    auto *job = new BatchJob(std::move(settings), files, exportDir, this);
+    runningSettings = run;
+    auto *job = new BatchJob(run.job, files, run.outputFolder, this);
     runningJob = job;
     setJobRunning(true);
     tally = JobTally{};
@@ -432,12 +417,6 @@ bool BatchPage::startJob(JobSettings settings, const QString &exportDir)
     connect(job, &BatchJob::finished, job, &QObject::deleteLater);
     job->start();
     return true;
-}
-
-int BatchPage::senderRow() const
-{
-    const auto *button = qobject_cast<const QWidget *>(sender());
-    return button ? center->rowOfWidget(button) : -1;
 }
 
 void BatchPage::showMessage(const QString &text)

@@ -1,6 +1,6 @@
 #include "OutputFolderRow.h"
 
-#include "FolderOpener.h"
+#include "widgets/FolderOpener.h"
 #include "ToolboxLog.h"
 #include "widgets/ElidedLabel.h"
 #include "widgets/MessageBox.h"

@@ -3,7 +3,7 @@
 #include "batch/engine/BatchPaths.h"
 #include "OutputFolderRow.h"
 #include "StartButton.h"
-#include "widgets/NumberField.h"
+#include "batch/shell/SettingsPart.h"
 #include "widgets/StyledBackground.h"
 #include "widgets/UiProfile.h"
 
@@ -86,32 +86,37 @@ QString SettingsPanel::exportDir() const
     return exportRow->text();
 }
 
-void SettingsPanel::addField(int row, QLabel *caption, QWidget *field)
+void SettingsPanel::addPart(SettingsPart *part)
 {
-    gridLayout->addWidget(caption, row, 0);
-    gridLayout->addWidget(field, row, 1, 1, 3);
+    parts.append(part);
+    nextRow = part->place(gridLayout, nextRow);
 }
 
-void SettingsPanel::addSeparator(int row)
+void SettingsPanel::addSeparator()
 {
     auto *line = new QWidget(this);
     line->setFixedHeight(4);
     line->setStyleSheet(QStringLiteral("QWidget{border-bottom:2px solid #E4EFFA;}"));
-    gridLayout->addWidget(line, row, 0, 1, 4);
+    addWideRow(line);
+}
+
+void SettingsPanel::addWideRow(QWidget *widget)
+{
+    gridLayout->addWidget(widget, nextRow++, 0, 1, 4);
+}
+
+SettingsReading SettingsPanel::read() const
+{
+    SettingsReading reading;
+    for (const SettingsPart *part : parts) {
+        const QString problem = part->readInto(reading.settings);
+        if (reading.problem.isEmpty())
+            reading.problem = problem;
+    }
+    return reading;
 }
 
 void SettingsPanel::paintEvent(QPaintEvent *)
 {
     StyledBackground::paint(this);
-}
-
-QString SettingsPanel::settingsProblem() const
-{
-    const QList<NumberField *> fields = findChildren<NumberField *>();
-    for (const NumberField *field : fields) {
-        // A hidden field (size rows under "原始尺寸") is not read.
-        if (!field->isHidden() && field->isRefused())
-            return field->problem();
-    }
-    return QString();
 }

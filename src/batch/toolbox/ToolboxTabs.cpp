@@ -24,7 +24,7 @@ const QList<ToolboxTab> &toolboxTabs()
         {"size_updating", "尺寸修改",
          {Operation::Resize, QStringLiteral("支持 jpg，jpeg，png，raw，bmp，tif，tiff，webp 等上百种格式"),
           QStringLiteral("请添加要转换的文件！"), BatchPage::RowOutputFolder, BatchPage::StartEvenIfEmpty},
-         &make<ResizePanel>, &BatchColumns::standard},
+         []() -> SettingsPanel * { return makeResizePanel(); }, &BatchColumns::standard},
         {"zip", "图片压缩",
          {Operation::Compress, QStringLiteral("支持 png，jpg，jpeg 格式的图片进行压缩"),
           QStringLiteral("请添加要压缩的文件！"), BatchPage::RowOutputFolder, BatchPage::SkipIfEmpty},

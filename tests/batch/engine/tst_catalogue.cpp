@@ -70,13 +70,13 @@ void TestCatalogue::formatsOnPagesAndCommandLine()
     QCOMPARE(formats, (QStringList{"jpg", "jpeg", "png", "bmp", "tif", "tiff", "webp", "tga", "gif", "avif", "heic"}));
     ToolboxPage convert(Toolbox::ConvertTab);
     ToolboxPage resize(Toolbox::ResizeTab);
-    for (ConvertPanel *panel : {convert.panel<ConvertPanel>(), static_cast<ConvertPanel *>(resize.panel<ResizePanel>())}) {
-        QCOMPARE(panel->formatBox()->count(), formats.size());
+    for (ConvertPanel *panel : {convert.panel<ConvertPanel>(), resize.panel<ConvertPanel>()}) {
+        QCOMPARE(panel->formatRows()->formatBox()->count(), formats.size());
         for (int index = 0; index < formats.size(); ++index) {
-            QCOMPARE(panel->formatBox()->itemText(index), formats.at(index).toUpper());
-            panel->formatBox()->setCurrentIndex(index);
-            QCOMPARE(panel->format(), formats.at(index));
-            QCOMPARE(panel->settings().format, std::optional<QString>(formats.at(index)));
+            QCOMPARE(panel->formatRows()->formatBox()->itemText(index), formats.at(index).toUpper());
+            panel->formatRows()->formatBox()->setCurrentIndex(index);
+            QCOMPARE(panel->formatRows()->format(), formats.at(index));
+            QCOMPARE(panel->read().settings.format, std::optional<QString>(formats.at(index)));
         }
     }
     for (int index = 0; index < formats.size(); ++index)
@@ -86,24 +86,24 @@ void TestCatalogue::formatsOnPagesAndCommandLine()
 void TestCatalogue::presetsOnPagesAndCommandLine()
 {
     ToolboxPage page(Toolbox::ResizeTab);
-    ResizePanel *panel = page.panel<ResizePanel>();
+    ConvertPanel *panel = page.panel<ConvertPanel>();
     const QList<BatchCatalogue::SizePreset> &presets = BatchCatalogue::sizePresets();
-    QCOMPARE(panel->sizeBox()->count(), presets.size());
+    QCOMPARE(panel->sizeRows()->sizeBox()->count(), presets.size());
     QStringList names;
     for (int index = 0; index < presets.size(); ++index) {
         const BatchCatalogue::SizePreset &preset = presets.at(index);
-        QCOMPARE(panel->sizeBox()->itemText(index), preset.label);
-        QCOMPARE(panel->sizeBox()->itemData(index).toInt(), int(preset.code));
-        panel->sizeBox()->setCurrentIndex(index);
+        QCOMPARE(panel->sizeRows()->sizeBox()->itemText(index), preset.label);
+        QCOMPARE(panel->sizeRows()->sizeBox()->itemData(index).toInt(), int(preset.code));
+        panel->sizeRows()->sizeBox()->setCurrentIndex(index);
         if (preset.name.isEmpty()) {
             // Original and custom size leave both fields empty: nothing is asked.
-            QCOMPARE(panel->outputWidth().value_or(-1), -1);
-            QCOMPARE(panel->outputHeight().value_or(-1), -1);
+            QCOMPARE(panel->read().settings.width.value_or(-1), -1);
+            QCOMPARE(panel->read().settings.height.value_or(-1), -1);
             continue;
         }
         names << preset.name;
-        QCOMPARE(panel->outputWidth().value_or(-1), preset.width);
-        QCOMPARE(panel->outputHeight().value_or(-1), preset.height);
+        QCOMPARE(panel->read().settings.width.value_or(-1), preset.width);
+        QCOMPARE(panel->read().settings.height.value_or(-1), preset.height);
         const JobSettings job = parsed({"resize", "--preset", preset.name, "a.jpg"}).job;
         QCOMPARE(job.width.value_or(-1), preset.width);
         QCOMPARE(job.height.value_or(-1), preset.height);
@@ -122,14 +122,14 @@ void TestCatalogue::levelsOnPagesAndCommandLine()
     QStringList labels;
     for (const BatchCatalogue::CompressionLevel &level : levels)
         labels << level.label;
-    QCOMPARE(itemTexts(panel->levelBox()), labels);
-    QCOMPARE(panel->levelBox()->currentIndex(), BatchCatalogue::kDefaultLevelIndex);
-    QCOMPARE(panel->quality(), BatchCatalogue::defaultQuality());
+    QCOMPARE(itemTexts(panel->levelRows()->levelBox()), labels);
+    QCOMPARE(panel->levelRows()->levelBox()->currentIndex(), BatchCatalogue::kDefaultLevelIndex);
+    QCOMPARE(panel->levelRows()->quality(), BatchCatalogue::defaultQuality());
     QCOMPARE(parsed({"compress", "a.jpg"}).job.quality, std::optional<int>(BatchCatalogue::defaultQuality()));
     for (int index = 0; index < levels.size(); ++index) {
-        panel->levelBox()->setCurrentIndex(index);
-        QCOMPARE(panel->quality(), levels.at(index).quality);
-        QCOMPARE(panel->settings().quality, std::optional<int>(levels.at(index).quality));
+        panel->levelRows()->levelBox()->setCurrentIndex(index);
+        QCOMPARE(panel->levelRows()->quality(), levels.at(index).quality);
+        QCOMPARE(panel->read().settings.quality, std::optional<int>(levels.at(index).quality));
         QVERIFY(levels.at(index).label.startsWith(QString::number(levels.at(index).quality)));
         QCOMPARE(parsed({"compress", "-l", QString::number(levels.at(index).quality), "a.jpg"}).job.quality,
                  std::optional<int>(levels.at(index).quality));

@@ -317,6 +317,7 @@ void TestCommandLists::debugLines()
 void TestCommandLists::locate_data()
 {
     QTest::addColumn<int>("tool");
+    QTest::addColumn<bool>("windows");
     QTest::addColumn<QStringList>("inAppDir");
     QTest::addColumn<QStringList>("onPath");
     QTest::addColumn<QString>("expected");
@@ -324,36 +325,57 @@ void TestCommandLists::locate_data()
     const int pngquant = int(ToolLocator::Tool::Pngquant);
     const int raw = int(ToolLocator::Tool::RawToJpeg);
     QTest::newRow("magick beside the program wins")
-        << magick << QStringList{"magick"} << QStringList{"magick", "convert"} << "/app/magick";
-    QTest::newRow("magick on PATH") << magick << QStringList() << QStringList{"magick", "convert"} << "/bin/magick";
+        << magick << false << QStringList{"magick"} << QStringList{"magick", "convert"} << "/app/magick";
+    QTest::newRow("magick on PATH") << magick << false << QStringList() << QStringList{"magick", "convert"}
+                                    << "/bin/magick";
     QTest::newRow("ImageMagick 6: convert on PATH")
-        << magick << QStringList() << QStringList{"convert"} << "/bin/convert";
+        << magick << false << QStringList() << QStringList{"convert"} << "/bin/convert";
     QTest::newRow("no ImageMagick: a path that fails to start")
-        << magick << QStringList() << QStringList() << "/app/magick";
-    QTest::newRow("versioned pngquant first")
-        << pngquant << QStringList{"pngquant", "pngquant.2.12.3"} << QStringList{"pngquant"} << "/app/pngquant.2.12.3";
+        << magick << false << QStringList() << QStringList() << "/app/magick";
+    QTest::newRow("versioned pngquant first") << pngquant << false << QStringList{"pngquant", "pngquant.2.12.3"}
+                                              << QStringList{"pngquant"} << "/app/pngquant.2.12.3";
     QTest::newRow("plain pngquant beside")
-        << pngquant << QStringList{"pngquant"} << QStringList{"pngquant"} << "/app/pngquant";
-    QTest::newRow("pngquant on PATH") << pngquant << QStringList() << QStringList{"pngquant"} << "/bin/pngquant";
-    QTest::newRow("decoder never from PATH")
-        << raw << QStringList() << QStringList{"ConvertToJpg"} << "/app/decoder/ConverterToJpg/ConvertToJpg";
+        << pngquant << false << QStringList{"pngquant"} << QStringList{"pngquant"} << "/app/pngquant";
+    QTest::newRow("pngquant on PATH") << pngquant << false << QStringList() << QStringList{"pngquant"}
+                                      << "/bin/pngquant";
+    QTest::newRow("decoder never from PATH") << raw << false << QStringList() << QStringList{"ConvertToJpg"}
+                                             << "/app/decoder/ConverterToJpg/ConvertToJpg";
     QTest::newRow("installed decoder beside bin/")
-        << raw << QStringList{"../lib/quorvane/ConvertToJpg"} << QStringList() << "/lib/quorvane/ConvertToJpg";
+        << raw << false << QStringList{"../lib/quorvane/ConvertToJpg"} << QStringList() << "/lib/quorvane/ConvertToJpg";
     QTest::newRow("the application folder's decoder wins")
-        << raw << QStringList{"../lib/quorvane/ConvertToJpg", "decoder/ConverterToJpg/ConvertToJpg"} << QStringList()
-        << "/app/decoder/ConverterToJpg/ConvertToJpg";
+        << raw << false << QStringList{"../lib/quorvane/ConvertToJpg", "decoder/ConverterToJpg/ConvertToJpg"}
+        << QStringList() << "/app/decoder/ConverterToJpg/ConvertToJpg";
+    // Windows: files beside the program carry .exe; the PATH lookup adds it itself.
+    QTest::newRow("windows: magick.exe beside")
+        << magick << true << QStringList{"magick.exe"} << QStringList{"magick", "convert"} << "/app/magick.exe";
+    QTest::newRow("windows: a magick without .exe is not the program")
+        << magick << true << QStringList{"magick"} << QStringList() << "/app/magick.exe";
+    QTest::newRow("windows: magick on PATH")
+        << magick << true << QStringList() << QStringList{"magick", "convert"} << "/bin/magick";
+    QTest::newRow("windows: System32's convert is never ImageMagick")
+        << magick << true << QStringList() << QStringList{"convert"} << "/app/magick.exe";
+    QTest::newRow("windows: versioned pngquant") << pngquant << true
+                                                 << QStringList{"pngquant.exe", "pngquant.2.12.3.exe"}
+                                                 << QStringList() << "/app/pngquant.2.12.3.exe";
+    QTest::newRow("windows: the decoder in its folder")
+        << raw << true << QStringList{"decoder/ConverterToJpg/ConvertToJpg.exe"} << QStringList{"ConvertToJpg"}
+        << "/app/decoder/ConverterToJpg/ConvertToJpg.exe";
+    QTest::newRow("windows: no decoder") << raw << true << QStringList() << QStringList{"ConvertToJpg"}
+                                         << "/app/decoder/ConverterToJpg/ConvertToJpg.exe";
 }
 
 void TestCommandLists::locate()
 {
     QFETCH(int, tool);
+    QFETCH(bool, windows);
     QFETCH(QStringList, inAppDir);
     QFETCH(QStringList, onPath);
     QFETCH(QString, expected);
     const QString found = ToolLocator::locate(
         ToolLocator::Tool(tool), QStringLiteral("/app"),
         [&](const QString &path) { return inAppDir.contains(QDir(QStringLiteral("/app")).relativeFilePath(path)); },
-        [&](const QString &name) { return onPath.contains(name) ? QStringLiteral("/bin/") + name : QString(); });
+        [&](const QString &name) { return onPath.contains(name) ? QStringLiteral("/bin/") + name : QString(); },
+        windows ? ToolLocator::Platform::Windows : ToolLocator::Platform::Unix);
     QCOMPARE(found, expected);
 }
 

@@ -363,6 +363,9 @@ void TestFaults::stuckToolsAreEnded_data()
                                                 << 600000 << "stuck made no progress for 1 s and was ended";
     QTest::newRow("busy without end") << QByteArray("while :; do :; done") << 600000 << 3000
                                       << "stuck ran longer than 3 s and was ended";
+    // The work of a helper below the tool, two levels down, is the tool's progress.
+    QTest::newRow("busy in a helper's helper") << QByteArray("(sh -c 'while :; do :; done; :'; :) & wait") << 1000
+                                               << 3000 << "stuck ran longer than 3 s and was ended";
 }
 
 void TestFaults::stuckToolsAreEnded()

@@ -4,6 +4,8 @@
 #include "batch/shell/PageCentre.h"
 #include "batch/shell/BatchPage.h"
 #include "batch/shell/SettingsPanel.h"
+#include "batch/shell/SettingsPart.h"
+#include "ColumnFit.h"
 #include "FileTable.h"
 #include "batch/shell/JobTally.h"
 #include "FileButton.h"
@@ -16,6 +18,7 @@
 #include "widgets/DropArea.h"
 #include "widgets/NumberField.h"
 #include "widgets/Toast.h"
+#include "widgets/UiProfile.h"
 
 #include <QDir>
 #include <QDragEnterEvent>
@@ -23,17 +26,37 @@
 #include <QFile>
 #include <QLabel>
 #include <QMimeData>
-#include <QProgressBar>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QHeaderView>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <algorithm>
+#include <numeric>
 
 #include "support/BatchTestKit.h"
 #include "support/EngineHarness.h"
 #include "support/Fixtures.h"
+
+// A settings part with no fields: its jobs convert to format.
+class FixedFormat : public SettingsPart
+{
+    Q_OBJECT
+
+public:
+    using SettingsPart::SettingsPart;
+
+    int place(QGridLayout *, int row) override { return row; }
+    QString readInto(JobSettings &settings) const override
+    {
+        settings.format = format;
+        return QString();
+    }
+
+    QString format = QStringLiteral("png");
+};
 
 // A settings panel with no rows of its own: its jobs convert to PNG.
 class PngPanel : public SettingsPanel
@@ -43,16 +66,12 @@ class PngPanel : public SettingsPanel
 public:
     PngPanel()
         : SettingsPanel(QStringLiteral("开始转换"))
-    { }
-
-    JobSettings settings() const override
+        , output(new FixedFormat(this))
     {
-        JobSettings s;
-        s.format = format;
-        return s;
+        addPart(output);
     }
 
-    QString format = QStringLiteral("png");
+    FixedFormat *output;
 };
 
 // A page built from the framework alone, with either the usual five columns or a
@@ -96,17 +115,21 @@ QStringList columnTexts(const PageCentre *centre, int column)
 {
     QStringList texts;
     for (int row = 0; row < centre->rowCount(); ++row)
-        texts.append(centre->table()->item(row, column)->text());
+        texts.append(centre->cellText(row, column));
     return texts;
 }
 
-QString iconOf(const QPushButton *button)
+// The tooltip the table shows over a row's folder button.
+QString folderButtonTooltip(const PageCentre *centre, int row)
 {
-    return button->property("iconPath").toString();
+    FileTable *table = centre->table();
+    const QPoint point = FileTable::buttonRect(table->visualRect(table->model()->index(row, centre->columns().buttonColumn)),
+                                               FileTable::RowButton::OpenFolder)
+                             .center();
+    QHelpEvent help(QEvent::ToolTip, point, table->viewport()->mapToGlobal(point));
+    QApplication::sendEvent(table->viewport(), &help);
+    return QToolTip::text();
 }
-
-const QString kDirEnabled = QStringLiteral(":/icons/icons/itemdirenable.png");
-const QString kDirDisabled = QStringLiteral(":/icons/icons/itemdirdisable.png");
 
 } // namespace
 
@@ -143,6 +166,10 @@ private slots:
     void everySettingTellsRunsApart_data();
     void everySettingTellsRunsApart();
     void selectedRowStaysReadable();
+    void columnsShareTheWidth_data();
+    void columnsShareTheWidth();
+    void statusAndButtonsStayInView_data();
+    void statusAndButtonsStayInView();
     void outputFolderElided();
     void failedRowShowsItsReason_data();
     void failedRowShowsItsReason();
@@ -273,19 +300,19 @@ void TestBatchPage::deleteRenumbers()
         QVERIFY(Fixtures::writeBytes(dir.filePath(QLatin1String(name)), QByteArray(3000, 'x')));
         page.addOneFile(dir.filePath(QLatin1String(name)));
     }
-    QCOMPARE(centre->table()->item(0, 2)->text(), QStringLiteral("2.9 KB"));
+    QCOMPARE(centre->cellText(0, 2), QStringLiteral("2.9 KB"));
 
-    centre->deleteButton(1)->click();
+    BatchTestKit::clickDelete(centre, 1);
     QCOMPARE(columnTexts(centre, 0), (QStringList{"1", "2", "3"}));
     QCOMPARE(columnTexts(centre, 1), (QStringList{"a.jpg", "c.jpg", "d.jpg"}));
     QCOMPARE(centre->sourcePath(1), dir.filePath(QStringLiteral("c.jpg")));
     QVERIFY(BatchTestKit::shownDialogTexts().isEmpty());
 
     // The buttons of the moved rows still find their own row.
-    centre->deleteButton(2)->click();
+    BatchTestKit::clickDelete(centre, 2);
     QCOMPARE(columnTexts(centre, 1), (QStringList{"a.jpg", "c.jpg"}));
-    centre->deleteButton(0)->click();
-    centre->deleteButton(0)->click();
+    BatchTestKit::clickDelete(centre, 0);
+    BatchTestKit::clickDelete(centre, 0);
     QCOMPARE(centre->rowCount(), 0);
     QVERIFY(centre->isEmptyViewShown());
 }
@@ -305,22 +332,22 @@ void TestBatchPage::resultsUseTheLayoutColumns()
         QVERIFY(Fixtures::writeBytes(dir.filePath(QLatin1String(name)), "x"));
         page.addOneFile(dir.filePath(QLatin1String(name)));
     }
-    QTableWidget *table = centre->table();
-    QCOMPARE(table->cellWidget(0, columns.statusColumn)->objectName(), QStringLiteral("progressWidget"));
-    QVERIFY(table->cellWidget(0, columns.buttonColumn)->findChild<QPushButton *>(QStringLiteral("openDirBtn")));
-    QVERIFY(!table->cellWidget(0, 3) || columns.statusColumn == 3);
-
     page.showResult({1, FileResult::Failed, QStringLiteral("/out/b.png"), 0, false, QStringLiteral("why")});
+    // The words show in the layout's status column and nowhere else.
+    for (int column = 0; column < columns.headers.size(); ++column)
+        QCOMPARE(centre->cellText(1, column) == QStringLiteral("转换失败！"), column == columns.statusColumn);
+    QCOMPARE(centre->table()->model()->index(1, columns.statusColumn).data(Qt::ToolTipRole).toString(),
+             QStringLiteral("处理失败\nwhy"));
     // A failed row has no output to open.
     QCOMPARE(page.resultRows(), QList<int>{});
     QCOMPARE(centre->outputPath(1), QString());
-    QCOMPARE(iconOf(centre->openDirButton(1)), kDirDisabled);
-    QVERIFY(centre->progressBar(1)->isHidden());
-    QVERIFY(!centre->rowWarning(1)->isHidden());
-    QCOMPARE(centre->rowWarning(1)->text(), QStringLiteral("转换失败！"));
+    QVERIFY(!centre->row(1).hasOutput());
+    QVERIFY(!centre->row(1).showsBar());
+    QVERIFY(!centre->row(1).showsBar());
+    QCOMPARE(centre->row(1).stateText(), QStringLiteral("转换失败！"));
     // The other row is untouched.
-    QCOMPARE(iconOf(centre->openDirButton(0)), kDirDisabled);
-    QVERIFY(centre->rowWarning(0)->isHidden());
+    QVERIFY(!centre->row(0).hasOutput());
+    QVERIFY(centre->row(0).showsBar());
 
     // Results for rows that are not there are dropped.
     page.showResult({2, FileResult::Succeeded, QStringLiteral("/out/x.png"), 1, false, QString()});
@@ -337,37 +364,40 @@ void TestBatchPage::openItemDirOpensTheOutputFolder()
     QVERIFY(Fixtures::writeBytes(dir.filePath(QStringLiteral("a.jpg")), "x"));
     page.addOneFile(dir.filePath(QStringLiteral("a.jpg")));
 
-    QPushButton *button = page.centerWidget()->openDirButton(0);
-    button->click();
+    page.show(); // tooltips show for a widget on screen
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    PageCentre *centre = page.centerWidget();
+    const auto click = [centre] { BatchTestKit::clickOpenFolder(centre, 0); };
+    click();
     QVERIFY(catcher.urls().isEmpty());
-    QVERIFY(!button->isEnabled());
-    QCOMPARE(button->toolTip(), QStringLiteral("没有输出文件"));
+    QVERIFY(!centre->row(0).hasOutput());
+    QCOMPARE(folderButtonTooltip(centre, 0), QStringLiteral("没有输出文件"));
 
     // A failed row has no output either.
     const QString output = dir.filePath(QStringLiteral("out/sub/a.png"));
     page.showResult({0, FileResult::Failed, output, 0, false, QStringLiteral("why")});
-    QVERIFY(!button->isEnabled());
-    QVERIFY(page.centerWidget()->outputPath(0).isEmpty());
+    QVERIFY(!centre->row(0).hasOutput());
+    QVERIFY(centre->outputPath(0).isEmpty());
 
     const QString folder = dir.filePath(QStringLiteral("out/sub"));
     QVERIFY(QDir().mkpath(folder));
     page.showResult({0, FileResult::Succeeded, output, 1, false, QString()});
-    QVERIFY(button->isEnabled());
-    QCOMPARE(iconOf(button), kDirEnabled);
-    button->click();
+    QVERIFY(centre->row(0).hasOutput());
+    QCOMPARE(folderButtonTooltip(centre, 0), QStringLiteral("打开输出文件夹"));
+    click();
     QCOMPARE(catcher.urls(), QList<QUrl>{QUrl::fromLocalFile(folder)});
     QVERIFY(BatchTestKit::shownDialogTexts().isEmpty());
 
     // xdg-open has no file manager to hand the folder to: the page says so.
     catcher.setFails(true);
-    button->click();
+    click();
     QCOMPARE(catcher.urls().size(), 2);
     QCOMPARE(BatchTestKit::shownDialogTexts(), QStringList{QStringLiteral("无法打开文件夹：") + folder});
     BatchTestKit::closeDialogs();
 
     // The folder is gone: the page says so rather than doing nothing.
     QVERIFY(QDir(dir.filePath(QStringLiteral("out"))).removeRecursively());
-    button->click();
+    click();
     QCOMPARE(catcher.urls().size(), 2);
     QCOMPARE(BatchTestKit::shownDialogTexts(), QStringList{QStringLiteral("输出文件夹已不存在：") + folder});
 }
@@ -392,9 +422,9 @@ void TestBatchPage::clearDuringRunKeepsOldResultsOffNewRows()
     QVERIFY(page.resultRows().isEmpty());
     for (int row = 0; row < 2; ++row) {
         QVERIFY(centre->outputPath(row).isEmpty());
-        QCOMPARE(iconOf(centre->openDirButton(row)), kDirDisabled);
-        QVERIFY(centre->rowWarning(row)->isHidden());
-        QVERIFY(centre->progressBar(row)->value() <= 0);
+        QVERIFY(!centre->row(row).hasOutput());
+        QVERIFY(centre->row(row).showsBar());
+        QVERIFY(centre->row(row).progress <= 0);
     }
 
     // The new rows convert normally in a run of their own.
@@ -402,7 +432,7 @@ void TestBatchPage::clearDuringRunKeepsOldResultsOffNewRows()
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
     QCOMPARE(page.resultRows(), (QList<int>{0, 1}));
     QVERIFY(centre->outputPath(0).contains(QStringLiteral("new1")));
-    QCOMPARE(centre->progressBar(1)->value(), 100);
+    QCOMPARE(centre->row(1).progress, 100);
 }
 
 void TestBatchPage::everyFileMissing_data()
@@ -425,7 +455,7 @@ void TestBatchPage::everyFileMissing()
     QVERIFY(QFile::remove(dir.filePath(QStringLiteral("a.png"))));
 
     page.start();
-    QCOMPARE(page.centerWidget()->rowWarning(0)->text(), QStringLiteral("原文件不存在！"));
+    QCOMPARE(page.centerWidget()->row(0).stateText(), QStringLiteral("原文件不存在！"));
     QCOMPARE(page.isJobRunning(), started);
     QCOMPARE(page.findChildren<BatchJob *>().size(), started ? 1 : 0);
     QTRY_VERIFY_WITH_TIMEOUT(!page.isJobRunning(), 20000);
@@ -570,10 +600,10 @@ void TestBatchPage::rerunStartsEveryRowClean()
 
     page.start();
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
-    QCOMPARE(centre->rowWarning(0)->text(), QStringLiteral("转换失败！"));
+    QCOMPARE(centre->row(0).stateText(), QStringLiteral("转换失败！"));
     QVERIFY(!centre->rowReason(0).isEmpty());
-    QCOMPARE(centre->rowWarning(1)->text(), QStringLiteral("原文件不存在！"));
-    QCOMPARE(centre->progressBar(2)->value(), 100);
+    QCOMPARE(centre->row(1).stateText(), QStringLiteral("原文件不存在！"));
+    QCOMPARE(centre->row(2).progress, 100);
 
     // The user fixes the first two files and removes the third, then starts again.
     QVERIFY(QFile::remove(broken));
@@ -583,25 +613,25 @@ void TestBatchPage::rerunStartsEveryRowClean()
     page.start();
     // Before any result: the rows that run look new, the missing one says so.
     for (int row = 0; row < 2; ++row) {
-        QVERIFY(centre->rowWarning(row)->isHidden());
-        QVERIFY(centre->rowWarning(row)->text().isEmpty());
+        QVERIFY(centre->row(row).showsBar());
+        QVERIFY(centre->row(row).stateText().isEmpty());
         QVERIFY(centre->rowReason(row).isEmpty());
-        QVERIFY(!centre->progressBar(row)->isHidden());
-        QVERIFY(centre->progressBar(row)->value() <= 0);
+        QVERIFY(centre->row(row).showsBar());
+        QVERIFY(centre->row(row).progress <= 0);
     }
     // The third succeeded with these settings and its output is still there: it
     // is done, gone source or not, and says so.
-    QCOMPARE(centre->rowWarning(2)->text(), QStringLiteral("已完成，未重复处理"));
-    QVERIFY(centre->progressBar(2)->isHidden());
+    QCOMPARE(centre->row(2).stateText(), QStringLiteral("已完成，未重复处理"));
+    QVERIFY(!centre->row(2).showsBar());
 
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
     for (int row = 0; row < 2; ++row) {
-        QVERIFY(centre->rowWarning(row)->isHidden());
-        QVERIFY(!centre->progressBar(row)->isHidden());
-        QCOMPARE(centre->progressBar(row)->value(), 100);
+        QVERIFY(centre->row(row).showsBar());
+        QVERIFY(centre->row(row).showsBar());
+        QCOMPARE(centre->row(row).progress, 100);
         QCOMPARE(Fixtures::imageSize(centre->outputPath(row)), QSize(30, 20));
     }
-    QVERIFY(!centre->rowWarning(2)->isHidden());
+    QVERIFY(!centre->row(2).showsBar());
     QCOMPARE(page.jobTally().endNotice(), QStringLiteral("完成：2 个成功，0 个失败"));
 }
 
@@ -630,18 +660,17 @@ void TestBatchPage::endNoticeAndRunningCount()
         QVERIFY(QTest::qWaitForWindowExposed(&page));
     }
 
+    // Told by the page, from before the start: the button as each result has left it.
+    QStringList seen;
+    connect(&page, &BatchPage::fileCounted, this, [&] { seen.append(startButton->text()); });
+    connect(&page, &BatchPage::jobEnded, this, [&] { seen.append(startButton->text()); });
     page.start();
     // The missing file is counted (as failed) from the start.
     QCOMPARE(startButton->text(), QStringLiteral("转换中 1/5"));
-    QStringList seen;
-    const QList<BatchJob *> jobs = page.findChildren<BatchJob *>();
-    QCOMPARE(jobs.size(), 1);
-    // Connected after the page: sees the button as each result has left it.
-    connect(jobs.first(), &BatchJob::fileFinished, this, [&](const FileResult &) { seen.append(startButton->text()); });
-    connect(jobs.first(), &BatchJob::finished, this, [&] { seen.append(QString()); });
+    QCOMPARE(page.findChildren<BatchJob *>().size(), 1);
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
 
-    QCOMPARE(seen, (QStringList{"转换中 2/5", "转换中 3/5", "转换中 4/5", "转换中 5/5", QString()}));
+    QCOMPARE(seen, (QStringList{"转换中 2/5", "转换中 3/5", "转换中 4/5", "转换中 5/5", "开始转换"}));
     QCOMPARE(startButton->text(), QStringLiteral("开始转换"));
     const QString expected = QStringLiteral("完成：3 个成功，2 个失败");
     QCOMPARE(page.jobTally().endNotice(), expected);
@@ -695,9 +724,9 @@ void TestBatchPage::stopEndsTheJob()
     QVERIFY(BatchTestKit::waitForJobEnd(&page, 20000));
     PageCentre *centre = page.centerWidget();
     for (int row = 0; row < 3; ++row) {
-        QCOMPARE(centre->rowWarning(row)->text(), QStringLiteral("已取消"));
-        QVERIFY(!centre->rowWarning(row)->isHidden());
-        QVERIFY(centre->progressBar(row)->isHidden());
+        QCOMPARE(centre->row(row).stateText(), QStringLiteral("已取消"));
+        QVERIFY(!centre->row(row).showsBar());
+        QVERIFY(!centre->row(row).showsBar());
     }
     QVERIFY(!stop->isEnabled());
     // The end notice counts the stopped rows; the start button is itself again.
@@ -718,8 +747,8 @@ void TestBatchPage::stopEndsTheJob()
     QCOMPARE(EngineHarness::entriesBelow(out), (QStringList{"a.png", "b.png", "c.png"}));
     for (int row = 0; row < 3; ++row) {
         QCOMPARE(QFileInfo(centre->outputPath(row)).path(), out);
-        QVERIFY(centre->rowWarning(row)->isHidden()); // "已取消" went with the new start
-        QCOMPARE(centre->progressBar(row)->value(), 100);
+        QVERIFY(centre->row(row).showsBar()); // "已取消" went with the new start
+        QCOMPARE(centre->row(row).progress, 100);
     }
     QCOMPARE(page.jobTally().endNotice(), QStringLiteral("完成：3 个成功，0 个失败"));
     QVERIFY(BatchTestKit::shownDialogTexts().isEmpty());
@@ -754,8 +783,8 @@ void TestBatchPage::everySettingTellsRunsApart()
     case 8: other.metadata = Metadata::NoLocation; break;
     case 9: folder = QStringLiteral("/p"); break;
     }
-    QVERIFY(BatchPage::runKey(base, QStringLiteral("/o")) != BatchPage::runKey(other, folder));
-    QCOMPARE(BatchPage::runKey(base, QStringLiteral("/o")), BatchPage::runKey(base, QStringLiteral("/o/")));
+    QVERIFY(RunSettings(base, QStringLiteral("/o")) != RunSettings(other, folder));
+    QVERIFY(RunSettings(base, QStringLiteral("/o")) == RunSettings(base, QStringLiteral("/o/")));
 }
 
 // Stopped with two files done: a new start runs only the third, and writes no
@@ -783,18 +812,18 @@ void TestBatchPage::startAgainRunsOnlyWhatIsNotDone()
     page.operBar()->stopBtn()->click();
     QVERIFY(BatchTestKit::waitForJobEnd(&page, 20000));
     ToolLocator::setOverride(ToolLocator::Tool::ImageMagick, QString());
-    QCOMPARE(centre->rowWarning(2)->text(), QStringLiteral("已取消"));
+    QCOMPARE(centre->row(2).stateText(), QStringLiteral("已取消"));
     QCOMPARE(page.jobTally().endNotice(), QStringLiteral("已停止：2 个成功，0 个失败，1 个已取消"));
 
     page.start();
     for (int row = 0; row < 2; ++row)
-        QCOMPARE(centre->rowWarning(row)->text(), QStringLiteral("已完成，未重复处理"));
-    QVERIFY(centre->rowWarning(2)->isHidden());
+        QCOMPARE(centre->row(row).stateText(), QStringLiteral("已完成，未重复处理"));
+    QVERIFY(centre->row(2).showsBar());
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
     QCOMPARE(page.jobTally().endNotice(), QStringLiteral("完成：1 个成功，0 个失败"));
     QCOMPARE(EngineHarness::entriesBelow(out), (QStringList{"a.png", "b.png", "slow.png"}));
     for (int row = 0; row < 3; ++row)
-        QVERIFY(centre->openDirButton(row)->isEnabled());
+        QVERIFY(centre->row(row).hasOutput());
 
     // Nothing left to do with these settings: a start says so and runs nothing.
     page.start();
@@ -810,10 +839,10 @@ void TestBatchPage::startAgainRunsOnlyWhatIsNotDone()
     QCOMPARE(EngineHarness::entriesBelow(out), (QStringList{"a.png", "b.png", "slow.png"}));
 
     // Other settings: every row runs again.
-    page.panel<PngPanel>()->format = QStringLiteral("jpg");
+    page.panel<PngPanel>()->output->format = QStringLiteral("jpg");
     page.start();
     for (int row = 0; row < 3; ++row)
-        QVERIFY(centre->rowWarning(row)->isHidden());
+        QVERIFY(centre->row(row).showsBar());
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
     QCOMPARE(page.jobTally().endNotice(), QStringLiteral("完成：3 个成功，0 个失败"));
     QCOMPARE(EngineHarness::entriesBelow(out),
@@ -833,12 +862,11 @@ void TestBatchPage::selectedRowStaysReadable()
     page.resize(1400, 700);
     page.show();
     QVERIFY(QTest::qWaitForWindowExposed(&page));
-    centre->setRowProgress(0, 100);
+    BatchRow done = centre->row(0);
+    done.state = BatchRow::State::Succeeded;
+    done.progress = 100;
+    centre->setRow(0, done);
     centre->table()->selectRow(0);
-
-    QProgressBar *bar = centre->progressBar(0);
-    QVERIFY(bar->height() >= QFontMetrics(bar->font()).height());
-    QCOMPARE(bar->text(), QStringLiteral("100%"));
 
     FileTable *table = centre->table();
     const QImage shot = table->viewport()->grab().toImage();
@@ -851,12 +879,76 @@ void TestBatchPage::selectedRowStaysReadable()
             darkest = qMin(darkest, qGray(shot.pixel(x, y)));
     }
     QVERIFY(darkest < 120); // the name is drawn dark on it
-    for (QPushButton *button : table->cellWidget(0, 4)->findChildren<QPushButton *>()) {
-        const QPoint corner = button->mapTo(table->viewport(), QPoint(1, 1));
-        QCOMPARE(shot.pixelColor(corner), background);
+    const QRect buttonCell = table->visualRect(table->model()->index(0, 4));
+    for (FileTable::RowButton button : {FileTable::RowButton::OpenFolder, FileTable::RowButton::Delete})
+        QCOMPARE(shot.pixelColor(FileTable::buttonRect(buttonCell, button).topLeft() + QPoint(1, 1)), background);
+    // The bar: drawn on the selection, tall enough for its percentage.
+    const QRect statusCell = table->visualRect(table->model()->index(0, 3));
+    const int x = statusCell.left() + statusCell.width() / 8;
+    int barHeight = 0;
+    for (int y = statusCell.top(); y < statusCell.bottom(); ++y)
+        barHeight += shot.pixelColor(x, y) != background ? 1 : 0;
+    QVERIFY2(barHeight >= QFontMetrics(UiProfile::listFont()).height(), qPrintable(QString::number(barHeight)));
+}
+
+void TestBatchPage::columnsShareTheWidth_data()
+{
+    QTest::addColumn<int>("available");
+    QTest::addColumn<QList<int>>("expected");
+    // Liked: 80 240 240 200 200; least: 50 80 90 200 200 (the status and the buttons give nothing).
+    QTest::newRow("room to spare goes to the name") << 1100 << QList<int>{80, 380, 240, 200, 200};
+    QTest::newRow("just enough") << 960 << QList<int>{80, 240, 240, 200, 200};
+    QTest::newRow("the name gives way first") << 900 << QList<int>{80, 180, 240, 200, 200};
+    QTest::newRow("then the others, by what they may give") << 760 << QList<int>{73, 80, 207, 200, 200};
+    QTest::newRow("below every least the table scrolls") << 500 << QList<int>{50, 80, 90, 200, 200};
+}
+
+void TestBatchPage::columnsShareTheWidth()
+{
+    QFETCH(int, available);
+    QFETCH(QList<int>, expected);
+    const QList<int> widths
+        = ColumnFit::widths({80, 240, 240, 200, 200}, {50, 80, 90, 200, 200}, BatchColumns::NameColumn, available);
+    QCOMPARE(widths, expected);
+    if (available >= 620)
+        QCOMPARE(std::accumulate(widths.cbegin(), widths.cend(), 0), available);
+}
+
+void TestBatchPage::statusAndButtonsStayInView_data()
+{
+    QTest::addColumn<BatchColumns>("columns");
+    QTest::addColumn<bool>("narrowest");
+    QTest::newRow("five columns, wide") << BatchColumns::standard() << false;
+    QTest::newRow("five columns, narrowest") << BatchColumns::standard() << true;
+    QTest::newRow("six columns, narrowest") << BatchColumns::withResultSize() << true;
+}
+
+// However wide the page, the status and the row buttons are whole in view with no
+// scrolling, and a long name is elided in its middle.
+void TestBatchPage::statusAndButtonsStayInView()
+{
+    QFETCH(BatchColumns, columns);
+    QFETCH(bool, narrowest);
+    // The toolbox window's least width, or a wide one.
+    const int width = narrowest ? UiProfile::pick(1100, 1400) : 1900;
+    QTemporaryDir dir;
+    const QString name = QStringLiteral("IMG_20231015_143022_HDR_panorama_of_the_harbour_at_dusk.png");
+    QVERIFY(Fixtures::writeImage(dir.filePath(name), QSize(4, 4)));
+    FrameworkPage page(columns);
+    page.addOneFile(dir.filePath(name));
+    page.resize(width, 600);
+    page.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&page));
+    FileTable *table = page.centerWidget()->table();
+    QTRY_VERIFY(table->horizontalHeader()->length() <= table->viewport()->width());
+    for (int column : {columns.statusColumn, columns.buttonColumn}) {
+        const QRect cell = table->visualRect(table->model()->index(0, column));
+        QVERIFY2(table->viewport()->rect().contains(cell), qPrintable(QString::number(column)));
+        QCOMPARE(cell.width(), columns.widths.at(column));
     }
-    const QRect barRect(bar->mapTo(table->viewport(), QPoint(0, 0)), bar->size());
-    QVERIFY(shot.pixelColor(barRect.center() + QPoint(barRect.width() / 4, 0)) != background);
+    QCOMPARE(table->textElideMode(), Qt::ElideMiddle);
+    const QRect nameCell = table->visualRect(table->model()->index(0, BatchColumns::NameColumn));
+    QVERIFY(nameCell.width() >= UiProfile::pick(60, 80));
 }
 
 void TestBatchPage::outputFolderElided()
@@ -901,9 +993,10 @@ void TestBatchPage::failedRowShowsItsReason()
     ToolLocator::setOverride(ToolLocator::Tool::ImageMagick, QString());
 
     PageCentre *centre = page.centerWidget();
-    QCOMPARE(centre->rowWarning(1)->text(), QStringLiteral("转换失败！"));
+    QCOMPARE(centre->row(1).stateText(), QStringLiteral("转换失败！"));
     QCOMPARE(centre->rowReason(1), QStringLiteral("处理失败\nconvert: no pixels in bad.png"));
-    QCOMPARE(centre->table()->cellWidget(1, columns.statusColumn)->toolTip(), centre->rowReason(1));
+    QCOMPARE(centre->table()->model()->index(1, columns.statusColumn).data(Qt::ToolTipRole).toString(),
+             centre->rowReason(1));
     QCOMPARE(centre->rowReason(0), QString());
 }
 

@@ -5,7 +5,7 @@
 #include "batch/shell/PageCentre.h"
 #include "batch/shell/SettingsPanel.h"
 #include "FileTable.h"
-#include "batch/shell/SizeSettingsPanel.h"
+#include "batch/shell/SizeRows.h"
 #include "StartButton.h"
 #include "TabBar.h"
 #include "TabButton.h"
@@ -181,7 +181,7 @@ void TestToolbox::mainWindowHandOver()
     QVERIFY(!page->centerWidget()->isEmptyViewShown());
     QCOMPARE(page->centerWidget()->rowCount(), rows);
     if (rows)
-        QCOMPARE(page->centerWidget()->table()->item(0, 0)->text(), QStringLiteral("1"));
+        QCOMPARE(page->centerWidget()->cellText(0, 0), QStringLiteral("1"));
 
     box->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -222,7 +222,7 @@ void TestToolbox::closingWhileAJobRunsLetsItFinish()
         QVERIFY(Fixtures::writeImage(dir.filePath(QLatin1String(name)), QSize(120, 80)));
         page->addOneFile(dir.filePath(QLatin1String(name)));
     }
-    page->panel<ConvertPanel>()->formatBox()->setCurrentIndex(2); // PNG
+    page->panel<ConvertPanel>()->formatRows()->formatBox()->setCurrentIndex(2); // PNG
     page->start();
     QPointer<BatchJob> job = page->findChild<BatchJob *>();
     QVERIFY(job);
@@ -338,12 +338,12 @@ void TestToolbox::numberFieldsKeepWhatWasTyped()
     ToolboxWindow box;
     int checked = 0;
     for (BatchPage *page : allPages(box)) {
-        for (SizeSettingsPanel *panel : page->findChildren<SizeSettingsPanel *>())
-            panel->sizeBox()->setCurrentIndex(panel->sizeBox()->findData(int(SizeSettingsPanel::CustomSize)));
+        for (SizeRows *rows : page->findChildren<SizeRows *>())
+            rows->sizeBox()->setCurrentIndex(rows->sizeBox()->findData(int(SizeRows::CustomSize)));
         for (NumberField *field : page->findChildren<NumberField *>()) {
             const ConvertPanel *convert = enclosing<ConvertPanel>(field);
             const QString shows = enclosing<RotatePanel>(field)         ? angleShows
-                : convert && field == convert->qualityEdit() ? qualityShows
+                : convert && field == convert->formatRows()->qualityEdit() ? qualityShows
                                                                : sideShows;
             field->clear();
             QTest::keyClicks(field, typed);

@@ -1,15 +1,15 @@
 #include "batch/pages/compress/CompressPanel.h"
 
 #include "batch/engine/BatchCatalogue.h"
-#include "widgets/StyledComboBox.h"
 #include "widgets/CaptionLabel.h"
+#include "widgets/StyledComboBox.h"
 #include "widgets/UiProfile.h"
 
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
 
-QStringList CompressPanel::levelNames()
+QStringList LevelRows::levelNames()
 {
     QStringList names;
     for (const BatchCatalogue::CompressionLevel &level : BatchCatalogue::compressionLevels())
@@ -17,37 +17,46 @@ QStringList CompressPanel::levelNames()
     return names;
 }
 
-CompressPanel::CompressPanel(QWidget *parent)
-    : SizeSettingsPanel(QStringLiteral("开始压缩"), parent)
-    , levelCombo(new StyledComboBox(this))
-    , hint(new QLabel(QStringLiteral("等级高，图片清晰，等级低，压缩率高"), this))
+LevelRows::LevelRows(QWidget *panel)
+    : SettingsPart(panel)
+    , levelCombo(new StyledComboBox(panel))
+    , caption(new CaptionLabel(QStringLiteral("压缩等级："), panel))
+    , hint(new QLabel(QStringLiteral("等级高，图片清晰，等级低，压缩率高"), panel))
 {
-    settingTitle()->setStyleSheet(QStringLiteral("QPushButton{border:0px;}"));
-
     levelCombo->addItems(levelNames());
     levelCombo->setCurrentIndex(BatchCatalogue::kDefaultLevelIndex);
     hint->setFont(UiProfile::bodyFont());
     hint->setStyleSheet(QStringLiteral("QLabel{color:#FF9F00;}"));
     hint->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-
-    addField(0, new CaptionLabel(QStringLiteral("压缩等级："), this), levelCombo);
-    grid()->addWidget(hint, 1, 0, 1, 4);
-    addSeparator(2);
-    addSizeRows(3, originalOrCustom());
-    grid()->setColumnStretch(0, 2);
-    grid()->setColumnStretch(1, 3);
 }
 
-int CompressPanel::quality() const
+int LevelRows::quality() const
 {
     return BatchCatalogue::qualityAt(levelCombo->currentIndex());
 }
 
-JobSettings CompressPanel::settings() const
+int LevelRows::place(QGridLayout *grid, int row)
 {
-    JobSettings settings;
+    row = addFields(grid, row, {{caption, levelCombo}});
+    grid->addWidget(hint, row, 0, 1, 4);
+    return row + 1;
+}
+
+QString LevelRows::readInto(JobSettings &settings) const
+{
     settings.quality = quality();
-    settings.width = outputWidth();
-    settings.height = outputHeight();
-    return settings;
+    return QString();
+}
+
+CompressPanel::CompressPanel(QWidget *parent)
+    : SettingsPanel(QStringLiteral("开始压缩"), parent)
+    , levelPart(new LevelRows(this))
+    , sizePart(new SizeRows(SizeRows::OriginalOrCustom, this))
+{
+    settingTitle()->setStyleSheet(QStringLiteral("QPushButton{border:0px;}"));
+    addPart(levelPart);
+    addSeparator();
+    addPart(sizePart);
+    grid()->setColumnStretch(0, 2);
+    grid()->setColumnStretch(1, 3);
 }

@@ -14,7 +14,7 @@ const NumberRule kQualityRule{BatchCatalogue::kMinQuality, BatchCatalogue::kMaxQ
 
 } // namespace
 
-QStringList ConvertPanel::formatNames()
+QStringList FormatRows::formatNames()
 {
     QStringList names;
     for (const QString &suffix : BatchCatalogue::outputFormats())
@@ -22,42 +22,40 @@ QStringList ConvertPanel::formatNames()
     return names;
 }
 
-ConvertPanel::ConvertPanel(QWidget *parent)
-    : ConvertPanel(originalOrCustom(), parent)
-{ }
-
-ConvertPanel::ConvertPanel(const QList<SizePreset> &presets, QWidget *parent)
-    : SizeSettingsPanel(QStringLiteral("开始转换"), parent)
-    , formatCombo(new StyledComboBox(this))
-    , qualityLabel(new CaptionLabel(QStringLiteral("质量："), this))
-    , qualityField(new NumberField(kQualityRule, this))
-    , metadataCombo(new StyledComboBox(this))
+FormatRows::FormatRows(QWidget *panel)
+    : SettingsPart(panel)
+    , formatCombo(new StyledComboBox(panel))
+    , formatLabel(new CaptionLabel(QStringLiteral("输出格式："), panel))
+    , qualityLabel(new CaptionLabel(QStringLiteral("质量："), panel))
+    , qualityField(new NumberField(kQualityRule, panel))
 {
     formatCombo->addItems(formatNames());
     formatCombo->setCurrentIndex(0);
     qualityField->setText(QString::number(BatchCatalogue::kDefaultOutputQuality));
     qualityField->setHint(QStringLiteral("1–100，越高越清晰，越低文件越小"));
-
-    addField(1, new CaptionLabel(QStringLiteral("输出格式："), this), formatCombo);
-    addField(2, qualityLabel, qualityField);
-    addSeparator(3);
-    addSizeRows(4, presets);
-    for (const BatchCatalogue::MetadataChoice &choice : BatchCatalogue::metadataChoices())
-        metadataCombo->addItem(choice.label);
-    metadataCombo->setCurrentIndex(0);
-    addField(7, new CaptionLabel(QStringLiteral("照片信息："), this), metadataCombo);
-    connect(formatCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &ConvertPanel::showQualityFor);
+    connect(formatCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &FormatRows::showQualityFor);
     showQualityFor(formatCombo->currentIndex());
-    grid()->setColumnStretch(0, 2);
-    grid()->setColumnStretch(1, 3);
 }
 
-QString ConvertPanel::format() const
+QString FormatRows::format() const
 {
     return BatchCatalogue::outputFormats().value(formatCombo->currentIndex());
 }
 
-void ConvertPanel::showQualityFor(int formatIndex)
+int FormatRows::place(QGridLayout *grid, int row)
+{
+    return addFields(grid, row, {{formatLabel, formatCombo}, {qualityLabel, qualityField}});
+}
+
+QString FormatRows::readInto(JobSettings &settings) const
+{
+    QString problem;
+    settings.format = format();
+    settings.quality = BatchCatalogue::outputQuality(format(), readNumber(qualityField, problem));
+    return problem;
+}
+
+void FormatRows::showQualityFor(int formatIndex)
 {
     const BatchCatalogue::OutputFormat *chosen
         = BatchCatalogue::outputFormat(BatchCatalogue::outputFormats().value(formatIndex));
@@ -66,24 +64,43 @@ void ConvertPanel::showQualityFor(int formatIndex)
     qualityField->setVisible(lossy);
 }
 
-std::optional<int> ConvertPanel::quality() const
+MetadataRow::MetadataRow(QWidget *panel)
+    : SettingsPart(panel)
+    , metadataCombo(new StyledComboBox(panel))
+    , caption(new CaptionLabel(QStringLiteral("照片信息："), panel))
 {
-    return BatchCatalogue::outputQuality(format(), qualityField->value());
+    for (const BatchCatalogue::MetadataChoice &choice : BatchCatalogue::metadataChoices())
+        metadataCombo->addItem(choice.label);
+    metadataCombo->setCurrentIndex(0);
 }
 
-Metadata ConvertPanel::metadata() const
+Metadata MetadataRow::metadata() const
 {
     const QList<BatchCatalogue::MetadataChoice> &choices = BatchCatalogue::metadataChoices();
     return choices.value(metadataCombo->currentIndex(), choices.constFirst()).metadata;
 }
 
-JobSettings ConvertPanel::settings() const
+int MetadataRow::place(QGridLayout *grid, int row)
 {
-    JobSettings settings;
-    settings.format = format();
-    settings.quality = quality();
-    settings.width = outputWidth();
-    settings.height = outputHeight();
+    return addFields(grid, row, {{caption, metadataCombo}});
+}
+
+QString MetadataRow::readInto(JobSettings &settings) const
+{
     settings.metadata = metadata();
-    return settings;
+    return QString();
+}
+
+ConvertPanel::ConvertPanel(SizeRows::Presets presets, QWidget *parent)
+    : SettingsPanel(QStringLiteral("开始转换"), parent)
+    , formatPart(new FormatRows(this))
+    , sizePart(new SizeRows(presets, this))
+    , metadataPart(new MetadataRow(this))
+{
+    addPart(formatPart);
+    addSeparator();
+    addPart(sizePart);
+    addPart(metadataPart);
+    grid()->setColumnStretch(0, 2);
+    grid()->setColumnStretch(1, 3);
 }

@@ -24,18 +24,18 @@ StyledComboBox *makeYesNoBox(QWidget *parent)
 
 } // namespace
 
-QStringList RotatePanel::degreeNames()
+QStringList AngleRows::degreeNames()
 {
     return {QStringLiteral("0度（不旋转）"), QStringLiteral("90度"), QStringLiteral("180度"), QStringLiteral("270度"),
             QStringLiteral("自定义")};
 }
 
-QString RotatePanel::presetAngle(int index)
+QString AngleRows::presetAngle(int index)
 {
     return index >= 0 && index < kPresetAngles.size() ? kPresetAngles.at(index) : QString();
 }
 
-int RotatePanel::presetOf(const QString &fieldText)
+int AngleRows::presetOf(const QString &fieldText)
 {
     const NumberRule::Reading reading = kAngleRule.read(fieldText);
     const int preset
@@ -43,66 +43,86 @@ int RotatePanel::presetOf(const QString &fieldText)
     return preset >= 0 ? preset : kPresetAngles.size();
 }
 
-RotatePanel::RotatePanel(QWidget *parent)
-    : SettingsPanel(QStringLiteral("开始旋转"), parent)
-    , degreeCombo(new StyledComboBox(this))
-    , angleField(new NumberField(kAngleRule, this))
-    , flopCombo(makeYesNoBox(this))
-    , flipCombo(makeYesNoBox(this))
+AngleRows::AngleRows(QWidget *panel)
+    : SettingsPart(panel)
+    , degreeCombo(new StyledComboBox(panel))
+    , angleField(new NumberField(kAngleRule, panel))
+    , degreeLabel(new CaptionLabel(QStringLiteral("旋转角度："), panel))
+    , angleLabel(new CaptionLabel(QStringLiteral("角度大小："), panel))
 {
     degreeCombo->addItems(degreeNames());
     degreeCombo->setCurrentIndex(0);
     angleField->setPlaceholderText(QStringLiteral("正数顺时针，负数逆时针"));
     angleField->setHint(QStringLiteral("正数顺时针，负数逆时针"));
-
-    addField(0, new CaptionLabel(QStringLiteral("旋转角度："), this), degreeCombo);
-    addField(1, new CaptionLabel(QStringLiteral("角度大小："), this), angleField);
-    addSeparator(2);
-    addField(3, new CaptionLabel(QStringLiteral("水平翻转："), this), flopCombo);
-    addField(4, new CaptionLabel(QStringLiteral("垂直翻转："), this), flipCombo);
-    for (int column = 0; column < 4; ++column)
-        grid()->setColumnStretch(column, 1);
-
-    connect(degreeCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
-            &RotatePanel::chooseSettingDegree);
-    connect(angleField, &QLineEdit::textEdited, this, &RotatePanel::angleTyped);
+    connect(degreeCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &AngleRows::choosePreset);
+    connect(angleField, &QLineEdit::textEdited, this, &AngleRows::angleTyped);
     angleField->setText(QStringLiteral("0"));
 }
 
-std::optional<int> RotatePanel::degrees() const
+int AngleRows::place(QGridLayout *grid, int row)
 {
-    return angleField->value();
+    return addFields(grid, row, {{degreeLabel, degreeCombo}, {angleLabel, angleField}});
 }
 
-JobSettings RotatePanel::settings() const
+QString AngleRows::readInto(JobSettings &settings) const
 {
-    JobSettings settings;
-    settings.degrees = degrees();
-    settings.flop = isFlop();
-    settings.flip = isFlip();
-    return settings;
+    QString problem;
+    settings.degrees = readNumber(angleField, problem);
+    return problem;
 }
 
-bool RotatePanel::isFlop() const
-{
-    return flopCombo->currentIndex() == 1;
-}
-
-bool RotatePanel::isFlip() const
-{
-    return flipCombo->currentIndex() == 1;
-}
-
-void RotatePanel::chooseSettingDegree(int index)
+void AngleRows::choosePreset(int index)
 {
     const QString angle = presetAngle(index);
     if (!angle.isNull())
         angleField->setText(angle);
 }
 
-void RotatePanel::angleTyped(const QString &text)
+void AngleRows::angleTyped(const QString &text)
 {
     // Only the drop-down follows: the text stays as typed.
     const QSignalBlocker blocker(degreeCombo);
     degreeCombo->setCurrentIndex(presetOf(text));
+}
+
+MirrorRows::MirrorRows(QWidget *panel)
+    : SettingsPart(panel)
+    , flopCombo(makeYesNoBox(panel))
+    , flipCombo(makeYesNoBox(panel))
+    , flopLabel(new CaptionLabel(QStringLiteral("水平翻转："), panel))
+    , flipLabel(new CaptionLabel(QStringLiteral("垂直翻转："), panel))
+{ }
+
+bool MirrorRows::isFlop() const
+{
+    return flopCombo->currentIndex() == 1;
+}
+
+bool MirrorRows::isFlip() const
+{
+    return flipCombo->currentIndex() == 1;
+}
+
+int MirrorRows::place(QGridLayout *grid, int row)
+{
+    return addFields(grid, row, {{flopLabel, flopCombo}, {flipLabel, flipCombo}});
+}
+
+QString MirrorRows::readInto(JobSettings &settings) const
+{
+    settings.flop = isFlop();
+    settings.flip = isFlip();
+    return QString();
+}
+
+RotatePanel::RotatePanel(QWidget *parent)
+    : SettingsPanel(QStringLiteral("开始旋转"), parent)
+    , anglePart(new AngleRows(this))
+    , mirrorPart(new MirrorRows(this))
+{
+    addPart(anglePart);
+    addSeparator();
+    addPart(mirrorPart);
+    for (int column = 0; column < 4; ++column)
+        grid()->setColumnStretch(column, 1);
 }

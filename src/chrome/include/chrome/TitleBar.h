@@ -37,6 +37,7 @@ signals:
     void closeClicked();
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QList>
+#include <QStringList>
 #include <QWidget>
 
 class HoverPushButton;
@@ -29,10 +31,19 @@ public:
     QPushButton *stripBtn() const; // the thumbnail strip on and off
     QPushButton *gridBtn() const; // the folder's grid
 
+    // The least width that shows every button whole: the toolbox buttons show their
+    // icons alone (their names in tooltips) below the width their names need.
+    QSize minimumSizeHint() const override;
+
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
+    QList<HoverPushButton *> toolboxButtons() const;
+    // The width of the whole strip when the toolbox buttons show their names or not.
+    int widthNeeded(bool names) const;
+
     QPushButton *sizeToggle;
     HoverPushButton *convertButton;
     HoverPushButton *resizeButton;
@@ -45,6 +56,7 @@ private:
     QPushButton *turnRight;
     QPushButton *turnLeft;
     QPushButton *print;
+    QStringList toolboxNames;
     QPushButton *stripToggle;
     QPushButton *grid;
 };

@@ -14,9 +14,19 @@
 //   RAW decoder: "RawDecoder" (the viewer's), in the same two places.
 //   JPEG XL:     "djxl" (libjxl-tools) in the application folder, else on PATH; for
 //                an ImageMagick that cannot read JPEG XL itself.
+// On Windows the names in the application folder end in ".exe", and ImageMagick is
+// never "convert" from PATH: System32 holds a convert.exe of its own (FAT to NTFS).
 namespace ToolLocator {
 
 enum class Tool { ImageMagick, Pngquant, RawToJpeg, RawDecoder, JxlDecoder };
+
+// Whose naming rules locate() follows.
+enum class Platform { Unix, Windows };
+#ifdef Q_OS_WIN
+constexpr Platform hostPlatform = Platform::Windows;
+#else
+constexpr Platform hostPlatform = Platform::Unix;
+#endif
 
 using IsExecutableFn = std::function<bool(const QString &path)>;
 using FindOnPathFn = std::function<QString(const QString &name)>; // empty when not found
@@ -24,7 +34,8 @@ using FindOnPathFn = std::function<QString(const QString &name)>; // empty when 
 // The program for tool, looked up with the given checks. When nothing is found it
 // returns the first candidate, so starting it fails visibly instead of running
 // something else.
-QString locate(Tool tool, const QString &appDir, const IsExecutableFn &isExecutable, const FindOnPathFn &findOnPath);
+QString locate(Tool tool, const QString &appDir, const IsExecutableFn &isExecutable, const FindOnPathFn &findOnPath,
+               Platform platform = hostPlatform);
 
 // The program for tool in this process: an override if set, else locate() on the
 // application folder and PATH.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "rawdecode/RawDecode.h"
+
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -39,22 +41,6 @@ struct Command
     Develop develop = Develop::None;
 };
 
-// What the header says of the shot, for the information panel.
-struct Facts
-{
-    char make[64] = {};
-    char model[64] = {};
-    char lens[96] = {};
-    double iso = 0;
-    double shutter = 0; // seconds
-    double aperture = 0; // f-number
-    double focalLength = 0; // mm
-    std::int64_t timestamp = 0;
-    std::int32_t hasGps = 0;
-    double latitude = 0;
-    double longitude = 0;
-};
-
 struct Reply
 {
     std::uint32_t magic = kMagic;
@@ -67,7 +53,7 @@ struct Reply
     std::int32_t mirrored = 0; // Preview: then mirrored left to right
     std::uint64_t bytes = 0; // bytes in the memfd
     char text[240] = {}; // the failure in our words, NUL-terminated
-    Facts facts; // Opened
+    RawDecode::Metadata metadata; // Opened: what the header says of the shot
 };
 
 // Sends one reply on the channel, with the memfd holding its bytes when memory is one.

@@ -73,19 +73,28 @@ struct Preview
 };
 
 // What the camera wrote about the shot, as LibRaw parsed it; 0 or empty when absent.
+// Fixed-size and trivially copyable: the decoder process hands it to the viewer
+// as it is (RawChannel::Reply). The texts are NUL-terminated (the receiver makes
+// sure: terminate()).
 struct Metadata
 {
-    std::string make;
-    std::string model;
-    std::string lens;
+    char make[64] = {};
+    char model[64] = {};
+    char lens[128] = {};
     double iso = 0;
     double shutter = 0; // seconds
     double aperture = 0; // f-number
     double focalLength = 0; // mm
     std::int64_t timestamp = 0; // seconds since the epoch, local time of the camera
-    bool hasGps = false;
+    std::int32_t hasGps = 0; // an int, not a bool: every bit pattern a sender leaves is a value
     double latitude = 0; // degrees, south negative
     double longitude = 0; // degrees, west negative
+
+    // Ends each text within its field, whatever a sender left there.
+    void terminate()
+    {
+        make[sizeof make - 1] = model[sizeof model - 1] = lens[sizeof lens - 1] = '\0';
+    }
 };
 
 // A RAW file opened and mapped read-only. The decoder processes do this before

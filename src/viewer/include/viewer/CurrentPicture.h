@@ -35,6 +35,10 @@ public:
     QString neighbour(int offset) const;
     // The next and the previous (either empty when there is none).
     QStringList neighbours() const;
+    // While on (a slideshow), the last picture's next is the first and the first's
+    // previous the last.
+    void setLoops(bool loops);
+    bool loops() const;
 
     // Shows path: a file (its folder listed when it is another folder), or a folder,
     // which stands for its first picture (nothing shown when it has none). Empty:
@@ -55,6 +59,8 @@ signals:
     void shownGone(const QString &path);
 
 private:
+    // The row offset places away, by the rules of neighbour(); -1 for none.
+    int rowAt(int offset) const;
     void show(const QString &path, int row);
     void followRows();
     void onRowsRemoving(int first, int last);
@@ -66,5 +72,6 @@ private:
     int shownRow = -1;
     int shownCount = 0;
     quint64 shownGeneration = 0;
+    bool looping = false;
     int goneAt = -1; // the shown row while its removal is under way
 };

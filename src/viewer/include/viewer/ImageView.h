@@ -8,7 +8,6 @@
 #include <QUrl>
 #include <QWidget>
 
-#include <QPointer>
 
 #include <functional>
 
@@ -16,6 +15,7 @@ class CurrentPicture;
 class DropArea;
 class ImageLoader;
 class PictureItem;
+class PictureLoad;
 class QGraphicsScene;
 class QGraphicsView;
 class QLabel;
@@ -60,6 +60,9 @@ public:
     bool prevImg();
     // Back to the empty view (the drop area): nothing shown, no current file.
     void closePicture();
+    // Decodes the current picture's neighbours ahead (done after every load; again
+    // when what the neighbours are changes, as when a slideshow starts looping).
+    void preloadNeighbours();
 
     // The current file's picture (or its first paint) is on screen: zoom, turns and
     // printing have something to act on. The previous file's picture, left on screen
@@ -101,7 +104,6 @@ signals:
 public slots:
     void addFile();
     void showDefaultImg();
-    void showCurrentPicture();
     // A decoded picture shown as the current file's full picture. With a path, a
     // picture for a file that is no longer the current one is dropped; the
     // image-only form shows whatever arrives.
@@ -114,11 +116,24 @@ protected:
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
+public:
+    // What the picture's load (PictureLoad) gives the view to draw.
+    // A new picture of this full size, fitted by the load rule and upright; its
+    // levels go into pictureItem().
+    void beginPicture(const QSize &fullSize);
+    // No picture item any more (the message or the drop area may show instead).
+    void removePicture();
+    void showFailure(LoadFailure failure);
+    // Loading has begun: the spinner comes if nothing new shows for a while.
+    void waitForPicture();
+    // The size the loader decodes for: this widget in the screen's own pixels.
+    QSize screenPixels() const;
+    // The picture's scale on screen, in the screen's pixels.
+    double paintScale() const;
+
 private:
     QPointF sceneAt(const QPointF &viewportPos) const;
     QPointF viewportCentre() const;
-    // The size the loader decodes for: this widget in the screen's own pixels.
-    QSize screenPixels() const;
     void transformKeeping(const QPointF &viewportPos, const std::function<void()> &change);
     void applyZoom(const QPointF &anchor, double scaleBy, double factor);
     void zoomAt(const QPointF &viewportPos, bool up);
@@ -128,47 +143,23 @@ private:
     // Fits the picture by the fit rule, keeping its turn; returns the scale.
     double fitView();
     void showSpinner();
+    void hideSpinner();
     // Shows what the current picture became: another file, or nothing.
     void followCurrent();
     void showEmpty();
     void showGraphicsView();
-    void onLoaded(const LoadResult &result);
-    void onLevelReady(quint64 generation, const QImage &level);
-    void showFailure(LoadFailure failure);
     void placeLabels();
-    void removePicture();
-    void setPicture(const QSize &fullSize);
-    void scheduleLevel();
-    void prepareLevel();
-    void preloadNeighbours();
-    void startAnimation();
-    void stopAnimation();
-    void nextFrame();
 
     DropArea *centerShow;
     QGraphicsView *view;
     QGraphicsScene *scene;
     CurrentPicture *current;
     quint64 followedGeneration = 0;
-    ImageLoader *imageLoader;
+    PictureLoad *load;
     PictureItem *pixmapItem = nullptr;
-    quint64 loadGeneration = 0;
-    bool loadEnded = true;
-    LoadFailure failure = LoadFailure::None;
-    QVector<AnimationFrame> frames;
-    int frameIndex = 0;
-    int loopsLeft = 0;
-    QTimer *animationTimer;
-    QTimer *levelTimer;
     QTimer *spinnerTimer;
+    QTimer *preloadTimer;
     QString shownPath; // the file the picture item shows
-    bool fullAsked = false; // the full resolution of the shown picture is on its way
-    struct WholeWanted {
-        QPointer<QObject> context;
-        std::function<void(const QPixmap &)> use;
-    };
-    QList<WholeWanted> wholeWanted; // waiting for the full resolution
-    void handWhole(const QPixmap &picture);
     QLabel *message;
     double zoomFactorValue = 1.0;
     // How the shown picture was fitted: the load rule keeps small pictures at actual

@@ -7,6 +7,7 @@
 #include <QVector>
 
 class QAction;
+class QActionGroup;
 class QWidget;
 
 // The viewer's commands: one table of what each command is called, which keys do it
@@ -42,9 +43,29 @@ enum class Action {
     OpenResize,
     OpenBatch,
     AiFix,
+    // The folder's order: one key of five, and its direction.
+    SortByName,
+    SortByTaken,
+    SortByModified,
+    SortBySize,
+    SortByType,
+    SortAscending,
+    SortDescending,
+    Slideshow,
+    // The slideshow's pace, one of four.
+    Slideshow2s,
+    Slideshow3s,
+    Slideshow5s,
+    Slideshow10s,
+    // The thumbnail strip on or off, and the grid of the folder.
     ToggleStrip,
     ToggleGrid,
 };
+
+// The order a sort command chooses the key of; Name for any other command.
+bool isSortKey(Action action);
+// The seconds a pace command chooses; 0 for any other command.
+int slideshowSeconds(Action action);
 
 struct Command
 {
@@ -80,6 +101,10 @@ signals:
 
 private:
     QVector<QAction *> actions; // indexed by Action
+    // Of each of these, one entry is checked at a time.
+    QActionGroup *sortKeys = nullptr;
+    QActionGroup *directions = nullptr;
+    QActionGroup *paces = nullptr;
 };
 
 } // namespace ViewerCommands

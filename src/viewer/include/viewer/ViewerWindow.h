@@ -1,5 +1,6 @@
 #pragma once
 
+#include "viewer/FolderOrder.h"
 #include "viewer/PictureFacts.h"
 #include "viewer/TrashBin.h"
 #include "viewer/ViewerCommands.h"
@@ -8,6 +9,7 @@
 
 class CurrentPicture;
 class FolderModel;
+class Slideshow;
 class FolderThumbnails;
 class ViewerToolStrip;
 class ImageView;
@@ -34,6 +36,7 @@ public:
     // The shown picture and its folder's model, for views of the folder to follow.
     CurrentPicture *currentPicture() const;
     FolderModel *folderModel() const;
+    Slideshow *slideshowRunner() const;
     // The strip and the grid of the shown picture's folder.
     FolderThumbnails *thumbnails() const;
     bool gridShown() const;
@@ -49,6 +52,18 @@ public:
     TrashBin &trash();
     // The size the window asks for at least, before the screen bounds it.
     static QSize wantedMinimum();
+    // That, widened to what the tool strip needs with every button whole.
+    QSize neededMinimum() const;
+    // Shows the window as the last run left it (place, size, maximised); maximised
+    // the first time.
+    void showAsRemembered();
+    // Remembers the window's place, size and maximised state for the next start.
+    void rememberGeometry();
+
+signals:
+    // The strip's and the grid's commands, toggled: whoever shows them follows.
+    void stripToggled(bool shown);
+    void gridToggled(bool shown);
 
 public slots:
     void onSetScale(double scale);
@@ -71,6 +86,7 @@ public slots:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
@@ -102,6 +118,12 @@ private:
     void showContextMenu(const QPoint &pos);
     void print();
     void setFullScreenLook(bool on);
+    // The folder's order, chosen from the menu: applied, shown checked, remembered.
+    void setSortKey(FolderOrder::Key key);
+    void setSortDescending(bool descending);
+    void setSortOrder(FolderOrder::Order order);
+    void showSortOrder(FolderOrder::Order order);
+    void toggleSlideshow();
 
     TitleBar *title;
     ViewerToolStrip *toolStripWidget = nullptr;
@@ -121,4 +143,6 @@ private:
     ImageView *imageView;
     FolderThumbnails *folderThumbnails = nullptr;
     ViewerCommands::Actions *commands = nullptr;
+    Slideshow *slideshow = nullptr;
+    bool slideshowEnteredFullScreen = false;
 };

@@ -88,7 +88,7 @@ void TestCompressPage::cleanup()
 
 void TestCompressPage::levels()
 {
-    const QStringList names = CompressPanel::levelNames();
+    const QStringList names = LevelRows::levelNames();
     QCOMPARE(names.size(), 9);
     for (int index = 0; index < names.size(); ++index)
         QVERIFY2(names.at(index).startsWith(QString::number(BatchCatalogue::qualityAt(index))), qPrintable(names.at(index)));
@@ -106,32 +106,35 @@ void TestCompressPage::panelAtStart()
     QCOMPARE(centre->dropArea()->centerWidget()->findChild<QLabel *>(QStringLiteral("noteLabel"))->text(),
              QStringLiteral("支持 png，jpg，jpeg 格式的图片进行压缩"));
     QCOMPARE(page.styleSheet(), QStringLiteral("BatchPage{background-color:white;}"));
-    QCOMPARE(centre->table()->columnCount(), 6);
-    QCOMPARE(centre->table()->horizontalHeaderItem(3)->text(), QStringLiteral("压缩后大小"));
-    QCOMPARE(centre->table()->horizontalHeaderItem(4)->text(), QStringLiteral("状态"));
+    QCOMPARE(centre->table()->model()->columnCount(), 6);
+    QCOMPARE(centre->table()->model()->headerData(3, Qt::Horizontal).toString(), QStringLiteral("压缩后大小"));
+    QCOMPARE(centre->table()->model()->headerData(4, Qt::Horizontal).toString(), QStringLiteral("状态"));
     const QList<int> widths
         = UiProfile::isSmallScreen() ? QList<int>{60, 150, 150, 150, 150, 80} : QList<int>{80, 200, 200, 200, 200, 100};
-    for (int column = 0; column < 5; ++column) // the last one stretches
-        QCOMPARE(centre->table()->columnWidth(column), widths.at(column));
-    // No stretch factors in the centre row.
+    for (int column = 0; column < 6; ++column) { // the file name takes what is left
+        if (column != BatchColumns::NameColumn)
+            QCOMPARE(centre->table()->columnWidth(column), widths.at(column));
+    }
+    // The drop area and the table take the centre row's room before the panel does.
     auto *row = qobject_cast<QHBoxLayout *>(static_cast<QWidget *>(centre)->layout());
     QVERIFY(row);
-    for (int i = 0; i < row->count(); ++i)
-        QCOMPARE(row->stretch(i), 0);
+    QCOMPARE(row->stretch(row->indexOf(centre->dropArea())), 1);
+    QCOMPARE(row->stretch(row->indexOf(centre->table())), 1);
+    QCOMPARE(row->stretch(row->indexOf(centre->paramPanel())), 0);
 
     QCOMPARE(param->startButton()->text(), QStringLiteral("开始压缩"));
     QCOMPARE(param->settingTitle()->styleSheet(), QStringLiteral("QPushButton{border:0px;}"));
     QStringList levels;
-    for (int i = 0; i < param->levelBox()->count(); ++i)
-        levels.append(param->levelBox()->itemText(i));
+    for (int i = 0; i < param->levelRows()->levelBox()->count(); ++i)
+        levels.append(param->levelRows()->levelBox()->itemText(i));
     QCOMPARE(levels, (QStringList{"90", "80(推荐)", "70(推荐)", "60", "50", "40", "30", "20", "10"}));
-    QCOMPARE(param->levelBox()->currentText(), QStringLiteral("70(推荐)"));
-    QCOMPARE(param->levelHint()->text(), QStringLiteral("等级高，图片清晰，等级低，压缩率高"));
-    QCOMPARE(param->levelHint()->styleSheet(), QStringLiteral("QLabel{color:#FF9F00;}"));
-    QCOMPARE(param->sizeBox()->count(), 2);
-    QCOMPARE(param->sizeBox()->currentText(), QStringLiteral("原始尺寸"));
-    QVERIFY(param->outputWidthEdit()->isHidden());
-    QVERIFY(param->outputHeightEdit()->isHidden());
+    QCOMPARE(param->levelRows()->levelBox()->currentText(), QStringLiteral("70(推荐)"));
+    QCOMPARE(param->levelRows()->levelHint()->text(), QStringLiteral("等级高，图片清晰，等级低，压缩率高"));
+    QCOMPARE(param->levelRows()->levelHint()->styleSheet(), QStringLiteral("QLabel{color:#FF9F00;}"));
+    QCOMPARE(param->sizeRows()->sizeBox()->count(), 2);
+    QCOMPARE(param->sizeRows()->sizeBox()->currentText(), QStringLiteral("原始尺寸"));
+    QVERIFY(param->sizeRows()->outputWidthEdit()->isHidden());
+    QVERIFY(param->sizeRows()->outputHeightEdit()->isHidden());
 }
 
 void TestCompressPage::startPassesTheSettings_data()
@@ -164,12 +167,12 @@ void TestCompressPage::startPassesTheSettings()
     CompressPanel *param = page.panel<CompressPanel>();
     page.addOneFile(source);
     if (level >= 0)
-        param->levelBox()->setCurrentIndex(level);
+        param->levelRows()->levelBox()->setCurrentIndex(level);
     if (custom) {
-        param->sizeBox()->setCurrentIndex(1);
-        QVERIFY(!param->outputWidthEdit()->isHidden());
-        QVERIFY(param->widthText().isEmpty() && param->heightText().isEmpty());
-        QTest::keyClicks(param->outputWidthEdit(), width);
+        param->sizeRows()->sizeBox()->setCurrentIndex(1);
+        QVERIFY(!param->sizeRows()->outputWidthEdit()->isHidden());
+        QVERIFY(param->sizeRows()->widthText().isEmpty() && param->sizeRows()->heightText().isEmpty());
+        QTest::keyClicks(param->sizeRows()->outputWidthEdit(), width);
     }
 
     page.start();
@@ -199,7 +202,7 @@ void TestCompressPage::compressesPngAndJpeg()
     page.addOneFile(png);
     page.addOneFile(jpeg);
     QCOMPARE(centre->rowCount(), 2);
-    QVERIFY(!centre->table()->item(0, centre->columns().resultSizeColumn));
+    QVERIFY(centre->cellText(0, centre->columns().resultSizeColumn).isEmpty());
 
     page.panel<CompressPanel>()->startButton()->click();
     QVERIFY(page.isJobRunning());
@@ -208,23 +211,23 @@ void TestCompressPage::compressesPngAndJpeg()
     const QList<QByteArray> formats{"png", "jpeg"};
     const QStringList sources{png, jpeg};
     for (int row = 0; row < 2; ++row) {
-        QVERIFY(centre->rowWarning(row)->isHidden());
-        QCOMPARE(centre->progressBar(row)->value(), 100);
+        QVERIFY(centre->row(row).showsBar());
+        QCOMPARE(centre->row(row).progress, 100);
         const QString output = centre->outputPath(row);
         QCOMPARE(Fixtures::imageFormat(output), formats.at(row));
         QCOMPARE(Fixtures::imageSize(output), Fixtures::imageSize(sources.at(row)));
         QVERIFY2(QFileInfo(output).size() < QFileInfo(sources.at(row)).size(), qPrintable(output));
         QCOMPARE(centre->rowReason(row), QString());
-        QCOMPARE(centre->table()->item(row, 2)->text(), kilobytes(sources.at(row)));
-        QCOMPARE(centre->table()->item(row, centre->columns().resultSizeColumn)->text(), kilobytes(output));
-        QCOMPARE(centre->table()->item(row, centre->columns().resultSizeColumn)->textAlignment(),
-                 int(Qt::AlignCenter));
+        QCOMPARE(centre->cellText(row, 2), kilobytes(sources.at(row)));
+        QCOMPARE(centre->cellText(row, centre->columns().resultSizeColumn), kilobytes(output));
+        QCOMPARE(centre->table()->model()->index(row, centre->columns().resultSizeColumn).data(Qt::TextAlignmentRole),
+                 QVariant(int(Qt::AlignCenter)));
     }
     // An upper-case suffix is written in lower case.
     QCOMPARE(QFileInfo(centre->outputPath(0)).fileName(), QStringLiteral("Ramp.png"));
     QCOMPARE(QFileInfo(centre->outputPath(1)).fileName(), QStringLiteral("ramp.jpeg"));
 
-    centre->openDirButton(1)->click();
+    BatchTestKit::clickOpenFolder(centre, 1);
     QCOMPARE(catcher.urls(), QList<QUrl>{QUrl::fromLocalFile(QFileInfo(centre->outputPath(1)).absolutePath())});
 }
 
@@ -239,19 +242,19 @@ void TestCompressPage::unreachableQualityKeepsTheSource()
     ToolboxPage page(Toolbox::CompressTab);
     PageCentre *centre = page.centerWidget();
     page.addOneFile(png);
-    page.panel<CompressPanel>()->levelBox()->setCurrentIndex(0); // "90"
+    page.panel<CompressPanel>()->levelRows()->levelBox()->setCurrentIndex(0); // "90"
 
     page.start();
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
     // pngquant finds no palette good enough and writes nothing; the row keeps the
     // source's bytes rather than failing or pointing at a missing file.
-    QVERIFY(centre->rowWarning(0)->isHidden());
-    QCOMPARE(centre->progressBar(0)->value(), 100);
+    QVERIFY(centre->row(0).showsBar());
+    QCOMPARE(centre->row(0).progress, 100);
     QFile out(centre->outputPath(0));
     QVERIFY(out.open(QIODevice::ReadOnly));
     QCOMPARE(out.readAll(), sourceBytes);
-    QCOMPARE(centre->table()->item(0, centre->columns().resultSizeColumn)->text(),
-             centre->table()->item(0, 2)->text());
+    QCOMPARE(centre->cellText(0, centre->columns().resultSizeColumn),
+             centre->cellText(0, 2));
     QCOMPARE(centre->rowReason(0), QStringLiteral("原图已比压缩结果更小，已保留原图"));
 }
 
@@ -271,9 +274,9 @@ void TestCompressPage::everyFileMissingStartsNothing()
         QVERIFY(!page.findChild<BatchJob *>());
         QVERIFY(BatchTestKit::shownDialogTexts().isEmpty());
         for (int row = 0; row < 2; ++row) {
-            QCOMPARE(centre->rowWarning(row)->text(), QStringLiteral("原文件不存在！"));
-            QVERIFY(!centre->rowWarning(row)->isHidden());
-            QVERIFY(centre->progressBar(row)->isHidden());
+            QCOMPARE(centre->row(row).stateText(), QStringLiteral("原文件不存在！"));
+            QVERIFY(!centre->row(row).showsBar());
+            QVERIFY(!centre->row(row).showsBar());
         }
     }
 }
@@ -289,11 +292,11 @@ void TestCompressPage::failedRowShowsNoResultSizeUntilFixed()
 
     page.start();
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
-    QCOMPARE(centre->rowWarning(0)->text(), QStringLiteral("转换失败！"));
-    QVERIFY(!centre->rowWarning(0)->isHidden());
-    QVERIFY(centre->progressBar(0)->isHidden());
-    QCOMPARE(centre->table()->item(0, 2)->text(), QStringLiteral("4.0 KB"));
-    QVERIFY(!centre->table()->item(0, centre->columns().resultSizeColumn)); // no output, no size
+    QCOMPARE(centre->row(0).stateText(), QStringLiteral("转换失败！"));
+    QVERIFY(!centre->row(0).showsBar());
+    QVERIFY(!centre->row(0).showsBar());
+    QCOMPARE(centre->cellText(0, 2), QStringLiteral("4.0 KB"));
+    QVERIFY(centre->cellText(0, centre->columns().resultSizeColumn).isEmpty()); // no output, no size
     QVERIFY(!QFileInfo::exists(centre->outputPath(0)));
 
     // The file is fixed and the batch started again: the row starts clean and
@@ -301,13 +304,13 @@ void TestCompressPage::failedRowShowsNoResultSizeUntilFixed()
     QVERIFY(QFile::remove(broken));
     QVERIFY(noisyRamp(QSize(200, 150)).save(broken, "JPEG", 100));
     page.start();
-    QVERIFY(centre->rowWarning(0)->isHidden());
-    QVERIFY(!centre->progressBar(0)->isHidden());
-    QVERIFY(!centre->table()->item(0, centre->columns().resultSizeColumn));
+    QVERIFY(centre->row(0).showsBar());
+    QVERIFY(centre->row(0).showsBar());
+    QVERIFY(centre->cellText(0, centre->columns().resultSizeColumn).isEmpty());
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
-    QVERIFY(centre->rowWarning(0)->isHidden());
-    QCOMPARE(centre->progressBar(0)->value(), 100);
-    QCOMPARE(centre->table()->item(0, centre->columns().resultSizeColumn)->text(),
+    QVERIFY(centre->row(0).showsBar());
+    QCOMPARE(centre->row(0).progress, 100);
+    QCOMPARE(centre->cellText(0, centre->columns().resultSizeColumn),
              kilobytes(centre->outputPath(0)));
     QCOMPARE(Fixtures::imageSize(centre->outputPath(0)), QSize(200, 150));
     QCOMPARE(page.jobTally().endNotice(), QStringLiteral("完成：1 个成功，0 个失败"));

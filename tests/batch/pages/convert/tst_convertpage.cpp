@@ -20,18 +20,6 @@
 #include "support/BatchTestKit.h"
 #include "support/Fixtures.h"
 
-namespace {
-
-const QString kDirEnabled = QStringLiteral(":/icons/icons/itemdirenable.png");
-const QString kDirDisabled = QStringLiteral(":/icons/icons/itemdirdisable.png");
-
-QString iconOf(const QPushButton *button)
-{
-    return button->property("iconPath").toString();
-}
-
-} // namespace
-
 class TestConvertPage : public QObject
 {
     Q_OBJECT
@@ -43,6 +31,8 @@ private slots:
     void sizeComboClearsTheFields();
     void sizeFieldValues_data();
     void sizeFieldValues();
+    void firstRefusedFieldFromTheTop_data();
+    void firstRefusedFieldFromTheTop();
     void metadataChoiceReachesTheJob_data();
     void metadataChoiceReachesTheJob();
     void convertsToPng_data();
@@ -79,14 +69,14 @@ void TestConvertPage::panelAtStart()
     const ConvertPanel *param = page.panel<ConvertPanel>();
     QCOMPARE(page.centerWidget()->dropArea()->acceptedSuffixes().size(), 34);
     QStringList formats;
-    for (int i = 0; i < param->formatBox()->count(); ++i)
-        formats.append(param->formatBox()->itemText(i));
+    for (int i = 0; i < param->formatRows()->formatBox()->count(); ++i)
+        formats.append(param->formatRows()->formatBox()->itemText(i));
     QCOMPARE(formats, (QStringList{"JPG", "JPEG", "PNG", "BMP", "TIF", "TIFF", "WEBP", "TGA", "GIF", "AVIF", "HEIC"}));
-    QCOMPARE(param->format(), QStringLiteral("jpg"));
-    QCOMPARE(param->sizeBox()->itemText(0), QStringLiteral("原始尺寸"));
-    QCOMPARE(param->sizeBox()->itemData(1).toInt(), 50);
-    QVERIFY(param->outputWidthEdit()->isHidden());
-    QVERIFY(param->outputHeightEdit()->isHidden());
+    QCOMPARE(param->formatRows()->format(), QStringLiteral("jpg"));
+    QCOMPARE(param->sizeRows()->sizeBox()->itemText(0), QStringLiteral("原始尺寸"));
+    QCOMPARE(param->sizeRows()->sizeBox()->itemData(1).toInt(), 50);
+    QVERIFY(param->sizeRows()->outputWidthEdit()->isHidden());
+    QVERIFY(param->sizeRows()->outputHeightEdit()->isHidden());
     QCOMPARE(param->exportDir(), defaultExportDir());
     QVERIFY(param->findChild<QWidget *>(QStringLiteral("gridWidget")));
     QVERIFY(param->findChild<QWidget *>(QStringLiteral("parHeaderWidget")));
@@ -100,27 +90,27 @@ void TestConvertPage::sizeComboClearsTheFields()
 {
     ToolboxPage page(Toolbox::ConvertTab);
     ConvertPanel *param = page.panel<ConvertPanel>();
-    NumberField *width = param->outputWidthEdit();
-    NumberField *height = param->outputHeightEdit();
+    NumberField *width = param->sizeRows()->outputWidthEdit();
+    NumberField *height = param->sizeRows()->outputHeightEdit();
 
-    param->sizeBox()->setCurrentIndex(1);
+    param->sizeRows()->sizeBox()->setCurrentIndex(1);
     QVERIFY(!width->isHidden());
     QVERIFY(!height->isHidden());
     QTest::keyClicks(width, QStringLiteral("800"));
     QTest::keyClicks(height, QStringLiteral("600"));
-    QCOMPARE(param->outputWidth().value_or(-1), 800);
+    QCOMPARE(param->read().settings.width.value_or(-1), 800);
 
-    param->sizeBox()->setCurrentIndex(0);
+    param->sizeRows()->sizeBox()->setCurrentIndex(0);
     QVERIFY(width->isHidden());
     QVERIFY(width->text().isEmpty());
     QVERIFY(height->text().isEmpty());
 
-    param->sizeBox()->setCurrentIndex(1);
+    param->sizeRows()->sizeBox()->setCurrentIndex(1);
     QVERIFY(!width->isHidden());
     QVERIFY(width->text().isEmpty());
     QVERIFY(height->text().isEmpty());
-    QCOMPARE(param->outputWidth().value_or(-1), -1);
-    QCOMPARE(param->outputHeight().value_or(-1), -1);
+    QCOMPARE(param->read().settings.width.value_or(-1), -1);
+    QCOMPARE(param->read().settings.height.value_or(-1), -1);
 }
 
 void TestConvertPage::sizeFieldValues_data()
@@ -157,12 +147,58 @@ void TestConvertPage::sizeFieldValues()
 
     ToolboxPage page(Toolbox::ConvertTab);
     ConvertPanel *param = page.panel<ConvertPanel>();
-    param->sizeBox()->setCurrentIndex(1);
-    QTest::keyClicks(param->outputWidthEdit(), typed);
-    QCOMPARE(param->widthText(), kept);
-    QCOMPARE(param->settingsProblem().isEmpty(), value != -2);
+    param->sizeRows()->sizeBox()->setCurrentIndex(1);
+    QTest::keyClicks(param->sizeRows()->outputWidthEdit(), typed);
+    QCOMPARE(param->sizeRows()->widthText(), kept);
+    QCOMPARE(param->read().problem.isEmpty(), value != -2);
     if (value != -2)
-        QCOMPARE(param->outputWidth().value_or(-1), value);
+        QCOMPARE(param->read().settings.width.value_or(-1), value);
+}
+
+void TestConvertPage::firstRefusedFieldFromTheTop_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("quality");
+    QTest::addColumn<QString>("width");
+    QTest::addColumn<QString>("height");
+    QTest::addColumn<QString>("problem");
+
+    QTest::newRow("all read") << "JPG" << "70" << "640" << "" << "";
+    QTest::newRow("quality above the size") << "JPG" << "abc" << "0" << "" << "1–100 的整数";
+    QTest::newRow("width above height") << "JPG" << "70" << "0" << "-1" << "1–10000 的整数";
+    QTest::newRow("height alone") << "WEBP" << "" << "640" << "x" << "1–10000 的整数";
+    // A lossless format hides its quality: what it holds is not asked.
+    QTest::newRow("hidden quality") << "PNG" << "abc" << "640" << "" << "";
+}
+
+// One reading of the panel says the first refused field from the top, and gives
+// every field's value when none is refused.
+void TestConvertPage::firstRefusedFieldFromTheTop()
+{
+    QFETCH(QString, format);
+    QFETCH(QString, quality);
+    QFETCH(QString, width);
+    QFETCH(QString, height);
+    QFETCH(QString, problem);
+
+    ToolboxPage page(Toolbox::ConvertTab);
+    ConvertPanel *param = page.panel<ConvertPanel>();
+    param->formatRows()->formatBox()->setCurrentText(format);
+    param->formatRows()->qualityEdit()->setText(quality);
+    param->sizeRows()->sizeBox()->setCurrentIndex(1);
+    param->sizeRows()->outputWidthEdit()->setText(width);
+    param->sizeRows()->outputHeightEdit()->setText(height);
+
+    const SettingsReading reading = param->read();
+    QCOMPARE(reading.problem, problem);
+    if (!problem.isEmpty())
+        return;
+    QCOMPARE(reading.settings.format, std::optional<QString>(format.toLower()));
+    QCOMPARE(reading.settings.quality,
+             format == QStringLiteral("PNG") ? std::nullopt
+                                             : std::optional<int>(quality.isEmpty() ? 80 : quality.toInt()));
+    QCOMPARE(reading.settings.width, std::optional<int>(width.toInt()));
+    QCOMPARE(reading.settings.height, std::optional<int>());
 }
 
 void TestConvertPage::metadataChoiceReachesTheJob_data()
@@ -190,14 +226,14 @@ void TestConvertPage::metadataChoiceReachesTheJob()
     ToolboxPage page{Toolbox::Tab(tab)};
     ConvertPanel *param = page.panel<ConvertPanel>();
     QStringList texts;
-    for (int i = 0; i < param->metadataBox()->count(); ++i)
-        texts << param->metadataBox()->itemText(i);
+    for (int i = 0; i < param->metadataRow()->metadataBox()->count(); ++i)
+        texts << param->metadataRow()->metadataBox()->itemText(i);
     QCOMPARE(texts, (QStringList{"保留全部信息", "去除位置信息", "去除全部信息"}));
-    QCOMPARE(param->metadataBox()->currentIndex(), 0);
-    QVERIFY(!param->metadataBox()->isHidden());
+    QCOMPARE(param->metadataRow()->metadataBox()->currentIndex(), 0);
+    QVERIFY(!param->metadataRow()->metadataBox()->isHidden());
 
     page.addOneFile(source);
-    param->metadataBox()->setCurrentIndex(index);
+    param->metadataRow()->metadataBox()->setCurrentIndex(index);
     page.start();
     QVERIFY(page.isJobRunning());
     QCOMPARE(page.job()->settings().metadata, Metadata(metadata));
@@ -227,17 +263,17 @@ void TestConvertPage::convertsToPng()
         QVERIFY(Fixtures::writeImage(dir.filePath(QLatin1String(name)), QSize(200, 100)));
         page.addOneFile(dir.filePath(QLatin1String(name)));
     }
-    param->formatBox()->setCurrentIndex(2);
+    param->formatRows()->formatBox()->setCurrentIndex(2);
     if (!width.isEmpty()) {
-        param->sizeBox()->setCurrentIndex(1);
-        QTest::keyClicks(param->outputWidthEdit(), width);
+        param->sizeRows()->sizeBox()->setCurrentIndex(1);
+        QTest::keyClicks(param->sizeRows()->outputWidthEdit(), width);
     }
 
     page.start();
     QVERIFY(page.isJobRunning());
     // While it runs: no second start, no deleting.
     page.start();
-    centre->deleteButton(0)->click();
+    BatchTestKit::clickDelete(centre, 0);
     QCOMPARE(BatchTestKit::shownDialogTexts(),
              (QStringList{QStringLiteral("请等待程序执行完成！"), QStringLiteral("请等待程序执行完成！")}));
     QCOMPARE(centre->rowCount(), 2);
@@ -247,10 +283,10 @@ void TestConvertPage::convertsToPng()
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
     QVERIFY(QFileInfo(defaultExportDir()).isDir());
     for (int row = 0; row < 2; ++row) {
-        QCOMPARE(centre->progressBar(row)->value(), 100);
-        QVERIFY(!centre->progressBar(row)->isHidden());
-        QVERIFY(centre->rowWarning(row)->isHidden());
-        QCOMPARE(iconOf(centre->openDirButton(row)), kDirEnabled);
+        QCOMPARE(centre->row(row).progress, 100);
+        QVERIFY(centre->row(row).showsBar());
+        QVERIFY(centre->row(row).showsBar());
+        QVERIFY(centre->row(row).hasOutput());
         const QString output = centre->outputPath(row);
         QCOMPARE(QFileInfo(output).absolutePath(), defaultExportDir());
         QCOMPARE(QFileInfo(output).suffix(), QStringLiteral("png"));
@@ -259,7 +295,7 @@ void TestConvertPage::convertsToPng()
     }
 
     // This page's folder buttons open the panel's output folder.
-    centre->openDirButton(1)->click();
+    BatchTestKit::clickOpenFolder(centre, 1);
     QCOMPARE(catcher.urls(), QList<QUrl>{QUrl::fromLocalFile(defaultExportDir())});
 }
 
@@ -277,23 +313,23 @@ void TestConvertPage::successFailureAndMissingInOneRun()
 
     page.start();
     // The missing row is marked at once and never sent.
-    QCOMPARE(centre->rowWarning(2)->text(), QStringLiteral("原文件不存在！"));
-    QVERIFY(!centre->rowWarning(2)->isHidden());
-    QVERIFY(centre->progressBar(2)->isHidden());
+    QCOMPARE(centre->row(2).stateText(), QStringLiteral("原文件不存在！"));
+    QVERIFY(!centre->row(2).showsBar());
+    QVERIFY(!centre->row(2).showsBar());
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
 
-    QCOMPARE(centre->progressBar(0)->value(), 100);
-    QVERIFY(centre->rowWarning(0)->isHidden());
+    QCOMPARE(centre->row(0).progress, 100);
+    QVERIFY(centre->row(0).showsBar());
     QCOMPARE(Fixtures::imageFormat(centre->outputPath(0)), QByteArray("jpeg"));
 
-    QCOMPARE(centre->rowWarning(1)->text(), QStringLiteral("转换失败！"));
-    QVERIFY(!centre->rowWarning(1)->isHidden());
-    QVERIFY(centre->progressBar(1)->isHidden());
-    QCOMPARE(iconOf(centre->openDirButton(1)), kDirDisabled); // no output to open
+    QCOMPARE(centre->row(1).stateText(), QStringLiteral("转换失败！"));
+    QVERIFY(!centre->row(1).showsBar());
+    QVERIFY(!centre->row(1).showsBar());
+    QVERIFY(!centre->row(1).hasOutput()); // no output to open
 
     QVERIFY(centre->outputPath(2).isEmpty());
-    QCOMPARE(iconOf(centre->openDirButton(2)), kDirDisabled);
-    QCOMPARE(centre->rowWarning(2)->text(), QStringLiteral("原文件不存在！"));
+    QVERIFY(!centre->row(2).hasOutput());
+    QCOMPARE(centre->row(2).stateText(), QStringLiteral("原文件不存在！"));
 }
 
 void TestConvertPage::runWithEveryRowMissingEndsAtOnce()
@@ -308,7 +344,7 @@ void TestConvertPage::runWithEveryRowMissingEndsAtOnce()
     page.start();
     QVERIFY(page.isJobRunning());
     for (int row = 0; row < 2; ++row)
-        QCOMPARE(page.centerWidget()->rowWarning(row)->text(), QStringLiteral("原文件不存在！"));
+        QCOMPARE(page.centerWidget()->row(row).stateText(), QStringLiteral("原文件不存在！"));
     QTRY_VERIFY_WITH_TIMEOUT(!page.isJobRunning(), 20000);
     QVERIFY(BatchTestKit::shownDialogTexts().isEmpty());
 }
@@ -328,8 +364,8 @@ void TestConvertPage::unwritableOutputFolderFailsEveryRow()
     page.start();
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
     for (int row = 0; row < 2; ++row) {
-        QCOMPARE(centre->rowWarning(row)->text(), QStringLiteral("转换失败！"));
-        QVERIFY(!centre->rowWarning(row)->isHidden());
+        QCOMPARE(centre->row(row).stateText(), QStringLiteral("转换失败！"));
+        QVERIFY(!centre->row(row).showsBar());
     }
 }
 

@@ -85,7 +85,7 @@ void TestResizePage::presetLookups()
 void TestResizePage::panelAtStart()
 {
     ToolboxPage page(Toolbox::ResizeTab);
-    const ResizePanel *param = page.panel<ResizePanel>();
+    const ConvertPanel *param = page.panel<ConvertPanel>();
     QCOMPARE(page.centerWidget()->acceptedSuffixes().size(), 34);
     QCOMPARE(
         page.centerWidget()->dropArea()->centerWidget()->findChild<QLabel *>(QStringLiteral("noteLabel"))->text(),
@@ -93,24 +93,24 @@ void TestResizePage::panelAtStart()
     QCOMPARE(page.styleSheet(), QStringLiteral("BatchPage{background-color:white;}"));
     QCOMPARE(param->startButton()->text(), QStringLiteral("开始转换"));
 
-    QCOMPARE(param->formatBox()->count(), 11);
-    QCOMPARE(param->format(), QStringLiteral("jpg"));
+    QCOMPARE(param->formatRows()->formatBox()->count(), 11);
+    QCOMPARE(param->formatRows()->format(), QStringLiteral("jpg"));
     QStringList presets;
     QList<int> codes;
-    for (int i = 0; i < param->sizeBox()->count(); ++i) {
-        presets.append(param->sizeBox()->itemText(i));
-        codes.append(param->sizeBox()->itemData(i).toInt());
+    for (int i = 0; i < param->sizeRows()->sizeBox()->count(); ++i) {
+        presets.append(param->sizeRows()->sizeBox()->itemText(i));
+        codes.append(param->sizeRows()->sizeBox()->itemData(i).toInt());
     }
     QCOMPARE(presets,
              (QStringList{"原始尺寸", "电脑尺寸", "手机尺寸", "微信表情(大)", "微信表情(小)", "证件照1寸", "证件照2寸",
                           "自定义"}));
     QCOMPARE(codes, (QList<int>{0, 1, 3, 4, 5, 6, 7, 50}));
-    QCOMPARE(param->sizeBox()->currentIndex(), 0);
-    QVERIFY(param->outputWidthEdit()->isHidden());
-    QVERIFY(param->outputHeightEdit()->isHidden());
-    QCOMPARE(param->outputWidthEdit()->placeholderText(), QStringLiteral("为空则等比例计算宽度"));
-    QCOMPARE(param->outputHeightEdit()->toolTip(), QStringLiteral("为空则等比例计算高度"));
-    const NumberRule &rule = param->outputWidthEdit()->rule();
+    QCOMPARE(param->sizeRows()->sizeBox()->currentIndex(), 0);
+    QVERIFY(param->sizeRows()->outputWidthEdit()->isHidden());
+    QVERIFY(param->sizeRows()->outputHeightEdit()->isHidden());
+    QCOMPARE(param->sizeRows()->outputWidthEdit()->placeholderText(), QStringLiteral("为空则等比例计算宽度"));
+    QCOMPARE(param->sizeRows()->outputHeightEdit()->toolTip(), QStringLiteral("为空则等比例计算高度"));
+    const NumberRule &rule = param->sizeRows()->outputWidthEdit()->rule();
     QCOMPARE(rule.bottom, 1);
     QCOMPARE(rule.top, 10000);
     QVERIFY(rule.emptyMeansNone);
@@ -163,22 +163,22 @@ void TestResizePage::startPassesTheFields()
     const QString source = dir.filePath(QStringLiteral("s.png"));
     QVERIFY(Fixtures::writeImage(source, QSize(8, 6)));
     ToolboxPage page(Toolbox::ResizeTab);
-    ResizePanel *param = page.panel<ResizePanel>();
+    ConvertPanel *param = page.panel<ConvertPanel>();
     page.addOneFile(source);
 
     // Start from an ID photo, which fills both fields: the chosen preset must
     // replace what another one wrote.
-    param->sizeBox()->setCurrentIndex(preset == 6 ? 5 : 6);
-    param->sizeBox()->setCurrentIndex(preset);
+    param->sizeRows()->sizeBox()->setCurrentIndex(preset == 6 ? 5 : 6);
+    param->sizeRows()->sizeBox()->setCurrentIndex(preset);
     if (!edited.isEmpty()) {
-        param->outputWidthEdit()->clear();
-        QTest::keyClicks(param->outputWidthEdit(), edited);
+        param->sizeRows()->outputWidthEdit()->clear();
+        QTest::keyClicks(param->sizeRows()->outputWidthEdit(), edited);
     }
-    QCOMPARE(!param->outputWidthEdit()->isHidden(), shown);
-    QCOMPARE(!param->outputHeightEdit()->isHidden(), shown);
-    QCOMPARE(param->widthText(), widthText);
-    QCOMPARE(param->heightText(), heightText);
-    param->formatBox()->setCurrentIndex(3);
+    QCOMPARE(!param->sizeRows()->outputWidthEdit()->isHidden(), shown);
+    QCOMPARE(!param->sizeRows()->outputHeightEdit()->isHidden(), shown);
+    QCOMPARE(param->sizeRows()->widthText(), widthText);
+    QCOMPARE(param->sizeRows()->heightText(), heightText);
+    param->formatRows()->formatBox()->setCurrentIndex(3);
 
     page.start();
     if (outputWidth == -2) {
@@ -216,13 +216,13 @@ void TestResizePage::sizeFieldsKeepWhatWasTyped()
     QFETCH(bool, refused);
 
     ToolboxPage page(Toolbox::ResizeTab);
-    ResizePanel *param = page.panel<ResizePanel>();
-    param->sizeBox()->setCurrentIndex(7);
-    QTest::keyClicks(param->outputWidthEdit(), typed);
-    QTest::keyClicks(param->outputHeightEdit(), typed);
-    QCOMPARE(param->widthText(), typed);
-    QCOMPARE(param->heightText(), typed);
-    QCOMPARE(param->settingsProblem(), refused ? QStringLiteral("1–10000 的整数") : QString());
+    ConvertPanel *param = page.panel<ConvertPanel>();
+    param->sizeRows()->sizeBox()->setCurrentIndex(7);
+    QTest::keyClicks(param->sizeRows()->outputWidthEdit(), typed);
+    QTest::keyClicks(param->sizeRows()->outputHeightEdit(), typed);
+    QCOMPARE(param->sizeRows()->widthText(), typed);
+    QCOMPARE(param->sizeRows()->heightText(), typed);
+    QCOMPARE(param->read().problem, refused ? QStringLiteral("1–10000 的整数") : QString());
 }
 
 void TestResizePage::resizesToPresets_data()
@@ -249,20 +249,20 @@ void TestResizePage::resizesToPresets()
     UrlCatcher catcher;
     ToolboxPage page(Toolbox::ResizeTab);
     PageCentre *centre = page.centerWidget();
-    ResizePanel *param = page.panel<ResizePanel>();
+    ConvertPanel *param = page.panel<ConvertPanel>();
     QVERIFY(Fixtures::writeImage(dir.filePath(source), sourceSize));
     page.addOneFile(dir.filePath(source));
-    param->formatBox()->setCurrentIndex(2); // PNG
-    param->sizeBox()->setCurrentIndex(preset);
+    param->formatRows()->formatBox()->setCurrentIndex(2); // PNG
+    param->sizeRows()->sizeBox()->setCurrentIndex(preset);
 
     // Unfinished: the row's folder button does nothing.
-    centre->openDirButton(0)->click();
+    BatchTestKit::clickOpenFolder(centre, 0);
     QVERIFY(catcher.urls().isEmpty());
 
     param->startButton()->click();
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
-    QCOMPARE(centre->progressBar(0)->value(), 100);
-    QVERIFY(centre->rowWarning(0)->isHidden());
+    QCOMPARE(centre->row(0).progress, 100);
+    QVERIFY(centre->row(0).showsBar());
     const QString output = centre->outputPath(0);
     QCOMPARE(QFileInfo(output).suffix(), QStringLiteral("png"));
     QCOMPARE(Fixtures::imageFormat(output), QByteArray("png"));
@@ -270,7 +270,7 @@ void TestResizePage::resizesToPresets()
 
     // The row's own output folder, not the panel's text.
     param->exportFile()->setText(dir.path());
-    centre->openDirButton(0)->click();
+    BatchTestKit::clickOpenFolder(centre, 0);
     QCOMPARE(catcher.urls(), QList<QUrl>{QUrl::fromLocalFile(QFileInfo(output).absolutePath())});
 }
 

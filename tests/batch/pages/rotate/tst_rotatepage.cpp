@@ -40,9 +40,9 @@ QImage asymmetric()
 // The angle the job gets; "" when the start refuses the field.
 QString readAngle(const RotatePanel *param)
 {
-    if (!param->settingsProblem().isEmpty())
+    if (!param->read().problem.isEmpty())
         return QString();
-    return param->degrees() ? QString::number(*param->degrees()) : QString();
+    return param->read().settings.degrees ? QString::number(*param->read().settings.degrees) : QString();
 }
 
 } // namespace
@@ -91,15 +91,15 @@ void TestRotatePage::panelAtStart()
     QCOMPARE(param->startButton()->text(), QStringLiteral("开始旋转"));
 
     QStringList degrees;
-    for (int i = 0; i < param->degreeBox()->count(); ++i)
-        degrees.append(param->degreeBox()->itemText(i));
+    for (int i = 0; i < param->angleRows()->degreeBox()->count(); ++i)
+        degrees.append(param->angleRows()->degreeBox()->itemText(i));
     QCOMPARE(degrees, (QStringList{"0度（不旋转）", "90度", "180度", "270度", "自定义"}));
-    QCOMPARE(param->degreeBox()->currentIndex(), 0);
-    QCOMPARE(param->angleEdit()->text(), QStringLiteral("0"));
-    QVERIFY(!param->angleEdit()->isHidden());
-    QCOMPARE(param->angleEdit()->placeholderText(), QStringLiteral("正数顺时针，负数逆时针"));
-    QCOMPARE(param->angleEdit()->toolTip(), QStringLiteral("正数顺时针，负数逆时针"));
-    for (const StyledComboBox *box : {param->flopBox(), param->flipBox()}) {
+    QCOMPARE(param->angleRows()->degreeBox()->currentIndex(), 0);
+    QCOMPARE(param->angleRows()->angleEdit()->text(), QStringLiteral("0"));
+    QVERIFY(!param->angleRows()->angleEdit()->isHidden());
+    QCOMPARE(param->angleRows()->angleEdit()->placeholderText(), QStringLiteral("正数顺时针，负数逆时针"));
+    QCOMPARE(param->angleRows()->angleEdit()->toolTip(), QStringLiteral("正数顺时针，负数逆时针"));
+    for (const StyledComboBox *box : {param->mirrorRows()->flopBox(), param->mirrorRows()->flipBox()}) {
         QCOMPARE(box->count(), 2);
         QCOMPARE(box->itemText(0), QStringLiteral("否"));
         QCOMPARE(box->itemText(1), QStringLiteral("是"));
@@ -136,19 +136,19 @@ void TestRotatePage::angleField()
 
     ToolboxPage page(Toolbox::RotateTab);
     RotatePanel *param = page.panel<RotatePanel>();
-    param->degreeBox()->setCurrentIndex(1);
-    QCOMPARE(param->angleEdit()->text(), QStringLiteral("90"));
-    QTest::keyClick(param->angleEdit(), Qt::Key_Backspace);
-    QTest::keyClick(param->angleEdit(), Qt::Key_Backspace);
-    QTest::keyClicks(param->angleEdit(), typed);
+    param->angleRows()->degreeBox()->setCurrentIndex(1);
+    QCOMPARE(param->angleRows()->angleEdit()->text(), QStringLiteral("90"));
+    QTest::keyClick(param->angleRows()->angleEdit(), Qt::Key_Backspace);
+    QTest::keyClick(param->angleRows()->angleEdit(), Qt::Key_Backspace);
+    QTest::keyClicks(param->angleRows()->angleEdit(), typed);
     // One angle shown: the text as typed, the drop-down following it.
-    QCOMPARE(param->angleEdit()->text(), typed);
-    QCOMPARE(param->degreeBox()->currentIndex(), preset);
+    QCOMPARE(param->angleRows()->angleEdit()->text(), typed);
+    QCOMPARE(param->angleRows()->degreeBox()->currentIndex(), preset);
     QCOMPARE(readAngle(param), degree);
-    QCOMPARE(param->settingsProblem().isEmpty(), !degree.isEmpty());
+    QCOMPARE(param->read().problem.isEmpty(), !degree.isEmpty());
     // Choosing "自定义" leaves the typed angle alone.
-    param->degreeBox()->setCurrentIndex(4);
-    QCOMPARE(param->angleEdit()->text(), typed);
+    param->angleRows()->degreeBox()->setCurrentIndex(4);
+    QCOMPARE(param->angleRows()->angleEdit()->text(), typed);
 }
 
 void TestRotatePage::startPassesTheSettings_data()
@@ -183,15 +183,15 @@ void TestRotatePage::startPassesTheSettings()
     RotatePanel *param = page.panel<RotatePanel>();
     page.addOneFile(source);
     if (preset >= 0)
-        param->degreeBox()->setCurrentIndex(preset);
+        param->angleRows()->degreeBox()->setCurrentIndex(preset);
     if (!typed.isEmpty()) {
-        param->angleEdit()->clear();
-        QTest::keyClicks(param->angleEdit(), typed);
+        param->angleRows()->angleEdit()->clear();
+        QTest::keyClicks(param->angleRows()->angleEdit(), typed);
     }
-    param->flopBox()->setCurrentIndex(flop);
-    param->flipBox()->setCurrentIndex(flip);
+    param->mirrorRows()->flopBox()->setCurrentIndex(flop);
+    param->mirrorRows()->flipBox()->setCurrentIndex(flip);
     QCOMPARE(readAngle(param), degree);
-    QCOMPARE(param->degreeBox()->currentIndex(), typed.isEmpty() ? qMax(preset, 0) : 4);
+    QCOMPARE(param->angleRows()->degreeBox()->currentIndex(), typed.isEmpty() ? qMax(preset, 0) : 4);
 
     page.start();
     QVERIFY(page.isJobRunning());
@@ -221,14 +221,14 @@ void TestRotatePage::rotatesAndMirrors()
     RotatePanel *param = page.panel<RotatePanel>();
     page.addOneFile(png);
     page.addOneFile(bmp);
-    param->degreeBox()->setCurrentIndex(1); // 90度
-    param->flopBox()->setCurrentIndex(1);
+    param->angleRows()->degreeBox()->setCurrentIndex(1); // 90度
+    param->mirrorRows()->flopBox()->setCurrentIndex(1);
 
     param->startButton()->click();
     QVERIFY(BatchTestKit::waitForJobEnd(&page));
     for (int row = 0; row < 2; ++row) {
-        QVERIFY(centre->rowWarning(row)->isHidden());
-        QCOMPARE(centre->progressBar(row)->value(), 100);
+        QVERIFY(centre->row(row).showsBar());
+        QCOMPARE(centre->row(row).progress, 100);
     }
 
     // Turned a quarter clockwise, then mirrored left-right.
@@ -251,7 +251,7 @@ void TestRotatePage::rotatesAndMirrors()
     QCOMPARE(Fixtures::imageFormat(bmpOut), QByteArray("bmp"));
     QCOMPARE(Fixtures::imageSize(bmpOut), QSize(20, 30));
 
-    centre->openDirButton(0)->click();
+    BatchTestKit::clickOpenFolder(centre, 0);
     QCOMPARE(catcher.urls(), QList<QUrl>{QUrl::fromLocalFile(QFileInfo(pngOut).absolutePath())});
 }
 
@@ -273,20 +273,20 @@ void TestRotatePage::refusedAngleStartsNothing()
         QVERIFY(Fixtures::writeImage(dir.filePath(QLatin1String(name)), QSize(16, 8)));
         page.addOneFile(dir.filePath(QLatin1String(name)));
     }
-    page.panel<RotatePanel>()->angleEdit()->setText(angle);
-    QCOMPARE(page.panel<RotatePanel>()->angleEdit()->toolTip(), QStringLiteral("-360–360 的整数"));
+    page.panel<RotatePanel>()->angleRows()->angleEdit()->setText(angle);
+    QCOMPARE(page.panel<RotatePanel>()->angleRows()->angleEdit()->toolTip(), QStringLiteral("-360–360 的整数"));
     const QString out = dir.filePath(QStringLiteral("out"));
     page.panel<RotatePanel>()->exportFile()->setText(out);
 
     // The field keeps the text and the start says the rule; nothing runs.
     page.start();
     QCOMPARE(BatchTestKit::shownDialogTexts(), QStringList{QStringLiteral("-360–360 的整数")});
-    QCOMPARE(page.panel<RotatePanel>()->angleEdit()->text(), angle);
+    QCOMPARE(page.panel<RotatePanel>()->angleRows()->angleEdit()->text(), angle);
     QVERIFY(!page.isJobRunning());
     QVERIFY(!page.findChild<BatchJob *>());
     for (int row = 0; row < 2; ++row) {
-        QVERIFY(centre->rowWarning(row)->isHidden());
-        QVERIFY(centre->progressBar(row)->value() <= 0);
+        QVERIFY(centre->row(row).showsBar());
+        QVERIFY(centre->row(row).progress <= 0);
     }
     QVERIFY(!QFileInfo::exists(out));
 }

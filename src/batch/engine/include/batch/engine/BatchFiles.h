@@ -48,6 +48,14 @@ QVector<BatchEntry> expand(const QList<QByteArray> &paths, const QStringList &ac
 
 bool isValidUtf8(const QByteArray &bytes);
 
+// path as the bytes the file system names it by (BatchEntry::bytes): on Linux as it
+// is encoded there, on Windows the UTF-8 of its UTF-16.
+QByteArray bytesOf(const QString &path);
+
+// This program's arguments that are not valid UTF-8, as QCoreApplication decodes
+// them, to their bytes (see expand). None on Windows, whose command line is UTF-16.
+QHash<QString, QByteArray> undecodableArguments(int argc, char *const argv[]);
+
 // The names in a list such as `find` writes: one per line, or separated by NUL
 // bytes (find -print0); empty names are dropped, a line's trailing CR too. Names
 // that are not valid UTF-8 are also entered in undecodable (see expand).

@@ -38,6 +38,14 @@ struct JobSettings
     bool flip = false; // mirror top to bottom
     // What leaves with the picture (the operations that work on it as shown).
     Metadata metadata = Metadata::Keep;
+
+    bool operator==(const JobSettings &other) const
+    {
+        return operation == other.operation && format == other.format && width == other.width
+            && height == other.height && quality == other.quality && degrees == other.degrees && flop == other.flop
+            && flip == other.flip && metadata == other.metadata;
+    }
+    bool operator!=(const JobSettings &other) const { return !(*this == other); }
 };
 
 // One file of a job: the row its result is reported for, and its path.

@@ -2,6 +2,7 @@
 
 #include "batch/engine/BatchTypes.h"
 #include "batch/shell/AddReport.h"
+#include "batch/shell/BatchRow.h"
 #include "batch/shell/PageCentre.h"
 #include "batch/shell/SettingsPanel.h"
 #include "batch/shell/JobTally.h"
@@ -27,7 +28,7 @@ class Toast;
 //
 // Start: an empty table asks for files (Spec::emptyRequest), a running job asks
 // to wait, a number field the panel cannot read says its rule
-// (SettingsPanel::settingsProblem) and nothing runs; otherwise the rows not yet
+// (SettingsReading::problem) and nothing runs; otherwise the rows not yet
 // done go to a new job with the panel's settings and the page's operation. A
 // row is done when it succeeded with the same settings and output folder and
 // its output is still there: it is kept and says "已完成，未重复处理". Rows whose
@@ -92,20 +93,25 @@ public:
     // What addDir() does with the chosen folder: its files in natural name order;
     // the folders in it are passed over. The page's notice says what it did.
     AddReport addFolder(const QString &folder);
-    // A job's settings and output folder as a start compares them with a row's
-    // last success.
-    static QString runKey(const JobSettings &settings, const QString &exportDir);
-    void setRowWarning(int row, const QString &text);
     // Shows a file's result on its row (nothing for a row that is not there).
     void showResult(const FileResult &result);
+
+signals:
+    // A file of the running job has ended and is counted: the start button and
+    // its row show it (the row only while it is on the table the job started on).
+    void fileCounted(const FileResult &result);
+    // The running job has ended: the page is free again and has its end notice.
+    void jobEnded();
 
 public slots:
     void start();
     void addFile();
     void addDir();
     void clearTable();
-    void deleteItem();
-    void openItemDir();
+    // A row's delete button: refused while a job runs.
+    void deleteRow(int row);
+    // A row's folder button: opens the folder of its output (Spec::openFolder).
+    void openRowFolder(int row);
     void stopJob();
     void onDragAndDrop(QList<QUrl> urls);
 
@@ -120,7 +126,7 @@ private:
     // The refusals before a start: an empty table or a running job.
     bool canStart();
     // Starts a job on the rows whose files still exist; false when nothing was started.
-    bool startJob(JobSettings settings, const QString &exportDir);
+    bool startJob(const RunSettings &run);
     // A folder's files as rows, and what was passed over, without a notice.
     AddReport addFolderRows(const QString &folder);
     // The page's notice says what an add did.
@@ -132,8 +138,6 @@ private:
     // Moves the bars of the running rows.
     void drawRunningRows();
     void setJobRunning(bool running);
-    // The row of the row button that sent the current signal, or -1.
-    int senderRow() const;
     void showMessage(const QString &text);
     QPushButton *startButton() const;
     void showRunningCount();
@@ -146,7 +150,7 @@ private:
     bool jobRunning = false;
     QPointer<BatchJob> runningJob;
     JobTally tally;
-    QString runningKey; // runKey() of the running job: what its successes are marked with
+    std::optional<RunSettings> runningSettings; // what the running job's successes are marked with
     QString idleStartText; // the start button's text before the job
     Toast *notice = nullptr;
     QString pendingNotice; // an end notice waiting for the page to be shown

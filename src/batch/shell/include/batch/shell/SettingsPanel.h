@@ -2,19 +2,29 @@
 
 #include "batch/engine/BatchTypes.h"
 
+#include <QList>
 #include <QWidget>
 
 class OutputFolderRow;
 class QGridLayout;
+class SettingsPart;
 class QLabel;
 class QPushButton;
 class StartButton;
 
-// The settings panel skeleton every page shares: a framed box "parHeaderWidget"
-// with the "设置" strip, the page's settings grid ("gridWidget"), the "输出目录"
-// strip and the output-folder row, then the start button below the box. A page's
-// settings panel derives from it, fills grid() with its own rows and reads them
-// into the job's settings; the output folder starts at the default one.
+// What a panel's fields say, each read once: the job's settings, or why they
+// cannot be read (the rule of the first shown field, top to bottom, whose text
+// it refuses: "1–10000 的整数"). A start refuses with the problem and runs nothing.
+struct SettingsReading
+{
+    JobSettings settings;
+    QString problem;
+};
+
+// The settings panel every page shows: a framed box "parHeaderWidget" with the
+// "设置" strip, the page's settings grid ("gridWidget") made of its parts, the
+// "输出目录" strip and the output-folder row, then the start button below the box.
+// A page's panel adds its parts in order; the output folder starts at the default one.
 class SettingsPanel : public QWidget
 {
     Q_OBJECT
@@ -30,19 +40,17 @@ public:
 
     QString exportDir() const;
 
-    // The job's settings as the panel shows them; the page sets the operation.
-    virtual JobSettings settings() const = 0;
-    // Why the settings cannot be read: the rule of the first shown number field
-    // whose text it refuses ("1–10000 的整数"); empty when every field may be
-    // read. A start refuses with it and runs nothing.
-    QString settingsProblem() const;
+    // Places part's rows below the rows placed so far; the panel reads it in that order.
+    void addPart(SettingsPart *part);
+    // The thin rule between groups of settings, across all four columns.
+    void addSeparator();
+    // A widget across all four columns, below the rows placed so far.
+    void addWideRow(QWidget *widget);
+
+    // Every part's fields, each read once; the page sets the operation.
+    SettingsReading read() const;
 
 protected:
-    // A caption in column 0 and a field across columns 1-3.
-    void addField(int row, QLabel *caption, QWidget *field);
-    // The thin rule between groups of settings, across all four columns.
-    void addSeparator(int row);
-
     void paintEvent(QPaintEvent *event) override;
 
 private:
@@ -50,4 +58,6 @@ private:
     OutputFolderRow *exportRow;
     StartButton *submit;
     QPushButton *settingButton;
+    QList<SettingsPart *> parts;
+    int nextRow = 0;
 };

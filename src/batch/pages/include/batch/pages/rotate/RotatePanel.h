@@ -1,16 +1,16 @@
 #pragma once
 
 #include "batch/shell/SettingsPanel.h"
+#include "batch/shell/SettingsPart.h"
 
-#include <optional>
-
+class CaptionLabel;
 class StyledComboBox;
 class NumberField;
 
-// Settings of the rotate and flip page: an angle and the two mirrors. The page
-// shows one angle: a preset chosen writes the field, a number typed in the field
-// selects its preset, or "自定义" for any other text.
-class RotatePanel : public SettingsPanel
+// The turn: a preset angle and the angle field. They show one angle: a preset
+// chosen writes the field, a number typed in the field selects its preset, or
+// "自定义" for any other text.
+class AngleRows : public SettingsPart
 {
     Q_OBJECT
 
@@ -24,29 +24,61 @@ public:
     // else the index of "自定义".
     static int presetOf(const QString &fieldText);
 
-    explicit RotatePanel(QWidget *parent = nullptr);
+    explicit AngleRows(QWidget *panel);
 
     StyledComboBox *degreeBox() const { return degreeCombo; }
     NumberField *angleEdit() const { return angleField; }
-    StyledComboBox *flopBox() const { return flopCombo; }
-    StyledComboBox *flipBox() const { return flipCombo; }
 
-    // The angle the field holds (-360 to 360, "-045" as -45); none for a text its
-    // rule refuses, which the page's start refuses first (settingsProblem()).
-    std::optional<int> degrees() const;
-    bool isFlop() const;
-    bool isFlip() const;
+    int place(QGridLayout *grid, int row) override;
+    // The angle (-360 to 360, "-045" as -45).
+    QString readInto(JobSettings &settings) const override;
 
-    JobSettings settings() const override;
-
-public slots:
-    void chooseSettingDegree(int index);
+    void choosePreset(int index);
 
 private:
     void angleTyped(const QString &text);
 
     StyledComboBox *degreeCombo;
     NumberField *angleField;
+    CaptionLabel *degreeLabel;
+    CaptionLabel *angleLabel;
+};
+
+// The two mirrors, "否" or "是" each.
+class MirrorRows : public SettingsPart
+{
+    Q_OBJECT
+
+public:
+    explicit MirrorRows(QWidget *panel);
+
+    StyledComboBox *flopBox() const { return flopCombo; }
+    StyledComboBox *flipBox() const { return flipCombo; }
+    bool isFlop() const;
+    bool isFlip() const;
+
+    int place(QGridLayout *grid, int row) override;
+    QString readInto(JobSettings &settings) const override;
+
+private:
     StyledComboBox *flopCombo;
     StyledComboBox *flipCombo;
+    CaptionLabel *flopLabel;
+    CaptionLabel *flipLabel;
+};
+
+// Settings of the rotate and flip page: an angle and the two mirrors.
+class RotatePanel : public SettingsPanel
+{
+    Q_OBJECT
+
+public:
+    explicit RotatePanel(QWidget *parent = nullptr);
+
+    AngleRows *angleRows() const { return anglePart; }
+    MirrorRows *mirrorRows() const { return mirrorPart; }
+
+private:
+    AngleRows *anglePart;
+    MirrorRows *mirrorPart;
 };

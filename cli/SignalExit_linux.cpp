@@ -10,6 +10,7 @@ namespace {
 
 int pipeEnds[2] = {-1, -1};
 const int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+static_assert(SIGPIPE == SignalExit::kReaderGone, "SignalExit::kReaderGone names SIGPIPE");
 
 void onSignal(int signalNumber)
 {
