@@ -291,6 +291,21 @@ inline qint64 statusKiB(qint64 pid, const QByteArray &field)
     return -1;
 }
 
+// Processor time (user and system, every thread, ended ones too) that process pid
+// has used so far, in milliseconds; -1 once it is gone. Clock-tick resolution.
+inline double processCpuMs(qint64 pid)
+{
+    QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray stat = file.readAll();
+    // The command name may hold blanks and ")": fields follow the last one.
+    const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return -1;
+    return (fields.at(11).toLongLong() + fields.at(12).toLongLong()) * 1000.0 / ::sysconf(_SC_CLK_TCK);
+}
+
 // A hard link (or copy) of path alone in a folder of its own under the cache, so
 // the viewer finds no neighbours to preload while a figure is taken.
 inline QString aloneCopy(const QString &cacheDir, const QString &path)

@@ -7,7 +7,7 @@
 #           painted, against the plain full decode
 #   step    step-1000, step-10000, step-50000: nextImg() in folders of that many images
 #   raw     raw-24mp: the RAW load task against LibRaw's dcraw_emu
-#   launch  rss-jpeg and start: the real viewer showing a 6000 x 4000 JPEG
+#   launch  rss-jpeg, start and cpu-start: the real viewer showing a 6000 x 4000 JPEG
 #   load    fit-final, fit-final-png, zoom-full, raw-fit, step-ready, raw-burst,
 #           raw-preview, rss-steps, fit-sharpness and gui-stall: the loader
 #           (bench_viewer_load.cpp)

@@ -472,8 +472,12 @@ int ChildProcess::startError() const
 bool ChildProcess::wait(int ms)
 {
     Native &child = *native;
-    if (child.pid <= 0 || child.reap(WNOHANG))
+    if (child.pid <= 0)
         return true;
+    if (child.reap(WNOHANG)) {
+        child.drain();
+        return true;
+    }
     QElapsedTimer clock;
     clock.start();
     for (;;) {
@@ -497,8 +501,10 @@ bool ChildProcess::wait(int ms)
             Native::readPipe(child.errorFd, child.errors);
         if (outputAt >= 0 && watched[outputAt].revents)
             Native::readPipe(child.outputFd, child.output);
-        if (child.reap(WNOHANG))
+        if (child.reap(WNOHANG)) {
+            child.drain(); // what it wrote before it ended
             return true;
+        }
         if (clock.elapsed() >= ms)
             return false;
     }

@@ -165,8 +165,12 @@ ViewerWindow::ViewerWindow(QWidget *parent)
     imageView->graphicsView()->setAcceptDrops(false);
     imageView->graphicsView()->viewport()->setAcceptDrops(false);
 
-    // Restored for the first time: most of the screen, in its middle.
+    // The tool strip's width is known once its style is applied; set now, the minimum
+    // is not changed again when the window shows.
+    ensurePolished();
     const QRect area = ScreenFit::availableArea(this);
+    setMinimumSize(ScreenFit::boundedMinimum(neededMinimum(), area.size()));
+    // Restored for the first time: most of the screen, in its middle.
     if (!area.isEmpty()) {
         resize((area.size() * 3 / 4).expandedTo(minimumSize()).boundedTo(area.size()));
         move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);

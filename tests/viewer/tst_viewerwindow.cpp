@@ -337,6 +337,9 @@ void TestViewerWindow::showKeyFile(const QString &name)
 
 void TestViewerWindow::init()
 {
+    // Each window starts from no stored choices: a test that pressed every key (the
+    // strip's among them) leaves the next one a window of its own shape otherwise.
+    QFile::remove(tmp.filePath(QStringLiteral("config/quorvane/quorvane.conf")));
     window = new ViewerWindow;
     window->showMaximized();
     QVERIFY(QTest::qWaitForWindowExposed(window));
@@ -1297,11 +1300,15 @@ void TestViewerWindow::stuckDecoderNeverFreezesPanel()
 {
     StandInDecoder::AppFolder app;
     QVERIFY(app.isValid());
-    const QString raw = tmp.filePath(QStringLiteral("stuck.dng"));
+    // Each in a folder of its own: the other picture's neighbours are not the stuck
+    // file, whose preload would start a decoder of its own.
+    QVERIFY(QDir(tmp.path()).mkpath(QStringLiteral("stuck")) && QDir(tmp.path()).mkpath(QStringLiteral("other")));
+    const QString raw = tmp.filePath(QStringLiteral("stuck/stuck.dng"));
     QVERIFY(Fixtures::writeBytes(raw, "hang\n"));
+    const QString other = tmp.filePath(QStringLiteral("other/a2.png"));
+    QVERIFY(Fixtures::writeImage(other, QSize(300, 200)));
     QProcess child;
-    QVERIFY(app.run(child, {QLatin1String(kOpenArgumentMode), QStringLiteral("--stuck-panel"), raw,
-                            tmp.filePath(QStringLiteral("a2.png"))}));
+    QVERIFY(app.run(child, {QLatin1String(kOpenArgumentMode), QStringLiteral("--stuck-panel"), raw, other}));
     QCOMPARE(child.exitCode(), 0);
     QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()),
              QStringLiteral("toggle fast answer fast | 1 读取中… stuck.dng | 1 a2.png 1"));
@@ -1448,7 +1455,7 @@ void TestViewerWindow::contextMenuEntries()
     QCOMPARE(texts, (QStringList{"打开方式", "> 格式转换", "> 更改尺寸", "> 批处理", "左旋转", "右旋转", "打印",
                                  "复制图片", "复制路径", "在文件夹中显示", "排序方式", "> 名称", "> 拍摄日期",
                                  "> 修改时间", "> 文件大小", "> 文件类型", "> ", "> 升序", "> 降序", "幻灯片放映",
-                                 "幻灯片间隔", "> 2 秒", "> 3 秒", "> 5 秒", "> 10 秒", "缩略图条", "网格",
+                                 "幻灯片间隔", "> 2 秒", "> 3 秒", "> 5 秒", "> 10 秒", "缩略图栏", "缩略图网格",
                                  "移到回收站", "属性"}));
 }
 

@@ -220,12 +220,23 @@ void FileTable::mouseMoveEvent(QMouseEvent *event)
     QTableView::mouseMoveEvent(event);
 }
 
+void FileTable::mousePressEvent(QMouseEvent *event)
+{
+    QTableView::mousePressEvent(event);
+    pressedRow = -1;
+    if (event->button() == Qt::LeftButton && !buttonAt(event->pos(), &pressedRow, &pressedButton))
+        pressedRow = -1;
+}
+
 void FileTable::mouseReleaseEvent(QMouseEvent *event)
 {
     QTableView::mouseReleaseEvent(event);
     int row = -1;
     RowButton button = RowButton::Delete;
-    if (event->button() != Qt::LeftButton || !buttonAt(event->pos(), &row, &button))
+    const bool samePlace = event->button() == Qt::LeftButton && buttonAt(event->pos(), &row, &button)
+        && row == pressedRow && button == pressedButton;
+    pressedRow = -1;
+    if (!samePlace)
         return;
     if (button == RowButton::Delete)
         emit deleteClicked(row);

@@ -32,6 +32,7 @@ signals:
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     bool viewportEvent(QEvent *event) override;
 
@@ -41,4 +42,7 @@ private:
 
     BatchTableModel *rows;
     QList<int> leastWidths; // one per column
+    // The button a left press went down on: a click is a press and a release on the same one.
+    int pressedRow = -1;
+    RowButton pressedButton = RowButton::Delete;
 };

@@ -308,6 +308,17 @@ void TestBatchPage::deleteRenumbers()
     QCOMPARE(centre->sourcePath(1), dir.filePath(QStringLiteral("c.jpg")));
     QVERIFY(BatchTestKit::shownDialogTexts().isEmpty());
 
+    // A press on one row's button and a release on another's is no click.
+    FileTable *table = centre->table();
+    const auto deleteButton = [&](int row) {
+        return FileTable::buttonRect(table->visualRect(table->model()->index(row, columns.buttonColumn)),
+                                     FileTable::RowButton::Delete)
+            .center();
+    };
+    QTest::mousePress(table->viewport(), Qt::LeftButton, Qt::NoModifier, deleteButton(0));
+    QTest::mouseRelease(table->viewport(), Qt::LeftButton, Qt::NoModifier, deleteButton(1));
+    QCOMPARE(centre->rowCount(), 3);
+
     // The buttons of the moved rows still find their own row.
     BatchTestKit::clickDelete(centre, 2);
     QCOMPARE(columnTexts(centre, 1), (QStringList{"a.jpg", "c.jpg"}));

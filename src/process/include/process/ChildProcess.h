@@ -64,7 +64,8 @@ public:
     int startError() const;
 
     // Waits up to ms for the child to end, reading what its pipes hold
-    // meanwhile; true once it has ended (and is reaped). 0 only looks.
+    // meanwhile; true once it has ended (and is reaped), with all it wrote read.
+    // 0 only looks.
     bool wait(int ms);
 
     // The work done so far by the child's group: processor time and bytes read
