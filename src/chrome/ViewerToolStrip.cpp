@@ -77,9 +77,9 @@ ViewerToolStrip::ViewerToolStrip(QWidget *parent)
 
     for (HoverPushButton *button : toolboxButtons())
         toolboxNames << button->text();
-    stripToggle = makeIconButton(QStringLiteral("缩略图条"), QStringLiteral("strip"), QStringLiteral("strip_p"),
+    stripToggle = makeIconButton(QStringLiteral("缩略图栏"), QStringLiteral("strip"), QStringLiteral("strip_p"),
                                  rightIcon, QString(), this);
-    grid = makeIconButton(QStringLiteral("网格"), QStringLiteral("grid"), QStringLiteral("grid_p"), rightIcon,
+    grid = makeIconButton(QStringLiteral("缩略图网格"), QStringLiteral("grid"), QStringLiteral("grid_p"), rightIcon,
                           QString(), this);
 
     auto *left = new QHBoxLayout;

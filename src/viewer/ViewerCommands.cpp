@@ -72,9 +72,9 @@ QVector<Command> makeCommands()
         {A::Slideshow3s, text("3 秒"), {}, {}, {}},
         {A::Slideshow5s, text("5 秒"), {}, {}, {}},
         {A::Slideshow10s, text("10 秒"), {}, {}, {}},
-        {A::ToggleStrip, text("缩略图条"), text("T"), {Qt::Key_T}, text("strip")},
+        {A::ToggleStrip, text("缩略图栏"), text("T"), {Qt::Key_T}, text("strip")},
         // Esc also leaves the grid: the grid takes that key while it has the focus.
-        {A::ToggleGrid, text("网格"), text("G"), {Qt::Key_G}, text("grid")},
+        {A::ToggleGrid, text("缩略图网格"), text("G"), {Qt::Key_G}, text("grid")},
     };
 }
 

@@ -778,10 +778,6 @@ void TestViewerWindow::noKeyTouchesFiles()
         QTRY_VERIFY(!window->view()->currentPixmap().isNull());
     }
     QCOMPARE(folderState(keyFile(QString())), before);
-    // T and G were among them: the strip (a remembered choice) and the grid go, so the
-    // tests after this one start from the plain window.
-    window->showStrip(false);
-    window->showGrid(false);
 }
 
 void TestViewerWindow::openKeyWhateverIsShown_data()
