@@ -12,6 +12,15 @@ QLocale collationLocale()
     return user;
 }
 
+void sort(QStringList &names)
+{
+    QStringList sorted;
+    sorted.reserve(names.size());
+    for (int index : order(names))
+        sorted.append(names.at(index));
+    names = sorted;
+}
+
 int compare(const QString &a, const QString &b)
 {
     const int byCollation = collate(a, b);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QStringList>
+#include <QVector>
 
 #include <algorithm>
 #include <numeric>
@@ -12,25 +13,20 @@ namespace NaturalOrder {
 // digit runs by value, case-sensitive; equal names here may still differ.
 int collate(const QString &a, const QString &b);
 
-// Sorts names by compare(a, b) on their indexes (negative, zero, positive); names it
-// finds equal (img01 / img1) are ordered by code point, so the result never depends
-// on the input order.
-template<typename Compare> void sortByComparison(QStringList &names, Compare compare)
+// The positions of names in the order of compare(a, b) on their indexes (negative,
+// zero, positive); names it finds equal (img01 / img1) are ordered by code point, so
+// the result never depends on the input order.
+template<typename Compare> QVector<int> orderByComparison(const QStringList &names, Compare compare)
 {
-    std::vector<int> order(static_cast<size_t>(names.size()));
-    std::iota(order.begin(), order.end(), 0);
-    std::sort(order.begin(), order.end(), [&](int a, int b) {
+    QVector<int> positions(names.size());
+    std::iota(positions.begin(), positions.end(), 0);
+    std::sort(positions.begin(), positions.end(), [&](int a, int b) {
         const int byCollation = compare(a, b);
         if (byCollation != 0)
             return byCollation < 0;
         return names.at(a) < names.at(b);
     });
-
-    QStringList sorted;
-    sorted.reserve(names.size());
-    for (int index : order)
-        sorted.append(names.at(index));
-    names = sorted;
+    return positions;
 }
 
 } // namespace NaturalOrder

@@ -26,7 +26,7 @@ int collate(const QString &a, const QString &b)
     return naturalCollator().compare(a, b);
 }
 
-void sort(QStringList &names)
+QVector<int> order(const QStringList &names)
 {
     const QCollator collator = naturalCollator();
 
@@ -37,8 +37,8 @@ void sort(QStringList &names)
     for (const QString &name : qAsConst(names))
         keys.push_back(collator.sortKey(name));
 
-    sortByComparison(names,
-                     [&](int a, int b) { return keys[static_cast<size_t>(a)].compare(keys[static_cast<size_t>(b)]); });
+    return orderByComparison(
+        names, [&](int a, int b) { return keys[static_cast<size_t>(a)].compare(keys[static_cast<size_t>(b)]); });
 }
 
 } // namespace NaturalOrder

@@ -16,9 +16,9 @@ int collate(const QString &a, const QString &b)
     return result == 0 ? 0 : result - CSTR_EQUAL;
 }
 
-void sort(QStringList &names)
+QVector<int> order(const QStringList &names)
 {
-    sortByComparison(names, [&](int a, int b) { return collate(names.at(a), names.at(b)); });
+    return orderByComparison(names, [&](int a, int b) { return collate(names.at(a), names.at(b)); });
 }
 
 } // namespace NaturalOrder

@@ -46,26 +46,16 @@ void FolderModel::setFolder(const QString &folder)
     if (!dirPath.isEmpty()) {
         watcher->addPath(dirPath);
         const QVector<FolderBrowser::Listed> listed = FolderBrowser::listImages(dirPath);
-        QVector<FolderOrder::Entry> entries;
-        entries.reserve(listed.size());
-        rows.reserve(listed.size());
-        QHash<QString, quint64> inodes;
-        inodes.reserve(listed.size());
+        QVector<Row> unsorted;
+        unsorted.reserve(listed.size());
         for (const FolderBrowser::Listed &file : listed) {
             Row row;
             row.entry.name = file.name;
+            row.inode = file.inode;
             readFacts(row);
-            entries.append(row.entry);
-            inodes.insert(file.name, file.inode);
-            rows.append(row);
+            unsorted.append(row);
         }
-        FolderOrder::sort(entries, sortOrder);
-        for (int i = 0; i < entries.size(); ++i) {
-            rows[i].entry = entries.at(i);
-            rows[i].inode = inodes.value(entries.at(i).name);
-            rows[i].factsRead = FolderOrder::needsFileFacts(sortOrder.key);
-            rows[i].takenRead = FolderOrder::needsTaken(sortOrder.key);
-        }
+        placeInOrder(unsorted);
     }
     endResetModel();
     qCDebug(lcViewer) << "listed" << dirPath << rows.size();
@@ -87,27 +77,31 @@ void FolderModel::setOrder(FolderOrder::Order order)
     for (const QModelIndex &index : before)
         names.append(rows.at(index.row()).entry.name);
 
-    QVector<FolderOrder::Entry> entries;
-    entries.reserve(rows.size());
-    QHash<QString, Row> byName;
-    byName.reserve(rows.size());
-    for (Row &row : rows) {
+    for (Row &row : rows)
         readFacts(row);
-        entries.append(row.entry);
-        byName.insert(row.entry.name, row);
-    }
-    FolderOrder::sort(entries, sortOrder);
+    const QVector<Row> unsorted = rows;
+    placeInOrder(unsorted);
     QHash<QString, int> placed;
-    placed.reserve(entries.size());
-    for (int i = 0; i < entries.size(); ++i) {
-        rows[i] = byName.value(entries.at(i).name);
-        placed.insert(entries.at(i).name, i);
-    }
+    placed.reserve(rows.size());
+    for (int i = 0; i < rows.size(); ++i)
+        placed.insert(rows.at(i).entry.name, i);
     QModelIndexList after;
     for (int i = 0; i < before.size(); ++i)
         after.append(index(placed.value(names.at(i)), before.at(i).column()));
     changePersistentIndexList(before, after);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void FolderModel::placeInOrder(const QVector<Row> &unsorted)
+{
+    QVector<FolderOrder::Entry> entries;
+    entries.reserve(unsorted.size());
+    for (const Row &row : unsorted)
+        entries.append(row.entry);
+    rows.clear();
+    rows.reserve(unsorted.size());
+    for (int index : FolderOrder::sorted(entries, sortOrder))
+        rows.append(unsorted.at(index));
 }
 
 FolderOrder::Order FolderModel::order() const

@@ -2,7 +2,6 @@
 
 #include "formats/NaturalOrder.h"
 
-#include <QHash>
 #include <QStringList>
 
 #include <algorithm>
@@ -68,25 +67,33 @@ bool before(const Entry &a, const Entry &b, Order order)
     return order.descending ? by > 0 : by < 0;
 }
 
-void sort(QVector<Entry> &entries, Order order)
+QVector<int> sorted(const QVector<Entry> &entries, Order order)
 {
-    // The natural order of the names once, by collation keys; then each key's
-    // comparison falls back on a name's rank.
+    // The natural order of the names once, by collation keys; the other keys fall
+    // back on a name's rank there.
     QStringList names;
     names.reserve(entries.size());
-    for (const Entry &entry : qAsConst(entries))
+    for (const Entry &entry : entries)
         names.append(entry.name);
-    NaturalOrder::sort(names);
-    QHash<QString, int> rank;
-    rank.reserve(names.size());
-    for (int i = 0; i < names.size(); ++i)
-        rank.insert(names.at(i), i);
-    std::sort(entries.begin(), entries.end(), [&](const Entry &a, const Entry &b) {
-        int by = compareKey(a, b, order.key);
-        if (by == 0)
-            by = rank.value(a.name) - rank.value(b.name);
-        return order.descending ? by > 0 : by < 0;
-    });
+    QVector<int> positions = NaturalOrder::order(names);
+    if (order.key != Key::Name) {
+        QVector<int> rank(entries.size());
+        for (int i = 0; i < positions.size(); ++i)
+            rank[positions.at(i)] = i;
+        QStringList types;
+        if (order.key == Key::Type) {
+            for (const QString &name : qAsConst(names))
+                types.append(typeOf(name));
+        }
+        std::sort(positions.begin(), positions.end(), [&](int a, int b) {
+            const int by = order.key == Key::Type ? types.at(a).compare(types.at(b))
+                                                  : compareKey(entries.at(a), entries.at(b), order.key);
+            return by != 0 ? by < 0 : rank.at(a) < rank.at(b);
+        });
+    }
+    if (order.descending)
+        std::reverse(positions.begin(), positions.end());
+    return positions;
 }
 
 QString toText(Order order)

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QPair>
 #include <QIcon>
 #include <QWidget>
 
@@ -91,10 +92,35 @@ const Command &command(Action action)
     return commands().at(int(action));
 }
 
-bool isSortKey(Action action)
+namespace {
+
+const QPair<Action, FolderOrder::Key> kSortKeys[] = {
+    {Action::SortByName, FolderOrder::Key::Name},         {Action::SortByTaken, FolderOrder::Key::DateTaken},
+    {Action::SortByModified, FolderOrder::Key::Modified}, {Action::SortBySize, FolderOrder::Key::Size},
+    {Action::SortByType, FolderOrder::Key::Type},
+};
+
+} // namespace
+
+bool isSortKey(Action action, FolderOrder::Key *key)
 {
-    return action == Action::SortByName || action == Action::SortByTaken || action == Action::SortByModified
-           || action == Action::SortBySize || action == Action::SortByType;
+    for (const auto &row : kSortKeys) {
+        if (row.first == action) {
+            if (key)
+                *key = row.second;
+            return true;
+        }
+    }
+    return false;
+}
+
+Action sortKeyAction(FolderOrder::Key key)
+{
+    for (const auto &row : kSortKeys) {
+        if (row.second == key)
+            return row.first;
+    }
+    return Action::SortByName;
 }
 
 int slideshowSeconds(Action action)

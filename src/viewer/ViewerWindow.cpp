@@ -84,7 +84,6 @@ ViewerWindow::ViewerWindow(QWidget *parent)
     setObjectName(QStringLiteral("ViewerWindow"));
     setWindowTitle(PictureFacts::windowTitle(QString()));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint);
-    ScreenFit::fit(this, wantedMinimum());
     setFont(QFont(UiProfile::uiFamily()));
     new EdgeResize(this);
 
@@ -95,6 +94,8 @@ ViewerWindow::ViewerWindow(QWidget *parent)
     infoPanel->hide();
     toolStripWidget = new ViewerToolStrip;
     folderThumbnails = new FolderThumbnails(imageView->currentPicture(), this);
+    // The same minimum the window keeps once shown, so showing it changes nothing.
+    ScreenFit::fit(this, neededMinimum());
 
     commands = new ViewerCommands::Actions(this);
     connect(commands, &ViewerCommands::Actions::triggered, this, &ViewerWindow::perform);
@@ -302,11 +303,16 @@ void ViewerWindow::perform(ViewerCommands::Action action)
     case A::OpenResize: openWith(Toolbox::ResizeTab); break;
     case A::OpenBatch: Toolbox::open(this); break;
     case A::AiFix: (new MessageBox(QStringLiteral("该功能即将上线！"), this))->show(); break;
-    case A::SortByName: setSortKey(FolderOrder::Key::Name); break;
-    case A::SortByTaken: setSortKey(FolderOrder::Key::DateTaken); break;
-    case A::SortByModified: setSortKey(FolderOrder::Key::Modified); break;
-    case A::SortBySize: setSortKey(FolderOrder::Key::Size); break;
-    case A::SortByType: setSortKey(FolderOrder::Key::Type); break;
+    case A::SortByName:
+    case A::SortByTaken:
+    case A::SortByModified:
+    case A::SortBySize:
+    case A::SortByType: {
+        FolderOrder::Key key = FolderOrder::Key::Name;
+        ViewerCommands::isSortKey(action, &key);
+        setSortKey(key);
+        break;
+    }
     case A::SortAscending: setSortDescending(false); break;
     case A::SortDescending: setSortDescending(true); break;
     case A::Slideshow: toggleSlideshow(); break;
@@ -345,16 +351,7 @@ void ViewerWindow::setSortOrder(FolderOrder::Order order)
 void ViewerWindow::showSortOrder(FolderOrder::Order order)
 {
     using A = ViewerCommands::Action;
-    using K = FolderOrder::Key;
-    const QList<QPair<K, A>> keys = {{K::Name, A::SortByName},
-                                     {K::DateTaken, A::SortByTaken},
-                                     {K::Modified, A::SortByModified},
-                                     {K::Size, A::SortBySize},
-                                     {K::Type, A::SortByType}};
-    for (const auto &pair : keys) {
-        if (pair.first == order.key)
-            commands->get(pair.second)->setChecked(true);
-    }
+    commands->get(ViewerCommands::sortKeyAction(order.key))->setChecked(true);
     commands->get(order.descending ? A::SortDescending : A::SortAscending)->setChecked(true);
 }
 

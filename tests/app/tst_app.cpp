@@ -43,10 +43,17 @@ private slots:
     void qtDialogsInChinese();
     void viewerSilentUnlessAsked_data();
     void viewerSilentUnlessAsked();
+
+private:
+    QTemporaryDir config;
 };
 
 void TestApp::initTestCase()
 {
+    // The viewer remembers its window and choices: in the test's own folder, never
+    // the user's (the viewers started from here inherit it).
+    QVERIFY(config.isValid());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
     AppSetup::run();
 }
 

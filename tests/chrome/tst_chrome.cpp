@@ -14,6 +14,8 @@
 #include <QPropertyAnimation>
 #include <QPushButton>
 #include <QSpontaneKeyEvent>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QThreadPool>
@@ -85,10 +87,17 @@ private slots:
     void titleElidedInTheMiddle();
     void dialogKeepsFixedSize();
     void placeholderLighterThanText();
+
+private:
+    QTemporaryDir config;
 };
 
 void TestChrome::initTestCase()
 {
+    // The viewer remembers its window and choices: in the test's own folder, never
+    // the user's (the viewers started from here inherit it).
+    QVERIFY(config.isValid());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(config.path()));
     AppSetup::run();
 }
 

@@ -65,6 +65,8 @@ private:
     void readFacts(Row &row) const;
     void reread();
     int placeFor(const Row &row) const;
+    // rows becomes unsorted in the chosen order.
+    void placeInOrder(const QVector<Row> &unsorted);
 
     QString dirPath;
     QVector<Row> rows;

@@ -36,8 +36,8 @@ bool needsTaken(Key key);
 // whole list sorts faster with sort().
 bool before(const Entry &a, const Entry &b, Order order);
 
-// Sorts a whole list by the same rule.
-void sort(QVector<Entry> &entries, Order order);
+// A whole list by the same rule: the indices of entries in order.
+QVector<int> sorted(const QVector<Entry> &entries, Order order);
 
 // The order as settings store it ("taken-descending") and back; text not understood
 // is the name order, ascending.

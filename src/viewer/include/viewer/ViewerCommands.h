@@ -1,5 +1,7 @@
 #pragma once
 
+#include "viewer/FolderOrder.h"
+
 #include <QKeySequence>
 #include <QList>
 #include <QObject>
@@ -62,8 +64,10 @@ enum class Action {
     ToggleGrid,
 };
 
-// The order a sort command chooses the key of; Name for any other command.
-bool isSortKey(Action action);
+// Whether action chooses the folder's order key, and which (key may be null).
+bool isSortKey(Action action, FolderOrder::Key *key = nullptr);
+// The command that chooses key.
+Action sortKeyAction(FolderOrder::Key key);
 // The seconds a pace command chooses; 0 for any other command.
 int slideshowSeconds(Action action);
 
