@@ -112,9 +112,6 @@ ViewerWindow::ViewerWindow(QWidget *parent)
     imageView->currentPicture()->folder()->setOrder(choices.sortOrder);
     showSortOrder(choices.sortOrder);
     connectButtons();
-    // The tool strip's buttons may ask for more than the wanted minimum: known before
-    // the window is shown, so showing it changes nothing the window system is told.
-    setMinimumSize(ScreenFit::boundedMinimum(neededMinimum(), ScreenFit::availableArea(this).size()));
 
     auto *centre = new QWidget;
     centre->setObjectName(QStringLiteral("mainCenterWidget"));
