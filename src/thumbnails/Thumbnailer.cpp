@@ -4,6 +4,7 @@
 #include "ThumbnailsLog.h"
 #include "thumbnails/ExifThumbnail.h"
 
+#include <QElapsedTimer>
 #include <QMimeDatabase>
 #include <QMutexLocker>
 
@@ -12,6 +13,9 @@
 namespace {
 
 constexpr qint64 kDefaultBudget = 64LL * 1024 * 1024;
+// A decode still running after this is given up (a RAW decoder stuck in a parser
+// would otherwise hold a thread for good) and the file recorded as failed.
+constexpr qint64 kDecodeLimitMs = 20000;
 
 int kib(const QImage &image)
 {
@@ -176,8 +180,11 @@ Thumbnail Thumbnailer::make(const Job &job) const
         return result;
     const int side = Thumbnails::pixels(job.size);
     QImage image = ExifThumbnail::read(job.path, side);
-    if (image.isNull())
-        image = decode(job.path, side, [this] { return closing.load(); });
+    if (image.isNull()) {
+        QElapsedTimer clock;
+        clock.start();
+        image = decode(job.path, side, [this, &clock] { return closing || clock.elapsed() > kDecodeLimitMs; });
+    }
     if (image.isNull()) {
         if (!closing) {
             qCDebug(lcThumbnails) << "no thumbnail of" << job.path;

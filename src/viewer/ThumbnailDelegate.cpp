@@ -16,8 +16,8 @@ const QColor kMark(0, 120, 215);
 
 } // namespace
 
-ThumbnailDelegate::ThumbnailDelegate(const Thumbnailer *thumbnailer, const ThumbnailList *list, bool namesShown)
-    : QStyledItemDelegate(const_cast<ThumbnailList *>(list))
+ThumbnailDelegate::ThumbnailDelegate(const Thumbnailer *thumbnailer, ThumbnailList *list, bool namesShown)
+    : QStyledItemDelegate(list)
     , thumbnailer(thumbnailer)
     , list(list)
     , namesShown(namesShown)

@@ -13,7 +13,8 @@ class ThumbnailDelegate : public QStyledItemDelegate
     Q_OBJECT
 
 public:
-    ThumbnailDelegate(const Thumbnailer *thumbnailer, const ThumbnailList *list, bool namesShown);
+    // A child of list, whose size and screen it draws for.
+    ThumbnailDelegate(const Thumbnailer *thumbnailer, ThumbnailList *list, bool namesShown);
 
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;

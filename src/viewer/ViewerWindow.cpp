@@ -132,6 +132,14 @@ ViewerWindow::ViewerWindow(QWidget *parent)
     layout->addWidget(toolStripWidget);
     connect(folderThumbnails, &FolderThumbnails::leaveGrid, this, [this] { showGrid(false); });
     showStrip(choices.stripShown);
+    // The grid's thumbnail size (Ctrl+wheel) is remembered too.
+    folderThumbnails->grid()->setThumbnailSide(
+        qBound(ThumbnailGrid::kSmallest, choices.thumbnailSize, ThumbnailGrid::kLargest));
+    connect(folderThumbnails->grid(), &ThumbnailGrid::thumbnailSideChanged, this, [](int side) {
+        ViewerSettings::Choices remembered = ViewerSettings::read();
+        remembered.thumbnailSize = side;
+        ViewerSettings::write(remembered);
+    });
 
     setStyleSheet(QLatin1String(kWindowStyle));
     contentWidget = imageView;
@@ -254,6 +262,16 @@ void ViewerWindow::perform(ViewerCommands::Action action)
                        || action == A::ShowInFolder || action == A::Slideshow;
     if (!anyTime && !(steps ? hasImage() : imageView->hasPicture()))
         return;
+    // A command on the picture shows it: the grid gives way. The grid's own toggles,
+    // the panel, the toolbox, full screen, the order and the slideshow's interval
+    // leave it be.
+    const bool besideGrid = action == A::ToggleGrid || action == A::ToggleStrip || action == A::ToggleInfo
+                            || action == A::OpenConvert || action == A::OpenResize || action == A::OpenBatch
+                            || action == A::AiFix || action == A::ToggleFullScreen || action == A::LeaveFullScreen
+                            || ViewerCommands::isSortKey(action) || action == A::SortAscending
+                            || action == A::SortDescending || ViewerCommands::slideshowSeconds(action) > 0;
+    if (!besideGrid && gridShown())
+        showGrid(false);
     switch (action) {
     case A::Open: imageView->addFile(); break;
     case A::ToggleFullScreen: toggleFullScreen(); break;

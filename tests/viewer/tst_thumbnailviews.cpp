@@ -24,6 +24,7 @@ class TestThumbnailViews : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
     void placeholderThenThumbnail();
@@ -47,6 +48,7 @@ private:
     // A grid over a folder of count pictures, shown at size.
     std::unique_ptr<ThumbnailGrid> shownGrid(int count, const QSize &size = QSize(640, 400));
 
+    QTemporaryDir home; // the remembered choices go here
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<QTemporaryDir> cacheHome;
     std::unique_ptr<QStandardItemModel> model;
@@ -80,6 +82,13 @@ bool isPicture(const QColor &c)
 }
 
 } // namespace
+
+void TestThumbnailViews::initTestCase()
+{
+    QVERIFY(home.isValid());
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
+}
 
 void TestThumbnailViews::init()
 {
@@ -355,6 +364,23 @@ void TestThumbnailViews::windowFolderOnGrid()
     QVERIFY(window.gridShown());
     press(&window, Qt::Key_G);
     QVERIFY(!window.gridShown());
+
+    // A command on the picture shows it; the grid's own keys leave the picture be.
+    press(&window, Qt::Key_G);
+    press(&window, Qt::Key_Space); // the next picture
+    QVERIFY(!window.gridShown());
+    QTRY_COMPARE(current->row(), 3);
+
+    // The thumbnail size set with Ctrl+wheel is what the next window starts with.
+    press(&window, Qt::Key_G);
+    const QPoint at = grid->viewport()->rect().center();
+    QWheelEvent wheel(at, grid->viewport()->mapToGlobal(at), QPoint(), QPoint(0, 240), Qt::NoButton,
+                      Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(grid->viewport(), &wheel);
+    const int sized = ThumbnailGrid::steppedSide(128, 2);
+    QCOMPARE(grid->thumbnailSide(), sized);
+    ViewerWindow next;
+    QCOMPARE(next.thumbnails()->grid()->thumbnailSide(), sized);
 }
 
 void TestThumbnailViews::windowStrip()
