@@ -6,6 +6,7 @@
 
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyledItemDelegate>
@@ -155,7 +156,9 @@ FileTable::FileTable(BatchTableModel *model, QWidget *parent)
     }
     header->setMinimumSectionSize(*std::min_element(leastWidths.cbegin(), leastWidths.cend()));
 
-    setFocusPolicy(Qt::NoFocus);
+    // The row buttons are drawn, so the keyboard reaches them through the table: Tab
+    // to it, the arrows to a row, Delete for its delete button, Enter for its folder.
+    setFocusPolicy(Qt::StrongFocus);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -242,6 +245,22 @@ void FileTable::mouseReleaseEvent(QMouseEvent *event)
         emit deleteClicked(row);
     else if (rows->row(row).hasOutput())
         emit openFolderClicked(row);
+}
+
+void FileTable::keyPressEvent(QKeyEvent *event)
+{
+    const int row = currentIndex().isValid() ? currentIndex().row() : -1;
+    if (row >= 0 && event->modifiers() == Qt::NoModifier) {
+        if (event->key() == Qt::Key_Delete) {
+            emit deleteClicked(row);
+            return;
+        }
+        if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && rows->row(row).hasOutput()) {
+            emit openFolderClicked(row);
+            return;
+        }
+    }
+    QTableView::keyPressEvent(event);
 }
 
 bool FileTable::viewportEvent(QEvent *event)
