@@ -114,11 +114,7 @@ void CurrentPicture::listPending()
     // Just made (a download, a restore from the trash): the watcher has not said so yet.
     if (model->rowOf(shownPath) < 0 && QFileInfo::exists(shownPath))
         model->refresh();
-    // Said again now that every view of the model has taken its reset (a view's
-    // reset clears the mark it set on the first telling).
-    shownRow = model->rowOf(shownPath);
-    shownCount = model->rowCount();
-    emit changed();
+    followRows();
     emit listed();
 }
 
