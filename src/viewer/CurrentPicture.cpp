@@ -4,7 +4,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QTimer>
 
 CurrentPicture::CurrentPicture(QObject *parent)
     : QObject(parent)
@@ -43,7 +42,7 @@ quint64 CurrentPicture::generation() const
 int CurrentPicture::rowAt(int offset) const
 {
     const int count = model->rowCount();
-    if (shownPath.isEmpty() || count == 0 || !pendingFolder.isEmpty())
+    if (shownPath.isEmpty() || count == 0)
         return -1;
     // Outside the listing counts as just before the first row.
     int target = shownRow < 0 ? (offset > 0 ? offset - 1 : offset) : shownRow + offset;
@@ -78,7 +77,6 @@ void CurrentPicture::open(const QString &path)
         clear();
         return;
     }
-    pendingFolder.clear();
     const QFileInfo file(path);
     if (file.isDir()) {
         model->setFolder(file.absoluteFilePath());
@@ -89,13 +87,7 @@ void CurrentPicture::open(const QString &path)
         return;
     }
     const QString absolute = file.absoluteFilePath();
-    const QString folder = QDir::cleanPath(file.absolutePath());
-    if (folder != model->folder()) {
-        pendingFolder = folder;
-        show(absolute, -1);
-        QTimer::singleShot(0, this, &CurrentPicture::listPending);
-        return;
-    }
+    model->setFolder(file.absolutePath());
     int row = model->rowOf(absolute);
     // Just made (a download, a restore from the trash): the watcher has not said so yet.
     if (row < 0 && file.exists()) {
@@ -105,22 +97,8 @@ void CurrentPicture::open(const QString &path)
     show(absolute, row);
 }
 
-void CurrentPicture::listPending()
-{
-    if (pendingFolder.isEmpty())
-        return;
-    model->setFolder(pendingFolder);
-    pendingFolder.clear();
-    // Just made (a download, a restore from the trash): the watcher has not said so yet.
-    if (model->rowOf(shownPath) < 0 && QFileInfo::exists(shownPath))
-        model->refresh();
-    followRows();
-    emit listed();
-}
-
 bool CurrentPicture::step(int offset)
 {
-    listPending();
     const int target = rowAt(offset);
     if (target < 0)
         return false;
@@ -130,7 +108,6 @@ bool CurrentPicture::step(int offset)
 
 bool CurrentPicture::toEnd(bool last)
 {
-    listPending();
     const int count = model->rowCount();
     const int target = last ? count - 1 : 0;
     if (shownPath.isEmpty() || count == 0 || target == shownRow)
@@ -141,7 +118,6 @@ bool CurrentPicture::toEnd(bool last)
 
 void CurrentPicture::clear()
 {
-    pendingFolder.clear();
     show(QString(), -1);
 }
 

@@ -23,12 +23,6 @@ PictureLoad::PictureLoad(ImageView *view, CurrentPicture *current)
 {
     connect(imageLoader, &ImageLoader::loaded, this, &PictureLoad::onLoaded);
     connect(imageLoader, &ImageLoader::levelReady, this, &PictureLoad::onLevelReady);
-    // The folder of a picture opened elsewhere is listed after it shows: its
-    // neighbours may only be known once its load has ended.
-    connect(current, &CurrentPicture::listed, this, [this] {
-        if (loadEnded && failed == LoadFailure::None && this->view->hasPicture())
-            preloadNeighbours();
-    });
     connect(animator, &FrameAnimator::frameDue, this, [this](const QImage &frame) {
         if (PictureItem *item = this->view->pictureItem())
             item->setFull(QPixmap::fromImage(frame));

@@ -44,15 +44,6 @@ bool appendBytes(const QString &path, int count)
     return file.open(QIODevice::Append) && file.write(QByteArray(count, '\0')) == count;
 }
 
-// A picture in another folder shows at once and its folder is listed once the event
-// loop is free: the listing is waited for.
-bool openListed(CurrentPicture &current, const QString &path)
-{
-    QSignalSpy listed(&current, &CurrentPicture::listed);
-    current.open(path);
-    return listed.count() > 0 || listed.wait(5000);
-}
-
 } // namespace
 
 class TestFolder : public QObject
@@ -67,7 +58,6 @@ private slots:
     void shownFileGoes_data();
     void shownFileGoes();
     void stepsAndEnds();
-    void pictureBeforeItsFolder();
     void sortOrders_data();
     void sortOrders();
     void orderKeepsSelection();
@@ -153,7 +143,7 @@ void TestFolder::followsOtherPrograms()
     const QString dir = makeFolder(QString::fromLatin1(QTest::currentDataTag()), {"b.jpg", "a2.jpg", "a1.jpg"});
     QVERIFY(!dir.isEmpty());
     CurrentPicture current;
-    QVERIFY(openListed(current, dir + QStringLiteral("/b.jpg")));
+    current.open(dir + QStringLiteral("/b.jpg"));
     const FolderModel &model = *current.folder();
     QCOMPARE(namesOf(model), (QStringList{"a1.jpg", "a2.jpg", "b.jpg"}));
     QCOMPARE(current.row(), 2);
@@ -198,7 +188,7 @@ void TestFolder::shownFileGoes()
                                    {"p1.jpg", "p2.jpg", "p3.jpg"});
     QVERIFY(!dir.isEmpty());
     CurrentPicture current;
-    QVERIFY(openListed(current, dir + QLatin1Char('/') + shown));
+    current.open(dir + QLatin1Char('/') + shown);
     QSignalSpy gone(&current, &CurrentPicture::shownGone);
     const bool move = arguments.size() == 2;
     QVERIFY(run(move ? QStringLiteral("mv") : QStringLiteral("rm"), arguments, dir));
@@ -246,29 +236,6 @@ void TestFolder::stepsAndEnds()
     QVERIFY(!current.step(1));
 }
 
-// A picture in another folder is shown before its folder is listed (a large folder
-// takes longer to list than the picture to show); a step asked meanwhile lists it.
-void TestFolder::pictureBeforeItsFolder()
-{
-    const QString dir = makeFolder(QStringLiteral("later"), {"l1.jpg", "l2.jpg", "l3.jpg"});
-    QVERIFY(!dir.isEmpty());
-    CurrentPicture current;
-    QSignalSpy changed(&current, &CurrentPicture::changed);
-    current.open(dir + QStringLiteral("/l2.jpg"));
-    QCOMPARE(current.path(), dir + QStringLiteral("/l2.jpg"));
-    QCOMPARE(current.row(), -1);
-    QCOMPARE(changed.count(), 1);
-    QTRY_COMPARE(current.row(), 1);
-    QCOMPARE(current.count(), 3);
-    QCOMPARE(current.neighbours(), (QStringList{dir + QStringLiteral("/l3.jpg"), dir + QStringLiteral("/l1.jpg")}));
-
-    const QString other = makeFolder(QStringLiteral("later/other"), {"o1.jpg", "o2.jpg"});
-    current.open(other + QStringLiteral("/o1.jpg"));
-    QVERIFY(current.step(1));
-    QCOMPARE(current.path(), other + QStringLiteral("/o2.jpg"));
-    QCOMPARE(current.row(), 1);
-}
-
 void TestFolder::sortOrders_data()
 {
     using FolderOrder::Key;
@@ -313,7 +280,7 @@ void TestFolder::sortOrders()
 void TestFolder::orderKeepsSelection()
 {
     CurrentPicture current;
-    QVERIFY(openListed(current, sorted + QStringLiteral("/c.png")));
+    current.open(sorted + QStringLiteral("/c.png"));
     FolderModel *model = current.folder();
     const QPersistentModelIndex selected = model->index(model->rowOf(sorted + QStringLiteral("/d.jpg")));
     QSignalSpy resets(model, &QAbstractItemModel::modelReset);
@@ -326,7 +293,7 @@ void TestFolder::orderKeepsSelection()
 
     const QString copy = tmp.filePath(QStringLiteral("sorted-copy"));
     QVERIFY(run(QStringLiteral("cp"), {QStringLiteral("-p"), QStringLiteral("-r"), sorted, copy}, tmp.path()));
-    QVERIFY(openListed(current, copy + QStringLiteral("/a.jpg")));
+    current.open(copy + QStringLiteral("/a.jpg"));
     QVERIFY(Fixtures::writeBytes(copy + QStringLiteral("/tiny.jpg"), "x"));
     QTRY_COMPARE(namesOf(*model), (QStringList{"tiny.jpg", "b.jpg", "a.jpg", "d.jpg", "c.png"}));
 }

@@ -54,8 +54,6 @@ public:
 signals:
     // Path, row, count or generation changed.
     void changed();
-    // The shown picture's folder has been listed: its neighbours are known.
-    void listed();
     // The shown file left its folder (removed or moved by another program); the next
     // one (or the previous, or nothing) is shown instead.
     void shownGone(const QString &path);
@@ -64,17 +62,12 @@ private:
     // The row offset places away, by the rules of neighbour(); -1 for none.
     int rowAt(int offset) const;
     void show(const QString &path, int row);
-    // Lists the folder open() left for later, if any.
-    void listPending();
     void followRows();
     void onRowsRemoving(int first, int last);
     void onRowsRemoved();
     void onRenamed(const QString &oldPath, const QString &newPath);
 
     FolderModel *model;
-    // A picture opened in another folder shows first; its folder is listed once the
-    // event loop is free (a large folder takes longer to list than a picture to show).
-    QString pendingFolder;
     QString shownPath;
     int shownRow = -1;
     int shownCount = 0;
